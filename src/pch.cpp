@@ -1,0 +1,1 @@
+// anchor for the precompiled header target

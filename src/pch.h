@@ -1,0 +1,11 @@
+#pragma once
+#include <QtCore/QByteArray>
+#include <QtCore/QDebug>
+#include <QtCore/QList>
+#include <QtCore/QObject>
+#include <QtCore/QString>
+#include <QtCore/QStringList>
+#include <QtCore/QVariant>
+#include <QtWidgets/QWidget>
+#include <memory>
+#include <vector>

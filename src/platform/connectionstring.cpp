@@ -1,0 +1,88 @@
+#include "platform/connectionstring.h"
+
+#include <QtCore/QStringList>
+
+namespace korva::db {
+
+namespace {
+
+// Splits "a=b;c={x;y};..." into key/value pairs; braces protect separators.
+QList<std::pair<QString, QString>> splitPairs(const QString &text)
+{
+    QList<std::pair<QString, QString>> pairs;
+    QString key, value;
+    bool inValue = false;
+    int braces = 0;
+    auto flush = [&] {
+        if (!key.trimmed().isEmpty())
+            pairs.append({key.trimmed().toLower(), value.trimmed()});
+        key.clear();
+        value.clear();
+        inValue = false;
+    };
+    for (QChar c : text) {
+        if (!inValue) {
+            if (c == u'=')
+                inValue = true;
+            else if (c == u';')
+                flush();
+            else
+                key.append(c);
+            continue;
+        }
+        if (c == u'{')
+            ++braces;
+        else if (c == u'}' && braces > 0)
+            --braces;
+        if (c == u';' && braces == 0) {
+            flush();
+            continue;
+        }
+        value.append(c);
+    }
+    flush();
+    return pairs;
+}
+
+QString unbrace(QString v)
+{
+    if (v.startsWith(u'{') && v.endsWith(u'}'))
+        v = v.mid(1, v.size() - 2);
+    return v;
+}
+
+} // namespace
+
+ConnectionTarget parseConnectionString(const QString &text)
+{
+    ConnectionTarget t;
+    QString serverPart;
+    bool haveServer = false;
+    for (const auto &[key, value] : splitPairs(text)) {
+        if (key == u"server" || key == u"data source" || key == u"address" || key == u"addr") {
+            serverPart = unbrace(value);
+            haveServer = true;
+        } else if (key == u"database" || key == u"initial catalog") {
+            t.database = unbrace(value);
+        }
+    }
+    if (!haveServer)
+        return t;
+    // "tcp:host,1433" and "host,port" forms keep just the host.
+    if (serverPart.startsWith(QStringLiteral("tcp:"), Qt::CaseInsensitive))
+        serverPart = serverPart.mid(4);
+    const qsizetype slash = serverPart.indexOf(u'\\');
+    if (slash >= 0) {
+        t.server = serverPart.left(slash).trimmed();
+        t.instance = serverPart.mid(slash + 1).trimmed();
+    } else {
+        t.server = serverPart.trimmed();
+    }
+    const qsizetype comma = t.server.indexOf(u',');
+    if (comma >= 0)
+        t.server = t.server.left(comma);
+    t.valid = !t.server.isEmpty();
+    return t;
+}
+
+} // namespace korva::db

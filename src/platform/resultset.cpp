@@ -1,0 +1,136 @@
+#include "platform/resultset.h"
+
+namespace korva::db {
+
+bool RowSource::updateCell(const RowStore &, qsizetype, int, const QVariant &, Error *error)
+{
+    if (error)
+        *error = {kErrCommand, QStringLiteral("The result set cannot be updated.")};
+    return false;
+}
+
+ResultSet::ResultSet() = default;
+
+ResultSet::ResultSet(std::unique_ptr<RowSource> source)
+    : m_source(std::move(source))
+{
+    if (m_source)
+        m_rows.setColumns(m_source->columns());
+}
+
+ResultSet::~ResultSet() = default;
+
+std::unique_ptr<ResultSet> ResultSet::inMemory(const QStringList &fields)
+{
+    auto set = std::make_unique<ResultSet>();
+    set->m_rows.setColumns(fields);
+    return set;
+}
+
+void ResultSet::addRow(const QVariantList &values) { m_rows.appendRow(values); }
+
+void ResultSet::close()
+{
+    m_source.reset();
+    m_rows.clear();
+    m_open = false;
+    m_position = 0;
+}
+
+int ResultSet::fieldIndex(const QString &name) const
+{
+    const QStringList &cols = m_rows.columns();
+    for (int i = 0; i < cols.size(); ++i)
+        if (cols.at(i).compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+bool ResultSet::isComplete() const { return !m_source || m_source->atEnd(); }
+
+qsizetype ResultSet::fetchMore(qsizetype maxRows)
+{
+    if (isComplete())
+        return 0;
+    Error e;
+    const qsizetype n = m_source->fetch(m_rows, maxRows, &e);
+    if (e) {
+        m_error = e;
+        m_source.reset();
+    }
+    return n;
+}
+
+void ResultSet::fetchAll()
+{
+    while (!isComplete())
+        fetchMore(1 << 16);
+}
+
+bool ResultSet::ensureRow(qsizetype row)
+{
+    while (row >= m_rows.rowCount() && !isComplete())
+        fetchMore(std::max<qsizetype>(256, row - m_rows.rowCount() + 1));
+    return row >= 0 && row < m_rows.rowCount();
+}
+
+qsizetype ResultSet::recordCount()
+{
+    fetchAll();
+    return m_rows.rowCount();
+}
+
+bool ResultSet::eof() { return !ensureRow(m_position) || m_position < 0; }
+
+void ResultSet::moveNext()
+{
+    if (m_position < m_rows.rowCount() || !isComplete())
+        ++m_position;
+}
+
+void ResultSet::movePrevious()
+{
+    if (m_position >= 0)
+        --m_position;
+}
+
+void ResultSet::moveLast()
+{
+    fetchAll();
+    m_position = m_rows.rowCount() - 1;
+}
+
+QVariant ResultSet::field(int index, Error *error)
+{
+    if (index < 0 || index >= fieldCount()) {
+        if (error)
+            *error = {kErrFieldNotFound, QStringLiteral("Item cannot be found in the collection corresponding to the requested name or ordinal.")};
+        return {};
+    }
+    if (!ensureRow(m_position)) {
+        if (error)
+            *error = {kErrNoCurrentRecord, QStringLiteral("Either BOF or EOF is True, or the current record has been deleted. Requested operation requires a current record.")};
+        return {};
+    }
+    return m_rows.value(m_position, index);
+}
+
+QVariant ResultSet::field(const QString &name, Error *error)
+{
+    return field(fieldIndex(name), error);
+}
+
+bool ResultSet::updateCell(qsizetype row, int column, const QVariant &value, Error *error)
+{
+    if (!m_updatable || !m_source) {
+        if (error)
+            *error = {kErrCommand, QStringLiteral("The result set cannot be updated.")};
+        return false;
+    }
+    if (!m_source->updateCell(m_rows, row, column, value, error))
+        return false;
+    m_rows.setValue(row, column, value);
+    return true;
+}
+
+} // namespace korva::db

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "platform/dberror.h"
+#include "platform/rowstore.h"
+
+#include <memory>
+
+namespace korva::db {
+
+// A producer of rows for a result set: a running statement of an engine.
+class RowSource
+{
+public:
+    virtual ~RowSource() = default;
+    virtual QStringList columns() const = 0;
+    // Appends up to maxRows rows to the store; returns how many were added.
+    // Sets error and returns what it had when the statement fails midway.
+    virtual qsizetype fetch(RowStore &store, qsizetype maxRows, Error *error) = 0;
+    virtual bool atEnd() const = 0;
+    // Writes one cell back (edit mode). Default: not updatable.
+    virtual bool updateCell(const RowStore &store, qsizetype row, int column, const QVariant &value,
+                            Error *error);
+};
+
+// Rows of named fields with a cursor, as every window reads them. Rows can
+// arrive in batches (fetchMore) so a grid shows the first screen at once;
+// anything that needs every row (recordCount, moveLast) finishes the load.
+class ResultSet
+{
+public:
+    ResultSet();
+    explicit ResultSet(std::unique_ptr<RowSource> source);
+    ~ResultSet();
+    ResultSet(const ResultSet &) = delete;
+    ResultSet &operator=(const ResultSet &) = delete;
+
+    // An in-memory result set: fields appended, then rows added.
+    static std::unique_ptr<ResultSet> inMemory(const QStringList &fields);
+    void addRow(const QVariantList &values);
+
+    bool isOpen() const { return m_open; }
+    void close();
+
+    const QStringList &columns() const { return m_rows.columns(); }
+    int fieldCount() const { return m_rows.columnCount(); }
+    // Index of a field by name, compared without regard to case; -1 if none.
+    int fieldIndex(const QString &name) const;
+
+    // Loading.
+    bool isComplete() const;
+    qsizetype fetchMore(qsizetype maxRows);
+    void fetchAll();
+    Error lastError() const { return m_error; }
+
+    // The rows fetched so far.
+    const RowStore &rows() const { return m_rows; }
+    qsizetype fetchedCount() const { return m_rows.rowCount(); }
+
+    // Cursor.
+    qsizetype recordCount();
+    bool eof();
+    bool bof() const { return m_position < 0 || m_rows.rowCount() == 0; }
+    void moveFirst() { m_position = 0; }
+    void moveNext();
+    void movePrevious();
+    void moveLast();
+    qsizetype position() const { return m_position; }
+    void setPosition(qsizetype row) { m_position = row; }
+
+    // Field of the current row; sets error (3021 past the end, 3265 unknown name).
+    QVariant field(const QString &name, Error *error = nullptr);
+    QVariant field(int index, Error *error = nullptr);
+
+    // Edit mode: writes a cell to the database and, when that succeeds, to the rows held.
+    bool isUpdatable() const { return m_updatable; }
+    void setUpdatable(bool on) { m_updatable = on; }
+    bool updateCell(qsizetype row, int column, const QVariant &value, Error *error);
+
+private:
+    bool ensureRow(qsizetype row);
+
+    RowStore m_rows;
+    std::unique_ptr<RowSource> m_source;
+    Error m_error;
+    qsizetype m_position = 0;
+    bool m_open = true;
+    bool m_updatable = false;
+};
+
+} // namespace korva::db

@@ -1,0 +1,241 @@
+#include "platform/rowstore.h"
+
+#include <cstring>
+
+namespace korva::db {
+
+void RowStore::setColumns(const QStringList &names)
+{
+    clear();
+    m_columns = names;
+}
+
+void RowStore::clear()
+{
+    m_chunks.clear();
+    m_chunkSizes.clear();
+    m_chunkUsed = 0;
+    m_rowChunk.clear();
+    m_rowStart.clear();
+    m_cells.clear();
+    m_pending.clear();
+    m_pendingCells.clear();
+    m_inRow = false;
+    m_contentBytes = 0;
+    m_overrides.clear();
+}
+
+void RowStore::beginRow()
+{
+    m_pending.clear();
+    m_pendingCells.clear();
+    m_inRow = true;
+}
+
+void RowStore::addCell(CellType type, const char *data, qsizetype size)
+{
+    if (size > 0)
+        m_pending.insert(m_pending.end(), data, data + size);
+    m_pendingCells.push_back(std::uint32_t(m_pending.size()) | (std::uint32_t(type) << kTypeShift));
+    if (type != CellType::Null)
+        m_contentBytes += size;
+}
+
+void RowStore::addNull() { addCell(CellType::Null, nullptr, 0); }
+
+void RowStore::addInteger(qint64 value)
+{
+    char buf[24];
+    const int n = std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(value));
+    addCell(CellType::Integer, buf, n);
+}
+
+void RowStore::addReal(double value)
+{
+    const QByteArray text = QByteArray::number(value, 'g', 15);
+    addCell(CellType::Real, text.constData(), text.size());
+}
+
+void RowStore::addText(const char *utf8, qsizetype size) { addCell(CellType::Text, utf8, size); }
+
+void RowStore::addText(const QString &text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    addCell(CellType::Text, utf8.constData(), utf8.size());
+}
+
+void RowStore::addBlob(const void *data, qsizetype size)
+{
+    addCell(CellType::Blob, static_cast<const char *>(data), size);
+}
+
+void RowStore::addVariant(const QVariant &value)
+{
+    if (value.isNull() || !value.isValid()) {
+        addNull();
+        return;
+    }
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Bool:
+        addInteger(value.toLongLong());
+        break;
+    case QMetaType::Double:
+    case QMetaType::Float:
+        addReal(value.toDouble());
+        break;
+    case QMetaType::QByteArray: {
+        const QByteArray b = value.toByteArray();
+        addBlob(b.constData(), b.size());
+        break;
+    }
+    default:
+        addText(value.toString());
+    }
+}
+
+char *RowStore::reserve(qsizetype size)
+{
+    if (m_chunks.empty() || m_chunkUsed + size > m_chunkSizes.back()) {
+        const qsizetype chunk = std::max(kChunkSize, size);
+        m_chunks.push_back(std::make_unique<char[]>(std::size_t(chunk)));
+        m_chunkSizes.push_back(chunk);
+        m_chunkUsed = 0;
+    }
+    char *at = m_chunks.back().get() + m_chunkUsed;
+    m_chunkUsed += size;
+    return at;
+}
+
+void RowStore::endRow()
+{
+    // Short rows are padded with nulls, long ones cut, so every row has columnCount cells.
+    while (int(m_pendingCells.size()) < columnCount())
+        addNull();
+    m_pendingCells.resize(std::size_t(columnCount()));
+    const qsizetype size = m_pendingCells.empty() ? 0 : qsizetype(m_pendingCells.back() & kEndMask);
+    char *at = reserve(size);
+    if (size > 0)
+        std::memcpy(at, m_pending.data(), std::size_t(size));
+    m_rowChunk.push_back(std::uint32_t(m_chunks.size() - 1));
+    m_rowStart.push_back(std::uint32_t(at - m_chunks.back().get()));
+    m_cells.insert(m_cells.end(), m_pendingCells.begin(), m_pendingCells.end());
+    m_inRow = false;
+}
+
+void RowStore::appendRow(const QVariantList &values)
+{
+    beginRow();
+    for (const QVariant &v : values)
+        addVariant(v);
+    endRow();
+}
+
+RowStore::Span RowStore::span(qsizetype row, int column) const
+{
+    const std::size_t base = std::size_t(row) * std::size_t(columnCount());
+    const std::uint32_t cell = m_cells[base + std::size_t(column)];
+    const std::uint32_t end = cell & kEndMask;
+    const std::uint32_t begin = column == 0 ? 0 : (m_cells[base + std::size_t(column) - 1] & kEndMask);
+    const char *rowData = m_chunks[m_rowChunk[std::size_t(row)]].get() + m_rowStart[std::size_t(row)];
+    return {rowData + begin, end - begin, CellType(cell >> kTypeShift)};
+}
+
+CellType RowStore::type(qsizetype row, int column) const
+{
+    if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount())
+        return CellType::Null;
+    if (!m_overrides.isEmpty()) {
+        const auto it = m_overrides.constFind(quint64(row) * quint64(columnCount()) + quint64(column));
+        if (it != m_overrides.constEnd()) {
+            const QVariant &v = it.value();
+            if (v.isNull())
+                return CellType::Null;
+            if (v.typeId() == QMetaType::LongLong || v.typeId() == QMetaType::Int)
+                return CellType::Integer;
+            if (v.typeId() == QMetaType::Double)
+                return CellType::Real;
+            if (v.typeId() == QMetaType::QByteArray)
+                return CellType::Blob;
+            return CellType::Text;
+        }
+    }
+    return span(row, column).type;
+}
+
+QVariant RowStore::value(qsizetype row, int column) const
+{
+    if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount())
+        return {};
+    if (!m_overrides.isEmpty()) {
+        const auto it = m_overrides.constFind(quint64(row) * quint64(columnCount()) + quint64(column));
+        if (it != m_overrides.constEnd())
+            return it.value();
+    }
+    const Span s = span(row, column);
+    switch (s.type) {
+    case CellType::Null:
+        return QVariant();
+    case CellType::Integer:
+        return QVariant(QByteArray::fromRawData(s.data, qsizetype(s.size)).toLongLong());
+    case CellType::Real:
+        return QVariant(QByteArray::fromRawData(s.data, qsizetype(s.size)).toDouble());
+    case CellType::Blob:
+        return QVariant(QByteArray(s.data, qsizetype(s.size)));
+    case CellType::Text:
+        break;
+    }
+    return QVariant(QString::fromUtf8(s.data, qsizetype(s.size)));
+}
+
+QString RowStore::text(qsizetype row, int column) const
+{
+    if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount())
+        return {};
+    if (!m_overrides.isEmpty()) {
+        const auto it = m_overrides.constFind(quint64(row) * quint64(columnCount()) + quint64(column));
+        if (it != m_overrides.constEnd()) {
+            const QVariant &v = it.value();
+            if (v.typeId() == QMetaType::QByteArray)
+                return QStringLiteral("0x") + QString::fromLatin1(v.toByteArray().toHex().toUpper());
+            return v.toString();
+        }
+    }
+    const Span s = span(row, column);
+    if (s.type == CellType::Blob)
+        return QStringLiteral("0x")
+               + QString::fromLatin1(QByteArray::fromRawData(s.data, qsizetype(s.size)).toHex().toUpper());
+    return QString::fromUtf8(s.data, qsizetype(s.size));
+}
+
+QByteArray RowStore::bytes(qsizetype row, int column) const
+{
+    if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount())
+        return {};
+    const Span s = span(row, column);
+    return QByteArray(s.data, qsizetype(s.size));
+}
+
+void RowStore::setValue(qsizetype row, int column, const QVariant &value)
+{
+    if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount())
+        return;
+    m_overrides.insert(quint64(row) * quint64(columnCount()) + quint64(column), value);
+}
+
+qsizetype RowStore::allocatedBytes() const
+{
+    qsizetype total = 0;
+    for (qsizetype s : m_chunkSizes)
+        total += s;
+    total += qsizetype(m_cells.capacity() * sizeof(std::uint32_t));
+    total += qsizetype((m_rowChunk.capacity() + m_rowStart.capacity()) * sizeof(std::uint32_t));
+    return total;
+}
+
+} // namespace korva::db

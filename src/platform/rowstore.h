@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QtCore/QHash>
+#include <QtCore/QString>
+#include <QtCore/QStringList>
+#include <QtCore/QVariant>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace korva::db {
+
+enum class CellType : std::uint8_t { Null = 0, Integer = 1, Real = 2, Text = 3, Blob = 4 };
+
+// Compact, append-only storage of a result set's rows. Cell bytes (UTF-8 text,
+// decimal numbers, raw blobs) live in large chunks; each cell costs four bytes
+// of bookkeeping. Holds a million-row table without a per-cell allocation.
+class RowStore
+{
+public:
+    RowStore() = default;
+    RowStore(const RowStore &) = delete;
+    RowStore &operator=(const RowStore &) = delete;
+    RowStore(RowStore &&) noexcept = default;
+    RowStore &operator=(RowStore &&) noexcept = default;
+
+    void setColumns(const QStringList &names);
+    const QStringList &columns() const { return m_columns; }
+    int columnCount() const { return int(m_columns.size()); }
+    qsizetype rowCount() const { return qsizetype(m_rowChunk.size()); }
+    void clear();
+
+    // Appending a row: beginRow(), one add... per column, endRow().
+    void beginRow();
+    void addNull();
+    void addInteger(qint64 value);
+    void addReal(double value);
+    void addText(const char *utf8, qsizetype size);
+    void addText(const QString &text);
+    void addBlob(const void *data, qsizetype size);
+    void addVariant(const QVariant &value);
+    void endRow();
+    void appendRow(const QVariantList &values);
+
+    CellType type(qsizetype row, int column) const;
+    bool isNull(qsizetype row, int column) const { return type(row, column) == CellType::Null; }
+    QVariant value(qsizetype row, int column) const;
+    // The cell as a grid shows it: numbers in decimal, blobs as 0x + hex, null as empty.
+    QString text(qsizetype row, int column) const;
+    QByteArray bytes(qsizetype row, int column) const;
+    void setValue(qsizetype row, int column, const QVariant &value);
+
+    // Bytes of cell content held (text as UTF-8), and bytes allocated in all.
+    qsizetype contentBytes() const { return m_contentBytes; }
+    qsizetype allocatedBytes() const;
+
+private:
+    struct Span { const char *data; std::uint32_t size; CellType type; };
+    Span span(qsizetype row, int column) const;
+    void addCell(CellType type, const char *data, qsizetype size);
+    char *reserve(qsizetype size);
+
+    static constexpr std::uint32_t kTypeShift = 29;
+    static constexpr std::uint32_t kEndMask = (1u << kTypeShift) - 1;
+    static constexpr qsizetype kChunkSize = 4 * 1024 * 1024;
+
+    QStringList m_columns;
+    std::vector<std::unique_ptr<char[]>> m_chunks;
+    std::vector<qsizetype> m_chunkSizes;
+    qsizetype m_chunkUsed = 0;
+    // Per row: chunk index and start offset. Per cell: end offset relative to
+    // the row start (low 29 bits) and cell type (high 3 bits).
+    std::vector<std::uint32_t> m_rowChunk;
+    std::vector<std::uint32_t> m_rowStart;
+    std::vector<std::uint32_t> m_cells;
+    // The row being built, kept contiguous so it can move to a new chunk whole.
+    std::vector<char> m_pending;
+    std::vector<std::uint32_t> m_pendingCells;
+    bool m_inRow = false;
+    qsizetype m_contentBytes = 0;
+    // Cells replaced by setValue() live here (edit mode writes back single cells).
+    QHash<quint64, QVariant> m_overrides;
+};
+
+} // namespace korva::db

@@ -1,0 +1,78 @@
+#include "platform/serverdirectory.h"
+
+#include "platform/settings.h"
+#include "platform/workstationinfo.h"
+
+#include <QtCore/QDir>
+#include <QtCore/QFileInfo>
+
+namespace korva::db {
+
+namespace {
+
+QString canonicalServer(const QString &server)
+{
+    const QString s = server.trimmed();
+    if (s.isEmpty() || s == u"." || s.compare(u"(local)", Qt::CaseInsensitive) == 0
+        || s.compare(u"localhost", Qt::CaseInsensitive) == 0 || s == u"127.0.0.1")
+        return WorkStationInfo::instance().ComputerName().toLower();
+    return s.toLower();
+}
+
+QString canonicalInstance(const QString &instance)
+{
+    const QString i = instance.trimmed().toLower();
+    return i.isEmpty() ? QStringLiteral("mssqlserver") : i;
+}
+
+QString groupFor(const QString &server, const QString &instance)
+{
+    return QStringLiteral("Servers/") + canonicalServer(server) + u'/' + canonicalInstance(instance);
+}
+
+} // namespace
+
+void registerEmbeddedServer(const QString &server, const QString &instance, const QString &dataFolder)
+{
+    auto s = openSettings();
+    s->setValue(groupFor(server, instance) + QStringLiteral("/Engine"), QStringLiteral("embedded"));
+    s->setValue(groupFor(server, instance) + QStringLiteral("/DataFolder"), dataFolder);
+    s->sync();
+}
+
+void unregisterServer(const QString &server, const QString &instance)
+{
+    auto s = openSettings();
+    s->remove(groupFor(server, instance));
+    s->sync();
+}
+
+ServerEntry lookupServer(const QString &server, const QString &instance)
+{
+    auto s = openSettings();
+    QString group = groupFor(server, instance);
+    if (instance.trimmed().isEmpty() && !s->contains(group + QStringLiteral("/Engine"))) {
+        s->beginGroup(QStringLiteral("Servers/") + canonicalServer(server));
+        const QStringList instances = s->childGroups();
+        s->endGroup();
+        if (instances.size() == 1)
+            group = QStringLiteral("Servers/") + canonicalServer(server) + u'/' + instances.first();
+    }
+    ServerEntry e;
+    if (s->value(group + QStringLiteral("/Engine")).toString() == u"embedded")
+        e.dataFolder = s->value(group + QStringLiteral("/DataFolder")).toString();
+    return e;
+}
+
+QString embeddedDatabaseFile(const QString &dataFolder, const QString &database)
+{
+    const QDir dir(dataFolder);
+    const QString wanted = database + QStringLiteral(".sqlite");
+    const QStringList files = dir.entryList({QStringLiteral("*.sqlite")}, QDir::Files);
+    for (const QString &f : files)
+        if (f.compare(wanted, Qt::CaseInsensitive) == 0)
+            return dir.filePath(f);
+    return {};
+}
+
+} // namespace korva::db
