@@ -71,6 +71,9 @@ ConnectionTarget parseConnectionString(const QString &text)
     // "tcp:host,1433" and "host,port" forms keep just the host.
     if (serverPart.startsWith(QStringLiteral("tcp:"), Qt::CaseInsensitive))
         serverPart = serverPart.mid(4);
+    const qsizetype port = serverPart.indexOf(u',');
+    if (port >= 0)
+        serverPart = serverPart.left(port);
     const qsizetype slash = serverPart.indexOf(u'\\');
     if (slash >= 0) {
         t.server = serverPart.left(slash).trimmed();
@@ -78,9 +81,6 @@ ConnectionTarget parseConnectionString(const QString &text)
     } else {
         t.server = serverPart.trimmed();
     }
-    const qsizetype comma = t.server.indexOf(u',');
-    if (comma >= 0)
-        t.server = t.server.left(comma);
     t.valid = !t.server.isEmpty();
     return t;
 }

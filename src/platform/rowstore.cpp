@@ -1,5 +1,7 @@
 #include "platform/rowstore.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace korva::db {

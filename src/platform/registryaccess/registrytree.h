@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QtCore/QByteArray>
+#include <QtCore/QHash>
+#include <QtCore/QList>
+#include <QtCore/QString>
+#include <QtCore/QStringList>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace korva::regaccess {
+
+// Registry type codes used by the stored data.
+inline constexpr int kTypeNone = 0;
+inline constexpr int kTypeText = 1;
+inline constexpr int kTypeExpandText = 2;
+inline constexpr int kTypeBinary = 3;
+inline constexpr int kTypeDword = 4;
+inline constexpr int kTypeMultiText = 7;
+
+// A named value with its data exactly as the registry holds it: texts as
+// UTF-16LE followed by their terminating null, numbers little-endian.
+struct RegistryValue
+{
+    QString name;
+    int type = kTypeNone;
+    QByteArray data;
+};
+
+QByteArray textToData(const QString &text);     // UTF-16LE plus terminator
+QString textFromData(const QByteArray &data);   // all code units, terminator included
+QByteArray dwordToData(quint32 number);
+qint32 dwordFromData(const QByteArray &data);   // first four bytes, zero-padded
+bool isTextType(int type);
+
+// One key of a registry tree: sub-keys and values in stored order, looked up
+// without regard to case, each keeping the spelling it was stored with.
+class RegistryKey
+{
+public:
+    explicit RegistryKey(QString name = {});
+    RegistryKey(const RegistryKey &other);
+    RegistryKey &operator=(const RegistryKey &other);
+    RegistryKey(RegistryKey &&) = default;
+    RegistryKey &operator=(RegistryKey &&) = default;
+    ~RegistryKey();
+
+    const QString &name() const { return m_name; }
+
+    qsizetype childCount() const { return qsizetype(m_children.size()); }
+    const RegistryKey &childAt(qsizetype index) const { return *m_children[size_t(index)]; }
+    const RegistryKey *child(const QString &name) const;
+    RegistryKey *child(const QString &name);
+    // The child, appended at the end when it does not exist yet.
+    RegistryKey &ensureChild(const QString &name, bool *created = nullptr);
+    bool removeChild(const QString &name);
+
+    const RegistryKey *find(const QStringList &path) const;
+    RegistryKey *find(const QStringList &path);
+    RegistryKey &ensurePath(const QStringList &path, bool *created = nullptr);
+
+    const QList<RegistryValue> &values() const { return m_values; }
+    const RegistryValue *value(const QString &name) const;
+    // Replaces the data in place (keeping the stored name) or appends a new
+    // value; answers whether anything changed.
+    bool setValue(const QString &name, int type, const QByteArray &data);
+    bool removeValue(const QString &name);
+
+private:
+    static QString fold(const QString &name) { return name.toCaseFolded(); }
+    void reindexChildren();
+    void reindexValues();
+
+    QString m_name;
+    std::vector<std::unique_ptr<RegistryKey>> m_children;
+    QHash<QString, RegistryKey *> m_childIndex;
+    QList<RegistryValue> m_values;
+    QHash<QString, qsizetype> m_valueIndex;
+};
+
+} // namespace korva::regaccess

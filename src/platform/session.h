@@ -1,0 +1,65 @@
+#pragma once
+
+#include "platform/connectionstring.h"
+#include "platform/dberror.h"
+#include "platform/resultset.h"
+
+#include <QtCore/QVariant>
+
+#include <memory>
+
+namespace korva::db {
+
+struct ProcedureParameter
+{
+    QString name;     // with its leading "@"
+    QString typeName; // as the server names it: int, nvarchar, ...
+    int length = 0;
+    bool output = false;
+};
+
+struct ProcedureInfo
+{
+    qint32 id = 0;
+    QString name;
+    QString source; // the full CREATE PROCEDURE text
+    QList<ProcedureParameter> parameters;
+};
+
+// An input parameter given to a stored procedure: name without "@",
+// the client's type code, and the value (passed as text).
+struct ProcedureArgument
+{
+    QString name;
+    int typeCode = 0;
+    QVariant value;
+};
+
+struct ExecOutcome
+{
+    long recordsAffected = -1;
+    std::unique_ptr<ResultSet> rows; // null when the statement yields none
+};
+
+// One open connection to one database of one server. Engines implement it;
+// the windows reach it through the functions of database.h.
+class Session
+{
+public:
+    virtual ~Session() = default;
+
+    const ConnectionTarget &target() const { return m_target; }
+
+    virtual std::unique_ptr<RowSource> query(const QString &sql, bool updatable, Error *error) = 0;
+    virtual ExecOutcome execute(const QString &sql, Error *error) = 0;
+    virtual ExecOutcome callProcedure(const QString &name, const QList<ProcedureArgument> &args,
+                                      Error *error) = 0;
+    virtual QList<ProcedureInfo> procedures(Error *error) = 0;
+    // The first column of the table, in column order, that is part of its primary key.
+    virtual QString primaryKeyColumn(const QString &table, Error *error) = 0;
+
+protected:
+    ConnectionTarget m_target;
+};
+
+} // namespace korva::db

@@ -1,0 +1,618 @@
+#include "platform/sqlitesession.h"
+
+#include "platform/serverdirectory.h"
+
+#include <QtCore/QDateTime>
+#include <QtCore/QDir>
+#include <QtCore/QFileInfo>
+#include <QtCore/QRegularExpression>
+#include <QtCore/QUuid>
+
+#include <sqlite3.h>
+
+namespace korva::db {
+
+namespace {
+
+// Object ids of the catalogue views: a stable hash of the lower-case name.
+qint64 objectIdOf(const QString &name)
+{
+    const QByteArray bytes = name.toLower().toUtf8();
+    quint32 h = 2166136261u;
+    for (char c : bytes) {
+        h ^= quint8(c);
+        h *= 16777619u;
+    }
+    return qint64(h & 0x3fffffff) + 1;
+}
+
+QString textArg(sqlite3_value *v)
+{
+    const auto *p = reinterpret_cast<const char *>(sqlite3_value_text(v));
+    return p ? QString::fromUtf8(p, sqlite3_value_bytes(v)) : QString();
+}
+
+void fnKorvaId(sqlite3_context *ctx, int, sqlite3_value **argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    sqlite3_result_int64(ctx, objectIdOf(textArg(argv[0])));
+}
+
+QString unbracket(QString part)
+{
+    part = part.trimmed();
+    if (part.startsWith(u'[') && part.endsWith(u']'))
+        part = part.mid(1, part.size() - 2).replace(QStringLiteral("]]"), QStringLiteral("]"));
+    else if (part.startsWith(u'"') && part.endsWith(u'"'))
+        part = part.mid(1, part.size() - 2);
+    return part;
+}
+
+// object_id('name'), object_id('Db.dbo.name'): the id of a table, view or
+// procedure of the connection's database (or the named one), else null.
+void fnObjectId(sqlite3_context *ctx, int, sqlite3_value **argv)
+{
+    auto *session = static_cast<SqliteSession *>(sqlite3_user_data(ctx));
+    const QStringList parts = textArg(argv[0]).split(u'.');
+    const QString name = unbracket(parts.last());
+    QString schema = QStringLiteral("main");
+    if (parts.size() >= 3) {
+        const QString db = unbracket(parts.at(parts.size() - 3));
+        if (db.compare(session->target().database, Qt::CaseInsensitive) != 0)
+            schema = db;
+    }
+    const QString sql = QStringLiteral("SELECT 1 FROM %1.sqlite_master WHERE type IN ('table','view') AND name = ?1 "
+                                       "COLLATE NOCASE")
+                            .arg(tsql::quoteBracketed(schema));
+    sqlite3_stmt *stmt = nullptr;
+    bool found = false;
+    if (sqlite3_prepare_v2(sqlite3_context_db_handle(ctx), sql.toUtf8().constData(), -1, &stmt, nullptr) == SQLITE_OK) {
+        const QByteArray n = name.toUtf8();
+        sqlite3_bind_text(stmt, 1, n.constData(), int(n.size()), SQLITE_TRANSIENT);
+        found = sqlite3_step(stmt) == SQLITE_ROW;
+    }
+    sqlite3_finalize(stmt);
+    if (!found) {
+        const QString psql = QStringLiteral("SELECT 1 FROM %1.korva_procedures WHERE name = ?1").arg(tsql::quoteBracketed(schema));
+        if (sqlite3_prepare_v2(sqlite3_context_db_handle(ctx), psql.toUtf8().constData(), -1, &stmt, nullptr) == SQLITE_OK) {
+            const QByteArray n = name.toUtf8();
+            sqlite3_bind_text(stmt, 1, n.constData(), int(n.size()), SQLITE_TRANSIENT);
+            found = sqlite3_step(stmt) == SQLITE_ROW;
+        }
+        sqlite3_finalize(stmt);
+    }
+    if (found)
+        sqlite3_result_int64(ctx, objectIdOf(name));
+    else
+        sqlite3_result_null(ctx);
+}
+
+void fnGetDate(sqlite3_context *ctx, int, sqlite3_value **)
+{
+    const QByteArray now = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")).toUtf8();
+    sqlite3_result_text(ctx, now.constData(), int(now.size()), SQLITE_TRANSIENT);
+}
+
+void fnIsNull(sqlite3_context *ctx, int, sqlite3_value **argv)
+{
+    sqlite3_result_value(ctx, sqlite3_value_type(argv[0]) == SQLITE_NULL ? argv[1] : argv[0]);
+}
+
+void fnLen(sqlite3_context *ctx, int, sqlite3_value **argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    QString s = textArg(argv[0]);
+    while (s.endsWith(u' '))
+        s.chop(1);
+    sqlite3_result_int64(ctx, s.size());
+}
+
+void fnNewId(sqlite3_context *ctx, int, sqlite3_value **)
+{
+    const QByteArray id = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper().toUtf8();
+    sqlite3_result_text(ctx, id.constData(), int(id.size()), SQLITE_TRANSIENT);
+}
+
+class Statement
+{
+public:
+    Statement() = default;
+    explicit Statement(sqlite3_stmt *s) : m_stmt(s) {}
+    ~Statement() { sqlite3_finalize(m_stmt); }
+    Statement(const Statement &) = delete;
+    Statement &operator=(const Statement &) = delete;
+    sqlite3_stmt *get() const { return m_stmt; }
+    sqlite3_stmt *release() { return std::exchange(m_stmt, nullptr); }
+
+private:
+    sqlite3_stmt *m_stmt = nullptr;
+};
+
+void appendColumn(RowStore &store, sqlite3_stmt *stmt, int i)
+{
+    switch (sqlite3_column_type(stmt, i)) {
+    case SQLITE_NULL:
+        store.addNull();
+        break;
+    case SQLITE_INTEGER:
+        store.addInteger(sqlite3_column_int64(stmt, i));
+        break;
+    case SQLITE_FLOAT:
+        store.addReal(sqlite3_column_double(stmt, i));
+        break;
+    case SQLITE_BLOB: {
+        const void *p = sqlite3_column_blob(stmt, i);
+        store.addBlob(p, sqlite3_column_bytes(stmt, i));
+        break;
+    }
+    default: {
+        const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(stmt, i));
+        store.addText(p, sqlite3_column_bytes(stmt, i));
+    }
+    }
+}
+
+class SqliteRowSource final : public RowSource
+{
+public:
+    SqliteRowSource(std::shared_ptr<SqliteSession> session, sqlite3_stmt *stmt)
+        : m_session(std::move(session)), m_stmt(stmt)
+    {
+        const int n = sqlite3_column_count(stmt);
+        for (int i = 0; i < n; ++i) {
+            m_columns.append(QString::fromUtf8(sqlite3_column_name(stmt, i)));
+            const char *table = sqlite3_column_table_name(stmt, i);
+            const char *origin = sqlite3_column_origin_name(stmt, i);
+            const char *schema = sqlite3_column_database_name(stmt, i);
+            m_origins.append({table ? QString::fromUtf8(table) : QString(),
+                              origin ? QString::fromUtf8(origin) : QString(),
+                              schema ? QString::fromUtf8(schema) : QString()});
+        }
+    }
+
+    QStringList columns() const override { return m_columns; }
+    bool atEnd() const override { return m_done; }
+
+    qsizetype fetch(RowStore &store, qsizetype maxRows, Error *error) override
+    {
+        qsizetype added = 0;
+        sqlite3_stmt *stmt = m_stmt.get();
+        const int n = int(m_columns.size());
+        while (!m_done && added < maxRows) {
+            const int rc = sqlite3_step(stmt);
+            if (rc == SQLITE_ROW) {
+                store.beginRow();
+                for (int i = 0; i < n; ++i)
+                    appendColumn(store, stmt, i);
+                store.endRow();
+                ++added;
+            } else {
+                m_done = true;
+                if (rc != SQLITE_DONE && error)
+                    *error = m_session->lastError();
+                // Release the statement's read lock at once.
+                sqlite3_reset(stmt);
+            }
+        }
+        return added;
+    }
+
+    bool updateCell(const RowStore &store, qsizetype row, int column, const QVariant &value, Error *error) override
+    {
+        const Origin &target = m_origins.value(column);
+        if (target.table.isEmpty() || target.column.isEmpty()) {
+            if (error)
+                *error = {kErrCommand, QStringLiteral("The column \"%1\" is not a column of a table; it cannot be changed.")
+                                           .arg(m_columns.value(column))};
+            return false;
+        }
+        Error e;
+        const QString key = m_session->primaryKeyColumn(target.schema + u'.' + target.table, &e);
+        int keyColumn = -1;
+        for (int i = 0; i < m_origins.size(); ++i)
+            if (m_origins[i].table.compare(target.table, Qt::CaseInsensitive) == 0
+                && m_origins[i].column.compare(key, Qt::CaseInsensitive) == 0)
+                keyColumn = i;
+        if (key.isEmpty() || keyColumn < 0) {
+            if (error)
+                *error = {kErrCommand, QStringLiteral("The table \"%1\" has no primary key among the columns shown; its rows "
+                                                      "cannot be changed.")
+                                           .arg(target.table)};
+            return false;
+        }
+        const QString sql = QStringLiteral("UPDATE %1.%2 SET %3 = ?1 WHERE %4 = ?2")
+                                .arg(tsql::quoteBracketed(target.schema), tsql::quoteBracketed(target.table),
+                                     tsql::quoteBracketed(target.column), tsql::quoteBracketed(key));
+        sqlite3_stmt *raw = nullptr;
+        if (sqlite3_prepare_v2(m_session->handle(), sql.toUtf8().constData(), -1, &raw, nullptr) != SQLITE_OK) {
+            if (error)
+                *error = m_session->lastError();
+            return false;
+        }
+        Statement stmt(raw);
+        bindVariant(raw, 1, value);
+        bindVariant(raw, 2, store.value(row, keyColumn));
+        if (sqlite3_step(raw) != SQLITE_DONE) {
+            if (error)
+                *error = m_session->lastError();
+            return false;
+        }
+        if (sqlite3_changes(m_session->handle()) != 1) {
+            if (error)
+                *error = {kErrCommand, QStringLiteral("Row cannot be located for updating. Some values may have been "
+                                                      "changed since it was last read.")};
+            return false;
+        }
+        return true;
+    }
+
+    static void bindVariant(sqlite3_stmt *stmt, int index, const QVariant &v)
+    {
+        if (v.isNull() || !v.isValid()) {
+            sqlite3_bind_null(stmt, index);
+        } else if (v.typeId() == QMetaType::LongLong || v.typeId() == QMetaType::Int) {
+            sqlite3_bind_int64(stmt, index, v.toLongLong());
+        } else if (v.typeId() == QMetaType::Double) {
+            sqlite3_bind_double(stmt, index, v.toDouble());
+        } else if (v.typeId() == QMetaType::QByteArray) {
+            const QByteArray b = v.toByteArray();
+            sqlite3_bind_blob(stmt, index, b.constData(), int(b.size()), SQLITE_TRANSIENT);
+        } else {
+            const QByteArray b = v.toString().toUtf8();
+            sqlite3_bind_text(stmt, index, b.constData(), int(b.size()), SQLITE_TRANSIENT);
+        }
+    }
+
+private:
+    struct Origin
+    {
+        QString table, column, schema;
+    };
+    struct StmtDeleter
+    {
+        void operator()(sqlite3_stmt *s) const { sqlite3_finalize(s); }
+    };
+
+    std::shared_ptr<SqliteSession> m_session;
+    std::unique_ptr<sqlite3_stmt, StmtDeleter> m_stmt;
+    QStringList m_columns;
+    QList<Origin> m_origins;
+    bool m_done = false;
+};
+
+// The body of a CREATE PROCEDURE text: everything after its first AS keyword.
+QString procedureBody(const QString &definition)
+{
+    static const QRegularExpression as(QStringLiteral("\\bAS\\b"), QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = as.match(definition);
+    return m.hasMatch() ? definition.mid(m.capturedEnd()) : QString();
+}
+
+} // namespace
+
+Error translateSqliteError(int code, const QString &message)
+{
+    static const QRegularExpression noTable(QStringLiteral("^no such table: (?:\\w+\\.)?(.+)$"));
+    static const QRegularExpression noColumn(QStringLiteral("^no such column: (.+)$"));
+    static const QRegularExpression syntax(QStringLiteral("^near \"(.*)\": syntax error$"));
+    if (auto m = noTable.match(message); m.hasMatch())
+        return {kErrNoSuchObject, QStringLiteral("Invalid object name '%1'.").arg(m.captured(1))};
+    if (auto m = noColumn.match(message); m.hasMatch())
+        return {kErrCommand, QStringLiteral("Invalid column name '%1'.").arg(m.captured(1))};
+    if (auto m = syntax.match(message); m.hasMatch())
+        return {kErrCommand, QStringLiteral("Incorrect syntax near '%1'.").arg(m.captured(1))};
+    if (message == u"incomplete input")
+        return {kErrCommand, QStringLiteral("Incorrect syntax near the end of the statement.")};
+    if (code == SQLITE_CANTOPEN || code == SQLITE_NOTADB)
+        return {kErrGeneric, message};
+    return {kErrCommand, message};
+}
+
+std::shared_ptr<SqliteSession> SqliteSession::open(const ConnectionTarget &target, const QString &dataFolder, Error *error)
+{
+    std::shared_ptr<SqliteSession> s(new SqliteSession);
+    s->m_target = target;
+    QString file;
+    if (!target.database.isEmpty()) {
+        file = embeddedDatabaseFile(dataFolder, target.database);
+        if (file.isEmpty()) {
+            if (error)
+                *error = {kErrGeneric, QStringLiteral("Cannot open database \"%1\" requested by the login. The login failed.")
+                                           .arg(target.database)};
+            return nullptr;
+        }
+    }
+    const QByteArray path = file.isEmpty() ? QByteArray(":memory:") : QFile::encodeName(file);
+    if (sqlite3_open_v2(path.constData(), &s->m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+        if (error)
+            *error = {kErrGeneric, QStringLiteral("Cannot open database \"%1\": %2")
+                                       .arg(target.database, QString::fromUtf8(sqlite3_errmsg(s->m_db)))};
+        return nullptr;
+    }
+    sqlite3_busy_timeout(s->m_db, 5000);
+    sqlite3_extended_result_codes(s->m_db, 0);
+
+    s->m_context.currentDatabase = target.database;
+    const QDir dir(dataFolder);
+    for (const QFileInfo &fi : dir.entryInfoList({QStringLiteral("*.sqlite")}, QDir::Files, QDir::Name)) {
+        const QString name = fi.completeBaseName();
+        if (name.compare(target.database, Qt::CaseInsensitive) == 0)
+            continue;
+        const QString sql = QStringLiteral("ATTACH DATABASE %1 AS %2")
+                                .arg(tsql::quoteLiteral(fi.absoluteFilePath()), tsql::quoteBracketed(name));
+        if (sqlite3_exec(s->m_db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK)
+            s->m_context.otherDatabases.append(name);
+    }
+
+    sqlite3_create_function_v2(s->m_db, "korva_id", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, fnKorvaId, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(s->m_db, "object_id", 1, SQLITE_UTF8, s.get(), fnObjectId, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(s->m_db, "getdate", 0, SQLITE_UTF8, nullptr, fnGetDate, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(s->m_db, "isnull", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, fnIsNull, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(s->m_db, "len", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, fnLen, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(s->m_db, "newid", 0, SQLITE_UTF8, nullptr, fnNewId, nullptr, nullptr, nullptr);
+
+    if (!s->installCatalogue(error))
+        return nullptr;
+    return s;
+}
+
+SqliteSession::~SqliteSession() { sqlite3_close_v2(m_db); }
+
+bool SqliteSession::installCatalogue(Error *error)
+{
+    QStringList schemas{QStringLiteral("main")};
+    schemas += m_context.otherDatabases;
+    QString sql;
+    for (const QString &schema : schemas) {
+        const QString q = tsql::quoteBracketed(schema);
+        bool hasProcedures = false;
+        {
+            const QString check = QStringLiteral("SELECT 1 FROM %1.sqlite_master WHERE type='table' AND name='korva_procedures'").arg(q);
+            sqlite3_stmt *st = nullptr;
+            if (sqlite3_prepare_v2(m_db, check.toUtf8().constData(), -1, &st, nullptr) == SQLITE_OK)
+                hasProcedures = sqlite3_step(st) == SQLITE_ROW;
+            sqlite3_finalize(st);
+        }
+        const QString userObjects = QStringLiteral(
+            "m.type IN ('table','view') AND substr(lower(m.name),1,7) <> 'sqlite_' AND substr(lower(m.name),1,6) <> 'korva_'");
+        sql += QStringLiteral(
+                   "CREATE TEMP VIEW %1 AS SELECT m.name COLLATE NOCASE AS name, korva_id(m.name) AS id, "
+                   "(CASE m.type WHEN 'table' THEN 'U' ELSE 'V' END) COLLATE NOCASE AS type, "
+                   "(CASE m.type WHEN 'table' THEN 'U' ELSE 'V' END) COLLATE NOCASE AS xtype, "
+                   "1 AS uid, 0 AS parent_obj FROM %2.sqlite_master m WHERE %3")
+                   .arg(tsql::sysobjectsView(schema), q, userObjects);
+        if (hasProcedures)
+            sql += QStringLiteral(" UNION ALL SELECT p.name COLLATE NOCASE, korva_id(p.name), 'P' COLLATE NOCASE, "
+                                  "'P' COLLATE NOCASE, 1, 0 FROM %1.korva_procedures p")
+                       .arg(q);
+        sql += QStringLiteral(";\n");
+        sql += QStringLiteral(
+                   "CREATE TEMP VIEW %1 AS SELECT korva_id(m.name) AS id, c.name COLLATE NOCASE AS name, "
+                   "c.cid + 1 AS colid, c.type COLLATE NOCASE AS typename, c.\"notnull\" = 0 AS isnullable, "
+                   "c.pk AS pk FROM %2.sqlite_master m JOIN pragma_table_info(m.name, %3) c WHERE %4;\n")
+                   .arg(tsql::syscolumnsView(schema), q, tsql::quoteLiteral(schema), userObjects);
+    }
+    char *msg = nullptr;
+    if (sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, &msg) != SQLITE_OK) {
+        if (error)
+            *error = {kErrGeneric, QStringLiteral("Cannot prepare the catalogue: ") + QString::fromUtf8(msg)};
+        sqlite3_free(msg);
+        return false;
+    }
+    return true;
+}
+
+QString SqliteSession::translate(const QString &sql) const { return tsql::rewrite(sql, m_context); }
+
+Error SqliteSession::lastError() const
+{
+    return translateSqliteError(sqlite3_errcode(m_db), QString::fromUtf8(sqlite3_errmsg(m_db)));
+}
+
+std::unique_ptr<RowSource> SqliteSession::query(const QString &sql, bool, Error *error)
+{
+    const QByteArray text = translate(sql).toUtf8();
+    sqlite3_stmt *stmt = nullptr;
+    if (sqlite3_prepare_v2(m_db, text.constData(), int(text.size()), &stmt, nullptr) != SQLITE_OK) {
+        if (error)
+            *error = lastError();
+        return nullptr;
+    }
+    if (!stmt) {
+        if (error)
+            *error = {kErrCommand, QStringLiteral("Command text was not set for the command object.")};
+        return nullptr;
+    }
+    return std::make_unique<SqliteRowSource>(shared_from_this(), stmt);
+}
+
+namespace {
+
+// Runs every statement of a text; the first one that yields columns gives
+// the rows (read whole). Parameters @name are bound from the arguments.
+ExecOutcome runStatements(const std::shared_ptr<SqliteSession> &session, const QByteArray &text,
+                          const QList<ProcedureArgument> *args, Error *error)
+{
+    ExecOutcome outcome;
+    sqlite3 *db = session->handle();
+    const char *tail = text.constData();
+    const char *end = text.constData() + text.size();
+    long affected = -1;
+    while (tail < end) {
+        sqlite3_stmt *raw = nullptr;
+        const char *next = nullptr;
+        if (sqlite3_prepare_v2(db, tail, int(end - tail), &raw, &next) != SQLITE_OK) {
+            if (error)
+                *error = session->lastError();
+            return {};
+        }
+        tail = next;
+        if (!raw)
+            continue; // whitespace or a comment
+        if (args) {
+            const int count = sqlite3_bind_parameter_count(raw);
+            for (int i = 1; i <= count; ++i) {
+                const char *pname = sqlite3_bind_parameter_name(raw, i);
+                if (!pname)
+                    continue;
+                const QString bare = QString::fromUtf8(pname + 1);
+                for (const ProcedureArgument &a : *args) {
+                    if (a.name.compare(bare, Qt::CaseInsensitive) == 0) {
+                        const QByteArray v = a.value.toString().toUtf8();
+                        sqlite3_bind_text(raw, i, v.constData(), int(v.size()), SQLITE_TRANSIENT);
+                        break;
+                    }
+                }
+            }
+        }
+        const int columns = sqlite3_column_count(raw);
+        if (columns > 0 && !outcome.rows) {
+            auto source = std::make_unique<SqliteRowSource>(session, raw);
+            auto set = std::make_unique<ResultSet>(std::move(source));
+            set->fetchAll();
+            if (set->lastError()) {
+                if (error)
+                    *error = set->lastError();
+                return {};
+            }
+            outcome.rows = std::move(set);
+            continue;
+        }
+        int rc;
+        while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
+        }
+        if (rc != SQLITE_DONE) {
+            const Error e = session->lastError();
+            sqlite3_finalize(raw);
+            if (error)
+                *error = e;
+            return {};
+        }
+        if (columns == 0 && sqlite3_stmt_readonly(raw) == 0)
+            affected = (affected < 0 ? 0 : affected) + sqlite3_changes(db);
+        sqlite3_finalize(raw);
+    }
+    outcome.recordsAffected = affected;
+    return outcome;
+}
+
+} // namespace
+
+ExecOutcome SqliteSession::execute(const QString &sql, Error *error)
+{
+    return runStatements(shared_from_this(), translate(sql).toUtf8(), nullptr, error);
+}
+
+ExecOutcome SqliteSession::callProcedure(const QString &name, const QList<ProcedureArgument> &args, Error *error)
+{
+    QString definition;
+    {
+        sqlite3_stmt *raw = nullptr;
+        const char *sql = "SELECT definition FROM main.korva_procedures WHERE name = ?1 COLLATE NOCASE";
+        if (sqlite3_prepare_v2(m_db, sql, -1, &raw, nullptr) == SQLITE_OK) {
+            const QByteArray n = name.trimmed().toUtf8();
+            sqlite3_bind_text(raw, 1, n.constData(), int(n.size()), SQLITE_TRANSIENT);
+            if (sqlite3_step(raw) == SQLITE_ROW)
+                definition = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(raw, 0)));
+        }
+        sqlite3_finalize(raw);
+    }
+    if (definition.isEmpty()) {
+        if (error)
+            *error = {kErrCommand, QStringLiteral("Could not find stored procedure '%1'.").arg(name)};
+        return {};
+    }
+    // A procedure either completes or leaves the database as it was.
+    sqlite3_exec(m_db, "SAVEPOINT korva_procedure", nullptr, nullptr, nullptr);
+    Error e;
+    ExecOutcome outcome = runStatements(shared_from_this(), translate(procedureBody(definition)).toUtf8(), &args, &e);
+    if (e) {
+        sqlite3_exec(m_db, "ROLLBACK TO korva_procedure; RELEASE korva_procedure", nullptr, nullptr, nullptr);
+        if (error)
+            *error = e;
+        return {};
+    }
+    sqlite3_exec(m_db, "RELEASE korva_procedure", nullptr, nullptr, nullptr);
+    return outcome;
+}
+
+QList<ProcedureInfo> SqliteSession::procedures(Error *error)
+{
+    QList<ProcedureInfo> list;
+    sqlite3_stmt *raw = nullptr;
+    const char *sql = "SELECT id, name, definition FROM main.korva_procedures ORDER BY id";
+    if (sqlite3_prepare_v2(m_db, sql, -1, &raw, nullptr) != SQLITE_OK) {
+        // A database without procedures simply has none.
+        sqlite3_finalize(raw);
+        return list;
+    }
+    Statement procs(raw);
+    while (sqlite3_step(raw) == SQLITE_ROW) {
+        ProcedureInfo p;
+        p.id = sqlite3_column_int(raw, 0);
+        p.name = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(raw, 1)));
+        p.source = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(raw, 2)));
+        list.append(p);
+    }
+    sqlite3_stmt *praw = nullptr;
+    const char *psql = "SELECT name, type_name, length, is_output FROM main.korva_procedure_parameters "
+                       "WHERE procedure_id = ?1 ORDER BY ordinal";
+    if (sqlite3_prepare_v2(m_db, psql, -1, &praw, nullptr) != SQLITE_OK) {
+        if (error)
+            *error = lastError();
+        return list;
+    }
+    Statement params(praw);
+    for (ProcedureInfo &p : list) {
+        sqlite3_reset(praw);
+        sqlite3_bind_int(praw, 1, p.id);
+        while (sqlite3_step(praw) == SQLITE_ROW) {
+            ProcedureParameter par;
+            par.name = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(praw, 0)));
+            par.typeName = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(praw, 1)));
+            par.length = sqlite3_column_int(praw, 2);
+            par.output = sqlite3_column_int(praw, 3) != 0;
+            p.parameters.append(par);
+        }
+    }
+    return list;
+}
+
+QString SqliteSession::primaryKeyColumn(const QString &table, Error *error)
+{
+    QString schema = QStringLiteral("main");
+    QString name = table;
+    const QStringList parts = table.split(u'.');
+    if (parts.size() >= 2) {
+        name = unbracket(parts.last());
+        const QString db = unbracket(parts.first());
+        if (db.compare(m_target.database, Qt::CaseInsensitive) != 0 && db.compare(u"main", Qt::CaseInsensitive) != 0)
+            schema = db;
+    } else {
+        name = unbracket(name);
+    }
+    const QByteArray sql = QStringLiteral("SELECT name FROM pragma_table_info(?1, ?2) WHERE pk > 0 ORDER BY cid LIMIT 1").toUtf8();
+    sqlite3_stmt *raw = nullptr;
+    if (sqlite3_prepare_v2(m_db, sql.constData(), -1, &raw, nullptr) != SQLITE_OK) {
+        if (error)
+            *error = lastError();
+        sqlite3_finalize(raw);
+        return {};
+    }
+    Statement stmt(raw);
+    const QByteArray n = name.toUtf8();
+    const QByteArray s = schema.toUtf8();
+    sqlite3_bind_text(raw, 1, n.constData(), int(n.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_text(raw, 2, s.constData(), int(s.size()), SQLITE_TRANSIENT);
+    if (sqlite3_step(raw) == SQLITE_ROW)
+        return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(raw, 0)));
+    return {};
+}
+
+} // namespace korva::db

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "platform/session.h"
+#include "platform/tsqlcompat.h"
+
+struct sqlite3;
+
+namespace korva::db {
+
+// The embedded engine: one SQLite file per database in a data folder; the
+// connection's database is "main", the others are attached under their names.
+class SqliteSession final : public Session, public std::enable_shared_from_this<SqliteSession>
+{
+public:
+    static std::shared_ptr<SqliteSession> open(const ConnectionTarget &target, const QString &dataFolder,
+                                               Error *error);
+    ~SqliteSession() override;
+
+    std::unique_ptr<RowSource> query(const QString &sql, bool updatable, Error *error) override;
+    ExecOutcome execute(const QString &sql, Error *error) override;
+    ExecOutcome callProcedure(const QString &name, const QList<ProcedureArgument> &args, Error *error) override;
+    QList<ProcedureInfo> procedures(Error *error) override;
+    QString primaryKeyColumn(const QString &table, Error *error) override;
+
+    // The SQL actually run for a Transact-SQL text.
+    QString translate(const QString &sql) const;
+    sqlite3 *handle() const { return m_db; }
+
+    // Error of the last failed call on the handle, in the client's terms.
+    Error lastError() const;
+
+private:
+    SqliteSession() = default;
+    bool installCatalogue(Error *error);
+
+    sqlite3 *m_db = nullptr;
+    tsql::Context m_context;
+};
+
+// Maps SQLite's error text to the numbers and wording the windows expect.
+Error translateSqliteError(int code, const QString &message);
+
+} // namespace korva::db

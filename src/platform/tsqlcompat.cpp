@@ -1,0 +1,273 @@
+#include "platform/tsqlcompat.h"
+
+#include <QtCore/QList>
+
+namespace korva::db::tsql {
+
+namespace {
+
+enum class Tok { Space, Comment, String, Bracket, DoubleQuoted, Word, Number, Variable, Punct };
+
+struct Token
+{
+    Tok kind;
+    QString text;
+};
+
+QList<Token> tokenize(const QString &sql)
+{
+    QList<Token> out;
+    const qsizetype n = sql.size();
+    qsizetype i = 0;
+    auto isWordStart = [](QChar c) { return c.isLetter() || c == u'_' || c == u'#'; };
+    auto isWordChar = [](QChar c) { return c.isLetterOrNumber() || c == u'_' || c == u'#' || c == u'$'; };
+    while (i < n) {
+        const QChar c = sql.at(i);
+        const qsizetype start = i;
+        if (c.isSpace()) {
+            while (i < n && sql.at(i).isSpace())
+                ++i;
+            out.append({Tok::Space, sql.mid(start, i - start)});
+        } else if (c == u'-' && i + 1 < n && sql.at(i + 1) == u'-') {
+            while (i < n && sql.at(i) != u'\n')
+                ++i;
+            out.append({Tok::Comment, sql.mid(start, i - start)});
+        } else if (c == u'/' && i + 1 < n && sql.at(i + 1) == u'*') {
+            const qsizetype end = sql.indexOf(QStringLiteral("*/"), i + 2);
+            i = end < 0 ? n : end + 2;
+            out.append({Tok::Comment, sql.mid(start, i - start)});
+        } else if (c == u'\'' || ((c == u'N' || c == u'n') && i + 1 < n && sql.at(i + 1) == u'\'')) {
+            if (c != u'\'')
+                ++i; // N'...' : the prefix is dropped below
+            ++i;
+            while (i < n) {
+                if (sql.at(i) == u'\'') {
+                    if (i + 1 < n && sql.at(i + 1) == u'\'') {
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                ++i;
+            }
+            QString text = sql.mid(start, i - start);
+            if (!text.startsWith(u'\''))
+                text.remove(0, 1);
+            out.append({Tok::String, text});
+        } else if (c == u'[') {
+            ++i;
+            while (i < n) {
+                if (sql.at(i) == u']') {
+                    if (i + 1 < n && sql.at(i + 1) == u']') {
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                ++i;
+            }
+            out.append({Tok::Bracket, sql.mid(start, i - start)});
+        } else if (c == u'"') {
+            ++i;
+            while (i < n && sql.at(i) != u'"')
+                ++i;
+            if (i < n)
+                ++i;
+            out.append({Tok::DoubleQuoted, sql.mid(start, i - start)});
+        } else if (c == u'@') {
+            ++i;
+            while (i < n && (isWordChar(sql.at(i)) || sql.at(i) == u'@'))
+                ++i;
+            out.append({Tok::Variable, sql.mid(start, i - start)});
+        } else if (isWordStart(c)) {
+            while (i < n && isWordChar(sql.at(i)))
+                ++i;
+            out.append({Tok::Word, sql.mid(start, i - start)});
+        } else if (c.isDigit()) {
+            while (i < n && (sql.at(i).isLetterOrNumber() || sql.at(i) == u'.'))
+                ++i;
+            out.append({Tok::Number, sql.mid(start, i - start)});
+        } else {
+            ++i;
+            out.append({Tok::Punct, QString(c)});
+        }
+    }
+    return out;
+}
+
+bool isName(const Token &t) { return t.kind == Tok::Word || t.kind == Tok::Bracket || t.kind == Tok::DoubleQuoted; }
+
+QString bareName(const Token &t)
+{
+    if (t.kind == Tok::Bracket)
+        return t.text.mid(1, t.text.size() - 2).replace(QStringLiteral("]]"), QStringLiteral("]"));
+    if (t.kind == Tok::DoubleQuoted)
+        return t.text.mid(1, t.text.size() - 2);
+    return t.text;
+}
+
+bool is(const Token &t, const char16_t *word)
+{
+    return t.kind == Tok::Word && t.text.compare(QStringView(word), Qt::CaseInsensitive) == 0;
+}
+
+// A dotted name starting at token i: parts (empty for "..") and the index after it.
+struct Dotted
+{
+    QList<QString> parts;
+    QList<qsizetype> partTokens; // token index of each part, -1 when empty
+    qsizetype end = 0;
+};
+
+Dotted readDotted(const QList<Token> &toks, qsizetype i)
+{
+    Dotted d;
+    d.parts.append(bareName(toks[i]));
+    d.partTokens.append(i);
+    qsizetype j = i + 1;
+    while (j < toks.size() && toks[j].kind == Tok::Punct && toks[j].text == u".") {
+        if (j + 1 < toks.size() && isName(toks[j + 1])) {
+            d.parts.append(bareName(toks[j + 1]));
+            d.partTokens.append(j + 1);
+            j += 2;
+        } else if (j + 1 < toks.size() && toks[j + 1].kind == Tok::Punct && toks[j + 1].text == u".") {
+            d.parts.append(QString());
+            d.partTokens.append(-1);
+            j += 1;
+        } else {
+            break;
+        }
+    }
+    d.end = j;
+    return d;
+}
+
+} // namespace
+
+QString sysobjectsView(const QString &schema) { return QStringLiteral("sysobjects_") + schema.toLower(); }
+QString syscolumnsView(const QString &schema) { return QStringLiteral("syscolumns_") + schema.toLower(); }
+
+QString escapeLiteral(const QString &value)
+{
+    QString v = value;
+    v.replace(u'\'', QStringLiteral("''"));
+    return v;
+}
+
+QString quoteLiteral(const QString &value) { return u'\'' + escapeLiteral(value) + u'\''; }
+
+QString quoteBracketed(const QString &name)
+{
+    QString v = name;
+    v.replace(u']', QStringLiteral("]]"));
+    return u'[' + v + u']';
+}
+
+QString rewrite(const QString &sql, const Context &context)
+{
+    const QList<Token> toks = tokenize(sql);
+    QString out;
+    out.reserve(sql.size() + 32);
+
+    auto schemaFor = [&](const QString &db) -> QString {
+        if (db.compare(context.currentDatabase, Qt::CaseInsensitive) == 0)
+            return QStringLiteral("main");
+        for (const QString &other : context.otherDatabases)
+            if (db.compare(other, Qt::CaseInsensitive) == 0)
+                return other;
+        return db;
+    };
+    auto catalogue = [&](const QString &object, const QString &schema) -> QString {
+        if (object.compare(u"sysobjects", Qt::CaseInsensitive) == 0)
+            return QStringLiteral("temp.") + sysobjectsView(schema);
+        if (object.compare(u"syscolumns", Qt::CaseInsensitive) == 0)
+            return QStringLiteral("temp.") + syscolumnsView(schema);
+        return {};
+    };
+
+    qsizetype topLimitAt = -1; // token index where "TOP n" stood
+    QString topLimit;
+    bool sawSelect = false;
+
+    qsizetype i = 0;
+    while (i < toks.size()) {
+        const Token &t = toks[i];
+        // SELECT [DISTINCT] TOP n
+        if (is(t, u"select") && !sawSelect) {
+            sawSelect = true;
+            out += t.text;
+            ++i;
+            continue;
+        }
+        if (is(t, u"top") && sawSelect && topLimitAt < 0) {
+            qsizetype j = i + 1;
+            while (j < toks.size() && toks[j].kind == Tok::Space)
+                ++j;
+            bool paren = false;
+            if (j < toks.size() && toks[j].kind == Tok::Punct && toks[j].text == u"(") {
+                paren = true;
+                ++j;
+            }
+            if (j < toks.size() && toks[j].kind == Tok::Number) {
+                topLimit = toks[j].text;
+                ++j;
+                if (paren && j < toks.size() && toks[j].text == u")")
+                    ++j;
+                topLimitAt = i;
+                i = j;
+                continue;
+            }
+        }
+        if (isName(t)) {
+            // Preceded by "." means we are inside a name already handled.
+            const bool afterDot = !out.isEmpty() && out.endsWith(u'.');
+            if (!afterDot) {
+                Dotted d = readDotted(toks, i);
+                if (d.parts.size() == 4) { // server.db.schema.object
+                    d.parts.removeFirst();
+                    d.partTokens.removeFirst();
+                }
+                if (d.parts.size() == 3 && (d.parts[1].isEmpty() || d.parts[1].compare(u"dbo", Qt::CaseInsensitive) == 0)) {
+                    const QString schema = schemaFor(d.parts[0]);
+                    const QString cat = catalogue(d.parts[2], schema);
+                    out += cat.isEmpty() ? schema + u'.' + toks[d.partTokens[2]].text : cat;
+                    i = d.end;
+                    continue;
+                }
+                if (d.parts.size() == 2 && d.parts[0].compare(u"dbo", Qt::CaseInsensitive) == 0) {
+                    const QString cat = catalogue(d.parts[1], QStringLiteral("main"));
+                    out += cat.isEmpty() ? toks[d.partTokens[1]].text : cat;
+                    i = d.end;
+                    continue;
+                }
+                if (d.parts.size() == 1) {
+                    // A bare catalogue name, unless it is called like a function.
+                    qsizetype j = i + 1;
+                    while (j < toks.size() && toks[j].kind == Tok::Space)
+                        ++j;
+                    const bool call = j < toks.size() && toks[j].text == u"(";
+                    const QString cat = call ? QString() : catalogue(d.parts[0], QStringLiteral("main"));
+                    if (!cat.isEmpty()) {
+                        out += cat;
+                        ++i;
+                        continue;
+                    }
+                }
+            }
+        }
+        out += t.text;
+        ++i;
+    }
+    if (topLimitAt >= 0) {
+        // Append LIMIT before a trailing semicolon, if any.
+        qsizetype end = out.size();
+        while (end > 0 && (out.at(end - 1).isSpace() || out.at(end - 1) == u';'))
+            --end;
+        out.insert(end, QStringLiteral(" LIMIT ") + topLimit);
+    }
+    return out;
+}
+
+} // namespace korva::db::tsql

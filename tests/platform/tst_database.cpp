@@ -1,0 +1,320 @@
+#include "common/testsupport.h"
+#include "platform/connectionstring.h"
+#include "platform/database.h"
+#include "platform/serverdirectory.h"
+#include "platform/tsqlcompat.h"
+#include "platform/workstationinfo.h"
+
+#include <QtTest/QtTest>
+
+#include <sqlite3.h>
+
+using namespace korva;
+using namespace korva::db;
+
+class tst_Database : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<test::IsolatedEnvironment> env;
+    QString dataFolder;
+    QString conn(const QString &db = QStringLiteral("OrvexDirDB")) const
+    {
+        return QStringLiteral("Driver={SQL Server};server=%1\\zandelorvex;database=%2")
+            .arg(WorkStationInfo::instance().ComputerName(), db);
+    }
+    static void exec(const QString &file, const char *sql)
+    {
+        sqlite3 *db = nullptr;
+        QVERIFY(sqlite3_open(QFile::encodeName(file).constData(), &db) == SQLITE_OK);
+        char *msg = nullptr;
+        const int rc = sqlite3_exec(db, sql, nullptr, nullptr, &msg);
+        if (rc != SQLITE_OK)
+            qWarning() << msg;
+        sqlite3_free(msg);
+        sqlite3_close(db);
+        QCOMPARE(rc, SQLITE_OK);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        env = std::make_unique<test::IsolatedEnvironment>();
+        dataFolder = env->filePath(QStringLiteral("data"));
+        QDir().mkpath(dataFolder);
+        exec(dataFolder + QStringLiteral("/OrvexDirDB.sqlite"),
+             "CREATE TABLE tbl_User(ObjectID TEXT COLLATE NOCASE PRIMARY KEY, Alias TEXT COLLATE NOCASE, "
+             "DisplayName TEXT COLLATE NOCASE, Extension INTEGER);"
+             "INSERT INTO tbl_User VALUES('AAAA-1','jsmith','John Smith',1001),('BBBB-2','mjones',NULL,1002),"
+             "('CCCC-3','Avery','Avery Quinn',-5);"
+             "CREATE TABLE conflict_tbl_User(ObjectID TEXT);"
+             "CREATE TABLE tbl_NoKey(Name TEXT COLLATE NOCASE, Value TEXT);"
+             "INSERT INTO tbl_NoKey VALUES('a','1');"
+             "CREATE VIEW vw_User AS SELECT ObjectID, Alias, DisplayName FROM tbl_User;"
+             "CREATE VIEW OtherView AS SELECT 1 AS x;"
+             "CREATE TABLE korva_procedures(id INTEGER PRIMARY KEY, name TEXT COLLATE NOCASE UNIQUE NOT NULL, "
+             "definition TEXT NOT NULL);"
+             "CREATE TABLE korva_procedure_parameters(procedure_id INTEGER NOT NULL, ordinal INTEGER NOT NULL, "
+             "name TEXT COLLATE NOCASE NOT NULL, type_name TEXT NOT NULL, length INTEGER NOT NULL, "
+             "is_output INTEGER NOT NULL DEFAULT 0, PRIMARY KEY(procedure_id, ordinal));"
+             "INSERT INTO korva_procedures VALUES(7,'csp_UserRename','CREATE PROCEDURE csp_UserRename "
+             "@ObjectID uniqueidentifier, @Name nvarchar(64) AS UPDATE tbl_User SET DisplayName=@Name "
+             "WHERE ObjectID=@objectid; UPDATE tbl_User SET Extension = Extension WHERE ObjectID=@ObjectID');"
+             "INSERT INTO korva_procedures VALUES(9,'csp_Broken','CREATE PROCEDURE csp_Broken @Name nvarchar(64) AS "
+             "UPDATE tbl_User SET DisplayName=@Name; SELECT * FROM tbl_Missing');"
+             "INSERT INTO korva_procedure_parameters VALUES(7,1,'@ObjectID','uniqueidentifier',16,0),"
+             "(7,2,'@Name','nvarchar',64,0);");
+        exec(dataFolder + QStringLiteral("/OrvexDynDB.sqlite"),
+             "CREATE TABLE tbl_Session(ObjectID TEXT COLLATE NOCASE PRIMARY KEY, Port INTEGER);"
+             "INSERT INTO tbl_Session VALUES('S1', 4);");
+        registerEmbeddedServer(WorkStationInfo::instance().ComputerName(), QStringLiteral("zandelorvex"), dataFolder);
+        resetConnectionPool();
+    }
+
+    void cleanupTestCase()
+    {
+        resetConnectionPool();
+        env.reset();
+    }
+
+    void parsesBothConnectionStringForms_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<QString>("instance");
+        QTest::addColumn<QString>("database");
+        QTest::newRow("odbc") << "Driver={SQL Server};server=HOST\\zandelorvex;database=OrvexMbxDB1"
+                              << "HOST" << "zandelorvex" << "OrvexMbxDB1";
+        QTest::newRow("odbc-braced-driver-with-semicolon")
+            << "Driver={SQL; Server};SERVER=h2;Database=x" << "h2" << "" << "x";
+        QTest::newRow("oledb") << "Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security Info=False;"
+                                  "Initial Catalog=OrvexDirDB;Data Source=REMOTE"
+                               << "REMOTE" << "" << "OrvexDirDB";
+        QTest::newRow("oledb-instance-port") << "Data Source=tcp:r1\\inst,1433;Initial Catalog=d" << "r1" << "inst" << "d";
+    }
+    void parsesBothConnectionStringForms()
+    {
+        QFETCH(QString, text);
+        const ConnectionTarget t = parseConnectionString(text);
+        QVERIFY(t.valid);
+        QTEST(t.server, "server");
+        QTEST(t.instance, "instance");
+        QTEST(t.database, "database");
+        QVERIFY(!parseConnectionString(QStringLiteral("database=x")).valid);
+    }
+
+    void rewritesTransactSql_data()
+    {
+        QTest::addColumn<QString>("in");
+        QTest::addColumn<QString>("out");
+        QTest::newRow("catalogue-own-db") << "select name from OrvexDirDB.dbo.sysobjects where type ='u'"
+                                          << "select name from temp.sysobjects_main where type ='u'";
+        QTest::newRow("catalogue-other-db") << "select name from OrvexDynDB.dbo.sysobjects"
+                                            << "select name from temp.sysobjects_orvexdyndb";
+        QTest::newRow("plain-syscolumns") << "select name from syscolumns where id=object_id('x')"
+                                          << "select name from temp.syscolumns_main where id=object_id('x')";
+        QTest::newRow("three-part-table") << "SELECT * FROM OrvexDynDB.dbo.[tbl_Session]"
+                                          << "SELECT * FROM OrvexDynDB.[tbl_Session]";
+        QTest::newRow("double-dot") << "SELECT * FROM OrvexDirDB..tbl_User" << "SELECT * FROM main.tbl_User";
+        QTest::newRow("dbo-prefix") << "SELECT * FROM dbo.tbl_User" << "SELECT * FROM tbl_User";
+        QTest::newRow("table-dot-column-untouched") << "select tbl_user.DisplayName from tbl_User"
+                                                    << "select tbl_user.DisplayName from tbl_User";
+        QTest::newRow("strings-untouched") << "select 'OrvexDirDB.dbo.sysobjects'" << "select 'OrvexDirDB.dbo.sysobjects'";
+        QTest::newRow("top") << "SELECT TOP 5 * FROM t ORDER BY a;" << "SELECT  * FROM t ORDER BY a LIMIT 5;";
+        QTest::newRow("national-string") << "select N'abc'" << "select 'abc'";
+    }
+    void rewritesTransactSql()
+    {
+        QFETCH(QString, in);
+        const tsql::Context ctx{QStringLiteral("OrvexDirDB"), {QStringLiteral("OrvexDynDB")}};
+        QTEST(tsql::rewrite(in, ctx), "out");
+    }
+
+    void listsTablesAndViewsAsTheWindowsAsk()
+    {
+        Error e;
+        auto tables = openResultSet(conn(), QStringLiteral("select name as 'Table Name' from OrvexDirDB.dbo.sysobjects "
+                                                           "where type ='u' and name not like 'conflict_%' order by name"),
+                                    &e);
+        QVERIFY2(tables, qPrintable(e.description));
+        QCOMPARE(tables->columns(), QStringList{QStringLiteral("Table Name")});
+        QCOMPARE(tables->recordCount(), 2);
+        QCOMPARE(tables->field(QStringLiteral("table name")).toString(), QStringLiteral("tbl_NoKey"));
+        tables->moveNext();
+        QCOMPARE(tables->field(0).toString(), QStringLiteral("tbl_User"));
+        tables->moveNext();
+        QVERIFY(tables->eof());
+        QCOMPARE(tables->field(0, &e), QVariant());
+        QCOMPARE(e.number, kErrNoCurrentRecord);
+
+        auto views = openResultSet(conn(), QStringLiteral("select name as 'Table Name' from OrvexDirDB.dbo.sysobjects "
+                                                          "where type ='v' and name like 'vw_%' order by name"),
+                                   &e);
+        QVERIFY(views);
+        QCOMPARE(views->recordCount(), 1);
+        QCOMPARE(views->field(0).toString(), QStringLiteral("vw_User"));
+
+        // Another database's catalogue over the same connection.
+        auto dyn = openResultSet(conn(), QStringLiteral("select name from OrvexDynDB.dbo.sysobjects where type='U'"), &e);
+        QVERIFY(dyn);
+        QCOMPARE(dyn->recordCount(), 1);
+        QCOMPARE(dyn->field(0).toString(), QStringLiteral("tbl_Session"));
+    }
+
+    void listsColumnsThroughObjectId()
+    {
+        Error e;
+        auto cols = openResultSet(conn(), QStringLiteral("select name as 'Column Name' from syscolumns where "
+                                                         "id=object_id('TBL_USER') ORDER By name"),
+                                  &e);
+        QVERIFY2(cols, qPrintable(e.description));
+        QStringList names;
+        for (cols->moveFirst(); !cols->eof(); cols->moveNext())
+            names << cols->field(QStringLiteral("Column Name")).toString();
+        QCOMPARE(names, (QStringList{"Alias", "DisplayName", "Extension", "ObjectID"}));
+        auto none = openResultSet(conn(), QStringLiteral("select name from syscolumns where id=object_id('nope')"), &e);
+        QVERIFY(none);
+        QCOMPARE(none->recordCount(), 0);
+        QVERIFY(none->eof());
+    }
+
+    void comparesTextWithoutCaseAndKeepsTypes()
+    {
+        Error e;
+        auto rs = openResultSet(conn(), QStringLiteral("SELECT [Alias], DisplayName, Extension FROM [tbl_User] "
+                                                       "WHERE ObjectID='bbbb-2'"),
+                                &e);
+        QVERIFY(rs);
+        QCOMPARE(rs->recordCount(), 1);
+        QCOMPARE(rs->field(QStringLiteral("alias")).toString(), QStringLiteral("mjones"));
+        QVERIFY(rs->field(QStringLiteral("DisplayName")).isNull());
+        QCOMPARE(rs->field(QStringLiteral("Extension")).typeId(), QMetaType::LongLong);
+        QCOMPARE(rs->rows().text(0, 2), QStringLiteral("1002"));
+        auto like = openResultSet(conn(), QStringLiteral("SELECT Alias FROM tbl_User WHERE Alias like 'A%' ORDER BY Alias"), &e);
+        QCOMPARE(like->recordCount(), 1);
+    }
+
+    void reportsErrorsWithNumbers()
+    {
+        Error e;
+        QVERIFY(!openResultSet(conn(), QStringLiteral("select * from tbl_Missing"), &e));
+        QCOMPARE(e.number, kErrNoSuchObject);
+        QCOMPARE(e.description, QStringLiteral("Invalid object name 'tbl_Missing'."));
+        e = {};
+        QVERIFY(!openResultSet(conn(), QStringLiteral("select Nope from tbl_User"), &e));
+        QCOMPARE(e.description, QStringLiteral("Invalid column name 'Nope'."));
+        e = {};
+        QVERIFY(!openResultSet(conn(), QStringLiteral("select from where"), &e));
+        QCOMPARE(e.number, kErrCommand);
+        QVERIFY(e.description.startsWith(QStringLiteral("Incorrect syntax near")));
+    }
+
+    void unknownServerAndDatabaseFailClearly()
+    {
+        Error e;
+        QVERIFY(!openResultSet(QStringLiteral("Driver={SQL Server};server=NOSUCHHOST\\zandelorvex;database=OrvexDirDB"),
+                               QStringLiteral("select 1"), &e));
+        QCOMPARE(e.number, kErrGeneric);
+        QVERIFY(e.description.contains(QStringLiteral("NOSUCHHOST\\zandelorvex")));
+        e = testConnection(conn(QStringLiteral("OrvexNoDB")));
+        QCOMPARE(e.number, kErrGeneric);
+        QVERIFY(e.description.contains(QStringLiteral("OrvexNoDB")));
+        // The test connection of a remote attach names the server only.
+        QVERIFY(!testConnection(QStringLiteral("Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security Info=False;"
+                                               "Initial Catalog=OrvexDirDB;Data Source=")
+                                + WorkStationInfo::instance().ComputerName())
+                     .isSet());
+    }
+
+    void executesTextAndCountsAffectedRows()
+    {
+        Error e;
+        ExecOutcome out = executeText(conn(QStringLiteral("OrvexDynDB")),
+                                      QStringLiteral("UPDATE tbl_Session SET Port = Port + 1; UPDATE tbl_Session SET Port = Port - 1"), &e);
+        QVERIFY2(!e, qPrintable(e.description));
+        QCOMPARE(out.recordsAffected, 2);
+        QVERIFY(!out.rows);
+        out = executeText(conn(QStringLiteral("OrvexDynDB")), QStringLiteral("SELECT TOP 1 * FROM tbl_Session"), &e);
+        QVERIFY(out.rows);
+        QCOMPARE(out.rows->recordCount(), 1);
+    }
+
+    void runsProceduresWithBoundParameters()
+    {
+        auto session = sessionFor(conn(), nullptr);
+        QVERIFY(session);
+        const QList<ProcedureInfo> procs = session->procedures(nullptr);
+        QCOMPARE(procs.size(), 2);
+        QCOMPARE(procs[0].id, 7);
+        QCOMPARE(procs[0].parameters.size(), 2);
+        QCOMPARE(procs[0].parameters[1].name, QStringLiteral("@Name"));
+        QCOMPARE(procs[0].parameters[1].length, 64);
+
+        Error e;
+        executeProcedure(conn(), QStringLiteral("CSP_USERRENAME"),
+                         {{QStringLiteral("objectid"), 72, QStringLiteral("cccc-3")}, {QStringLiteral("Name"), 200, QStringLiteral("Renamed")}},
+                         &e);
+        QVERIFY2(!e, qPrintable(e.description));
+        auto rs = openResultSet(conn(), QStringLiteral("select DisplayName from tbl_User where ObjectID='CCCC-3'"), &e);
+        QCOMPARE(rs->field(0).toString(), QStringLiteral("Renamed"));
+
+        // A failing procedure leaves nothing half done.
+        executeProcedure(conn(), QStringLiteral("csp_Broken"), {{QStringLiteral("Name"), 200, QStringLiteral("X")}}, &e);
+        QCOMPARE(e.number, kErrNoSuchObject);
+        rs = openResultSet(conn(), QStringLiteral("select count(*) from tbl_User where DisplayName='X'"), &e);
+        QCOMPARE(rs->field(0).toInt(), 0);
+        e = {};
+        executeProcedure(conn(), QStringLiteral("csp_Nothing"), {}, &e);
+        QVERIFY(e.isSet());
+    }
+
+    void findsPrimaryKeysAndWritesCellsBack()
+    {
+        auto session = sessionFor(conn(), nullptr);
+        QCOMPARE(session->primaryKeyColumn(QStringLiteral("tbl_user"), nullptr), QStringLiteral("ObjectID"));
+        QCOMPARE(session->primaryKeyColumn(QStringLiteral("vw_User"), nullptr), QString());
+        QCOMPARE(session->primaryKeyColumn(QStringLiteral("OrvexDynDB.dbo.tbl_Session"), nullptr), QStringLiteral("ObjectID"));
+
+        Error e;
+        auto rs = openResultSet(conn(), QStringLiteral("SELECT Alias, [ObjectID] FROM [tbl_User] ORDER BY Alias"), &e, Lock::Pessimistic);
+        QVERIFY(rs);
+        rs->fetchAll();
+        QVERIFY(rs->updateCell(0, 0, QStringLiteral("avery2"), &e));
+        QCOMPARE(rs->rows().text(0, 0), QStringLiteral("avery2"));
+        auto check = openResultSet(conn(), QStringLiteral("SELECT Alias FROM tbl_User WHERE ObjectID='CCCC-3'"), &e);
+        QCOMPARE(check->field(0).toString(), QStringLiteral("avery2"));
+
+        auto noKey = openResultSet(conn(), QStringLiteral("SELECT Name FROM tbl_NoKey"), &e, Lock::Pessimistic);
+        noKey->fetchAll();
+        e = {};
+        QVERIFY(!noKey->updateCell(0, 0, QStringLiteral("b"), &e));
+        QVERIFY(e.description.contains(QStringLiteral("no primary key")));
+        QCOMPARE(noKey->rows().text(0, 0), QStringLiteral("a"));
+
+        auto readOnly = openResultSet(conn(), QStringLiteral("SELECT Alias, ObjectID FROM tbl_User"), &e);
+        QVERIFY(!readOnly->updateCell(0, 0, QStringLiteral("x"), &e));
+    }
+
+    void inMemoryResultSetsAndBatches()
+    {
+        auto mem = ResultSet::inMemory({QStringLiteral("Name"), QStringLiteral("Type")});
+        mem->addRow({QStringLiteral("@a"), QStringLiteral("int")});
+        mem->addRow({QStringLiteral("@b"), QVariant()});
+        QCOMPARE(mem->recordCount(), 2);
+        mem->moveLast();
+        QVERIFY(mem->field(QStringLiteral("type")).isNull());
+
+        Error e;
+        auto rs = openResultSet(conn(), QStringLiteral("SELECT * FROM tbl_User"), &e);
+        QCOMPARE(rs->fetchedCount(), 1); // the first row arrives with the open
+        QVERIFY(!rs->isComplete());
+        rs->fetchMore(1);
+        QCOMPARE(rs->fetchedCount(), 2);
+        QCOMPARE(rs->recordCount(), 3);
+        QVERIFY(rs->isComplete());
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_Database)
+#include "tst_database.moc"
