@@ -1,0 +1,638 @@
+#include "main/frmmain.h"
+
+#include "main/databases.h"
+#include "main/frmsplashscreen.h"
+#include "main/mainlayout.h"
+#include "platform/database.h"
+#include "platform/registryaccess/registryapi.h"
+#include "platform/settings.h"
+#include "platform/workstationinfo.h"
+#include "support/ctooltip.h"
+#include "support/messenger.h"
+#include "support/updatecheck.h"
+#include "widgets/grid.h"
+#include "widgets/gridmodel.h"
+
+#include <QtCore/QDir>
+#include <QtCore/QFile>
+#include <QtGui/QActionGroup>
+#include <QtGui/QCloseEvent>
+#include <QtGui/QMouseEvent>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QCheckBox>
+#include <QtWidgets/QFrame>
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QLineEdit>
+#include <QtWidgets/QMenuBar>
+#include <QtWidgets/QPlainTextEdit>
+#include <QtWidgets/QPushButton>
+#include <QtWidgets/QStatusBar>
+#include <QtWidgets/QTabWidget>
+#include <QtWidgets/QTextEdit>
+
+namespace korva {
+
+namespace {
+
+const QString kCaption = QStringLiteral("Zandel Orvex Talmu");
+const QString kInstallKey = QStringLiteral("SOFTWARE\\Zandel Systems\\Zandel Orvex");
+
+QAction *addItem(QMenu *menu, const QString &caption, const char *name, bool checkable = false)
+{
+    QAction *a = menu->addAction(caption);
+    a->setObjectName(QString::fromLatin1(name));
+    a->setCheckable(checkable);
+    return a;
+}
+
+// A command whose window is not part of this build yet: present, never a dummy.
+void notYet(QAction *a) { a->setEnabled(false); }
+
+} // namespace
+
+frmMain::frmMain(Messenger &messenger, frmSplashScreen *splash, QWidget *parent)
+    : QMainWindow(parent), m_msg(messenger), m_splash(splash)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(kCaption);
+    buildMenus();
+    buildControls();
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::buildMenus()
+{
+    QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("mnuFile"));
+    mnuFindObjectID = addItem(file, QStringLiteral("Find Object ID"), "mnuFindObjectID");
+    mnuFindValueinOrvexDirDB = addItem(file, QStringLiteral("Find value in current DB tables"), "mnuFindValueinOrvexDirDB");
+    file->addSeparator();
+    mnuAttachRemote = addItem(file, QStringLiteral("Attach to remote Orvex server"), "mnuAttachRemote");
+    file->addSeparator();
+    mnuExportGridToCSVFile = addItem(file, QStringLiteral("Export entire grid data to CSV file"), "mnuExportGridToCSVFile");
+    mnuExportVisibleRowsToCSV = addItem(file, QStringLiteral("Export visible rows to CSV file "), "mnuExportVisibleRowsToCSV");
+    file->addSeparator();
+    mnuExit = addItem(file, QStringLiteral("Exit"), "mnuExit");
+    connect(mnuExit, &QAction::triggered, this, [this] { close(); });
+
+    QMenu *view = menuBar()->addMenu(QStringLiteral("&View"));
+    view->setObjectName(QStringLiteral("mnuView"));
+    mnuStoredProcs = addItem(view, QStringLiteral("Stored Procedures"), "mnuStoredProcs");
+    mnuQueryBuilder = addItem(view, QStringLiteral("Query Builder"), "mnuQueryBuilder");
+    mnuRegistry = addItem(view, QStringLiteral("Orvex Registry Tree"), "mnuRegistry");
+    mnuOrvexConfigurationTree = addItem(view, QStringLiteral("Orvex Configuration Tree"), "mnuOrvexConfigurationTree");
+    mnuObjectView = addItem(view, QStringLiteral("Object View"), "mnuObjectView");
+    view->addSeparator();
+    mnuRefresh = addItem(view, QStringLiteral("Refresh"), "mnuRefresh");
+    mnuRefresh->setShortcut(QKeySequence::Refresh);
+
+    QMenu *dbMenu = menuBar()->addMenu(QStringLiteral("&Database"));
+    dbMenu->setObjectName(QStringLiteral("mnuDatabase"));
+    for (Db db : kMenuOrder) {
+        const DatabaseInfo &info = database(db);
+        QAction *a = dbMenu->addAction(QString::fromUtf16(info.menuCaption));
+        a->setObjectName(QString::fromUtf16(info.menuObject));
+        a->setCheckable(true);
+        const int index = int(db);
+        mnuDatabases[index] = a;
+        connect(a, &QAction::triggered, this, [this, index] { chooseDatabase(index); });
+    }
+
+    QMenu *options = menuBar()->addMenu(QStringLiteral("&Options"));
+    options->setObjectName(QStringLiteral("mnuOptions"));
+    mnuUseTables = addItem(options, QStringLiteral("Use Tables"), "mnuUseTables", true);
+    mnuUseViews = addItem(options, QStringLiteral("Use Views"), "mnuUseViews", true);
+    connect(mnuUseTables, &QAction::triggered, this, &frmMain::mnuUseTables_Click);
+    connect(mnuUseViews, &QAction::triggered, this, &frmMain::mnuUseViews_Click);
+    options->addSeparator();
+    mnuLockAliasColumn = addItem(options, QStringLiteral("Lock alias column to left"), "mnuLockAliasColumn", true);
+    mnuLockUniqueColumn = addItem(options, QStringLiteral("Lock unique ID column to left"), "mnuLockUniqueColumn", true);
+    connect(mnuLockAliasColumn, &QAction::triggered, this, [this] { UpdateTableInformation(true); });
+    connect(mnuLockUniqueColumn, &QAction::triggered, this, [this] { UpdateTableInformation(true); });
+    options->addSeparator();
+    mnuShowObjectIDInToolTip = addItem(options, QStringLiteral("Show ObjectID data in tooltip text"), "mnuShowObjectIDInToolTip", true);
+    mnuShowWhereClause = addItem(options, QStringLiteral("Show WHERE clause option"), "mnuShowWhereClause", true);
+    options->addSeparator();
+    mnuAlwaysOnTop = addItem(options, QStringLiteral("Always on top"), "mnuAlwaysOnTop", true);
+    connect(mnuAlwaysOnTop, &QAction::triggered, this, &frmMain::mnuAlwaysOnTop_Click);
+    mnuDumpTables = addItem(options, QStringLiteral("Dump Tables"), "mnuDumpTables");
+
+    QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
+    help->setObjectName(QStringLiteral("mnuHelpMenu"));
+    mnuHelp = addItem(help, QStringLiteral("Help"), "mnuHelp");
+    help->addSeparator();
+    mnuAbout = addItem(help, QStringLiteral("About"), "mnuAbout");
+    mnuCheckForUpdatedVersion = addItem(help, QStringLiteral("Check for updated version"), "mnuCheckForUpdatedVersion");
+
+    mnuGridDataPopup = new QMenu(this);
+    mnuGridDataPopup->setObjectName(QStringLiteral("mnuGridDataPopup"));
+    mnuCopy = addItem(mnuGridDataPopup, QStringLiteral("Copy"), "mnuCopy");
+    mnuJump = addItem(mnuGridDataPopup, QStringLiteral("Jump to this object"), "mnuJump");
+    mnuPopupSeparator = mnuGridDataPopup->addSeparator();
+    mnuPopupSeparator->setObjectName(QStringLiteral("mnuPopupSeparator"));
+    mnuExportEntireGrid = addItem(mnuGridDataPopup, QStringLiteral("Export entire grid data to CSV file"), "mnuExportEntireGrid");
+    mnuExportVisibleRows = addItem(mnuGridDataPopup, QStringLiteral("Export only visible rows to CSV file"), "mnuExportVisibleRows");
+
+    for (QAction *a : {mnuFindObjectID, mnuFindValueinOrvexDirDB, mnuAttachRemote, mnuExportGridToCSVFile,
+                       mnuExportVisibleRowsToCSV, mnuStoredProcs, mnuQueryBuilder, mnuRegistry,
+                       mnuOrvexConfigurationTree, mnuObjectView, mnuRefresh, mnuShowWhereClause, mnuDumpTables,
+                       mnuHelp, mnuAbout, mnuCheckForUpdatedVersion, mnuCopy, mnuJump, mnuExportEntireGrid,
+                       mnuExportVisibleRows})
+        notYet(a);
+    connect(mnuShowObjectIDInToolTip, &QAction::triggered, this, [] {});
+}
+
+void frmMain::buildControls()
+{
+    auto *central = new QWidget(this);
+    central->setObjectName(QStringLiteral("centralWidget"));
+    setCentralWidget(central);
+
+    m_gridTables = new Grid(central);
+    m_gridTables->setObjectName(QStringLiteral("gridTables"));
+    m_gridTables->setAccessibleName(QStringLiteral("Tables"));
+    m_gridTables->setColumns({QStringLiteral("Table Name")});
+    m_gridTables->setSelectionBehavior(QAbstractItemView::SelectRows);
+
+    m_gridColumns = new Grid(central);
+    m_gridColumns->setObjectName(QStringLiteral("gridColumns"));
+    m_gridColumns->setAccessibleName(QStringLiteral("Columns"));
+    m_gridColumns->setColumns({QStringLiteral("Column Name")});
+    m_gridColumns->setSelectionBehavior(QAbstractItemView::SelectRows);
+
+    m_tabInfo = new QTabWidget(central);
+    m_tabInfo->setObjectName(QStringLiteral("tabInfo"));
+    m_tabTable = new QWidget;
+    m_tabTable->setObjectName(QStringLiteral("tabTableInfo"));
+    m_txtTableInfo = new QTextEdit(m_tabTable);
+    m_txtTableInfo->setObjectName(QStringLiteral("txtTableInfo"));
+    m_txtTableInfo->setAccessibleName(QStringLiteral("Table Info"));
+    m_txtTableInfo->setReadOnly(true);
+    m_tabColumn = new QWidget;
+    m_tabColumn->setObjectName(QStringLiteral("tabColumnInfo"));
+    m_txtColumnInfo = new QTextEdit(m_tabColumn);
+    m_txtColumnInfo->setObjectName(QStringLiteral("txtColumnInfo"));
+    m_txtColumnInfo->setAccessibleName(QStringLiteral("Column Info"));
+    m_txtColumnInfo->setReadOnly(true);
+    m_tabWhere = new QWidget;
+    m_tabWhere->setObjectName(QStringLiteral("tabWhere"));
+    m_lblWhere = new QLabel(QStringLiteral("WHERE:"), m_tabWhere);
+    m_lblWhere->setObjectName(QStringLiteral("lblWhere"));
+    m_txtWhere = new QPlainTextEdit(m_tabWhere);
+    m_txtWhere->setObjectName(QStringLiteral("txtWhere"));
+    m_txtWhere->setAccessibleName(QStringLiteral("WHERE clause"));
+    m_txtWhere->setTabChangesFocus(true);
+    m_lblWhere->setBuddy(m_txtWhere);
+    m_chkStickWhere = new QCheckBox(QStringLiteral("Make WHERE clause for this table \"sticky\""), m_tabWhere);
+    m_chkStickWhere->setObjectName(QStringLiteral("chkStickWhere"));
+    m_cmdApply = new QPushButton(QStringLiteral("Apply"), m_tabWhere);
+    m_cmdApply->setObjectName(QStringLiteral("cmdApply"));
+    m_cmdClear = new QPushButton(QStringLiteral("Clear"), m_tabWhere);
+    m_cmdClear->setObjectName(QStringLiteral("cmdClear"));
+    m_tabInfo->addTab(m_tabTable, QStringLiteral("Table Info"));
+    m_tabInfo->addTab(m_tabColumn, QStringLiteral("Column Info"));
+
+    m_cmdBack = new QPushButton(QStringLiteral("<< Back"), central);
+    m_cmdBack->setObjectName(QStringLiteral("cmdBack"));
+    m_cmdBack->setEnabled(false);
+    m_lblRows = new QLabel(QStringLiteral("Rows in table:"), central);
+    m_lblRows->setObjectName(QStringLiteral("lblRows"));
+    m_txtRows = new QLineEdit(central);
+    m_txtRows->setObjectName(QStringLiteral("txtRows"));
+    m_txtRows->setReadOnly(true);
+    m_txtRows->setAccessibleName(QStringLiteral("Rows in table"));
+    m_lblRows->setBuddy(m_txtRows);
+
+    m_imgSplitter = new QFrame(central);
+    m_imgSplitter->setObjectName(QStringLiteral("imgSplitter"));
+    m_imgSplitter->setFrameShape(QFrame::StyledPanel);
+    m_imgSplitter->setCursor(Qt::SizeVerCursor);
+    m_imgSplitter->setFocusPolicy(Qt::StrongFocus);
+    m_imgSplitter->setAccessibleName(QStringLiteral("Splitter"));
+    m_imgSplitter->setAccessibleDescription(QStringLiteral("Drag, or use the Up and Down keys, to resize the panes"));
+    m_imgSplitter->installEventFilter(this);
+
+    m_gridData = new Grid(central);
+    m_gridData->setObjectName(QStringLiteral("gridData"));
+    m_gridData->setAccessibleName(QStringLiteral("Rows"));
+
+    statusBar()->setObjectName(QStringLiteral("sbStatus"));
+
+    m_tooltip = std::make_unique<cTooltip>();
+}
+
+int frmMain::twipsToPixels(int twips) const { return int(std::lround(twips * logicalDpiX() / 1440.0)); }
+
+int frmMain::pixelsToTwips(int pixels) const { return int(std::lround(pixels * 1440.0 / logicalDpiX())); }
+
+int frmMain::checkedDatabase() const
+{
+    for (int i = 0; i < 4; ++i)
+        if (mnuDatabases[i]->isChecked())
+            return i;
+    return -1;
+}
+
+bool frmMain::useTables() const { return mnuUseTables->isChecked(); }
+
+bool frmMain::Form_Load(const QString &commandLine)
+{
+    m_shutDown = false;
+    // 1. Caption.
+    setWindowTitle(m_state.remoteLabel.isEmpty() ? kCaption : kCaption + QStringLiteral(" - ") + m_state.remoteLabel);
+
+    // 2. The product's install folder.
+    const QString problem = RegistryAPI::storeProblem();
+    if (!problem.isEmpty())
+        m_msg.message(problem);
+    m_state.installFolder = RegistryAPI::GetValue(RegistryAPI::HKEY_LOCAL_MACHINE, kInstallKey,
+                                                  QStringLiteral("InstalledFolderPath"), RegistryAPI::REG_SZ, QString())
+                                .toString();
+    if (m_state.installFolder.isEmpty()) {
+        m_msg.message(QStringLiteral("Error, could not find install path for Orvex"));
+        shutdown();
+        return false;
+    }
+    // 3.
+    m_state.dictionaryFolder = QDir(m_state.installFolder).filePath(QStringLiteral("ConfigurationModules/DatabaseScripts")) + u'/';
+
+    // 4. Settings over the state before they are read.
+    mnuUseViews->setChecked(true);
+    mnuUseTables->setChecked(false);
+    MainSettings s = currentSettings();
+    s.left = 1000;
+    s.top = 1000;
+    s.width = 10000;
+    s.height = 8500;
+    s.splitterPos = 2500;
+    s.useTables = true;
+    s.lockAlias = true;
+    s.lockObjectID = true;
+    s.showObjectID = true;
+    s.showWhereClause = false;
+    if (!m_loaded)
+        s.dirDB = s.dynDB = s.mbxDB1 = s.rptDB = false;
+    {
+        auto store = openSettings();
+        loadMainSettings(*store, s);
+    }
+    m_settings = s;
+    applySettings();
+    if (checkedDatabase() < 0)
+        mnuDatabases[int(Db::Dir)]->setChecked(true);
+
+    // 5. Command line.
+    const CommandLine cl = parseCommandLine(commandLine);
+    m_state.editMode = cl.editMode;
+    m_state.instanceName = cl.instance;
+
+    // 6. Server and connection string.
+    if (!m_state.connectionString.isEmpty()) {
+        mnuRegistry->setEnabled(false);
+        m_localMode = false;
+    } else {
+        m_localMode = true;
+        m_state.serverName = WorkStationInfo::instance().ComputerName();
+        m_state.connectionString = composeConnectionString(m_state.serverName, m_state.instanceName,
+                                                           QStringLiteral("OrvexDirDB"));
+    }
+
+    // 7.
+    InitalizeDB();
+    buildKnownNames();
+
+    // 8. The start-up version hook runs on the local server only.
+    if (m_localMode)
+        modUpdateCheck::runVersionHook(modUpdateCheck::homePageUrl(), QString());
+
+    // 9.
+    if (m_splash)
+        m_splash->hide();
+    m_loaded = true;
+    Form_Resize();
+    UpdateTableInformation(true);
+    return true;
+}
+
+void frmMain::applySettings()
+{
+    const MainSettings &s = m_settings;
+    mnuUseTables->setChecked(s.useTables);
+    mnuUseViews->setChecked(!s.useTables);
+    mnuLockAliasColumn->setChecked(s.lockAlias);
+    mnuLockUniqueColumn->setChecked(s.lockObjectID);
+    mnuShowObjectIDInToolTip->setChecked(s.showObjectID);
+    mnuShowWhereClause->setChecked(s.showWhereClause);
+    mnuDatabases[int(Db::Dir)]->setChecked(s.dirDB);
+    mnuDatabases[int(Db::Dyn)]->setChecked(s.dynDB);
+    mnuDatabases[int(Db::Mbx)]->setChecked(s.mbxDB1);
+    mnuDatabases[int(Db::Rpt)]->setChecked(s.rptDB);
+    if (s.showWhereClause && m_tabInfo->indexOf(m_tabWhere) < 0)
+        m_tabInfo->addTab(m_tabWhere, QStringLiteral("WHERE filter"));
+    else if (!s.showWhereClause && m_tabInfo->indexOf(m_tabWhere) >= 0)
+        m_tabInfo->removeTab(m_tabInfo->indexOf(m_tabWhere));
+
+    // Geometry: the stored values are the outer window in twips.
+    if (!isMinimized()) {
+        const QSize frameExtra = frameGeometry().size() - size();
+        move(twipsToPixels(s.left), twipsToPixels(s.top));
+        resize(std::max(1, twipsToPixels(s.width) - frameExtra.width()),
+               std::max(1, twipsToPixels(s.height) - frameExtra.height()));
+    }
+    m_splitterTop = s.splitterPos;
+}
+
+MainSettings frmMain::currentSettings() const
+{
+    MainSettings s = m_settings;
+    const QRect g = frameGeometry();
+    s.left = pixelsToTwips(g.x());
+    s.top = pixelsToTwips(g.y());
+    s.width = pixelsToTwips(g.width());
+    s.height = pixelsToTwips(g.height());
+    s.splitterPos = m_splitterTop;
+    s.useTables = mnuUseTables->isChecked();
+    s.lockAlias = mnuLockAliasColumn->isChecked();
+    s.lockObjectID = mnuLockUniqueColumn->isChecked();
+    s.showObjectID = mnuShowObjectIDInToolTip->isChecked();
+    s.showWhereClause = mnuShowWhereClause->isChecked();
+    s.dirDB = mnuDatabases[int(Db::Dir)]->isChecked();
+    s.dynDB = mnuDatabases[int(Db::Dyn)]->isChecked();
+    s.mbxDB1 = mnuDatabases[int(Db::Mbx)]->isChecked();
+    s.rptDB = mnuDatabases[int(Db::Rpt)]->isChecked();
+    return s;
+}
+
+void frmMain::saveSettings()
+{
+    auto store = openSettings();
+    saveMainSettings(*store, currentSettings(), isMinimized());
+}
+
+void frmMain::closeResultSets()
+{
+    // Failures while closing are of no interest at this point.
+    m_gridTables->gridModel()->setColumns({QStringLiteral("Table Name")});
+    m_gridColumns->gridModel()->setColumns({QStringLiteral("Column Name")});
+    m_gridData->gridModel()->setColumns({});
+}
+
+void frmMain::shutdown()
+{
+    if (m_shutDown)
+        return;
+    m_shutDown = true;
+    saveSettings();
+    closeResultSets();
+    if (m_splash)
+        m_splash->hide();
+    // Ending the program closes every window.
+    QApplication::closeAllWindows();
+    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
+void frmMain::closeEvent(QCloseEvent *event)
+{
+    shutdown();
+    event->accept();
+}
+
+void frmMain::reportInitError(const QString &number, const QString &description)
+{
+    m_msg.message(QStringLiteral("(error):") + number + QStringLiteral(" (") + description
+                  + QStringLiteral(") in procedure InitalizeDB of Form frmMain.  Using connection string=")
+                  + m_state.connectionString);
+}
+
+void frmMain::InitalizeDB()
+{
+    // 1.
+    if (isVisible() && m_splash)
+        m_splash->showOver(this);
+    // 2.
+    m_historyIndex = 0;
+    m_cmdBack->setEnabled(false);
+    // 3.
+    closeResultSets();
+    // 4.
+    if (m_state.connectionString.isEmpty())
+        m_state.serverName = WorkStationInfo::instance().ComputerName();
+    // 5.
+    QString dictionaryPath;
+    const int checked = checkedDatabase();
+    if (checked < 0) {
+        m_msg.message(QStringLiteral("Invalid database selection value"));
+        m_catalogue.clear();
+    } else {
+        const DatabaseInfo &info = databases()[std::size_t(checked)];
+        dictionaryPath = m_state.dictionaryFolder + QString::fromUtf16(info.dictionary);
+        m_catalogue = QString::fromUtf16(info.catalogue);
+        m_state.connectionString = composeConnectionString(m_state.serverName, m_state.instanceName,
+                                                           QString::fromUtf16(info.name));
+    }
+    // 6.
+    openTableList();
+    // 7.
+    loadDictionary(dictionaryPath);
+    // 8.
+    m_tooltip->Create(this);
+    m_tooltip->setMaxTipWidth(400);
+    if (m_tooltip->AddTool(m_gridData))
+        m_tooltip->setToolText(m_gridData, QString());
+    // 9.
+    if (m_loaded)
+        UpdateTableInformation(true);
+    // 10.
+    if (m_splash)
+        m_splash->hide();
+}
+
+void frmMain::openTableList()
+{
+    db::Error e;
+    std::shared_ptr<db::ResultSet> rs =
+        db::openResultSet(m_state.connectionString, tableListQuery(useTables(), m_catalogue), &e);
+    if (!rs) {
+        reportInitError(QString::number(e.number), e.description);
+        // Showing the list needs the result set that did not open.
+        reportInitError(QString::number(db::kErrClosed),
+                        QStringLiteral("Operation is not allowed when the object is closed."));
+        m_gridTables->setColumns({QStringLiteral("Table Name")});
+        return;
+    }
+    rs->fetchAll();
+    m_gridTables->setResultSet(rs);
+    if (m_gridTables->rows() > 1)
+        m_gridTables->setCurrentCell(1, 1);
+}
+
+void frmMain::loadDictionary(const QString &path)
+{
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+        m_state.dictionary = xml::Document();
+        reportInitError(QStringLiteral("53"), QStringLiteral("File not found"));
+        return;
+    }
+    const QString text = QString::fromUtf8(file.readAll()).toLower();
+    file.close();
+    if (!m_state.dictionary.loadFromText(text))
+        m_msg.message(QStringLiteral("XML problem at startup"));
+}
+
+void frmMain::buildKnownNames()
+{
+    const QString catalogue = QStringLiteral("OrvexDirDB.dbo.sysobjects");
+    for (const bool tables : {false, true}) {
+        db::Error e;
+        auto rs = db::openResultSet(m_state.connectionString, tableListQuery(tables, catalogue), &e);
+        if (!rs)
+            continue;
+        QString &target = tables ? m_state.knownTableNames : m_state.knownViewNames;
+        for (rs->moveFirst(); !rs->eof(); rs->moveNext())
+            target += rs->field(0).toString() + u' ';
+    }
+}
+
+void frmMain::chooseDatabase(int index)
+{
+    for (int i = 0; i < 4; ++i)
+        mnuDatabases[i]->setChecked(i == index);
+    InitalizeDB();
+}
+
+void frmMain::setListingMode(bool tables)
+{
+    mnuUseTables->setChecked(tables);
+    mnuUseViews->setChecked(!tables);
+    InitalizeDB();
+}
+
+void frmMain::mnuUseTables_Click()
+{
+    // The action has flipped its own mark already; the other takes the opposite.
+    mnuUseViews->setChecked(!mnuUseTables->isChecked());
+    InitalizeDB();
+}
+
+void frmMain::mnuUseViews_Click()
+{
+    mnuUseTables->setChecked(!mnuUseViews->isChecked());
+    InitalizeDB();
+}
+
+void frmMain::mnuAlwaysOnTop_Click()
+{
+    const QRect g = geometry();
+    const bool wasVisible = isVisible();
+    setWindowFlag(Qt::WindowStaysOnTopHint, mnuAlwaysOnTop->isChecked());
+    setGeometry(g);
+    if (wasVisible)
+        show();
+}
+
+void frmMain::UpdateTableInformation(bool clearWhere)
+{
+    Q_UNUSED(clearWhere);
+}
+
+void frmMain::setSplitterTop(int twips)
+{
+    m_splitterTop = twips;
+    Form_Resize();
+}
+
+void frmMain::dragSplitterBy(int mouseYTwips)
+{
+    const int H = pixelsToTwips(centralWidget()->height()) + kNonClientHeight;
+    const int top = clampSplitterTop(m_splitterTop + mouseYTwips, H);
+    if (top != m_splitterTop) {
+        m_splitterTop = top;
+        Form_Resize();
+    }
+}
+
+void frmMain::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    Form_Resize();
+}
+
+void frmMain::Form_Resize()
+{
+    if (isMinimized() || !centralWidget())
+        return;
+    // The minimum size: the central area plus menu and status bars.
+    const QSize minCentral(twipsToPixels(kMinMainWidth - kNonClientWidth),
+                           twipsToPixels(kMinMainHeight - kNonClientHeight));
+    const int bars = menuBar()->sizeHint().height() + statusBar()->sizeHint().height();
+    setMinimumSize(minCentral.width(), minCentral.height() + bars);
+
+    const QWidget *c = centralWidget();
+    const int W = pixelsToTwips(c->width()) + kNonClientWidth;
+    const int H = pixelsToTwips(c->height()) + kNonClientHeight;
+    const MainLayout l = layoutMainWindow(W, H, m_splitterTop);
+    m_splitterTop = l.splitterTop;
+    auto px = [this](const QRect &r) {
+        return QRect(twipsToPixels(r.x()), twipsToPixels(r.y()), twipsToPixels(r.width()), twipsToPixels(r.height()));
+    };
+    m_imgSplitter->setGeometry(px(l.splitter));
+    m_gridTables->setGeometry(px(l.tables));
+    m_gridColumns->setGeometry(px(l.columns));
+    m_tabInfo->setGeometry(px(l.tabs));
+    m_cmdBack->setGeometry(px(l.back));
+    m_lblRows->setGeometry(px(l.rowsLabel));
+    m_txtRows->setGeometry(px(l.rowsBox));
+    m_gridData->setGeometry(px(l.data));
+    // Tab pages: the boxes fill the page, less the margins.
+    const QRect page = m_tabTable->rect();
+    const QRect desc = px(l.description);
+    const QRect inPage(desc.x(), desc.y(), std::min(desc.width(), page.width() - 2 * desc.x()),
+                       std::max(0, page.height() - 2 * desc.y()));
+    m_txtTableInfo->setGeometry(inPage);
+    m_txtColumnInfo->setGeometry(inPage);
+    m_lblWhere->setGeometry(px(l.whereLabel));
+    m_txtWhere->setGeometry(px(l.where));
+    m_chkStickWhere->setGeometry(px(l.sticky));
+    m_cmdApply->setGeometry(px(l.apply));
+    m_cmdClear->setGeometry(px(l.clear));
+    const bool showWhere = mnuShowWhereClause->isChecked();
+    if (showWhere && m_tabInfo->indexOf(m_tabWhere) < 0)
+        m_tabInfo->addTab(m_tabWhere, QStringLiteral("WHERE filter"));
+    else if (!showWhere && m_tabInfo->indexOf(m_tabWhere) >= 0)
+        m_tabInfo->removeTab(m_tabInfo->indexOf(m_tabWhere));
+}
+
+bool frmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_imgSplitter) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+            m_dragging = true;
+            return true;
+        case QEvent::MouseButtonRelease:
+            m_dragging = false;
+            return true;
+        case QEvent::MouseMove:
+            if (m_dragging) {
+                const auto *me = static_cast<QMouseEvent *>(event);
+                dragSplitterBy(pixelsToTwips(int(me->position().y())));
+            }
+            return true;
+        case QEvent::KeyPress: {
+            const int key = static_cast<QKeyEvent *>(event)->key();
+            if (key == Qt::Key_Up || key == Qt::Key_Down) {
+                dragSplitterBy(key == Qt::Key_Up ? -120 : 120);
+                return true;
+            }
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+} // namespace korva

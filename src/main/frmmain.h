@@ -1,0 +1,161 @@
+#pragma once
+
+#include "main/mainsettings.h"
+#include "main/mainstate.h"
+
+#include <QtWidgets/QMainWindow>
+
+#include <memory>
+
+class QAction;
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QTabWidget;
+class QTextEdit;
+
+namespace korva {
+
+class Grid;
+class Messenger;
+class cTooltip;
+class frmSplashScreen;
+namespace db {
+class ResultSet;
+}
+
+// The main browser window: start-up, settings, layout, database choice, the
+// table list and the rows of the current table.
+class frmMain : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    frmMain(Messenger &messenger, frmSplashScreen *splash = nullptr, QWidget *parent = nullptr);
+    ~frmMain() override;
+
+    // The start sequence. False when the program has shut down in it.
+    bool Form_Load(const QString &commandLine);
+    bool hasShutDown() const { return m_shutDown; }
+    void shutdown();
+
+    MainState &state() { return m_state; }
+    const MainState &state() const { return m_state; }
+    Messenger &messenger() { return m_msg; }
+
+    void InitalizeDB();
+    void Form_Resize();
+    int splitterTop() const { return m_splitterTop; } // twips
+    void setSplitterTop(int twips);
+    void dragSplitterBy(int mouseYTwips);             // one mouse move while dragging
+
+    // The connection string of the checked database and its catalogue.
+    QString currentCatalogue() const { return m_catalogue; }
+    int checkedDatabase() const; // index into databases(), -1 when none
+    bool useTables() const;
+
+    int twipsToPixels(int twips) const;
+    int pixelsToTwips(int pixels) const;
+
+    Grid *tablesGrid() const { return m_gridTables; }
+    Grid *columnsGrid() const { return m_gridColumns; }
+    Grid *dataGrid() const { return m_gridData; }
+    cTooltip *hoverTooltip() const { return m_tooltip.get(); }
+
+    void UpdateTableInformation(bool clearWhere);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildMenus();
+    void buildControls();
+    void applySettings();
+    MainSettings currentSettings() const;
+    void saveSettings();
+    void openTableList();
+    void loadDictionary(const QString &path);
+    void buildKnownNames();
+    void reportInitError(const QString &number, const QString &description);
+    void chooseDatabase(int index);
+    void setListingMode(bool tables);
+    void closeResultSets();
+
+    void mnuUseTables_Click();
+    void mnuUseViews_Click();
+    void mnuAlwaysOnTop_Click();
+
+    Messenger &m_msg;
+    frmSplashScreen *m_splash;
+    MainState m_state;
+    MainSettings m_settings;
+    QString m_catalogue;
+    bool m_shutDown = false;
+    bool m_localMode = true;
+    bool m_loaded = false;
+    int m_splitterTop = 2500;
+    bool m_dragging = false;
+    int m_historyIndex = 0;
+
+    // Menus and commands.
+    QAction *mnuFindObjectID = nullptr;
+    QAction *mnuFindValueinOrvexDirDB = nullptr;
+    QAction *mnuAttachRemote = nullptr;
+    QAction *mnuExportGridToCSVFile = nullptr;
+    QAction *mnuExportVisibleRowsToCSV = nullptr;
+    QAction *mnuExit = nullptr;
+    QAction *mnuStoredProcs = nullptr;
+    QAction *mnuQueryBuilder = nullptr;
+    QAction *mnuRegistry = nullptr;
+    QAction *mnuOrvexConfigurationTree = nullptr;
+    QAction *mnuObjectView = nullptr;
+    QAction *mnuRefresh = nullptr;
+    QAction *mnuDatabases[4] = {};
+    QAction *mnuUseTables = nullptr;
+    QAction *mnuUseViews = nullptr;
+    QAction *mnuLockAliasColumn = nullptr;
+    QAction *mnuLockUniqueColumn = nullptr;
+    QAction *mnuShowObjectIDInToolTip = nullptr;
+    QAction *mnuShowWhereClause = nullptr;
+    QAction *mnuAlwaysOnTop = nullptr;
+    QAction *mnuDumpTables = nullptr;
+    QAction *mnuHelp = nullptr;
+    QAction *mnuAbout = nullptr;
+    QAction *mnuCheckForUpdatedVersion = nullptr;
+    QMenu *mnuGridDataPopup = nullptr;
+    QAction *mnuCopy = nullptr;
+    QAction *mnuJump = nullptr;
+    QAction *mnuPopupSeparator = nullptr;
+    QAction *mnuExportEntireGrid = nullptr;
+    QAction *mnuExportVisibleRows = nullptr;
+
+    // Controls.
+    Grid *m_gridTables = nullptr;
+    Grid *m_gridColumns = nullptr;
+    QTabWidget *m_tabInfo = nullptr;
+    QWidget *m_tabTable = nullptr;
+    QWidget *m_tabColumn = nullptr;
+    QWidget *m_tabWhere = nullptr;
+    QTextEdit *m_txtTableInfo = nullptr;
+    QTextEdit *m_txtColumnInfo = nullptr;
+    QLabel *m_lblWhere = nullptr;
+    QPlainTextEdit *m_txtWhere = nullptr;
+    QPushButton *m_cmdApply = nullptr;
+    QPushButton *m_cmdClear = nullptr;
+    QCheckBox *m_chkStickWhere = nullptr;
+    QFrame *m_imgSplitter = nullptr;
+    Grid *m_gridData = nullptr;
+    QPushButton *m_cmdBack = nullptr;
+    QLabel *m_lblRows = nullptr;
+    QLineEdit *m_txtRows = nullptr;
+
+    std::unique_ptr<cTooltip> m_tooltip;
+};
+
+} // namespace korva

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "platform/xmldocument.h"
+
+#include <QtCore/QString>
+
+namespace korva {
+
+// What the main window owns and the other windows read while they are open.
+struct MainState
+{
+    QString installFolder;
+    QString dictionaryFolder; // ends with a separator
+    QString serverName;
+    QString instanceName = QStringLiteral("zandelorvex");
+    QString connectionString;
+    QString remoteLabel;
+    bool editMode = false;
+    QString knownTableNames; // names each followed by one blank
+    QString knownViewNames;
+    xml::Document dictionary; // lower-cased data dictionary of the selected database
+    QString pendingJumpTable;
+    QString pendingJumpObjectID;
+};
+
+} // namespace korva

@@ -1,0 +1,64 @@
+#include "support/messenger.h"
+
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QFileDialog>
+#include <QtWidgets/QInputDialog>
+#include <QtWidgets/QMessageBox>
+
+namespace korva {
+
+QString applicationTitle() { return QStringLiteral("KORVA"); }
+
+namespace {
+QString titleOr(const QString &title) { return title.isEmpty() ? applicationTitle() : title; }
+} // namespace
+
+void QtMessenger::message(const QString &text, const QString &title)
+{
+    QMessageBox box(QMessageBox::NoIcon, titleOr(title), text, QMessageBox::Ok, m_parent);
+    box.setObjectName(QStringLiteral("messageBox"));
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    box.exec();
+    QApplication::restoreOverrideCursor();
+}
+
+bool QtMessenger::question(const QString &text, const QString &title)
+{
+    QMessageBox box(QMessageBox::Question, titleOr(title), text, QMessageBox::Yes | QMessageBox::No, m_parent);
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    const bool yes = box.exec() == QMessageBox::Yes;
+    QApplication::restoreOverrideCursor();
+    return yes;
+}
+
+bool QtMessenger::confirm(const QString &text, const QString &title)
+{
+    QMessageBox box(QMessageBox::Information, titleOr(title), text, QMessageBox::Ok | QMessageBox::Cancel, m_parent);
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    const bool ok = box.exec() == QMessageBox::Ok;
+    QApplication::restoreOverrideCursor();
+    return ok;
+}
+
+std::optional<QString> QtMessenger::input(const QString &prompt, const QString &title, const QString &defaultText)
+{
+    bool ok = false;
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    const QString text = QInputDialog::getText(m_parent, titleOr(title), prompt, QLineEdit::Normal, defaultText, &ok);
+    QApplication::restoreOverrideCursor();
+    if (!ok)
+        return std::nullopt;
+    return text;
+}
+
+QString QtMessenger::saveFileName(const QString &title, const QString &proposedPath, const QString &filter)
+{
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    // The overwrite question is the caller's, in its own words.
+    const QString name = QFileDialog::getSaveFileName(m_parent, title, proposedPath, filter, nullptr,
+                                                      QFileDialog::DontConfirmOverwrite);
+    QApplication::restoreOverrideCursor();
+    return name;
+}
+
+} // namespace korva

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QtWidgets/QTableView>
+
+#include <memory>
+
+namespace korva::db {
+class ResultSet;
+}
+
+namespace korva {
+
+class GridModel;
+
+// The grid every window uses. Its API counts rows and columns as a grid with
+// a fixed header row does: row 0 holds the column names and data start at
+// row 1; with a fixed column, column 0 is that (empty) column and data start
+// at column 1. All mapping to Qt indexes happens here.
+class Grid : public QTableView
+{
+    Q_OBJECT
+
+public:
+    explicit Grid(QWidget *parent = nullptr, bool fixedColumn = true);
+    ~Grid() override;
+
+    GridModel *gridModel() const { return m_model; }
+    bool hasFixedColumn() const { return m_fixedColumn; }
+
+    void setResultSet(std::shared_ptr<db::ResultSet> rows);
+    void setColumns(const QStringList &names);
+    void clearRows(); // only the header row stays
+
+    int rows() const;
+    int cols() const;
+    QString textMatrix(int row, int col) const;
+
+    // Current cell; -1 when there is none.
+    int row() const;
+    int col() const;
+    void setRow(int row);
+    void setCol(int col);
+    void setCurrentCell(int row, int col);
+
+    int topRow() const;
+    void setTopRow(int row);
+    int leftCol() const;
+    void setLeftCol(int col);
+    bool rowIsVisible(int row) const;
+
+    // Cell under the mouse at the last mouse move: row 0 over the header,
+    // -1 outside the rows or columns.
+    int mouseRow() const { return m_mouseRow; }
+    int mouseCol() const { return m_mouseCol; }
+    void setMousePosition(const QPoint &viewportPos); // also used by tests
+
+    int modelRow(int gridRow) const { return gridRow - 1; }
+    int modelColumn(int gridCol) const { return gridCol - (m_fixedColumn ? 1 : 0); }
+    int gridRow(int modelRow) const { return modelRow + 1; }
+    int gridCol(int modelColumn) const { return modelColumn + (m_fixedColumn ? 1 : 0); }
+
+Q_SIGNALS:
+    void mouseMoved();
+    void rightButtonPressed(const QPoint &globalPos);
+    void otherButtonPressed();
+    void currentCellChanged(int row, int col);
+
+protected:
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
+
+private:
+    GridModel *m_model;
+    bool m_fixedColumn;
+    int m_mouseRow = -1;
+    int m_mouseCol = -1;
+};
+
+} // namespace korva

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QtCore/QAbstractTableModel>
+#include <QtCore/QSet>
+
+#include <memory>
+
+class QTimer;
+
+namespace korva::db {
+class ResultSet;
+}
+
+namespace korva {
+
+// A table model over a result set. The first rows are there at once; the
+// rest arrive in batches from the event loop, so the view paints and scrolls
+// while a large table loads. Cells may be made editable (edit mode), rows
+// bold or marked selected.
+class GridModel : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    explicit GridModel(QObject *parent = nullptr);
+    ~GridModel() override;
+
+    // Shows the result set; firstBatch rows are loaded before returning.
+    void setResultSet(std::shared_ptr<db::ResultSet> rows, qsizetype firstBatch = 2000);
+    // Shows just column names (an empty grid keeps its header row).
+    void setColumns(const QStringList &names);
+    void clear();
+    std::shared_ptr<db::ResultSet> resultSet() const { return m_rows; }
+
+    bool isLoading() const;
+    void finishLoading();
+    qsizetype batchSize() const { return m_batch; }
+    void setBatchSize(qsizetype rows) { m_batch = rows; }
+
+    QString text(int row, int column) const;
+    QStringList columnNames() const;
+
+    void setBoldRow(int row, bool bold);
+    void clearBoldRows();
+    void setMarkedRow(int row); // -1 clears
+    int markedRow() const { return m_marked; }
+
+    void setEditable(bool on) { m_editable = on; }
+    bool isEditable() const { return m_editable; }
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    bool setData(const QModelIndex &index, const QVariant &value, int role) override;
+    bool canFetchMore(const QModelIndex &parent) const override;
+    void fetchMore(const QModelIndex &parent) override;
+
+Q_SIGNALS:
+    void loadingFinished();
+    // An edit could not be written; the old value stays.
+    void editFailed(long number, const QString &description);
+
+private:
+    void loadBatch();
+    void publishFetched();
+    void checkFinished();
+
+    std::shared_ptr<db::ResultSet> m_rows;
+    QStringList m_columns;
+    int m_shownRows = 0;
+    qsizetype m_batch = 20000;
+    QTimer *m_timer = nullptr;
+    QSet<int> m_bold;
+    int m_marked = -1;
+    bool m_editable = false;
+    bool m_finished = true;
+};
+
+} // namespace korva
