@@ -1,0 +1,84 @@
+#pragma once
+
+#include "platform/registryaccess/registrytree.h"
+
+#include <QtCore/QMutex>
+#include <QtCore/QString>
+#include <QtCore/QStringList>
+
+#include <functional>
+#include <memory>
+
+namespace korva::regaccess {
+
+// Where the keys of the local-machine root live. Paths are lists of key
+// names below that root; an empty path is the root itself.
+class RegistryStore
+{
+public:
+    virtual ~RegistryStore();
+
+    // The key as it stands now, or null when it cannot be opened.
+    virtual std::shared_ptr<const RegistryKey> openKey(const QStringList &path) = 0;
+
+    // Runs edit on the current key and keeps the result when edit reports a
+    // change. With createMissing the key and its missing parents are made
+    // first, and existed tells whether the key was there already. False when
+    // the key could not be opened or created, or the result not kept.
+    virtual bool editKey(const QStringList &path, bool createMissing,
+                         const std::function<bool(RegistryKey &key)> &edit, bool *existed = nullptr)
+        = 0;
+
+    // Why the store cannot be used at all, or empty.
+    virtual QString problem() = 0;
+};
+
+// The keys kept in a registry export file. Reads come from a copy cached
+// until the file changes; every write takes a lock file next to it, applies
+// the change to what the file holds at that moment and replaces the file in
+// one step, so several processes can share it. A file that does not parse is
+// never written.
+class FileRegistryStore final : public RegistryStore
+{
+public:
+    explicit FileRegistryStore(QString filePath);
+
+    QString filePath() const { return m_filePath; }
+
+    std::shared_ptr<const RegistryKey> openKey(const QStringList &path) override;
+    bool editKey(const QStringList &path, bool createMissing,
+                 const std::function<bool(RegistryKey &key)> &edit, bool *existed = nullptr) override;
+    QString problem() override;
+
+    // The spelling of the root written into new files.
+    static QString rootName();
+
+private:
+    struct Stamp
+    {
+        bool exists = false;
+        quint64 device = 0;
+        quint64 inode = 0;
+        qint64 size = 0;
+        qint64 modified = 0;
+        qint64 changed = 0;
+        bool operator==(const Stamp &) const = default;
+    };
+
+    struct Contents
+    {
+        Stamp stamp;
+        std::shared_ptr<const RegistryKey> top; // null when the file cannot be used
+        QString problem;
+    };
+
+    Contents load();
+    Contents readFile();
+    static std::optional<Stamp> stampOf(const QString &path, int fd, QString *problem);
+
+    const QString m_filePath;
+    QMutex m_mutex;
+    std::optional<Contents> m_cache;
+};
+
+} // namespace korva::regaccess

@@ -1,0 +1,623 @@
+#include "common/testsupport.h"
+#include "platform/registryaccess/registryapi.h"
+#include "platform/registryaccess/registrystore.h"
+
+#include <QtCore/QFile>
+#include <QtCore/QProcess>
+#include <QtTest/QtTest>
+
+using namespace korva::RegistryAPI;
+
+namespace {
+
+const QString kKey = QStringLiteral("SOFTWARE\\Brisvane\\Test");
+constexpr HKEY kOtherRoot = 0x80000001;
+
+QByteArray exportText(const char *body)
+{
+    return QByteArray("Windows Registry Editor Version 5.00\n\n") + body;
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Re-reads the store from a copy of its file, so nothing cached is involved.
+void reopenFromCopy(const korva::test::IsolatedEnvironment &env)
+{
+    static int copies = 0;
+    const QString copy = env.filePath(QStringLiteral("copy-%1.reg").arg(++copies));
+    QVERIFY(QFile::copy(storeFilePath(), copy));
+    qputenv("KORVA_HKLM", copy.toLocal8Bit());
+}
+
+QStringList keys(HKEY root, const QString &keyPath)
+{
+    return EnumKeys(root, keyPath).value_or(QStringList{QStringLiteral("<no list>")});
+}
+
+QString describe(const Entry &entry)
+{
+    QString value;
+    if (entry.value.typeId() == QMetaType::QString)
+        value = entry.value.toString();
+    else if (entry.value.typeId() == QMetaType::Int)
+        value = QString::number(entry.value.toInt());
+    else
+        value = QString::fromLatin1(entry.value.toByteArray().toHex());
+    return entry.name % u'|' % QString::number(entry.type) % u'|' % value;
+}
+
+QStringList listing(const QString &keyPath)
+{
+    const std::optional<QList<Entry>> entries = EnumValues(HKEY_LOCAL_MACHINE, keyPath);
+    if (!entries)
+        return {QStringLiteral("<no list>")};
+    QStringList out;
+    for (const Entry &entry : *entries)
+        out << describe(entry);
+    return out;
+}
+
+int runWriter(const QString &prefix, int count)
+{
+    for (int i = 0; i < count; ++i)
+        SetValue(HKEY_LOCAL_MACHINE, kKey, prefix + QString::number(i), REG_SZ, QStringLiteral("v%1").arg(i));
+    return 0;
+}
+
+} // namespace
+
+class TestRegistryAccess : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void roundTrip_data();
+    void roundTrip();
+    void readsExportFile_data();
+    void readsExportFile();
+    void writesExportLayout();
+    void keepsStoredOrder();
+    void separators_data();
+    void separators();
+    void bufferLimits_data();
+    void bufferLimits();
+    void emptyAndMissingListings();
+    void getValueByTypeCode_data();
+    void getValueByTypeCode();
+    void createKey();
+    void writesThatDoNothing_data();
+    void writesThatDoNothing();
+    void unparsableFileIsReportedAndKept_data();
+    void unparsableFileIsReportedAndKept();
+    void otherRootsSurviveRewrite();
+    void staleStoreInstanceKeepsOthersValues();
+    void twoProcessesKeepEachOthersValues();
+};
+
+void TestRegistryAccess::roundTrip_data()
+{
+    QTest::addColumn<int>("typeCode");
+    QTest::addColumn<QVariant>("written");
+    QTest::addColumn<QVariant>("expected");
+
+    const auto text = [](const QString &s) { return QVariant(s); };
+    QTest::newRow("text") << REG_SZ << text(QStringLiteral("Hello")) << text(QStringLiteral("Hello"));
+    const QString escapes = QStringLiteral("say \"hi\" to C:\\dir\\");
+    QTest::newRow("quotes-and-backslashes") << REG_SZ << text(escapes) << text(escapes);
+    const QString query = QStringLiteral("SELECT *\r\nFROM t\r\n\tWHERE x = '1'");
+    QTest::newRow("multi-line-text") << REG_SZ << text(query) << text(query);
+    const QString accents = QStringLiteral("Gr\u00f6\u00dfe \u20ac \U0001F600");
+    QTest::newRow("non-ascii-text") << REG_SZ << text(accents) << text(accents);
+    QTest::newRow("empty-text") << REG_SZ << text(QString()) << text(QString());
+    const QString withNul = QStringLiteral("a") + QChar(u'\0') + QStringLiteral("b");
+    QTest::newRow("text-with-null") << REG_SZ << text(withNul) << text(withNul);
+    const QString longest(4095, u'q');
+    QTest::newRow("text-of-4095") << REG_SZ << text(longest) << text(longest);
+    const QByteArray bytes("\x01\xab\x00", 3);
+    QTest::newRow("binary") << REG_BINARY << QVariant(bytes) << QVariant(bytes);
+    QTest::newRow("empty-binary") << REG_BINARY << QVariant(QByteArray()) << QVariant(QByteArray());
+    QByteArray big(4096, '\0');
+    for (int i = 0; i < big.size(); ++i)
+        big[i] = char(i * 7);
+    QTest::newRow("binary-of-4096") << REG_BINARY << QVariant(big) << QVariant(big);
+    QTest::newRow("dword") << REG_DWORD << QVariant(10) << QVariant(qint32(10));
+    QTest::newRow("negative-dword") << REG_DWORD << QVariant(-5) << QVariant(qint32(-5));
+    QTest::newRow("dword-from-unsigned") << REG_DWORD << QVariant(0xFFFFFFFFu) << QVariant(qint32(-1));
+    QTest::newRow("dword-rounds-half-to-even") << REG_DWORD << QVariant(2.5) << QVariant(qint32(2));
+    QTest::newRow("dword-from-text") << REG_DWORD << text(QStringLiteral("42")) << QVariant(qint32(42));
+}
+
+void TestRegistryAccess::roundTrip()
+{
+    QFETCH(int, typeCode);
+    QFETCH(QVariant, written);
+    QFETCH(QVariant, expected);
+    korva::test::IsolatedEnvironment env;
+
+    CreateKey(HKEY_LOCAL_MACHINE, kKey);
+    SetValue(HKEY_LOCAL_MACHINE, kKey, QStringLiteral("before"), REG_SZ, QStringLiteral("x"));
+    SetValue(HKEY_LOCAL_MACHINE, kKey, QStringLiteral("v"), typeCode, written);
+    SetValue(HKEY_LOCAL_MACHINE, kKey, QStringLiteral("after"), REG_DWORD, 1);
+    reopenFromCopy(env);
+    QVERIFY(storeProblem().isEmpty());
+
+    const QVariant got =
+        GetValue(HKEY_LOCAL_MACHINE, kKey, QStringLiteral("v"), typeCode, QStringLiteral("default"));
+    QCOMPARE(got.typeId(), expected.typeId());
+    QCOMPARE(got, expected);
+
+    const std::optional<QList<Entry>> entries = EnumValues(HKEY_LOCAL_MACHINE, kKey);
+    QVERIFY(entries);
+    QCOMPARE(entries->size(), 3);
+    QCOMPARE(entries->at(1).name, QStringLiteral("v"));
+    QCOMPARE(entries->at(1).type, typeCode);
+    QCOMPARE(entries->at(1).value, expected);
+    QCOMPARE(entries->at(2).name, QStringLiteral("after"));
+}
+
+void TestRegistryAccess::readsExportFile_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("default-value-and-escapes")
+        << exportText("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Test]\n"
+                      "@=\"d\"\n"
+                      "\"a\\\\b\"=\"x \\\"y\\\" z\\\\\"\n")
+        << QStringList{QStringLiteral("|1|d"), QStringLiteral("a\\b|1|x \"y\" z\\")};
+    QTest::newRow("value-kinds") << exportText("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Test]\n"
+                                               "\"n\"=dword:0000000a\n"
+                                               "\"m\"=DWORD:ffffffff\n"
+                                               "\"b\"=hex:01,ab\n"
+                                               "\"e\"=hex(2):25,00,00,00\n"
+                                               "\"s\"=hex(7):61,00,00,00,00,00\n"
+                                               "\"q\"=hex(b):01,00,00,00,00,00,00,00\n"
+                                               "\"z\"=hex:\n")
+                                 << QStringList{QStringLiteral("n|4|10"),
+                                                QStringLiteral("m|4|-1"),
+                                                QStringLiteral("b|3|01ab"),
+                                                QStringLiteral("e|2|25000000"),
+                                                QStringLiteral("s|7|610000000000"),
+                                                QStringLiteral("q|11|0100000000000000"),
+                                                QStringLiteral("z|3|")};
+    QTest::newRow("hex-continuation-lines")
+        << exportText("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Test]\n"
+                      "\"b\"=hex:01,02,\\\n"
+                      "  03,04,\\\n"
+                      "  05\n"
+                      "\"after\"=\"x\"\n")
+        << QStringList{QStringLiteral("b|3|0102030405"), QStringLiteral("after|1|x")};
+    QTest::newRow("utf8-bom-comments-blank-lines-and-crlf")
+        << "\xef\xbb\xbf"
+               + exportText("; exported for tests\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Test]\r\n"
+                            "; a comment\r\n\r\n\"a\"=\"1\"\r\n")
+        << QStringList{QStringLiteral("a|1|1")};
+    QTest::newRow("deletions-applied")
+        << exportText("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Test]\n\"a\"=\"1\"\n\"b\"=\"2\"\n"
+                      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Test]\n\"a\"=-\n"
+                      "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Test\\Sub]\n\"ignored\"=\"x\"\n")
+        << QStringList{QStringLiteral("b|1|2")};
+    QTest::newRow("sections-merge-without-case")
+        << exportText("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Test]\n\"v\"=\"1\"\n"
+                      "[hkey_local_machine\\software\\BRISVANE\\test]\n\"V\"=\"2\"\n\"w\"=\"3\"\n")
+        << QStringList{QStringLiteral("v|1|2"), QStringLiteral("w|1|3")};
+    QTest::newRow("text-spanning-lines")
+        << exportText("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Test]\n\"q\"=\"one\ntwo\"\n\"r\"=\"3\"\n")
+        << QStringList{QStringLiteral("q|1|one\ntwo"), QStringLiteral("r|1|3")};
+    QTest::newRow("regedit4-single-byte")
+        << QByteArray("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Test]\n"
+                      "\"t\"=\"caf\xe9\"\n\"e\"=hex(2):41,00\n")
+        << QStringList{QStringLiteral("t|1|caf\u00e9"), QStringLiteral("e|2|41000000")};
+
+    QString utf16 =
+        QStringLiteral("Windows Registry Editor Version 5.00\r\n\r\n"
+                       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Test]\r\n\"\u00e9\"=\"\u20ac\"\r\n");
+    QByteArray utf16Bytes("\xff\xfe");
+    utf16Bytes += QByteArray(reinterpret_cast<const char *>(utf16.utf16()), utf16.size() * 2);
+    QTest::newRow("utf16-export") << utf16Bytes << QStringList{QStringLiteral("\u00e9|1|\u20ac")};
+}
+
+void TestRegistryAccess::readsExportFile()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, expected);
+    korva::test::IsolatedEnvironment env;
+    writeFile(storeFilePath(), file);
+
+    QCOMPARE(storeProblem(), QString());
+    QCOMPARE(listing(kKey), expected);
+}
+
+void TestRegistryAccess::writesExportLayout()
+{
+    korva::test::IsolatedEnvironment env;
+    CreateKey(HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE\\A"));
+    SetValue(HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE\\A"), QString(), REG_SZ,
+             QStringLiteral("say \"x\""));
+    SetValue(HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE\\A"), QStringLiteral("n"), REG_DWORD, 255);
+    SetValue(HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE\\A"), QStringLiteral("ml"), REG_SZ,
+             QStringLiteral("a\r\nb"));
+    SetValue(HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE\\A"), QStringLiteral("b"), REG_BINARY,
+             QByteArray(30, '\x11'));
+    CreateKey(HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE\\A\\B"));
+
+    const QByteArray expected =
+        "Windows Registry Editor Version 5.00\n\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE]\n\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\A]\n"
+        "@=\"say \\\"x\\\"\"\n"
+        "\"n\"=dword:000000ff\n"
+        "\"ml\"=hex(1):61,00,0d,00,0a,00,62,00,00,00\n"
+        "\"b\"=hex:11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,\\\n"
+        "  11,11,11,11,11,11,11\n\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\A\\B]\n\n";
+    QCOMPARE(readFile(storeFilePath()), expected);
+}
+
+void TestRegistryAccess::keepsStoredOrder()
+{
+    korva::test::IsolatedEnvironment env;
+    writeFile(storeFilePath(), exportText("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Zeta\\Deep]\n"
+                                          "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Alpha]\n"
+                                          "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Test]\n"
+                                          "\"c\"=\"1\"\n\"A\"=\"2\"\n\"b\"=\"3\"\n"));
+    const QString brisvane = QStringLiteral("SOFTWARE\\Brisvane");
+    QCOMPARE(keys(HKEY_LOCAL_MACHINE, brisvane),
+             QStringList({QStringLiteral("Zeta"), QStringLiteral("Alpha"), QStringLiteral("Test")}));
+
+    CreateKey(HKEY_LOCAL_MACHINE, brisvane + QStringLiteral("\\Beta"));
+    SetValue(HKEY_LOCAL_MACHINE, kKey, QStringLiteral("a"), REG_SZ, QStringLiteral("rewritten"));
+    SetValue(HKEY_LOCAL_MACHINE, kKey, QStringLiteral("new"), REG_SZ, QStringLiteral("4"));
+    DeleteValue(HKEY_LOCAL_MACHINE, kKey, QStringLiteral("C"));
+    SetValue(HKEY_LOCAL_MACHINE, kKey, QStringLiteral("c"), REG_SZ, QStringLiteral("back"));
+    reopenFromCopy(env);
+
+    QCOMPARE(keys(HKEY_LOCAL_MACHINE, brisvane),
+             QStringList({QStringLiteral("Zeta"), QStringLiteral("Alpha"), QStringLiteral("Test"),
+                          QStringLiteral("Beta")}));
+    QCOMPARE(listing(kKey), QStringList({QStringLiteral("A|1|rewritten"), QStringLiteral("b|1|3"),
+                                         QStringLiteral("new|1|4"), QStringLiteral("c|1|back")}));
+}
+
+void TestRegistryAccess::separators_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::newRow("plain") << QStringLiteral("SOFTWARE\\Brisvane\\A\\B");
+    QTest::newRow("trailing") << QStringLiteral("SOFTWARE\\Brisvane\\A\\B\\");
+    QTest::newRow("doubled") << QStringLiteral("SOFTWARE\\Brisvane\\\\A\\\\B");
+    QTest::newRow("leading-and-mixed-case") << QStringLiteral("\\software\\BRISVANE\\a\\b\\\\");
+}
+
+void TestRegistryAccess::separators()
+{
+    QFETCH(QString, path);
+    korva::test::IsolatedEnvironment env;
+    writeFile(storeFilePath(), exportText("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\A\\B\\C]\n"
+                                          "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\A\\B]\n\"v\"=\"1\"\n"));
+
+    QVERIFY(KeyExists(HKEY_LOCAL_MACHINE, path));
+    QCOMPARE(keys(HKEY_LOCAL_MACHINE, path), QStringList{QStringLiteral("C")});
+    QCOMPARE(GetValue(HKEY_LOCAL_MACHINE, path, QStringLiteral("V"), REG_SZ, QString()),
+             QVariant(QStringLiteral("1")));
+    SetValue(HKEY_LOCAL_MACHINE, path, QStringLiteral("w"), REG_DWORD, 2);
+    QCOMPARE(listing(QStringLiteral("SOFTWARE\\Brisvane\\A\\B")),
+             QStringList({QStringLiteral("v|1|1"), QStringLiteral("w|4|2")}));
+}
+
+void TestRegistryAccess::bufferLimits_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<int>("typeCode");
+    QTest::addColumn<bool>("listed");
+    QTest::addColumn<bool>("readable");
+
+    const auto hexOf = [](int count, const char *bytes) {
+        QByteArray out;
+        for (int i = 0; i < count; ++i)
+            out += (i ? "," : "") + QByteArray(bytes);
+        return out;
+    };
+    const QByteArray x("x");
+    QTest::newRow("text-4095") << x << "\"" + QByteArray(4095, 'a') + "\"" << REG_SZ << true << true;
+    QTest::newRow("text-4096") << x << "\"" + QByteArray(4096, 'a') + "\"" << REG_SZ << false << false;
+    QTest::newRow("binary-4096") << x << "hex:" + hexOf(4096, "01") << REG_BINARY << true << true;
+    QTest::newRow("binary-4097") << x << "hex:" + hexOf(4097, "01") << REG_BINARY << false << false;
+    QTest::newRow("expandable-4095-chars")
+        << x << "hex(2):" + hexOf(4096, "41,00") << REG_BINARY << true << true;
+    QTest::newRow("expandable-4096-chars")
+        << x << "hex(2):" + hexOf(4097, "41,00") << REG_BINARY << false << false;
+    QTest::newRow("name-259") << QByteArray(259, 'n') << QByteArray("\"1\"") << REG_SZ << true << true;
+    QTest::newRow("name-260") << QByteArray(260, 'n') << QByteArray("\"1\"") << REG_SZ << false << true;
+}
+
+void TestRegistryAccess::bufferLimits()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(QByteArray, data);
+    QFETCH(int, typeCode);
+    QFETCH(bool, listed);
+    QFETCH(bool, readable);
+    korva::test::IsolatedEnvironment env;
+    writeFile(storeFilePath(), exportText("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Test]\n\"first\"=\"1\"\n")
+                                   + '"' + name + "\"=" + data + "\n\"last\"=\"2\"\n");
+
+    const QVariant got =
+        GetValue(HKEY_LOCAL_MACHINE, kKey, QString::fromLatin1(name), typeCode, QStringLiteral("default"));
+    QCOMPARE(got != QVariant(QStringLiteral("default")), readable);
+    QStringList names;
+    const QList<Entry> entries = EnumValues(HKEY_LOCAL_MACHINE, kKey).value_or(QList<Entry>());
+    for (const Entry &entry : entries)
+        names << entry.name;
+    QCOMPARE(names, listed ? QStringList(
+                        {QStringLiteral("first"), QString::fromLatin1(name), QStringLiteral("last")})
+                           : QStringList({QStringLiteral("first")}));
+}
+
+void TestRegistryAccess::emptyAndMissingListings()
+{
+    korva::test::IsolatedEnvironment env;
+    QCOMPARE(storeProblem(), QString());
+    QVERIFY(KeyExists(HKEY_LOCAL_MACHINE, QString()));
+    QCOMPARE(keys(HKEY_LOCAL_MACHINE, QString()), QStringList{QString()});
+    QVERIFY(!QFile::exists(storeFilePath()));
+
+    writeFile(storeFilePath(), exportText("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Test]\n"
+                                          "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Test\\Ok]\n"
+                                          "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Test\\")
+                                   + QByteArray(260, 'k')
+                                   + "]\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Test\\After]\n");
+    QCOMPARE(keys(HKEY_LOCAL_MACHINE, kKey), QStringList{QStringLiteral("Ok")});
+    QCOMPARE(keys(HKEY_LOCAL_MACHINE, kKey + QStringLiteral("\\Ok")), QStringList{QString()});
+    QCOMPARE(keys(HKEY_LOCAL_MACHINE, kKey + QStringLiteral("\\Missing")),
+             QStringList{QStringLiteral("<no list>")});
+    QCOMPARE(listing(kKey + QStringLiteral("\\Missing")), QStringList{QStringLiteral("<no list>")});
+
+    const std::optional<QList<Entry>> none = EnumValues(HKEY_LOCAL_MACHINE, kKey);
+    QVERIFY(none && none->size() == 1);
+    QCOMPARE(none->first().name, QString());
+    QVERIFY(!none->first().value.isValid());
+
+    QVERIFY(!KeyExists(kOtherRoot, QString()));
+    QCOMPARE(keys(kOtherRoot, QString()), QStringList{QStringLiteral("<no list>")});
+}
+
+void TestRegistryAccess::getValueByTypeCode_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("typeCode");
+    QTest::addColumn<QVariant>("expected");
+    QTest::addColumn<bool>("unsupported");
+
+    const QVariant fallback(QDate(2001, 2, 3));
+    QTest::newRow("type-2-on-existing-key") << QStringLiteral("t") << REG_EXPAND_SZ << fallback << true;
+    QTest::newRow("type-0-on-missing-value") << QStringLiteral("nothing") << 0 << fallback << true;
+    QTest::newRow("missing-value-keeps-default") << QStringLiteral("nothing") << REG_SZ << fallback << false;
+    QTest::newRow("text") << QStringLiteral("t") << REG_SZ << QVariant(QStringLiteral("txt")) << false;
+    QTest::newRow("expandable-as-text")
+        << QStringLiteral("e") << REG_SZ << QVariant(QStringLiteral("%P%")) << false;
+    QTest::newRow("text-as-bytes") << QStringLiteral("t") << REG_BINARY
+                                   << QVariant(QByteArray("t\0x\0t\0\0\0", 8)) << false;
+    QTest::newRow("number-as-text") << QStringLiteral("n") << REG_SZ << fallback << false;
+    QTest::newRow("text-as-number") << QStringLiteral("t") << REG_DWORD << fallback << false;
+    QTest::newRow("short-dword-as-number") << QStringLiteral("short") << REG_DWORD << fallback << false;
+}
+
+void TestRegistryAccess::getValueByTypeCode()
+{
+    QFETCH(QString, name);
+    QFETCH(int, typeCode);
+    QFETCH(QVariant, expected);
+    QFETCH(bool, unsupported);
+    korva::test::IsolatedEnvironment env;
+    writeFile(storeFilePath(), exportText("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Test]\n\"t\"=\"txt\"\n"
+                                          "\"e\"=hex(2):25,00,50,00,25,00,00,00\n\"n\"=dword:00000001\n"
+                                          "\"short\"=hex(4):01,00\n"));
+    const QVariant fallback(QDate(2001, 2, 3));
+
+    korva::Error error;
+    QCOMPARE(GetValue(HKEY_LOCAL_MACHINE, kKey, name, typeCode, fallback, &error), expected);
+    QCOMPARE(error.number, unsupported ? 1001L : 0L);
+    QCOMPARE(error.description, unsupported ? QStringLiteral("Unsupported value type") : QString());
+
+    korva::Error missing;
+    QCOMPARE(
+        GetValue(HKEY_LOCAL_MACHINE, kKey + QStringLiteral("\\Missing"), name, typeCode, fallback, &missing),
+        fallback);
+    QCOMPARE(GetValue(kOtherRoot, kKey, name, typeCode, fallback, &missing), fallback);
+    QVERIFY(!missing.isSet());
+}
+
+void TestRegistryAccess::createKey()
+{
+    korva::test::IsolatedEnvironment env;
+    const QString nested = env.filePath(QStringLiteral("new/folder/HKLM.reg"));
+    qputenv("KORVA_HKLM", nested.toLocal8Bit());
+
+    korva::Error error;
+    QCOMPARE(CreateKey(HKEY_LOCAL_MACHINE, kKey, &error), false);
+    QVERIFY(!error.isSet());
+    QVERIFY(KeyExists(HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE\\Brisvane")));
+    SetValue(HKEY_LOCAL_MACHINE, kKey, QStringLiteral("v"), REG_SZ, QStringLiteral("1"));
+
+    const QByteArray before = readFile(nested);
+    QVERIFY(!before.isEmpty());
+    QCOMPARE(CreateKey(HKEY_LOCAL_MACHINE, QStringLiteral("software\\brisvane\\TEST"), &error), true);
+    QVERIFY(!error.isSet());
+    QCOMPARE(readFile(nested), before);
+    QCOMPARE(listing(kKey), QStringList{QStringLiteral("v|1|1")});
+
+    for (const QString &bad :
+         QStringList{kKey + QStringLiteral("\\line\nbreak"), kKey + u'\\' + QString(256, u'k')}) {
+        korva::Error failed;
+        QCOMPARE(CreateKey(HKEY_LOCAL_MACHINE, bad, &failed), false);
+        QCOMPARE(failed.number, 1001L);
+        QCOMPARE(failed.description, QStringLiteral("Unable to create the registry key"));
+    }
+    korva::Error otherRoot;
+    CreateKey(kOtherRoot, kKey, &otherRoot);
+    QCOMPARE(otherRoot.number, 1001L);
+    QCOMPARE(readFile(nested), before);
+}
+
+void TestRegistryAccess::writesThatDoNothing_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("typeCode");
+    QTest::addColumn<QVariant>("value");
+
+    QTest::newRow("missing-key") << kKey + QStringLiteral("\\Missing") << REG_SZ
+                                 << QVariant(QStringLiteral("x"));
+    QTest::newRow("expandable-type") << kKey << REG_EXPAND_SZ << QVariant(QStringLiteral("x"));
+    QTest::newRow("multi-text-type") << kKey << REG_MULTI_SZ << QVariant(QByteArray("a\0\0", 3));
+    QTest::newRow("dword-not-a-number") << kKey << REG_DWORD << QVariant(QStringLiteral("abc"));
+    QTest::newRow("dword-too-big") << kKey << REG_DWORD << QVariant(qint64(1) << 32);
+    QTest::newRow("dword-too-small") << kKey << REG_DWORD << QVariant(-2147483649.0);
+    QTest::newRow("dword-empty") << kKey << REG_DWORD << QVariant();
+}
+
+void TestRegistryAccess::writesThatDoNothing()
+{
+    QFETCH(QString, path);
+    QFETCH(int, typeCode);
+    QFETCH(QVariant, value);
+    korva::test::IsolatedEnvironment env;
+
+    SetValue(HKEY_LOCAL_MACHINE, kKey, QStringLiteral("x"), REG_SZ, QStringLiteral("x"));
+    QVERIFY(!QFile::exists(storeFilePath()));
+    QVERIFY(!QFile::exists(storeFilePath() + QStringLiteral(".lock")));
+
+    CreateKey(HKEY_LOCAL_MACHINE, kKey);
+    const QByteArray before = readFile(storeFilePath());
+    SetValue(HKEY_LOCAL_MACHINE, path, QStringLiteral("x"), typeCode, value);
+    SetValue(kOtherRoot, kKey, QStringLiteral("x"), REG_SZ, QStringLiteral("x"));
+    DeleteValue(HKEY_LOCAL_MACHINE, kKey, QStringLiteral("missing"));
+    QCOMPARE(readFile(storeFilePath()), before);
+    QCOMPARE(listing(kKey), QStringList{QStringLiteral("|0|")});
+}
+
+void TestRegistryAccess::unparsableFileIsReportedAndKept_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<int>("line");
+
+    QTest::newRow("not-an-export") << QByteArray("[HKEY_LOCAL_MACHINE\\SOFTWARE]\n") << 1;
+    QTest::newRow("unrecognised-line") << exportText("[HKEY_LOCAL_MACHINE\\SOFTWARE]\nhello\n") << 4;
+    QTest::newRow("unterminated-text")
+        << exportText("[HKEY_LOCAL_MACHINE\\SOFTWARE]\n\"a\"=\"1\"\n\"b\"=\"2\n\n") << 5;
+    QTest::newRow("bad-byte-on-continuation")
+        << exportText("[HKEY_LOCAL_MACHINE\\SOFTWARE]\n\"b\"=hex:01,\\\n  0g\n") << 5;
+    QTest::newRow("continued-past-end")
+        << exportText("[HKEY_LOCAL_MACHINE\\SOFTWARE]\n\"b\"=hex:01,\\\n") << 4;
+    QTest::newRow("value-before-section") << exportText("\"a\"=\"1\"\n") << 3;
+    QTest::newRow("unknown-root") << exportText("[HKLM\\SOFTWARE]\n") << 3;
+    QTest::newRow("bad-dword") << exportText("[HKEY_LOCAL_MACHINE\\SOFTWARE]\n\"n\"=dword:123456789\n") << 4;
+    QTest::newRow("text-after-value") << exportText("[HKEY_LOCAL_MACHINE\\SOFTWARE]\n\"n\"=\"1\" x\n") << 4;
+}
+
+void TestRegistryAccess::unparsableFileIsReportedAndKept()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(int, line);
+    korva::test::IsolatedEnvironment env;
+    writeFile(storeFilePath(), file);
+
+    const QString prefix =
+        QStringLiteral("The registry file %1 could not be read: line %2: ").arg(storeFilePath()).arg(line);
+    QVERIFY2(storeProblem().startsWith(prefix), qPrintable(storeProblem()));
+    QVERIFY(!KeyExists(HKEY_LOCAL_MACHINE, QString()));
+    QCOMPARE(keys(HKEY_LOCAL_MACHINE, QString()), QStringList{QStringLiteral("<no list>")});
+    QCOMPARE(GetValue(HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE"), QStringLiteral("a"), REG_SZ, 7),
+             QVariant(7));
+
+    korva::Error error;
+    CreateKey(HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE\\New"), &error);
+    QCOMPARE(error.number, 1001L);
+    SetValue(HKEY_LOCAL_MACHINE, QString(), QStringLiteral("a"), REG_SZ, QStringLiteral("x"));
+    SetValue(HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE"), QStringLiteral("a"), REG_SZ,
+             QStringLiteral("x"));
+    DeleteValue(HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE"), QStringLiteral("a"));
+    QCOMPARE(readFile(storeFilePath()), file);
+}
+
+void TestRegistryAccess::otherRootsSurviveRewrite()
+{
+    korva::test::IsolatedEnvironment env;
+    writeFile(storeFilePath(), exportText("[HKEY_CURRENT_USER\\Software\\Mine]\n\"keep\"=hex(5):01,02\n\n"
+                                          "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Test]\n"));
+    SetValue(HKEY_LOCAL_MACHINE, kKey, QStringLiteral("v"), REG_SZ, QStringLiteral("1"));
+    QVERIFY(readFile(storeFilePath())
+                .startsWith(exportText("[HKEY_CURRENT_USER\\Software]\n\n"
+                                       "[HKEY_CURRENT_USER\\Software\\Mine]\n\"keep\"=hex(5):01,02\n\n")));
+    QVERIFY(!KeyExists(kOtherRoot, QStringLiteral("Software\\Mine")));
+    QCOMPARE(listing(kKey), QStringList{QStringLiteral("v|1|1")});
+}
+
+void TestRegistryAccess::staleStoreInstanceKeepsOthersValues()
+{
+    korva::test::IsolatedEnvironment env;
+    korva::regaccess::FileRegistryStore first(storeFilePath());
+    korva::regaccess::FileRegistryStore second(storeFilePath());
+    const QStringList path{QStringLiteral("K")};
+    const auto set = [](const QString &name) {
+        return [name](korva::regaccess::RegistryKey &key) {
+            return key.setValue(name, REG_DWORD, QByteArray(4, '\1'));
+        };
+    };
+
+    QVERIFY(first.editKey(path, true, set(QStringLiteral("a"))));
+    QVERIFY(second.openKey(path)); // second now holds a cached copy
+    for (int i = 0; i < 20; ++i) {
+        QVERIFY(first.editKey(path, false, set(QStringLiteral("f%1").arg(i))));
+        QVERIFY(second.editKey(path, false, set(QStringLiteral("s%1").arg(i))));
+    }
+    QCOMPARE(first.openKey(path)->values().size(), 41);
+    QCOMPARE(second.openKey(path)->values().size(), 41);
+}
+
+void TestRegistryAccess::twoProcessesKeepEachOthersValues()
+{
+    korva::test::IsolatedEnvironment env;
+    QVERIFY(!CreateKey(HKEY_LOCAL_MACHINE, kKey));
+    constexpr int perWriter = 40;
+    QProcess writers[2];
+    const QString names[2] = {QStringLiteral("left"), QStringLiteral("right")};
+    for (int i = 0; i < 2; ++i)
+        writers[i].start(QCoreApplication::applicationFilePath(),
+                         {QStringLiteral("--write-values"), names[i], QString::number(perWriter)});
+    for (QProcess &writer : writers) {
+        QVERIFY(writer.waitForFinished(60000));
+        QCOMPARE(writer.exitCode(), 0);
+    }
+    QCOMPARE(storeProblem(), QString());
+    const std::optional<QList<Entry>> entries = EnumValues(HKEY_LOCAL_MACHINE, kKey);
+    QVERIFY(entries);
+    QCOMPARE(entries->size(), 2 * perWriter);
+    for (const QString &name : names)
+        QCOMPARE(GetValue(HKEY_LOCAL_MACHINE, kKey, name + QString::number(perWriter - 1), REG_SZ, QString()),
+                 QVariant(QStringLiteral("v%1").arg(perWriter - 1)));
+}
+
+int main(int argc, char *argv[])
+{
+    // The test runs copies of itself as concurrent writers of one registry file.
+    if (argc == 4 && qstrcmp(argv[1], "--write-values") == 0)
+        return runWriter(QString::fromLocal8Bit(argv[2]), QByteArray(argv[3]).toInt());
+    QCoreApplication app(argc, argv);
+    TestRegistryAccess test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_registryaccess.moc"
