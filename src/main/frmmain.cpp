@@ -3,6 +3,7 @@
 #include "main/databases.h"
 #include "main/frmsplashscreen.h"
 #include "main/mainlayout.h"
+#include "main/stickywhere.h"
 #include "platform/database.h"
 #include "platform/registryaccess/registryapi.h"
 #include "platform/settings.h"
@@ -57,6 +58,7 @@ frmMain::frmMain(Messenger &messenger, frmSplashScreen *splash, QWidget *parent)
     setWindowTitle(kCaption);
     buildMenus();
     buildControls();
+    wireBrowsing();
 }
 
 frmMain::~frmMain() = default;
@@ -432,7 +434,10 @@ void frmMain::InitalizeDB()
                                                            QString::fromUtf16(info.name));
     }
     // 6.
+    m_initializing = true;
     openTableList();
+    m_lastTableRow = m_gridTables->row();
+    m_initializing = false;
     // 7.
     loadDictionary(dictionaryPath);
     // 8.
@@ -530,11 +535,6 @@ void frmMain::mnuAlwaysOnTop_Click()
     setGeometry(g);
     if (wasVisible)
         show();
-}
-
-void frmMain::UpdateTableInformation(bool clearWhere)
-{
-    Q_UNUSED(clearWhere);
 }
 
 void frmMain::setSplitterTop(int twips)

@@ -21,6 +21,7 @@ class QTextEdit;
 namespace korva {
 
 class Grid;
+class StickyWhereFiles;
 class Messenger;
 class cTooltip;
 class frmSplashScreen;
@@ -67,6 +68,43 @@ public:
     cTooltip *hoverTooltip() const { return m_tooltip.get(); }
 
     void UpdateTableInformation(bool clearWhere);
+    QString lastRowQuery() const { return m_lastRowQuery; }
+    QString uniqueIdColumn() const { return m_uniqueId; }
+    int lockedColumnCount() const { return m_lockedCount; }
+    const xml::Node &currentTableElement() const { return m_currentTable; }
+
+    // Sticky WHERE files.
+    QString strGetWHEREClauseFileName();
+    void SaveWHEREClauseToFile();
+    void RemoveWHEREClausefile();
+    void LoadWHEREClauseFromFile();
+
+    // Commands of the browsing window.
+    void cmdApply_Click();
+    void cmdClear_Click();
+    void chkStickWhere_Click();
+    void mnuShowWhereClause_Click();
+    void mnuRefresh_Click();
+    void exportGrid(bool visibleOnly, bool fromPopup);
+    void mnuCopy_Click();
+    void mnuDumpTables_Click();
+    void showColumnDescription();
+    void gridColumns_Click();
+
+    QTextEdit *tableInfoBox() const { return m_txtTableInfo; }
+    QTextEdit *columnInfoBox() const { return m_txtColumnInfo; }
+    QPlainTextEdit *whereBox() const { return m_txtWhere; }
+    QCheckBox *stickyBox() const { return m_chkStickWhere; }
+    QPushButton *applyButton() const { return m_cmdApply; }
+    QLineEdit *rowsBox() const { return m_txtRows; }
+    QMenu *gridPopup() const { return mnuGridDataPopup; }
+    bool whereTabShown() const;
+    // Finishes loading the row grid (the row count and exports need every row).
+    void finishRowLoad();
+
+Q_SIGNALS:
+    // The right button went down over the row grid, before its menu opens.
+    void dataGridRightClicked();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -87,6 +125,14 @@ private:
     void setListingMode(bool tables);
     void closeResultSets();
 
+    void wireBrowsing();
+    void lookUpUniqueId(const QString &listed);
+    void runRowQuery(const QString &sql, int lockedCount, bool hadWhere, const QString &listed);
+    void rowsLoaded();
+    void gridData_MouseDown(const QPoint &globalPos);
+    void gridData_OtherButton();
+    void gridColumns_RowColChange();
+    void showEditFailure(long number, const QString &description);
     void mnuUseTables_Click();
     void mnuUseViews_Click();
     void mnuAlwaysOnTop_Click();
@@ -102,6 +148,16 @@ private:
     int m_splitterTop = 2500;
     bool m_dragging = false;
     int m_historyIndex = 0;
+    QString m_lastRowQuery;
+    QString m_uniqueId;
+    int m_lockedCount = 0;
+    int m_lastColumnRow = -1;
+    bool m_loadingColumns = false;
+    bool m_initializing = false;
+    int m_lastTableRow = -1;
+    QString m_referenceDescription;
+    xml::Node m_currentTable;
+    std::unique_ptr<StickyWhereFiles> m_sticky;
 
     // Menus and commands.
     QAction *mnuFindObjectID = nullptr;

@@ -597,6 +597,23 @@ QString SqliteSession::primaryKeyColumn(const QString &table, Error *error)
     } else {
         name = unbracket(name);
     }
+    {
+        const QString exists = QStringLiteral("SELECT 1 FROM %1.sqlite_master WHERE type IN ('table','view') AND name = ?1 "
+                                              "COLLATE NOCASE").arg(tsql::quoteBracketed(schema));
+        sqlite3_stmt *check = nullptr;
+        bool found = false;
+        if (sqlite3_prepare_v2(m_db, exists.toUtf8().constData(), -1, &check, nullptr) == SQLITE_OK) {
+            const QByteArray n = name.toUtf8();
+            sqlite3_bind_text(check, 1, n.constData(), int(n.size()), SQLITE_TRANSIENT);
+            found = sqlite3_step(check) == SQLITE_ROW;
+        }
+        sqlite3_finalize(check);
+        if (!found) {
+            if (error)
+                *error = {kErrNoSuchObject, QStringLiteral("Invalid object name '%1'.").arg(name)};
+            return {};
+        }
+    }
     const QByteArray sql = QStringLiteral("SELECT name FROM pragma_table_info(?1, ?2) WHERE pk > 0 ORDER BY cid LIMIT 1").toUtf8();
     sqlite3_stmt *raw = nullptr;
     if (sqlite3_prepare_v2(m_db, sql.constData(), -1, &raw, nullptr) != SQLITE_OK) {

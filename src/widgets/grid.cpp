@@ -28,9 +28,137 @@ Grid::Grid(QWidget *parent, bool fixedColumn)
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setWordWrap(false);
     setTabKeyNavigation(false);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
 }
 
 Grid::~Grid() = default;
+
+void Grid::setFrozenColumns(int count)
+{
+    count = std::max(0, std::min(count, m_model->columnCount()));
+    m_frozenCount = count;
+    if (count == 0) {
+        if (m_frozen)
+            m_frozen->hide();
+        viewport()->update();
+        return;
+    }
+    if (!m_frozen) {
+        // An overlay view on the same model and selection shows the frozen
+        // columns; scrolling is kept in step both ways.
+        m_frozen = new QTableView(this);
+        m_frozen->setObjectName(objectName() + QStringLiteral("Frozen"));
+        m_frozen->setModel(m_model);
+        m_frozen->setSelectionModel(selectionModel());
+        m_frozen->setFocusPolicy(Qt::NoFocus);
+        m_frozen->verticalHeader()->hide();
+        m_frozen->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+        m_frozen->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        m_frozen->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        m_frozen->setVerticalScrollMode(verticalScrollMode());
+        m_frozen->setSelectionBehavior(selectionBehavior());
+        m_frozen->setSelectionMode(selectionMode());
+        m_frozen->setEditTriggers(editTriggers());
+        m_frozen->setWordWrap(false);
+        m_frozen->setStyleSheet(QStringLiteral("QTableView { border: none; border-right: 1px solid palette(mid); }"));
+        m_frozen->setMouseTracking(true);
+        m_frozen->viewport()->setMouseTracking(true);
+        m_frozen->viewport()->installEventFilter(this);
+        m_frozen->verticalHeader()->setDefaultSectionSize(verticalHeader()->defaultSectionSize());
+        connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int logical, int, int size) {
+            if (m_frozen && logical < m_frozenCount) {
+                m_frozen->setColumnWidth(logical, size);
+                updateFrozenGeometry();
+            }
+        });
+        connect(m_frozen->verticalScrollBar(), &QAbstractSlider::valueChanged, verticalScrollBar(), &QAbstractSlider::setValue);
+        connect(verticalScrollBar(), &QAbstractSlider::valueChanged, m_frozen->verticalScrollBar(), &QAbstractSlider::setValue);
+        connect(m_model, &QAbstractItemModel::modelReset, this, [this] { syncFrozenColumns(); });
+        connect(m_model, &QAbstractItemModel::layoutChanged, this, [this] { syncFrozenColumns(); });
+    }
+    m_frozen->setEditTriggers(editTriggers());
+    syncFrozenColumns();
+    m_frozen->show();
+    viewport()->stackUnder(m_frozen);
+    updateFrozenGeometry();
+}
+
+void Grid::syncFrozenColumns()
+{
+    if (!m_frozen)
+        return;
+    m_frozenCount = std::min(m_frozenCount, m_model->columnCount());
+    for (int c = 0; c < m_model->columnCount(); ++c) {
+        m_frozen->setColumnHidden(c, c >= m_frozenCount);
+        if (c < m_frozenCount)
+            m_frozen->setColumnWidth(c, columnWidth(c));
+    }
+    m_frozen->setVisible(m_frozenCount > 0);
+    updateFrozenGeometry();
+}
+
+int Grid::frozenWidth() const
+{
+    int w = 0;
+    for (int c = 0; c < m_frozenCount; ++c)
+        w += columnWidth(c);
+    return w;
+}
+
+void Grid::updateFrozenGeometry()
+{
+    if (!m_frozen || m_frozenCount == 0)
+        return;
+    m_frozen->setGeometry(verticalHeader()->isVisible() ? verticalHeader()->width() + frameWidth() : frameWidth(),
+                          frameWidth(), frozenWidth(),
+                          viewport()->height() + horizontalHeader()->height());
+    m_frozen->verticalScrollBar()->setValue(verticalScrollBar()->value());
+}
+
+bool Grid::edit(const QModelIndex &index, EditTrigger trigger, QEvent *event)
+{
+    const bool userTrigger = trigger == DoubleClicked || trigger == EditKeyPressed || trigger == AnyKeyPressed;
+    if (userTrigger && !m_editRefusal.isEmpty() && index.isValid() && !(model()->flags(index) & Qt::ItemIsEditable)) {
+        Q_EMIT editRefused(m_editRefusal);
+        return false;
+    }
+    return QTableView::edit(index, trigger, event);
+}
+
+void Grid::resizeEvent(QResizeEvent *event)
+{
+    QTableView::resizeEvent(event);
+    updateFrozenGeometry();
+}
+
+void Grid::updateGeometries()
+{
+    QTableView::updateGeometries();
+    updateFrozenGeometry();
+}
+
+QModelIndex Grid::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers)
+{
+    QModelIndex current = QTableView::moveCursor(cursorAction, modifiers);
+    if (m_frozen && m_frozenCount > 0 && cursorAction == MoveLeft && current.column() >= m_frozenCount) {
+        // Keep the new cell out from under the frozen columns.
+        const int x = visualRect(current).topLeft().x();
+        if (x < frozenWidth()) {
+            const int newValue = horizontalScrollBar()->value() + x - frozenWidth();
+            horizontalScrollBar()->setValue(newValue);
+        }
+    }
+    return current;
+}
+
+void Grid::scrollTo(const QModelIndex &index, ScrollHint hint)
+{
+    if (index.column() >= m_frozenCount || !m_frozen || m_frozenCount == 0)
+        QTableView::scrollTo(index, hint);
+    else if (index.isValid())
+        QTableView::scrollTo(m_model->index(index.row(), m_frozenCount < m_model->columnCount() ? m_frozenCount : index.column()), hint);
+}
 
 void Grid::setResultSet(std::shared_ptr<db::ResultSet> rows) { m_model->setResultSet(std::move(rows)); }
 
@@ -90,7 +218,7 @@ void Grid::setTopRow(int row)
 
 int Grid::leftCol() const
 {
-    const int c = columnAt(0);
+    const int c = columnAt(m_frozen && m_frozenCount > 0 ? frozenWidth() : 0);
     return c < 0 ? 0 : gridCol(c);
 }
 
@@ -99,7 +227,9 @@ void Grid::setLeftCol(int col)
     const int c = modelColumn(col);
     if (c < 0 || c >= m_model->columnCount())
         return;
-    horizontalScrollBar()->setValue(columnViewportPosition(c) + horizontalOffset());
+    // Scrolling positions count from the first scrollable column.
+    const int frozen = c < m_frozenCount ? 0 : frozenWidth();
+    horizontalScrollBar()->setValue(columnViewportPosition(c) + horizontalOffset() - frozen);
 }
 
 bool Grid::rowIsVisible(int row) const
@@ -141,6 +271,26 @@ void Grid::mousePressEvent(QMouseEvent *event)
 
 bool Grid::eventFilter(QObject *watched, QEvent *event)
 {
+    if (m_frozen && watched == m_frozen->viewport()) {
+        // Mouse work over the frozen columns counts as over the grid itself.
+        if (event->type() == QEvent::MouseMove || event->type() == QEvent::MouseButtonPress) {
+            auto *me = static_cast<QMouseEvent *>(event);
+            const QPoint inViewport = viewport()->mapFrom(m_frozen->viewport(), me->position().toPoint());
+            const int r = m_frozen->rowAt(me->position().toPoint().y());
+            const int c = m_frozen->columnAt(me->position().toPoint().x());
+            m_mouseRow = r < 0 ? -1 : gridRow(r);
+            m_mouseCol = c < 0 ? -1 : gridCol(c);
+            Q_UNUSED(inViewport);
+            if (event->type() == QEvent::MouseMove) {
+                Q_EMIT mouseMoved();
+            } else if (me->button() == Qt::RightButton) {
+                Q_EMIT rightButtonPressed(me->globalPosition().toPoint());
+                return true;
+            } else {
+                Q_EMIT otherButtonPressed();
+            }
+        }
+    }
     if (watched == horizontalHeader() && event->type() == QEvent::MouseMove) {
         const auto *me = static_cast<QMouseEvent *>(event);
         const int c = horizontalHeader()->logicalIndexAt(me->position().toPoint());

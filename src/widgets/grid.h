@@ -54,6 +54,15 @@ public:
     int mouseCol() const { return m_mouseCol; }
     void setMousePosition(const QPoint &viewportPos); // also used by tests
 
+    // The first count data columns stay at the left while the grid scrolls sideways.
+    void setFrozenColumns(int count);
+    int frozenColumns() const { return m_frozenCount; }
+    QTableView *frozenView() const { return m_frozen; }
+
+    // When set, an attempt to edit a read-only cell reports this reason.
+    void setEditRefusal(const QString &reason) { m_editRefusal = reason; }
+    QString editRefusal() const { return m_editRefusal; }
+
     int modelRow(int gridRow) const { return gridRow - 1; }
     int modelColumn(int gridCol) const { return gridCol - (m_fixedColumn ? 1 : 0); }
     int gridRow(int modelRow) const { return modelRow + 1; }
@@ -64,15 +73,29 @@ Q_SIGNALS:
     void rightButtonPressed(const QPoint &globalPos);
     void otherButtonPressed();
     void currentCellChanged(int row, int col);
+    // The user tried to edit a grid that refuses editing, with the reason.
+    void editRefused(const QString &reason);
 
 protected:
+    void resizeEvent(QResizeEvent *event) override;
+    QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
+    void scrollTo(const QModelIndex &index, ScrollHint hint = EnsureVisible) override;
+    void updateGeometries() override;
+    bool edit(const QModelIndex &index, EditTrigger trigger, QEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
 
 private:
+    void updateFrozenGeometry();
+    void syncFrozenColumns();
+    int frozenWidth() const;
+
     GridModel *m_model;
+    QTableView *m_frozen = nullptr;
+    int m_frozenCount = 0;
+    QString m_editRefusal;
     bool m_fixedColumn;
     int m_mouseRow = -1;
     int m_mouseCol = -1;

@@ -1,0 +1,68 @@
+#include "dictionary/descriptioncolors.h"
+
+#include <QtGui/QTextCursor>
+#include <QtGui/QTextDocument>
+#include <QtWidgets/QTextEdit>
+
+namespace korva {
+
+QList<ColorSpan> descriptionColorSpans(const QString &text, const QString &keywords)
+{
+    QList<ColorSpan> spans;
+    const qsizetype n = text.size();
+    qsizetype pos = 0;
+    while (pos <= n) {
+        // A word ends at a blank, or at a CR or LF (each of which counts as a blank).
+        qsizetype end = pos;
+        while (end < n) {
+            const QChar c = text.at(end);
+            if (c == u' ' || c == u'\r' || c == u'\n')
+                break;
+            ++end;
+        }
+        const qsizetype len = end - pos;
+        if (len > 0) {
+            const QString probe = text.mid(pos, len) + u' ';
+            if (keywords.contains(probe, Qt::CaseInsensitive))
+                spans.append({int(pos), int(len)});
+        }
+        pos = end + 1;
+    }
+    return spans;
+}
+
+void SetDescriptionColors(QTextEdit *box, const QString &keywords)
+{
+    // The document holds "\r\n" as one paragraph break; colour the box's own
+    // plain text, whose positions match the document's.
+    box->setUpdatesEnabled(false);
+    QTextCursor keep = box->textCursor();
+    const int selectionStart = keep.selectionStart();
+    const QString plain = box->toPlainText();
+    const QList<ColorSpan> spans = descriptionColorSpans(plain, keywords);
+
+    QTextCharFormat black;
+    black.setForeground(QColor(0, 0, 0));
+    QTextCharFormat blue;
+    blue.setForeground(QColor(0, 0, 255));
+
+    QTextCursor c(box->document());
+    c.beginEditBlock();
+    c.select(QTextCursor::Document);
+    c.setCharFormat(black);
+    for (const ColorSpan &s : spans) {
+        c.setPosition(s.start);
+        c.setPosition(s.start + s.length, QTextCursor::KeepAnchor);
+        c.setCharFormat(blue);
+    }
+    c.endEditBlock();
+
+    QTextCursor restore(box->document());
+    restore.setPosition(std::min(selectionStart, int(plain.size())));
+    box->setTextCursor(restore);
+    box->setCurrentCharFormat(black);
+    box->setUpdatesEnabled(true);
+    box->viewport()->update();
+}
+
+} // namespace korva

@@ -1,0 +1,81 @@
+#include "main/csvexport.h"
+
+#include "widgets/grid.h"
+
+#include <QtCore/QSaveFile>
+
+namespace korva {
+
+QString csvField(const QString &cell)
+{
+    bool quote = false;
+    for (QChar c : cell)
+        if (c == u',' || c == u'"' || c == u'\r' || c == u'\n') {
+            quote = true;
+            break;
+        }
+    if (!quote)
+        return cell;
+    QString q = cell;
+    q.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + q + u'"';
+}
+
+QString csvLine(const QStringList &cells)
+{
+    QString line;
+    for (int i = 0; i < cells.size(); ++i) {
+        if (i > 0)
+            line += u',';
+        line += csvField(cells.at(i));
+    }
+    return line;
+}
+
+bool writeCsvFile(const QString &path, qsizetype lineCount, const std::function<QString(qsizetype)> &line,
+                  QString *error)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    QByteArray buffer;
+    for (qsizetype i = 0; i < lineCount; ++i) {
+        buffer += line(i).toLocal8Bit();
+        buffer += "\r\n";
+        if (buffer.size() > (1 << 20)) {
+            if (file.write(buffer) != buffer.size())
+                break;
+            buffer.clear();
+        }
+    }
+    if (!buffer.isEmpty())
+        file.write(buffer);
+    if (!file.commit()) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+QStringList gridLines(const Grid &grid, bool visibleOnly)
+{
+    QStringList lines;
+    const int rows = grid.rows();
+    const int cols = grid.cols();
+    for (int r = 0; r < rows; ++r) {
+        if (visibleOnly && !grid.rowIsVisible(r))
+            continue;
+        QStringList cells;
+        cells.reserve(cols);
+        for (int c = 0; c < cols; ++c)
+            cells << grid.textMatrix(r, c);
+        lines << csvLine(cells);
+    }
+    return lines;
+}
+
+} // namespace korva

@@ -1,0 +1,462 @@
+// The browsing half of the main window: table and column lists, the row
+// query with its WHERE clause and sticky files, export and clipboard.
+#include "main/frmmain.h"
+
+#include "dictionary/datadictionary.h"
+#include "dictionary/descriptioncolors.h"
+#include "main/csvexport.h"
+#include "main/databases.h"
+#include "main/rowquery.h"
+#include "main/stickywhere.h"
+#include "platform/database.h"
+#include "platform/paths.h"
+#include "platform/tsqlcompat.h"
+#include "support/messenger.h"
+#include "widgets/grid.h"
+#include "widgets/gridmodel.h"
+
+#include <QtCore/QDir>
+#include <QtCore/QFileInfo>
+#include <QtCore/QStandardPaths>
+#include <QtGui/QClipboard>
+#include <QtGui/QGuiApplication>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QCheckBox>
+#include <QtWidgets/QHeaderView>
+#include <QtWidgets/QLineEdit>
+#include <QtWidgets/QMenu>
+#include <QtWidgets/QPlainTextEdit>
+#include <QtWidgets/QPushButton>
+#include <QtWidgets/QTabWidget>
+#include <QtWidgets/QTextEdit>
+
+namespace korva {
+
+namespace {
+
+// Restores the normal pointer however the scope is left.
+struct BusyPointer
+{
+    BusyPointer() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyPointer() { QApplication::restoreOverrideCursor(); }
+};
+
+} // namespace
+
+bool frmMain::whereTabShown() const { return m_tabInfo->indexOf(m_tabWhere) >= 0; }
+
+void frmMain::UpdateTableInformation(bool clearWhere)
+{
+    // 1.
+    m_gridData->gridModel()->clear();
+    m_gridData->setFrozenColumns(0);
+    // 2.
+    if (clearWhere && !m_txtWhere->toPlainText().isEmpty())
+        m_txtWhere->setPlainText(QString());
+    if (mnuShowWhereClause->isChecked()) {
+        LoadWHEREClauseFromFile();
+        m_cmdApply->setEnabled(false);
+        m_chkStickWhere->setChecked(!m_txtWhere->toPlainText().isEmpty());
+    }
+    // 3.
+    const int tableRow = m_gridTables->row();
+    if (tableRow < 1)
+        return;
+    const QString listed = m_gridTables->textMatrix(tableRow, 1);
+    // 4.
+    const QString dictName = dictionary::dictionaryNameFor(listed, !useTables());
+    // 5.
+    m_currentTable = dictionary::tableElement(m_state.dictionary, dictName);
+    m_txtTableInfo->clear();
+    QFont plain = m_txtTableInfo->font();
+    plain.setBold(false);
+    m_txtTableInfo->setFont(plain);
+    m_txtTableInfo->setPlainText(dictionary::tableDescription(listed, m_currentTable));
+    SetDescriptionColors(m_txtTableInfo, dictionary::kTableKeywords);
+    // 6.
+    db::Error e;
+    QStringList columns;
+    std::shared_ptr<db::ResultSet> cols = db::openResultSet(
+        m_state.connectionString,
+        QStringLiteral("select name as 'Column Name' from syscolumns where id=object_id(")
+            + db::tsql::quoteLiteral(listed) + QStringLiteral(") ORDER By name"),
+        &e);
+    m_loadingColumns = true;
+    if (cols) {
+        cols->fetchAll();
+        for (qsizetype r = 0; r < cols->fetchedCount(); ++r)
+            columns << cols->rows().text(r, 0);
+        m_gridColumns->setResultSet(cols);
+        if (m_gridColumns->rows() > 1)
+            m_gridColumns->setCurrentCell(1, 1);
+    } else {
+        m_gridColumns->setColumns({QStringLiteral("Column Name")});
+    }
+    m_loadingColumns = false;
+    m_lastColumnRow = m_gridColumns->row();
+    // 7.
+    lookUpUniqueId(listed);
+    // 8.
+    const SelectList list = composeSelectList(columns, m_uniqueId, mnuLockAliasColumn->isChecked(),
+                                              mnuLockUniqueColumn->isChecked());
+    m_gridColumns->gridModel()->clearBoldRows();
+    if (list.uniqueRow > 0)
+        m_gridColumns->gridModel()->setBoldRow(m_gridColumns->modelRow(list.uniqueRow), true);
+    // 9.
+    if (!columns.isEmpty()) {
+        const QString where = effectiveWhere(m_txtWhere->toPlainText(), whereTabShown());
+        runRowQuery(composeRowQuery(list, listed, where), list.lockedCount, !where.isEmpty(), listed);
+    }
+    // 10.
+    showColumnDescription();
+}
+
+void frmMain::lookUpUniqueId(const QString &listed)
+{
+    // The key always comes from the directory database of this server.
+    QString table = listed;
+    if (table.startsWith(u"vw_", Qt::CaseInsensitive))
+        table = table.mid(3);
+    if (table == u"Subscriber_Global")
+        table = QStringLiteral("GlobalSubscriber");
+    else if (table == u"Location_Global")
+        table = QStringLiteral("GlobalLocation");
+    db::Error e;
+    auto session = db::sessionFor(
+        composeConnectionString(m_state.serverName, m_state.instanceName, QStringLiteral("OrvexDirDB")), &e);
+    if (!session)
+        return;
+    const QString key = session->primaryKeyColumn(table, &e);
+    if (!e)
+        m_uniqueId = key;
+}
+
+void frmMain::runRowQuery(const QString &sql, int lockedCount, bool hadWhere, const QString &listed)
+{
+    m_lastRowQuery = sql;
+    m_lockedCount = lockedCount;
+    bool editing = useTables() && m_state.editMode;
+    m_gridData->setEditRefusal(QString());
+    if (editing) {
+        // Each edit is written through the row's primary key; without one there is no editing.
+        db::Error ke;
+        auto session = db::sessionFor(m_state.connectionString, &ke);
+        if (!session || session->primaryKeyColumn(listed, &ke).isEmpty()) {
+            editing = false;
+            m_gridData->setEditRefusal(QStringLiteral("The table ") + listed
+                                       + QStringLiteral(" has no primary key, so its rows cannot be edited."));
+            m_gridData->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
+                                        | QAbstractItemView::AnyKeyPressed);
+        }
+    }
+    db::Error e;
+    std::shared_ptr<db::ResultSet> rs =
+        db::openResultSet(m_state.connectionString, sql, &e, editing ? db::Lock::Pessimistic : db::Lock::ReadOnly);
+    if (!rs) {
+        m_msg.message(QStringLiteral("Badly formed SQL query: ") + e.description);
+        if (hadWhere)
+            m_msg.message(QStringLiteral("Check the syntaxt of your WHERE clause and try again"));
+        return;
+    }
+    GridModel *model = m_gridData->gridModel();
+    model->setEditable(editing);
+    if (editing)
+        m_gridData->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
+                                    | QAbstractItemView::AnyKeyPressed);
+    else if (m_gridData->editRefusal().isEmpty())
+        m_gridData->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_gridData->setResultSet(rs);
+    m_gridData->resizeColumnsToContents();
+    for (int c = 0; c < model->columnCount(); ++c)
+        m_gridData->setColumnWidth(c, std::min(m_gridData->columnWidth(c), 320));
+    m_gridData->setFrozenColumns(lockedCount);
+    if (!model->isLoading())
+        rowsLoaded();
+}
+
+void frmMain::rowsLoaded()
+{
+    if (auto rs = m_gridData->gridModel()->resultSet())
+        m_txtRows->setText(QString::number(rs->fetchedCount()));
+}
+
+void frmMain::finishRowLoad()
+{
+    GridModel *model = m_gridData->gridModel();
+    if (model->isLoading()) {
+        BusyPointer busy;
+        model->finishLoading();
+    }
+}
+
+void frmMain::showEditFailure(long number, const QString &description)
+{
+    m_msg.message(QStringLiteral("(error):") + QString::number(number) + QStringLiteral(" (") + description
+                  + QStringLiteral(") in procedure gridData_AfterEdit of Form frmMain"));
+}
+
+void frmMain::showColumnDescription()
+{
+    const int row = m_gridColumns->row();
+    if (row < 1) {
+        m_txtColumnInfo->clear();
+        return;
+    }
+    const QString listed = m_gridTables->row() >= 1 ? m_gridTables->textMatrix(m_gridTables->row(), 1) : QString();
+    const dictionary::ColumnDescription d = dictionary::columnDescription(
+        m_state.dictionary, m_currentTable, listed, m_gridColumns->textMatrix(row, 1));
+    m_txtColumnInfo->setPlainText(d.text);
+    if (d.found)
+        SetDescriptionColors(m_txtColumnInfo, dictionary::kColumnKeywords);
+}
+
+void frmMain::gridColumns_Click()
+{
+    showColumnDescription();
+    const int row = m_gridColumns->row();
+    if (row < 1)
+        return;
+    const QString name = m_gridColumns->textMatrix(row, 1);
+    for (int c = 1; c < m_gridData->cols(); ++c)
+        if (m_gridData->textMatrix(0, c).compare(name, Qt::CaseInsensitive) == 0) {
+            m_gridData->setLeftCol(c);
+            break;
+        }
+}
+
+void frmMain::gridColumns_RowColChange()
+{
+    if (m_loadingColumns)
+        return;
+    const int row = m_gridColumns->row();
+    if (row == m_lastColumnRow)
+        return;
+    m_lastColumnRow = row;
+    gridColumns_Click();
+}
+
+QString frmMain::strGetWHEREClauseFileName()
+{
+    const int checked = checkedDatabase();
+    if (checked < 0) {
+        m_msg.message(QStringLiteral("Invalid database selection configuration in strGetWhereClausefileName."));
+        return {};
+    }
+    if (!m_sticky)
+        m_sticky = std::make_unique<StickyWhereFiles>(programFolder());
+    const int row = m_gridTables->row();
+    const QString listed = row >= 1 ? m_gridTables->textMatrix(row, 1) : QString();
+    if (listed.isEmpty())
+        return {};
+    return m_sticky->fileName(QString::fromUtf16(databases()[std::size_t(checked)].stickyPrefix), listed);
+}
+
+void frmMain::SaveWHEREClauseToFile()
+{
+    const QString path = strGetWHEREClauseFileName();
+    if (!path.isEmpty())
+        m_sticky->save(path, m_txtWhere->toPlainText());
+}
+
+void frmMain::RemoveWHEREClausefile()
+{
+    const QString path = strGetWHEREClauseFileName();
+    if (!path.isEmpty())
+        m_sticky->remove(path);
+}
+
+void frmMain::LoadWHEREClauseFromFile()
+{
+    const QString path = strGetWHEREClauseFileName();
+    if (path.isEmpty())
+        return;
+    if (const auto text = m_sticky->load(path); text && *text != m_txtWhere->toPlainText())
+        m_txtWhere->setPlainText(*text);
+}
+
+void frmMain::cmdApply_Click()
+{
+    if (!m_chkStickWhere->isChecked() || m_txtWhere->toPlainText().trimmed().isEmpty()) {
+        RemoveWHEREClausefile();
+        m_chkStickWhere->setChecked(false);
+    } else {
+        SaveWHEREClauseToFile();
+    }
+    m_cmdApply->setEnabled(false);
+    UpdateTableInformation(false);
+}
+
+void frmMain::cmdClear_Click()
+{
+    m_chkStickWhere->setChecked(false);
+    m_cmdApply->setEnabled(false);
+    RemoveWHEREClausefile();
+    UpdateTableInformation(true);
+}
+
+void frmMain::chkStickWhere_Click()
+{
+    if (m_chkStickWhere->isChecked() && m_txtWhere->toPlainText().trimmed().isEmpty()) {
+        m_msg.message(QStringLiteral("You must apply a WHERE clause before you can make it sticky"));
+        m_chkStickWhere->setChecked(false);
+    } else {
+        m_cmdApply->setEnabled(true);
+    }
+}
+
+void frmMain::mnuShowWhereClause_Click()
+{
+    if (mnuShowWhereClause->isChecked()) {
+        if (m_tabInfo->indexOf(m_tabWhere) < 0)
+            m_tabInfo->addTab(m_tabWhere, QStringLiteral("WHERE filter"));
+        m_tabInfo->setCurrentWidget(m_tabWhere);
+    } else if (m_tabInfo->indexOf(m_tabWhere) >= 0) {
+        m_tabInfo->removeTab(m_tabInfo->indexOf(m_tabWhere));
+    }
+    Form_Resize();
+}
+
+void frmMain::mnuRefresh_Click()
+{
+    if (m_lastRowQuery.isEmpty())
+        return;
+    const bool editing = useTables() && m_state.editMode;
+    db::Error e;
+    std::shared_ptr<db::ResultSet> rs = db::openResultSet(m_state.connectionString, m_lastRowQuery, &e,
+                                                          editing ? db::Lock::Pessimistic : db::Lock::ReadOnly);
+    if (!rs) {
+        m_msg.message(QStringLiteral("(error):") + QString::number(e.number) + QStringLiteral(" (") + e.description
+                      + QStringLiteral(") in procedure mnuRefresh_Click of Form frmMain"));
+        return;
+    }
+    m_gridData->setResultSet(rs);
+    m_gridData->setFrozenColumns(m_lockedCount);
+    if (!m_gridData->gridModel()->isLoading())
+        rowsLoaded();
+}
+
+void frmMain::exportGrid(bool visibleOnly, bool fromPopup)
+{
+    Q_UNUSED(fromPopup);
+    const int tableRow = m_gridTables->row();
+    const QString table = tableRow >= 1 ? m_gridTables->textMatrix(tableRow, 1) : QString();
+    // The proposed folder is the user's documents folder.
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString proposed = QDir(folder).filePath(table + QStringLiteral("_Export.CSV"));
+    const QString title = visibleOnly ? QStringLiteral("Select CSV file name to save visible rows to")
+                                      : QStringLiteral("Select CSV file name to save entire table to");
+    const QString path = m_msg.saveFileName(title, proposed, QStringLiteral("CSV files (*.csv *.CSV);;All files (*)"));
+    if (path.isEmpty())
+        return;
+    if (QFileInfo::exists(path) && !m_msg.question(QStringLiteral("File name already exists, overwrite?")))
+        return;
+    QString error;
+    bool ok = false;
+    {
+        BusyPointer busy;
+        if (visibleOnly) {
+            const QStringList lines = gridLines(*m_gridData, true);
+            ok = writeCsvFile(path, lines.size(), [&](qsizetype i) { return lines.at(i); }, &error);
+        } else {
+            m_gridData->gridModel()->finishLoading();
+            const int cols = m_gridData->cols();
+            ok = writeCsvFile(path, m_gridData->rows(), [&](qsizetype r) {
+                QStringList cells;
+                cells.reserve(cols);
+                for (int c = 0; c < cols; ++c)
+                    cells << m_gridData->textMatrix(int(r), c);
+                return csvLine(cells);
+            }, &error);
+        }
+    }
+    if (!ok) {
+        // The file that was there is left as it was.
+        m_msg.message(QStringLiteral("(error):") + QString::number(db::kErrGeneric) + QStringLiteral(" (") + error
+                      + QStringLiteral(") in procedure ")
+                      + (visibleOnly ? QStringLiteral("mnuExportVisibleRows_Click") : QStringLiteral("mnuExportEntireGrid_Click"))
+                      + QStringLiteral(" of Form frmMain"));
+        return;
+    }
+    m_msg.message(QStringLiteral("File saved"));
+}
+
+void frmMain::mnuCopy_Click()
+{
+    QClipboard *clip = QGuiApplication::clipboard();
+    clip->clear();
+    const int r = m_gridData->row();
+    const int c = m_gridData->col();
+    clip->setText(r >= 0 && c >= 0 ? m_gridData->textMatrix(r, c) : QString());
+}
+
+void frmMain::mnuDumpTables_Click()
+{
+    QString text;
+    for (int r = 0; r < m_gridTables->rows(); ++r)
+        text += m_gridTables->textMatrix(r, 1) + QStringLiteral("\r\n");
+    QClipboard *clip = QGuiApplication::clipboard();
+    clip->clear();
+    clip->setText(text);
+    m_msg.message(QStringLiteral("Text on the clipboard"));
+}
+
+void frmMain::gridData_MouseDown(const QPoint &globalPos)
+{
+    // The hover resolution runs first (its failures are of no interest here).
+    Q_EMIT dataGridRightClicked();
+    const int r = m_gridData->mouseRow();
+    const int c = m_gridData->mouseCol();
+    if (r >= 1 && c >= 1)
+        m_gridData->setCurrentCell(r, c);
+    mnuJump->setVisible(!mnuJump->text().isEmpty() && m_referenceDescription.size() > 0);
+    mnuCopy->setVisible(true);
+    mnuPopupSeparator->setVisible(true);
+    mnuExportEntireGrid->setVisible(true);
+    mnuExportVisibleRows->setVisible(true);
+    mnuGridDataPopup->popup(globalPos);
+}
+
+void frmMain::gridData_OtherButton() { m_gridData->gridModel()->setMarkedRow(-1); }
+
+void frmMain::wireBrowsing()
+{
+    connect(m_gridTables, &Grid::currentCellChanged, this, [this](int row, int) {
+        if (m_loaded && !m_initializing && row != m_lastTableRow) {
+            m_lastTableRow = row;
+            UpdateTableInformation(true);
+        }
+    });
+    connect(m_gridTables, &QAbstractItemView::clicked, this, [this] {
+        if (m_loaded)
+            UpdateTableInformation(true);
+    });
+    connect(m_gridColumns, &QAbstractItemView::clicked, this, [this] {
+        m_lastColumnRow = m_gridColumns->row();
+        gridColumns_Click();
+    });
+    connect(m_gridColumns, &Grid::currentCellChanged, this, [this] { gridColumns_RowColChange(); });
+    connect(m_gridData->gridModel(), &GridModel::loadingFinished, this, &frmMain::rowsLoaded);
+    connect(m_gridData->gridModel(), &GridModel::editFailed, this, &frmMain::showEditFailure);
+    connect(m_gridData, &Grid::editRefused, this, [this](const QString &why) { m_msg.message(why); });
+    connect(m_gridData, &Grid::rightButtonPressed, this, &frmMain::gridData_MouseDown);
+    connect(m_gridData, &Grid::otherButtonPressed, this, &frmMain::gridData_OtherButton);
+
+    connect(m_cmdApply, &QPushButton::clicked, this, &frmMain::cmdApply_Click);
+    connect(m_cmdClear, &QPushButton::clicked, this, &frmMain::cmdClear_Click);
+    connect(m_chkStickWhere, &QCheckBox::toggled, this, &frmMain::chkStickWhere_Click);
+    connect(m_txtWhere, &QPlainTextEdit::textChanged, this, [this] { m_cmdApply->setEnabled(true); });
+    connect(mnuShowWhereClause, &QAction::triggered, this, &frmMain::mnuShowWhereClause_Click);
+    connect(mnuRefresh, &QAction::triggered, this, &frmMain::mnuRefresh_Click);
+    connect(mnuExportGridToCSVFile, &QAction::triggered, this, [this] { exportGrid(false, false); });
+    connect(mnuExportEntireGrid, &QAction::triggered, this, [this] { exportGrid(false, true); });
+    connect(mnuExportVisibleRowsToCSV, &QAction::triggered, this, [this] { exportGrid(true, false); });
+    connect(mnuExportVisibleRows, &QAction::triggered, this, [this] { exportGrid(true, true); });
+    connect(mnuCopy, &QAction::triggered, this, &frmMain::mnuCopy_Click);
+    connect(mnuDumpTables, &QAction::triggered, this, &frmMain::mnuDumpTables_Click);
+    for (QAction *a : {mnuShowWhereClause, mnuRefresh, mnuExportGridToCSVFile, mnuExportEntireGrid,
+                       mnuExportVisibleRowsToCSV, mnuExportVisibleRows, mnuCopy, mnuDumpTables})
+        a->setEnabled(true);
+    m_cmdApply->setEnabled(false);
+}
+
+} // namespace korva

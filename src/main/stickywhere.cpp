@@ -1,0 +1,85 @@
+#include "main/stickywhere.h"
+
+#include <QtCore/QDir>
+#include <QtCore/QFile>
+#include <QtCore/QFileInfo>
+#include <QtCore/QSaveFile>
+#include <QtCore/QStandardPaths>
+
+namespace korva {
+
+namespace {
+
+bool writableFolder(const QString &folder)
+{
+    if (!QDir().mkpath(folder))
+        return false;
+    const QFileInfo fi(folder);
+    return fi.isDir() && fi.isWritable();
+}
+
+} // namespace
+
+StickyWhereFiles::StickyWhereFiles(const QString &programFolder)
+{
+    const QString own = QDir(programFolder).filePath(QStringLiteral("WhereFiles"));
+    if (writableFolder(own)) {
+        m_folder = own;
+        return;
+    }
+    m_folder = QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
+                   .filePath(QStringLiteral("KORVA/WhereFiles"));
+    QDir().mkpath(m_folder);
+}
+
+QString StickyWhereFiles::safeName(const QString &listedName)
+{
+    QString out;
+    out.reserve(listedName.size());
+    for (QChar c : listedName) {
+        if (c == u'%' || c == u'/' || c == u'\\' || c == QChar(0) || c.unicode() < 0x20)
+            out += u'%' + QStringLiteral("%1").arg(c.unicode(), 2, 16, QChar(u'0')).toUpper();
+        else
+            out += c;
+    }
+    return out;
+}
+
+QString StickyWhereFiles::fileName(const QString &prefix, const QString &listedName) const
+{
+    QDir().mkpath(m_folder);
+    return QDir(m_folder).filePath(prefix + safeName(listedName) + QStringLiteral(".TXT"));
+}
+
+bool StickyWhereFiles::save(const QString &path, const QString &text) const
+{
+    if (path.isEmpty())
+        return false;
+    // A read-only file is replaced like any other.
+    QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::WriteOwner);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(text.toLocal8Bit());
+    return file.commit();
+}
+
+bool StickyWhereFiles::remove(const QString &path) const
+{
+    if (path.isEmpty() || !QFile::exists(path))
+        return false;
+    QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::WriteOwner);
+    return QFile::remove(path);
+}
+
+std::optional<QString> StickyWhereFiles::load(const QString &path) const
+{
+    if (path.isEmpty())
+        return std::nullopt;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return QString::fromLocal8Bit(file.readAll());
+}
+
+} // namespace korva

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QtCore/QString>
+
+#include <optional>
+
+namespace korva {
+
+// Sticky WHERE clauses: one small text file per database and table, in the
+// "WhereFiles" folder of the program folder (or of the per-user data folder
+// when the program folder cannot be written). The file holds the WHERE box's
+// text exactly, without a line end added.
+class StickyWhereFiles
+{
+public:
+    explicit StickyWhereFiles(const QString &programFolder);
+
+    // The file for a database prefix and a listed table name; creates the
+    // folder. Characters that would leave the folder are encoded.
+    QString fileName(const QString &prefix, const QString &listedName) const;
+    static QString safeName(const QString &listedName);
+
+    // Each ignores failures, as the window does; save is atomic.
+    bool save(const QString &path, const QString &text) const;
+    bool remove(const QString &path) const;
+    std::optional<QString> load(const QString &path) const;
+
+    QString folder() const { return m_folder; }
+
+private:
+    QString m_folder;
+};
+
+} // namespace korva
