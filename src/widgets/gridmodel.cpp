@@ -199,19 +199,4 @@ bool GridModel::setData(const QModelIndex &index, const QVariant &value, int rol
     return true;
 }
 
-bool GridModel::canFetchMore(const QModelIndex &parent) const
-{
-    return !parent.isValid() && m_rows && (m_shownRows < m_rows->fetchedCount() || !m_rows->isComplete());
-}
-
-void GridModel::fetchMore(const QModelIndex &parent)
-{
-    if (parent.isValid() || !m_rows)
-        return;
-    if (m_shownRows >= m_rows->fetchedCount())
-        m_rows->fetchMore(m_batch);
-    publishFetched();
-    checkFinished();
-}
-
 } // namespace korva

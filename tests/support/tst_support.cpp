@@ -1,0 +1,124 @@
+#include "common/testsupport.h"
+#include "platform/paths.h"
+#include "support/ctooltip.h"
+#include "support/updatecheck.h"
+
+#include <QtCore/QElapsedTimer>
+#include <QtGui/QColor>
+#include <QtTest/QtTest>
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QTableView>
+
+using namespace korva;
+
+class tst_Support : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void tooltipTools()
+    {
+        QWidget owner;
+        QTableView grid(&owner);
+        QLabel other(&owner);
+        QLabel third(&owner);
+        cTooltip tip;
+        // Nothing works before Create.
+        QVERIFY(!tip.AddTool(&grid));
+        QCOMPARE(tip.ToolCount(), qint16(0));
+        QCOMPARE(tip.MaxTipWidth(), qint16(0));
+        QVERIFY(tip.Create(&owner));
+        QVERIFY(tip.Create(&owner));
+        QVERIFY(tip.AddTool(&grid));
+        QVERIFY(!tip.AddTool(&grid));
+        QCOMPARE(tip.ToolCount(), qint16(1));
+        QCOMPARE(tip.ToolText(&grid), QStringLiteral("Tool1"));
+        QVERIFY(tip.AddTool(&other, QStringLiteral("given")));
+        QVERIFY(tip.AddTool(&third));
+        QCOMPARE(tip.ToolText(&third), QStringLiteral("Tool3"));
+        tip.setToolText(&grid, QStringLiteral("abc") + QChar(0) + QStringLiteral("def"));
+        QCOMPARE(tip.ToolText(&grid), QStringLiteral("abc"));
+        QLabel stranger;
+        QCOMPARE(tip.ToolText(&stranger), QString());
+        tip.setToolText(&stranger, QStringLiteral("x"));
+        QCOMPARE(tip.ToolCount(), qint16(3));
+        QVERIFY(tip.RemoveTool(&other));
+        QVERIFY(!tip.RemoveTool(&other));
+        QCOMPARE(tip.ToolCount(), qint16(2));
+    }
+
+    void tooltipProperties()
+    {
+        QWidget owner;
+        cTooltip tip;
+        tip.Create(&owner);
+        tip.setMaxTipWidth(400);
+        QCOMPARE(tip.MaxTipWidth(), qint16(400));
+        tip.setMaxTipWidth(0);
+        QCOMPARE(tip.MaxTipWidth(), qint16(-1));
+        tip.setMargin(1, 9);
+        QCOMPARE(tip.Margin(1), 9);
+        QCOMPARE(tip.Margin(5), 9); // which is masked to its two low bits
+        tip.setDelayTime(0, 1000);
+        QCOMPARE(tip.DelayTime(3), 1000);
+        QCOMPARE(tip.DelayTime(2), 10000);
+        tip.setBackColor(QColor(1, 2, 3));
+        QCOMPARE(tip.BackColor(), QColor(1, 2, 3));
+        tip.setForeColor(QColor(4, 5, 6));
+        QCOMPARE(tip.ForeColor(), QColor(4, 5, 6));
+        QVERIFY(tip.hWnd());
+    }
+
+    void tooltipFollowsTextChanges()
+    {
+        QWidget owner;
+        owner.resize(300, 200);
+        QTableView grid(&owner);
+        grid.resize(300, 200);
+        owner.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&owner));
+        cTooltip tip;
+        tip.Create(&owner);
+        tip.setMaxTipWidth(400);
+        tip.setDelayTime(3, 10);
+        tip.AddTool(&grid, QStringLiteral("x"));
+        tip.setToolText(&grid, QStringLiteral("Subscriber\r\nDisplay Name=Ann"));
+        QTest::mouseMove(grid.viewport(), QPoint(20, 20));
+        QTRY_VERIFY(tip.isTipVisible());
+        QCOMPARE(tip.shownText(), QStringLiteral("Subscriber\r\nDisplay Name=Ann"));
+        tip.setToolText(&grid, QStringLiteral("Location"));
+        QCOMPARE(tip.shownText(), QStringLiteral("Location"));
+        tip.setToolText(&grid, QString());
+        QVERIFY(!tip.isTipVisible());
+        QVERIFY(tip.hWnd()->maximumWidth() <= 400);
+    }
+
+    void versionHookStartsScriptWithoutWaiting()
+    {
+        test::IsolatedEnvironment env;
+        const QString folder = env.filePath(QStringLiteral("prog"));
+        QDir().mkpath(folder);
+        qputenv("KORVA_PROGRAM_DIR", folder.toLocal8Bit());
+        const QString out = env.filePath(QStringLiteral("args.txt"));
+        QVERIFY(!modUpdateCheck::runVersionHook(QStringLiteral("http://h/x"), QString())); // no script: ignored
+        QFile script(folder + QStringLiteral("/test.bat"));
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write(QStringLiteral("sleep 1; printf '%s|' \"$@\" > '%1'\n").arg(out).toLocal8Bit());
+        script.close();
+        QElapsedTimer t;
+        t.start();
+        QVERIFY(modUpdateCheck::runVersionHook(QStringLiteral("http://h/x"), QStringLiteral("ab")));
+        QVERIFY(t.elapsed() < 900); // not waited for
+        auto written = [&] {
+            QFile f(out);
+            return f.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(f.readAll()) : QString();
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(written(), programVersion() + QStringLiteral("|http://h/x|ab|"), 5000);
+        QCOMPARE(modUpdateCheck::versionHookCommandLine(QStringLiteral("u"), QStringLiteral("z")),
+                 folder + QStringLiteral("/test.bat ") + programVersion() + QStringLiteral(" u"));
+        qunsetenv("KORVA_PROGRAM_DIR");
+    }
+};
+
+QTEST_MAIN(tst_Support)
+#include "tst_support.moc"

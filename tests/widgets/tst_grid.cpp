@@ -1,0 +1,158 @@
+#include "platform/resultset.h"
+#include "widgets/grid.h"
+#include "widgets/gridmodel.h"
+
+#include <QtTest/QAbstractItemModelTester>
+#include <QtTest/QtTest>
+#include <QtWidgets/QHeaderView>
+#include <QtWidgets/QScrollBar>
+
+using namespace korva;
+
+namespace {
+
+// A result set whose rows come from a generator, in batches, like a running query.
+class CountingSource : public db::RowSource
+{
+public:
+    explicit CountingSource(qsizetype total) : m_total(total) {}
+    QStringList columns() const override { return {QStringLiteral("Alias"), QStringLiteral("ObjectID"), QStringLiteral("N")}; }
+    bool atEnd() const override { return m_next >= m_total; }
+    qsizetype fetch(db::RowStore &store, qsizetype maxRows, korva::Error *) override
+    {
+        qsizetype n = 0;
+        for (; n < maxRows && m_next < m_total; ++n, ++m_next) {
+            store.beginRow();
+            store.addText(QStringLiteral("a%1").arg(m_next));
+            store.addText(QStringLiteral("ID-%1").arg(m_next));
+            store.addInteger(m_next);
+            store.endRow();
+        }
+        return n;
+    }
+
+private:
+    qsizetype m_total;
+    qsizetype m_next = 0;
+};
+
+std::shared_ptr<db::ResultSet> rows(qsizetype n) { return std::make_shared<db::ResultSet>(std::make_unique<CountingSource>(n)); }
+
+} // namespace
+
+class tst_Grid : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void modelPassesTheModelTester()
+    {
+        GridModel model;
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        model.setBatchSize(100);
+        model.setResultSet(rows(1050), 10);
+        QCOMPARE(model.rowCount(), 10);
+        QVERIFY(model.isLoading());
+        QSignalSpy done(&model, &GridModel::loadingFinished);
+        QTRY_COMPARE(done.count(), 1);
+        QCOMPARE(model.rowCount(), 1050);
+        model.setBoldRow(3, true);
+        QVERIFY(model.data(model.index(3, 0), Qt::FontRole).value<QFont>().bold());
+        model.setMarkedRow(4);
+        QVERIFY(model.data(model.index(4, 0), Qt::BackgroundRole).isValid());
+        model.setMarkedRow(-1);
+        QVERIFY(!model.data(model.index(4, 0), Qt::BackgroundRole).isValid());
+        model.setResultSet(rows(5));
+        QCOMPARE(model.rowCount(), 5);
+        model.clear();
+        QCOMPARE(model.rowCount(), 0);
+        QCOMPARE(model.columnCount(), 3);
+    }
+
+    void finishingTheLoadGivesEveryRow()
+    {
+        GridModel model;
+        model.setResultSet(rows(50000), 100);
+        QVERIFY(model.isLoading());
+        model.finishLoading();
+        QVERIFY(!model.isLoading());
+        QCOMPARE(model.rowCount(), 50000);
+        QCOMPARE(model.text(49999, 1), QStringLiteral("ID-49999"));
+    }
+
+    void gridTermsMapToTheModel()
+    {
+        Grid grid(nullptr, true);
+        grid.resize(400, 300);
+        grid.setResultSet(rows(200));
+        grid.gridModel()->finishLoading();
+        QCOMPARE(grid.rows(), 201);
+        QCOMPARE(grid.cols(), 4);
+        QCOMPARE(grid.textMatrix(0, 0), QString());
+        QCOMPARE(grid.textMatrix(0, 2), QStringLiteral("ObjectID"));
+        QCOMPARE(grid.textMatrix(1, 1), QStringLiteral("a0"));
+        QCOMPARE(grid.textMatrix(5, 0), QString());
+        QCOMPARE(grid.textMatrix(200, 3), QStringLiteral("199"));
+        QCOMPARE(grid.row(), -1);
+        grid.setCurrentCell(7, 2);
+        QCOMPARE(grid.row(), 7);
+        QCOMPARE(grid.col(), 2);
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        grid.setTopRow(40);
+        QCOMPARE(grid.topRow(), 40);
+        QVERIFY(grid.rowIsVisible(0));
+        QVERIFY(grid.rowIsVisible(41));
+        QVERIFY(!grid.rowIsVisible(10));
+        QVERIFY(!grid.rowIsVisible(199));
+
+        Grid plain(nullptr, false);
+        plain.setResultSet(rows(3));
+        QCOMPARE(plain.cols(), 3);
+        QCOMPARE(plain.textMatrix(1, 0), QStringLiteral("a0"));
+    }
+
+    void mousePositionInGridTerms()
+    {
+        Grid grid(nullptr, true);
+        grid.resize(400, 300);
+        grid.setResultSet(rows(10));
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        const QRect cell = grid.visualRect(grid.model()->index(2, 1));
+        grid.setMousePosition(cell.center());
+        QCOMPARE(grid.mouseRow(), 3);
+        QCOMPARE(grid.mouseCol(), 2);
+        grid.setMousePosition(QPoint(cell.center().x(), grid.viewport()->height() - 1));
+        QCOMPARE(grid.mouseRow(), -1);
+    }
+
+    void frozenColumnsStayWhileScrolling()
+    {
+        Grid grid(nullptr, true);
+        grid.resize(200, 200);
+        grid.setResultSet(rows(100));
+        for (int c = 0; c < 3; ++c)
+            grid.setColumnWidth(c, 150);
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        grid.setFrozenColumns(1);
+        QVERIFY(grid.frozenView());
+        QVERIFY(grid.frozenView()->isVisible());
+        QVERIFY(!grid.frozenView()->isColumnHidden(0));
+        QVERIFY(grid.frozenView()->isColumnHidden(1));
+        QCOMPARE(grid.frozenView()->width(), 150);
+        grid.setLeftCol(3);
+        QCOMPARE(grid.leftCol(), 3);
+        grid.verticalScrollBar()->setValue(200);
+        QCOMPARE(grid.frozenView()->verticalScrollBar()->value(), 200);
+        grid.setFrozenColumns(0);
+        QVERIFY(!grid.frozenView()->isVisible());
+        // A reload with fewer columns never freezes more than there are.
+        grid.setFrozenColumns(9);
+        QCOMPARE(grid.frozenColumns(), 3);
+    }
+};
+
+QTEST_MAIN(tst_Grid)
+#include "tst_grid.moc"
