@@ -1,0 +1,10 @@
+#!/bin/sh
+# Installs the Debian packages that building, running and testing KORVA need.
+set -e
+export DEBIAN_FRONTEND=noninteractive
+apt-get update
+apt-get install -y --no-install-recommends \
+    cmake ninja-build g++ ccache pkg-config \
+    qt6-base-dev qt6-base-dev-tools libgl-dev \
+    libsqlite3-dev libpugixml-dev unixodbc-dev tdsodbc \
+    xvfb xauth xfonts-base fonts-dejavu-core
