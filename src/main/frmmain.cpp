@@ -22,6 +22,7 @@
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QFrame>
+#include <QtWidgets/QHeaderView>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QLineEdit>
 #include <QtWidgets/QMenuBar>
@@ -156,12 +157,14 @@ void frmMain::buildControls()
     m_gridTables->setAccessibleName(QStringLiteral("Tables"));
     m_gridTables->setColumns({QStringLiteral("Table Name")});
     m_gridTables->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_gridTables->horizontalHeader()->setStretchLastSection(true);
 
     m_gridColumns = new Grid(central);
     m_gridColumns->setObjectName(QStringLiteral("gridColumns"));
     m_gridColumns->setAccessibleName(QStringLiteral("Columns"));
     m_gridColumns->setColumns({QStringLiteral("Column Name")});
     m_gridColumns->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_gridColumns->horizontalHeader()->setStretchLastSection(true);
 
     m_tabInfo = new QTabWidget(central);
     m_tabInfo->setObjectName(QStringLiteral("tabInfo"));

@@ -27,8 +27,8 @@ MainLayout layoutMainWindow(int width, int height, int splitterTop)
     l.tabs = QRect(tabLeft, paneTop, l.width - 140 - tabLeft, paneBottom - paneTop);
 
     l.back = QRect(margin, s - 320, 1000, 285);
-    l.rowsLabel = QRect(margin + 1100, s - 260, 1200, 240);
-    l.rowsBox = QRect(margin + 2300, s - 300, 1500, 285);
+    l.rowsLabel = QRect(margin + 1100, s - 260, 1400, 240);
+    l.rowsBox = QRect(margin + 2550, s - 300, 1500, 285);
 
     const int dataTop = s + 75;
     l.data = QRect(margin, dataTop, l.width - 140, std::max(0, l.height - kNonClientHeight - dataTop));
