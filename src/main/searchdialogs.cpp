@@ -1,0 +1,91 @@
+#include "main/searchdialogs.h"
+
+#include "support/messenger.h"
+
+#include <QtWidgets/QCheckBox>
+#include <QtWidgets/QHBoxLayout>
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QLineEdit>
+#include <QtWidgets/QPushButton>
+#include <QtWidgets/QVBoxLayout>
+
+namespace korva {
+
+frmCrossTableSearchOptions::frmCrossTableSearchOptions(Messenger &messenger, QWidget *parent)
+    : QDialog(parent), m_msg(messenger)
+{
+    setObjectName(QStringLiteral("frmCrossTableSearchOptions"));
+    setWindowTitle(QStringLiteral("Search across tables"));
+    auto *layout = new QVBoxLayout(this);
+    auto *label = new QLabel(QStringLiteral("Search string:"), this);
+    label->setObjectName(QStringLiteral("lblSearchString"));
+    m_txtSearchString = new QLineEdit(this);
+    m_txtSearchString->setObjectName(QStringLiteral("txtSearchString"));
+    label->setBuddy(m_txtSearchString);
+    m_chkPartialMatches = new QCheckBox(QStringLiteral("Search for partial string matches"), this);
+    m_chkPartialMatches->setObjectName(QStringLiteral("chkPartialMatches"));
+    m_cmdSearch = new QPushButton(QStringLiteral("&Search"), this);
+    m_cmdSearch->setObjectName(QStringLiteral("cmdSearch"));
+    m_cmdSearch->setDefault(true);
+    layout->addWidget(label);
+    layout->addWidget(m_txtSearchString);
+    layout->addWidget(m_chkPartialMatches);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_cmdSearch);
+    layout->addLayout(buttons);
+    connect(m_cmdSearch, &QPushButton::clicked, this, &frmCrossTableSearchOptions::cmdSearch_Click);
+    resize(360, sizeHint().height());
+}
+
+void frmCrossTableSearchOptions::cmdSearch_Click()
+{
+    if (m_txtSearchString->text().isEmpty()) {
+        m_msg.message(QStringLiteral("You must select a string to search for"));
+        return;
+    }
+    m_exactMatch = !m_chkPartialMatches->isChecked();
+    m_searchText = m_txtSearchString->text();
+    QDialog::done(QDialog::Accepted);
+}
+
+void frmCrossTableSearchOptions::done(int result)
+{
+    if (result != QDialog::Accepted)
+        m_searchText.clear();
+    QDialog::done(result);
+}
+
+frmFindNextCrossTableMatch::frmFindNextCrossTableMatch(QWidget *parent)
+    : QDialog(parent, Qt::Tool | Qt::WindowStaysOnTopHint)
+{
+    setObjectName(QStringLiteral("frmFindNextCrossTableMatch"));
+    setWindowTitle(QStringLiteral("Find next match?"));
+    setModal(false);
+    auto *layout = new QHBoxLayout(this);
+    auto *yes = new QPushButton(QStringLiteral("&Yes"), this);
+    yes->setObjectName(QStringLiteral("cmdYes"));
+    yes->setDefault(true);
+    auto *no = new QPushButton(QStringLiteral("&No"), this);
+    no->setObjectName(QStringLiteral("cmdNo"));
+    layout->addWidget(yes);
+    layout->addWidget(no);
+    connect(yes, &QPushButton::clicked, this, [this] {
+        hide();
+        Q_EMIT findNext();
+    });
+    connect(no, &QPushButton::clicked, this, [this] {
+        close();
+        Q_EMIT stop();
+    });
+    resize(240, sizeHint().height());
+}
+
+void frmFindNextCrossTableMatch::placeOver(const QWidget *window)
+{
+    // Half the main window's width and height less half its own, on the screen.
+    const QRect g = window->frameGeometry();
+    move(g.width() / 2 - width() / 2, g.height() / 2 - height() / 2);
+}
+
+} // namespace korva

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QtWidgets/QDialog>
+
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
+
+namespace korva {
+
+class Messenger;
+
+// "Search across tables": the search text and whether partial matches count.
+class frmCrossTableSearchOptions : public QDialog
+{
+    Q_OBJECT
+
+public:
+    frmCrossTableSearchOptions(Messenger &messenger, QWidget *parent = nullptr);
+
+    QString searchText() const { return m_searchText; }
+    bool exactMatch() const { return m_exactMatch; }
+
+    void cmdSearch_Click();
+    QLineEdit *searchBox() const { return m_txtSearchString; }
+    QCheckBox *partialBox() const { return m_chkPartialMatches; }
+
+protected:
+    void done(int result) override;
+
+private:
+    Messenger &m_msg;
+    QLineEdit *m_txtSearchString;
+    QCheckBox *m_chkPartialMatches;
+    QPushButton *m_cmdSearch;
+    QString m_searchText;
+    bool m_exactMatch = true;
+};
+
+// "Find next match?": modeless, above the other windows.
+class frmFindNextCrossTableMatch : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit frmFindNextCrossTableMatch(QWidget *parent = nullptr);
+    void placeOver(const QWidget *window); // centred as the main window's half sizes say
+
+Q_SIGNALS:
+    void findNext();
+    void stop();
+};
+
+} // namespace korva
