@@ -1,0 +1,131 @@
+#include "navigation/objectsearch.h"
+
+#include "platform/database.h"
+#include "platform/tsqlcompat.h"
+
+#include <algorithm>
+
+namespace korva::navigation {
+
+bool isValidObjectIdInput(const QString &input)
+{
+    return input.size() >= 36 && input.size() <= 38 && input.contains(u'-');
+}
+
+QString objectIdFromInput(const QString &input)
+{
+    if (input.size() >= 2 && input.startsWith(u'{') && input.endsWith(u'}'))
+        return input.mid(1, input.size() - 2);
+    return input;
+}
+
+QString keyColumnForListedTable(const QString &listed)
+{
+    QString name = listed;
+    if (name.startsWith(u"vw_", Qt::CaseInsensitive))
+        name.remove(0, 3);
+    if (name.toUpper() == u"USERMAILBOXMAP")
+        return {};
+    return QStringLiteral("ObjectID");
+}
+
+QString findObjectIdQuery(const QString &listed, const QString &keyColumn, const QString &objectId)
+{
+    return QStringLiteral("Select * from ") + db::tsql::quoteBracketed(listed) + QStringLiteral(" WHERE ") + keyColumn
+           + u'=' + db::tsql::quoteLiteral(objectId);
+}
+
+std::optional<ObjectIdMatch> findObjectIdTable(const QString &connection, const QStringList &listedTables,
+                                               const QString &input)
+{
+    const QString objectId = objectIdFromInput(input);
+    for (qsizetype i = listedTables.size() - 1; i >= 0; --i) {
+        const QString &name = listedTables.at(i);
+        const QString key = keyColumnForListedTable(name);
+        if (key.isEmpty())
+            continue;
+        Error ignored;
+        const auto rs = db::openResultSet(connection, findObjectIdQuery(name, key, objectId), &ignored);
+        if (rs && rs->recordCount() == 1 && !rs->lastError())
+            return ObjectIdMatch{name, objectId};
+    }
+    return std::nullopt;
+}
+
+bool CrossTableSearch::cellMatches(const QString &cell, const QString &searchText, bool exactMatch)
+{
+    if (exactMatch)
+        return cell.compare(searchText, Qt::CaseInsensitive) == 0;
+    return cell.contains(searchText, Qt::CaseInsensitive);
+}
+
+SearchOutcome CrossTableSearch::start(SearchGridSource &grid, const QString &searchText, bool exactMatch)
+{
+    m_searchText = searchText;
+    m_exactMatch = exactMatch;
+    m_matchCount = 0;
+    m_row = 1;
+    m_col = 0;
+    m_table = 1;
+    m_lastTable = grid.tableListRows() - 1;
+    m_lastRow = -1;
+    m_lastCol = -1;
+    m_cellText.clear();
+    m_tableLoaded = false;
+    if (m_searchText.isEmpty())
+        return {};
+    return scan(grid);
+}
+
+SearchOutcome CrossTableSearch::resume(SearchGridSource &grid)
+{
+    if (m_searchText.isEmpty())
+        return {};
+    ++m_col;
+    return scan(grid);
+}
+
+void CrossTableSearch::loadTable(SearchGridSource &grid)
+{
+    grid.selectTable(m_table);
+    m_row = 1;
+    m_col = 0;
+    m_lastRow = grid.rows() - 1;
+    m_lastCol = grid.cols() - 1;
+    m_tableLoaded = true;
+}
+
+SearchOutcome CrossTableSearch::scan(SearchGridSource &grid)
+{
+    while (m_table <= m_lastTable) {
+        if (!m_tableLoaded)
+            loadTable(grid);
+        // The user may have loaded another table since the last match: never
+        // read past what the grid holds now.
+        const int lastRow = std::min(m_lastRow, grid.rows() - 1);
+        const int lastCol = std::min(m_lastCol, grid.cols() - 1);
+        for (; m_row <= lastRow; ++m_row, m_col = 0) {
+            for (; m_col <= lastCol; ++m_col) {
+                m_cellText = grid.text(m_row, m_col);
+                if (cellMatches(m_cellText, m_searchText, m_exactMatch)) {
+                    ++m_matchCount;
+                    SearchOutcome match;
+                    match.kind = SearchOutcome::Kind::Match;
+                    match.table = m_table;
+                    match.row = m_row;
+                    match.col = m_col;
+                    match.anyMatches = true;
+                    return match;
+                }
+            }
+        }
+        ++m_table;
+        m_tableLoaded = false;
+    }
+    SearchOutcome finished;
+    finished.kind = SearchOutcome::Kind::Finished;
+    finished.anyMatches = m_matchCount > 0;
+    return finished;
+}
+
+} // namespace korva::navigation

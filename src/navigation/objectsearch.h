@@ -1,0 +1,126 @@
+#pragma once
+
+#include <QtCore/QString>
+#include <QtCore/QStringList>
+
+#include <optional>
+
+namespace korva::navigation {
+
+// ---- Find Object ID -------------------------------------------------------
+
+inline const QString kFindObjectIdTitle = QStringLiteral("Enter ObjectID");
+inline const QString kFindObjectIdPrompt = QStringLiteral("Object ID to search for");
+inline const QString kInvalidObjectIdMessage = QStringLiteral("Invalid ObjectID GUID value");
+inline const QString kNoObjectIdMatchMessage = QStringLiteral("No match found");
+
+// A GUID as typed, with or without braces: 36 to 38 characters and a "-".
+bool isValidObjectIdInput(const QString &input);
+
+// The ObjectID to look for: the input without a surrounding pair of braces,
+// which the stored 36-character form never has.
+QString objectIdFromInput(const QString &input);
+
+// "ObjectID", or empty for a listed vw_UserMailboxMap (any letter case),
+// which has no key column and is not searched.
+QString keyColumnForListedTable(const QString &listed);
+
+// The query that looks for the ObjectID in one listed table; the name is
+// bracketed and the ObjectID quoted, both escaped.
+QString findObjectIdQuery(const QString &listed, const QString &keyColumn, const QString &objectId);
+
+struct ObjectIdMatch
+{
+    QString table;    // as listed
+    QString objectId; // as looked for (what the jump selects the row by)
+};
+
+// Looks for the ObjectID in each listed table, from the last to the first
+// (listedTables in table-list order). A table matches when exactly one of
+// its rows has that ObjectID; tables that cannot be read do not match.
+std::optional<ObjectIdMatch> findObjectIdTable(const QString &connection, const QStringList &listedTables,
+                                               const QString &input);
+
+// ---- Cross-table search ---------------------------------------------------
+
+inline const QString kSearchNeedsTextMessage = QStringLiteral("You must select a string to search for");
+inline const QString kNoMoreMatchesMessage = QStringLiteral("No more matches found.");
+inline const QString kNoMatchesAnywhereMessage =
+    QStringLiteral("No matches found for any row in any table on the currently selected database");
+
+// What the cross-table search walks: the main window's table list and its
+// data grid, in grid terms (row 0 is the header, data from row 1).
+class SearchGridSource
+{
+public:
+    virtual ~SearchGridSource() = default;
+
+    // Rows of the table list, its header row included.
+    virtual int tableListRows() const = 0;
+    // Makes the table-list row current, scrolls it into view and loads the
+    // table's rows into the data grid before returning (making data row 1
+    // current when there is one).
+    virtual void selectTable(int tableListRow) = 0;
+    // The data grid as it is now.
+    virtual int rows() const = 0;
+    virtual int cols() const = 0;
+    virtual QString text(int row, int col) const = 0; // what the grid shows
+};
+
+struct SearchOutcome
+{
+    enum class Kind {
+        Match,    // table, row and col say where; the search can resume
+        Finished, // every table scanned; anyMatches tells which message to show
+        Idle,     // no search text: nothing was searched
+    };
+    Kind kind = Kind::Idle;
+    int table = -1; // table-list row
+    int row = -1;   // data-grid row
+    int col = -1;   // data-grid column
+    bool anyMatches = false;
+};
+
+// Looks for a text in every cell of every listed table, one match at a time.
+// The state survives between matches so that the walk resumes after the
+// cell it last reported.
+class CrossTableSearch
+{
+public:
+    // Exact: the cell equals the text; otherwise it contains it. Neither
+    // regards letter case.
+    static bool cellMatches(const QString &cell, const QString &searchText, bool exactMatch);
+
+    SearchOutcome start(SearchGridSource &grid, const QString &searchText, bool exactMatch);
+    // Continues after the last match over whatever the grid now holds.
+    SearchOutcome resume(SearchGridSource &grid);
+
+    const QString &searchText() const { return m_searchText; }
+    bool exactMatch() const { return m_exactMatch; }
+    int matchCount() const { return m_matchCount; }
+    int tableIndex() const { return m_table; }
+    int rowIndex() const { return m_row; }
+    int columnIndex() const { return m_col; }
+    int lastTable() const { return m_lastTable; }
+    int lastRow() const { return m_lastRow; }
+    int lastColumn() const { return m_lastCol; }
+    const QString &cellText() const { return m_cellText; }
+
+private:
+    SearchOutcome scan(SearchGridSource &grid);
+    void loadTable(SearchGridSource &grid);
+
+    QString m_searchText;
+    bool m_exactMatch = false;
+    int m_matchCount = 0;
+    int m_table = 0;
+    int m_row = 0;
+    int m_col = 0;
+    int m_lastTable = -1;
+    int m_lastRow = -1;
+    int m_lastCol = -1;
+    QString m_cellText;
+    bool m_tableLoaded = false;
+};
+
+} // namespace korva::navigation
