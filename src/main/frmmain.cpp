@@ -60,6 +60,7 @@ frmMain::frmMain(Messenger &messenger, frmSplashScreen *splash, QWidget *parent)
     buildMenus();
     buildControls();
     wireBrowsing();
+    wireNavigation();
 }
 
 frmMain::~frmMain() = default;
@@ -416,8 +417,9 @@ void frmMain::InitalizeDB()
     if (isVisible() && m_splash)
         m_splash->showOver(this);
     // 2.
-    m_historyIndex = 0;
+    m_history.reset();
     m_cmdBack->setEnabled(false);
+    m_lastHoverRow = m_lastHoverCol = -1;
     // 3.
     closeResultSets();
     // 4.
@@ -436,6 +438,7 @@ void frmMain::InitalizeDB()
         m_state.connectionString = composeConnectionString(m_state.serverName, m_state.instanceName,
                                                            QString::fromUtf16(info.name));
     }
+    m_describer.setConnectionString(m_state.connectionString);
     // 6.
     m_initializing = true;
     openTableList();

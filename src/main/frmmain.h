@@ -2,6 +2,9 @@
 
 #include "main/mainsettings.h"
 #include "main/mainstate.h"
+#include "navigation/jumphistory.h"
+#include "navigation/objectdescription.h"
+#include "navigation/objectsearch.h"
 
 #include <QtWidgets/QMainWindow>
 
@@ -91,6 +94,26 @@ public:
     void showColumnDescription();
     void gridColumns_Click();
 
+    // ObjectID navigation.
+    void fg_MouseMove();
+    void mnuJump_Click();
+    void cmdBack_Click();
+    void mnuFindObjectID_Click();
+    void SearchCrossTables(bool resume);
+    void cancelSearch() { m_searchCancelled = true; }
+    void mnuObjectView_Click();
+    QString referenceDescription() const { return m_referenceDescription; }
+    const navigation::JumpHistory &history() const { return m_history; }
+    QPushButton *backButton() const { return m_cmdBack; }
+    QAction *jumpItem() const { return mnuJump; }
+    class frmFindNextCrossTableMatch *findNextWindow() const { return m_findNext; }
+    // Prepares the grid menu's jump item from a description (empty hides it).
+    void setJumpItem(const QString &description);
+    void setGridMenuForObjectView(bool objectView);
+    void switchListingMode(bool tables);
+    // Walks the table list to a table and its row by ObjectID (jump steps 6 to 8).
+    void selectTableAndRow(const QString &table, const QString &objectId);
+
     QTextEdit *tableInfoBox() const { return m_txtTableInfo; }
     QTextEdit *columnInfoBox() const { return m_txtColumnInfo; }
     QPlainTextEdit *whereBox() const { return m_txtWhere; }
@@ -105,6 +128,9 @@ public:
 Q_SIGNALS:
     // The right button went down over the row grid, before its menu opens.
     void dataGridRightClicked();
+    // "Object View" with the directory database selected: whoever owns the
+    // object view window opens it.
+    void objectViewRequested();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -147,7 +173,14 @@ private:
     bool m_loaded = false;
     int m_splitterTop = 2500;
     bool m_dragging = false;
-    int m_historyIndex = 0;
+    navigation::JumpHistory m_history;
+    navigation::ObjectDescriber m_describer{QString()};
+    navigation::CrossTableSearch m_search;
+    class frmFindNextCrossTableMatch *m_findNext = nullptr;
+    bool m_replaying = false;
+    bool m_searchCancelled = false;
+    int m_lastHoverRow = -1;
+    int m_lastHoverCol = -1;
     QString m_lastRowQuery;
     QString m_uniqueId;
     int m_lockedCount = 0;
@@ -156,6 +189,8 @@ private:
     bool m_initializing = false;
     int m_lastTableRow = -1;
     QString m_referenceDescription;
+    void wireNavigation();
+    int dataColumn(const QString &name) const; // first data-grid column with that header, -1 if none
     xml::Node m_currentTable;
     std::unique_ptr<StickyWhereFiles> m_sticky;
 

@@ -408,11 +408,8 @@ void frmMain::gridData_MouseDown(const QPoint &globalPos)
     const int c = m_gridData->mouseCol();
     if (r >= 1 && c >= 1)
         m_gridData->setCurrentCell(r, c);
-    mnuJump->setVisible(!mnuJump->text().isEmpty() && m_referenceDescription.size() > 0);
-    mnuCopy->setVisible(true);
-    mnuPopupSeparator->setVisible(true);
-    mnuExportEntireGrid->setVisible(true);
-    mnuExportVisibleRows->setVisible(true);
+    setJumpItem(m_referenceDescription);
+    setGridMenuForObjectView(false);
     mnuGridDataPopup->popup(globalPos);
 }
 

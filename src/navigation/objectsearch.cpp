@@ -98,8 +98,15 @@ void CrossTableSearch::loadTable(SearchGridSource &grid)
 SearchOutcome CrossTableSearch::scan(SearchGridSource &grid)
 {
     while (m_table <= m_lastTable) {
-        if (!m_tableLoaded)
+        if (!m_tableLoaded) {
+            if (grid.cancelled()) {
+                SearchOutcome stopped;
+                stopped.kind = SearchOutcome::Kind::Cancelled;
+                stopped.anyMatches = m_matchCount > 0;
+                return stopped;
+            }
             loadTable(grid);
+        }
         // The user may have loaded another table since the last match: never
         // read past what the grid holds now.
         const int lastRow = std::min(m_lastRow, grid.rows() - 1);

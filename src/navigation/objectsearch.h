@@ -65,6 +65,8 @@ public:
     virtual int rows() const = 0;
     virtual int cols() const = 0;
     virtual QString text(int row, int col) const = 0; // what the grid shows
+    // The user asked to stop (checked before each table is loaded).
+    virtual bool cancelled() const { return false; }
 };
 
 struct SearchOutcome
@@ -73,6 +75,7 @@ struct SearchOutcome
         Match,    // table, row and col say where; the search can resume
         Finished, // every table scanned; anyMatches tells which message to show
         Idle,     // no search text: nothing was searched
+        Cancelled, // the user stopped the walk; it can be resumed
     };
     Kind kind = Kind::Idle;
     int table = -1; // table-list row

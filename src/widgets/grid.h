@@ -42,6 +42,9 @@ public:
     void setCol(int col);
     void setCurrentCell(int row, int col);
 
+    void scrollTo(const QModelIndex &index, ScrollHint hint = EnsureVisible) override;
+    void scrollToCell(int row, int col) { scrollTo(model()->index(modelRow(row), std::max(0, modelColumn(col)))); }
+
     int topRow() const;
     void setTopRow(int row);
     int leftCol() const;
@@ -79,7 +82,6 @@ Q_SIGNALS:
 protected:
     void resizeEvent(QResizeEvent *event) override;
     QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
-    void scrollTo(const QModelIndex &index, ScrollHint hint = EnsureVisible) override;
     void updateGeometries() override;
     bool edit(const QModelIndex &index, EditTrigger trigger, QEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
