@@ -1,5 +1,6 @@
 #include "main/frmmain.h"
 #include "main/frmsplashscreen.h"
+#include "objectview/frmobjectview.h"
 #include "support/messenger.h"
 
 #include <QtWidgets/QApplication>
@@ -24,6 +25,11 @@ int main(int argc, char *argv[])
     korva::QtMessenger messenger;
     korva::frmMain window(messenger, &splash);
     messenger.setParent(&window);
+    QObject::connect(&window, &korva::frmMain::objectViewRequested, &window, [&window] {
+        auto *view = new korva::frmObjectView(&window);
+        view->setAttribute(Qt::WA_DeleteOnClose);
+        view->show();
+    });
     if (!window.Form_Load(commandLine))
         return 1;
     window.show();

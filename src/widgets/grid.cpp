@@ -90,7 +90,7 @@ void Grid::syncFrozenColumns()
         return;
     m_frozenCount = std::min(m_frozenCount, m_model->columnCount());
     for (int c = 0; c < m_model->columnCount(); ++c) {
-        m_frozen->setColumnHidden(c, c >= m_frozenCount);
+        m_frozen->setColumnHidden(c, c >= m_frozenCount || isColumnHidden(c));
         if (c < m_frozenCount)
             m_frozen->setColumnWidth(c, columnWidth(c));
     }
@@ -102,7 +102,8 @@ int Grid::frozenWidth() const
 {
     int w = 0;
     for (int c = 0; c < m_frozenCount; ++c)
-        w += columnWidth(c);
+        if (!isColumnHidden(c))
+            w += columnWidth(c);
     return w;
 }
 

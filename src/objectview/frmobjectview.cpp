@@ -1,0 +1,255 @@
+#include "objectview/frmobjectview.h"
+
+#include "main/frmmain.h"
+#include "navigation/references.h"
+#include "objectview/objectviewqueries.h"
+#include "platform/database.h"
+#include "support/ctooltip.h"
+#include "support/messenger.h"
+#include "widgets/grid.h"
+#include "widgets/gridmodel.h"
+
+#include <QtWidgets/QHBoxLayout>
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QListWidget>
+#include <QtWidgets/QMenu>
+#include <QtWidgets/QPushButton>
+#include <QtWidgets/QSplitter>
+#include <QtWidgets/QVBoxLayout>
+
+namespace korva {
+
+using namespace objectview;
+
+frmObjectView::frmObjectView(frmMain *main, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_main(main)
+{
+    setObjectName(QStringLiteral("frmObjectView"));
+    setWindowTitle(QStringLiteral("KORVA - Object View"));
+    m_describer.setConnectionString(main->state().connectionString);
+
+    m_listObjectType = new QListWidget(this);
+    m_listObjectType->setObjectName(QStringLiteral("listObjectType"));
+    m_listObjectType->setAccessibleName(QStringLiteral("Object type"));
+    for (const ObjectTypeInfo &t : objectTypes())
+        m_listObjectType->addItem(t.caption);
+    m_listReferenceTables = new QListWidget(this);
+    m_listReferenceTables->setObjectName(QStringLiteral("listReferenceTables"));
+    m_listReferenceTables->setAccessibleName(QStringLiteral("Reference tables"));
+    m_gridData = new Grid(this, false);
+    m_gridData->setObjectName(QStringLiteral("gridData"));
+    m_gridData->setAccessibleName(QStringLiteral("Objects"));
+    m_gridData->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_gridRef = new Grid(this, false);
+    m_gridRef->setObjectName(QStringLiteral("gridRef"));
+    m_gridRef->setAccessibleName(QStringLiteral("Dependent rows"));
+    m_cmdExit = new QPushButton(QStringLiteral("E&xit"), this);
+    m_cmdExit->setObjectName(QStringLiteral("cmdExit"));
+
+    auto *lists = new QVBoxLayout;
+    auto *typeLabel = new QLabel(QStringLiteral("Object type:"), this);
+    typeLabel->setBuddy(m_listObjectType);
+    auto *refLabel = new QLabel(QStringLiteral("Reference tables:"), this);
+    refLabel->setBuddy(m_listReferenceTables);
+    lists->addWidget(typeLabel);
+    lists->addWidget(m_listObjectType, 1);
+    lists->addWidget(refLabel);
+    lists->addWidget(m_listReferenceTables, 2);
+    lists->addWidget(m_cmdExit);
+    auto *grids = new QSplitter(Qt::Vertical, this);
+    grids->setObjectName(QStringLiteral("splitGrids"));
+    grids->addWidget(m_gridData);
+    grids->addWidget(m_gridRef);
+    auto *layout = new QHBoxLayout(this);
+    layout->addLayout(lists);
+    layout->addWidget(grids, 1);
+    resize(1000, 640);
+
+    // Opening: the tooltip on both grids, the first object type, its grid once more.
+    m_tooltip = std::make_unique<cTooltip>();
+    m_tooltip->Create(this);
+    m_tooltip->setMaxTipWidth(400);
+    m_tooltip->AddTool(m_gridData);
+    m_tooltip->AddTool(m_gridRef);
+    m_tooltip->setToolText(m_gridData, QString());
+    m_tooltip->setToolText(m_gridRef, QString());
+
+    connect(m_listObjectType, &QListWidget::currentRowChanged, this, [this] { listObjectType_Click(); });
+    connect(m_listReferenceTables, &QListWidget::currentRowChanged, this, [this] {
+        if (!m_loading)
+            LoadReferenceTable();
+    });
+    connect(m_gridData, &Grid::currentCellChanged, this, [this](int row, int) {
+        if (!m_loading && row >= 1)
+            gridData_RowColChange();
+    });
+    connect(m_gridData, &Grid::mouseMoved, this, [this] { grid_MouseMove(m_gridData); });
+    connect(m_gridRef, &Grid::mouseMoved, this, [this] { grid_MouseMove(m_gridRef); });
+    connect(m_gridData, &Grid::rightButtonPressed, this, [this](const QPoint &p) { grid_MouseDown(m_gridData, p); });
+    connect(m_gridRef, &Grid::rightButtonPressed, this, [this](const QPoint &p) { grid_MouseDown(m_gridRef, p); });
+    connect(m_cmdExit, &QPushButton::clicked, this, &QWidget::close);
+
+    m_listObjectType->setCurrentRow(0);
+    LoadObjectGrid();
+}
+
+frmObjectView::~frmObjectView() = default;
+
+void frmObjectView::report(const QString &routine, long number, const QString &description)
+{
+    m_main->messenger().message(QStringLiteral("Error ") + QString::number(number) + QStringLiteral(" (") + description
+                                + QStringLiteral(") in procedure ") + routine + QStringLiteral(" of Form frmObjectView"));
+}
+
+QStringList frmObjectView::discoverColumns(const QString &view)
+{
+    QStringList names;
+    db::Error e;
+    auto rs = db::openResultSet(m_main->state().connectionString, columnDiscoveryQuery(view), &e);
+    if (!rs)
+        return names;
+    for (rs->moveFirst(); !rs->eof(); rs->moveNext())
+        names << rs->field(0).toString();
+    return names;
+}
+
+void frmObjectView::listObjectType_Click()
+{
+    const ObjectTypeInfo *type = objectTypeByCaption(m_listObjectType->currentItem() ? m_listObjectType->currentItem()->text() : QString());
+    if (!type)
+        return;
+    m_loading = true;
+    m_listReferenceTables->clear();
+    m_listReferenceTables->addItems(type->referenceTables);
+    m_loading = false;
+    LoadObjectGrid();
+    m_listReferenceTables->setCurrentRow(0);
+}
+
+void frmObjectView::LoadObjectGrid()
+{
+    const ObjectTypeInfo *type = objectTypeByCaption(m_listObjectType->currentItem() ? m_listObjectType->currentItem()->text() : QString());
+    if (!type)
+        return;
+    m_loading = true;
+    m_gridData->gridModel()->clear();
+    m_gridData->setFrozenColumns(0);
+    const ObjectQuery q = objectGridQuery(*type, discoverColumns(type->view));
+    m_lastObjectQuery = q.sql;
+    db::Error e;
+    std::shared_ptr<db::ResultSet> rs = db::openResultSet(m_main->state().connectionString, q.sql, &e);
+    if (rs) {
+        rs->fetchAll();
+        if (rs->recordCount() >= 1) {
+            rs->moveFirst();
+            m_objectId = rs->field(QStringLiteral("ObjectID")).toString();
+            if (type->type == ObjectType::Subscribers)
+                m_callHandlerId = rs->field(QStringLiteral("CallHandlerObjectID")).toString();
+        }
+        m_gridData->setResultSet(rs);
+        for (int c = 0; c < m_gridData->gridModel()->columnCount(); ++c)
+            m_gridData->setColumnHidden(c, c < q.hiddenColumns);
+        m_gridData->resizeColumnsToContents();
+        m_gridData->setFrozenColumns(q.fixedColumns);
+    }
+    m_loading = false;
+}
+
+void frmObjectView::gridData_RowColChange()
+{
+    const ObjectTypeInfo *type = objectTypeByCaption(m_listObjectType->currentItem() ? m_listObjectType->currentItem()->text() : QString());
+    const int row = m_gridData->row();
+    m_objectId = m_gridData->textMatrix(row, 0);
+    if (type && type->type == ObjectType::Subscribers)
+        m_callHandlerId = m_gridData->textMatrix(row, 1);
+    LoadReferenceTable();
+}
+
+void frmObjectView::LoadReferenceTable()
+{
+    m_gridRef->gridModel()->clear();
+    m_gridRef->setFrozenColumns(0);
+    if (m_objectId.isEmpty())
+        return;
+    const ObjectTypeInfo *type = objectTypeByCaption(m_listObjectType->currentItem() ? m_listObjectType->currentItem()->text() : QString());
+    if (type && type->type == ObjectType::CallHandlers)
+        m_callHandlerId = m_objectId;
+    const ReferenceInfo *ref = referenceByCaption(m_listReferenceTables->currentItem() ? m_listReferenceTables->currentItem()->text() : QString());
+    if (!ref)
+        return;
+    const ObjectQuery q = referenceGridQuery(*ref, discoverColumns(ref->view), ref->byCallHandler ? m_callHandlerId : m_objectId);
+    m_lastReferenceQuery = q.sql;
+    db::Error e;
+    std::shared_ptr<db::ResultSet> rs = db::openResultSet(m_main->state().connectionString, q.sql, &e);
+    if (!rs) {
+        report(QStringLiteral("LoadReferenceTable"), e.number, e.description);
+        return;
+    }
+    m_gridRef->setResultSet(rs);
+    m_gridRef->resizeColumnsToContents();
+    m_gridRef->setFrozenColumns(q.fixedColumns);
+}
+
+QString frmObjectView::description(Grid *grid) const
+{
+    return grid == m_gridData ? m_hoverData.description : m_hoverRef.description;
+}
+
+void frmObjectView::grid_MouseMove(Grid *grid)
+{
+    HoverState &h = hoverFor(grid);
+    const int r = grid->mouseRow();
+    const int c = grid->mouseCol();
+    if (r == h.row && c == h.col)
+        return;
+    h.row = r;
+    h.col = c;
+    if (r < 1) {
+        m_tooltip->setToolText(grid, QString());
+        return;
+    }
+    const QString column = c >= 0 ? grid->textMatrix(0, c) : QString();
+    h.description.clear();
+    if (column.size() >= 8) {
+        QString sourceView;
+        if (grid == m_gridData) {
+            if (const ObjectTypeInfo *type = objectTypeByCaption(m_listObjectType->currentItem() ? m_listObjectType->currentItem()->text() : QString()))
+                sourceView = type->hoverView;
+        } else if (const ReferenceInfo *ref = referenceByCaption(m_listReferenceTables->currentItem() ? m_listReferenceTables->currentItem()->text() : QString())) {
+            sourceView = ref->hoverView;
+        }
+        const QString table = navigation::referencedTableForCell(m_main->state().dictionary, sourceView, column,
+                                                                 navigation::ReferenceRules::ObjectView);
+        if (!table.isEmpty()) {
+            h.objectId = grid->textMatrix(r, c);
+            QString id = h.objectId;
+            Error unexpected;
+            h.description = m_describer.strGetObjectIDData(table, id, &m_main->state().pendingJumpTable, &unexpected);
+            if (unexpected)
+                report(grid == m_gridData ? QStringLiteral("gridData_MouseMove") : QStringLiteral("gridRef_MouseMove"),
+                       unexpected.number, unexpected.description);
+        }
+    }
+    // Always shown here, whatever the main window's tooltip option says.
+    grid->setToolTip(QString());
+    m_tooltip->setToolText(grid, h.description);
+}
+
+void frmObjectView::grid_MouseDown(Grid *grid, const QPoint &globalPos)
+{
+    HoverState &h = hoverFor(grid);
+    h.row = h.col = -1; // describe the cell under the mouse now
+    grid_MouseMove(grid);
+    const int r = grid->mouseRow();
+    const int c = grid->mouseCol();
+    if (r >= 1 && c >= 0)
+        grid->setCurrentCell(r, c);
+    if (h.description.isEmpty())
+        return;
+    m_main->setJumpItem(h.description);
+    m_main->state().pendingJumpObjectID = h.objectId;
+    m_main->setGridMenuForObjectView(true);
+    m_main->gridPopup()->popup(globalPos);
+}
+
+} // namespace korva

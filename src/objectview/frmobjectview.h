@@ -1,0 +1,78 @@
+#pragma once
+
+#include "navigation/objectdescription.h"
+
+#include <QtWidgets/QWidget>
+
+#include <memory>
+
+class QListWidget;
+class QPushButton;
+
+namespace korva {
+
+class Grid;
+class cTooltip;
+class frmMain;
+namespace db {
+class ResultSet;
+}
+
+// Call handlers, interviewers or subscribers with the rows of a chosen
+// dependent table, with hover descriptions and jumps into the main window.
+class frmObjectView : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit frmObjectView(frmMain *main, QWidget *parent = nullptr);
+    ~frmObjectView() override;
+
+    void listObjectType_Click();
+    void LoadObjectGrid();
+    void LoadReferenceTable();
+    void gridData_RowColChange();
+    void grid_MouseMove(Grid *grid);
+    void grid_MouseDown(Grid *grid, const QPoint &globalPos);
+
+    QListWidget *objectTypeList() const { return m_listObjectType; }
+    QListWidget *referenceTableList() const { return m_listReferenceTables; }
+    Grid *objectGrid() const { return m_gridData; }
+    Grid *referenceGrid() const { return m_gridRef; }
+    cTooltip *hoverTooltip() const { return m_tooltip.get(); }
+    QString currentObjectId() const { return m_objectId; }
+    QString currentCallHandlerId() const { return m_callHandlerId; }
+    QString lastObjectQuery() const { return m_lastObjectQuery; }
+    QString lastReferenceQuery() const { return m_lastReferenceQuery; }
+    QString description(Grid *grid) const;
+
+private:
+    struct HoverState
+    {
+        int row = -1;
+        int col = -1;
+        QString objectId;
+        QString description;
+    };
+    HoverState &hoverFor(Grid *grid) { return grid == m_gridData ? m_hoverData : m_hoverRef; }
+    QStringList discoverColumns(const QString &view);
+    void report(const QString &routine, long number, const QString &description);
+
+    frmMain *m_main;
+    QListWidget *m_listObjectType;
+    QListWidget *m_listReferenceTables;
+    Grid *m_gridData;
+    Grid *m_gridRef;
+    QPushButton *m_cmdExit;
+    std::unique_ptr<cTooltip> m_tooltip;
+    navigation::ObjectDescriber m_describer{QString()};
+    QString m_objectId;
+    QString m_callHandlerId;
+    QString m_lastObjectQuery;
+    QString m_lastReferenceQuery;
+    HoverState m_hoverData;
+    HoverState m_hoverRef;
+    bool m_loading = false;
+};
+
+} // namespace korva
