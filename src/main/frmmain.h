@@ -100,6 +100,9 @@ public:
     void cmdBack_Click();
     void mnuFindObjectID_Click();
     void SearchCrossTables(bool resume);
+    // The search itself, once the options are known (the dialog's part is above).
+    void runSearch(const QString &text, bool exact, bool resume);
+    const navigation::CrossTableSearch &crossTableSearch() const { return m_search; }
     void cancelSearch() { m_searchCancelled = true; }
     void mnuObjectView_Click();
     QString referenceDescription() const { return m_referenceDescription; }

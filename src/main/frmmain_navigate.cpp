@@ -279,6 +279,25 @@ void frmMain::mnuFindObjectID_Click()
 
 void frmMain::SearchCrossTables(bool resume)
 {
+    if (resume) {
+        runSearch(QString(), false, true);
+        return;
+    }
+    QString text;
+    bool exact = true;
+    {
+        frmCrossTableSearchOptions options(m_msg, this);
+        options.exec();
+        text = options.searchText();
+        exact = options.exactMatch();
+    }
+    if (text.isEmpty())
+        return;
+    runSearch(text, exact, false);
+}
+
+void frmMain::runSearch(const QString &text, bool exact, bool resume)
+{
     if (!m_findNext) {
         m_findNext = new frmFindNextCrossTableMatch(this);
         connect(m_findNext, &frmFindNextCrossTableMatch::findNext, this, [this] { SearchCrossTables(true); });
@@ -288,19 +307,12 @@ void frmMain::SearchCrossTables(bool resume)
     navigation::SearchOutcome outcome;
     {
         BusyPointer busy;
-        if (!resume) {
-            frmCrossTableSearchOptions options(m_msg, this);
-            QApplication::setOverrideCursor(Qt::ArrowCursor);
-            options.exec();
-            QApplication::restoreOverrideCursor();
-            if (options.searchText().isEmpty())
-                return;
-            EscapeWatcher esc(this);
-            outcome = m_search.start(source, options.searchText(), options.exactMatch());
-        } else {
+        EscapeWatcher esc(this);
+        if (resume) {
             m_findNext->hide();
-            EscapeWatcher esc(this);
             outcome = m_search.resume(source);
+        } else {
+            outcome = m_search.start(source, text, exact);
         }
     }
     statusBar()->clearMessage();
