@@ -24,6 +24,7 @@
 #include <QtWidgets/QFrame>
 #include <QtWidgets/QHeaderView>
 #include <QtWidgets/QLabel>
+#include <QtWidgets/QLayout>
 #include <QtWidgets/QLineEdit>
 #include <QtWidgets/QMenuBar>
 #include <QtWidgets/QPlainTextEdit>
@@ -138,6 +139,12 @@ void frmMain::buildMenus()
     mnuExportEntireGrid = addItem(mnuGridDataPopup, QStringLiteral("Export entire grid data to CSV file"), "mnuExportEntireGrid");
     mnuExportVisibleRows = addItem(mnuGridDataPopup, QStringLiteral("Export only visible rows to CSV file"), "mnuExportVisibleRows");
 
+    // The check marks the window opens with, before any settings are read.
+    mnuUseTables->setChecked(true);
+    mnuLockAliasColumn->setChecked(true);
+    mnuLockUniqueColumn->setChecked(true);
+    mnuShowObjectIDInToolTip->setChecked(true);
+
     for (QAction *a : {mnuFindObjectID, mnuFindValueinOrvexDirDB, mnuAttachRemote, mnuExportGridToCSVFile,
                        mnuExportVisibleRowsToCSV, mnuStoredProcs, mnuQueryBuilder, mnuRegistry,
                        mnuOrvexConfigurationTree, mnuObjectView, mnuRefresh, mnuShowWhereClause, mnuDumpTables,
@@ -181,7 +188,8 @@ void frmMain::buildControls()
     m_txtColumnInfo->setObjectName(QStringLiteral("txtColumnInfo"));
     m_txtColumnInfo->setAccessibleName(QStringLiteral("Column Info"));
     m_txtColumnInfo->setReadOnly(true);
-    m_tabWhere = new QWidget;
+    m_tabWhere = new QWidget(m_tabInfo);
+    m_tabWhere->hide();
     m_tabWhere->setObjectName(QStringLiteral("tabWhere"));
     m_lblWhere = new QLabel(QStringLiteral("WHERE:"), m_tabWhere);
     m_lblWhere->setObjectName(QStringLiteral("lblWhere"));
@@ -284,6 +292,7 @@ bool frmMain::Form_Load(const QString &commandLine)
         loadMainSettings(*store, s);
     }
     m_settings = s;
+    m_settingsRead = true;
     applySettings();
     if (checkedDatabase() < 0)
         mnuDatabases[int(Db::Dir)]->setChecked(true);
@@ -389,7 +398,9 @@ void frmMain::shutdown()
     if (m_shutDown)
         return;
     m_shutDown = true;
-    saveSettings();
+    // Settings that were never read are not overwritten with the window's defaults.
+    if (m_settingsRead)
+        saveSettings();
     closeResultSets();
     if (m_splash)
         m_splash->hide();
@@ -569,6 +580,9 @@ void frmMain::Form_Resize()
 {
     if (isMinimized() || !centralWidget())
         return;
+    // Before the window is first shown its children have no geometry yet.
+    if (layout())
+        layout()->activate();
     // The minimum size: the central area plus menu and status bars.
     const QSize minCentral(twipsToPixels(kMinMainWidth - kNonClientWidth),
                            twipsToPixels(kMinMainHeight - kNonClientHeight));

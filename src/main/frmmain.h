@@ -174,6 +174,7 @@ private:
     bool m_shutDown = false;
     bool m_localMode = true;
     bool m_loaded = false;
+    bool m_settingsRead = false;
     int m_splitterTop = 2500;
     bool m_dragging = false;
     navigation::JumpHistory m_history;

@@ -1,0 +1,514 @@
+#include "common/recordingmessenger.h"
+#include "common/testsupport.h"
+#include "demo/demoinstallation.h"
+#include "main/frmmain.h"
+#include "main/mainlayout.h"
+#include "platform/database.h"
+#include "platform/settings.h"
+#include "platform/workstationinfo.h"
+#include "widgets/grid.h"
+#include "widgets/gridmodel.h"
+
+#include <QtGui/QClipboard>
+#include <QtTest/QtTest>
+#include <QtWidgets/QCheckBox>
+#include <QtWidgets/QLineEdit>
+#include <QtWidgets/QMenu>
+#include <QtWidgets/QMenuBar>
+#include <QtWidgets/QPlainTextEdit>
+#include <QtWidgets/QPushButton>
+#include <QtWidgets/QTabWidget>
+#include <QtWidgets/QTextEdit>
+
+using namespace korva;
+
+class tst_frmMain : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<test::IsolatedEnvironment> env;
+    QString root;
+    QString registryFile;
+
+    static QAction *action(QWidget &w, const char *name)
+    {
+        return w.findChild<QAction *>(QString::fromLatin1(name));
+    }
+    static int findTable(Grid *grid, const QString &name)
+    {
+        for (int r = 1; r < grid->rows(); ++r)
+            if (grid->textMatrix(r, 1).compare(name, Qt::CaseInsensitive) == 0)
+                return r;
+        return -1;
+    }
+    static void selectTable(frmMain &w, const QString &name)
+    {
+        const int r = findTable(w.tablesGrid(), name);
+        QVERIFY2(r > 0, qPrintable(name));
+        w.tablesGrid()->setCurrentCell(r, 1);
+        w.dataGrid()->gridModel()->finishLoading();
+    }
+    static int columnOf(Grid *grid, const QString &name)
+    {
+        for (int c = 1; c < grid->cols(); ++c)
+            if (grid->textMatrix(0, c).compare(name, Qt::CaseInsensitive) == 0)
+                return c;
+        return -1;
+    }
+    void resetSettings()
+    {
+        auto s = openSettings();
+        s->remove(QStringLiteral("Settings"));
+        s->remove(QStringLiteral("Config"));
+        s->sync();
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        env = std::make_unique<test::IsolatedEnvironment>();
+        root = env->filePath(QStringLiteral("demo"));
+        demo::DemoOptions o;
+        o.root = root;
+        o.subscribers = 30;
+        o.reportRows = 300;
+        QString error;
+        QVERIFY2(demo::createDemoInstallation(o, &error), qPrintable(error));
+        registryFile = qEnvironmentVariable("KORVA_HKLM");
+        qputenv("KORVA_PROGRAM_DIR", env->filePath(QStringLiteral("program")).toLocal8Bit());
+        QDir().mkpath(env->filePath(QStringLiteral("program")));
+    }
+    void init()
+    {
+        resetSettings();
+        db::resetConnectionPool();
+    }
+
+    void startsOnTheDirectoryDatabase()
+    {
+        test::RecordingMessenger msg;
+        frmMain w(msg);
+        QVERIFY(w.Form_Load(QString()));
+        QVERIFY2(msg.messages.isEmpty(), qPrintable(msg.messages.join(u'\n')));
+        QCOMPARE(w.windowTitle(), QStringLiteral("Zandel Orvex Talmu"));
+        QCOMPARE(w.state().connectionString,
+                 QStringLiteral("Driver={SQL Server};server=%1\\zandelorvex;database=OrvexDirDB").arg(WorkStationInfo::instance().ComputerName()));
+        QVERIFY(action(w, "mnuOrvexDirDB")->isChecked());
+        QVERIFY(action(w, "mnuUseTables")->isChecked());
+        QVERIFY(!action(w, "mnuUseViews")->isChecked());
+        QVERIFY(w.tablesGrid()->rows() > 100);
+        QCOMPARE(w.tablesGrid()->textMatrix(0, 1), QStringLiteral("Table Name"));
+        for (int r = 1; r < w.tablesGrid()->rows(); ++r)
+            QVERIFY(!w.tablesGrid()->textMatrix(r, 1).startsWith(QStringLiteral("conflict_"), Qt::CaseInsensitive));
+        QVERIFY(w.state().knownTableNames.contains(QStringLiteral("tbl_User ")));
+        QVERIFY(w.state().knownViewNames.contains(QStringLiteral("vw_Subscriber ")));
+        QVERIFY(w.state().dictionary.isLoaded());
+        // The first table is loaded with its description and rows.
+        QVERIFY(w.tableInfoBox()->toPlainText().startsWith(QStringLiteral("Table: ")));
+        QVERIFY(w.columnsGrid()->rows() > 1);
+    }
+
+    void everyMenuItemIsThereInOrderWithItsName()
+    {
+        test::RecordingMessenger msg;
+        frmMain w(msg);
+        QStringList seen;
+        for (QAction *top : w.menuBar()->actions()) {
+            seen << top->text();
+            for (QAction *a : top->menu()->actions())
+                seen << (a->isSeparator() ? QStringLiteral("-") : a->objectName() + u'=' + a->text());
+        }
+        const QStringList expected{
+            "&File", "mnuFindObjectID=Find Object ID", "mnuFindValueinOrvexDirDB=Find value in current DB tables", "-",
+            "mnuAttachRemote=Attach to remote Orvex server", "-", "mnuExportGridToCSVFile=Export entire grid data to CSV file",
+            "mnuExportVisibleRowsToCSV=Export visible rows to CSV file ", "-", "mnuExit=Exit",
+            "&View", "mnuStoredProcs=Stored Procedures", "mnuQueryBuilder=Query Builder", "mnuRegistry=Orvex Registry Tree",
+            "mnuOrvexConfigurationTree=Orvex Configuration Tree", "mnuObjectView=Object View", "-", "mnuRefresh=Refresh",
+            "&Database", "mnuOrvexDirDB=OrvexDirDB", "mnuOrvexRptDb=OrvexRptDb", "mnuOrvexDynDB=OrvexDynDB", "mnuOrvexMbxDb1=OrvexMbxDb1",
+            "&Options", "mnuUseTables=Use Tables", "mnuUseViews=Use Views", "-", "mnuLockAliasColumn=Lock alias column to left",
+            "mnuLockUniqueColumn=Lock unique ID column to left", "-", "mnuShowObjectIDInToolTip=Show ObjectID data in tooltip text",
+            "mnuShowWhereClause=Show WHERE clause option", "-", "mnuAlwaysOnTop=Always on top", "mnuDumpTables=Dump Tables",
+            "&Help", "mnuHelp=Help", "-", "mnuAbout=About", "mnuCheckForUpdatedVersion=Check for updated version"};
+        QCOMPARE(seen, expected);
+        QStringList popup;
+        for (QAction *a : w.gridPopup()->actions())
+            popup << (a->isSeparator() ? QStringLiteral("-") : a->objectName() + u'=' + a->text());
+        QCOMPARE(popup, (QStringList{"mnuCopy=Copy", "mnuJump=Jump to this object", "-",
+                                     "mnuExportEntireGrid=Export entire grid data to CSV file",
+                                     "mnuExportVisibleRows=Export only visible rows to CSV file"}));
+        for (const char *name : {"gridTables", "gridColumns", "tabInfo", "txtTableInfo", "txtColumnInfo", "txtWhere", "cmdApply",
+                                 "cmdClear", "chkStickWhere", "imgSplitter", "gridData", "cmdBack", "lblRows", "txtRows"})
+            QVERIFY2(w.findChild<QWidget *>(QString::fromLatin1(name)), name);
+    }
+
+    void mailboxDatabaseLoadsItsOwnDictionary()
+    {
+        test::RecordingMessenger msg;
+        frmMain w(msg);
+        QVERIFY(w.Form_Load(QString()));
+        action(w, "mnuOrvexMbxDb1")->trigger();
+        QVERIFY2(msg.messages.isEmpty(), qPrintable(msg.messages.join(u'\n')));
+        QVERIFY(w.state().connectionString.endsWith(QStringLiteral(";database=OrvexMbxDB1")));
+        QCOMPARE(w.currentCatalogue(), QStringLiteral("OrvexMbxDB1.dbo.sysobjects"));
+        QVERIFY(!action(w, "mnuOrvexDirDB")->isChecked());
+        QVERIFY(w.state().dictionary.selectSingleNode(QStringLiteral("orvexdatadictionary/tables/table[@name='tbl_message']")));
+        // Known names stay those of the directory database.
+        QVERIFY(w.state().knownTableNames.contains(QStringLiteral("tbl_User ")));
+        w.close();
+        auto s = openSettings();
+        QCOMPARE(s->value(QStringLiteral("Config/OrvexMbxDB1")).toString(), QStringLiteral("True"));
+        QCOMPARE(s->value(QStringLiteral("Config/OrvexDirDB")).toString(), QStringLiteral("False"));
+    }
+
+    void listingModesShowTablesOrViews()
+    {
+        test::RecordingMessenger msg;
+        frmMain w(msg);
+        QVERIFY(w.Form_Load(QString()));
+        action(w, "mnuUseViews")->trigger();
+        QVERIFY(action(w, "mnuUseViews")->isChecked());
+        QVERIFY(!action(w, "mnuUseTables")->isChecked());
+        QVERIFY(w.tablesGrid()->rows() > 50);
+        for (int r = 1; r < w.tablesGrid()->rows(); ++r)
+            QVERIFY(w.tablesGrid()->textMatrix(r, 1).startsWith(QStringLiteral("vw_"), Qt::CaseInsensitive));
+        // Described from the base table the view name maps to.
+        selectTable(w, QStringLiteral("vw_Callhandler"));
+        QVERIFY(w.tableInfoBox()->toPlainText().contains(QStringLiteral("Description: ")));
+        // Clicking "Use Views" again switches back to tables.
+        action(w, "mnuUseViews")->trigger();
+        QVERIFY(action(w, "mnuUseTables")->isChecked());
+        QVERIFY(w.tablesGrid()->textMatrix(1, 1).startsWith(QStringLiteral("tbl_"), Qt::CaseInsensitive));
+    }
+
+    void unknownServerReportsAndLeavesAnEmptyList()
+    {
+        test::RecordingMessenger msg;
+        frmMain w(msg);
+        QVERIFY(w.Form_Load(QStringLiteral("/named:nowhere")));
+        QCOMPARE(msg.messages.size(), 2);
+        const QString expectedEnd = QStringLiteral(") in procedure InitalizeDB of Form frmMain.  Using connection string=Driver={SQL Server};server=%1\\nowhere;database=OrvexDirDB")
+                                        .arg(WorkStationInfo::instance().ComputerName());
+        QVERIFY(msg.messages[0].startsWith(QStringLiteral("(error):-2147467259 (")));
+        QVERIFY(msg.messages[0].endsWith(expectedEnd));
+        QVERIFY(msg.messages[1].endsWith(expectedEnd));
+        QCOMPARE(w.tablesGrid()->rows(), 1);
+        // The dictionary is loaded all the same.
+        QVERIFY(w.state().dictionary.isLoaded());
+    }
+
+    void brokenDictionariesAreReportedAndTheProgramGoesOn()
+    {
+        const QString dyn = root + QStringLiteral("/install/ConfigurationModules/DatabaseScripts/OrvexDynDB.xml");
+        const QString rpt = root + QStringLiteral("/install/ConfigurationModules/DatabaseScripts/OrvexRptDB.xml");
+        QVERIFY(QFile::rename(dyn, dyn + QStringLiteral(".away")));
+        QVERIFY(QFile::copy(rpt, rpt + QStringLiteral(".keep")));
+        {
+            QFile f(rpt);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write("<orvexdatadictionary><tables>");
+        }
+        test::RecordingMessenger msg;
+        frmMain w(msg);
+        QVERIFY(w.Form_Load(QString()));
+        action(w, "mnuOrvexDynDB")->trigger();
+        QCOMPARE(msg.messages.size(), 1);
+        QVERIFY(msg.messages[0].startsWith(QStringLiteral("(error):53 (File not found) in procedure InitalizeDB of Form frmMain.  Using connection string=")));
+        QVERIFY(w.tablesGrid()->rows() > 1);
+        msg.clear();
+        action(w, "mnuOrvexRptDb")->trigger();
+        QCOMPARE(msg.messages, QStringList{QStringLiteral("XML problem at startup")});
+        QVERIFY(w.tablesGrid()->rows() > 1);
+        QFile::rename(dyn + QStringLiteral(".away"), dyn);
+        QFile::remove(rpt);
+        QFile::rename(rpt + QStringLiteral(".keep"), rpt);
+    }
+
+    void missingInstallFolderShutsDownWithSettingsSaved()
+    {
+        const QString empty = env->filePath(QStringLiteral("empty.reg"));
+        {
+            QFile f(empty);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]\r\n\"x\"=\"y\"\r\n");
+        }
+        qputenv("KORVA_HKLM", empty.toLocal8Bit());
+        {
+            auto s = openSettings();
+            s->setValue(QStringLiteral("Config/LockAlias"), QStringLiteral("False"));
+        }
+        test::RecordingMessenger msg;
+        frmMain w(msg);
+        QVERIFY(!w.Form_Load(QString()));
+        QVERIFY(w.hasShutDown());
+        QCOMPARE(msg.messages, QStringList{QStringLiteral("Error, could not find install path for Orvex")});
+        // Nothing was read yet, so the stored settings are kept as they were.
+        auto s = openSettings();
+        QCOMPARE(s->value(QStringLiteral("Config/LockAlias")).toString(), QStringLiteral("False"));
+        QVERIFY(!s->contains(QStringLiteral("Config/UseTables")));
+        qputenv("KORVA_HKLM", registryFile.toLocal8Bit());
+    }
+
+    void corruptRegistryFileIsReportedAndLeftAlone()
+    {
+        const QString bad = env->filePath(QStringLiteral("bad.reg"));
+        const QByteArray content = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\X\r\n\"a\"=dword:zz\r\n";
+        {
+            QFile f(bad);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(content);
+        }
+        qputenv("KORVA_HKLM", bad.toLocal8Bit());
+        test::RecordingMessenger msg;
+        frmMain w(msg);
+        QVERIFY(!w.Form_Load(QString()));
+        QCOMPARE(msg.messages.size(), 2);
+        QVERIFY(msg.messages[0].contains(QStringLiteral("line")));
+        QCOMPARE(msg.messages[1], QStringLiteral("Error, could not find install path for Orvex"));
+        QFile f(bad);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), content);
+        qputenv("KORVA_HKLM", registryFile.toLocal8Bit());
+    }
+
+    void storedSettingsAreApplied()
+    {
+        {
+            auto s = openSettings();
+            s->setValue(QStringLiteral("Config/UseTables"), QStringLiteral("true")); // not exactly "True": views
+            s->setValue(QStringLiteral("Config/ShowWHEREClause"), QStringLiteral("true"));
+            s->setValue(QStringLiteral("Config/OrvexDirDB"), QStringLiteral("False"));
+            s->setValue(QStringLiteral("Config/OrvexDynDB"), QStringLiteral("True"));
+            s->setValue(QStringLiteral("Config/OrvexRptDB"), QStringLiteral("True"));
+            s->setValue(QStringLiteral("Settings/SplitterPos"), QStringLiteral("3000"));
+        }
+        test::RecordingMessenger msg;
+        frmMain w(msg);
+        QVERIFY(w.Form_Load(QString()));
+        QVERIFY(action(w, "mnuUseViews")->isChecked());
+        QVERIFY(action(w, "mnuShowWhereClause")->isChecked());
+        // Several databases checked: the first in the fixed order wins.
+        QVERIFY(w.state().connectionString.endsWith(QStringLiteral("database=OrvexDynDB")));
+        QCOMPARE(w.splitterTop(), 3000);
+        QVERIFY(w.findChild<QTabWidget *>(QStringLiteral("tabInfo"))->count() == 3);
+    }
+
+    void layoutAndSplitterKeepTheirLimits()
+    {
+        test::RecordingMessenger msg;
+        frmMain w(msg);
+        QVERIFY(w.Form_Load(QString()));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.resize(100, 100);
+        QVERIFY(w.pixelsToTwips(w.width()) >= kMinMainWidth - kNonClientWidth - 20);
+        w.resize(w.twipsToPixels(12000), w.twipsToPixels(9000));
+        w.setSplitterTop(2500);
+        w.dragSplitterBy(-5000);
+        QCOMPARE(w.splitterTop(), kMinSplitterTop);
+        w.dragSplitterBy(100000);
+        const int H = w.pixelsToTwips(w.centralWidget()->height()) + kNonClientHeight;
+        QCOMPARE(w.splitterTop(), H - kSplitterBottomGap);
+        auto *splitter = w.findChild<QWidget *>(QStringLiteral("imgSplitter"));
+        QCOMPARE(splitter->y(), w.twipsToPixels(w.splitterTop()));
+        QVERIFY(w.dataGrid()->geometry().top() > splitter->geometry().bottom());
+    }
+
+    void rowsLockedColumnsAndDescriptions()
+    {
+        test::RecordingMessenger msg;
+        frmMain w(msg);
+        QVERIFY(w.Form_Load(QString()));
+        selectTable(w, QStringLiteral("tbl_DistributionList"));
+        QVERIFY2(msg.messages.isEmpty(), qPrintable(msg.messages.join(u'\n')));
+        QCOMPARE(w.uniqueIdColumn(), QStringLiteral("ObjectID"));
+        Grid *data = w.dataGrid();
+        QVERIFY(data->rows() > 5);
+        QCOMPARE(w.rowsBox()->text(), QString::number(data->rows() - 1));
+        // Alias first, then the unique ID column, frozen at the left.
+        QCOMPARE(data->textMatrix(0, 1), QStringLiteral("Alias"));
+        QVERIFY(w.lastRowQuery().startsWith(QStringLiteral("SELECT Alias, ")));
+        QVERIFY(w.lastRowQuery().contains(QStringLiteral("[ObjectID], ")));
+        QCOMPARE(data->frozenColumns(), w.lockedColumnCount());
+        QCOMPARE(w.lockedColumnCount(), 2);
+        QCOMPARE(data->textMatrix(0, 2), QStringLiteral("ObjectID"));
+        // The unique ID row of the column list is bold.
+        Grid *cols = w.columnsGrid();
+        const int idRow = findTable(cols, QStringLiteral("ObjectID"));
+        QVERIFY(cols->gridModel()->data(cols->gridModel()->index(cols->modelRow(idRow), 0), Qt::FontRole).value<QFont>().bold());
+        // Column descriptions follow the column list.
+        cols->setCurrentCell(idRow, 1);
+        QVERIFY(w.columnInfoBox()->toPlainText().startsWith(QStringLiteral("Column: ObjectID\n\nColumn: objectid\nDatatype: ")));
+        // Unlocked: columns in name order, nothing frozen.
+        action(w, "mnuLockAliasColumn")->trigger();
+        action(w, "mnuLockUniqueColumn")->trigger();
+        w.dataGrid()->gridModel()->finishLoading();
+        QCOMPARE(w.dataGrid()->frozenColumns(), 0);
+        QVERIFY(w.lastRowQuery().startsWith(QStringLiteral("SELECT [")));
+    }
+
+    void whereClauseAndStickyFiles()
+    {
+        {
+            auto s = openSettings();
+            s->setValue(QStringLiteral("Config/ShowWHEREClause"), QStringLiteral("True"));
+        }
+        test::RecordingMessenger msg;
+        frmMain w(msg);
+        QVERIFY(w.Form_Load(QString()));
+        selectTable(w, QStringLiteral("tbl_Alias"));
+        const int all = w.dataGrid()->rows() - 1;
+        QVERIFY(all > 10);
+        QVERIFY(!w.applyButton()->isEnabled());
+
+        // A sticky box with an empty WHERE box is refused.
+        w.stickyBox()->setChecked(true);
+        QCOMPARE(msg.messages, QStringList{QStringLiteral("You must apply a WHERE clause before you can make it sticky")});
+        QVERIFY(!w.stickyBox()->isChecked());
+        msg.clear();
+
+        const QString alias = w.dataGrid()->textMatrix(1, columnOf(w.dataGrid(), QStringLiteral("Alias")));
+        w.whereBox()->setPlainText(QStringLiteral("  Alias = '") + alias.toUpper() + QStringLiteral("'  "));
+        QVERIFY(w.applyButton()->isEnabled());
+        w.stickyBox()->setChecked(true);
+        w.cmdApply_Click();
+        w.dataGrid()->gridModel()->finishLoading();
+        QCOMPARE(w.dataGrid()->rows(), 2);
+        QCOMPARE(w.rowsBox()->text(), QStringLiteral("1"));
+        const QString file = env->filePath(QStringLiteral("program/WhereFiles/OrvexDirDB_tbl_Alias.TXT"));
+        QVERIFY(QFile::exists(file));
+
+        // Another table clears the box; coming back brings the sticky clause again.
+        selectTable(w, QStringLiteral("tbl_Location"));
+        QVERIFY(w.whereBox()->toPlainText().isEmpty());
+        QVERIFY(!w.stickyBox()->isChecked());
+        selectTable(w, QStringLiteral("tbl_Alias"));
+        QVERIFY(w.stickyBox()->isChecked());
+        QCOMPARE(w.dataGrid()->rows(), 2);
+
+        // A clause that no longer parses gives both messages; Clear removes it.
+        w.whereBox()->setPlainText(QStringLiteral("Alias = = 'x'"));
+        w.cmdApply_Click();
+        QCOMPARE(msg.messages.size(), 2);
+        QVERIFY(msg.messages[0].startsWith(QStringLiteral("Badly formed SQL query: ")));
+        QCOMPARE(msg.messages[1], QStringLiteral("Check the syntaxt of your WHERE clause and try again"));
+        msg.clear();
+        selectTable(w, QStringLiteral("tbl_Location"));
+        selectTable(w, QStringLiteral("tbl_Alias"));
+        QCOMPARE(msg.messages.size(), 2);
+        w.cmdClear_Click();
+        w.dataGrid()->gridModel()->finishLoading();
+        QVERIFY(!QFile::exists(file));
+        QCOMPARE(w.dataGrid()->rows() - 1, all);
+
+        // A blanks-only clause is no clause.
+        w.whereBox()->setPlainText(QStringLiteral("   "));
+        w.cmdApply_Click();
+        QVERIFY(!w.lastRowQuery().contains(QStringLiteral(" WHERE ")));
+
+        // With the tab hidden a clause in the box is not applied.
+        w.whereBox()->setPlainText(QStringLiteral("1=0"));
+        action(w, "mnuShowWhereClause")->trigger();
+        QVERIFY(!w.whereTabShown());
+        w.UpdateTableInformation(false);
+        QVERIFY(!w.lastRowQuery().contains(QStringLiteral(" WHERE ")));
+    }
+
+    void exportsDumpAndCopy()
+    {
+        test::RecordingMessenger msg;
+        frmMain w(msg);
+        QVERIFY(w.Form_Load(QString()));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        selectTable(w, QStringLiteral("tbl_Alias"));
+        const QString path = env->filePath(QStringLiteral("aliases.csv"));
+        QFile::remove(path);
+        msg.fileNames.enqueue(path);
+        w.exportGrid(false, true);
+        QCOMPARE(msg.dialogTitles.last(), QStringLiteral("Select CSV file name to save entire table to"));
+        QVERIFY(msg.proposedPaths.last().endsWith(QStringLiteral("/tbl_Alias_Export.CSV")));
+        QCOMPARE(msg.messages, QStringList{QStringLiteral("File saved")});
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = f.readAll().split('\n');
+        f.close();
+        QCOMPARE(lines.size() - 1, w.dataGrid()->rows());
+        QVERIFY(lines[0].startsWith(",Alias,"));
+        QVERIFY(lines[0].endsWith("\r"));
+
+        // Answering No keeps the file as it was.
+        msg.clear();
+        msg.fileNames.enqueue(path);
+        msg.answers.enqueue(false);
+        w.exportGrid(true, false);
+        QCOMPARE(msg.messages, QStringList{QStringLiteral("File name already exists, overwrite?")});
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll().split('\n').size(), lines.size());
+        f.close();
+
+        // Visible rows only: the header and what the viewport shows.
+        msg.clear();
+        msg.fileNames.enqueue(path);
+        msg.answers.enqueue(true);
+        w.dataGrid()->setTopRow(5);
+        w.exportGrid(true, true);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QList<QByteArray> visible = f.readAll().split('\n');
+        f.close();
+        QVERIFY(visible.size() - 1 < lines.size() - 1);
+        QVERIFY(visible[0].startsWith(",Alias,"));
+        int shown = 0;
+        for (int r = 1; r < w.dataGrid()->rows(); ++r)
+            shown += w.dataGrid()->rowIsVisible(r) ? 1 : 0;
+        QCOMPARE(visible.size() - 2, shown);
+
+        // Cancelling the dialog writes nothing and says nothing.
+        msg.clear();
+        w.exportGrid(true, false);
+        QVERIFY(msg.messages.isEmpty());
+
+        msg.clear();
+        action(w, "mnuDumpTables")->trigger();
+        QCOMPARE(msg.messages, QStringList{QStringLiteral("Text on the clipboard")});
+        const QStringList dumped = QGuiApplication::clipboard()->text().split(QStringLiteral("\r\n"));
+        QCOMPARE(dumped.first(), QStringLiteral("Table Name"));
+        QCOMPARE(dumped.size() - 1, w.tablesGrid()->rows());
+
+        w.dataGrid()->setCurrentCell(2, 1);
+        w.mnuCopy_Click();
+        QCOMPARE(QGuiApplication::clipboard()->text(), w.dataGrid()->textMatrix(2, 1));
+    }
+
+    void editModeWritesCellsBack()
+    {
+        test::RecordingMessenger msg;
+        frmMain w(msg);
+        QVERIFY(w.Form_Load(QStringLiteral("/Edit")));
+        QVERIFY(w.state().editMode);
+        selectTable(w, QStringLiteral("tbl_User"));
+        GridModel *model = w.dataGrid()->gridModel();
+        QVERIFY(model->isEditable());
+        const int col = w.dataGrid()->modelColumn(columnOf(w.dataGrid(), QStringLiteral("DisplayName")));
+        QVERIFY(model->setData(model->index(0, col), QStringLiteral("Edited Name"), Qt::EditRole));
+        const int idCol = w.dataGrid()->modelColumn(columnOf(w.dataGrid(), QStringLiteral("ObjectID")));
+        const QString id = model->text(0, idCol);
+        db::Error e;
+        auto rs = db::openResultSet(w.state().connectionString,
+                                    QStringLiteral("select DisplayName from tbl_User where ObjectID='") + id + u'\'', &e);
+        QVERIFY(rs);
+        QCOMPARE(rs->field(0).toString(), QStringLiteral("Edited Name"));
+        // A write the database refuses shows its error and keeps the old value.
+        msg.clear();
+        QVERIFY(!model->setData(model->index(0, idCol), model->text(1, idCol), Qt::EditRole));
+        QCOMPARE(msg.messages.size(), 1);
+        QCOMPARE(model->text(0, idCol), id);
+        // Views mode never edits.
+        action(w, "mnuUseViews")->trigger();
+        selectTable(w, QStringLiteral("vw_Subscriber"));
+        QVERIFY(!w.dataGrid()->gridModel()->isEditable());
+    }
+};
+
+QTEST_MAIN(tst_frmMain)
+#include "tst_frmmain.moc"
