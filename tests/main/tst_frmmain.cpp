@@ -3,6 +3,9 @@
 #include "demo/demoinstallation.h"
 #include "main/frmmain.h"
 #include "main/mainlayout.h"
+#include "main/searchdialogs.h"
+#include "objectview/frmobjectview.h"
+#include "support/ctooltip.h"
 #include "platform/database.h"
 #include "platform/settings.h"
 #include "platform/workstationinfo.h"
@@ -13,6 +16,7 @@
 #include <QtTest/QtTest>
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QLineEdit>
+#include <QtWidgets/QListWidget>
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QMenuBar>
 #include <QtWidgets/QPlainTextEdit>
@@ -478,6 +482,211 @@ private Q_SLOTS:
         w.dataGrid()->setCurrentCell(2, 1);
         w.mnuCopy_Click();
         QCOMPARE(QGuiApplication::clipboard()->text(), w.dataGrid()->textMatrix(2, 1));
+    }
+
+    void hoverJumpAndBack()
+    {
+        test::RecordingMessenger msg;
+        frmMain w(msg);
+        QVERIFY(w.Form_Load(QString()));
+        w.resize(1200, 800);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.hoverTooltip()->setDelayTime(3, 10);
+        selectTable(w, QStringLiteral("tbl_UserSubscriber"));
+        Grid *data = w.dataGrid();
+        const int chCol = columnOf(data, QStringLiteral("CallHandlerObjectID"));
+        const int idCol = columnOf(data, QStringLiteral("ObjectID"));
+        QVERIFY(chCol > 0 && idCol > 0);
+        const int row = 3;
+        const QString subscriberId = data->textMatrix(row, idCol);
+        const QString handlerId = data->textMatrix(row, chCol);
+        data->scrollToCell(row, chCol);
+        data->setCurrentCell(row, idCol);
+        const QPoint at = data->visualRect(data->model()->index(data->modelRow(row), data->modelColumn(chCol))).center();
+
+        // Hovering the call handler reference describes it in the tooltip.
+        QTest::mouseMove(data->viewport(), at);
+        QCOMPARE(data->mouseRow(), row);
+        db::Error e;
+        auto rs = db::openResultSet(w.state().connectionString,
+                                    QStringLiteral("select DisplayName from vw_CallHandler where ObjectID='") + handlerId + u'\'', &e);
+        QVERIFY(rs);
+        const QString expected = QStringLiteral("Call Handler\r\nDisplay Name=") + rs->field(0).toString() + QStringLiteral("\r\n");
+        QVERIFY2(w.referenceDescription().startsWith(expected), qPrintable(w.referenceDescription()));
+        QTRY_VERIFY(w.hoverTooltip()->isTipVisible());
+        QCOMPARE(w.hoverTooltip()->shownText(), w.referenceDescription());
+        QCOMPARE(w.state().pendingJumpObjectID, handlerId);
+
+        // Without the option the tooltip stays quiet but the jump item keeps the text.
+        action(w, "mnuShowObjectIDInToolTip")->trigger();
+        QTest::mouseMove(data->viewport(), at + QPoint(0, data->rowHeight(0)));
+        QTest::mouseMove(data->viewport(), at);
+        QVERIFY(!w.hoverTooltip()->isTipVisible());
+        QVERIFY(!w.referenceDescription().isEmpty());
+        action(w, "mnuShowObjectIDInToolTip")->trigger();
+
+        // Right button: the menu offers the jump with the description as caption.
+        QTest::mouseClick(data->viewport(), Qt::RightButton, {}, at);
+        QTRY_VERIFY(w.gridPopup()->isVisible());
+        QVERIFY(w.jumpItem()->isVisible());
+        QCOMPARE(w.jumpItem()->text(), QString(w.referenceDescription()).replace(QStringLiteral("\r\n"), QStringLiteral("  ")));
+        QCOMPARE(data->row(), row);
+        w.gridPopup()->close();
+        w.jumpItem()->trigger();
+        QCOMPARE(w.tablesGrid()->textMatrix(w.tablesGrid()->row(), 1), QStringLiteral("tbl_CallHandler"));
+        const int handlerIdCol = columnOf(w.dataGrid(), QStringLiteral("ObjectID"));
+        QCOMPARE(w.dataGrid()->textMatrix(w.dataGrid()->row(), handlerIdCol), handlerId);
+        QCOMPARE(w.dataGrid()->gridModel()->markedRow(), w.dataGrid()->modelRow(w.dataGrid()->row()));
+        QVERIFY(w.backButton()->isEnabled());
+
+        // Back returns to the subscriber row.
+        QTest::mouseClick(w.backButton(), Qt::LeftButton);
+        QCOMPARE(w.tablesGrid()->textMatrix(w.tablesGrid()->row(), 1), QStringLiteral("tbl_UserSubscriber"));
+        QCOMPARE(w.dataGrid()->textMatrix(w.dataGrid()->row(), columnOf(w.dataGrid(), QStringLiteral("ObjectID"))), subscriberId);
+        QVERIFY(!w.backButton()->isEnabled());
+
+        // Over the header, no reference.
+        w.dataGrid()->setMousePosition(QPoint(5, -5));
+        w.fg_MouseMove();
+        QCOMPARE(w.hoverTooltip()->ToolText(w.dataGrid()), QString());
+        QVERIFY2(msg.messages.isEmpty(), qPrintable(msg.messages.join(u'\n')));
+    }
+
+    void jumpsSwitchListingModesAndKeepHistory()
+    {
+        test::RecordingMessenger msg;
+        frmMain w(msg);
+        QVERIFY(w.Form_Load(QString()));
+        action(w, "mnuUseViews")->trigger();
+        selectTable(w, QStringLiteral("vw_Subscriber"));
+        // A target with a view is looked up as that view; one without switches to tables.
+        w.state().pendingJumpTable = QStringLiteral("tbl_UserSubscriber");
+        w.state().pendingJumpObjectID.clear();
+        w.mnuJump_Click();
+        QCOMPARE(w.tablesGrid()->textMatrix(w.tablesGrid()->row(), 1), QStringLiteral("vw_Subscriber"));
+        w.state().pendingJumpTable = QStringLiteral("tbl_Location");
+        w.mnuJump_Click();
+        QVERIFY(action(w, "mnuUseTables")->isChecked());
+        QCOMPARE(w.tablesGrid()->textMatrix(w.tablesGrid()->row(), 1), QStringLiteral("tbl_Location"));
+        QCOMPARE(w.history().index(), 2);
+        QVERIFY(w.backButton()->isEnabled());
+        w.cmdBack_Click();
+        QVERIFY(action(w, "mnuUseViews")->isChecked());
+        QCOMPARE(w.tablesGrid()->textMatrix(w.tablesGrid()->row(), 1), QStringLiteral("vw_Subscriber"));
+        // Choosing a database again starts the history afresh.
+        action(w, "mnuOrvexDirDB")->trigger();
+        QCOMPARE(w.history().index(), 0);
+        QVERIFY(!w.backButton()->isEnabled());
+    }
+
+    void findObjectIdJumpsToTheRow()
+    {
+        test::RecordingMessenger msg;
+        frmMain w(msg);
+        QVERIFY(w.Form_Load(QString()));
+        db::Error e;
+        auto rs = db::openResultSet(w.state().connectionString, QStringLiteral("select ObjectID from tbl_DistributionList"), &e);
+        const QString id = rs->field(0).toString();
+        msg.inputs.enqueue(QStringLiteral("{") + id.toLower() + QStringLiteral("}"));
+        w.mnuFindObjectID_Click();
+        QCOMPARE(msg.messages, QStringList{QStringLiteral("Object ID to search for")});
+        QCOMPARE(w.tablesGrid()->textMatrix(w.tablesGrid()->row(), 1), QStringLiteral("tbl_DistributionList"));
+        QCOMPARE(w.dataGrid()->textMatrix(w.dataGrid()->row(), columnOf(w.dataGrid(), QStringLiteral("ObjectID"))), id);
+        msg.clear();
+        msg.inputs.enqueue(QStringLiteral("not-a-guid"));
+        w.mnuFindObjectID_Click();
+        QCOMPARE(msg.messages.last(), QStringLiteral("Invalid ObjectID GUID value"));
+        msg.clear();
+        msg.inputs.enqueue(QStringLiteral("00000000-0000-0000-0000-000000000000"));
+        w.mnuFindObjectID_Click();
+        QCOMPARE(msg.messages.last(), QStringLiteral("No match found"));
+        msg.clear();
+        msg.inputs.enqueue(std::nullopt);
+        w.mnuFindObjectID_Click();
+        QCOMPARE(msg.messages.size(), 1); // the prompt only
+    }
+
+    void searchAcrossTablesMatchByMatch()
+    {
+        test::RecordingMessenger msg;
+        frmMain w(msg);
+        QVERIFY(w.Form_Load(QString()));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        db::Error e;
+        auto rs = db::openResultSet(w.state().connectionString, QStringLiteral("select DisplayName from tbl_Location"), &e);
+        const QString name = rs->field(0).toString();
+        w.runSearch(name.toUpper(), true, false);
+        QVERIFY(w.findNextWindow());
+        QVERIFY(w.findNextWindow()->isVisible());
+        QCOMPARE(w.dataGrid()->textMatrix(w.dataGrid()->row(), w.dataGrid()->col()).compare(name, Qt::CaseInsensitive), 0);
+        // Walk on until the end.
+        int matches = 1;
+        while (w.findNextWindow()->isVisible() && matches < 500) {
+            w.SearchCrossTables(true);
+            ++matches;
+        }
+        QCOMPARE(msg.messages, QStringList{QStringLiteral("No more matches found.")});
+        QCOMPARE(w.crossTableSearch().matchCount(), matches - 1);
+        msg.clear();
+        w.runSearch(QStringLiteral("zq-nowhere-qz"), false, false);
+        QCOMPARE(msg.messages, QStringList{QStringLiteral("No matches found for any row in any table on the currently selected database")});
+
+        // The options dialog refuses an empty text.
+        msg.clear();
+        frmCrossTableSearchOptions options(msg);
+        options.cmdSearch_Click();
+        QCOMPARE(msg.messages, QStringList{QStringLiteral("You must select a string to search for")});
+        options.searchBox()->setText(QStringLiteral("abc"));
+        options.partialBox()->setChecked(true);
+        options.cmdSearch_Click();
+        QCOMPARE(options.searchText(), QStringLiteral("abc"));
+        QVERIFY(!options.exactMatch());
+    }
+
+    void objectViewShowsDependentRows()
+    {
+        test::RecordingMessenger msg;
+        frmMain w(msg);
+        QVERIFY(w.Form_Load(QString()));
+        QSignalSpy requested(&w, &frmMain::objectViewRequested);
+        action(w, "mnuOrvexDynDB")->trigger();
+        action(w, "mnuObjectView")->trigger();
+        QCOMPARE(msg.messages, QStringList{QStringLiteral("You must have the OrvexDirDB database selected to use the object view.")});
+        QCOMPARE(requested.count(), 0);
+        action(w, "mnuOrvexDirDB")->trigger();
+        action(w, "mnuObjectView")->trigger();
+        QCOMPARE(requested.count(), 1);
+
+        frmObjectView view(&w);
+        QCOMPARE(view.windowTitle(), QStringLiteral("KORVA - Object View"));
+        QCOMPARE(view.objectTypeList()->currentItem()->text(), QStringLiteral("Call Handlers"));
+        QCOMPARE(view.referenceTableList()->count(), 3);
+        QVERIFY(view.objectGrid()->rows() > 1);
+        QVERIFY(view.objectGrid()->isColumnHidden(0));
+        // Greeting rules of a call handler are looked up by its own ObjectID.
+        QCOMPARE(view.currentCallHandlerId(), view.currentObjectId());
+        QVERIFY(view.lastReferenceQuery().endsWith(QStringLiteral("WHERE CallHandlerObjectID='") + view.currentObjectId() + u'\''));
+        QVERIFY(view.referenceGrid()->rows() > 1);
+
+        // Subscribers: rules by the subscriber's CallHandlerObjectID.
+        view.objectTypeList()->setCurrentRow(2);
+        QCOMPARE(view.referenceTableList()->count(), 6);
+        QVERIFY(view.objectGrid()->isColumnHidden(1));
+        QVERIFY(view.lastObjectQuery().startsWith(QStringLiteral("SELECT ObjectID,CallHandlerObjectID,")));
+        view.objectGrid()->setCurrentCell(3, 2);
+        const QString sub = view.objectGrid()->textMatrix(3, 0);
+        const QString handler = view.objectGrid()->textMatrix(3, 1);
+        QCOMPARE(view.currentObjectId(), sub);
+        QCOMPARE(view.currentCallHandlerId(), handler);
+        view.referenceTableList()->setCurrentRow(1); // Greeting Rules
+        QVERIFY(view.lastReferenceQuery().endsWith(QStringLiteral("WHERE CallHandlerObjectID='") + handler + u'\''));
+        QVERIFY(view.referenceGrid()->rows() > 1);
+        QCOMPARE(view.referenceGrid()->textMatrix(0, 0), QStringLiteral("GreetingType"));
+        view.referenceTableList()->setCurrentRow(0); // Extensions
+        QVERIFY(view.lastReferenceQuery().endsWith(QStringLiteral("WHERE Parent_SubscriberObjectID='") + sub + u'\''));
+        QVERIFY2(msg.messages.size() == 1, qPrintable(msg.messages.join(u'\n')));
     }
 
     void editModeWritesCellsBack()
