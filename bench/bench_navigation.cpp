@@ -9,7 +9,7 @@
 //     of the same tables comparing the same text.
 #include "benchsupport.h"
 #include "common/recordingmessenger.h"
-#include "demoinstallation.h"
+#include "demo/demoinstallation.h"
 #include "main/frmmain.h"
 #include "navigation/references.h"
 #include "widgets/grid.h"
