@@ -2,8 +2,12 @@
 // command rely on; these tests check it the way the browser reads it.
 #include "common/testsupport.h"
 #include "demo/demoinstallation.h"
+#include "demo/populate.h"
+#include "demo/random.h"
 #include "demo/registry.h"
+#include "demo/schema.h"
 #include "platform/database.h"
+#include "platform/registryaccess/regfileformat.h"
 #include "platform/registryaccess/registryapi.h"
 #include "platform/serverdirectory.h"
 #include "platform/workstationinfo.h"
@@ -239,6 +243,216 @@ private Q_SLOTS:
         db::resetConnectionPool();
         env.reset();
     }
+
+
+    // --- the generator's parts ---------------------------------------------
+
+    void identifiersAreStableAndWellFormed()
+    {
+        static const QRegularExpression form(QStringLiteral("^[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}$"));
+        demo::Random a(42, QStringLiteral("users")), b(42, QStringLiteral("users")), c(42, QStringLiteral("lists"));
+        QStringList first, second, other;
+        for (int i = 0; i < 50; ++i) {
+            first << a.guid();
+            second << b.guid();
+            other << c.guid();
+            QVERIFY2(form.match(first.last()).hasMatch(), qPrintable(first.last()));
+        }
+        QCOMPARE(first, second);
+        QVERIFY(first.first() != other.first()); // each purpose has a stream of its own
+        QCOMPARE(demo::stableGuid(QStringLiteral("x"), 7), demo::stableGuid(QStringLiteral("x"), 7));
+        QVERIFY(demo::stableGuid(QStringLiteral("x"), 7) != demo::stableGuid(QStringLiteral("x"), 8));
+        for (int i = 0; i < 1000; ++i) {
+            const qint64 v = a.between(-3, 3);
+            QVERIFY(v >= -3 && v <= 3);
+        }
+    }
+
+    void oneDefinitionGivesTableViewAndDictionary()
+    {
+        demo::DatabaseDef db;
+        db.name = QStringLiteral("TestDB");
+        demo::addTable(db, QStringLiteral("tbl_Gadget"), QStringLiteral("Gadgets.")).id().text(QStringLiteral("DisplayName"), 32);
+        demo::addTable(db, QStringLiteral("tbl_WidgetPart"), QString())
+            .id()
+            .ref(QStringLiteral("GadgetObjectID"), QStringLiteral("tbl_Gadget"))
+            .text(QStringLiteral("Code"), 8, QStringLiteral("Code.")).type(QStringLiteral("Codes")).notes(QStringLiteral("Upper case."))
+            .integer(QStringLiteral("Weight"), QStringLiteral("Weight."));
+        demo::addTable(db, QStringLiteral("tbl_Pair"), QStringLiteral("Pairs.")).integer(QStringLiteral("A"), QStringLiteral("a")).key()
+            .integer(QStringLiteral("B"), QStringLiteral("b")).key();
+        demo::ViewDef &v = demo::addView(db, QStringLiteral("vw_WidgetPart"), QStringLiteral("tbl_WidgetPart w"));
+        demo::addViewColumn(v, QStringLiteral("ObjectID"), QStringLiteral("tbl_WidgetPart.ObjectID"), QStringLiteral("w.ObjectID"));
+        demo::addViewColumn(v, QStringLiteral("PartCode"), QStringLiteral("tbl_WidgetPart.Code"), QStringLiteral("w.Code"));
+        for (const char *kind : {"Enumeration", "Length", "Regex", "Odd", ""}) {
+            demo::CustomTypeDef t;
+            t.name = QStringLiteral("Type") + QString::fromLatin1(kind);
+            t.description = QStringLiteral("About ") + t.name;
+            t.restriction = QString::fromLatin1(kind);
+            t.values = {{QStringLiteral("0"), QStringLiteral("off")}, {QStringLiteral("1"), QStringLiteral("on")}};
+            t.minLength = 1;
+            t.maxLength = 64;
+            t.regexDescription = QStringLiteral("Digits.");
+            t.expression = QStringLiteral("^[0-9]+$");
+            db.customTypes << t;
+        }
+        demo::ProcedureDef proc;
+        proc.name = QStringLiteral("csp_PartRename");
+        proc.description = QStringLiteral("Renames a part.");
+        proc.notes = QStringLiteral("Parts keep their ObjectID.");
+        proc.parameters = {{QStringLiteral("@ObjectID"), QStringLiteral("uniqueidentifier"), 16, false, {}, QStringLiteral("tbl_WidgetPart"),
+                            QStringLiteral("ObjectID"), {}, {}, true},
+                           {QStringLiteral("@Code"), QStringLiteral("nvarchar"), 8, false, QStringLiteral("NULL"), QStringLiteral("tbl_WidgetPart"),
+                            QString(), QStringLiteral("The new code."), QStringLiteral("Blank keeps the old one."), true},
+                           {QStringLiteral("@Count"), QStringLiteral("int"), 4, true, {}, {}, {}, QStringLiteral("Parts renamed."), {}, true}};
+        proc.body = QStringLiteral("UPDATE tbl_WidgetPart SET Code = COALESCE(@Code, Code) WHERE ObjectID = @ObjectID;");
+        proc.exceptions = {{QStringLiteral("50001"), QStringLiteral("No such part.")}};
+        db.procedures << proc;
+        demo::ProcedureDef hidden;
+        hidden.name = QStringLiteral("spInternal");
+        db.procedures << hidden;
+        demo::completeDescriptions(db);
+
+        const QString table = demo::createTableSql(*db.table(QStringLiteral("tbl_WidgetPart")));
+        QVERIFY(table.contains(QStringLiteral("ObjectID uniqueidentifier COLLATE NOCASE NOT NULL,")));
+        QVERIFY(table.contains(QStringLiteral("Code nvarchar(8) COLLATE NOCASE,")));
+        QVERIFY(table.contains(QStringLiteral("Weight int,")));
+        QVERIFY(table.endsWith(QStringLiteral("PRIMARY KEY (ObjectID)\n)")));
+        QVERIFY(demo::createTableSql(*db.table(QStringLiteral("tbl_Pair"))).contains(QStringLiteral("PRIMARY KEY (A, B)")));
+        QCOMPARE(demo::createViewSql(v), QStringLiteral("CREATE VIEW vw_WidgetPart AS\nSELECT w.ObjectID,\n       w.Code AS PartCode\nFROM tbl_WidgetPart w"));
+        QCOMPARE(proc.definition(), QStringLiteral("CREATE PROCEDURE csp_PartRename\n    @ObjectID uniqueidentifier,\n    @Code nvarchar(8) = NULL,\n"
+                                                   "    @Count int OUTPUT\nAS\nUPDATE tbl_WidgetPart SET Code = COALESCE(@Code, Code) WHERE ObjectID = @ObjectID;\n"));
+
+        const QByteArray xml = demo::dictionaryXml(db).toLower();
+        pugi::xml_document doc;
+        QVERIFY(doc.load_buffer(xml.constData(), size_t(xml.size())));
+        const auto one = [&doc](const char *path) { return doc.select_node(path).node(); };
+        QCOMPARE(attr(one("orvexdatadictionary/tables/table[@name='tbl_widgetpart']/links/link[@objectid='gadgetobjectid']/linkdata"), "table"),
+                 QStringLiteral("tbl_gadget"));
+        QCOMPARE(int(doc.select_nodes("orvexdatadictionary/tables/table[@name='tbl_widgetpart']/links/link").size()), 1);
+        QVERIFY(one("orvexdatadictionary/tables/table[@name='tbl_pair']/links").empty());
+        const pugi::xml_node code = one("orvexdatadictionary/tables/table[@name='tbl_widgetpart']/columns/column[@name='code']");
+        QCOMPARE(attr(code, "datatype") + u'/' + attr(code, "length") + u'/' + attr(code, "customtype"), QStringLiteral("nvarchar/8/codes"));
+        QCOMPARE(QString::fromUtf8(code.child("notes").text().get()), QStringLiteral("upper case."));
+        // Descriptions nobody wrote are made from the entity and the referenced table.
+        QCOMPARE(attr(one("orvexdatadictionary/tables/table[@name='tbl_widgetpart']"), "description"), QStringLiteral("one row per widget part."));
+        QVERIFY(attr(one("orvexdatadictionary/tables/table[@name='tbl_widgetpart']/columns/column[@name='gadgetobjectid']"), "description")
+                    .contains(QStringLiteral("gadget (tbl_gadget)")));
+        QCOMPARE(attr(one("orvexdatadictionary/views/view[@name='vw_widgetpart']/columns/column[@name='partcode']"), "tablecolumnref"),
+                 QStringLiteral("tbl_widgetpart.code"));
+        // Custom types carry what the description needs for their restriction kind.
+        const pugi::xml_node values = one("orvexdatadictionary/customtypes/customtype[@name='typeenumeration']/restrictions/restriction/values");
+        QCOMPARE(attr(values.first_child(), "value") + attr(values.first_child(), "description") + attr(values.last_child(), "value"),
+                 QStringLiteral("0off1"));
+        const pugi::xml_node length = one("orvexdatadictionary/customtypes/customtype[@name='typelength']/restrictions/restriction");
+        QCOMPARE(attr(length, "type") + attr(length, "min") + u'-' + attr(length, "max"), QStringLiteral("length1-64"));
+        const pugi::xml_node regex = one("orvexdatadictionary/customtypes/customtype[@name='typeregex']/restrictions/restriction");
+        QCOMPARE(attr(regex, "description") + attr(regex, "expression"), QStringLiteral("digits.^[0-9]+$"));
+        QCOMPARE(attr(one("orvexdatadictionary/customtypes/customtype[@name='typeodd']/restrictions").first_child(), "type"), QStringLiteral("odd"));
+        QVERIFY(one("orvexdatadictionary/customtypes/customtype[@name='type']/restrictions").empty());
+        QCOMPARE(attr(one("orvexdatadictionary/customtypes/customtype[@name='type']"), "description"), QStringLiteral("about type"));
+        // A procedure's and a parameter's own text are their notes.
+        const pugi::xml_node sp = one("orvexdatadictionary/storedprocs/storedproc[@name='csp_partrename']");
+        QCOMPARE(QString::fromUtf8(sp.text().get()), QStringLiteral("parts keep their objectid."));
+        QCOMPARE(QString::fromUtf8(sp.select_node("params/param[@name='@code']").node().text().get()), QStringLiteral("blank keeps the old one."));
+        QCOMPARE(attr(sp.select_node("params/param[@name='@code']").node(), "reftable") + u'|'
+                     + attr(sp.select_node("params/param[@name='@code']").node(), "refcolumn"),
+                 QStringLiteral("tbl_widgetpart|"));
+        QCOMPARE(attr(sp.child("exceptionlist").first_child(), "name") + attr(sp.child("exceptionlist").first_child(), "description"),
+                 QStringLiteral("50001no such part."));
+        QVERIFY(one("orvexdatadictionary/storedprocs/storedproc[@name='spinternal']").empty());
+    }
+
+    void populatorFillsWhatRowsLeaveOpen()
+    {
+        demo::DatabaseDef db;
+        db.name = QStringLiteral("TestDB");
+        demo::addTable(db, QStringLiteral("tbl_Parent"), QStringLiteral("Parents."))
+            .id()
+            .text(QStringLiteral("DisplayName"), 32)
+            .text(QStringLiteral("Alias"), 32)
+            .names({QStringLiteral("North Wing"), QStringLiteral("South Wing")})
+            .rows(5);
+        demo::addTable(db, QStringLiteral("tbl_Child"), QStringLiteral("Children."))
+            .id()
+            .ref(QStringLiteral("ParentObjectID"), QStringLiteral("tbl_Parent"))
+            .tinyint(QStringLiteral("Size")).range(3, 4)
+            .text(QStringLiteral("Colour"), 8).pick({QStringLiteral("red"), QStringLiteral("blue")})
+            .rows(40, 1);
+        const QString file = env->filePath(QStringLiteral("unit.sqlite"));
+        {
+            demo::Populator p(db, 7);
+            QVERIFY(p.create(file));
+            p.fillGeneric(0);
+            p.row(QStringLiteral("tbl_Parent")).set(QStringLiteral("DisplayName"), QStringLiteral("Annex")).setNull(QStringLiteral("Alias")).insert();
+            p.fillGeneric(1);
+            QCOMPARE(p.ids(QStringLiteral("TBL_PARENT")).size(), 6);
+            QVERIFY(p.finish());
+        }
+        QCOMPARE(query(file, QStringLiteral("SELECT DisplayName, Alias FROM tbl_Parent ORDER BY rowid")),
+                 (Rows{{QStringLiteral("North Wing"), QStringLiteral("northwing")}, {QStringLiteral("South Wing"), QStringLiteral("southwing")},
+                       {QStringLiteral("North Wing 2"), QStringLiteral("northwing2")}, {QStringLiteral("South Wing 2"), QStringLiteral("southwing2")},
+                       {QStringLiteral("North Wing 3"), QStringLiteral("northwing3")}, {QStringLiteral("Annex"), QVariant()}}));
+        QCOMPARE(scalar(file, QStringLiteral("SELECT COUNT(*) FROM tbl_Child c JOIN tbl_Parent p ON p.ObjectID = c.ParentObjectID")).toInt(), 40);
+        QCOMPARE(query(file, QStringLiteral("SELECT DISTINCT Size FROM tbl_Child ORDER BY 1")), (Rows{{qint64(3)}, {qint64(4)}}));
+        QCOMPARE(query(file, QStringLiteral("SELECT DISTINCT Colour FROM tbl_Child ORDER BY 1")), (Rows{{QStringLiteral("blue")}, {QStringLiteral("red")}}));
+
+        // Mistakes stop the build with a reason instead of writing half a file.
+        demo::Populator again(db, 7);
+        QVERIFY(!again.create(file));
+        QVERIFY(again.error().contains(QStringLiteral("already exists")));
+        demo::Populator typo(db, 7);
+        QVERIFY(typo.create(env->filePath(QStringLiteral("typo.sqlite"))));
+        typo.row(QStringLiteral("tbl_Parent")).set(QStringLiteral("NoSuchColumn"), 1).insert();
+        QVERIFY(!typo.finish());
+        QVERIFY(typo.error().contains(QStringLiteral("NoSuchColumn")));
+    }
+
+    void registryValuesKeepTheirExactData()
+    {
+        QByteArray text;
+        QString error;
+        QVERIFY(demo::mergeRegistryExport(QByteArray(), QStringLiteral("C:\\Orvex"), &text, &error));
+        for (const QByteArray &line : text.split('\n'))
+            QVERIFY2(line.size() <= 80 || line.startsWith("\"SyncFilter\"="), line.constData());
+        const regaccess::RegFileParse parsed = regaccess::parseRegFile(text);
+        QCOMPARE(parsed.error, QString());
+        const regaccess::RegistryKey *product = parsed.top.find(
+            {QStringLiteral("HKEY_LOCAL_MACHINE"), QStringLiteral("SOFTWARE"), QStringLiteral("Zandel Systems"), QStringLiteral("Zandel Orvex")});
+        QVERIFY(product && product->value(QStringLiteral("InstalledFolderPath")));
+        QCOMPARE(regaccess::textFromData(product->value(QStringLiteral("InstalledFolderPath"))->data), QStringLiteral("C:\\Orvex") + QChar(0));
+        int checked = 0;
+        for (const demo::RegKeyDef &k : demo::settingsTree()) {
+            const regaccess::RegistryKey *key = parsed.top.find(
+                QStringList{QStringLiteral("HKEY_LOCAL_MACHINE"), QStringLiteral("SOFTWARE"), QStringLiteral("Brisvane")} + k.path.split(u'\\'));
+            QVERIFY2(key, qPrintable(k.path));
+            QCOMPARE(key->values().size(), k.values.size());
+            for (int i = 0; i < k.values.size(); ++i) {
+                const demo::RegValueDef &def = k.values[i];
+                const regaccess::RegistryValue &got = key->values()[i]; // in the order written
+                QCOMPARE(got.name, def.name);
+                QByteArray expected;
+                int type = regaccess::kTypeText;
+                switch (def.kind) {
+                case demo::RegValueDef::Kind::String: expected = regaccess::textToData(def.text); break;
+                case demo::RegValueDef::Kind::DWord: expected = regaccess::dwordToData(def.number); type = regaccess::kTypeDword; break;
+                case demo::RegValueDef::Kind::Binary: expected = def.bytes; type = regaccess::kTypeBinary; break;
+                case demo::RegValueDef::Kind::ExpandString: expected = regaccess::textToData(def.text); type = regaccess::kTypeExpandText; break;
+                case demo::RegValueDef::Kind::MultiString:
+                    for (const QString &s : def.strings)
+                        expected += regaccess::textToData(s);
+                    expected += QByteArray(2, '\0');
+                    type = regaccess::kTypeMultiText;
+                    break;
+                }
+                QCOMPARE(got.type, type);
+                QVERIFY2(got.data == expected, qPrintable(k.path + u'\\' + def.name));
+                ++checked;
+            }
+        }
+        QVERIFY(checked > 40);
+    }
+
+    // --- the installation ------------------------------------------------------
 
     // Runs before any test changes the first installation.
     void sameOptionsGiveTheSameFiles()
@@ -813,6 +1027,53 @@ private Q_SLOTS:
         }
         QVERIFY(build(foreign, 5, 20).contains(QStringLiteral("holds no demo installation")));
         QCOMPARE(readAll(foreign + QStringLiteral("/letter.txt")), QByteArray("keep me"));
+    }
+
+    void dictionariesDoNotDependOnTheSize()
+    {
+        // The dictionaries are product files: only the rows change with the options.
+        const QString empty = env->filePath(QStringLiteral("empty"));
+        QCOMPARE(build(empty, 0, 0), QString());
+        for (const char *f : {"OrvexDirDB.xml", "OrvexDynDB.xml", "OrvexMbxDB.xml", "OrvexRptDB.xml", "OrvexConfigurationData.xml"}) {
+            const QString rel = QStringLiteral("/install/ConfigurationModules/DatabaseScripts/") + QString::fromLatin1(f);
+            QVERIFY2(readAll(root + rel) == readAll(empty + rel), f);
+        }
+        const QString dirDb = empty + QStringLiteral("/data/OrvexDirDB.sqlite");
+        QCOMPARE(scalar(dirDb, QStringLiteral("SELECT COUNT(*) FROM tbl_UserSubscriber")).toInt(), 0);
+        QVERIFY(scalar(dirDb, QStringLiteral("SELECT COUNT(*) FROM vw_Callhandler")).toInt() >= 8);
+        QCOMPARE(scalar(empty + QStringLiteral("/data/OrvexRptDB.sqlite"), QStringLiteral("SELECT COUNT(*) FROM tbl_ReportCallHistory")).toInt(), 0);
+    }
+
+    void toolBuildsFromTheCommandLine()
+    {
+        // As the README runs it: the default folder, with the user's own folders
+        // and registry file redirected into the test's.
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), env->filePath(QStringLiteral("toolconfig")));
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), env->filePath(QStringLiteral("tooldata")));
+        environment.insert(QStringLiteral("KORVA_HKLM"), env->filePath(QStringLiteral("tool.reg")));
+        auto run = [&](const QStringList &args, QString *out) {
+            QProcess tool;
+            tool.setProcessEnvironment(environment);
+            tool.start(QStringLiteral(KORVA_DEMO_TOOL), args);
+            if (!tool.waitForFinished(120000))
+                return -1;
+            *out = QString::fromUtf8(tool.readAllStandardOutput() + tool.readAllStandardError());
+            return tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
+        };
+        QString out;
+        QCOMPARE(run({QStringLiteral("--subscribers"), QStringLiteral("4"), QStringLiteral("--report-rows"), QStringLiteral("9"),
+                      QStringLiteral("--instance"), QStringLiteral("second")},
+                     &out),
+                 0);
+        const QString made = env->filePath(QStringLiteral("tooldata/KORVA/demo"));
+        QVERIFY2(out.contains(made) && out.contains(QStringLiteral("data/OrvexDirDB.sqlite")) && out.contains(QStringLiteral("tool.reg")),
+                 qPrintable(out));
+        QCOMPARE(scalar(made + QStringLiteral("/data/OrvexRptDB.sqlite"), QStringLiteral("SELECT COUNT(*) FROM tbl_ReportCallHistory")).toInt(), 9);
+        QVERIFY(readAll(env->filePath(QStringLiteral("tool.reg"))).contains(QByteArray(QByteArray("\"InstalledFolderPath\"=\"") + made.toUtf8() + "/install\"")));
+        QVERIFY(readAll(env->filePath(QStringLiteral("toolconfig/KORVA/KORVA.ini"))).contains("second\\DataFolder="));
+        QCOMPARE(run({QStringLiteral("--subscribers"), QStringLiteral("many")}, &out), 2);
+        QVERIFY(out.contains(QStringLiteral("--subscribers")));
     }
 };
 
