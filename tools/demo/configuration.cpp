@@ -238,7 +238,7 @@ QByteArray configurationDataXml()
     w.writeEndElement(); // OrvexConfigurationData
     w.writeEndDocument();
 
-    return QByteArrayLiteral("<!DOCTYPE OrvexConfigurationData SYSTEM \"OrvexConfigurationData.dtd\"[]>\n") + body;
+    return QByteArrayLiteral("<!DOCTYPE OrvexConfigurationData SYSTEM \"OrvexConfigurationData.dtd\"[]>\n") + body.trimmed() + '\n';
 }
 
 } // namespace korva::demo

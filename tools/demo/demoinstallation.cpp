@@ -74,9 +74,12 @@ bool build(const QString &folder, const DemoOptions &o, QString *error)
 // Only an empty folder or an earlier demo installation is ever replaced.
 bool replaceable(const QString &root)
 {
-    const QDir dir(root);
-    if (!dir.exists())
+    const QFileInfo info(root);
+    if (!info.exists())
         return true;
+    if (!info.isDir())
+        return false;
+    const QDir dir(root);
     return dir.isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot) || QFile::exists(dir.filePath(kMarker));
 }
 

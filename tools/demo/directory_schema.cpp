@@ -1204,7 +1204,7 @@ DatabaseDef directoryDatabase()
         .ref(QStringLiteral("Recipient_DistributionListMemberObjectID"), QStringLiteral("tbl_DistributionListMember"),
              QStringLiteral("List membership through which the user was addressed."))
         .bit(QStringLiteral("Heard"), QStringLiteral("1 once the user has heard the message."))
-        .datetime(QStringLiteral("HeardTime"))
+        .datetime(QStringLiteral("HeardTime"), QStringLiteral("When the user heard the message."))
         .rows(25, 2);
 
     T(QStringLiteral("tbl_Policy"), QStringLiteral("System-wide policies the console enforces."))
@@ -1269,7 +1269,7 @@ DatabaseDef directoryDatabase()
         .text(QStringLiteral("Subject"), 128, QStringLiteral("Subject line of the message."))
         .text(QStringLiteral("Sender"), 128, QStringLiteral("Alias or number of the sender."))
         .datetime(QStringLiteral("Submitted"), QStringLiteral("When the message was handed to the directory."))
-        .bit(QStringLiteral("Urgent"));
+        .bit(QStringLiteral("Urgent"), QStringLiteral("1 when the sender marked the message urgent."));
 
     T(QStringLiteral("tbl_AuditLog"), QStringLiteral("Changes made through the directory's stored procedures."))
         .entity(QStringLiteral("audit entry"))

@@ -1,6 +1,7 @@
 // korva-demo: builds the demo installation the browser runs against.
 #include "demo/demoinstallation.h"
 #include "demo/registry.h"
+#include "platform/workstationinfo.h"
 
 #include <QtCore/QCommandLineParser>
 #include <QtCore/QCoreApplication>
@@ -74,6 +75,7 @@ int main(int argc, char *argv[])
     if (parser.isSet(big))
         options.reportRows = 1000000;
     options.instance = parser.value(instance);
+    options.serverName = korva::WorkStationInfo::instance().ComputerName();
 
     QElapsedTimer timer;
     timer.start();
@@ -100,6 +102,6 @@ int main(int argc, char *argv[])
         print(l);
     print(QStringLiteral("Registry: %1").arg(korva::demo::registryFilePath()));
     print(QStringLiteral("Embedded server registered: %1\\%2 -> %3/data")
-              .arg(options.serverName.isEmpty() ? QStringLiteral("(this computer)") : options.serverName, options.instance, rootPath));
+              .arg(options.serverName, options.instance, rootPath));
     return 0;
 }

@@ -569,7 +569,8 @@ QByteArray dictionaryXml(const DatabaseDef &db)
         w.writeAttribute(QStringLiteral("Name"), p.name);
         w.writeAttribute(QStringLiteral("Description"), p.description);
         // The element's own text is the procedure's notes.
-        w.writeCharacters(p.notes);
+        if (!p.notes.isEmpty())
+            w.writeCharacters(p.notes);
         bool anyParam = false;
         for (const ParameterDef &par : p.parameters) {
             if (!par.described)
@@ -583,8 +584,10 @@ QByteArray dictionaryXml(const DatabaseDef &db)
                 w.writeAttribute(QStringLiteral("RefTable"), par.refTable);
                 w.writeAttribute(QStringLiteral("RefColumn"), par.refColumn);
             }
-            w.writeAttribute(QStringLiteral("Description"), par.description);
-            w.writeCharacters(par.notes);
+            if (!par.description.isEmpty())
+                w.writeAttribute(QStringLiteral("Description"), par.description);
+            if (!par.notes.isEmpty())
+                w.writeCharacters(par.notes);
             w.writeEndElement();
         }
         if (anyParam)
