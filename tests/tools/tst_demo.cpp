@@ -496,6 +496,13 @@ private Q_SLOTS:
                 missing << QString::fromLatin1(other);
         QCOMPARE(missing, QStringList());
         QCOMPARE(int(std::count_if(tables.begin(), tables.end(), [](const QString &t) { return t.startsWith(u"conflict_"); })), 3);
+        // Every table has rows to look at.
+        QStringList empty;
+        for (const QString &db : {QStringLiteral("OrvexDirDB"), QStringLiteral("OrvexDynDB"), QStringLiteral("OrvexMbxDB1"), QStringLiteral("OrvexRptDB")})
+            for (const QVariantList &t : query(data(db), QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'")))
+                if (scalar(data(db), QStringLiteral("SELECT COUNT(*) FROM ") + t[0].toString()).toInt() == 0)
+                    empty << db + u'.' + t[0].toString();
+        QCOMPARE(empty.join(u' '), QString());
 
         // The table list the main window shows hides the conflict and catalogue tables.
         Error e;

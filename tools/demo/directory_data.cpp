@@ -48,6 +48,7 @@ public:
         p.fillGeneric(1);
         p.fillGeneric(2);
         plantFaults();
+        replicationConflicts();
     }
 
 private:
@@ -1284,6 +1285,22 @@ private:
                 .set(QStringLiteral("Operation"), QString::fromLatin1(operations[i % 4]))
                 .set(QStringLiteral("TargetObjectID"), subscriberIds.value(i % subscriberIds.size()))
                 .insert();
+    }
+
+    // Copies of rows that lost to another location's change of the same object.
+    void replicationConflicts()
+    {
+        auto conflict = [this](const QString &table, const QString &id, const QString &change, int day) {
+            const QString conflictId = r.guid();
+            p.exec(QStringLiteral("INSERT INTO conflict_%1 SELECT '%2', *, '%3', 'ORVEX-EASTFIEL' FROM %1 WHERE ObjectID = '%4'")
+                       .arg(table, conflictId, Populator::dateText(2006, 5, day, 3, 15, 0), id));
+            p.exec(QStringLiteral("UPDATE conflict_%1 SET %2 WHERE ConflictID = '%3'").arg(table, change, conflictId));
+        };
+        for (int i = 0; i < 2 && i < subscriberIds.size(); ++i) {
+            conflict(QStringLiteral("tbl_User"), subscriberIds[i], QStringLiteral("DisplayName = DisplayName || ' (old)'"), 10 + i);
+            conflict(QStringLiteral("tbl_CallHandler"), subscriberHandlers[i], QStringLiteral("MaxMsgLength = 120"), 10 + i);
+        }
+        conflict(QStringLiteral("tbl_DistributionList"), lists.value(QStringLiteral("sales")), QStringLiteral("DisplayName = 'Sales Team'"), 12);
     }
 
     // The faults a directory collects over the years, each where the browser
