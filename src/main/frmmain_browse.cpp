@@ -166,9 +166,7 @@ void frmMain::runRowQuery(const QString &sql, int lockedCount, bool hadWhere, co
     else if (m_gridData->editRefusal().isEmpty())
         m_gridData->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_gridData->setResultSet(rs);
-    m_gridData->resizeColumnsToContents();
-    for (int c = 0; c < model->columnCount(); ++c)
-        m_gridData->setColumnWidth(c, std::min(m_gridData->columnWidth(c), 320));
+    m_gridData->fitColumns();
     m_gridData->setFrozenColumns(lockedCount);
     if (!model->isLoading())
         rowsLoaded();

@@ -5,11 +5,13 @@
 #include "main/searchdialogs.h"
 #include "navigation/references.h"
 #include "navigation/tableviewmap.h"
+#include "platform/resultset.h"
 #include "support/ctooltip.h"
 #include "support/messenger.h"
 #include "widgets/grid.h"
 #include "widgets/gridmodel.h"
 
+#include <QtCore/QElapsedTimer>
 #include <QtGui/QKeyEvent>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QMenu>
@@ -60,21 +62,43 @@ public:
         m_window->statusBar()->showMessage(QStringLiteral("Searching %1 ... (Esc stops)").arg(tables->textMatrix(row, 1)));
         tables->setCurrentCell(row, 1);
         tables->scrollToCell(row, 1);
-        // Let the table's rows load, then take every one of them.
-        QApplication::processEvents();
+        // Let pending events run (the rows load meanwhile), but paint and look
+        // for Esc only every so often: a repaint costs more than a small table.
+        if (!m_sinceEvents.isValid() || m_sinceEvents.elapsed() > 100) {
+            QApplication::processEvents();
+            m_sinceEvents.start();
+        }
         m_window->finishRowLoad();
         Grid *data = m_window->dataGrid();
+        m_rows = data->gridModel()->resultSet();
         if (data->rows() >= 2)
             data->setRow(1);
     }
     int rows() const override { return m_window->dataGrid()->rows(); }
     int cols() const override { return m_window->dataGrid()->cols(); }
     QString text(int row, int col) const override { return m_window->dataGrid()->textMatrix(row, col); }
+    bool matches(int row, int col, const QString &searchText, bool exactMatch) const override
+    {
+        Grid *data = m_window->dataGrid();
+        // The rows of the table this source loaded, unless the user has loaded another since.
+        if (row < 1 || col < 1 || !m_rows || data->gridModel()->resultSet() != m_rows)
+            return SearchGridSource::matches(row, col, searchText, exactMatch);
+        const db::ResultSet *rs = m_rows.get();
+        if (searchText != m_needle) {
+            m_needle = searchText;
+            m_lowerNeedle = searchText.toLower().toUtf8();
+        }
+        return rs->rows().textMatches(data->modelRow(row), data->modelColumn(col), m_lowerNeedle, searchText, exactMatch);
+    }
     bool cancelled() const override { return *m_cancelled; }
 
 private:
     frmMain *m_window;
     bool *m_cancelled;
+    QElapsedTimer m_sinceEvents;
+    std::shared_ptr<db::ResultSet> m_rows;
+    mutable QString m_needle;
+    mutable QByteArray m_lowerNeedle;
 };
 
 } // namespace

@@ -59,6 +59,11 @@ bool CrossTableSearch::cellMatches(const QString &cell, const QString &searchTex
     return cell.contains(searchText, Qt::CaseInsensitive);
 }
 
+bool SearchGridSource::matches(int row, int col, const QString &searchText, bool exactMatch) const
+{
+    return CrossTableSearch::cellMatches(text(row, col), searchText, exactMatch);
+}
+
 SearchOutcome CrossTableSearch::start(SearchGridSource &grid, const QString &searchText, bool exactMatch)
 {
     m_searchText = searchText;
@@ -113,8 +118,8 @@ SearchOutcome CrossTableSearch::scan(SearchGridSource &grid)
         const int lastCol = std::min(m_lastCol, grid.cols() - 1);
         for (; m_row <= lastRow; ++m_row, m_col = 0) {
             for (; m_col <= lastCol; ++m_col) {
-                m_cellText = grid.text(m_row, m_col);
-                if (cellMatches(m_cellText, m_searchText, m_exactMatch)) {
+                if (grid.matches(m_row, m_col, m_searchText, m_exactMatch)) {
+                    m_cellText = grid.text(m_row, m_col);
                     ++m_matchCount;
                     SearchOutcome match;
                     match.kind = SearchOutcome::Kind::Match;

@@ -65,6 +65,9 @@ public:
     virtual int rows() const = 0;
     virtual int cols() const = 0;
     virtual QString text(int row, int col) const = 0; // what the grid shows
+    // Whether a cell matches; the default compares text(). A source may
+    // compare faster as long as the answer is the same.
+    virtual bool matches(int row, int col, const QString &searchText, bool exactMatch) const;
     // The user asked to stop (checked before each table is loaded).
     virtual bool cancelled() const { return false; }
 };

@@ -48,8 +48,17 @@ void RowStore::addNull() { addCell(CellType::Null, nullptr, 0); }
 void RowStore::addInteger(qint64 value)
 {
     char buf[24];
-    const int n = std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(value));
-    addCell(CellType::Integer, buf, n);
+    char *end = buf + sizeof buf;
+    char *p = end;
+    // Digits from the right; the magnitude as unsigned so the lowest value works too.
+    quint64 v = value < 0 ? quint64(0) - quint64(value) : quint64(value);
+    do {
+        *--p = char('0' + v % 10);
+        v /= 10;
+    } while (v != 0);
+    if (value < 0)
+        *--p = '-';
+    addCell(CellType::Integer, p, end - p);
 }
 
 void RowStore::addReal(double value)
@@ -104,8 +113,11 @@ void RowStore::addVariant(const QVariant &value)
 char *RowStore::reserve(qsizetype size)
 {
     if (m_chunks.empty() || m_chunkUsed + size > m_chunkSizes.back()) {
-        const qsizetype chunk = std::max(kChunkSize, size);
-        m_chunks.push_back(std::make_unique<char[]>(std::size_t(chunk)));
+        // Chunks start small and double, so a small result costs little; the
+        // bytes are not cleared since every one is written before it is read.
+        const qsizetype grown = m_chunkSizes.empty() ? kFirstChunkSize : std::min(kChunkSize, m_chunkSizes.back() * 2);
+        const qsizetype chunk = std::max(grown, size);
+        m_chunks.push_back(std::unique_ptr<char[]>(new char[std::size_t(chunk)]));
         m_chunkSizes.push_back(chunk);
         m_chunkUsed = 0;
     }
@@ -228,6 +240,39 @@ void RowStore::setValue(qsizetype row, int column, const QVariant &value)
     if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount())
         return;
     m_overrides.insert(quint64(row) * quint64(columnCount()) + quint64(column), value);
+}
+
+bool RowStore::textMatches(qsizetype row, int column, const QByteArray &lowerNeedle, const QString &needle,
+                           bool exact) const
+{
+    if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount())
+        return false;
+    const Span s = span(row, column);
+    bool ascii = m_overrides.isEmpty() && s.type != CellType::Blob;
+    for (std::uint32_t i = 0; ascii && i < s.size; ++i)
+        ascii = static_cast<unsigned char>(s.data[i]) < 0x80;
+    if (!ascii) {
+        const QString t = text(row, column);
+        return exact ? t.compare(needle, Qt::CaseInsensitive) == 0 : t.contains(needle, Qt::CaseInsensitive);
+    }
+    const qsizetype n = lowerNeedle.size();
+    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c + 32) : c; };
+    auto equalAt = [&](std::uint32_t at) {
+        for (qsizetype k = 0; k < n; ++k)
+            if (lower(s.data[at + k]) != lowerNeedle[k])
+                return false;
+        return true;
+    };
+    if (exact)
+        return qsizetype(s.size) == n && equalAt(0);
+    if (n == 0)
+        return true;
+    if (qsizetype(s.size) < n)
+        return false;
+    for (std::uint32_t at = 0; at + n <= s.size; ++at)
+        if (equalAt(at))
+            return true;
+    return false;
 }
 
 qsizetype RowStore::allocatedBytes() const

@@ -51,6 +51,12 @@ public:
     QByteArray bytes(qsizetype row, int column) const;
     void setValue(qsizetype row, int column, const QVariant &value);
 
+    // Whether the cell's text equals (or contains) a needle, without regard
+    // to case. The needle is given lower-cased, as UTF-8 and as text; plain
+    // ASCII cells are compared on their bytes without making a QString.
+    bool textMatches(qsizetype row, int column, const QByteArray &lowerNeedleUtf8, const QString &needle,
+                     bool exact) const;
+
     // Bytes of cell content held (text as UTF-8), and bytes allocated in all.
     qsizetype contentBytes() const { return m_contentBytes; }
     qsizetype allocatedBytes() const;
@@ -64,6 +70,7 @@ private:
     static constexpr std::uint32_t kTypeShift = 29;
     static constexpr std::uint32_t kEndMask = (1u << kTypeShift) - 1;
     static constexpr qsizetype kChunkSize = 4 * 1024 * 1024;
+    static constexpr qsizetype kFirstChunkSize = 16 * 1024;
 
     QStringList m_columns;
     std::vector<std::unique_ptr<char[]>> m_chunks;

@@ -64,26 +64,20 @@ void fnObjectId(sqlite3_context *ctx, int, sqlite3_value **argv)
         if (db.compare(session->target().database, Qt::CaseInsensitive) != 0)
             schema = db;
     }
-    const QString sql = QStringLiteral("SELECT 1 FROM %1.sqlite_master WHERE type IN ('table','view') AND name = ?1 "
-                                       "COLLATE NOCASE")
-                            .arg(tsql::quoteBracketed(schema));
-    sqlite3_stmt *stmt = nullptr;
-    bool found = false;
-    if (sqlite3_prepare_v2(sqlite3_context_db_handle(ctx), sql.toUtf8().constData(), -1, &stmt, nullptr) == SQLITE_OK) {
-        const QByteArray n = name.toUtf8();
+    const QByteArray n = name.toUtf8();
+    auto exists = [&](const QString &sql) {
+        sqlite3_stmt *stmt = session->cachedStatement(sql);
+        if (!stmt)
+            return false;
         sqlite3_bind_text(stmt, 1, n.constData(), int(n.size()), SQLITE_TRANSIENT);
-        found = sqlite3_step(stmt) == SQLITE_ROW;
-    }
-    sqlite3_finalize(stmt);
-    if (!found) {
-        const QString psql = QStringLiteral("SELECT 1 FROM %1.korva_procedures WHERE name = ?1").arg(tsql::quoteBracketed(schema));
-        if (sqlite3_prepare_v2(sqlite3_context_db_handle(ctx), psql.toUtf8().constData(), -1, &stmt, nullptr) == SQLITE_OK) {
-            const QByteArray n = name.toUtf8();
-            sqlite3_bind_text(stmt, 1, n.constData(), int(n.size()), SQLITE_TRANSIENT);
-            found = sqlite3_step(stmt) == SQLITE_ROW;
-        }
-        sqlite3_finalize(stmt);
-    }
+        const bool found = sqlite3_step(stmt) == SQLITE_ROW;
+        sqlite3_reset(stmt);
+        return found;
+    };
+    const QString q = tsql::quoteBracketed(schema);
+    const bool found =
+        exists(QStringLiteral("SELECT 1 FROM %1.sqlite_master WHERE type IN ('table','view') AND name = ?1 COLLATE NOCASE").arg(q))
+        || exists(QStringLiteral("SELECT 1 FROM %1.korva_procedures WHERE name = ?1").arg(q));
     if (found)
         sqlite3_result_int64(ctx, objectIdOf(name));
     else
@@ -351,7 +345,8 @@ std::shared_ptr<SqliteSession> SqliteSession::open(const ConnectionTarget &targe
     }
 
     sqlite3_create_function_v2(s->m_db, "korva_id", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, fnKorvaId, nullptr, nullptr, nullptr);
-    sqlite3_create_function_v2(s->m_db, "object_id", 1, SQLITE_UTF8, s.get(), fnObjectId, nullptr, nullptr, nullptr);
+    // Deterministic within a statement, so "id=object_id('x')" is worked out once and can use the index.
+    sqlite3_create_function_v2(s->m_db, "object_id", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, s.get(), fnObjectId, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(s->m_db, "getdate", 0, SQLITE_UTF8, nullptr, fnGetDate, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(s->m_db, "isnull", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, fnIsNull, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(s->m_db, "len", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, fnLen, nullptr, nullptr, nullptr);
@@ -362,7 +357,28 @@ std::shared_ptr<SqliteSession> SqliteSession::open(const ConnectionTarget &targe
     return s;
 }
 
-SqliteSession::~SqliteSession() { sqlite3_close_v2(m_db); }
+SqliteSession::~SqliteSession()
+{
+    for (sqlite3_stmt *st : std::as_const(m_statements))
+        sqlite3_finalize(st);
+    sqlite3_close_v2(m_db);
+}
+
+sqlite3_stmt *SqliteSession::cachedStatement(const QString &sql)
+{
+    if (auto it = m_statements.constFind(sql); it != m_statements.constEnd()) {
+        sqlite3_reset(it.value());
+        sqlite3_clear_bindings(it.value());
+        return it.value();
+    }
+    sqlite3_stmt *st = nullptr;
+    if (sqlite3_prepare_v3(m_db, sql.toUtf8().constData(), -1, SQLITE_PREPARE_PERSISTENT, &st, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(st);
+        return nullptr;
+    }
+    m_statements.insert(sql, st);
+    return st;
+}
 
 bool SqliteSession::installCatalogue(Error *error)
 {
@@ -392,11 +408,18 @@ bool SqliteSession::installCatalogue(Error *error)
                                   "'P' COLLATE NOCASE, 1, 0 FROM %1.korva_procedures p")
                        .arg(q);
         sql += QStringLiteral(";\n");
+        // Columns are read from a table filled from the schema, so that a
+        // lookup by object id does not walk every table's columns.
+        const QString source = tsql::syscolumnsView(schema) + QStringLiteral("_source");
         sql += QStringLiteral(
-                   "CREATE TEMP VIEW %1 AS SELECT korva_id(m.name) AS id, c.name COLLATE NOCASE AS name, "
-                   "c.cid + 1 AS colid, c.type COLLATE NOCASE AS typename, c.\"notnull\" = 0 AS isnullable, "
+                   "CREATE TEMP VIEW %1 AS SELECT korva_id(m.name) AS id, c.name AS name, "
+                   "c.cid + 1 AS colid, c.type AS typename, c.\"notnull\" = 0 AS isnullable, "
                    "c.pk AS pk FROM %2.sqlite_master m JOIN pragma_table_info(m.name, %3) c WHERE %4;\n")
-                   .arg(tsql::syscolumnsView(schema), q, tsql::quoteLiteral(schema), userObjects);
+                   .arg(source, q, tsql::quoteLiteral(schema), userObjects);
+        sql += QStringLiteral("CREATE TEMP TABLE %1(id INTEGER, name TEXT COLLATE NOCASE, colid INTEGER, "
+                              "typename TEXT COLLATE NOCASE, isnullable INTEGER, pk INTEGER);\n"
+                              "CREATE INDEX temp.%1_id ON %1(id);\n")
+                   .arg(tsql::syscolumnsView(schema));
     }
     char *msg = nullptr;
     if (sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, &msg) != SQLITE_OK) {
@@ -405,7 +428,39 @@ bool SqliteSession::installCatalogue(Error *error)
         sqlite3_free(msg);
         return false;
     }
+    m_schemas = schemas;
+    refreshCatalogue();
     return true;
+}
+
+QString SqliteSession::schemaVersions() const
+{
+    QString versions;
+    for (const QString &schema : m_schemas) {
+        const QByteArray sql = (QStringLiteral("PRAGMA ") + tsql::quoteBracketed(schema) + QStringLiteral(".schema_version")).toUtf8();
+        sqlite3_stmt *st = nullptr;
+        if (sqlite3_prepare_v2(m_db, sql.constData(), -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+            versions += QString::number(sqlite3_column_int64(st, 0));
+        versions += u',';
+        sqlite3_finalize(st);
+    }
+    return versions;
+}
+
+void SqliteSession::refreshCatalogue()
+{
+    const QString versions = schemaVersions();
+    if (versions == m_catalogueVersions)
+        return;
+    QString sql = QStringLiteral("SAVEPOINT korva_catalogue;\n");
+    for (const QString &schema : m_schemas)
+        sql += QStringLiteral("DELETE FROM temp.%1; INSERT INTO temp.%1 SELECT * FROM temp.%1_source;\n")
+                   .arg(tsql::syscolumnsView(schema));
+    sql += QStringLiteral("RELEASE korva_catalogue;");
+    if (sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK)
+        m_catalogueVersions = versions;
+    else
+        sqlite3_exec(m_db, "ROLLBACK TO korva_catalogue; RELEASE korva_catalogue", nullptr, nullptr, nullptr);
 }
 
 QString SqliteSession::translate(const QString &sql) const { return tsql::rewrite(sql, m_context); }
@@ -417,6 +472,7 @@ Error SqliteSession::lastError() const
 
 std::unique_ptr<RowSource> SqliteSession::query(const QString &sql, bool, Error *error)
 {
+    // The schema changes through execute() and procedures, which refresh the catalogue.
     const QByteArray text = translate(sql).toUtf8();
     sqlite3_stmt *stmt = nullptr;
     if (sqlite3_prepare_v2(m_db, text.constData(), int(text.size()), &stmt, nullptr) != SQLITE_OK) {
@@ -506,7 +562,9 @@ ExecOutcome runStatements(const std::shared_ptr<SqliteSession> &session, const Q
 
 ExecOutcome SqliteSession::execute(const QString &sql, Error *error)
 {
-    return runStatements(shared_from_this(), translate(sql).toUtf8(), nullptr, error);
+    ExecOutcome out = runStatements(shared_from_this(), translate(sql).toUtf8(), nullptr, error);
+    refreshCatalogue();
+    return out;
 }
 
 ExecOutcome SqliteSession::callProcedure(const QString &name, const QList<ProcedureArgument> &args, Error *error)
@@ -539,6 +597,7 @@ ExecOutcome SqliteSession::callProcedure(const QString &name, const QList<Proced
         return {};
     }
     sqlite3_exec(m_db, "RELEASE korva_procedure", nullptr, nullptr, nullptr);
+    refreshCatalogue();
     return outcome;
 }
 
@@ -597,39 +656,37 @@ QString SqliteSession::primaryKeyColumn(const QString &table, Error *error)
     } else {
         name = unbracket(name);
     }
+    const QByteArray n = name.toUtf8();
     {
-        const QString exists = QStringLiteral("SELECT 1 FROM %1.sqlite_master WHERE type IN ('table','view') AND name = ?1 "
-                                              "COLLATE NOCASE").arg(tsql::quoteBracketed(schema));
-        sqlite3_stmt *check = nullptr;
+        sqlite3_stmt *check = cachedStatement(QStringLiteral("SELECT 1 FROM %1.sqlite_master WHERE type IN ('table','view') "
+                                                             "AND name = ?1 COLLATE NOCASE")
+                                                  .arg(tsql::quoteBracketed(schema)));
         bool found = false;
-        if (sqlite3_prepare_v2(m_db, exists.toUtf8().constData(), -1, &check, nullptr) == SQLITE_OK) {
-            const QByteArray n = name.toUtf8();
+        if (check) {
             sqlite3_bind_text(check, 1, n.constData(), int(n.size()), SQLITE_TRANSIENT);
             found = sqlite3_step(check) == SQLITE_ROW;
+            sqlite3_reset(check);
         }
-        sqlite3_finalize(check);
         if (!found) {
             if (error)
                 *error = {kErrNoSuchObject, QStringLiteral("Invalid object name '%1'.").arg(name)};
             return {};
         }
     }
-    const QByteArray sql = QStringLiteral("SELECT name FROM pragma_table_info(?1, ?2) WHERE pk > 0 ORDER BY cid LIMIT 1").toUtf8();
-    sqlite3_stmt *raw = nullptr;
-    if (sqlite3_prepare_v2(m_db, sql.constData(), -1, &raw, nullptr) != SQLITE_OK) {
+    sqlite3_stmt *stmt = cachedStatement(QStringLiteral("SELECT name FROM pragma_table_info(?1, ?2) WHERE pk > 0 ORDER BY cid LIMIT 1"));
+    if (!stmt) {
         if (error)
             *error = lastError();
-        sqlite3_finalize(raw);
         return {};
     }
-    Statement stmt(raw);
-    const QByteArray n = name.toUtf8();
-    const QByteArray s = schema.toUtf8();
-    sqlite3_bind_text(raw, 1, n.constData(), int(n.size()), SQLITE_TRANSIENT);
-    sqlite3_bind_text(raw, 2, s.constData(), int(s.size()), SQLITE_TRANSIENT);
-    if (sqlite3_step(raw) == SQLITE_ROW)
-        return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(raw, 0)));
-    return {};
+    const QByteArray sch = schema.toUtf8();
+    sqlite3_bind_text(stmt, 1, n.constData(), int(n.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_text(stmt, 2, sch.constData(), int(sch.size()), SQLITE_TRANSIENT);
+    QString key;
+    if (sqlite3_step(stmt) == SQLITE_ROW)
+        key = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)));
+    sqlite3_reset(stmt);
+    return key;
 }
 
 } // namespace korva::db

@@ -3,7 +3,10 @@
 #include "platform/session.h"
 #include "platform/tsqlcompat.h"
 
+#include <QtCore/QHash>
+
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace korva::db {
 
@@ -29,12 +32,23 @@ public:
     // Error of the last failed call on the handle, in the client's terms.
     Error lastError() const;
 
+    // A prepared statement kept for the session's own repeated lookups,
+    // reset and with its bindings cleared; null when it does not prepare.
+    // Reset it again once read, so it holds no lock.
+    sqlite3_stmt *cachedStatement(const QString &sql);
+
 private:
     SqliteSession() = default;
     bool installCatalogue(Error *error);
+    // Refills the column catalogue when any database's schema has changed.
+    void refreshCatalogue();
+    QString schemaVersions() const;
 
     sqlite3 *m_db = nullptr;
     tsql::Context m_context;
+    QStringList m_schemas;
+    QString m_catalogueVersions;
+    QHash<QString, sqlite3_stmt *> m_statements;
 };
 
 // Maps SQLite's error text to the numbers and wording the windows expect.

@@ -29,6 +29,8 @@ Grid::Grid(QWidget *parent, bool fixedColumn)
     setWordWrap(false);
     setTabKeyNavigation(false);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    // Column widths from a sample of rows: sizing over thousands of rows costs more than it shows.
+    horizontalHeader()->setResizeContentsPrecision(64);
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
 }
 
@@ -166,6 +168,25 @@ void Grid::setResultSet(std::shared_ptr<db::ResultSet> rows) { m_model->setResul
 void Grid::setColumns(const QStringList &names) { m_model->setColumns(names); }
 
 void Grid::clearRows() { m_model->clear(); }
+
+void Grid::fitColumns(int sampleRows, int maxWidth)
+{
+    const QFontMetrics fm(font());
+    const QFontMetrics headerFm(horizontalHeader()->font());
+    const int rowsToLook = std::min(m_model->rowCount(), sampleRows);
+    for (int c = 0; c < m_model->columnCount(); ++c) {
+        // One measurement per column: the longest text by characters stands for it.
+        QString longest;
+        for (int r = 0; r < rowsToLook; ++r) {
+            const QString t = m_model->text(r, c);
+            if (t.size() > longest.size())
+                longest = t;
+        }
+        const int header = headerFm.horizontalAdvance(m_model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString()) + 16;
+        const int cells = fm.horizontalAdvance(longest) + 12;
+        setColumnWidth(c, std::min(maxWidth, std::max(header, cells)));
+    }
+}
 
 int Grid::rows() const { return m_model->rowCount() + 1; }
 

@@ -30,6 +30,9 @@ public:
     void setResultSet(std::shared_ptr<db::ResultSet> rows);
     void setColumns(const QStringList &names);
     void clearRows(); // only the header row stays
+    // Sizes the columns to their header and the longest text among the first
+    // sampleRows rows, each at most maxWidth pixels.
+    void fitColumns(int sampleRows = 64, int maxWidth = 320);
 
     int rows() const;
     int cols() const;

@@ -30,7 +30,7 @@ public:
     // Shows just column names (an empty grid keeps its header row).
     void setColumns(const QStringList &names);
     void clear();
-    std::shared_ptr<db::ResultSet> resultSet() const { return m_rows; }
+    const std::shared_ptr<db::ResultSet> &resultSet() const { return m_rows; }
 
     bool isLoading() const;
     void finishLoading();
