@@ -111,14 +111,15 @@ int main(int argc, char **argv)
     QStringList listed;
     for (int r = 1; r < tables->rows(); ++r)
         listed << tables->textMatrix(r, 1);
-    qint64 rawNs = 0;
-    qint64 cells = 0;
-    {
+    // Each side runs five times, interleaved; the medians are compared.
+    auto rawScan = [&](qint64 *cellCount) {
         sqlite3 *db = nullptr;
         sqlite3_open_v2(QFile::encodeName(root + QStringLiteral("/data/OrvexDirDB.sqlite")).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
         const QByteArray lowNeedle = needle.toLower().toUtf8();
         int found = 0;
-        t.start();
+        qint64 cells = 0;
+        QElapsedTimer rt;
+        rt.start();
         for (const QString &name : listed) {
             const QByteArray sql = ("SELECT * FROM [" + name + "]").toUtf8();
             sqlite3_stmt *st = nullptr;
@@ -135,33 +136,29 @@ int main(int argc, char **argv)
             }
             sqlite3_finalize(st);
         }
-        rawNs = t.nsecsElapsed();
+        const qint64 ns = rt.nsecsElapsed();
         sqlite3_close(db);
         if (found)
             std::printf("(the needle was found %d times by the raw scan)\n", found);
+        *cellCount = cells;
+        return ns;
+    };
+    std::vector<qint64> raws, searches;
+    qint64 cells = 0;
+    for (int run = 0; run < 5; ++run) {
+        raws.push_back(rawScan(&cells));
+        msg.clear();
+        t.start();
+        w.runSearch(needle, false, false);
+        searches.push_back(t.nsecsElapsed());
     }
-    if (qEnvironmentVariableIsSet("KORVA_BENCH_DETAIL")) {
-        qint64 load = 0, events = 0, finish = 0;
-        for (int r = 1; r < tables->rows(); ++r) {
-            t.start();
-            tables->setCurrentCell(r, 1);
-            load += t.nsecsElapsed();
-            t.start();
-            QApplication::processEvents();
-            events += t.nsecsElapsed();
-            t.start();
-            w.finishRowLoad();
-            finish += t.nsecsElapsed();
-        }
-        std::printf("detail: table loads %.1f ms, events %.1f ms, finishing %.1f ms\n", bench::ms(load), bench::ms(events), bench::ms(finish));
-    }
-    msg.clear();
-    t.start();
-    w.runSearch(needle, false, false);
-    const qint64 searchNs = t.nsecsElapsed();
+    std::sort(raws.begin(), raws.end());
+    std::sort(searches.begin(), searches.end());
+    const qint64 rawNs = raws[2];
+    const qint64 searchNs = searches[2];
     std::printf("tables searched              %lld, cells %lld\n", static_cast<long long>(listed.size()), static_cast<long long>(cells));
-    std::printf("raw SQLite scan and compare  %9.1f ms\n", bench::ms(rawNs));
-    std::printf("search across tables         %9.1f ms\n", bench::ms(searchNs));
+    std::printf("raw SQLite scan and compare  %9.1f ms (median of 5; %.1f to %.1f)\n", bench::ms(rawNs), bench::ms(raws.front()), bench::ms(raws.back()));
+    std::printf("search across tables         %9.1f ms (median of 5; %.1f to %.1f)\n", bench::ms(searchNs), bench::ms(searches.front()), bench::ms(searches.back()));
     std::printf("ratio search / raw           %9.2f   (target <= 3.00)\n", double(searchNs) / double(rawNs));
     std::printf("message                      %s\n", qPrintable(msg.messages.value(0)));
     return 0;

@@ -59,12 +59,14 @@ public:
     void selectTable(int row) override
     {
         Grid *tables = m_window->tablesGrid();
-        m_window->statusBar()->showMessage(QStringLiteral("Searching %1 ... (Esc stops)").arg(tables->textMatrix(row, 1)));
+        const bool refresh = !m_sinceEvents.isValid() || m_sinceEvents.elapsed() > 100;
+        if (refresh)
+            m_window->statusBar()->showMessage(QStringLiteral("Searching %1 ... (Esc stops)").arg(tables->textMatrix(row, 1)));
         tables->setCurrentCell(row, 1);
         tables->scrollToCell(row, 1);
         // Let pending events run (the rows load meanwhile), but paint and look
         // for Esc only every so often: a repaint costs more than a small table.
-        if (!m_sinceEvents.isValid() || m_sinceEvents.elapsed() > 100) {
+        if (refresh) {
             QApplication::processEvents();
             m_sinceEvents.start();
         }

@@ -9,9 +9,52 @@
 
 namespace korva {
 
+namespace {
+
+// The fixed column 0: empty, narrow and of fixed width, so its size never
+// needs the contents of its (possibly a million) sections.
+class FixedColumnHeader final : public QHeaderView
+{
+public:
+    explicit FixedColumnHeader(QWidget *parent) : QHeaderView(Qt::Vertical, parent) {}
+    QSize sizeHint() const override { return QSize(14, 0); }
+
+protected:
+    QSize sectionSizeFromContents(int) const override { return QSize(14, defaultSectionSize()); }
+};
+
+// The header row: its height follows the font, not the column names, so a
+// new result does not measure every name again.
+class ColumnHeader final : public QHeaderView
+{
+public:
+    explicit ColumnHeader(QWidget *parent) : QHeaderView(Qt::Horizontal, parent) {}
+    QSize sizeHint() const override
+    {
+        if (!m_height)
+            m_height = std::max(QHeaderView::sizeHint().height(), fontMetrics().height() + 8);
+        return QSize(length(), m_height);
+    }
+
+protected:
+    void changeEvent(QEvent *event) override
+    {
+        if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+            m_height = 0;
+        QHeaderView::changeEvent(event);
+    }
+
+private:
+    mutable int m_height = 0;
+};
+
+} // namespace
+
 Grid::Grid(QWidget *parent, bool fixedColumn)
     : QTableView(parent), m_model(new GridModel(this)), m_fixedColumn(fixedColumn)
 {
+    setVerticalHeader(new FixedColumnHeader(this));
+    setHorizontalHeader(new ColumnHeader(this));
     setModel(m_model);
     setMouseTracking(true);
     viewport()->setMouseTracking(true);
@@ -92,8 +135,10 @@ void Grid::syncFrozenColumns()
         return;
     m_frozenCount = std::min(m_frozenCount, m_model->columnCount());
     for (int c = 0; c < m_model->columnCount(); ++c) {
-        m_frozen->setColumnHidden(c, c >= m_frozenCount || isColumnHidden(c));
-        if (c < m_frozenCount)
+        const bool hide = c >= m_frozenCount || isColumnHidden(c);
+        if (m_frozen->isColumnHidden(c) != hide)
+            m_frozen->setColumnHidden(c, hide);
+        if (c < m_frozenCount && m_frozen->columnWidth(c) != columnWidth(c))
             m_frozen->setColumnWidth(c, columnWidth(c));
     }
     m_frozen->setVisible(m_frozenCount > 0);
@@ -171,20 +216,24 @@ void Grid::clearRows() { m_model->clear(); }
 
 void Grid::fitColumns(int sampleRows, int maxWidth)
 {
+    // Widths from character counts: measuring every sampled text would cost
+    // more than it shows in a grid that the user resizes anyway.
     const QFontMetrics fm(font());
+    const int charWidth = std::max(fm.averageCharWidth(), fm.horizontalAdvance(QLatin1Char('0')));
     const QFontMetrics headerFm(horizontalHeader()->font());
     const int rowsToLook = std::min(m_model->rowCount(), sampleRows);
     for (int c = 0; c < m_model->columnCount(); ++c) {
-        // One measurement per column: the longest text by characters stands for it.
-        QString longest;
-        for (int r = 0; r < rowsToLook; ++r) {
-            const QString t = m_model->text(r, c);
-            if (t.size() > longest.size())
-                longest = t;
-        }
-        const int header = headerFm.horizontalAdvance(m_model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString()) + 16;
-        const int cells = fm.horizontalAdvance(longest) + 12;
-        setColumnWidth(c, std::min(maxWidth, std::max(header, cells)));
+        qsizetype longest = 0;
+        for (int r = 0; r < rowsToLook; ++r)
+            longest = std::max(longest, m_model->text(r, c).size());
+        const QString title = m_model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+        auto cached = m_headerWidths.constFind(title);
+        if (cached == m_headerWidths.constEnd())
+            cached = m_headerWidths.insert(title, headerFm.horizontalAdvance(title) + 16);
+        const int cells = int(longest) * charWidth + 12;
+        const int width = std::min(maxWidth, std::max(cached.value(), cells));
+        if (columnWidth(c) != width)
+            setColumnWidth(c, width);
     }
 }
 

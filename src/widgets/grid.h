@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QtCore/QHash>
 #include <QtWidgets/QTableView>
 
 #include <memory>
@@ -101,6 +102,7 @@ private:
     QTableView *m_frozen = nullptr;
     int m_frozenCount = 0;
     QString m_editRefusal;
+    QHash<QString, int> m_headerWidths;
     bool m_fixedColumn;
     int m_mouseRow = -1;
     int m_mouseCol = -1;
