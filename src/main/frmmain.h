@@ -192,6 +192,7 @@ private:
     bool m_loadingColumns = false;
     bool m_initializing = false;
     int m_lastTableRow = -1;
+    bool m_tableLoadedByRowChange = false;
     QString m_referenceDescription;
     void wireNavigation();
     int dataColumn(const QString &name) const; // first data-grid column with that header, -1 if none

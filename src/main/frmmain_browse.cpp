@@ -418,11 +418,14 @@ void frmMain::wireBrowsing()
     connect(m_gridTables, &Grid::currentCellChanged, this, [this](int row, int) {
         if (m_loaded && !m_initializing && row != m_lastTableRow) {
             m_lastTableRow = row;
+            m_tableLoadedByRowChange = true;
             UpdateTableInformation(true);
         }
     });
+    // A click loads the table again, unless the click itself just changed the row.
+    connect(m_gridTables, &Grid::otherButtonPressed, this, [this] { m_tableLoadedByRowChange = false; });
     connect(m_gridTables, &QAbstractItemView::clicked, this, [this] {
-        if (m_loaded)
+        if (m_loaded && !std::exchange(m_tableLoadedByRowChange, false))
             UpdateTableInformation(true);
     });
     connect(m_gridColumns, &QAbstractItemView::clicked, this, [this] {

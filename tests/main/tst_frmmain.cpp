@@ -13,6 +13,7 @@
 #include "widgets/gridmodel.h"
 
 #include <QtGui/QClipboard>
+#include <QtGui/QKeyEvent>
 #include <QtTest/QtTest>
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QLineEdit>
@@ -21,6 +22,7 @@
 #include <QtWidgets/QMenuBar>
 #include <QtWidgets/QPlainTextEdit>
 #include <QtWidgets/QPushButton>
+#include <QtWidgets/QStatusBar>
 #include <QtWidgets/QTabWidget>
 #include <QtWidgets/QTextEdit>
 
@@ -316,6 +318,36 @@ private Q_SLOTS:
         auto *splitter = w.findChild<QWidget *>(QStringLiteral("imgSplitter"));
         QCOMPARE(splitter->y(), w.twipsToPixels(w.splitterTop()));
         QVERIFY(w.dataGrid()->geometry().top() > splitter->geometry().bottom());
+    }
+
+    void clickingThroughTablesShowsTheirRows()
+    {
+        test::RecordingMessenger msg;
+        frmMain w(msg);
+        QVERIFY(w.Form_Load(QString()));
+        w.resize(1200, 900);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        Grid *tables = w.tablesGrid();
+        for (const QString &name : {QStringLiteral("tbl_Location"), QStringLiteral("tbl_Alias"), QStringLiteral("tbl_CallHandler")}) {
+            const int r = findTable(tables, name);
+            tables->scrollToCell(r, 1);
+            const QRect cell = tables->visualRect(tables->model()->index(tables->modelRow(r), 0));
+            QTest::mouseClick(tables->viewport(), Qt::LeftButton, {}, cell.center());
+            QCOMPARE(tables->row(), r);
+            w.dataGrid()->gridModel()->finishLoading();
+            db::Error e;
+            auto rs = db::openResultSet(w.state().connectionString, QStringLiteral("select count(*) from ") + name, &e);
+            QCOMPARE(w.dataGrid()->rows() - 1, rs->field(0).toInt());
+            QCOMPARE(w.rowsBox()->text(), rs->field(0).toString());
+            QVERIFY(w.tableInfoBox()->toPlainText().startsWith(QStringLiteral("Table: ") + name));
+            // Every column of the table is in the column list and in the row grid.
+            auto cols = db::openResultSet(w.state().connectionString,
+                                          QStringLiteral("select name from syscolumns where id=object_id('") + name + QStringLiteral("')"), &e);
+            QCOMPARE(w.columnsGrid()->rows() - 1, int(cols->recordCount()));
+            QCOMPARE(w.dataGrid()->cols() - 1, int(cols->recordCount()));
+        }
+        QVERIFY(msg.messages.isEmpty());
     }
 
     void rowsLockedColumnsAndDescriptions()
@@ -629,6 +661,12 @@ private Q_SLOTS:
         }
         QCOMPARE(msg.messages, QStringList{QStringLiteral("No more matches found.")});
         QCOMPARE(w.crossTableSearch().matchCount(), matches - 1);
+        // Esc stops a walk; the status bar says so and no end message is shown.
+        msg.clear();
+        QCoreApplication::postEvent(&w, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+        w.runSearch(QStringLiteral("zq-nowhere-qz"), false, false);
+        QVERIFY(msg.messages.isEmpty());
+        QCOMPARE(w.statusBar()->currentMessage(), QStringLiteral("Search stopped"));
         msg.clear();
         w.runSearch(QStringLiteral("zq-nowhere-qz"), false, false);
         QCOMPARE(msg.messages, QStringList{QStringLiteral("No matches found for any row in any table on the currently selected database")});
