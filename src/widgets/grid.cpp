@@ -158,6 +158,11 @@ void Grid::updateFrozenGeometry()
 {
     if (!m_frozen || m_frozenCount == 0)
         return;
+    // Same header height and row heights as the grid underneath, so the rows line up.
+    if (m_frozen->horizontalHeader()->height() != horizontalHeader()->height())
+        m_frozen->horizontalHeader()->setFixedHeight(horizontalHeader()->height());
+    if (m_frozen->verticalHeader()->defaultSectionSize() != verticalHeader()->defaultSectionSize())
+        m_frozen->verticalHeader()->setDefaultSectionSize(verticalHeader()->defaultSectionSize());
     m_frozen->setGeometry(verticalHeader()->isVisible() ? verticalHeader()->width() + frameWidth() : frameWidth(),
                           frameWidth(), frozenWidth(),
                           viewport()->height() + horizontalHeader()->height());
