@@ -232,6 +232,9 @@ void frmMain::buildControls()
     m_gridData->setAccessibleName(QStringLiteral("Rows"));
 
     statusBar()->setObjectName(QStringLiteral("sbStatus"));
+    m_lblConnection = new QLabel(this);
+    m_lblConnection->setObjectName(QStringLiteral("lblConnection"));
+    statusBar()->addPermanentWidget(m_lblConnection);
 
     m_tooltip = std::make_unique<cTooltip>();
 }
@@ -450,6 +453,11 @@ void frmMain::InitalizeDB()
                                                            QString::fromUtf16(info.name));
     }
     m_describer.setConnectionString(m_state.connectionString);
+    {
+        const db::ConnectionTarget target = db::parseConnectionString(m_state.connectionString);
+        m_lblConnection->setText(target.server + (target.instance.isEmpty() ? QString() : u'\\' + target.instance)
+                                 + QStringLiteral("  ") + target.database);
+    }
     // 6.
     m_initializing = true;
     openTableList();

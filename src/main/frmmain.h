@@ -250,6 +250,7 @@ private:
     QPushButton *m_cmdBack = nullptr;
     QLabel *m_lblRows = nullptr;
     QLineEdit *m_txtRows = nullptr;
+    QLabel *m_lblConnection = nullptr;
 
     std::unique_ptr<cTooltip> m_tooltip;
 };
