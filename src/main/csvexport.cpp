@@ -33,14 +33,18 @@ QString csvLine(const QStringList &cells)
 }
 
 bool writeCsvFile(const QString &path, qsizetype lineCount, const std::function<QString(qsizetype)> &line,
-                  QString *error)
+                  QString *error, int *errorNumber)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    auto fail = [&] {
         if (error)
             *error = file.errorString();
+        if (errorNumber)
+            *errorNumber = int(file.error());
         return false;
-    }
+    };
+    if (!file.open(QIODevice::WriteOnly))
+        return fail();
     QByteArray buffer;
     for (qsizetype i = 0; i < lineCount; ++i) {
         buffer += line(i).toLocal8Bit();
@@ -53,11 +57,8 @@ bool writeCsvFile(const QString &path, qsizetype lineCount, const std::function<
     }
     if (!buffer.isEmpty())
         file.write(buffer);
-    if (!file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
+    if (!file.commit())
+        return fail();
     return true;
 }
 

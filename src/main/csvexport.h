@@ -18,7 +18,7 @@ QString csvLine(const QStringList &cells);
 // Writes lines (each ended by CR LF) atomically: into a temporary file that
 // replaces the target only when everything was written. False with a reason.
 bool writeCsvFile(const QString &path, qsizetype lineCount, const std::function<QString(qsizetype)> &line,
-                  QString *error);
+                  QString *error, int *errorNumber = nullptr);
 
 // The lines of a grid's export: every row from 0 (the header), or only those
 // visible in the viewport; every column from 0 (the fixed column).

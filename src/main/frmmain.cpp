@@ -190,6 +190,7 @@ void frmMain::buildControls()
     m_txtColumnInfo->setReadOnly(true);
     m_tabWhere = new QWidget(m_tabInfo);
     m_tabWhere->hide();
+    m_tabWhere->installEventFilter(this);
     m_tabWhere->setObjectName(QStringLiteral("tabWhere"));
     m_lblWhere = new QLabel(QStringLiteral("WHERE:"), m_tabWhere);
     m_lblWhere->setObjectName(QStringLiteral("lblWhere"));
@@ -492,6 +493,12 @@ void frmMain::openTableList()
         return;
     }
     rs->fetchAll();
+    if (rs->lastError()) {
+        // A list that broke off partway is not shown as if it were whole.
+        reportInitError(QString::number(rs->lastError().number), rs->lastError().description);
+        m_gridTables->setColumns({QStringLiteral("Table Name")});
+        return;
+    }
     m_gridTables->setResultSet(rs);
     if (m_gridTables->rows() > 1)
         m_gridTables->setCurrentCell(1, 1);
@@ -499,6 +506,7 @@ void frmMain::openTableList()
 
 void frmMain::loadDictionary(const QString &path)
 {
+    m_currentTable = xml::Node(); // it pointed into the document that is replaced now
     QFile file(path);
     if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
         m_state.dictionary = xml::Document();
@@ -613,18 +621,14 @@ void frmMain::Form_Resize()
     m_lblRows->setGeometry(px(l.rowsLabel));
     m_txtRows->setGeometry(px(l.rowsBox));
     m_gridData->setGeometry(px(l.data));
-    // Tab pages: the boxes fill the page, less the margins.
-    const QRect page = m_tabTable->rect();
+    // Tab pages: the boxes fill the page, less the margins, and never pass its edge.
+    const QRect page = m_tabInfo->currentWidget() ? m_tabInfo->currentWidget()->rect() : m_tabTable->rect();
     const QRect desc = px(l.description);
     const QRect inPage(desc.x(), desc.y(), std::min(desc.width(), page.width() - 2 * desc.x()),
                        std::max(0, page.height() - 2 * desc.y()));
     m_txtTableInfo->setGeometry(inPage);
     m_txtColumnInfo->setGeometry(inPage);
-    m_lblWhere->setGeometry(px(l.whereLabel));
-    m_txtWhere->setGeometry(px(l.where));
-    m_chkStickWhere->setGeometry(px(l.sticky));
-    m_cmdApply->setGeometry(px(l.apply));
-    m_cmdClear->setGeometry(px(l.clear));
+    layoutWherePage();
     const bool showWhere = mnuShowWhereClause->isChecked();
     if (showWhere && m_tabInfo->indexOf(m_tabWhere) < 0)
         m_tabInfo->addTab(m_tabWhere, QStringLiteral("WHERE filter"));
@@ -632,8 +636,33 @@ void frmMain::Form_Resize()
         m_tabInfo->removeTab(m_tabInfo->indexOf(m_tabWhere));
 }
 
+void frmMain::layoutWherePage()
+{
+    // The WHERE controls are placed from the tab box's edges; the page starts
+    // below the tab bar, so its own height tells where the box ends.
+    const int W = pixelsToTwips(centralWidget()->width()) + kNonClientWidth;
+    const int H = pixelsToTwips(centralWidget()->height()) + kNonClientHeight;
+    const MainLayout l = layoutMainWindow(W, H, m_splitterTop);
+    const QRect page = m_tabWhere->rect();
+    const int pageOffset = std::max(0, m_tabInfo->height() - page.height());
+    auto place = [&](const QRect &r, bool fromTop) {
+        QRect p(twipsToPixels(r.x()), twipsToPixels(r.y()), twipsToPixels(r.width()), twipsToPixels(r.height()));
+        if (!fromTop)
+            p.translate(0, -pageOffset);
+        p.setWidth(std::max(0, std::min(p.width(), page.width() - 2 * p.x())));
+        return p;
+    };
+    m_lblWhere->setGeometry(place(l.whereLabel, true));
+    m_txtWhere->setGeometry(place(l.where, true));
+    m_chkStickWhere->setGeometry(place(l.sticky, false));
+    m_cmdApply->setGeometry(place(l.apply, false));
+    m_cmdClear->setGeometry(place(l.clear, false));
+}
+
 bool frmMain::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == m_tabWhere && event->type() == QEvent::Resize)
+        layoutWherePage();
     if (watched == m_imgSplitter) {
         switch (event->type()) {
         case QEvent::MouseButtonPress:

@@ -142,6 +142,7 @@ protected:
 
 private:
     void buildMenus();
+    void layoutWherePage();
     void buildControls();
     void applySettings();
     MainSettings currentSettings() const;
@@ -183,6 +184,7 @@ private:
     class frmFindNextCrossTableMatch *m_findNext = nullptr;
     bool m_replaying = false;
     bool m_searchCancelled = false;
+    bool m_searching = false;
     int m_lastHoverRow = -1;
     int m_lastHoverCol = -1;
     QString m_lastRowQuery;

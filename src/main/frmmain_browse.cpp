@@ -82,8 +82,11 @@ void frmMain::UpdateTableInformation(bool clearWhere)
             + db::tsql::quoteLiteral(listed) + QStringLiteral(") ORDER By name"),
         &e);
     m_loadingColumns = true;
-    if (cols) {
+    if (cols)
         cols->fetchAll();
+    if (cols && cols->lastError())
+        cols.reset(); // a column list that broke off is no column list
+    if (cols) {
         for (qsizetype r = 0; r < cols->fetchedCount(); ++r)
             columns << cols->rows().text(r, 0);
         m_gridColumns->setResultSet(cols);
@@ -168,14 +171,21 @@ void frmMain::runRowQuery(const QString &sql, int lockedCount, bool hadWhere, co
     m_gridData->setResultSet(rs);
     m_gridData->fitColumns();
     m_gridData->setFrozenColumns(lockedCount);
-    if (!model->isLoading())
-        rowsLoaded();
 }
 
 void frmMain::rowsLoaded()
 {
-    if (auto rs = m_gridData->gridModel()->resultSet())
-        m_txtRows->setText(QString::number(rs->fetchedCount()));
+    const std::shared_ptr<db::ResultSet> &rs = m_gridData->gridModel()->resultSet();
+    if (!rs)
+        return;
+    if (rs->lastError()) {
+        // The query failed after its first rows: say so, and keep the count as it was.
+        m_msg.message(QStringLiteral("Badly formed SQL query: ") + rs->lastError().description);
+        if (m_lastRowQuery.contains(QStringLiteral(" WHERE ")) && whereTabShown())
+            m_msg.message(QStringLiteral("Check the syntaxt of your WHERE clause and try again"));
+        return;
+    }
+    m_txtRows->setText(QString::number(rs->fetchedCount()));
 }
 
 void frmMain::finishRowLoad()
@@ -329,8 +339,6 @@ void frmMain::mnuRefresh_Click()
     }
     m_gridData->setResultSet(rs);
     m_gridData->setFrozenColumns(m_lockedCount);
-    if (!m_gridData->gridModel()->isLoading())
-        rowsLoaded();
 }
 
 void frmMain::exportGrid(bool visibleOnly, bool fromPopup)
@@ -349,12 +357,13 @@ void frmMain::exportGrid(bool visibleOnly, bool fromPopup)
     if (QFileInfo::exists(path) && !m_msg.question(QStringLiteral("File name already exists, overwrite?")))
         return;
     QString error;
+    int errorNumber = 0;
     bool ok = false;
     {
         BusyPointer busy;
         if (visibleOnly) {
             const QStringList lines = gridLines(*m_gridData, true);
-            ok = writeCsvFile(path, lines.size(), [&](qsizetype i) { return lines.at(i); }, &error);
+            ok = writeCsvFile(path, lines.size(), [&](qsizetype i) { return lines.at(i); }, &error, &errorNumber);
         } else {
             m_gridData->gridModel()->finishLoading();
             const int cols = m_gridData->cols();
@@ -364,12 +373,12 @@ void frmMain::exportGrid(bool visibleOnly, bool fromPopup)
                 for (int c = 0; c < cols; ++c)
                     cells << m_gridData->textMatrix(int(r), c);
                 return csvLine(cells);
-            }, &error);
+            }, &error, &errorNumber);
         }
     }
     if (!ok) {
         // The file that was there is left as it was.
-        m_msg.message(QStringLiteral("(error):") + QString::number(db::kErrGeneric) + QStringLiteral(" (") + error
+        m_msg.message(QStringLiteral("(error):") + QString::number(errorNumber) + QStringLiteral(" (") + error
                       + QStringLiteral(") in procedure ")
                       + (visibleOnly ? QStringLiteral("mnuExportVisibleRows_Click") : QStringLiteral("mnuExportEntireGrid_Click"))
                       + QStringLiteral(" of Form frmMain"));

@@ -279,6 +279,8 @@ void frmMain::cmdBack_Click()
 
 void frmMain::mnuFindObjectID_Click()
 {
+    if (m_searching)
+        return;
     const std::optional<QString> answer = m_msg.input(navigation::kFindObjectIdPrompt, navigation::kFindObjectIdTitle);
     if (!answer || answer->isEmpty())
         return;
@@ -305,6 +307,8 @@ void frmMain::mnuFindObjectID_Click()
 
 void frmMain::SearchCrossTables(bool resume)
 {
+    if (m_searching)
+        return;
     if (resume) {
         runSearch(QString(), false, true);
         return;
@@ -324,6 +328,25 @@ void frmMain::SearchCrossTables(bool resume)
 
 void frmMain::runSearch(const QString &text, bool exact, bool resume)
 {
+    // Events run while the search walks; a second search must not start inside it.
+    if (m_searching)
+        return;
+    struct Searching
+    {
+        frmMain *w;
+        explicit Searching(frmMain *window) : w(window)
+        {
+            w->m_searching = true;
+            w->mnuFindValueinOrvexDirDB->setEnabled(false);
+            w->mnuFindObjectID->setEnabled(false);
+        }
+        ~Searching()
+        {
+            w->m_searching = false;
+            w->mnuFindValueinOrvexDirDB->setEnabled(true);
+            w->mnuFindObjectID->setEnabled(true);
+        }
+    } searching(this);
     if (!m_findNext) {
         m_findNext = new frmFindNextCrossTableMatch(this);
         connect(m_findNext, &frmFindNextCrossTableMatch::findNext, this, [this] { SearchCrossTables(true); });
@@ -334,12 +357,11 @@ void frmMain::runSearch(const QString &text, bool exact, bool resume)
     {
         BusyPointer busy;
         EscapeWatcher esc(this);
-        if (resume) {
-            m_findNext->hide();
+        m_findNext->hide();
+        if (resume)
             outcome = m_search.resume(source);
-        } else {
+        else
             outcome = m_search.start(source, text, exact);
-        }
     }
     statusBar()->clearMessage();
     switch (outcome.kind) {

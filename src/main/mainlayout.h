@@ -20,7 +20,7 @@ struct MainLayout
     QRect rowsLabel;
     QRect rowsBox;
     QRect data;
-    // Inside a tab page:
+    // Inside the tab box (from its top left; the WHERE page starts below the tab bar):
     QRect description; // txtTableInfo / txtColumnInfo
     QRect where;
     QRect apply;

@@ -224,10 +224,10 @@ void frmObjectView::grid_MouseMove(Grid *grid)
             h.objectId = grid->textMatrix(r, c);
             QString id = h.objectId;
             Error unexpected;
+            m_describer.setConnectionString(m_main->state().connectionString);
             h.description = m_describer.strGetObjectIDData(table, id, &m_main->state().pendingJumpTable, &unexpected);
             if (unexpected)
-                report(grid == m_gridData ? QStringLiteral("gridData_MouseMove") : QStringLiteral("gridRef_MouseMove"),
-                       unexpected.number, unexpected.description);
+                m_main->messenger().message(navigation::ObjectDescriber::unexpectedErrorMessage(unexpected));
         }
     }
     // Always shown here, whatever the main window's tooltip option says.

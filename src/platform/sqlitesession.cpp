@@ -280,12 +280,37 @@ private:
     bool m_done = false;
 };
 
-// The body of a CREATE PROCEDURE text: everything after its first AS keyword.
+// The body of a CREATE PROCEDURE text: everything after its first AS
+// keyword, not counting comments, quoted text or an @AS parameter.
 QString procedureBody(const QString &definition)
 {
-    static const QRegularExpression as(QStringLiteral("\\bAS\\b"), QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch m = as.match(definition);
-    return m.hasMatch() ? definition.mid(m.capturedEnd()) : QString();
+    const qsizetype n = definition.size();
+    auto wordChar = [](QChar c) { return c.isLetterOrNumber() || c == u'_' || c == u'@' || c == u'#' || c == u'$'; };
+    qsizetype i = 0;
+    while (i < n) {
+        const QChar c = definition.at(i);
+        if (c == u'-' && i + 1 < n && definition.at(i + 1) == u'-') {
+            while (i < n && definition.at(i) != u'\n')
+                ++i;
+        } else if (c == u'/' && i + 1 < n && definition.at(i + 1) == u'*') {
+            const qsizetype end = definition.indexOf(QStringLiteral("*/"), i + 2);
+            i = end < 0 ? n : end + 2;
+        } else if (c == u'\'' || c == u'"' || c == u'[') {
+            const QChar close = c == u'[' ? QChar(u']') : c;
+            const qsizetype end = definition.indexOf(close, i + 1);
+            i = end < 0 ? n : end + 1;
+        } else if (wordChar(c)) {
+            qsizetype j = i;
+            while (j < n && wordChar(definition.at(j)))
+                ++j;
+            if (j - i == 2 && definition.mid(i, 2).compare(u"AS", Qt::CaseInsensitive) == 0)
+                return definition.mid(j);
+            i = j;
+        } else {
+            ++i;
+        }
+    }
+    return {};
 }
 
 } // namespace
@@ -337,6 +362,10 @@ std::shared_ptr<SqliteSession> SqliteSession::open(const ConnectionTarget &targe
     for (const QFileInfo &fi : dir.entryInfoList({QStringLiteral("*.sqlite")}, QDir::Files, QDir::Name)) {
         const QString name = fi.completeBaseName();
         if (name.compare(target.database, Qt::CaseInsensitive) == 0)
+            continue;
+        // Only files named like a database are databases (not "OrvexDirDB-backup").
+        static const QRegularExpression identifier(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
+        if (!identifier.match(name).hasMatch())
             continue;
         const QString sql = QStringLiteral("ATTACH DATABASE %1 AS %2")
                                 .arg(tsql::quoteLiteral(fi.absoluteFilePath()), tsql::quoteBracketed(name));
@@ -421,6 +450,11 @@ bool SqliteSession::installCatalogue(Error *error)
                               "CREATE INDEX temp.%1_id ON %1(id);\n")
                    .arg(tsql::syscolumnsView(schema));
     }
+    // The connection's own catalogue also answers to its plain names, so
+    // "sysobjects.name" and "syscolumns.id" work as column qualifiers.
+    sql += QStringLiteral("CREATE TEMP VIEW sysobjects AS SELECT * FROM temp.%1;\n"
+                          "CREATE TEMP VIEW syscolumns AS SELECT * FROM temp.%2;\n")
+               .arg(tsql::sysobjectsView(QStringLiteral("main")), tsql::syscolumnsView(QStringLiteral("main")));
     char *msg = nullptr;
     if (sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, &msg) != SQLITE_OK) {
         if (error)
@@ -437,12 +471,13 @@ QString SqliteSession::schemaVersions() const
 {
     QString versions;
     for (const QString &schema : m_schemas) {
-        const QByteArray sql = (QStringLiteral("PRAGMA ") + tsql::quoteBracketed(schema) + QStringLiteral(".schema_version")).toUtf8();
-        sqlite3_stmt *st = nullptr;
-        if (sqlite3_prepare_v2(m_db, sql.constData(), -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+        sqlite3_stmt *st = const_cast<SqliteSession *>(this)->cachedStatement(
+            QStringLiteral("PRAGMA ") + tsql::quoteBracketed(schema) + QStringLiteral(".schema_version"));
+        if (st && sqlite3_step(st) == SQLITE_ROW)
             versions += QString::number(sqlite3_column_int64(st, 0));
+        if (st)
+            sqlite3_reset(st);
         versions += u',';
-        sqlite3_finalize(st);
     }
     return versions;
 }
@@ -472,7 +507,8 @@ Error SqliteSession::lastError() const
 
 std::unique_ptr<RowSource> SqliteSession::query(const QString &sql, bool, Error *error)
 {
-    // The schema changes through execute() and procedures, which refresh the catalogue.
+    // Another connection may have changed a schema since the last statement.
+    refreshCatalogue();
     const QByteArray text = translate(sql).toUtf8();
     sqlite3_stmt *stmt = nullptr;
     if (sqlite3_prepare_v2(m_db, text.constData(), int(text.size()), &stmt, nullptr) != SQLITE_OK) {

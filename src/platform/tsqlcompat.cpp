@@ -187,38 +187,59 @@ QString rewrite(const QString &sql, const Context &context)
         return {};
     };
 
-    qsizetype topLimitAt = -1; // token index where "TOP n" stood
-    QString topLimit;
-    bool sawSelect = false;
+    // TOP n of a SELECT becomes LIMIT n at the end of that SELECT: before the
+    // parenthesis that closes its subquery, or at the end of the statement.
+    struct Level
+    {
+        bool afterSelect = false; // the last word at this level was SELECT (or its DISTINCT/ALL)
+        QString limit;
+    };
+    QList<Level> levels(1);
 
     qsizetype i = 0;
     while (i < toks.size()) {
         const Token &t = toks[i];
-        // SELECT [DISTINCT] TOP n
-        if (is(t, u"select") && !sawSelect) {
-            sawSelect = true;
+        Level &level = levels.last();
+        if (t.kind == Tok::Punct && t.text == u"(") {
+            level.afterSelect = false;
+            levels.append(Level());
             out += t.text;
             ++i;
             continue;
         }
-        if (is(t, u"top") && sawSelect && topLimitAt < 0) {
-            qsizetype j = i + 1;
-            while (j < toks.size() && toks[j].kind == Tok::Space)
-                ++j;
-            bool paren = false;
-            if (j < toks.size() && toks[j].kind == Tok::Punct && toks[j].text == u"(") {
-                paren = true;
-                ++j;
+        if (t.kind == Tok::Punct && t.text == u")") {
+            if (levels.size() > 1) {
+                if (!levels.last().limit.isEmpty())
+                    out += QStringLiteral(" LIMIT ") + levels.last().limit;
+                levels.removeLast();
             }
-            if (j < toks.size() && toks[j].kind == Tok::Number) {
-                topLimit = toks[j].text;
-                ++j;
-                if (paren && j < toks.size() && toks[j].text == u")")
+            out += t.text;
+            ++i;
+            continue;
+        }
+        if (t.kind == Tok::Word) {
+            if (is(t, u"top") && level.afterSelect && level.limit.isEmpty()) {
+                qsizetype j = i + 1;
+                while (j < toks.size() && toks[j].kind == Tok::Space)
                     ++j;
-                topLimitAt = i;
-                i = j;
-                continue;
+                bool paren = false;
+                if (j < toks.size() && toks[j].kind == Tok::Punct && toks[j].text == u"(") {
+                    paren = true;
+                    ++j;
+                }
+                if (j < toks.size() && toks[j].kind == Tok::Number) {
+                    level.limit = toks[j].text;
+                    ++j;
+                    if (paren && j < toks.size() && toks[j].text == u")")
+                        ++j;
+                    level.afterSelect = false;
+                    i = j;
+                    continue;
+                }
             }
+            level.afterSelect = is(t, u"select") || (level.afterSelect && (is(t, u"distinct") || is(t, u"all")));
+        } else if (t.kind != Tok::Space && t.kind != Tok::Comment) {
+            level.afterSelect = false;
         }
         if (isName(t)) {
             // Preceded by "." means we are inside a name already handled.
@@ -242,30 +263,19 @@ QString rewrite(const QString &sql, const Context &context)
                     i = d.end;
                     continue;
                 }
-                if (d.parts.size() == 1) {
-                    // A bare catalogue name, unless it is called like a function.
-                    qsizetype j = i + 1;
-                    while (j < toks.size() && toks[j].kind == Tok::Space)
-                        ++j;
-                    const bool call = j < toks.size() && toks[j].text == u"(";
-                    const QString cat = call ? QString() : catalogue(d.parts[0], QStringLiteral("main"));
-                    if (!cat.isEmpty()) {
-                        out += cat;
-                        ++i;
-                        continue;
-                    }
-                }
+                // A bare catalogue name is left alone: the connection has
+                // temporary views of those names for its own database.
             }
         }
         out += t.text;
         ++i;
     }
-    if (topLimitAt >= 0) {
+    if (!levels.first().limit.isEmpty()) {
         // Append LIMIT before a trailing semicolon, if any.
         qsizetype end = out.size();
         while (end > 0 && (out.at(end - 1).isSpace() || out.at(end - 1) == u';'))
             --end;
-        out.insert(end, QStringLiteral(" LIMIT ") + topLimit);
+        out.insert(end, QStringLiteral(" LIMIT ") + levels.first().limit);
     }
     return out;
 }

@@ -11,13 +11,14 @@ namespace korva::db::tsql {
 //  - Db.dbo.object and Db..object name the object in database Db; Db is the
 //    connection's own database ("main") or one attached under its name.
 //    dbo.object is object. A four-part server.db.dbo.object drops the server.
-//  - sysobjects and syscolumns (plain or Db.dbo.-qualified) read catalogue
-//    views that the engine creates per database: sysobjects_<schema>,
-//    syscolumns_<schema> in the temp schema.
+//  - sysobjects and syscolumns read catalogue views that the engine creates
+//    per database in the temp schema (sysobjects_<schema>, syscolumns_<schema>);
+//    Db.dbo.sysobjects names the one of Db, the plain names the connection's own.
 //  - [bracketed] names, 'quoted' column aliases, object_id('name'),
 //    GETDATE(), ISNULL(), LEN(), NEWID() are understood by SQLite itself or
 //    by functions the engine registers; N'text' loses its N.
-//  - SELECT TOP n ... becomes SELECT ... LIMIT n.
+//  - SELECT TOP n ... becomes SELECT ... LIMIT n, at the end of that SELECT
+//    (inside its parentheses when it is a subquery).
 //  - Text compares without regard to case because the databases declare
 //    their text columns COLLATE NOCASE and the catalogue views do the same.
 struct Context

@@ -57,7 +57,7 @@ private:
     void refreshShown();
 
     QPointer<QWidget> m_owner;
-    QLabel *m_tip = nullptr;
+    QPointer<QLabel> m_tip; // a child of the owner, which may go first
     QTimer *m_initial = nullptr;
     QTimer *m_autoPop = nullptr;
     QList<QPointer<QWidget>> m_tools; // in registration order

@@ -60,6 +60,7 @@ Grid::Grid(QWidget *parent, bool fixedColumn)
     viewport()->setMouseTracking(true);
     horizontalHeader()->setMouseTracking(true);
     horizontalHeader()->installEventFilter(this);
+    verticalHeader()->installEventFilter(this);
     horizontalHeader()->setHighlightSections(false);
     verticalHeader()->setVisible(fixedColumn);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
@@ -110,6 +111,8 @@ void Grid::setFrozenColumns(int count)
         m_frozen->setMouseTracking(true);
         m_frozen->viewport()->setMouseTracking(true);
         m_frozen->viewport()->installEventFilter(this);
+        m_frozen->horizontalHeader()->setMouseTracking(true);
+        m_frozen->horizontalHeader()->installEventFilter(this);
         m_frozen->verticalHeader()->setDefaultSectionSize(verticalHeader()->defaultSectionSize());
         connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int logical, int, int size) {
             if (m_frozen && logical < m_frozenCount) {
@@ -367,11 +370,20 @@ bool Grid::eventFilter(QObject *watched, QEvent *event)
             }
         }
     }
-    if (watched == horizontalHeader() && event->type() == QEvent::MouseMove) {
+    const bool frozenHeader = m_frozen && watched == m_frozen->horizontalHeader();
+    if ((watched == horizontalHeader() || frozenHeader) && event->type() == QEvent::MouseMove) {
+        // Over the header row: row 0.
         const auto *me = static_cast<QMouseEvent *>(event);
-        const int c = horizontalHeader()->logicalIndexAt(me->position().toPoint());
+        const int c = static_cast<QHeaderView *>(watched)->logicalIndexAt(me->position().toPoint());
         m_mouseRow = 0;
         m_mouseCol = c < 0 ? -1 : gridCol(c);
+        Q_EMIT mouseMoved();
+    } else if (watched == verticalHeader() && event->type() == QEvent::MouseMove) {
+        // Over the fixed column: column 0.
+        const auto *me = static_cast<QMouseEvent *>(event);
+        const int r = verticalHeader()->logicalIndexAt(me->position().toPoint());
+        m_mouseRow = r < 0 ? -1 : gridRow(r);
+        m_mouseCol = m_fixedColumn ? 0 : -1;
         Q_EMIT mouseMoved();
     }
     return QTableView::eventFilter(watched, event);

@@ -315,6 +315,17 @@ private Q_SLOTS:
         w.dragSplitterBy(100000);
         const int H = w.pixelsToTwips(w.centralWidget()->height()) + kNonClientHeight;
         QCOMPARE(w.splitterTop(), H - kSplitterBottomGap);
+        // The WHERE controls lie wholly inside their page, at the default size too.
+        action(w, "mnuShowWhereClause")->trigger();
+        QApplication::processEvents();
+        w.resize(w.twipsToPixels(10000), w.twipsToPixels(8500));
+        w.setSplitterTop(2500);
+        QApplication::processEvents();
+        for (QWidget *c : {static_cast<QWidget *>(w.applyButton()), static_cast<QWidget *>(w.stickyBox()),
+                           w.findChild<QWidget *>(QStringLiteral("cmdClear")), static_cast<QWidget *>(w.whereBox())})
+            QVERIFY2(c->parentWidget()->rect().contains(c->geometry()),
+                     qPrintable(c->objectName() + QStringLiteral(" %1,%2 %3x%4 in %5x%6").arg(c->x()).arg(c->y()).arg(c->width())
+                                .arg(c->height()).arg(c->parentWidget()->width()).arg(c->parentWidget()->height())));
         auto *splitter = w.findChild<QWidget *>(QStringLiteral("imgSplitter"));
         QCOMPARE(splitter->y(), w.twipsToPixels(w.splitterTop()));
         QVERIFY(w.dataGrid()->geometry().top() > splitter->geometry().bottom());
@@ -436,6 +447,16 @@ private Q_SLOTS:
         w.dataGrid()->gridModel()->finishLoading();
         QVERIFY(!QFile::exists(file));
         QCOMPARE(w.dataGrid()->rows() - 1, all);
+
+        // A query that fails after its first rows says so and keeps the old row count.
+        msg.clear();
+        const QString countBefore = w.rowsBox()->text();
+        w.whereBox()->setPlainText(QStringLiteral("abs(-9223372036854775807 - (rowid > 20)) > 0"));
+        w.cmdApply_Click();
+        w.dataGrid()->gridModel()->finishLoading();
+        QCOMPARE(msg.messages.size(), 2);
+        QVERIFY(msg.messages[0].startsWith(QStringLiteral("Badly formed SQL query: ")));
+        QCOMPARE(w.rowsBox()->text(), countBefore);
 
         // A blanks-only clause is no clause.
         w.whereBox()->setPlainText(QStringLiteral("   "));

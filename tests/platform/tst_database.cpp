@@ -61,6 +61,8 @@ private Q_SLOTS:
              "INSERT INTO korva_procedures VALUES(7,'csp_UserRename','CREATE PROCEDURE csp_UserRename "
              "@ObjectID uniqueidentifier, @Name nvarchar(64) AS UPDATE tbl_User SET DisplayName=@Name "
              "WHERE ObjectID=@objectid; UPDATE tbl_User SET Extension = Extension WHERE ObjectID=@ObjectID');"
+             "INSERT INTO korva_procedures VALUES(11,'csp_Commented','CREATE PROCEDURE csp_Commented -- lists users as rows\n"
+             "@As nvarchar(10) /* named as a keyword */ AS SELECT ''as-is'' AS Tag, @As AS Given');"
              "INSERT INTO korva_procedures VALUES(9,'csp_Broken','CREATE PROCEDURE csp_Broken @Name nvarchar(64) AS "
              "UPDATE tbl_User SET DisplayName=@Name; SELECT * FROM tbl_Missing');"
              "INSERT INTO korva_procedure_parameters VALUES(7,1,'@ObjectID','uniqueidentifier',16,0),"
@@ -68,6 +70,8 @@ private Q_SLOTS:
         exec(dataFolder + QStringLiteral("/OrvexDynDB.sqlite"),
              "CREATE TABLE tbl_Session(ObjectID TEXT COLLATE NOCASE PRIMARY KEY, Port INTEGER);"
              "INSERT INTO tbl_Session VALUES('S1', 4);");
+        // A copy with a name that is no database name must not get in the way.
+        exec(dataFolder + QStringLiteral("/OrvexDirDB-backup.sqlite"), "CREATE TABLE x(a)");
         registerEmbeddedServer(WorkStationInfo::instance().ComputerName(), QStringLiteral("zandelorvex"), dataFolder);
         resetConnectionPool();
     }
@@ -112,8 +116,8 @@ private Q_SLOTS:
                                           << "select name from temp.sysobjects_main where type ='u'";
         QTest::newRow("catalogue-other-db") << "select name from OrvexDynDB.dbo.sysobjects"
                                             << "select name from temp.sysobjects_orvexdyndb";
-        QTest::newRow("plain-syscolumns") << "select name from syscolumns where id=object_id('x')"
-                                          << "select name from temp.syscolumns_main where id=object_id('x')";
+        QTest::newRow("plain-syscolumns-left-to-the-temp-view") << "select name from syscolumns where id=object_id('x')"
+                                          << "select name from syscolumns where id=object_id('x')";
         QTest::newRow("three-part-table") << "SELECT * FROM OrvexDynDB.dbo.[tbl_Session]"
                                           << "SELECT * FROM OrvexDynDB.[tbl_Session]";
         QTest::newRow("double-dot") << "SELECT * FROM OrvexDirDB..tbl_User" << "SELECT * FROM main.tbl_User";
@@ -123,6 +127,10 @@ private Q_SLOTS:
         QTest::newRow("strings-untouched") << "select 'OrvexDirDB.dbo.sysobjects'" << "select 'OrvexDirDB.dbo.sysobjects'";
         QTest::newRow("top") << "SELECT TOP 5 * FROM t ORDER BY a;" << "SELECT  * FROM t ORDER BY a LIMIT 5;";
         QTest::newRow("national-string") << "select N'abc'" << "select 'abc'";
+        QTest::newRow("top-in-subquery") << "SELECT * FROM t WHERE id IN (SELECT TOP 1 id FROM u ORDER BY x) ORDER BY y"
+                                         << "SELECT * FROM t WHERE id IN (SELECT  id FROM u ORDER BY x LIMIT 1) ORDER BY y";
+        QTest::newRow("top-distinct-parenthesised") << "select distinct top (3) a from t" << "select distinct  a from t LIMIT 3";
+        QTest::newRow("top-as-a-column-is-not-a-limit") << "select a, top from t" << "select a, top from t";
     }
     void rewritesTransactSql()
     {
@@ -177,6 +185,25 @@ private Q_SLOTS:
         QVERIFY(none);
         QCOMPARE(none->recordCount(), 0);
         QVERIFY(none->eof());
+    }
+
+    void catalogueFollowsSchemaChangesAndQualifiedNames()
+    {
+        Error e;
+        // Columns qualified by the catalogue's own names.
+        auto joined = openResultSet(conn(), QStringLiteral("select sysobjects.name, syscolumns.name from sysobjects join syscolumns "
+                                                           "on sysobjects.id = syscolumns.id where sysobjects.name = 'tbl_NoKey' "
+                                                           "order by syscolumns.name"), &e);
+        QVERIFY2(joined, qPrintable(e.description));
+        QCOMPARE(joined->recordCount(), 2);
+        // A table added by another connection shows with its columns.
+        exec(dataFolder + QStringLiteral("/OrvexDirDB.sqlite"), "CREATE TABLE tbl_Added(ObjectID TEXT, Extra INTEGER)");
+        auto cols = openResultSet(conn(), QStringLiteral("select name from syscolumns where id=object_id('tbl_Added')"), &e);
+        QVERIFY(cols);
+        QCOMPARE(cols->recordCount(), 2);
+        exec(dataFolder + QStringLiteral("/OrvexDirDB.sqlite"), "DROP TABLE tbl_Added");
+        cols = openResultSet(conn(), QStringLiteral("select name from syscolumns where id=object_id('tbl_Added')"), &e);
+        QCOMPARE(cols->recordCount(), 0);
     }
 
     void comparesTextWithoutCaseAndKeepsTypes()
@@ -245,7 +272,7 @@ private Q_SLOTS:
         auto session = sessionFor(conn(), nullptr);
         QVERIFY(session);
         const QList<ProcedureInfo> procs = session->procedures(nullptr);
-        QCOMPARE(procs.size(), 2);
+        QCOMPARE(procs.size(), 3);
         QCOMPARE(procs[0].id, 7);
         QCOMPARE(procs[0].parameters.size(), 2);
         QCOMPARE(procs[0].parameters[1].name, QStringLiteral("@Name"));
@@ -267,6 +294,13 @@ private Q_SLOTS:
         e = {};
         executeProcedure(conn(), QStringLiteral("csp_Nothing"), {}, &e);
         QVERIFY(e.isSet());
+        // The body starts at the first real AS: not in a comment, a string or a parameter name.
+        e = {};
+        ExecOutcome tagged = executeProcedure(conn(), QStringLiteral("csp_Commented"), {{QStringLiteral("As"), 200, QStringLiteral("x")}}, &e);
+        QVERIFY2(!e, qPrintable(e.description));
+        QVERIFY(tagged.rows);
+        QCOMPARE(tagged.rows->field(QStringLiteral("Tag")).toString(), QStringLiteral("as-is"));
+        QCOMPARE(tagged.rows->field(QStringLiteral("Given")).toString(), QStringLiteral("x"));
     }
 
     void findsPrimaryKeysAndWritesCellsBack()
