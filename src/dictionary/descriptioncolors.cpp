@@ -65,4 +65,34 @@ void SetDescriptionColors(QTextEdit *box, const QString &keywords)
     box->viewport()->update();
 }
 
+void setColouredDescription(QTextEdit *box, const QString &text, const QString &keywords)
+{
+    // The document keeps one paragraph break where the text has CR LF.
+    QString plain = text;
+    plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    const QList<ColorSpan> spans = descriptionColorSpans(plain, keywords);
+    QTextCharFormat black;
+    black.setForeground(QColor(0, 0, 0));
+    QTextCharFormat blue;
+    blue.setForeground(QColor(0, 0, 255));
+    box->setUpdatesEnabled(false);
+    box->clear();
+    QTextCursor c(box->document());
+    c.beginEditBlock();
+    int at = 0;
+    for (const ColorSpan &s : spans) {
+        if (s.start > at)
+            c.insertText(plain.mid(at, s.start - at), black);
+        c.insertText(plain.mid(s.start, s.length), blue);
+        at = s.start + s.length;
+    }
+    if (at < plain.size())
+        c.insertText(plain.mid(at), black);
+    c.endEditBlock();
+    QTextCursor start(box->document());
+    box->setTextCursor(start);
+    box->setCurrentCharFormat(black);
+    box->setUpdatesEnabled(true);
+}
+
 } // namespace korva

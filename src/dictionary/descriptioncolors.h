@@ -23,4 +23,8 @@ QList<ColorSpan> descriptionColorSpans(const QString &text, const QString &keywo
 // repainting off meanwhile. The caret stays where it was.
 void SetDescriptionColors(QTextEdit *box, const QString &keywords);
 
+// Writes a description and colours it as SetDescriptionColors would, in one
+// pass over the document (no second layout for the colours).
+void setColouredDescription(QTextEdit *box, const QString &text, const QString &keywords);
+
 } // namespace korva

@@ -71,8 +71,7 @@ void frmMain::UpdateTableInformation(bool clearWhere)
     QFont plain = m_txtTableInfo->font();
     plain.setBold(false);
     m_txtTableInfo->setFont(plain);
-    m_txtTableInfo->setPlainText(dictionary::tableDescription(listed, m_currentTable));
-    SetDescriptionColors(m_txtTableInfo, dictionary::kTableKeywords);
+    setColouredDescription(m_txtTableInfo, dictionary::tableDescription(listed, m_currentTable), dictionary::kTableKeywords);
     // 6.
     db::Error e;
     QStringList columns;
@@ -213,9 +212,10 @@ void frmMain::showColumnDescription()
     const QString listed = m_gridTables->row() >= 1 ? m_gridTables->textMatrix(m_gridTables->row(), 1) : QString();
     const dictionary::ColumnDescription d = dictionary::columnDescription(
         m_state.dictionary, m_currentTable, listed, m_gridColumns->textMatrix(row, 1));
-    m_txtColumnInfo->setPlainText(d.text);
     if (d.found)
-        SetDescriptionColors(m_txtColumnInfo, dictionary::kColumnKeywords);
+        setColouredDescription(m_txtColumnInfo, d.text, dictionary::kColumnKeywords);
+    else
+        m_txtColumnInfo->setPlainText(d.text); // not found: left uncoloured
 }
 
 void frmMain::gridColumns_Click()

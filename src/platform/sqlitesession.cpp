@@ -467,10 +467,15 @@ bool SqliteSession::installCatalogue(Error *error)
     return true;
 }
 
-QString SqliteSession::schemaVersions() const
+QString SqliteSession::schemaVersions(bool ownOnly) const
 {
     QString versions;
     for (const QString &schema : m_schemas) {
+        if (ownOnly && schema != u"main") {
+            versions += m_catalogueVersions.section(u',', int(versions.count(u',')), int(versions.count(u',')));
+            versions += u',';
+            continue;
+        }
         sqlite3_stmt *st = const_cast<SqliteSession *>(this)->cachedStatement(
             QStringLiteral("PRAGMA ") + tsql::quoteBracketed(schema) + QStringLiteral(".schema_version"));
         if (st && sqlite3_step(st) == SQLITE_ROW)
@@ -482,9 +487,9 @@ QString SqliteSession::schemaVersions() const
     return versions;
 }
 
-void SqliteSession::refreshCatalogue()
+void SqliteSession::refreshCatalogue(bool ownOnly)
 {
-    const QString versions = schemaVersions();
+    const QString versions = schemaVersions(ownOnly);
     if (versions == m_catalogueVersions)
         return;
     QString sql = QStringLiteral("SAVEPOINT korva_catalogue;\n");
@@ -507,8 +512,9 @@ Error SqliteSession::lastError() const
 
 std::unique_ptr<RowSource> SqliteSession::query(const QString &sql, bool, Error *error)
 {
-    // Another connection may have changed a schema since the last statement.
-    refreshCatalogue();
+    // Another connection may have changed this database's schema since the
+    // last statement (the other databases are checked after our own changes).
+    refreshCatalogue(true);
     const QByteArray text = translate(sql).toUtf8();
     sqlite3_stmt *stmt = nullptr;
     if (sqlite3_prepare_v2(m_db, text.constData(), int(text.size()), &stmt, nullptr) != SQLITE_OK) {

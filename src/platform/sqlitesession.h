@@ -41,8 +41,8 @@ private:
     SqliteSession() = default;
     bool installCatalogue(Error *error);
     // Refills the column catalogue when any database's schema has changed.
-    void refreshCatalogue();
-    QString schemaVersions() const;
+    void refreshCatalogue(bool ownOnly = false);
+    QString schemaVersions(bool ownOnly) const;
 
     sqlite3 *m_db = nullptr;
     tsql::Context m_context;

@@ -195,6 +195,23 @@ private Q_SLOTS:
         QVERIFY(box.updatesEnabled());
     }
 
+    void writingColouredMatchesColouringAfterwards()
+    {
+        const QString text = QStringLiteral("Column: Alias\r\n\r\nColumn: alias\r\nDatatype: nvarchar\r\nNotes: x Notes: y");
+        QTextEdit a;
+        a.setPlainText(text);
+        SetDescriptionColors(&a, kColumnKeywords);
+        QTextEdit b;
+        setColouredDescription(&b, text, kColumnKeywords);
+        QCOMPARE(b.toPlainText(), a.toPlainText());
+        for (int pos = 1; pos <= a.toPlainText().size(); ++pos) {
+            QTextCursor ka(a.document()), kb(b.document());
+            ka.setPosition(pos);
+            kb.setPosition(pos);
+            QCOMPARE(kb.charFormat().foreground().color(), ka.charFormat().foreground().color());
+        }
+    }
+
     void colouringALargeBoxStaysLinear()
     {
         // Ten thousand lines colour in one pass; a quadratic scan would not finish in the test's time.
