@@ -11,6 +11,7 @@
 #include "platform/database.h"
 #include "platform/paths.h"
 #include "platform/tsqlcompat.h"
+#include "support/busypointer.h"
 #include "support/messenger.h"
 #include "widgets/grid.h"
 #include "widgets/gridmodel.h"
@@ -31,17 +32,6 @@
 #include <QtWidgets/QTextEdit>
 
 namespace korva {
-
-namespace {
-
-// Restores the normal pointer however the scope is left.
-struct BusyPointer
-{
-    BusyPointer() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyPointer() { QApplication::restoreOverrideCursor(); }
-};
-
-} // namespace
 
 bool frmMain::whereTabShown() const { return m_tabInfo->indexOf(m_tabWhere) >= 0; }
 

@@ -7,6 +7,7 @@
 #include "navigation/tableviewmap.h"
 #include "platform/resultset.h"
 #include "support/ctooltip.h"
+#include "support/busypointer.h"
 #include "support/messenger.h"
 #include "widgets/grid.h"
 #include "widgets/gridmodel.h"
@@ -22,11 +23,6 @@ namespace korva {
 
 namespace {
 
-struct BusyPointer
-{
-    BusyPointer() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyPointer() { QApplication::restoreOverrideCursor(); }
-};
 
 // Esc stops a running search across tables.
 class EscapeWatcher : public QObject
