@@ -23,7 +23,6 @@ namespace korva {
 
 namespace {
 
-
 // Esc stops a running search across tables.
 class EscapeWatcher : public QObject
 {
