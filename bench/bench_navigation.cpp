@@ -28,14 +28,9 @@ int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QCommandLineParser p;
-    p.addOption({QStringLiteral("root"), QStringLiteral("demo installation folder (reused when present)"), QStringLiteral("dir")});
-    p.addOption({QStringLiteral("subscribers"), QStringLiteral("demo size"), QStringLiteral("n"), QStringLiteral("2000")});
-    p.addHelpOption();
-    p.process(app);
-
     QTemporaryDir temp;
-    const QString root = p.isSet(QStringLiteral("root")) ? p.value(QStringLiteral("root")) : temp.path() + QStringLiteral("/demo");
+    QString sizeText;
+    const QString root = bench::parseDemoRoot(app, temp, {QStringLiteral("subscribers"), QStringLiteral("demo size"), QStringLiteral("n"), QStringLiteral("2000")}, &sizeText);
     const QString envFolder = root + QStringLiteral("-env");
     bench::isolate(envFolder);
     qputenv("KORVA_PROGRAM_DIR", envFolder.toLocal8Bit());
@@ -44,7 +39,7 @@ int main(int argc, char **argv)
         t.start();
         demo::DemoOptions o;
         o.root = root;
-        o.subscribers = p.value(QStringLiteral("subscribers")).toInt();
+        o.subscribers = sizeText.toInt();
         QString error;
         if (!demo::createDemoInstallation(o, &error)) {
             std::fprintf(stderr, "demo installation failed: %s\n", qPrintable(error));

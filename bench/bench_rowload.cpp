@@ -29,16 +29,11 @@ int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QCommandLineParser p;
-    p.addOption({QStringLiteral("root"), QStringLiteral("demo installation folder (reused when present)"), QStringLiteral("dir")});
-    p.addOption({QStringLiteral("rows"), QStringLiteral("report rows"), QStringLiteral("n"), QStringLiteral("1000000")});
-    p.addHelpOption();
-    p.process(app);
-
     QTemporaryDir temp;
-    const QString root = p.isSet(QStringLiteral("root")) ? p.value(QStringLiteral("root")) : temp.path() + QStringLiteral("/demo");
+    QString sizeText;
+    const QString root = bench::parseDemoRoot(app, temp, {QStringLiteral("rows"), QStringLiteral("report rows"), QStringLiteral("n"), QStringLiteral("1000000")}, &sizeText);
     bench::isolate(root + QStringLiteral("-env"));
-    const qint64 rows = p.value(QStringLiteral("rows")).toLongLong();
+    const qint64 rows = sizeText.toLongLong();
     const QString table = QString::fromLatin1(demo::kReportCallHistoryTable);
     const QString dbFile = root + QStringLiteral("/data/OrvexRptDB.sqlite");
 

@@ -3,6 +3,7 @@
 #include "platform/serverdirectory.h"
 #include "platform/workstationinfo.h"
 
+#include <QtCore/QCommandLineParser>
 #include <QtCore/QDir>
 #include <QtCore/QElapsedTimer>
 #include <QtCore/QFile>
@@ -14,27 +15,32 @@
 
 namespace korva::bench {
 
-// Peak resident memory of this process so far, in bytes.
-inline qint64 peakRss()
+// A memory figure of this process from /proc, in bytes ("VmHWM:" peak, "VmRSS:" now).
+inline qint64 statusBytes(const char *key)
 {
     QFile f(QStringLiteral("/proc/self/status"));
     if (!f.open(QIODevice::ReadOnly))
         return 0;
     for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
+        if (line.startsWith(key))
+            return line.mid(qsizetype(qstrlen(key))).trimmed().split(' ').value(0).toLongLong() * 1024;
     return 0;
 }
+inline qint64 peakRss() { return statusBytes("VmHWM:"); }
+inline qint64 currentRss() { return statusBytes("VmRSS:"); }
 
-inline qint64 currentRss()
+// The benchmark's command line: --root (a demo installation to reuse, else a
+// temporary one) and one size option. Returns the root folder.
+inline QString parseDemoRoot(QCoreApplication &app, const QTemporaryDir &temp, const QCommandLineOption &size,
+                             QString *sizeValue)
 {
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
-    return 0;
+    QCommandLineParser p;
+    p.addOption({QStringLiteral("root"), QStringLiteral("demo installation folder (reused when present)"), QStringLiteral("dir")});
+    p.addOption(size);
+    p.addHelpOption();
+    p.process(app);
+    *sizeValue = p.value(size);
+    return p.isSet(QStringLiteral("root")) ? p.value(QStringLiteral("root")) : temp.path() + QStringLiteral("/demo");
 }
 
 // Keeps settings and the registry file of a benchmark run in its own folder.

@@ -347,10 +347,7 @@ void frmMain::applySettings()
     mnuDatabases[int(Db::Dyn)]->setChecked(s.dynDB);
     mnuDatabases[int(Db::Mbx)]->setChecked(s.mbxDB1);
     mnuDatabases[int(Db::Rpt)]->setChecked(s.rptDB);
-    if (s.showWhereClause && m_tabInfo->indexOf(m_tabWhere) < 0)
-        m_tabInfo->addTab(m_tabWhere, QStringLiteral("WHERE filter"));
-    else if (!s.showWhereClause && m_tabInfo->indexOf(m_tabWhere) >= 0)
-        m_tabInfo->removeTab(m_tabInfo->indexOf(m_tabWhere));
+    showWhereTab(s.showWhereClause);
 
     // Geometry: the stored values are the outer window in twips.
     if (!isMinimized()) {
@@ -629,11 +626,16 @@ void frmMain::Form_Resize()
     m_txtTableInfo->setGeometry(inPage);
     m_txtColumnInfo->setGeometry(inPage);
     layoutWherePage();
-    const bool showWhere = mnuShowWhereClause->isChecked();
-    if (showWhere && m_tabInfo->indexOf(m_tabWhere) < 0)
+    showWhereTab(mnuShowWhereClause->isChecked());
+}
+
+void frmMain::showWhereTab(bool show)
+{
+    const int at = m_tabInfo->indexOf(m_tabWhere);
+    if (show && at < 0)
         m_tabInfo->addTab(m_tabWhere, QStringLiteral("WHERE filter"));
-    else if (!showWhere && m_tabInfo->indexOf(m_tabWhere) >= 0)
-        m_tabInfo->removeTab(m_tabInfo->indexOf(m_tabWhere));
+    else if (!show && at >= 0)
+        m_tabInfo->removeTab(at);
 }
 
 void frmMain::layoutWherePage()

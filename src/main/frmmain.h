@@ -143,6 +143,7 @@ protected:
 private:
     void buildMenus();
     void layoutWherePage();
+    void showWhereTab(bool show);
     void buildControls();
     void applySettings();
     MainSettings currentSettings() const;

@@ -304,13 +304,9 @@ void frmMain::chkStickWhere_Click()
 
 void frmMain::mnuShowWhereClause_Click()
 {
-    if (mnuShowWhereClause->isChecked()) {
-        if (m_tabInfo->indexOf(m_tabWhere) < 0)
-            m_tabInfo->addTab(m_tabWhere, QStringLiteral("WHERE filter"));
+    showWhereTab(mnuShowWhereClause->isChecked());
+    if (mnuShowWhereClause->isChecked())
         m_tabInfo->setCurrentWidget(m_tabWhere);
-    } else if (m_tabInfo->indexOf(m_tabWhere) >= 0) {
-        m_tabInfo->removeTab(m_tabInfo->indexOf(m_tabWhere));
-    }
     Form_Resize();
 }
 

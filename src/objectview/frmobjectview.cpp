@@ -101,6 +101,18 @@ void frmObjectView::report(const QString &routine, long number, const QString &d
                                 + QStringLiteral(") in procedure ") + routine + QStringLiteral(" of Form frmObjectView"));
 }
 
+const ObjectTypeInfo *frmObjectView::currentType() const
+{
+    const QListWidgetItem *item = m_listObjectType->currentItem();
+    return item ? objectTypeByCaption(item->text()) : nullptr;
+}
+
+const ReferenceInfo *frmObjectView::currentReference() const
+{
+    const QListWidgetItem *item = m_listReferenceTables->currentItem();
+    return item ? referenceByCaption(item->text()) : nullptr;
+}
+
 QStringList frmObjectView::discoverColumns(const QString &view)
 {
     QStringList names;
@@ -115,7 +127,7 @@ QStringList frmObjectView::discoverColumns(const QString &view)
 
 void frmObjectView::listObjectType_Click()
 {
-    const ObjectTypeInfo *type = objectTypeByCaption(m_listObjectType->currentItem() ? m_listObjectType->currentItem()->text() : QString());
+    const ObjectTypeInfo *type = currentType();
     if (!type)
         return;
     m_loading = true;
@@ -128,7 +140,7 @@ void frmObjectView::listObjectType_Click()
 
 void frmObjectView::LoadObjectGrid()
 {
-    const ObjectTypeInfo *type = objectTypeByCaption(m_listObjectType->currentItem() ? m_listObjectType->currentItem()->text() : QString());
+    const ObjectTypeInfo *type = currentType();
     if (!type)
         return;
     m_loading = true;
@@ -157,7 +169,7 @@ void frmObjectView::LoadObjectGrid()
 
 void frmObjectView::gridData_RowColChange()
 {
-    const ObjectTypeInfo *type = objectTypeByCaption(m_listObjectType->currentItem() ? m_listObjectType->currentItem()->text() : QString());
+    const ObjectTypeInfo *type = currentType();
     const int row = m_gridData->row();
     m_objectId = m_gridData->textMatrix(row, 0);
     if (type && type->type == ObjectType::Subscribers)
@@ -171,10 +183,10 @@ void frmObjectView::LoadReferenceTable()
     m_gridRef->setFrozenColumns(0);
     if (m_objectId.isEmpty())
         return;
-    const ObjectTypeInfo *type = objectTypeByCaption(m_listObjectType->currentItem() ? m_listObjectType->currentItem()->text() : QString());
+    const ObjectTypeInfo *type = currentType();
     if (type && type->type == ObjectType::CallHandlers)
         m_callHandlerId = m_objectId;
-    const ReferenceInfo *ref = referenceByCaption(m_listReferenceTables->currentItem() ? m_listReferenceTables->currentItem()->text() : QString());
+    const ReferenceInfo *ref = currentReference();
     if (!ref)
         return;
     const ObjectQuery q = referenceGridQuery(*ref, discoverColumns(ref->view), ref->byCallHandler ? m_callHandlerId : m_objectId);
@@ -213,9 +225,9 @@ void frmObjectView::grid_MouseMove(Grid *grid)
     if (column.size() >= 8) {
         QString sourceView;
         if (grid == m_gridData) {
-            if (const ObjectTypeInfo *type = objectTypeByCaption(m_listObjectType->currentItem() ? m_listObjectType->currentItem()->text() : QString()))
+            if (const ObjectTypeInfo *type = currentType())
                 sourceView = type->hoverView;
-        } else if (const ReferenceInfo *ref = referenceByCaption(m_listReferenceTables->currentItem() ? m_listReferenceTables->currentItem()->text() : QString())) {
+        } else if (const ReferenceInfo *ref = currentReference()) {
             sourceView = ref->hoverView;
         }
         const QString table = navigation::referencedTableForCell(m_main->state().dictionary, sourceView, column,

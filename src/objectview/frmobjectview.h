@@ -17,6 +17,10 @@ class frmMain;
 namespace db {
 class ResultSet;
 }
+namespace objectview {
+struct ObjectTypeInfo;
+struct ReferenceInfo;
+}
 
 // Call handlers, interviewers or subscribers with the rows of a chosen
 // dependent table, with hover descriptions and jumps into the main window.
@@ -55,6 +59,8 @@ private:
         QString description;
     };
     HoverState &hoverFor(Grid *grid) { return grid == m_gridData ? m_hoverData : m_hoverRef; }
+    const objectview::ObjectTypeInfo *currentType() const;
+    const objectview::ReferenceInfo *currentReference() const;
     QStringList discoverColumns(const QString &view);
     void report(const QString &routine, long number, const QString &description);
 

@@ -137,13 +137,8 @@ Node Document::root() const
 
 Node Document::selectSingleNode(const QString &xpath) const
 {
-    try {
-        const pugi::xpath_node found = m_doc->select_node(xpath.toUtf8().constData());
-        pugi::xml_node n = found.node();
-        return n ? Node(n.internal_object()) : Node();
-    } catch (const pugi::xpath_exception &) {
-        return {};
-    }
+    // Absolute paths start from the document node itself.
+    return Node(m_doc->internal_object()).selectSingleNode(xpath);
 }
 
 QList<Node> Document::elementsByTagName(const QString &tag) const
