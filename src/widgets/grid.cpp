@@ -58,9 +58,13 @@ Grid::Grid(QWidget *parent, bool fixedColumn)
     setModel(m_model);
     setMouseTracking(true);
     viewport()->setMouseTracking(true);
+    // Header sections are painted on the headers' viewports, which receive the mouse.
     horizontalHeader()->setMouseTracking(true);
-    horizontalHeader()->installEventFilter(this);
-    verticalHeader()->installEventFilter(this);
+    horizontalHeader()->viewport()->setMouseTracking(true);
+    horizontalHeader()->viewport()->installEventFilter(this);
+    verticalHeader()->setMouseTracking(true);
+    verticalHeader()->viewport()->setMouseTracking(true);
+    verticalHeader()->viewport()->installEventFilter(this);
     horizontalHeader()->setHighlightSections(false);
     verticalHeader()->setVisible(fixedColumn);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
@@ -112,7 +116,8 @@ void Grid::setFrozenColumns(int count)
         m_frozen->viewport()->setMouseTracking(true);
         m_frozen->viewport()->installEventFilter(this);
         m_frozen->horizontalHeader()->setMouseTracking(true);
-        m_frozen->horizontalHeader()->installEventFilter(this);
+        m_frozen->horizontalHeader()->viewport()->setMouseTracking(true);
+        m_frozen->horizontalHeader()->viewport()->installEventFilter(this);
         m_frozen->verticalHeader()->setDefaultSectionSize(verticalHeader()->defaultSectionSize());
         connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int logical, int, int size) {
             if (m_frozen && logical < m_frozenCount) {
@@ -353,13 +358,14 @@ bool Grid::eventFilter(QObject *watched, QEvent *event)
     if (m_frozen && watched == m_frozen->viewport()) {
         // Mouse work over the frozen columns counts as over the grid itself.
         if (event->type() == QEvent::MouseMove || event->type() == QEvent::MouseButtonPress) {
+            // The overlay's own row and column under the point: both views show
+            // the same rows at the same heights, so no mapping between them is needed.
             auto *me = static_cast<QMouseEvent *>(event);
-            const QPoint inViewport = viewport()->mapFrom(m_frozen->viewport(), me->position().toPoint());
-            const int r = m_frozen->rowAt(me->position().toPoint().y());
-            const int c = m_frozen->columnAt(me->position().toPoint().x());
+            const QPoint at = me->position().toPoint();
+            const int r = m_frozen->rowAt(at.y());
+            const int c = m_frozen->columnAt(at.x());
             m_mouseRow = r < 0 ? -1 : gridRow(r);
             m_mouseCol = c < 0 ? -1 : gridCol(c);
-            Q_UNUSED(inViewport);
             if (event->type() == QEvent::MouseMove) {
                 Q_EMIT mouseMoved();
             } else if (me->button() == Qt::RightButton) {
@@ -370,15 +376,17 @@ bool Grid::eventFilter(QObject *watched, QEvent *event)
             }
         }
     }
-    const bool frozenHeader = m_frozen && watched == m_frozen->horizontalHeader();
-    if ((watched == horizontalHeader() || frozenHeader) && event->type() == QEvent::MouseMove) {
+    QHeaderView *columnHeader = watched == horizontalHeader()->viewport() ? horizontalHeader()
+                                : m_frozen && watched == m_frozen->horizontalHeader()->viewport() ? m_frozen->horizontalHeader()
+                                                                                                  : nullptr;
+    if (columnHeader && event->type() == QEvent::MouseMove) {
         // Over the header row: row 0.
         const auto *me = static_cast<QMouseEvent *>(event);
-        const int c = static_cast<QHeaderView *>(watched)->logicalIndexAt(me->position().toPoint());
+        const int c = columnHeader->logicalIndexAt(me->position().toPoint());
         m_mouseRow = 0;
         m_mouseCol = c < 0 ? -1 : gridCol(c);
         Q_EMIT mouseMoved();
-    } else if (watched == verticalHeader() && event->type() == QEvent::MouseMove) {
+    } else if (watched == verticalHeader()->viewport() && event->type() == QEvent::MouseMove) {
         // Over the fixed column: column 0.
         const auto *me = static_cast<QMouseEvent *>(event);
         const int r = verticalHeader()->logicalIndexAt(me->position().toPoint());

@@ -152,6 +152,56 @@ private Q_SLOTS:
         grid.setFrozenColumns(9);
         QCOMPARE(grid.frozenColumns(), 3);
     }
+
+    // The frozen columns are an overlay view: the mouse and the wheel reach its
+    // viewport, not the grid's, and must work there like anywhere else.
+    void mouseAndWheelOverTheFrozenColumns_data()
+    {
+        QTest::addColumn<bool>("fixedColumn");
+        QTest::newRow("with-fixed-column") << true;
+        QTest::newRow("without-fixed-column") << false;
+    }
+    void mouseAndWheelOverTheFrozenColumns()
+    {
+        QFETCH(bool, fixedColumn);
+        Grid grid(nullptr, fixedColumn);
+        grid.resize(360, 240);
+        grid.setResultSet(rows(300));
+        for (int c = 0; c < 3; ++c)
+            grid.setColumnWidth(c, 120);
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        grid.setFrozenColumns(2);
+        QWidget *overlay = grid.frozenView()->viewport();
+        QSignalSpy moved(&grid, &Grid::mouseMoved);
+        QSignalSpy right(&grid, &Grid::rightButtonPressed);
+        const int first = fixedColumn ? 1 : 0;
+        for (int c = 0; c < 2; ++c) {
+            const QPoint at = grid.frozenView()->visualRect(grid.model()->index(3, c)).center();
+            QTest::mouseMove(overlay, at);
+            QTRY_COMPARE(grid.mouseCol(), first + c);
+            QCOMPARE(grid.mouseRow(), 4);
+            QTest::mouseClick(overlay, Qt::LeftButton, {}, at);
+            QCOMPARE(grid.row(), 4);
+            QCOMPARE(grid.col(), first + c);
+            QTest::mouseClick(overlay, Qt::RightButton, {}, at);
+            QCOMPARE(right.count(), c + 1);
+        }
+        QVERIFY(moved.count() >= 2);
+        // Over the overlay's header: the header row.
+        QTest::mouseMove(grid.frozenView()->horizontalHeader(), QPoint(10, 5));
+        QTRY_COMPARE(grid.mouseRow(), 0);
+        QCOMPARE(grid.mouseCol(), first);
+
+        // The wheel over the overlay scrolls both views together.
+        const QPoint at = overlay->rect().center();
+        QWheelEvent wheel(at, overlay->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(overlay, &wheel);
+        QVERIFY(grid.verticalScrollBar()->value() > 0);
+        QCOMPARE(grid.frozenView()->verticalScrollBar()->value(), grid.verticalScrollBar()->value());
+        QCOMPARE(grid.rowAt(5), grid.frozenView()->rowAt(5));
+    }
 };
 
 QTEST_MAIN(tst_Grid)
