@@ -11,6 +11,7 @@
 #include "support/ctooltip.h"
 #include "support/messenger.h"
 #include "support/updatecheck.h"
+#include "support/windowplacement.h"
 #include "widgets/grid.h"
 #include "widgets/gridmodel.h"
 
@@ -58,6 +59,7 @@ frmMain::frmMain(Messenger &messenger, frmSplashScreen *splash, QWidget *parent)
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(kCaption);
+    m_placement = new WindowPlacement(this);
     buildMenus();
     buildControls();
     wireBrowsing();
@@ -240,9 +242,9 @@ void frmMain::buildControls()
     m_tooltip = std::make_unique<cTooltip>();
 }
 
-int frmMain::twipsToPixels(int twips) const { return int(std::lround(twips * logicalDpiX() / 1440.0)); }
+int frmMain::twipsToPixels(int twips) const { return placement::twipsToPixels(twips, logicalDpiX()); }
 
-int frmMain::pixelsToTwips(int pixels) const { return int(std::lround(pixels * 1440.0 / logicalDpiX())); }
+int frmMain::pixelsToTwips(int pixels) const { return int(placement::pixelsToTwips(pixels, logicalDpiX())); }
 
 int frmMain::checkedDatabase() const
 {
@@ -350,23 +352,20 @@ void frmMain::applySettings()
     showWhereTab(s.showWhereClause);
 
     // Geometry: the stored values are the outer window in twips.
-    if (!isMinimized()) {
-        const QSize frameExtra = frameGeometry().size() - size();
-        move(twipsToPixels(s.left), twipsToPixels(s.top));
-        resize(std::max(1, twipsToPixels(s.width) - frameExtra.width()),
-               std::max(1, twipsToPixels(s.height) - frameExtra.height()));
-    }
+    if (!isMinimized())
+        m_placement->restore({s.left, s.top, s.width, s.height});
     m_splitterTop = s.splitterPos;
 }
 
 MainSettings frmMain::currentSettings() const
 {
     MainSettings s = m_settings;
-    const QRect g = frameGeometry();
-    s.left = pixelsToTwips(g.x());
-    s.top = pixelsToTwips(g.y());
-    s.width = pixelsToTwips(g.width());
-    s.height = pixelsToTwips(g.height());
+    const StoredPlacement g = m_placement->current();
+    auto toInt = [](qint64 v) { return int(std::clamp<qint64>(v, INT_MIN, INT_MAX)); };
+    s.left = toInt(g.left);
+    s.top = toInt(g.top);
+    s.width = toInt(g.width);
+    s.height = toInt(g.height);
     s.splitterPos = m_splitterTop;
     s.useTables = mnuUseTables->isChecked();
     s.lockAlias = mnuLockAliasColumn->isChecked();

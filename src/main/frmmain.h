@@ -28,6 +28,7 @@ class StickyWhereFiles;
 class Messenger;
 class cTooltip;
 class frmSplashScreen;
+class WindowPlacement;
 namespace db {
 class ResultSet;
 }
@@ -256,6 +257,7 @@ private:
     QLabel *m_lblConnection = nullptr;
 
     std::unique_ptr<cTooltip> m_tooltip;
+    WindowPlacement *m_placement = nullptr;
 };
 
 } // namespace korva

@@ -1,0 +1,158 @@
+#include "support/windowplacement.h"
+
+#include <QtCore/QTimer>
+#include <QtGui/QGuiApplication>
+#include <QtGui/QScreen>
+#include <QtGui/QWindow>
+#include <QtWidgets/QWidget>
+
+#include <cmath>
+
+namespace korva {
+
+namespace placement {
+
+namespace {
+
+// Far beyond any screen, small enough that sums of a few never overflow.
+constexpr int kPixelLimit = 1000000;
+// The strip along the top of a window that must stay on a screen: the title bar.
+constexpr int kGrabHeight = 30;
+constexpr int kGrabWidth = 100;
+
+} // namespace
+
+int twipsToPixels(qint64 twips, int dpi)
+{
+    const double px = std::round(double(twips) * double(std::max(1, dpi)) / 1440.0);
+    return int(std::clamp(px, double(-kPixelLimit), double(kPixelLimit)));
+}
+
+qint64 pixelsToTwips(int pixels, int dpi) { return std::llround(double(pixels) * 1440.0 / double(std::max(1, dpi))); }
+
+QRect keepOnScreen(const QRect &wanted, const QList<QRect> &screens, const QSize &minimum)
+{
+    QRect r(wanted.topLeft(), wanted.size().expandedTo(QSize(1, 1)).expandedTo(minimum));
+    if (screens.isEmpty())
+        return r;
+    // The screen that holds most of the window, else the primary one.
+    QRect screen = screens.first();
+    qint64 best = 0;
+    for (const QRect &s : screens) {
+        const QRect common = s.intersected(r);
+        const qint64 area = qint64(common.width()) * common.height();
+        if (area > best) {
+            best = area;
+            screen = s;
+        }
+    }
+    r.setSize(r.size().boundedTo(screen.size()).expandedTo(minimum.boundedTo(screen.size())));
+    // The title strip must lie on one screen, wide enough to grab.
+    const QRect grab(r.left(), r.top(), r.width(), std::min(r.height(), kGrabHeight));
+    int visible = 0;
+    for (const QRect &s : screens) {
+        const QRect common = s.intersected(grab);
+        if (common.height() == grab.height())
+            visible = std::max(visible, common.width());
+    }
+    if (visible < std::min(r.width(), kGrabWidth)) {
+        r.moveLeft(std::clamp(r.left(), screen.left(), screen.right() - r.width() + 1));
+        r.moveTop(std::clamp(r.top(), screen.top(), screen.bottom() - r.height() + 1));
+    }
+    return r;
+}
+
+} // namespace placement
+
+WindowPlacement::WindowPlacement(QWidget *window) : QObject(window), m_window(window)
+{
+    m_window->installEventFilter(this);
+}
+
+WindowPlacement::~WindowPlacement() = default;
+
+int WindowPlacement::dpi() const { return std::max(1, m_window->logicalDpiX()); }
+
+std::optional<QMargins> WindowPlacement::frameMargins() const
+{
+    if (!m_window->isVisible() || !m_window->windowHandle())
+        return std::nullopt;
+    return m_window->windowHandle()->frameMargins();
+}
+
+QRect WindowPlacement::outerGeometry() const
+{
+    return m_window->geometry().marginsAdded(frameMargins().value_or(QMargins()));
+}
+
+void WindowPlacement::restore(const StoredPlacement &stored)
+{
+    const int d = dpi();
+    const QRect wanted(placement::twipsToPixels(stored.left, d), placement::twipsToPixels(stored.top, d),
+                       placement::twipsToPixels(stored.width, d), placement::twipsToPixels(stored.height, d));
+    QList<QRect> screens;
+    if (QScreen *primary = QGuiApplication::primaryScreen())
+        screens << primary->availableGeometry();
+    for (QScreen *s : QGuiApplication::screens())
+        if (s != QGuiApplication::primaryScreen())
+            screens << s->availableGeometry();
+    m_stored = stored;
+    m_target = placement::keepOnScreen(wanted, screens);
+    m_exact = m_target == wanted;
+    m_placed = true;
+    apply();
+}
+
+void WindowPlacement::apply()
+{
+    m_appliedMargins = frameMargins().value_or(QMargins());
+    m_requested = m_target.marginsRemoved(m_appliedMargins);
+    m_window->setGeometry(m_requested);
+    // What the window really took (a minimum size may have raised it).
+    m_requested.setSize(m_window->geometry().size());
+}
+
+StoredPlacement WindowPlacement::current() const
+{
+    const QRect outer = outerGeometry();
+    if (m_placed && m_exact && outer == m_target)
+        return m_stored;
+    const int d = dpi();
+    return {placement::pixelsToTwips(outer.x(), d), placement::pixelsToTwips(outer.y(), d),
+            placement::pixelsToTwips(outer.width(), d), placement::pixelsToTwips(outer.height(), d)};
+}
+
+void WindowPlacement::correctForFrame()
+{
+    if (!m_placed)
+        return;
+    // Only while the window still has the size it was given: once the user
+    // resizes it, the user's size stands.
+    const QMargins margins = frameMargins().value_or(QMargins());
+    if (margins != m_appliedMargins && m_window->geometry().size() == m_requested.size())
+        apply();
+}
+
+bool WindowPlacement::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_window) {
+        switch (event->type()) {
+        case QEvent::Show:
+            // The window manager adds its frame a moment after the window is
+            // mapped, often without telling the window: look a few times.
+            for (int ms : {50, 150, 300, 600, 1200})
+                QTimer::singleShot(ms, this, &WindowPlacement::correctForFrame);
+            correctForFrame();
+            break;
+        case QEvent::Move:
+        case QEvent::Resize:
+            correctForFrame();
+            break;
+        default:
+            break;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+} // namespace korva

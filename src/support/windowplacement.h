@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QtCore/QMargins>
+#include <QtCore/QObject>
+#include <QtCore/QRect>
+
+#include <optional>
+
+class QWidget;
+
+namespace korva {
+
+// A window's stored placement: the outer window (frame included) in twips,
+// as the settings keep it.
+struct StoredPlacement
+{
+    qint64 left = 0;
+    qint64 top = 0;
+    qint64 width = 0;
+    qint64 height = 0;
+    bool operator==(const StoredPlacement &) const = default;
+};
+
+namespace placement {
+
+// Twips and pixels at a given resolution (dots per inch). Any stored number
+// converts without overflow; results are clamped to what a screen can hold.
+int twipsToPixels(qint64 twips, int dpi);
+qint64 pixelsToTwips(int pixels, int dpi);
+
+// The outer rectangle a window should take on the given screens (available
+// areas, the first being the primary one) for a wanted outer rectangle: no
+// larger than the screen it lands on, and moved onto that screen when its top
+// edge would not be on any screen, so that it can always be grabbed and moved.
+QRect keepOnScreen(const QRect &wanted, const QList<QRect> &screens, const QSize &minimum = {});
+
+} // namespace placement
+
+// Puts a top-level window where its stored placement says and reads its
+// placement back for saving, so that a window that is opened and closed
+// without being moved or resized stores exactly what it was given. The frame
+// that the window manager adds is only known once the window is shown; the
+// client size is corrected then, so the outer size is the stored one.
+class WindowPlacement : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit WindowPlacement(QWidget *window);
+    ~WindowPlacement() override;
+
+    // Places the window. Call before or after it is shown.
+    void restore(const StoredPlacement &stored);
+    // What to store now: the values given to restore() while the window still
+    // stands where they put it, its measured outer geometry otherwise.
+    StoredPlacement current() const;
+
+    int dpi() const;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    // The frame the window manager has put around the window, when it is known.
+    virtual std::optional<QMargins> frameMargins() const;
+
+private:
+    void apply();
+    void correctForFrame();
+    QRect outerGeometry() const;
+
+    QWidget *m_window;
+    StoredPlacement m_stored;
+    QRect m_target;            // outer rectangle in pixels
+    QRect m_requested;         // the client rectangle last set
+    QMargins m_appliedMargins; // the frame assumed when it was set
+    bool m_placed = false;     // restore() has run
+    bool m_exact = false;      // the target is the stored placement, not moved onto a screen
+};
+
+} // namespace korva
