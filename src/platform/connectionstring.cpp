@@ -7,7 +7,7 @@ namespace korva::db {
 namespace {
 
 // Splits "a=b;c={x;y};..." into key/value pairs; braces protect separators.
-QList<std::pair<QString, QString>> splitPairs(const QString &text)
+QList<std::pair<QString, QString>> splitPairs(const QString &text, bool *balanced)
 {
     QList<std::pair<QString, QString>> pairs;
     QString key, value;
@@ -41,6 +41,7 @@ QList<std::pair<QString, QString>> splitPairs(const QString &text)
         value.append(c);
     }
     flush();
+    *balanced = braces == 0;
     return pairs;
 }
 
@@ -58,7 +59,12 @@ ConnectionTarget parseConnectionString(const QString &text)
     ConnectionTarget t;
     QString serverPart;
     bool haveServer = false;
-    for (const auto &[key, value] : splitPairs(text)) {
+    bool balanced = true;
+    const auto pairs = splitPairs(text, &balanced);
+    // An unclosed brace swallows the rest of the string: nothing in it can be trusted.
+    if (!balanced)
+        return t;
+    for (const auto &[key, value] : pairs) {
         if (key == u"server" || key == u"data source" || key == u"address" || key == u"addr") {
             serverPart = unbrace(value);
             haveServer = true;

@@ -57,6 +57,8 @@ public:
     virtual QList<ProcedureInfo> procedures(Error *error) = 0;
     // The first column of the table, in column order, that is part of its primary key.
     virtual QString primaryKeyColumn(const QString &table, Error *error) = 0;
+    // Every column of the table's primary key, in key order; empty when it has none.
+    virtual QStringList primaryKeyColumns(const QString &table, Error *error) = 0;
 
 protected:
     ConnectionTarget m_target;

@@ -29,7 +29,7 @@ qint64 objectIdOf(const QString &name)
 QString textArg(sqlite3_value *v)
 {
     const auto *p = reinterpret_cast<const char *>(sqlite3_value_text(v));
-    return p ? QString::fromUtf8(p, sqlite3_value_bytes(v)) : QString();
+    return p ? textFromUtf8(p, sqlite3_value_bytes(v)) : QString();
 }
 
 void fnKorvaId(sqlite3_context *ctx, int, sqlite3_value **argv)
@@ -41,26 +41,16 @@ void fnKorvaId(sqlite3_context *ctx, int, sqlite3_value **argv)
     sqlite3_result_int64(ctx, objectIdOf(textArg(argv[0])));
 }
 
-QString unbracket(QString part)
-{
-    part = part.trimmed();
-    if (part.startsWith(u'[') && part.endsWith(u']'))
-        part = part.mid(1, part.size() - 2).replace(QStringLiteral("]]"), QStringLiteral("]"));
-    else if (part.startsWith(u'"') && part.endsWith(u'"'))
-        part = part.mid(1, part.size() - 2);
-    return part;
-}
-
 // object_id('name'), object_id('Db.dbo.name'): the id of a table, view or
 // procedure of the connection's database (or the named one), else null.
 void fnObjectId(sqlite3_context *ctx, int, sqlite3_value **argv)
 {
     auto *session = static_cast<SqliteSession *>(sqlite3_user_data(ctx));
-    const QStringList parts = textArg(argv[0]).split(u'.');
-    const QString name = unbracket(parts.last());
+    const QStringList parts = tsql::splitName(textArg(argv[0]));
+    const QString name = parts.last();
     QString schema = QStringLiteral("main");
     if (parts.size() >= 3) {
-        const QString db = unbracket(parts.at(parts.size() - 3));
+        const QString db = parts.at(parts.size() - 3);
         if (db.compare(session->target().database, Qt::CaseInsensitive) != 0)
             schema = db;
     }
@@ -111,6 +101,14 @@ void fnNewId(sqlite3_context *ctx, int, sqlite3_value **)
 {
     const QByteArray id = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper().toUtf8();
     sqlite3_result_text(ctx, id.constData(), int(id.size()), SQLITE_TRANSIENT);
+}
+
+// A name in SQL given to SQLite as it is (not through the Transact-SQL rewrite).
+QString sqliteName(const QString &name)
+{
+    QString n = name;
+    n.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + n + u'"';
 }
 
 class Statement
@@ -184,7 +182,14 @@ public:
                 store.beginRow();
                 for (int i = 0; i < n; ++i)
                     appendColumn(store, stmt, i);
-                store.endRow();
+                if (!store.endRow()) {
+                    m_done = true;
+                    sqlite3_reset(stmt);
+                    if (error)
+                        *error = {kErrCommand, QStringLiteral("A row holds more than %1 MB of data, more than can be shown.")
+                                                   .arg((RowStore::maxRowBytes() + 1) >> 20)};
+                    break;
+                }
                 ++added;
             } else {
                 m_done = true;
@@ -206,44 +211,73 @@ public:
                                            .arg(m_columns.value(column))};
             return false;
         }
+        // The row is found by every column of its key, each of which must be shown.
         Error e;
-        const QString key = m_session->primaryKeyColumn(target.schema + u'.' + target.table, &e);
-        int keyColumn = -1;
-        for (int i = 0; i < m_origins.size(); ++i)
-            if (m_origins[i].table.compare(target.table, Qt::CaseInsensitive) == 0
-                && m_origins[i].column.compare(key, Qt::CaseInsensitive) == 0)
-                keyColumn = i;
-        if (key.isEmpty() || keyColumn < 0) {
+        const QStringList keys = m_session->primaryKeyColumns(
+            tsql::quoteBracketed(target.schema) + u'.' + tsql::quoteBracketed(target.table), &e);
+        QList<int> keyColumns;
+        for (const QString &key : keys) {
+            int found = -1;
+            for (int i = 0; i < m_origins.size() && found < 0; ++i)
+                if (m_origins[i].schema == target.schema
+                    && m_origins[i].table.compare(target.table, Qt::CaseInsensitive) == 0
+                    && m_origins[i].column.compare(key, Qt::CaseInsensitive) == 0)
+                    found = i;
+            keyColumns << found;
+        }
+        if (keys.isEmpty() || keyColumns.contains(-1)) {
             if (error)
                 *error = {kErrCommand, QStringLiteral("The table \"%1\" has no primary key among the columns shown; its rows "
                                                       "cannot be changed.")
                                            .arg(target.table)};
             return false;
         }
-        const QString sql = QStringLiteral("UPDATE %1.%2 SET %3 = ?1 WHERE %4 = ?2")
-                                .arg(tsql::quoteBracketed(target.schema), tsql::quoteBracketed(target.table),
-                                     tsql::quoteBracketed(target.column), tsql::quoteBracketed(key));
+        QString where;
+        for (int k = 0; k < keys.size(); ++k)
+            where += (k ? QStringLiteral(" AND ") : QString()) + sqliteName(keys[k])
+                     + QStringLiteral(" IS ?%1").arg(k + 2);
+        const QString sql = QStringLiteral("UPDATE %1.%2 SET %3 = ?1 WHERE %4")
+                                .arg(sqliteName(target.schema), sqliteName(target.table), sqliteName(target.column), where);
+        sqlite3 *db = m_session->handle();
         sqlite3_stmt *raw = nullptr;
-        if (sqlite3_prepare_v2(m_session->handle(), sql.toUtf8().constData(), -1, &raw, nullptr) != SQLITE_OK) {
+        if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &raw, nullptr) != SQLITE_OK) {
             if (error)
                 *error = m_session->lastError();
             return false;
         }
         Statement stmt(raw);
         bindVariant(raw, 1, value);
-        bindVariant(raw, 2, store.value(row, keyColumn));
-        if (sqlite3_step(raw) != SQLITE_DONE) {
+        for (int k = 0; k < keyColumns.size(); ++k)
+            bindVariant(raw, k + 2, store.value(row, keyColumns[k]));
+        // The change is kept only when it touched exactly this one row.
+        if (sqlite3_exec(db, "SAVEPOINT korva_edit", nullptr, nullptr, nullptr) != SQLITE_OK) {
             if (error)
                 *error = m_session->lastError();
             return false;
         }
-        if (sqlite3_changes(m_session->handle()) != 1) {
+        const int rc = sqlite3_step(raw);
+        const Error stepError = rc == SQLITE_DONE ? Error() : m_session->lastError();
+        const int changed = rc == SQLITE_DONE ? sqlite3_changes(db) : 0;
+        if (rc == SQLITE_DONE && changed == 1) {
+            if (sqlite3_exec(db, "RELEASE korva_edit", nullptr, nullptr, nullptr) == SQLITE_OK)
+                return true;
+            const Error releaseError = m_session->lastError();
+            sqlite3_exec(db, "ROLLBACK TO korva_edit; RELEASE korva_edit", nullptr, nullptr, nullptr);
             if (error)
-                *error = {kErrCommand, QStringLiteral("Row cannot be located for updating. Some values may have been "
-                                                      "changed since it was last read.")};
+                *error = releaseError;
             return false;
         }
-        return true;
+        sqlite3_exec(db, "ROLLBACK TO korva_edit; RELEASE korva_edit", nullptr, nullptr, nullptr);
+        if (error) {
+            if (stepError)
+                *error = stepError;
+            else if (changed == 0)
+                *error = {kErrCommand, QStringLiteral("Row cannot be located for updating. Some values may have been "
+                                                      "changed since it was last read.")};
+            else
+                *error = {kErrGeneric, QStringLiteral("Insufficient key column information for updating or refreshing.")};
+        }
+        return false;
     }
 
     static void bindVariant(sqlite3_stmt *stmt, int index, const QVariant &v)
@@ -337,17 +371,15 @@ std::shared_ptr<SqliteSession> SqliteSession::open(const ConnectionTarget &targe
 {
     std::shared_ptr<SqliteSession> s(new SqliteSession);
     s->m_target = target;
-    QString file;
-    if (!target.database.isEmpty()) {
-        file = embeddedDatabaseFile(dataFolder, target.database);
-        if (file.isEmpty()) {
-            if (error)
-                *error = {kErrGeneric, QStringLiteral("Cannot open database \"%1\" requested by the login. The login failed.")
-                                           .arg(target.database)};
-            return nullptr;
-        }
+    // A database that is not there is an error, never an empty database.
+    const QString file = target.database.isEmpty() ? QString() : embeddedDatabaseFile(dataFolder, target.database);
+    if (file.isEmpty()) {
+        if (error)
+            *error = {kErrGeneric, QStringLiteral("Cannot open database \"%1\" requested by the login. The login failed.")
+                                       .arg(target.database)};
+        return nullptr;
     }
-    const QByteArray path = file.isEmpty() ? QByteArray(":memory:") : QFile::encodeName(file);
+    const QByteArray path = QFile::encodeName(file);
     if (sqlite3_open_v2(path.constData(), &s->m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
         if (error)
             *error = {kErrGeneric, QStringLiteral("Cannot open database \"%1\": %2")
@@ -356,6 +388,8 @@ std::shared_ptr<SqliteSession> SqliteSession::open(const ConnectionTarget &targe
     }
     sqlite3_busy_timeout(s->m_db, 5000);
     sqlite3_extended_result_codes(s->m_db, 0);
+    // "x" is a name, as on the server, never a text that a missing name turns into.
+    sqlite3_db_config(s->m_db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
 
     s->m_context.currentDatabase = target.database;
     const QDir dir(dataFolder);
@@ -685,42 +719,70 @@ QList<ProcedureInfo> SqliteSession::procedures(Error *error)
     return list;
 }
 
-QString SqliteSession::primaryKeyColumn(const QString &table, Error *error)
+bool SqliteSession::locateTable(const QString &table, QString *schema, QString *name, Error *error)
 {
-    QString schema = QStringLiteral("main");
-    QString name = table;
-    const QStringList parts = table.split(u'.');
+    *schema = QStringLiteral("main");
+    const QStringList parts = tsql::splitName(table);
+    if (parts.isEmpty()) {
+        if (error)
+            *error = {kErrNoSuchObject, QStringLiteral("Invalid object name '%1'.").arg(table)};
+        return false;
+    }
+    *name = parts.last();
     if (parts.size() >= 2) {
-        name = unbracket(parts.last());
-        const QString db = unbracket(parts.first());
+        const QString db = parts.first();
         if (db.compare(m_target.database, Qt::CaseInsensitive) != 0 && db.compare(u"main", Qt::CaseInsensitive) != 0)
-            schema = db;
-    } else {
-        name = unbracket(name);
+            *schema = db;
+    }
+    const QByteArray n = name->toUtf8();
+    sqlite3_stmt *check = cachedStatement(QStringLiteral("SELECT 1 FROM %1.sqlite_master WHERE type IN ('table','view') "
+                                                         "AND name = ?1 COLLATE NOCASE")
+                                              .arg(tsql::quoteBracketed(*schema)));
+    bool found = false;
+    if (check) {
+        sqlite3_bind_text(check, 1, n.constData(), int(n.size()), SQLITE_TRANSIENT);
+        found = sqlite3_step(check) == SQLITE_ROW;
+        sqlite3_reset(check);
+    }
+    if (!found && error)
+        *error = {kErrNoSuchObject, QStringLiteral("Invalid object name '%1'.").arg(*name)};
+    return found;
+}
+
+QStringList SqliteSession::primaryKeyColumns(const QString &table, Error *error)
+{
+    QString schema, name;
+    if (!locateTable(table, &schema, &name, error))
+        return {};
+    sqlite3_stmt *stmt = cachedStatement(QStringLiteral("SELECT name FROM pragma_table_info(?1, ?2) WHERE pk > 0 ORDER BY pk"));
+    if (!stmt) {
+        if (error)
+            *error = lastError();
+        return {};
     }
     const QByteArray n = name.toUtf8();
-    {
-        sqlite3_stmt *check = cachedStatement(QStringLiteral("SELECT 1 FROM %1.sqlite_master WHERE type IN ('table','view') "
-                                                             "AND name = ?1 COLLATE NOCASE")
-                                                  .arg(tsql::quoteBracketed(schema)));
-        bool found = false;
-        if (check) {
-            sqlite3_bind_text(check, 1, n.constData(), int(n.size()), SQLITE_TRANSIENT);
-            found = sqlite3_step(check) == SQLITE_ROW;
-            sqlite3_reset(check);
-        }
-        if (!found) {
-            if (error)
-                *error = {kErrNoSuchObject, QStringLiteral("Invalid object name '%1'.").arg(name)};
-            return {};
-        }
-    }
+    const QByteArray sch = schema.toUtf8();
+    sqlite3_bind_text(stmt, 1, n.constData(), int(n.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_text(stmt, 2, sch.constData(), int(sch.size()), SQLITE_TRANSIENT);
+    QStringList keys;
+    while (sqlite3_step(stmt) == SQLITE_ROW)
+        keys << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)));
+    sqlite3_reset(stmt);
+    return keys;
+}
+
+QString SqliteSession::primaryKeyColumn(const QString &table, Error *error)
+{
+    QString schema, name;
+    if (!locateTable(table, &schema, &name, error))
+        return {};
     sqlite3_stmt *stmt = cachedStatement(QStringLiteral("SELECT name FROM pragma_table_info(?1, ?2) WHERE pk > 0 ORDER BY cid LIMIT 1"));
     if (!stmt) {
         if (error)
             *error = lastError();
         return {};
     }
+    const QByteArray n = name.toUtf8();
     const QByteArray sch = schema.toUtf8();
     sqlite3_bind_text(stmt, 1, n.constData(), int(n.size()), SQLITE_TRANSIENT);
     sqlite3_bind_text(stmt, 2, sch.constData(), int(sch.size()), SQLITE_TRANSIENT);

@@ -24,6 +24,7 @@ public:
     ExecOutcome callProcedure(const QString &name, const QList<ProcedureArgument> &args, Error *error) override;
     QList<ProcedureInfo> procedures(Error *error) override;
     QString primaryKeyColumn(const QString &table, Error *error) override;
+    QStringList primaryKeyColumns(const QString &table, Error *error) override;
 
     // The SQL actually run for a Transact-SQL text.
     QString translate(const QString &sql) const;
@@ -43,6 +44,9 @@ private:
     // Refills the column catalogue when any database's schema has changed.
     void refreshCatalogue(bool ownOnly = false);
     QString schemaVersions(bool ownOnly) const;
+    // The schema and bare name of a table named as "name" or "Db.name" (brackets allowed);
+    // false with an error when no such table or view exists.
+    bool locateTable(const QString &table, QString *schema, QString *name, Error *error);
 
     sqlite3 *m_db = nullptr;
     tsql::Context m_context;

@@ -144,7 +144,63 @@ Dotted readDotted(const QList<Token> &toks, qsizetype i)
     return d;
 }
 
+// SQLite reads [a]b] but not the doubled "]]" inside brackets: such a name
+// goes to it double-quoted instead (the engine reads double quotes as names only).
+QString engineName(const Token &t)
+{
+    if (t.kind != Tok::Bracket || !t.text.contains(QStringLiteral("]]")))
+        return t.text;
+    QString bare = bareName(t);
+    bare.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + bare + u'"';
+}
+
 } // namespace
+
+QStringList splitName(const QString &name)
+{
+    QStringList parts;
+    QString current;
+    bool quoted = false; // blanks inside brackets or quotes belong to the name
+    auto finish = [&] {
+        parts << (quoted ? current : current.trimmed());
+        current.clear();
+        quoted = false;
+    };
+    const qsizetype n = name.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = name.at(i);
+        if (c == u'[' || c == u'"') {
+            const QChar close = c == u'[' ? QChar(u']') : QChar(u'"');
+            current = current.trimmed();
+            quoted = true;
+            for (++i; i < n; ++i) {
+                if (name.at(i) == close) {
+                    if (i + 1 < n && name.at(i + 1) == close) {
+                        current += close;
+                        ++i;
+                        continue;
+                    }
+                    break;
+                }
+                current += name.at(i);
+            }
+        } else if (c == u'.') {
+            finish();
+        } else if (!quoted || !c.isSpace()) {
+            current += c;
+        }
+    }
+    finish();
+    return parts;
+}
+
+QString objectIdName(const QString &name)
+{
+    const bool plain = !name.contains(u'.') && !name.contains(u'[') && !name.contains(u']') && !name.contains(u'"')
+                       && name.trimmed() == name;
+    return plain ? name : quoteBracketed(name);
+}
 
 QString sysobjectsView(const QString &schema) { return QStringLiteral("sysobjects_") + schema.toLower(); }
 QString syscolumnsView(const QString &schema) { return QStringLiteral("syscolumns_") + schema.toLower(); }
@@ -253,13 +309,13 @@ QString rewrite(const QString &sql, const Context &context)
                 if (d.parts.size() == 3 && (d.parts[1].isEmpty() || d.parts[1].compare(u"dbo", Qt::CaseInsensitive) == 0)) {
                     const QString schema = schemaFor(d.parts[0]);
                     const QString cat = catalogue(d.parts[2], schema);
-                    out += cat.isEmpty() ? schema + u'.' + toks[d.partTokens[2]].text : cat;
+                    out += cat.isEmpty() ? schema + u'.' + engineName(toks[d.partTokens[2]]) : cat;
                     i = d.end;
                     continue;
                 }
                 if (d.parts.size() == 2 && d.parts[0].compare(u"dbo", Qt::CaseInsensitive) == 0) {
                     const QString cat = catalogue(d.parts[1], QStringLiteral("main"));
-                    out += cat.isEmpty() ? toks[d.partTokens[1]].text : cat;
+                    out += cat.isEmpty() ? engineName(toks[d.partTokens[1]]) : cat;
                     i = d.end;
                     continue;
                 }
@@ -267,7 +323,7 @@ QString rewrite(const QString &sql, const Context &context)
                 // temporary views of those names for its own database.
             }
         }
-        out += t.text;
+        out += engineName(t);
         ++i;
     }
     if (!levels.first().limit.isEmpty()) {

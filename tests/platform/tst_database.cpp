@@ -130,6 +130,8 @@ private Q_SLOTS:
         QTest::newRow("top-in-subquery") << "SELECT * FROM t WHERE id IN (SELECT TOP 1 id FROM u ORDER BY x) ORDER BY y"
                                          << "SELECT * FROM t WHERE id IN (SELECT  id FROM u ORDER BY x LIMIT 1) ORDER BY y";
         QTest::newRow("top-distinct-parenthesised") << "select distinct top (3) a from t" << "select distinct  a from t LIMIT 3";
+        QTest::newRow("doubled-bracket-as-quoted-name") << "SELECT [a]]b], [c] FROM OrvexDynDB.dbo.[t]]\"x]"
+                                                        << "SELECT \"a]b\", [c] FROM OrvexDynDB.\"t]\"\"x\"";
         QTest::newRow("top-as-a-column-is-not-a-limit") << "select a, top from t" << "select a, top from t";
     }
     void rewritesTransactSql()
@@ -328,6 +330,123 @@ private Q_SLOTS:
 
         auto readOnly = openResultSet(conn(), QStringLiteral("SELECT Alias, ObjectID FROM tbl_User"), &e);
         QVERIFY(!readOnly->updateCell(0, 0, QStringLiteral("x"), &e));
+    }
+
+    // An edit finds its row by the whole key, and changes that row or nothing.
+    void editsKeyOnEveryKeyColumn()
+    {
+        Error made;
+        executeText(conn(), QStringLiteral("CREATE TABLE tbl_Pair(Owner TEXT COLLATE NOCASE, Slot INTEGER, Label TEXT, "
+                                           "PRIMARY KEY(Owner, Slot)); INSERT INTO tbl_Pair VALUES('x',1,'one'),"
+                                           "('x',2,'two'),('y',1,'three')"), &made);
+        QVERIFY2(!made, qPrintable(made.description));
+        auto session = sessionFor(conn(), nullptr);
+        QCOMPARE(session->primaryKeyColumns(QStringLiteral("tbl_Pair"), nullptr),
+                 (QStringList{QStringLiteral("Owner"), QStringLiteral("Slot")}));
+        Error e;
+        auto rs = openResultSet(conn(), QStringLiteral("SELECT Owner, Slot, Label FROM tbl_Pair ORDER BY Owner, Slot"), &e,
+                                Lock::Pessimistic);
+        QVERIFY(rs);
+        rs->fetchAll();
+        QVERIFY2(rs->updateCell(1, 2, QStringLiteral("TWO"), &e), qPrintable(e.description));
+        auto labels = [&] {
+            QStringList out;
+            auto check = openResultSet(conn(), QStringLiteral("SELECT Label FROM tbl_Pair ORDER BY Owner, Slot"), &e);
+            for (check->moveFirst(); !check->eof(); check->moveNext())
+                out << check->field(0).toString();
+            return out;
+        };
+        QCOMPARE(labels(), (QStringList{QStringLiteral("one"), QStringLiteral("TWO"), QStringLiteral("three")}));
+        // A row deleted behind the grid's back: nothing is written, the old value stays shown.
+        Error ignored;
+        executeText(conn(), QStringLiteral("DELETE FROM tbl_Pair WHERE Owner='y'"), &ignored);
+        e = {};
+        QVERIFY(!rs->updateCell(2, 2, QStringLiteral("gone"), &e));
+        QVERIFY(e.description.startsWith(QStringLiteral("Row cannot be located for updating")));
+        QCOMPARE(rs->rows().text(2, 2), QStringLiteral("three"));
+        QCOMPARE(labels(), (QStringList{QStringLiteral("one"), QStringLiteral("TWO")}));
+        // A result without every key column cannot be edited at all.
+        auto partial = openResultSet(conn(), QStringLiteral("SELECT Owner, Label FROM tbl_Pair"), &e, Lock::Pessimistic);
+        partial->fetchAll();
+        QVERIFY(!partial->updateCell(0, 1, QStringLiteral("z"), &e));
+        QCOMPARE(labels(), (QStringList{QStringLiteral("one"), QStringLiteral("TWO")}));
+    }
+
+    // Tables and columns whose names hold brackets, quotes, dots and blanks
+    // are listed, read and edited like any other.
+    void oddNamesAreUsable_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("closing-bracket") << QStringLiteral("odd]name");
+        QTest::newRow("opening-bracket") << QStringLiteral("odd[name");
+        QTest::newRow("apostrophe") << QStringLiteral("odd'name");
+        QTest::newRow("dot") << QStringLiteral("odd.name");
+        QTest::newRow("double-quote") << QStringLiteral("odd\"name");
+        QTest::newRow("blanks") << QStringLiteral("odd name ");
+    }
+    void oddNamesAreUsable()
+    {
+        QFETCH(QString, name);
+        Error e;
+        const QString table = tsql::quoteBracketed(name);
+        const QString column = tsql::quoteBracketed(QStringLiteral("c") + name);
+        executeText(conn(), QStringLiteral("CREATE TABLE %1(%2 TEXT PRIMARY KEY, [v] TEXT); INSERT INTO %1 VALUES('k','old')")
+                                .arg(table, column), &e);
+        QVERIFY2(!e, qPrintable(e.description));
+        auto cols = openResultSet(conn(), QStringLiteral("select name as 'Column Name' from syscolumns where id=object_id(")
+                                              + tsql::quoteLiteral(tsql::objectIdName(name)) + QStringLiteral(") ORDER By name"), &e);
+        QVERIFY2(cols, qPrintable(e.description));
+        QCOMPARE(cols->recordCount(), 2);
+        QCOMPARE(cols->field(0).toString(), QStringLiteral("c") + name);
+        auto rs = openResultSet(conn(), QStringLiteral("SELECT %1, [v] FROM %2").arg(column, table), &e, Lock::Pessimistic);
+        QVERIFY2(rs, qPrintable(e.description));
+        rs->fetchAll();
+        QCOMPARE(rs->columns().first(), QStringLiteral("c") + name);
+        QVERIFY2(rs->updateCell(0, 1, QStringLiteral("new"), &e), qPrintable(e.description));
+        auto check = openResultSet(conn(), QStringLiteral("SELECT v FROM %1").arg(table), &e);
+        QCOMPARE(check->field(0).toString(), QStringLiteral("new"));
+        // A name that is not there is an error, never a text.
+        e = {};
+        QVERIFY(!openResultSet(conn(), QStringLiteral("SELECT [no]]such] FROM %1").arg(table), &e));
+        QCOMPARE(e.number, kErrCommand);
+        QVERIFY(!openResultSet(conn(), QStringLiteral("SELECT \"nosuch\" FROM %1").arg(table), &e));
+    }
+
+    void badConnectionStringsNeverGiveAnEmptyDatabase()
+    {
+        const QString computer = WorkStationInfo::instance().ComputerName();
+        for (const QString &text : {QStringLiteral("Driver={SQL Server;server=%1\\zandelorvex;database=OrvexDirDB"),
+                                    QStringLiteral("Driver={SQL Server};server={%1\\zandelorvex;database=OrvexDirDB"),
+                                    QStringLiteral("Driver={SQL Server};server=%1\\zandelorvex")}) {
+            Error e;
+            QVERIFY2(!openResultSet(text.arg(computer), QStringLiteral("select * from tbl_User"), &e), qPrintable(text));
+            QVERIFY(e.isSet());
+        }
+    }
+
+    void cellTextKeepsEveryCharacter()
+    {
+        Error e;
+        const QString text = QString(QChar(0xFEFF)) + QStringLiteral("Zoë ") + QString(QChar(0xFEFF));
+        auto rs = openResultSet(conn(), QStringLiteral("SELECT ") + tsql::quoteLiteral(text) + QStringLiteral(" AS t, LEN(")
+                                            + tsql::quoteLiteral(text) + QStringLiteral(") AS n"), &e);
+        QVERIFY(rs);
+        QCOMPARE(rs->field(0).toString(), text);
+        QCOMPARE(rs->rows().text(0, 0), text);
+        QCOMPARE(rs->field(1).toInt(), 6);
+    }
+
+    // A row too large for the row store is reported, not stored cut short.
+    void oversizedRowIsAnError()
+    {
+        Error e;
+        auto rs = openResultSet(conn(), QStringLiteral("SELECT 1 AS a, NULL AS b UNION ALL SELECT 2, zeroblob(300000000) || zeroblob(300000000)"), &e);
+        QVERIFY2(rs, qPrintable(e.description));
+        rs->fetchAll();
+        QVERIFY(rs->lastError().isSet());
+        QVERIFY(rs->lastError().description.contains(QStringLiteral("512 MB")));
+        QCOMPARE(rs->fetchedCount(), 1);
+        QCOMPARE(rs->rows().text(0, 0), QStringLiteral("1"));
     }
 
     void inMemoryResultSetsAndBatches()
