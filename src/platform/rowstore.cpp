@@ -1,10 +1,22 @@
 #include "platform/rowstore.h"
 
+#include <QtCore/QStringDecoder>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 
 namespace korva::db {
+
+QString textFromUtf8(const char *utf8, qsizetype size)
+{
+    if (size >= 3 && static_cast<unsigned char>(utf8[0]) == 0xEF && static_cast<unsigned char>(utf8[1]) == 0xBB
+        && static_cast<unsigned char>(utf8[2]) == 0xBF) {
+        QStringDecoder keepBom(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+        return keepBom(QByteArrayView(utf8, size));
+    }
+    return QString::fromUtf8(utf8, size);
+}
 
 void RowStore::setColumns(const QStringList &names)
 {
@@ -23,6 +35,7 @@ void RowStore::clear()
     m_pending.clear();
     m_pendingCells.clear();
     m_inRow = false;
+    m_pendingTooLarge = false;
     m_contentBytes = 0;
     m_overrides.clear();
 }
@@ -32,15 +45,20 @@ void RowStore::beginRow()
     m_pending.clear();
     m_pendingCells.clear();
     m_inRow = true;
+    m_pendingTooLarge = false;
 }
 
 void RowStore::addCell(CellType type, const char *data, qsizetype size)
 {
+    // Cell ends are kept in kTypeShift bits: a larger row cannot be held.
+    if (m_pendingTooLarge || qsizetype(m_pending.size()) + size > maxRowBytes()) {
+        m_pendingTooLarge = true;
+        m_pendingCells.push_back(0);
+        return;
+    }
     if (size > 0)
         m_pending.insert(m_pending.end(), data, data + size);
     m_pendingCells.push_back(std::uint32_t(m_pending.size()) | (std::uint32_t(type) << kTypeShift));
-    if (type != CellType::Null)
-        m_contentBytes += size;
 }
 
 void RowStore::addNull() { addCell(CellType::Null, nullptr, 0); }
@@ -126,8 +144,15 @@ char *RowStore::reserve(qsizetype size)
     return at;
 }
 
-void RowStore::endRow()
+bool RowStore::endRow()
 {
+    m_inRow = false;
+    if (m_pendingTooLarge) {
+        m_pending.clear();
+        m_pendingCells.clear();
+        m_pendingTooLarge = false;
+        return false;
+    }
     // Short rows are padded with nulls, long ones cut, so every row has columnCount cells.
     while (int(m_pendingCells.size()) < columnCount())
         addNull();
@@ -139,7 +164,8 @@ void RowStore::endRow()
     m_rowChunk.push_back(std::uint32_t(m_chunks.size() - 1));
     m_rowStart.push_back(std::uint32_t(at - m_chunks.back().get()));
     m_cells.insert(m_cells.end(), m_pendingCells.begin(), m_pendingCells.end());
-    m_inRow = false;
+    m_contentBytes += size; // null cells hold no bytes
+    return true;
 }
 
 void RowStore::appendRow(const QVariantList &values)
@@ -204,7 +230,7 @@ QVariant RowStore::value(qsizetype row, int column) const
     case CellType::Text:
         break;
     }
-    return QVariant(QString::fromUtf8(s.data, qsizetype(s.size)));
+    return QVariant(textFromUtf8(s.data, qsizetype(s.size)));
 }
 
 QString RowStore::text(qsizetype row, int column) const
@@ -224,7 +250,7 @@ QString RowStore::text(qsizetype row, int column) const
     if (s.type == CellType::Blob)
         return QStringLiteral("0x")
                + QString::fromLatin1(QByteArray::fromRawData(s.data, qsizetype(s.size)).toHex().toUpper());
-    return QString::fromUtf8(s.data, qsizetype(s.size));
+    return textFromUtf8(s.data, qsizetype(s.size));
 }
 
 QByteArray RowStore::bytes(qsizetype row, int column) const

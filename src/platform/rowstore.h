@@ -13,6 +13,10 @@ namespace korva::db {
 
 enum class CellType : std::uint8_t { Null = 0, Integer = 1, Real = 2, Text = 3, Blob = 4 };
 
+// UTF-8 bytes as text, a leading U+FEFF kept as the character it is (it is
+// data here, not a byte order mark).
+QString textFromUtf8(const char *utf8, qsizetype size);
+
 // Compact, append-only storage of a result set's rows. Cell bytes (UTF-8 text,
 // decimal numbers, raw blobs) live in large chunks; each cell costs four bytes
 // of bookkeeping. Holds a million-row table without a per-cell allocation.
@@ -40,7 +44,9 @@ public:
     void addText(const QString &text);
     void addBlob(const void *data, qsizetype size);
     void addVariant(const QVariant &value);
-    void endRow();
+    // False, and the row left out, when its cells hold more than maxRowBytes().
+    bool endRow();
+    static constexpr qsizetype maxRowBytes() { return qsizetype(kEndMask); }
     void appendRow(const QVariantList &values);
 
     CellType type(qsizetype row, int column) const;
@@ -85,6 +91,7 @@ private:
     std::vector<char> m_pending;
     std::vector<std::uint32_t> m_pendingCells;
     bool m_inRow = false;
+    bool m_pendingTooLarge = false;
     qsizetype m_contentBytes = 0;
     // Cells replaced by setValue() live here (edit mode writes back single cells).
     QHash<quint64, QVariant> m_overrides;

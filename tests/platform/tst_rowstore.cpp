@@ -1,0 +1,124 @@
+#include "platform/rowstore.h"
+
+#include <QtTest/QtTest>
+
+using namespace korva::db;
+
+class tst_RowStore : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    // Rows of mixed cells, enough of them to fill several chunks, read back
+    // cell by cell: every offset and type lands where it was put.
+    void cellsComeBackAcrossChunks()
+    {
+        RowStore store;
+        store.setColumns({QStringLiteral("id"), QStringLiteral("name"), QStringLiteral("n"), QStringLiteral("x"),
+                          QStringLiteral("blob")});
+        const QByteArray big(5 * 1024 * 1024, 'q'); // larger than one chunk
+        for (int r = 0; r < 20000; ++r) {
+            store.beginRow();
+            store.addText(QStringLiteral("ID-%1").arg(r));
+            if (r % 3 == 0)
+                store.addNull();
+            else
+                store.addText(QStringLiteral("name %1 ").arg(r).repeated(r % 7));
+            store.addInteger(r == 7 ? std::numeric_limits<qint64>::min() : r * 1000);
+            store.addReal(r / 4.0);
+            if (r == 12345)
+                store.addBlob(big.constData(), big.size());
+            else
+                store.addBlob("\x01\xff", 2);
+            QVERIFY(store.endRow());
+        }
+        QCOMPARE(store.rowCount(), 20000);
+        for (int r : {0, 1, 2, 7, 999, 12344, 12345, 12346, 19999}) {
+            QCOMPARE(store.text(r, 0), QStringLiteral("ID-%1").arg(r));
+            QCOMPARE(store.isNull(r, 1), r % 3 == 0);
+            if (r % 3)
+                QCOMPARE(store.text(r, 1), QStringLiteral("name %1 ").arg(r).repeated(r % 7));
+            QCOMPARE(store.value(r, 2).toLongLong(), r == 7 ? std::numeric_limits<qint64>::min() : r * 1000);
+            QCOMPARE(store.value(r, 3).toDouble(), r / 4.0);
+            QCOMPARE(store.type(r, 4), CellType::Blob);
+            QCOMPARE(store.bytes(r, 4).size(), r == 12345 ? big.size() : 2);
+        }
+        QCOMPARE(store.text(1, 4), QStringLiteral("0x01FF"));
+        QVERIFY(store.contentBytes() > big.size());
+        // Outside the store: nothing, never a crash.
+        QVERIFY(store.text(20000, 0).isNull());
+        QVERIFY(!store.value(0, 5).isValid());
+    }
+
+    void rowsArePaddedOrCutToTheColumns()
+    {
+        RowStore store;
+        store.setColumns({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")});
+        store.appendRow({QStringLiteral("only")});
+        store.appendRow({1, 2, 3, 4, 5});
+        QCOMPARE(store.rowCount(), 2);
+        QVERIFY(store.isNull(0, 1));
+        QVERIFY(store.isNull(0, 2));
+        QCOMPARE(store.text(1, 2), QStringLiteral("3"));
+        QVERIFY(store.text(1, 3).isNull());
+    }
+
+    // The search compares plain ASCII cells on their bytes and everything
+    // else as text; both must give the same answers.
+    void searchMatchesWithoutRegardToCase_data()
+    {
+        QTest::addColumn<QString>("cell");
+        QTest::addColumn<QString>("needle");
+        QTest::addColumn<bool>("exact");
+        QTest::addColumn<bool>("expected");
+        QTest::newRow("ascii-exact") << "John Smith" << "JOHN SMITH" << true << true;
+        QTest::newRow("ascii-exact-longer") << "John Smith" << "John Smit" << true << false;
+        QTest::newRow("ascii-contains") << "John Smith" << "n sm" << false << true;
+        QTest::newRow("ascii-at-the-end") << "John Smith" << "ITH" << false << true;
+        QTest::newRow("ascii-empty-needle") << "abc" << "" << false << true;
+        QTest::newRow("ascii-needle-too-long") << "ab" << "abc" << false << false;
+        QTest::newRow("accented-exact") << "Zoë Núñez" << "ZOË NÚÑEZ" << true << true;
+        QTest::newRow("accented-contains") << "Łukasz Ångström" << "ångs" << false << true;
+        QTest::newRow("accented-no-match") << "Zoë" << "Zoe" << true << false;
+        QTest::newRow("cjk") << "山田 花子" << "花子" << false << true;
+        QTest::newRow("ascii-needle-in-non-ascii-cell") << "Café Central" << "CENTRAL" << false << true;
+        QTest::newRow("bom-kept") << QString(QChar(0xFEFF)) + QStringLiteral("x") << "x" << true << false;
+    }
+    void searchMatchesWithoutRegardToCase()
+    {
+        QFETCH(QString, cell);
+        QFETCH(QString, needle);
+        QFETCH(bool, exact);
+        QFETCH(bool, expected);
+        RowStore store;
+        store.setColumns({QStringLiteral("v")});
+        store.appendRow({cell});
+        QCOMPARE(store.text(0, 0), cell);
+        QCOMPARE(store.textMatches(0, 0, needle.toLower().toUtf8(), needle, exact), expected);
+        // An edited cell is compared by its new text.
+        store.setValue(0, 0, QStringLiteral("replaced"));
+        QCOMPARE(store.textMatches(0, 0, QByteArrayLiteral("replaced"), QStringLiteral("REPLACED"), true), true);
+    }
+
+    // Cell ends are packed into 29 bits: a row beyond that is refused whole,
+    // and the rows around it are unharmed.
+    void oversizedRowIsRefused()
+    {
+        RowStore store;
+        store.setColumns({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")});
+        store.appendRow({QStringLiteral("before"), 1, 2});
+        const QByteArray half(300 * 1024 * 1024, 'z');
+        store.beginRow();
+        store.addText(QStringLiteral("big"));
+        store.addBlob(half.constData(), half.size());
+        store.addBlob(half.constData(), half.size());
+        QVERIFY(!store.endRow());
+        store.appendRow({QStringLiteral("after"), 3, 4});
+        QCOMPARE(store.rowCount(), 2);
+        QCOMPARE(store.text(1, 0), QStringLiteral("after"));
+        QCOMPARE(store.text(1, 2), QStringLiteral("4"));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_RowStore)
+#include "tst_rowstore.moc"
