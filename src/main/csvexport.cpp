@@ -1,8 +1,7 @@
 #include "main/csvexport.h"
 
+#include "platform/fileio.h"
 #include "widgets/grid.h"
-
-#include <QtCore/QSaveFile>
 
 namespace korva {
 
@@ -35,31 +34,26 @@ QString csvLine(const QStringList &cells)
 bool writeCsvFile(const QString &path, qsizetype lineCount, const std::function<QString(qsizetype)> &line,
                   QString *error, int *errorNumber)
 {
-    QSaveFile file(path);
-    auto fail = [&] {
-        if (error)
-            *error = file.errorString();
-        if (errorNumber)
-            *errorNumber = int(file.error());
-        return false;
-    };
-    if (!file.open(QIODevice::WriteOnly))
-        return fail();
+    AtomicFileWriter file(path);
+    bool ok = file.open();
     QByteArray buffer;
-    for (qsizetype i = 0; i < lineCount; ++i) {
+    for (qsizetype i = 0; ok && i < lineCount; ++i) {
         buffer += line(i).toLocal8Bit();
         buffer += "\r\n";
         if (buffer.size() > (1 << 20)) {
-            if (file.write(buffer) != buffer.size())
-                break;
+            ok = file.write(buffer);
             buffer.clear();
         }
     }
-    if (!buffer.isEmpty())
-        file.write(buffer);
-    if (!file.commit())
-        return fail();
-    return true;
+    ok = ok && file.write(buffer) && file.commit();
+    if (!ok) {
+        file.discard();
+        if (error)
+            *error = file.errorString();
+        if (errorNumber)
+            *errorNumber = file.errorNumber();
+    }
+    return ok;
 }
 
 QStringList gridLines(const Grid &grid, bool visibleOnly)

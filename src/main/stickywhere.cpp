@@ -1,14 +1,18 @@
 #include "main/stickywhere.h"
 
+#include "platform/fileio.h"
+
 #include <QtCore/QDir>
 #include <QtCore/QFile>
 #include <QtCore/QFileInfo>
-#include <QtCore/QSaveFile>
 #include <QtCore/QStandardPaths>
 
 namespace korva {
 
 namespace {
+
+// Far more than any WHERE clause a user types.
+constexpr qint64 kMaxClauseBytes = 16 * 1024 * 1024;
 
 bool writableFolder(const QString &folder)
 {
@@ -51,17 +55,14 @@ QString StickyWhereFiles::fileName(const QString &prefix, const QString &listedN
     return QDir(m_folder).filePath(prefix + safeName(listedName) + QStringLiteral(".TXT"));
 }
 
-bool StickyWhereFiles::save(const QString &path, const QString &text) const
+bool StickyWhereFiles::save(const QString &path, const QString &text, QString *error) const
 {
     if (path.isEmpty())
         return false;
     // A read-only file is replaced like any other.
-    QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::WriteOwner);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(text.toLocal8Bit());
-    return file.commit();
+    if (QFile::exists(path))
+        QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::WriteOwner);
+    return writeFileAtomically(path, text.toLocal8Bit(), error);
 }
 
 bool StickyWhereFiles::remove(const QString &path) const
@@ -76,10 +77,10 @@ std::optional<QString> StickyWhereFiles::load(const QString &path) const
 {
     if (path.isEmpty())
         return std::nullopt;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QByteArray bytes;
+    if (readRegularFile(path, kMaxClauseBytes, &bytes) != ReadStatus::Ok)
         return std::nullopt;
-    return QString::fromLocal8Bit(file.readAll());
+    return QString::fromLocal8Bit(bytes);
 }
 
 } // namespace korva

@@ -20,8 +20,9 @@ public:
     QString fileName(const QString &prefix, const QString &listedName) const;
     static QString safeName(const QString &listedName);
 
-    // Each ignores failures, as the window does; save is atomic.
-    bool save(const QString &path, const QString &text) const;
+    // save replaces the file only once all of the text is written, and says
+    // why when it cannot; load reads regular files only (never waits on a FIFO).
+    bool save(const QString &path, const QString &text, QString *error = nullptr) const;
     bool remove(const QString &path) const;
     std::optional<QString> load(const QString &path) const;
 

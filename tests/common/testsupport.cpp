@@ -3,13 +3,64 @@
 #include <QtCore/QSettings>
 #include <QtCore/QStandardPaths>
 
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace korva::test {
 
-IsolatedEnvironment::IsolatedEnvironment()
+namespace {
+
+std::optional<QByteArray> currentValue(const char *name)
+{
+    if (!qEnvironmentVariableIsSet(name))
+        return std::nullopt;
+    return qgetenv(name);
+}
+
+void restore(const char *name, const std::optional<QByteArray> &value)
+{
+    if (value)
+        qputenv(name, *value);
+    else
+        qunsetenv(name);
+}
+
+} // namespace
+
+IsolatedEnvironment::IsolatedEnvironment() : m_previousRegistry(currentValue("KORVA_HKLM"))
 {
     QStandardPaths::setTestModeEnabled(true);
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.filePath(QStringLiteral("settings")));
     qputenv("KORVA_HKLM", m_dir.filePath(QStringLiteral("HKLM.reg")).toLocal8Bit());
+}
+
+IsolatedEnvironment::~IsolatedEnvironment() { restore("KORVA_HKLM", m_previousRegistry); }
+
+ScopedEnv::ScopedEnv(const char *name, const QByteArray &value) : m_name(name), m_previous(currentValue(name))
+{
+    qputenv(name, value);
+}
+
+ScopedEnv::~ScopedEnv() { restore(m_name.constData(), m_previous); }
+
+std::optional<bool> runWithFileSizeLimit(qint64 limitBytes, const std::function<bool()> &body)
+{
+    const pid_t child = ::fork();
+    if (child < 0)
+        return std::nullopt;
+    if (child == 0) {
+        // A write beyond the limit then fails with EFBIG instead of ending the process.
+        std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limit{rlim_t(limitBytes), rlim_t(limitBytes)};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        ::_exit(body() ? 0 : 1);
+    }
+    int status = 0;
+    if (::waitpid(child, &status, 0) != child || !WIFEXITED(status))
+        return std::nullopt;
+    return WEXITSTATUS(status) == 0;
 }
 
 } // namespace korva::test

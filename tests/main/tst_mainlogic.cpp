@@ -1,7 +1,6 @@
 #include "common/testsupport.h"
 #include "main/csvexport.h"
 #include "main/databases.h"
-#include "main/mainlayout.h"
 #include "main/mainsettings.h"
 #include "main/rowquery.h"
 #include "main/stickywhere.h"
@@ -84,28 +83,6 @@ private Q_SLOTS:
         const CommandLine c = parseCommandLine(line);
         QTEST(c.instance, "instance");
         QTEST(c.editMode, "edit");
-    }
-
-    void layoutClamps()
-    {
-        MainLayout l = layoutMainWindow(5000, 2000, 2500);
-        QCOMPARE(l.width, kMinMainWidth);
-        QCOMPARE(l.height, kMinMainHeight);
-        QCOMPARE(l.splitterTop, 2440); // height - 1560
-        l = layoutMainWindow(12000, 9000, 100);
-        QCOMPARE(l.splitterTop, 1215);
-        l = layoutMainWindow(12000, 9000, 3000);
-        QCOMPARE(l.splitterTop, 3000);
-        QCOMPARE(l.tables.bottom() + 1, 3000 - 400);
-        QCOMPARE(l.back.top(), 3000 - 320);
-        QCOMPARE(l.rowsLabel.top(), 3000 - 260);
-        QCOMPARE(l.rowsBox.top(), 3000 - 300);
-        QCOMPARE(l.data.width(), 12000 - 140);
-        QCOMPARE(l.data.bottom() + 1, 9000 - 680);
-        QCOMPARE(l.tabs.right() + 1, 12000 - 140);
-        QCOMPARE(l.where.height(), l.tabs.height() - 1650);
-        QCOMPARE(l.apply.top(), l.tabs.height() - 456);
-        QCOMPARE(l.sticky.top(), l.tabs.height() - 827);
     }
 
     void connectionStringsAndTableQueries()
@@ -202,17 +179,37 @@ private Q_SLOTS:
         QTEST(csvLine(cells), "line");
     }
 
-    void csvWriteIsAtomic()
+    // A write that fails part-way (here: the disk "fills" at 64 KiB) leaves the
+    // exported or sticky file that was there, and says so.
+    void failedWritesKeepTheOldFile()
     {
         test::IsolatedEnvironment env;
-        const QString path = env.filePath(QStringLiteral("out.csv"));
+        const QString csv = env.filePath(QStringLiteral("out.csv"));
         QString error;
-        QVERIFY(writeCsvFile(path, 2, [](qsizetype i) { return QStringLiteral("l%1").arg(i); }, &error));
-        QFile f(path);
+        QVERIFY(writeCsvFile(csv, 2, [](qsizetype i) { return QStringLiteral("l%1").arg(i); }, &error));
+        const auto csvFailed = test::runWithFileSizeLimit(64 * 1024, [&] {
+            QString why;
+            int number = 0;
+            const bool ok = writeCsvFile(csv, 20000, [](qsizetype i) { return QStringLiteral("row %1,").arg(i).repeated(8); },
+                                         &why, &number);
+            return !ok && !why.isEmpty() && number != 0;
+        });
+        QCOMPARE(csvFailed, std::optional<bool>(true));
+        QFile f(csv);
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), QByteArray("l0\r\nl1\r\n"));
         f.close();
-        // A target that cannot be written leaves no partial file behind.
+
+        StickyWhereFiles files(env.path());
+        const QString sticky = files.fileName(QStringLiteral("OrvexDirDB_"), QStringLiteral("tbl_User"));
+        QVERIFY(files.save(sticky, QStringLiteral("Alias like 'a%'")));
+        const auto stickyFailed = test::runWithFileSizeLimit(1024, [&] {
+            QString why;
+            return !files.save(sticky, QStringLiteral("x").repeated(100000), &why) && !why.isEmpty();
+        });
+        QCOMPARE(stickyFailed, std::optional<bool>(true));
+        QCOMPARE(files.load(sticky).value(), QStringLiteral("Alias like 'a%'"));
+        QCOMPARE(QDir(files.folder()).entryList(QDir::Files).size(), 1);
         QVERIFY(!writeCsvFile(env.filePath(QStringLiteral("no/such/dir/x.csv")), 1, [](qsizetype) { return QString(); }, &error));
         QVERIFY(!error.isEmpty());
     }
