@@ -190,7 +190,7 @@ private Q_SLOTS:
         const auto csvFailed = test::runWithFileSizeLimit(64 * 1024, [&] {
             QString why;
             int number = 0;
-            const bool ok = writeCsvFile(csv, 20000, [](qsizetype i) { return QStringLiteral("row %1,").arg(i).repeated(8); },
+            const bool ok = writeCsvFile(csv, 2000, [](qsizetype i) { return QStringLiteral("row %1,").arg(i).repeated(8); },
                                          &why, &number);
             return !ok && !why.isEmpty() && number != 0;
         });
