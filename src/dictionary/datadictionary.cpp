@@ -35,8 +35,8 @@ QString dictionaryNameFor(const QString &listedName, bool viewsMode)
 
 xml::Node tableElement(const xml::Document &doc, const QString &table)
 {
-    return doc.selectSingleNode(QStringLiteral("orvexdatadictionary/tables/table[@name='") + table.toLower()
-                                + QStringLiteral("']"));
+    return doc.selectSingleNode(QStringLiteral("orvexdatadictionary/tables/table[@name=")
+                                + xml::literal(table.toLower()) + u']');
 }
 
 QString tableDescription(const QString &listedName, const xml::Node &table)
@@ -55,14 +55,17 @@ ColumnDescription columnDescription(const xml::Document &doc, xml::Node &current
     ColumnDescription result;
     result.text = QStringLiteral("Column: ") + column + crlf + crlf;
     const QString lower = column.toLower();
-    xml::Node col = currentTable.selectSingleNode(QStringLiteral("columns/column[@name='") + lower + QStringLiteral("']"));
+    const auto columnPath = [](const QString &name) -> QString {
+        return QStringLiteral("columns/column[@name=") + xml::literal(name) + u']';
+    };
+    xml::Node col = currentTable.selectSingleNode(columnPath(lower));
     if (!col) {
         QString view = listedTable;
         view.replace(QStringLiteral("tbl_"), QStringLiteral("vw_"), Qt::CaseInsensitive);
         view = view.toLower();
-        const xml::Node viewColumn = doc.selectSingleNode(QStringLiteral("orvexdatadictionary/views/view[@name='") + view
-                                                          + QStringLiteral("']/columns/column[@name='") + lower
-                                                          + QStringLiteral("']"));
+        const xml::Node viewColumn = doc.selectSingleNode(QStringLiteral("orvexdatadictionary/views/view[@name=")
+                                                          + xml::literal(view) + QStringLiteral("]/")
+                                                          + columnPath(lower));
         if (!viewColumn)
             return result;
         const QString ref = viewColumn.attributeText(QStringLiteral("tablecolumnref"));
@@ -70,8 +73,7 @@ ColumnDescription columnDescription(const xml::Document &doc, xml::Node &current
         if (dot < 0)
             return result;
         currentTable = tableElement(doc, ref.left(dot));
-        col = currentTable.selectSingleNode(QStringLiteral("columns/column[@name='") + ref.mid(dot + 1).toLower()
-                                            + QStringLiteral("']"));
+        col = currentTable.selectSingleNode(columnPath(ref.mid(dot + 1).toLower()));
     }
     if (!col)
         return result;
@@ -96,8 +98,8 @@ QString strFetchCustomData(const xml::Document &doc, const QString &name)
 {
     if (name.isEmpty())
         return {};
-    const QString base = QStringLiteral("orvexdatadictionary/customtypes/customtype[@name='") + name.toLower()
-                         + QStringLiteral("']");
+    const QString base = QStringLiteral("orvexdatadictionary/customtypes/customtype[@name=")
+                         + xml::literal(name.toLower()) + u']';
     const xml::Node type = doc.selectSingleNode(base);
     if (!type)
         return {};

@@ -1,38 +1,13 @@
 #include "navigation/references.h"
 
-#include <QtCore/QStringList>
-
 namespace korva::navigation {
-
-namespace {
-
-// Names go into the paths as XPath literals, so a quote in a column or table
-// name cannot change what the expression selects.
-QString xpathLiteral(const QString &value)
-{
-    if (!value.contains(u'\''))
-        return u'\'' + value + u'\'';
-    if (!value.contains(u'"'))
-        return u'"' + value + u'"';
-    QStringList parts;
-    const QStringList pieces = value.split(u'\'');
-    for (qsizetype i = 0; i < pieces.size(); ++i) {
-        if (i > 0)
-            parts << QStringLiteral("\"'\"");
-        if (!pieces.at(i).isEmpty())
-            parts << u'\'' + pieces.at(i) + u'\'';
-    }
-    return QStringLiteral("concat(") + parts.join(u',') + u')';
-}
-
-} // namespace
 
 bool bFetchReferenceTableAndColumn(const xml::Document &doc, QString &view, QString &column)
 {
     const xml::Node node = doc.selectSingleNode(QStringLiteral("orvexdatadictionary/views/view[@name=")
-                                                + xpathLiteral(view.toLower())
+                                                + xml::literal(view.toLower())
                                                 + QStringLiteral("]/columns/column[@name=")
-                                                + xpathLiteral(column.toLower()) + QStringLiteral("]"));
+                                                + xml::literal(column.toLower()) + QStringLiteral("]"));
     if (!node)
         return false;
     const QString ref = node.attributeText(QStringLiteral("tablecolumnref"));
@@ -53,9 +28,9 @@ QString strExternalReference(const xml::Document &doc, const QString &table, con
     if (table.startsWith(u"vw_", Qt::CaseInsensitive))
         bFetchReferenceTableAndColumn(doc, baseTable, baseColumn);
     const xml::Node link = doc.selectSingleNode(QStringLiteral("orvexdatadictionary/tables/table[@name=")
-                                                + xpathLiteral(baseTable.toLower())
+                                                + xml::literal(baseTable.toLower())
                                                 + QStringLiteral("]/links/link[@objectid=")
-                                                + xpathLiteral(baseColumn.toLower()) + QStringLiteral("]/linkdata"));
+                                                + xml::literal(baseColumn.toLower()) + QStringLiteral("]/linkdata"));
     return link.attributeText(QStringLiteral("table"));
 }
 

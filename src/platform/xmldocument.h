@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QtCore/QByteArray>
 #include <QtCore/QList>
 #include <QtCore/QString>
 
@@ -12,6 +13,24 @@ class xml_node;
 } // namespace pugi
 
 namespace korva::xml {
+
+// Deeper element nesting than this is refused by Document::loadFromText; real
+// dictionaries stay below ten levels.
+inline constexpr int kMaxElementDepth = 1000;
+// Document::parseErrorCode() for a document nested deeper than the limit.
+inline constexpr int kErrorNestedTooDeeply = 100;
+
+// The value as an XPath 1.0 string literal: 'value', "value", or a concat() of
+// pieces when it holds both kinds of quote. Every name put into an expression
+// goes through this, so no name can change what the expression selects.
+QString literal(const QString &value);
+
+// The text of a document file. The byte-order mark decides (UTF-8, UTF-16 and
+// UTF-32, either byte order); without one, UTF-16 is recognised by "<?" in two
+// bytes each, otherwise the encoding named in the XML declaration is used
+// (UTF-8, ISO-8859-1, windows-1252, US-ASCII). Anything else is UTF-8, read as
+// windows-1252 when the bytes are not valid UTF-8.
+QString decodeDocument(const QByteArray &bytes);
 
 // One element (or other node) of a loaded document; a null node stands for
 // "nothing found" and answers every question with nothing.
@@ -53,7 +72,8 @@ public:
     Document(Document &&) noexcept;
     Document &operator=(Document &&) noexcept;
 
-    // Parses the text; false on failure, with the error below.
+    // Parses the text; false on failure, with the error below. Text nested
+    // deeper than kMaxElementDepth fails with kErrorNestedTooDeeply.
     bool loadFromText(const QString &text);
     bool isLoaded() const { return m_loaded; }
 

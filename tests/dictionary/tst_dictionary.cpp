@@ -58,10 +58,48 @@ const char *kDictionary = R"(<?xml version="1.0"?>
  </CustomTypes>
 </OrvexDataDictionary>)";
 
-xml::Document loadLowered()
+// Names with quotes, and a table, column and type that crafted names would
+// reach if a name could change the expression it is put into.
+const char *kQuotedNames = R"(<?xml version="1.0"?>
+<OrvexDataDictionary>
+ <Tables>
+  <Table Name="tbl_It's" Description="apostrophe"/>
+  <Table Name="tbl_Plain" Description="plain">
+   <Columns>
+    <Column Name="O'Brien" Description="apostrophe column" CustomType="Q'Type"/>
+    <Column Name='Say "Hi"' Description="quoted column" CustomType='Q"Type'/>
+    <Column Name="Both '&quot;" Description="both column" CustomType="Q'&quot;Type"/>
+   </Columns>
+  </Table>
+  <Table Name='tbl_Say "Hi"' Description="quoted"/>
+  <Table Name="tbl_Both '&quot;" Description="both"/>
+  <Table Name="tbl_Other" Description="other table">
+   <Columns><Column Name="Foo" Description="other column"/></Columns>
+  </Table>
+ </Tables>
+ <Views>
+  <View Name="vw_It's"><Columns><Column Name="Via'View" TableColumnRef="tbl_Other.Foo"/></Columns></View>
+ </Views>
+ <CustomTypes>
+  <CustomType Name="Q'Type" Description="apostrophe type">
+   <Restrictions><Restriction Type="length" Min="1" Max="2"/></Restrictions>
+  </CustomType>
+  <CustomType Name='Q"Type' Description="quoted type">
+   <Restrictions><Restriction Type="length" Min="3" Max="4"/></Restrictions>
+  </CustomType>
+  <CustomType Name="Q'&quot;Type" Description="both type">
+   <Restrictions><Restriction Type="length" Min="5" Max="6"/></Restrictions>
+  </CustomType>
+  <CustomType Name="Other" Description="other type">
+   <Restrictions><Restriction Type="length" Min="7" Max="8"/></Restrictions>
+  </CustomType>
+ </CustomTypes>
+</OrvexDataDictionary>)";
+
+xml::Document loadLowered(const char *text = kDictionary)
 {
     xml::Document doc;
-    doc.loadFromText(QString::fromUtf8(kDictionary).toLower());
+    doc.loadFromText(QString::fromUtf8(text).toLower());
     return doc;
 }
 
@@ -149,6 +187,68 @@ private Q_SLOTS:
         QCOMPARE(columnDescription(empty, none, QStringLiteral("t"), QStringLiteral("c")).text, QStringLiteral("Column: c\r\n\r\n"));
         QCOMPARE(strFetchCustomData(empty, QStringLiteral("x")), QString());
         QCOMPARE(strFetchCustomData(loadLowered(), QString()), QString());
+    }
+
+    void quotedTableNames_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("description"); // empty: no such table
+        QTest::newRow("apostrophe") << "tbl_It's" << "apostrophe";
+        QTest::newRow("double-quote") << "tbl_Say \"Hi\"" << "quoted";
+        QTest::newRow("both") << "tbl_Both '\"" << "both";
+        QTest::newRow("crafted") << "x'] | //table[@name='tbl_other" << "";
+        QTest::newRow("crafted-any-element") << "x' or @name!='" << "";
+    }
+    void quotedTableNames()
+    {
+        QFETCH(QString, table);
+        const xml::Document doc = loadLowered(kQuotedNames);
+        QTEST(tableElement(doc, table).attributeText(QStringLiteral("description")), "description");
+    }
+
+    void quotedColumnNames_data()
+    {
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QString>("description"); // empty: not found
+        QTest::addColumn<QString>("restrictions");
+        QTest::newRow("apostrophe") << "O'Brien" << "apostrophe column" << "apostrophe type";
+        QTest::newRow("double-quote") << "Say \"Hi\"" << "quoted column" << "quoted type";
+        QTest::newRow("both") << "Both '\"" << "both column" << "both type";
+        QTest::newRow("through-view-with-apostrophe") << "Via'View" << "other column" << "";
+        QTest::newRow("crafted") << "x'] | //column[@name='foo" << "" << "";
+    }
+    void quotedColumnNames()
+    {
+        QFETCH(QString, column);
+        QFETCH(QString, description);
+        QFETCH(QString, restrictions);
+        const xml::Document doc = loadLowered(kQuotedNames);
+        // The columns are on tbl_Plain; only the view lookup uses the listed name.
+        xml::Node current = tableElement(doc, QStringLiteral("tbl_Plain"));
+        QVERIFY(current);
+        const ColumnDescription d = columnDescription(doc, current, QStringLiteral("tbl_It's"), column);
+        QCOMPARE(d.found, !description.isEmpty());
+        if (d.found)
+            QVERIFY2(d.text.contains(QStringLiteral("Description: ") + description + QStringLiteral("\r\n")),
+                     qPrintable(d.text));
+        if (!restrictions.isEmpty())
+            QVERIFY2(d.text.contains(QStringLiteral("Restrictions: ") + restrictions + QStringLiteral("\r\n")),
+                     qPrintable(d.text));
+    }
+
+    void quotedCustomTypeNames_data()
+    {
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("apostrophe") << "Q'Type" << "apostrophe type\r\n\r\nmin=1, max=2";
+        QTest::newRow("double-quote") << "Q\"Type" << "quoted type\r\n\r\nmin=3, max=4";
+        QTest::newRow("both") << "Q'\"Type" << "both type\r\n\r\nmin=5, max=6";
+        QTest::newRow("crafted") << "x'] | //customtype[@name='other" << "";
+    }
+    void quotedCustomTypeNames()
+    {
+        QFETCH(QString, type);
+        QTEST(strFetchCustomData(loadLowered(kQuotedNames), type), "text");
     }
 
     void colourSpans_data()
