@@ -3,10 +3,15 @@
 #include "objectview/frmobjectview.h"
 #include "support/messenger.h"
 
+#include <QtCore/QPointer>
 #include <QtWidgets/QApplication>
+
+#include <csignal>
 
 int main(int argc, char *argv[])
 {
+    // A file size limit makes a write fail (and the old file stay) instead of ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KORVA"));
     QApplication::setOrganizationName(QStringLiteral("KORVA"));
@@ -25,10 +30,16 @@ int main(int argc, char *argv[])
     korva::QtMessenger messenger;
     korva::frmMain window(messenger, &splash);
     messenger.setParent(&window);
-    QObject::connect(&window, &korva::frmMain::objectViewRequested, &window, [&window] {
-        auto *view = new korva::frmObjectView(&window);
-        view->setAttribute(Qt::WA_DeleteOnClose);
-        view->show();
+    // There is one object view: asked for again, it comes to the front.
+    QPointer<korva::frmObjectView> objectView;
+    QObject::connect(&window, &korva::frmMain::objectViewRequested, &window, [&window, &objectView] {
+        if (!objectView) {
+            objectView = new korva::frmObjectView(&window);
+            objectView->setAttribute(Qt::WA_DeleteOnClose);
+        }
+        objectView->show();
+        objectView->raise();
+        objectView->activateWindow();
     });
     if (!window.Form_Load(commandLine))
         return 1;

@@ -5,6 +5,7 @@
 #include "main/mainlayout.h"
 #include "main/stickywhere.h"
 #include "platform/database.h"
+#include "platform/fileio.h"
 #include "platform/registryaccess/registryapi.h"
 #include "platform/settings.h"
 #include "platform/workstationinfo.h"
@@ -40,6 +41,8 @@ namespace {
 
 const QString kCaption = QStringLiteral("Zandel Orvex Talmu");
 const QString kInstallKey = QStringLiteral("SOFTWARE\\Zandel Systems\\Zandel Orvex");
+// Real dictionaries are a few megabytes; anything far larger is not one.
+constexpr qint64 kMaxDictionaryBytes = 256 * 1024 * 1024;
 
 QAction *addItem(QMenu *menu, const QString &caption, const char *name, bool checkable = false)
 {
@@ -503,15 +506,19 @@ void frmMain::openTableList()
 void frmMain::loadDictionary(const QString &path)
 {
     m_currentTable = xml::Node(); // it pointed into the document that is replaced now
-    QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+    QByteArray bytes;
+    const ReadStatus read = path.isEmpty() ? ReadStatus::Missing : readRegularFile(path, kMaxDictionaryBytes, &bytes);
+    if (read == ReadStatus::Missing || read == ReadStatus::NotRegular || read == ReadStatus::Failed) {
         m_state.dictionary = xml::Document();
         reportInitError(QStringLiteral("53"), QStringLiteral("File not found"));
         return;
     }
-    const QString text = QString::fromUtf8(file.readAll()).toLower();
-    file.close();
-    if (!m_state.dictionary.loadFromText(text))
+    // Decoded as the file says it is encoded, then lower-cased whole; the
+    // markup keywords that must stay upper case are put back.
+    QString text = xml::decodeDocument(bytes).toLower();
+    text.replace(QStringLiteral("<![cdata["), QStringLiteral("<![CDATA["));
+    text.replace(QStringLiteral("<!doctype"), QStringLiteral("<!DOCTYPE"));
+    if (read == ReadStatus::TooLarge || !m_state.dictionary.loadFromText(text))
         m_msg.message(QStringLiteral("XML problem at startup"));
 }
 

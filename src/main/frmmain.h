@@ -81,7 +81,7 @@ public:
     QString strGetWHEREClauseFileName();
     void SaveWHEREClauseToFile();
     void RemoveWHEREClausefile();
-    void LoadWHEREClauseFromFile();
+    bool LoadWHEREClauseFromFile(); // true when a sticky file filled the box
 
     // Commands of the browsing window.
     void cmdApply_Click();

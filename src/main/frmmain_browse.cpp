@@ -8,6 +8,7 @@
 #include "main/databases.h"
 #include "main/rowquery.h"
 #include "main/stickywhere.h"
+#include "navigation/tableviewmap.h"
 #include "platform/database.h"
 #include "platform/paths.h"
 #include "platform/tsqlcompat.h"
@@ -37,21 +38,29 @@ bool frmMain::whereTabShown() const { return m_tabInfo->indexOf(m_tabWhere) >= 0
 
 void frmMain::UpdateTableInformation(bool clearWhere)
 {
-    // 1.
+    // 1. Nothing of the previous table stays: its rows, count, query and descriptions.
     m_gridData->gridModel()->clear();
     m_gridData->setFrozenColumns(0);
-    // 2.
+    m_txtRows->clear();
+    m_lastRowQuery.clear();
+    // 2. The sticky box says whether a sticky file gave the clause, not merely that the box holds one.
     if (clearWhere && !m_txtWhere->toPlainText().isEmpty())
         m_txtWhere->setPlainText(QString());
     if (mnuShowWhereClause->isChecked()) {
-        LoadWHEREClauseFromFile();
+        const bool loaded = LoadWHEREClauseFromFile();
         m_cmdApply->setEnabled(false);
-        m_chkStickWhere->setChecked(!m_txtWhere->toPlainText().isEmpty());
+        m_chkStickWhere->setChecked(loaded && !m_txtWhere->toPlainText().isEmpty());
     }
     // 3.
     const int tableRow = m_gridTables->row();
-    if (tableRow < 1)
+    if (tableRow < 1) {
+        m_currentTable = xml::Node();
+        m_txtTableInfo->clear();
+        m_txtColumnInfo->clear();
+        m_gridColumns->setColumns({QStringLiteral("Column Name")});
+        m_uniqueId.clear();
         return;
+    }
     const QString listed = m_gridTables->textMatrix(tableRow, 1);
     // 4.
     const QString dictName = dictionary::dictionaryNameFor(listed, !useTables());
@@ -68,7 +77,7 @@ void frmMain::UpdateTableInformation(bool clearWhere)
     std::shared_ptr<db::ResultSet> cols = db::openResultSet(
         m_state.connectionString,
         QStringLiteral("select name as 'Column Name' from syscolumns where id=object_id(")
-            + db::tsql::quoteLiteral(listed) + QStringLiteral(") ORDER By name"),
+            + db::tsql::quoteLiteral(db::tsql::objectIdName(listed)) + QStringLiteral(") ORDER By name"),
         &e);
     m_loadingColumns = true;
     if (cols)
@@ -105,20 +114,27 @@ void frmMain::UpdateTableInformation(bool clearWhere)
 
 void frmMain::lookUpUniqueId(const QString &listed)
 {
-    // The key always comes from the directory database of this server.
+    // A table whose key cannot be found has no unique ID column: never the previous table's.
+    m_uniqueId.clear();
+    // The key always comes from the directory database of this server; a view
+    // has its base table's.
     QString table = listed;
-    if (table.startsWith(u"vw_", Qt::CaseInsensitive))
-        table = table.mid(3);
-    if (table == u"Subscriber_Global")
-        table = QStringLiteral("GlobalSubscriber");
-    else if (table == u"Location_Global")
-        table = QStringLiteral("GlobalLocation");
+    if (const auto base = navigation::tableForView(listed)) {
+        table = *base;
+    } else {
+        if (table.startsWith(u"vw_", Qt::CaseInsensitive))
+            table = table.mid(3);
+        if (table == u"Subscriber_Global")
+            table = QStringLiteral("GlobalSubscriber");
+        else if (table == u"Location_Global")
+            table = QStringLiteral("GlobalLocation");
+    }
     db::Error e;
     auto session = db::sessionFor(
         composeConnectionString(m_state.serverName, m_state.instanceName, QStringLiteral("OrvexDirDB")), &e);
     if (!session)
         return;
-    const QString key = session->primaryKeyColumn(table, &e);
+    const QString key = session->primaryKeyColumn(db::tsql::objectIdName(table), &e);
     if (!e)
         m_uniqueId = key;
 }
@@ -168,8 +184,12 @@ void frmMain::rowsLoaded()
     if (!rs)
         return;
     if (rs->lastError()) {
-        // The query failed after its first rows: say so, and keep the count as it was.
-        m_msg.message(QStringLiteral("Badly formed SQL query: ") + rs->lastError().description);
+        // The query failed after its first rows: the rows read so far are not
+        // the table, so nothing shows them as if they were.
+        const Error e = rs->lastError();
+        m_gridData->clearRows();
+        m_txtRows->clear();
+        m_msg.message(QStringLiteral("Badly formed SQL query: ") + e.description);
         if (m_lastRowQuery.contains(QStringLiteral(" WHERE ")) && whereTabShown())
             m_msg.message(QStringLiteral("Check the syntaxt of your WHERE clause and try again"));
         return;
@@ -252,8 +272,14 @@ QString frmMain::strGetWHEREClauseFileName()
 void frmMain::SaveWHEREClauseToFile()
 {
     const QString path = strGetWHEREClauseFileName();
-    if (!path.isEmpty())
-        m_sticky->save(path, m_txtWhere->toPlainText());
+    if (path.isEmpty())
+        return;
+    // The previous file stays when the new one cannot be written; the user is told,
+    // since the clause would otherwise silently not come back.
+    QString error;
+    if (!m_sticky->save(path, m_txtWhere->toPlainText(), &error))
+        m_msg.message(QStringLiteral("The sticky WHERE clause could not be saved to ") + QDir::toNativeSeparators(path)
+                      + QStringLiteral(": ") + error);
 }
 
 void frmMain::RemoveWHEREClausefile()
@@ -263,13 +289,17 @@ void frmMain::RemoveWHEREClausefile()
         m_sticky->remove(path);
 }
 
-void frmMain::LoadWHEREClauseFromFile()
+bool frmMain::LoadWHEREClauseFromFile()
 {
     const QString path = strGetWHEREClauseFileName();
     if (path.isEmpty())
-        return;
-    if (const auto text = m_sticky->load(path); text && *text != m_txtWhere->toPlainText())
+        return false;
+    const auto text = m_sticky->load(path);
+    if (!text)
+        return false;
+    if (*text != m_txtWhere->toPlainText())
         m_txtWhere->setPlainText(*text);
+    return true;
 }
 
 void frmMain::cmdApply_Click()
@@ -351,15 +381,22 @@ void frmMain::exportGrid(bool visibleOnly, bool fromPopup)
             const QStringList lines = gridLines(*m_gridData, true);
             ok = writeCsvFile(path, lines.size(), [&](qsizetype i) { return lines.at(i); }, &error, &errorNumber);
         } else {
+            const std::shared_ptr<db::ResultSet> rows = m_gridData->gridModel()->resultSet();
             m_gridData->gridModel()->finishLoading();
-            const int cols = m_gridData->cols();
-            ok = writeCsvFile(path, m_gridData->rows(), [&](qsizetype r) {
-                QStringList cells;
-                cells.reserve(cols);
-                for (int c = 0; c < cols; ++c)
-                    cells << m_gridData->textMatrix(int(r), c);
-                return csvLine(cells);
-            }, &error, &errorNumber);
+            if (rows && rows->lastError()) {
+                // The table could not be read to its end: no file is better than a short one.
+                errorNumber = int(rows->lastError().number);
+                error = rows->lastError().description;
+            } else {
+                const int cols = m_gridData->cols();
+                ok = writeCsvFile(path, m_gridData->rows(), [&](qsizetype r) {
+                    QStringList cells;
+                    cells.reserve(cols);
+                    for (int c = 0; c < cols; ++c)
+                        cells << m_gridData->textMatrix(int(r), c);
+                    return csvLine(cells);
+                }, &error, &errorNumber);
+            }
         }
     }
     if (!ok) {

@@ -83,9 +83,9 @@ frmFindNextCrossTableMatch::frmFindNextCrossTableMatch(QWidget *parent)
 
 void frmFindNextCrossTableMatch::placeOver(const QWidget *window)
 {
-    // Half the main window's width and height less half its own, on the screen.
+    // Centred over the main window.
     const QRect g = window->frameGeometry();
-    move(g.width() / 2 - width() / 2, g.height() / 2 - height() / 2);
+    move(g.center() - QPoint(width() / 2, height() / 2));
 }
 
 } // namespace korva

@@ -78,6 +78,14 @@ std::optional<QString> viewForTable(const QString &table)
     return *it;
 }
 
+std::optional<QString> tableForView(const QString &view)
+{
+    for (auto it = tableMap().cbegin(); it != tableMap().cend(); ++it)
+        if (!it->isEmpty() && it->compare(view, Qt::CaseInsensitive) == 0)
+            return it.key();
+    return std::nullopt;
+}
+
 MappedName strMapTableToView(const QString &name, bool useTablesChecked)
 {
     if (name.startsWith(u"vw_", Qt::CaseInsensitive))

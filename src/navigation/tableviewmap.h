@@ -10,6 +10,8 @@ namespace korva::navigation {
 // tables. Names compare case-sensitively; a table listed without a view, or
 // not listed at all, has none.
 std::optional<QString> viewForTable(const QString &table);
+// The base table a view shows, the other way round (view names without regard to case).
+std::optional<QString> tableForView(const QString &view);
 
 // How the main window has to change its listing mode before it looks the
 // mapped name up in its table list.

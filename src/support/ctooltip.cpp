@@ -6,6 +6,7 @@
 #include <QtGui/QMouseEvent>
 #include <QtGui/QScreen>
 #include <QtWidgets/QAbstractScrollArea>
+#include <QtWidgets/QApplication>
 #include <QtWidgets/QLabel>
 
 namespace korva {
@@ -214,6 +215,11 @@ void cTooltip::showTip()
 {
     if (!m_tip || !m_hovered)
         return;
+    // A pop-up menu open over the control has the user's attention: the tip would cover it.
+    if (QApplication::activePopupWidget()) {
+        hideTip();
+        return;
+    }
     const QString text = ToolText(m_hovered);
     if (text.isEmpty())
         return;
@@ -245,7 +251,7 @@ void cTooltip::hideTip()
 void cTooltip::refreshShown()
 {
     const QString text = ToolText(m_hovered);
-    if (text.isEmpty()) {
+    if (text.isEmpty() || QApplication::activePopupWidget()) {
         m_initial->stop();
         hideTip();
         return;

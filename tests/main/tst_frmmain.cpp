@@ -8,14 +8,17 @@
 #include "support/ctooltip.h"
 #include "platform/database.h"
 #include "platform/settings.h"
+#include "platform/tsqlcompat.h"
 #include "platform/workstationinfo.h"
 #include "widgets/grid.h"
 #include "widgets/gridmodel.h"
 
 #include <QtGui/QClipboard>
 #include <QtGui/QKeyEvent>
+#include <QtCore/QScopeGuard>
 #include <QtTest/QtTest>
 #include <QtWidgets/QCheckBox>
+#include <QtWidgets/QHeaderView>
 #include <QtWidgets/QLineEdit>
 #include <QtWidgets/QListWidget>
 #include <QtWidgets/QMenu>
@@ -25,6 +28,8 @@
 #include <QtWidgets/QStatusBar>
 #include <QtWidgets/QTabWidget>
 #include <QtWidgets/QTextEdit>
+
+#include <sys/stat.h>
 
 using namespace korva;
 
@@ -36,6 +41,9 @@ private:
     std::unique_ptr<test::IsolatedEnvironment> env;
     QString root;
     QString registryFile;
+    QTemporaryDir pristine; // the dictionary folder as the demo made it
+
+    QString dictionaryFolder() const { return root + QStringLiteral("/install/ConfigurationModules/DatabaseScripts"); }
 
     static QAction *action(QWidget &w, const char *name)
     {
@@ -62,6 +70,31 @@ private:
                 return c;
         return -1;
     }
+    // Moves over, clicks and right-clicks every shown column of the first rows.
+    static void sweep(Grid *grid, int rows)
+    {
+        QTableView *frozen = grid->frozenColumns() > 0 ? grid->frozenView() : nullptr;
+        for (int c = 0; c < grid->gridModel()->columnCount(); ++c) {
+            if (grid->isColumnHidden(c))
+                continue;
+            for (int r = 0; r < std::min(rows, grid->gridModel()->rowCount()); ++r) {
+                const QModelIndex index = grid->model()->index(r, c);
+                QAbstractItemView *view = frozen && c < grid->frozenColumns() ? static_cast<QAbstractItemView *>(frozen) : grid;
+                view->scrollTo(index);
+                const QPoint at = view->visualRect(index).center();
+                QTest::mouseMove(view->viewport(), at);
+                QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+                QTest::mouseClick(view->viewport(), Qt::RightButton, {}, at);
+                if (QWidget *popup = QApplication::activePopupWidget())
+                    popup->close();
+            }
+            QHeaderView *header = frozen && c < grid->frozenColumns() ? frozen->horizontalHeader() : grid->horizontalHeader();
+            const int x = header->sectionViewportPosition(c) + header->sectionSize(c) / 2;
+            if (x > 0 && x < header->viewport()->width())
+                QTest::mouseMove(header->viewport(), QPoint(x, header->height() / 2));
+        }
+    }
+
     void resetSettings()
     {
         auto s = openSettings();
@@ -84,11 +117,31 @@ private Q_SLOTS:
         registryFile = qEnvironmentVariable("KORVA_HKLM");
         qputenv("KORVA_PROGRAM_DIR", env->filePath(QStringLiteral("program")).toLocal8Bit());
         QDir().mkpath(env->filePath(QStringLiteral("program")));
+        QDir scripts(dictionaryFolder());
+        for (const QString &name : scripts.entryList(QDir::Files))
+            QVERIFY(QFile::copy(scripts.filePath(name), pristine.filePath(name)));
     }
     void init()
     {
         resetSettings();
         db::resetConnectionPool();
+    }
+    // A test that fails half way must not leave its changes to the next one.
+    void cleanup()
+    {
+        qputenv("KORVA_HKLM", registryFile.toLocal8Bit());
+        QDir scripts(dictionaryFolder());
+        for (const QString &name : scripts.entryList(QDir::Files))
+            if (!QFile::exists(pristine.filePath(name)))
+                scripts.remove(name);
+        for (const QString &name : QDir(pristine.path()).entryList(QDir::Files)) {
+            scripts.remove(name);
+            QVERIFY(QFile::copy(pristine.filePath(name), scripts.filePath(name)));
+        }
+        QDir(env->filePath(QStringLiteral("program/WhereFiles"))).removeRecursively();
+        for (QWidget *top : QApplication::topLevelWidgets())
+            if (top->isVisible() && top->inherits("QMenu"))
+                top->close();
     }
 
     void startsOnTheDirectoryDatabase()
@@ -225,9 +278,48 @@ private Q_SLOTS:
         action(w, "mnuOrvexRptDb")->trigger();
         QCOMPARE(msg.messages, QStringList{QStringLiteral("XML problem at startup")});
         QVERIFY(w.tablesGrid()->rows() > 1);
-        QFile::rename(dyn + QStringLiteral(".away"), dyn);
+    }
+
+    // Dictionaries saved as UTF-16 load; one nested absurdly deep, or a link
+    // to an endless device, is reported and the program goes on.
+    void dictionariesInAnyEncodingOrShape()
+    {
+        const QString mbx = dictionaryFolder() + QStringLiteral("/OrvexMbxDB.xml");
+        const QString dyn = dictionaryFolder() + QStringLiteral("/OrvexDynDB.xml");
+        const QString rpt = dictionaryFolder() + QStringLiteral("/OrvexRptDB.xml");
+        {
+            QFile f(mbx);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            const QString text = QString::fromUtf8(f.readAll());
+            f.close();
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write("\xFF\xFE");
+            f.write(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+        }
+        {
+            QFile f(dyn);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write("<orvexdatadictionary><tables><table name='tbl_x'><notes>");
+            f.write(QByteArray("<b>").repeated(200000));
+            f.write(QByteArray("</b>").repeated(200000));
+            f.write("</notes></table></tables></orvexdatadictionary>");
+        }
         QFile::remove(rpt);
-        QFile::rename(rpt + QStringLiteral(".keep"), rpt);
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), rpt));
+        test::RecordingMessenger msg;
+        frmMain w(msg);
+        QVERIFY(w.Form_Load(QString()));
+        action(w, "mnuOrvexMbxDb1")->trigger();
+        QVERIFY2(msg.messages.isEmpty(), qPrintable(msg.messages.join(u'\n')));
+        QVERIFY(w.state().dictionary.selectSingleNode(QStringLiteral("orvexdatadictionary/tables/table[@name='tbl_message']")));
+        action(w, "mnuOrvexDynDB")->trigger();
+        QCOMPARE(msg.messages, QStringList{QStringLiteral("XML problem at startup")});
+        QVERIFY(w.tablesGrid()->rows() > 1);
+        msg.clear();
+        action(w, "mnuOrvexRptDb")->trigger();
+        QCOMPARE(msg.messages.size(), 1);
+        QVERIFY(msg.messages[0].startsWith(QStringLiteral("(error):53 (File not found) in procedure InitalizeDB")));
+        QVERIFY(w.tablesGrid()->rows() > 1);
     }
 
     void missingInstallFolderShutsDownWithSettingsSaved()
@@ -252,7 +344,6 @@ private Q_SLOTS:
         auto s = openSettings();
         QCOMPARE(s->value(QStringLiteral("Config/LockAlias")).toString(), QStringLiteral("False"));
         QVERIFY(!s->contains(QStringLiteral("Config/UseTables")));
-        qputenv("KORVA_HKLM", registryFile.toLocal8Bit());
     }
 
     void corruptRegistryFileIsReportedAndLeftAlone()
@@ -274,7 +365,6 @@ private Q_SLOTS:
         QFile f(bad);
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), content);
-        qputenv("KORVA_HKLM", registryFile.toLocal8Bit());
     }
 
     void storedSettingsAreApplied()
@@ -448,20 +538,40 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(file));
         QCOMPARE(w.dataGrid()->rows() - 1, all);
 
-        // A query that fails after its first rows says so and keeps the old row count.
+        // A query that fails after its first rows says so, and neither the rows
+        // read so far nor the previous count pose as the table.
         msg.clear();
-        const QString countBefore = w.rowsBox()->text();
+        QVERIFY(!w.rowsBox()->text().isEmpty());
         w.whereBox()->setPlainText(QStringLiteral("abs(-9223372036854775807 - (rowid > 20)) > 0"));
         w.cmdApply_Click();
         w.dataGrid()->gridModel()->finishLoading();
         QCOMPARE(msg.messages.size(), 2);
         QVERIFY(msg.messages[0].startsWith(QStringLiteral("Badly formed SQL query: ")));
-        QCOMPARE(w.rowsBox()->text(), countBefore);
+        QCOMPARE(w.dataGrid()->rows(), 1);
+        QCOMPARE(w.rowsBox()->text(), QString());
+        msg.clear();
+        const QString exported = env->filePath(QStringLiteral("partial.csv"));
+        msg.fileNames.enqueue(exported);
+        w.exportGrid(false, false);
+        QFile partial(exported);
+        QVERIFY(partial.open(QIODevice::ReadOnly));
+        QCOMPARE(partial.readAll().count('\n'), 1); // the header row only
 
         // A blanks-only clause is no clause.
         w.whereBox()->setPlainText(QStringLiteral("   "));
         w.cmdApply_Click();
         QVERIFY(!w.lastRowQuery().contains(QStringLiteral(" WHERE ")));
+
+        // A clause applied without "sticky" stays unsticky, however often it is applied.
+        w.whereBox()->setPlainText(QStringLiteral("Alias = '") + alias + u'\'');
+        w.stickyBox()->setChecked(false);
+        QTest::mouseClick(w.applyButton(), Qt::LeftButton);
+        QVERIFY(!w.stickyBox()->isChecked());
+        w.whereBox()->setPlainText(w.whereBox()->toPlainText() + u' ');
+        QTest::mouseClick(w.applyButton(), Qt::LeftButton);
+        QVERIFY(!w.stickyBox()->isChecked());
+        QVERIFY(!QFile::exists(file));
+        QVERIFY(w.lastRowQuery().contains(QStringLiteral(" WHERE ")));
 
         // With the tab hidden a clause in the box is not applied.
         w.whereBox()->setPlainText(QStringLiteral("1=0"));
@@ -585,6 +695,9 @@ private Q_SLOTS:
         QVERIFY(w.jumpItem()->isVisible());
         QCOMPARE(w.jumpItem()->text(), QString(w.referenceDescription()).replace(QStringLiteral("\r\n"), QStringLiteral("  ")));
         QCOMPARE(data->row(), row);
+        // The tip stays away while the menu is open, even after its delay has passed.
+        QTest::qWait(100);
+        QVERIFY(!w.hoverTooltip()->isTipVisible());
         w.gridPopup()->close();
         w.jumpItem()->trigger();
         QCOMPARE(w.tablesGrid()->textMatrix(w.tablesGrid()->row(), 1), QStringLiteral("tbl_CallHandler"));
@@ -600,8 +713,8 @@ private Q_SLOTS:
         QVERIFY(!w.backButton()->isEnabled());
 
         // Over the header, no reference.
-        w.dataGrid()->setMousePosition(QPoint(5, -5));
-        w.fg_MouseMove();
+        QTest::mouseMove(w.dataGrid()->horizontalHeader()->viewport(), QPoint(w.dataGrid()->frozenView()->width() + 20, 5));
+        QTRY_COMPARE(w.dataGrid()->mouseRow(), 0);
         QCOMPARE(w.hoverTooltip()->ToolText(w.dataGrid()), QString());
         QVERIFY2(msg.messages.isEmpty(), qPrintable(msg.messages.join(u'\n')));
     }
@@ -673,6 +786,8 @@ private Q_SLOTS:
         w.runSearch(name.toUpper(), true, false);
         QVERIFY(w.findNextWindow());
         QVERIFY(w.findNextWindow()->isVisible());
+        // The question stands over the middle of the main window.
+        QVERIFY((w.findNextWindow()->frameGeometry().center() - w.frameGeometry().center()).manhattanLength() < 10);
         QCOMPARE(w.dataGrid()->textMatrix(w.dataGrid()->row(), w.dataGrid()->col()).compare(name, Qt::CaseInsensitive), 0);
         // Walk on until the end.
         int matches = 1;
@@ -746,6 +861,229 @@ private Q_SLOTS:
         view.referenceTableList()->setCurrentRow(0); // Extensions
         QVERIFY(view.lastReferenceQuery().endsWith(QStringLiteral("WHERE Parent_SubscriberObjectID='") + sub + u'\''));
         QVERIFY2(msg.messages.size() == 1, qPrintable(msg.messages.join(u'\n')));
+    }
+
+    // Every grid of both windows, every column, under the mouse: moved over,
+    // clicked and right-clicked where the events really land (frozen columns
+    // are an overlay with a viewport of its own).
+    void mouseOverEveryGridOfBothWindows()
+    {
+        test::RecordingMessenger msg;
+        frmMain w(msg);
+        QVERIFY(w.Form_Load(QString()));
+        w.resize(1100, 800);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.hoverTooltip()->setDelayTime(3, 5);
+        selectTable(w, QStringLiteral("tbl_UserSubscriber"));
+        QVERIFY(w.dataGrid()->frozenColumns() > 0);
+        sweep(w.tablesGrid(), 2);
+        sweep(w.columnsGrid(), 2);
+        sweep(w.dataGrid(), 2);
+
+        frmObjectView view(&w);
+        view.resize(1000, 700);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        for (int type = 0; type < view.objectTypeList()->count(); ++type) {
+            view.objectTypeList()->setCurrentRow(type);
+            QVERIFY(view.objectGrid()->frozenColumns() > 0);
+            sweep(view.objectGrid(), 2);
+            sweep(view.referenceGrid(), 2);
+        }
+        QVERIFY(w.isVisible());
+        QVERIFY(view.isVisible());
+    }
+
+    // Opening and closing the window leaves its stored placement as it was;
+    // a placement off every screen brings the window onto one and is not kept.
+    void placementComesBackAsSavedRunAfterRun()
+    {
+        const QStringList keys{QStringLiteral("Settings/MainLeft"), QStringLiteral("Settings/MainTop"),
+                               QStringLiteral("Settings/MainWidth"), QStringLiteral("Settings/MainHeight")};
+        const QStringList values{QStringLiteral("1500"), QStringLiteral("1200"), QStringLiteral("12000"), QStringLiteral("9000")};
+        {
+            auto s = openSettings();
+            for (int i = 0; i < keys.size(); ++i)
+                s->setValue(keys[i], values[i]);
+        }
+        for (int run = 0; run < 3; ++run) {
+            test::RecordingMessenger msg;
+            frmMain w(msg);
+            QVERIFY(w.Form_Load(QString()));
+            w.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&w));
+            QTest::qWait(200); // the frame arrives after the window is shown
+            w.close();
+            auto s = openSettings();
+            for (int i = 0; i < keys.size(); ++i)
+                QCOMPARE(s->value(keys[i]).toString(), values[i]);
+        }
+        {
+            auto s = openSettings();
+            s->setValue(keys[0], QStringLiteral("-99999999"));
+            s->setValue(keys[1], QStringLiteral("99999999"));
+        }
+        test::RecordingMessenger msg;
+        frmMain w(msg);
+        QVERIFY(w.Form_Load(QString()));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QVERIFY(w.screen()->availableGeometry().intersects(w.frameGeometry()));
+        w.close();
+        auto s = openSettings();
+        QVERIFY(s->value(keys[0]).toInt() > -99999999);
+        QVERIFY(s->value(keys[1]).toInt() < 99999999);
+    }
+
+    // A cell typed over in edit mode changes that one row, found by its whole key.
+    void editThroughTheKeyboardChangesOneRow()
+    {
+        test::RecordingMessenger msg;
+        frmMain w(msg);
+        QVERIFY(w.Form_Load(QStringLiteral("/Edit")));
+        db::Error e;
+        db::executeText(w.state().connectionString,
+                        QStringLiteral("CREATE TABLE tbl_Pair(Owner TEXT, Slot INTEGER, Label TEXT, PRIMARY KEY(Owner, Slot));"
+                                       "INSERT INTO tbl_Pair VALUES('x',1,'one'),('x',2,'two'),('y',2,'three')"),
+                        &e);
+        QVERIFY2(!e, qPrintable(e.description));
+        const auto dropTable = qScopeGuard([&] {
+            db::Error ignored;
+            db::executeText(w.state().connectionString, QStringLiteral("DROP TABLE tbl_Pair"), &ignored);
+        });
+        action(w, "mnuOrvexDirDB")->trigger();
+        w.resize(1000, 700);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        selectTable(w, QStringLiteral("tbl_Pair"));
+        Grid *data = w.dataGrid();
+        QCOMPARE(w.uniqueIdColumn(), QStringLiteral("Owner"));
+        const int label = columnOf(data, QStringLiteral("Label"));
+        QVERIFY(label > 0);
+        data->scrollToCell(2, label);
+        const QPoint at = data->visualRect(data->model()->index(1, data->modelColumn(label))).center();
+        // Click the cell, F2 to edit, type over it, Enter.
+        QTest::mouseClick(data->viewport(), Qt::LeftButton, {}, at);
+        QTest::keyClick(data->viewport(), Qt::Key_F2);
+        QLineEdit *editor = nullptr;
+        QTRY_VERIFY((editor = data->viewport()->findChild<QLineEdit *>()) && editor->isVisible());
+        editor->selectAll();
+        QTest::keyClicks(editor, QStringLiteral("TWO"));
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_COMPARE(data->textMatrix(2, label), QStringLiteral("TWO")); // committed once the key is handled
+        QVERIFY2(msg.messages.isEmpty(), qPrintable(msg.messages.join(u'\n')));
+        auto rs = db::openResultSet(w.state().connectionString, QStringLiteral("SELECT Label FROM tbl_Pair ORDER BY Owner, Slot"), &e);
+        QStringList labels;
+        for (rs->moveFirst(); !rs->eof(); rs->moveNext())
+            labels << rs->field(0).toString();
+        QCOMPARE(labels, (QStringList{QStringLiteral("one"), QStringLiteral("TWO"), QStringLiteral("three")}));
+        QCOMPARE(data->textMatrix(2, label), QStringLiteral("TWO"));
+    }
+
+    // Tables whose names hold brackets, quotes, dots and blanks are listed
+    // with their columns and rows.
+    void oddTableNamesBrowse()
+    {
+        test::RecordingMessenger msg;
+        frmMain w(msg);
+        QVERIFY(w.Form_Load(QString()));
+        const QStringList names{QStringLiteral("tbl_odd]name"), QStringLiteral("tbl_odd[name"), QStringLiteral("tbl_odd'name"),
+                                QStringLiteral("tbl_odd.name"), QStringLiteral("tbl_odd\"name"), QStringLiteral("tbl_odd name")};
+        db::Error e;
+        for (const QString &n : names)
+            db::executeText(w.state().connectionString,
+                            QStringLiteral("CREATE TABLE %1([ObjectID] TEXT PRIMARY KEY, %2 TEXT); INSERT INTO %1 VALUES('id-1', 'v')")
+                                .arg(db::tsql::quoteBracketed(n), db::tsql::quoteBracketed(QStringLiteral("col ") + n)),
+                            &e);
+        QVERIFY2(!e, qPrintable(e.description));
+        const auto dropTables = qScopeGuard([&] {
+            for (const QString &n : names) {
+                db::Error ignored;
+                db::executeText(w.state().connectionString, QStringLiteral("DROP TABLE ") + db::tsql::quoteBracketed(n), &ignored);
+            }
+        });
+        action(w, "mnuOrvexDirDB")->trigger();
+        for (const QString &n : names) {
+            selectTable(w, n);
+            QCOMPARE(w.columnsGrid()->rows(), 3);
+            QCOMPARE(w.dataGrid()->rows(), 2);
+            QCOMPARE(w.dataGrid()->textMatrix(1, columnOf(w.dataGrid(), QStringLiteral("col ") + n)), QStringLiteral("v"));
+            QCOMPARE(w.uniqueIdColumn(), QStringLiteral("ObjectID"));
+            QVERIFY(w.tableInfoBox()->toPlainText().startsWith(QStringLiteral("Table: ") + n));
+        }
+        QVERIFY2(msg.messages.isEmpty(), qPrintable(msg.messages.join(u'\n')));
+    }
+
+    void stickyFileThatIsAFifoIsIgnored()
+    {
+        {
+            auto s = openSettings();
+            s->setValue(QStringLiteral("Config/ShowWHEREClause"), QStringLiteral("True"));
+        }
+        const QString folder = env->filePath(QStringLiteral("program/WhereFiles"));
+        QDir().mkpath(folder);
+        QCOMPARE(::mkfifo(QFile::encodeName(folder + QStringLiteral("/OrvexDirDB_tbl_Alias.TXT")).constData(), 0600), 0);
+        test::RecordingMessenger msg;
+        frmMain w(msg);
+        QVERIFY(w.Form_Load(QString()));
+        selectTable(w, QStringLiteral("tbl_Alias"));
+        QVERIFY(w.whereBox()->toPlainText().isEmpty());
+        QVERIFY(!w.stickyBox()->isChecked());
+        QVERIFY(w.dataGrid()->rows() > 1);
+    }
+
+    // In views mode the unique ID column is the view's base table's key, or
+    // none: never the key of the table shown before.
+    void uniqueIdColumnOfViews()
+    {
+        test::RecordingMessenger msg;
+        frmMain w(msg);
+        QVERIFY(w.Form_Load(QString()));
+        selectTable(w, QStringLiteral("tbl_Alias"));
+        QCOMPARE(w.uniqueIdColumn(), QStringLiteral("Alias"));
+        action(w, "mnuUseViews")->trigger();
+        selectTable(w, QStringLiteral("vw_User"));
+        QCOMPARE(w.uniqueIdColumn(), QStringLiteral("ObjectID"));
+        QCOMPARE(w.dataGrid()->textMatrix(0, 1), QStringLiteral("Alias"));
+        QCOMPARE(w.dataGrid()->textMatrix(0, 2), QStringLiteral("ObjectID"));
+        selectTable(w, QStringLiteral("vw_UserMailboxMap"));
+        QCOMPARE(w.uniqueIdColumn(), QString());
+    }
+
+    // A table that cannot be read, or an empty table list, shows nothing of
+    // what was shown before.
+    void nothingOfThePreviousTableStays()
+    {
+        test::RecordingMessenger msg;
+        frmMain w(msg);
+        QVERIFY(w.Form_Load(QString()));
+        db::Error e;
+        db::executeText(w.state().connectionString, QStringLiteral("CREATE TABLE tbl_Doomed(ObjectID TEXT PRIMARY KEY)"), &e);
+        action(w, "mnuOrvexDirDB")->trigger();
+        selectTable(w, QStringLiteral("tbl_Location"));
+        QVERIFY(w.dataGrid()->rows() > 1);
+        db::executeText(w.state().connectionString, QStringLiteral("DROP TABLE tbl_Doomed"), &e);
+        QVERIFY(!e);
+        selectTable(w, QStringLiteral("tbl_Doomed"));
+        QCOMPARE(w.columnsGrid()->rows(), 1);
+        action(w, "mnuRefresh")->trigger();
+        w.dataGrid()->gridModel()->finishLoading();
+        QCOMPARE(w.dataGrid()->rows(), 1);
+        QCOMPARE(w.rowsBox()->text(), QString());
+
+        // A database that cannot be opened lists nothing and describes nothing.
+        selectTable(w, QStringLiteral("tbl_Location"));
+        QVERIFY(!w.tableInfoBox()->toPlainText().isEmpty());
+        const QString file = root + QStringLiteral("/data/OrvexRptDB.sqlite");
+        QVERIFY(QFile::rename(file, file + QStringLiteral(".away")));
+        const auto putBack = qScopeGuard([&] { QFile::rename(file + QStringLiteral(".away"), file); });
+        action(w, "mnuOrvexRptDb")->trigger();
+        QCOMPARE(w.tablesGrid()->rows(), 1);
+        QCOMPARE(w.columnsGrid()->rows(), 1);
+        QVERIFY(w.tableInfoBox()->toPlainText().isEmpty());
+        QVERIFY(w.columnInfoBox()->toPlainText().isEmpty());
+        QCOMPARE(w.dataGrid()->rows(), 1);
     }
 
     void editModeWritesCellsBack()
