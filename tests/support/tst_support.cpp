@@ -7,6 +7,7 @@
 #include <QtGui/QColor>
 #include <QtTest/QtTest>
 #include <QtWidgets/QLabel>
+#include <QtWidgets/QMenu>
 #include <QtWidgets/QTableView>
 
 using namespace korva;
@@ -47,26 +48,46 @@ private Q_SLOTS:
         QCOMPARE(tip.ToolCount(), qint16(2));
     }
 
-    void tooltipProperties()
+    // What the properties do to a shown tip: its colours, its width, its
+    // delays; and it keeps out of the way of an open pop-up menu.
+    void tooltipAppearanceAndMenus()
     {
         QWidget owner;
+        owner.resize(400, 300);
+        QTableView grid(&owner);
+        grid.resize(400, 300);
+        owner.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&owner));
         cTooltip tip;
         tip.Create(&owner);
-        tip.setMaxTipWidth(400);
-        QCOMPARE(tip.MaxTipWidth(), qint16(400));
-        tip.setMaxTipWidth(0);
-        QCOMPARE(tip.MaxTipWidth(), qint16(-1));
-        tip.setMargin(1, 9);
-        QCOMPARE(tip.Margin(1), 9);
-        QCOMPARE(tip.Margin(5), 9); // which is masked to its two low bits
-        tip.setDelayTime(0, 1000);
-        QCOMPARE(tip.DelayTime(3), 1000);
-        QCOMPARE(tip.DelayTime(2), 10000);
         tip.setBackColor(QColor(1, 2, 3));
-        QCOMPARE(tip.BackColor(), QColor(1, 2, 3));
         tip.setForeColor(QColor(4, 5, 6));
-        QCOMPARE(tip.ForeColor(), QColor(4, 5, 6));
-        QVERIFY(tip.hWnd());
+        tip.setMaxTipWidth(120);
+        tip.setDelayTime(0, 20); // automatic: the initial delay, the others follow from it
+        QCOMPARE(tip.DelayTime(3), 20);
+        QCOMPARE(tip.DelayTime(2), 200);
+        const QString longText = QStringLiteral("Display Name=a rather long name that needs more room than that");
+        tip.AddTool(&grid, longText);
+        QTest::mouseMove(grid.viewport(), QPoint(30, 30));
+        QTRY_VERIFY(tip.isTipVisible());
+        QCOMPARE(tip.hWnd()->palette().color(tip.hWnd()->backgroundRole()), QColor(1, 2, 3));
+        QCOMPARE(tip.hWnd()->palette().color(tip.hWnd()->foregroundRole()), QColor(4, 5, 6));
+        QVERIFY(tip.hWnd()->width() <= 120);
+        QTRY_VERIFY(!tip.isTipVisible()); // the auto-pop delay
+        tip.setMaxTipWidth(0); // no limit
+        tip.setToolText(&grid, longText + u' ');
+        QTRY_VERIFY(tip.isTipVisible());
+        QVERIFY(tip.hWnd()->width() > 120);
+
+        // A menu pops up over the control: the tip goes and does not come back while it is open.
+        QMenu menu;
+        menu.addAction(QStringLiteral("Jump"));
+        menu.popup(grid.mapToGlobal(QPoint(30, 30)));
+        QTRY_VERIFY(menu.isVisible());
+        tip.setToolText(&grid, QStringLiteral("changed while the menu is open"));
+        QTest::qWait(100);
+        QVERIFY(!tip.isTipVisible());
+        menu.close();
     }
 
     void tooltipFollowsTextChanges()

@@ -2,6 +2,7 @@
 // command rely on; these tests check it the way the browser reads it.
 #include "common/testsupport.h"
 #include "demo/demoinstallation.h"
+#include "demo/names.h"
 #include "demo/populate.h"
 #include "demo/random.h"
 #include "demo/registry.h"
@@ -738,6 +739,103 @@ private Q_SLOTS:
                                            "InterviewHandlerObjectID='%1'")
                                 .arg(scalar(dir(), QStringLiteral("SELECT ObjectID FROM vw_InterviewHandler LIMIT 1")).toString()))
                 >= 3);
+    }
+
+    // Names keep their own letters: accents, and Chinese, Japanese and Korean
+    // script, stored as UTF-8 text that reads back as it was written.
+    void textBeyondAsciiReadsBackAsWritten_data()
+    {
+        QTest::addColumn<QString>("database");
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<bool>("cjk");
+        QTest::newRow("subscribers") << "OrvexDirDB" << "tbl_User" << "DisplayName" << true;
+        QTest::newRow("personal-contacts") << "OrvexDirDB" << "tbl_PersonalContact" << "LastName" << false;
+        QTest::newRow("other-servers-subscribers") << "OrvexDirDB" << "tbl_GlobalSubscriber" << "DisplayName" << true;
+        QTest::newRow("distribution-lists") << "OrvexDirDB" << "tbl_DistributionList" << "DisplayName" << false;
+        QTest::newRow("locations") << "OrvexDirDB" << "tbl_Location" << "DisplayName" << false;
+        QTest::newRow("prompts") << "OrvexDirDB" << "tbl_LocalizedText" << "Text" << false;
+        QTest::newRow("message-subjects") << "OrvexMbxDB1" << "tbl_Message" << "Subject" << false;
+    }
+    void textBeyondAsciiReadsBackAsWritten()
+    {
+        QFETCH(QString, database);
+        QFETCH(QString, table);
+        QFETCH(QString, column);
+        QFETCH(bool, cjk);
+        const Rows rows = query(data(database), QStringLiteral("SELECT %1, typeof(%1), hex(%1) FROM %2 WHERE %1 IS NOT NULL").arg(column, table));
+        QString latinText, cjkText;
+        for (const QVariantList &row : rows) {
+            const QString text = row[0].toString();
+            if (std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; }))
+                continue;
+            QCOMPARE(row[1].toString(), QStringLiteral("text"));
+            QCOMPARE(row[2].toString(), QString::fromLatin1(text.toUtf8().toHex().toUpper()));
+            QCOMPARE(text.normalized(QString::NormalizationForm_C), text);
+            for (QChar c : text) {
+                // What bytes decoded the wrong way turn into.
+                QVERIFY2((c.unicode() < 0x80 || c.unicode() >= 0xC0) && c != QChar::ReplacementCharacter, qPrintable(text));
+                const QChar::Script script = c.script();
+                if (script == QChar::Script_Latin && c.unicode() >= 0x80 && latinText.isEmpty())
+                    latinText = text;
+                if ((script == QChar::Script_Han || script == QChar::Script_Hiragana || script == QChar::Script_Katakana
+                     || script == QChar::Script_Hangul) && cjkText.isEmpty())
+                    cjkText = text;
+            }
+        }
+        QVERIFY2(!latinText.isEmpty(), "no accented Latin letters");
+        QVERIFY2(!cjk || !cjkText.isEmpty(), "no Chinese, Japanese or Korean text");
+        // The engine finds the row by its text, as a WHERE clause typed in the browser does.
+        for (const QString &text : {latinText, cjkText}) {
+            if (text.isEmpty())
+                continue;
+            Error e;
+            auto rs = db::openResultSet(connection(database), QStringLiteral("SELECT %1 FROM %2 WHERE %1 = '%3'")
+                                                                  .arg(column, table, QString(text).replace(u'\'', QStringLiteral("''"))),
+                                        &e);
+            QVERIFY2(rs && !e, qPrintable(e.description));
+            QVERIFY(rs->recordCount() >= 1);
+            QCOMPARE(rs->field(0).toString(), text);
+        }
+    }
+
+    // Aliases and mail addresses are identifiers: whatever name they were
+    // made from, they keep to ASCII and to their custom types' patterns.
+    void identifiersStayAscii()
+    {
+        QCOMPARE(demo::names::asciiFold(QStringLiteral("Łódź Øre-Straße Yılmaz Þór Radosław Sigríður Sæbø 陳")),
+                 QStringLiteral("LodzOreStrasseYilmazThorRadoslawSigridurSaebo"));
+        QStringList wrong;
+        QRegularExpression aliasPattern;
+        for (const auto &[database, dictionary] : {std::pair{"OrvexDirDB", "OrvexDirDB.xml"}, std::pair{"OrvexDynDB", "OrvexDynDB.xml"},
+                                                   std::pair{"OrvexMbxDB1", "OrvexMbxDB.xml"}, std::pair{"OrvexRptDB", "OrvexRptDB.xml"}}) {
+            const QString file = data(QString::fromLatin1(database));
+            pugi::xml_document doc;
+            QVERIFY(doc.load_file(QFile::encodeName(scripts(QString::fromLatin1(dictionary))).constData()));
+            QHash<QString, QRegularExpression> patterns;
+            for (const pugi::xpath_node &t : doc.select_nodes("OrvexDataDictionary/CustomTypes/CustomType[Restrictions/Restriction/@Type='Regex']"))
+                patterns.insert(attr(t.node(), "Name"), QRegularExpression(attr(t.node().child("Restrictions").child("Restriction"), "Expression")));
+            aliasPattern = patterns.value(QStringLiteral("AliasName"), aliasPattern);
+            QList<std::pair<QString, QRegularExpression>> checks; // "table.column", pattern
+            for (const pugi::xpath_node &c : doc.select_nodes("OrvexDataDictionary/Tables/Table/Columns/Column[@CustomType]"))
+                if (patterns.contains(attr(c.node(), "CustomType")))
+                    checks.append({attr(c.node().parent().parent(), "Name") + u'.' + attr(c.node(), "Name"), patterns.value(attr(c.node(), "CustomType"))});
+            QVERIFY(aliasPattern.isValid() && !aliasPattern.pattern().isEmpty());
+            static const QRegularExpression mail(QStringLiteral("^[A-Za-z0-9._-]+@[A-Za-z0-9.-]+$"));
+            // AuditAlias holds a Windows account, DOMAIN\alias.
+            for (const QVariantList &c : query(file, QStringLiteral("SELECT m.name, c.name FROM sqlite_master m JOIN pragma_table_info(m.name) c WHERE "
+                                                                    "m.type = 'table' AND ((c.name LIKE '%alias' AND c.name <> 'AuditAlias') "
+                                                                    "OR c.name LIKE '%emailaddress')")))
+                checks.append({c[0].toString() + u'.' + c[1].toString(), c[1].toString().endsWith(u"Alias") ? aliasPattern : mail});
+            QVERIFY(checks.size() >= 2);
+            for (const auto &[column, pattern] : checks) {
+                const qsizetype dot = column.indexOf(u'.');
+                for (const QVariantList &v : query(file, QStringLiteral("SELECT DISTINCT %2 FROM %1 WHERE %2 IS NOT NULL").arg(column.left(dot), column.mid(dot + 1))))
+                    if (!pattern.match(v[0].toString()).hasMatch())
+                        wrong << QString::fromLatin1(database) + u' ' + column + QStringLiteral(": ") + v[0].toString();
+            }
+        }
+        QCOMPARE(wrong.mid(0, 10).join(u'\n'), QString());
     }
 
     void plantedFaultsArePresent()

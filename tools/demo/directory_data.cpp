@@ -21,7 +21,35 @@ QString dangling(int n)
 
 QString lowerAlias(const QString &first, const QString &last)
 {
-    return (first.left(1) + last).toLower();
+    return names::asciiFold(first.left(1) + last).toLower();
+}
+
+struct Person
+{
+    QString first;
+    QString last;
+    QString display;
+    QString alias;
+    QString initials;
+};
+
+// The n-th person of a kind. Most names are plain English ones; some are
+// spelt with accents, some took an accented family name, and now and then
+// one is Chinese, Japanese or Korean, in its own script with an alias and
+// initials from its romanised form.
+Person person(Random &r, int n)
+{
+    if (n % 23 == 8) {
+        const names::EastAsianNames &pool = r.pick(names::eastAsianNames());
+        const names::NativeName &family = r.pick(pool.family);
+        const names::NativeName &given = r.pick(pool.given);
+        return {given.text, family.text, family.text + given.text, lowerAlias(given.latin, family.latin),
+                given.latin.left(1) + family.latin.left(1)};
+    }
+    const bool accented = n % 7 == 3;
+    const QString first = r.pick(accented ? names::accentedFirstNames() : names::firstNames());
+    const QString last = r.pick(accented || n % 13 == 5 ? names::accentedLastNames() : names::lastNames());
+    return {first, last, first + u' ' + last, lowerAlias(first, last), (first.left(1) + last.left(1)).toUpper()};
 }
 
 class DirectoryBuilder
@@ -71,6 +99,7 @@ private:
     QSet<QString> aliases;
     QSet<QString> extensions;
     int streamNumber = 0;
+    int contactNumber = 0;
 
     QString insert(Row row) { return row.insert(); }
 
@@ -402,12 +431,13 @@ private:
 
     void servers()
     {
-        struct Remote { const char *name; const char *dial; int type; const char *domain; };
-        const Remote remotes[] = {{"Eastfield", "200", 1, "eastfield.example"},
-                                  {"Kestrel Bay", "300", 1, "kestrelbay.example"},
-                                  {"Millbrook", "400", 2, nullptr},
-                                  {"Northgate", "500", 3, nullptr},
-                                  {"Westmere", "600", 4, "westmere.example"}};
+        struct Remote { const char *name; const char *dial; int type; const char *domain; int zone; };
+        const Remote remotes[] = {{"Eastfield", "200", 1, "eastfield.example", 1},
+                                  {"Kestrel Bay", "300", 1, "kestrelbay.example", 1},
+                                  {"Millbrook", "400", 2, nullptr, 1},
+                                  {"Northgate", "500", 3, nullptr, 1},
+                                  {"Westmere", "600", 4, "westmere.example", 4},
+                                  {"Val-Brûlé", "700", 4, "valbrule.example", 0}};
         const QStringList templates = p.ids(QStringLiteral("tbl_VMSTemplate"));
         const QStringList vmsRoles = p.ids(QStringLiteral("tbl_VMSRole"));
         auto server = [&](const QString &name, const QString &ip, const QVariant &locationVms, bool primary) {
@@ -435,12 +465,12 @@ private:
             const bool westmere = qstrcmp(rm.name, "Westmere") == 0;
             p.row(QStringLiteral("tbl_Location"))
                 .set(QStringLiteral("ObjectID"), id)
-                .set(QStringLiteral("DisplayName"), QString::fromLatin1(rm.name))
+                .set(QStringLiteral("DisplayName"), QString::fromUtf8(rm.name))
                 .set(QStringLiteral("DTMFAccessID"), QString::fromLatin1(rm.dial))
                 .set(QStringLiteral("LocationType"), rm.type)
                 .set(QStringLiteral("SmtpDomain"), rm.domain ? QVariant(QString::fromLatin1(rm.domain)) : QVariant())
                 .set(QStringLiteral("DtmfAccessIdObjectID"), dial)
-                .set(QStringLiteral("TimeZoneObjectID"), p.ids(QStringLiteral("tbl_TimeZone")).value(westmere ? 4 : 1))
+                .set(QStringLiteral("TimeZoneObjectID"), p.ids(QStringLiteral("tbl_TimeZone")).value(rm.zone))
                 .setNull(QStringLiteral("DirectoryHandlerObjectID"))
                 .set(QStringLiteral("IsPrimary"), 0)
                 .insert();
@@ -511,11 +541,10 @@ private:
                                     .insert();
         Random g = Random(0x5EED, QStringLiteral("global subscribers"));
         for (int i = 0; i < 24; ++i) {
-            const QString first = g.pick(names::firstNames());
-            const QString last = g.pick(names::lastNames());
+            const Person who = person(g, i);
             p.row(QStringLiteral("tbl_GlobalSubscriber"))
-                .set(QStringLiteral("Alias"), lowerAlias(first, last) + (i < 12 ? QStringLiteral(".ef") : QStringLiteral(".kb")))
-                .set(QStringLiteral("DisplayName"), first + u' ' + last)
+                .set(QStringLiteral("Alias"), who.alias + (i < 12 ? QStringLiteral(".ef") : QStringLiteral(".kb")))
+                .set(QStringLiteral("DisplayName"), who.display)
                 .set(QStringLiteral("DTMFAccessID"), QString::number(5000 + i))
                 .set(QStringLiteral("GlobalLocationObjectID"), i < 12 ? east : kestrel)
                 .insert();
@@ -556,7 +585,7 @@ private:
     // --- users, lists and handlers that everything else points at ----------
 
     QString user(const QString &first, const QString &last, const QString &display, const QString &alias, const QString &cosName,
-                 const QString &role, bool admin, const QString &id = {})
+                 const QString &role, bool admin, const QString &initials = {}, const QString &id = {})
     {
         Row u = p.row(QStringLiteral("tbl_User"));
         if (!id.isEmpty())
@@ -564,7 +593,7 @@ private:
         u.set(QStringLiteral("DisplayName"), display.isNull() ? QVariant() : QVariant(display))
             .set(QStringLiteral("FirstName"), first)
             .set(QStringLiteral("LastName"), last)
-            .set(QStringLiteral("Initials"), (first.left(1) + last.left(1)).toUpper())
+            .set(QStringLiteral("Initials"), initials.isEmpty() ? (first.left(1) + last.left(1)).toUpper() : initials)
             .set(QStringLiteral("EmailAddress"), alias + QStringLiteral("@harbourpoint.example"))
             .set(QStringLiteral("LocationObjectID"), localLocation)
             .set(QStringLiteral("CosObjectID"), cos.value(cosName))
@@ -644,6 +673,8 @@ private:
             list(QString(d).remove(u' ').toLower(), d, false, QString::number(ext++));
         // A list someone created without a name.
         list(QStringLiteral("tempproject"), QVariant(), false);
+        // The office that joined later kept its own spelling.
+        list(QStringLiteral("valbrule"), QStringLiteral("Équipe Val-Brûlé"), false, QStringLiteral("1969"));
 
         // The handlers the subscribers' keys lead to exist before them.
         for (const char *name : {"Opening Greeting", "Operator", "Goodbye"})
@@ -780,14 +811,16 @@ private:
         const QString signIn = conversation.value(QStringLiteral("SubscriberSignIn"));
 
         for (int i = 0; i < n && p.ok(); ++i) {
-            const QString first = r.pick(names::firstNames());
-            const QString last = r.pick(names::lastNames());
+            const Person who = person(r, i);
+            const QString &first = who.first;
+            const QString &last = who.last;
             // Now and then an import leaves a user without a display name.
-            const QString display = i % 97 == 13 ? QString() : first + u' ' + last;
-            const QString alias = uniqueAlias(lowerAlias(first, last));
+            const QString display = i % 97 == 13 ? QString() : who.display;
+            const QString alias = uniqueAlias(who.alias);
             const QString extension = QString::number(base + i);
             const QString cosName = i == 0 ? QStringLiteral("Executive") : r.pick(cosNames);
-            const QString userId = user(first, last, display, alias, cosName, i % 250 == 1 ? QStringLiteral("Help Desk") : QString(), false);
+            const QString userId = user(first, last, display, alias, cosName, i % 250 == 1 ? QStringLiteral("Help Desk") : QString(), false,
+                                        who.initials);
             if (i < lockouts.size() * 7 && i % 7 == 5)
                 p.exec(QStringLiteral("UPDATE tbl_User SET AccountLockoutObjectID = '%1' WHERE ObjectID = '%2'").arg(lockouts[i / 7], userId));
             const QString handler = r.guid();
@@ -908,6 +941,8 @@ private:
             member(lists.value(departmentAliases[i % departmentAliases.size()]), userId);
             if (r.percent(8))
                 member(lists.value(QStringLiteral("managers")), userId);
+            if (i % 11 == 6)
+                member(lists.value(QStringLiteral("valbrule")), userId);
 
             if (i % 10 == 3)
                 personal(userId, i);
@@ -928,18 +963,17 @@ private:
         QStringList contacts;
         const int count = int(r.between(1, 3));
         for (int c = 0; c < count; ++c) {
-            const QString first = r.pick(names::firstNames());
-            const QString last = r.pick(names::lastNames());
+            const Person who = person(r, contactNumber++);
             const QString contact = p.row(QStringLiteral("tbl_PersonalContact"))
                                         .set(QStringLiteral("UserObjectID"), userId)
-                                        .set(QStringLiteral("DisplayName"), first + u' ' + last)
-                                        .set(QStringLiteral("FirstName"), first)
-                                        .set(QStringLiteral("LastName"), last)
+                                        .set(QStringLiteral("DisplayName"), who.display)
+                                        .set(QStringLiteral("FirstName"), who.first)
+                                        .set(QStringLiteral("LastName"), who.last)
                                         .set(QStringLiteral("Company"), r.pick(names::companies()))
-                                        .set(QStringLiteral("EmailAddress"), lowerAlias(first, last) + QStringLiteral("@mail.example"))
+                                        .set(QStringLiteral("EmailAddress"), who.alias + QStringLiteral("@mail.example"))
                                         .insert();
             contacts << contact;
-            const QString phone = phoneNumber(userId, first + u' ' + last, QStringLiteral("91555%1").arg(r.between(1000000, 9999999)), 3);
+            const QString phone = phoneNumber(userId, who.display, QStringLiteral("91555%1").arg(r.between(1000000, 9999999)), 3);
             p.row(QStringLiteral("tbl_PersonalContactPhone"))
                 .set(QStringLiteral("PersonalContactObjectID"), contact)
                 .set(QStringLiteral("PhoneNumberObjectID"), phone)
@@ -1213,6 +1247,7 @@ private:
             member(lists.value(QStringLiteral("allstaff")), QVariant(), lists.value(QString(d).remove(u' ').toLower()));
         member(lists.value(QStringLiteral("undeliverable")), administrator);
         member(lists.value(QStringLiteral("tempproject")), subscriberIds.isEmpty() ? QVariant(administrator) : QVariant(subscriberIds.value(0)));
+        member(lists.value(QStringLiteral("valbrule")), QVariant(), lists.value(QStringLiteral("support")));
     }
 
     void console()
@@ -1251,7 +1286,8 @@ private:
         const Text texts[] = {{101, "Please enter your extension.", "Veuillez composer votre poste."},
                               {102, "Please enter your PIN.", "Veuillez composer votre code."},
                               {103, "You have no new messages.", "Vous n'avez aucun nouveau message."},
-                              {104, "Goodbye.", "Au revoir."}};
+                              {104, "Goodbye.", "Au revoir."},
+                              {105, "Your message has been saved.", "Votre message a été enregistré."}};
         for (const Text &t : texts) {
             p.row(QStringLiteral("tbl_LocalizedText"))
                 .set(QStringLiteral("LanguageCode"), 1033)
@@ -1261,7 +1297,7 @@ private:
             p.row(QStringLiteral("tbl_LocalizedText"))
                 .set(QStringLiteral("LanguageCode"), 3084)
                 .set(QStringLiteral("TextID"), t.id)
-                .set(QStringLiteral("Text"), QString::fromLatin1(t.fr))
+                .set(QStringLiteral("Text"), QString::fromUtf8(t.fr))
                 .insert();
         }
 

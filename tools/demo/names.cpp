@@ -1,5 +1,7 @@
 #include "names.h"
 
+#include <utility>
+
 namespace korva::demo::names {
 
 const QStringList &firstNames()
@@ -65,7 +67,7 @@ const QStringList &companies()
         QStringLiteral("Arbour Freight"),   QStringLiteral("Bellweather Insurance"), QStringLiteral("Copperline Tools"),
         QStringLiteral("Dunmore Bakery"),   QStringLiteral("Elmstead Clinic"),       QStringLiteral("Foxglove Print"),
         QStringLiteral("Glenholm Estates"), QStringLiteral("Hollins Electrical"),    QStringLiteral("Ironside Storage"),
-        QStringLiteral("Juniper Travel"),
+        QStringLiteral("Juniper Travel"),   QStringLiteral("Café Rosière"),
     };
     return list;
 }
@@ -79,8 +81,82 @@ const QStringList &subjects()
         QStringLiteral("Visitor in reception"),   QStringLiteral("Contract renewal"),
         QStringLiteral("Server maintenance"),     QStringLiteral("Lunch on Friday"),
         QStringLiteral("Urgent: site access"),    QStringLiteral("Price list update"),
+        QStringLiteral("Devis pour Val-Brûlé"),
     };
     return list;
+}
+
+const QStringList &accentedFirstNames()
+{
+    static const QStringList list = QStringLiteral(
+        "Ágota Anaïs Åse Björn Cécile Dagný Émile Gonçalo Hélène Inés Jiří Joël Leïla Małgorzata Mónica Noémie Oğuz "
+        "Radosław Ramón Sigríður Søren Thaïs Tomáš Zoltán")
+        .split(u' ');
+    return list;
+}
+
+const QStringList &accentedLastNames()
+{
+    static const QStringList list = QStringLiteral(
+        "Åkerlund Bélanger Castaño Çelik Dąbrowski Ekström Fernández Großkopf Hájek Ibáñez Jóhannsdóttir Kovačić "
+        "Lefèvre Mårtensson Nørgaard Øvrebø Pöllänen Šimek Szőke Thérien Vávra Wójcik Yılmaz Żelazny")
+        .split(u' ');
+    return list;
+}
+
+const QList<EastAsianNames> &eastAsianNames()
+{
+    auto spelt = [](std::initializer_list<std::pair<const char16_t *, const char *>> list) {
+        QList<NativeName> out;
+        for (const auto &[text, latin] : list)
+            out.append({QString::fromUtf16(text), QString::fromLatin1(latin)});
+        return out;
+    };
+    static const QList<EastAsianNames> list = {
+        {spelt({{u"陳", "Chen"}, {u"林", "Lin"}, {u"黄", "Huang"}, {u"周", "Zhou"}, {u"吳", "Wu"}, {u"許", "Xu"}}),
+         spelt({{u"嘉怡", "Jiayi"}, {u"美月", "Meiyue"}, {u"志明", "Zhiming"}, {u"雨桐", "Yutong"}, {u"俊傑", "Junjie"},
+                {u"思涵", "Sihan"}})},
+        {spelt({{u"佐野", "Sano"}, {u"高橋", "Takahashi"}, {u"森田", "Morita"}, {u"小川", "Ogawa"}, {u"石井", "Ishii"},
+                {u"藤原", "Fujiwara"}}),
+         spelt({{u"晴香", "Haruka"}, {u"蓮", "Ren"}, {u"彩花", "Ayaka"}, {u"大輝", "Daiki"}, {u"結衣", "Yui"}, {u"翔太", "Shota"}})},
+        {spelt({{u"한", "Han"}, {u"박", "Park"}, {u"최", "Choi"}, {u"정", "Jung"}, {u"윤", "Yoon"}}),
+         spelt({{u"서윤", "Seoyun"}, {u"지호", "Jiho"}, {u"민준", "Minjun"}, {u"하은", "Haeun"}, {u"도현", "Dohyun"}})},
+    };
+    return list;
+}
+
+QString asciiFold(const QString &text)
+{
+    QString out;
+    // The compatibility decomposition splits "é" into "e" and its accent;
+    // letters that are not made of a base and a mark need saying.
+    for (QChar c : text.normalized(QString::NormalizationForm_KD)) {
+        if (c.unicode() < 0x80) {
+            if (c.isLetterOrNumber())
+                out += c;
+            continue;
+        }
+        switch (c.unicode()) {
+        case u'ß': out += QLatin1StringView("ss"); break;
+        case u'æ': out += QLatin1StringView("ae"); break;
+        case u'Æ': out += QLatin1StringView("AE"); break;
+        case u'œ': out += QLatin1StringView("oe"); break;
+        case u'Œ': out += QLatin1StringView("OE"); break;
+        case u'þ': out += QLatin1StringView("th"); break;
+        case u'Þ': out += QLatin1StringView("Th"); break;
+        case u'ø': out += u'o'; break;
+        case u'Ø': out += u'O'; break;
+        case u'ł': out += u'l'; break;
+        case u'Ł': out += u'L'; break;
+        case u'đ':
+        case u'ð': out += u'd'; break;
+        case u'Đ':
+        case u'Ð': out += u'D'; break;
+        case u'ı': out += u'i'; break;
+        default: break; // accents, and scripts an alias cannot hold
+        }
+    }
+    return out;
 }
 
 } // namespace korva::demo::names
