@@ -419,6 +419,17 @@ private Q_SLOTS:
         auto *splitter = w.findChild<QWidget *>(QStringLiteral("imgSplitter"));
         QCOMPARE(splitter->y(), w.twipsToPixels(w.splitterTop()));
         QVERIFY(w.dataGrid()->geometry().top() > splitter->geometry().bottom());
+        // The upper pane ends above the strip with Back and the row count, which sits on the splitter bar.
+        for (QWidget *upper : {static_cast<QWidget *>(w.tablesGrid()), static_cast<QWidget *>(w.columnsGrid()),
+                               w.findChild<QWidget *>(QStringLiteral("tabInfo"))})
+            QVERIFY(upper->geometry().bottom() < w.backButton()->geometry().top());
+        for (QWidget *strip : {static_cast<QWidget *>(w.backButton()), static_cast<QWidget *>(w.rowsBox()),
+                               w.findChild<QWidget *>(QStringLiteral("lblRows"))}) {
+            QVERIFY(strip->geometry().bottom() <= splitter->geometry().top() + 1);
+            QVERIFY(strip->geometry().top() >= splitter->geometry().top() - w.twipsToPixels(330));
+        }
+        QVERIFY(w.dataGrid()->geometry().bottom() < w.centralWidget()->height());
+        QVERIFY(w.dataGrid()->width() > w.centralWidget()->width() - w.twipsToPixels(200));
     }
 
     void clickingThroughTablesShowsTheirRows()
