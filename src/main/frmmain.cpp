@@ -354,7 +354,9 @@ void frmMain::applySettings()
     mnuDatabases[int(Db::Rpt)]->setChecked(s.rptDB);
     showWhereTab(s.showWhereClause);
 
-    // Geometry: the stored values are the outer window in twips.
+    // Geometry: the stored values are the outer window in twips, placed with
+    // the minimum size already in force so that the placement knows the real size.
+    applyMinimumSize();
     if (!isMinimized())
         m_placement->restore({s.left, s.top, s.width, s.height});
     m_splitterTop = s.splitterPos;
@@ -595,6 +597,15 @@ void frmMain::resizeEvent(QResizeEvent *event)
     Form_Resize();
 }
 
+void frmMain::applyMinimumSize()
+{
+    // The central area's minimum plus the menu and status bars.
+    const QSize minCentral(twipsToPixels(kMinMainWidth - kNonClientWidth),
+                           twipsToPixels(kMinMainHeight - kNonClientHeight));
+    const int bars = menuBar()->sizeHint().height() + statusBar()->sizeHint().height();
+    setMinimumSize(minCentral.width(), minCentral.height() + bars);
+}
+
 void frmMain::Form_Resize()
 {
     if (isMinimized() || !centralWidget())
@@ -602,11 +613,7 @@ void frmMain::Form_Resize()
     // Before the window is first shown its children have no geometry yet.
     if (layout())
         layout()->activate();
-    // The minimum size: the central area plus menu and status bars.
-    const QSize minCentral(twipsToPixels(kMinMainWidth - kNonClientWidth),
-                           twipsToPixels(kMinMainHeight - kNonClientHeight));
-    const int bars = menuBar()->sizeHint().height() + statusBar()->sizeHint().height();
-    setMinimumSize(minCentral.width(), minCentral.height() + bars);
+    applyMinimumSize();
 
     const QWidget *c = centralWidget();
     const int W = pixelsToTwips(c->width()) + kNonClientWidth;

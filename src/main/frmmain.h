@@ -146,6 +146,7 @@ private:
     void layoutWherePage();
     void showWhereTab(bool show);
     void buildControls();
+    void applyMinimumSize();
     void applySettings();
     MainSettings currentSettings() const;
     void saveSettings();
