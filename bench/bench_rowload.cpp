@@ -9,6 +9,7 @@
 #include "main/databases.h"
 #include "main/rowquery.h"
 #include "platform/database.h"
+#include "platform/sqlquote.h"
 #include "platform/tsqlcompat.h"
 #include "widgets/gridmodel.h"
 #include "common/recordingmessenger.h"
@@ -72,7 +73,7 @@ int main(int argc, char **argv)
     QStringList columns;
     {
         auto cols = db::openResultSet(conn, QStringLiteral("select name as 'Column Name' from syscolumns where id=object_id(")
-                                                + db::tsql::quoteLiteral(table) + QStringLiteral(") ORDER By name"), &e);
+                                                + sql::quoteLiteral(table) + QStringLiteral(") ORDER By name"), &e);
         if (!cols) {
             std::fprintf(stderr, "%s\n", qPrintable(e.description));
             return 1;

@@ -11,7 +11,7 @@
 #include "navigation/tableviewmap.h"
 #include "platform/database.h"
 #include "platform/paths.h"
-#include "platform/tsqlcompat.h"
+#include "platform/sqlquote.h"
 #include "support/busypointer.h"
 #include "support/messenger.h"
 #include "widgets/grid.h"
@@ -77,7 +77,7 @@ void frmMain::UpdateTableInformation(bool clearWhere)
     std::shared_ptr<db::ResultSet> cols = db::openResultSet(
         m_state.connectionString,
         QStringLiteral("select name as 'Column Name' from syscolumns where id=object_id(")
-            + db::tsql::quoteLiteral(db::tsql::objectIdName(listed)) + QStringLiteral(") ORDER By name"),
+            + sql::quoteLiteral(sql::objectIdName(listed)) + QStringLiteral(") ORDER By name"),
         &e);
     m_loadingColumns = true;
     if (cols)
@@ -134,7 +134,7 @@ void frmMain::lookUpUniqueId(const QString &listed)
         composeConnectionString(m_state.serverName, m_state.instanceName, QStringLiteral("OrvexDirDB")), &e);
     if (!session)
         return;
-    const QString key = session->primaryKeyColumn(db::tsql::objectIdName(table), &e);
+    const QString key = session->primaryKeyColumn(sql::objectIdName(table), &e);
     if (!e)
         m_uniqueId = key;
 }

@@ -1,6 +1,6 @@
 #include "main/rowquery.h"
 
-#include "platform/tsqlcompat.h"
+#include "platform/sqlquote.h"
 
 namespace korva {
 
@@ -17,10 +17,10 @@ SelectList composeSelectList(const QStringList &columns, const QString &uniqueId
             s.locked += QStringLiteral("Component, ");
             ++s.lockedCount;
         } else if (lockUnique && isUnique) {
-            s.locked += db::tsql::quoteBracketed(uniqueId) + QStringLiteral(", ");
+            s.locked += sql::quoteBracketed(uniqueId) + QStringLiteral(", ");
             ++s.lockedCount;
         } else {
-            s.other += db::tsql::quoteBracketed(name) + QStringLiteral(", ");
+            s.other += sql::quoteBracketed(name) + QStringLiteral(", ");
         }
         if (isUnique)
             s.uniqueRow = i + 1;
@@ -32,7 +32,7 @@ QString composeRowQuery(const SelectList &list, const QString &listedName, const
 {
     QString sql = QStringLiteral("SELECT ") + list.locked + list.other;
     sql.chop(2);
-    sql += QStringLiteral(" FROM ") + db::tsql::quoteBracketed(listedName);
+    sql += QStringLiteral(" FROM ") + sql::quoteBracketed(listedName);
     if (!where.isEmpty())
         sql += QStringLiteral(" WHERE ") + where;
     return sql;

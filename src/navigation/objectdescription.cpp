@@ -1,7 +1,7 @@
 #include "navigation/objectdescription.h"
 
 #include "platform/database.h"
-#include "platform/tsqlcompat.h"
+#include "platform/sqlquote.h"
 
 #include <QtCore/QRegularExpression>
 
@@ -11,7 +11,7 @@ namespace korva::navigation {
 
 namespace {
 
-using db::tsql::escapeLiteral;
+using sql::escapeLiteral;
 
 const QString crlf = QStringLiteral("\r\n");
 
@@ -242,7 +242,7 @@ const SimpleKind *simpleKind(const QString &key)
 QString sqlName(const QString &name)
 {
     static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_.]+$"));
-    return plain.match(name).hasMatch() ? name : db::tsql::quoteBracketed(name);
+    return plain.match(name).hasMatch() ? name : sql::quoteBracketed(name);
 }
 
 // Runs the lookups of one description and remembers the first failure that

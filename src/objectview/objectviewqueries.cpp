@@ -1,11 +1,11 @@
 #include "objectview/objectviewqueries.h"
 
-#include "platform/tsqlcompat.h"
+#include "platform/sqlquote.h"
 
 namespace korva::objectview {
 
-using db::tsql::escapeLiteral;
-using db::tsql::quoteBracketed;
+using sql::escapeLiteral;
+using sql::quoteBracketed;
 
 const QList<ObjectTypeInfo> &objectTypes()
 {

@@ -1,5 +1,7 @@
 #include "platform/sqlitesession.h"
 
+#include "platform/sqlquote.h"
+
 #include "platform/serverdirectory.h"
 
 #include <QtCore/QDateTime>
@@ -46,7 +48,7 @@ void fnKorvaId(sqlite3_context *ctx, int, sqlite3_value **argv)
 void fnObjectId(sqlite3_context *ctx, int, sqlite3_value **argv)
 {
     auto *session = static_cast<SqliteSession *>(sqlite3_user_data(ctx));
-    const QStringList parts = tsql::splitName(textArg(argv[0]));
+    const QStringList parts = sql::splitName(textArg(argv[0]));
     const QString name = parts.last();
     QString schema = QStringLiteral("main");
     if (parts.size() >= 3) {
@@ -64,7 +66,7 @@ void fnObjectId(sqlite3_context *ctx, int, sqlite3_value **argv)
         sqlite3_reset(stmt);
         return found;
     };
-    const QString q = tsql::quoteBracketed(schema);
+    const QString q = sql::quoteBracketed(schema);
     const bool found =
         exists(QStringLiteral("SELECT 1 FROM %1.sqlite_master WHERE type IN ('table','view') AND name = ?1 COLLATE NOCASE").arg(q))
         || exists(QStringLiteral("SELECT 1 FROM %1.korva_procedures WHERE name = ?1").arg(q));
@@ -214,7 +216,7 @@ public:
         // The row is found by every column of its key, each of which must be shown.
         Error e;
         const QStringList keys = m_session->primaryKeyColumns(
-            tsql::quoteBracketed(target.schema) + u'.' + tsql::quoteBracketed(target.table), &e);
+            sql::quoteBracketed(target.schema) + u'.' + sql::quoteBracketed(target.table), &e);
         QList<int> keyColumns;
         for (const QString &key : keys) {
             int found = -1;
@@ -402,7 +404,7 @@ std::shared_ptr<SqliteSession> SqliteSession::open(const ConnectionTarget &targe
         if (!identifier.match(name).hasMatch())
             continue;
         const QString sql = QStringLiteral("ATTACH DATABASE %1 AS %2")
-                                .arg(tsql::quoteLiteral(fi.absoluteFilePath()), tsql::quoteBracketed(name));
+                                .arg(sql::quoteLiteral(fi.absoluteFilePath()), sql::quoteBracketed(name));
         if (sqlite3_exec(s->m_db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK)
             s->m_context.otherDatabases.append(name);
     }
@@ -449,7 +451,7 @@ bool SqliteSession::installCatalogue(Error *error)
     schemas += m_context.otherDatabases;
     QString sql;
     for (const QString &schema : schemas) {
-        const QString q = tsql::quoteBracketed(schema);
+        const QString q = sql::quoteBracketed(schema);
         bool hasProcedures = false;
         {
             const QString check = QStringLiteral("SELECT 1 FROM %1.sqlite_master WHERE type='table' AND name='korva_procedures'").arg(q);
@@ -478,7 +480,7 @@ bool SqliteSession::installCatalogue(Error *error)
                    "CREATE TEMP VIEW %1 AS SELECT korva_id(m.name) AS id, c.name AS name, "
                    "c.cid + 1 AS colid, c.type AS typename, c.\"notnull\" = 0 AS isnullable, "
                    "c.pk AS pk FROM %2.sqlite_master m JOIN pragma_table_info(m.name, %3) c WHERE %4;\n")
-                   .arg(source, q, tsql::quoteLiteral(schema), userObjects);
+                   .arg(source, q, sql::quoteLiteral(schema), userObjects);
         sql += QStringLiteral("CREATE TEMP TABLE %1(id INTEGER, name TEXT COLLATE NOCASE, colid INTEGER, "
                               "typename TEXT COLLATE NOCASE, isnullable INTEGER, pk INTEGER);\n"
                               "CREATE INDEX temp.%1_id ON %1(id);\n")
@@ -511,7 +513,7 @@ QString SqliteSession::schemaVersions(bool ownOnly) const
             continue;
         }
         sqlite3_stmt *st = const_cast<SqliteSession *>(this)->cachedStatement(
-            QStringLiteral("PRAGMA ") + tsql::quoteBracketed(schema) + QStringLiteral(".schema_version"));
+            QStringLiteral("PRAGMA ") + sql::quoteBracketed(schema) + QStringLiteral(".schema_version"));
         if (st && sqlite3_step(st) == SQLITE_ROW)
             versions += QString::number(sqlite3_column_int64(st, 0));
         if (st)
@@ -722,7 +724,7 @@ QList<ProcedureInfo> SqliteSession::procedures(Error *error)
 bool SqliteSession::locateTable(const QString &table, QString *schema, QString *name, Error *error)
 {
     *schema = QStringLiteral("main");
-    const QStringList parts = tsql::splitName(table);
+    const QStringList parts = sql::splitName(table);
     if (parts.isEmpty()) {
         if (error)
             *error = {kErrNoSuchObject, QStringLiteral("Invalid object name '%1'.").arg(table)};
@@ -737,7 +739,7 @@ bool SqliteSession::locateTable(const QString &table, QString *schema, QString *
     const QByteArray n = name->toUtf8();
     sqlite3_stmt *check = cachedStatement(QStringLiteral("SELECT 1 FROM %1.sqlite_master WHERE type IN ('table','view') "
                                                          "AND name = ?1 COLLATE NOCASE")
-                                              .arg(tsql::quoteBracketed(*schema)));
+                                              .arg(sql::quoteBracketed(*schema)));
     bool found = false;
     if (check) {
         sqlite3_bind_text(check, 1, n.constData(), int(n.size()), SQLITE_TRANSIENT);

@@ -33,18 +33,4 @@ QString rewrite(const QString &sql, const Context &context);
 QString sysobjectsView(const QString &schema);
 QString syscolumnsView(const QString &schema);
 
-// The parts of a dotted name such as Db.dbo.[a.b]: brackets and double
-// quotes hold dots and are removed ("]]" within brackets stands for "]").
-QStringList splitName(const QString &name);
-
-// A name as object_id() takes it: unchanged when plain, bracketed when it
-// holds a dot, a bracket, a quote or surrounding blanks, which would
-// otherwise be read as part of a dotted name.
-QString objectIdName(const QString &name);
-
-// Escaping for SQL this system composes itself.
-QString quoteLiteral(const QString &value);      // ' doubled, enclosed in '
-QString escapeLiteral(const QString &value);     // ' doubled, no enclosing quotes
-QString quoteBracketed(const QString &name);     // ] doubled, enclosed in [ ]
-
 } // namespace korva::db::tsql

@@ -8,7 +8,7 @@
 #include "support/ctooltip.h"
 #include "platform/database.h"
 #include "platform/settings.h"
-#include "platform/tsqlcompat.h"
+#include "platform/sqlquote.h"
 #include "platform/workstationinfo.h"
 #include "widgets/grid.h"
 #include "widgets/gridmodel.h"
@@ -1005,13 +1005,13 @@ private Q_SLOTS:
         for (const QString &n : names)
             db::executeText(w.state().connectionString,
                             QStringLiteral("CREATE TABLE %1([ObjectID] TEXT PRIMARY KEY, %2 TEXT); INSERT INTO %1 VALUES('id-1', 'v')")
-                                .arg(db::tsql::quoteBracketed(n), db::tsql::quoteBracketed(QStringLiteral("col ") + n)),
+                                .arg(sql::quoteBracketed(n), sql::quoteBracketed(QStringLiteral("col ") + n)),
                             &e);
         QVERIFY2(!e, qPrintable(e.description));
         const auto dropTables = qScopeGuard([&] {
             for (const QString &n : names) {
                 db::Error ignored;
-                db::executeText(w.state().connectionString, QStringLiteral("DROP TABLE ") + db::tsql::quoteBracketed(n), &ignored);
+                db::executeText(w.state().connectionString, QStringLiteral("DROP TABLE ") + sql::quoteBracketed(n), &ignored);
             }
         });
         action(w, "mnuOrvexDirDB")->trigger();

@@ -2,6 +2,7 @@
 #include "platform/connectionstring.h"
 #include "platform/database.h"
 #include "platform/serverdirectory.h"
+#include "platform/sqlquote.h"
 #include "platform/tsqlcompat.h"
 #include "platform/workstationinfo.h"
 
@@ -388,13 +389,13 @@ private Q_SLOTS:
     {
         QFETCH(QString, name);
         Error e;
-        const QString table = tsql::quoteBracketed(name);
-        const QString column = tsql::quoteBracketed(QStringLiteral("c") + name);
+        const QString table = sql::quoteBracketed(name);
+        const QString column = sql::quoteBracketed(QStringLiteral("c") + name);
         executeText(conn(), QStringLiteral("CREATE TABLE %1(%2 TEXT PRIMARY KEY, [v] TEXT); INSERT INTO %1 VALUES('k','old')")
                                 .arg(table, column), &e);
         QVERIFY2(!e, qPrintable(e.description));
         auto cols = openResultSet(conn(), QStringLiteral("select name as 'Column Name' from syscolumns where id=object_id(")
-                                              + tsql::quoteLiteral(tsql::objectIdName(name)) + QStringLiteral(") ORDER By name"), &e);
+                                              + sql::quoteLiteral(sql::objectIdName(name)) + QStringLiteral(") ORDER By name"), &e);
         QVERIFY2(cols, qPrintable(e.description));
         QCOMPARE(cols->recordCount(), 2);
         QCOMPARE(cols->field(0).toString(), QStringLiteral("c") + name);
@@ -428,8 +429,8 @@ private Q_SLOTS:
     {
         Error e;
         const QString text = QString(QChar(0xFEFF)) + QStringLiteral("Zoë ") + QString(QChar(0xFEFF));
-        auto rs = openResultSet(conn(), QStringLiteral("SELECT ") + tsql::quoteLiteral(text) + QStringLiteral(" AS t, LEN(")
-                                            + tsql::quoteLiteral(text) + QStringLiteral(") AS n"), &e);
+        auto rs = openResultSet(conn(), QStringLiteral("SELECT ") + sql::quoteLiteral(text) + QStringLiteral(" AS t, LEN(")
+                                            + sql::quoteLiteral(text) + QStringLiteral(") AS n"), &e);
         QVERIFY(rs);
         QCOMPARE(rs->field(0).toString(), text);
         QCOMPARE(rs->rows().text(0, 0), text);
