@@ -1,37 +1,15 @@
 #include "platform/database.h"
 
 #include "platform/serverdirectory.h"
+#include "platform/sessionpool.h"
 #include "platform/sqlitesession.h"
-
-#include <QtCore/QHash>
-
-#include <mutex>
 
 namespace korva::db {
 
-namespace {
-
-struct Pool
-{
-    std::mutex mutex;
-    QHash<QString, std::shared_ptr<Session>> sessions;
-};
-
-Pool &pool()
-{
-    static Pool p;
-    return p;
-}
-
-QString poolKey(const ConnectionTarget &t)
-{
-    return t.server.toLower() + u'\\' + t.instance.toLower() + u'|' + t.database.toLower();
-}
-
-std::shared_ptr<Session> openSession(const ConnectionTarget &t, Error *error)
+std::shared_ptr<Session> openEngineSession(const ConnectionTarget &t, Error *error)
 {
     const ServerEntry entry = lookupServer(t.server, t.instance);
-    if (!entry.dataFolder.isEmpty())
+    if (entry.engine == ServerEntry::Engine::Embedded)
         return SqliteSession::open(t, entry.dataFolder, error);
     if (error)
         *error = {kErrGeneric,
@@ -41,9 +19,26 @@ std::shared_ptr<Session> openSession(const ConnectionTarget &t, Error *error)
     return nullptr;
 }
 
+namespace {
+
+QString poolKey(const ConnectionTarget &t)
+{
+    return t.server.toLower() + u'\\' + t.instance.toLower() + u'|' + t.database.toLower();
+}
+
+std::unique_ptr<SessionPool> &currentPool()
+{
+    static std::unique_ptr<SessionPool> pool = std::make_unique<SessionPool>();
+    return pool;
+}
+
 } // namespace
 
-std::shared_ptr<Session> sessionFor(const QString &connection, Error *error)
+SessionPool::SessionPool(SessionOpener opener) : m_opener(std::move(opener)) {}
+
+SessionPool::~SessionPool() = default;
+
+std::shared_ptr<Session> SessionPool::sessionFor(const QString &connection, Error *error)
 {
     const ConnectionTarget t = parseConnectionString(connection);
     if (!t.valid) {
@@ -51,23 +46,37 @@ std::shared_ptr<Session> sessionFor(const QString &connection, Error *error)
             *error = {kErrGeneric, QStringLiteral("[KORVA] The connection string names no server: \"%1\"").arg(connection)};
         return nullptr;
     }
-    Pool &p = pool();
-    std::lock_guard lock(p.mutex);
+    std::lock_guard lock(m_mutex);
     const QString key = poolKey(t);
-    if (auto it = p.sessions.constFind(key); it != p.sessions.constEnd())
+    if (auto it = m_sessions.constFind(key); it != m_sessions.constEnd())
         return it.value();
-    auto s = openSession(t, error);
+    auto s = m_opener(t, error);
     if (s)
-        p.sessions.insert(key, s);
+        m_sessions.insert(key, s);
     return s;
 }
 
-void resetConnectionPool()
+void SessionPool::clear()
 {
-    Pool &p = pool();
-    std::lock_guard lock(p.mutex);
-    p.sessions.clear();
+    std::lock_guard lock(m_mutex);
+    m_sessions.clear();
 }
+
+SessionPool &sessionPool() { return *currentPool(); }
+
+std::unique_ptr<SessionPool> installSessionPool(std::unique_ptr<SessionPool> pool)
+{
+    if (!pool)
+        pool = std::make_unique<SessionPool>();
+    return std::exchange(currentPool(), std::move(pool));
+}
+
+std::shared_ptr<Session> sessionFor(const QString &connection, Error *error)
+{
+    return sessionPool().sessionFor(connection, error);
+}
+
+void resetConnectionPool() { sessionPool().clear(); }
 
 std::unique_ptr<ResultSet> openResultSet(const QString &connection, const QString &sql, Error *error, Lock lock)
 {

@@ -17,6 +17,9 @@ public:
     // Sets error and returns what it had when the statement fails midway.
     virtual qsizetype fetch(RowStore &store, qsizetype maxRows, Error *error) = 0;
     virtual bool atEnd() const = 0;
+    // Asks a running fetch to stop as soon as it can (from any thread); the
+    // fetch then ends as if the rows had run out.
+    virtual void cancel() {}
     // Writes one cell back (edit mode). Default: not updatable.
     virtual bool updateCell(const RowStore &store, qsizetype row, int column, const QVariant &value,
                             Error *error);

@@ -40,6 +40,18 @@ void registerEmbeddedServer(const QString &server, const QString &instance, cons
     s->sync();
 }
 
+void registerOdbcServer(const QString &server, const QString &instance, const QString &driver, const QString &dsn)
+{
+    auto s = openSettings();
+    s->remove(groupFor(server, instance));
+    s->setValue(groupFor(server, instance) + QStringLiteral("/Engine"), QStringLiteral("odbc"));
+    if (!driver.isEmpty())
+        s->setValue(groupFor(server, instance) + QStringLiteral("/Driver"), driver);
+    if (!dsn.isEmpty())
+        s->setValue(groupFor(server, instance) + QStringLiteral("/DSN"), dsn);
+    s->sync();
+}
+
 void unregisterServer(const QString &server, const QString &instance)
 {
     auto s = openSettings();
@@ -59,8 +71,13 @@ ServerEntry lookupServer(const QString &server, const QString &instance)
             group = QStringLiteral("Servers/") + canonicalServer(server) + u'/' + instances.first();
     }
     ServerEntry e;
-    if (s->value(group + QStringLiteral("/Engine")).toString() == u"embedded")
+    if (s->value(group + QStringLiteral("/Engine")).toString() == u"embedded") {
+        e.engine = ServerEntry::Engine::Embedded;
         e.dataFolder = s->value(group + QStringLiteral("/DataFolder")).toString();
+    } else {
+        e.driver = s->value(group + QStringLiteral("/Driver")).toString();
+        e.dsn = s->value(group + QStringLiteral("/DSN")).toString();
+    }
     return e;
 }
 

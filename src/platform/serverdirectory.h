@@ -5,15 +5,21 @@
 namespace korva::db {
 
 // Which engine serves a SQL Server name. A server (and instance) registered
-// here is served by the embedded engine from a data folder holding one SQLite
-// file per database ("<Database>.sqlite"); any other server goes to ODBC.
+// as embedded is served from a data folder holding one SQLite file per
+// database ("<Database>.sqlite"); any other server goes to ODBC.
 // Kept in the settings store, group "Servers".
 struct ServerEntry
 {
-    QString dataFolder; // embedded engine data folder; empty when not embedded
+    enum class Engine { Embedded, Odbc };
+    Engine engine = Engine::Odbc;
+    QString dataFolder; // embedded: the folder of the database files
+    QString driver;     // ODBC: the driver to use instead of the configured default
+    QString dsn;        // ODBC: a data source name to connect through instead of a driver
 };
 
 void registerEmbeddedServer(const QString &server, const QString &instance, const QString &dataFolder);
+// An ODBC server reached through a driver (empty: the configured default) or a DSN.
+void registerOdbcServer(const QString &server, const QString &instance, const QString &driver, const QString &dsn);
 void unregisterServer(const QString &server, const QString &instance);
 // Looks up server and instance (case-insensitive). An empty instance matches
 // the server's only registered instance. "(local)", "." and "localhost" stand

@@ -12,6 +12,8 @@
 
 #include <sqlite3.h>
 
+#include <atomic>
+
 namespace korva::db {
 
 namespace {
@@ -173,11 +175,24 @@ public:
     QStringList columns() const override { return m_columns; }
     bool atEnd() const override { return m_done; }
 
+    ~SqliteRowSource() override
+    {
+        std::lock_guard lock(m_session->mutex());
+        m_stmt.reset();
+    }
+
+    void cancel() override { m_cancelled = true; }
+
     qsizetype fetch(RowStore &store, qsizetype maxRows, Error *error) override
     {
+        std::lock_guard lock(m_session->mutex());
         qsizetype added = 0;
         sqlite3_stmt *stmt = m_stmt.get();
         const int n = int(m_columns.size());
+        if (m_cancelled && !m_done) {
+            m_done = true;
+            sqlite3_reset(stmt);
+        }
         while (!m_done && added < maxRows) {
             const int rc = sqlite3_step(stmt);
             if (rc == SQLITE_ROW) {
@@ -206,6 +221,7 @@ public:
 
     bool updateCell(const RowStore &store, qsizetype row, int column, const QVariant &value, Error *error) override
     {
+        std::lock_guard lock(m_session->mutex());
         const Origin &target = m_origins.value(column);
         if (target.table.isEmpty() || target.column.isEmpty()) {
             if (error)
@@ -314,6 +330,7 @@ private:
     QStringList m_columns;
     QList<Origin> m_origins;
     bool m_done = false;
+    std::atomic<bool> m_cancelled = false;
 };
 
 // The body of a CREATE PROCEDURE text: everything after its first AS
@@ -382,7 +399,7 @@ std::shared_ptr<SqliteSession> SqliteSession::open(const ConnectionTarget &targe
         return nullptr;
     }
     const QByteArray path = QFile::encodeName(file);
-    if (sqlite3_open_v2(path.constData(), &s->m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(path.constData(), &s->m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX, nullptr) != SQLITE_OK) {
         if (error)
             *error = {kErrGeneric, QStringLiteral("Cannot open database \"%1\": %2")
                                        .arg(target.database, QString::fromUtf8(sqlite3_errmsg(s->m_db)))};
@@ -424,6 +441,7 @@ std::shared_ptr<SqliteSession> SqliteSession::open(const ConnectionTarget &targe
 
 SqliteSession::~SqliteSession()
 {
+    std::lock_guard lock(m_mutex);
     for (sqlite3_stmt *st : std::as_const(m_statements))
         sqlite3_finalize(st);
     sqlite3_close_v2(m_db);
@@ -548,6 +566,7 @@ Error SqliteSession::lastError() const
 
 std::unique_ptr<RowSource> SqliteSession::query(const QString &sql, bool, Error *error)
 {
+    std::lock_guard lock(m_mutex);
     // Another connection may have changed this database's schema since the
     // last statement (the other databases are checked after our own changes).
     refreshCatalogue(true);
@@ -640,6 +659,7 @@ ExecOutcome runStatements(const std::shared_ptr<SqliteSession> &session, const Q
 
 ExecOutcome SqliteSession::execute(const QString &sql, Error *error)
 {
+    std::lock_guard lock(m_mutex);
     ExecOutcome out = runStatements(shared_from_this(), translate(sql).toUtf8(), nullptr, error);
     refreshCatalogue();
     return out;
@@ -647,6 +667,7 @@ ExecOutcome SqliteSession::execute(const QString &sql, Error *error)
 
 ExecOutcome SqliteSession::callProcedure(const QString &name, const QList<ProcedureArgument> &args, Error *error)
 {
+    std::lock_guard lock(m_mutex);
     QString definition;
     {
         sqlite3_stmt *raw = nullptr;
@@ -681,6 +702,7 @@ ExecOutcome SqliteSession::callProcedure(const QString &name, const QList<Proced
 
 QList<ProcedureInfo> SqliteSession::procedures(Error *error)
 {
+    std::lock_guard lock(m_mutex);
     QList<ProcedureInfo> list;
     sqlite3_stmt *raw = nullptr;
     const char *sql = "SELECT id, name, definition FROM main.korva_procedures ORDER BY id";
@@ -753,6 +775,7 @@ bool SqliteSession::locateTable(const QString &table, QString *schema, QString *
 
 QStringList SqliteSession::primaryKeyColumns(const QString &table, Error *error)
 {
+    std::lock_guard lock(m_mutex);
     QString schema, name;
     if (!locateTable(table, &schema, &name, error))
         return {};
@@ -775,6 +798,7 @@ QStringList SqliteSession::primaryKeyColumns(const QString &table, Error *error)
 
 QString SqliteSession::primaryKeyColumn(const QString &table, Error *error)
 {
+    std::lock_guard lock(m_mutex);
     QString schema, name;
     if (!locateTable(table, &schema, &name, error))
         return {};

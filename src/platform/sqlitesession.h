@@ -5,6 +5,8 @@
 
 #include <QtCore/QHash>
 
+#include <mutex>
+
 struct sqlite3;
 struct sqlite3_stmt;
 
@@ -33,6 +35,10 @@ public:
     // Error of the last failed call on the handle, in the client's terms.
     Error lastError() const;
 
+    // Held by every use of the connection, so that a row loader on another
+    // thread and the windows' own queries take turns.
+    std::recursive_mutex &mutex() const { return m_mutex; }
+
     // A prepared statement kept for the session's own repeated lookups,
     // reset and with its bindings cleared; null when it does not prepare.
     // Reset it again once read, so it holds no lock.
@@ -48,6 +54,7 @@ private:
     // false with an error when no such table or view exists.
     bool locateTable(const QString &table, QString *schema, QString *name, Error *error);
 
+    mutable std::recursive_mutex m_mutex;
     sqlite3 *m_db = nullptr;
     tsql::Context m_context;
     QStringList m_schemas;

@@ -1,12 +1,17 @@
 #include "common/testsupport.h"
 #include "platform/connectionstring.h"
 #include "platform/database.h"
+#include "platform/delayedsession.h"
+#include "platform/sessionpool.h"
 #include "platform/serverdirectory.h"
 #include "platform/sqlquote.h"
 #include "platform/tsqlcompat.h"
 #include "platform/workstationinfo.h"
 
+#include <QtCore/QScopeGuard>
 #include <QtTest/QtTest>
+
+#include <thread>
 
 #include <sqlite3.h>
 
@@ -448,6 +453,103 @@ private Q_SLOTS:
         QVERIFY(rs->lastError().description.contains(QStringLiteral("512 MB")));
         QCOMPARE(rs->fetchedCount(), 1);
         QCOMPARE(rs->rows().text(0, 0), QStringLiteral("1"));
+    }
+
+    // The pool is a seam: another engine can stand behind every query.
+    void poolTakesAnotherEngine()
+    {
+        class EchoSource final : public RowSource
+        {
+        public:
+            explicit EchoSource(QString text) : m_text(std::move(text)) {}
+            QStringList columns() const override { return {QStringLiteral("sql")}; }
+            qsizetype fetch(RowStore &store, qsizetype, Error *) override
+            {
+                if (m_done)
+                    return 0;
+                m_done = true;
+                store.appendRow({m_text});
+                return 1;
+            }
+            bool atEnd() const override { return m_done; }
+
+        private:
+            QString m_text;
+            bool m_done = false;
+        };
+        class EchoSession final : public Session
+        {
+        public:
+            explicit EchoSession(const ConnectionTarget &t) { m_target = t; }
+            std::unique_ptr<RowSource> query(const QString &sql, bool, Error *) override
+            {
+                return std::make_unique<EchoSource>(m_target.database + u':' + sql);
+            }
+            ExecOutcome execute(const QString &, Error *) override { return {}; }
+            ExecOutcome callProcedure(const QString &, const QList<ProcedureArgument> &, Error *) override { return {}; }
+            QList<ProcedureInfo> procedures(Error *) override { return {}; }
+            QString primaryKeyColumn(const QString &, Error *) override { return {}; }
+            QStringList primaryKeyColumns(const QString &, Error *) override { return {}; }
+        };
+        int opened = 0;
+        auto previous = installSessionPool(std::make_unique<SessionPool>([&](const ConnectionTarget &t, Error *) {
+            ++opened;
+            return std::make_shared<EchoSession>(t);
+        }));
+        const auto restore = qScopeGuard([&] { installSessionPool(std::move(previous)); });
+        Error e;
+        auto rs = openResultSet(conn(QStringLiteral("OrvexDynDB")), QStringLiteral("select 1"), &e);
+        QVERIFY(rs);
+        QCOMPARE(rs->field(0).toString(), QStringLiteral("OrvexDynDB:select 1"));
+        openResultSet(conn(QStringLiteral("OrvexDynDB")), QStringLiteral("select 2"), &e);
+        QCOMPARE(opened, 1); // one session per database, reused
+    }
+
+    // A slow server: every query and every batch waits; the rows are the same.
+    void delayedSessionWaitsBeforeEachCall()
+    {
+        auto previous = installSessionPool(std::make_unique<SessionPool>([](const ConnectionTarget &t, Error *e) {
+            return withDelay(openEngineSession(t, e), std::chrono::milliseconds(30));
+        }));
+        const auto restore = qScopeGuard([&] { installSessionPool(std::move(previous)); });
+        Error e;
+        QElapsedTimer clock;
+        clock.start();
+        auto rs = openResultSet(conn(), QStringLiteral("SELECT ObjectID FROM tbl_User ORDER BY ObjectID"), &e);
+        QVERIFY2(rs, qPrintable(e.description));
+        QVERIFY(clock.elapsed() >= 60); // the query, then the first row's batch
+        QCOMPARE(rs->recordCount(), 3);
+        QCOMPARE(rs->rows().text(0, 0), QStringLiteral("AAAA-1"));
+    }
+
+    // A loader thread fetches while this thread queries the same connection.
+    void oneConnectionServesTwoThreads()
+    {
+        Error e;
+        executeText(conn(QStringLiteral("OrvexDynDB")),
+                    QStringLiteral("CREATE TABLE tbl_Many(n INTEGER); WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c "
+                                   "WHERE n < 50000) INSERT INTO tbl_Many SELECT n FROM c"),
+                    &e);
+        QVERIFY2(!e, qPrintable(e.description));
+        const auto drop = qScopeGuard([&] {
+            Error ignored;
+            executeText(conn(QStringLiteral("OrvexDynDB")), QStringLiteral("DROP TABLE tbl_Many"), &ignored);
+        });
+        std::shared_ptr<ResultSet> many = openResultSet(conn(QStringLiteral("OrvexDynDB")), QStringLiteral("SELECT n FROM tbl_Many"), &e);
+        QVERIFY(many);
+        std::thread loader([many] {
+            while (!many->isComplete())
+                many->fetchMore(500);
+        });
+        int answered = 0;
+        for (int i = 0; i < 300; ++i) {
+            auto one = openResultSet(conn(QStringLiteral("OrvexDynDB")), QStringLiteral("SELECT Port FROM tbl_Session"), &e);
+            answered += one && one->field(0).toInt() == 4 ? 1 : 0;
+        }
+        loader.join();
+        QCOMPARE(answered, 300);
+        QCOMPARE(many->fetchedCount(), 50000);
+        QCOMPARE(many->rows().text(49999, 0), QStringLiteral("50000"));
     }
 
     void inMemoryResultSetsAndBatches()
