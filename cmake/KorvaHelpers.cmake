@@ -1,11 +1,18 @@
-# korva_library(name SOURCES ... DEPS ...): one static library per subsystem folder.
+# korva_library(name SOURCES ... DEPS ... [PRIVATE_DEPS ...] [WIDGETS]):
+# one static library per subsystem folder. Only libraries that show windows
+# or controls (WIDGETS) link Qt Widgets; the others need Qt Core alone.
 function(korva_library name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "WIDGETS" "" "SOURCES;DEPS;PRIVATE_DEPS" ${ARGN})
   add_library(${name} STATIC ${ARG_SOURCES})
   target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
-  # Every target links the same Qt modules so the shared precompiled header fits.
-  target_link_libraries(${name} PUBLIC ${ARG_DEPS} Qt6::Widgets)
-  target_precompile_headers(${name} REUSE_FROM korva_pch)
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
+  if(ARG_WIDGETS)
+    target_link_libraries(${name} PUBLIC Qt6::Widgets)
+    target_precompile_headers(${name} REUSE_FROM korva_pch)
+  else()
+    target_link_libraries(${name} PUBLIC Qt6::Core)
+    target_precompile_headers(${name} REUSE_FROM korva_pch_core)
+  endif()
 endfunction()
 
 # korva_test(name SOURCES ... DEPS ...): a Qt Test executable run by CTest offscreen.

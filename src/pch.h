@@ -1,11 +1,5 @@
 #pragma once
-#include <QtCore/QByteArray>
-#include <QtCore/QDebug>
-#include <QtCore/QList>
-#include <QtCore/QObject>
-#include <QtCore/QString>
-#include <QtCore/QStringList>
-#include <QtCore/QVariant>
+
+#include "pch_core.h"
+
 #include <QtWidgets/QWidget>
-#include <memory>
-#include <vector>

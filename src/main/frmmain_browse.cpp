@@ -3,7 +3,7 @@
 #include "main/frmmain.h"
 
 #include "dictionary/datadictionary.h"
-#include "dictionary/descriptioncolors.h"
+#include "widgets/descriptioncolors.h"
 #include "main/csvexport.h"
 #include "main/databases.h"
 #include "main/rowquery.h"

@@ -1,5 +1,5 @@
 #include "dictionary/datadictionary.h"
-#include "dictionary/descriptioncolors.h"
+#include "widgets/descriptioncolors.h"
 
 #include <QtGui/QTextBlock>
 #include <QtGui/QTextCursor>

@@ -1,4 +1,4 @@
-#include "dictionary/descriptioncolors.h"
+#include "widgets/descriptioncolors.h"
 
 #include <QtGui/QTextCursor>
 #include <QtGui/QTextDocument>
