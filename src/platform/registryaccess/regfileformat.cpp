@@ -30,10 +30,12 @@ bool isHexDigits(QStringView text)
     });
 }
 
-class Parser
+} // namespace
+
+class RegFileReader
 {
 public:
-    explicit Parser(QString text) : m_text(std::move(text)) {}
+    explicit RegFileReader(QString text) : m_text(std::move(text)) {}
 
     RegFileParse run()
     {
@@ -41,6 +43,8 @@ public:
             while (!atEnd() && parseLine()) {
             }
         }
+        if (m_removed)
+            m_result.top.dropRemovedInTree();
         return std::move(m_result);
     }
 
@@ -128,10 +132,12 @@ private:
             return fail(QStringLiteral("a key section names no key"), line);
         if (!path.first().startsWith(QLatin1String("HKEY_"), Qt::CaseInsensitive))
             return fail(QStringLiteral("unknown root key \"%1\"").arg(path.first()), line);
+        if (path.size() - 1 > kMaxKeyDepth)
+            return fail(QStringLiteral("the key is nested more than %1 levels deep").arg(kMaxKeyDepth), line);
         if (deletion) {
             const QString last = path.takeLast();
             if (RegistryKey *parent = m_result.top.find(path))
-                parent->removeChild(last);
+                m_removed |= parent->markChildRemoved(last);
             m_key = nullptr;
             m_section = Section::Deleted;
         } else {
@@ -197,7 +203,7 @@ private:
             if (!expectLineEnd())
                 return false;
             if (m_key)
-                m_key->removeValue(name);
+                m_removed |= m_key->markValueRemoved(name);
             return true;
         }
         if (peek() == u'"') {
@@ -281,8 +287,11 @@ private:
     bool m_singleByte = false;
     Section m_section = Section::None;
     RegistryKey *m_key = nullptr;
+    bool m_removed = false;
     RegFileParse m_result;
 };
+
+namespace {
 
 QString quoted(QString text)
 {
@@ -344,17 +353,41 @@ void appendValue(QString &out, const RegistryValue &value)
     appendHexValue(out, name % prefix, value.data);
 }
 
-void appendKey(QString &out, const RegistryKey &key, const QString &path, bool isRoot)
+// A root's section only when it holds values; every key below gets one.
+void appendRoot(QString &out, const RegistryKey &root)
 {
-    if (!isRoot || !key.values().isEmpty()) {
-        out += u'[' % path % QLatin1String("]\n");
-        for (const RegistryValue &value : key.values())
-            appendValue(out, value);
-        out += u'\n';
-    }
-    for (qsizetype i = 0; i < key.childCount(); ++i) {
-        const RegistryKey &child = key.childAt(i);
-        appendKey(out, child, path % u'\\' % child.name(), false);
+    struct Pending
+    {
+        const RegistryKey *key;
+        qsizetype nextChild;
+        qsizetype parentPathLength;
+    };
+    // The path grows and shrinks as the walk goes down and up, so each key
+    // costs the length of its own name, not of its whole path.
+    QString path;
+    std::vector<Pending> stack;
+    const auto enter = [&](const RegistryKey &key, bool isRoot) {
+        const qsizetype parentPathLength = path.size();
+        if (!isRoot)
+            path += u'\\';
+        path += key.name();
+        if (!isRoot || !key.values().isEmpty()) {
+            out += u'[' % path % QLatin1String("]\n");
+            for (const RegistryValue &value : key.values())
+                appendValue(out, value);
+            out += u'\n';
+        }
+        stack.push_back({&key, 0, parentPathLength});
+    };
+    enter(root, true);
+    while (!stack.empty()) {
+        Pending &top = stack.back();
+        if (top.nextChild < top.key->childCount()) {
+            enter(top.key->childAt(top.nextChild++), false);
+        } else {
+            path.truncate(top.parentPathLength);
+            stack.pop_back();
+        }
     }
 }
 
@@ -362,14 +395,14 @@ void appendKey(QString &out, const RegistryKey &key, const QString &path, bool i
 
 RegFileParse parseRegFile(const QByteArray &bytes)
 {
-    return Parser(decodeText(bytes)).run();
+    return RegFileReader(decodeText(bytes)).run();
 }
 
 QByteArray formatRegFile(const RegistryKey &top)
 {
     QString out = kHeader % QLatin1String("\n\n");
     for (qsizetype i = 0; i < top.childCount(); ++i)
-        appendKey(out, top.childAt(i), top.childAt(i).name(), true);
+        appendRoot(out, top.childAt(i));
     return out.toUtf8();
 }
 

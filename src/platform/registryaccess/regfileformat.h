@@ -18,7 +18,8 @@ struct RegFileParse
 
 // Accepts UTF-16 (with byte order mark), UTF-8 or single-byte text; the
 // "Windows Registry Editor Version 5.00" and "REGEDIT4" headers; deletions
-// are applied as they are read. Empty text is an empty registry.
+// are applied as they are read. Empty text is an empty registry. A key nested
+// more than kMaxKeyDepth levels below its root is an error.
 RegFileParse parseRegFile(const QByteArray &bytes);
 
 // UTF-8 text in the export layout: one section per key, values in stored order.

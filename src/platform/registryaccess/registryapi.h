@@ -32,7 +32,9 @@ inline constexpr long kRegistryError = 1001;
 bool KeyExists(HKEY root, const QString &keyPath);
 
 // Creates the key and its missing parents; answers true when it already
-// existed. Failure: error 1001 "Unable to create the registry key".
+// existed. Failure (among others, a key more than 512 levels deep, or the
+// registry file locked by another process for longer than a moment): error
+// 1001 "Unable to create the registry key".
 bool CreateKey(HKEY root, const QString &keyPath, korva::Error *error = nullptr);
 
 // typeCode REG_SZ, REG_BINARY or REG_DWORD; any other code on a key that

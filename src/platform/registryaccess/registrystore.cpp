@@ -2,12 +2,15 @@
 
 #include "platform/registryaccess/regfileformat.h"
 
+#include "platform/fileio.h"
+
+#include <QtCore/QDeadlineTimer>
 #include <QtCore/QDir>
 #include <QtCore/QFile>
 #include <QtCore/QFileInfo>
 #include <QtCore/QLockFile>
 #include <QtCore/QLoggingCategory>
-#include <QtCore/QSaveFile>
+#include <QtCore/QThread>
 
 #include <cerrno>
 #include <cstring>
@@ -19,8 +22,26 @@ namespace korva::regaccess {
 
 namespace {
 
-// Long enough for another copy of the program to finish a write of a large file.
-constexpr int kLockTimeoutMs = 10000;
+// Another process holds the lock only while it writes one change; the call
+// that waits for it runs on the window's thread, so it gives up soon.
+constexpr int kLockWaitMs = 400;
+constexpr int kLockPollMs = 5;
+
+// Far more than any real registry; only a wrong file at the path comes near.
+constexpr qint64 kMaxFileBytes = 256 * 1024 * 1024;
+
+bool lockBriefly(QLockFile &lock)
+{
+    // QLockFile's own waiting sleeps 100 ms and then longer between tries,
+    // which within so short a wait would miss most moments the lock is free.
+    const QDeadlineTimer deadline(kLockWaitMs);
+    while (!lock.tryLock(0)) {
+        if (lock.error() != QLockFile::LockFailedError || deadline.hasExpired())
+            return false;
+        QThread::msleep(kLockPollMs);
+    }
+    return true;
+}
 
 } // namespace
 
@@ -36,12 +57,10 @@ QString FileRegistryStore::rootName()
     return QStringLiteral("HKEY_LOCAL_MACHINE");
 }
 
-std::optional<FileRegistryStore::Stamp> FileRegistryStore::stampOf(const QString &path, int fd,
-                                                                   QString *problem)
+std::optional<FileRegistryStore::Stamp> FileRegistryStore::stampOf(const QString &path, QString *problem)
 {
     struct stat info{};
-    const int rc = fd >= 0 ? ::fstat(fd, &info) : ::stat(QFile::encodeName(path).constData(), &info);
-    if (rc != 0) {
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
         if (errno == ENOENT || errno == ENOTDIR)
             return Stamp{};
         *problem = QString::fromLocal8Bit(std::strerror(errno));
@@ -57,33 +76,34 @@ std::optional<FileRegistryStore::Stamp> FileRegistryStore::stampOf(const QString
                  qint64(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec};
 }
 
-FileRegistryStore::Contents FileRegistryStore::readFile()
+QString FileRegistryStore::unreadable(const QString &reason) const
+{
+    return QStringLiteral("The registry file %1 could not be read: %2").arg(m_filePath, reason);
+}
+
+// The stamp is taken before the file is read: should the file be replaced in
+// between, the cache then holds an older stamp than its contents and is read
+// again, never the other way round.
+FileRegistryStore::Contents FileRegistryStore::readFile(const Stamp &stamp)
 {
     Contents contents;
-    const auto unreadable = [this](const QString &reason) {
-        return QStringLiteral("The registry file %1 could not be read: %2").arg(m_filePath, reason);
-    };
-
-    QFile file(m_filePath);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (QFileInfo::exists(m_filePath)) {
-            contents.problem = unreadable(file.errorString());
-            return contents;
-        }
+    QByteArray bytes;
+    QString error;
+    switch (readRegularFile(m_filePath, kMaxFileBytes, &bytes, &error)) {
+    case ReadStatus::Ok:
+        break;
+    case ReadStatus::Missing: {
         auto top = std::make_shared<RegistryKey>();
         top->ensureChild(rootName());
         contents.top = std::move(top);
         return contents;
     }
-
-    QString problem;
-    const std::optional<Stamp> stamp = stampOf(m_filePath, file.handle(), &problem);
-    const QByteArray bytes = file.readAll();
-    if (!stamp || file.error() != QFileDevice::NoError) {
-        contents.problem = unreadable(stamp ? file.errorString() : problem);
+    default:
+        contents.stamp = stamp;
+        contents.problem = unreadable(error);
         return contents;
     }
-    contents.stamp = *stamp;
+    contents.stamp = stamp;
 
     RegFileParse parsed = parseRegFile(bytes);
     if (parsed.errorLine != 0) {
@@ -98,14 +118,14 @@ FileRegistryStore::Contents FileRegistryStore::readFile()
 FileRegistryStore::Contents FileRegistryStore::load()
 {
     QString problem;
-    const std::optional<Stamp> stamp = stampOf(m_filePath, -1, &problem);
+    const std::optional<Stamp> stamp = stampOf(m_filePath, &problem);
+    if (!stamp)
+        return Contents{{}, nullptr, unreadable(problem)};
     QMutexLocker locker(&m_mutex);
-    if (stamp && m_cache && m_cache->stamp == *stamp)
+    if (m_cache && m_cache->stamp == *stamp)
         return *m_cache;
-    Contents contents = readFile();
-    if (stamp)
-        m_cache = contents;
-    return contents;
+    m_cache = readFile(*stamp);
+    return *m_cache;
 }
 
 std::shared_ptr<const RegistryKey> FileRegistryStore::openKey(const QStringList &path)
@@ -119,48 +139,74 @@ std::shared_ptr<const RegistryKey> FileRegistryStore::openKey(const QStringList 
     return std::shared_ptr<const RegistryKey>(contents.top, key);
 }
 
+std::optional<FileRegistryStore::Edited> FileRegistryStore::applyEdit(
+    const Contents &contents, const QStringList &path, bool createMissing,
+    const std::function<bool(RegistryKey &)> &edit)
+{
+    if (!contents.top)
+        return std::nullopt;
+    Edited result;
+    result.top = std::make_shared<RegistryKey>(*contents.top);
+    RegistryKey &root = *result.top->child(rootName());
+    RegistryKey *key = createMissing ? &root.ensurePath(path, &result.created) : root.find(path);
+    if (!key)
+        return std::nullopt;
+    result.changed = edit(*key) || result.created;
+    return result;
+}
+
 bool FileRegistryStore::editKey(const QStringList &path, bool createMissing,
                                 const std::function<bool(RegistryKey &)> &edit, bool *existed)
 {
-    // A write to a key that is not there must leave no trace, not even a folder.
-    if (!createMissing && !openKey(path))
+    if (path.size() > kMaxKeyDepth)
         return false;
+
+    // Decided on the cached contents first: most writes change nothing (a key
+    // that exists, a value set to what it holds) and must not wait for the
+    // lock, nor leave any trace.
+    const Contents cached = load();
+    std::optional<Edited> edited = applyEdit(cached, path, createMissing, edit);
+    if (!edited)
+        return false;
+    if (existed)
+        *existed = !edited->created;
+    if (!edited->changed)
+        return true;
 
     if (!QDir().mkpath(QFileInfo(m_filePath).absolutePath())) {
         qCWarning(lcRegistryStore) << "cannot create the folder of" << m_filePath;
         return false;
     }
     QLockFile lock(m_filePath + QLatin1String(".lock"));
-    if (!lock.tryLock(kLockTimeoutMs)) {
+    if (!lockBriefly(lock)) {
         qCWarning(lcRegistryStore) << "cannot lock" << m_filePath << "error" << lock.error();
         return false;
     }
 
+    // Another process may have written since: the change is made again on
+    // what the file holds now.
     const Contents current = load();
-    if (!current.top)
-        return false;
-    auto top = std::make_shared<RegistryKey>(*current.top);
-    RegistryKey &root = *top->child(rootName());
-    bool created = false;
-    RegistryKey *key = createMissing ? &root.ensurePath(path, &created) : root.find(path);
-    if (!key)
-        return false;
-    if (existed)
-        *existed = !created;
-    if (!edit(*key) && !created)
-        return true;
+    if (current.top != cached.top) {
+        edited = applyEdit(current, path, createMissing, edit);
+        if (!edited)
+            return false;
+        if (existed)
+            *existed = !edited->created;
+        if (!edited->changed)
+            return true;
+    }
 
-    QSaveFile out(m_filePath);
-    if (!out.open(QIODevice::WriteOnly) || out.write(formatRegFile(*top)) < 0 || !out.commit()) {
-        qCWarning(lcRegistryStore) << "cannot write" << m_filePath << out.errorString();
+    QString error;
+    if (!writeFileAtomically(m_filePath, formatRegFile(*edited->top), &error)) {
+        qCWarning(lcRegistryStore) << "cannot write" << m_filePath << error;
         return false;
     }
 
     QString problem;
-    const std::optional<Stamp> stamp = stampOf(m_filePath, -1, &problem);
+    const std::optional<Stamp> stamp = stampOf(m_filePath, &problem);
     QMutexLocker locker(&m_mutex);
     if (stamp)
-        m_cache = Contents{*stamp, std::move(top), {}};
+        m_cache = Contents{*stamp, std::move(edited->top), {}};
     else
         m_cache.reset();
     return true;

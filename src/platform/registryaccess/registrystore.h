@@ -23,8 +23,9 @@ public:
 
     // Runs edit on the current key and keeps the result when edit reports a
     // change. With createMissing the key and its missing parents are made
-    // first, and existed tells whether the key was there already. False when
-    // the key could not be opened or created, or the result not kept.
+    // first (at most kMaxKeyDepth levels deep), and existed tells whether the
+    // key was there already. False when the key could not be opened or
+    // created, or the result not kept. edit may run more than once.
     virtual bool editKey(const QStringList &path, bool createMissing,
                          const std::function<bool(RegistryKey &key)> &edit, bool *existed = nullptr)
         = 0;
@@ -34,10 +35,12 @@ public:
 };
 
 // The keys kept in a registry export file. Reads come from a copy cached
-// until the file changes; every write takes a lock file next to it, applies
-// the change to what the file holds at that moment and replaces the file in
-// one step, so several processes can share it. A file that does not parse is
-// never written.
+// until the file changes. A write that changes something takes a lock file
+// next to it (waiting only a moment for another process), applies the change
+// to what the file holds at that moment and replaces the file in one step, so
+// several processes can share it; a failed write leaves the file as it was.
+// A write that changes nothing touches neither the lock nor the file. A file
+// that does not parse is never written.
 class FileRegistryStore final : public RegistryStore
 {
 public:
@@ -72,9 +75,21 @@ private:
         QString problem;
     };
 
+    // A copy of the tree with edit applied.
+    struct Edited
+    {
+        std::shared_ptr<RegistryKey> top;
+        bool created = false;
+        bool changed = false;
+    };
+
     Contents load();
-    Contents readFile();
-    static std::optional<Stamp> stampOf(const QString &path, int fd, QString *problem);
+    Contents readFile(const Stamp &stamp);
+    QString unreadable(const QString &reason) const;
+    static std::optional<Edited> applyEdit(const Contents &contents, const QStringList &path,
+                                           bool createMissing,
+                                           const std::function<bool(RegistryKey &key)> &edit);
+    static std::optional<Stamp> stampOf(const QString &path, QString *problem);
 
     const QString m_filePath;
     QMutex m_mutex;

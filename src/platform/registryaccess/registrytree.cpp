@@ -39,20 +39,53 @@ bool isTextType(int type)
     return type == kTypeText || type == kTypeExpandText || type == kTypeMultiText;
 }
 
+namespace {
+
+// Closes the gaps left by removed entries, keeping the order of the rest and
+// moving the positions the index holds along with them.
+template <typename Slots, typename IsRemoved>
+void closeGaps(Slots &slots, QHash<QString, qsizetype> &index, IsRemoved isRemoved)
+{
+    std::vector<qsizetype> moved(size_t(slots.size()));
+    qsizetype kept = 0;
+    for (qsizetype i = 0; i < qsizetype(slots.size()); ++i) {
+        if (isRemoved(i))
+            continue;
+        if (kept != i)
+            slots[kept] = std::move(slots[i]);
+        moved[size_t(i)] = kept++;
+    }
+    slots.erase(slots.begin() + kept, slots.end());
+    for (auto it = index.begin(); it != index.end(); ++it)
+        *it = moved[size_t(*it)];
+}
+
+} // namespace
+
 RegistryKey::RegistryKey(QString name)
     : m_name(std::move(name))
 {
 }
 
 RegistryKey::RegistryKey(const RegistryKey &other)
-    : m_name(other.m_name)
-    , m_values(other.m_values)
-    , m_valueIndex(other.m_valueIndex)
 {
-    m_children.reserve(other.m_children.size());
-    for (const auto &child : other.m_children)
-        m_children.push_back(std::make_unique<RegistryKey>(*child));
-    reindexChildren();
+    std::vector<std::pair<const RegistryKey *, RegistryKey *>> pending{{&other, this}};
+    while (!pending.empty()) {
+        const auto [from, to] = pending.back();
+        pending.pop_back();
+        to->m_name = from->m_name;
+        to->m_childIndex = from->m_childIndex;
+        to->m_childRemoved = from->m_childRemoved;
+        to->m_values = from->m_values;
+        to->m_valueIndex = from->m_valueIndex;
+        to->m_valueRemoved = from->m_valueRemoved;
+        to->m_children.reserve(from->m_children.size());
+        for (const auto &child : from->m_children) {
+            to->m_children.push_back(child ? std::make_unique<RegistryKey>() : nullptr);
+            if (child)
+                pending.emplace_back(child.get(), to->m_children.back().get());
+        }
+    }
 }
 
 RegistryKey &RegistryKey::operator=(const RegistryKey &other)
@@ -62,37 +95,51 @@ RegistryKey &RegistryKey::operator=(const RegistryKey &other)
     return *this;
 }
 
-RegistryKey::~RegistryKey() = default;
+RegistryKey::~RegistryKey()
+{
+    // Each key is destroyed only once its children have been taken away, so
+    // no destructor runs inside another one.
+    std::vector<std::unique_ptr<RegistryKey>> pending = std::move(m_children);
+    while (!pending.empty()) {
+        std::unique_ptr<RegistryKey> key = std::move(pending.back());
+        pending.pop_back();
+        if (!key)
+            continue;
+        for (auto &child : key->m_children)
+            pending.push_back(std::move(child));
+        key->m_children.clear();
+    }
+}
 
 const RegistryKey *RegistryKey::child(const QString &name) const
 {
-    return m_childIndex.value(fold(name));
+    const auto it = m_childIndex.constFind(fold(name));
+    return it == m_childIndex.cend() ? nullptr : m_children[size_t(*it)].get();
 }
 
 RegistryKey *RegistryKey::child(const QString &name)
 {
-    return m_childIndex.value(fold(name));
+    return const_cast<RegistryKey *>(std::as_const(*this).child(name));
 }
 
 RegistryKey &RegistryKey::ensureChild(const QString &name, bool *created)
 {
-    RegistryKey *&slot = m_childIndex[fold(name)];
+    const QString key = fold(name);
+    auto it = m_childIndex.find(key);
     if (created)
-        *created = !slot;
-    if (!slot) {
+        *created = it == m_childIndex.end();
+    if (it == m_childIndex.end()) {
+        it = m_childIndex.insert(key, qsizetype(m_children.size()));
         m_children.push_back(std::make_unique<RegistryKey>(name));
-        slot = m_children.back().get();
     }
-    return *slot;
+    return *m_children[size_t(*it)];
 }
 
 bool RegistryKey::removeChild(const QString &name)
 {
-    RegistryKey *found = child(name);
-    if (!found)
+    if (!markChildRemoved(name))
         return false;
-    std::erase_if(m_children, [found](const auto &c) { return c.get() == found; });
-    reindexChildren();
+    dropRemoved();
     return true;
 }
 
@@ -148,28 +195,62 @@ bool RegistryKey::setValue(const QString &name, int type, const QByteArray &data
 
 bool RegistryKey::removeValue(const QString &name)
 {
-    const auto it = m_valueIndex.constFind(fold(name));
-    if (it == m_valueIndex.cend())
+    if (!markValueRemoved(name))
         return false;
-    m_values.removeAt(*it);
-    reindexValues();
+    dropRemoved();
     return true;
 }
 
-void RegistryKey::reindexChildren()
+bool RegistryKey::markValueRemoved(const QString &name)
 {
-    m_childIndex.clear();
-    m_childIndex.reserve(qsizetype(m_children.size()));
-    for (const auto &c : m_children)
-        m_childIndex.insert(fold(c->m_name), c.get());
+    const auto it = m_valueIndex.constFind(fold(name));
+    if (it == m_valueIndex.cend())
+        return false;
+    const qsizetype position = *it;
+    m_valueIndex.erase(it);
+    if (m_valueRemoved.size() < size_t(m_values.size()))
+        m_valueRemoved.resize(size_t(m_values.size()));
+    m_valueRemoved[size_t(position)] = true;
+    m_values[position].data.clear();
+    return true;
 }
 
-void RegistryKey::reindexValues()
+bool RegistryKey::markChildRemoved(const QString &name)
 {
-    m_valueIndex.clear();
-    m_valueIndex.reserve(m_values.size());
-    for (qsizetype i = 0; i < m_values.size(); ++i)
-        m_valueIndex.insert(fold(m_values.at(i).name), i);
+    const auto it = m_childIndex.constFind(fold(name));
+    if (it == m_childIndex.cend())
+        return false;
+    const qsizetype position = *it;
+    m_childIndex.erase(it);
+    m_children[size_t(position)].reset();
+    m_childRemoved = true;
+    return true;
+}
+
+void RegistryKey::dropRemoved()
+{
+    if (!m_valueRemoved.empty()) {
+        closeGaps(m_values, m_valueIndex, [this](qsizetype i) {
+            return size_t(i) < m_valueRemoved.size() && m_valueRemoved[size_t(i)];
+        });
+        m_valueRemoved.clear();
+    }
+    if (m_childRemoved) {
+        closeGaps(m_children, m_childIndex, [this](qsizetype i) { return !m_children[size_t(i)]; });
+        m_childRemoved = false;
+    }
+}
+
+void RegistryKey::dropRemovedInTree()
+{
+    std::vector<RegistryKey *> pending{this};
+    while (!pending.empty()) {
+        RegistryKey *key = pending.back();
+        pending.pop_back();
+        key->dropRemoved();
+        for (const auto &child : key->m_children)
+            pending.push_back(child.get());
+    }
 }
 
 } // namespace korva::regaccess

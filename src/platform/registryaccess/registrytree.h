@@ -20,6 +20,9 @@ inline constexpr int kTypeBinary = 3;
 inline constexpr int kTypeDword = 4;
 inline constexpr int kTypeMultiText = 7;
 
+// The registry's own limit: keys nest at most this many levels below a root.
+inline constexpr qsizetype kMaxKeyDepth = 512;
+
 // A named value with its data exactly as the registry holds it: texts as
 // UTF-16LE followed by their terminating null, numbers little-endian.
 struct RegistryValue
@@ -37,6 +40,7 @@ bool isTextType(int type);
 
 // One key of a registry tree: sub-keys and values in stored order, looked up
 // without regard to case, each keeping the spelling it was stored with.
+// Copying and destroying walk the tree without recursion, so any depth is safe.
 class RegistryKey
 {
 public:
@@ -69,15 +73,26 @@ public:
     bool removeValue(const QString &name);
 
 private:
+    // Reading an export applies its deletions through these: a removal only
+    // marks the entry, and dropRemovedInTree() closes the gaps of the whole
+    // tree in one pass at the end, so that many deletions in one key do not
+    // cost a pass over the key each. Until then the ordered accessors would
+    // still show the marked entries.
+    friend class RegFileReader;
+    bool markValueRemoved(const QString &name);
+    bool markChildRemoved(const QString &name);
+    void dropRemoved();
+    void dropRemovedInTree();
+
     static QString fold(const QString &name) { return name.toCaseFolded(); }
-    void reindexChildren();
-    void reindexValues();
 
     QString m_name;
-    std::vector<std::unique_ptr<RegistryKey>> m_children;
-    QHash<QString, RegistryKey *> m_childIndex;
+    std::vector<std::unique_ptr<RegistryKey>> m_children; // null where removed
+    QHash<QString, qsizetype> m_childIndex;                // folded name to position
+    bool m_childRemoved = false;
     QList<RegistryValue> m_values;
     QHash<QString, qsizetype> m_valueIndex;
+    std::vector<bool> m_valueRemoved; // by position; empty when nothing is marked
 };
 
 } // namespace korva::regaccess

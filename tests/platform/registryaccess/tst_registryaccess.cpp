@@ -1,12 +1,21 @@
 #include "common/testsupport.h"
+#include "platform/registryaccess/regfileformat.h"
 #include "platform/registryaccess/registryapi.h"
 #include "platform/registryaccess/registrystore.h"
 
 #include <QtCore/QFile>
+#include <QtCore/QLockFile>
 #include <QtCore/QProcess>
+#include <QtCore/QRandomGenerator>
 #include <QtTest/QtTest>
 
+#include <csignal>
+#include <cstdio>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
 using namespace korva::RegistryAPI;
+using korva::regaccess::RegistryKey;
 
 namespace {
 
@@ -75,6 +84,69 @@ int runWriter(const QString &prefix, int count)
     return 0;
 }
 
+const QByteArray kBigValue(64 * 1024, 'x');
+
+// Grows the registry file while files may not grow beyond limit bytes, as on
+// a disk that fills up part-way through the write; prints whether the write
+// was reported as done.
+int runCappedWrite(qint64 limit)
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit cap{rlim_t(limit), rlim_t(limit)};
+    if (setrlimit(RLIMIT_FSIZE, &cap) != 0)
+        return 2;
+    korva::regaccess::FileRegistryStore store(storeFilePath());
+    const auto setBig = [](RegistryKey &key) {
+        return key.setValue(QStringLiteral("blob"), REG_BINARY, kBigValue);
+    };
+    const bool written = store.editKey({QStringLiteral("SOFTWARE"), QStringLiteral("Big")}, true, setBig);
+    std::fputs(written ? "written" : "refused", stdout);
+    return 0;
+}
+
+// Prints what the store makes of its file, and the error of a CreateKey. Run
+// apart so that a store that blocks or eats memory on a strange file fails
+// the test instead of stopping it.
+int runReportProblem()
+{
+    const rlimit memory{rlim_t(4) << 30, rlim_t(4) << 30};
+    setrlimit(RLIMIT_AS, &memory);
+    korva::Error error;
+    CreateKey(HKEY_LOCAL_MACHINE, kKey, &error);
+    std::fputs(qPrintable(storeProblem() % u'|' % QString::number(error.number)), stdout);
+    return 0;
+}
+
+QStringList nestedPath(int depth)
+{
+    QStringList path;
+    path.reserve(depth);
+    for (int i = 0; i < depth; ++i)
+        path << QStringLiteral("k%1").arg(i % 10);
+    return path;
+}
+
+QByteArray sectionOfDepth(int depth)
+{
+    return "[HKEY_LOCAL_MACHINE\\" + nestedPath(depth).join(u'\\').toLatin1() + "]\n";
+}
+
+QStringList valueNames(const RegistryKey &key)
+{
+    QStringList names;
+    for (const auto &value : key.values())
+        names << value.name;
+    return names;
+}
+
+QStringList childNames(const RegistryKey &key)
+{
+    QStringList names;
+    for (qsizetype i = 0; i < key.childCount(); ++i)
+        names << key.childAt(i).name();
+    return names;
+}
+
 } // namespace
 
 class TestRegistryAccess : public QObject
@@ -103,6 +175,13 @@ private Q_SLOTS:
     void otherRootsSurviveRewrite();
     void staleStoreInstanceKeepsOthersValues();
     void twoProcessesKeepEachOthersValues();
+    void deepTreesNeedNoStack();
+    void keyDepthLimit();
+    void deletionsMatchAModel();
+    void fullDiskKeepsOldFile();
+    void strangeFileIsReported_data();
+    void strangeFileIsReported();
+    void heldLockDelaysOnlyRealChanges();
 };
 
 void TestRegistryAccess::roundTrip_data()
@@ -524,6 +603,10 @@ void TestRegistryAccess::unparsableFileIsReportedAndKept_data()
     QTest::newRow("unknown-root") << exportText("[HKLM\\SOFTWARE]\n") << 3;
     QTest::newRow("bad-dword") << exportText("[HKEY_LOCAL_MACHINE\\SOFTWARE]\n\"n\"=dword:123456789\n") << 4;
     QTest::newRow("text-after-value") << exportText("[HKEY_LOCAL_MACHINE\\SOFTWARE]\n\"n\"=\"1\" x\n") << 4;
+    QTest::newRow("key-513-deep")
+        << exportText("[HKEY_LOCAL_MACHINE\\SOFTWARE]\n") + sectionOfDepth(513) << 4;
+    QTest::newRow("deletion-513-deep") << exportText("[-") + sectionOfDepth(513).mid(1) << 3;
+    QTest::newRow("key-200000-deep") << exportText(sectionOfDepth(200000)) << 3;
 }
 
 void TestRegistryAccess::unparsableFileIsReportedAndKept()
@@ -609,11 +692,226 @@ void TestRegistryAccess::twoProcessesKeepEachOthersValues()
                  QVariant(QStringLiteral("v%1").arg(perWriter - 1)));
 }
 
+void TestRegistryAccess::deepTreesNeedNoStack()
+{
+    RegistryKey top;
+    RegistryKey &deepest = top.ensurePath(nestedPath(200000));
+    deepest.setValue(QStringLiteral("v"), REG_DWORD, QByteArray(4, '\1'));
+    {
+        const RegistryKey copy(top);
+        const RegistryKey *found = copy.find(nestedPath(200000));
+        QVERIFY(found && found != &deepest);
+        QCOMPARE(valueNames(*found), QStringList{QStringLiteral("v")});
+    }
+    RegistryKey assigned;
+    assigned = top;
+    QVERIFY(top.removeChild(QStringLiteral("K0")));
+    QCOMPARE(top.childCount(), 0);
+    QVERIFY(assigned.find(nestedPath(200000)));
+}
+
+void TestRegistryAccess::keyDepthLimit()
+{
+    korva::test::IsolatedEnvironment env;
+    const QString deepest = nestedPath(512).join(u'\\');
+    korva::Error error;
+    QCOMPARE(CreateKey(HKEY_LOCAL_MACHINE, deepest, &error), false);
+    QVERIFY(!error.isSet());
+    SetValue(HKEY_LOCAL_MACHINE, deepest, QStringLiteral("v"), REG_SZ, QStringLiteral("at the limit"));
+    const QByteArray before = readFile(storeFilePath());
+
+    const QStringList tooDeepPaths{deepest + QStringLiteral("\\k"), nestedPath(20000).join(u'\\')};
+    for (const QString &tooDeep : tooDeepPaths) {
+        korva::Error failed;
+        QCOMPARE(CreateKey(HKEY_LOCAL_MACHINE, tooDeep, &failed), false);
+        QCOMPARE(failed.number, 1001L);
+        QCOMPARE(failed.description, QStringLiteral("Unable to create the registry key"));
+        SetValue(HKEY_LOCAL_MACHINE, tooDeep, QStringLiteral("v"), REG_SZ, QStringLiteral("x"));
+    }
+    QCOMPARE(readFile(storeFilePath()), before);
+
+    // What was written at the limit reads back.
+    reopenFromCopy(env);
+    QCOMPARE(storeProblem(), QString());
+    QCOMPARE(GetValue(HKEY_LOCAL_MACHINE, deepest, QStringLiteral("v"), REG_SZ, QString()),
+             QVariant(QStringLiteral("at the limit")));
+}
+
+// Random runs of sets and deletions of values and keys, in names that differ
+// only in case, against plain lists searched from end to end.
+void TestRegistryAccess::deletionsMatchAModel()
+{
+    QRandomGenerator random(20240611);
+    const auto indexOf = [](const QStringList &names, const QString &name) {
+        for (qsizetype i = 0; i < names.size(); ++i)
+            if (names.at(i).compare(name, Qt::CaseInsensitive) == 0)
+                return i;
+        return qsizetype(-1);
+    };
+    for (int round = 0; round < 20; ++round) {
+        QStringList values, data, keys;
+        QByteArray file = exportText("");
+        for (int line = 0; line < 300; ++line) {
+            const QString name = (random.bounded(2) ? u'n' : u'N') + QString::number(random.bounded(12));
+            const QByteArray quoted = '"' + name.toLatin1() + '"';
+            const qsizetype v = indexOf(values, name);
+            const qsizetype k = indexOf(keys, name);
+            switch (random.bounded(4)) {
+            case 0:
+                file += "[HKEY_LOCAL_MACHINE\\T]\n" + quoted + "=\"" + QByteArray::number(line) + "\"\n";
+                if (v < 0) {
+                    values << name;
+                    data << QString::number(line);
+                } else {
+                    data[v] = QString::number(line);
+                }
+                break;
+            case 1:
+                file += "[HKEY_LOCAL_MACHINE\\T]\n" + quoted + "=-\n";
+                if (v >= 0) {
+                    values.removeAt(v);
+                    data.removeAt(v);
+                }
+                break;
+            case 2:
+                file += "[HKEY_LOCAL_MACHINE\\T\\" + name.toLatin1() + "]\n";
+                if (k < 0)
+                    keys << name;
+                break;
+            default:
+                file += "[-HKEY_LOCAL_MACHINE\\T\\" + name.toLatin1() + "]\n";
+                if (k >= 0)
+                    keys.removeAt(k);
+            }
+        }
+        const korva::regaccess::RegFileParse parsed = korva::regaccess::parseRegFile(file);
+        QCOMPARE(parsed.errorLine, 0);
+        const RegistryKey copy(parsed.top);
+        for (const RegistryKey &top : {std::cref(parsed.top), std::cref(copy)}) {
+            const RegistryKey *key = top.find({QStringLiteral("HKEY_LOCAL_MACHINE"), QStringLiteral("t")});
+            QVERIFY(key);
+            QCOMPARE(valueNames(*key), values);
+            QCOMPARE(childNames(*key), keys);
+            for (int i = 0; i < 12; ++i) {
+                const QString name = QStringLiteral("n%1").arg(i);
+                const qsizetype v = indexOf(values, name);
+                const auto *stored = key->value(name);
+                QCOMPARE(stored ? korva::regaccess::textFromData(stored->data) : QString(),
+                         v < 0 ? QString() : data.at(v) + QChar(u'\0'));
+                QCOMPARE(key->child(name) ? key->child(name)->name() : QString(),
+                         indexOf(keys, name) < 0 ? QString() : keys.at(indexOf(keys, name)));
+            }
+        }
+    }
+}
+
+void TestRegistryAccess::fullDiskKeepsOldFile()
+{
+    korva::test::IsolatedEnvironment env;
+    QByteArray before = exportText("[HKEY_LOCAL_MACHINE\\SOFTWARE]\n");
+    for (int i = 0; i < 200; ++i)
+        before += "\"v" + QByteArray::number(i) + "\"=\"" + QByteArray(100, 'o') + "\"\n";
+    writeFile(storeFilePath(), before);
+
+    // The limit leaves room for part of the new file only.
+    QProcess writer;
+    writer.start(QCoreApplication::applicationFilePath(),
+                 {QStringLiteral("--capped-write"), QString::number(before.size() + 8192)});
+    QVERIFY(writer.waitForFinished(60000));
+    QCOMPARE(writer.exitCode(), 0);
+    QCOMPARE(writer.readAllStandardOutput(), QByteArray("refused"));
+
+    QCOMPARE(readFile(storeFilePath()), before);
+    QCOMPARE(QDir(env.path()).entryList({QStringLiteral("HKLM.reg*")}, QDir::Files | QDir::Hidden),
+             QStringList{QStringLiteral("HKLM.reg")});
+    QVERIFY(!KeyExists(HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE\\Big")));
+
+    // Without the limit the same write goes through.
+    writer.start(QCoreApplication::applicationFilePath(),
+                 {QStringLiteral("--capped-write"), QStringLiteral("100000000")});
+    QVERIFY(writer.waitForFinished(60000));
+    QCOMPARE(writer.readAllStandardOutput(), QByteArray("written"));
+    korva::regaccess::FileRegistryStore store(storeFilePath());
+    const auto big = store.openKey({QStringLiteral("SOFTWARE"), QStringLiteral("Big")});
+    QVERIFY(big && big->value(QStringLiteral("blob")));
+    QCOMPARE(big->value(QStringLiteral("blob"))->data, kBigValue);
+}
+
+void TestRegistryAccess::strangeFileIsReported_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("fifo") << QStringLiteral("fifo");
+    QTest::newRow("device") << QStringLiteral("/dev/zero");
+}
+
+void TestRegistryAccess::strangeFileIsReported()
+{
+    QFETCH(QString, kind);
+    korva::test::IsolatedEnvironment env;
+    QString path = kind;
+    if (kind == QLatin1String("fifo")) {
+        path = env.filePath(QStringLiteral("HKLM.reg"));
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    }
+    QProcess reader;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("KORVA_HKLM"), path);
+    reader.setProcessEnvironment(environment);
+    reader.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--report-problem")});
+    const bool finished = reader.waitForFinished(20000);
+    if (!finished) {
+        reader.kill();
+        reader.waitForFinished();
+    }
+    QVERIFY2(finished, "the store blocked on the file");
+    QCOMPARE(reader.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(QString::fromLocal8Bit(reader.readAllStandardOutput()),
+             QStringLiteral("The registry file %1 could not be read: not a regular file|1001").arg(path));
+}
+
+void TestRegistryAccess::heldLockDelaysOnlyRealChanges()
+{
+    korva::test::IsolatedEnvironment env;
+    CreateKey(HKEY_LOCAL_MACHINE, kKey);
+    SetValue(HKEY_LOCAL_MACHINE, kKey, QStringLiteral("v"), REG_SZ, QStringLiteral("1"));
+    const QByteArray before = readFile(storeFilePath());
+
+    QLockFile otherProcess(storeFilePath() + QStringLiteral(".lock"));
+    QVERIFY(otherProcess.tryLock(0));
+
+    // Writes that change nothing do not need the lock.
+    korva::Error error;
+    QCOMPARE(CreateKey(HKEY_LOCAL_MACHINE, kKey, &error), true);
+    QCOMPARE(CreateKey(HKEY_LOCAL_MACHINE, QStringLiteral("software\\BRISVANE"), &error), true);
+    QVERIFY(!error.isSet());
+    SetValue(HKEY_LOCAL_MACHINE, kKey, QStringLiteral("V"), REG_SZ, QStringLiteral("1"));
+    DeleteValue(HKEY_LOCAL_MACHINE, kKey, QStringLiteral("missing"));
+
+    // Changes give up, leaving the file.
+    for (int i = 0; i < 3; ++i)
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^cannot lock ")));
+    QCOMPARE(CreateKey(HKEY_LOCAL_MACHINE, kKey + QStringLiteral("\\New"), &error), false);
+    QCOMPARE(error.number, 1001L);
+    SetValue(HKEY_LOCAL_MACHINE, kKey, QStringLiteral("v"), REG_SZ, QStringLiteral("2"));
+    DeleteValue(HKEY_LOCAL_MACHINE, kKey, QStringLiteral("v"));
+    QCOMPARE(readFile(storeFilePath()), before);
+
+    otherProcess.unlock();
+    SetValue(HKEY_LOCAL_MACHINE, kKey, QStringLiteral("v"), REG_SZ, QStringLiteral("2"));
+    QCOMPARE(GetValue(HKEY_LOCAL_MACHINE, kKey, QStringLiteral("v"), REG_SZ, QString()),
+             QVariant(QStringLiteral("2")));
+}
+
 int main(int argc, char *argv[])
 {
-    // The test runs copies of itself as concurrent writers of one registry file.
+    // The test runs copies of itself as concurrent writers of one registry
+    // file, as a writer that meets a full disk, and as a reader of strange files.
     if (argc == 4 && qstrcmp(argv[1], "--write-values") == 0)
         return runWriter(QString::fromLocal8Bit(argv[2]), QByteArray(argv[3]).toInt());
+    if (argc == 3 && qstrcmp(argv[1], "--capped-write") == 0)
+        return runCappedWrite(QByteArray(argv[2]).toLongLong());
+    if (argc == 2 && qstrcmp(argv[1], "--report-problem") == 0)
+        return runReportProblem();
     QCoreApplication app(argc, argv);
     TestRegistryAccess test;
     QTEST_SET_MAIN_SOURCE_PATH
