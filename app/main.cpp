@@ -1,9 +1,10 @@
+#include "windows.h"
+
+#include "appcontext/windowcontext.h"
 #include "main/frmmain.h"
 #include "main/frmsplashscreen.h"
-#include "objectview/frmobjectview.h"
 #include "support/messenger.h"
 
-#include <QtCore/QPointer>
 #include <QtWidgets/QApplication>
 
 #include <csignal>
@@ -28,19 +29,10 @@ int main(int argc, char *argv[])
     app.processEvents();
 
     korva::QtMessenger messenger;
-    korva::frmMain window(messenger, &splash);
+    korva::WindowContext context(messenger);
+    korva::registerWindows(context);
+    korva::frmMain window(context, &splash);
     messenger.setParent(&window);
-    // There is one object view: asked for again, it comes to the front.
-    QPointer<korva::frmObjectView> objectView;
-    QObject::connect(&window, &korva::frmMain::objectViewRequested, &window, [&window, &objectView] {
-        if (!objectView) {
-            objectView = new korva::frmObjectView(&window);
-            objectView->setAttribute(Qt::WA_DeleteOnClose);
-        }
-        objectView->show();
-        objectView->raise();
-        objectView->activateWindow();
-    });
     if (!window.Form_Load(commandLine))
         return 1;
     window.show();

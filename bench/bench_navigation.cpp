@@ -49,7 +49,8 @@ int main(int argc, char **argv)
     }
 
     test::RecordingMessenger msg;
-    frmMain w(msg);
+    WindowContext ctx(msg);
+    frmMain w(ctx);
     if (!w.Form_Load(QString())) {
         std::fprintf(stderr, "start failed: %s\n", qPrintable(msg.messages.join(u'\n')));
         return 1;

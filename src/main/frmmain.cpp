@@ -57,9 +57,10 @@ void notYet(QAction *a) { a->setEnabled(false); }
 
 } // namespace
 
-frmMain::frmMain(Messenger &messenger, frmSplashScreen *splash, QWidget *parent)
-    : QMainWindow(parent), m_msg(messenger), m_splash(splash)
+frmMain::frmMain(WindowContext &context, frmSplashScreen *splash, QWidget *parent)
+    : QMainWindow(parent), m_context(context), m_msg(context.messenger()), m_splash(splash), m_state(context.state())
 {
+    context.setJumpTarget(this);
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(kCaption);
     m_placement = new WindowPlacement(this);
@@ -69,7 +70,11 @@ frmMain::frmMain(Messenger &messenger, frmSplashScreen *splash, QWidget *parent)
     wireNavigation();
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain()
+{
+    if (m_context.jumpTarget() == this)
+        m_context.setJumpTarget(nullptr);
+}
 
 void frmMain::buildMenus()
 {
@@ -242,7 +247,8 @@ void frmMain::buildControls()
     m_lblConnection->setObjectName(QStringLiteral("lblConnection"));
     statusBar()->addPermanentWidget(m_lblConnection);
 
-    m_tooltip = std::make_unique<cTooltip>();
+    m_tooltip = new cTooltip(this);
+    m_tooltip->setObjectName(QStringLiteral("hoverTip"));
 }
 
 int frmMain::twipsToPixels(int twips) const { return placement::twipsToPixels(twips, logicalDpiX()); }

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "appcontext/windowcontext.h"
 #include "main/mainsettings.h"
-#include "main/mainstate.h"
 #include "navigation/jumphistory.h"
 #include "navigation/objectdescription.h"
 #include "navigation/objectsearch.h"
@@ -35,12 +35,13 @@ class ResultSet;
 
 // The main browser window: start-up, settings, layout, database choice, the
 // table list and the rows of the current table.
-class frmMain : public QMainWindow
+class frmMain : public QMainWindow, public JumpTarget
 {
     Q_OBJECT
 
 public:
-    frmMain(Messenger &messenger, frmSplashScreen *splash = nullptr, QWidget *parent = nullptr);
+    // The main window becomes the context's jump target.
+    frmMain(WindowContext &context, frmSplashScreen *splash = nullptr, QWidget *parent = nullptr);
     ~frmMain() override;
 
     // The start sequence. False when the program has shut down in it.
@@ -48,9 +49,12 @@ public:
     bool hasShutDown() const { return m_shutDown; }
     void shutdown();
 
-    MainState &state() { return m_state; }
-    const MainState &state() const { return m_state; }
-    Messenger &messenger() { return m_msg; }
+    SharedState &state() { return m_state; }
+    const SharedState &state() const { return m_state; }
+    WindowContext &context() { return m_context; }
+
+    // Shows the table and selects the row of the ObjectID, as "Jump to this object" does.
+    void jumpToObject(const QString &table, const QString &objectId) override;
 
     void InitalizeDB();
     void Form_Resize();
@@ -67,15 +71,12 @@ public:
     int pixelsToTwips(int pixels) const;
 
     Grid *tablesGrid() const { return m_gridTables; }
-    Grid *columnsGrid() const { return m_gridColumns; }
     Grid *dataGrid() const { return m_gridData; }
-    cTooltip *hoverTooltip() const { return m_tooltip.get(); }
 
     void UpdateTableInformation(bool clearWhere);
     QString lastRowQuery() const { return m_lastRowQuery; }
     QString uniqueIdColumn() const { return m_uniqueId; }
     int lockedColumnCount() const { return m_lockedCount; }
-    const xml::Node &currentTableElement() const { return m_currentTable; }
 
     // Sticky WHERE files.
     QString strGetWHEREClauseFileName();
@@ -108,23 +109,12 @@ public:
     void mnuObjectView_Click();
     QString referenceDescription() const { return m_referenceDescription; }
     const navigation::JumpHistory &history() const { return m_history; }
-    QPushButton *backButton() const { return m_cmdBack; }
-    QAction *jumpItem() const { return mnuJump; }
-    class frmFindNextCrossTableMatch *findNextWindow() const { return m_findNext; }
     // Prepares the grid menu's jump item from a description (empty hides it).
     void setJumpItem(const QString &description);
-    void setGridMenuForObjectView(bool objectView);
     void switchListingMode(bool tables);
     // Walks the table list to a table and its row by ObjectID (jump steps 6 to 8).
     void selectTableAndRow(const QString &table, const QString &objectId);
 
-    QTextEdit *tableInfoBox() const { return m_txtTableInfo; }
-    QTextEdit *columnInfoBox() const { return m_txtColumnInfo; }
-    QPlainTextEdit *whereBox() const { return m_txtWhere; }
-    QCheckBox *stickyBox() const { return m_chkStickWhere; }
-    QPushButton *applyButton() const { return m_cmdApply; }
-    QLineEdit *rowsBox() const { return m_txtRows; }
-    QMenu *gridPopup() const { return mnuGridDataPopup; }
     bool whereTabShown() const;
     // Finishes loading the row grid (the row count and exports need every row).
     void finishRowLoad();
@@ -132,9 +122,6 @@ public:
 Q_SIGNALS:
     // The right button went down over the row grid, before its menu opens.
     void dataGridRightClicked();
-    // "Object View" with the directory database selected: whoever owns the
-    // object view window opens it.
-    void objectViewRequested();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -170,9 +157,10 @@ private:
     void mnuUseViews_Click();
     void mnuAlwaysOnTop_Click();
 
+    WindowContext &m_context;
     Messenger &m_msg;
     frmSplashScreen *m_splash;
-    MainState m_state;
+    SharedState &m_state;
     MainSettings m_settings;
     QString m_catalogue;
     bool m_shutDown = false;
@@ -257,7 +245,7 @@ private:
     QLineEdit *m_txtRows = nullptr;
     QLabel *m_lblConnection = nullptr;
 
-    std::unique_ptr<cTooltip> m_tooltip;
+    cTooltip *m_tooltip = nullptr; // a child, so it goes with the window
     WindowPlacement *m_placement = nullptr;
 };
 

@@ -439,7 +439,6 @@ void frmMain::gridData_MouseDown(const QPoint &globalPos)
     if (r >= 1 && c >= 1)
         m_gridData->setCurrentCell(r, c);
     setJumpItem(m_referenceDescription);
-    setGridMenuForObjectView(false);
     mnuGridDataPopup->popup(globalPos);
 }
 

@@ -180,12 +180,13 @@ void frmMain::setJumpItem(const QString &description)
     mnuJump->setVisible(!description.isEmpty());
 }
 
-void frmMain::setGridMenuForObjectView(bool objectView)
+void frmMain::jumpToObject(const QString &table, const QString &objectId)
 {
-    mnuCopy->setVisible(!objectView);
-    mnuPopupSeparator->setVisible(!objectView);
-    mnuExportEntireGrid->setVisible(!objectView);
-    mnuExportVisibleRows->setVisible(!objectView);
+    m_state.pendingJumpTable = table;
+    m_state.pendingJumpObjectID = objectId;
+    mnuJump_Click();
+    raise();
+    activateWindow();
 }
 
 void frmMain::switchListingMode(bool tables)
@@ -389,7 +390,7 @@ void frmMain::mnuObjectView_Click()
         m_msg.message(QStringLiteral("You must have the OrvexDirDB database selected to use the object view."));
         return;
     }
-    Q_EMIT objectViewRequested();
+    m_context.openWindow(QStringLiteral("frmObjectView"));
 }
 
 } // namespace korva

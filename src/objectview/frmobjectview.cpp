@@ -1,6 +1,6 @@
 #include "objectview/frmobjectview.h"
 
-#include "main/frmmain.h"
+#include "appcontext/windowcontext.h"
 #include "navigation/references.h"
 #include "objectview/objectviewqueries.h"
 #include "platform/database.h"
@@ -21,12 +21,12 @@ namespace korva {
 
 using namespace objectview;
 
-frmObjectView::frmObjectView(frmMain *main, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_main(main)
+frmObjectView::frmObjectView(WindowContext &context, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_context(context)
 {
     setObjectName(QStringLiteral("frmObjectView"));
     setWindowTitle(QStringLiteral("KORVA - Object View"));
-    m_describer.setConnectionString(main->state().connectionString);
+    m_describer.setConnectionString(context.state().connectionString);
 
     m_listObjectType = new QListWidget(this);
     m_listObjectType->setObjectName(QStringLiteral("listObjectType"));
@@ -45,6 +45,13 @@ frmObjectView::frmObjectView(frmMain *main, QWidget *parent)
     m_gridRef->setAccessibleName(QStringLiteral("Dependent rows"));
     m_cmdExit = new QPushButton(QStringLiteral("E&xit"), this);
     m_cmdExit->setObjectName(QStringLiteral("cmdExit"));
+    // The grids' menu offers the jump alone, as the main window's menu does when
+    // it is shown over this window.
+    m_gridPopup = new QMenu(this);
+    m_gridPopup->setObjectName(QStringLiteral("mnuGridDataPopup"));
+    m_jumpItem = m_gridPopup->addAction(QStringLiteral("Jump to this object"));
+    m_jumpItem->setObjectName(QStringLiteral("mnuJump"));
+    connect(m_jumpItem, &QAction::triggered, this, &frmObjectView::mnuJump_Click);
 
     auto *lists = new QVBoxLayout;
     auto *typeLabel = new QLabel(QStringLiteral("Object type:"), this);
@@ -66,7 +73,8 @@ frmObjectView::frmObjectView(frmMain *main, QWidget *parent)
     resize(1000, 640);
 
     // Opening: the tooltip on both grids, the first object type, its grid once more.
-    m_tooltip = std::make_unique<cTooltip>();
+    m_tooltip = new cTooltip(this);
+    m_tooltip->setObjectName(QStringLiteral("hoverTip"));
     m_tooltip->Create(this);
     m_tooltip->setMaxTipWidth(400);
     m_tooltip->AddTool(m_gridData);
@@ -97,7 +105,7 @@ frmObjectView::~frmObjectView() = default;
 
 void frmObjectView::report(const QString &routine, long number, const QString &description)
 {
-    m_main->messenger().message(QStringLiteral("Error ") + QString::number(number) + QStringLiteral(" (") + description
+    m_context.messenger().message(QStringLiteral("Error ") + QString::number(number) + QStringLiteral(" (") + description
                                 + QStringLiteral(") in procedure ") + routine + QStringLiteral(" of Form frmObjectView"));
 }
 
@@ -117,7 +125,7 @@ QStringList frmObjectView::discoverColumns(const QString &view)
 {
     QStringList names;
     db::Error e;
-    auto rs = db::openResultSet(m_main->state().connectionString, columnDiscoveryQuery(view), &e);
+    auto rs = db::openResultSet(m_context.state().connectionString, columnDiscoveryQuery(view), &e);
     if (!rs)
         return names;
     for (rs->moveFirst(); !rs->eof(); rs->moveNext())
@@ -149,7 +157,7 @@ void frmObjectView::LoadObjectGrid()
     const ObjectQuery q = objectGridQuery(*type, discoverColumns(type->view));
     m_lastObjectQuery = q.sql;
     db::Error e;
-    std::shared_ptr<db::ResultSet> rs = db::openResultSet(m_main->state().connectionString, q.sql, &e);
+    std::shared_ptr<db::ResultSet> rs = db::openResultSet(m_context.state().connectionString, q.sql, &e);
     if (rs) {
         rs->fetchAll();
         if (rs->recordCount() >= 1) {
@@ -192,7 +200,7 @@ void frmObjectView::LoadReferenceTable()
     const ObjectQuery q = referenceGridQuery(*ref, discoverColumns(ref->view), ref->byCallHandler ? m_callHandlerId : m_objectId);
     m_lastReferenceQuery = q.sql;
     db::Error e;
-    std::shared_ptr<db::ResultSet> rs = db::openResultSet(m_main->state().connectionString, q.sql, &e);
+    std::shared_ptr<db::ResultSet> rs = db::openResultSet(m_context.state().connectionString, q.sql, &e);
     if (!rs) {
         report(QStringLiteral("LoadReferenceTable"), e.number, e.description);
         return;
@@ -230,16 +238,16 @@ void frmObjectView::grid_MouseMove(Grid *grid)
         } else if (const ReferenceInfo *ref = currentReference()) {
             sourceView = ref->hoverView;
         }
-        const QString table = navigation::referencedTableForCell(m_main->state().dictionary, sourceView, column,
+        const QString table = navigation::referencedTableForCell(m_context.state().dictionary, sourceView, column,
                                                                  navigation::ReferenceRules::ObjectView);
         if (!table.isEmpty()) {
             h.objectId = grid->textMatrix(r, c);
             QString id = h.objectId;
             Error unexpected;
-            m_describer.setConnectionString(m_main->state().connectionString);
-            h.description = m_describer.strGetObjectIDData(table, id, &m_main->state().pendingJumpTable, &unexpected);
+            m_describer.setConnectionString(m_context.state().connectionString);
+            h.description = m_describer.strGetObjectIDData(table, id, &m_context.state().pendingJumpTable, &unexpected);
             if (unexpected)
-                m_main->messenger().message(navigation::ObjectDescriber::unexpectedErrorMessage(unexpected));
+                m_context.messenger().message(navigation::ObjectDescriber::unexpectedErrorMessage(unexpected));
         }
     }
     // Always shown here, whatever the main window's tooltip option says.
@@ -258,10 +266,20 @@ void frmObjectView::grid_MouseDown(Grid *grid, const QPoint &globalPos)
         grid->setCurrentCell(r, c);
     if (h.description.isEmpty())
         return;
-    m_main->setJumpItem(h.description);
-    m_main->state().pendingJumpObjectID = h.objectId;
-    m_main->setGridMenuForObjectView(true);
-    m_main->gridPopup()->popup(globalPos);
+    QString caption = h.description;
+    caption.replace(QStringLiteral("\r\n"), QStringLiteral("  "));
+    caption.replace(u'&', QStringLiteral("&&")); // shown, not taken as a shortcut mark
+    m_jumpItem->setText(caption);
+    m_context.state().pendingJumpObjectID = h.objectId;
+    m_jumpTable = m_context.state().pendingJumpTable;
+    m_jumpObjectId = h.objectId;
+    m_gridPopup->popup(globalPos);
+}
+
+void frmObjectView::mnuJump_Click()
+{
+    if (JumpTarget *target = m_context.jumpTarget())
+        target->jumpToObject(m_jumpTable, m_jumpObjectId);
 }
 
 } // namespace korva

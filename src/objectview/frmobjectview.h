@@ -6,14 +6,16 @@
 
 #include <memory>
 
+class QAction;
 class QListWidget;
+class QMenu;
 class QPushButton;
 
 namespace korva {
 
 class Grid;
 class cTooltip;
-class frmMain;
+class WindowContext;
 namespace db {
 class ResultSet;
 }
@@ -23,13 +25,14 @@ struct ReferenceInfo;
 }
 
 // Call handlers, interviewers or subscribers with the rows of a chosen
-// dependent table, with hover descriptions and jumps into the main window.
+// dependent table, with hover descriptions and jumps into the main window
+// (through the window context's jump target).
 class frmObjectView : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit frmObjectView(frmMain *main, QWidget *parent = nullptr);
+    explicit frmObjectView(WindowContext &context, QWidget *parent = nullptr);
     ~frmObjectView() override;
 
     void listObjectType_Click();
@@ -39,11 +42,6 @@ public:
     void grid_MouseMove(Grid *grid);
     void grid_MouseDown(Grid *grid, const QPoint &globalPos);
 
-    QListWidget *objectTypeList() const { return m_listObjectType; }
-    QListWidget *referenceTableList() const { return m_listReferenceTables; }
-    Grid *objectGrid() const { return m_gridData; }
-    Grid *referenceGrid() const { return m_gridRef; }
-    cTooltip *hoverTooltip() const { return m_tooltip.get(); }
     QString currentObjectId() const { return m_objectId; }
     QString currentCallHandlerId() const { return m_callHandlerId; }
     QString lastObjectQuery() const { return m_lastObjectQuery; }
@@ -64,13 +62,19 @@ private:
     QStringList discoverColumns(const QString &view);
     void report(const QString &routine, long number, const QString &description);
 
-    frmMain *m_main;
+    void mnuJump_Click();
+
+    WindowContext &m_context;
     QListWidget *m_listObjectType;
     QListWidget *m_listReferenceTables;
     Grid *m_gridData;
     Grid *m_gridRef;
     QPushButton *m_cmdExit;
-    std::unique_ptr<cTooltip> m_tooltip;
+    QMenu *m_gridPopup;
+    QAction *m_jumpItem;
+    QString m_jumpTable;
+    QString m_jumpObjectId;
+    cTooltip *m_tooltip = nullptr; // a child, so it goes with the window
     navigation::ObjectDescriber m_describer{QString()};
     QString m_objectId;
     QString m_callHandlerId;

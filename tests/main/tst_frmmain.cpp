@@ -1,10 +1,12 @@
 #include "common/recordingmessenger.h"
 #include "common/testsupport.h"
 #include "demo/demoinstallation.h"
+#include "appcontext/windowcontext.h"
 #include "main/frmmain.h"
+#include "windows.h"
 #include "main/mainlayout.h"
 #include "main/searchdialogs.h"
-#include "objectview/frmobjectview.h"
+#include "common/gridinput.h"
 #include "support/ctooltip.h"
 #include "platform/database.h"
 #include "platform/settings.h"
@@ -18,6 +20,7 @@
 #include <QtCore/QScopeGuard>
 #include <QtTest/QtTest>
 #include <QtWidgets/QCheckBox>
+#include <QtWidgets/QDialog>
 #include <QtWidgets/QHeaderView>
 #include <QtWidgets/QLineEdit>
 #include <QtWidgets/QListWidget>
@@ -49,6 +52,18 @@ private:
     {
         return w.findChild<QAction *>(QString::fromLatin1(name));
     }
+    // Controls are reached by the names they are given, as a user finds them by their captions.
+    template<class T>
+    static T *child(QObject &w, const char *name)
+    {
+        T *found = w.findChild<T *>(QString::fromLatin1(name));
+        if (!found)
+            qWarning("no control %s", name);
+        return found;
+    }
+    static Grid *tablesGrid(QObject &w) { return child<Grid>(w, "gridTables"); }
+    static Grid *columnsGrid(QObject &w) { return child<Grid>(w, "gridColumns"); }
+    static Grid *dataGrid(QObject &w) { return child<Grid>(w, "gridData"); }
     static int findTable(Grid *grid, const QString &name)
     {
         for (int r = 1; r < grid->rows(); ++r)
@@ -58,10 +73,10 @@ private:
     }
     static void selectTable(frmMain &w, const QString &name)
     {
-        const int r = findTable(w.tablesGrid(), name);
+        const int r = findTable(tablesGrid(w), name);
         QVERIFY2(r > 0, qPrintable(name));
-        w.tablesGrid()->setCurrentCell(r, 1);
-        w.dataGrid()->gridModel()->finishLoading();
+        tablesGrid(w)->setCurrentCell(r, 1);
+        dataGrid(w)->gridModel()->finishLoading();
     }
     static int columnOf(Grid *grid, const QString &name)
     {
@@ -70,31 +85,6 @@ private:
                 return c;
         return -1;
     }
-    // Moves over, clicks and right-clicks every shown column of the first rows.
-    static void sweep(Grid *grid, int rows)
-    {
-        QTableView *frozen = grid->frozenColumns() > 0 ? grid->frozenView() : nullptr;
-        for (int c = 0; c < grid->gridModel()->columnCount(); ++c) {
-            if (grid->isColumnHidden(c))
-                continue;
-            for (int r = 0; r < std::min(rows, grid->gridModel()->rowCount()); ++r) {
-                const QModelIndex index = grid->model()->index(r, c);
-                QAbstractItemView *view = frozen && c < grid->frozenColumns() ? static_cast<QAbstractItemView *>(frozen) : grid;
-                view->scrollTo(index);
-                const QPoint at = view->visualRect(index).center();
-                QTest::mouseMove(view->viewport(), at);
-                QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
-                QTest::mouseClick(view->viewport(), Qt::RightButton, {}, at);
-                if (QWidget *popup = QApplication::activePopupWidget())
-                    popup->close();
-            }
-            QHeaderView *header = frozen && c < grid->frozenColumns() ? frozen->horizontalHeader() : grid->horizontalHeader();
-            const int x = header->sectionViewportPosition(c) + header->sectionSize(c) / 2;
-            if (x > 0 && x < header->viewport()->width())
-                QTest::mouseMove(header->viewport(), QPoint(x, header->height() / 2));
-        }
-    }
-
     void resetSettings()
     {
         auto s = openSettings();
@@ -147,7 +137,9 @@ private Q_SLOTS:
     void startsOnTheDirectoryDatabase()
     {
         test::RecordingMessenger msg;
-        frmMain w(msg);
+        WindowContext ctx(msg);
+        registerWindows(ctx);
+        frmMain w(ctx);
         QVERIFY(w.Form_Load(QString()));
         QVERIFY2(msg.messages.isEmpty(), qPrintable(msg.messages.join(u'\n')));
         QCOMPARE(w.windowTitle(), QStringLiteral("Zandel Orvex Talmu"));
@@ -156,22 +148,24 @@ private Q_SLOTS:
         QVERIFY(action(w, "mnuOrvexDirDB")->isChecked());
         QVERIFY(action(w, "mnuUseTables")->isChecked());
         QVERIFY(!action(w, "mnuUseViews")->isChecked());
-        QVERIFY(w.tablesGrid()->rows() > 100);
-        QCOMPARE(w.tablesGrid()->textMatrix(0, 1), QStringLiteral("Table Name"));
-        for (int r = 1; r < w.tablesGrid()->rows(); ++r)
-            QVERIFY(!w.tablesGrid()->textMatrix(r, 1).startsWith(QStringLiteral("conflict_"), Qt::CaseInsensitive));
+        QVERIFY(tablesGrid(w)->rows() > 100);
+        QCOMPARE(tablesGrid(w)->textMatrix(0, 1), QStringLiteral("Table Name"));
+        for (int r = 1; r < tablesGrid(w)->rows(); ++r)
+            QVERIFY(!tablesGrid(w)->textMatrix(r, 1).startsWith(QStringLiteral("conflict_"), Qt::CaseInsensitive));
         QVERIFY(w.state().knownTableNames.contains(QStringLiteral("tbl_User ")));
         QVERIFY(w.state().knownViewNames.contains(QStringLiteral("vw_Subscriber ")));
         QVERIFY(w.state().dictionary.isLoaded());
         // The first table is loaded with its description and rows.
-        QVERIFY(w.tableInfoBox()->toPlainText().startsWith(QStringLiteral("Table: ")));
-        QVERIFY(w.columnsGrid()->rows() > 1);
+        QVERIFY(child<QTextEdit>(w, "txtTableInfo")->toPlainText().startsWith(QStringLiteral("Table: ")));
+        QVERIFY(columnsGrid(w)->rows() > 1);
     }
 
     void everyMenuItemIsThereInOrderWithItsName()
     {
         test::RecordingMessenger msg;
-        frmMain w(msg);
+        WindowContext ctx(msg);
+        registerWindows(ctx);
+        frmMain w(ctx);
         QStringList seen;
         for (QAction *top : w.menuBar()->actions()) {
             seen << top->text();
@@ -191,7 +185,7 @@ private Q_SLOTS:
             "&Help", "mnuHelp=Help", "-", "mnuAbout=About", "mnuCheckForUpdatedVersion=Check for updated version"};
         QCOMPARE(seen, expected);
         QStringList popup;
-        for (QAction *a : w.gridPopup()->actions())
+        for (QAction *a : child<QMenu>(w, "mnuGridDataPopup")->actions())
             popup << (a->isSeparator() ? QStringLiteral("-") : a->objectName() + u'=' + a->text());
         QCOMPARE(popup, (QStringList{"mnuCopy=Copy", "mnuJump=Jump to this object", "-",
                                      "mnuExportEntireGrid=Export entire grid data to CSV file",
@@ -204,7 +198,9 @@ private Q_SLOTS:
     void mailboxDatabaseLoadsItsOwnDictionary()
     {
         test::RecordingMessenger msg;
-        frmMain w(msg);
+        WindowContext ctx(msg);
+        registerWindows(ctx);
+        frmMain w(ctx);
         QVERIFY(w.Form_Load(QString()));
         action(w, "mnuOrvexMbxDb1")->trigger();
         QVERIFY2(msg.messages.isEmpty(), qPrintable(msg.messages.join(u'\n')));
@@ -223,27 +219,31 @@ private Q_SLOTS:
     void listingModesShowTablesOrViews()
     {
         test::RecordingMessenger msg;
-        frmMain w(msg);
+        WindowContext ctx(msg);
+        registerWindows(ctx);
+        frmMain w(ctx);
         QVERIFY(w.Form_Load(QString()));
         action(w, "mnuUseViews")->trigger();
         QVERIFY(action(w, "mnuUseViews")->isChecked());
         QVERIFY(!action(w, "mnuUseTables")->isChecked());
-        QVERIFY(w.tablesGrid()->rows() > 50);
-        for (int r = 1; r < w.tablesGrid()->rows(); ++r)
-            QVERIFY(w.tablesGrid()->textMatrix(r, 1).startsWith(QStringLiteral("vw_"), Qt::CaseInsensitive));
+        QVERIFY(tablesGrid(w)->rows() > 50);
+        for (int r = 1; r < tablesGrid(w)->rows(); ++r)
+            QVERIFY(tablesGrid(w)->textMatrix(r, 1).startsWith(QStringLiteral("vw_"), Qt::CaseInsensitive));
         // Described from the base table the view name maps to.
         selectTable(w, QStringLiteral("vw_Callhandler"));
-        QVERIFY(w.tableInfoBox()->toPlainText().contains(QStringLiteral("Description: ")));
+        QVERIFY(child<QTextEdit>(w, "txtTableInfo")->toPlainText().contains(QStringLiteral("Description: ")));
         // Clicking "Use Views" again switches back to tables.
         action(w, "mnuUseViews")->trigger();
         QVERIFY(action(w, "mnuUseTables")->isChecked());
-        QVERIFY(w.tablesGrid()->textMatrix(1, 1).startsWith(QStringLiteral("tbl_"), Qt::CaseInsensitive));
+        QVERIFY(tablesGrid(w)->textMatrix(1, 1).startsWith(QStringLiteral("tbl_"), Qt::CaseInsensitive));
     }
 
     void unknownServerReportsAndLeavesAnEmptyList()
     {
         test::RecordingMessenger msg;
-        frmMain w(msg);
+        WindowContext ctx(msg);
+        registerWindows(ctx);
+        frmMain w(ctx);
         QVERIFY(w.Form_Load(QStringLiteral("/named:nowhere")));
         QCOMPARE(msg.messages.size(), 2);
         const QString expectedEnd = QStringLiteral(") in procedure InitalizeDB of Form frmMain.  Using connection string=Driver={SQL Server};server=%1\\nowhere;database=OrvexDirDB")
@@ -251,7 +251,7 @@ private Q_SLOTS:
         QVERIFY(msg.messages[0].startsWith(QStringLiteral("(error):-2147467259 (")));
         QVERIFY(msg.messages[0].endsWith(expectedEnd));
         QVERIFY(msg.messages[1].endsWith(expectedEnd));
-        QCOMPARE(w.tablesGrid()->rows(), 1);
+        QCOMPARE(tablesGrid(w)->rows(), 1);
         // The dictionary is loaded all the same.
         QVERIFY(w.state().dictionary.isLoaded());
     }
@@ -268,16 +268,18 @@ private Q_SLOTS:
             f.write("<orvexdatadictionary><tables>");
         }
         test::RecordingMessenger msg;
-        frmMain w(msg);
+        WindowContext ctx(msg);
+        registerWindows(ctx);
+        frmMain w(ctx);
         QVERIFY(w.Form_Load(QString()));
         action(w, "mnuOrvexDynDB")->trigger();
         QCOMPARE(msg.messages.size(), 1);
         QVERIFY(msg.messages[0].startsWith(QStringLiteral("(error):53 (File not found) in procedure InitalizeDB of Form frmMain.  Using connection string=")));
-        QVERIFY(w.tablesGrid()->rows() > 1);
+        QVERIFY(tablesGrid(w)->rows() > 1);
         msg.clear();
         action(w, "mnuOrvexRptDb")->trigger();
         QCOMPARE(msg.messages, QStringList{QStringLiteral("XML problem at startup")});
-        QVERIFY(w.tablesGrid()->rows() > 1);
+        QVERIFY(tablesGrid(w)->rows() > 1);
     }
 
     // Dictionaries saved as UTF-16 load; one nested absurdly deep, or a link
@@ -307,19 +309,21 @@ private Q_SLOTS:
         QFile::remove(rpt);
         QVERIFY(QFile::link(QStringLiteral("/dev/zero"), rpt));
         test::RecordingMessenger msg;
-        frmMain w(msg);
+        WindowContext ctx(msg);
+        registerWindows(ctx);
+        frmMain w(ctx);
         QVERIFY(w.Form_Load(QString()));
         action(w, "mnuOrvexMbxDb1")->trigger();
         QVERIFY2(msg.messages.isEmpty(), qPrintable(msg.messages.join(u'\n')));
         QVERIFY(w.state().dictionary.selectSingleNode(QStringLiteral("orvexdatadictionary/tables/table[@name='tbl_message']")));
         action(w, "mnuOrvexDynDB")->trigger();
         QCOMPARE(msg.messages, QStringList{QStringLiteral("XML problem at startup")});
-        QVERIFY(w.tablesGrid()->rows() > 1);
+        QVERIFY(tablesGrid(w)->rows() > 1);
         msg.clear();
         action(w, "mnuOrvexRptDb")->trigger();
         QCOMPARE(msg.messages.size(), 1);
         QVERIFY(msg.messages[0].startsWith(QStringLiteral("(error):53 (File not found) in procedure InitalizeDB")));
-        QVERIFY(w.tablesGrid()->rows() > 1);
+        QVERIFY(tablesGrid(w)->rows() > 1);
     }
 
     void missingInstallFolderShutsDownWithSettingsSaved()
@@ -336,7 +340,9 @@ private Q_SLOTS:
             s->setValue(QStringLiteral("Config/LockAlias"), QStringLiteral("False"));
         }
         test::RecordingMessenger msg;
-        frmMain w(msg);
+        WindowContext ctx(msg);
+        registerWindows(ctx);
+        frmMain w(ctx);
         QVERIFY(!w.Form_Load(QString()));
         QVERIFY(w.hasShutDown());
         QCOMPARE(msg.messages, QStringList{QStringLiteral("Error, could not find install path for Orvex")});
@@ -357,7 +363,9 @@ private Q_SLOTS:
         }
         qputenv("KORVA_HKLM", bad.toLocal8Bit());
         test::RecordingMessenger msg;
-        frmMain w(msg);
+        WindowContext ctx(msg);
+        registerWindows(ctx);
+        frmMain w(ctx);
         QVERIFY(!w.Form_Load(QString()));
         QCOMPARE(msg.messages.size(), 2);
         QVERIFY(msg.messages[0].contains(QStringLiteral("line")));
@@ -379,7 +387,9 @@ private Q_SLOTS:
             s->setValue(QStringLiteral("Settings/SplitterPos"), QStringLiteral("3000"));
         }
         test::RecordingMessenger msg;
-        frmMain w(msg);
+        WindowContext ctx(msg);
+        registerWindows(ctx);
+        frmMain w(ctx);
         QVERIFY(w.Form_Load(QString()));
         QVERIFY(action(w, "mnuUseViews")->isChecked());
         QVERIFY(action(w, "mnuShowWhereClause")->isChecked());
@@ -392,7 +402,9 @@ private Q_SLOTS:
     void layoutAndSplitterKeepTheirLimits()
     {
         test::RecordingMessenger msg;
-        frmMain w(msg);
+        WindowContext ctx(msg);
+        registerWindows(ctx);
+        frmMain w(ctx);
         QVERIFY(w.Form_Load(QString()));
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -411,53 +423,55 @@ private Q_SLOTS:
         w.resize(w.twipsToPixels(10000), w.twipsToPixels(8500));
         w.setSplitterTop(2500);
         QApplication::processEvents();
-        for (QWidget *c : {static_cast<QWidget *>(w.applyButton()), static_cast<QWidget *>(w.stickyBox()),
-                           w.findChild<QWidget *>(QStringLiteral("cmdClear")), static_cast<QWidget *>(w.whereBox())})
+        for (QWidget *c : {static_cast<QWidget *>(child<QPushButton>(w, "cmdApply")), static_cast<QWidget *>(child<QCheckBox>(w, "chkStickWhere")),
+                           w.findChild<QWidget *>(QStringLiteral("cmdClear")), static_cast<QWidget *>(child<QPlainTextEdit>(w, "txtWhere"))})
             QVERIFY2(c->parentWidget()->rect().contains(c->geometry()),
                      qPrintable(c->objectName() + QStringLiteral(" %1,%2 %3x%4 in %5x%6").arg(c->x()).arg(c->y()).arg(c->width())
                                 .arg(c->height()).arg(c->parentWidget()->width()).arg(c->parentWidget()->height())));
         auto *splitter = w.findChild<QWidget *>(QStringLiteral("imgSplitter"));
         QCOMPARE(splitter->y(), w.twipsToPixels(w.splitterTop()));
-        QVERIFY(w.dataGrid()->geometry().top() > splitter->geometry().bottom());
+        QVERIFY(dataGrid(w)->geometry().top() > splitter->geometry().bottom());
         // The upper pane ends above the strip with Back and the row count, which sits on the splitter bar.
-        for (QWidget *upper : {static_cast<QWidget *>(w.tablesGrid()), static_cast<QWidget *>(w.columnsGrid()),
+        for (QWidget *upper : {static_cast<QWidget *>(tablesGrid(w)), static_cast<QWidget *>(columnsGrid(w)),
                                w.findChild<QWidget *>(QStringLiteral("tabInfo"))})
-            QVERIFY(upper->geometry().bottom() < w.backButton()->geometry().top());
-        for (QWidget *strip : {static_cast<QWidget *>(w.backButton()), static_cast<QWidget *>(w.rowsBox()),
+            QVERIFY(upper->geometry().bottom() < child<QPushButton>(w, "cmdBack")->geometry().top());
+        for (QWidget *strip : {static_cast<QWidget *>(child<QPushButton>(w, "cmdBack")), static_cast<QWidget *>(child<QLineEdit>(w, "txtRows")),
                                w.findChild<QWidget *>(QStringLiteral("lblRows"))}) {
             QVERIFY(strip->geometry().bottom() <= splitter->geometry().top() + 1);
             QVERIFY(strip->geometry().top() >= splitter->geometry().top() - w.twipsToPixels(330));
         }
-        QVERIFY(w.dataGrid()->geometry().bottom() < w.centralWidget()->height());
-        QVERIFY(w.dataGrid()->width() > w.centralWidget()->width() - w.twipsToPixels(200));
+        QVERIFY(dataGrid(w)->geometry().bottom() < w.centralWidget()->height());
+        QVERIFY(dataGrid(w)->width() > w.centralWidget()->width() - w.twipsToPixels(200));
     }
 
     void clickingThroughTablesShowsTheirRows()
     {
         test::RecordingMessenger msg;
-        frmMain w(msg);
+        WindowContext ctx(msg);
+        registerWindows(ctx);
+        frmMain w(ctx);
         QVERIFY(w.Form_Load(QString()));
         w.resize(1200, 900);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        Grid *tables = w.tablesGrid();
+        Grid *tables = tablesGrid(w);
         for (const QString &name : {QStringLiteral("tbl_Location"), QStringLiteral("tbl_Alias"), QStringLiteral("tbl_CallHandler")}) {
             const int r = findTable(tables, name);
             tables->scrollToCell(r, 1);
             const QRect cell = tables->visualRect(tables->model()->index(tables->modelRow(r), 0));
             QTest::mouseClick(tables->viewport(), Qt::LeftButton, {}, cell.center());
             QCOMPARE(tables->row(), r);
-            w.dataGrid()->gridModel()->finishLoading();
+            dataGrid(w)->gridModel()->finishLoading();
             db::Error e;
             auto rs = db::openResultSet(w.state().connectionString, QStringLiteral("select count(*) from ") + name, &e);
-            QCOMPARE(w.dataGrid()->rows() - 1, rs->field(0).toInt());
-            QCOMPARE(w.rowsBox()->text(), rs->field(0).toString());
-            QVERIFY(w.tableInfoBox()->toPlainText().startsWith(QStringLiteral("Table: ") + name));
+            QCOMPARE(dataGrid(w)->rows() - 1, rs->field(0).toInt());
+            QCOMPARE(child<QLineEdit>(w, "txtRows")->text(), rs->field(0).toString());
+            QVERIFY(child<QTextEdit>(w, "txtTableInfo")->toPlainText().startsWith(QStringLiteral("Table: ") + name));
             // Every column of the table is in the column list and in the row grid.
             auto cols = db::openResultSet(w.state().connectionString,
                                           QStringLiteral("select name from syscolumns where id=object_id('") + name + QStringLiteral("')"), &e);
-            QCOMPARE(w.columnsGrid()->rows() - 1, int(cols->recordCount()));
-            QCOMPARE(w.dataGrid()->cols() - 1, int(cols->recordCount()));
+            QCOMPARE(columnsGrid(w)->rows() - 1, int(cols->recordCount()));
+            QCOMPARE(dataGrid(w)->cols() - 1, int(cols->recordCount()));
         }
         QVERIFY(msg.messages.isEmpty());
     }
@@ -465,14 +479,16 @@ private Q_SLOTS:
     void rowsLockedColumnsAndDescriptions()
     {
         test::RecordingMessenger msg;
-        frmMain w(msg);
+        WindowContext ctx(msg);
+        registerWindows(ctx);
+        frmMain w(ctx);
         QVERIFY(w.Form_Load(QString()));
         selectTable(w, QStringLiteral("tbl_DistributionList"));
         QVERIFY2(msg.messages.isEmpty(), qPrintable(msg.messages.join(u'\n')));
         QCOMPARE(w.uniqueIdColumn(), QStringLiteral("ObjectID"));
-        Grid *data = w.dataGrid();
+        Grid *data = dataGrid(w);
         QVERIFY(data->rows() > 5);
-        QCOMPARE(w.rowsBox()->text(), QString::number(data->rows() - 1));
+        QCOMPARE(child<QLineEdit>(w, "txtRows")->text(), QString::number(data->rows() - 1));
         // Alias first, then the unique ID column, frozen at the left.
         QCOMPARE(data->textMatrix(0, 1), QStringLiteral("Alias"));
         QVERIFY(w.lastRowQuery().startsWith(QStringLiteral("SELECT Alias, ")));
@@ -481,17 +497,17 @@ private Q_SLOTS:
         QCOMPARE(w.lockedColumnCount(), 2);
         QCOMPARE(data->textMatrix(0, 2), QStringLiteral("ObjectID"));
         // The unique ID row of the column list is bold.
-        Grid *cols = w.columnsGrid();
+        Grid *cols = columnsGrid(w);
         const int idRow = findTable(cols, QStringLiteral("ObjectID"));
         QVERIFY(cols->gridModel()->data(cols->gridModel()->index(cols->modelRow(idRow), 0), Qt::FontRole).value<QFont>().bold());
         // Column descriptions follow the column list.
         cols->setCurrentCell(idRow, 1);
-        QVERIFY(w.columnInfoBox()->toPlainText().startsWith(QStringLiteral("Column: ObjectID\n\nColumn: objectid\nDatatype: ")));
+        QVERIFY(child<QTextEdit>(w, "txtColumnInfo")->toPlainText().startsWith(QStringLiteral("Column: ObjectID\n\nColumn: objectid\nDatatype: ")));
         // Unlocked: columns in name order, nothing frozen.
         action(w, "mnuLockAliasColumn")->trigger();
         action(w, "mnuLockUniqueColumn")->trigger();
-        w.dataGrid()->gridModel()->finishLoading();
-        QCOMPARE(w.dataGrid()->frozenColumns(), 0);
+        dataGrid(w)->gridModel()->finishLoading();
+        QCOMPARE(dataGrid(w)->frozenColumns(), 0);
         QVERIFY(w.lastRowQuery().startsWith(QStringLiteral("SELECT [")));
     }
 
@@ -502,40 +518,42 @@ private Q_SLOTS:
             s->setValue(QStringLiteral("Config/ShowWHEREClause"), QStringLiteral("True"));
         }
         test::RecordingMessenger msg;
-        frmMain w(msg);
+        WindowContext ctx(msg);
+        registerWindows(ctx);
+        frmMain w(ctx);
         QVERIFY(w.Form_Load(QString()));
         selectTable(w, QStringLiteral("tbl_Alias"));
-        const int all = w.dataGrid()->rows() - 1;
+        const int all = dataGrid(w)->rows() - 1;
         QVERIFY(all > 10);
-        QVERIFY(!w.applyButton()->isEnabled());
+        QVERIFY(!child<QPushButton>(w, "cmdApply")->isEnabled());
 
         // A sticky box with an empty WHERE box is refused.
-        w.stickyBox()->setChecked(true);
+        child<QCheckBox>(w, "chkStickWhere")->setChecked(true);
         QCOMPARE(msg.messages, QStringList{QStringLiteral("You must apply a WHERE clause before you can make it sticky")});
-        QVERIFY(!w.stickyBox()->isChecked());
+        QVERIFY(!child<QCheckBox>(w, "chkStickWhere")->isChecked());
         msg.clear();
 
-        const QString alias = w.dataGrid()->textMatrix(1, columnOf(w.dataGrid(), QStringLiteral("Alias")));
-        w.whereBox()->setPlainText(QStringLiteral("  Alias = '") + alias.toUpper() + QStringLiteral("'  "));
-        QVERIFY(w.applyButton()->isEnabled());
-        w.stickyBox()->setChecked(true);
+        const QString alias = dataGrid(w)->textMatrix(1, columnOf(dataGrid(w), QStringLiteral("Alias")));
+        child<QPlainTextEdit>(w, "txtWhere")->setPlainText(QStringLiteral("  Alias = '") + alias.toUpper() + QStringLiteral("'  "));
+        QVERIFY(child<QPushButton>(w, "cmdApply")->isEnabled());
+        child<QCheckBox>(w, "chkStickWhere")->setChecked(true);
         w.cmdApply_Click();
-        w.dataGrid()->gridModel()->finishLoading();
-        QCOMPARE(w.dataGrid()->rows(), 2);
-        QCOMPARE(w.rowsBox()->text(), QStringLiteral("1"));
+        dataGrid(w)->gridModel()->finishLoading();
+        QCOMPARE(dataGrid(w)->rows(), 2);
+        QCOMPARE(child<QLineEdit>(w, "txtRows")->text(), QStringLiteral("1"));
         const QString file = env->filePath(QStringLiteral("program/WhereFiles/OrvexDirDB_tbl_Alias.TXT"));
         QVERIFY(QFile::exists(file));
 
         // Another table clears the box; coming back brings the sticky clause again.
         selectTable(w, QStringLiteral("tbl_Location"));
-        QVERIFY(w.whereBox()->toPlainText().isEmpty());
-        QVERIFY(!w.stickyBox()->isChecked());
+        QVERIFY(child<QPlainTextEdit>(w, "txtWhere")->toPlainText().isEmpty());
+        QVERIFY(!child<QCheckBox>(w, "chkStickWhere")->isChecked());
         selectTable(w, QStringLiteral("tbl_Alias"));
-        QVERIFY(w.stickyBox()->isChecked());
-        QCOMPARE(w.dataGrid()->rows(), 2);
+        QVERIFY(child<QCheckBox>(w, "chkStickWhere")->isChecked());
+        QCOMPARE(dataGrid(w)->rows(), 2);
 
         // A clause that no longer parses gives both messages; Clear removes it.
-        w.whereBox()->setPlainText(QStringLiteral("Alias = = 'x'"));
+        child<QPlainTextEdit>(w, "txtWhere")->setPlainText(QStringLiteral("Alias = = 'x'"));
         w.cmdApply_Click();
         QCOMPARE(msg.messages.size(), 2);
         QVERIFY(msg.messages[0].startsWith(QStringLiteral("Badly formed SQL query: ")));
@@ -545,21 +563,21 @@ private Q_SLOTS:
         selectTable(w, QStringLiteral("tbl_Alias"));
         QCOMPARE(msg.messages.size(), 2);
         w.cmdClear_Click();
-        w.dataGrid()->gridModel()->finishLoading();
+        dataGrid(w)->gridModel()->finishLoading();
         QVERIFY(!QFile::exists(file));
-        QCOMPARE(w.dataGrid()->rows() - 1, all);
+        QCOMPARE(dataGrid(w)->rows() - 1, all);
 
         // A query that fails after its first rows says so, and neither the rows
         // read so far nor the previous count pose as the table.
         msg.clear();
-        QVERIFY(!w.rowsBox()->text().isEmpty());
-        w.whereBox()->setPlainText(QStringLiteral("abs(-9223372036854775807 - (rowid > 20)) > 0"));
+        QVERIFY(!child<QLineEdit>(w, "txtRows")->text().isEmpty());
+        child<QPlainTextEdit>(w, "txtWhere")->setPlainText(QStringLiteral("abs(-9223372036854775807 - (rowid > 20)) > 0"));
         w.cmdApply_Click();
-        w.dataGrid()->gridModel()->finishLoading();
+        dataGrid(w)->gridModel()->finishLoading();
         QCOMPARE(msg.messages.size(), 2);
         QVERIFY(msg.messages[0].startsWith(QStringLiteral("Badly formed SQL query: ")));
-        QCOMPARE(w.dataGrid()->rows(), 1);
-        QCOMPARE(w.rowsBox()->text(), QString());
+        QCOMPARE(dataGrid(w)->rows(), 1);
+        QCOMPARE(child<QLineEdit>(w, "txtRows")->text(), QString());
         msg.clear();
         const QString exported = env->filePath(QStringLiteral("partial.csv"));
         msg.fileNames.enqueue(exported);
@@ -569,23 +587,23 @@ private Q_SLOTS:
         QCOMPARE(partial.readAll().count('\n'), 1); // the header row only
 
         // A blanks-only clause is no clause.
-        w.whereBox()->setPlainText(QStringLiteral("   "));
+        child<QPlainTextEdit>(w, "txtWhere")->setPlainText(QStringLiteral("   "));
         w.cmdApply_Click();
         QVERIFY(!w.lastRowQuery().contains(QStringLiteral(" WHERE ")));
 
         // A clause applied without "sticky" stays unsticky, however often it is applied.
-        w.whereBox()->setPlainText(QStringLiteral("Alias = '") + alias + u'\'');
-        w.stickyBox()->setChecked(false);
-        QTest::mouseClick(w.applyButton(), Qt::LeftButton);
-        QVERIFY(!w.stickyBox()->isChecked());
-        w.whereBox()->setPlainText(w.whereBox()->toPlainText() + u' ');
-        QTest::mouseClick(w.applyButton(), Qt::LeftButton);
-        QVERIFY(!w.stickyBox()->isChecked());
+        child<QPlainTextEdit>(w, "txtWhere")->setPlainText(QStringLiteral("Alias = '") + alias + u'\'');
+        child<QCheckBox>(w, "chkStickWhere")->setChecked(false);
+        QTest::mouseClick(child<QPushButton>(w, "cmdApply"), Qt::LeftButton);
+        QVERIFY(!child<QCheckBox>(w, "chkStickWhere")->isChecked());
+        child<QPlainTextEdit>(w, "txtWhere")->setPlainText(child<QPlainTextEdit>(w, "txtWhere")->toPlainText() + u' ');
+        QTest::mouseClick(child<QPushButton>(w, "cmdApply"), Qt::LeftButton);
+        QVERIFY(!child<QCheckBox>(w, "chkStickWhere")->isChecked());
         QVERIFY(!QFile::exists(file));
         QVERIFY(w.lastRowQuery().contains(QStringLiteral(" WHERE ")));
 
         // With the tab hidden a clause in the box is not applied.
-        w.whereBox()->setPlainText(QStringLiteral("1=0"));
+        child<QPlainTextEdit>(w, "txtWhere")->setPlainText(QStringLiteral("1=0"));
         action(w, "mnuShowWhereClause")->trigger();
         QVERIFY(!w.whereTabShown());
         w.UpdateTableInformation(false);
@@ -595,7 +613,9 @@ private Q_SLOTS:
     void exportsDumpAndCopy()
     {
         test::RecordingMessenger msg;
-        frmMain w(msg);
+        WindowContext ctx(msg);
+        registerWindows(ctx);
+        frmMain w(ctx);
         QVERIFY(w.Form_Load(QString()));
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -611,7 +631,7 @@ private Q_SLOTS:
         QVERIFY(f.open(QIODevice::ReadOnly));
         const QList<QByteArray> lines = f.readAll().split('\n');
         f.close();
-        QCOMPARE(lines.size() - 1, w.dataGrid()->rows());
+        QCOMPARE(lines.size() - 1, dataGrid(w)->rows());
         QVERIFY(lines[0].startsWith(",Alias,"));
         QVERIFY(lines[0].endsWith("\r"));
 
@@ -629,7 +649,7 @@ private Q_SLOTS:
         msg.clear();
         msg.fileNames.enqueue(path);
         msg.answers.enqueue(true);
-        w.dataGrid()->setTopRow(5);
+        dataGrid(w)->setTopRow(5);
         w.exportGrid(true, true);
         QVERIFY(f.open(QIODevice::ReadOnly));
         const QList<QByteArray> visible = f.readAll().split('\n');
@@ -637,8 +657,8 @@ private Q_SLOTS:
         QVERIFY(visible.size() - 1 < lines.size() - 1);
         QVERIFY(visible[0].startsWith(",Alias,"));
         int shown = 0;
-        for (int r = 1; r < w.dataGrid()->rows(); ++r)
-            shown += w.dataGrid()->rowIsVisible(r) ? 1 : 0;
+        for (int r = 1; r < dataGrid(w)->rows(); ++r)
+            shown += dataGrid(w)->rowIsVisible(r) ? 1 : 0;
         QCOMPARE(visible.size() - 2, shown);
 
         // Cancelling the dialog writes nothing and says nothing.
@@ -651,24 +671,26 @@ private Q_SLOTS:
         QCOMPARE(msg.messages, QStringList{QStringLiteral("Text on the clipboard")});
         const QStringList dumped = QGuiApplication::clipboard()->text().split(QStringLiteral("\r\n"));
         QCOMPARE(dumped.first(), QStringLiteral("Table Name"));
-        QCOMPARE(dumped.size() - 1, w.tablesGrid()->rows());
+        QCOMPARE(dumped.size() - 1, tablesGrid(w)->rows());
 
-        w.dataGrid()->setCurrentCell(2, 1);
+        dataGrid(w)->setCurrentCell(2, 1);
         w.mnuCopy_Click();
-        QCOMPARE(QGuiApplication::clipboard()->text(), w.dataGrid()->textMatrix(2, 1));
+        QCOMPARE(QGuiApplication::clipboard()->text(), dataGrid(w)->textMatrix(2, 1));
     }
 
     void hoverJumpAndBack()
     {
         test::RecordingMessenger msg;
-        frmMain w(msg);
+        WindowContext ctx(msg);
+        registerWindows(ctx);
+        frmMain w(ctx);
         QVERIFY(w.Form_Load(QString()));
         w.resize(1200, 800);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        w.hoverTooltip()->setDelayTime(3, 10);
+        w.findChild<cTooltip *>()->setDelayTime(3, 10);
         selectTable(w, QStringLiteral("tbl_UserSubscriber"));
-        Grid *data = w.dataGrid();
+        Grid *data = dataGrid(w);
         const int chCol = columnOf(data, QStringLiteral("CallHandlerObjectID"));
         const int idCol = columnOf(data, QStringLiteral("ObjectID"));
         QVERIFY(chCol > 0 && idCol > 0);
@@ -688,52 +710,54 @@ private Q_SLOTS:
         QVERIFY(rs);
         const QString expected = QStringLiteral("Call Handler\r\nDisplay Name=") + rs->field(0).toString() + QStringLiteral("\r\n");
         QVERIFY2(w.referenceDescription().startsWith(expected), qPrintable(w.referenceDescription()));
-        QTRY_VERIFY(w.hoverTooltip()->isTipVisible());
-        QCOMPARE(w.hoverTooltip()->shownText(), w.referenceDescription());
+        QTRY_VERIFY(w.findChild<cTooltip *>()->isTipVisible());
+        QCOMPARE(w.findChild<cTooltip *>()->shownText(), w.referenceDescription());
         QCOMPARE(w.state().pendingJumpObjectID, handlerId);
 
         // Without the option the tooltip stays quiet but the jump item keeps the text.
         action(w, "mnuShowObjectIDInToolTip")->trigger();
         QTest::mouseMove(data->viewport(), at + QPoint(0, data->rowHeight(0)));
         QTest::mouseMove(data->viewport(), at);
-        QVERIFY(!w.hoverTooltip()->isTipVisible());
+        QVERIFY(!w.findChild<cTooltip *>()->isTipVisible());
         QVERIFY(!w.referenceDescription().isEmpty());
         action(w, "mnuShowObjectIDInToolTip")->trigger();
 
         // Right button: the menu offers the jump with the description as caption.
         QTest::mouseClick(data->viewport(), Qt::RightButton, {}, at);
-        QTRY_VERIFY(w.gridPopup()->isVisible());
-        QVERIFY(w.jumpItem()->isVisible());
-        QCOMPARE(w.jumpItem()->text(), QString(w.referenceDescription()).replace(QStringLiteral("\r\n"), QStringLiteral("  ")));
+        QTRY_VERIFY(child<QMenu>(w, "mnuGridDataPopup")->isVisible());
+        QVERIFY(action(w, "mnuJump")->isVisible());
+        QCOMPARE(action(w, "mnuJump")->text(), QString(w.referenceDescription()).replace(QStringLiteral("\r\n"), QStringLiteral("  ")));
         QCOMPARE(data->row(), row);
         // The tip stays away while the menu is open, even after its delay has passed.
         QTest::qWait(100);
-        QVERIFY(!w.hoverTooltip()->isTipVisible());
-        w.gridPopup()->close();
-        w.jumpItem()->trigger();
-        QCOMPARE(w.tablesGrid()->textMatrix(w.tablesGrid()->row(), 1), QStringLiteral("tbl_CallHandler"));
-        const int handlerIdCol = columnOf(w.dataGrid(), QStringLiteral("ObjectID"));
-        QCOMPARE(w.dataGrid()->textMatrix(w.dataGrid()->row(), handlerIdCol), handlerId);
-        QCOMPARE(w.dataGrid()->gridModel()->markedRow(), w.dataGrid()->modelRow(w.dataGrid()->row()));
-        QVERIFY(w.backButton()->isEnabled());
+        QVERIFY(!w.findChild<cTooltip *>()->isTipVisible());
+        child<QMenu>(w, "mnuGridDataPopup")->close();
+        action(w, "mnuJump")->trigger();
+        QCOMPARE(tablesGrid(w)->textMatrix(tablesGrid(w)->row(), 1), QStringLiteral("tbl_CallHandler"));
+        const int handlerIdCol = columnOf(dataGrid(w), QStringLiteral("ObjectID"));
+        QCOMPARE(dataGrid(w)->textMatrix(dataGrid(w)->row(), handlerIdCol), handlerId);
+        QCOMPARE(dataGrid(w)->gridModel()->markedRow(), dataGrid(w)->modelRow(dataGrid(w)->row()));
+        QVERIFY(child<QPushButton>(w, "cmdBack")->isEnabled());
 
         // Back returns to the subscriber row.
-        QTest::mouseClick(w.backButton(), Qt::LeftButton);
-        QCOMPARE(w.tablesGrid()->textMatrix(w.tablesGrid()->row(), 1), QStringLiteral("tbl_UserSubscriber"));
-        QCOMPARE(w.dataGrid()->textMatrix(w.dataGrid()->row(), columnOf(w.dataGrid(), QStringLiteral("ObjectID"))), subscriberId);
-        QVERIFY(!w.backButton()->isEnabled());
+        QTest::mouseClick(child<QPushButton>(w, "cmdBack"), Qt::LeftButton);
+        QCOMPARE(tablesGrid(w)->textMatrix(tablesGrid(w)->row(), 1), QStringLiteral("tbl_UserSubscriber"));
+        QCOMPARE(dataGrid(w)->textMatrix(dataGrid(w)->row(), columnOf(dataGrid(w), QStringLiteral("ObjectID"))), subscriberId);
+        QVERIFY(!child<QPushButton>(w, "cmdBack")->isEnabled());
 
         // Over the header, no reference.
-        QTest::mouseMove(w.dataGrid()->horizontalHeader()->viewport(), QPoint(w.dataGrid()->frozenView()->width() + 20, 5));
-        QTRY_COMPARE(w.dataGrid()->mouseRow(), 0);
-        QCOMPARE(w.hoverTooltip()->ToolText(w.dataGrid()), QString());
+        QTest::mouseMove(dataGrid(w)->horizontalHeader()->viewport(), QPoint(dataGrid(w)->frozenView()->width() + 20, 5));
+        QTRY_COMPARE(dataGrid(w)->mouseRow(), 0);
+        QCOMPARE(w.findChild<cTooltip *>()->ToolText(dataGrid(w)), QString());
         QVERIFY2(msg.messages.isEmpty(), qPrintable(msg.messages.join(u'\n')));
     }
 
     void jumpsSwitchListingModesAndKeepHistory()
     {
         test::RecordingMessenger msg;
-        frmMain w(msg);
+        WindowContext ctx(msg);
+        registerWindows(ctx);
+        frmMain w(ctx);
         QVERIFY(w.Form_Load(QString()));
         action(w, "mnuUseViews")->trigger();
         selectTable(w, QStringLiteral("vw_Subscriber"));
@@ -741,26 +765,28 @@ private Q_SLOTS:
         w.state().pendingJumpTable = QStringLiteral("tbl_UserSubscriber");
         w.state().pendingJumpObjectID.clear();
         w.mnuJump_Click();
-        QCOMPARE(w.tablesGrid()->textMatrix(w.tablesGrid()->row(), 1), QStringLiteral("vw_Subscriber"));
+        QCOMPARE(tablesGrid(w)->textMatrix(tablesGrid(w)->row(), 1), QStringLiteral("vw_Subscriber"));
         w.state().pendingJumpTable = QStringLiteral("tbl_Location");
         w.mnuJump_Click();
         QVERIFY(action(w, "mnuUseTables")->isChecked());
-        QCOMPARE(w.tablesGrid()->textMatrix(w.tablesGrid()->row(), 1), QStringLiteral("tbl_Location"));
+        QCOMPARE(tablesGrid(w)->textMatrix(tablesGrid(w)->row(), 1), QStringLiteral("tbl_Location"));
         QCOMPARE(w.history().index(), 2);
-        QVERIFY(w.backButton()->isEnabled());
+        QVERIFY(child<QPushButton>(w, "cmdBack")->isEnabled());
         w.cmdBack_Click();
         QVERIFY(action(w, "mnuUseViews")->isChecked());
-        QCOMPARE(w.tablesGrid()->textMatrix(w.tablesGrid()->row(), 1), QStringLiteral("vw_Subscriber"));
+        QCOMPARE(tablesGrid(w)->textMatrix(tablesGrid(w)->row(), 1), QStringLiteral("vw_Subscriber"));
         // Choosing a database again starts the history afresh.
         action(w, "mnuOrvexDirDB")->trigger();
         QCOMPARE(w.history().index(), 0);
-        QVERIFY(!w.backButton()->isEnabled());
+        QVERIFY(!child<QPushButton>(w, "cmdBack")->isEnabled());
     }
 
     void findObjectIdJumpsToTheRow()
     {
         test::RecordingMessenger msg;
-        frmMain w(msg);
+        WindowContext ctx(msg);
+        registerWindows(ctx);
+        frmMain w(ctx);
         QVERIFY(w.Form_Load(QString()));
         db::Error e;
         auto rs = db::openResultSet(w.state().connectionString, QStringLiteral("select ObjectID from tbl_DistributionList"), &e);
@@ -768,8 +794,8 @@ private Q_SLOTS:
         msg.inputs.enqueue(QStringLiteral("{") + id.toLower() + QStringLiteral("}"));
         w.mnuFindObjectID_Click();
         QCOMPARE(msg.messages, QStringList{QStringLiteral("Object ID to search for")});
-        QCOMPARE(w.tablesGrid()->textMatrix(w.tablesGrid()->row(), 1), QStringLiteral("tbl_DistributionList"));
-        QCOMPARE(w.dataGrid()->textMatrix(w.dataGrid()->row(), columnOf(w.dataGrid(), QStringLiteral("ObjectID"))), id);
+        QCOMPARE(tablesGrid(w)->textMatrix(tablesGrid(w)->row(), 1), QStringLiteral("tbl_DistributionList"));
+        QCOMPARE(dataGrid(w)->textMatrix(dataGrid(w)->row(), columnOf(dataGrid(w), QStringLiteral("ObjectID"))), id);
         msg.clear();
         msg.inputs.enqueue(QStringLiteral("not-a-guid"));
         w.mnuFindObjectID_Click();
@@ -787,7 +813,9 @@ private Q_SLOTS:
     void searchAcrossTablesMatchByMatch()
     {
         test::RecordingMessenger msg;
-        frmMain w(msg);
+        WindowContext ctx(msg);
+        registerWindows(ctx);
+        frmMain w(ctx);
         QVERIFY(w.Form_Load(QString()));
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -795,14 +823,14 @@ private Q_SLOTS:
         auto rs = db::openResultSet(w.state().connectionString, QStringLiteral("select DisplayName from tbl_Location"), &e);
         const QString name = rs->field(0).toString();
         w.runSearch(name.toUpper(), true, false);
-        QVERIFY(w.findNextWindow());
-        QVERIFY(w.findNextWindow()->isVisible());
+        QVERIFY(child<QDialog>(w, "frmFindNextCrossTableMatch"));
+        QVERIFY(child<QDialog>(w, "frmFindNextCrossTableMatch")->isVisible());
         // The question stands over the middle of the main window.
-        QVERIFY((w.findNextWindow()->frameGeometry().center() - w.frameGeometry().center()).manhattanLength() < 10);
-        QCOMPARE(w.dataGrid()->textMatrix(w.dataGrid()->row(), w.dataGrid()->col()).compare(name, Qt::CaseInsensitive), 0);
+        QVERIFY((child<QDialog>(w, "frmFindNextCrossTableMatch")->frameGeometry().center() - w.frameGeometry().center()).manhattanLength() < 10);
+        QCOMPARE(dataGrid(w)->textMatrix(dataGrid(w)->row(), dataGrid(w)->col()).compare(name, Qt::CaseInsensitive), 0);
         // Walk on until the end.
         int matches = 1;
-        while (w.findNextWindow()->isVisible() && matches < 500) {
+        while (child<QDialog>(w, "frmFindNextCrossTableMatch")->isVisible() && matches < 500) {
             w.SearchCrossTables(true);
             ++matches;
         }
@@ -830,48 +858,51 @@ private Q_SLOTS:
         QVERIFY(!options.exactMatch());
     }
 
-    void objectViewShowsDependentRows()
+    // "Object View" opens the one object view through the window context.
+    void objectViewOpensOnce()
     {
         test::RecordingMessenger msg;
-        frmMain w(msg);
+        WindowContext ctx(msg);
+        registerWindows(ctx);
+        frmMain w(ctx);
         QVERIFY(w.Form_Load(QString()));
-        QSignalSpy requested(&w, &frmMain::objectViewRequested);
         action(w, "mnuOrvexDynDB")->trigger();
         action(w, "mnuObjectView")->trigger();
         QCOMPARE(msg.messages, QStringList{QStringLiteral("You must have the OrvexDirDB database selected to use the object view.")});
-        QCOMPARE(requested.count(), 0);
+        QVERIFY(!ctx.openedWindow(QStringLiteral("frmObjectView")));
         action(w, "mnuOrvexDirDB")->trigger();
         action(w, "mnuObjectView")->trigger();
-        QCOMPARE(requested.count(), 1);
+        QPointer<QWidget> view = ctx.openedWindow(QStringLiteral("frmObjectView"));
+        QVERIFY(view);
+        QVERIFY(view->isVisible());
+        QCOMPARE(view->windowTitle(), QStringLiteral("KORVA - Object View"));
+        action(w, "mnuObjectView")->trigger();
+        QCOMPARE(ctx.openedWindow(QStringLiteral("frmObjectView")), view.data());
+        int shown = 0;
+        for (QWidget *top : QApplication::topLevelWidgets())
+            shown += top->objectName() == u"frmObjectView" && top->isVisible() ? 1 : 0;
+        QCOMPARE(shown, 1);
+        view->close();
+        QTRY_VERIFY(!view);
+        action(w, "mnuObjectView")->trigger();
+        QVERIFY(ctx.openedWindow(QStringLiteral("frmObjectView")));
+    }
 
-        frmObjectView view(&w);
-        QCOMPARE(view.windowTitle(), QStringLiteral("KORVA - Object View"));
-        QCOMPARE(view.objectTypeList()->currentItem()->text(), QStringLiteral("Call Handlers"));
-        QCOMPARE(view.referenceTableList()->count(), 3);
-        QVERIFY(view.objectGrid()->rows() > 1);
-        QVERIFY(view.objectGrid()->isColumnHidden(0));
-        // Greeting rules of a call handler are looked up by its own ObjectID.
-        QCOMPARE(view.currentCallHandlerId(), view.currentObjectId());
-        QVERIFY(view.lastReferenceQuery().endsWith(QStringLiteral("WHERE CallHandlerObjectID='") + view.currentObjectId() + u'\''));
-        QVERIFY(view.referenceGrid()->rows() > 1);
-
-        // Subscribers: rules by the subscriber's CallHandlerObjectID.
-        view.objectTypeList()->setCurrentRow(2);
-        QCOMPARE(view.referenceTableList()->count(), 6);
-        QVERIFY(view.objectGrid()->isColumnHidden(1));
-        QVERIFY(view.lastObjectQuery().startsWith(QStringLiteral("SELECT ObjectID,CallHandlerObjectID,")));
-        view.objectGrid()->setCurrentCell(3, 2);
-        const QString sub = view.objectGrid()->textMatrix(3, 0);
-        const QString handler = view.objectGrid()->textMatrix(3, 1);
-        QCOMPARE(view.currentObjectId(), sub);
-        QCOMPARE(view.currentCallHandlerId(), handler);
-        view.referenceTableList()->setCurrentRow(1); // Greeting Rules
-        QVERIFY(view.lastReferenceQuery().endsWith(QStringLiteral("WHERE CallHandlerObjectID='") + handler + u'\''));
-        QVERIFY(view.referenceGrid()->rows() > 1);
-        QCOMPARE(view.referenceGrid()->textMatrix(0, 0), QStringLiteral("GreetingType"));
-        view.referenceTableList()->setCurrentRow(0); // Extensions
-        QVERIFY(view.lastReferenceQuery().endsWith(QStringLiteral("WHERE Parent_SubscriberObjectID='") + sub + u'\''));
-        QVERIFY2(msg.messages.size() == 1, qPrintable(msg.messages.join(u'\n')));
+    // The jump asked for by another window: table, row, and the Back history.
+    void jumpRequestedThroughTheContext()
+    {
+        test::RecordingMessenger msg;
+        WindowContext ctx(msg);
+        frmMain w(ctx);
+        QVERIFY(w.Form_Load(QString()));
+        QCOMPARE(ctx.jumpTarget(), static_cast<JumpTarget *>(&w));
+        db::Error e;
+        auto rs = db::openResultSet(w.state().connectionString, QStringLiteral("select ObjectID from tbl_CallHandler"), &e);
+        const QString id = rs->field(0).toString();
+        ctx.jumpTarget()->jumpToObject(QStringLiteral("tbl_CallHandler"), id);
+        QCOMPARE(tablesGrid(w)->textMatrix(tablesGrid(w)->row(), 1), QStringLiteral("tbl_CallHandler"));
+        QCOMPARE(dataGrid(w)->textMatrix(dataGrid(w)->row(), columnOf(dataGrid(w), QStringLiteral("ObjectID"))), id);
+        QVERIFY(child<QPushButton>(w, "cmdBack")->isEnabled());
     }
 
     // Every grid of both windows, every column, under the mouse: moved over,
@@ -880,30 +911,21 @@ private Q_SLOTS:
     void mouseOverEveryGridOfBothWindows()
     {
         test::RecordingMessenger msg;
-        frmMain w(msg);
+        WindowContext ctx(msg);
+        registerWindows(ctx);
+        frmMain w(ctx);
         QVERIFY(w.Form_Load(QString()));
         w.resize(1100, 800);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        w.hoverTooltip()->setDelayTime(3, 5);
+        w.findChild<cTooltip *>()->setDelayTime(3, 5);
         selectTable(w, QStringLiteral("tbl_UserSubscriber"));
-        QVERIFY(w.dataGrid()->frozenColumns() > 0);
-        sweep(w.tablesGrid(), 2);
-        sweep(w.columnsGrid(), 2);
-        sweep(w.dataGrid(), 2);
+        QVERIFY(dataGrid(w)->frozenColumns() > 0);
+        test::sweepGrid(tablesGrid(w), 2);
+        test::sweepGrid(columnsGrid(w), 2);
+        test::sweepGrid(dataGrid(w), 2);
 
-        frmObjectView view(&w);
-        view.resize(1000, 700);
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
-        for (int type = 0; type < view.objectTypeList()->count(); ++type) {
-            view.objectTypeList()->setCurrentRow(type);
-            QVERIFY(view.objectGrid()->frozenColumns() > 0);
-            sweep(view.objectGrid(), 2);
-            sweep(view.referenceGrid(), 2);
-        }
         QVERIFY(w.isVisible());
-        QVERIFY(view.isVisible());
     }
 
     // Opening and closing the window leaves its stored placement as it was;
@@ -920,7 +942,8 @@ private Q_SLOTS:
         }
         for (int run = 0; run < 3; ++run) {
             test::RecordingMessenger msg;
-            frmMain w(msg);
+            WindowContext ctx(msg);
+            frmMain w(ctx);
             QVERIFY(w.Form_Load(QString()));
             w.show();
             QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -936,7 +959,9 @@ private Q_SLOTS:
             s->setValue(keys[1], QStringLiteral("99999999"));
         }
         test::RecordingMessenger msg;
-        frmMain w(msg);
+        WindowContext ctx(msg);
+        registerWindows(ctx);
+        frmMain w(ctx);
         QVERIFY(w.Form_Load(QString()));
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -951,7 +976,9 @@ private Q_SLOTS:
     void editThroughTheKeyboardChangesOneRow()
     {
         test::RecordingMessenger msg;
-        frmMain w(msg);
+        WindowContext ctx(msg);
+        registerWindows(ctx);
+        frmMain w(ctx);
         QVERIFY(w.Form_Load(QStringLiteral("/Edit")));
         db::Error e;
         db::executeText(w.state().connectionString,
@@ -968,7 +995,7 @@ private Q_SLOTS:
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         selectTable(w, QStringLiteral("tbl_Pair"));
-        Grid *data = w.dataGrid();
+        Grid *data = dataGrid(w);
         QCOMPARE(w.uniqueIdColumn(), QStringLiteral("Owner"));
         const int label = columnOf(data, QStringLiteral("Label"));
         QVERIFY(label > 0);
@@ -997,7 +1024,9 @@ private Q_SLOTS:
     void oddTableNamesBrowse()
     {
         test::RecordingMessenger msg;
-        frmMain w(msg);
+        WindowContext ctx(msg);
+        registerWindows(ctx);
+        frmMain w(ctx);
         QVERIFY(w.Form_Load(QString()));
         const QStringList names{QStringLiteral("tbl_odd]name"), QStringLiteral("tbl_odd[name"), QStringLiteral("tbl_odd'name"),
                                 QStringLiteral("tbl_odd.name"), QStringLiteral("tbl_odd\"name"), QStringLiteral("tbl_odd name")};
@@ -1017,11 +1046,11 @@ private Q_SLOTS:
         action(w, "mnuOrvexDirDB")->trigger();
         for (const QString &n : names) {
             selectTable(w, n);
-            QCOMPARE(w.columnsGrid()->rows(), 3);
-            QCOMPARE(w.dataGrid()->rows(), 2);
-            QCOMPARE(w.dataGrid()->textMatrix(1, columnOf(w.dataGrid(), QStringLiteral("col ") + n)), QStringLiteral("v"));
+            QCOMPARE(columnsGrid(w)->rows(), 3);
+            QCOMPARE(dataGrid(w)->rows(), 2);
+            QCOMPARE(dataGrid(w)->textMatrix(1, columnOf(dataGrid(w), QStringLiteral("col ") + n)), QStringLiteral("v"));
             QCOMPARE(w.uniqueIdColumn(), QStringLiteral("ObjectID"));
-            QVERIFY(w.tableInfoBox()->toPlainText().startsWith(QStringLiteral("Table: ") + n));
+            QVERIFY(child<QTextEdit>(w, "txtTableInfo")->toPlainText().startsWith(QStringLiteral("Table: ") + n));
         }
         QVERIFY2(msg.messages.isEmpty(), qPrintable(msg.messages.join(u'\n')));
     }
@@ -1036,12 +1065,14 @@ private Q_SLOTS:
         QDir().mkpath(folder);
         QCOMPARE(::mkfifo(QFile::encodeName(folder + QStringLiteral("/OrvexDirDB_tbl_Alias.TXT")).constData(), 0600), 0);
         test::RecordingMessenger msg;
-        frmMain w(msg);
+        WindowContext ctx(msg);
+        registerWindows(ctx);
+        frmMain w(ctx);
         QVERIFY(w.Form_Load(QString()));
         selectTable(w, QStringLiteral("tbl_Alias"));
-        QVERIFY(w.whereBox()->toPlainText().isEmpty());
-        QVERIFY(!w.stickyBox()->isChecked());
-        QVERIFY(w.dataGrid()->rows() > 1);
+        QVERIFY(child<QPlainTextEdit>(w, "txtWhere")->toPlainText().isEmpty());
+        QVERIFY(!child<QCheckBox>(w, "chkStickWhere")->isChecked());
+        QVERIFY(dataGrid(w)->rows() > 1);
     }
 
     // In views mode the unique ID column is the view's base table's key, or
@@ -1049,15 +1080,17 @@ private Q_SLOTS:
     void uniqueIdColumnOfViews()
     {
         test::RecordingMessenger msg;
-        frmMain w(msg);
+        WindowContext ctx(msg);
+        registerWindows(ctx);
+        frmMain w(ctx);
         QVERIFY(w.Form_Load(QString()));
         selectTable(w, QStringLiteral("tbl_Alias"));
         QCOMPARE(w.uniqueIdColumn(), QStringLiteral("Alias"));
         action(w, "mnuUseViews")->trigger();
         selectTable(w, QStringLiteral("vw_User"));
         QCOMPARE(w.uniqueIdColumn(), QStringLiteral("ObjectID"));
-        QCOMPARE(w.dataGrid()->textMatrix(0, 1), QStringLiteral("Alias"));
-        QCOMPARE(w.dataGrid()->textMatrix(0, 2), QStringLiteral("ObjectID"));
+        QCOMPARE(dataGrid(w)->textMatrix(0, 1), QStringLiteral("Alias"));
+        QCOMPARE(dataGrid(w)->textMatrix(0, 2), QStringLiteral("ObjectID"));
         selectTable(w, QStringLiteral("vw_UserMailboxMap"));
         QCOMPARE(w.uniqueIdColumn(), QString());
     }
@@ -1067,48 +1100,52 @@ private Q_SLOTS:
     void nothingOfThePreviousTableStays()
     {
         test::RecordingMessenger msg;
-        frmMain w(msg);
+        WindowContext ctx(msg);
+        registerWindows(ctx);
+        frmMain w(ctx);
         QVERIFY(w.Form_Load(QString()));
         db::Error e;
         db::executeText(w.state().connectionString, QStringLiteral("CREATE TABLE tbl_Doomed(ObjectID TEXT PRIMARY KEY)"), &e);
         action(w, "mnuOrvexDirDB")->trigger();
         selectTable(w, QStringLiteral("tbl_Location"));
-        QVERIFY(w.dataGrid()->rows() > 1);
+        QVERIFY(dataGrid(w)->rows() > 1);
         db::executeText(w.state().connectionString, QStringLiteral("DROP TABLE tbl_Doomed"), &e);
         QVERIFY(!e);
         selectTable(w, QStringLiteral("tbl_Doomed"));
-        QCOMPARE(w.columnsGrid()->rows(), 1);
+        QCOMPARE(columnsGrid(w)->rows(), 1);
         action(w, "mnuRefresh")->trigger();
-        w.dataGrid()->gridModel()->finishLoading();
-        QCOMPARE(w.dataGrid()->rows(), 1);
-        QCOMPARE(w.rowsBox()->text(), QString());
+        dataGrid(w)->gridModel()->finishLoading();
+        QCOMPARE(dataGrid(w)->rows(), 1);
+        QCOMPARE(child<QLineEdit>(w, "txtRows")->text(), QString());
 
         // A database that cannot be opened lists nothing and describes nothing.
         selectTable(w, QStringLiteral("tbl_Location"));
-        QVERIFY(!w.tableInfoBox()->toPlainText().isEmpty());
+        QVERIFY(!child<QTextEdit>(w, "txtTableInfo")->toPlainText().isEmpty());
         const QString file = root + QStringLiteral("/data/OrvexRptDB.sqlite");
         QVERIFY(QFile::rename(file, file + QStringLiteral(".away")));
         const auto putBack = qScopeGuard([&] { QFile::rename(file + QStringLiteral(".away"), file); });
         action(w, "mnuOrvexRptDb")->trigger();
-        QCOMPARE(w.tablesGrid()->rows(), 1);
-        QCOMPARE(w.columnsGrid()->rows(), 1);
-        QVERIFY(w.tableInfoBox()->toPlainText().isEmpty());
-        QVERIFY(w.columnInfoBox()->toPlainText().isEmpty());
-        QCOMPARE(w.dataGrid()->rows(), 1);
+        QCOMPARE(tablesGrid(w)->rows(), 1);
+        QCOMPARE(columnsGrid(w)->rows(), 1);
+        QVERIFY(child<QTextEdit>(w, "txtTableInfo")->toPlainText().isEmpty());
+        QVERIFY(child<QTextEdit>(w, "txtColumnInfo")->toPlainText().isEmpty());
+        QCOMPARE(dataGrid(w)->rows(), 1);
     }
 
     void editModeWritesCellsBack()
     {
         test::RecordingMessenger msg;
-        frmMain w(msg);
+        WindowContext ctx(msg);
+        registerWindows(ctx);
+        frmMain w(ctx);
         QVERIFY(w.Form_Load(QStringLiteral("/Edit")));
         QVERIFY(w.state().editMode);
         selectTable(w, QStringLiteral("tbl_User"));
-        GridModel *model = w.dataGrid()->gridModel();
+        GridModel *model = dataGrid(w)->gridModel();
         QVERIFY(model->isEditable());
-        const int col = w.dataGrid()->modelColumn(columnOf(w.dataGrid(), QStringLiteral("DisplayName")));
+        const int col = dataGrid(w)->modelColumn(columnOf(dataGrid(w), QStringLiteral("DisplayName")));
         QVERIFY(model->setData(model->index(0, col), QStringLiteral("Edited Name"), Qt::EditRole));
-        const int idCol = w.dataGrid()->modelColumn(columnOf(w.dataGrid(), QStringLiteral("ObjectID")));
+        const int idCol = dataGrid(w)->modelColumn(columnOf(dataGrid(w), QStringLiteral("ObjectID")));
         const QString id = model->text(0, idCol);
         db::Error e;
         auto rs = db::openResultSet(w.state().connectionString,
@@ -1123,7 +1160,7 @@ private Q_SLOTS:
         // Views mode never edits.
         action(w, "mnuUseViews")->trigger();
         selectTable(w, QStringLiteral("vw_Subscriber"));
-        QVERIFY(!w.dataGrid()->gridModel()->isEditable());
+        QVERIFY(!dataGrid(w)->gridModel()->isEditable());
     }
 };
 

@@ -6,8 +6,9 @@
 
 namespace korva {
 
-// What the main window owns and the other windows read while they are open.
-struct MainState
+// What the main window owns and every other window reads while it is open:
+// which server and database the program looks at, and what it knows of them.
+struct SharedState
 {
     QString installFolder;
     QString dictionaryFolder; // ends with a separator

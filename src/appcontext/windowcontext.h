@@ -1,0 +1,70 @@
+#pragma once
+
+#include "appcontext/sharedstate.h"
+
+#include <QtCore/QHash>
+#include <QtCore/QObject>
+#include <QtCore/QPointer>
+
+#include <functional>
+
+class QWidget;
+
+namespace korva {
+
+class Messenger;
+
+// Whatever shows tables in the main window: other windows ask it to show a
+// table and select the row of an ObjectID there.
+class JumpTarget
+{
+public:
+    virtual ~JumpTarget() = default;
+    virtual void jumpToObject(const QString &table, const QString &objectId) = 0;
+};
+
+// What every window needs from the program: the shared state, the message
+// interface, the jump into the main window, and a way to open another window
+// by its name. Windows depend on this, never on the main window itself.
+class WindowContext : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class Instances { One, Many };
+    using Factory = std::function<QWidget *(WindowContext &context)>;
+
+    explicit WindowContext(Messenger &messenger, QObject *parent = nullptr);
+    ~WindowContext() override;
+
+    SharedState &state() { return m_state; }
+    const SharedState &state() const { return m_state; }
+    Messenger &messenger() { return m_messenger; }
+
+    JumpTarget *jumpTarget() const { return m_jumpTarget; }
+    void setJumpTarget(JumpTarget *target) { m_jumpTarget = target; }
+
+    // Windows are registered once, by name. A window of which there is one
+    // comes to the front when it is opened again.
+    void registerWindow(const QString &name, Instances instances, Factory factory);
+    bool isRegistered(const QString &name) const { return m_windows.contains(name); }
+    // Shows the window (creating it when needed); null when no such window is registered.
+    QWidget *openWindow(const QString &name);
+    // The open window of that name, if any.
+    QWidget *openedWindow(const QString &name) const;
+
+private:
+    struct Registration
+    {
+        Instances instances = Instances::One;
+        Factory factory;
+        QList<QPointer<QWidget>> open;
+    };
+
+    SharedState m_state;
+    Messenger &m_messenger;
+    JumpTarget *m_jumpTarget = nullptr;
+    QHash<QString, Registration> m_windows;
+};
+
+} // namespace korva
