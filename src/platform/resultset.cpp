@@ -61,6 +61,31 @@ qsizetype ResultSet::fetchMore(qsizetype maxRows)
     return n;
 }
 
+qsizetype ResultSet::fetchBatch(RowStore &batch, qsizetype maxRows, Error *error)
+{
+    if (!m_source || m_source->atEnd())
+        return 0;
+    if (batch.columnCount() == 0)
+        batch.setColumns(m_rows.columns());
+    return m_source->fetch(batch, maxRows, error);
+}
+
+bool ResultSet::sourceAtEnd() const { return !m_source || m_source->atEnd(); }
+
+void ResultSet::appendBatch(RowStore &&batch) { m_rows.append(std::move(batch)); }
+
+void ResultSet::fail(const Error &error)
+{
+    m_error = error;
+    m_source.reset();
+}
+
+void ResultSet::cancel()
+{
+    if (m_source)
+        m_source->cancel();
+}
+
 void ResultSet::fetchAll()
 {
     while (!isComplete())

@@ -55,6 +55,17 @@ public:
     void fetchAll();
     Error lastError() const { return m_error; }
 
+    // Loading on another thread: fetchBatch reads from the statement into a
+    // store of the caller's (it touches nothing the owning thread reads), and
+    // the owning thread then adds the batch with appendBatch, or the failure
+    // with fail. Only one thread fetches at a time.
+    qsizetype fetchBatch(RowStore &batch, qsizetype maxRows, Error *error);
+    bool sourceAtEnd() const;
+    void appendBatch(RowStore &&batch);
+    void fail(const Error &error);
+    // Asks a fetch running on another thread to stop soon (the statement ends there).
+    void cancel();
+
     // The rows fetched so far.
     const RowStore &rows() const { return m_rows; }
     qsizetype fetchedCount() const { return m_rows.rowCount(); }

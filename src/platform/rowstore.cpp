@@ -133,7 +133,7 @@ char *RowStore::reserve(qsizetype size)
     if (m_chunks.empty() || m_chunkUsed + size > m_chunkSizes.back()) {
         // Chunks start small and double, so a small result costs little; the
         // bytes are not cleared since every one is written before it is read.
-        const qsizetype grown = m_chunkSizes.empty() ? kFirstChunkSize : std::min(kChunkSize, m_chunkSizes.back() * 2);
+        const qsizetype grown = m_chunkSizes.empty() ? m_firstChunk : std::min(kChunkSize, m_chunkSizes.back() * 2);
         const qsizetype chunk = std::max(grown, size);
         m_chunks.push_back(std::unique_ptr<char[]>(new char[std::size_t(chunk)]));
         m_chunkSizes.push_back(chunk);
@@ -174,6 +174,60 @@ void RowStore::appendRow(const QVariantList &values)
     for (const QVariant &v : values)
         addVariant(v);
     endRow();
+}
+
+namespace {
+
+// Grows a vector by at least a quarter when it must grow, so that appending
+// batches costs amortised constant time without doubling the memory held.
+template<class T>
+void reserveFor(std::vector<T> &v, std::size_t more)
+{
+    const std::size_t need = v.size() + more;
+    if (v.capacity() < need)
+        v.reserve(std::max(need, v.size() + v.size() / 4));
+}
+
+} // namespace
+
+void RowStore::append(RowStore &&other)
+{
+    if (&other == this || other.rowCount() == 0)
+        return;
+    if (m_columns.isEmpty() && rowCount() == 0)
+        m_columns = other.m_columns;
+    const auto base = std::uint32_t(m_chunks.size());
+    for (std::size_t i = 0; i < other.m_chunks.size(); ++i) {
+        m_chunks.push_back(std::move(other.m_chunks[i]));
+        m_chunkSizes.push_back(other.m_chunkSizes[i]);
+    }
+    // Rows appended later continue in the last chunk taken over.
+    m_chunkUsed = other.m_chunkUsed;
+    reserveFor(m_rowChunk, other.m_rowChunk.size());
+    reserveFor(m_rowStart, other.m_rowStart.size());
+    reserveFor(m_cells, other.m_cells.size());
+    for (std::uint32_t c : other.m_rowChunk)
+        m_rowChunk.push_back(base + c);
+    m_rowStart.insert(m_rowStart.end(), other.m_rowStart.begin(), other.m_rowStart.end());
+    m_cells.insert(m_cells.end(), other.m_cells.begin(), other.m_cells.end());
+    m_contentBytes += other.m_contentBytes;
+    const QStringList columns = other.m_columns;
+    other.clear();
+    other.m_columns = columns;
+}
+
+void RowStore::shrinkToFit()
+{
+    if (!m_chunks.empty() && m_chunkUsed < m_chunkSizes.back()) {
+        const qsizetype used = std::max<qsizetype>(m_chunkUsed, 1);
+        std::unique_ptr<char[]> exact(new char[std::size_t(used)]);
+        std::memcpy(exact.get(), m_chunks.back().get(), std::size_t(m_chunkUsed));
+        m_chunks.back() = std::move(exact);
+        m_chunkSizes.back() = used;
+    }
+    m_rowChunk.shrink_to_fit();
+    m_rowStart.shrink_to_fit();
+    m_cells.shrink_to_fit();
 }
 
 RowStore::Span RowStore::span(qsizetype row, int column) const

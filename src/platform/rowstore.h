@@ -5,6 +5,7 @@
 #include <QtCore/QStringList>
 #include <QtCore/QVariant>
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -49,6 +50,16 @@ public:
     static constexpr qsizetype maxRowBytes() { return qsizetype(kEndMask); }
     void appendRow(const QVariantList &values);
 
+    // Moves another store's rows (same columns) to the end of this one without
+    // copying their bytes: a batch read on another thread joins the store in
+    // one step. The other store is left empty.
+    void append(RowStore &&other);
+    // Gives back the unused end of the last chunk and of the bookkeeping, for
+    // a batch that is complete.
+    void shrinkToFit();
+    // The size to start the first chunk with, when the bytes to come are known roughly.
+    void setFirstChunkSize(qsizetype bytes) { m_firstChunk = std::clamp<qsizetype>(bytes, 1024, kChunkSize); }
+
     CellType type(qsizetype row, int column) const;
     bool isNull(qsizetype row, int column) const { return type(row, column) == CellType::Null; }
     QVariant value(qsizetype row, int column) const;
@@ -82,6 +93,7 @@ private:
     std::vector<std::unique_ptr<char[]>> m_chunks;
     std::vector<qsizetype> m_chunkSizes;
     qsizetype m_chunkUsed = 0;
+    qsizetype m_firstChunk = kFirstChunkSize;
     // Per row: chunk index and start offset. Per cell: end offset relative to
     // the row start (low 29 bits) and cell type (high 3 bits).
     std::vector<std::uint32_t> m_rowChunk;

@@ -173,7 +173,7 @@ public:
     }
 
     QStringList columns() const override { return m_columns; }
-    bool atEnd() const override { return m_done; }
+    bool atEnd() const override { return m_done.load(); }
 
     ~SqliteRowSource() override
     {
@@ -190,8 +190,12 @@ public:
         sqlite3_stmt *stmt = m_stmt.get();
         const int n = int(m_columns.size());
         if (m_cancelled && !m_done) {
+            // Rows that were never read are not the end of the result.
             m_done = true;
             sqlite3_reset(stmt);
+            if (error)
+                *error = {kErrCommand, QStringLiteral("Operation cancelled by the user.")};
+            return 0;
         }
         while (!m_done && added < maxRows) {
             const int rc = sqlite3_step(stmt);
@@ -329,7 +333,7 @@ private:
     std::unique_ptr<sqlite3_stmt, StmtDeleter> m_stmt;
     QStringList m_columns;
     QList<Origin> m_origins;
-    bool m_done = false;
+    std::atomic<bool> m_done = false; // read by the owning thread while a loader fetches
     std::atomic<bool> m_cancelled = false;
 };
 

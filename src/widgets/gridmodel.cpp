@@ -1,8 +1,8 @@
 #include "widgets/gridmodel.h"
 
 #include "platform/resultset.h"
+#include "platform/rowloader.h"
 
-#include <QtCore/QTimer>
 #include <QtGui/QBrush>
 #include <QtGui/QFont>
 #include <QtGui/QPalette>
@@ -10,19 +10,21 @@
 
 namespace korva {
 
-GridModel::GridModel(QObject *parent) : QAbstractTableModel(parent)
+GridModel::GridModel(QObject *parent) : QAbstractTableModel(parent), m_loader(new db::RowLoader(this))
 {
-    m_timer = new QTimer(this);
-    m_timer->setInterval(0);
-    connect(m_timer, &QTimer::timeout, this, &GridModel::loadBatch);
+    connect(m_loader, &db::RowLoader::rowsAdded, this, &GridModel::publishFetched);
+    connect(m_loader, &db::RowLoader::finished, this, [this] {
+        publishFetched();
+        checkFinished();
+    });
 }
 
 GridModel::~GridModel() = default;
 
 void GridModel::setResultSet(std::shared_ptr<db::ResultSet> rows, qsizetype firstBatch)
 {
+    m_loader->stop();
     beginResetModel();
-    m_timer->stop();
     m_rows = std::move(rows);
     m_columns = m_rows ? m_rows->columns() : QStringList();
     m_bold.clear();
@@ -33,7 +35,7 @@ void GridModel::setResultSet(std::shared_ptr<db::ResultSet> rows, qsizetype firs
     m_finished = false;
     endResetModel();
     if (m_rows && !m_rows->isComplete())
-        m_timer->start();
+        m_loader->start(m_rows, m_batch);
     else
         checkFinished();
 }
@@ -43,14 +45,13 @@ void GridModel::checkFinished()
     if (m_finished || isLoading())
         return;
     m_finished = true;
-    m_timer->stop();
     Q_EMIT loadingFinished();
 }
 
 void GridModel::setColumns(const QStringList &names)
 {
+    m_loader->stop();
     beginResetModel();
-    m_timer->stop();
     m_rows.reset();
     m_columns = names;
     m_shownRows = 0;
@@ -62,31 +63,27 @@ void GridModel::setColumns(const QStringList &names)
 
 void GridModel::clear() { setColumns(m_columns); }
 
-bool GridModel::isLoading() const { return m_rows && (!m_rows->isComplete() || m_shownRows < m_rows->fetchedCount()); }
+bool GridModel::isLoading() const
+{
+    return m_rows && (m_loader->isRunning() || !m_rows->isComplete() || m_shownRows < m_rows->fetchedCount());
+}
 
 void GridModel::finishLoading()
 {
     if (!m_rows)
         return;
-    m_timer->stop();
-    m_rows->fetchAll();
-    publishFetched();
-    checkFinished();
-}
-
-void GridModel::loadBatch()
-{
-    if (!m_rows) {
-        m_timer->stop();
+    m_loader->takeOver();
+    if (!m_rows) // a handed-over batch may have ended in a failure that cleared the grid
         return;
-    }
-    m_rows->fetchMore(m_batch);
+    m_rows->fetchAll();
     publishFetched();
     checkFinished();
 }
 
 void GridModel::publishFetched()
 {
+    if (!m_rows)
+        return;
     const int fetched = int(std::min<qsizetype>(m_rows->fetchedCount(), INT_MAX));
     if (fetched > m_shownRows) {
         beginInsertRows(QModelIndex(), m_shownRows, fetched - 1);

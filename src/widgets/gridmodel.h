@@ -5,18 +5,17 @@
 
 #include <memory>
 
-class QTimer;
-
 namespace korva::db {
 class ResultSet;
+class RowLoader;
 }
 
 namespace korva {
 
-// A table model over a result set. The first rows are there at once; the
-// rest arrive in batches from the event loop, so the view paints and scrolls
-// while a large table loads. Cells may be made editable (edit mode), rows
-// bold or marked selected.
+// A table model over a result set. The rows already read are there at once;
+// the rest are read on a loader thread and arrive in batches through the event
+// loop, so the view paints and scrolls while a large or remote table loads.
+// Cells may be made editable (edit mode), rows bold or marked selected.
 class GridModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -25,7 +24,8 @@ public:
     explicit GridModel(QObject *parent = nullptr);
     ~GridModel() override;
 
-    // Shows the result set; firstBatch rows are loaded before returning.
+    // Shows the result set; up to firstBatch rows are read before returning
+    // (none for a result set whose first rows were read elsewhere).
     void setResultSet(std::shared_ptr<db::ResultSet> rows, qsizetype firstBatch = 2000);
     // Shows just column names (an empty grid keeps its header row).
     void setColumns(const QStringList &names);
@@ -33,6 +33,7 @@ public:
     const std::shared_ptr<db::ResultSet> &resultSet() const { return m_rows; }
 
     bool isLoading() const;
+    // Reads every remaining row now (the loader hands over what it has first).
     void finishLoading();
     qsizetype batchSize() const { return m_batch; }
     void setBatchSize(qsizetype rows) { m_batch = rows; }
@@ -61,7 +62,6 @@ Q_SIGNALS:
     void editFailed(long number, const QString &description);
 
 private:
-    void loadBatch();
     void publishFetched();
     void checkFinished();
 
@@ -69,7 +69,7 @@ private:
     QStringList m_columns;
     int m_shownRows = 0;
     qsizetype m_batch = 20000;
-    QTimer *m_timer = nullptr;
+    db::RowLoader *m_loader = nullptr;
     QSet<int> m_bold;
     int m_marked = -1;
     bool m_editable = false;

@@ -7,6 +7,8 @@
 #include <QtWidgets/QHeaderView>
 #include <QtWidgets/QScrollBar>
 
+#include <atomic>
+
 using namespace korva;
 
 namespace {
@@ -38,6 +40,36 @@ private:
 
 std::shared_ptr<db::ResultSet> rows(qsizetype n) { return std::make_shared<db::ResultSet>(std::make_unique<CountingSource>(n)); }
 
+// A remote table: every fetch takes a while; rows are tagged with the table's name.
+class SlowSource : public db::RowSource
+{
+public:
+    SlowSource(QString tag, qsizetype total, int msPerFetch) : m_tag(std::move(tag)), m_total(total), m_ms(msPerFetch) {}
+    QStringList columns() const override { return {QStringLiteral("Tag")}; }
+    bool atEnd() const override { return m_next.load() >= m_total; }
+    void cancel() override { m_cancelled = true; }
+    qsizetype fetch(db::RowStore &store, qsizetype maxRows, korva::Error *error) override
+    {
+        QThread::msleep(m_ms);
+        if (m_cancelled) {
+            *error = {1, QStringLiteral("cancelled")};
+            m_next = m_total;
+            return 0;
+        }
+        qsizetype n = 0;
+        for (; n < maxRows && m_next < m_total; ++n, ++m_next)
+            store.appendRow({QVariant(m_tag + u'-' + QString::number(m_next.load()))});
+        return n;
+    }
+
+private:
+    QString m_tag;
+    qsizetype m_total;
+    int m_ms;
+    std::atomic<qsizetype> m_next = 0;
+    std::atomic<bool> m_cancelled = false;
+};
+
 } // namespace
 
 class tst_Grid : public QObject
@@ -67,6 +99,44 @@ private Q_SLOTS:
         model.clear();
         QCOMPARE(model.rowCount(), 0);
         QCOMPARE(model.columnCount(), 3);
+    }
+
+    // Rows of a table the grid no longer shows never reach the next one,
+    // however late their batch arrives.
+    void staleBatchesNeverReachALaterTable()
+    {
+        GridModel model;
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        auto first = std::make_shared<db::ResultSet>(std::make_unique<SlowSource>(QStringLiteral("A"), 100000, 30));
+        model.setResultSet(first, 0);
+        QTRY_VERIFY(model.rowCount() > 0); // the first table's batches are coming in
+        auto second = std::make_shared<db::ResultSet>(std::make_unique<SlowSource>(QStringLiteral("B"), 3000, 5));
+        model.setResultSet(second, 0);
+        QSignalSpy done(&model, &GridModel::loadingFinished);
+        QTRY_COMPARE(done.count(), 1);
+        QTest::qWait(100); // time for a late batch of the first table
+        QCOMPARE(model.rowCount(), 3000);
+        for (int r = 0; r < model.rowCount(); ++r)
+            QVERIFY2(model.text(r, 0) == QStringLiteral("B-%1").arg(r), qPrintable(model.text(r, 0)));
+        QCOMPARE(second->fetchedCount(), 3000);
+    }
+
+    // A step that needs every row takes the load over: rows come in order and
+    // none twice, however far the loader had got.
+    void takingOverMidLoadKeepsEveryRowOnce()
+    {
+        GridModel model;
+        auto rows = std::make_shared<db::ResultSet>(std::make_unique<SlowSource>(QStringLiteral("C"), 100000, 20));
+        model.setResultSet(rows, 0);
+        QTRY_VERIFY(model.rowCount() > 0);
+        QVERIFY(model.isLoading());
+        model.finishLoading();
+        QVERIFY(!model.isLoading());
+        QCOMPARE(model.rowCount(), 100000);
+        for (int r : {0, 999, 1000, 12345, 99999})
+            QCOMPARE(model.text(r, 0), QStringLiteral("C-%1").arg(r));
+        QTest::qWait(50);
+        QCOMPARE(model.rowCount(), 100000);
     }
 
     void finishingTheLoadGivesEveryRow()

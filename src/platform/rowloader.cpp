@@ -1,0 +1,204 @@
+#include "platform/rowloader.h"
+
+#include "platform/resultset.h"
+
+#include <QtCore/QElapsedTimer>
+#include <QtCore/QPointer>
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+namespace korva::db {
+
+namespace {
+
+// How long the thread reads before it hands a batch over: short enough for
+// the first rows to show at once, long enough that the window does little work.
+constexpr qint64 kHandOverMs = 40;
+constexpr qsizetype kStepRows = 1000;
+
+} // namespace
+
+struct RowLoader::Shared
+{
+    struct Batch
+    {
+        quint64 generation = 0;
+        std::shared_ptr<ResultSet> target;
+        RowStore rows;
+        Error error;
+        bool last = false;
+    };
+
+    std::mutex mutex;
+    std::condition_variable wake;    // the thread waits for work here
+    std::condition_variable idle;    // takeOver waits here for the thread to pause
+    std::shared_ptr<ResultSet> job;  // the result set being read, null when none
+    quint64 generation = 0;          // of the current load
+    qsizetype batchRows = 20000;
+    bool holdOn = false;             // takeOver: stop reading after this batch
+    bool reading = false;            // the thread is inside a fetch
+    bool quit = false;
+    bool drainPosted = false;
+    std::deque<Batch> ready;
+    QPointer<RowLoader> owner;
+    std::thread thread;
+
+    void run()
+    {
+        std::unique_lock lock(mutex);
+        for (;;) {
+            wake.wait(lock, [this] { return quit || (job && !holdOn); });
+            if (quit)
+                return;
+            const std::shared_ptr<ResultSet> rows = job;
+            const quint64 gen = generation;
+            const qsizetype limit = batchRows;
+            reading = true;
+            lock.unlock();
+
+            Batch batch;
+            batch.generation = gen;
+            batch.target = rows;
+            QElapsedTimer clock;
+            clock.start();
+            qsizetype read = 0;
+            for (;;) {
+                const qsizetype n = rows->fetchBatch(batch.rows, std::min(kStepRows, limit - read), &batch.error);
+                read += n;
+                if (batch.error || rows->sourceAtEnd()) {
+                    batch.last = true;
+                    break;
+                }
+                if (read >= limit || clock.elapsed() >= kHandOverMs || n == 0)
+                    break;
+                std::lock_guard check(mutex);
+                if (generation != gen || holdOn)
+                    break;
+            }
+            batch.rows.shrinkToFit();
+
+            lock.lock();
+            reading = false;
+            const bool current = generation == gen;
+            if (current) {
+                if (batch.last)
+                    job.reset();
+                ready.push_back(std::move(batch));
+                if (!drainPosted && owner) {
+                    drainPosted = true;
+                    QMetaObject::invokeMethod(owner.data(), [o = owner] { if (o) o->drain(); }, Qt::QueuedConnection);
+                }
+            }
+            idle.notify_all();
+        }
+    }
+};
+
+RowLoader::RowLoader(QObject *parent) : QObject(parent), m_shared(std::make_shared<Shared>())
+{
+    m_shared->owner = this;
+    m_shared->thread = std::thread([shared = m_shared] { shared->run(); });
+}
+
+RowLoader::~RowLoader()
+{
+    {
+        std::lock_guard lock(m_shared->mutex);
+        if (m_shared->job)
+            m_shared->job->cancel();
+        m_shared->quit = true;
+        m_shared->owner = nullptr;
+        ++m_shared->generation;
+    }
+    m_shared->wake.notify_all();
+    m_shared->thread.join();
+}
+
+void RowLoader::start(std::shared_ptr<ResultSet> rows, qsizetype batchRows)
+{
+    stop();
+    if (!rows || rows->sourceAtEnd())
+        return;
+    {
+        std::lock_guard lock(m_shared->mutex);
+        m_shared->job = std::move(rows);
+        m_shared->batchRows = std::max<qsizetype>(1, batchRows);
+        m_shared->holdOn = false;
+    }
+    m_shared->wake.notify_all();
+}
+
+void RowLoader::stop()
+{
+    std::lock_guard lock(m_shared->mutex);
+    ++m_shared->generation;
+    if (m_shared->job) {
+        // Whatever it is reading now is no longer wanted; a statement on a
+        // remote server stops there instead of running to its end.
+        if (m_shared->reading)
+            m_shared->job->cancel();
+        m_shared->job.reset();
+    }
+    m_shared->ready.clear();
+    m_shared->holdOn = false;
+}
+
+void RowLoader::takeOver()
+{
+    {
+        std::unique_lock lock(m_shared->mutex);
+        if (m_shared->job) {
+            m_shared->holdOn = true;
+            m_shared->idle.wait(lock, [this] { return !m_shared->reading; });
+            m_shared->job.reset();
+            m_shared->holdOn = false;
+        }
+    }
+    drain();
+}
+
+bool RowLoader::isRunning() const
+{
+    std::lock_guard lock(m_shared->mutex);
+    return m_shared->job != nullptr || !m_shared->ready.empty();
+}
+
+quint64 RowLoader::generation() const
+{
+    std::lock_guard lock(m_shared->mutex);
+    return m_shared->generation;
+}
+
+void RowLoader::drain()
+{
+    std::deque<Shared::Batch> batches;
+    quint64 current = 0;
+    {
+        std::lock_guard lock(m_shared->mutex);
+        m_shared->drainPosted = false;
+        batches.swap(m_shared->ready);
+        current = m_shared->generation;
+    }
+    bool added = false;
+    bool done = false;
+    for (Shared::Batch &b : batches) {
+        if (b.generation != current || !b.target)
+            continue; // a load that was stopped or replaced meanwhile
+        if (b.rows.rowCount() > 0) {
+            b.target->appendBatch(std::move(b.rows));
+            added = true;
+        }
+        if (b.error)
+            b.target->fail(b.error);
+        done = done || b.last;
+    }
+    if (added)
+        Q_EMIT rowsAdded();
+    if (done)
+        Q_EMIT finished();
+}
+
+} // namespace korva::db
