@@ -3,6 +3,7 @@
 #include "appcontext/windowcontext.h"
 #include "main/frmmain.h"
 #include "main/frmsplashscreen.h"
+#include "platform/backgroundtask.h"
 #include "support/messenger.h"
 
 #include <QtWidgets/QApplication>
@@ -36,5 +37,8 @@ int main(int argc, char *argv[])
     if (!window.Form_Load(commandLine))
         return 1;
     window.show();
-    return app.exec();
+    const int status = app.exec();
+    // Queries still running on database threads finish before the program's data goes.
+    korva::waitForDatabaseThreads();
+    return status;
 }

@@ -426,10 +426,10 @@ void frmMain::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
-void frmMain::reportInitError(const QString &number, const QString &description)
+void frmMain::reportInitError(const Error &error)
 {
-    m_msg.message(QStringLiteral("(error):") + number + QStringLiteral(" (") + description
-                  + QStringLiteral(") in procedure InitalizeDB of Form frmMain.  Using connection string=")
+    m_msg.message(procedureError(error, u"InitalizeDB", u"frmMain")
+                  + QStringLiteral(".  Using connection string=")
                   + m_state.connectionString);
 }
 
@@ -439,7 +439,8 @@ void frmMain::InitalizeDB()
     if (isVisible() && m_splash)
         m_splash->showOver(this);
     // 2.
-    m_history.reset();
+    m_navigation.history().reset();
+    m_navigation.descriptions().clear();
     m_cmdBack->setEnabled(false);
     m_lastHoverRow = m_lastHoverCol = -1;
     // 3.
@@ -460,7 +461,6 @@ void frmMain::InitalizeDB()
         m_state.connectionString = composeConnectionString(m_state.serverName, m_state.instanceName,
                                                            QString::fromUtf16(info.name));
     }
-    m_describer.setConnectionString(m_state.connectionString);
     {
         const db::ConnectionTarget target = db::parseConnectionString(m_state.connectionString);
         m_lblConnection->setText(target.server + (target.instance.isEmpty() ? QString() : u'\\' + target.instance)
@@ -492,17 +492,16 @@ void frmMain::openTableList()
     std::shared_ptr<db::ResultSet> rs =
         db::openResultSet(m_state.connectionString, tableListQuery(useTables(), m_catalogue), &e);
     if (!rs) {
-        reportInitError(QString::number(e.number), e.description);
+        reportInitError(e);
         // Showing the list needs the result set that did not open.
-        reportInitError(QString::number(db::kErrClosed),
-                        QStringLiteral("Operation is not allowed when the object is closed."));
+        reportInitError({db::kErrClosed, QStringLiteral("Operation is not allowed when the object is closed.")});
         m_gridTables->setColumns({QStringLiteral("Table Name")});
         return;
     }
     rs->fetchAll();
     if (rs->lastError()) {
         // A list that broke off partway is not shown as if it were whole.
-        reportInitError(QString::number(rs->lastError().number), rs->lastError().description);
+        reportInitError(rs->lastError());
         m_gridTables->setColumns({QStringLiteral("Table Name")});
         return;
     }
@@ -518,7 +517,7 @@ void frmMain::loadDictionary(const QString &path)
     const ReadStatus read = path.isEmpty() ? ReadStatus::Missing : readRegularFile(path, kMaxDictionaryBytes, &bytes);
     if (read == ReadStatus::Missing || read == ReadStatus::NotRegular || read == ReadStatus::Failed) {
         m_state.dictionary = xml::Document();
-        reportInitError(QStringLiteral("53"), QStringLiteral("File not found"));
+        reportInitError({53, QStringLiteral("File not found")});
         return;
     }
     // Decoded as the file says it is encoded, then lower-cased whole; the

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "appcontext/windowcontext.h"
+#include "main/browsecontroller.h"
 #include "main/mainsettings.h"
-#include "navigation/jumphistory.h"
-#include "navigation/objectdescription.h"
-#include "navigation/objectsearch.h"
+#include "platform/backgroundtask.h"
+#include "navigation/navigationcontroller.h"
 
 #include <QtWidgets/QMainWindow>
 
@@ -70,8 +70,6 @@ public:
     int twipsToPixels(int twips) const;
     int pixelsToTwips(int pixels) const;
 
-    Grid *tablesGrid() const { return m_gridTables; }
-    Grid *dataGrid() const { return m_gridData; }
 
     void UpdateTableInformation(bool clearWhere);
     QString lastRowQuery() const { return m_lastRowQuery; }
@@ -104,11 +102,10 @@ public:
     void SearchCrossTables(bool resume);
     // The search itself, once the options are known (the dialog's part is above).
     void runSearch(const QString &text, bool exact, bool resume);
-    const navigation::CrossTableSearch &crossTableSearch() const { return m_search; }
-    void cancelSearch() { m_searchCancelled = true; }
+    bool isSearching() const { return m_searching; }
+    const navigation::NavigationController &navigation() const { return m_navigation; }
     void mnuObjectView_Click();
     QString referenceDescription() const { return m_referenceDescription; }
-    const navigation::JumpHistory &history() const { return m_history; }
     // Prepares the grid menu's jump item from a description (empty hides it).
     void setJumpItem(const QString &description);
     void switchListingMode(bool tables);
@@ -140,14 +137,17 @@ private:
     void openTableList();
     void loadDictionary(const QString &path);
     void buildKnownNames();
-    void reportInitError(const QString &number, const QString &description);
+    void reportInitError(const Error &error);
     void chooseDatabase(int index);
     void setListingMode(bool tables);
     void closeResultSets();
 
     void wireBrowsing();
-    void lookUpUniqueId(const QString &listed);
-    void runRowQuery(const QString &sql, int lockedCount, bool hadWhere, const QString &listed);
+    void forgetPreviousTable();
+    void applyStickyWhere(bool clearWhere);
+    void describeTable(const QString &listed);
+    void showTable(const QString &listed, bool hadWhere, TableLoad load);
+    void showRows(const QString &listed, bool hadWhere, const TableLoad &load);
     void rowsLoaded();
     void gridData_MouseDown(const QPoint &globalPos);
     void gridData_OtherButton();
@@ -169,12 +169,15 @@ private:
     bool m_settingsRead = false;
     int m_splitterTop = 2500;
     bool m_dragging = false;
-    navigation::JumpHistory m_history;
-    navigation::ObjectDescriber m_describer{QString()};
-    navigation::CrossTableSearch m_search;
+    navigation::NavigationController m_navigation;
+    BackgroundTask<TableLoad> m_tableTask;
+    BackgroundTask<navigation::ObjectDescription> m_hoverTask;
+    BackgroundTask<std::optional<navigation::ObjectIdMatch>> m_findTask;
+    BackgroundTask<navigation::SearchOutcome> m_searchTask;
+    std::unique_ptr<QObject> m_escapeWatcher; // while a search runs
+    Error m_rowLoadError; // the last row load broke off: its rows are not the table
     class frmFindNextCrossTableMatch *m_findNext = nullptr;
     bool m_replaying = false;
-    bool m_searchCancelled = false;
     bool m_searching = false;
     int m_lastHoverRow = -1;
     int m_lastHoverCol = -1;
@@ -188,6 +191,10 @@ private:
     bool m_tableLoadedByRowChange = false;
     QString m_referenceDescription;
     void wireNavigation();
+    void applyHover(const navigation::ObjectDescription &description);
+    void showHover();
+    std::shared_ptr<navigation::TableScanSource> searchSource();
+    void searchEnded(const navigation::SearchOutcome &outcome);
     int dataColumn(const QString &name) const; // first data-grid column with that header, -1 if none
     xml::Node m_currentTable;
     std::unique_ptr<StickyWhereFiles> m_sticky;

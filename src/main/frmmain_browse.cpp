@@ -38,22 +38,11 @@ bool frmMain::whereTabShown() const { return m_tabInfo->indexOf(m_tabWhere) >= 0
 
 void frmMain::UpdateTableInformation(bool clearWhere)
 {
-    // 1. Nothing of the previous table stays: its rows, count, query and descriptions.
-    m_gridData->gridModel()->clear();
-    m_gridData->setFrozenColumns(0);
-    m_txtRows->clear();
-    m_lastRowQuery.clear();
-    // 2. The sticky box says whether a sticky file gave the clause, not merely that the box holds one.
-    if (clearWhere && !m_txtWhere->toPlainText().isEmpty())
-        m_txtWhere->setPlainText(QString());
-    if (mnuShowWhereClause->isChecked()) {
-        const bool loaded = LoadWHEREClauseFromFile();
-        m_cmdApply->setEnabled(false);
-        m_chkStickWhere->setChecked(loaded && !m_txtWhere->toPlainText().isEmpty());
-    }
-    // 3.
+    forgetPreviousTable();
+    applyStickyWhere(clearWhere);
     const int tableRow = m_gridTables->row();
     if (tableRow < 1) {
+        m_tableTask.cancel();
         m_currentTable = xml::Node();
         m_txtTableInfo->clear();
         m_txtColumnInfo->clear();
@@ -62,32 +51,61 @@ void frmMain::UpdateTableInformation(bool clearWhere)
         return;
     }
     const QString listed = m_gridTables->textMatrix(tableRow, 1);
-    // 4.
-    const QString dictName = dictionary::dictionaryNameFor(listed, !useTables());
-    // 5.
-    m_currentTable = dictionary::tableElement(m_state.dictionary, dictName);
+    describeTable(listed);
+
+    // The server's part (columns, key, rows) is read on a database thread;
+    // the window shows it when it comes, and stays responsive meanwhile.
+    TableRequest request;
+    request.connection = m_state.connectionString;
+    request.directoryConnection = composeConnectionString(m_state.serverName, m_state.instanceName, QStringLiteral("OrvexDirDB"));
+    request.listed = listed;
+    request.lockAlias = mnuLockAliasColumn->isChecked();
+    request.lockUnique = mnuLockUniqueColumn->isChecked();
+    request.editing = useTables() && m_state.editMode;
+    request.where = effectiveWhere(m_txtWhere->toPlainText(), whereTabShown());
+    m_gridColumns->setColumns({QStringLiteral("Column Name")});
+    m_gridData->viewport()->setCursor(Qt::BusyCursor);
+    m_tableTask.start(this, [request] { return browse::loadTable(request); },
+                      [this, listed, hadWhere = !request.where.isEmpty()](TableLoad load) { showTable(listed, hadWhere, std::move(load)); });
+}
+
+void frmMain::forgetPreviousTable()
+{
+    // Nothing of the previous table stays: its rows, count, query and key.
+    m_gridData->gridModel()->clear();
+    m_gridData->setFrozenColumns(0);
+    m_txtRows->clear();
+    m_lastRowQuery.clear();
+    m_rowLoadError = {};
+}
+
+void frmMain::applyStickyWhere(bool clearWhere)
+{
+    // The sticky box says whether a sticky file gave the clause, not merely that the box holds one.
+    if (clearWhere && !m_txtWhere->toPlainText().isEmpty())
+        m_txtWhere->setPlainText(QString());
+    if (mnuShowWhereClause->isChecked()) {
+        const bool loaded = LoadWHEREClauseFromFile();
+        m_cmdApply->setEnabled(false);
+        m_chkStickWhere->setChecked(loaded && !m_txtWhere->toPlainText().isEmpty());
+    }
+}
+
+void frmMain::describeTable(const QString &listed)
+{
+    m_currentTable = dictionary::tableElement(m_state.dictionary, dictionary::dictionaryNameFor(listed, !useTables()));
     m_txtTableInfo->clear();
     QFont plain = m_txtTableInfo->font();
     plain.setBold(false);
     m_txtTableInfo->setFont(plain);
     setColouredDescription(m_txtTableInfo, dictionary::tableDescription(listed, m_currentTable), dictionary::kTableKeywords);
-    // 6.
-    db::Error e;
-    QStringList columns;
-    std::shared_ptr<db::ResultSet> cols = db::openResultSet(
-        m_state.connectionString,
-        QStringLiteral("select name as 'Column Name' from syscolumns where id=object_id(")
-            + sql::quoteLiteral(sql::objectIdName(listed)) + QStringLiteral(") ORDER By name"),
-        &e);
+}
+
+void frmMain::showTable(const QString &listed, bool hadWhere, TableLoad load)
+{
     m_loadingColumns = true;
-    if (cols)
-        cols->fetchAll();
-    if (cols && cols->lastError())
-        cols.reset(); // a column list that broke off is no column list
-    if (cols) {
-        for (qsizetype r = 0; r < cols->fetchedCount(); ++r)
-            columns << cols->rows().text(r, 0);
-        m_gridColumns->setResultSet(cols);
+    if (load.columnRows) {
+        m_gridColumns->setResultSet(load.columnRows);
         if (m_gridColumns->rows() > 1)
             m_gridColumns->setCurrentCell(1, 1);
     } else {
@@ -95,91 +113,42 @@ void frmMain::UpdateTableInformation(bool clearWhere)
     }
     m_loadingColumns = false;
     m_lastColumnRow = m_gridColumns->row();
-    // 7.
-    lookUpUniqueId(listed);
-    // 8.
-    const SelectList list = composeSelectList(columns, m_uniqueId, mnuLockAliasColumn->isChecked(),
-                                              mnuLockUniqueColumn->isChecked());
+    m_uniqueId = load.uniqueId;
     m_gridColumns->gridModel()->clearBoldRows();
-    if (list.uniqueRow > 0)
-        m_gridColumns->gridModel()->setBoldRow(m_gridColumns->modelRow(list.uniqueRow), true);
-    // 9.
-    if (!columns.isEmpty()) {
-        const QString where = effectiveWhere(m_txtWhere->toPlainText(), whereTabShown());
-        runRowQuery(composeRowQuery(list, listed, where), list.lockedCount, !where.isEmpty(), listed);
-    }
-    // 10.
+    if (load.selectList.uniqueRow > 0)
+        m_gridColumns->gridModel()->setBoldRow(m_gridColumns->modelRow(load.selectList.uniqueRow), true);
+    if (!load.rowQuery.isEmpty())
+        showRows(listed, hadWhere, load);
+    else
+        m_gridData->viewport()->unsetCursor();
     showColumnDescription();
 }
 
-void frmMain::lookUpUniqueId(const QString &listed)
+void frmMain::showRows(const QString &listed, bool hadWhere, const TableLoad &load)
 {
-    // A table whose key cannot be found has no unique ID column: never the previous table's.
-    m_uniqueId.clear();
-    // The key always comes from the directory database of this server; a view
-    // has its base table's.
-    QString table = listed;
-    if (const auto base = navigation::tableForView(listed)) {
-        table = *base;
-    } else {
-        if (table.startsWith(u"vw_", Qt::CaseInsensitive))
-            table = table.mid(3);
-        if (table == u"Subscriber_Global")
-            table = QStringLiteral("GlobalSubscriber");
-        else if (table == u"Location_Global")
-            table = QStringLiteral("GlobalLocation");
-    }
-    db::Error e;
-    auto session = db::sessionFor(
-        composeConnectionString(m_state.serverName, m_state.instanceName, QStringLiteral("OrvexDirDB")), &e);
-    if (!session)
-        return;
-    const QString key = session->primaryKeyColumn(sql::objectIdName(table), &e);
-    if (!e)
-        m_uniqueId = key;
-}
-
-void frmMain::runRowQuery(const QString &sql, int lockedCount, bool hadWhere, const QString &listed)
-{
-    m_lastRowQuery = sql;
-    m_lockedCount = lockedCount;
-    bool editing = useTables() && m_state.editMode;
-    m_gridData->setEditRefusal(QString());
-    if (editing) {
-        // Each edit is written through the row's primary key; without one there is no editing.
-        db::Error ke;
-        auto session = db::sessionFor(m_state.connectionString, &ke);
-        if (!session || session->primaryKeyColumn(listed, &ke).isEmpty()) {
-            editing = false;
-            m_gridData->setEditRefusal(QStringLiteral("The table ") + listed
-                                       + QStringLiteral(" has no primary key, so its rows cannot be edited."));
-            m_gridData->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
-                                        | QAbstractItemView::AnyKeyPressed);
-        }
-    }
-    db::Error e;
-    std::shared_ptr<db::ResultSet> rs =
-        db::openResultSet(m_state.connectionString, sql, &e, editing ? db::Lock::Pessimistic : db::Lock::ReadOnly);
-    if (!rs) {
-        m_msg.message(QStringLiteral("Badly formed SQL query: ") + e.description);
+    Q_UNUSED(listed);
+    m_lastRowQuery = load.rowQuery;
+    m_lockedCount = load.selectList.lockedCount;
+    const auto userEdits = QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed;
+    m_gridData->setEditRefusal(load.editRefusal);
+    if (!load.rows) {
+        m_gridData->viewport()->unsetCursor();
+        m_msg.message(QStringLiteral("Badly formed SQL query: ") + load.rowError.description);
         if (hadWhere)
             m_msg.message(QStringLiteral("Check the syntaxt of your WHERE clause and try again"));
         return;
     }
     GridModel *model = m_gridData->gridModel();
-    model->setEditable(editing);
-    if (editing)
-        m_gridData->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
-                                    | QAbstractItemView::AnyKeyPressed);
-    else if (m_gridData->editRefusal().isEmpty())
-        m_gridData->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_gridData->setResultSet(rs);
+    model->setEditable(load.editable);
+    m_gridData->setEditTriggers(load.editable || !load.editRefusal.isEmpty() ? userEdits : QAbstractItemView::NoEditTriggers);
+    m_gridData->setResultSet(load.rows, 0);
     m_gridData->fitColumns();
-    m_gridData->setFrozenColumns(lockedCount);
+    m_gridData->setFrozenColumns(load.selectList.lockedCount);
 }
 
 void frmMain::rowsLoaded()
 {
+    m_gridData->viewport()->unsetCursor();
     const std::shared_ptr<db::ResultSet> &rs = m_gridData->gridModel()->resultSet();
     if (!rs)
         return;
@@ -187,6 +156,7 @@ void frmMain::rowsLoaded()
         // The query failed after its first rows: the rows read so far are not
         // the table, so nothing shows them as if they were.
         const Error e = rs->lastError();
+        m_rowLoadError = e;
         m_gridData->clearRows();
         m_txtRows->clear();
         m_msg.message(QStringLiteral("Badly formed SQL query: ") + e.description);
@@ -199,17 +169,16 @@ void frmMain::rowsLoaded()
 
 void frmMain::finishRowLoad()
 {
+    BusyPointer busy;
+    m_tableTask.finishNow();
     GridModel *model = m_gridData->gridModel();
-    if (model->isLoading()) {
-        BusyPointer busy;
+    if (model->isLoading())
         model->finishLoading();
-    }
 }
 
 void frmMain::showEditFailure(long number, const QString &description)
 {
-    m_msg.message(QStringLiteral("(error):") + QString::number(number) + QStringLiteral(" (") + description
-                  + QStringLiteral(") in procedure gridData_AfterEdit of Form frmMain"));
+    m_msg.message(procedureError({number, description}, u"gridData_AfterEdit", u"frmMain"));
 }
 
 void frmMain::showColumnDescription()
@@ -344,17 +313,27 @@ void frmMain::mnuRefresh_Click()
 {
     if (m_lastRowQuery.isEmpty())
         return;
-    const bool editing = useTables() && m_state.editMode;
-    db::Error e;
-    std::shared_ptr<db::ResultSet> rs = db::openResultSet(m_state.connectionString, m_lastRowQuery, &e,
-                                                          editing ? db::Lock::Pessimistic : db::Lock::ReadOnly);
-    if (!rs) {
-        m_msg.message(QStringLiteral("(error):") + QString::number(e.number) + QStringLiteral(" (") + e.description
-                      + QStringLiteral(") in procedure mnuRefresh_Click of Form frmMain"));
-        return;
-    }
-    m_gridData->setResultSet(rs);
-    m_gridData->setFrozenColumns(m_lockedCount);
+    m_navigation.descriptions().clear(); // the objects may have changed too
+    const bool editing = useTables() && m_state.editMode && m_gridData->gridModel()->isEditable();
+    const QString connection = m_state.connectionString;
+    const QString sql = m_lastRowQuery;
+    m_gridData->viewport()->setCursor(Qt::BusyCursor);
+    m_tableTask.start(this,
+                      [connection, sql, editing] {
+                          TableLoad load;
+                          load.rows = browse::reopen(connection, sql, editing, 200, &load.rowError);
+                          return load;
+                      },
+                      [this](TableLoad load) {
+                          if (!load.rows) {
+                              m_gridData->viewport()->unsetCursor();
+                              m_msg.message(procedureError(load.rowError, u"mnuRefresh_Click", u"frmMain"));
+                              return;
+                          }
+                          m_txtRows->clear();
+                          m_gridData->setResultSet(load.rows, 0);
+                          m_gridData->setFrozenColumns(m_lockedCount);
+                      });
 }
 
 void frmMain::exportGrid(bool visibleOnly, bool fromPopup)
@@ -381,12 +360,11 @@ void frmMain::exportGrid(bool visibleOnly, bool fromPopup)
             const QStringList lines = gridLines(*m_gridData, true);
             ok = writeCsvFile(path, lines.size(), [&](qsizetype i) { return lines.at(i); }, &error, &errorNumber);
         } else {
-            const std::shared_ptr<db::ResultSet> rows = m_gridData->gridModel()->resultSet();
-            m_gridData->gridModel()->finishLoading();
-            if (rows && rows->lastError()) {
+            finishRowLoad();
+            if (m_rowLoadError) {
                 // The table could not be read to its end: no file is better than a short one.
-                errorNumber = int(rows->lastError().number);
-                error = rows->lastError().description;
+                errorNumber = int(m_rowLoadError.number);
+                error = m_rowLoadError.description;
             } else {
                 const int cols = m_gridData->cols();
                 ok = writeCsvFile(path, m_gridData->rows(), [&](qsizetype r) {
@@ -401,10 +379,8 @@ void frmMain::exportGrid(bool visibleOnly, bool fromPopup)
     }
     if (!ok) {
         // The file that was there is left as it was.
-        m_msg.message(QStringLiteral("(error):") + QString::number(errorNumber) + QStringLiteral(" (") + error
-                      + QStringLiteral(") in procedure ")
-                      + (visibleOnly ? QStringLiteral("mnuExportVisibleRows_Click") : QStringLiteral("mnuExportEntireGrid_Click"))
-                      + QStringLiteral(" of Form frmMain"));
+        m_msg.message(procedureError({errorNumber, error},
+                                     visibleOnly ? u"mnuExportVisibleRows_Click" : u"mnuExportEntireGrid_Click", u"frmMain"));
         return;
     }
     m_msg.message(QStringLiteral("File saved"));
@@ -432,8 +408,10 @@ void frmMain::mnuDumpTables_Click()
 
 void frmMain::gridData_MouseDown(const QPoint &globalPos)
 {
-    // The hover resolution runs first (its failures are of no interest here).
+    // The hover resolution runs first (its failures are of no interest here),
+    // and the menu waits for its description.
     Q_EMIT dataGridRightClicked();
+    m_hoverTask.finishNow();
     const int r = m_gridData->mouseRow();
     const int c = m_gridData->mouseCol();
     if (r >= 1 && c >= 1)

@@ -2,9 +2,12 @@
 // its history, Find Object ID and the search across tables.
 #include "main/frmmain.h"
 
+#include "main/databases.h"
 #include "main/searchdialogs.h"
+#include "main/stickywhere.h"
 #include "navigation/references.h"
 #include "navigation/tableviewmap.h"
+#include "platform/paths.h"
 #include "platform/resultset.h"
 #include "support/ctooltip.h"
 #include "support/busypointer.h"
@@ -13,6 +16,7 @@
 #include "widgets/gridmodel.h"
 
 #include <QtCore/QElapsedTimer>
+#include <QtCore/QPointer>
 #include <QtGui/QKeyEvent>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QMenu>
@@ -23,79 +27,25 @@ namespace korva {
 
 namespace {
 
-// Esc stops a running search across tables.
+// Esc stops a running search across tables, wherever the focus is.
 class EscapeWatcher : public QObject
 {
 public:
-    explicit EscapeWatcher(frmMain *window) : m_window(window) { qApp->installEventFilter(this); }
+    explicit EscapeWatcher(std::function<void()> onEscape) : m_onEscape(std::move(onEscape)) { qApp->installEventFilter(this); }
     ~EscapeWatcher() override { qApp->removeEventFilter(this); }
 
 protected:
     bool eventFilter(QObject *, QEvent *event) override
     {
         if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
-            m_window->cancelSearch();
+            m_onEscape();
             return true;
         }
         return false;
     }
 
 private:
-    frmMain *m_window;
-};
-
-// The search walks the table list and the row grid of the main window.
-class MainGridSource final : public navigation::SearchGridSource
-{
-public:
-    MainGridSource(frmMain *window, bool *cancelled) : m_window(window), m_cancelled(cancelled) {}
-
-    int tableListRows() const override { return m_window->tablesGrid()->rows(); }
-    void selectTable(int row) override
-    {
-        Grid *tables = m_window->tablesGrid();
-        const bool refresh = !m_sinceEvents.isValid() || m_sinceEvents.elapsed() > 100;
-        if (refresh)
-            m_window->statusBar()->showMessage(QStringLiteral("Searching %1 ... (Esc stops)").arg(tables->textMatrix(row, 1)));
-        tables->setCurrentCell(row, 1);
-        tables->scrollToCell(row, 1);
-        // Let pending events run (the rows load meanwhile), but paint and look
-        // for Esc only every so often: a repaint costs more than a small table.
-        if (refresh) {
-            QApplication::processEvents();
-            m_sinceEvents.start();
-        }
-        m_window->finishRowLoad();
-        Grid *data = m_window->dataGrid();
-        m_rows = data->gridModel()->resultSet();
-        if (data->rows() >= 2)
-            data->setRow(1);
-    }
-    int rows() const override { return m_window->dataGrid()->rows(); }
-    int cols() const override { return m_window->dataGrid()->cols(); }
-    QString text(int row, int col) const override { return m_window->dataGrid()->textMatrix(row, col); }
-    bool matches(int row, int col, const QString &searchText, bool exactMatch) const override
-    {
-        Grid *data = m_window->dataGrid();
-        // The rows of the table this source loaded, unless the user has loaded another since.
-        if (row < 1 || col < 1 || !m_rows || data->gridModel()->resultSet() != m_rows)
-            return SearchGridSource::matches(row, col, searchText, exactMatch);
-        const db::ResultSet *rs = m_rows.get();
-        if (searchText != m_needle) {
-            m_needle = searchText;
-            m_lowerNeedle = searchText.toLower().toUtf8();
-        }
-        return rs->rows().textMatches(data->modelRow(row), data->modelColumn(col), m_lowerNeedle, searchText, exactMatch);
-    }
-    bool cancelled() const override { return *m_cancelled; }
-
-private:
-    frmMain *m_window;
-    bool *m_cancelled;
-    QElapsedTimer m_sinceEvents;
-    std::shared_ptr<db::ResultSet> m_rows;
-    mutable QString m_needle;
-    mutable QByteArray m_lowerNeedle;
+    std::function<void()> m_onEscape;
 };
 
 } // namespace
@@ -127,47 +77,70 @@ int frmMain::dataColumn(const QString &name) const
 
 void frmMain::fg_MouseMove()
 {
-    // 1. Nothing changes within the same cell.
+    // Nothing changes within the same cell.
     const int r = m_gridData->mouseRow();
     const int c = m_gridData->mouseCol();
     if (r == m_lastHoverRow && c == m_lastHoverCol)
         return;
     m_lastHoverRow = r;
     m_lastHoverCol = c;
-    // 2. Header row, or outside the rows.
+    m_hoverTask.cancel();
+    // The header row, or outside the rows.
     if (r < 1) {
         m_gridData->setToolTip(QString());
         m_tooltip->setToolText(m_gridData, QString());
         return;
     }
-    // 3 to 7.
     const QString column = c >= 0 ? m_gridData->textMatrix(0, c) : QString();
     if (column.size() < 8) {
         m_referenceDescription.clear();
-    } else {
-        const int tableRow = m_gridTables->row();
-        const QString listed = tableRow >= 0 ? m_gridTables->textMatrix(tableRow, 1) : QString();
-        const int greetingCol = dataColumn(QStringLiteral("GreetingType"));
-        const navigation::HoverTarget target = navigation::hoverTargetForCell(
-            m_state.dictionary, listed, column, m_gridData->textMatrix(r, c),
-            greetingCol >= 0 ? m_gridData->textMatrix(r, greetingCol) : QString());
-        if (target.referencedTable.isEmpty()) {
-            m_referenceDescription.clear();
-        } else {
-            m_state.pendingJumpObjectID = target.objectId;
-            Error unexpected;
-            m_referenceDescription = m_describer.strGetObjectIDData(target.referencedTable, m_state.pendingJumpObjectID,
-                                                                    &m_state.pendingJumpTable, &unexpected);
-            if (unexpected)
-                m_msg.message(navigation::ObjectDescriber::unexpectedErrorMessage(unexpected));
-        }
+        showHover();
+        return;
     }
-    // 8. The hover display.
+    const int tableRow = m_gridTables->row();
+    const QString listed = tableRow >= 0 ? m_gridTables->textMatrix(tableRow, 1) : QString();
+    const int greetingCol = dataColumn(QStringLiteral("GreetingType"));
+    const navigation::HoverTarget target = navigation::hoverTargetForCell(
+        m_state.dictionary, listed, column, m_gridData->textMatrix(r, c),
+        greetingCol >= 0 ? m_gridData->textMatrix(r, greetingCol) : QString());
+    if (target.referencedTable.isEmpty()) {
+        m_referenceDescription.clear();
+        showHover();
+        return;
+    }
+    // Described once per connection and object, then from the cache; the
+    // first time on a database thread, so the mouse never waits on the server.
+    const QString connection = m_state.connectionString;
+    if (const auto known = m_navigation.descriptions().find(connection, target.referencedTable, target.objectId)) {
+        applyHover(*known);
+        return;
+    }
+    m_referenceDescription.clear();
+    showHover();
+    m_hoverTask.start(this,
+                      [connection, target] { return navigation::describeObject(connection, target.referencedTable, target.objectId); },
+                      [this, connection, target, r, c](navigation::ObjectDescription d) {
+                          if (d.unexpected)
+                              m_msg.message(navigation::ObjectDescriber::unexpectedErrorMessage(d.unexpected));
+                          else
+                              m_navigation.descriptions().insert(connection, target.referencedTable, target.objectId, d);
+                          if (r == m_lastHoverRow && c == m_lastHoverCol)
+                              applyHover(d);
+                      });
+}
+
+void frmMain::applyHover(const navigation::ObjectDescription &d)
+{
+    m_referenceDescription = d.description;
+    m_state.pendingJumpTable = d.jumpTable;
+    m_state.pendingJumpObjectID = d.objectId;
+    showHover();
+}
+
+void frmMain::showHover()
+{
     m_gridData->setToolTip(QString());
-    if (mnuShowObjectIDInToolTip->isChecked())
-        m_tooltip->setToolText(m_gridData, m_referenceDescription);
-    else
-        m_tooltip->setToolText(m_gridData, QString());
+    m_tooltip->setToolText(m_gridData, mnuShowObjectIDInToolTip->isChecked() ? m_referenceDescription : QString());
 }
 
 void frmMain::setJumpItem(const QString &description)
@@ -192,12 +165,12 @@ void frmMain::jumpToObject(const QString &table, const QString &objectId)
 void frmMain::switchListingMode(bool tables)
 {
     // A jump that changes the listing mode keeps its history.
-    const navigation::JumpHistory keep = m_history;
+    const navigation::JumpHistory keep = m_navigation.history();
     const bool backEnabled = m_cmdBack->isEnabled();
     mnuUseTables->setChecked(tables);
     mnuUseViews->setChecked(!tables);
     InitalizeDB();
-    m_history = keep;
+    m_navigation.history() = keep;
     m_cmdBack->setEnabled(backEnabled);
 }
 
@@ -216,7 +189,7 @@ void frmMain::mnuJump_Click()
             return;
         const int idCol = dataColumn(QStringLiteral("ObjectID"));
         const int dataRow = m_gridData->row();
-        m_history.push(m_gridTables->textMatrix(tableRow, 1),
+        m_navigation.history().push(m_gridTables->textMatrix(tableRow, 1),
                        idCol >= 0 && dataRow >= 0 ? m_gridData->textMatrix(dataRow, idCol) : QString());
         // 4.
         m_cmdBack->setEnabled(true);
@@ -241,14 +214,13 @@ void frmMain::selectTableAndRow(const QString &table, const QString &objectId)
             break;
         }
     }
-    // 7.
     if (objectId.isEmpty())
         return;
+    // The row is looked for among every row of the table.
+    finishRowLoad();
     const int idCol = dataColumn(QStringLiteral("ObjectID"));
     if (idCol < 0)
         return;
-    // 8.
-    finishRowLoad();
     for (int r = 1; r < m_gridData->rows(); ++r) {
         if (m_gridData->textMatrix(r, idCol).compare(objectId, Qt::CaseInsensitive) == 0) {
             m_gridData->setTopRow(r);
@@ -261,7 +233,7 @@ void frmMain::selectTableAndRow(const QString &table, const QString &objectId)
 
 void frmMain::cmdBack_Click()
 {
-    const auto entry = m_history.back();
+    const auto entry = m_navigation.history().back();
     if (!entry)
         return;
     m_lastColumnRow = -1;
@@ -269,13 +241,13 @@ void frmMain::cmdBack_Click()
     m_state.pendingJumpTable = entry->table;
     m_state.pendingJumpObjectID = entry->objectId;
     mnuJump_Click();
-    m_cmdBack->setEnabled(m_history.canGoBack());
+    m_cmdBack->setEnabled(m_navigation.history().canGoBack());
     m_replaying = false;
 }
 
 void frmMain::mnuFindObjectID_Click()
 {
-    if (m_searching)
+    if (m_searching || m_findTask.isPending())
         return;
     const std::optional<QString> answer = m_msg.input(navigation::kFindObjectIdPrompt, navigation::kFindObjectIdTitle);
     if (!answer || answer->isEmpty())
@@ -287,18 +259,20 @@ void frmMain::mnuFindObjectID_Click()
     QStringList tables;
     for (int r = 1; r < m_gridTables->rows(); ++r)
         tables << m_gridTables->textMatrix(r, 1);
-    std::optional<navigation::ObjectIdMatch> match;
-    {
-        BusyPointer busy;
-        match = navigation::findObjectIdTable(m_state.connectionString, tables, *answer);
-    }
-    if (!match) {
-        m_msg.message(navigation::kNoObjectIdMatchMessage);
-        return;
-    }
-    m_state.pendingJumpTable = match->table;
-    m_state.pendingJumpObjectID = match->objectId;
-    mnuJump_Click();
+    // One query per table: on a database thread, with the busy pointer meanwhile.
+    const QString connection = m_state.connectionString;
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    m_findTask.start(this, [connection, tables, input = *answer] { return navigation::findObjectIdTable(connection, tables, input); },
+                     [this](std::optional<navigation::ObjectIdMatch> match) {
+                         QApplication::restoreOverrideCursor();
+                         if (!match) {
+                             m_msg.message(navigation::kNoObjectIdMatchMessage);
+                             return;
+                         }
+                         m_state.pendingJumpTable = match->table;
+                         m_state.pendingJumpObjectID = match->objectId;
+                         mnuJump_Click();
+                     });
 }
 
 void frmMain::SearchCrossTables(bool resume)
@@ -322,46 +296,88 @@ void frmMain::SearchCrossTables(bool resume)
     runSearch(text, exact, false);
 }
 
+std::shared_ptr<navigation::TableScanSource> frmMain::searchSource()
+{
+    QStringList tables;
+    for (int r = 1; r < m_gridTables->rows(); ++r)
+        tables << m_gridTables->textMatrix(r, 1);
+    // Each table is read as the row grid would show it: the same select list,
+    // and its sticky WHERE clause when the WHERE tab is shown.
+    TableRequest base;
+    base.connection = m_state.connectionString;
+    base.directoryConnection = composeConnectionString(m_state.serverName, m_state.instanceName, QStringLiteral("OrvexDirDB"));
+    base.lockAlias = mnuLockAliasColumn->isChecked();
+    base.lockUnique = mnuLockUniqueColumn->isChecked();
+    const bool whereShown = whereTabShown();
+    const int checked = checkedDatabase();
+    const QString prefix = checked >= 0 ? QString::fromUtf16(databases()[std::size_t(checked)].stickyPrefix) : QString();
+    if (!m_sticky)
+        m_sticky = std::make_unique<StickyWhereFiles>(programFolder());
+    const QString stickyFolder = m_sticky->folder();
+    auto open = [base, whereShown, prefix, stickyFolder](const QString &listed) {
+        TableRequest r = base;
+        r.listed = listed;
+        if (whereShown && !prefix.isEmpty()) {
+            const StickyWhereFiles files(stickyFolder, StickyWhereFiles::InFolder);
+            r.where = files.load(files.fileName(prefix, listed)).value_or(QString()).trimmed();
+        }
+        return browse::loadTable(r).rows;
+    };
+    // The status bar names the table being searched, at most ten times a second.
+    QPointer<frmMain> self(this);
+    auto progress = [self, shown = std::make_shared<QElapsedTimer>()](const QString &listed) {
+        if (shown->isValid() && shown->elapsed() < 100)
+            return;
+        shown->start();
+        QMetaObject::invokeMethod(self.data(), [self, listed] {
+            if (self && self->m_searching)
+                self->statusBar()->showMessage(QStringLiteral("Searching %1 ... (Esc stops)").arg(listed));
+        }, Qt::QueuedConnection);
+    };
+    return std::make_shared<navigation::TableScanSource>(tables, open, progress);
+}
+
 void frmMain::runSearch(const QString &text, bool exact, bool resume)
 {
-    // Events run while the search walks; a second search must not start inside it.
+    // One search at a time; the window stays usable while it runs.
     if (m_searching)
         return;
-    struct Searching
-    {
-        frmMain *w;
-        explicit Searching(frmMain *window) : w(window)
-        {
-            w->m_searching = true;
-            w->mnuFindValueinOrvexDirDB->setEnabled(false);
-            w->mnuFindObjectID->setEnabled(false);
-        }
-        ~Searching()
-        {
-            w->m_searching = false;
-            w->mnuFindValueinOrvexDirDB->setEnabled(true);
-            w->mnuFindObjectID->setEnabled(true);
-        }
-    } searching(this);
     if (!m_findNext) {
         m_findNext = new frmFindNextCrossTableMatch(this);
         connect(m_findNext, &frmFindNextCrossTableMatch::findNext, this, [this] { SearchCrossTables(true); });
     }
-    m_searchCancelled = false;
-    MainGridSource source(this, &m_searchCancelled);
-    navigation::SearchOutcome outcome;
-    {
-        BusyPointer busy;
-        EscapeWatcher esc(this);
-        m_findNext->hide();
-        if (resume)
-            outcome = m_search.resume(source);
-        else
-            outcome = m_search.start(source, text, exact);
-    }
+    if (!resume || !m_navigation.searchSource())
+        m_navigation.setSearchSource(searchSource());
+    const std::shared_ptr<navigation::TableScanSource> source = m_navigation.searchSource();
+    const std::shared_ptr<navigation::CrossTableSearch> search = m_navigation.search();
+    source->resetCancel();
+    m_searching = true;
+    mnuFindValueinOrvexDirDB->setEnabled(false);
+    mnuFindObjectID->setEnabled(false);
+    m_findNext->hide();
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    m_escapeWatcher = std::make_unique<EscapeWatcher>([source] { source->cancel(); });
+    m_searchTask.start(this,
+                       [search, source, text, exact, resume] {
+                           return resume ? search->resume(*source) : search->start(*source, text, exact);
+                       },
+                       [this](navigation::SearchOutcome outcome) { searchEnded(outcome); });
+}
+
+void frmMain::searchEnded(const navigation::SearchOutcome &outcome)
+{
+    m_escapeWatcher.reset();
+    QApplication::restoreOverrideCursor();
+    m_searching = false;
+    mnuFindValueinOrvexDirDB->setEnabled(true);
+    mnuFindObjectID->setEnabled(true);
     statusBar()->clearMessage();
     switch (outcome.kind) {
     case navigation::SearchOutcome::Kind::Match:
+        // The table with the match is shown, as the grid shows any table, and its cell made current.
+        m_gridTables->setCurrentCell(outcome.table, 1);
+        m_gridTables->scrollToCell(outcome.table, 1);
+        finishRowLoad();
         m_gridData->setCurrentCell(outcome.row, std::max(outcome.col, m_gridData->hasFixedColumn() ? 1 : 0));
         m_gridData->scrollToCell(outcome.row, outcome.col);
         m_findNext->placeOver(this);

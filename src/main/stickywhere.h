@@ -14,6 +14,9 @@ class StickyWhereFiles
 {
 public:
     explicit StickyWhereFiles(const QString &programFolder);
+    // The files of a folder found before (by another instance), used as it is.
+    enum Placement { InFolder };
+    StickyWhereFiles(const QString &folder, Placement) : m_folder(folder) {}
 
     // The file for a database prefix and a listed table name; creates the
     // folder. Characters that would leave the folder are encoded.

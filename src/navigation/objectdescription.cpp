@@ -550,8 +550,7 @@ QString ObjectDescriber::strGetObjectIDData(const QString &table, QString &objec
 
 QString ObjectDescriber::unexpectedErrorMessage(const Error &error)
 {
-    return QStringLiteral("(error):") + QString::number(error.number) + QStringLiteral(" (") + error.description
-           + QStringLiteral(") in procedure strGetObjectIDData of Form frmMain");
+    return procedureError(error, u"strGetObjectIDData", u"frmMain");
 }
 
 } // namespace korva::navigation

@@ -105,8 +105,7 @@ frmObjectView::~frmObjectView() = default;
 
 void frmObjectView::report(const QString &routine, long number, const QString &description)
 {
-    m_context.messenger().message(QStringLiteral("Error ") + QString::number(number) + QStringLiteral(" (") + description
-                                + QStringLiteral(") in procedure ") + routine + QStringLiteral(" of Form frmObjectView"));
+    m_context.messenger().message(procedureError({number, description}, routine, u"frmObjectView", ErrorStyle::Word));
 }
 
 const ObjectTypeInfo *frmObjectView::currentType() const

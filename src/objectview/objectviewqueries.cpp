@@ -48,8 +48,7 @@ const ReferenceInfo *referenceByCaption(const QString &caption)
 
 QString columnDiscoveryQuery(const QString &view)
 {
-    return QStringLiteral("select name as 'Column Name' from syscolumns where id=object_id('") + escapeLiteral(view)
-           + QStringLiteral("') ORDER BY name ASC");
+    return sql::columnListQuery(view, QStringLiteral("ORDER BY name ASC"));
 }
 
 ObjectQuery objectGridQuery(const ObjectTypeInfo &type, const QStringList &columns)

@@ -18,6 +18,12 @@ QString quoteBracketed(const QString &name)
     return u'[' + v + u']';
 }
 
+QString columnListQuery(const QString &object, const QString &order)
+{
+    return QStringLiteral("select name as 'Column Name' from syscolumns where id=object_id(")
+           + quoteLiteral(objectIdName(object)) + QStringLiteral(") ") + order;
+}
+
 QString objectIdName(const QString &name)
 {
     const bool plain = !name.contains(u'.') && !name.contains(u'[') && !name.contains(u']') && !name.contains(u'"')

@@ -17,6 +17,10 @@ QString quoteBracketed(const QString &name); // ] doubled, enclosed in [ ]
 // otherwise be read as part of a dotted name.
 QString objectIdName(const QString &name);
 
+// The column names of a table or view from the catalogue, as the windows list
+// them: "select name as 'Column Name' from syscolumns where id=object_id('<name>') " + order.
+QString columnListQuery(const QString &object, const QString &order);
+
 // The parts of a dotted name such as Db.dbo.[a.b]: brackets and double
 // quotes hold dots and are removed ("]]" within brackets stands for "]").
 QStringList splitName(const QString &name);

@@ -1,0 +1,80 @@
+#include "main/browsecontroller.h"
+
+#include "dictionary/datadictionary.h"
+#include "navigation/tableviewmap.h"
+#include "platform/database.h"
+#include "platform/sqlquote.h"
+
+namespace korva::browse {
+
+QString columnListQuery(const QString &listed)
+{
+    return sql::columnListQuery(listed, QStringLiteral("ORDER By name"));
+}
+
+QString keyTableFor(const QString &listed)
+{
+    if (const auto base = navigation::tableForView(listed))
+        return *base;
+    // Views the map does not know are looked up under the name their
+    // dictionary entry has.
+    if (listed.startsWith(u"vw_", Qt::CaseInsensitive))
+        return dictionary::dictionaryNameFor(listed, true);
+    return listed;
+}
+
+QString uniqueIdColumn(const QString &directoryConnection, const QString &listed)
+{
+    Error e;
+    auto session = db::sessionFor(directoryConnection, &e);
+    if (!session)
+        return {};
+    const QString key = session->primaryKeyColumn(sql::objectIdName(keyTableFor(listed)), &e);
+    return e ? QString() : key;
+}
+
+std::shared_ptr<db::ResultSet> reopen(const QString &connection, const QString &sql, bool editing, qsizetype firstRows,
+                                      Error *error)
+{
+    std::shared_ptr<db::ResultSet> rs =
+        db::openResultSet(connection, sql, error, editing ? db::Lock::Pessimistic : db::Lock::ReadOnly);
+    if (rs && rs->fetchedCount() < firstRows)
+        rs->fetchMore(firstRows - rs->fetchedCount());
+    return rs;
+}
+
+TableLoad loadTable(const TableRequest &r)
+{
+    TableLoad load;
+    // The column list, read whole: a list that broke off is no list.
+    Error e;
+    std::shared_ptr<db::ResultSet> cols = db::openResultSet(r.connection, columnListQuery(r.listed), &e);
+    if (cols)
+        cols->fetchAll();
+    if (cols && !cols->lastError()) {
+        for (qsizetype i = 0; i < cols->fetchedCount(); ++i)
+            load.columns << cols->rows().text(i, 0);
+        load.columnRows = cols;
+    }
+    load.uniqueId = uniqueIdColumn(r.directoryConnection, r.listed);
+    load.selectList = composeSelectList(load.columns, load.uniqueId, r.lockAlias, r.lockUnique);
+    if (load.columns.isEmpty())
+        return load;
+    load.rowQuery = composeRowQuery(load.selectList, r.listed, r.where);
+
+    // Each edit is written through the row's primary key; without one there is no editing.
+    load.editable = r.editing;
+    if (r.editing) {
+        Error ke;
+        auto session = db::sessionFor(r.connection, &ke);
+        if (!session || session->primaryKeyColumns(sql::objectIdName(r.listed), &ke).isEmpty()) {
+            load.editable = false;
+            load.editRefusal = QStringLiteral("The table ") + r.listed
+                               + QStringLiteral(" has no primary key, so its rows cannot be edited.");
+        }
+    }
+    load.rows = reopen(r.connection, load.rowQuery, load.editable, r.firstRows, &load.rowError);
+    return load;
+}
+
+} // namespace korva::browse
