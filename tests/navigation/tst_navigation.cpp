@@ -1,6 +1,7 @@
 #include "common/testsupport.h"
 #include "navigation/jumphistory.h"
 #include "navigation/objectdescription.h"
+#include "navigation/navigationcontroller.h"
 #include "navigation/objectsearch.h"
 #include "navigation/references.h"
 #include "navigation/tableviewmap.h"
@@ -792,6 +793,62 @@ private Q_SLOTS:
         QCOMPARE(o.table, 3);
         QCOMPARE(search.matchCount(), 2);
         QCOMPARE(search.resume(grid).kind, SearchOutcome::Kind::Finished);
+    }
+
+    // The search over tables read outside any grid: cells in grid terms
+    // (column 0 the fixed column), the same walk, and Esc honoured between tables.
+    void searchOverTablesReadOutsideTheGrid()
+    {
+        const QStringList tables{QStringLiteral("tbl_Location"), QStringLiteral("tbl_NoKey"), QStringLiteral("tbl_Missing"),
+                                 QStringLiteral("tbl_Single")};
+        QStringList opened;
+        QStringList reported;
+        TableScanSource source(
+            tables,
+            [&](const QString &listed) -> std::shared_ptr<db::ResultSet> {
+                opened << listed;
+                Error e;
+                return db::openResultSet(conn(QStringLiteral("OrvexDirDB")), QStringLiteral("SELECT * FROM [%1]").arg(listed), &e);
+            },
+            [&](const QString &listed) { reported << listed; });
+        CrossTableSearch search;
+        SearchOutcome o = search.start(source, QStringLiteral("ffffffff-0000-0000-0000-000000000004"), true);
+        QCOMPARE(o.kind, SearchOutcome::Kind::Match);
+        QCOMPARE(o.table, 4);
+        QCOMPARE(o.row, 1);
+        QCOMPARE(o.col, 1);
+        QCOMPARE(source.text(0, 1), QStringLiteral("ObjectID")); // the header row
+        QCOMPARE(source.text(1, 0), QString());                    // the fixed column
+        QCOMPARE(opened, tables);  // a table that cannot be read is passed over
+        QCOMPARE(reported, tables);
+        QCOMPARE(search.resume(source).kind, SearchOutcome::Kind::Finished);
+
+        // Cancelled: the walk stops before the next table and can go on later.
+        opened.clear();
+        source.cancel();
+        o = search.start(source, QStringLiteral("zz-nowhere"), false);
+        QCOMPARE(o.kind, SearchOutcome::Kind::Cancelled);
+        QVERIFY(opened.isEmpty());
+        source.resetCancel();
+        QCOMPARE(search.resume(source).kind, SearchOutcome::Kind::Finished);
+        QCOMPARE(opened, tables);
+    }
+
+    // Descriptions are kept per connection; ObjectIDs and names compare without case.
+    void descriptionsAreCachedPerConnection()
+    {
+        DescriptionCache cache;
+        const QString dir = conn(QStringLiteral("OrvexDirDB"));
+        ObjectDescription d = describeObject(dir, QStringLiteral("tbl_Location"), QStringLiteral("loc-1"));
+        QVERIFY(!d.unexpected);
+        cache.insert(dir, QStringLiteral("tbl_Location"), QStringLiteral("loc-1"), d);
+        const auto hit = cache.find(dir.toUpper(), QStringLiteral("TBL_LOCATION"), QStringLiteral("LOC-1"));
+        QVERIFY(hit);
+        QCOMPARE(hit->description, d.description);
+        QCOMPARE(hit->jumpTable, d.jumpTable);
+        QVERIFY(!cache.find(conn(QStringLiteral("OrvexDynDB")), QStringLiteral("tbl_Location"), QStringLiteral("loc-1")));
+        cache.clear();
+        QVERIFY(!cache.find(dir, QStringLiteral("tbl_Location"), QStringLiteral("loc-1")));
     }
 
     void searchOfEmptyTableList()
