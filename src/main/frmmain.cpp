@@ -268,40 +268,60 @@ bool frmMain::useTables() const { return mnuUseTables->isChecked(); }
 bool frmMain::Form_Load(const QString &commandLine)
 {
     m_shutDown = false;
-    // 1. Caption.
-    setWindowTitle(m_state.remoteLabel.isEmpty() ? kCaption : kCaption + QStringLiteral(" - ") + m_state.remoteLabel);
+    setCaption();
+    if (!readInstallFolder()) {
+        m_msg.message(QStringLiteral("Error, could not find install path for Orvex"));
+        shutdown();
+        return false;
+    }
+    m_state.dictionaryFolder = QDir(m_state.installFolder).filePath(QStringLiteral("ConfigurationModules/DatabaseScripts")) + u'/';
+    readSettings();
+    readCommandLine(commandLine);
+    chooseServer();
+    InitalizeDB();
+    buildKnownNames();
+    // The start-up version hook runs on the local server only.
+    if (m_localMode)
+        modUpdateCheck::runVersionHook(modUpdateCheck::homePageUrl(), QString());
+    if (m_splash)
+        m_splash->hide();
+    m_loaded = true;
+    Form_Resize();
+    UpdateTableInformation(true);
+    return true;
+}
 
-    // 2. The product's install folder.
+void frmMain::setCaption()
+{
+    setWindowTitle(m_state.remoteLabel.isEmpty() ? kCaption : kCaption + QStringLiteral(" - ") + m_state.remoteLabel);
+}
+
+bool frmMain::readInstallFolder()
+{
     const QString problem = RegistryAPI::storeProblem();
     if (!problem.isEmpty())
         m_msg.message(problem);
     m_state.installFolder = RegistryAPI::GetValue(RegistryAPI::HKEY_LOCAL_MACHINE, kInstallKey,
                                                   QStringLiteral("InstalledFolderPath"), RegistryAPI::REG_SZ, QString())
                                 .toString();
-    if (m_state.installFolder.isEmpty()) {
-        m_msg.message(QStringLiteral("Error, could not find install path for Orvex"));
-        shutdown();
-        return false;
-    }
-    // 3.
-    m_state.dictionaryFolder = QDir(m_state.installFolder).filePath(QStringLiteral("ConfigurationModules/DatabaseScripts")) + u'/';
+    return !m_state.installFolder.isEmpty();
+}
 
-    // 4. Settings over the state before they are read.
+void frmMain::readSettings()
+{
+    // "Use Views" is what the menu shows until the settings say otherwise; the
+    // stored values go over the documented defaults. The database marks of a
+    // window that is already running stay as they are when none is stored.
     mnuUseViews->setChecked(true);
     mnuUseTables->setChecked(false);
-    MainSettings s = currentSettings();
-    s.left = 1000;
-    s.top = 1000;
-    s.width = 10000;
-    s.height = 8500;
-    s.splitterPos = 2500;
-    s.useTables = true;
-    s.lockAlias = true;
-    s.lockObjectID = true;
-    s.showObjectID = true;
-    s.showWhereClause = false;
-    if (!m_loaded)
-        s.dirDB = s.dynDB = s.mbxDB1 = s.rptDB = false;
+    MainSettings s;
+    if (m_loaded) {
+        const MainSettings now = currentSettings();
+        s.dirDB = now.dirDB;
+        s.dynDB = now.dynDB;
+        s.mbxDB1 = now.mbxDB1;
+        s.rptDB = now.rptDB;
+    }
     {
         auto store = openSettings();
         loadMainSettings(*store, s);
@@ -311,38 +331,27 @@ bool frmMain::Form_Load(const QString &commandLine)
     applySettings();
     if (checkedDatabase() < 0)
         mnuDatabases[int(Db::Dir)]->setChecked(true);
+}
 
-    // 5. Command line.
+void frmMain::readCommandLine(const QString &commandLine)
+{
     const CommandLine cl = parseCommandLine(commandLine);
     m_state.editMode = cl.editMode;
     m_state.instanceName = cl.instance;
+}
 
-    // 6. Server and connection string.
+void frmMain::chooseServer()
+{
+    // A connection string already set comes from a remote attach: the registry
+    // viewer reads the local machine only.
     if (!m_state.connectionString.isEmpty()) {
         mnuRegistry->setEnabled(false);
         m_localMode = false;
-    } else {
-        m_localMode = true;
-        m_state.serverName = WorkStationInfo::instance().ComputerName();
-        m_state.connectionString = composeConnectionString(m_state.serverName, m_state.instanceName,
-                                                           QStringLiteral("OrvexDirDB"));
+        return;
     }
-
-    // 7.
-    InitalizeDB();
-    buildKnownNames();
-
-    // 8. The start-up version hook runs on the local server only.
-    if (m_localMode)
-        modUpdateCheck::runVersionHook(modUpdateCheck::homePageUrl(), QString());
-
-    // 9.
-    if (m_splash)
-        m_splash->hide();
-    m_loaded = true;
-    Form_Resize();
-    UpdateTableInformation(true);
-    return true;
+    m_localMode = true;
+    m_state.serverName = WorkStationInfo::instance().ComputerName();
+    m_state.connectionString = composeConnectionString(m_state.serverName, m_state.instanceName, QStringLiteral("OrvexDirDB"));
 }
 
 void frmMain::applySettings()
@@ -435,55 +444,57 @@ void frmMain::reportInitError(const Error &error)
 
 void frmMain::InitalizeDB()
 {
-    // 1.
     if (isVisible() && m_splash)
         m_splash->showOver(this);
-    // 2.
-    m_navigation.history().reset();
-    m_navigation.descriptions().clear();
-    m_cmdBack->setEnabled(false);
-    m_lastHoverRow = m_lastHoverCol = -1;
-    // 3.
+    forgetNavigation();
     closeResultSets();
-    // 4.
     if (m_state.connectionString.isEmpty())
         m_state.serverName = WorkStationInfo::instance().ComputerName();
-    // 5.
-    QString dictionaryPath;
-    const int checked = checkedDatabase();
-    if (checked < 0) {
-        m_msg.message(QStringLiteral("Invalid database selection value"));
-        m_catalogue.clear();
-    } else {
-        const DatabaseInfo &info = databases()[std::size_t(checked)];
-        dictionaryPath = m_state.dictionaryFolder + QString::fromUtf16(info.dictionary);
-        m_catalogue = QString::fromUtf16(info.catalogue);
-        m_state.connectionString = composeConnectionString(m_state.serverName, m_state.instanceName,
-                                                           QString::fromUtf16(info.name));
-    }
-    {
-        const db::ConnectionTarget target = db::parseConnectionString(m_state.connectionString);
-        m_lblConnection->setText(target.server + (target.instance.isEmpty() ? QString() : u'\\' + target.instance)
-                                 + QStringLiteral("  ") + target.database);
-    }
-    // 6.
+    const QString dictionaryPath = connectToCheckedDatabase();
+    showConnection();
     m_initializing = true;
     openTableList();
     m_lastTableRow = m_gridTables->row();
     m_initializing = false;
-    // 7.
     loadDictionary(dictionaryPath);
-    // 8.
     m_tooltip->Create(this);
     m_tooltip->setMaxTipWidth(400);
     if (m_tooltip->AddTool(m_gridData))
         m_tooltip->setToolText(m_gridData, QString());
-    // 9.
     if (m_loaded)
         UpdateTableInformation(true);
-    // 10.
     if (m_splash)
         m_splash->hide();
+}
+
+void frmMain::forgetNavigation()
+{
+    // Another database: no way back to the previous one's rows, and no description of its objects.
+    m_navigation.history().reset();
+    m_navigation.descriptions().clear();
+    m_cmdBack->setEnabled(false);
+    m_lastHoverRow = m_lastHoverCol = -1;
+}
+
+QString frmMain::connectToCheckedDatabase()
+{
+    const int checked = checkedDatabase();
+    if (checked < 0) {
+        m_msg.message(QStringLiteral("Invalid database selection value"));
+        m_catalogue.clear();
+        return {};
+    }
+    const DatabaseInfo &info = databases()[std::size_t(checked)];
+    m_catalogue = QString::fromUtf16(info.catalogue);
+    m_state.connectionString = composeConnectionString(m_state.serverName, m_state.instanceName, QString::fromUtf16(info.name));
+    return m_state.dictionaryFolder + QString::fromUtf16(info.dictionary);
+}
+
+void frmMain::showConnection()
+{
+    const db::ConnectionTarget target = db::parseConnectionString(m_state.connectionString);
+    m_lblConnection->setText(target.server + (target.instance.isEmpty() ? QString() : u'\\' + target.instance)
+                             + QStringLiteral("  ") + target.database);
 }
 
 void frmMain::openTableList()

@@ -126,6 +126,14 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void setCaption();
+    bool readInstallFolder();
+    void readSettings();
+    void readCommandLine(const QString &commandLine);
+    void chooseServer();
+    void forgetNavigation();
+    QString connectToCheckedDatabase(); // answers the path of its data dictionary
+    void showConnection();
     void buildMenus();
     void layoutWherePage();
     void showWhereTab(bool show);
@@ -191,6 +199,7 @@ private:
     bool m_tableLoadedByRowChange = false;
     QString m_referenceDescription;
     void wireNavigation();
+    bool recordJumpOrigin(); // false when no table is current
     void applyHover(const navigation::ObjectDescription &description);
     void showHover();
     std::shared_ptr<navigation::TableScanSource> searchSource();

@@ -176,25 +176,13 @@ void frmMain::switchListingMode(bool tables)
 
 void frmMain::mnuJump_Click()
 {
-    // 1.
     if (m_state.pendingJumpTable.isEmpty())
         return;
-    if (m_replaying) {
-        // 2.
+    // Back replays a jump without recording it again.
+    if (m_replaying)
         m_replaying = false;
-    } else {
-        // 3.
-        const int tableRow = m_gridTables->row();
-        if (tableRow < 1)
-            return;
-        const int idCol = dataColumn(QStringLiteral("ObjectID"));
-        const int dataRow = m_gridData->row();
-        m_navigation.history().push(m_gridTables->textMatrix(tableRow, 1),
-                       idCol >= 0 && dataRow >= 0 ? m_gridData->textMatrix(dataRow, idCol) : QString());
-        // 4.
-        m_cmdBack->setEnabled(true);
-    }
-    // 5.
+    else if (!recordJumpOrigin())
+        return;
     const navigation::MappedName mapped = navigation::strMapTableToView(m_state.pendingJumpTable, useTables());
     if (mapped.change == navigation::ListingSwitch::ToViews)
         switchListingMode(false);
@@ -204,9 +192,21 @@ void frmMain::mnuJump_Click()
     selectTableAndRow(m_state.pendingJumpTable, m_state.pendingJumpObjectID);
 }
 
+bool frmMain::recordJumpOrigin()
+{
+    const int tableRow = m_gridTables->row();
+    if (tableRow < 1)
+        return false;
+    const int idCol = dataColumn(QStringLiteral("ObjectID"));
+    const int dataRow = m_gridData->row();
+    m_navigation.history().push(m_gridTables->textMatrix(tableRow, 1),
+                                idCol >= 0 && dataRow >= 0 ? m_gridData->textMatrix(dataRow, idCol) : QString());
+    m_cmdBack->setEnabled(true);
+    return true;
+}
+
 void frmMain::selectTableAndRow(const QString &table, const QString &objectId)
 {
-    // 6.
     for (int r = 1; r < m_gridTables->rows(); ++r) {
         if (m_gridTables->textMatrix(r, 1).compare(table, Qt::CaseInsensitive) == 0) {
             m_gridTables->setCurrentCell(r, 1);
