@@ -26,7 +26,6 @@ frmObjectView::frmObjectView(WindowContext &context, QWidget *parent)
 {
     setObjectName(QStringLiteral("frmObjectView"));
     setWindowTitle(QStringLiteral("KORVA - Object View"));
-    m_describer.setConnectionString(context.state().connectionString);
 
     m_listObjectType = new QListWidget(this);
     m_listObjectType->setObjectName(QStringLiteral("listObjectType"));
@@ -241,12 +240,18 @@ void frmObjectView::grid_MouseMove(Grid *grid)
                                                                  navigation::ReferenceRules::ObjectView);
         if (!table.isEmpty()) {
             h.objectId = grid->textMatrix(r, c);
-            QString id = h.objectId;
-            Error unexpected;
-            m_describer.setConnectionString(m_context.state().connectionString);
-            h.description = m_describer.strGetObjectIDData(table, id, &m_context.state().pendingJumpTable, &unexpected);
-            if (unexpected)
-                m_context.messenger().message(navigation::ObjectDescriber::unexpectedErrorMessage(unexpected));
+            // Each object is described once; moving back over it asks the server nothing.
+            const QString connection = m_context.state().connectionString;
+            std::optional<navigation::ObjectDescription> d = m_descriptions.find(connection, table, h.objectId);
+            if (!d) {
+                d = navigation::describeObject(connection, table, h.objectId);
+                if (d->unexpected)
+                    m_context.messenger().message(navigation::ObjectDescriber::unexpectedErrorMessage(d->unexpected));
+                else
+                    m_descriptions.insert(connection, table, h.objectId, *d);
+            }
+            h.description = d->description;
+            m_context.state().pendingJumpTable = d->jumpTable;
         }
     }
     // Always shown here, whatever the main window's tooltip option says.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "navigation/objectdescription.h"
+#include "navigation/navigationcontroller.h"
 
 #include <QtWidgets/QWidget>
 
@@ -75,7 +75,7 @@ private:
     QString m_jumpTable;
     QString m_jumpObjectId;
     cTooltip *m_tooltip = nullptr; // a child, so it goes with the window
-    navigation::ObjectDescriber m_describer{QString()};
+    navigation::DescriptionCache m_descriptions;
     QString m_objectId;
     QString m_callHandlerId;
     QString m_lastObjectQuery;
