@@ -20,6 +20,7 @@
 #include <QtGui/QClipboard>
 #include <QtGui/QKeyEvent>
 #include <QtCore/QScopeGuard>
+#include <QtCore/QTimer>
 #include <QtTest/QtTest>
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QDialog>
@@ -955,6 +956,75 @@ private Q_SLOTS:
         test::sweepGrid(dataGrid(w), 2);
 
         QVERIFY(w.isVisible());
+    }
+
+    // Against a slow server the window paints and takes input while a large
+    // table loads: the rows come from a loader thread in batches.
+    void windowRepaintsWhileASlowTableLoads()
+    {
+        test::RecordingMessenger msg;
+        WindowContext ctx(msg);
+        frmMain w(ctx);
+        QVERIFY(w.Form_Load(QString()));
+        db::Error e;
+        db::executeText(w.state().connectionString,
+                        QStringLiteral("CREATE TABLE tbl_Big(ObjectID TEXT PRIMARY KEY, Alias TEXT, Note TEXT); "
+                                       "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 40000) "
+                                       "INSERT INTO tbl_Big SELECT 'id-' || i, 'a' || i, 'note ' || i FROM n"),
+                        &e);
+        QVERIFY2(!e, qPrintable(e.description));
+        const auto drop = qScopeGuard([&] {
+            db::resetConnectionPool();
+            db::Error ignored;
+            db::executeText(w.state().connectionString, QStringLiteral("DROP TABLE tbl_Big"), &ignored);
+        });
+        action(w, "mnuOrvexDirDB")->trigger();
+        w.resize(1000, 700);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto previous = db::installSessionPool(std::make_unique<db::SessionPool>([](const db::ConnectionTarget &t, db::Error *err) {
+            return db::withDelay(db::openEngineSession(t, err), std::chrono::milliseconds(20));
+        }));
+        const auto restore = qScopeGuard([&] { db::installSessionPool(std::move(previous)); });
+
+        struct PaintCounter : QObject
+        {
+            int paintsWhileLoading = 0;
+            GridModel *model = nullptr;
+            bool eventFilter(QObject *, QEvent *event) override
+            {
+                if (event->type() == QEvent::Paint && model->isLoading() && model->rowCount() > 0)
+                    ++paintsWhileLoading;
+                return false;
+            }
+        } counter;
+        counter.model = dataGrid(w)->gridModel();
+        dataGrid(w)->viewport()->installEventFilter(&counter);
+        int ticks = 0;
+        QTimer ticker;
+        ticker.setInterval(5);
+        QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+        ticker.start();
+
+        const int r = [&] {
+            for (int row = 1; row < tablesGrid(w)->rows(); ++row)
+                if (tablesGrid(w)->textMatrix(row, 1) == u"tbl_Big")
+                    return row;
+            return -1;
+        }();
+        QVERIFY(r > 0);
+        tablesGrid(w)->scrollToCell(r, 1);
+        QTest::mouseClick(tablesGrid(w)->viewport(), Qt::LeftButton, {},
+                          tablesGrid(w)->visualRect(tablesGrid(w)->model()->index(tablesGrid(w)->modelRow(r), 0)).center());
+        const int ticksAtClick = ticks;
+        QTRY_VERIFY(counter.model->rowCount() > 0); // the first screen, long before the last row
+        QVERIFY(counter.model->isLoading());
+        QTRY_VERIFY_WITH_TIMEOUT(!counter.model->isLoading(), 30000);
+        QCOMPARE(counter.model->rowCount(), 40000);
+        QVERIFY2(counter.paintsWhileLoading >= 2, qPrintable(QString::number(counter.paintsWhileLoading)));
+        QVERIFY(ticks - ticksAtClick >= 10); // the event loop ran all along
+        QCOMPARE(child<QLineEdit>(w, "txtRows")->text(), QStringLiteral("40000"));
+        QVERIFY2(msg.messages.isEmpty(), qPrintable(msg.messages.join(u'\n')));
     }
 
     // Opening and closing the window leaves its stored placement as it was;
