@@ -2,8 +2,9 @@
 //
 //   bench_navigation [--root DIR] [--subscribers N]
 //
-// (1) 1,000 different ObjectID cells resolved and described through the
-//     main window's mouse-move handler: median and 99th percentile per cell.
+// (1) 1,000 ObjectID cells resolved and described through the main window's
+//     mouse-move handler, twice: time per cell, and the queries each pass
+//     sends (the second pass should send none: descriptions are cached).
 // (2) A search across every listed table of OrvexDirDB for a value that
 //     occurs nowhere, through the window's search, against a raw SQLite scan
 //     of the same tables comparing the same text.
@@ -11,6 +12,9 @@
 #include "common/recordingmessenger.h"
 #include "demo/demoinstallation.h"
 #include "main/frmmain.h"
+#include "platform/backgroundtask.h"
+#include "platform/delayedsession.h"
+#include "platform/sessionpool.h"
 #include "navigation/references.h"
 #include "widgets/grid.h"
 #include "widgets/gridmodel.h"
@@ -48,6 +52,11 @@ int main(int argc, char **argv)
         std::printf("demo installation (%d subscribers) built in %.1f s\n", o.subscribers, t.elapsed() / 1000.0);
     }
 
+    // Every query the window sends is counted (no delay added).
+    db::SessionMeter meter;
+    db::installSessionPool(std::make_unique<db::SessionPool>([&](const db::ConnectionTarget &t, db::Error *err) {
+        return db::withDelay(db::openEngineSession(t, err), std::chrono::milliseconds(0), &meter);
+    }));
     test::RecordingMessenger msg;
     WindowContext ctx(msg);
     frmMain w(ctx);
@@ -58,48 +67,72 @@ int main(int argc, char **argv)
     w.resize(1400, 1000);
     w.show();
     app.processEvents();
-    Grid *tables = w.tablesGrid();
-    Grid *data = w.dataGrid();
+    Grid *tables = w.findChild<Grid *>(QStringLiteral("gridTables"));
+    Grid *data = w.findChild<Grid *>(QStringLiteral("gridData"));
 
-    // (1) Hover descriptions.
-    std::vector<double> perCell;
-    int queriesFailed = 0;
-    for (int tr = 1; tr < tables->rows() && perCell.size() < 1000 && !qEnvironmentVariableIsSet("KORVA_BENCH_NOHOVER"); ++tr) {
+    // (1) Hover descriptions: 1,000 reference cells, then the same cells again.
+    struct Cell
+    {
+        int table, row, col;
+    };
+    std::vector<Cell> hoverCells;
+    for (int tr = 1; tr < tables->rows() && hoverCells.size() < 1000 && !qEnvironmentVariableIsSet("KORVA_BENCH_NOHOVER"); ++tr) {
         tables->setCurrentCell(tr, 1);
-        data->gridModel()->finishLoading();
+        w.finishRowLoad();
         const QString listed = tables->textMatrix(tr, 1);
         QList<int> refCols;
         for (int c = 1; c < data->cols(); ++c)
             if (!navigation::referencedTableForCell(w.state().dictionary, listed, data->textMatrix(0, c)).isEmpty())
                 refCols << c;
-        for (int r = 1; r < data->rows() && !refCols.isEmpty() && perCell.size() < 1000; ++r) {
-            for (int c : refCols) {
-                if (data->textMatrix(r, c).isEmpty() || perCell.size() >= 1000)
-                    continue;
-                data->scrollToCell(r, c);
-                const QRect cell = data->visualRect(data->model()->index(data->modelRow(r), data->modelColumn(c)));
-                data->setMousePosition(cell.center());
-                if (data->mouseRow() != r || data->mouseCol() != c)
-                    continue; // under the frozen columns; another cell will do
-                t.start();
-                w.fg_MouseMove();
-                perCell.push_back(bench::ms(t.nsecsElapsed()));
-                if (w.referenceDescription().isEmpty())
-                    ++queriesFailed;
-            }
-        }
+        for (int r = 1; r < data->rows() && !refCols.isEmpty() && hoverCells.size() < 1000; ++r)
+            for (int c : refCols)
+                if (!data->textMatrix(r, c).isEmpty() && hoverCells.size() < 1000)
+                    hoverCells.push_back({tr, r, c});
     }
-    std::sort(perCell.begin(), perCell.end());
-    if (perCell.empty() && !qEnvironmentVariableIsSet("KORVA_BENCH_NOHOVER")) {
+    if (hoverCells.empty() && !qEnvironmentVariableIsSet("KORVA_BENCH_NOHOVER")) {
         std::fprintf(stderr, "no reference cells found\n");
         return 1;
     }
-    if (!perCell.empty()) {
-        const double median = perCell[perCell.size() / 2];
-        const double p99 = perCell[std::min(perCell.size() - 1, perCell.size() * 99 / 100)];
-        std::printf("hover cells described        %zu (empty descriptions %d)\n", perCell.size(), queriesFailed);
-        std::printf("hover median per cell        %9.3f ms (target < 2)\n", median);
-        std::printf("hover 99th percentile        %9.3f ms\n", p99);
+    auto hoverPass = [&](std::vector<double> *perCell, int *empty) {
+        qint64 hoverQueries = 0; // asked by the hover itself, not by the table loads between
+        int shownTable = -1;
+        for (const Cell &cell : hoverCells) {
+            if (cell.table != shownTable) {
+                tables->setCurrentCell(cell.table, 1);
+                w.finishRowLoad();
+                shownTable = cell.table;
+            }
+            data->scrollToCell(cell.row, cell.col);
+            const QRect rect = data->visualRect(data->model()->index(data->modelRow(cell.row), data->modelColumn(cell.col)));
+            data->setMousePosition(rect.center());
+            if (data->mouseRow() != cell.row || data->mouseCol() != cell.col)
+                continue; // under the frozen columns
+            const qint64 before = meter.calls;
+            t.start();
+            w.fg_MouseMove();
+            while (w.isDescribing())
+                app.processEvents(QEventLoop::WaitForMoreEvents);
+            perCell->push_back(bench::ms(t.nsecsElapsed()));
+            hoverQueries += meter.calls - before;
+            if (w.referenceDescription().isEmpty())
+                ++*empty;
+        }
+        return hoverQueries;
+    };
+    std::vector<double> first, second;
+    int emptyFirst = 0, emptySecond = 0;
+    const qint64 firstQueries = hoverPass(&first, &emptyFirst);
+    const qint64 secondQueries = hoverPass(&second, &emptySecond);
+    std::sort(first.begin(), first.end());
+    std::sort(second.begin(), second.end());
+    if (!first.empty()) {
+        std::printf("hover cells described        %zu (empty descriptions %d)\n", first.size(), emptyFirst);
+        std::printf("hover first pass             median %.3f ms, 99th percentile %.3f ms, %lld queries\n",
+                    first[first.size() / 2], first[std::min(first.size() - 1, first.size() * 99 / 100)],
+                    static_cast<long long>(firstQueries));
+        std::printf("hover second pass            median %.3f ms, 99th percentile %.3f ms, %lld queries (target 0)\n",
+                    second[second.size() / 2], second[std::min(second.size() - 1, second.size() * 99 / 100)],
+                    static_cast<long long>(secondQueries));
     }
 
     // (2) Search across tables for a value found nowhere.
@@ -146,6 +179,8 @@ int main(int argc, char **argv)
         msg.clear();
         t.start();
         w.runSearch(needle, false, false);
+        while (w.isSearching())
+            app.processEvents(QEventLoop::WaitForMoreEvents);
         searches.push_back(t.nsecsElapsed());
     }
     std::sort(raws.begin(), raws.end());
@@ -155,7 +190,9 @@ int main(int argc, char **argv)
     std::printf("tables searched              %lld, cells %lld\n", static_cast<long long>(listed.size()), static_cast<long long>(cells));
     std::printf("raw SQLite scan and compare  %9.1f ms (median of 5; %.1f to %.1f)\n", bench::ms(rawNs), bench::ms(raws.front()), bench::ms(raws.back()));
     std::printf("search across tables         %9.1f ms (median of 5; %.1f to %.1f)\n", bench::ms(searchNs), bench::ms(searches.front()), bench::ms(searches.back()));
-    std::printf("ratio search / raw           %9.2f   (target <= 3.00)\n", double(searchNs) / double(rawNs));
+    std::printf("ratio search / raw           %9.2f   (target <= 1.50)\n", double(searchNs) / double(rawNs));
     std::printf("message                      %s\n", qPrintable(msg.messages.value(0)));
+    w.close();
+    korva::waitForDatabaseThreads();
     return 0;
 }

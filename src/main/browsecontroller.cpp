@@ -5,6 +5,8 @@
 #include "platform/database.h"
 #include "platform/sqlquote.h"
 
+#include <future>
+
 namespace korva::browse {
 
 QString columnListQuery(const QString &listed)
@@ -36,19 +38,20 @@ QString uniqueIdColumn(const QString &directoryConnection, const QString &listed
 std::shared_ptr<db::ResultSet> reopen(const QString &connection, const QString &sql, bool editing, qsizetype firstRows,
                                       Error *error)
 {
-    std::shared_ptr<db::ResultSet> rs =
-        db::openResultSet(connection, sql, error, editing ? db::Lock::Pessimistic : db::Lock::ReadOnly);
-    if (rs && rs->fetchedCount() < firstRows)
-        rs->fetchMore(firstRows - rs->fetchedCount());
-    return rs;
+    return db::openResultSet(connection, sql, error, editing ? db::Lock::Pessimistic : db::Lock::ReadOnly, firstRows);
 }
 
 TableLoad loadTable(const TableRequest &r)
 {
     TableLoad load;
+    // The key is looked up meanwhile: against a remote server the two trips overlap.
+    std::future<QString> key = std::async(r.overlapKeyLookup ? std::launch::async : std::launch::deferred,
+                                          [r] { return uniqueIdColumn(r.directoryConnection, r.listed); });
     // The column list, read whole: a list that broke off is no list.
     Error e;
-    std::shared_ptr<db::ResultSet> cols = db::openResultSet(r.connection, columnListQuery(r.listed), &e);
+    // A table's columns come in one batch.
+    std::shared_ptr<db::ResultSet> cols =
+        db::openResultSet(r.connection, columnListQuery(r.listed), &e, db::Lock::ReadOnly, 4096);
     if (cols)
         cols->fetchAll();
     if (cols && !cols->lastError()) {
@@ -56,7 +59,7 @@ TableLoad loadTable(const TableRequest &r)
             load.columns << cols->rows().text(i, 0);
         load.columnRows = cols;
     }
-    load.uniqueId = uniqueIdColumn(r.directoryConnection, r.listed);
+    load.uniqueId = key.get();
     load.selectList = composeSelectList(load.columns, load.uniqueId, r.lockAlias, r.lockUnique);
     if (load.columns.isEmpty())
         return load;

@@ -25,6 +25,7 @@ struct TableRequest
     bool editing = false;        // "Use Tables" with the /Edit switch
     QString where;               // the WHERE text in force, empty for none
     qsizetype firstRows = 200;   // read with the query, so the first screen needs no second trip
+    bool overlapKeyLookup = true; // look the key up on a thread of its own meanwhile (a remote trip saved)
 };
 
 // Everything a table load learns from the server, gathered off the window's thread.

@@ -103,6 +103,8 @@ public:
     // The search itself, once the options are known (the dialog's part is above).
     void runSearch(const QString &text, bool exact, bool resume);
     bool isSearching() const { return m_searching; }
+    // A hover description is being read from the server.
+    bool isDescribing() const { return m_hoverTask.isPending(); }
     const navigation::NavigationController &navigation() const { return m_navigation; }
     void mnuObjectView_Click();
     QString referenceDescription() const { return m_referenceDescription; }

@@ -308,6 +308,8 @@ std::shared_ptr<navigation::TableScanSource> frmMain::searchSource()
     base.directoryConnection = composeConnectionString(m_state.serverName, m_state.instanceName, QStringLiteral("OrvexDirDB"));
     base.lockAlias = mnuLockAliasColumn->isChecked();
     base.lockUnique = mnuLockUniqueColumn->isChecked();
+    base.overlapKeyLookup = false; // the search reads table after table; no thread per table
+    base.firstRows = 5000;
     const bool whereShown = whereTabShown();
     const int checked = checkedDatabase();
     const QString prefix = checked >= 0 ? QString::fromUtf16(databases()[std::size_t(checked)].stickyPrefix) : QString();

@@ -86,7 +86,8 @@ bool TableScanSource::matches(int row, int col, const QString &searchText, bool 
 {
     if (row < 1 || col < 1 || !m_rows)
         return SearchGridSource::matches(row, col, searchText, exactMatch);
-    if (searchText != m_needle) {
+    // The same text comes with every cell: compare its data first, not its characters.
+    if (searchText.constData() != m_needle.constData() && searchText != m_needle) {
         m_needle = searchText;
         m_lowerNeedle = searchText.toLower().toUtf8();
     }

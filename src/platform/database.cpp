@@ -78,7 +78,8 @@ std::shared_ptr<Session> sessionFor(const QString &connection, Error *error)
 
 void resetConnectionPool() { sessionPool().clear(); }
 
-std::unique_ptr<ResultSet> openResultSet(const QString &connection, const QString &sql, Error *error, Lock lock)
+std::unique_ptr<ResultSet> openResultSet(const QString &connection, const QString &sql, Error *error, Lock lock,
+                                         qsizetype firstRows)
 {
     Error e;
     auto session = sessionFor(connection, &e);
@@ -95,9 +96,9 @@ std::unique_ptr<ResultSet> openResultSet(const QString &connection, const QStrin
     }
     auto set = std::make_unique<ResultSet>(std::move(source));
     set->setUpdatable(lock == Lock::Pessimistic);
-    // Fetch the first row now so that a statement failing at its first step
+    // Fetch the first rows now so that a statement failing at its first step
     // fails here, as the client would when opening.
-    set->fetchMore(1);
+    set->fetchMore(std::max<qsizetype>(1, firstRows));
     if (set->lastError()) {
         if (error)
             *error = set->lastError();

@@ -10,9 +10,10 @@ namespace korva::db {
 
 enum class Lock { ReadOnly, Pessimistic };
 
-// Opens a result set for a SELECT. Rows arrive as the caller reads them.
+// Opens a result set for a SELECT. Rows arrive as the caller reads them; the
+// first firstRows of them come with the opening (one trip to the server).
 std::unique_ptr<ResultSet> openResultSet(const QString &connection, const QString &sql, Error *error,
-                                         Lock lock = Lock::ReadOnly);
+                                         Lock lock = Lock::ReadOnly, qsizetype firstRows = 1);
 // Runs a text command; yields the records affected and the rows, if any.
 ExecOutcome executeText(const QString &connection, const QString &sql, Error *error);
 // Runs a stored procedure with input parameters.

@@ -9,13 +9,15 @@ namespace {
 class DelayedRowSource final : public RowSource
 {
 public:
-    DelayedRowSource(std::unique_ptr<RowSource> inner, std::chrono::milliseconds delay)
-        : m_inner(std::move(inner)), m_delay(delay)
+    DelayedRowSource(std::unique_ptr<RowSource> inner, std::chrono::milliseconds delay, SessionMeter *meter)
+        : m_inner(std::move(inner)), m_delay(delay), m_meter(meter)
     {
     }
     QStringList columns() const override { return m_inner->columns(); }
     qsizetype fetch(RowStore &store, qsizetype maxRows, Error *error) override
     {
+        if (m_meter)
+            ++m_meter->batches;
         std::this_thread::sleep_for(m_delay);
         return m_inner->fetch(store, maxRows, error);
     }
@@ -30,13 +32,14 @@ public:
 private:
     std::unique_ptr<RowSource> m_inner;
     std::chrono::milliseconds m_delay;
+    SessionMeter *m_meter;
 };
 
 class DelayedSession final : public Session
 {
 public:
-    DelayedSession(std::shared_ptr<Session> inner, std::chrono::milliseconds delay)
-        : m_inner(std::move(inner)), m_delay(delay)
+    DelayedSession(std::shared_ptr<Session> inner, std::chrono::milliseconds delay, SessionMeter *meter)
+        : m_inner(std::move(inner)), m_delay(delay), m_meter(meter)
     {
         m_target = m_inner->target();
     }
@@ -45,7 +48,7 @@ public:
     {
         wait();
         auto source = m_inner->query(sql, updatable, error);
-        return source ? std::make_unique<DelayedRowSource>(std::move(source), m_delay) : nullptr;
+        return source ? std::make_unique<DelayedRowSource>(std::move(source), m_delay, m_meter) : nullptr;
     }
     ExecOutcome execute(const QString &sql, Error *error) override
     {
@@ -74,19 +77,25 @@ public:
     }
 
 private:
-    void wait() const { std::this_thread::sleep_for(m_delay); }
+    void wait() const
+    {
+        if (m_meter)
+            ++m_meter->calls;
+        std::this_thread::sleep_for(m_delay);
+    }
 
     std::shared_ptr<Session> m_inner;
     std::chrono::milliseconds m_delay;
+    SessionMeter *m_meter;
 };
 
 } // namespace
 
-std::shared_ptr<Session> withDelay(std::shared_ptr<Session> session, std::chrono::milliseconds delay)
+std::shared_ptr<Session> withDelay(std::shared_ptr<Session> session, std::chrono::milliseconds delay, SessionMeter *meter)
 {
     if (!session)
         return nullptr;
-    return std::make_shared<DelayedSession>(std::move(session), delay);
+    return std::make_shared<DelayedSession>(std::move(session), delay, meter);
 }
 
 } // namespace korva::db

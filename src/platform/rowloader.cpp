@@ -48,6 +48,7 @@ struct RowLoader::Shared
 
     void run()
     {
+        qsizetype lastBatchBytes = 0;
         std::unique_lock lock(mutex);
         for (;;) {
             wake.wait(lock, [this] { return quit || (job && !holdOn); });
@@ -62,6 +63,9 @@ struct RowLoader::Shared
             Batch batch;
             batch.generation = gen;
             batch.target = rows;
+            // Sized like the batch before, so that a batch mostly fills one chunk.
+            if (lastBatchBytes > 0)
+                batch.rows.setFirstChunkSize(lastBatchBytes + lastBatchBytes / 16);
             QElapsedTimer clock;
             clock.start();
             qsizetype read = 0;
@@ -78,6 +82,7 @@ struct RowLoader::Shared
                 if (generation != gen || holdOn)
                     break;
             }
+            lastBatchBytes = batch.rows.contentBytes();
             batch.rows.shrinkToFit();
 
             lock.lock();

@@ -28,10 +28,12 @@ void RowStore::clear()
 {
     m_chunks.clear();
     m_chunkSizes.clear();
+    m_chunkFirstRow.clear();
     m_chunkUsed = 0;
-    m_rowChunk.clear();
     m_rowStart.clear();
     m_cells.clear();
+    m_wideRows.clear();
+    m_wideCells.clear();
     m_pending.clear();
     m_pendingCells.clear();
     m_inRow = false;
@@ -158,12 +160,24 @@ bool RowStore::endRow()
         addNull();
     m_pendingCells.resize(std::size_t(columnCount()));
     const qsizetype size = m_pendingCells.empty() ? 0 : qsizetype(m_pendingCells.back() & kEndMask);
+    const std::size_t chunksBefore = m_chunks.size();
     char *at = reserve(size);
+    if (m_chunks.size() != chunksBefore)
+        m_chunkFirstRow.push_back(std::uint32_t(rowCount()));
     if (size > 0)
         std::memcpy(at, m_pending.data(), std::size_t(size));
-    m_rowChunk.push_back(std::uint32_t(m_chunks.size() - 1));
-    m_rowStart.push_back(std::uint32_t(at - m_chunks.back().get()));
-    m_cells.insert(m_cells.end(), m_pendingCells.begin(), m_pendingCells.end());
+    auto start = std::uint32_t(at - m_chunks.back().get());
+    if (size <= qsizetype(kNarrowMask)) {
+        for (std::uint32_t cell : m_pendingCells)
+            m_cells.push_back(std::uint16_t((cell & kNarrowMask) | ((cell >> kTypeShift) << kNarrowShift)));
+    } else {
+        // Rare: the row's cells keep their full offsets in the wide table.
+        m_wideRows.emplace_back(std::uint32_t(rowCount()), std::uint32_t(m_wideCells.size()));
+        m_wideCells.insert(m_wideCells.end(), m_pendingCells.begin(), m_pendingCells.end());
+        m_cells.insert(m_cells.end(), m_pendingCells.size(), 0);
+        start |= kWideRow;
+    }
+    m_rowStart.push_back(start);
     m_contentBytes += size; // null cells hold no bytes
     return true;
 }
@@ -196,20 +210,22 @@ void RowStore::append(RowStore &&other)
         return;
     if (m_columns.isEmpty() && rowCount() == 0)
         m_columns = other.m_columns;
-    const auto base = std::uint32_t(m_chunks.size());
+    const auto firstRow = std::uint32_t(rowCount());
     for (std::size_t i = 0; i < other.m_chunks.size(); ++i) {
         m_chunks.push_back(std::move(other.m_chunks[i]));
         m_chunkSizes.push_back(other.m_chunkSizes[i]);
+        m_chunkFirstRow.push_back(firstRow + other.m_chunkFirstRow[i]);
     }
     // Rows appended later continue in the last chunk taken over.
     m_chunkUsed = other.m_chunkUsed;
-    reserveFor(m_rowChunk, other.m_rowChunk.size());
     reserveFor(m_rowStart, other.m_rowStart.size());
     reserveFor(m_cells, other.m_cells.size());
-    for (std::uint32_t c : other.m_rowChunk)
-        m_rowChunk.push_back(base + c);
     m_rowStart.insert(m_rowStart.end(), other.m_rowStart.begin(), other.m_rowStart.end());
     m_cells.insert(m_cells.end(), other.m_cells.begin(), other.m_cells.end());
+    const auto wideBase = std::uint32_t(m_wideCells.size());
+    for (const auto &[row, at] : other.m_wideRows)
+        m_wideRows.emplace_back(firstRow + row, wideBase + at);
+    m_wideCells.insert(m_wideCells.end(), other.m_wideCells.begin(), other.m_wideCells.end());
     m_contentBytes += other.m_contentBytes;
     const QStringList columns = other.m_columns;
     other.clear();
@@ -218,26 +234,47 @@ void RowStore::append(RowStore &&other)
 
 void RowStore::shrinkToFit()
 {
-    if (!m_chunks.empty() && m_chunkUsed < m_chunkSizes.back()) {
+    // A last chunk that is nearly full stays as it is: copying it would cost
+    // more than the little it gives back.
+    if (!m_chunks.empty() && m_chunkSizes.back() - m_chunkUsed > m_chunkSizes.back() / 8) {
         const qsizetype used = std::max<qsizetype>(m_chunkUsed, 1);
         std::unique_ptr<char[]> exact(new char[std::size_t(used)]);
         std::memcpy(exact.get(), m_chunks.back().get(), std::size_t(m_chunkUsed));
         m_chunks.back() = std::move(exact);
         m_chunkSizes.back() = used;
     }
-    m_rowChunk.shrink_to_fit();
     m_rowStart.shrink_to_fit();
     m_cells.shrink_to_fit();
+    m_chunkFirstRow.shrink_to_fit();
+}
+
+std::size_t RowStore::chunkOf(qsizetype row) const
+{
+    const auto after = std::upper_bound(m_chunkFirstRow.begin(), m_chunkFirstRow.end(), std::uint32_t(row));
+    return std::size_t(after - m_chunkFirstRow.begin()) - 1;
+}
+
+const std::uint32_t *RowStore::wideCells(qsizetype row) const
+{
+    const auto it = std::lower_bound(m_wideRows.begin(), m_wideRows.end(), std::uint32_t(row),
+                                     [](const auto &entry, std::uint32_t r) { return entry.first < r; });
+    return m_wideCells.data() + it->second;
 }
 
 RowStore::Span RowStore::span(qsizetype row, int column) const
 {
+    const std::uint32_t start = m_rowStart[std::size_t(row)];
+    const char *rowData = m_chunks[chunkOf(row)].get() + (start & ~kWideRow);
+    if (start & kWideRow) {
+        const std::uint32_t *cells = wideCells(row);
+        const std::uint32_t cell = cells[column];
+        const std::uint32_t begin = column == 0 ? 0 : (cells[column - 1] & kEndMask);
+        return {rowData + begin, (cell & kEndMask) - begin, CellType(cell >> kTypeShift)};
+    }
     const std::size_t base = std::size_t(row) * std::size_t(columnCount());
-    const std::uint32_t cell = m_cells[base + std::size_t(column)];
-    const std::uint32_t end = cell & kEndMask;
-    const std::uint32_t begin = column == 0 ? 0 : (m_cells[base + std::size_t(column) - 1] & kEndMask);
-    const char *rowData = m_chunks[m_rowChunk[std::size_t(row)]].get() + m_rowStart[std::size_t(row)];
-    return {rowData + begin, end - begin, CellType(cell >> kTypeShift)};
+    const std::uint16_t cell = m_cells[base + std::size_t(column)];
+    const std::uint32_t begin = column == 0 ? 0 : (m_cells[base + std::size_t(column) - 1] & kNarrowMask);
+    return {rowData + begin, std::uint32_t(cell & kNarrowMask) - begin, CellType(cell >> kNarrowShift)};
 }
 
 CellType RowStore::type(qsizetype row, int column) const
@@ -322,35 +359,55 @@ void RowStore::setValue(qsizetype row, int column, const QVariant &value)
     m_overrides.insert(quint64(row) * quint64(columnCount()) + quint64(column), value);
 }
 
+namespace {
+
+// Whether every byte is below 0x80, eight bytes at a time.
+bool allAscii(const char *data, std::size_t size)
+{
+    std::uint64_t seen = 0;
+    std::size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, data + i, 8);
+        seen |= word;
+    }
+    for (; i < size; ++i)
+        seen |= static_cast<unsigned char>(data[i]);
+    return (seen & 0x8080808080808080ull) == 0;
+}
+
+inline char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? char(c + 32) : c; }
+
+} // namespace
+
 bool RowStore::textMatches(qsizetype row, int column, const QByteArray &lowerNeedle, const QString &needle,
                            bool exact) const
 {
     if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount())
         return false;
     const Span s = span(row, column);
-    bool ascii = m_overrides.isEmpty() && s.type != CellType::Blob;
-    for (std::uint32_t i = 0; ascii && i < s.size; ++i)
-        ascii = static_cast<unsigned char>(s.data[i]) < 0x80;
-    if (!ascii) {
+    if (!m_overrides.isEmpty() || s.type == CellType::Blob || !allAscii(s.data, s.size)) {
         const QString t = text(row, column);
         return exact ? t.compare(needle, Qt::CaseInsensitive) == 0 : t.contains(needle, Qt::CaseInsensitive);
     }
     const qsizetype n = lowerNeedle.size();
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c + 32) : c; };
+    const char *want = lowerNeedle.constData();
     auto equalAt = [&](std::uint32_t at) {
-        for (qsizetype k = 0; k < n; ++k)
-            if (lower(s.data[at + k]) != lowerNeedle[k])
+        for (qsizetype k = 1; k < n; ++k)
+            if (lowerAscii(s.data[at + k]) != want[k])
                 return false;
         return true;
     };
     if (exact)
-        return qsizetype(s.size) == n && equalAt(0);
+        return qsizetype(s.size) == n && (n == 0 || (lowerAscii(s.data[0]) == want[0] && equalAt(0)));
     if (n == 0)
         return true;
     if (qsizetype(s.size) < n)
         return false;
-    for (std::uint32_t at = 0; at + n <= s.size; ++at)
-        if (equalAt(at))
+    const char first = want[0];
+    const std::uint32_t last = s.size - std::uint32_t(n);
+    for (std::uint32_t at = 0; at <= last; ++at)
+        if (lowerAscii(s.data[at]) == first && equalAt(at))
             return true;
     return false;
 }
@@ -360,8 +417,9 @@ qsizetype RowStore::allocatedBytes() const
     qsizetype total = 0;
     for (qsizetype s : m_chunkSizes)
         total += s;
-    total += qsizetype(m_cells.capacity() * sizeof(std::uint32_t));
-    total += qsizetype((m_rowChunk.capacity() + m_rowStart.capacity()) * sizeof(std::uint32_t));
+    total += qsizetype(m_cells.capacity() * sizeof(std::uint16_t));
+    total += qsizetype((m_rowStart.capacity() + m_chunkFirstRow.capacity() + m_wideCells.capacity()) * sizeof(std::uint32_t));
+    total += qsizetype(m_wideRows.capacity() * sizeof(m_wideRows.front()));
     return total;
 }
 

@@ -19,8 +19,9 @@ enum class CellType : std::uint8_t { Null = 0, Integer = 1, Real = 2, Text = 3, 
 QString textFromUtf8(const char *utf8, qsizetype size);
 
 // Compact, append-only storage of a result set's rows. Cell bytes (UTF-8 text,
-// decimal numbers, raw blobs) live in large chunks; each cell costs four bytes
-// of bookkeeping. Holds a million-row table without a per-cell allocation.
+// decimal numbers, raw blobs) live in large chunks; each cell of a row up to
+// 8 KB costs two bytes of bookkeeping (larger rows four), each row four.
+// Holds a million-row table without a per-cell allocation.
 class RowStore
 {
 public:
@@ -33,7 +34,7 @@ public:
     void setColumns(const QStringList &names);
     const QStringList &columns() const { return m_columns; }
     int columnCount() const { return int(m_columns.size()); }
-    qsizetype rowCount() const { return qsizetype(m_rowChunk.size()); }
+    qsizetype rowCount() const { return qsizetype(m_rowStart.size()); }
     void clear();
 
     // Appending a row: beginRow(), one add... per column, endRow().
@@ -58,7 +59,7 @@ public:
     // a batch that is complete.
     void shrinkToFit();
     // The size to start the first chunk with, when the bytes to come are known roughly.
-    void setFirstChunkSize(qsizetype bytes) { m_firstChunk = std::clamp<qsizetype>(bytes, 1024, kChunkSize); }
+    void setFirstChunkSize(qsizetype bytes) { m_firstChunk = std::clamp<qsizetype>(bytes, 1024, 4 * kChunkSize); }
 
     CellType type(qsizetype row, int column) const;
     bool isNull(qsizetype row, int column) const { return type(row, column) == CellType::Null; }
@@ -83,22 +84,34 @@ private:
     Span span(qsizetype row, int column) const;
     void addCell(CellType type, const char *data, qsizetype size);
     char *reserve(qsizetype size);
+    std::size_t chunkOf(qsizetype row) const;
+    const std::uint32_t *wideCells(qsizetype row) const;
 
+    // A cell while its row is built, and in a wide row: end offset from the
+    // row's start (low 29 bits) and type (high 3 bits).
     static constexpr std::uint32_t kTypeShift = 29;
     static constexpr std::uint32_t kEndMask = (1u << kTypeShift) - 1;
+    // A cell of a narrow row (up to 8 KB): 13 bits of end offset, 3 of type.
+    static constexpr std::uint16_t kNarrowShift = 13;
+    static constexpr std::uint16_t kNarrowMask = (1u << kNarrowShift) - 1;
+    // Marks a row start whose cells are in the wide table.
+    static constexpr std::uint32_t kWideRow = 0x80000000u;
     static constexpr qsizetype kChunkSize = 4 * 1024 * 1024;
     static constexpr qsizetype kFirstChunkSize = 16 * 1024;
 
     QStringList m_columns;
     std::vector<std::unique_ptr<char[]>> m_chunks;
     std::vector<qsizetype> m_chunkSizes;
+    std::vector<std::uint32_t> m_chunkFirstRow; // rows fill the chunks in order
     qsizetype m_chunkUsed = 0;
     qsizetype m_firstChunk = kFirstChunkSize;
-    // Per row: chunk index and start offset. Per cell: end offset relative to
-    // the row start (low 29 bits) and cell type (high 3 bits).
-    std::vector<std::uint32_t> m_rowChunk;
+    // Per row: start offset in its chunk (kWideRow set for a wide row). Per
+    // cell, columnCount to a row: the narrow form (unused for a wide row).
     std::vector<std::uint32_t> m_rowStart;
-    std::vector<std::uint32_t> m_cells;
+    std::vector<std::uint16_t> m_cells;
+    // Rows over 8 KB: row number and where their cells begin in m_wideCells.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> m_wideRows;
+    std::vector<std::uint32_t> m_wideCells;
     // The row being built, kept contiguous so it can move to a new chunk whole.
     std::vector<char> m_pending;
     std::vector<std::uint32_t> m_pendingCells;

@@ -403,7 +403,9 @@ std::shared_ptr<SqliteSession> SqliteSession::open(const ConnectionTarget &targe
         return nullptr;
     }
     const QByteArray path = QFile::encodeName(file);
-    if (sqlite3_open_v2(path.constData(), &s->m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX, nullptr) != SQLITE_OK) {
+    // The session's own mutex keeps every use of the connection to one thread
+    // at a time, so SQLite need not lock each call again.
+    if (sqlite3_open_v2(path.constData(), &s->m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
         if (error)
             *error = {kErrGeneric, QStringLiteral("Cannot open database \"%1\": %2")
                                        .arg(target.database, QString::fromUtf8(sqlite3_errmsg(s->m_db)))};

@@ -50,6 +50,49 @@ private Q_SLOTS:
         QVERIFY(!store.value(0, 5).isValid());
     }
 
+    // Batches read on another thread join a store without copying; every
+    // cell, narrow or wide row, reads back in order, and rows added after the
+    // batches go on where they ended.
+    void batchesJoinAStoreInOrder()
+    {
+        auto fill = [](RowStore &store, int from, int count) {
+            for (int r = from; r < from + count; ++r) {
+                store.beginRow();
+                store.addInteger(r);
+                if (r % 500 == 7)
+                    store.addText(QStringLiteral("wide %1 ").arg(r).repeated(2000)); // over 8 KB
+                else
+                    store.addText(QStringLiteral("row %1").arg(r));
+                store.endRow();
+            }
+        };
+        const QStringList columns{QStringLiteral("n"), QStringLiteral("text")};
+        RowStore whole;
+        whole.setColumns(columns);
+        fill(whole, 0, 10);
+        int next = 10;
+        for (int batchNo = 0; batchNo < 4; ++batchNo) {
+            RowStore batch;
+            batch.setColumns(columns);
+            fill(batch, next, 3000);
+            batch.shrinkToFit();
+            next += 3000;
+            whole.append(std::move(batch));
+            QCOMPARE(batch.rowCount(), 0);
+        }
+        fill(whole, next, 5);
+        next += 5;
+        QCOMPARE(whole.rowCount(), next);
+        for (int r = 0; r < next; ++r) {
+            QCOMPARE(whole.value(r, 0).toInt(), r);
+            const QString expected = r % 500 == 7 ? QStringLiteral("wide %1 ").arg(r).repeated(2000) : QStringLiteral("row %1").arg(r);
+            if (whole.text(r, 1) != expected)
+                QFAIL(qPrintable(QStringLiteral("row %1 reads %2").arg(r).arg(whole.text(r, 1).left(40))));
+        }
+        QVERIFY(whole.textMatches(7, 1, QByteArrayLiteral("wide 7"), QStringLiteral("WIDE 7"), false));
+        QVERIFY(whole.allocatedBytes() < whole.contentBytes() * 2);
+    }
+
     void rowsArePaddedOrCutToTheColumns()
     {
         RowStore store;
