@@ -133,6 +133,7 @@ void frmMain::showRows(const QString &listed, bool hadWhere, const TableLoad &lo
     m_gridData->setEditRefusal(load.editRefusal);
     if (!load.rows) {
         m_gridData->viewport()->unsetCursor();
+        m_rowLoadError = load.rowError;
         m_msg.message(QStringLiteral("Badly formed SQL query: ") + load.rowError.description);
         if (hadWhere)
             m_msg.message(QStringLiteral("Check the syntaxt of your WHERE clause and try again"));

@@ -958,6 +958,52 @@ private Q_SLOTS:
         QVERIFY(w.isVisible());
     }
 
+    // A table that fails after its first screen of rows: the rows read so far
+    // and the previous count do not pose as the table, and exports refuse.
+    void partialLoadIsNotShownAsTheTable()
+    {
+        test::RecordingMessenger msg;
+        WindowContext ctx(msg);
+        frmMain w(ctx);
+        QVERIFY(w.Form_Load(QString()));
+        db::Error e;
+        db::executeText(w.state().connectionString,
+                        QStringLiteral("CREATE TABLE tbl_Flaky(ObjectID TEXT PRIMARY KEY, Payload TEXT); "
+                                       "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
+                                       "INSERT INTO tbl_Flaky SELECT 'id-' || i, CASE WHEN i = 2500 THEN 'broken' ELSE '1' END FROM n"),
+                        &e);
+        QVERIFY2(!e, qPrintable(e.description));
+        const auto drop = qScopeGuard([&] {
+            db::Error ignored;
+            db::executeText(w.state().connectionString, QStringLiteral("DROP TABLE tbl_Flaky"), &ignored);
+        });
+        {
+            auto s = openSettings();
+            s->setValue(QStringLiteral("Config/ShowWHEREClause"), QStringLiteral("True"));
+        }
+        action(w, "mnuShowWhereClause")->trigger();
+        action(w, "mnuOrvexDirDB")->trigger();
+        selectTable(w, QStringLiteral("tbl_Location"));
+        QVERIFY(!child<QLineEdit>(w, "txtRows")->text().isEmpty());
+        selectTable(w, QStringLiteral("tbl_Flaky"));
+        msg.clear();
+        // json() of a text that is no JSON fails at row 2,500, long after the first screen.
+        child<QPlainTextEdit>(w, "txtWhere")->setPlainText(QStringLiteral("json(CASE WHEN Payload = 'broken' THEN 'x' ELSE '1' END) = 1"));
+        QTest::mouseClick(child<QPushButton>(w, "cmdApply"), Qt::LeftButton);
+        w.finishRowLoad();
+        QCOMPARE(msg.messages.size(), 2);
+        QVERIFY(msg.messages[0].startsWith(QStringLiteral("Badly formed SQL query: ")));
+        QCOMPARE(dataGrid(w)->rows(), 1);
+        QCOMPARE(child<QLineEdit>(w, "txtRows")->text(), QString());
+        msg.clear();
+        const QString exported = env->filePath(QStringLiteral("flaky.csv"));
+        msg.fileNames.enqueue(exported);
+        w.exportGrid(false, false);
+        QCOMPARE(msg.messages.size(), 1);
+        QVERIFY(msg.messages[0].endsWith(QStringLiteral(") in procedure mnuExportEntireGrid_Click of Form frmMain")));
+        QVERIFY(!QFile::exists(exported));
+    }
+
     // Against a slow server the window paints and takes input while a large
     // table loads: the rows come from a loader thread in batches.
     void windowRepaintsWhileASlowTableLoads()
