@@ -13,6 +13,7 @@
 #include "platform/paths.h"
 #include "platform/sqlquote.h"
 #include "support/busypointer.h"
+#include "support/ctooltip.h"
 #include "support/messenger.h"
 #include "widgets/grid.h"
 #include "widgets/gridmodel.h"
@@ -71,7 +72,12 @@ void frmMain::UpdateTableInformation(bool clearWhere)
 
 void frmMain::forgetPreviousTable()
 {
-    // Nothing of the previous table stays: its rows, count, query and key.
+    // Nothing of the previous table stays: its rows, count, query and key,
+    // and no tip describing one of its cells.
+    m_hoverTask.cancel();
+    m_lastHoverRow = m_lastHoverCol = -1;
+    m_referenceDescription.clear();
+    m_tooltip->setToolText(m_gridData, QString());
     m_gridData->gridModel()->clear();
     m_gridData->setFrozenColumns(0);
     m_txtRows->clear();

@@ -282,6 +282,11 @@ void frmObjectView::grid_MouseDown(Grid *grid, const QPoint &globalPos)
 
 void frmObjectView::mnuJump_Click()
 {
+    // The tip describing the cell would stay over the main window otherwise.
+    for (Grid *grid : {m_gridData, m_gridRef}) {
+        hoverFor(grid) = HoverState();
+        m_tooltip->setToolText(grid, QString());
+    }
     if (JumpTarget *target = m_context.jumpTarget())
         target->jumpToObject(m_jumpTable, m_jumpObjectId);
 }
