@@ -2,7 +2,7 @@
 
 #include "appcontext/windowcontext.h"
 #include "main/frmmain.h"
-#include "main/frmsplashscreen.h"
+#include "support/frmsplashscreen.h"
 #include "platform/backgroundtask.h"
 #include "support/messenger.h"
 

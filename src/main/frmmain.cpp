@@ -1,7 +1,7 @@
 #include "main/frmmain.h"
 
 #include "main/databases.h"
-#include "main/frmsplashscreen.h"
+#include "support/frmsplashscreen.h"
 #include "main/mainlayout.h"
 #include "main/stickywhere.h"
 #include "platform/database.h"

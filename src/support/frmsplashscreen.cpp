@@ -1,4 +1,4 @@
-#include "main/frmsplashscreen.h"
+#include "support/frmsplashscreen.h"
 
 #include <QtGui/QScreen>
 #include <QtWidgets/QApplication>
