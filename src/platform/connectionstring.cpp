@@ -74,12 +74,14 @@ ConnectionTarget parseConnectionString(const QString &text)
     }
     if (!haveServer)
         return t;
-    // "tcp:host,1433" and "host,port" forms keep just the host.
+    // "tcp:host,1433" and "host,port" forms: the host, and the port apart.
     if (serverPart.startsWith(QStringLiteral("tcp:"), Qt::CaseInsensitive))
         serverPart = serverPart.mid(4);
     const qsizetype port = serverPart.indexOf(u',');
-    if (port >= 0)
+    if (port >= 0) {
+        t.port = serverPart.mid(port + 1).trimmed().toInt();
         serverPart = serverPart.left(port);
+    }
     const qsizetype slash = serverPart.indexOf(u'\\');
     if (slash >= 0) {
         t.server = serverPart.left(slash).trimmed();

@@ -12,6 +12,7 @@ struct ConnectionTarget
     QString server;   // host name as written
     QString instance; // named instance, empty for the default one
     QString database; // empty when the string names none
+    int port = 0;     // from "host,port"; 0 for the default
     bool valid = false;
 };
 

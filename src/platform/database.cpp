@@ -1,5 +1,6 @@
 #include "platform/database.h"
 
+#include "platform/odbcsession.h"
 #include "platform/serverdirectory.h"
 #include "platform/sessionpool.h"
 #include "platform/sqlitesession.h"
@@ -11,12 +12,16 @@ std::shared_ptr<Session> openEngineSession(const ConnectionTarget &t, Error *err
     const ServerEntry entry = lookupServer(t.server, t.instance);
     if (entry.engine == ServerEntry::Engine::Embedded)
         return SqliteSession::open(t, entry.dataFolder, error);
-    if (error)
-        *error = {kErrGeneric,
-                  QStringLiteral("[KORVA] Server \"%1\" does not exist or access denied: no embedded data "
-                                 "folder is registered for it and no ODBC engine is available.")
-                      .arg(t.instance.isEmpty() ? t.server : t.server + u'\\' + t.instance)};
-    return nullptr;
+    // Any other server is reached through ODBC: the configured driver, or
+    // what the server's own entry says.
+    OdbcEndpoint endpoint = configuredOdbcEndpoint();
+    if (!entry.driver.isEmpty())
+        endpoint.driver = entry.driver;
+    if (!entry.dsn.isEmpty())
+        endpoint.dsn = entry.dsn;
+    endpoint.dialect = entry.dialect;
+    endpoint.dataFolder = entry.dataFolder;
+    return OdbcSession::open(t, endpoint, error);
 }
 
 namespace {

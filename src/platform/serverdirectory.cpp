@@ -40,7 +40,8 @@ void registerEmbeddedServer(const QString &server, const QString &instance, cons
     s->sync();
 }
 
-void registerOdbcServer(const QString &server, const QString &instance, const QString &driver, const QString &dsn)
+void registerOdbcServer(const QString &server, const QString &instance, const QString &driver, const QString &dsn,
+                        const QString &dialect, const QString &dataFolder)
 {
     auto s = openSettings();
     s->remove(groupFor(server, instance));
@@ -49,6 +50,10 @@ void registerOdbcServer(const QString &server, const QString &instance, const QS
         s->setValue(groupFor(server, instance) + QStringLiteral("/Driver"), driver);
     if (!dsn.isEmpty())
         s->setValue(groupFor(server, instance) + QStringLiteral("/DSN"), dsn);
+    if (!dialect.isEmpty())
+        s->setValue(groupFor(server, instance) + QStringLiteral("/Dialect"), dialect);
+    if (!dataFolder.isEmpty())
+        s->setValue(groupFor(server, instance) + QStringLiteral("/DataFolder"), dataFolder);
     s->sync();
 }
 
@@ -77,6 +82,8 @@ ServerEntry lookupServer(const QString &server, const QString &instance)
     } else {
         e.driver = s->value(group + QStringLiteral("/Driver")).toString();
         e.dsn = s->value(group + QStringLiteral("/DSN")).toString();
+        e.dialect = s->value(group + QStringLiteral("/Dialect")).toString();
+        e.dataFolder = s->value(group + QStringLiteral("/DataFolder")).toString();
     }
     return e;
 }

@@ -175,6 +175,8 @@ QString rewrite(const QString &sql, const Context &context)
         return db;
     };
     auto catalogue = [&](const QString &object, const QString &schema) -> QString {
+        if (!context.catalogueViews)
+            return {};
         if (object.compare(u"sysobjects", Qt::CaseInsensitive) == 0)
             return QStringLiteral("temp.") + sysobjectsView(schema);
         if (object.compare(u"syscolumns", Qt::CaseInsensitive) == 0)

@@ -25,6 +25,10 @@ struct Context
 {
     QString currentDatabase;    // the database the connection opened
     QStringList otherDatabases; // attached under their own names
+    // The catalogue names map to the engine's own temporary views; off when
+    // the database itself holds views of those names (a SQLite file reached
+    // through ODBC).
+    bool catalogueViews = true;
 };
 
 QString rewrite(const QString &sql, const Context &context);

@@ -16,6 +16,7 @@ public:
     QQueue<bool> answers;         // for question() and confirm(); default No / Cancel
     QQueue<std::optional<QString>> inputs;
     QQueue<QString> fileNames;    // for saveFileName(); default cancelled
+    QQueue<QString> openFileNames; // for openFileName(); default cancelled
     QStringList dialogTitles;
     QStringList proposedPaths;
 
@@ -42,6 +43,12 @@ public:
         dialogTitles << title;
         proposedPaths << proposedPath;
         return fileNames.isEmpty() ? QString() : fileNames.dequeue();
+    }
+    QString openFileName(const QString &title, const QString &folder, const QString &) override
+    {
+        dialogTitles << title;
+        proposedPaths << folder;
+        return openFileNames.isEmpty() ? QString() : openFileNames.dequeue();
     }
     void clear()
     {

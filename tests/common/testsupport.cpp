@@ -34,6 +34,15 @@ IsolatedEnvironment::IsolatedEnvironment() : m_previousRegistry(currentValue("KO
     QStandardPaths::setTestModeEnabled(true);
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.filePath(QStringLiteral("settings")));
     qputenv("KORVA_HKLM", m_dir.filePath(QStringLiteral("HKLM.reg")).toLocal8Bit());
+    keepOffline();
+}
+
+void keepOffline()
+{
+    // A server no test registered goes to ODBC: through a driver that does not
+    // exist, so that nothing is looked up or sent on the network.
+    QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("KORVA"), QStringLiteral("KORVA"));
+    settings.setValue(QStringLiteral("Config/OdbcDriver"), QStringLiteral("KORVA test: no network"));
 }
 
 IsolatedEnvironment::~IsolatedEnvironment() { restore("KORVA_HKLM", m_previousRegistry); }

@@ -28,6 +28,10 @@ private:
     std::optional<QByteArray> m_previousRegistry;
 };
 
+// Points unregistered servers at an ODBC driver that does not exist, so a
+// test never reaches the network (the settings store must already be isolated).
+void keepOffline();
+
 // Sets an environment variable for the life of the object, then restores it.
 class ScopedEnv
 {

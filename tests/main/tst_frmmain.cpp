@@ -94,6 +94,7 @@ private:
         s->remove(QStringLiteral("Settings"));
         s->remove(QStringLiteral("Config"));
         s->sync();
+        test::keepOffline();
     }
 
 private Q_SLOTS:

@@ -1,0 +1,81 @@
+#include "platform/odbcconnection.h"
+
+#include "platform/serverdirectory.h"
+#include "platform/settings.h"
+
+#include <QtCore/QDir>
+
+namespace korva::db {
+
+namespace {
+
+// An ODBC attribute value: braced when it holds a character that ends a value.
+QString value(const QString &v)
+{
+    if (!v.contains(u';') && !v.contains(u'{') && !v.contains(u'}') && !v.contains(u'=') && v.trimmed() == v)
+        return v;
+    QString braced = v;
+    braced.replace(u'}', QStringLiteral("}}"));
+    return u'{' + braced + u'}';
+}
+
+QString compose(const ConnectionTarget &t, const OdbcEndpoint &e, const OdbcLogin &login, bool showPassword)
+{
+    QStringList parts;
+    if (e.dialect == u"sqlite") {
+        parts << QStringLiteral("Driver=") + value(e.driver);
+        const QString file = embeddedDatabaseFile(e.dataFolder, t.database);
+        parts << QStringLiteral("Database=") + value(file.isEmpty() ? QDir(e.dataFolder).filePath(t.database + QStringLiteral(".sqlite")) : file);
+        return parts.join(u';');
+    }
+    if (!e.dsn.isEmpty()) {
+        parts << QStringLiteral("DSN=") + value(e.dsn);
+    } else {
+        parts << QStringLiteral("Driver=") + value(e.driver);
+        // FreeTDS finds a named instance through the server's browser service itself.
+        QString server = t.instance.isEmpty() ? t.server : t.server + u'\\' + t.instance;
+        parts << QStringLiteral("Server=") + value(server);
+        if (t.port > 0)
+            parts << QStringLiteral("Port=") + QString::number(t.port);
+        if (!e.tdsVersion.isEmpty())
+            parts << QStringLiteral("TDS_Version=") + value(e.tdsVersion);
+        parts << QStringLiteral("ClientCharset=UTF-8");
+    }
+    if (!t.database.isEmpty())
+        parts << QStringLiteral("Database=") + value(t.database);
+    if (login.integrated) {
+        parts << QStringLiteral("Trusted_Connection=Yes");
+    } else {
+        parts << QStringLiteral("UID=") + value(login.user);
+        parts << QStringLiteral("PWD=") + (showPassword ? value(login.password) : QStringLiteral("********"));
+    }
+    return parts.join(u';');
+}
+
+} // namespace
+
+QString odbcConnectionString(const ConnectionTarget &target, const OdbcEndpoint &endpoint, const OdbcLogin &login)
+{
+    return compose(target, endpoint, login, true);
+}
+
+QString odbcConnectionStringForDisplay(const ConnectionTarget &target, const OdbcEndpoint &endpoint, const OdbcLogin &login)
+{
+    return compose(target, endpoint, login, false);
+}
+
+OdbcEndpoint configuredOdbcEndpoint()
+{
+    OdbcEndpoint e;
+    auto s = openSettings();
+    const QString driver = s->value(QStringLiteral("Config/OdbcDriver")).toString().trimmed();
+    if (!driver.isEmpty())
+        e.driver = driver;
+    const QVariant tds = s->value(QStringLiteral("Config/TdsVersion"));
+    if (tds.isValid())
+        e.tdsVersion = tds.toString().trimmed();
+    e.dsn = s->value(QStringLiteral("Config/OdbcDsn")).toString().trimmed();
+    return e;
+}
+
+} // namespace korva::db
