@@ -245,8 +245,8 @@ QStringList describe(SQLHSTMT stmt, std::vector<Column> &columns, bool withBase)
 class OdbcRowSource final : public RowSource
 {
 public:
-    OdbcRowSource(std::shared_ptr<OdbcSession> session, SQLHDBC dbc, SQLHSTMT stmt, bool updatable)
-        : m_session(std::move(session)), m_dbc(dbc), m_stmt(stmt)
+    OdbcRowSource(std::shared_ptr<OdbcSession> session, SQLHDBC dbc, SQLHSTMT stmt, bool updatable, bool cancelWhileFetching)
+        : m_session(std::move(session)), m_dbc(dbc), m_stmt(stmt), m_cancelWhileFetching(cancelWhileFetching)
     {
         m_names = describe(stmt, m_columns, updatable);
         bool block = !m_columns.empty();
@@ -292,7 +292,10 @@ public:
     void cancel() override
     {
         m_cancelled = true;
-        SQLCancel(m_stmt); // allowed from another thread while a fetch runs
+        // A server's driver stops the statement where it runs; others stop
+        // between blocks, since not every driver takes a cancel from another thread.
+        if (m_cancelWhileFetching)
+            SQLCancel(m_stmt);
     }
 
     qsizetype fetch(RowStore &store, qsizetype maxRows, Error *error) override
@@ -468,6 +471,7 @@ private:
     SQLULEN m_next = 0;
     std::atomic<bool> m_done = false;
     std::atomic<bool> m_cancelled = false;
+    bool m_cancelWhileFetching = true;
 };
 
 // Text values go to the server as text, which converts them to the column's type.
@@ -764,7 +768,7 @@ std::unique_ptr<RowSource> OdbcSession::query(const QString &sql, bool updatable
         giveBack(dbc);
         return nullptr;
     }
-    return std::make_unique<OdbcRowSource>(shared_from_this(), dbc, stmt, updatable);
+    return std::make_unique<OdbcRowSource>(shared_from_this(), dbc, stmt, updatable, m_endpoint.dialect.isEmpty());
 }
 
 ExecOutcome OdbcSession::execute(const QString &sql, Error *error)

@@ -31,7 +31,7 @@ void ResultSet::addRow(const QVariantList &values) { m_rows.appendRow(values); }
 
 void ResultSet::close()
 {
-    m_source.reset();
+    releaseSource();
     m_rows.clear();
     m_open = false;
     m_position = 0;
@@ -56,7 +56,7 @@ qsizetype ResultSet::fetchMore(qsizetype maxRows)
     const qsizetype n = m_source->fetch(m_rows, maxRows, &e);
     if (e) {
         m_error = e;
-        m_source.reset();
+        releaseSource();
     }
     return n;
 }
@@ -77,11 +77,20 @@ void ResultSet::appendBatch(RowStore &&batch) { m_rows.append(std::move(batch));
 void ResultSet::fail(const Error &error)
 {
     m_error = error;
-    m_source.reset();
+    releaseSource();
+}
+
+void ResultSet::releaseSource()
+{
+    // A cancel from another thread may be reaching for the source right now.
+    std::unique_ptr<RowSource> gone;
+    std::lock_guard lock(m_cancelMutex);
+    gone = std::move(m_source);
 }
 
 void ResultSet::cancel()
 {
+    std::lock_guard lock(m_cancelMutex);
     if (m_source)
         m_source->cancel();
 }

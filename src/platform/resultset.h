@@ -4,6 +4,7 @@
 #include "platform/rowstore.h"
 
 #include <memory>
+#include <mutex>
 
 namespace korva::db {
 
@@ -92,9 +93,11 @@ public:
 
 private:
     bool ensureRow(qsizetype row);
+    void releaseSource();
 
     RowStore m_rows;
     std::unique_ptr<RowSource> m_source;
+    std::mutex m_cancelMutex; // between a cancel from another thread and the source going
     Error m_error;
     qsizetype m_position = 0;
     bool m_open = true;

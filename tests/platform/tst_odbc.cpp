@@ -1,0 +1,263 @@
+#include "common/testsupport.h"
+#include "demo/demoinstallation.h"
+#include "main/databases.h"
+#include "platform/database.h"
+#include "platform/odbcconnection.h"
+#include "platform/odbcsession.h"
+#include "platform/serverdirectory.h"
+#include "platform/settings.h"
+#include "widgets/grid.h"
+#include "widgets/gridmodel.h"
+
+#include <QtCore/QScopeGuard>
+#include <QtTest/QtTest>
+
+#include <thread>
+
+using namespace korva;
+using namespace korva::db;
+
+namespace {
+
+const QString kDriverLibrary = QStringLiteral("/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so");
+
+} // namespace
+
+// The ODBC engine against a real driver: unixODBC with the SQLite ODBC
+// driver, registered in an odbcinst.ini of the test's own, over a copy of
+// the demo's directory database.
+class tst_Odbc : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<test::IsolatedEnvironment> env;
+    QString folder;
+
+    static QString conn(const QString &db = QStringLiteral("OrvexDirDB"))
+    {
+        return QStringLiteral("Driver={SQL Server};server=odbchost\\inst;database=%1").arg(db);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (!QFile::exists(kDriverLibrary))
+            QSKIP("the SQLite ODBC driver (libsqliteodbc) is not installed");
+        env = std::make_unique<test::IsolatedEnvironment>();
+        const QString odbc = env->filePath(QStringLiteral("odbc"));
+        QDir().mkpath(odbc);
+        {
+            QFile ini(odbc + QStringLiteral("/odbcinst.ini"));
+            QVERIFY(ini.open(QIODevice::WriteOnly));
+            ini.write("[KORVA SQLite]\nDescription=SQLite through ODBC, for the tests\nDriver=" + kDriverLibrary.toUtf8() + "\n");
+        }
+        QFile(odbc + QStringLiteral("/odbc.ini")).open(QIODevice::WriteOnly);
+        qputenv("ODBCSYSINI", odbc.toLocal8Bit());
+        qputenv("ODBCINI", (odbc + QStringLiteral("/odbc.ini")).toLocal8Bit());
+
+        demo::DemoOptions o;
+        o.root = env->filePath(QStringLiteral("demo"));
+        o.subscribers = 20;
+        o.reportRows = 10;
+        QString error;
+        QVERIFY2(demo::createDemoInstallation(o, &error), qPrintable(error));
+        folder = env->filePath(QStringLiteral("served"));
+        QDir().mkpath(folder);
+        QVERIFY(QFile::copy(o.root + QStringLiteral("/data/OrvexDirDB.sqlite"), folder + QStringLiteral("/OrvexDirDB.sqlite")));
+        // The catalogue the program's queries read, as views of the file's own.
+        registerEmbeddedServer(QStringLiteral("setup"), QString(), folder);
+        Error e;
+        executeText(QStringLiteral("Driver={SQL Server};server=setup;database=OrvexDirDB"),
+                    QStringLiteral("CREATE VIEW sysobjects AS SELECT name COLLATE NOCASE AS name, "
+                                   "(CASE type WHEN 'table' THEN 'U' ELSE 'V' END) COLLATE NOCASE AS type "
+                                   "FROM sqlite_master WHERE type IN ('table','view') AND name NOT LIKE 'sqlite_%' "
+                                   "AND name NOT LIKE 'korva_%';"
+                                   "CREATE TABLE tbl_Kinds(Id INTEGER PRIMARY KEY, Whole INTEGER, Part REAL, Words NVARCHAR(40), "
+                                   "Raw VARBINARY(8), Stamp DATETIME, Maybe NVARCHAR(10));"
+                                   "INSERT INTO tbl_Kinds VALUES(1, -9000000000, 2.5, 'Zoë 許志明', x'00ff10', '2004-09-17 10:11:22', NULL);"
+                                   "CREATE TABLE tbl_Pair(Owner NVARCHAR(10), Slot INTEGER, Label NVARCHAR(20), PRIMARY KEY(Owner, Slot));"
+                                   "INSERT INTO tbl_Pair VALUES('x',1,'one'),('x',2,'two'),('y',2,'three');"
+                                   "CREATE TABLE tbl_Many(n INTEGER PRIMARY KEY, Word NVARCHAR(20));"
+                                   "WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < 100000) "
+                                   "INSERT INTO tbl_Many SELECT n, 'w' || n FROM c"),
+                    &e);
+        QVERIFY2(!e, qPrintable(e.description));
+        resetConnectionPool();
+        registerOdbcServer(QStringLiteral("odbchost"), QStringLiteral("inst"), QStringLiteral("KORVA SQLite"), QString(),
+                           QStringLiteral("sqlite"), folder);
+    }
+
+    void listsTablesWithTheWindowsQuery()
+    {
+        Error e;
+        auto tables = openResultSet(conn(), tableListQuery(true, QStringLiteral("OrvexDirDB.dbo.sysobjects")), &e);
+        QVERIFY2(tables, qPrintable(e.description));
+        QStringList names;
+        for (tables->moveFirst(); !tables->eof(); tables->moveNext())
+            names << tables->field(QStringLiteral("Table Name")).toString();
+        QVERIFY(names.contains(QStringLiteral("tbl_User")));
+        QVERIFY(names.contains(QStringLiteral("tbl_Kinds")));
+        QVERIFY(!names.contains(QStringLiteral("conflict_tbl_User")));
+        QVERIFY(std::is_sorted(names.begin(), names.end(), [](const QString &a, const QString &b) {
+            return a.compare(b, Qt::CaseInsensitive) < 0;
+        }));
+    }
+
+    void valuesOfEveryKindAndNulls()
+    {
+        Error e;
+        auto rs = openResultSet(conn(), QStringLiteral("SELECT Id, Whole, Part, Words, Raw, Stamp, Maybe FROM [tbl_Kinds]"), &e);
+        QVERIFY2(rs, qPrintable(e.description));
+        QCOMPARE(rs->columns(), (QStringList{"Id", "Whole", "Part", "Words", "Raw", "Stamp", "Maybe"}));
+        QCOMPARE(rs->recordCount(), 1);
+        QCOMPARE(rs->field(QStringLiteral("Whole")).toLongLong(), -9000000000LL);
+        QCOMPARE(rs->field(QStringLiteral("Part")).toDouble(), 2.5);
+        QCOMPARE(rs->field(QStringLiteral("Words")).toString(), QStringLiteral("Zoë 許志明"));
+        QCOMPARE(rs->field(QStringLiteral("Raw")).toByteArray(), QByteArray("\x00\xff\x10", 3));
+        QVERIFY(rs->field(QStringLiteral("Stamp")).toString().startsWith(QStringLiteral("2004-09-17 10:11:22")));
+        QVERIFY(rs->field(QStringLiteral("Maybe")).isNull());
+        QVERIFY(rs->rows().isNull(0, 6));
+    }
+
+    void aHundredThousandRowsInBlocks()
+    {
+        Error e;
+        auto rs = openResultSet(conn(), QStringLiteral("SELECT n, Word FROM tbl_Many ORDER BY n"), &e);
+        QVERIFY2(rs, qPrintable(e.description));
+        QCOMPARE(rs->recordCount(), 100000);
+        QVERIFY(!rs->lastError());
+        for (qsizetype r : {0, 255, 256, 99999})
+            QCOMPARE(rs->rows().text(r, 1), QStringLiteral("w%1").arg(r + 1));
+        // Shown in a grid, as the main window shows a table.
+        Grid grid;
+        grid.setResultSet(std::shared_ptr<ResultSet>(openResultSet(conn(), QStringLiteral("SELECT n, Word FROM tbl_Many"), &e)), 0);
+        grid.gridModel()->finishLoading();
+        QCOMPARE(grid.rows(), 100001);
+        QCOMPARE(grid.textMatrix(100000, 2), QStringLiteral("w100000"));
+    }
+
+    void commandsCountTheirRowsAndFailuresSpeakTheDriversWords()
+    {
+        Error e;
+        ExecOutcome out = executeText(conn(), QStringLiteral("UPDATE tbl_Many SET Word = Word WHERE n <= 42"), &e);
+        QVERIFY2(!e, qPrintable(e.description));
+        QCOMPARE(out.recordsAffected, 42);
+        QVERIFY(!out.rows);
+        out = executeText(conn(), QStringLiteral("SELECT count(*) FROM tbl_Many"), &e);
+        QVERIFY(out.rows);
+        QCOMPARE(out.rows->field(0).toInt(), 100000);
+        e = {};
+        QVERIFY(!openResultSet(conn(), QStringLiteral("SELECT * FROM tbl_Missing"), &e));
+        QCOMPARE(e.number, kErrCommand);
+        QVERIFY2(e.description.contains(QStringLiteral("no such table"), Qt::CaseInsensitive), qPrintable(e.description));
+    }
+
+    void keysAndAnEditOfOneRow()
+    {
+        auto session = sessionFor(conn(), nullptr);
+        QVERIFY(session);
+        QCOMPARE(session->primaryKeyColumns(QStringLiteral("tbl_Pair"), nullptr), (QStringList{"Owner", "Slot"}));
+        QCOMPARE(session->primaryKeyColumn(QStringLiteral("tbl_User"), nullptr), QStringLiteral("ObjectID"));
+        Error e;
+        auto rs = openResultSet(conn(), QStringLiteral("SELECT Owner, Slot, Label FROM tbl_Pair ORDER BY Owner, Slot"), &e,
+                                Lock::Pessimistic);
+        QVERIFY2(rs, qPrintable(e.description));
+        rs->fetchAll();
+        // The grid's rows are still being read on their own connection; the edit takes another.
+        QVERIFY2(rs->updateCell(1, 2, QStringLiteral("TWO"), &e), qPrintable(e.description));
+        auto check = openResultSet(conn(), QStringLiteral("SELECT Label FROM tbl_Pair ORDER BY Owner, Slot"), &e);
+        QStringList labels;
+        for (check->moveFirst(); !check->eof(); check->moveNext())
+            labels << check->field(0).toString();
+        QCOMPARE(labels, (QStringList{"one", "TWO", "three"}));
+    }
+
+    // Stopping a statement that is being read (from another thread, as the
+    // window does when another table is chosen): the reading ends with a
+    // failure, not as if the rows had run out.
+    void cancelStopsReading()
+    {
+        Error e;
+        std::shared_ptr<ResultSet> rs = openResultSet(conn(), QStringLiteral("SELECT n, Word FROM tbl_Many"), &e);
+        QVERIFY2(rs, qPrintable(e.description));
+        std::atomic<bool> reading = false;
+        std::thread stopper([&] {
+            while (!reading)
+                std::this_thread::yield();
+            rs->cancel();
+        });
+        while (!rs->isComplete()) {
+            rs->fetchMore(500);
+            reading = true;
+        }
+        stopper.join();
+        QVERIFY(rs->lastError().isSet());
+        QVERIFY(rs->fetchedCount() < 100000);
+    }
+
+    // The two documented forms of connection string, as FreeTDS or a DSN takes them.
+    void connectionStringsForTheDriver_data()
+    {
+        QTest::addColumn<QString>("given");
+        QTest::addColumn<QString>("dsn");
+        QTest::addColumn<bool>("integrated");
+        QTest::addColumn<QString>("odbc");
+        QTest::newRow("odbc-form-instance")
+            << "Driver={SQL Server};server=HOST\\zandelorvex;database=OrvexDirDB" << "" << true
+            << "Driver=FreeTDS;Server=HOST\\zandelorvex;TDS_Version=7.4;ClientCharset=UTF-8;Database=OrvexDirDB;Trusted_Connection=Yes";
+        QTest::newRow("oledb-form")
+            << "Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security Info=False;Initial Catalog=OrvexDirDB;Data Source=REMOTE"
+            << "" << true << "Driver=FreeTDS;Server=REMOTE;TDS_Version=7.4;ClientCharset=UTF-8;Database=OrvexDirDB;Trusted_Connection=Yes";
+        QTest::newRow("tcp-and-port") << "server=tcp:10.0.0.5,1533;database=OrvexRptDB" << "" << true
+                                      << "Driver=FreeTDS;Server=10.0.0.5;Port=1533;TDS_Version=7.4;ClientCharset=UTF-8;Database=OrvexRptDB;Trusted_Connection=Yes";
+        QTest::newRow("sql-login-with-separators") << "server=H;database=D" << "" << false
+                                                   << "Driver=FreeTDS;Server=H;TDS_Version=7.4;ClientCharset=UTF-8;Database=D;UID=sa;PWD={p;w}}d}";
+        QTest::newRow("dsn") << "server=H;database=OrvexDynDB" << "orvex prod" << true
+                             << "DSN=orvex prod;Database=OrvexDynDB;Trusted_Connection=Yes";
+    }
+    void connectionStringsForTheDriver()
+    {
+        QFETCH(QString, given);
+        QFETCH(QString, dsn);
+        QFETCH(bool, integrated);
+        OdbcEndpoint endpoint;
+        endpoint.dsn = dsn;
+        OdbcLogin login;
+        login.integrated = integrated;
+        login.user = QStringLiteral("sa");
+        login.password = QStringLiteral("p;w}d");
+        QTEST(odbcConnectionString(parseConnectionString(given), endpoint, login), "odbc");
+        // The password never shows.
+        QVERIFY(!odbcConnectionStringForDisplay(parseConnectionString(given), endpoint, login).contains(QStringLiteral("p;w")));
+    }
+
+    void serverCatalogueAndCallsAsText()
+    {
+        QCOMPARE(procedureCallText(QStringLiteral("csp_UserRename"), 2), QStringLiteral("{call csp_UserRename(?,?)}"));
+        QCOMPARE(procedureCallText(QStringLiteral("sp_Nothing"), 0), QStringLiteral("{call sp_Nothing}"));
+        QVERIFY(sqlServerProceduresQuery().contains(QStringLiteral("sys.procedures")));
+        QVERIFY(sqlServerProceduresQuery().contains(QStringLiteral("sys.sql_modules")));
+        QVERIFY(sqlServerParametersQuery().contains(QStringLiteral("sys.parameters")));
+    }
+
+    // The settings choose the driver and TDS version; a server's own entry may name a DSN.
+    void endpointFromTheSettings()
+    {
+        auto s = openSettings();
+        s->setValue(QStringLiteral("Config/OdbcDriver"), QStringLiteral("ODBC Driver 18"));
+        s->setValue(QStringLiteral("Config/TdsVersion"), QStringLiteral("7.3"));
+        s->sync();
+        const auto restore = qScopeGuard([] { test::keepOffline(); });
+        const OdbcEndpoint e = configuredOdbcEndpoint();
+        QCOMPARE(e.driver, QStringLiteral("ODBC Driver 18"));
+        QCOMPARE(e.tdsVersion, QStringLiteral("7.3"));
+        registerOdbcServer(QStringLiteral("prod"), QString(), QString(), QStringLiteral("orvexdsn"));
+        QCOMPARE(lookupServer(QStringLiteral("PROD"), QString()).dsn, QStringLiteral("orvexdsn"));
+        QCOMPARE(lookupServer(QStringLiteral("PROD"), QString()).engine, ServerEntry::Engine::Odbc);
+        QCOMPARE(lookupServer(QStringLiteral("setup"), QString()).engine, ServerEntry::Engine::Embedded);
+    }
+};
+
+QTEST_MAIN(tst_Odbc)
+#include "tst_odbc.moc"
