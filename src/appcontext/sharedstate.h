@@ -16,6 +16,7 @@ struct SharedState
     QString instanceName = QStringLiteral("zandelorvex");
     QString connectionString;
     QString remoteLabel;
+    QString remoteInstance; // the instance of an attached server when its name gave one
     bool editMode = false;
     QString knownTableNames; // names each followed by one blank
     QString knownViewNames;

@@ -26,6 +26,16 @@ QWidget *WindowContext::openedWindow(const QString &name) const
     return nullptr;
 }
 
+QList<QWidget *> WindowContext::openedWindows() const
+{
+    QList<QWidget *> windows;
+    for (const Registration &r : m_windows)
+        for (const QPointer<QWidget> &w : r.open)
+            if (w)
+                windows << w.data();
+    return windows;
+}
+
 QWidget *WindowContext::openWindow(const QString &name)
 {
     const auto it = m_windows.find(name);

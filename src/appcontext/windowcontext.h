@@ -52,6 +52,15 @@ public:
     QWidget *openWindow(const QString &name);
     // The open window of that name, if any.
     QWidget *openedWindow(const QString &name) const;
+    // Every window opened through the context that is still there.
+    QList<QWidget *> openedWindows() const;
+
+    // A window that changed the server (the remote connection) asks the main
+    // window to run its start sequence again.
+    void requestStartOver() { Q_EMIT startOverRequested(); }
+
+Q_SIGNALS:
+    void startOverRequested();
 
 private:
     struct Registration

@@ -61,6 +61,8 @@ frmMain::frmMain(WindowContext &context, frmSplashScreen *splash, QWidget *paren
     : QMainWindow(parent), m_context(context), m_msg(context.messenger()), m_splash(splash), m_state(context.state())
 {
     context.setJumpTarget(this);
+    // A remote attach has the start sequence run again on the new server.
+    connect(&context, &WindowContext::startOverRequested, this, [this] { Form_Load(m_commandLine); });
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(kCaption);
     m_placement = new WindowPlacement(this);
@@ -68,6 +70,20 @@ frmMain::frmMain(WindowContext &context, frmSplashScreen *splash, QWidget *paren
     buildControls();
     wireBrowsing();
     wireNavigation();
+    wireWindows();
+}
+
+void frmMain::wireWindows()
+{
+    // Each command that opens another window works once that window is registered.
+    const std::pair<QAction *, const char *> commands[] = {
+        {mnuAttachRemote, "frmRemoteConnection"},
+    };
+    for (const auto &[action, name] : commands) {
+        const QString window = QString::fromLatin1(name);
+        action->setEnabled(m_context.isRegistered(window));
+        connect(action, &QAction::triggered, this, [this, window] { m_context.openWindow(window); });
+    }
 }
 
 frmMain::~frmMain()
@@ -335,9 +351,11 @@ void frmMain::readSettings()
 
 void frmMain::readCommandLine(const QString &commandLine)
 {
+    m_commandLine = commandLine;
     const CommandLine cl = parseCommandLine(commandLine);
     m_state.editMode = cl.editMode;
-    m_state.instanceName = cl.instance;
+    // An attached server found as "host\instance" keeps that instance.
+    m_state.instanceName = m_state.remoteInstance.isEmpty() ? cl.instance : m_state.remoteInstance;
 }
 
 void frmMain::chooseServer()

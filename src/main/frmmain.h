@@ -168,6 +168,7 @@ private:
     void mnuAlwaysOnTop_Click();
 
     WindowContext &m_context;
+    QString m_commandLine;
     Messenger &m_msg;
     frmSplashScreen *m_splash;
     SharedState &m_state;
@@ -201,6 +202,7 @@ private:
     bool m_tableLoadedByRowChange = false;
     QString m_referenceDescription;
     void wireNavigation();
+    void wireWindows();
     bool recordJumpOrigin(); // false when no table is current
     void applyHover(const navigation::ObjectDescription &description);
     void showHover();

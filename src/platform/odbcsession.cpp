@@ -245,8 +245,10 @@ QStringList describe(SQLHSTMT stmt, std::vector<Column> &columns, bool withBase)
 class OdbcRowSource final : public RowSource
 {
 public:
-    OdbcRowSource(std::shared_ptr<OdbcSession> session, SQLHDBC dbc, SQLHSTMT stmt, bool updatable, bool cancelWhileFetching)
-        : m_session(std::move(session)), m_dbc(dbc), m_stmt(stmt), m_cancelWhileFetching(cancelWhileFetching)
+    OdbcRowSource(std::shared_ptr<OdbcSession> session, SQLHDBC dbc, SQLHSTMT stmt, bool updatable, bool cancelWhileFetching,
+                  bool utf8Text)
+        : m_session(std::move(session)), m_dbc(dbc), m_stmt(stmt), m_cancelWhileFetching(cancelWhileFetching),
+          m_utf8Text(utf8Text)
     {
         m_names = describe(stmt, m_columns, updatable);
         bool block = !m_columns.empty();
@@ -259,6 +261,7 @@ public:
                 c.width = c.kind == Kind::Integer ? SQLLEN(sizeof(SQLBIGINT))
                           : c.kind == Kind::Real  ? SQLLEN(sizeof(double))
                           : c.kind == Kind::Binary ? SQLLEN(c.size)
+                          : m_utf8Text            ? SQLLEN(textChars(c.sqlType, c.size) * 4 + 1)
                                                    : SQLLEN((textChars(c.sqlType, c.size) + 1) * sizeof(SQLWCHAR));
                 rowBytes += c.width + SQLLEN(sizeof(SQLLEN));
             }
@@ -274,6 +277,7 @@ public:
                 const SQLSMALLINT cType = c.kind == Kind::Integer ? SQL_C_SBIGINT
                                           : c.kind == Kind::Real  ? SQL_C_DOUBLE
                                           : c.kind == Kind::Binary ? SQL_C_BINARY
+                                          : m_utf8Text            ? SQL_C_CHAR
                                                                    : SQL_C_WCHAR;
                 SQLBindCol(stmt, SQLUSMALLINT(i + 1), cType, c.buffer.data(), c.width, c.indicator.data());
             }
@@ -343,7 +347,7 @@ private:
             for (const Column &c : m_columns)
                 for (SQLULEN r = 0; r < m_inBlock; ++r)
                     if (c.indicator[r] != SQL_NULL_DATA && c.kind != Kind::Integer && c.kind != Kind::Real
-                        && c.indicator[r] + SQLLEN(c.kind == Kind::Text ? sizeof(SQLWCHAR) : 0) > c.width)
+                        && c.indicator[r] + SQLLEN(c.kind != Kind::Text ? 0 : m_utf8Text ? 1 : sizeof(SQLWCHAR)) > c.width)
                         return fail(error, {kErrCommand, QStringLiteral("A value of column %1 is longer than the column's "
                                                                         "declared size; the rows cannot be read in blocks.")
                                                              .arg(c.name)});
@@ -440,6 +444,11 @@ private:
                 store.addBlob(data, length);
                 break;
             case Kind::Text:
+                // Bound as text the driver already gives in UTF-8, or as UTF-16 to convert.
+                if (m_block && m_utf8Text) {
+                    store.addText(data, length);
+                    break;
+                }
                 toUtf8(reinterpret_cast<const char16_t *>(data), std::size_t(length) / sizeof(char16_t), m_utf8);
                 store.addText(m_utf8.data(), qsizetype(m_utf8.size()));
                 break;
@@ -472,6 +481,7 @@ private:
     std::atomic<bool> m_done = false;
     std::atomic<bool> m_cancelled = false;
     bool m_cancelWhileFetching = true;
+    bool m_utf8Text = false;
 };
 
 // Text values go to the server as text, which converts them to the column's type.
@@ -768,7 +778,10 @@ std::unique_ptr<RowSource> OdbcSession::query(const QString &sql, bool updatable
         giveBack(dbc);
         return nullptr;
     }
-    return std::make_unique<OdbcRowSource>(shared_from_this(), dbc, stmt, updatable, m_endpoint.dialect.isEmpty());
+    // The connections this program makes ask for UTF-8 (FreeTDS's ClientCharset; the
+    // SQLite driver's own); a data source's character set is not known, so its text comes as UTF-16.
+    const bool utf8Text = m_endpoint.dsn.isEmpty();
+    return std::make_unique<OdbcRowSource>(shared_from_this(), dbc, stmt, updatable, m_endpoint.dialect.isEmpty(), utf8Text);
 }
 
 ExecOutcome OdbcSession::execute(const QString &sql, Error *error)

@@ -1,0 +1,118 @@
+// 100,000 rows of the demo's report table through the ODBC engine (unixODBC
+// and the SQLite ODBC driver), against the same rows read by a plain SQLFetch
+// loop with bound columns in the same run.
+//
+//   bench_odbc [--root DIR] [--rows N]
+#include "benchsupport.h"
+#include "demo/demoinstallation.h"
+#include "platform/database.h"
+#include "platform/serverdirectory.h"
+
+#include <QtCore/QCoreApplication>
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <algorithm>
+#include <vector>
+
+using namespace korva;
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir temp;
+    QString sizeText;
+    const QString root = bench::parseDemoRoot(app, temp, {QStringLiteral("rows"), QStringLiteral("report rows"), QStringLiteral("n"), QStringLiteral("100000")}, &sizeText);
+    const QString envFolder = root + QStringLiteral("-env");
+    bench::isolate(envFolder);
+    const QString driver = QStringLiteral("/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so");
+    if (!QFile::exists(driver)) {
+        std::fprintf(stderr, "the SQLite ODBC driver (libsqliteodbc) is not installed\n");
+        return 1;
+    }
+    QDir().mkpath(envFolder);
+    {
+        QFile ini(envFolder + QStringLiteral("/odbcinst.ini"));
+        ini.open(QIODevice::WriteOnly);
+        ini.write("[KORVA SQLite]\nDriver=" + driver.toUtf8() + "\n");
+    }
+    qputenv("ODBCSYSINI", envFolder.toLocal8Bit());
+    const qint64 rows = sizeText.toLongLong();
+    if (!QFile::exists(root + QStringLiteral("/data/OrvexRptDB.sqlite"))) {
+        demo::DemoOptions o;
+        o.root = root;
+        o.subscribers = 50;
+        o.reportRows = rows;
+        QString error;
+        if (!demo::createDemoInstallation(o, &error)) {
+            std::fprintf(stderr, "demo installation failed: %s\n", qPrintable(error));
+            return 1;
+        }
+    }
+    db::registerOdbcServer(QStringLiteral("odbcbench"), QString(), QStringLiteral("KORVA SQLite"), QString(),
+                           QStringLiteral("sqlite"), root + QStringLiteral("/data"));
+    const QString table = QString::fromLatin1(demo::kReportCallHistoryTable);
+    const QString sql = QStringLiteral("SELECT * FROM ") + table + QStringLiteral(" LIMIT %1").arg(rows);
+    const QString conn = QStringLiteral("Driver={SQL Server};server=odbcbench;database=OrvexRptDB");
+
+    // Baseline: one row at a time into bound character buffers.
+    auto plain = [&](qint64 *count) {
+        SQLHENV env;
+        SQLHDBC dbc;
+        SQLHSTMT stmt;
+        SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
+        SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+        SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
+        const QByteArray cs = "Driver=KORVA SQLite;Database=" + QFile::encodeName(root + QStringLiteral("/data/OrvexRptDB.sqlite"));
+        SQLDriverConnect(dbc, nullptr, (SQLCHAR *)cs.constData(), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+        SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt);
+        QElapsedTimer t;
+        t.start();
+        const QByteArray q = sql.toUtf8();
+        SQLExecDirect(stmt, (SQLCHAR *)q.constData(), SQL_NTS);
+        SQLSMALLINT cols = 0;
+        SQLNumResultCols(stmt, &cols);
+        std::vector<std::vector<char>> buffers(std::size_t(cols), std::vector<char>(256));
+        std::vector<SQLLEN> ind(static_cast<std::size_t>(cols));
+        for (SQLSMALLINT c = 0; c < cols; ++c)
+            SQLBindCol(stmt, SQLUSMALLINT(c + 1), SQL_C_CHAR, buffers[std::size_t(c)].data(), 256, &ind[std::size_t(c)]);
+        qint64 n = 0;
+        while (SQL_SUCCEEDED(SQLFetch(stmt)))
+            ++n;
+        const qint64 ns = t.nsecsElapsed();
+        SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+        SQLDisconnect(dbc);
+        SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+        SQLFreeHandle(SQL_HANDLE_ENV, env);
+        *count = n;
+        return ns;
+    };
+    auto engine = [&](qint64 *count) {
+        db::Error e;
+        QElapsedTimer t;
+        t.start();
+        auto rs = db::openResultSet(conn, sql, &e);
+        if (!rs) {
+            std::fprintf(stderr, "%s\n", qPrintable(e.description));
+            std::exit(1);
+        }
+        rs->fetchAll();
+        const qint64 ns = t.nsecsElapsed();
+        *count = rs->fetchedCount();
+        return ns;
+    };
+    std::vector<qint64> plains, engines;
+    qint64 plainRows = 0, engineRows = 0;
+    for (int run = 0; run < 5; ++run) {
+        plains.push_back(plain(&plainRows));
+        engines.push_back(engine(&engineRows));
+    }
+    std::sort(plains.begin(), plains.end());
+    std::sort(engines.begin(), engines.end());
+    std::printf("rows                         %lld (plain loop %lld)\n", static_cast<long long>(engineRows), static_cast<long long>(plainRows));
+    std::printf("plain SQLFetch loop          %9.1f ms (median of 5; %.1f to %.1f)\n", bench::ms(plains[2]), bench::ms(plains.front()), bench::ms(plains.back()));
+    std::printf("ODBC engine into row store   %9.1f ms (median of 5; %.1f to %.1f)\n", bench::ms(engines[2]), bench::ms(engines.front()), bench::ms(engines.back()));
+    std::printf("ratio engine / plain         %9.2f   (target <= 1.30)\n", double(engines[2]) / double(plains[2]));
+    return 0;
+}
