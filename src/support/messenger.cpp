@@ -61,4 +61,12 @@ QString QtMessenger::saveFileName(const QString &title, const QString &proposedP
     return name;
 }
 
+QString QtMessenger::openFileName(const QString &title, const QString &folder, const QString &filter)
+{
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    const QString name = QFileDialog::getOpenFileName(m_parent, title, folder, filter);
+    QApplication::restoreOverrideCursor();
+    return name;
+}
+
 } // namespace korva

@@ -26,6 +26,8 @@ public:
                                          const QString &defaultText = QString()) = 0;
     // A save-file dialog; empty when cancelled.
     virtual QString saveFileName(const QString &title, const QString &proposedPath, const QString &filter) = 0;
+    // An open-file dialog for a file that exists; empty when cancelled.
+    virtual QString openFileName(const QString &title, const QString &folder, const QString &filter) = 0;
 };
 
 // The program's own: modal Qt boxes over a parent window, titled "KORVA".
@@ -40,6 +42,7 @@ public:
     bool confirm(const QString &text, const QString &title) override;
     std::optional<QString> input(const QString &prompt, const QString &title, const QString &defaultText) override;
     QString saveFileName(const QString &title, const QString &proposedPath, const QString &filter) override;
+    QString openFileName(const QString &title, const QString &folder, const QString &filter) override;
 
 private:
     QWidget *m_parent;
