@@ -1,7 +1,9 @@
 #include "windows.h"
 
 #include "appcontext/windowcontext.h"
+#include "config/frmorvexconfiguration.h"
 #include "objectview/frmobjectview.h"
+#include "registry/frmregistry.h"
 #include "remote/frmremoteconnection.h"
 
 namespace korva {
@@ -11,6 +13,10 @@ void registerWindows(WindowContext &context)
     // There is one object view: asked for again, it comes to the front.
     context.registerWindow(QStringLiteral("frmObjectView"), WindowContext::Instances::One,
                            [](WindowContext &c) { return new frmObjectView(c); });
+    context.registerWindow(QStringLiteral("frmOrvexConfiguration"), WindowContext::Instances::One,
+                           [](WindowContext &c) { return new frmOrvexConfiguration(c); });
+    context.registerWindow(QStringLiteral("frmRegistry"), WindowContext::Instances::One,
+                           [](WindowContext &c) { return new frmRegistry(c); });
     // The remote connection is loaded once and then only hidden and shown again.
     context.registerWindow(QStringLiteral("frmRemoteConnection"), WindowContext::Instances::One,
                            [](WindowContext &c) { return new frmRemoteConnection(c); });

@@ -78,6 +78,8 @@ void frmMain::wireWindows()
     // Each command that opens another window works once that window is registered.
     const std::pair<QAction *, const char *> commands[] = {
         {mnuAttachRemote, "frmRemoteConnection"},
+        {mnuOrvexConfigurationTree, "frmOrvexConfiguration"},
+        {mnuRegistry, "frmRegistry"},
     };
     for (const auto &[action, name] : commands) {
         const QString window = QString::fromLatin1(name);

@@ -1,4 +1,4 @@
-#include "main/csvexport.h"
+#include "widgets/csvexport.h"
 
 #include "platform/fileio.h"
 #include "widgets/grid.h"
