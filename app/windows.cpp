@@ -3,6 +3,7 @@
 #include "appcontext/windowcontext.h"
 #include "config/frmorvexconfiguration.h"
 #include "objectview/frmobjectview.h"
+#include "query/frmquerybuilder.h"
 #include "registry/frmregistry.h"
 #include "remote/frmremoteconnection.h"
 
@@ -17,6 +18,8 @@ void registerWindows(WindowContext &context)
                            [](WindowContext &c) { return new frmOrvexConfiguration(c); });
     context.registerWindow(QStringLiteral("frmRegistry"), WindowContext::Instances::One,
                            [](WindowContext &c) { return new frmRegistry(c); });
+    context.registerWindow(QStringLiteral("frmQueryBuilder"), WindowContext::Instances::One,
+                           [](WindowContext &c) { return new frmQueryBuilder(c); });
     // The remote connection is loaded once and then only hidden and shown again.
     context.registerWindow(QStringLiteral("frmRemoteConnection"), WindowContext::Instances::One,
                            [](WindowContext &c) { return new frmRemoteConnection(c); });

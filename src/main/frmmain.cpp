@@ -80,6 +80,7 @@ void frmMain::wireWindows()
         {mnuAttachRemote, "frmRemoteConnection"},
         {mnuOrvexConfigurationTree, "frmOrvexConfiguration"},
         {mnuRegistry, "frmRegistry"},
+        {mnuQueryBuilder, "frmQueryBuilder"},
     };
     for (const auto &[action, name] : commands) {
         const QString window = QString::fromLatin1(name);

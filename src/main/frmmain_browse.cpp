@@ -348,15 +348,11 @@ void frmMain::exportGrid(bool visibleOnly, bool fromPopup)
     Q_UNUSED(fromPopup);
     const int tableRow = m_gridTables->row();
     const QString table = tableRow >= 1 ? m_gridTables->textMatrix(tableRow, 1) : QString();
-    // The proposed folder is the user's documents folder.
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    const QString proposed = QDir(folder).filePath(table + QStringLiteral("_Export.CSV"));
     const QString title = visibleOnly ? QStringLiteral("Select CSV file name to save visible rows to")
                                       : QStringLiteral("Select CSV file name to save entire table to");
-    const QString path = m_msg.saveFileName(title, proposed, QStringLiteral("CSV files (*.csv *.CSV);;All files (*)"));
+    // The proposed folder is the user's documents folder.
+    const QString path = askCsvExportPath(m_msg, title, table + QStringLiteral("_Export.CSV"));
     if (path.isEmpty())
-        return;
-    if (QFileInfo::exists(path) && !m_msg.question(QStringLiteral("File name already exists, overwrite?")))
         return;
     QString error;
     int errorNumber = 0;

@@ -1,9 +1,26 @@
 #include "widgets/csvexport.h"
 
 #include "platform/fileio.h"
+#include "support/messenger.h"
 #include "widgets/grid.h"
 
+#include <QtCore/QDir>
+#include <QtCore/QFileInfo>
+#include <QtCore/QStandardPaths>
+
 namespace korva {
+
+QString askCsvExportPath(Messenger &msg, const QString &title, const QString &proposedName)
+{
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString path = msg.saveFileName(title, QDir(folder).filePath(proposedName),
+                                          QStringLiteral("CSV files (*.csv *.CSV);;All files (*)"));
+    if (path.isEmpty())
+        return {};
+    if (QFileInfo::exists(path) && !msg.question(QStringLiteral("File name already exists, overwrite?")))
+        return {};
+    return path;
+}
 
 QString csvField(const QString &cell)
 {

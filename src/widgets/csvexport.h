@@ -8,6 +8,12 @@
 namespace korva {
 
 class Grid;
+class Messenger;
+
+// Asks for the CSV file to export to, proposing a name in the documents
+// folder; an existing file is overwritten only when the user says so.
+// Empty when the user cancels either question.
+QString askCsvExportPath(Messenger &msg, const QString &title, const QString &proposedName);
 
 // One CSV field: enclosed in double quotes, inner quotes doubled, when it
 // holds a comma, a double quote, CR or LF; otherwise unchanged.

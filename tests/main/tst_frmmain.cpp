@@ -1,6 +1,7 @@
 #include "common/recordingmessenger.h"
 #include "common/testsupport.h"
 #include "demo/demoinstallation.h"
+#include "demo/registry.h"
 #include "appcontext/windowcontext.h"
 #include "main/frmmain.h"
 #include "windows.h"
@@ -111,6 +112,10 @@ private Q_SLOTS:
         registryFile = qEnvironmentVariable("KORVA_HKLM");
         qputenv("KORVA_PROGRAM_DIR", env->filePath(QStringLiteral("program")).toLocal8Bit());
         QDir().mkpath(env->filePath(QStringLiteral("program")));
+        // The registry window's description file, as shipped beside the program.
+        QFile description(env->filePath(QStringLiteral("program/OrvexRegistrySettings.xml")));
+        QVERIFY(description.open(QIODevice::WriteOnly) && description.write(demo::registrySettingsXml()) > 0);
+        description.close();
         QDir scripts(dictionaryFolder());
         for (const QString &name : scripts.entryList(QDir::Files))
             QVERIFY(QFile::copy(scripts.filePath(name), pristine.filePath(name)));
@@ -917,6 +922,37 @@ private Q_SLOTS:
         QTRY_VERIFY(!view);
         action(w, "mnuObjectView")->trigger();
         QVERIFY(ctx.openedWindow(QStringLiteral("frmObjectView")));
+    }
+
+    // Every tool window of the View menu opens from its item, once, and again after it is closed.
+    void viewMenuOpensEachToolWindowOnce()
+    {
+        test::RecordingMessenger msg;
+        WindowContext ctx(msg);
+        registerWindows(ctx);
+        frmMain w(ctx);
+        QVERIFY(w.Form_Load(QString()));
+        const std::pair<const char *, const char *> items[] = {
+            {"mnuQueryBuilder", "frmQueryBuilder"},
+            {"mnuRegistry", "frmRegistry"},
+            {"mnuOrvexConfigurationTree", "frmOrvexConfiguration"},
+        };
+        for (const auto &[item, name] : items) {
+            const QString window = QString::fromLatin1(name);
+            QAction *a = action(w, item);
+            QVERIFY2(a->isEnabled(), item);
+            a->trigger();
+            QPointer<QWidget> opened = ctx.openedWindow(window);
+            QVERIFY2(opened && opened->isVisible(), name);
+            a->trigger();
+            QCOMPARE(ctx.openedWindow(window), opened.data());
+            opened->close();
+            QTRY_VERIFY(!opened);
+            a->trigger();
+            QVERIFY2(ctx.openedWindow(window), name);
+            ctx.openedWindow(window)->close();
+        }
+        QVERIFY2(msg.messages.isEmpty(), qPrintable(msg.messages.join(u'|')));
     }
 
     // The jump asked for by another window: table, row, and the Back history.

@@ -1,0 +1,627 @@
+#include "query/frmquerybuilder.h"
+
+#include "appcontext/windowcontext.h"
+#include "platform/database.h"
+#include "platform/paths.h"
+#include "platform/settings.h"
+#include "query/queryhistory.h"
+#include "support/busypointer.h"
+#include "support/messenger.h"
+#include "support/windowplacement.h"
+#include "widgets/csvexport.h"
+#include "widgets/grid.h"
+
+#include <QtCore/QDir>
+#include <QtCore/QElapsedTimer>
+#include <QtCore/QFileInfo>
+#include <QtCore/QMimeData>
+#include <QtCore/QSettings>
+#include <QtCore/QStandardPaths>
+#include <QtCore/QTimer>
+#include <QtCore/QUrl>
+#include <QtGui/QClipboard>
+#include <QtGui/QCloseEvent>
+#include <QtGui/QDesktopServices>
+#include <QtGui/QFontDatabase>
+#include <QtGui/QGuiApplication>
+#include <QtGui/QKeyEvent>
+#include <QtGui/QTextBlock>
+#include <QtGui/QTextDocumentFragment>
+#include <QtGui/QWindow>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QHBoxLayout>
+#include <QtWidgets/QMenuBar>
+#include <QtWidgets/QPlainTextEdit>
+#include <QtWidgets/QPushButton>
+#include <QtWidgets/QSplitter>
+#include <QtWidgets/QVBoxLayout>
+
+#include <cmath>
+
+namespace korva {
+
+namespace {
+
+constexpr StoredPlacement kDefaultPlacement{1000, 1000, 10000, 8500};
+constexpr int kMinWidthTwips = 4000;
+constexpr int kMinHeightTwips = 3600;
+
+const QString kCaption = QStringLiteral("Query Builder");
+const QString kNoQueries = QStringLiteral("No previous queries stored");
+const QString kReferenceKey = QStringLiteral("Settings/TSQLReference");
+const QString kDefaultReference = QStringLiteral("https://learn.microsoft.com/sql/t-sql/language-reference");
+
+// The query box: whatever leaves or enters it is plain text, so colours
+// never travel with a copy and a paste brings none of its own.
+class QueryTextBox final : public QPlainTextEdit
+{
+public:
+    explicit QueryTextBox(QWidget *parent) : QPlainTextEdit(parent) {}
+
+protected:
+    QMimeData *createMimeDataFromSelection() const override
+    {
+        auto *data = new QMimeData;
+        data->setText(textCursor().selection().toPlainText());
+        return data;
+    }
+};
+
+void readTwips(QSettings &store, const QString &key, qint64 &target)
+{
+    const QVariant v = store.value(key);
+    if (!v.isValid())
+        return;
+    const QString text = v.toString().trimmed();
+    bool ok = false;
+    const qint64 whole = text.toLongLong(&ok);
+    if (ok) {
+        target = whole;
+        return;
+    }
+    const double d = text.toDouble(&ok);
+    if (ok && std::isfinite(d) && std::fabs(d) < 9e15)
+        target = std::llround(d);
+}
+
+// A history caption as a menu item shows it: an "&" is shown, not taken as
+// the mark of a shortcut, and a tab or a lone line break shows as a blank.
+QString menuText(QString caption)
+{
+    caption.replace(u'&', QStringLiteral("&&"));
+    for (QChar &c : caption)
+        if (c == u'\t' || c == u'\r' || c == u'\n')
+            c = u' ';
+    return caption;
+}
+
+void putOnClipboard(const QString &text)
+{
+    QClipboard *clip = QGuiApplication::clipboard();
+    clip->clear();
+    clip->setText(text);
+}
+
+} // namespace
+
+StoredPlacement readQueryPlacement(QSettings &store)
+{
+    StoredPlacement p = kDefaultPlacement;
+    readTwips(store, QStringLiteral("Settings/QueryLeft"), p.left);
+    readTwips(store, QStringLiteral("Settings/QueryTop"), p.top);
+    readTwips(store, QStringLiteral("Settings/QueryWidth"), p.width);
+    readTwips(store, QStringLiteral("Settings/QueryHeight"), p.height);
+    return p;
+}
+
+void saveQueryPlacement(QSettings &store, const StoredPlacement &p)
+{
+    store.setValue(QStringLiteral("Settings/QueryLeft"), QString::number(p.left));
+    store.setValue(QStringLiteral("Settings/QueryTop"), QString::number(p.top));
+    store.setValue(QStringLiteral("Settings/QueryWidth"), QString::number(p.width));
+    store.setValue(QStringLiteral("Settings/QueryHeight"), QString::number(p.height));
+    store.sync();
+}
+
+frmQueryBuilder::frmQueryBuilder(WindowContext &context, QWidget *parent)
+    : QMainWindow(parent, Qt::Window), m_context(context), m_placement(new WindowPlacement(this))
+{
+    setObjectName(QStringLiteral("frmQueryBuilder"));
+    const QString &remote = context.state().remoteLabel;
+    setWindowTitle(remote.isEmpty() ? kCaption : kCaption + QStringLiteral(" - ") + remote);
+    buildMenus();
+    buildControls();
+
+    applyMinimumSize();
+    auto store = openSettings();
+    m_placement->restore(readQueryPlacement(*store));
+}
+
+frmQueryBuilder::~frmQueryBuilder()
+{
+    m_run.cancel();
+    setBusy(false);
+}
+
+void frmQueryBuilder::buildMenus()
+{
+    auto add = [this](QMenu *menu, const QString &text, const char *name, void (frmQueryBuilder::*slot)()) {
+        QAction *a = menu->addAction(text);
+        a->setObjectName(QString::fromLatin1(name));
+        connect(a, &QAction::triggered, this, slot);
+        return a;
+    };
+    QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("mnuFile"));
+    QAction *exit = file->addAction(QStringLiteral("Exit"));
+    exit->setObjectName(QStringLiteral("mnuExit"));
+    connect(exit, &QAction::triggered, this, &QWidget::close);
+
+    QMenu *edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    edit->setObjectName(QStringLiteral("mnuEdit"));
+    add(edit, QStringLiteral("Cut"), "mnuCut", &frmQueryBuilder::mnuCut_Click);
+    add(edit, QStringLiteral("Copy"), "mnuCopy", &frmQueryBuilder::mnuCopy_Click);
+    add(edit, QStringLiteral("Paste"), "mnuPaste", &frmQueryBuilder::mnuPaste_Click);
+    add(edit, QStringLiteral("Clear All"), "mnuClear", &frmQueryBuilder::mnuClear_Click);
+
+    QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
+    help->setObjectName(QStringLiteral("mnuHelp"));
+    add(help, QStringLiteral("Transact SQL Reference"), "mnuTSQLHelp", &frmQueryBuilder::mnuTSQLHelp_Click);
+    add(help, QStringLiteral("About"), "mnuAbout", &frmQueryBuilder::mnuAbout_Click);
+
+    m_gridPopup = new QMenu(this);
+    m_gridPopup->setObjectName(QStringLiteral("mnuGridSQLPopup"));
+    QAction *entire = m_gridPopup->addAction(QStringLiteral("Export entire grid data to CSV file"));
+    entire->setObjectName(QStringLiteral("mnuExportGridToCSV"));
+    connect(entire, &QAction::triggered, this, [this] { exportGrid(false); });
+    QAction *visible = m_gridPopup->addAction(QStringLiteral("Export visible rows to CSV file"));
+    visible->setObjectName(QStringLiteral("mnuExportVisibleRows"));
+    connect(visible, &QAction::triggered, this, [this] { exportGrid(true); });
+
+    m_historyPopup = new QMenu(this);
+    m_historyPopup->setObjectName(QStringLiteral("mnuPreviousQueriesPopup"));
+}
+
+void frmQueryBuilder::buildControls()
+{
+    auto *central = new QWidget(this);
+    central->setObjectName(QStringLiteral("centralWidget"));
+    setCentralWidget(central);
+
+    m_txtSQL = new QueryTextBox(central);
+    m_txtSQL->setObjectName(QStringLiteral("txtSQL"));
+    m_txtSQL->setAccessibleName(QStringLiteral("Query"));
+    m_txtSQL->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_txtSQL->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Black on white whatever the desktop's theme: the colours of the query text are meant for that.
+    QPalette palette = m_txtSQL->palette();
+    palette.setColor(QPalette::Base, Qt::white);
+    palette.setColor(QPalette::Text, Qt::black);
+    m_txtSQL->setPalette(palette);
+    m_txtSQL->installEventFilter(this);
+
+    m_cmdExecute = new QPushButton(QStringLiteral("&Execute"), central);
+    m_cmdExecute->setObjectName(QStringLiteral("cmdExecute"));
+    m_cmdPreviousQueries = new QPushButton(QStringLiteral("Query Histroy"), central);
+    m_cmdPreviousQueries->setObjectName(QStringLiteral("cmdPreviousQueries"));
+
+    m_gridSQL = new Grid(central, false);
+    m_gridSQL->setObjectName(QStringLiteral("gridSQL"));
+    m_gridSQL->setAccessibleName(QStringLiteral("Results"));
+
+    auto *top = new QWidget(central);
+    auto *topLayout = new QVBoxLayout(top);
+    topLayout->setContentsMargins(0, 0, 0, 0);
+    topLayout->addWidget(m_txtSQL, 1);
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(m_cmdExecute);
+    buttons->addWidget(m_cmdPreviousQueries);
+    buttons->addStretch(1);
+    topLayout->addLayout(buttons);
+    auto *split = new QSplitter(Qt::Vertical, central);
+    split->setObjectName(QStringLiteral("splitQuery"));
+    split->setChildrenCollapsible(false);
+    split->addWidget(top);
+    split->addWidget(m_gridSQL);
+    split->setStretchFactor(0, 2);
+    split->setStretchFactor(1, 3);
+    auto *layout = new QVBoxLayout(central);
+    layout->addWidget(split);
+
+    m_colourTimer = new QTimer(this);
+    m_colourTimer->setSingleShot(true);
+    m_colourTimer->setInterval(0);
+    connect(m_colourTimer, &QTimer::timeout, this, &frmQueryBuilder::applyPendingColours);
+    connect(m_txtSQL->document(), &QTextDocument::contentsChange, this, [this](int position, int removed, int added) {
+        if (m_colouring == 0)
+            query::shiftColourRanges(m_pendingColours, position, removed, added);
+    });
+
+    connect(m_cmdExecute, &QPushButton::clicked, this, &frmQueryBuilder::cmdExecute_Click);
+    connect(m_cmdPreviousQueries, &QPushButton::clicked, this, &frmQueryBuilder::cmdPreviousQueries_Click);
+    connect(m_gridSQL, &Grid::rightButtonPressed, this, [this](const QPoint &at) { m_gridPopup->popup(at); });
+}
+
+void frmQueryBuilder::applyMinimumSize()
+{
+    // The limits are for the whole window, frame included.
+    const int dpi = std::max(1, logicalDpiX());
+    QMargins frame;
+    if (isVisible() && windowHandle())
+        frame = windowHandle()->frameMargins();
+    setMinimumSize(placement::twipsToPixels(kMinWidthTwips, dpi) - frame.left() - frame.right(),
+                   placement::twipsToPixels(kMinHeightTwips, dpi) - frame.top() - frame.bottom());
+}
+
+void frmQueryBuilder::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    applyMinimumSize();
+}
+
+void frmQueryBuilder::closeEvent(QCloseEvent *event)
+{
+    if (!isMinimized()) {
+        auto store = openSettings();
+        saveQueryPlacement(*store, m_placement->current());
+    }
+    m_run.cancel();
+    setBusy(false);
+    QMainWindow::closeEvent(event);
+}
+
+void frmQueryBuilder::setBusy(bool busy)
+{
+    if (busy == m_busy)
+        return;
+    m_busy = busy;
+    if (busy)
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+    else
+        QApplication::restoreOverrideCursor();
+    m_cmdExecute->setEnabled(!busy);
+}
+
+// ---- running a query
+
+void frmQueryBuilder::cmdExecute_Click()
+{
+    if (m_run.isPending())
+        return;
+    // The text as it stands now is what runs and what the history keeps,
+    // whatever is typed while it runs.
+    const QString text = m_txtSQL->toPlainText();
+    if (text.isEmpty()) {
+        m_context.messenger().message(QStringLiteral("Invalid SQL query"));
+        return;
+    }
+    const QString connection = m_context.state().connectionString;
+    setBusy(true);
+    m_run.start(
+        this,
+        [connection, text] {
+            QueryRun run;
+            db::Error error;
+            db::ExecOutcome outcome = db::executeText(connection, text, &error);
+            if (error) {
+                run.error = error;
+                return run;
+            }
+            run.rows = std::move(outcome.rows);
+            run.recordsAffected = outcome.recordsAffected;
+            query::history::save(text, QDateTime::currentDateTime());
+            return run;
+        },
+        [this](QueryRun run) { showRun(std::move(run)); });
+}
+
+void frmQueryBuilder::showRun(QueryRun run)
+{
+    setBusy(false);
+    if (run.error) {
+        m_context.messenger().message(QStringLiteral("Invalid SQL entry:\r\n") + run.error.description);
+        return;
+    }
+    if (run.rows) {
+        m_gridSQL->setResultSet(std::move(run.rows));
+        m_gridSQL->fitColumns();
+        m_gridSQL->scrollToTop();
+    } else {
+        m_context.messenger().message(QStringLiteral("Records affected=") + QString::number(run.recordsAffected));
+    }
+}
+
+// ---- colouring and keys
+
+void frmQueryBuilder::SetQueryColors()
+{
+    QTextDocument *document = m_txtSQL->document();
+    const QTextCursor before = m_txtSQL->textCursor();
+    const int anchor = before.anchor();
+    const int position = before.position();
+    const SharedState &s = m_context.state();
+    m_knownNames.update(s.knownTableNames, s.knownViewNames);
+    m_pendingColours.clear();
+    const auto [from, to] = shownRange();
+    ++m_colouring;
+    query::applyQueryColouring(*document, query::colourQuery(document->toPlainText(), m_knownNames), from, to,
+                               &m_pendingColours);
+    --m_colouring;
+    if (!m_pendingColours.empty())
+        m_colourTimer->start();
+
+    QTextCursor caret = m_txtSQL->textCursor();
+    if (caret.anchor() != anchor || caret.position() != position) {
+        caret.setPosition(anchor);
+        caret.setPosition(position, QTextCursor::KeepAnchor);
+        m_txtSQL->setTextCursor(caret);
+    }
+    // What is typed next is black; a selection keeps its colours.
+    if (!caret.hasSelection()) {
+        QTextCharFormat typing;
+        typing.setForeground(query::colourOf(query::QueryColour::Plain));
+        m_txtSQL->mergeCurrentCharFormat(typing);
+    }
+}
+
+std::pair<qsizetype, qsizetype> frmQueryBuilder::shownRange() const
+{
+    // Hidden, nothing is on the screen: everything is coloured at once.
+    if (!m_txtSQL->isVisible())
+        return {0, std::numeric_limits<qsizetype>::max()};
+    // The lines on the screen and one either side.
+    QTextBlock first = m_txtSQL->cursorForPosition(QPoint(0, 0)).block();
+    QTextBlock last = m_txtSQL->cursorForPosition(QPoint(0, m_txtSQL->viewport()->height())).block();
+    if (!first.isValid() || !last.isValid())
+        return {0, std::numeric_limits<qsizetype>::max()};
+    if (first.previous().isValid())
+        first = first.previous();
+    if (last.next().isValid())
+        last = last.next();
+    return {first.position(), last.position() + last.length()};
+}
+
+void frmQueryBuilder::applyPendingColours()
+{
+    if (m_pendingColours.empty())
+        return;
+    // A few milliseconds at a time, so that typing never waits.
+    QElapsedTimer spent;
+    spent.start();
+    QTextCursor cursor(m_txtSQL->document());
+    // The rest of the colouring the last key started: one step with it for undo.
+    cursor.joinPreviousEditBlock();
+    ++m_colouring;
+    size_t done = 0;
+    while (done < m_pendingColours.size() && (done % 16 != 0 || spent.nsecsElapsed() < 2000000))
+        query::applyColourRange(cursor, m_pendingColours[done++]);
+    cursor.endEditBlock();
+    --m_colouring;
+    m_pendingColours.erase(m_pendingColours.begin(), m_pendingColours.begin() + qsizetype(done));
+    if (!m_pendingColours.empty())
+        m_colourTimer->start();
+}
+
+bool frmQueryBuilder::txtSQL_KeyDown(int key, Qt::KeyboardModifiers modifiers, bool insertsText)
+{
+    const bool control = modifiers & Qt::ControlModifier;
+    switch (key) {
+    case Qt::Key_Backspace:
+    case Qt::Key_Delete:
+    case Qt::Key_Control:
+    case Qt::Key_Left:
+    case Qt::Key_Up:
+    case Qt::Key_Right:
+    case Qt::Key_Down:
+        return false;
+    case Qt::Key_C:
+    case Qt::Key_V:
+        if (control)
+            return false;
+        break;
+    case Qt::Key_X:
+        if (control) {
+            mnuCut_Click();
+            return true;
+        }
+        break;
+    case Qt::Key_Z:
+    case Qt::Key_Y:
+        // Undo and redo take back edits; a recolouring first would be what they took back.
+        if (control)
+            return false;
+        break;
+    default:
+        break;
+    }
+    SetQueryColors();
+    if (insertsText && !control) {
+        // The typed text replaces the selection and comes in black.
+        QTextCursor cursor = m_txtSQL->textCursor();
+        if (cursor.hasSelection()) {
+            cursor.removeSelectedText();
+            m_txtSQL->setTextCursor(cursor);
+            QTextCharFormat typing;
+            typing.setForeground(query::colourOf(query::QueryColour::Plain));
+            m_txtSQL->mergeCurrentCharFormat(typing);
+        }
+    }
+    return false;
+}
+
+bool frmQueryBuilder::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_txtSQL && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const QString text = key->text();
+        const bool inserts = !text.isEmpty() && (text.at(0).isPrint() || text.at(0) == u'\r' || text.at(0) == u'\t');
+        if (txtSQL_KeyDown(key->key(), key->modifiers(), inserts))
+            return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---- Edit menu (no recolouring)
+
+void frmQueryBuilder::mnuCut_Click()
+{
+    QTextCursor cursor = m_txtSQL->textCursor();
+    if (!cursor.hasSelection())
+        return;
+    putOnClipboard(cursor.selection().toPlainText());
+    cursor.removeSelectedText();
+    m_txtSQL->setTextCursor(cursor);
+}
+
+void frmQueryBuilder::mnuCopy_Click()
+{
+    const QTextCursor cursor = m_txtSQL->textCursor();
+    if (cursor.hasSelection())
+        putOnClipboard(cursor.selection().toPlainText());
+}
+
+void frmQueryBuilder::mnuPaste_Click() { m_txtSQL->insertPlainText(QGuiApplication::clipboard()->text()); }
+
+void frmQueryBuilder::mnuClear_Click()
+{
+    // As an edit, so that it can be taken back.
+    QTextCursor cursor(m_txtSQL->document());
+    cursor.select(QTextCursor::Document);
+    cursor.removeSelectedText();
+    m_txtSQL->setTextCursor(cursor);
+}
+
+// ---- Help menu
+
+QString frmQueryBuilder::tsqlReferenceAddress()
+{
+    auto store = openSettings();
+    const QString address = store->value(kReferenceKey).toString().trimmed();
+    return address.isEmpty() ? kDefaultReference : address;
+}
+
+void frmQueryBuilder::mnuTSQLHelp_Click()
+{
+    QDesktopServices::openUrl(QUrl::fromUserInput(tsqlReferenceAddress(), programFolder(), QUrl::AssumeLocalFile));
+}
+
+void frmQueryBuilder::mnuAbout_Click()
+{
+    const QString about = QStringLiteral("frmAbout");
+    if (m_context.isRegistered(about))
+        m_context.openWindow(about);
+    else
+        m_context.messenger().message(applicationTitle() + QStringLiteral(" ") + programVersion());
+}
+
+// ---- history
+
+void frmQueryBuilder::cmdPreviousQueries_Click()
+{
+    auto item = [this](int k) {
+        while (m_historyItems.size() <= k) {
+            const int index = int(m_historyItems.size());
+            QAction *a = m_historyPopup->addAction(QString());
+            a->setObjectName(QStringLiteral("mnuPreviousQuery"));
+            connect(a, &QAction::triggered, this, [this, index] { mnuPreviousQuery_Click(index); });
+            m_historyItems.append(a);
+        }
+        return m_historyItems.at(k);
+    };
+    const QList<query::history::Entry> entries = query::history::list();
+    QAction *first = item(0);
+    first->setText(kNoQueries);
+    first->setData(QString());
+    first->setEnabled(false); // choosing it would only empty the query box
+    first->setVisible(true);
+    for (int k = 0; k < entries.size(); ++k) {
+        QAction *a = item(k);
+        a->setText(menuText(entries.at(k).caption));
+        a->setData(entries.at(k).name);
+        a->setEnabled(true);
+        a->setVisible(true);
+    }
+    // Items of an earlier, longer listing would offer queries that are gone.
+    for (qsizetype k = std::max<qsizetype>(1, entries.size()); k < m_historyItems.size(); ++k)
+        m_historyItems.at(k)->setVisible(false);
+    m_historyPopup->popup(m_cmdPreviousQueries->mapToGlobal(QPoint(0, m_cmdPreviousQueries->height())));
+}
+
+void frmQueryBuilder::mnuPreviousQuery_Click(int index)
+{
+    if (index < 0 || index >= m_historyItems.size())
+        return;
+    const QString name = m_historyItems.at(index)->data().toString();
+    if (name.isEmpty())
+        return;
+    korva::Error error;
+    const std::optional<QString> text = query::history::load(name, &error);
+    if (error)
+        m_context.messenger().message(procedureError(error, u"mnuPreviousQuery_Click", u"frmQueryBuilder"));
+    // A query deleted meanwhile (by another copy of the program) leaves the box as it is.
+    if (!text)
+        return;
+    replaceText(query::history::fromStored(*text));
+}
+
+void frmQueryBuilder::replaceText(const QString &text)
+{
+    // One step for undo, text and colours, so that the text that was there
+    // comes back. The colours are worked out once the new text is laid out.
+    QTextCursor cursor(m_txtSQL->document());
+    ++m_colouring;
+    cursor.beginEditBlock();
+    cursor.select(QTextCursor::Document);
+    QTextCharFormat plain;
+    plain.setForeground(query::colourOf(query::QueryColour::Plain));
+    cursor.insertText(text, plain);
+    cursor.setPosition(0);
+    m_txtSQL->setTextCursor(cursor);
+    cursor.endEditBlock();
+    cursor.joinPreviousEditBlock();
+    SetQueryColors();
+    cursor.endEditBlock();
+    --m_colouring;
+}
+
+// ---- export
+
+void frmQueryBuilder::exportGrid(bool visibleOnly)
+{
+    Messenger &msg = m_context.messenger();
+    const QString title = visibleOnly ? QStringLiteral("Select CSV file name to save visible rows to")
+                                      : QStringLiteral("Select CSV file name to save table data to");
+    const QString path = askCsvExportPath(msg, title, visibleOnly ? QStringLiteral("SQLQuery_Export.CSV")
+                                                                  : QStringLiteral("SQLQueryBuilder_Export.CSV"));
+    if (path.isEmpty())
+        return;
+    QString error;
+    int errorNumber = 0;
+    bool ok = false;
+    {
+        BusyPointer busy;
+        if (visibleOnly) {
+            const QStringList lines = gridLines(*m_gridSQL, true);
+            ok = writeCsvFile(path, lines.size(), [&](qsizetype i) { return lines.at(i); }, &error, &errorNumber);
+        } else {
+            const int cols = m_gridSQL->cols();
+            ok = writeCsvFile(path, m_gridSQL->rows(), [&](qsizetype r) {
+                QStringList cells;
+                cells.reserve(cols);
+                for (int c = 0; c < cols; ++c)
+                    cells << m_gridSQL->textMatrix(int(r), c);
+                return csvLine(cells);
+            }, &error, &errorNumber);
+        }
+    }
+    if (!ok) {
+        // The file that was there is left as it was, and nothing claims it was saved.
+        msg.message(procedureError({errorNumber, error},
+                                   visibleOnly ? u"mnuExportVisibleRows_Click" : u"mnuExportGridToCSV_Click",
+                                   u"frmQueryBuilder"));
+        return;
+    }
+    msg.message(QStringLiteral("File saved"));
+}
+
+} // namespace korva

@@ -1,0 +1,107 @@
+#pragma once
+
+#include "platform/backgroundtask.h"
+#include "platform/error.h"
+#include "query/querycolors.h"
+
+#include <QtWidgets/QMainWindow>
+
+#include <memory>
+
+class QAction;
+class QMenu;
+class QPushButton;
+class QSettings;
+class QTimer;
+class QPlainTextEdit;
+
+namespace korva {
+
+class Grid;
+class WindowContext;
+class WindowPlacement;
+struct StoredPlacement;
+namespace db {
+class ResultSet;
+}
+
+// The query window's placement settings ("Settings" group, twips).
+StoredPlacement readQueryPlacement(QSettings &store);
+void saveQueryPlacement(QSettings &store, const StoredPlacement &placement);
+
+// Runs any SQL text against the main window's connection, shows its rows or
+// the records it changed, colours the text as it is typed and keeps the
+// queries that ran in a history shared by the machine's users.
+class frmQueryBuilder : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit frmQueryBuilder(WindowContext &context, QWidget *parent = nullptr);
+    ~frmQueryBuilder() override;
+
+    void cmdExecute_Click();
+    void cmdPreviousQueries_Click();
+    void mnuPreviousQuery_Click(int index);
+    void SetQueryColors();
+    // A key going down in the query box, before it takes effect; true when
+    // the key has been dealt with here.
+    bool txtSQL_KeyDown(int key, Qt::KeyboardModifiers modifiers, bool insertsText);
+
+    // A query is running on a database thread.
+    bool isRunning() const { return m_run.isPending(); }
+    // Colours off the screen not yet put on.
+    bool coloursPending() const { return !m_pendingColours.empty(); }
+
+    // The address "Transact SQL Reference" opens ("Settings/TSQLReference").
+    static QString tsqlReferenceAddress();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    struct QueryRun
+    {
+        std::shared_ptr<db::ResultSet> rows;
+        long recordsAffected = -1;
+        korva::Error error;
+    };
+
+    void buildMenus();
+    void buildControls();
+    void showRun(QueryRun run);
+    void setBusy(bool busy);
+    void applyMinimumSize();
+    void replaceText(const QString &text);
+    void applyPendingColours();
+    std::pair<qsizetype, qsizetype> shownRange() const;
+
+    void mnuCut_Click();
+    void mnuCopy_Click();
+    void mnuPaste_Click();
+    void mnuClear_Click();
+    void mnuTSQLHelp_Click();
+    void mnuAbout_Click();
+    void exportGrid(bool visibleOnly);
+
+    WindowContext &m_context;
+    WindowPlacement *m_placement;
+    QPlainTextEdit *m_txtSQL = nullptr;
+    Grid *m_gridSQL = nullptr;
+    QPushButton *m_cmdExecute = nullptr;
+    QPushButton *m_cmdPreviousQueries = nullptr;
+    QMenu *m_gridPopup = nullptr;
+    QMenu *m_historyPopup = nullptr;
+    QList<QAction *> m_historyItems; // mnuPreviousQuery(0), (1), ...
+    query::KnownNames m_knownNames;
+    // Colours of the text off the screen, put on while the window is idle.
+    std::vector<query::ColourRange> m_pendingColours;
+    QTimer *m_colourTimer = nullptr;
+    int m_colouring = 0; // the text box changes by the colouring itself
+    BackgroundTask<QueryRun> m_run;
+    bool m_busy = false;
+};
+
+} // namespace korva

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "platform/error.h"
+
+#include <QtCore/QDateTime>
+#include <QtCore/QList>
+#include <QtCore/QString>
+
+#include <optional>
+
+// The queries that ran without error, kept below the local-machine root of the
+// registry (through RegistryAPI) for every user of the machine: one text value
+// per query, named by the local time it was saved ("yyyymmddhhmmss").
+namespace korva::query::history {
+
+inline constexpr QStringView kQueriesKey = u"SOFTWARE\\Brisvane\\Fennick\\Diagnostic Tools\\Talmu\\Queries";
+inline constexpr int kMaxStored = 10;
+inline constexpr int kMaxListed = 11;
+inline constexpr qsizetype kMaxCaption = 90;
+// The longest text the registry routines give back (4096 bytes with the null).
+inline constexpr qsizetype kMaxReadable = 4095;
+
+QString valueName(const QDateTime &when);
+
+// The text as the menu shows it: each CR LF one blank, cut to 90 characters.
+QString caption(const QString &storedText);
+
+// The query box holds a line break as one character; the store keeps CR LF.
+QString toStored(const QString &boxText);
+QString fromStored(const QString &storedText);
+
+enum class SaveResult { Saved, TooLong, Refused };
+
+// Adds the query and trims the store to the newest ten. A name already taken
+// (two queries within one second, or the clock set back) moves on to the next
+// free second rather than replacing a saved query. A query that the registry
+// could not give back again is not saved: it would end every listing there.
+SaveResult save(const QString &boxText, const QDateTime &now);
+
+struct Entry
+{
+    QString name; // the value name, the menu item's tag
+    QString caption;
+};
+
+// Newest first, at most eleven; empty when the key is missing or holds no queries.
+QList<Entry> list();
+
+// The stored text of a query (with CR LF), or nothing when the value is gone.
+std::optional<QString> load(const QString &name, korva::Error *error = nullptr);
+
+} // namespace korva::query::history

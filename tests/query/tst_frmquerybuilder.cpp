@@ -1,0 +1,436 @@
+#include "appcontext/windowcontext.h"
+#include "colourmap.h"
+#include "common/recordingmessenger.h"
+#include "common/testsupport.h"
+#include "demo/demoinstallation.h"
+#include "platform/backgroundtask.h"
+#include "platform/delayedsession.h"
+#include "platform/registryaccess/registryapi.h"
+#include "platform/sessionpool.h"
+#include "platform/settings.h"
+#include "platform/workstationinfo.h"
+#include "query/frmquerybuilder.h"
+#include "query/queryhistory.h"
+#include "support/windowplacement.h"
+#include "widgets/grid.h"
+
+#include <QtCore/QFile>
+#include <QtCore/QFileInfo>
+#include <QtCore/QTimer>
+#include <QtGui/QClipboard>
+#include <QtTest/QtTest>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QMenu>
+#include <QtWidgets/QPlainTextEdit>
+#include <QtWidgets/QPushButton>
+
+using namespace korva;
+using test::colourMap;
+namespace history = korva::query::history;
+
+namespace {
+
+const QString kWindow = QStringLiteral("frmQueryBuilder");
+const QString kUpdateThree = QStringLiteral(
+    "UPDATE tbl_User SET FirstName = FirstName WHERE ObjectID IN (SELECT TOP 3 ObjectID FROM tbl_User ORDER BY ObjectID)");
+
+template<class T>
+T *child(QObject &w, const char *name)
+{
+    return w.findChild<T *>(QString::fromLatin1(name));
+}
+QPlainTextEdit *text(QWidget &w) { return child<QPlainTextEdit>(w, "txtSQL"); }
+Grid *grid(QWidget &w) { return child<Grid>(w, "gridSQL"); }
+
+// Puts a query into the box, as a paste would, and runs it to its end.
+bool run(frmQueryBuilder &w, const QString &sql)
+{
+    text(w)->setPlainText(sql);
+    QTest::mouseClick(child<QPushButton>(w, "cmdExecute"), Qt::LeftButton);
+    return QTest::qWaitFor([&] { return !w.isRunning(); }, 20000);
+}
+
+QMenu *shownPopup(const char *name)
+{
+    QMenu *menu = nullptr;
+    const bool shown = QTest::qWaitFor([&] {
+        menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        return menu && menu->objectName() == QLatin1String(name);
+    });
+    return shown ? menu : nullptr;
+}
+
+void choose(QMenu *menu, QAction *item) { QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center()); }
+
+QStringList shownItems(QMenu *menu)
+{
+    QStringList items;
+    for (QAction *a : menu->actions())
+        if (a->isVisible())
+            items << a->text();
+    return items;
+}
+
+} // namespace
+
+// The query window on a demo installation, opened through a window context
+// as the main window's View menu does, driven with real keys and clicks.
+class tst_frmQueryBuilder : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<test::IsolatedEnvironment> env;
+    test::RecordingMessenger msg;
+    std::unique_ptr<WindowContext> ctx;
+
+    frmQueryBuilder *open()
+    {
+        auto *w = qobject_cast<frmQueryBuilder *>(ctx->openWindow(kWindow));
+        return w && QTest::qWaitForWindowExposed(w) ? w : nullptr;
+    }
+    bool closeWindow()
+    {
+        if (QWidget *w = ctx->openedWindow(kWindow))
+            w->close();
+        return QTest::qWaitFor([&] { return !ctx->openedWindow(kWindow); });
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        env = std::make_unique<test::IsolatedEnvironment>();
+        demo::DemoOptions o;
+        o.root = env->filePath(QStringLiteral("demo"));
+        o.subscribers = 30;
+        o.reportRows = 10;
+        QString error;
+        QVERIFY2(demo::createDemoInstallation(o, &error), qPrintable(error));
+        ctx = std::make_unique<WindowContext>(msg);
+        ctx->registerWindow(kWindow, WindowContext::Instances::One, [](WindowContext &c) { return new frmQueryBuilder(c); });
+        SharedState &s = ctx->state();
+        s.connectionString = QStringLiteral("Driver={SQL Server};server=%1\\zandelorvex;database=OrvexDirDB")
+                                 .arg(WorkStationInfo::instance().ComputerName());
+        s.knownTableNames = QStringLiteral("tbl_Alias tbl_User ");
+        s.knownViewNames = QStringLiteral("vw_Subscriber vw_User ");
+    }
+    void init()
+    {
+        msg.clear();
+        msg.answers.clear();
+        msg.fileNames.clear();
+        msg.dialogTitles.clear();
+        msg.proposedPaths.clear();
+    }
+    void cleanup()
+    {
+        if (QWidget *popup = QApplication::activePopupWidget())
+            popup->close();
+        QVERIFY(closeWindow());
+        waitForDatabaseThreads();
+    }
+
+    // A user's session: type, run, see the rows, recall the query from the history.
+    void typeRunAndRecall()
+    {
+        ctx->state().remoteLabel = QStringLiteral("ELSEWHERE\\ORVEX2");
+        frmQueryBuilder *w = open();
+        ctx->state().remoteLabel.clear();
+        QVERIFY(w);
+        QCOMPARE(w->windowTitle(), QStringLiteral("Query Builder - ELSEWHERE\\ORVEX2"));
+        QPlainTextEdit *txt = text(*w);
+        txt->setFocus();
+        QTest::keyClicks(txt, QStringLiteral("select top 3 firstname, 'a&b' as x"));
+        QTest::keyClick(txt, Qt::Key_Return);
+        QTest::keyClicks(txt, QStringLiteral("from tbl_user order by objectid desc"));
+        // The colours show the text as it was before each key: the last word after one more.
+        QVERIFY(txt->toPlainText().endsWith(QStringLiteral("ORDER BY objectid desc")));
+        QTest::keyClick(txt, Qt::Key_End);
+        const QString query = QStringLiteral("SELECT TOP 3 firstname, 'a&b' AS x\nFROM tbl_user ORDER BY objectid DESC");
+        const QString colours = QStringLiteral("KKKKKK.KKK..............SSSSS.KK..\nKKKK.NNNNNNNN.KKKKK.KK..........KKKK");
+        QCOMPARE(txt->toPlainText(), query);
+        QCOMPARE(colourMap(*txt->document()), colours);
+        QCOMPARE(txt->textCursor().position(), query.size());
+
+        QTest::mouseClick(child<QPushButton>(*w, "cmdExecute"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->isRunning(), 20000);
+        QVERIFY2(msg.messages.isEmpty(), qPrintable(msg.messages.join(u'\n')));
+        Grid *g = grid(*w);
+        QCOMPARE(g->rows(), 4);
+        QCOMPARE(g->cols(), 2);
+        QCOMPARE(g->textMatrix(0, 0).toLower(), QStringLiteral("firstname"));
+        QCOMPARE(g->textMatrix(1, 1), QStringLiteral("a&b"));
+        QCOMPARE(txt->toPlainText(), query);
+
+        child<QAction>(*w, "mnuClear")->trigger();
+        QTest::mouseClick(child<QPushButton>(*w, "cmdPreviousQueries"), Qt::LeftButton);
+        QMenu *menu = shownPopup("mnuPreviousQueriesPopup");
+        QVERIFY(menu);
+        QAction *newest = menu->actions().first();
+        QCOMPARE(newest->objectName(), QStringLiteral("mnuPreviousQuery"));
+        QCOMPARE(newest->text(), QStringLiteral("SELECT TOP 3 firstname, 'a&&b' AS x FROM tbl_user ORDER BY objectid DESC"));
+        choose(menu, newest);
+        QCOMPARE(txt->toPlainText(), query);
+        QCOMPARE(colourMap(*txt->document()), colours);
+        txt->undo(); // the text that was there comes back
+        QVERIFY(txt->toPlainText().isEmpty());
+    }
+
+    void failuresAndChangedRecords()
+    {
+        frmQueryBuilder *w = open();
+        QVERIFY(w);
+        Grid *g = grid(*w);
+        QVERIFY(run(*w, QStringLiteral("SELECT FirstName, LastName FROM tbl_User")));
+        const int rows = g->rows();
+        QVERIFY(rows > 3);
+        QVERIFY(run(*w, QString()));
+        QCOMPARE(msg.messages, QStringList{QStringLiteral("Invalid SQL query")});
+
+        msg.clear();
+        QVERIFY(run(*w, QStringLiteral("SELECT Missing FROM tbl_NoSuchTable")));
+        QCOMPARE(msg.messages.size(), 1);
+        QVERIFY2(msg.messages[0].startsWith(QStringLiteral("Invalid SQL entry:\r\n")), qPrintable(msg.messages[0]));
+        QVERIFY(msg.messages[0].contains(QStringLiteral("tbl_NoSuchTable"), Qt::CaseInsensitive));
+        QCOMPARE(g->rows(), rows);
+        QCOMPARE(history::list().value(0).caption, QStringLiteral("SELECT FirstName, LastName FROM tbl_User"));
+
+        msg.clear();
+        QVERIFY(run(*w, kUpdateThree));
+        QCOMPARE(msg.messages, QStringList{QStringLiteral("Records affected=3")});
+        QCOMPARE(g->rows(), rows);
+        QCOMPARE(g->textMatrix(0, 1), QStringLiteral("LastName"));
+        QCOMPARE(history::list().value(0).caption, kUpdateThree.left(90));
+    }
+
+    void keyTable_data()
+    {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<int>("selStart");
+        QTest::addColumn<int>("selEnd");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<QString>("map");
+        QTest::addColumn<QString>("clipboard");
+        const int ctrl = Qt::ControlModifier;
+        // clang-format off
+        QTest::newRow("ctrl-x-cuts-without-recolouring")      << "select abc from t" << 7 << 10 << int(Qt::Key_X) << ctrl << "select  from t" << ".............." << "abc";
+        QTest::newRow("ctrl-x-without-selection")             << "select" << 6 << 6 << int(Qt::Key_X) << ctrl << "select" << "......" << "before";
+        QTest::newRow("x-alone-recolours-then-types")         << "select abc from t" << 17 << 17 << int(Qt::Key_X) << 0 << "SELECT abc FROM tx" << "KKKKKK.....KKKK..." << "before";
+        QTest::newRow("ctrl-c-copies-plain-text")             << "select abc" << 0 << 10 << int(Qt::Key_C) << ctrl << "select abc" << ".........." << "select abc";
+        QTest::newRow("ctrl-v-pastes-without-recolouring")    << "select " << 7 << 7 << int(Qt::Key_V) << ctrl << "select before" << "............." << "before";
+        QTest::newRow("backspace-deletes-the-selection-only") << "select abc from" << 7 << 10 << int(Qt::Key_Backspace) << 0 << "select  from" << "............" << "before";
+        QTest::newRow("arrow-keys-do-not-recolour")           << "select" << 6 << 6 << int(Qt::Key_Left) << 0 << "select" << "......" << "before";
+        QTest::newRow("any-other-key-recolours")              << "select from" << 6 << 6 << int(Qt::Key_Home) << 0 << "SELECT FROM" << "KKKKKK.KKKK" << "before";
+        QTest::newRow("typing-over-a-selection-replaces-it")  << "select abc from" << 7 << 10 << int(Qt::Key_Z) << 0 << "SELECT z FROM" << "KKKKKK...KKKK" << "before";
+        // clang-format on
+    }
+    void keyTable()
+    {
+        QFETCH(QString, before);
+        QFETCH(int, selStart);
+        QFETCH(int, selEnd);
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        frmQueryBuilder *w = open();
+        QVERIFY(w);
+        QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+        QPlainTextEdit *txt = text(*w);
+        txt->setPlainText(before);
+        QTextCursor c = txt->textCursor();
+        c.setPosition(selStart);
+        c.setPosition(selEnd, QTextCursor::KeepAnchor);
+        txt->setTextCursor(c);
+        QTest::keyClick(txt, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QTEST(txt->toPlainText(), "after");
+        QTEST(colourMap(*txt->document()), "map");
+        QTEST(QGuiApplication::clipboard()->text(), "clipboard");
+    }
+
+    // The lines on the screen are coloured before the key takes effect, the
+    // rest while the window is idle, moved along by the key.
+    void longScriptColouredOffTheScreenToo()
+    {
+        frmQueryBuilder *w = open();
+        QVERIFY(w);
+        QString script;
+        for (int i = 0; i < 400; ++i)
+            script += QStringLiteral("select a from tbl_user where b = 'c%1'\n").arg(i);
+        QTextDocument reference;
+        QTextCursor(&reference).insertText(script);
+        query::KnownNames names;
+        names.update(ctx->state().knownTableNames, ctx->state().knownViewNames);
+        query::applyQueryColouring(reference, query::colourQuery(script, names));
+
+        QPlainTextEdit *txt = text(*w);
+        txt->setPlainText(script);
+        QTest::keyClick(txt, Qt::Key_X);
+        QVERIFY(w->coloursPending());
+        QCOMPARE(colourMap(*txt->document()).left(300), u'.' + colourMap(reference).left(299));
+        QTRY_VERIFY(!w->coloursPending());
+        QCOMPARE(txt->toPlainText(), u'x' + reference.toPlainText());
+        QCOMPARE(colourMap(*txt->document()), u'.' + colourMap(reference));
+    }
+
+    void historyMenu()
+    {
+        const test::ScopedEnv fresh("KORVA_HKLM", env->filePath(QStringLiteral("history.reg")).toLocal8Bit());
+        frmQueryBuilder *w = open();
+        QVERIFY(w);
+        QPlainTextEdit *txt = text(*w);
+        auto *button = child<QPushButton>(*w, "cmdPreviousQueries");
+        txt->setPlainText(QStringLiteral("typed, not run"));
+        QTest::mouseClick(button, Qt::LeftButton);
+        QMenu *menu = shownPopup("mnuPreviousQueriesPopup");
+        QVERIFY(menu);
+        QCOMPARE(shownItems(menu), QStringList{QStringLiteral("No previous queries stored")});
+        choose(menu, menu->actions().first()); // cannot wipe what was typed
+        menu->close();
+        QCOMPARE(txt->toPlainText(), QStringLiteral("typed, not run"));
+
+        const QString longQuery = QStringLiteral("SELECT ObjectID FROM tbl_User WHERE FirstName <> '") + QString(150, u'z') + u'\'';
+        for (const QString &sql : {QStringLiteral("SELECT 1"), QStringLiteral("SELECT 2"), longQuery})
+            history::save(sql, QDateTime::currentDateTime());
+        QTest::mouseClick(button, Qt::LeftButton);
+        menu = shownPopup("mnuPreviousQueriesPopup");
+        QVERIFY(menu);
+        QCOMPARE(shownItems(menu), (QStringList{longQuery.left(90), "SELECT 2", "SELECT 1"}));
+        menu->close();
+
+        // Items of a longer listing are not offered once their queries are gone,
+        // and a query deleted after the menu was filled leaves the text alone.
+        const QString key = history::kQueriesKey.toString();
+        for (const history::Entry &e : history::list().mid(1))
+            RegistryAPI::DeleteValue(RegistryAPI::HKEY_LOCAL_MACHINE, key, e.name);
+        QTest::mouseClick(button, Qt::LeftButton);
+        menu = shownPopup("mnuPreviousQueriesPopup");
+        QVERIFY(menu);
+        QCOMPARE(shownItems(menu), QStringList{longQuery.left(90)});
+        RegistryAPI::DeleteValue(RegistryAPI::HKEY_LOCAL_MACHINE, key, history::list().value(0).name);
+        choose(menu, menu->actions().first());
+        QCOMPARE(txt->toPlainText(), QStringLiteral("typed, not run"));
+    }
+
+    void exports_data()
+    {
+        QTest::addColumn<bool>("visibleOnly");
+        QTest::addColumn<QString>("fileName");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("entire-grid") << false << "SQLQueryBuilder_Export.CSV" << "Select CSV file name to save table data to";
+        QTest::newRow("visible-rows") << true << "SQLQuery_Export.CSV" << "Select CSV file name to save visible rows to";
+    }
+    void exports()
+    {
+        QFETCH(bool, visibleOnly);
+        QFETCH(QString, title);
+        frmQueryBuilder *w = open();
+        QVERIFY(w);
+        w->resize(700, 500);
+        QVERIFY(run(*w, QStringLiteral("SELECT u.FirstName, 'x,y' AS Pair, 'say \"hi\"' AS Quote FROM tbl_User u, tbl_User v")));
+        Grid *g = grid(*w);
+        QVERIFY(g->rows() > 200);
+        g->setTopRow(40);
+        QAction *item = child<QAction>(*w, visibleOnly ? "mnuExportVisibleRows" : "mnuExportGridToCSV");
+        const QPoint at = g->visualRect(g->model()->index(g->modelRow(45), 0)).center();
+        auto exportTo = [&](const QString &path) {
+            msg.fileNames.enqueue(path);
+            QTest::mouseClick(g->viewport(), Qt::RightButton, {}, at);
+            if (QMenu *popup = shownPopup("mnuGridSQLPopup"))
+                choose(popup, item);
+        };
+        const QString path = env->filePath(QStringLiteral("export.csv"));
+        QFile::remove(path);
+        exportTo(path);
+        QCOMPARE(msg.dialogTitles, QStringList{title});
+        QTEST(QFileInfo(msg.proposedPaths.value(0)).fileName(), "fileName");
+        QCOMPARE(msg.messages, QStringList{QStringLiteral("File saved")});
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = f.readAll().chopped(2).split('\n');
+        QCOMPARE(lines.first(), QByteArray("FirstName,Pair,Quote\r"));
+        QVERIFY(lines.at(1).endsWith(",\"x,y\",\"say \"\"hi\"\"\"\r"));
+        int shown = 0;
+        for (int r = 1; r < g->rows(); ++r)
+            shown += g->rowIsVisible(r) ? 1 : 0;
+        QVERIFY(shown > 3 && shown < 40);
+        QCOMPARE(lines.size(), 1 + (visibleOnly ? shown : g->rows() - 1));
+        QCOMPARE(QString::fromLocal8Bit(lines.at(1).split(',').first()), g->textMatrix(visibleOnly ? g->topRow() : 1, 0));
+
+        // A file that cannot be written is reported, not announced as saved.
+        msg.clear();
+        exportTo(env->filePath(QStringLiteral("no/such/folder/x.csv")));
+        QCOMPARE(msg.messages.size(), 1);
+        QVERIFY2(msg.messages[0].startsWith(QStringLiteral("(error):")), qPrintable(msg.messages[0]));
+        QVERIFY(msg.messages[0].endsWith(QStringLiteral(") in procedure %1 of Form frmQueryBuilder")
+                                             .arg(visibleOnly ? u"mnuExportVisibleRows_Click" : u"mnuExportGridToCSV_Click")));
+    }
+
+    void placement()
+    {
+        const StoredPlacement given{1500, 1200, 9000, 7000};
+        saveQueryPlacement(*openSettings(), given);
+        auto stored = [] { return readQueryPlacement(*openSettings()); };
+        QVERIFY(open());
+        QVERIFY(closeWindow());
+        QCOMPARE(stored(), given);
+
+        // Moved, then closed while minimised: the placement saved before stays.
+        frmQueryBuilder *w = open();
+        w->move(w->pos() + QPoint(40, 30));
+        w->showMinimized();
+        QVERIFY(closeWindow());
+        QCOMPARE(stored(), given);
+
+        // Never smaller than 4000 by 3600 twips, frame included.
+        w = open();
+        w->move(w->pos() + QPoint(40, 30));
+        w->resize(20, 20);
+        QCOMPARE(w->frameGeometry().size(), QSize(placement::twipsToPixels(4000, w->logicalDpiX()),
+                                                  placement::twipsToPixels(3600, w->logicalDpiX())));
+        QVERIFY(closeWindow());
+        QVERIFY(stored().left > given.left);
+        QVERIFY(stored().width < given.width);
+    }
+
+    // Against a slow server the window goes on handling events while the
+    // query runs; closed meanwhile, it drops the answer and the busy pointer.
+    void slowServer()
+    {
+        auto previous = db::installSessionPool(std::make_unique<db::SessionPool>(
+            [](const db::ConnectionTarget &t, db::Error *e) -> std::shared_ptr<db::Session> {
+                auto s = db::openEngineSession(t, e);
+                return s ? db::withDelay(s, std::chrono::milliseconds(500)) : nullptr;
+            }));
+        frmQueryBuilder *w = open();
+        QVERIFY(w);
+        auto *execute = child<QPushButton>(*w, "cmdExecute");
+        text(*w)->setPlainText(QStringLiteral("SELECT FirstName FROM tbl_User"));
+        QTest::mouseClick(execute, Qt::LeftButton);
+        QVERIFY(w->isRunning());
+        QVERIFY(!execute->isEnabled());
+        QCOMPARE(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
+        bool ticked = false;
+        QTimer::singleShot(0, this, [&] { ticked = true; });
+        QTRY_VERIFY(ticked);
+        QVERIFY(w->isRunning());
+        QTest::keyClicks(text(*w), QStringLiteral(" x")); // typing goes on meanwhile
+        QTRY_VERIFY_WITH_TIMEOUT(!w->isRunning(), 20000);
+        QVERIFY(!QApplication::overrideCursor());
+        QVERIFY(grid(*w)->rows() > 1);
+        QCOMPARE(history::list().value(0).caption, QStringLiteral("SELECT FirstName FROM tbl_User"));
+
+        text(*w)->setPlainText(kUpdateThree);
+        QTest::mouseClick(execute, Qt::LeftButton);
+        QVERIFY(w->isRunning());
+        QVERIFY(closeWindow());
+        waitForDatabaseThreads();
+        QCoreApplication::processEvents();
+        QVERIFY(!QApplication::overrideCursor());
+        QVERIFY(msg.messages.isEmpty());
+        db::installSessionPool(std::move(previous));
+    }
+};
+
+QTEST_MAIN(tst_frmQueryBuilder)
+#include "tst_frmquerybuilder.moc"

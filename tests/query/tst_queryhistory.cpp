@@ -1,0 +1,134 @@
+#include "common/testsupport.h"
+#include "platform/registryaccess/registryapi.h"
+#include "query/queryhistory.h"
+
+#include <QtTest/QtTest>
+
+using namespace korva;
+namespace history = korva::query::history;
+namespace reg = korva::RegistryAPI;
+
+namespace {
+
+const QDateTime kStart(QDate(2024, 3, 9), QTime(23, 59, 50));
+const QString kKey = history::kQueriesKey.toString();
+
+QStringList storedNames()
+{
+    QStringList names;
+    for (const reg::Entry &e : reg::EnumValues(reg::HKEY_LOCAL_MACHINE, kKey).value_or(QList<reg::Entry>()))
+        names << e.name;
+    return names;
+}
+
+QStringList listedCaptions()
+{
+    QStringList list;
+    for (const history::Entry &e : history::list())
+        list << e.caption;
+    return list;
+}
+
+} // namespace
+
+// The saved queries, each test in a registry file of its own.
+class tst_QueryHistory : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<test::IsolatedEnvironment> env;
+
+private Q_SLOTS:
+    void init() { env = std::make_unique<test::IsolatedEnvironment>(); }
+    void cleanup() { env.reset(); }
+
+    void eleventhQueryDropsTheOldest()
+    {
+        for (int i = 1; i <= 11; ++i)
+            QCOMPARE(history::save(QStringLiteral("q%1").arg(i), kStart.addSecs(60 * i)), history::SaveResult::Saved);
+        QCOMPARE(storedNames().size(), 10);
+        QCOMPARE(storedNames().first(), QStringLiteral("20240310000150"));
+        QCOMPARE(listedCaptions(), (QStringList{"q11", "q10", "q9", "q8", "q7", "q6", "q5", "q4", "q3", "q2"}));
+    }
+
+    void captions_data()
+    {
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("three-lines-one-line") << "select a\nfrom b\nwhere c" << "select a from b where c";
+        QTest::newRow("200-characters-cut-to-90") << QString(200, u'q') << QString(90, u'q');
+        QTest::newRow("cut-after-joining-lines") << QString(89, u'a') + u'\n' + QString(10, u'b') << QString(89, u'a') + u' ';
+    }
+    void captions()
+    {
+        QFETCH(QString, query);
+        QCOMPARE(history::save(query, kStart), history::SaveResult::Saved);
+        const QList<history::Entry> entries = history::list();
+        QCOMPARE(entries.size(), 1);
+        QTEST(entries.first().caption, "caption");
+        // Stored with CR LF; the query box gets its own line breaks back.
+        const QString stored = history::load(entries.first().name).value_or(QString());
+        QCOMPARE(stored, QString(query).replace(QStringLiteral("\n"), QStringLiteral("\r\n")));
+        QCOMPARE(history::fromStored(stored), query);
+    }
+
+    // Neither a second query within the same second nor a clock set back
+    // replaces a saved query.
+    void takenNamesMoveOn()
+    {
+        history::save(QStringLiteral("one"), kStart);
+        history::save(QStringLiteral("two"), kStart);
+        history::save(QStringLiteral("three"), kStart.addSecs(-3600 + 1)); // an hour back, then on
+        history::save(QStringLiteral("four"), kStart.addSecs(1));
+        QCOMPARE(listedCaptions(), (QStringList{"four", "three", "two", "one"}));
+        QCOMPARE(storedNames(), (QStringList{"20240309235950", "20240309235951", "20240309225951", "20240309235952"}));
+    }
+
+    // A text the registry cannot give back is not saved: it would end every
+    // listing at itself, hiding the queries after it and never trimmed.
+    void queriesTooLongToReadBack_data()
+    {
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<bool>("saved");
+        QTest::newRow("4095-characters") << QString(4095, u'x') << true;
+        QTest::newRow("4096-characters") << QString(4096, u'x') << false;
+        QTest::newRow("line-breaks-count-twice") << QString(2047, u'x') + u'\n' + QString(2047, u'y') << false;
+    }
+    void queriesTooLongToReadBack()
+    {
+        QFETCH(QString, query);
+        QFETCH(bool, saved);
+        history::save(QStringLiteral("before"), kStart);
+        QCOMPARE(history::save(query, kStart.addSecs(1)), saved ? history::SaveResult::Saved : history::SaveResult::TooLong);
+        history::save(QStringLiteral("after"), kStart.addSecs(2));
+        const QList<history::Entry> entries = history::list();
+        QCOMPARE(entries.size(), saved ? 3 : 2);
+        QCOMPARE(entries.first().caption, QStringLiteral("after"));
+        QCOMPARE(entries.last().caption, QStringLiteral("before"));
+        if (saved)
+            QCOMPARE(history::load(entries.at(1).name).value_or(QString()), query);
+    }
+
+    // No key, a key without values or with other values: nothing to list.
+    // More entries than the menu holds (another program's): the newest eleven.
+    void listings()
+    {
+        QVERIFY(history::list().isEmpty());
+        reg::CreateKey(reg::HKEY_LOCAL_MACHINE, kKey);
+        QVERIFY(history::list().isEmpty());
+        reg::SetValue(reg::HKEY_LOCAL_MACHINE, kKey, QStringLiteral("Count"), reg::REG_DWORD, 3);
+        QVERIFY(history::list().isEmpty());
+        QVERIFY(!history::load(QStringLiteral("20240101000000")));
+        for (int i = 1; i <= 14; ++i)
+            reg::SetValue(reg::HKEY_LOCAL_MACHINE, kKey, history::valueName(kStart.addSecs(i)), reg::REG_SZ,
+                          QStringLiteral("q%1").arg(i));
+        const QStringList shown = listedCaptions();
+        QCOMPARE(shown.size(), 11);
+        QCOMPARE(shown.first(), QStringLiteral("q14"));
+        QCOMPARE(shown.last(), QStringLiteral("q4"));
+    }
+};
+
+QTEST_MAIN(tst_QueryHistory)
+#include "tst_queryhistory.moc"
