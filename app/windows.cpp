@@ -6,6 +6,8 @@
 #include "query/frmquerybuilder.h"
 #include "registry/frmregistry.h"
 #include "remote/frmremoteconnection.h"
+#include "support/frmabout.h"
+#include "support/frmhelp.h"
 
 namespace korva {
 
@@ -18,6 +20,10 @@ void registerWindows(WindowContext &context)
                            [](WindowContext &c) { return new frmOrvexConfiguration(c); });
     context.registerWindow(QStringLiteral("frmRegistry"), WindowContext::Instances::One,
                            [](WindowContext &c) { return new frmRegistry(c); });
+    context.registerWindow(QStringLiteral("frmHelp"), WindowContext::Instances::One,
+                           [](WindowContext &) { return new frmHelp; });
+    context.registerWindow(QStringLiteral("frmAbout"), WindowContext::Instances::One,
+                           [](WindowContext &c) { return new frmAbout(c.messenger()); });
     context.registerWindow(QStringLiteral("frmQueryBuilder"), WindowContext::Instances::One,
                            [](WindowContext &c) { return new frmQueryBuilder(c); });
     // The remote connection is loaded once and then only hidden and shown again.

@@ -81,12 +81,24 @@ void frmMain::wireWindows()
         {mnuOrvexConfigurationTree, "frmOrvexConfiguration"},
         {mnuRegistry, "frmRegistry"},
         {mnuQueryBuilder, "frmQueryBuilder"},
+        {mnuHelp, "frmHelp"},
+        {mnuAbout, "frmAbout"},
     };
     for (const auto &[action, name] : commands) {
         const QString window = QString::fromLatin1(name);
         action->setEnabled(m_context.isRegistered(window));
         connect(action, &QAction::triggered, this, [this, window] { m_context.openWindow(window); });
     }
+    mnuCheckForUpdatedVersion->setEnabled(true);
+    connect(mnuCheckForUpdatedVersion, &QAction::triggered, this,
+            [this] { updateCheck().checkForUpdatedVersion_Foreground(modUpdateCheck::homePageUrl(), QString()); });
+}
+
+modUpdateCheck::UpdateCheck &frmMain::updateCheck()
+{
+    if (!m_updateCheck)
+        m_updateCheck = new modUpdateCheck::UpdateCheck(m_msg, this, this);
+    return *m_updateCheck;
 }
 
 frmMain::~frmMain()
@@ -264,6 +276,7 @@ void frmMain::buildControls()
     statusBar()->setObjectName(QStringLiteral("sbStatus"));
     m_lblConnection = new QLabel(this);
     m_lblConnection->setObjectName(QStringLiteral("lblConnection"));
+    m_lblConnection->setProperty("korvaNoTranslation", true); // the server and database, in any language
     statusBar()->addPermanentWidget(m_lblConnection);
 
     m_tooltip = new cTooltip(this);

@@ -32,6 +32,9 @@ class WindowPlacement;
 namespace db {
 class ResultSet;
 }
+namespace modUpdateCheck {
+class UpdateCheck;
+}
 
 // The main browser window: start-up, settings, layout, database choice, the
 // table list and the rows of the current table.
@@ -103,6 +106,8 @@ public:
     // The search itself, once the options are known (the dialog's part is above).
     void runSearch(const QString &text, bool exact, bool resume);
     bool isSearching() const { return m_searching; }
+    // The Help menu's update check (made on first use).
+    modUpdateCheck::UpdateCheck &updateCheck();
     // A hover description is being read from the server.
     bool isDescribing() const { return m_hoverTask.isPending(); }
     const navigation::NavigationController &navigation() const { return m_navigation; }
@@ -173,6 +178,7 @@ private:
     frmSplashScreen *m_splash;
     SharedState &m_state;
     MainSettings m_settings;
+    modUpdateCheck::UpdateCheck *m_updateCheck = nullptr;
     QString m_catalogue;
     bool m_shutDown = false;
     bool m_localMode = true;

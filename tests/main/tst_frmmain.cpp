@@ -22,14 +22,18 @@
 #include <QtGui/QKeyEvent>
 #include <QtCore/QScopeGuard>
 #include <QtCore/QTimer>
+#include <QtCore/QTranslator>
 #include <QtTest/QtTest>
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QDialog>
 #include <QtWidgets/QHeaderView>
+#include <QtWidgets/QLabel>
 #include <QtWidgets/QLineEdit>
 #include <QtWidgets/QListWidget>
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QMenuBar>
+#include <QtWidgets/QScrollBar>
+#include <QtWidgets/QTextBrowser>
 #include <QtWidgets/QPlainTextEdit>
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QStatusBar>
@@ -48,6 +52,7 @@ private:
     std::unique_ptr<test::IsolatedEnvironment> env;
     QString root;
     QString registryFile;
+    QString builtProgramDir; // where the build put the files that ship beside the program
     QTemporaryDir pristine; // the dictionary folder as the demo made it
 
     QString dictionaryFolder() const { return root + QStringLiteral("/install/ConfigurationModules/DatabaseScripts"); }
@@ -110,6 +115,7 @@ private Q_SLOTS:
         QString error;
         QVERIFY2(demo::createDemoInstallation(o, &error), qPrintable(error));
         registryFile = qEnvironmentVariable("KORVA_HKLM");
+        builtProgramDir = qEnvironmentVariable("KORVA_PROGRAM_DIR");
         qputenv("KORVA_PROGRAM_DIR", env->filePath(QStringLiteral("program")).toLocal8Bit());
         QDir().mkpath(env->filePath(QStringLiteral("program")));
         // The registry window's description file, as shipped beside the program.
@@ -953,6 +959,140 @@ private Q_SLOTS:
             ctx.openedWindow(window)->close();
         }
         QVERIFY2(msg.messages.isEmpty(), qPrintable(msg.messages.join(u'|')));
+    }
+
+    // Help > About > Change Language: the main window's menus in German, and back.
+    void languageChosenInTheAboutWindow()
+    {
+        const QDir built(builtProgramDir);
+        if (builtProgramDir.isEmpty() || !built.exists(QStringLiteral("korva_DEU.dll")))
+            QSKIP("the language libraries are built beside the program (run through CTest)");
+        const QDir program(env->filePath(QStringLiteral("program")));
+        for (const QString &name : {QStringLiteral("korva_DEU.dll"), QStringLiteral("korva_ENU.dll")}) {
+            QFile::remove(program.filePath(name));
+            QVERIFY(QFile::copy(built.filePath(name), program.filePath(name)));
+        }
+        test::RecordingMessenger msg;
+        WindowContext ctx(msg);
+        registerWindows(ctx);
+        frmMain w(ctx);
+        QVERIFY(w.Form_Load(QString()));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const auto menuTitles = [&w] {
+            QStringList titles;
+            for (QAction *a : w.menuBar()->actions())
+                titles << a->text();
+            return titles;
+        };
+        const QStringList english = menuTitles();
+        QCOMPARE(english.first(), QStringLiteral("&File"));
+
+        const auto choose = [&](const QString &tag) {
+            action(w, "mnuAbout")->trigger();
+            auto *about = qobject_cast<QDialog *>(ctx.openedWindow(QStringLiteral("frmAbout")));
+            QVERIFY(about && about->isVisible() && about->isModal());
+            QVERIFY(QTest::qWaitForWindowExposed(about));
+            QTest::mouseClick(about->findChild<QLabel *>(QStringLiteral("lblChangeLanguage")), Qt::LeftButton, {}, QPoint(4, 4));
+            QMenu *menu = about->findChild<QMenu *>(QStringLiteral("mnuSelectLanguage"));
+            QTRY_VERIFY(menu->isVisible());
+            QAction *item = nullptr;
+            for (QAction *a : menu->actions())
+                item = a->data().toString() == tag ? a : item;
+            QVERIFY2(item, qPrintable(tag));
+            QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
+            QTRY_VERIFY(!menu->isVisible());
+            QTest::mouseClick(about->findChild<QPushButton *>(QStringLiteral("cmdOK")), Qt::LeftButton);
+            QVERIFY(!about->isVisible());
+        };
+        choose(QStringLiteral(" 1031"));
+        QCOMPARE(menuTitles(), (QStringList{QStringLiteral("&Datei"), QStringLiteral("&Ansicht"), QStringLiteral("Daten&bank"),
+                                            QStringLiteral("&Optionen"), QStringLiteral("&Hilfe")}));
+        QCOMPARE(action(w, "mnuQueryBuilder")->text(), QStringLiteral("Abfrage-Editor"));
+        // A window opened now comes up in German too.
+        action(w, "mnuQueryBuilder")->trigger();
+        QWidget *query = ctx.openedWindow(QStringLiteral("frmQueryBuilder"));
+        QVERIFY(query);
+        QCOMPARE(query->findChild<QPushButton *>(QStringLiteral("cmdExecute"))->text(), QStringLiteral("&Ausführen"));
+        query->close();
+        choose(QStringLiteral(" 1033"));
+        QCOMPARE(menuTitles(), english);
+        QCOMPARE(action(w, "mnuQueryBuilder")->text(), QStringLiteral("Query Builder"));
+        QVERIFY2(msg.messages.isEmpty(), qPrintable(msg.messages.join(u'|')));
+    }
+
+    // The German library has every text of every window's menus, captions and controls.
+    void germanTranslationCoversEveryWindow()
+    {
+        QTranslator german;
+        if (builtProgramDir.isEmpty() || !german.load(QDir(builtProgramDir).filePath(QStringLiteral("korva_DEU.dll"))))
+            QSKIP("the language libraries are built beside the program (run through CTest)");
+        test::RecordingMessenger msg;
+        WindowContext ctx(msg);
+        registerWindows(ctx);
+        frmMain w(ctx);
+        QVERIFY(w.Form_Load(QString()));
+        QList<QWidget *> windows{&w};
+        for (const char *name : {"frmObjectView", "frmQueryBuilder", "frmRegistry", "frmOrvexConfiguration",
+                                 "frmRemoteConnection", "frmAbout", "frmHelp", "frmStoredProcs"})
+            if (QWidget *opened = ctx.openWindow(QLatin1String(name)))
+                windows << opened;
+        QStringList missing;
+        const auto check = [&](QObject *o, const QString &text) {
+            if (!text.trimmed().isEmpty() && !o->property("korvaNoTranslation").toBool()
+                && german.translate("KORVA", text.toUtf8().constData()).isEmpty())
+                missing << o->objectName() + QStringLiteral(": ") + text;
+        };
+        for (QWidget *window : windows) {
+            QList<QWidget *> widgets = window->findChildren<QWidget *>();
+            widgets.prepend(window);
+            for (QWidget *c : widgets) {
+                if (c->windowType() == Qt::ToolTip)
+                    continue;
+                if (c->isWindow() && c != &w) // the main window's caption names the server
+                    check(c, c->windowTitle());
+                if (auto *label = qobject_cast<QLabel *>(c); label && label->objectName() != u"lblVersion")
+                    check(label, label->text());
+                if (auto *button = qobject_cast<QAbstractButton *>(c))
+                    check(button, button->text());
+                if (auto *tabs = qobject_cast<QTabWidget *>(c))
+                    for (int i = 0; i < tabs->count(); ++i)
+                        check(tabs->widget(i), tabs->tabText(i));
+            }
+            for (QAction *a : window->findChildren<QAction *>())
+                if (!a->isSeparator())
+                    check(a, a->text());
+        }
+        QVERIFY2(missing.isEmpty(), qPrintable(missing.join(QStringLiteral("\n"))));
+        for (QWidget *window : windows)
+            if (window != &w)
+                window->hide();
+    }
+
+    // Help > Help shows the guide beside the program, and its links work.
+    void helpMenuShowsTheGuide()
+    {
+        const QDir program(env->filePath(QStringLiteral("program")));
+        QFile::remove(program.filePath(QStringLiteral("KORVA.htm")));
+        QVERIFY(QFile::copy(QDir(builtProgramDir).filePath(QStringLiteral("KORVA.htm")), program.filePath(QStringLiteral("KORVA.htm"))));
+        test::RecordingMessenger msg;
+        WindowContext ctx(msg);
+        registerWindows(ctx);
+        frmMain w(ctx);
+        QVERIFY(w.Form_Load(QString()));
+        action(w, "mnuHelp")->trigger();
+        QWidget *help = ctx.openedWindow(QStringLiteral("frmHelp"));
+        QVERIFY(help && help->isVisible());
+        QVERIFY(QTest::qWaitForWindowExposed(help));
+        auto *browser = help->findChild<QTextBrowser *>();
+        QVERIFY(browser->toPlainText().contains(QStringLiteral("KORVA user guide")));
+        // The contents' links lead into the page.
+        browser->setFocus();
+        QTest::keyClick(browser, Qt::Key_Tab);
+        QTest::keyClick(browser, Qt::Key_Tab);
+        QTest::keyClick(browser, Qt::Key_Return);
+        QTRY_VERIFY(browser->verticalScrollBar()->value() > 0);
+        help->close();
     }
 
     // The jump asked for by another window: table, row, and the Back history.

@@ -1,0 +1,62 @@
+#include "support/frmhelp.h"
+
+#include "platform/paths.h"
+#include "support/windowplacement.h"
+
+#include <QtCore/QDir>
+#include <QtCore/QFileInfo>
+#include <QtCore/QUrl>
+#include <QtGui/QResizeEvent>
+#include <QtWidgets/QTextBrowser>
+
+namespace korva {
+
+using placement::pixelsToTwips;
+using placement::twipsToPixels;
+
+namespace {
+const QString kTitle = QStringLiteral("Zandel Orvex Talmu");
+}
+
+QRect helpBrowserGeometry(QSize clientTwips)
+{
+    return QRect(100, 1, std::max(0, clientTwips.width() - 200), std::max(0, clientTwips.height() - 101));
+}
+
+QString frmHelp::helpPagePath() { return QDir(programFolder()).filePath(QStringLiteral("KORVA.htm")); }
+
+frmHelp::frmHelp(QWidget *parent) : QWidget(parent, Qt::Window), m_browser(new QTextBrowser(this))
+{
+    setObjectName(QStringLiteral("frmHelp"));
+    setWindowTitle(kTitle);
+    m_browser->setObjectName(QStringLiteral("brwWebBrowser"));
+    m_browser->setAccessibleName(QStringLiteral("Help"));
+    // Pages and anchors of the help open in place; web addresses in the desktop's browser.
+    m_browser->setOpenLinks(true);
+    m_browser->setOpenExternalLinks(true);
+    const int dpiX = logicalDpiX();
+    const int dpiY = logicalDpiY();
+    setMinimumSize(twipsToPixels(kMinHelpWidth, dpiX), twipsToPixels(kMinHelpHeight, dpiY));
+    resize(twipsToPixels(9000, dpiX), twipsToPixels(8000, dpiY));
+    const QString page = helpPagePath();
+    if (QFileInfo(page).isFile()) {
+        m_browser->setSource(QUrl::fromLocalFile(page));
+    } else {
+        m_browser->setPlainText(QStringLiteral("The help page was not found: ") + QDir::toNativeSeparators(page));
+    }
+}
+
+void frmHelp::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    if (isMinimized())
+        return;
+    const int dpiX = logicalDpiX();
+    const int dpiY = logicalDpiY();
+    const QSize client(int(pixelsToTwips(width(), dpiX)), int(pixelsToTwips(height(), dpiY)));
+    const QRect t = helpBrowserGeometry(client);
+    m_browser->setGeometry(twipsToPixels(t.x(), dpiX), twipsToPixels(t.y(), dpiY), twipsToPixels(t.width(), dpiX),
+                           twipsToPixels(t.height(), dpiY));
+}
+
+} // namespace korva
