@@ -13,9 +13,17 @@ namespace {
 QString titleOr(const QString &title) { return title.isEmpty() ? applicationTitle() : title; }
 } // namespace
 
+QWidget *QtMessenger::owner() const
+{
+    // Over the window the user is working in, so that window stays in front.
+    if (QWidget *active = QApplication::activeWindow(); active && active->isVisible())
+        return active;
+    return m_parent;
+}
+
 void QtMessenger::message(const QString &text, const QString &title)
 {
-    QMessageBox box(QMessageBox::NoIcon, titleOr(title), text, QMessageBox::Ok, m_parent);
+    QMessageBox box(QMessageBox::NoIcon, titleOr(title), text, QMessageBox::Ok, owner());
     box.setObjectName(QStringLiteral("messageBox"));
     QApplication::setOverrideCursor(Qt::ArrowCursor);
     box.exec();
@@ -24,7 +32,7 @@ void QtMessenger::message(const QString &text, const QString &title)
 
 bool QtMessenger::question(const QString &text, const QString &title)
 {
-    QMessageBox box(QMessageBox::Question, titleOr(title), text, QMessageBox::Yes | QMessageBox::No, m_parent);
+    QMessageBox box(QMessageBox::Question, titleOr(title), text, QMessageBox::Yes | QMessageBox::No, owner());
     QApplication::setOverrideCursor(Qt::ArrowCursor);
     const bool yes = box.exec() == QMessageBox::Yes;
     QApplication::restoreOverrideCursor();
@@ -33,7 +41,7 @@ bool QtMessenger::question(const QString &text, const QString &title)
 
 bool QtMessenger::confirm(const QString &text, const QString &title)
 {
-    QMessageBox box(QMessageBox::Information, titleOr(title), text, QMessageBox::Ok | QMessageBox::Cancel, m_parent);
+    QMessageBox box(QMessageBox::Information, titleOr(title), text, QMessageBox::Ok | QMessageBox::Cancel, owner());
     QApplication::setOverrideCursor(Qt::ArrowCursor);
     const bool ok = box.exec() == QMessageBox::Ok;
     QApplication::restoreOverrideCursor();
@@ -44,7 +52,7 @@ std::optional<QString> QtMessenger::input(const QString &prompt, const QString &
 {
     bool ok = false;
     QApplication::setOverrideCursor(Qt::ArrowCursor);
-    const QString text = QInputDialog::getText(m_parent, titleOr(title), prompt, QLineEdit::Normal, defaultText, &ok);
+    const QString text = QInputDialog::getText(owner(), titleOr(title), prompt, QLineEdit::Normal, defaultText, &ok);
     QApplication::restoreOverrideCursor();
     if (!ok)
         return std::nullopt;
@@ -55,7 +63,7 @@ QString QtMessenger::saveFileName(const QString &title, const QString &proposedP
 {
     QApplication::setOverrideCursor(Qt::ArrowCursor);
     // The overwrite question is the caller's, in its own words.
-    const QString name = QFileDialog::getSaveFileName(m_parent, title, proposedPath, filter, nullptr,
+    const QString name = QFileDialog::getSaveFileName(owner(), title, proposedPath, filter, nullptr,
                                                       QFileDialog::DontConfirmOverwrite);
     QApplication::restoreOverrideCursor();
     return name;
@@ -64,7 +72,7 @@ QString QtMessenger::saveFileName(const QString &title, const QString &proposedP
 QString QtMessenger::openFileName(const QString &title, const QString &folder, const QString &filter)
 {
     QApplication::setOverrideCursor(Qt::ArrowCursor);
-    const QString name = QFileDialog::getOpenFileName(m_parent, title, folder, filter);
+    const QString name = QFileDialog::getOpenFileName(owner(), title, folder, filter);
     QApplication::restoreOverrideCursor();
     return name;
 }

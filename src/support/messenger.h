@@ -45,6 +45,7 @@ public:
     QString openFileName(const QString &title, const QString &folder, const QString &filter) override;
 
 private:
+    QWidget *owner() const;
     QWidget *m_parent;
 };
 
