@@ -663,7 +663,11 @@ QString sqlServerProceduresQuery()
 
 QString sqlServerParametersQuery()
 {
-    return QStringLiteral("SELECT pr.object_id, pr.name, t.name AS type_name, pr.max_length, pr.is_output "
+    // Lengths in characters, as the windows check them: the server counts
+    // nvarchar and nchar in bytes (-1 stays "no limit").
+    return QStringLiteral("SELECT pr.object_id, pr.name, t.name AS type_name, "
+                          "CASE WHEN t.name IN ('nvarchar', 'nchar') AND pr.max_length > 0 "
+                          "THEN pr.max_length / 2 ELSE pr.max_length END AS max_length, pr.is_output "
                           "FROM sys.parameters pr JOIN sys.types t ON t.user_type_id = pr.user_type_id "
                           "JOIN sys.procedures p ON p.object_id = pr.object_id ORDER BY pr.object_id, pr.parameter_id");
 }
