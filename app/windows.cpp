@@ -6,6 +6,7 @@
 #include "query/frmquerybuilder.h"
 #include "registry/frmregistry.h"
 #include "remote/frmremoteconnection.h"
+#include "storedprocs/storedprocwindows.h"
 #include "support/frmabout.h"
 #include "support/frmhelp.h"
 
@@ -20,6 +21,7 @@ void registerWindows(WindowContext &context)
                            [](WindowContext &c) { return new frmOrvexConfiguration(c); });
     context.registerWindow(QStringLiteral("frmRegistry"), WindowContext::Instances::One,
                            [](WindowContext &c) { return new frmRegistry(c); });
+    storedprocs::registerStoredProcedureWindows(context);
     context.registerWindow(QStringLiteral("frmHelp"), WindowContext::Instances::One,
                            [](WindowContext &) { return new frmHelp; });
     context.registerWindow(QStringLiteral("frmAbout"), WindowContext::Instances::One,

@@ -371,5 +371,33 @@
         <source>Zandel Orvex</source>
         <translation>Zandel Orvex</translation>
     </message>
+    <message>
+        <source>Orvex Stored Procedures</source>
+        <translation>Orvex – Gespeicherte Prozeduren</translation>
+    </message>
+    <message>
+        <source> Stored Proc Info</source>
+        <translation> Prozedurinfo</translation>
+    </message>
+    <message>
+        <source>Parameter Info</source>
+        <translation>Parameterinfo</translation>
+    </message>
+    <message>
+        <source>&amp;View Source</source>
+        <translation>&amp;Quelltext anzeigen</translation>
+    </message>
+    <message>
+        <source>Parameters</source>
+        <translation>Parameter</translation>
+    </message>
+    <message>
+        <source>Execute Stored Procedure</source>
+        <translation>Gespeicherte Prozedur ausführen</translation>
+    </message>
+    <message>
+        <source>Source</source>
+        <translation>Quelltext</translation>
+    </message>
 </context>
 </TS>

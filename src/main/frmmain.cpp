@@ -81,6 +81,7 @@ void frmMain::wireWindows()
         {mnuOrvexConfigurationTree, "frmOrvexConfiguration"},
         {mnuRegistry, "frmRegistry"},
         {mnuQueryBuilder, "frmQueryBuilder"},
+        {mnuStoredProcs, "frmStoredProcs"},
         {mnuHelp, "frmHelp"},
         {mnuAbout, "frmAbout"},
     };

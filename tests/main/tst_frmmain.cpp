@@ -940,6 +940,7 @@ private Q_SLOTS:
         QVERIFY(w.Form_Load(QString()));
         const std::pair<const char *, const char *> items[] = {
             {"mnuQueryBuilder", "frmQueryBuilder"},
+            {"mnuStoredProcs", "frmStoredProcs"},
             {"mnuRegistry", "frmRegistry"},
             {"mnuOrvexConfigurationTree", "frmOrvexConfiguration"},
         };

@@ -1,0 +1,168 @@
+#include "storedprocs/frmstoredprocexecute.h"
+
+#include "appcontext/windowcontext.h"
+#include "platform/database.h"
+#include "platform/workstationinfo.h"
+#include "storedprocs/parametervalues.h"
+#include "support/busypointer.h"
+#include "support/messenger.h"
+#include "support/windowplacement.h"
+
+#include <QtWidgets/QHBoxLayout>
+#include <QtWidgets/QHeaderView>
+#include <QtWidgets/QPushButton>
+#include <QtWidgets/QTableWidget>
+#include <QtWidgets/QVBoxLayout>
+
+namespace korva {
+
+using namespace storedprocs;
+
+namespace {
+
+enum Column { NameColumn, TypeColumn, LengthColumn, ValueColumn };
+constexpr int kDesignWidths[] = {1320, 960, 960, 960};
+constexpr int kMinWidth = 5760;
+constexpr int kMinHeight = 2730;
+
+} // namespace
+
+frmStoredProcExecute::frmStoredProcExecute(WindowContext &context, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_context(context)
+{
+    setObjectName(QStringLiteral("frmStoredProcExecute"));
+    setWindowTitle(QStringLiteral("Execute Stored Procedure"));
+
+    m_gridParams = new QTableWidget(0, 4, this);
+    m_gridParams->setObjectName(QStringLiteral("gridParams"));
+    m_gridParams->setAccessibleName(QStringLiteral("Parameters"));
+    m_gridParams->setHorizontalHeaderLabels({QStringLiteral("Name"), QStringLiteral("Type"), QStringLiteral("Length"),
+                                             QStringLiteral("Value")});
+    m_gridParams->verticalHeader()->hide();
+    m_gridParams->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_gridParams->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
+                                  | QAbstractItemView::AnyKeyPressed);
+    m_gridParams->horizontalHeader()->setStretchLastSection(true);
+    const int dpi = logicalDpiX();
+    for (int c = 0; c < 4; ++c)
+        m_gridParams->setColumnWidth(c, placement::twipsToPixels(kDesignWidths[c], dpi));
+
+    m_cmdExecute = new QPushButton(QStringLiteral("Execute"), this);
+    m_cmdExecute->setObjectName(QStringLiteral("cmdExecute"));
+    m_cmdExit = new QPushButton(QStringLiteral("E&xit"), this);
+    m_cmdExit->setObjectName(QStringLiteral("cmdExit"));
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(m_cmdExecute);
+    buttons->addWidget(m_cmdExit);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_gridParams, 1);
+    layout->addLayout(buttons);
+    setMinimumSize(placement::twipsToPixels(kMinWidth, dpi), placement::twipsToPixels(kMinHeight, dpi));
+    resize(placement::twipsToPixels(7000, dpi), placement::twipsToPixels(4500, dpi));
+
+    connect(m_gridParams, &QTableWidget::itemChanged, this, [this](QTableWidgetItem *item) {
+        if (!m_loading)
+            gridParams_AfterEdit(item->row() + 1, item->column());
+    });
+    connect(m_cmdExecute, &QPushButton::clicked, this, &frmStoredProcExecute::cmdExecute_Click);
+    connect(m_cmdExit, &QPushButton::clicked, this, &QWidget::close);
+}
+
+frmStoredProcExecute::~frmStoredProcExecute() = default;
+
+void frmStoredProcExecute::LoadGridData()
+{
+    if (m_procedureName.isEmpty()) {
+        m_context.messenger().message(QStringLiteral("No stored procedure name passed into LoadGridDataRoutine - exiting"));
+        close();
+        return;
+    }
+    setWindowTitle(QStringLiteral("Execute Stored Procedure: ") + m_procedureName);
+    m_loading = true;
+    m_gridParams->setUpdatesEnabled(false);
+    m_gridParams->setRowCount(0);
+    const WorkStationInfo &station = WorkStationInfo::instance();
+    for (const ParameterRow &p : std::as_const(m_parameters)) {
+        if (p.output == u"1")
+            continue;
+        const int row = m_gridParams->rowCount();
+        m_gridParams->insertRow(row);
+        const std::optional<QString> audit = auditValue(p.name, station.Domain(), station.UserName());
+        const QString cells[] = {p.name, p.type, p.length, audit.value_or(QString())};
+        for (int c = 0; c < 4; ++c) {
+            auto *item = new QTableWidgetItem(cells[c]);
+            // Only the values can be typed, and not those the window fills in itself.
+            Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+            if (c == ValueColumn && !isAuditParameter(p.name))
+                flags |= Qt::ItemIsEditable;
+            item->setFlags(flags);
+            m_gridParams->setItem(row, c, item);
+        }
+    }
+    for (int c = 0; c < 4; ++c)
+        m_gridParams->resizeColumnToContents(c);
+    m_gridParams->setUpdatesEnabled(true);
+    m_loading = false;
+}
+
+void frmStoredProcExecute::gridParams_AfterEdit(int row, int col)
+{
+    QTableWidgetItem *cell = m_gridParams->item(row - 1, col);
+    if (!cell || col != ValueColumn)
+        return;
+    const QString type = m_gridParams->item(row - 1, TypeColumn)->text();
+    const QString length = m_gridParams->item(row - 1, LengthColumn)->text();
+    const std::optional<QString> problem = checkParameterValue(type, length, cell->text());
+    if (!problem)
+        return;
+    m_context.messenger().message(*problem);
+    m_loading = true;
+    cell->setText(QString());
+    m_loading = false;
+}
+
+void frmStoredProcExecute::cmdExecute_Click()
+{
+    if (m_run.isPending())
+        return;
+    QList<db::ProcedureArgument> arguments;
+    for (int r = 0; r < m_gridParams->rowCount(); ++r) {
+        const QString value = m_gridParams->item(r, ValueColumn)->text();
+        if (value.trimmed().isEmpty())
+            continue;
+        const QString name = m_gridParams->item(r, NameColumn)->text();
+        QString unknown;
+        const int code = lGetADTypeFromName(m_gridParams->item(r, TypeColumn)->text(), &unknown);
+        if (!unknown.isEmpty())
+            m_context.messenger().message(unknown);
+        arguments.append({name.mid(1), code, value});
+    }
+    const QString connection = m_context.state().connectionString;
+    const QString procedure = m_procedureName;
+    m_busy = std::make_unique<BusyPointer>();
+    m_cmdExecute->setEnabled(false);
+    m_run.start(
+        this,
+        [connection, procedure, arguments] {
+            Error e;
+            // Whatever rows the procedure returns are not shown.
+            db::executeProcedure(connection, procedure, arguments, &e);
+            return e;
+        },
+        [this](Error e) { finishRun(e); });
+}
+
+void frmStoredProcExecute::finishRun(const Error &error)
+{
+    m_busy.reset();
+    m_cmdExecute->setEnabled(true);
+    if (error)
+        m_context.messenger().message(procedureError(error, u"cmdExecute_Click", u"frmStoredProcExecute", ErrorStyle::Word));
+    else
+        m_context.messenger().message(QStringLiteral("Stored procedure complete"));
+    Q_EMIT executionFinished();
+}
+
+} // namespace korva

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "platform/backgroundtask.h"
+#include "platform/error.h"
+#include "storedprocs/procedurecatalogue.h"
+
+#include <QtWidgets/QWidget>
+
+#include <memory>
+
+class QPushButton;
+class QTableWidget;
+
+namespace korva {
+
+class WindowContext;
+struct BusyPointer;
+
+// Runs one stored procedure with values typed into a grid of its input
+// parameters, on the main window's connection. Each value is checked against
+// its parameter's type when its edit ends; the audit parameters are filled in
+// and cannot be edited. There is one execution window; the browser gives it
+// the procedure and its parameters and has it load its grid.
+class frmStoredProcExecute : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit frmStoredProcExecute(WindowContext &context, QWidget *parent = nullptr);
+    ~frmStoredProcExecute() override;
+
+    QString procedureName() const { return m_procedureName; }
+    void setProcedureName(const QString &name) { m_procedureName = name; }
+    // The rows of the browser's parameter grid, outputs included.
+    void setParameters(const QList<storedprocs::ParameterRow> &rows) { m_parameters = rows; }
+
+    // (Re)fills the grid for the procedure: its input parameters, the audit
+    // values filled in, every other value empty.
+    void LoadGridData();
+    // The value check after an edit of a cell; rows count from 1 (row 0 is
+    // the header), columns from 0 (3 is Value).
+    void gridParams_AfterEdit(int row, int col);
+    // Runs the procedure off the window's thread.
+    void cmdExecute_Click();
+
+    bool isRunning() const { return m_run.isPending(); }
+
+Q_SIGNALS:
+    // A run has ended and its outcome been reported.
+    void executionFinished();
+
+private:
+    void finishRun(const Error &error);
+
+    WindowContext &m_context;
+    QTableWidget *m_gridParams;
+    QPushButton *m_cmdExecute;
+    QPushButton *m_cmdExit;
+    QString m_procedureName;
+    QList<storedprocs::ParameterRow> m_parameters;
+    BackgroundTask<Error> m_run;
+    std::unique_ptr<BusyPointer> m_busy;
+    bool m_loading = false;
+};
+
+} // namespace korva

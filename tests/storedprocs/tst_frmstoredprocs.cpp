@@ -1,0 +1,596 @@
+#include "appcontext/windowcontext.h"
+#include "common/recordingmessenger.h"
+#include "common/testsupport.h"
+#include "demo/demoinstallation.h"
+#include "demo/directory.h"
+#include "platform/database.h"
+#include "platform/resultset.h"
+#include "platform/sessionpool.h"
+#include "platform/settings.h"
+#include "platform/workstationinfo.h"
+#include "storedprocs/codeeditor.h"
+#include "storedprocs/frmstoredprocexecute.h"
+#include "storedprocs/frmstoredprocs.h"
+#include "storedprocs/frmstoredprocsource.h"
+#include "storedprocs/storedprocwindows.h"
+#include "support/frmsplashscreen.h"
+#include "widgets/grid.h"
+#include "widgets/gridmodel.h"
+
+#include <QtGui/QTextBlock>
+#include <QtGui/QTextLayout>
+#include <QtTest/QtTest>
+#include <QtWidgets/QLineEdit>
+#include <QtWidgets/QMainWindow>
+#include <QtWidgets/QMenu>
+#include <QtWidgets/QMenuBar>
+#include <QtWidgets/QPushButton>
+#include <QtWidgets/QStatusBar>
+#include <QtWidgets/QTableWidget>
+#include <QtWidgets/QTextEdit>
+
+using namespace korva;
+using namespace korva::storedprocs;
+
+namespace {
+
+const QColor kBlue(0, 0, 255);
+const QColor kBlack(0, 0, 0);
+
+// Opens a menu of a menu bar and chooses an item, with the mouse.
+void choose(QMenuBar *bar, QMenu *menu, QAction *item)
+{
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(menu->menuAction()).center());
+    QTRY_VERIFY(menu->isVisible());
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
+}
+
+void clickCell(Grid *g, int row, int col)
+{
+    const QModelIndex i = g->model()->index(g->modelRow(row), g->modelColumn(col));
+    g->scrollTo(i);
+    QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, g->visualRect(i).center());
+}
+
+int rowWith(Grid *g, int col, const QString &text)
+{
+    for (int r = 1; r < g->rows(); ++r)
+        if (g->textMatrix(r, col) == text)
+            return r;
+    return -1;
+}
+
+QStringList column(Grid *g, int col)
+{
+    QStringList texts;
+    for (int r = 1; r < g->rows(); ++r)
+        texts << g->textMatrix(r, col);
+    return texts;
+}
+
+QStringList tableColumn(QTableWidget *t, int col)
+{
+    QStringList texts;
+    for (int r = 0; r < t->rowCount(); ++r)
+        texts << t->item(r, col)->text();
+    return texts;
+}
+
+QColor colourAt(QTextEdit *box, int position)
+{
+    QTextCursor c(box->document());
+    c.setPosition(position + 1);
+    return c.charFormat().foreground().color();
+}
+
+QString plain(QString text) { return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
+
+// A server with a procedure list of the test's own.
+class ListingSession final : public db::Session
+{
+public:
+    explicit ListingSession(QList<db::ProcedureInfo> list) : m_list(std::move(list)) {}
+    std::unique_ptr<db::RowSource> query(const QString &, bool, db::Error *e) override { return refuse(e), nullptr; }
+    db::ExecOutcome execute(const QString &, db::Error *e) override { return refuse(e), db::ExecOutcome{}; }
+    db::ExecOutcome callProcedure(const QString &, const QList<db::ProcedureArgument> &, db::Error *e) override
+    {
+        return refuse(e), db::ExecOutcome{};
+    }
+    QList<db::ProcedureInfo> procedures(db::Error *) override { return m_list; }
+    QString primaryKeyColumn(const QString &, db::Error *) override { return {}; }
+    QStringList primaryKeyColumns(const QString &, db::Error *) override { return {}; }
+
+private:
+    static void refuse(db::Error *e) { *e = {db::kErrCommand, QStringLiteral("not here")}; }
+    QList<db::ProcedureInfo> m_list;
+};
+
+// Stands in for the main window that the splash window is placed over.
+class MainWindowStandIn final : public QMainWindow, public JumpTarget
+{
+public:
+    void jumpToObject(const QString &, const QString &) override {}
+};
+
+} // namespace
+
+// The stored procedure windows on the demo installation, driven through a
+// window context with a recording messenger.
+class tst_frmStoredProcs : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<test::IsolatedEnvironment> env;
+    test::RecordingMessenger msg;
+    std::unique_ptr<WindowContext> ctx;
+    QString directory; // the directory database's connection string
+    QString dictionaryFolder;
+
+    template<class T>
+    static T *child(QObject *w, const char *name)
+    {
+        return w->findChild<T *>(QString::fromLatin1(name));
+    }
+    static Grid *procs(QObject *w) { return child<Grid>(w, "gridSPs"); }
+    static Grid *params(QObject *w) { return child<Grid>(w, "gridParams"); }
+
+    frmStoredProcs *openBrowser()
+    {
+        auto *w = qobject_cast<frmStoredProcs *>(ctx->openWindow(kBrowserWindow));
+        if (w && !QTest::qWaitFor([w] { return !w->isLoading(); }, 10000))
+            return nullptr;
+        return w;
+    }
+    static void selectProcedure(frmStoredProcs *w, const QString &name)
+    {
+        const int row = rowWith(procs(w), 1, name);
+        QVERIFY2(row > 0, qPrintable(name));
+        clickCell(procs(w), row, 1);
+        QCOMPARE(procs(w)->row(), row);
+    }
+    frmStoredProcExecute *executeWindow() { return qobject_cast<frmStoredProcExecute *>(ctx->openedWindow(kExecuteWindow)); }
+    static QTableWidget *valueGrid(frmStoredProcExecute *w) { return child<QTableWidget>(w, "gridParams"); }
+
+    // Types a value into a Value cell as a user does: click, F2, type, Enter.
+    static void typeValue(frmStoredProcExecute *w, const QString &parameter, const QString &text)
+    {
+        QTableWidget *t = valueGrid(w);
+        const int row = int(tableColumn(t, 0).indexOf(parameter));
+        QVERIFY2(row >= 0, qPrintable(parameter));
+        QTableWidgetItem *item = t->item(row, 3);
+        t->scrollToItem(item);
+        QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, t->visualItemRect(item).center());
+        QTest::keyClick(t, Qt::Key_F2);
+        QLineEdit *editor = t->viewport()->findChild<QLineEdit *>();
+        QVERIFY(editor);
+        QTRY_VERIFY(editor->isVisible());
+        editor->selectAll();
+        QTest::keyClicks(editor, text);
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_VERIFY(!t->viewport()->findChild<QLineEdit *>() || !t->viewport()->findChild<QLineEdit *>()->isVisible());
+    }
+    static void runAndWait(frmStoredProcExecute *w)
+    {
+        QSignalSpy finished(w, &frmStoredProcExecute::executionFinished);
+        QTest::mouseClick(child<QPushButton>(w, "cmdExecute"), Qt::LeftButton);
+        QVERIFY(finished.wait(10000));
+    }
+    QString scalar(const QString &sql)
+    {
+        db::Error e;
+        auto rs = db::openResultSet(directory, sql, &e);
+        if (!rs || rs->eof())
+            return QStringLiteral("<none: %1>").arg(e.description);
+        return rs->field(0).toString();
+    }
+    QString auditAlias() const
+    {
+        return WorkStationInfo::instance().Domain() + u'\\' + WorkStationInfo::instance().UserName();
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        env = std::make_unique<test::IsolatedEnvironment>();
+        demo::DemoOptions o;
+        o.root = env->filePath(QStringLiteral("demo"));
+        o.subscribers = 30;
+        o.reportRows = 10;
+        QString error;
+        QVERIFY2(demo::createDemoInstallation(o, &error), qPrintable(error));
+        ctx = std::make_unique<WindowContext>(msg);
+        registerStoredProcedureWindows(*ctx);
+        SharedState &s = ctx->state();
+        s.serverName = WorkStationInfo::instance().ComputerName();
+        directory = QStringLiteral("Driver={SQL Server};server=%1\\zandelorvex;database=OrvexDirDB").arg(s.serverName);
+        dictionaryFolder = o.root + QStringLiteral("/install/ConfigurationModules/DatabaseScripts/");
+    }
+    void init()
+    {
+        msg.clear();
+        SharedState &s = ctx->state();
+        s.connectionString = directory;
+        s.dictionaryFolder = dictionaryFolder;
+        s.serverName = WorkStationInfo::instance().ComputerName();
+        s.remoteLabel.clear();
+    }
+    void cleanup()
+    {
+        for (QWidget *w : ctx->openedWindows())
+            w->close();
+        QTRY_VERIFY(ctx->openedWindows().isEmpty());
+    }
+
+    void fromTheViewMenuToARun()
+    {
+        QMainWindow host;
+        QMenu *view = host.menuBar()->addMenu(QStringLiteral("&View"));
+        QAction *item = view->addAction(QStringLiteral("Stored Procedures"));
+        item->setObjectName(QStringLiteral("mnuStoredProcs"));
+        connect(item, &QAction::triggered, this, [this] { ctx->openWindow(kBrowserWindow); });
+        host.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&host));
+        choose(host.menuBar(), view, item);
+        auto *w = qobject_cast<frmStoredProcs *>(ctx->openedWindow(kBrowserWindow));
+        QVERIFY(w);
+        QCOMPARE(w->windowTitle(), QStringLiteral("Orvex Stored Procedures"));
+        QTRY_VERIFY_WITH_TIMEOUT(!w->isLoading(), 10000);
+        QVERIFY(!w->splash()->isVisible());
+
+        // The product's procedures only, in any case; the first one shown.
+        const QStringList names = column(procs(w), 1);
+        QCOMPARE(names.size(), demo::directoryProcedures().size() - 2);
+        for (const char *name : {"csp_SubscriberModifyName", "sp_FindObject", "SP_OrvexVersion", "csp_AgencySetRate"})
+            QVERIFY2(names.contains(QString::fromLatin1(name)), name);
+        QVERIFY(!names.contains(QStringLiteral("spRebuildDirectoryIndexes")));
+        QVERIFY(!names.contains(QStringLiteral("xsp_PurgeTombstones")));
+        QCOMPARE(procs(w)->row(), 1);
+        QVERIFY(child<QTextEdit>(w, "txtSPInfo")->toPlainText().startsWith(u"Stored_Procedure: " + names[0].toLower()));
+
+        selectProcedure(w, QStringLiteral("csp_SubscriberModifyName"));
+        Grid *p = params(w);
+        QCOMPARE(p->textMatrix(0, 1), QStringLiteral("Name"));
+        QCOMPARE(p->textMatrix(0, 2), QStringLiteral("Type"));
+        QCOMPARE(p->textMatrix(0, 3), QStringLiteral("Length"));
+        QCOMPARE(p->textMatrix(0, 5), QStringLiteral("Output"));
+        QVERIFY(p->isColumnHidden(p->modelColumn(4)));
+        QCOMPARE(column(p, 1), (QStringList{"@ObjectID", "@FirstName", "@LastName", "@DisplayName", "@AuditComponent", "@AuditAlias"}));
+        QCOMPARE(p->textMatrix(2, 2), QStringLiteral("nvarchar"));
+        QCOMPARE(p->textMatrix(2, 3), QStringLiteral("64"));
+        QCOMPARE(column(p, 5), QStringList(6, QStringLiteral("0")));
+        QCOMPARE(p->row(), 1);
+        auto *paramInfo = child<QTextEdit>(w, "txtParamInfo");
+        QVERIFY(paramInfo->toPlainText().startsWith(u"Parameter: @ObjectID\n\nDatatype: uniqueidentifier"));
+
+        // A parameter described by a column with a length restriction.
+        clickCell(p, 4, 1);
+        QVERIFY2(paramInfo->toPlainText().endsWith(
+                     u"\nRestrictions: a display name as the administration console accepts it.\n\nmin=1, max=64\n"),
+                 qPrintable(paramInfo->toPlainText()));
+        QCOMPARE(colourAt(paramInfo, 0), kBlue);
+
+        // The source, then another procedure's in the same view.
+        QTest::mouseClick(child<QPushButton>(w, "cmdViewSource"), Qt::LeftButton);
+        auto *source = qobject_cast<frmStoredProcSource *>(ctx->openedWindow(kSourceWindow));
+        QVERIFY(source);
+        QCOMPARE(source->windowTitle(), QStringLiteral("csp_SubscriberModifyName"));
+        QVERIFY(source->editor()->toPlainText().startsWith(u"CREATE PROCEDURE csp_SubscriberModifyName\n"));
+        QVERIFY(source->isColoured());
+        QVERIFY(!source->editor()->document()->firstBlock().layout()->formats().isEmpty());
+        selectProcedure(w, QStringLiteral("sp_FindObject"));
+        QTest::mouseClick(child<QPushButton>(w, "cmdViewSource"), Qt::LeftButton);
+        QCOMPARE(ctx->openedWindow(kSourceWindow), source);
+        QCOMPARE(source->windowTitle(), QStringLiteral("sp_FindObject"));
+        QVERIFY(source->editor()->toPlainText().startsWith(u"CREATE PROCEDURE sp_FindObject\n"));
+        QVERIFY(!source->editor()->toPlainText().contains(u"csp_SubscriberModifyName"));
+
+        // Run it with typed values: the subscriber is renamed and the change audited.
+        selectProcedure(w, QStringLiteral("csp_SubscriberModifyName"));
+        QTest::mouseClick(child<QPushButton>(w, "cmdExecute"), Qt::LeftButton);
+        frmStoredProcExecute *run = executeWindow();
+        QVERIFY(run);
+        QCOMPARE(run->windowTitle(), QStringLiteral("Execute Stored Procedure: csp_SubscriberModifyName"));
+        QTableWidget *t = valueGrid(run);
+        QCOMPARE(tableColumn(t, 0), column(p, 1));
+        QCOMPARE(tableColumn(t, 3), (QStringList{"", "", "", "", "KORVA", auditAlias()}));
+        const QString subscriber = scalar(QStringLiteral("SELECT ObjectID FROM tbl_UserSubscriber ORDER BY ObjectID"));
+        typeValue(run, QStringLiteral("@ObjectID"), subscriber);
+        typeValue(run, QStringLiteral("@FirstName"), QStringLiteral("Zelda"));
+        QTRY_COMPARE(t->item(1, 3)->text(), QStringLiteral("Zelda"));
+        QVERIFY2(msg.messages.isEmpty(), qPrintable(msg.messages.join(u'\n')));
+        runAndWait(run);
+        QCOMPARE(msg.messages, QStringList{QStringLiteral("Stored procedure complete")});
+        QCOMPARE(scalar(QStringLiteral("SELECT FirstName FROM tbl_User WHERE ObjectID='%1'").arg(subscriber)), QStringLiteral("Zelda"));
+        QCOMPARE(scalar(QStringLiteral("SELECT Component || '|' || AuditAlias FROM tbl_AuditLog WHERE TargetObjectID='%1' "
+                                       "AND Operation='csp_SubscriberModifyName'")
+                            .arg(subscriber)),
+                 QStringLiteral("KORVA|") + auditAlias());
+    }
+
+    void descriptionsOnTheDemo()
+    {
+        frmStoredProcs *w = openBrowser();
+        QVERIFY(w);
+        auto *spInfo = child<QTextEdit>(w, "txtSPInfo");
+        auto *paramInfo = child<QTextEdit>(w, "txtParamInfo");
+
+        // On the server, not in the dictionary.
+        selectProcedure(w, QStringLiteral("csp_DtmfAccessIdAssign"));
+        QCOMPARE(spInfo->toPlainText(), QStringLiteral("Stored_Procedure: \nDescription: Exceptions:\n"));
+        QCOMPARE(colourAt(spInfo, 0), kBlue);
+        QCOMPARE(colourAt(spInfo, 19), kBlue); // "Description:"
+        QCOMPARE(colourAt(spInfo, 32), kBlue); // "Exceptions:"
+        QCOMPARE(paramInfo->toPlainText(), QStringLiteral("Parameter: @ParentObjectID\n\n"));
+        QCOMPARE(colourAt(paramInfo, 0), kBlack);
+
+        // Notes are the procedure's own words, not its parameters'; exceptions listed.
+        selectProcedure(w, QStringLiteral("csp_CredentialResetPin"));
+        QCOMPARE(plain(spInfo->toPlainText()),
+                 QStringLiteral("Stored_Procedure: csp_credentialresetpin\n\nDescription: sets a new phone pin for a user.\n\n"
+                                "Notes: also clears the failed sign-in count. the old pin goes to the credential history.\n\n"
+                                "Exceptions:\n50120: the pin is shorter or longer than the credential policy allows.\n"
+                                "50121: the pin was used recently.\n"));
+        QCOMPARE(colourAt(spInfo, int(spInfo->toPlainText().indexOf(u"Notes:"))), kBlue);
+
+        // A procedure without parameters leaves the parameter box as it was.
+        const QString before = paramInfo->toPlainText();
+        selectProcedure(w, QStringLiteral("SP_OrvexVersion"));
+        QCOMPARE(params(w)->rows(), 1);
+        QCOMPARE(paramInfo->toPlainText(), before);
+        QVERIFY(spInfo->toPlainText().startsWith(u"Stored_Procedure: sp_orvexversion\n"));
+        QVERIFY2(msg.messages.isEmpty(), qPrintable(msg.messages.join(u'\n')));
+    }
+
+    void valuesAreCheckedAsTheyAreTyped()
+    {
+        frmStoredProcs *w = openBrowser();
+        QVERIFY(w);
+        selectProcedure(w, QStringLiteral("csp_NotificationDeviceSetActive"));
+        QTest::mouseClick(child<QPushButton>(w, "cmdExecute"), Qt::LeftButton);
+        frmStoredProcExecute *run = executeWindow();
+        QTableWidget *t = valueGrid(run);
+        QCOMPARE(tableColumn(t, 1), (QStringList{"uniqueidentifier", "bit", "tinyint", "nvarchar", "nvarchar"}));
+
+        typeValue(run, QStringLiteral("@Active"), QStringLiteral("2"));
+        QCOMPARE(msg.messages, QStringList{QStringLiteral("Value is a Bit - it can be only 0 or 1")});
+        QTRY_COMPARE(t->item(1, 3)->text(), QString());
+        typeValue(run, QStringLiteral("@Active"), QStringLiteral("1"));
+        typeValue(run, QStringLiteral("@MaxRetries"), QStringLiteral("256"));
+        QCOMPARE(msg.messages.size(), 2);
+        QCOMPARE(msg.messages[1], QStringLiteral("Value must be a number between 0 and 255"));
+        QCOMPARE(t->item(1, 3)->text(), QStringLiteral("1"));
+        QCOMPARE(t->item(2, 3)->text(), QString());
+
+        // Names and the audit values cannot be edited.
+        for (const auto &[row, col] : {std::pair{3, 3}, std::pair{4, 3}, std::pair{0, 0}, std::pair{1, 1}}) {
+            QTableWidgetItem *item = t->item(row, col);
+            const QString was = item->text();
+            QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, t->visualItemRect(item).center());
+            QTest::keyClick(t, Qt::Key_F2);
+            QTest::keyClicks(t, QStringLiteral("zz"));
+            QLineEdit *editor = t->viewport()->findChild<QLineEdit *>();
+            QVERIFY(!editor || !editor->isVisible());
+            QCOMPARE(item->text(), was);
+        }
+
+        // Opened again for a procedure of outputs only: an empty grid, run without values.
+        selectProcedure(w, QStringLiteral("sp_DirectoryStatistics"));
+        QTest::mouseClick(child<QPushButton>(w, "cmdExecute"), Qt::LeftButton);
+        QCOMPARE(executeWindow(), run);
+        QCOMPARE(run->windowTitle(), QStringLiteral("Execute Stored Procedure: sp_DirectoryStatistics"));
+        QCOMPARE(t->rowCount(), 0);
+        msg.clear();
+        runAndWait(run);
+        QCOMPARE(msg.messages, QStringList{QStringLiteral("Stored procedure complete")});
+
+        // No procedure at all.
+        msg.clear();
+        run->setProcedureName(QString());
+        run->LoadGridData();
+        QCOMPARE(msg.messages, QStringList{QStringLiteral("No stored procedure name passed into LoadGridDataRoutine - exiting")});
+        QTRY_VERIFY(!executeWindow());
+    }
+
+    void refusedRunsAreReported()
+    {
+        frmStoredProcs *w = openBrowser();
+        QVERIFY(w);
+        selectProcedure(w, QStringLiteral("csp_SubscriberCreate"));
+        QTest::mouseClick(child<QPushButton>(w, "cmdExecute"), Qt::LeftButton);
+        frmStoredProcExecute *run = executeWindow();
+        // Output parameters are not offered.
+        QVERIFY(!tableColumn(valueGrid(run), 0).contains(QStringLiteral("@ObjectID")));
+        const QString users = scalar(QStringLiteral("SELECT COUNT(*) FROM tbl_User"));
+        typeValue(run, QStringLiteral("@Alias"), scalar(QStringLiteral("SELECT Alias FROM tbl_Alias ORDER BY Alias")));
+        typeValue(run, QStringLiteral("@FirstName"), QStringLiteral("Ann"));
+        typeValue(run, QStringLiteral("@LastName"), QStringLiteral("Other"));
+        typeValue(run, QStringLiteral("@DTMFAccessID"), QStringLiteral("98765"));
+        runAndWait(run);
+        QCOMPARE(msg.messages.size(), 1);
+        QVERIFY2(msg.messages[0].startsWith(u"Error -") && msg.messages[0].contains(u"UNIQUE")
+                     && msg.messages[0].endsWith(u") in procedure cmdExecute_Click of Form frmStoredProcExecute"),
+                 qPrintable(msg.messages[0]));
+        QCOMPARE(scalar(QStringLiteral("SELECT COUNT(*) FROM tbl_User")), users);
+
+        // The run goes to the main window's database, which may not have the procedure.
+        msg.clear();
+        ctx->state().connectionString = QString(directory).replace(QStringLiteral("OrvexDirDB"), QStringLiteral("OrvexDynDB"));
+        runAndWait(run);
+        QCOMPARE(msg.messages,
+                 QStringList{QStringLiteral("Error -2147217900 (Could not find stored procedure 'csp_SubscriberCreate'.) in procedure "
+                                            "cmdExecute_Click of Form frmStoredProcExecute")});
+    }
+
+    void loadFailuresCloseTheBrowser_data()
+    {
+        QTest::addColumn<QString>("dictionary");
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<QString>("first");
+        QTest::newRow("dictionary-missing") << "nowhere/" << "" << "(error):53 (File not found) in procedure Form_Load of Form frmStoredProcs";
+        QTest::newRow("server-unreachable") << "" << "nosuchserver" << "";
+    }
+    void loadFailuresCloseTheBrowser()
+    {
+        QFETCH(QString, dictionary);
+        QFETCH(QString, server);
+        QFETCH(QString, first);
+        test::keepOffline();
+        if (!dictionary.isEmpty())
+            ctx->state().dictionaryFolder = env->filePath(dictionary);
+        if (!server.isEmpty())
+            ctx->state().serverName = server;
+        QPointer<frmStoredProcs> w = qobject_cast<frmStoredProcs *>(ctx->openWindow(kBrowserWindow));
+        QVERIFY(w);
+        QPointer<frmSplashScreen> splash = w->splash();
+        QTRY_VERIFY_WITH_TIMEOUT(!w, 10000);
+        QCOMPARE(msg.messages.size(), 2);
+        if (!first.isEmpty())
+            QCOMPARE(msg.messages[0], first);
+        QVERIFY2(msg.messages[0].startsWith(u"(error):") && msg.messages[0].endsWith(u") in procedure Form_Load of Form frmStoredProcs"),
+                 qPrintable(msg.messages[0]));
+        QCOMPARE(msg.messages[1], QStringLiteral("The local server may not have SQLDMO libraries installed.  Exiting"));
+        QVERIFY(!splash || !splash->isVisible());
+    }
+
+    // The window does not wait for the list: the splash window stands over
+    // the main window and the busy pointer shows until the list arrives.
+    void listIsReadOffTheWindowThread()
+    {
+        MainWindowStandIn main;
+        main.setGeometry(100, 80, 900, 700);
+        main.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main));
+        ctx->setJumpTarget(&main);
+        ctx->state().remoteLabel = QStringLiteral("CORP\\ORVEX02");
+        {
+            frmStoredProcs w(*ctx);
+            QVERIFY(w.isLoading());
+            QCOMPARE(procs(&w)->rows(), 1);
+            QVERIFY(w.splash()->isVisible());
+            const QRect m = main.frameGeometry();
+            QCOMPARE(w.splash()->x(), m.x() + m.width() / 2 - w.splash()->width() / 2);
+            QCOMPARE(w.splash()->y(), m.y() + 1700 * main.logicalDpiY() / 1440);
+            QVERIFY(QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor);
+            QCOMPARE(w.windowTitle(), QStringLiteral("Orvex Stored Procedures - CORP\\ORVEX02"));
+            QSignalSpy loaded(&w, &frmStoredProcs::loaded);
+            QVERIFY(loaded.wait(10000));
+            QVERIFY(!w.splash()->isVisible());
+            QVERIFY(!QApplication::overrideCursor());
+            QVERIFY(procs(&w)->rows() > 2);
+        }
+        ctx->setJumpTarget(nullptr);
+    }
+
+    // A lone procedure is shown; a server reporting Unicode lengths in bytes
+    // shows them in characters, and the value check counts characters.
+    void loneProcedureOnAnotherServer()
+    {
+        db::ProcedureInfo lone;
+        lone.id = 7;
+        lone.name = QStringLiteral("SP_Only");
+        lone.source = QStringLiteral("CREATE PROCEDURE SP_Only @Name nvarchar(8), @Big nvarchar(max) AS SELECT 1");
+        lone.parameters = {{QStringLiteral("@Name"), QStringLiteral("nvarchar"), 16, false},
+                           {QStringLiteral("@Big"), QStringLiteral("nvarchar"), -1, false}};
+        db::ProcedureInfo hidden;
+        hidden.id = 8;
+        hidden.name = QStringLiteral("spOther");
+        const QList<db::ProcedureInfo> list{hidden, lone};
+        std::unique_ptr<db::SessionPool> previous = db::installSessionPool(std::make_unique<db::SessionPool>(
+            [list](const db::ConnectionTarget &, db::Error *) { return std::make_shared<ListingSession>(list); }));
+        frmStoredProcs *w = openBrowser();
+        db::installSessionPool(std::move(previous));
+        QVERIFY(w);
+        QCOMPARE(column(procs(w), 1), QStringList{QStringLiteral("SP_Only")});
+        QCOMPARE(column(params(w), 1), (QStringList{"@Name", "@Big"}));
+        QCOMPARE(column(params(w), 3), (QStringList{"8", "-1"}));
+        QCOMPARE(child<QTextEdit>(w, "txtParamInfo")->toPlainText(), QStringLiteral("Parameter: @Name\n\n"));
+
+        QTest::mouseClick(child<QPushButton>(w, "cmdExecute"), Qt::LeftButton);
+        frmStoredProcExecute *run = executeWindow();
+        typeValue(run, QStringLiteral("@Name"), QStringLiteral("ninechars"));
+        QCOMPARE(msg.messages, QStringList{QStringLiteral("String exceeds max length for this field")});
+        typeValue(run, QStringLiteral("@Name"), QStringLiteral("eight ch"));
+        typeValue(run, QStringLiteral("@Big"), QString(300, u'x'));
+        QCOMPARE(msg.messages.size(), 1);
+        QCOMPARE(valueGrid(run)->item(0, 3)->text(), QStringLiteral("eight ch"));
+    }
+
+    void placementKeptWhenClosedMinimised_data()
+    {
+        QTest::addColumn<QString>("prefix");
+        QTest::newRow("browser") << "SP";
+        QTest::newRow("source-view") << "SPSource";
+    }
+    void placementKeptWhenClosedMinimised()
+    {
+        QFETCH(QString, prefix);
+        const QStringList keys{prefix + "Left", prefix + "Top", prefix + "Width", prefix + "Height"};
+        auto storedNow = [&] {
+            QStringList values;
+            auto s = openSettings();
+            for (const QString &key : keys)
+                values << s->value(QStringLiteral("Settings/") + key).toString();
+            return values;
+        };
+        {
+            auto s = openSettings();
+            for (const QString &key : keys)
+                s->remove(QStringLiteral("Settings/") + key);
+        }
+        auto open = [&]() -> QWidget * {
+            if (prefix == u"SP")
+                return openBrowser();
+            return ctx->openWindow(kSourceWindow);
+        };
+        auto openAndClose = [&](const std::function<void(QWidget *)> &change) {
+            QPointer<QWidget> w = open();
+            QVERIFY(w);
+            QVERIFY(QTest::qWaitForWindowExposed(w));
+            change(w);
+            w->close();
+            QTRY_VERIFY(!w);
+        };
+        // The defaults, as far as the screen holds them, then exactly what was stored.
+        openAndClose([](QWidget *) {});
+        const QStringList first = storedNow();
+        // Whole pixels: a twentieth of a pixel's worth either way.
+        auto near = [](const QString &stored, qint64 twips) { return qAbs(stored.toLongLong() - twips) <= 15; };
+        QVERIFY2(near(first[0], 1000) && near(first[1], 1000), qPrintable(first.join(u' ')));
+        openAndClose([](QWidget *) {});
+        QCOMPARE(storedNow(), first);
+
+        openAndClose([](QWidget *w) {
+            w->resize(w->width() - 40, w->height() - 30);
+            w->showMinimized();
+            QTRY_VERIFY(w->isMinimized());
+        });
+        QCOMPARE(storedNow(), first);
+
+        openAndClose([](QWidget *w) {
+            if (auto *browser = qobject_cast<frmStoredProcs *>(w)) {
+                const QRect before = browser->geometry();
+                child<QAction>(browser, "mnuAlwaysOnTop")->trigger();
+                QVERIFY(browser->windowFlags() & Qt::WindowStaysOnTopHint);
+                QCOMPARE(browser->geometry(), before);
+            }
+            w->resize(w->width() + 96, w->height() - 48);
+        });
+        QVERIFY2(near(storedNow()[2], first[2].toLongLong() + 1440), qPrintable(storedNow().join(u' ')));
+        QVERIFY2(near(storedNow()[3], first[3].toLongLong() - 720), qPrintable(storedNow().join(u' ')));
+    }
+
+    void sourceWithoutLanguageDefinition()
+    {
+        test::ScopedEnv folder("KORVA_PROGRAM_DIR", env->filePath(QStringLiteral("empty")).toUtf8());
+        frmStoredProcSource view(*ctx);
+        view.showSource(QStringLiteral("csp_X"), QStringLiteral("SELECT 1"));
+        QVERIFY(!view.isColoured());
+        QCOMPARE(view.statusBar()->currentMessage(), QStringLiteral("SQL.lng was not found: the text is shown without colours."));
+        QCOMPARE(view.editor()->toPlainText(), QStringLiteral("SELECT 1"));
+        QVERIFY(msg.messages.isEmpty());
+    }
+};
+
+QTEST_MAIN(tst_frmStoredProcs)
+#include "tst_frmstoredprocs.moc"
