@@ -237,7 +237,7 @@ QString frmMain::strGetWHEREClauseFileName()
         return {};
     }
     if (!m_sticky)
-        m_sticky = std::make_unique<StickyWhereFiles>(programFolder());
+        m_sticky = std::make_unique<StickyWhereFiles>(runsInstalled() ? QString() : programFolder());
     const int row = m_gridTables->row();
     const QString listed = row >= 1 ? m_gridTables->textMatrix(row, 1) : QString();
     if (listed.isEmpty())

@@ -314,7 +314,7 @@ std::shared_ptr<navigation::TableScanSource> frmMain::searchSource()
     const int checked = checkedDatabase();
     const QString prefix = checked >= 0 ? QString::fromUtf16(databases()[std::size_t(checked)].stickyPrefix) : QString();
     if (!m_sticky)
-        m_sticky = std::make_unique<StickyWhereFiles>(programFolder());
+        m_sticky = std::make_unique<StickyWhereFiles>(runsInstalled() ? QString() : programFolder());
     const QString stickyFolder = m_sticky->folder();
     auto open = [base, whereShown, prefix, stickyFolder](const QString &listed) {
         TableRequest r = base;

@@ -27,7 +27,7 @@ bool writableFolder(const QString &folder)
 StickyWhereFiles::StickyWhereFiles(const QString &programFolder)
 {
     const QString own = QDir(programFolder).filePath(QStringLiteral("WhereFiles"));
-    if (writableFolder(own)) {
+    if (!programFolder.isEmpty() && writableFolder(own)) {
         m_folder = own;
         return;
     }

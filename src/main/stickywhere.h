@@ -8,7 +8,8 @@ namespace korva {
 
 // Sticky WHERE clauses: one small text file per database and table, in the
 // "WhereFiles" folder of the program folder (or of the per-user data folder
-// when the program folder cannot be written). The file holds the WHERE box's
+// when the program folder cannot be written, or is given empty because the
+// program runs installed). The file holds the WHERE box's
 // text exactly, without a line end added.
 class StickyWhereFiles
 {

@@ -80,7 +80,7 @@ void frmRegistry::Form_Load()
     applyStoredPlacement();
 
     QByteArray bytes;
-    if (readRegularFile(QDir(programFolder()).filePath(kDescriptionFile), kMaxDescriptionBytes, &bytes) != ReadStatus::Ok)
+    if (readRegularFile(programFilePath(kDescriptionFile), kMaxDescriptionBytes, &bytes) != ReadStatus::Ok)
         bytes.clear();
     if (!loadDescriptions(bytes, &m_descriptions))
         m_context.messenger().message(QStringLiteral("XML problem - can't open registry info"));

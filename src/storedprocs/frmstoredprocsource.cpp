@@ -43,7 +43,7 @@ void frmStoredProcSource::Form_Load()
     m_placement->restore(readPlacement(kSettingsPrefix, kDefaultPlacement));
     QString problem;
     const std::optional<LanguageDefinition> sql =
-        loadLanguageDefinition(QDir(programFolder()).filePath(QStringLiteral("SQL.lng")), &problem);
+        loadLanguageDefinition(programFilePath(QStringLiteral("SQL.lng")), &problem);
     if (sql)
         m_highlighter = new SqlHighlighter(*sql, m_editor->document());
     if (!sql)

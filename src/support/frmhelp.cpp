@@ -23,7 +23,7 @@ QRect helpBrowserGeometry(QSize clientTwips)
     return QRect(100, 1, std::max(0, clientTwips.width() - 200), std::max(0, clientTwips.height() - 101));
 }
 
-QString frmHelp::helpPagePath() { return QDir(programFolder()).filePath(QStringLiteral("KORVA.htm")); }
+QString frmHelp::helpPagePath() { return programFilePath(QStringLiteral("KORVA.htm")); }
 
 frmHelp::frmHelp(QWidget *parent) : QWidget(parent, Qt::Window), m_browser(new QTextBrowser(this))
 {

@@ -306,7 +306,7 @@ Languages &programLanguages()
 {
     // The libraries carry the program's executable name, korva, whichever
     // program (a test, say) asks.
-    static Languages languages(programFolder(), QStringLiteral("korva"));
+    static Languages languages(programDataFolder(), QStringLiteral("korva"));
     return languages;
 }
 

@@ -114,6 +114,35 @@ private Q_SLOTS:
         QVERIFY(tip.hWnd()->maximumWidth() <= 400);
     }
 
+    // Shipped files: beside the program first, then in ../share/korva of an installed program.
+    void shippedFilesBesideOrInstalled()
+    {
+        QTemporaryDir root;
+        const QString bin = root.filePath(QStringLiteral("usr/bin"));
+        const QString share = root.filePath(QStringLiteral("usr/share/korva"));
+        QVERIFY(QDir().mkpath(bin));
+        test::ScopedEnv program("KORVA_PROGRAM_DIR", bin.toLocal8Bit());
+        // A build folder: everything beside the program, even what is missing.
+        QVERIFY(!runsInstalled());
+        QCOMPARE(programDataFolder(), bin);
+        QCOMPARE(programFilePath(QStringLiteral("KORVA.htm")), bin + QStringLiteral("/KORVA.htm"));
+
+        QVERIFY(QDir().mkpath(share));
+        const QStringList files{share + QStringLiteral("/KORVA.htm"), share + QStringLiteral("/SQL.lng"),
+                                bin + QStringLiteral("/SQL.lng")};
+        for (const QString &path : files) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        QVERIFY(runsInstalled());
+        QCOMPARE(QFileInfo(programDataFolder()).canonicalFilePath(), QFileInfo(share).canonicalFilePath());
+        QCOMPARE(QFileInfo(programFilePath(QStringLiteral("KORVA.htm"))).canonicalFilePath(),
+                 QFileInfo(share + QStringLiteral("/KORVA.htm")).canonicalFilePath());
+        // A file beside the program wins over the installed one.
+        QCOMPARE(programFilePath(QStringLiteral("SQL.lng")), bin + QStringLiteral("/SQL.lng"));
+        QCOMPARE(programFilePath(QStringLiteral("none.xml")), bin + QStringLiteral("/none.xml"));
+    }
+
     void versionHookStartsScriptWithoutWaiting()
     {
         test::IsolatedEnvironment env;

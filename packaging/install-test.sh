@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Installs the build into a temporary folder, checks the layout and the
+# desktop files, and starts the installed program on a demo installation
+# until its main window shows.
+set -euo pipefail
+build=$1
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+DESTDIR="$root/dest" cmake --install "$build" --prefix /usr >/dev/null
+usr="$root/dest/usr"
+for f in bin/korva bin/korva-demo \
+         share/korva/KORVA.htm share/korva/SQL.lng share/korva/OrvexRegistrySettings.xml \
+         share/korva/korva_DEU.dll share/korva/korva_ENU.dll \
+         share/applications/org.korva.Korva.desktop share/metainfo/org.korva.Korva.metainfo.xml \
+         share/icons/hicolor/scalable/apps/korva.svg share/icons/hicolor/48x48/apps/korva.png \
+         share/icons/hicolor/256x256/apps/korva.png; do
+  [ -s "$usr/$f" ] || fail "$f is not installed"
+done
+[ -x "$usr/bin/korva" ] || fail "bin/korva is not executable"
+# Nothing of the build's own (tests, benchmarks, libraries) is installed.
+extra=$(cd "$usr" && find . -type f | grep -Ev '^\./(bin/korva|bin/korva-demo|share/korva/|share/applications/|share/metainfo/|share/icons/)' || true)
+[ -z "$extra" ] || fail "unexpected files installed: $extra"
+
+desktop-file-validate "$usr/share/applications/org.korva.Korva.desktop"
+appstreamcli validate --no-net --pedantic "$usr/share/metainfo/org.korva.Korva.metainfo.xml" >/dev/null \
+  || appstreamcli validate --no-net "$usr/share/metainfo/org.korva.Korva.metainfo.xml"
+
+# The installed program on a demo installation of its own, in a home of its own.
+export HOME="$root/home" XDG_CONFIG_HOME="$root/home/.config" XDG_DATA_HOME="$root/home/.local/share"
+unset KORVA_PROGRAM_DIR KORVA_HKLM
+mkdir -p "$HOME"
+"$usr/bin/korva-demo" >/dev/null
+log="$root/korva.log"
+xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+  "$1" >"$2" 2>&1 &
+  pid=$!
+  for i in $(seq 1 100); do
+    if xwininfo -root -tree 2>/dev/null | grep -q "\"Zandel Orvex Talmu\""; then
+      shown=1; break
+    fi
+    kill -0 $pid 2>/dev/null || break
+    sleep 0.2
+  done
+  kill $pid 2>/dev/null || true
+  wait $pid 2>/dev/null || true
+  [ "${shown:-0}" = 1 ]
+' _ "$usr/bin/korva" "$log" || { cat "$log" >&2; fail "the installed korva did not show its main window"; }
+# It wrote nothing beside itself: sticky WHERE files and the like go to the home folder.
+[ -z "$(find "$usr/bin" -mindepth 1 ! -name korva ! -name korva-demo)" ] || fail "files written into bin/"
+echo "install layout: 1 passed, 0 failed"
