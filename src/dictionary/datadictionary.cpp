@@ -96,6 +96,11 @@ ColumnDescription columnDescription(const xml::Document &doc, xml::Node &current
 
 QString strFetchCustomData(const xml::Document &doc, const QString &name)
 {
+    return customTypeRestrictions(doc, name, OtherRestriction::NamedByKind);
+}
+
+QString customTypeRestrictions(const xml::Document &doc, const QString &name, OtherRestriction other)
+{
     if (name.isEmpty())
         return {};
     const QString base = QStringLiteral("orvexdatadictionary/customtypes/customtype[@name=")
@@ -124,7 +129,7 @@ QString strFetchCustomData(const xml::Document &doc, const QString &name)
     } else if (kind.compare(u"regex", Qt::CaseInsensitive) == 0) {
         text = restriction.attributeText(QStringLiteral("description")) + crlf + QStringLiteral("regex=")
                + restriction.attributeText(QStringLiteral("expression"));
-    } else {
+    } else if (other == OtherRestriction::NamedByKind) {
         text = kind;
     }
     return description + crlf + crlf + text;

@@ -30,8 +30,13 @@ struct ColumnDescription
 ColumnDescription columnDescription(const xml::Document &doc, xml::Node &currentTable, const QString &listedTable,
                                     const QString &column);
 
-// The restrictions text of a custom type.
+// The restrictions text of a custom type; a restriction of a kind other than
+// enumeration, length or regex is named by its kind.
 QString strFetchCustomData(const xml::Document &doc, const QString &name);
+
+// The same, with the text for a restriction of another kind chosen by the caller.
+enum class OtherRestriction { NamedByKind, Empty };
+QString customTypeRestrictions(const xml::Document &doc, const QString &name, OtherRestriction other);
 
 inline const QString kTableKeywords = QStringLiteral(" Table: Notes: Description: ");
 inline const QString kColumnKeywords =

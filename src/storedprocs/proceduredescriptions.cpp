@@ -1,5 +1,7 @@
 #include "storedprocs/proceduredescriptions.h"
 
+#include "dictionary/datadictionary.h"
+
 namespace korva::storedprocs {
 
 namespace {
@@ -98,35 +100,7 @@ QString strFetchColumnDescription(const xml::Document &doc, const QString &table
 
 QString strFetchCustomData(const xml::Document &doc, const QString &type)
 {
-    if (type.isEmpty())
-        return {};
-    const QString base = QStringLiteral("orvexdatadictionary/customtypes/customtype[@name=") + xml::literal(type.toLower()) + u']';
-    const xml::Node element = doc.selectSingleNode(base);
-    if (!element)
-        return {};
-    const xml::Node restrictions = doc.selectSingleNode(base + QStringLiteral("/restrictions"));
-    if (!restrictions)
-        return {};
-    const QString description = element.attributeText(QStringLiteral("description"));
-    const xml::Node restriction = restrictions.firstChild();
-    const QString kind = restriction.attributeText(QStringLiteral("type"));
-    QString text;
-    if (kind.compare(u"enumeration", Qt::CaseInsensitive) == 0) {
-        xml::Node value = doc.selectSingleNode(base + QStringLiteral("/restrictions/restriction/values/value"));
-        if (!value)
-            return {};
-        text = QStringLiteral("Enumeration:") + crlf;
-        for (; value; value = value.nextSibling())
-            text += value.attributeText(QStringLiteral("value")) + QStringLiteral(", ")
-                    + value.attributeText(QStringLiteral("description")) + crlf;
-    } else if (kind.compare(u"length", Qt::CaseInsensitive) == 0) {
-        text = QStringLiteral("min=") + restriction.attributeText(QStringLiteral("min")) + QStringLiteral(", max=")
-               + restriction.attributeText(QStringLiteral("max"));
-    } else if (kind.compare(u"regex", Qt::CaseInsensitive) == 0) {
-        text = restriction.attributeText(QStringLiteral("description")) + crlf + QStringLiteral("regex=")
-               + restriction.attributeText(QStringLiteral("expression"));
-    }
-    return description + crlf + crlf + text;
+    return dictionary::customTypeRestrictions(doc, type, dictionary::OtherRestriction::Empty);
 }
 
 } // namespace korva::storedprocs
