@@ -359,25 +359,14 @@ void frmMain::exportGrid(bool visibleOnly, bool fromPopup)
     bool ok = false;
     {
         BusyPointer busy;
-        if (visibleOnly) {
-            const QStringList lines = gridLines(*m_gridData, true);
-            ok = writeCsvFile(path, lines.size(), [&](qsizetype i) { return lines.at(i); }, &error, &errorNumber);
-        } else {
+        if (!visibleOnly)
             finishRowLoad();
-            if (m_rowLoadError) {
-                // The table could not be read to its end: no file is better than a short one.
-                errorNumber = int(m_rowLoadError.number);
-                error = m_rowLoadError.description;
-            } else {
-                const int cols = m_gridData->cols();
-                ok = writeCsvFile(path, m_gridData->rows(), [&](qsizetype r) {
-                    QStringList cells;
-                    cells.reserve(cols);
-                    for (int c = 0; c < cols; ++c)
-                        cells << m_gridData->textMatrix(int(r), c);
-                    return csvLine(cells);
-                }, &error, &errorNumber);
-            }
+        if (!visibleOnly && m_rowLoadError) {
+            // The table could not be read to its end: no file is better than a short one.
+            errorNumber = int(m_rowLoadError.number);
+            error = m_rowLoadError.description;
+        } else {
+            ok = writeGridCsv(*m_gridData, visibleOnly, path, &error, &errorNumber);
         }
     }
     if (!ok) {

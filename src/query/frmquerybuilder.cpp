@@ -600,19 +600,7 @@ void frmQueryBuilder::exportGrid(bool visibleOnly)
     bool ok = false;
     {
         BusyPointer busy;
-        if (visibleOnly) {
-            const QStringList lines = gridLines(*m_gridSQL, true);
-            ok = writeCsvFile(path, lines.size(), [&](qsizetype i) { return lines.at(i); }, &error, &errorNumber);
-        } else {
-            const int cols = m_gridSQL->cols();
-            ok = writeCsvFile(path, m_gridSQL->rows(), [&](qsizetype r) {
-                QStringList cells;
-                cells.reserve(cols);
-                for (int c = 0; c < cols; ++c)
-                    cells << m_gridSQL->textMatrix(int(r), c);
-                return csvLine(cells);
-            }, &error, &errorNumber);
-        }
+        ok = writeGridCsv(*m_gridSQL, visibleOnly, path, &error, &errorNumber);
     }
     if (!ok) {
         // The file that was there is left as it was, and nothing claims it was saved.

@@ -30,4 +30,7 @@ bool writeCsvFile(const QString &path, qsizetype lineCount, const std::function<
 // visible in the viewport; every column from 0 (the fixed column).
 QStringList gridLines(const Grid &grid, bool visibleOnly);
 
+// A grid's export written as writeCsvFile writes: every row, or the visible ones.
+bool writeGridCsv(const Grid &grid, bool visibleOnly, const QString &path, QString *error, int *errorNumber);
+
 } // namespace korva
