@@ -67,23 +67,6 @@ protected:
     }
 };
 
-void readTwips(QSettings &store, const QString &key, qint64 &target)
-{
-    const QVariant v = store.value(key);
-    if (!v.isValid())
-        return;
-    const QString text = v.toString().trimmed();
-    bool ok = false;
-    const qint64 whole = text.toLongLong(&ok);
-    if (ok) {
-        target = whole;
-        return;
-    }
-    const double d = text.toDouble(&ok);
-    if (ok && std::isfinite(d) && std::fabs(d) < 9e15)
-        target = std::llround(d);
-}
-
 // A history caption as a menu item shows it: an "&" is shown, not taken as
 // the mark of a shortcut, and a tab or a lone line break shows as a blank.
 QString menuText(QString caption)
@@ -106,20 +89,12 @@ void putOnClipboard(const QString &text)
 
 StoredPlacement readQueryPlacement(QSettings &store)
 {
-    StoredPlacement p = kDefaultPlacement;
-    readTwips(store, QStringLiteral("Settings/QueryLeft"), p.left);
-    readTwips(store, QStringLiteral("Settings/QueryTop"), p.top);
-    readTwips(store, QStringLiteral("Settings/QueryWidth"), p.width);
-    readTwips(store, QStringLiteral("Settings/QueryHeight"), p.height);
-    return p;
+    return readStoredPlacement(store, QStringLiteral("Query"), kDefaultPlacement);
 }
 
 void saveQueryPlacement(QSettings &store, const StoredPlacement &p)
 {
-    store.setValue(QStringLiteral("Settings/QueryLeft"), QString::number(p.left));
-    store.setValue(QStringLiteral("Settings/QueryTop"), QString::number(p.top));
-    store.setValue(QStringLiteral("Settings/QueryWidth"), QString::number(p.width));
-    store.setValue(QStringLiteral("Settings/QueryHeight"), QString::number(p.height));
+    writeStoredPlacement(store, QStringLiteral("Query"), p);
     store.sync();
 }
 

@@ -6,7 +6,8 @@
 #include "platform/resultset.h"
 #include "storedprocs/frmstoredprocexecute.h"
 #include "storedprocs/frmstoredprocsource.h"
-#include "storedprocs/placementsettings.h"
+#include "platform/settings.h"
+#include "support/windowplacement.h"
 #include "storedprocs/proceduredescriptions.h"
 #include "storedprocs/storedprocwindows.h"
 #include "support/busypointer.h"
@@ -208,7 +209,7 @@ void frmStoredProcs::report(const QString &routine, const Error &error)
 
 void frmStoredProcs::Form_Load()
 {
-    m_placement->restore(readPlacement(kSettingsPrefix, kDefaultPlacement));
+    m_placement->restore(readStoredPlacement(*openSettings(), kSettingsPrefix, kDefaultPlacement));
     const SharedState &state = m_context.state();
     if (!state.remoteLabel.isEmpty())
         setWindowTitle(kCaption + QStringLiteral(" - ") + state.remoteLabel);
@@ -367,7 +368,7 @@ void frmStoredProcs::mnuAlwaysOnTop_Click()
 void frmStoredProcs::closeEvent(QCloseEvent *event)
 {
     if (!isMinimized())
-        writePlacement(kSettingsPrefix, m_placement->current());
+        writeStoredPlacement(*openSettings(), kSettingsPrefix, m_placement->current());
     m_load.cancel();
     m_busy.reset();
     if (m_splash)

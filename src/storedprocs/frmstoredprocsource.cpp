@@ -2,7 +2,8 @@
 
 #include "platform/paths.h"
 #include "storedprocs/codeeditor.h"
-#include "storedprocs/placementsettings.h"
+#include "platform/settings.h"
+#include "support/windowplacement.h"
 #include "storedprocs/sqllanguage.h"
 #include "support/windowplacement.h"
 
@@ -40,7 +41,7 @@ frmStoredProcSource::~frmStoredProcSource() = default;
 
 void frmStoredProcSource::Form_Load()
 {
-    m_placement->restore(readPlacement(kSettingsPrefix, kDefaultPlacement));
+    m_placement->restore(readStoredPlacement(*openSettings(), kSettingsPrefix, kDefaultPlacement));
     QString problem;
     const std::optional<LanguageDefinition> sql =
         loadLanguageDefinition(programFilePath(QStringLiteral("SQL.lng")), &problem);
@@ -61,7 +62,7 @@ void frmStoredProcSource::showSource(const QString &procedureName, const QString
 void frmStoredProcSource::closeEvent(QCloseEvent *event)
 {
     if (!isMinimized())
-        writePlacement(kSettingsPrefix, m_placement->current());
+        writeStoredPlacement(*openSettings(), kSettingsPrefix, m_placement->current());
     QMainWindow::closeEvent(event);
 }
 

@@ -1,5 +1,6 @@
 #include "support/windowplacement.h"
 
+#include <QtCore/QSettings>
 #include <QtCore/QTimer>
 #include <QtGui/QGuiApplication>
 #include <QtGui/QScreen>
@@ -153,6 +154,45 @@ bool WindowPlacement::eventFilter(QObject *watched, QEvent *event)
         }
     }
     return QObject::eventFilter(watched, event);
+}
+
+bool readSettingNumber(const QSettings &store, const QString &key, qint64 &target)
+{
+    const QVariant v = store.value(key);
+    if (!v.isValid())
+        return false;
+    const QString text = v.toString().trimmed();
+    bool ok = false;
+    const qint64 whole = text.toLongLong(&ok);
+    if (ok) {
+        target = whole;
+        return true;
+    }
+    const double d = text.toDouble(&ok);
+    if (!ok || !std::isfinite(d) || std::fabs(d) >= 9e15)
+        return false;
+    target = std::llround(d);
+    return true;
+}
+
+StoredPlacement readStoredPlacement(const QSettings &store, const QString &prefix, const StoredPlacement &defaults)
+{
+    StoredPlacement p = defaults;
+    const QString key = QStringLiteral("Settings/") + prefix;
+    readSettingNumber(store, key + QStringLiteral("Left"), p.left);
+    readSettingNumber(store, key + QStringLiteral("Top"), p.top);
+    readSettingNumber(store, key + QStringLiteral("Width"), p.width);
+    readSettingNumber(store, key + QStringLiteral("Height"), p.height);
+    return p;
+}
+
+void writeStoredPlacement(QSettings &store, const QString &prefix, const StoredPlacement &p)
+{
+    const QString key = QStringLiteral("Settings/") + prefix;
+    store.setValue(key + QStringLiteral("Left"), QString::number(p.left));
+    store.setValue(key + QStringLiteral("Top"), QString::number(p.top));
+    store.setValue(key + QStringLiteral("Width"), QString::number(p.width));
+    store.setValue(key + QStringLiteral("Height"), QString::number(p.height));
 }
 
 } // namespace korva

@@ -6,6 +6,7 @@
 
 #include <optional>
 
+class QSettings;
 class QWidget;
 
 namespace korva {
@@ -35,6 +36,15 @@ qint64 pixelsToTwips(int pixels, int dpi);
 QRect keepOnScreen(const QRect &wanted, const QList<QRect> &screens, const QSize &minimum = {});
 
 } // namespace placement
+
+// A whole number from the settings: a number written with a fraction is
+// rounded; a missing or unreadable value leaves target as it was (false).
+bool readSettingNumber(const QSettings &store, const QString &key, qint64 &target);
+// A window's placement in the settings, group "Settings", under prefix +
+// "Left", "Top", "Width" and "Height", as text in twips; a value missing or
+// not a number keeps its default.
+StoredPlacement readStoredPlacement(const QSettings &store, const QString &prefix, const StoredPlacement &defaults);
+void writeStoredPlacement(QSettings &store, const QString &prefix, const StoredPlacement &placement);
 
 // Puts a top-level window where its stored placement says and reads its
 // placement back for saving, so that a window that is opened and closed

@@ -36,23 +36,13 @@ QAction *addItem(QMenu *menu, const QString &caption, const char *name)
     return a;
 }
 
-// A stored number as the settings keep it (text); anything else leaves the default.
-template<class T>
-void readNumber(QSettings &store, const QString &key, T &target)
+// A splitter position from the settings; one that is no int leaves the default.
+void readSplitter(const QSettings &store, const QString &key, int &target)
 {
-    const QVariant v = store.value(key);
-    if (!v.isValid())
-        return;
-    const QString text = v.toString().trimmed();
-    bool ok = false;
-    const qlonglong whole = text.toLongLong(&ok);
-    if (ok && whole >= std::numeric_limits<T>::min() && whole <= std::numeric_limits<T>::max()) {
-        target = T(whole);
-        return;
-    }
-    const double d = text.toDouble(&ok);
-    if (ok && std::isfinite(d) && d >= double(std::numeric_limits<T>::min()) && d <= double(std::numeric_limits<T>::max()))
-        target = T(std::llround(d));
+    qint64 value = target;
+    if (readSettingNumber(store, key, value) && value >= std::numeric_limits<int>::min()
+        && value <= std::numeric_limits<int>::max())
+        target = int(value);
 }
 
 } // namespace
@@ -99,26 +89,22 @@ TreeViewerSettings readTreeViewerSettings(const QString &prefix)
 {
     TreeViewerSettings s;
     const std::unique_ptr<QSettings> store = openSettings();
-    store->beginGroup(QStringLiteral("Settings"));
-    readNumber(*store, prefix + QStringLiteral("Left"), s.left);
-    readNumber(*store, prefix + QStringLiteral("Top"), s.top);
-    readNumber(*store, prefix + QStringLiteral("Width"), s.width);
-    readNumber(*store, prefix + QStringLiteral("Height"), s.height);
-    readNumber(*store, prefix + QStringLiteral("SplitVer"), s.splitVer);
-    readNumber(*store, prefix + QStringLiteral("SplitHor"), s.splitHor);
+    const StoredPlacement p = readStoredPlacement(*store, prefix, {s.left, s.top, s.width, s.height});
+    s.left = p.left;
+    s.top = p.top;
+    s.width = p.width;
+    s.height = p.height;
+    readSplitter(*store, QStringLiteral("Settings/") + prefix + QStringLiteral("SplitVer"), s.splitVer);
+    readSplitter(*store, QStringLiteral("Settings/") + prefix + QStringLiteral("SplitHor"), s.splitHor);
     return s;
 }
 
 void writeTreeViewerSettings(const QString &prefix, const TreeViewerSettings &s)
 {
     const std::unique_ptr<QSettings> store = openSettings();
-    store->beginGroup(QStringLiteral("Settings"));
-    store->setValue(prefix + QStringLiteral("Left"), QString::number(s.left));
-    store->setValue(prefix + QStringLiteral("Top"), QString::number(s.top));
-    store->setValue(prefix + QStringLiteral("Width"), QString::number(s.width));
-    store->setValue(prefix + QStringLiteral("Height"), QString::number(s.height));
-    store->setValue(prefix + QStringLiteral("SplitVer"), QString::number(s.splitVer));
-    store->setValue(prefix + QStringLiteral("SplitHor"), QString::number(s.splitHor));
+    writeStoredPlacement(*store, prefix, {s.left, s.top, s.width, s.height});
+    store->setValue(QStringLiteral("Settings/") + prefix + QStringLiteral("SplitVer"), QString::number(s.splitVer));
+    store->setValue(QStringLiteral("Settings/") + prefix + QStringLiteral("SplitHor"), QString::number(s.splitHor));
 }
 
 TreeViewerWindow::TreeViewerWindow(const QString &settingsPrefix, const MenuNames &names, QWidget *parent)
