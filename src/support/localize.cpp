@@ -188,9 +188,10 @@ QString Languages::InitalizeLanguages()
     }
     const QString wanted = m_executable + u'_' + codeForLcid(m_current) + QStringLiteral(".dll");
     const QDir dir(m_folder);
+    const QStringList files = dir.entryList(QDir::Files, QDir::Unsorted); // in the folder's own order
     // The library of the current language, found whatever the letter case of its name.
     QString path;
-    for (const QString &name : dir.entryList(QDir::Files))
+    for (const QString &name : files)
         if (name.compare(wanted, Qt::CaseInsensitive) == 0) {
             path = dir.filePath(name);
             break;
@@ -208,7 +209,7 @@ QString Languages::InitalizeLanguages()
     }
     m_available.clear();
     const QString prefix = m_executable + u'_';
-    for (const QString &name : dir.entryList(QDir::Files, QDir::Unsorted)) {
+    for (const QString &name : files) {
         if (name.size() < prefix.size() + 3 || !name.startsWith(prefix, Qt::CaseInsensitive)
             || !name.endsWith(QStringLiteral("DLL"), Qt::CaseInsensitive))
             continue;
