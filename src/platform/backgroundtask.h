@@ -37,6 +37,11 @@ public:
         run->done = std::move(done);
         m_run = run;
         runOnDatabaseThread([run, work = std::move(work), receiver = QPointer<QObject>(receiver)]() mutable {
+            {
+                std::lock_guard lock(run->mutex);
+                if (run->cancelled)
+                    return;
+            }
             Result result = work();
             {
                 std::lock_guard lock(run->mutex);
@@ -60,11 +65,13 @@ public:
 
     void cancel()
     {
-        if (!m_run)
+        // Take the run out first: this may hold its last reference, and the
+        // lock must be released before the run (and its mutex) goes away.
+        const std::shared_ptr<Run> run = std::move(m_run);
+        if (!run)
             return;
-        std::lock_guard lock(m_run->mutex);
-        m_run->cancelled = true;
-        m_run.reset();
+        std::lock_guard lock(run->mutex);
+        run->cancelled = true;
     }
 
     // Waits for the result and hands it over here and now. False when no run was pending.
