@@ -204,6 +204,14 @@
         <translation>&amp;Ausführen</translation>
     </message>
     <message>
+        <source>Stop</source>
+        <translation>Anhalten</translation>
+    </message>
+    <message>
+        <source>Stops the running query (Esc)</source>
+        <translation>Hält die laufende Abfrage an (Esc)</translation>
+    </message>
+    <message>
         <source>Execute</source>
         <translation>Ausführen</translation>
     </message>

@@ -61,6 +61,7 @@ frmMain::frmMain(WindowContext &context, frmSplashScreen *splash, QWidget *paren
     : QMainWindow(parent), m_context(context), m_msg(context.messenger()), m_splash(splash), m_state(context.state())
 {
     context.setJumpTarget(this);
+    context.setMainWindow(this);
     // A remote attach has the start sequence run again on the new server.
     connect(&context, &WindowContext::startOverRequested, this, [this] { Form_Load(m_commandLine); });
     setObjectName(QStringLiteral("frmMain"));
@@ -359,6 +360,15 @@ void frmMain::readSettings()
         auto store = openSettings();
         loadMainSettings(*store, s);
     }
+    // Starting over on another server keeps the window where the user has it.
+    if (m_loaded) {
+        const MainSettings now = currentSettings();
+        s.left = now.left;
+        s.top = now.top;
+        s.width = now.width;
+        s.height = now.height;
+        s.splitterPos = now.splitterPos;
+    }
     m_settings = s;
     m_settingsRead = true;
     applySettings();
@@ -407,7 +417,7 @@ void frmMain::applySettings()
     // Geometry: the stored values are the outer window in twips, placed with
     // the minimum size already in force so that the placement knows the real size.
     applyMinimumSize();
-    if (!isMinimized())
+    if (!isMinimized() && !m_loaded)
         m_placement->restore({s.left, s.top, s.width, s.height});
     m_splitterTop = s.splitterPos;
 }
@@ -456,6 +466,9 @@ void frmMain::shutdown()
     // Settings that were never read are not overwritten with the window's defaults.
     if (m_settingsRead)
         saveSettings();
+    // Queries still running anywhere (a load, a window's free SQL) stop now
+    // instead of keeping the exit waiting for them.
+    db::interruptAll();
     closeResultSets();
     if (m_splash)
         m_splash->hide();

@@ -31,6 +31,29 @@ QString poolKey(const ConnectionTarget &t)
     return t.server.toLower() + u'\\' + t.instance.toLower() + u'|' + t.database.toLower();
 }
 
+// Every session opened and still alive, so that exit can stop their work.
+struct LiveSessions
+{
+    std::mutex mutex;
+    std::vector<std::weak_ptr<Session>> sessions;
+};
+
+LiveSessions &liveSessions()
+{
+    static LiveSessions live;
+    return live;
+}
+
+void remember(const std::shared_ptr<Session> &session)
+{
+    if (!session)
+        return;
+    LiveSessions &live = liveSessions();
+    std::lock_guard lock(live.mutex);
+    std::erase_if(live.sessions, [](const std::weak_ptr<Session> &w) { return w.expired(); });
+    live.sessions.push_back(session);
+}
+
 std::unique_ptr<SessionPool> &currentPool()
 {
     static std::unique_ptr<SessionPool> pool = std::make_unique<SessionPool>();
@@ -56,8 +79,23 @@ std::shared_ptr<Session> SessionPool::sessionFor(const QString &connection, Erro
     if (auto it = m_sessions.constFind(key); it != m_sessions.constEnd())
         return it.value();
     auto s = m_opener(t, error);
-    if (s)
+    if (s) {
         m_sessions.insert(key, s);
+        remember(s);
+    }
+    return s;
+}
+
+std::shared_ptr<Session> SessionPool::openOwn(const QString &connection, Error *error)
+{
+    const ConnectionTarget t = parseConnectionString(connection);
+    if (!t.valid) {
+        if (error)
+            *error = {kErrGeneric, QStringLiteral("[KORVA] The connection string names no server: \"%1\"").arg(connection)};
+        return nullptr;
+    }
+    auto s = m_opener(t, error);
+    remember(s);
     return s;
 }
 
@@ -82,6 +120,25 @@ std::shared_ptr<Session> sessionFor(const QString &connection, Error *error)
 }
 
 void resetConnectionPool() { sessionPool().clear(); }
+
+std::shared_ptr<Session> openOwnSession(const QString &connection, Error *error)
+{
+    return sessionPool().openOwn(connection, error);
+}
+
+void interruptAll()
+{
+    std::vector<std::shared_ptr<Session>> running;
+    {
+        LiveSessions &live = liveSessions();
+        std::lock_guard lock(live.mutex);
+        for (const std::weak_ptr<Session> &w : live.sessions)
+            if (auto s = w.lock())
+                running.push_back(std::move(s));
+    }
+    for (const auto &s : running)
+        s->interrupt();
+}
 
 std::unique_ptr<ResultSet> openResultSet(const QString &connection, const QString &sql, Error *error, Lock lock,
                                          qsizetype firstRows)
@@ -135,6 +192,55 @@ ExecOutcome executeProcedure(const QString &connection, const QString &name,
         return {};
     }
     return session->callProcedure(name, args, error);
+}
+
+std::shared_ptr<Session> StoppableRun::open(const QString &connection, Error *error)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_stopped) {
+            if (error)
+                *error = {kErrCommand, QStringLiteral("Operation cancelled by the user.")};
+            return nullptr;
+        }
+    }
+    // Connecting may take long; a stop meanwhile interrupts once it is made.
+    std::shared_ptr<Session> session = openOwnSession(connection, error);
+    std::lock_guard lock(m_mutex);
+    if (m_stopped) {
+        if (error)
+            *error = {kErrCommand, QStringLiteral("Operation cancelled by the user.")};
+        return nullptr;
+    }
+    m_session = session;
+    return session;
+}
+
+void StoppableRun::stop()
+{
+    std::shared_ptr<Session> session;
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopped = true;
+        session = m_session;
+    }
+    if (session)
+        session->interrupt();
+}
+
+bool StoppableRun::stopped() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_stopped;
+}
+
+void StoppableRun::close()
+{
+    std::shared_ptr<Session> session;
+    {
+        std::lock_guard lock(m_mutex);
+        session = std::exchange(m_session, nullptr);
+    }
 }
 
 Error testConnection(const QString &connection)

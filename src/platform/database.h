@@ -2,6 +2,8 @@
 
 #include "platform/session.h"
 
+#include <mutex>
+
 namespace korva::db {
 
 // The operations every window reaches the databases with. Each names the
@@ -26,5 +28,32 @@ Error testConnection(const QString &connection);
 std::shared_ptr<Session> sessionFor(const QString &connection, Error *error);
 // Drops pooled sessions (after the engine directory changed, and in tests).
 void resetConnectionPool();
+
+// A session outside the pool, for work that may run long and be stopped
+// (free SQL, procedures): nothing else waits behind it, and interrupting it
+// stops that work alone.
+std::shared_ptr<Session> openOwnSession(const QString &connection, Error *error);
+// Interrupts every statement running on any open session (at exit).
+void interruptAll();
+
+// Work a window runs on a database thread over a session of its own and can
+// stop from its own thread at any time (Stop, closing the window).
+class StoppableRun
+{
+public:
+    // On the worker: the run's session, or null with an error when it was
+    // stopped before it began or the connection fails.
+    std::shared_ptr<Session> open(const QString &connection, Error *error);
+    // Any thread: interrupts what the run's session is doing; later opens fail.
+    void stop();
+    bool stopped() const;
+    // On the worker, when done: the session is let go.
+    void close();
+
+private:
+    mutable std::mutex m_mutex;
+    std::shared_ptr<Session> m_session;
+    bool m_stopped = false;
+};
 
 } // namespace korva::db

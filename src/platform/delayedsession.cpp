@@ -70,6 +70,7 @@ public:
         wait();
         return m_inner->primaryKeyColumn(table, error);
     }
+    void interrupt() override { m_inner->interrupt(); }
     QStringList primaryKeyColumns(const QString &table, Error *error) override
     {
         wait();

@@ -583,11 +583,15 @@ public:
                 *error = diagnose(SQL_HANDLE_DBC, m_dbc);
             m_stmt = SQL_NULL_HSTMT;
         }
+        if (m_stmt)
+            m_session->beginStatement(m_stmt);
     }
     ~Statement()
     {
-        if (m_stmt)
+        if (m_stmt) {
+            m_session->endStatement(m_stmt);
             SQLFreeHandle(SQL_HANDLE_STMT, m_stmt);
+        }
         if (m_dbc)
             m_session->giveBack(m_dbc);
     }
@@ -786,6 +790,26 @@ std::unique_ptr<RowSource> OdbcSession::query(const QString &sql, bool updatable
     // SQLite driver's own); a data source's character set is not known, so its text comes as UTF-16.
     const bool utf8Text = m_endpoint.dsn.isEmpty();
     return std::make_unique<OdbcRowSource>(shared_from_this(), dbc, stmt, updatable, m_endpoint.dialect.isEmpty(), utf8Text);
+}
+
+void OdbcSession::beginStatement(void *stmt)
+{
+    std::lock_guard lock(m_runningMutex);
+    m_running.push_back(stmt);
+}
+
+void OdbcSession::endStatement(void *stmt)
+{
+    std::lock_guard lock(m_runningMutex);
+    std::erase(m_running, stmt);
+}
+
+void OdbcSession::interrupt()
+{
+    // The handles stay allocated while listed: freeing one waits for this lock.
+    std::lock_guard lock(m_runningMutex);
+    for (void *stmt : m_running)
+        SQLCancel(static_cast<SQLHSTMT>(stmt));
 }
 
 ExecOutcome OdbcSession::execute(const QString &sql, Error *error)

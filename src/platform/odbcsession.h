@@ -34,6 +34,11 @@ public:
     QList<ProcedureInfo> procedures(Error *error) override;
     QString primaryKeyColumn(const QString &table, Error *error) override;
     QStringList primaryKeyColumns(const QString &table, Error *error) override;
+    void interrupt() override;
+
+    // Statements of commands and procedures under way, which interrupt() cancels.
+    void beginStatement(void *stmt);
+    void endStatement(void *stmt);
 
     // The SQL sent to the driver for a text of the program's.
     QString translate(const QString &sql) const;
@@ -49,6 +54,8 @@ private:
     OdbcEndpoint m_endpoint;
     std::mutex m_mutex;
     std::vector<void *> m_idle;
+    std::mutex m_runningMutex;
+    std::vector<void *> m_running;
 };
 
 // The call text of a procedure with named input parameters.

@@ -59,6 +59,10 @@ public:
     virtual QString primaryKeyColumn(const QString &table, Error *error) = 0;
     // Every column of the table's primary key, in key order; empty when it has none.
     virtual QStringList primaryKeyColumns(const QString &table, Error *error) = 0;
+    // Stops the statements running on this session now, and any started on it
+    // later; callable from any thread. Each fails with "Operation cancelled
+    // by the user.". For sessions about to be let go: a stopped run's, or at exit.
+    virtual void interrupt() {}
 
 protected:
     ConnectionTarget m_target;

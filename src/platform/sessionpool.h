@@ -25,6 +25,8 @@ public:
     virtual ~SessionPool();
 
     std::shared_ptr<Session> sessionFor(const QString &connection, Error *error);
+    // A session of the same engine that the pool does not keep or share.
+    std::shared_ptr<Session> openOwn(const QString &connection, Error *error);
     void clear();
 
 private:

@@ -59,20 +59,27 @@ void fnObjectId(sqlite3_context *ctx, int, sqlite3_value **argv)
             schema = db;
     }
     const QByteArray n = name.toUtf8();
+    // A lookup that fails (the database locked by another program) fails the
+    // statement, rather than passing for a name that does not exist.
+    int failure = SQLITE_OK;
     auto exists = [&](const QString &sql) {
         sqlite3_stmt *stmt = session->cachedStatement(sql);
         if (!stmt)
             return false;
         sqlite3_bind_text(stmt, 1, n.constData(), int(n.size()), SQLITE_TRANSIENT);
-        const bool found = sqlite3_step(stmt) == SQLITE_ROW;
+        const int rc = sqlite3_step(stmt);
         sqlite3_reset(stmt);
-        return found;
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+            failure = rc;
+        return rc == SQLITE_ROW;
     };
     const QString q = sql::quoteBracketed(schema);
     const bool found =
         exists(QStringLiteral("SELECT 1 FROM %1.sqlite_master WHERE type IN ('table','view') AND name = ?1 COLLATE NOCASE").arg(q))
-        || exists(QStringLiteral("SELECT 1 FROM %1.korva_procedures WHERE name = ?1").arg(q));
-    if (found)
+        || (failure == SQLITE_OK && exists(QStringLiteral("SELECT 1 FROM %1.korva_procedures WHERE name = ?1").arg(q)));
+    if (failure == SQLITE_BUSY || failure == SQLITE_LOCKED || failure == SQLITE_INTERRUPT)
+        sqlite3_result_error_code(ctx, failure);
+    else if (found)
         sqlite3_result_int64(ctx, objectIdOf(name));
     else
         sqlite3_result_null(ctx);
@@ -183,6 +190,14 @@ public:
 
     void cancel() override { m_cancelled = true; }
 
+    // Lets a cancel from another thread stop the step under way.
+    struct StepGuard
+    {
+        SqliteSession &session;
+        StepGuard(SqliteSession &s, const std::atomic<bool> *flag) : session(s) { session.setStepCancel(flag); }
+        ~StepGuard() { session.setStepCancel(nullptr); }
+    };
+
     qsizetype fetch(RowStore &store, qsizetype maxRows, Error *error) override
     {
         std::lock_guard lock(m_session->mutex());
@@ -197,6 +212,7 @@ public:
                 *error = {kErrCommand, QStringLiteral("Operation cancelled by the user.")};
             return 0;
         }
+        StepGuard guard(*m_session, &m_cancelled);
         while (!m_done && added < maxRows) {
             const int rc = sqlite3_step(stmt);
             if (rc == SQLITE_ROW) {
@@ -215,7 +231,8 @@ public:
             } else {
                 m_done = true;
                 if (rc != SQLITE_DONE && error)
-                    *error = m_session->lastError();
+                    *error = m_cancelled ? Error{kErrCommand, QStringLiteral("Operation cancelled by the user.")}
+                                         : m_session->lastError();
                 // Release the statement's read lock at once.
                 sqlite3_reset(stmt);
             }
@@ -372,8 +389,27 @@ QString procedureBody(const QString &definition)
 
 } // namespace
 
+int stepProgress(void *session)
+{
+    const auto *s = static_cast<SqliteSession *>(session);
+    if (s->m_interrupted.load())
+        return 1;
+    const std::atomic<bool> *flag = s->m_stepCancel.load();
+    return flag && flag->load() ? 1 : 0;
+}
+
+void SqliteSession::interrupt()
+{
+    m_interrupted = true;
+    sqlite3_interrupt(m_db);
+}
+
 Error translateSqliteError(int code, const QString &message)
 {
+    if (code == SQLITE_INTERRUPT)
+        return {kErrCommand, QStringLiteral("Operation cancelled by the user.")};
+    if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
+        return {kErrBusy, QStringLiteral("Lock request time out period exceeded: another program holds the database locked.")};
     static const QRegularExpression noTable(QStringLiteral("^no such table: (?:\\w+\\.)?(.+)$"));
     static const QRegularExpression noColumn(QStringLiteral("^no such column: (.+)$"));
     static const QRegularExpression syntax(QStringLiteral("^near \"(.*)\": syntax error$"));
@@ -412,6 +448,7 @@ std::shared_ptr<SqliteSession> SqliteSession::open(const ConnectionTarget &targe
         return nullptr;
     }
     sqlite3_busy_timeout(s->m_db, 5000);
+    sqlite3_progress_handler(s->m_db, 1000, stepProgress, s.get());
     sqlite3_extended_result_codes(s->m_db, 0);
     // "x" is a name, as on the server, never a text that a missing name turns into.
     sqlite3_db_config(s->m_db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
@@ -540,6 +577,8 @@ QString SqliteSession::schemaVersions(bool ownOnly) const
             QStringLiteral("PRAGMA ") + sql::quoteBracketed(schema) + QStringLiteral(".schema_version"));
         if (st && sqlite3_step(st) == SQLITE_ROW)
             versions += QString::number(sqlite3_column_int64(st, 0));
+        else // locked by another program: taken as unchanged, rather than waiting for it twice
+            versions += m_catalogueVersions.section(u',', int(versions.count(u',')), int(versions.count(u',')));
         if (st)
             sqlite3_reset(st);
         versions += u',';
@@ -593,27 +632,86 @@ std::unique_ptr<RowSource> SqliteSession::query(const QString &sql, bool, Error 
 
 namespace {
 
+struct FinalizeStatement
+{
+    void operator()(sqlite3_stmt *s) const { sqlite3_finalize(s); }
+};
+using OwnedStatement = std::unique_ptr<sqlite3_stmt, FinalizeStatement>;
+
+// One statement of a batch: compiled, or (when it names a table that an
+// earlier statement of the batch may create) its text, compiled when reached.
+struct BatchStatement
+{
+    OwnedStatement compiled;
+    QByteArray deferred;
+};
+
+bool namesMissingTable(sqlite3 *db)
+{
+    return QByteArrayView(sqlite3_errmsg(db)).startsWith("no such table");
+}
+
+// Compiles every statement of a batch before any runs, as the server does:
+// a syntax error anywhere means nothing of the batch ran.
+bool compileBatch(SqliteSession &session, const QByteArray &text, std::vector<BatchStatement> *batch, Error *error)
+{
+    sqlite3 *db = session.handle();
+    const char *tail = text.constData();
+    const char *end = text.constData() + text.size();
+    while (tail < end) {
+        sqlite3_stmt *raw = nullptr;
+        const char *next = nullptr;
+        const int rc = sqlite3_prepare_v2(db, tail, int(end - tail), &raw, &next);
+        if (rc != SQLITE_OK) {
+            // A table that is not there yet is looked for again when the
+            // statement runs; anything else fails the whole batch.
+            if (namesMissingTable(db) && next && next > tail && next <= end) {
+                batch->push_back({nullptr, QByteArray(tail, int(next - tail))});
+                tail = next;
+                continue;
+            }
+            if (error)
+                *error = session.lastError();
+            return false;
+        }
+        tail = next;
+        if (raw)
+            batch->push_back({OwnedStatement(raw), {}});
+    }
+    return true;
+}
+
 // Runs every statement of a text; the first one that yields columns gives
 // the rows (read whole). Parameters @name are bound from the arguments.
+// A statement that fails stops the batch; what ran before it stays done, and
+// the records it affected are in the outcome beside the error.
 ExecOutcome runStatements(const std::shared_ptr<SqliteSession> &session, const QByteArray &text,
                           const QList<ProcedureArgument> *args, Error *error)
 {
     ExecOutcome outcome;
     sqlite3 *db = session->handle();
-    const char *tail = text.constData();
-    const char *end = text.constData() + text.size();
+    std::vector<BatchStatement> batch;
+    if (!compileBatch(*session, text, &batch, error))
+        return {};
     long affected = -1;
-    while (tail < end) {
-        sqlite3_stmt *raw = nullptr;
-        const char *next = nullptr;
-        if (sqlite3_prepare_v2(db, tail, int(end - tail), &raw, &next) != SQLITE_OK) {
-            if (error)
-                *error = session->lastError();
-            return {};
+    const auto fail = [&](const Error &e) {
+        if (error)
+            *error = e;
+        outcome.rows.reset();
+        outcome.recordsAffected = affected;
+        return std::move(outcome);
+    };
+    for (BatchStatement &entry : batch) {
+        if (!entry.compiled) {
+            sqlite3_stmt *raw = nullptr;
+            if (sqlite3_prepare_v2(db, entry.deferred.constData(), int(entry.deferred.size()), &raw, nullptr)
+                != SQLITE_OK)
+                return fail(session->lastError());
+            if (!raw)
+                continue;
+            entry.compiled.reset(raw);
         }
-        tail = next;
-        if (!raw)
-            continue; // whitespace or a comment
+        sqlite3_stmt *raw = entry.compiled.get();
         if (args) {
             const int count = sqlite3_bind_parameter_count(raw);
             for (int i = 1; i <= count; ++i) {
@@ -632,30 +730,26 @@ ExecOutcome runStatements(const std::shared_ptr<SqliteSession> &session, const Q
         }
         const int columns = sqlite3_column_count(raw);
         if (columns > 0 && !outcome.rows) {
-            auto source = std::make_unique<SqliteRowSource>(session, raw);
+            auto source = std::make_unique<SqliteRowSource>(session, entry.compiled.release());
             auto set = std::make_unique<ResultSet>(std::move(source));
             set->fetchAll();
-            if (set->lastError()) {
-                if (error)
-                    *error = set->lastError();
-                return {};
-            }
+            if (set->lastError())
+                return fail(set->lastError());
             outcome.rows = std::move(set);
             continue;
         }
+        const sqlite3_int64 changesBefore = sqlite3_total_changes64(db);
         int rc;
         while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
         }
-        if (rc != SQLITE_DONE) {
-            const Error e = session->lastError();
-            sqlite3_finalize(raw);
-            if (error)
-                *error = e;
-            return {};
-        }
+        if (rc != SQLITE_DONE)
+            return fail(session->lastError());
+        // sqlite3_changes() still tells an earlier statement's count after
+        // one that changes no rows (CREATE, DROP): count only what this one did.
         if (columns == 0 && sqlite3_stmt_readonly(raw) == 0)
-            affected = (affected < 0 ? 0 : affected) + sqlite3_changes(db);
-        sqlite3_finalize(raw);
+            affected = (affected < 0 ? 0 : affected)
+                       + (sqlite3_total_changes64(db) != changesBefore ? sqlite3_changes(db) : 0);
+        entry.compiled.reset();
     }
     outcome.recordsAffected = affected;
     return outcome;

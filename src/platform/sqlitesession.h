@@ -5,6 +5,7 @@
 
 #include <QtCore/QHash>
 
+#include <atomic>
 #include <mutex>
 
 struct sqlite3;
@@ -27,6 +28,11 @@ public:
     QList<ProcedureInfo> procedures(Error *error) override;
     QString primaryKeyColumn(const QString &table, Error *error) override;
     QStringList primaryKeyColumns(const QString &table, Error *error) override;
+    void interrupt() override;
+
+    // While set, the statement being stepped stops as soon as the flag is
+    // raised; other statements of the connection go on. Set under mutex().
+    void setStepCancel(const std::atomic<bool> *flag) { m_stepCancel.store(flag); }
 
     // The SQL actually run for a Transact-SQL text.
     QString translate(const QString &sql) const;
@@ -60,6 +66,9 @@ private:
     QStringList m_schemas;
     QString m_catalogueVersions;
     QHash<QString, sqlite3_stmt *> m_statements;
+    std::atomic<const std::atomic<bool> *> m_stepCancel{nullptr};
+    std::atomic<bool> m_interrupted{false};
+    friend int stepProgress(void *session);
 };
 
 // Maps SQLite's error text to the numbers and wording the windows expect.

@@ -3,6 +3,7 @@
 #include "appcontext/windowcontext.h"
 #include "platform/database.h"
 #include "platform/paths.h"
+#include "platform/registryaccess/registryapi.h"
 #include "platform/settings.h"
 #include "query/queryhistory.h"
 #include "support/busypointer.h"
@@ -25,6 +26,7 @@
 #include <QtGui/QFontDatabase>
 #include <QtGui/QGuiApplication>
 #include <QtGui/QKeyEvent>
+#include <QtGui/QShortcut>
 #include <QtGui/QTextBlock>
 #include <QtGui/QTextDocumentFragment>
 #include <QtGui/QWindow>
@@ -177,6 +179,10 @@ void frmQueryBuilder::buildControls()
 
     m_cmdExecute = new QPushButton(QStringLiteral("&Execute"), central);
     m_cmdExecute->setObjectName(QStringLiteral("cmdExecute"));
+    m_cmdStop = new QPushButton(QStringLiteral("Stop"), central);
+    m_cmdStop->setObjectName(QStringLiteral("cmdStop"));
+    m_cmdStop->setToolTip(QStringLiteral("Stops the running query (Esc)"));
+    m_cmdStop->setEnabled(false);
     m_cmdPreviousQueries = new QPushButton(QStringLiteral("Query Histroy"), central);
     m_cmdPreviousQueries->setObjectName(QStringLiteral("cmdPreviousQueries"));
 
@@ -190,6 +196,7 @@ void frmQueryBuilder::buildControls()
     topLayout->addWidget(m_txtSQL, 1);
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(m_cmdExecute);
+    buttons->addWidget(m_cmdStop);
     buttons->addWidget(m_cmdPreviousQueries);
     buttons->addStretch(1);
     topLayout->addLayout(buttons);
@@ -213,6 +220,13 @@ void frmQueryBuilder::buildControls()
     });
 
     connect(m_cmdExecute, &QPushButton::clicked, this, &frmQueryBuilder::cmdExecute_Click);
+    connect(m_cmdStop, &QPushButton::clicked, this, &frmQueryBuilder::cmdStop_Click);
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setContext(Qt::WindowShortcut);
+    connect(escape, &QShortcut::activated, this, [this] {
+        if (m_busy)
+            cmdStop_Click();
+    });
     connect(m_cmdPreviousQueries, &QPushButton::clicked, this, &frmQueryBuilder::cmdPreviousQueries_Click);
     connect(m_gridSQL, &Grid::rightButtonPressed, this, [this](const QPoint &at) { m_gridPopup->popup(at); });
 }
@@ -240,6 +254,9 @@ void frmQueryBuilder::closeEvent(QCloseEvent *event)
         auto store = openSettings();
         saveQueryPlacement(*store, m_placement->current());
     }
+    // Closing the window stops its query; nothing waits for it.
+    if (m_stopper)
+        m_stopper->stop();
     m_run.cancel();
     setBusy(false);
     QMainWindow::closeEvent(event);
@@ -255,6 +272,13 @@ void frmQueryBuilder::setBusy(bool busy)
     else
         QApplication::restoreOverrideCursor();
     m_cmdExecute->setEnabled(!busy);
+    m_cmdStop->setEnabled(busy);
+}
+
+void frmQueryBuilder::cmdStop_Click()
+{
+    if (m_stopper && m_run.isPending())
+        m_stopper->stop();
 }
 
 // ---- running a query
@@ -272,14 +296,23 @@ void frmQueryBuilder::cmdExecute_Click()
     }
     const QString connection = m_context.state().connectionString;
     setBusy(true);
+    // Free SQL runs on a session of its own: it may run for ever, and Stop
+    // interrupts it alone, while the other windows go on with theirs.
+    m_stopper = std::make_shared<db::StoppableRun>();
     m_run.start(
         this,
-        [connection, text] {
+        [connection, text, stopper = m_stopper] {
             QueryRun run;
             db::Error error;
-            db::ExecOutcome outcome = db::executeText(connection, text, &error);
+            db::ExecOutcome outcome;
+            if (const auto session = stopper->open(connection, &error))
+                outcome = session->execute(text, &error);
+            stopper->close();
             if (error) {
                 run.error = error;
+                run.stopped = stopper->stopped();
+                // What ran before the failure stays changed, and is said.
+                run.recordsAffected = outcome.recordsAffected;
                 return run;
             }
             run.rows = std::move(outcome.rows);
@@ -293,8 +326,13 @@ void frmQueryBuilder::cmdExecute_Click()
 void frmQueryBuilder::showRun(QueryRun run)
 {
     setBusy(false);
+    m_stopper.reset();
     if (run.error) {
-        m_context.messenger().message(QStringLiteral("Invalid SQL entry:\r\n") + run.error.description);
+        QString text = run.stopped ? run.error.description
+                                   : QStringLiteral("Invalid SQL entry:\r\n") + run.error.description;
+        if (run.recordsAffected >= 0)
+            text += QStringLiteral("\r\n\r\nRecords affected=") + QString::number(run.recordsAffected);
+        m_context.messenger().message(text);
         return;
     }
     if (run.rows) {
@@ -505,7 +543,10 @@ void frmQueryBuilder::cmdPreviousQueries_Click()
     };
     const QList<query::history::Entry> entries = query::history::list();
     QAction *first = item(0);
-    first->setText(kNoQueries);
+    // A history key that holds no queries lists one nameless entry.
+    const bool emptyKey = entries.isEmpty()
+                          && RegistryAPI::KeyExists(RegistryAPI::HKEY_LOCAL_MACHINE, query::history::kQueriesKey.toString());
+    first->setText(emptyKey ? QString() : kNoQueries);
     first->setData(QString());
     first->setEnabled(false); // choosing it would only empty the query box
     first->setVisible(true);

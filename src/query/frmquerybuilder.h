@@ -23,6 +23,7 @@ class WindowPlacement;
 struct StoredPlacement;
 namespace db {
 class ResultSet;
+class StoppableRun;
 }
 
 // The query window's placement settings ("Settings" group, twips).
@@ -41,6 +42,8 @@ public:
     ~frmQueryBuilder() override;
 
     void cmdExecute_Click();
+    // Stops the query that is running (Stop, Esc); what it changed stays changed.
+    void cmdStop_Click();
     void cmdPreviousQueries_Click();
     void mnuPreviousQuery_Click(int index);
     void SetQueryColors();
@@ -67,6 +70,7 @@ private:
         std::shared_ptr<db::ResultSet> rows;
         long recordsAffected = -1;
         korva::Error error;
+        bool stopped = false;
     };
 
     void buildMenus();
@@ -91,6 +95,7 @@ private:
     QPlainTextEdit *m_txtSQL = nullptr;
     Grid *m_gridSQL = nullptr;
     QPushButton *m_cmdExecute = nullptr;
+    QPushButton *m_cmdStop = nullptr;
     QPushButton *m_cmdPreviousQueries = nullptr;
     QMenu *m_gridPopup = nullptr;
     QMenu *m_historyPopup = nullptr;
@@ -101,6 +106,7 @@ private:
     QTimer *m_colourTimer = nullptr;
     int m_colouring = 0; // the text box changes by the colouring itself
     BackgroundTask<QueryRun> m_run;
+    std::shared_ptr<db::StoppableRun> m_stopper;
     bool m_busy = false;
 };
 

@@ -8,11 +8,11 @@
 #include "support/messenger.h"
 #include "support/windowplacement.h"
 
-#include <QtWidgets/QHBoxLayout>
+#include <QtGui/QCloseEvent>
+#include <QtGui/QWindow>
 #include <QtWidgets/QHeaderView>
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QTableWidget>
-#include <QtWidgets/QVBoxLayout>
 
 namespace korva {
 
@@ -24,6 +24,10 @@ enum Column { NameColumn, TypeColumn, LengthColumn, ValueColumn };
 constexpr int kDesignWidths[] = {1320, 960, 960, 960};
 constexpr int kMinWidth = 5760;
 constexpr int kMinHeight = 2730;
+constexpr int kButtonWidth = 1095;
+constexpr int kButtonHeight = 375;
+constexpr int kGridLeft = 30;
+constexpr int kGridTop = 60;
 
 } // namespace
 
@@ -52,13 +56,9 @@ frmStoredProcExecute::frmStoredProcExecute(WindowContext &context, QWidget *pare
     m_cmdExit = new QPushButton(QStringLiteral("E&xit"), this);
     m_cmdExit->setObjectName(QStringLiteral("cmdExit"));
 
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(m_cmdExecute);
-    buttons->addWidget(m_cmdExit);
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(m_gridParams, 1);
-    layout->addLayout(buttons);
+    for (QPushButton *b : {m_cmdExecute, m_cmdExit})
+        b->resize(placement::twipsToPixels(kButtonWidth, dpi), placement::twipsToPixels(kButtonHeight, dpi));
+    // The limits are for the whole window; the frame is taken off once known.
     setMinimumSize(placement::twipsToPixels(kMinWidth, dpi), placement::twipsToPixels(kMinHeight, dpi));
     resize(placement::twipsToPixels(7000, dpi), placement::twipsToPixels(4500, dpi));
 
@@ -70,7 +70,61 @@ frmStoredProcExecute::frmStoredProcExecute(WindowContext &context, QWidget *pare
     connect(m_cmdExit, &QPushButton::clicked, this, &QWidget::close);
 }
 
-frmStoredProcExecute::~frmStoredProcExecute() = default;
+frmStoredProcExecute::~frmStoredProcExecute()
+{
+    if (m_stopper)
+        m_stopper->stop();
+}
+
+QMargins frmStoredProcExecute::frame() const
+{
+    return isVisible() && windowHandle() ? windowHandle()->frameMargins() : QMargins();
+}
+
+void frmStoredProcExecute::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    const int dpi = logicalDpiX();
+    const QMargins f = frame();
+    setMinimumSize(placement::twipsToPixels(kMinWidth, dpi) - f.left() - f.right(),
+                   placement::twipsToPixels(kMinHeight, dpi) - f.top() - f.bottom());
+    Form_Resize();
+}
+
+void frmStoredProcExecute::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    Form_Resize();
+}
+
+void frmStoredProcExecute::Form_Resize()
+{
+    if (isMinimized())
+        return;
+    // Positions count from the window's outer edges, frame included, as
+    // the buttons and grid were laid out for.
+    const int dpi = logicalDpiX();
+    const auto px = [dpi](qint64 twips) { return placement::twipsToPixels(twips, dpi); };
+    const QMargins f = frame();
+    const qint64 width = std::max<qint64>(placement::pixelsToTwips(this->width() + f.left() + f.right(), dpi), kMinWidth);
+    const qint64 height = std::max<qint64>(placement::pixelsToTwips(this->height() + f.top() + f.bottom(), dpi), kMinHeight);
+    const int buttonsTop = px(height - 840);
+    m_cmdExit->move(px(width - 1110), buttonsTop);
+    m_cmdExecute->move(px(width - 1110 - kButtonWidth - 120), buttonsTop);
+    m_gridParams->setGeometry(px(kGridLeft), px(kGridTop), std::max(1, px(width - 195)), std::max(1, px(height - 1245)));
+}
+
+void frmStoredProcExecute::closeEvent(QCloseEvent *event)
+{
+    if (m_stopper)
+        m_stopper->stop();
+    if (m_run.isPending()) {
+        m_run.cancel();
+        m_busy.reset();
+        m_cmdExecute->setEnabled(true);
+    }
+    QWidget::closeEvent(event);
+}
 
 void frmStoredProcExecute::LoadGridData()
 {
@@ -143,12 +197,16 @@ void frmStoredProcExecute::cmdExecute_Click()
     const QString procedure = m_procedureName;
     m_busy = std::make_unique<BusyPointer>();
     m_cmdExecute->setEnabled(false);
+    // A session of its own, which closing the window interrupts.
+    m_stopper = std::make_shared<db::StoppableRun>();
     m_run.start(
         this,
-        [connection, procedure, arguments] {
+        [connection, procedure, arguments, stopper = m_stopper] {
             Error e;
             // Whatever rows the procedure returns are not shown.
-            db::executeProcedure(connection, procedure, arguments, &e);
+            if (const auto session = stopper->open(connection, &e))
+                session->callProcedure(procedure, arguments, &e);
+            stopper->close();
             return e;
         },
         [this](Error e) { finishRun(e); });

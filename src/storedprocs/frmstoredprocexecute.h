@@ -15,6 +15,9 @@ namespace korva {
 
 class WindowContext;
 struct BusyPointer;
+namespace db {
+class StoppableRun;
+}
 
 // Runs one stored procedure with values typed into a grid of its input
 // parameters, on the main window's connection. Each value is checked against
@@ -49,7 +52,17 @@ Q_SIGNALS:
     // A run has ended and its outcome been reported.
     void executionFinished();
 
+protected:
+    // Closing the window stops the procedure it runs; nothing waits for it.
+    void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
 private:
+    // The frame the window manager adds, in pixels (none before it is shown).
+    QMargins frame() const;
+    void Form_Resize();
+
     void finishRun(const Error &error);
 
     WindowContext &m_context;
@@ -59,6 +72,7 @@ private:
     QString m_procedureName;
     QList<storedprocs::ParameterRow> m_parameters;
     BackgroundTask<Error> m_run;
+    std::shared_ptr<db::StoppableRun> m_stopper;
     std::unique_ptr<BusyPointer> m_busy;
     bool m_loading = false;
 };

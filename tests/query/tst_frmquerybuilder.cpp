@@ -4,6 +4,7 @@
 #include "common/testsupport.h"
 #include "demo/demoinstallation.h"
 #include "platform/backgroundtask.h"
+#include "platform/database.h"
 #include "platform/delayedsession.h"
 #include "platform/registryaccess/registryapi.h"
 #include "platform/sessionpool.h"
@@ -14,6 +15,7 @@
 #include "support/windowplacement.h"
 #include "widgets/grid.h"
 
+#include <QtCore/QElapsedTimer>
 #include <QtCore/QFile>
 #include <QtCore/QFileInfo>
 #include <QtCore/QTimer>
@@ -23,6 +25,8 @@
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QPlainTextEdit>
 #include <QtWidgets/QPushButton>
+
+#include <future>
 
 using namespace korva;
 using test::colourMap;
@@ -203,6 +207,102 @@ private Q_SLOTS:
         QCOMPARE(history::list().value(0).caption, kUpdateThree.left(90));
     }
 
+    // A batch with a syntax error anywhere runs none of it; a failure at run
+    // time says what the statements before it changed.
+    void batchesCompileBeforeAnyStatementRuns()
+    {
+        frmQueryBuilder *w = open();
+        QVERIFY(w);
+        const auto count = [&](const QString &sql) {
+            db::Error e;
+            auto rows = db::openResultSet(ctx->state().connectionString, sql, &e);
+            return rows && !e ? rows->field(0).toInt() : -1;
+        };
+        const int aliases = count(QStringLiteral("SELECT COUNT(*) FROM tbl_Alias"));
+        QVERIFY(aliases > 0);
+
+        QVERIFY(run(*w, QStringLiteral("UPDATE tbl_User SET FirstName = 'X' WHERE ObjectID IN "
+                                       "(SELECT TOP 3 ObjectID FROM tbl_User ORDER BY ObjectID); SELEC 1")));
+        QCOMPARE(msg.messages, QStringList{QStringLiteral("Invalid SQL entry:\r\nIncorrect syntax near 'SELEC'.")});
+        QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM tbl_User WHERE FirstName = 'X'")), 0);
+
+        msg.clear();
+        QVERIFY(run(*w, QStringLiteral("DELETE FROM tbl_Alias WHERE 1=1; SELECT * FROM tbl_User WHERE (")));
+        QCOMPARE(msg.messages.size(), 1);
+        QVERIFY2(msg.messages[0].startsWith(QStringLiteral("Invalid SQL entry:\r\nIncorrect syntax")), qPrintable(msg.messages[0]));
+        QVERIFY(!msg.messages[0].contains(QStringLiteral("Records affected")));
+        QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM tbl_Alias")), aliases);
+
+        msg.clear();
+        QVERIFY(run(*w, kUpdateThree + QStringLiteral("; SELECT * FROM tbl_NotThere")));
+        QCOMPARE(msg.messages.size(), 1);
+        QVERIFY2(msg.messages[0].startsWith(QStringLiteral("Invalid SQL entry:\r\nInvalid object name 'tbl_NotThere'.")),
+                 qPrintable(msg.messages[0]));
+        QVERIFY2(msg.messages[0].endsWith(QStringLiteral("\r\n\r\nRecords affected=3")), qPrintable(msg.messages[0]));
+
+        // A table made by the batch itself is found when its statement runs.
+        msg.clear();
+        QVERIFY(run(*w, QStringLiteral("CREATE TABLE tbl_Scratch (a int); INSERT INTO tbl_Scratch VALUES (1); "
+                                       "INSERT INTO tbl_Scratch VALUES (2); DROP TABLE tbl_Scratch")));
+        QCOMPARE(msg.messages, QStringList{QStringLiteral("Records affected=2")});
+    }
+
+    // A query that never ends: Stop and Esc interrupt it, the other windows'
+    // queries on the same database go on meanwhile, closing the window stops
+    // it, and so does the program's exit.
+    void endlessQueryStops()
+    {
+        const QString endless = QStringLiteral("WITH c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) SELECT MAX(x) FROM c");
+        const auto threadsIdleWithin = [](int ms) {
+            auto idle = std::async(std::launch::async, [] { waitForDatabaseThreads(); });
+            return idle.wait_for(std::chrono::milliseconds(ms)) == std::future_status::ready;
+        };
+        frmQueryBuilder *w = open();
+        QVERIFY(w);
+        auto *stop = child<QPushButton>(*w, "cmdStop");
+        QVERIFY(stop && !stop->isEnabled());
+
+        text(*w)->setPlainText(endless);
+        QTest::mouseClick(child<QPushButton>(*w, "cmdExecute"), Qt::LeftButton);
+        QTest::qWait(200);
+        QVERIFY(w->isRunning());
+        QVERIFY(stop->isEnabled());
+        // Another window's query on the same database does not wait for it.
+        QElapsedTimer other;
+        other.start();
+        db::Error e;
+        auto rows = db::openResultSet(ctx->state().connectionString, QStringLiteral("SELECT COUNT(*) FROM tbl_User"), &e);
+        QVERIFY2(rows && !e, qPrintable(e.description));
+        QVERIFY(other.elapsed() < 2000);
+        QTest::mouseClick(stop, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->isRunning(), 5000);
+        QCOMPARE(msg.messages, QStringList{QStringLiteral("Operation cancelled by the user.")});
+        QVERIFY(!stop->isEnabled());
+
+        msg.clear();
+        text(*w)->setPlainText(endless);
+        QTest::mouseClick(child<QPushButton>(*w, "cmdExecute"), Qt::LeftButton);
+        QTest::qWait(100);
+        QVERIFY(w->isRunning());
+        QTest::keyClick(text(*w), Qt::Key_Escape);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->isRunning(), 5000);
+        QCOMPARE(msg.messages, QStringList{QStringLiteral("Operation cancelled by the user.")});
+
+        text(*w)->setPlainText(endless);
+        QTest::mouseClick(child<QPushButton>(*w, "cmdExecute"), Qt::LeftButton);
+        QTest::qWait(100);
+        QVERIFY(closeWindow());
+        QVERIFY(threadsIdleWithin(5000));
+
+        w = open();
+        QVERIFY(w);
+        text(*w)->setPlainText(endless);
+        QTest::mouseClick(child<QPushButton>(*w, "cmdExecute"), Qt::LeftButton);
+        QTest::qWait(100);
+        db::interruptAll();
+        QVERIFY(threadsIdleWithin(5000));
+    }
+
     void keyTable_data()
     {
         QTest::addColumn<QString>("before");
@@ -288,6 +388,15 @@ private Q_SLOTS:
         choose(menu, menu->actions().first()); // cannot wipe what was typed
         menu->close();
         QCOMPARE(txt->toPlainText(), QStringLiteral("typed, not run"));
+        // A key without queries lists one entry without a caption.
+        korva::Error created;
+        RegistryAPI::CreateKey(RegistryAPI::HKEY_LOCAL_MACHINE, history::kQueriesKey.toString(), &created);
+        QVERIFY(!created.isSet());
+        QTest::mouseClick(button, Qt::LeftButton);
+        menu = shownPopup("mnuPreviousQueriesPopup");
+        QVERIFY(menu);
+        QCOMPARE(shownItems(menu), QStringList{QString()});
+        menu->close();
 
         const QString longQuery = QStringLiteral("SELECT ObjectID FROM tbl_User WHERE FirstName <> '") + QString(150, u'z') + u'\'';
         for (const QString &sql : {QStringLiteral("SELECT 1"), QStringLiteral("SELECT 2"), longQuery})
