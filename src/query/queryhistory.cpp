@@ -23,11 +23,6 @@ QList<RegistryAPI::Entry> storedQueries()
     return queries;
 }
 
-bool nameTaken(const QString &name)
-{
-    return GetValue(HKEY_LOCAL_MACHINE, key(), name, REG_BINARY, QVariant()).isValid();
-}
-
 } // namespace
 
 QString valueName(const QDateTime &when) { return when.toString(QStringLiteral("yyyyMMddhhmmss")); }
@@ -62,17 +57,13 @@ SaveResult save(const QString &boxText, const QDateTime &now)
     const QString text = toStored(boxText);
     if (text.size() > kMaxReadable)
         return SaveResult::TooLong;
-    QDateTime when = now;
-    QString name = valueName(when);
-    for (int tries = 0; tries < 3600 && nameTaken(name); ++tries) {
-        when = when.addSecs(1);
-        name = valueName(when);
-    }
-    korva::Error error;
-    if (!KeyExists(HKEY_LOCAL_MACHINE, key()))
-        CreateKey(HKEY_LOCAL_MACHINE, key(), &error);
-    SetValue(HKEY_LOCAL_MACHINE, key(), name, REG_SZ, text);
-    if (GetValue(HKEY_LOCAL_MACHINE, key(), name, REG_SZ, QVariant()).toString() != text)
+    // The free name is chosen where the value is written, under the registry
+    // file's lock: another copy of the program saving in the same second
+    // then gets the next second instead of replacing this query.
+    const std::optional<QString> name = AddValue(
+        HKEY_LOCAL_MACHINE, key(), REG_SZ, text, [&](int seconds) { return valueName(now.addSecs(seconds)); },
+        kMaxSecondsOn);
+    if (!name || GetValue(HKEY_LOCAL_MACHINE, key(), *name, REG_SZ, QVariant()).toString() != text)
         return SaveResult::Refused;
     QList<RegistryAPI::Entry> queries = storedQueries();
     while (queries.size() > kMaxStored)

@@ -19,6 +19,7 @@ inline constexpr int kMaxListed = 11;
 inline constexpr qsizetype kMaxCaption = 90;
 // The longest text the registry routines give back (4096 bytes with the null).
 inline constexpr qsizetype kMaxReadable = 4095;
+inline constexpr int kMaxSecondsOn = 3600;
 
 QString valueName(const QDateTime &when);
 
@@ -32,9 +33,10 @@ QString fromStored(const QString &storedText);
 enum class SaveResult { Saved, TooLong, Refused };
 
 // Adds the query and trims the store to the newest ten. A name already taken
-// (two queries within one second, or the clock set back) moves on to the next
-// free second rather than replacing a saved query. A query that the registry
-// could not give back again is not saved: it would end every listing there.
+// (two queries within one second, by this or another copy of the program, or
+// the clock set back) moves on to the next free second, at most an hour on,
+// rather than replacing a saved query. A query that the registry could not
+// give back again is not saved: it would end every listing there.
 SaveResult save(const QString &boxText, const QDateTime &now);
 
 struct Entry

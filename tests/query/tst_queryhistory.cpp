@@ -2,6 +2,8 @@
 #include "platform/registryaccess/registryapi.h"
 #include "query/queryhistory.h"
 
+#include <QtCore/QDeadlineTimer>
+#include <QtCore/QProcess>
 #include <QtTest/QtTest>
 
 using namespace korva;
@@ -27,6 +29,22 @@ QStringList listedCaptions()
     for (const history::Entry &e : history::list())
         list << e.caption;
     return list;
+}
+
+// Waits for the file go, then saves count queries all stamped with the same
+// moment; exits 0 when every one was saved.
+int runSaver(const QString &prefix, int count, const QString &go)
+{
+    const QDeadlineTimer deadline(30000);
+    while (!QFile::exists(go)) {
+        if (deadline.hasExpired())
+            return 2;
+        QThread::msleep(1);
+    }
+    for (int i = 0; i < count; ++i)
+        if (history::save(prefix + QString::number(i), kStart) != history::SaveResult::Saved)
+            return 1;
+    return 0;
 }
 
 } // namespace
@@ -85,6 +103,32 @@ private Q_SLOTS:
         QCOMPARE(storedNames(), (QStringList{"20240309235950", "20240309235951", "20240309225951", "20240309235952"}));
     }
 
+    // Two copies of the program saving within one second each keep their
+    // queries, under names of their own.
+    void twoCopiesSavingAtOnceKeepBoth()
+    {
+        constexpr int perCopy = history::kMaxStored / 2;
+        const QString go = env->filePath(QStringLiteral("go"));
+        QProcess copies[2];
+        const QString prefixes[2] = {QStringLiteral("a"), QStringLiteral("b")};
+        for (int i = 0; i < 2; ++i) {
+            copies[i].start(QCoreApplication::applicationFilePath(),
+                            {QStringLiteral("--save-queries"), prefixes[i], QString::number(perCopy), go});
+            QVERIFY(copies[i].waitForStarted());
+        }
+        QVERIFY(QFile(go).open(QIODevice::WriteOnly));
+        QStringList expected;
+        for (int i = 0; i < 2; ++i) {
+            QVERIFY(copies[i].waitForFinished(60000));
+            QCOMPARE(copies[i].exitCode(), 0);
+            for (int n = 0; n < perCopy; ++n)
+                expected << prefixes[i] + QString::number(n);
+        }
+        QStringList shown = listedCaptions();
+        shown.sort();
+        QCOMPARE(shown, expected);
+    }
+
     // A text the registry cannot give back is not saved: it would end every
     // listing at itself, hiding the queries after it and never trimmed.
     void queriesTooLongToReadBack_data()
@@ -130,5 +174,13 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(tst_QueryHistory)
+int main(int argc, char *argv[])
+{
+    if (argc == 5 && qstrcmp(argv[1], "--save-queries") == 0)
+        return runSaver(QString::fromLocal8Bit(argv[2]), QByteArray(argv[3]).toInt(), QString::fromLocal8Bit(argv[4]));
+    QCoreApplication app(argc, argv);
+    tst_QueryHistory test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_queryhistory.moc"

@@ -1069,6 +1069,12 @@ private Q_SLOTS:
             << QStringList{QStringLiteral("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other Vendor\\Tool]"), QStringLiteral("\"Data\"=hex:01,02,\\\n  03"),
                            QStringLiteral("\"20060512093000\"=\"select * from tbl_User\"")}
             << QStringList();
+        QTest::newRow("multi-line-saved-query")
+            << QByteArray("Windows Registry Editor Version 5.00\n\n"
+                          "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Fennick\\Diagnostic Tools\\Talmu\\Queries]\n"
+                          "\"20060512093000\"=\"select *\r\n[not a key]\r\nfrom \\\"t\\\" where a = '\\'\"\n\"Next\"=dword:00000002\n")
+            << QStringList{QStringLiteral("\"20060512093000\"=\"select *\n[not a key]\nfrom \\\"t\\\" where a = '\\'\"\n\"Next\"=dword:00000002")}
+            << QStringList();
         QTest::newRow("earlier-product-keys-replaced")
             << QByteArray("\xEF\xBB\xBFWindows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zandel Systems\\Zandel Orvex]\n"
                           "\"InstalledFolderPath\"=\"C:\\\\Old\"\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\brisvane\\Orvex\\Retired Key]\n\"X\"=dword:00000001\n")

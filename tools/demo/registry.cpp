@@ -168,6 +168,19 @@ QString decode(const QByteArray &bytes)
     return QString::fromUtf8(bytes);
 }
 
+// Whether a quoted text is still open at the end of a line that began
+// inside one (or not): a text value may hold line breaks.
+bool quoteOpenAfter(const QString &line, bool open)
+{
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        if (open && line.at(i) == u'\\')
+            ++i;
+        else if (line.at(i) == u'"')
+            open = !open;
+    }
+    return open;
+}
+
 // Splits an export into its sections; false when it is not one.
 bool parseSections(const QByteArray &bytes, QString *header, QList<Section> *sections, QString *error)
 {
@@ -177,11 +190,17 @@ bool parseSections(const QByteArray &bytes, QString *header, QList<Section> *sec
     const QStringList lines = text.split(u'\n');
     bool headerSeen = false;
     bool continued = false;
+    bool inQuote = false;
     int number = 0;
     for (QString line : lines) {
         ++number;
         if (line.endsWith(u'\r'))
             line.chop(1);
+        if (inQuote) {
+            sections->last().text += line + u'\n';
+            inQuote = quoteOpenAfter(line, true);
+            continue;
+        }
         if (continued) {
             sections->last().text += line + u'\n';
             continued = line.endsWith(u'\\');
@@ -210,7 +229,8 @@ bool parseSections(const QByteArray &bytes, QString *header, QList<Section> *sec
         }
         if ((trimmed.startsWith(u'"') || trimmed.startsWith(u'@')) && trimmed.contains(u'=') && !sections->isEmpty()) {
             sections->last().text += line + u'\n';
-            continued = trimmed.endsWith(u'\\');
+            inQuote = quoteOpenAfter(line, false);
+            continued = !inQuote && trimmed.endsWith(u'\\');
             continue;
         }
         *error = QStringLiteral("line %1: cannot be read as a key or a value").arg(number);

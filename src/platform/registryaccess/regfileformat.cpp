@@ -30,6 +30,12 @@ bool isHexDigits(QStringView text)
     });
 }
 
+qsizetype lineLength(QStringView text)
+{
+    const auto end = std::find_if(text.begin(), text.end(), [](QChar c) { return c == u'\n' || c == u'\r'; });
+    return end - text.begin();
+}
+
 } // namespace
 
 class RegFileReader
@@ -61,19 +67,21 @@ private:
     }
 
     // The rest of the current line without its line break, which is consumed.
+    // A line ends at LF, CR LF or a lone CR, as in any text editor: were a lone
+    // CR part of the line, whatever follows it would be read as the line's tail
+    // and quietly lost.
     QStringView takeLine()
     {
-        qsizetype end = m_text.indexOf(u'\n', m_pos);
-        const qsizetype next = end < 0 ? m_text.size() : end + 1;
-        if (end < 0)
-            end = m_text.size();
-        QStringView line = QStringView(m_text).sliced(m_pos, end - m_pos);
-        if (line.endsWith(u'\r'))
-            line.chop(1);
-        m_pos = next;
-        if (end < m_text.size())
+        const qsizetype start = m_pos;
+        const qsizetype end = start + lineLength(QStringView(m_text).sliced(start));
+        m_pos = end;
+        if (!atEnd()) {
+            const bool crLf = m_text.at(m_pos) == u'\r' && m_pos + 1 < m_text.size()
+                              && m_text.at(m_pos + 1) == u'\n';
+            m_pos += crLf ? 2 : 1;
             ++m_line;
-        return line;
+        }
+        return QStringView(m_text).sliced(start, end - start);
     }
 
     bool fail(const QString &reason, int line)
@@ -142,6 +150,7 @@ private:
             m_section = Section::Deleted;
         } else {
             m_key = &m_result.top.ensurePath(path);
+            m_key->setOwnSection(true);
             m_section = Section::Key;
         }
         return true;
@@ -160,8 +169,9 @@ private:
                 out += m_text.at(m_pos++);
                 continue;
             }
-            // A text holding line breaks runs on over several lines.
-            if (c == u'\n')
+            // A text holding line breaks runs on over several lines; it keeps
+            // them as they are, but they count as lines for the error messages.
+            if (c == u'\n' || (c == u'\r' && peek() != u'\n'))
                 ++m_line;
             out += c;
         }
@@ -228,8 +238,7 @@ private:
         if (rest.startsWith(QLatin1String("hex:"), Qt::CaseInsensitive)) {
             m_pos += 4;
         } else if (rest.startsWith(QLatin1String("hex("), Qt::CaseInsensitive)) {
-            const qsizetype lineEnd = rest.indexOf(u'\n');
-            const QStringView line = lineEnd < 0 ? rest : rest.first(lineEnd);
+            const QStringView line = rest.first(lineLength(rest));
             const qsizetype close = line.indexOf(u')');
             const QStringView code = close < 0 ? QStringView() : line.sliced(4, close - 4);
             if (code.isEmpty() || code.size() > 8 || !isHexDigits(code)
@@ -299,14 +308,17 @@ QString quoted(QString text)
     return u'"' % text % u'"';
 }
 
-// The text of a plain string value, when the export's "..." form keeps it exactly.
+// The text of a plain string value, when the export's "..." form keeps it
+// exactly. Line breaks go into the quotes as they are: the reader keeps every
+// character up to the closing quote, so a query of many lines stays as short
+// as its text instead of growing sixfold as hex(1) bytes.
 std::optional<QString> plainText(const QByteArray &data)
 {
     if (data.size() < 2 || data.size() % 2 != 0 || !data.endsWith(QByteArray(2, '\0')))
         return std::nullopt;
     QString text = textFromData(data);
     text.chop(1);
-    if (text.contains(u'\0') || text.contains(u'\r') || text.contains(u'\n'))
+    if (text.contains(u'\0'))
         return std::nullopt;
     if (QString::fromUtf8(text.toUtf8()) != text)
         return std::nullopt;
@@ -353,7 +365,15 @@ void appendValue(QString &out, const RegistryValue &value)
     appendHexValue(out, name % prefix, value.data);
 }
 
-// A root's section only when it holds values; every key below gets one.
+// A section for each key that holds values, was made or read as a section of
+// its own, or has neither values nor sub-keys (nothing else would keep it).
+// Other keys are implied by the paths of the keys below them: a section for
+// every parent would repeat the whole path once per level.
+bool needsSection(const RegistryKey &key, bool isRoot)
+{
+    return !key.values().isEmpty() || key.ownSection() || (!isRoot && key.childCount() == 0);
+}
+
 void appendRoot(QString &out, const RegistryKey &root)
 {
     struct Pending
@@ -371,7 +391,7 @@ void appendRoot(QString &out, const RegistryKey &root)
         if (!isRoot)
             path += u'\\';
         path += key.name();
-        if (!isRoot || !key.values().isEmpty()) {
+        if (needsSection(key, isRoot)) {
             out += u'[' % path % QLatin1String("]\n");
             for (const RegistryValue &value : key.values())
                 appendValue(out, value);

@@ -22,7 +22,9 @@ struct RegFileParse
 // more than kMaxKeyDepth levels below its root is an error.
 RegFileParse parseRegFile(const QByteArray &bytes);
 
-// UTF-8 text in the export layout: one section per key, values in stored order.
+// UTF-8 text in the export layout, values in stored order. Keys that are only
+// the parents of others get no section of their own (see RegistryKey::ownSection),
+// so that text read and written again comes out as it was.
 QByteArray formatRegFile(const RegistryKey &top);
 
 } // namespace korva::regaccess

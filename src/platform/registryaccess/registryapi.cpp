@@ -109,6 +109,24 @@ std::optional<quint32> dwordOf(const QVariant &value)
     }
 }
 
+// The data SetValue writes for the type code, or nothing for a type or value
+// it does not write.
+std::optional<QByteArray> dataOf(int typeCode, const QVariant &value)
+{
+    switch (typeCode) {
+    case REG_SZ:
+        return regaccess::textToData(value.toString());
+    case REG_BINARY:
+        return value.toByteArray();
+    case REG_DWORD:
+        if (const std::optional<quint32> number = dwordOf(value))
+            return regaccess::dwordToData(*number);
+        return std::nullopt;
+    default:
+        return std::nullopt;
+    }
+}
+
 bool isStorableKeyName(const QString &name)
 {
     return name.size() <= kMaxKeyName && !name.contains(u'\r') && !name.contains(u'\n')
@@ -183,29 +201,42 @@ QVariant GetValue(HKEY root, const QString &keyPath, const QString &valueName, i
 void SetValue(HKEY root, const QString &keyPath, const QString &valueName, int typeCode,
               const QVariant &value)
 {
-    QByteArray data;
-    switch (typeCode) {
-    case REG_SZ:
-        data = regaccess::textToData(value.toString());
-        break;
-    case REG_BINARY:
-        data = value.toByteArray();
-        break;
-    case REG_DWORD: {
-        const std::optional<quint32> number = dwordOf(value);
-        if (!number)
-            return;
-        data = regaccess::dwordToData(*number);
-        break;
-    }
-    default:
+    const std::optional<QByteArray> data = dataOf(typeCode, value);
+    if (!data)
         return;
-    }
     if (const std::shared_ptr<RegistryStore> store = storeFor(root)) {
         store->editKey(splitPath(keyPath), false, [&](RegistryKey &key) {
-            return key.setValue(valueName, typeCode, data);
+            return key.setValue(valueName, typeCode, *data);
         });
     }
+}
+
+std::optional<QString> AddValue(HKEY root, const QString &keyPath, int typeCode, const QVariant &value,
+                                const std::function<QString(int attempt)> &candidate, int attempts)
+{
+    const std::optional<QByteArray> data = dataOf(typeCode, value);
+    const QStringList path = splitPath(keyPath);
+    const std::shared_ptr<RegistryStore> store = storeFor(root);
+    if (!data || !store || !std::all_of(path.begin(), path.end(), isStorableKeyName))
+        return std::nullopt;
+    std::optional<QString> added;
+    // Runs again under the file's lock on what the file holds then; only that
+    // run's choice is written.
+    const auto addUnderFreeName = [&](RegistryKey &key) {
+        added.reset();
+        for (int attempt = 0; attempt < attempts; ++attempt) {
+            QString name = candidate(attempt);
+            if (!key.value(name)) {
+                key.setValue(name, typeCode, *data);
+                added = std::move(name);
+                return true;
+            }
+        }
+        return false;
+    };
+    if (!store->editKey(path, true, addUnderFreeName))
+        return std::nullopt;
+    return added;
 }
 
 void DeleteValue(HKEY root, const QString &keyPath, const QString &valueName)

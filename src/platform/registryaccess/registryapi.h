@@ -7,6 +7,7 @@
 #include <QtCore/QStringList>
 #include <QtCore/QVariant>
 
+#include <functional>
 #include <optional>
 
 // The program's registry routines. Every call opens the key it needs and lets
@@ -49,6 +50,15 @@ QVariant GetValue(HKEY root, const QString &keyPath, const QString &valueName, i
 // rounded); anything else writes nothing. Failures are not reported.
 void SetValue(HKEY root, const QString &keyPath, const QString &valueName, int typeCode,
               const QVariant &value);
+
+// Creates the key as CreateKey does and writes the value (types as for
+// SetValue) under the first of candidate(0) ... candidate(attempts - 1) that
+// the key does not hold. The names are looked at under the registry file's
+// lock, on the file as it is then, so that programs adding at the same moment
+// each get a name of their own and none replaces another's value. Answers the
+// name written, or nothing when every name was taken or nothing was written.
+std::optional<QString> AddValue(HKEY root, const QString &keyPath, int typeCode, const QVariant &value,
+                                const std::function<QString(int attempt)> &candidate, int attempts);
 
 void DeleteValue(HKEY root, const QString &keyPath, const QString &valueName);
 

@@ -115,14 +115,14 @@ FileRegistryStore::Contents FileRegistryStore::readFile(const Stamp &stamp)
     return contents;
 }
 
-FileRegistryStore::Contents FileRegistryStore::load()
+FileRegistryStore::Contents FileRegistryStore::load(bool fresh)
 {
     QString problem;
     const std::optional<Stamp> stamp = stampOf(m_filePath, &problem);
     if (!stamp)
         return Contents{{}, nullptr, unreadable(problem)};
     QMutexLocker locker(&m_mutex);
-    if (m_cache && m_cache->stamp == *stamp)
+    if (!fresh && m_cache && m_cache->stamp == *stamp)
         return *m_cache;
     m_cache = readFile(*stamp);
     return *m_cache;
@@ -151,6 +151,8 @@ std::optional<FileRegistryStore::Edited> FileRegistryStore::applyEdit(
     RegistryKey *key = createMissing ? &root.ensurePath(path, &result.created) : root.find(path);
     if (!key)
         return std::nullopt;
+    if (result.created)
+        key->setOwnSection(true);
     result.changed = edit(*key) || result.created;
     return result;
 }
@@ -183,18 +185,19 @@ bool FileRegistryStore::editKey(const QStringList &path, bool createMissing,
         return false;
     }
 
-    // Another process may have written since: the change is made again on
-    // what the file holds now.
-    const Contents current = load();
-    if (current.top != cached.top) {
-        edited = applyEdit(current, path, createMissing, edit);
-        if (!edited)
-            return false;
-        if (existed)
-            *existed = !edited->created;
-        if (!edited->changed)
-            return true;
-    }
+    // Another process may have written since, so the change is made again on
+    // what the file holds now; edit may decide differently there (a name that
+    // has been taken meanwhile). The file is read whatever its stamp says: the
+    // file times move in ticks of the clock and a freed inode number comes
+    // back, so a file replaced by one of the same size can look unchanged.
+    const Contents current = load(true);
+    edited = applyEdit(current, path, createMissing, edit);
+    if (!edited)
+        return false;
+    if (existed)
+        *existed = !edited->created;
+    if (!edited->changed)
+        return true;
 
     QString error;
     if (!writeFileAtomically(m_filePath, formatRegFile(*edited->top), &error)) {

@@ -25,7 +25,8 @@ public:
     // change. With createMissing the key and its missing parents are made
     // first (at most kMaxKeyDepth levels deep), and existed tells whether the
     // key was there already. False when the key could not be opened or
-    // created, or the result not kept. edit may run more than once.
+    // created, or the result not kept. edit may run more than once, each time
+    // on a fresh copy; the last run sees the key as it stands when written.
     virtual bool editKey(const QStringList &path, bool createMissing,
                          const std::function<bool(RegistryKey &key)> &edit, bool *existed = nullptr)
         = 0;
@@ -36,9 +37,11 @@ public:
 
 // The keys kept in a registry export file. Reads come from a copy cached
 // until the file changes. A write that changes something takes a lock file
-// next to it (waiting only a moment for another process), applies the change
-// to what the file holds at that moment and replaces the file in one step, so
-// several processes can share it; a failed write leaves the file as it was.
+// next to it (waiting only a moment for another process), reads the file
+// again, applies the change to what it holds at that moment and replaces the
+// file in one step, so several processes can share it and an edit that looks
+// at the key (to choose a free value name, say) sees the others' writes; a
+// failed write leaves the file as it was.
 // A write that changes nothing touches neither the lock nor the file. A file
 // that does not parse is never written.
 class FileRegistryStore final : public RegistryStore
@@ -83,7 +86,9 @@ private:
         bool changed = false;
     };
 
-    Contents load();
+    // The cached contents while the file's stamp matches them; fresh reads
+    // the file in any case.
+    Contents load(bool fresh = false);
     Contents readFile(const Stamp &stamp);
     QString unreadable(const QString &reason) const;
     static std::optional<Edited> applyEdit(const Contents &contents, const QStringList &path,

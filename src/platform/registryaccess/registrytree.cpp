@@ -74,6 +74,7 @@ RegistryKey::RegistryKey(const RegistryKey &other)
         const auto [from, to] = pending.back();
         pending.pop_back();
         to->m_name = from->m_name;
+        to->m_ownSection = from->m_ownSection;
         to->m_childIndex = from->m_childIndex;
         to->m_childRemoved = from->m_childRemoved;
         to->m_values = from->m_values;

@@ -53,6 +53,12 @@ public:
 
     const QString &name() const { return m_name; }
 
+    // Whether the key is written with a section of its own even without
+    // values: it was created by itself, or stood in a file as its own section,
+    // rather than only coming about as the parent of another key.
+    bool ownSection() const { return m_ownSection; }
+    void setOwnSection(bool own) { m_ownSection = own; }
+
     qsizetype childCount() const { return qsizetype(m_children.size()); }
     const RegistryKey &childAt(qsizetype index) const { return *m_children[size_t(index)]; }
     const RegistryKey *child(const QString &name) const;
@@ -87,6 +93,7 @@ private:
     static QString fold(const QString &name) { return name.toCaseFolded(); }
 
     QString m_name;
+    bool m_ownSection = false;
     std::vector<std::unique_ptr<RegistryKey>> m_children; // null where removed
     QHash<QString, qsizetype> m_childIndex;                // folded name to position
     bool m_childRemoved = false;

@@ -22,7 +22,7 @@ namespace {
 const QString kKey = QStringLiteral("SOFTWARE\\Brisvane\\Test");
 constexpr HKEY kOtherRoot = 0x80000001;
 
-QByteArray exportText(const char *body)
+QByteArray exportText(const QByteArray &body)
 {
     return QByteArray("Windows Registry Editor Version 5.00\n\n") + body;
 }
@@ -147,6 +147,24 @@ QStringList childNames(const RegistryKey &key)
     return names;
 }
 
+// Every key below top and every value, one line each, in stored order.
+QStringList dumpTree(const RegistryKey &top)
+{
+    QStringList lines;
+    std::vector<std::pair<const RegistryKey *, QString>> pending{{&top, QString()}};
+    while (!pending.empty()) {
+        const auto [key, path] = pending.back();
+        pending.pop_back();
+        lines << path;
+        for (const auto &value : key->values())
+            lines << path % u'|' % value.name % u'|' % QString::number(value.type) % u'|'
+                         % QString::fromLatin1(value.data.toHex());
+        for (qsizetype i = key->childCount() - 1; i >= 0; --i)
+            pending.emplace_back(&key->childAt(i), path % u'\\' % key->childAt(i).name());
+    }
+    return lines;
+}
+
 } // namespace
 
 class TestRegistryAccess : public QObject
@@ -158,7 +176,12 @@ private Q_SLOTS:
     void roundTrip();
     void readsExportFile_data();
     void readsExportFile();
+    void loneCarriageReturnEndsLine_data();
+    void loneCarriageReturnEndsLine();
     void writesExportLayout();
+    void formatsWhatItReads_data();
+    void formatsWhatItReads();
+    void rewriteKeepsFileAsItWas();
     void keepsStoredOrder();
     void separators_data();
     void separators();
@@ -175,6 +198,8 @@ private Q_SLOTS:
     void otherRootsSurviveRewrite();
     void staleStoreInstanceKeepsOthersValues();
     void twoProcessesKeepEachOthersValues();
+    void addValueTakesAFreeName();
+    void twoStoresChooseNamesOnFreshContents();
     void deepTreesNeedNoStack();
     void keyDepthLimit();
     void deletionsMatchAModel();
@@ -201,6 +226,10 @@ void TestRegistryAccess::roundTrip_data()
     QTest::newRow("empty-text") << REG_SZ << text(QString()) << text(QString());
     const QString withNul = QStringLiteral("a") + QChar(u'\0') + QStringLiteral("b");
     QTest::newRow("text-with-null") << REG_SZ << text(withNul) << text(withNul);
+    const QString breaks = QStringLiteral("lf\nlone cr\rcr lf\r\n\r\n");
+    QTest::newRow("every-kind-of-line-break") << REG_SZ << text(breaks) << text(breaks);
+    const QString sections = QStringLiteral("C:\\dir\\\r\n[HKEY_LOCAL_MACHINE\\X]\r\n\"v\"=\"1\"\n;");
+    QTest::newRow("lines-that-look-like-the-file") << REG_SZ << text(sections) << text(sections);
     const QString longest(4095, u'q');
     QTest::newRow("text-of-4095") << REG_SZ << text(longest) << text(longest);
     const QByteArray bytes("\x01\xab\x00", 3);
@@ -318,6 +347,59 @@ void TestRegistryAccess::readsExportFile()
     QCOMPARE(listing(kKey), expected);
 }
 
+// A lone CR (an old Mac line end, or one left by an editor) ends a line: what
+// follows it on the same line is read, not dropped, and stays through a rewrite.
+void TestRegistryAccess::loneCarriageReturnEndsLine_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QStringList>("test");
+    QTest::addColumn<QStringList>("sub");
+
+    const QByteArray test = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Test]";
+    const QByteArray sub = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Test\\C]";
+    const QStringList a{QStringLiteral("a|1|1")};
+    const QStringList noValues{QStringLiteral("|0|")};
+    QTest::newRow("section-after-text")
+        << exportText(test + "\n\"a\"=\"1\"\r" + sub + "\r\"c\"=\"3\"\n") << a << QStringList{QStringLiteral("c|1|3")};
+    QTest::newRow("value-after-text")
+        << exportText(test + "\n\"a\"=\"1\"\r\"b\"=\"2\"\n" + sub + "\n")
+        << QStringList{QStringLiteral("a|1|1"), QStringLiteral("b|1|2")} << noValues;
+    QTest::newRow("after-comments-and-blank-lines")
+        << exportText("; exported\r\r" + test + "\r\r; note\r\"a\"=\"1\"\r\r" + sub + "\r") << a << noValues;
+    QTest::newRow("after-dword")
+        << exportText(test + "\n\"n\"=dword:0000000a\r\"a\"=\"1\"\n" + sub + "\n")
+        << QStringList{QStringLiteral("n|4|10"), QStringLiteral("a|1|1")} << noValues;
+    QTest::newRow("hex-continuation-and-type")
+        << exportText(test + "\r\"b\"=hex:01,\\\r  02\r\"e\"=hex(2):41,00,00,00\r" + sub + "\r")
+        << QStringList{QStringLiteral("b|3|0102"), QStringLiteral("e|2|41000000")} << noValues;
+    QTest::newRow("header-line")
+        << QByteArray("Windows Registry Editor Version 5.00\r" + test + "\r\"a\"=\"1\"\r" + sub + "\r") << a
+        << noValues;
+    // Inside quotes every line break is part of the text.
+    QTest::newRow("text-keeps-its-line-breaks")
+        << exportText(test + "\r\n\"q\"=\"one\rtwo\r\nthree\nfour\"\r" + sub + "\r\n")
+        << QStringList{QStringLiteral("q|1|one\rtwo\r\nthree\nfour")} << noValues;
+}
+
+void TestRegistryAccess::loneCarriageReturnEndsLine()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, test);
+    QFETCH(QStringList, sub);
+    korva::test::IsolatedEnvironment env;
+    writeFile(storeFilePath(), file);
+    const QString subKey = kKey + QStringLiteral("\\C");
+
+    QCOMPARE(storeProblem(), QString());
+    QCOMPARE(listing(kKey), test);
+    QCOMPARE(listing(subKey), sub);
+
+    SetValue(HKEY_LOCAL_MACHINE, kKey, QStringLiteral("later"), REG_SZ, QStringLiteral("x"));
+    reopenFromCopy(env);
+    QCOMPARE(listing(kKey), test + QStringList{QStringLiteral("later|1|x")});
+    QCOMPARE(listing(subKey), sub);
+}
+
 void TestRegistryAccess::writesExportLayout()
 {
     korva::test::IsolatedEnvironment env;
@@ -330,18 +412,94 @@ void TestRegistryAccess::writesExportLayout()
     SetValue(HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE\\A"), QStringLiteral("b"), REG_BINARY,
              QByteArray(30, '\x11'));
     CreateKey(HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE\\A\\B"));
+    // A key created by itself keeps its section when sub-keys come below it;
+    // the parents made on the way get none.
+    CreateKey(HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE\\E"));
+    CreateKey(HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE\\E\\F\\G"));
 
     const QByteArray expected =
         "Windows Registry Editor Version 5.00\n\n"
-        "[HKEY_LOCAL_MACHINE\\SOFTWARE]\n\n"
         "[HKEY_LOCAL_MACHINE\\SOFTWARE\\A]\n"
         "@=\"say \\\"x\\\"\"\n"
         "\"n\"=dword:000000ff\n"
-        "\"ml\"=hex(1):61,00,0d,00,0a,00,62,00,00,00\n"
+        "\"ml\"=\"a\r\nb\"\n"
         "\"b\"=hex:11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,\\\n"
         "  11,11,11,11,11,11,11\n\n"
-        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\A\\B]\n\n";
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\A\\B]\n\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\E]\n\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\E\\F\\G]\n\n";
     QCOMPARE(readFile(storeFilePath()), expected);
+}
+
+// Text in the writer's own layout comes out of a read and a write unchanged.
+void TestRegistryAccess::formatsWhatItReads_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QByteArray>("written");
+
+    const auto same = [](const char *name, const QByteArray &file) { QTest::newRow(name) << file << file; };
+    same("parents-implied-by-the-path", exportText("[HKEY_LOCAL_MACHINE\\A\\B\\C]\n\"v\"=\"1\"\n\n"));
+    same("empty-section-above-others",
+         exportText("[HKEY_LOCAL_MACHINE\\A]\n\n[HKEY_LOCAL_MACHINE\\A\\B\\C]\n\"v\"=\"1\"\n\n"));
+    same("empty-leaf", exportText("[HKEY_LOCAL_MACHINE\\A\\B]\n\n"));
+    same("root-sections", exportText("[HKEY_CURRENT_USER]\n\n[HKEY_LOCAL_MACHINE]\n@=\"r\"\n\n"));
+    same("multi-line-texts",
+         exportText("[HKEY_LOCAL_MACHINE\\A]\n\"q\"=\"select 1\r\nfrom \\\"t\\\"\r\nwhere p = 'C:\\\\'\"\n"
+                    "\"lf\"=\"a\nb\"\n\"cr\"=\"a\rb\"\n\"nul\"=hex(1):61,00,00,00,62,00,00,00\n\n"));
+    same("key-500-deep", exportText(sectionOfDepth(500) + "\"v\"=\"deep\"\n\n"));
+    QTest::newRow("parent-left-by-a-deletion")
+        << exportText("[HKEY_LOCAL_MACHINE\\A\\B]\n[-HKEY_LOCAL_MACHINE\\A\\B]\n")
+        << exportText("[HKEY_LOCAL_MACHINE\\A]\n\n");
+    QTest::newRow("sections-of-one-key-merge")
+        << exportText("[HKEY_LOCAL_MACHINE\\A]\n\"v\"=\"1\"\n[HKEY_LOCAL_MACHINE\\a]\n\"w\"=\"2\"\n")
+        << exportText("[HKEY_LOCAL_MACHINE\\A]\n\"v\"=\"1\"\n\"w\"=\"2\"\n\n");
+}
+
+void TestRegistryAccess::formatsWhatItReads()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QByteArray, written);
+    const korva::regaccess::RegFileParse parsed = korva::regaccess::parseRegFile(file);
+    QCOMPARE(parsed.errorLine, 0);
+    const QByteArray formatted = korva::regaccess::formatRegFile(parsed.top);
+    QCOMPARE(formatted.size(), written.size());
+    QCOMPARE(formatted, written);
+    const korva::regaccess::RegFileParse again = korva::regaccess::parseRegFile(formatted);
+    QCOMPARE(again.errorLine, 0);
+    QCOMPARE(dumpTree(again.top), dumpTree(parsed.top));
+}
+
+// A change made and undone through the store leaves the file byte for byte as
+// it was, long texts and deep keys included.
+void TestRegistryAccess::rewriteKeepsFileAsItWas()
+{
+    korva::test::IsolatedEnvironment env;
+    QByteArray query;
+    for (int i = 0; query.size() < 9000; ++i)
+        query += "SELECT c" + QByteArray::number(i) + " FROM \\\"t\\\" WHERE p LIKE 'C:\\\\x%'\r\n";
+    const QByteArray original =
+        exportText("[HKEY_CURRENT_USER\\Software\\Mine]\n\"keep\"=hex(5):01,02\n\n"
+                   "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane]\n\n"
+                   "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Test]\n"
+                   "@=\"say \\\"x\\\"\"\n\"n\"=dword:000000ff\n\"b\"=hex:01,02\n\"query\"=\"")
+        + query + "\"\n\n" + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Test\\Empty]\n\n"
+        + sectionOfDepth(500) + "\"v\"=\"deep\"\n\n";
+    writeFile(storeFilePath(), original);
+
+    SetValue(HKEY_LOCAL_MACHINE, kKey, QStringLiteral("added"), REG_DWORD, 1);
+    const QByteArray changed = readFile(storeFilePath());
+    QVERIFY(changed != original);
+    QVERIFY2(changed.size() < original.size() + 100, QByteArray::number(changed.size()));
+    korva::regaccess::RegFileParse expected = korva::regaccess::parseRegFile(original);
+    expected.top.find({QStringLiteral("HKEY_LOCAL_MACHINE"), QStringLiteral("SOFTWARE"), QStringLiteral("Brisvane"),
+                       QStringLiteral("Test")})
+        ->setValue(QStringLiteral("added"), REG_DWORD, korva::regaccess::dwordToData(1));
+    QCOMPARE(dumpTree(korva::regaccess::parseRegFile(changed).top), dumpTree(expected.top));
+
+    DeleteValue(HKEY_LOCAL_MACHINE, kKey, QStringLiteral("added"));
+    const QByteArray rewritten = readFile(storeFilePath());
+    QCOMPARE(rewritten.size(), original.size());
+    QCOMPARE(rewritten, original);
 }
 
 void TestRegistryAccess::keepsStoredOrder()
@@ -607,6 +765,12 @@ void TestRegistryAccess::unparsableFileIsReportedAndKept_data()
         << exportText("[HKEY_LOCAL_MACHINE\\SOFTWARE]\n") + sectionOfDepth(513) << 4;
     QTest::newRow("deletion-513-deep") << exportText("[-") + sectionOfDepth(513).mid(1) << 3;
     QTest::newRow("key-200000-deep") << exportText(sectionOfDepth(200000)) << 3;
+    // A lone CR ends a line like any other line break.
+    QTest::newRow("line-after-lone-crs")
+        << exportText("[HKEY_LOCAL_MACHINE\\SOFTWARE]\r\"a\"=\"1\"\rhello\n") << 5;
+    QTest::newRow("section-cut-by-lone-cr") << exportText("[HKEY_LOCAL_MACHINE\\SOFT\rWARE]\n") << 3;
+    QTest::newRow("line-after-text-with-lone-cr")
+        << exportText("[HKEY_LOCAL_MACHINE\\SOFTWARE]\n\"a\"=\"1\r2\"\nhello\n") << 6;
 }
 
 void TestRegistryAccess::unparsableFileIsReportedAndKept()
@@ -641,8 +805,7 @@ void TestRegistryAccess::otherRootsSurviveRewrite()
                                           "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Test]\n"));
     SetValue(HKEY_LOCAL_MACHINE, kKey, QStringLiteral("v"), REG_SZ, QStringLiteral("1"));
     QVERIFY(readFile(storeFilePath())
-                .startsWith(exportText("[HKEY_CURRENT_USER\\Software]\n\n"
-                                       "[HKEY_CURRENT_USER\\Software\\Mine]\n\"keep\"=hex(5):01,02\n\n")));
+                .startsWith(exportText("[HKEY_CURRENT_USER\\Software\\Mine]\n\"keep\"=hex(5):01,02\n\n")));
     QVERIFY(!KeyExists(kOtherRoot, QStringLiteral("Software\\Mine")));
     QCOMPARE(listing(kKey), QStringList{QStringLiteral("v|1|1")});
 }
@@ -690,6 +853,63 @@ void TestRegistryAccess::twoProcessesKeepEachOthersValues()
     for (const QString &name : names)
         QCOMPARE(GetValue(HKEY_LOCAL_MACHINE, kKey, name + QString::number(perWriter - 1), REG_SZ, QString()),
                  QVariant(QStringLiteral("v%1").arg(perWriter - 1)));
+}
+
+void TestRegistryAccess::addValueTakesAFreeName()
+{
+    korva::test::IsolatedEnvironment env;
+    const auto second = [](int attempt) { return QStringLiteral("s%1").arg(attempt); };
+
+    // The key is made on the way; a name taken by a value of any type, in
+    // any case, is passed over.
+    QCOMPARE(AddValue(HKEY_LOCAL_MACHINE, kKey, REG_SZ, QStringLiteral("a"), second, 3).value_or(QString()),
+             QStringLiteral("s0"));
+    SetValue(HKEY_LOCAL_MACHINE, kKey, QStringLiteral("S1"), REG_DWORD, 7);
+    QCOMPARE(AddValue(HKEY_LOCAL_MACHINE, kKey, REG_SZ, QStringLiteral("b"), second, 3).value_or(QString()),
+             QStringLiteral("s2"));
+    QCOMPARE(listing(kKey), QStringList({QStringLiteral("s0|1|a"), QStringLiteral("S1|4|7"),
+                                         QStringLiteral("s2|1|b")}));
+
+    // Every name taken, or data SetValue would not write: nothing changes.
+    const QByteArray before = readFile(storeFilePath());
+    QVERIFY(!AddValue(HKEY_LOCAL_MACHINE, kKey, REG_SZ, QStringLiteral("c"), second, 3));
+    QVERIFY(!AddValue(HKEY_LOCAL_MACHINE, kKey, REG_DWORD, QStringLiteral("x"), second, 9));
+    QVERIFY(!AddValue(kOtherRoot, kKey, REG_SZ, QStringLiteral("c"), second, 9));
+    QCOMPARE(readFile(storeFilePath()), before);
+}
+
+// Each store holds a copy of the file from before the other's write; the name
+// is chosen again on the file as it stands under the lock.
+void TestRegistryAccess::twoStoresChooseNamesOnFreshContents()
+{
+    korva::test::IsolatedEnvironment env;
+    korva::regaccess::FileRegistryStore first(storeFilePath());
+    korva::regaccess::FileRegistryStore second(storeFilePath());
+    const QStringList path{QStringLiteral("K")};
+    const auto addUnderFreeName = [](const QString &text, QString *chosen) {
+        return [=](RegistryKey &key) {
+            for (int i = 0;; ++i) {
+                *chosen = QStringLiteral("n%1").arg(i);
+                if (!key.value(*chosen))
+                    return key.setValue(*chosen, REG_SZ, korva::regaccess::textToData(text));
+            }
+        };
+    };
+
+    QVERIFY(first.editKey(path, true, [](RegistryKey &) { return false; }));
+    QVERIFY(second.openKey(path));
+    QString firstName, secondName;
+    QVERIFY(first.editKey(path, false, addUnderFreeName(QStringLiteral("first"), &firstName)));
+    QVERIFY(second.editKey(path, false, addUnderFreeName(QStringLiteral("second"), &secondName)));
+    QCOMPARE(firstName, QStringLiteral("n0"));
+    QCOMPARE(secondName, QStringLiteral("n1"));
+    for (korva::regaccess::FileRegistryStore *store : {&first, &second}) {
+        const auto key = store->openKey(path);
+        QVERIFY(key);
+        QCOMPARE(valueNames(*key), QStringList({QStringLiteral("n0"), QStringLiteral("n1")}));
+        QCOMPARE(korva::regaccess::textFromData(key->value(QStringLiteral("n1"))->data),
+                 QStringLiteral("second") + QChar(u'\0'));
+    }
 }
 
 void TestRegistryAccess::deepTreesNeedNoStack()
