@@ -2,8 +2,10 @@
 
 #include "appcontext/windowcontext.h"
 #include "main/frmmain.h"
+#include "support/appidentity.h"
 #include "support/frmsplashscreen.h"
 #include "platform/backgroundtask.h"
+#include "platform/database.h"
 #include "platform/odbcsession.h"
 #include "remote/frmlogin.h"
 #include "support/messenger.h"
@@ -17,9 +19,7 @@ int main(int argc, char *argv[])
     // A file size limit makes a write fail (and the old file stay) instead of ending the program.
     std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("KORVA"));
-    QApplication::setOrganizationName(QStringLiteral("KORVA"));
-    QApplication::setApplicationVersion(QStringLiteral(KORVA_VERSION));
+    korva::setUpApplicationIdentity();
 
     // The command line as one text of pieces separated by blanks.
     QStringList args = QApplication::arguments();
@@ -49,6 +49,8 @@ int main(int argc, char *argv[])
     window.show();
     const int status = app.exec();
     // Queries still running on database threads finish before the program's data goes.
+    // Whatever still runs on a server is stopped rather than waited for.
+    korva::db::interruptAll();
     korva::waitForDatabaseThreads();
     return status;
 }

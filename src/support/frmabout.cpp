@@ -8,6 +8,7 @@
 #include <QtGui/QKeyEvent>
 #include <QtGui/QPainter>
 #include <QtGui/QPainterPath>
+#include <QtWidgets/QApplication>
 #include <QtWidgets/QGridLayout>
 #include <QtWidgets/QHBoxLayout>
 #include <QtWidgets/QMenu>
@@ -190,14 +191,44 @@ void frmAbout::chooseLanguage(QAction *item)
 {
     bool ok = false;
     const qint32 lcid = item->data().toString().trimmed().toInt(&ok);
-    if (ok)
-        m_languages.choose(lcid);
+    if (!ok)
+        return;
+    const QString error = m_languages.choose(lcid);
+    if (!error.isEmpty())
+        m_msg.message(error);
 }
 
 void frmAbout::frmAbout_Auto_Init()
 {
     layout()->activate();
     adjustSize();
+}
+
+void frmAbout::setVisible(bool visible)
+{
+    // A box without a shown owner hangs off a hidden window of the window
+    // system: it is not kept over the program, nor found under it by screen
+    // readers. It is loaded once and may be asked for from another window
+    // later, so the owner is looked for at each showing.
+    QWidget *owner = parentWidget() ? parentWidget()->window() : nullptr;
+    if (visible && !(owner && owner->isVisible())) {
+        QWidget *working = QApplication::activeWindow();
+        const auto fits = [this](QWidget *w) {
+            return w && w != this && w->isVisible() && w->isWindow()
+                   && (w->windowType() == Qt::Window || w->windowType() == Qt::Dialog);
+        };
+        if (!fits(working)) {
+            working = nullptr;
+            for (QWidget *w : QApplication::topLevelWidgets())
+                if (fits(w)) {
+                    working = w;
+                    break;
+                }
+        }
+        if (working)
+            setParent(working, windowFlags());
+    }
+    QDialog::setVisible(visible);
 }
 
 void frmAbout::showEvent(QShowEvent *event)

@@ -45,6 +45,9 @@ public:
 
     QMenu *languageMenu() const { return mnuSelectLanguage; }
     void lblChangeLanguage_Click(const QPoint &globalPos);
+    // Shown, it belongs to the window the user is working in when it has no
+    // shown owner yet.
+    void setVisible(bool visible) override;
 
 public Q_SLOTS:
     // After a language change: the texts have other lengths.

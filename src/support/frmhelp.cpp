@@ -6,12 +6,10 @@
 #include <QtCore/QDir>
 #include <QtCore/QFileInfo>
 #include <QtCore/QUrl>
-#include <QtGui/QResizeEvent>
 #include <QtWidgets/QTextBrowser>
 
 namespace korva {
 
-using placement::pixelsToTwips;
 using placement::twipsToPixels;
 
 namespace {
@@ -25,17 +23,25 @@ QRect helpBrowserGeometry(QSize clientTwips)
 
 QString frmHelp::helpPagePath() { return programFilePath(QStringLiteral("KORVA.htm")); }
 
-frmHelp::frmHelp(QWidget *parent) : QWidget(parent, Qt::Window), m_browser(new QTextBrowser(this))
+frmHelp::frmHelp(QWidget *parent) : QMainWindow(parent), m_browser(new QTextBrowser(this))
 {
     setObjectName(QStringLiteral("frmHelp"));
     setWindowTitle(kTitle);
     m_browser->setObjectName(QStringLiteral("brwWebBrowser"));
     m_browser->setAccessibleName(QStringLiteral("Help"));
+    m_browser->setAccessibleDescription(QStringLiteral("The program's guide"));
+    setCentralWidget(m_browser);
     // Pages and anchors of the help open in place; web addresses in the desktop's browser.
     m_browser->setOpenLinks(true);
     m_browser->setOpenExternalLinks(true);
     const int dpiX = logicalDpiX();
     const int dpiY = logicalDpiY();
+    // The margins around the page are the same at any size.
+    const QSize client(kMinHelpWidth, kMinHelpHeight);
+    const QRect inner = helpBrowserGeometry(client);
+    setContentsMargins(twipsToPixels(inner.left(), dpiX), twipsToPixels(inner.top(), dpiY),
+                       twipsToPixels(client.width() - inner.x() - inner.width(), dpiX),
+                       twipsToPixels(client.height() - inner.y() - inner.height(), dpiY));
     setMinimumSize(twipsToPixels(kMinHelpWidth, dpiX), twipsToPixels(kMinHelpHeight, dpiY));
     resize(twipsToPixels(9000, dpiX), twipsToPixels(8000, dpiY));
     const QString page = helpPagePath();
@@ -44,19 +50,6 @@ frmHelp::frmHelp(QWidget *parent) : QWidget(parent, Qt::Window), m_browser(new Q
     } else {
         m_browser->setPlainText(QStringLiteral("The help page was not found: ") + QDir::toNativeSeparators(page));
     }
-}
-
-void frmHelp::resizeEvent(QResizeEvent *event)
-{
-    QWidget::resizeEvent(event);
-    if (isMinimized())
-        return;
-    const int dpiX = logicalDpiX();
-    const int dpiY = logicalDpiY();
-    const QSize client(int(pixelsToTwips(width(), dpiX)), int(pixelsToTwips(height(), dpiY)));
-    const QRect t = helpBrowserGeometry(client);
-    m_browser->setGeometry(twipsToPixels(t.x(), dpiX), twipsToPixels(t.y(), dpiY), twipsToPixels(t.width(), dpiX),
-                           twipsToPixels(t.height(), dpiY));
 }
 
 } // namespace korva

@@ -2,7 +2,7 @@
 
 #include <QtCore/QRect>
 #include <QtCore/QSize>
-#include <QtWidgets/QWidget>
+#include <QtWidgets/QMainWindow>
 
 class QTextBrowser;
 
@@ -16,7 +16,9 @@ inline constexpr int kMinHelpHeight = 2400;
 QRect helpBrowserGeometry(QSize clientTwips);
 
 // The program's help page, KORVA.htm beside the program, with its links.
-class frmHelp : public QWidget
+// A main window, so that screen readers meet a window (a plain top-level
+// widget is an anonymous filler to them) with the page as its content.
+class frmHelp : public QMainWindow
 {
     Q_OBJECT
 
@@ -25,9 +27,6 @@ public:
 
     QTextBrowser *browser() const { return m_browser; }
     static QString helpPagePath();
-
-protected:
-    void resizeEvent(QResizeEvent *event) override;
 
 private:
     QTextBrowser *m_browser;

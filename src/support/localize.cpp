@@ -18,6 +18,9 @@
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QTabWidget>
 
+#include <algorithm>
+#include <cstring>
+
 namespace korva::modLocalize {
 
 namespace {
@@ -54,6 +57,160 @@ constexpr Entry kTable[] = {
 };
 
 const char *const kTranslationContext = "KORVA";
+
+// A language library is checked in full before the translator sees it: the
+// translator trusts every length and offset inside the file, and one damaged
+// byte has it read far outside it.
+namespace qm {
+
+constexpr uchar kMagic[16] = {0x3c, 0xb8, 0x64, 0x18, 0xca, 0xef, 0x9c, 0x95,
+                              0xcd, 0x21, 0x1c, 0xbf, 0x60, 0xa1, 0xbd, 0xdd};
+constexpr qint64 kMaxSize = 16 * 1024 * 1024;
+
+enum Section : uchar { Contexts = 0x2f, Hashes = 0x42, Messages = 0x69, NumerusRules = 0x88, Dependencies = 0x96, Language = 0xa7 };
+enum Field : uchar { End = 1, Translation = 3, Obsolete1 = 5, SourceText = 6, Context = 7, Comment = 8 };
+
+quint32 be32(const uchar *p) { return quint32(p[0]) << 24 | quint32(p[1]) << 16 | quint32(p[2]) << 8 | p[3]; }
+quint16 be16(const uchar *p) { return quint16(p[0] << 8 | p[1]); }
+
+struct Span
+{
+    const uchar *data = nullptr;
+    quint32 size = 0;
+};
+
+// The offset just after the message that starts at `at`, or 0 when one of its
+// fields runs past the section or is of a kind the compiler never writes.
+quint32 messageEnd(Span messages, quint32 at)
+{
+    quint32 pos = at;
+    for (;;) {
+        if (pos >= messages.size)
+            return 0;
+        const uchar field = messages.data[pos++];
+        switch (field) {
+        case End:
+            return pos;
+        case Obsolete1:
+            if (messages.size - pos < 4)
+                return 0;
+            pos += 4;
+            break;
+        case Translation:
+        case SourceText:
+        case Context:
+        case Comment: {
+            if (messages.size - pos < 4)
+                return 0;
+            const quint32 length = be32(messages.data + pos);
+            pos += 4;
+            if (field == Translation && length == 0xffffffffu) // a null text: the lookup stops at it
+                break;
+            if ((field == Translation && length % 2) || length > messages.size - pos)
+                return 0;
+            pos += length;
+            break;
+        }
+        default:
+            return 0;
+        }
+    }
+}
+
+// The context table: a bucket count, the buckets, then runs of
+// length-prefixed names each ended by a zero length.
+bool contextsFit(Span contexts)
+{
+    if (contexts.size < 2)
+        return false;
+    const quint32 buckets = be16(contexts.data);
+    const quint32 pool = 2 + 2 * buckets;
+    if (buckets == 0 || pool > contexts.size)
+        return false;
+    for (quint32 b = 0; b < buckets; ++b) {
+        const quint32 offset = be16(contexts.data + 2 + 2 * b);
+        if (offset == 0)
+            continue;
+        quint32 pos = pool + 2 * offset;
+        for (;;) {
+            if (pos >= contexts.size)
+                return false;
+            const quint32 length = contexts.data[pos++];
+            if (length == 0)
+                break;
+            if (length > contexts.size - pos)
+                return false;
+            pos += length;
+        }
+    }
+    return true;
+}
+
+// What is wrong with a compiled translation; empty when nothing is.
+QString problem(const QByteArray &bytes)
+{
+    const auto *data = reinterpret_cast<const uchar *>(bytes.constData());
+    const qint64 size = bytes.size();
+    if (size < qint64(sizeof kMagic) || memcmp(data, kMagic, sizeof kMagic) != 0)
+        return QStringLiteral("it is not a compiled translation");
+    Span contexts, hashes, messages;
+    QList<uchar> seen;
+    for (qint64 pos = sizeof kMagic; pos < size;) {
+        if (size - pos < 5)
+            return QStringLiteral("it ends inside a section header");
+        const uchar tag = data[pos];
+        const quint32 length = be32(data + pos + 1);
+        pos += 5;
+        if (length > size - pos)
+            return QStringLiteral("a section runs past the end of the file");
+        if (seen.contains(tag))
+            return QStringLiteral("a section appears twice");
+        seen << tag;
+        const Span span{data + pos, length};
+        switch (tag) {
+        case Contexts:
+            contexts = span;
+            break;
+        case Hashes:
+            hashes = span;
+            break;
+        case Messages:
+            messages = span;
+            break;
+        case NumerusRules: // the translator checks these itself
+        case Language:
+            break;
+        case Dependencies: // would have the translator load other files unchecked
+        default:
+            return QStringLiteral("it has a section of an unknown kind");
+        }
+        pos += length;
+    }
+    if (contexts.size && !contextsFit(contexts))
+        return QStringLiteral("its context table is damaged");
+    // Messages lie back to back; the hash table points at their starts, in
+    // hash order (the lookup is a binary search).
+    QList<quint32> starts;
+    for (quint32 at = 0; at < messages.size;) {
+        starts << at;
+        at = messageEnd(messages, at);
+        if (at == 0)
+            return QStringLiteral("a message is damaged");
+    }
+    if (hashes.size % 8)
+        return QStringLiteral("its hash table is damaged");
+    quint32 previous = 0;
+    for (quint32 at = 0; at < hashes.size; at += 8) {
+        const quint32 hash = be32(hashes.data + at);
+        const quint32 offset = be32(hashes.data + at + 4);
+        if (hash < previous || !std::binary_search(starts.cbegin(), starts.cend(), offset))
+            return QStringLiteral("its hash table does not match its messages");
+        previous = hash;
+    }
+    return QString();
+}
+
+} // namespace qm
 
 } // namespace
 
@@ -151,6 +308,7 @@ private:
 struct Languages::Library
 {
     QFile file; // kept open while it is the current language's
+    QByteArray contents; // the translator reads from it, not from the file
     QTranslator translator;
     bool installed = false;
 
@@ -200,11 +358,21 @@ QString Languages::InitalizeLanguages()
         auto library = std::make_unique<Library>();
         library->file.setFileName(path);
         if (library->file.open(QIODevice::ReadOnly)) {
-            if (library->translator.load(path)) {
+            library->contents = library->file.read(qm::kMaxSize + 1);
+            QString bad = library->contents.size() > qm::kMaxSize ? QStringLiteral("it is too large")
+                                                                 : qm::problem(library->contents);
+            const auto *bytes = reinterpret_cast<const uchar *>(library->contents.constData());
+            if (bad.isEmpty() && !library->translator.load(bytes, int(library->contents.size()), m_folder))
+                bad = QStringLiteral("it could not be loaded");
+            if (bad.isEmpty()) {
                 QCoreApplication::installTranslator(&library->translator);
                 library->installed = true;
+                m_library = std::move(library);
+            } else {
+                errors += QStringLiteral("The language library ") + QDir::toNativeSeparators(path)
+                          + QStringLiteral(" is damaged (") + bad + QStringLiteral("); the texts stay in English.");
+                m_current = 1033;
             }
-            m_library = std::move(library);
         }
     }
     m_available.clear();
@@ -292,15 +460,16 @@ void Languages::applyTo(QWidget *window) const
     window->update();
 }
 
-void Languages::choose(qint32 lcid)
+QString Languages::choose(qint32 lcid)
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     m_current = lcid;
-    InitalizeLanguages(); // applies the fonts, the texts and the hooks to every open window
+    const QString errors = InitalizeLanguages(); // applies the fonts, the texts and the hooks to every open window
     for (QWidget *w : QApplication::topLevelWidgets())
         for (QWidget *child : w->findChildren<QWidget *>())
             child->update();
     QApplication::restoreOverrideCursor();
+    return errors;
 }
 
 Languages &programLanguages()

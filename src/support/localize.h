@@ -41,11 +41,12 @@ public:
     void setCurrent(qint32 lcid) { m_current = lcid; }
     // Sets the user's language when none is set, loads the library of the
     // current language (releasing the one before) and lists the libraries
-    // found; a single empty entry when there is none. Errors come back as
-    // text (empty when none).
+    // found; a single empty entry when there is none. A damaged library is
+    // not loaded and the language falls back to English (1033). Errors come
+    // back as text (empty when none).
     QString InitalizeLanguages();
     const QStringList &available() const { return m_available; }
-    // The library file of the current language, when one was found and opened.
+    // The library file of the current language, when one was found, checked and loaded.
     QString loadedLibrary() const;
     bool hasTranslations() const;
 
@@ -53,7 +54,8 @@ public:
     // control in it; its "<name>_Auto_Init" hook is called when it has one.
     void applyTo(QWidget *window) const;
     // Chooses a language: initialises, then applies it to every open window.
-    void choose(qint32 lcid);
+    // Answers the errors of the initialisation.
+    QString choose(qint32 lcid);
 
 private:
     struct Library;

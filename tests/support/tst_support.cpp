@@ -1,5 +1,6 @@
 #include "common/testsupport.h"
 #include "platform/paths.h"
+#include "support/appidentity.h"
 #include "support/ctooltip.h"
 #include "support/updatecheck.h"
 
@@ -141,6 +142,29 @@ private Q_SLOTS:
         // A file beside the program wins over the installed one.
         QCOMPARE(programFilePath(QStringLiteral("SQL.lng")), bin + QStringLiteral("/SQL.lng"));
         QCOMPARE(programFilePath(QStringLiteral("none.xml")), bin + QStringLiteral("/none.xml"));
+    }
+
+    // The running program names its desktop entry, and every window shows the
+    // icon that entry installs, not the generic one.
+    void programIdentityForTheDesktop()
+    {
+        setUpApplicationIdentity();
+        QCOMPARE(QGuiApplication::desktopFileName(), desktopEntryName());
+        QFile entry(QStringLiteral(KORVA_SOURCE_DIR "/packaging/") + desktopEntryName() + QStringLiteral(".desktop"));
+        QVERIFY2(entry.open(QIODevice::ReadOnly), qPrintable(entry.fileName()));
+        QVERIFY(entry.readAll().contains("\nIcon=korva\n"));
+        QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("KORVA"));
+        QCOMPARE(QCoreApplication::applicationVersion(), programVersion());
+
+        QWidget later;
+        later.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&later));
+        const QImage shown = later.windowIcon().pixmap(QSize(48, 48)).toImage();
+        const QImage shipped(QStringLiteral(KORVA_SOURCE_DIR "/packaging/icons/korva-48.png"));
+        QVERIFY(!shipped.isNull());
+        // Pixmaps hold premultiplied colours.
+        QCOMPARE(shown.convertToFormat(QImage::Format_ARGB32_Premultiplied),
+                 shipped.convertToFormat(QImage::Format_ARGB32_Premultiplied));
     }
 
     void versionHookStartsScriptWithoutWaiting()
