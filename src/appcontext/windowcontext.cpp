@@ -1,6 +1,11 @@
 #include "appcontext/windowcontext.h"
 
+#include <QtGui/QGuiApplication>
+#include <QtGui/QScreen>
+#include <QtGui/QWindow>
 #include <QtWidgets/QWidget>
+
+#include <algorithm>
 
 namespace korva {
 
@@ -36,6 +41,31 @@ QList<QWidget *> WindowContext::openedWindows() const
     return windows;
 }
 
+namespace {
+
+// A window larger than the screen, or partly off it (a small screen, a large
+// scale factor), is brought within the screen it is on.
+void keepWithinScreen(QWidget *window)
+{
+    const QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect room = screen->availableGeometry();
+    const QRect frame = window->frameGeometry();
+    const QSize border = frame.size() - window->size();
+    // A smallest size meant for a larger screen gives way to this one.
+    window->setMinimumSize(window->minimumSize().boundedTo(room.size() - border));
+    QRect fitted(frame.topLeft(), frame.size().boundedTo(room.size()));
+    fitted.moveLeft(std::clamp(fitted.left(), room.left(), room.right() - fitted.width() + 1));
+    fitted.moveTop(std::clamp(fitted.top(), room.top(), room.bottom() - fitted.height() + 1));
+    if (fitted == frame)
+        return;
+    window->resize((fitted.size() - border).expandedTo(QSize(1, 1)));
+    window->move(fitted.topLeft());
+}
+
+} // namespace
+
 QWidget *WindowContext::openWindow(const QString &name)
 {
     const auto it = m_windows.find(name);
@@ -50,8 +80,16 @@ QWidget *WindowContext::openWindow(const QString &name)
             return nullptr;
         window->setAttribute(Qt::WA_DeleteOnClose);
         r.open.append(window);
+        // Kept above the main window, so that a message or an export over
+        // the main window does not bury it.
+        if (m_mainWindow && m_mainWindow->windowHandle() && window != m_mainWindow) {
+            window->winId();
+            if (QWindow *handle = window->windowHandle())
+                handle->setTransientParent(m_mainWindow->windowHandle());
+        }
     }
     window->show();
+    keepWithinScreen(window);
     if (window->isMinimized())
         window->showNormal();
     window->raise();

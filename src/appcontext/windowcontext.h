@@ -42,6 +42,8 @@ public:
     Messenger &messenger() { return m_messenger; }
 
     JumpTarget *jumpTarget() const { return m_jumpTarget; }
+    // The window the others belong to: they stay above it while open.
+    void setMainWindow(QWidget *window) { m_mainWindow = window; }
     void setJumpTarget(JumpTarget *target) { m_jumpTarget = target; }
 
     // Windows are registered once, by name. A window of which there is one
@@ -73,6 +75,7 @@ private:
     SharedState m_state;
     Messenger &m_messenger;
     JumpTarget *m_jumpTarget = nullptr;
+    QPointer<QWidget> m_mainWindow;
     QHash<QString, Registration> m_windows;
 };
 

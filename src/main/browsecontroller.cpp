@@ -58,11 +58,15 @@ TableLoad loadTable(const TableRequest &r)
         for (qsizetype i = 0; i < cols->fetchedCount(); ++i)
             load.columns << cols->rows().text(i, 0);
         load.columnRows = cols;
+    } else if ((cols ? cols->lastError() : e).number == db::kErrBusy) {
+        load.busy = true;
+        load.rowError = cols ? cols->lastError() : e;
+        return load;
     }
     load.uniqueId = key.get();
     load.selectList = composeSelectList(load.columns, load.uniqueId, r.lockAlias, r.lockUnique);
-    if (load.columns.isEmpty())
-        return load;
+    // With no columns listed the composed query is malformed, and its failure
+    // is reported like any other row query's.
     load.rowQuery = composeRowQuery(load.selectList, r.listed, r.where);
 
     // Each edit is written through the row's primary key; without one there is no editing.
@@ -77,6 +81,7 @@ TableLoad loadTable(const TableRequest &r)
         }
     }
     load.rows = reopen(r.connection, load.rowQuery, load.editable, r.firstRows, &load.rowError);
+    load.busy = !load.rows && load.rowError.number == db::kErrBusy;
     return load;
 }
 

@@ -40,6 +40,9 @@ struct TableLoad
     QString editRefusal;                           // why a table of this mode cannot be edited
     std::shared_ptr<db::ResultSet> rows;           // null when the query failed (see rowError)
     Error rowError;
+    // Another program held the database locked past the time-out: nothing of
+    // the table could be read, and it is worth asking again shortly.
+    bool busy = false;
 };
 
 // The decisions of the table browser that do not need a window: which SQL

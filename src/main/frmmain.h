@@ -20,6 +20,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QTabWidget;
 class QTextEdit;
+class QTimer;
 
 namespace korva {
 
@@ -162,6 +163,8 @@ private:
     void applyStickyWhere(bool clearWhere);
     void describeTable(const QString &listed);
     void showTable(const QString &listed, bool hadWhere, TableLoad load);
+    // The database was locked by another program: say so, and ask again shortly.
+    void retryWhenFree(const QString &listed, const Error &error);
     void showRows(const QString &listed, bool hadWhere, const TableLoad &load);
     void rowsLoaded();
     void gridData_MouseDown(const QPoint &globalPos);
@@ -205,6 +208,8 @@ private:
     bool m_loadingColumns = false;
     bool m_initializing = false;
     int m_lastTableRow = -1;
+    QTimer *m_busyRetry = nullptr;
+    QString m_busyTable; // the table waiting for the database to be free
     bool m_tableLoadedByRowChange = false;
     QString m_referenceDescription;
     void wireNavigation();

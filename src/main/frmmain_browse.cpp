@@ -21,6 +21,7 @@
 #include <QtCore/QDir>
 #include <QtCore/QFileInfo>
 #include <QtCore/QStandardPaths>
+#include <QtCore/QTimer>
 #include <QtGui/QClipboard>
 #include <QtGui/QGuiApplication>
 #include <QtWidgets/QApplication>
@@ -30,6 +31,7 @@
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QPlainTextEdit>
 #include <QtWidgets/QPushButton>
+#include <QtWidgets/QStatusBar>
 #include <QtWidgets/QTabWidget>
 #include <QtWidgets/QTextEdit>
 
@@ -42,6 +44,8 @@ void frmMain::UpdateTableInformation(bool clearWhere)
     forgetPreviousTable();
     applyStickyWhere(clearWhere);
     const int tableRow = m_gridTables->row();
+    if (m_busyRetry)
+        m_busyRetry->stop();
     if (tableRow < 1) {
         m_tableTask.cancel();
         m_currentTable = xml::Node();
@@ -109,6 +113,16 @@ void frmMain::describeTable(const QString &listed)
 
 void frmMain::showTable(const QString &listed, bool hadWhere, TableLoad load)
 {
+    if (load.busy) {
+        m_gridColumns->setColumns({QStringLiteral("Column Name")});
+        m_gridData->viewport()->unsetCursor();
+        retryWhenFree(listed, load.rowError);
+        return;
+    }
+    if (!m_busyTable.isEmpty()) {
+        m_busyTable.clear();
+        statusBar()->clearMessage();
+    }
     m_loadingColumns = true;
     if (load.columnRows) {
         m_gridColumns->setResultSet(load.columnRows);
@@ -128,6 +142,25 @@ void frmMain::showTable(const QString &listed, bool hadWhere, TableLoad load)
     else
         m_gridData->viewport()->unsetCursor();
     showColumnDescription();
+}
+
+void frmMain::retryWhenFree(const QString &listed, const Error &error)
+{
+    if (!m_busyRetry) {
+        m_busyRetry = new QTimer(this);
+        m_busyRetry->setSingleShot(true);
+        m_busyRetry->setInterval(2000);
+        connect(m_busyRetry, &QTimer::timeout, this, [this] {
+            // Only while the user is still on that table.
+            const int row = m_gridTables->row();
+            if (!m_busyTable.isEmpty() && row >= 1 && m_gridTables->textMatrix(row, 1) == m_busyTable)
+                UpdateTableInformation(false);
+        });
+    }
+    m_busyTable = listed;
+    statusBar()->showMessage(QStringLiteral("%1 cannot be read now: %2 It is shown as soon as the database is free.")
+                                 .arg(listed, error.description));
+    m_busyRetry->start();
 }
 
 void frmMain::showRows(const QString &listed, bool hadWhere, const TableLoad &load)

@@ -74,11 +74,23 @@ frmFindNextCrossTableMatch::frmFindNextCrossTableMatch(QWidget *parent)
         hide();
         Q_EMIT findNext();
     });
-    connect(no, &QPushButton::clicked, this, [this] {
-        close();
-        Q_EMIT stop();
-    });
+    connect(no, &QPushButton::clicked, this, &frmFindNextCrossTableMatch::reject);
     resize(240, sizeHint().height());
+}
+
+void frmFindNextCrossTableMatch::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    // Like every message box, it takes the keyboard: Enter goes on, Esc stops.
+    activateWindow();
+    if (auto *yes = findChild<QPushButton *>(QStringLiteral("cmdYes")))
+        yes->setFocus(Qt::ActiveWindowFocusReason);
+}
+
+void frmFindNextCrossTableMatch::reject()
+{
+    QDialog::reject();
+    Q_EMIT stop();
 }
 
 void frmFindNextCrossTableMatch::placeOver(const QWidget *window)

@@ -116,12 +116,14 @@ private Q_SLOTS:
         QVERIFY(load.rowQuery.endsWith(QStringLiteral(" WHERE Alias = = 'x'")));
         QVERIFY(!load.rows);
         QVERIFY(load.rowError.isSet());
-        // A table that is not there has no columns, so no row query is run.
+        // A table that is not there has no columns: the query composed from
+        // none is malformed, and fails like any other.
         load = browse::loadTable(request(QStringLiteral("tbl_Gone")));
         QVERIFY(load.columns.isEmpty());
-        QVERIFY(load.rowQuery.isEmpty());
+        QCOMPARE(load.rowQuery, QStringLiteral("SELEC FROM [tbl_Gone]"));
         QVERIFY(!load.rows);
-        QVERIFY(!load.rowError.isSet());
+        QVERIFY(load.rowError.isSet());
+        QVERIFY(!load.busy);
     }
 };
 

@@ -20,6 +20,8 @@
 
 #include <QtGui/QClipboard>
 #include <QtGui/QKeyEvent>
+#include <QtGui/QScreen>
+#include <QtGui/QWindow>
 #include <QtCore/QScopeGuard>
 #include <QtCore/QTimer>
 #include <QtCore/QTranslator>
@@ -40,6 +42,9 @@
 #include <QtWidgets/QTabWidget>
 #include <QtWidgets/QTextEdit>
 
+#include <QtCore/QDirIterator>
+
+#include <sqlite3.h>
 #include <sys/stat.h>
 
 using namespace korva;
@@ -493,6 +498,55 @@ private Q_SLOTS:
         QVERIFY(msg.messages.isEmpty());
     }
 
+    // Another program holds the database locked: the window says so instead
+    // of showing nothing, keeps no headers of the table before, and shows the
+    // table by itself once the lock is gone.
+    void lockedDatabaseIsSaidAndShownWhenFree()
+    {
+        test::RecordingMessenger msg;
+        WindowContext ctx(msg);
+        registerWindows(ctx);
+        frmMain w(ctx);
+        QVERIFY(w.Form_Load(QString()));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        selectTable(w, QStringLiteral("tbl_Location"));
+        QVERIFY(dataGrid(w)->rows() > 1);
+
+        QString file;
+        QDirIterator it(root, {QStringLiteral("OrvexDirDB.sqlite")}, QDir::Files, QDirIterator::Subdirectories);
+        if (it.hasNext())
+            file = it.next();
+        QVERIFY(!file.isEmpty());
+        sqlite3 *other = nullptr;
+        QCOMPARE(sqlite3_open(QFile::encodeName(file).constData(), &other), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+        auto release = qScopeGuard([&] {
+            sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+            sqlite3_close(other);
+        });
+
+        Grid *tables = tablesGrid(w);
+        const int r = findTable(tables, QStringLiteral("tbl_Alias"));
+        tables->scrollToCell(r, 1);
+        QTest::mouseClick(tables->viewport(), Qt::LeftButton, {},
+                          tables->visualRect(tables->model()->index(tables->modelRow(r), 0)).center());
+        auto *status = child<QStatusBar>(w, "sbStatus");
+        // The engine waits for the lock a few seconds before it gives up.
+        QTRY_VERIFY_WITH_TIMEOUT(status->currentMessage().contains(QStringLiteral("tbl_Alias cannot be read now")), 40000);
+        QVERIFY(msg.messages.isEmpty());
+        QCOMPARE(columnsGrid(w)->rows(), 1);
+        QCOMPARE(dataGrid(w)->rows(), 1);
+
+        release.dismiss();
+        QCOMPARE(sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(other);
+        QTRY_VERIFY_WITH_TIMEOUT(dataGrid(w)->rows() > 1, 15000);
+        QVERIFY(columnsGrid(w)->rows() > 1);
+        QVERIFY(status->currentMessage().isEmpty());
+        QVERIFY(msg.messages.isEmpty());
+    }
+
     void rowsLockedColumnsAndDescriptions()
     {
         test::RecordingMessenger msg;
@@ -856,10 +910,15 @@ private Q_SLOTS:
         // The question stands over the middle of the main window.
         QVERIFY((findNext->frameGeometry().center() - w.frameGeometry().center()).manhattanLength() < 10);
         QCOMPARE(dataGrid(w)->textMatrix(dataGrid(w)->row(), dataGrid(w)->col()).compare(name, Qt::CaseInsensitive), 0);
-        // Walk on with "Yes" until the end.
+        // Walk on with "Yes" until the end: the question has the keyboard, Enter says yes.
+        auto *yes = findNext->findChild<QPushButton *>(QStringLiteral("cmdYes"));
         int matches = 1;
         while (findNext->isVisible() && matches < 500) {
-            QTest::mouseClick(findNext->findChild<QPushButton *>(QStringLiteral("cmdYes")), Qt::LeftButton);
+            QTRY_COMPARE(QApplication::focusWidget(), yes);
+            if (matches % 2)
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            else
+                QTest::mouseClick(yes, Qt::LeftButton);
             QTRY_VERIFY(!w.isSearching());
             if (findNext->isVisible()) {
                 QCOMPARE(dataGrid(w)->textMatrix(dataGrid(w)->row(), dataGrid(w)->col()).compare(name, Qt::CaseInsensitive), 0);
@@ -938,6 +997,14 @@ private Q_SLOTS:
         registerWindows(ctx);
         frmMain w(ctx);
         QVERIFY(w.Form_Load(QString()));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        // A small screen: a window placed for a larger one must still fit on it.
+        const QRect screen = w.screen()->availableGeometry();
+        auto store = openSettings();
+        for (const char *key : {"Left", "Top", "Width", "Height"})
+            store->setValue(QStringLiteral("Settings/Query%1").arg(QLatin1String(key)), 40000);
+        store->sync();
         const std::pair<const char *, const char *> items[] = {
             {"mnuQueryBuilder", "frmQueryBuilder"},
             {"mnuStoredProcs", "frmStoredProcs"},
@@ -951,6 +1018,9 @@ private Q_SLOTS:
             a->trigger();
             QPointer<QWidget> opened = ctx.openedWindow(window);
             QVERIFY2(opened && opened->isVisible(), name);
+            // It stays above the main window, on the screen.
+            QVERIFY2(opened->windowHandle() && opened->windowHandle()->transientParent() == w.windowHandle(), name);
+            QVERIFY2(screen.contains(opened->frameGeometry()), name);
             a->trigger();
             QCOMPARE(ctx.openedWindow(window), opened.data());
             opened->close();
@@ -1253,6 +1323,28 @@ private Q_SLOTS:
 
     // Opening and closing the window leaves its stored placement as it was;
     // a placement off every screen brings the window onto one and is not kept.
+    // Attaching to another server starts the window over; it stays where and
+    // as large as the user has it.
+    void startingOverKeepsTheWindowAsItIs()
+    {
+        test::RecordingMessenger msg;
+        WindowContext ctx(msg);
+        registerWindows(ctx);
+        frmMain w(ctx);
+        QVERIFY(w.Form_Load(QString()));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.resize(w.width() + 57, w.height() + 31);
+        QTRY_VERIFY(w.isVisible());
+        QTest::qWait(50);
+        const QSize before = w.size();
+        ctx.requestStartOver();
+        QTest::qWait(200);
+        QCOMPARE(w.size(), before);
+        QVERIFY(tablesGrid(w)->rows() > 1);
+        QVERIFY2(msg.messages.isEmpty(), qPrintable(msg.messages.join(u'|')));
+    }
+
     void placementComesBackAsSavedRunAfterRun()
     {
         const QStringList keys{QStringLiteral("Settings/MainLeft"), QStringLiteral("Settings/MainTop"),
