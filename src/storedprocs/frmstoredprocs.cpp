@@ -249,7 +249,9 @@ void frmStoredProcs::showCatalogue(CatalogueRead read)
     m_procedures.clear();
     std::shared_ptr<db::ResultSet> list = db::ResultSet::inMemory(kListColumns);
     for (const db::ProcedureInfo &p : std::as_const(read.procedures)) {
-        list->addRow({QString::number(p.id), p.name, p.source});
+        // The text stays beside the list, not in its hidden cell, where a
+        // screen reader would read every procedure's whole source aloud.
+        list->addRow({QString::number(p.id), p.name, QString()});
         m_procedures.insert(p.id, p);
     }
     m_gridSPs->setUpdatesEnabled(false);
@@ -351,8 +353,9 @@ void frmStoredProcs::cmdViewSource_Click()
         report(QStringLiteral("cmdViewSource_Click"), {381, QStringLiteral("Subscript out of range")});
         return;
     }
+    const db::ProcedureInfo *procedure = currentProcedure();
     if (auto *w = openToolWindow<frmStoredProcSource>(kSourceWindow))
-        w->showSource(currentCell(QStringLiteral("Name")), currentCell(QStringLiteral("Source")));
+        w->showSource(currentCell(QStringLiteral("Name")), procedure ? procedure->source : QString());
 }
 
 void frmStoredProcs::mnuAlwaysOnTop_Click()

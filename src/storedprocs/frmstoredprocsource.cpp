@@ -25,13 +25,15 @@ frmStoredProcSource::frmStoredProcSource(WindowContext &, QWidget *parent) : QMa
 {
     setObjectName(QStringLiteral("frmStoredProcSource"));
     setWindowTitle(QStringLiteral("Stored Proc"));
-    m_editor = new CodeEditor(this);
+    auto *inside = new QWidget(this);
+    inside->setObjectName(QStringLiteral("centralWidget"));
+    setCentralWidget(inside);
+    m_editor = new CodeEditor(inside);
     m_editor->setObjectName(QStringLiteral("txtSource"));
     m_editor->setAccessibleName(QStringLiteral("Source"));
     // What the user changes would be kept nowhere: the text is for reading and copying.
     m_editor->setReadOnly(true);
     m_editor->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    setCentralWidget(m_editor);
     statusBar()->setObjectName(QStringLiteral("staStatus"));
     m_placement = new WindowPlacement(this);
     Form_Load();
@@ -57,6 +59,30 @@ void frmStoredProcSource::showSource(const QString &procedureName, const QString
 {
     m_editor->setPlainText(text);
     setWindowTitle(procedureName);
+}
+
+void frmStoredProcSource::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    Form_Resize();
+}
+
+void frmStoredProcSource::Form_Resize()
+{
+    // The editor leaves 100 twips at the right and 400 at the bottom (the
+    // status line) of the window's inside; a size that would not be positive is left alone.
+    if (isMinimized())
+        return;
+    const int dpi = logicalDpiX();
+    const int w = width() - placement::twipsToPixels(100, dpi);
+    const int h = height() - placement::twipsToPixels(400, dpi) - centralWidget()->y();
+    QRect r = m_editor->geometry();
+    r.moveTopLeft(QPoint(0, 0));
+    if (w > 0)
+        r.setWidth(w);
+    if (h > 0)
+        r.setHeight(h);
+    m_editor->setGeometry(r);
 }
 
 void frmStoredProcSource::closeEvent(QCloseEvent *event)

@@ -32,9 +32,11 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void Form_Load();
+    void Form_Resize();
 
     storedprocs::CodeEditor *m_editor;
     storedprocs::SqlHighlighter *m_highlighter = nullptr;

@@ -31,6 +31,27 @@ QList<ColorSpan> descriptionColorSpans(const QString &text, const QString &keywo
     return spans;
 }
 
+namespace {
+
+struct DescriptionFormats
+{
+    QTextCharFormat text, label;
+};
+
+// Black text and blue labels on a light box; on a dark one the palette's
+// text colour and a light blue, so that both stay readable.
+DescriptionFormats descriptionFormats(const QTextEdit &box)
+{
+    const QPalette &p = box.palette();
+    const bool dark = p.color(QPalette::Base).lightness() < 128;
+    DescriptionFormats f;
+    f.text.setForeground(dark ? p.color(QPalette::Text) : QColor(0, 0, 0));
+    f.label.setForeground(dark ? QColor(0x80, 0xb0, 0xff) : QColor(0, 0, 255));
+    return f;
+}
+
+} // namespace
+
 void SetDescriptionColors(QTextEdit *box, const QString &keywords)
 {
     // The document holds "\r\n" as one paragraph break; colour the box's own
@@ -41,10 +62,9 @@ void SetDescriptionColors(QTextEdit *box, const QString &keywords)
     const QString plain = box->toPlainText();
     const QList<ColorSpan> spans = descriptionColorSpans(plain, keywords);
 
-    QTextCharFormat black;
-    black.setForeground(QColor(0, 0, 0));
-    QTextCharFormat blue;
-    blue.setForeground(QColor(0, 0, 255));
+    const DescriptionFormats formats = descriptionFormats(*box);
+    const QTextCharFormat &black = formats.text;
+    const QTextCharFormat &blue = formats.label;
 
     QTextCursor c(box->document());
     c.beginEditBlock();
@@ -71,10 +91,9 @@ void setColouredDescription(QTextEdit *box, const QString &text, const QString &
     QString plain = text;
     plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     const QList<ColorSpan> spans = descriptionColorSpans(plain, keywords);
-    QTextCharFormat black;
-    black.setForeground(QColor(0, 0, 0));
-    QTextCharFormat blue;
-    blue.setForeground(QColor(0, 0, 255));
+    const DescriptionFormats formats = descriptionFormats(*box);
+    const QTextCharFormat &black = formats.text;
+    const QTextCharFormat &blue = formats.label;
     box->setUpdatesEnabled(false);
     box->clear();
     QTextCursor c(box->document());

@@ -80,6 +80,28 @@ Grid::Grid(QWidget *parent, bool fixedColumn)
     // Column widths from a sample of rows: sizing over thousands of rows costs more than it shows.
     horizontalHeader()->setResizeContentsPrecision(64);
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    // Ctrl+End while rows still arrive follows them to the table's last row.
+    const auto followEnd = [this] {
+        if (m_followEnd)
+            goToLastRow();
+    };
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, followEnd);
+    connect(m_model, &GridModel::loadingFinished, this, [this, followEnd] {
+        followEnd();
+        m_followEnd = false;
+    });
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] { m_followEnd = false; });
+}
+
+void Grid::goToLastRow()
+{
+    const QModelIndex at = m_model->index(m_model->rowCount() - 1, std::max(0, currentIndex().column()));
+    if (!at.isValid() || at == currentIndex())
+        return;
+    m_movingToEnd = true;
+    setCurrentIndex(at);
+    m_movingToEnd = false;
+    scrollTo(at);
 }
 
 Grid::~Grid() = default;
@@ -202,6 +224,9 @@ void Grid::updateGeometries()
 QModelIndex Grid::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers)
 {
     QModelIndex current = QTableView::moveCursor(cursorAction, modifiers);
+    // The first and last rows are those of the whole table: a load still
+    // under way is followed to its end without waiting for it.
+    m_followEnd = cursorAction == MoveEnd && (modifiers & Qt::ControlModifier) && m_model->isLoading();
     if (m_frozen && m_frozenCount > 0 && cursorAction == MoveLeft && current.column() >= m_frozenCount) {
         // Keep the new cell out from under the frozen columns.
         const int x = visualRect(current).topLeft().x();
@@ -403,6 +428,9 @@ bool Grid::eventFilter(QObject *watched, QEvent *event)
 void Grid::currentChanged(const QModelIndex &current, const QModelIndex &previous)
 {
     QTableView::currentChanged(current, previous);
+    // Any other move of the user's ends a Ctrl+End still following the load.
+    if (!m_movingToEnd && current.row() != m_model->rowCount() - 1)
+        m_followEnd = false;
     if (current.isValid())
         Q_EMIT currentCellChanged(gridRow(current.row()), gridCol(current.column()));
 }

@@ -98,6 +98,7 @@ private:
     void updateFrozenGeometry();
     void syncFrozenColumns();
     int frozenWidth() const;
+    void goToLastRow();
 
     GridModel *m_model;
     QTableView *m_frozen = nullptr;
@@ -107,6 +108,8 @@ private:
     bool m_fixedColumn;
     int m_mouseRow = -1;
     int m_mouseCol = -1;
+    bool m_followEnd = false;   // Ctrl+End pressed while rows were still arriving
+    bool m_movingToEnd = false;
 };
 
 } // namespace korva

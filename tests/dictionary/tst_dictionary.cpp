@@ -312,6 +312,28 @@ private Q_SLOTS:
         }
     }
 
+    // On a dark palette labels and text stay readable against the box.
+    void darkPaletteKeepsColoursReadable()
+    {
+        const QString text = QStringLiteral("Column: Alias\r\nDatatype: nvarchar");
+        QTextEdit box;
+        QPalette dark = box.palette();
+        dark.setColor(QPalette::Base, QColor(30, 30, 30));
+        dark.setColor(QPalette::Text, QColor(230, 230, 230));
+        box.setPalette(dark);
+        setColouredDescription(&box, text, kColumnKeywords);
+        const auto contrast = [](const QColor &a, const QColor &b) { return std::abs(a.lightness() - b.lightness()); };
+        for (int pos : {2, 10}) {
+            QTextCursor c(box.document());
+            c.setPosition(pos);
+            QVERIFY2(contrast(c.charFormat().foreground().color(), QColor(30, 30, 30)) > 100, qPrintable(QString::number(pos)));
+        }
+        QTextCursor label(box.document()), value(box.document());
+        label.setPosition(2);
+        value.setPosition(10);
+        QVERIFY(label.charFormat().foreground().color() != value.charFormat().foreground().color());
+    }
+
     // The work done for a box (keyword spans found, format runs written)
     // grows with its text and no faster: ten times the lines, ten times the runs.
     void colouringWorkGrowsWithTheText()

@@ -10,6 +10,7 @@
 #include "widgets/gridmodel.h"
 
 #include <QtCore/QScopeGuard>
+#include <sqlite3.h>
 #include <QtTest/QtTest>
 
 #include <thread>
@@ -232,13 +233,56 @@ private Q_SLOTS:
         QVERIFY(!odbcConnectionStringForDisplay(parseConnectionString(given), endpoint, login).contains(QStringLiteral("p;w")));
     }
 
-    void serverCatalogueAndCallsAsText()
+    // The procedure list's catalogue queries, run over a catalogue shaped as
+    // the server's (sys.procedures, sys.sql_modules, sys.parameters,
+    // sys.types): procedures in id order with their text, parameters in
+    // their order with lengths in characters.
+    void serverCatalogueQueriesRun()
     {
-        QCOMPARE(procedureCallText(QStringLiteral("csp_UserRename"), 2), QStringLiteral("{call csp_UserRename(?,?)}"));
-        QCOMPARE(procedureCallText(QStringLiteral("sp_Nothing"), 0), QStringLiteral("{call sp_Nothing}"));
-        QVERIFY(sqlServerProceduresQuery().contains(QStringLiteral("sys.procedures")));
-        QVERIFY(sqlServerProceduresQuery().contains(QStringLiteral("sys.sql_modules")));
-        QVERIFY(sqlServerParametersQuery().contains(QStringLiteral("sys.parameters")));
+        const QString catalogue = env->filePath(QStringLiteral("catalogue"));
+        QDir().mkpath(catalogue);
+        QVERIFY(QFile::copy(folder + QStringLiteral("/OrvexDirDB.sqlite"), catalogue + QStringLiteral("/OrvexDirDB.sqlite")));
+        sqlite3 *sys = nullptr;
+        QCOMPARE(sqlite3_open(QFile::encodeName(catalogue + QStringLiteral("/sys.sqlite")).constData(), &sys), SQLITE_OK);
+        const auto closeSys = qScopeGuard([&] { sqlite3_close(sys); });
+        QCOMPARE(sqlite3_exec(sys,
+                              "CREATE TABLE procedures(object_id INT, name TEXT);"
+                              "CREATE TABLE sql_modules(object_id INT, definition TEXT);"
+                              "CREATE TABLE parameters(object_id INT, name TEXT, parameter_id INT, user_type_id INT, "
+                              "max_length INT, is_output INT);"
+                              "CREATE TABLE types(user_type_id INT, name TEXT);"
+                              "INSERT INTO types VALUES (56,'int'),(231,'nvarchar'),(239,'nchar'),(167,'varchar');"
+                              "INSERT INTO procedures VALUES (205,'csp_B'),(117,'csp_A'),(300,'sp_NoParams');"
+                              "INSERT INTO sql_modules VALUES (117,'CREATE PROCEDURE csp_A'),(205,'CREATE PROCEDURE csp_B'),"
+                              "(300,'CREATE PROCEDURE sp_NoParams'),(999,'CREATE FUNCTION f');"
+                              "INSERT INTO parameters VALUES (205,'@Memo',3,231,-1,0),(205,'@Name',1,231,100,0),"
+                              "(205,'@Count',2,56,4,1),(117,'@Raw',2,167,30,0),(117,'@Code',1,239,20,0),"
+                              "(999,'@x',1,56,4,0);",
+                              nullptr, nullptr, nullptr),
+                 SQLITE_OK);
+        registerEmbeddedServer(QStringLiteral("catalogue"), QString(), catalogue);
+        const QString server = QStringLiteral("Driver={SQL Server};server=catalogue;database=OrvexDirDB");
+        Error e;
+        ExecOutcome procs = executeText(server, sqlServerProceduresQuery(), &e);
+        QVERIFY2(!e && procs.rows, qPrintable(e.description));
+        QStringList got;
+        for (procs.rows->moveFirst(); !procs.rows->eof(); procs.rows->moveNext())
+            got << QStringLiteral("%1 %2 %3").arg(procs.rows->field(0).toString(), procs.rows->field(1).toString(),
+                                                  procs.rows->field(2).toString());
+        QCOMPARE(got, (QStringList{"117 csp_A CREATE PROCEDURE csp_A", "205 csp_B CREATE PROCEDURE csp_B",
+                                   "300 sp_NoParams CREATE PROCEDURE sp_NoParams"}));
+
+        ExecOutcome params = executeText(server, sqlServerParametersQuery(), &e);
+        QVERIFY2(!e && params.rows, qPrintable(e.description));
+        got.clear();
+        for (params.rows->moveFirst(); !params.rows->eof(); params.rows->moveNext()) {
+            QStringList row;
+            for (int c = 0; c < 5; ++c)
+                row << params.rows->field(c).toString();
+            got << row.join(u' ');
+        }
+        QCOMPARE(got, (QStringList{"117 @Code nchar 10 0", "117 @Raw varchar 30 0", "205 @Name nvarchar 50 0",
+                                   "205 @Count int 4 1", "205 @Memo nvarchar -1 0"}));
     }
 
     // The settings choose the driver and TDS version; a server's own entry may name a DSN.

@@ -14,10 +14,14 @@
 #include "storedprocs/frmstoredprocsource.h"
 #include "storedprocs/storedprocwindows.h"
 #include "support/frmsplashscreen.h"
+#include "support/windowplacement.h"
 #include "widgets/grid.h"
 #include "widgets/gridmodel.h"
 
+#include <QtGui/QAccessible>
+#include <QtGui/QScreen>
 #include <QtGui/QTextBlock>
+#include <QtGui/QWindow>
 #include <QtGui/QTextLayout>
 #include <QtTest/QtTest>
 #include <QtWidgets/QLineEdit>
@@ -246,6 +250,14 @@ private Q_SLOTS:
         QVERIFY(!names.contains(QStringLiteral("spRebuildDirectoryIndexes")));
         QVERIFY(!names.contains(QStringLiteral("xsp_PurgeTombstones")));
         QCOMPARE(procs(w)->row(), 1);
+        // A screen reader going through the list hears names, never whole procedure texts.
+        QAccessibleInterface *list = QAccessible::queryAccessibleInterface(procs(w));
+        QVERIFY(list && list->tableInterface());
+        for (int r = 0; r < list->tableInterface()->rowCount(); ++r)
+            for (int c = 0; c < list->tableInterface()->columnCount(); ++c)
+                if (QAccessibleInterface *cell = list->tableInterface()->cellAt(r, c))
+                    QVERIFY2(!cell->text(QAccessible::Name).contains(u"CREATE PROCEDURE", Qt::CaseInsensitive),
+                             qPrintable(QStringLiteral("%1,%2").arg(r).arg(c)));
         QVERIFY(child<QTextEdit>(w, "txtSPInfo")->toPlainText().startsWith(u"Stored_Procedure: " + names[0].toLower()));
 
         selectProcedure(w, QStringLiteral("csp_SubscriberModifyName"));
@@ -556,7 +568,13 @@ private Q_SLOTS:
         const QStringList first = storedNow();
         // Whole pixels: a twentieth of a pixel's worth either way.
         auto near = [](const QString &stored, qint64 twips) { return qAbs(stored.toLongLong() - twips) <= 15; };
-        QVERIFY2(near(first[0], 1000) && near(first[1], 1000), qPrintable(first.join(u' ')));
+        // A window wider than the room right of its default place moves left, onto the screen.
+        const QRect screen = QApplication::primaryScreen()->availableGeometry();
+        const qint64 screenWidth = placement::pixelsToTwips(screen.width(), QApplication::primaryScreen()->logicalDotsPerInchX());
+        QVERIFY2(near(first[1], 1000), qPrintable(first.join(u' ')));
+        QVERIFY2(near(first[0], 1000) || near(QString::number(first[0].toLongLong() + first[2].toLongLong()), screenWidth),
+                 qPrintable(first.join(u' ')));
+        QVERIFY2(first[0].toLongLong() + first[2].toLongLong() <= screenWidth + 15, qPrintable(first.join(u' ')));
         openAndClose([](QWidget *) {});
         QCOMPARE(storedNow(), first);
 
@@ -578,6 +596,36 @@ private Q_SLOTS:
         });
         QVERIFY2(near(storedNow()[2], first[2].toLongLong() + 1440), qPrintable(storedNow().join(u' ')));
         QVERIFY2(near(storedNow()[3], first[3].toLongLong() - 720), qPrintable(storedNow().join(u' ')));
+    }
+
+    // Both windows are laid out by their fixed distances from the edges, and
+    // the execution window's smallest size is that of the whole window.
+    void fixedLayouts()
+    {
+        const int dpi = QApplication::primaryScreen()->logicalDotsPerInchX();
+        const auto px = [dpi](int twips) { return placement::twipsToPixels(twips, dpi); };
+        frmStoredProcExecute run(*ctx);
+        run.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&run));
+        const QMargins f = run.windowHandle()->frameMargins();
+        QCOMPARE(run.minimumWidth() + f.left() + f.right(), px(5760));
+        QCOMPARE(run.minimumHeight() + f.top() + f.bottom(), px(2730));
+        run.resize(px(9000) - f.left() - f.right(), px(6000) - f.top() - f.bottom());
+        QTRY_COMPARE(run.width() + f.left() + f.right(), px(9000));
+        auto *exit = child<QPushButton>(&run, "cmdExit");
+        QVERIFY(std::abs(exit->x() - px(9000 - 1110)) <= 1);
+        QVERIFY(std::abs(exit->y() - px(6000 - 840)) <= 1);
+        QVERIFY(std::abs(valueGrid(&run)->width() - px(9000 - 195)) <= 1);
+        QVERIFY(std::abs(valueGrid(&run)->height() - px(6000 - 1245)) <= 1);
+        QVERIFY(child<QPushButton>(&run, "cmdExecute")->geometry().right() < exit->x());
+
+        frmStoredProcSource view(*ctx);
+        view.resize(px(8000), px(6000));
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QTRY_VERIFY(std::abs(view.editor()->width() - (view.width() - px(100))) <= 1);
+        const QPoint bottom = view.editor()->mapTo(&view, QPoint(0, view.editor()->height()));
+        QVERIFY(std::abs(bottom.y() - (view.height() - px(400))) <= 1);
     }
 
     void sourceWithoutLanguageDefinition()

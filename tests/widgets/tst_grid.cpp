@@ -25,9 +25,9 @@ public:
         qsizetype n = 0;
         for (; n < maxRows && m_next < m_total; ++n, ++m_next) {
             store.beginRow();
-            store.addText(QStringLiteral("a%1").arg(m_next));
-            store.addText(QStringLiteral("ID-%1").arg(m_next));
-            store.addInteger(m_next);
+            store.addText(QStringLiteral("a%1").arg(m_next.load()));
+            store.addText(QStringLiteral("ID-%1").arg(m_next.load()));
+            store.addInteger(m_next.load());
             store.endRow();
         }
         return n;
@@ -35,7 +35,8 @@ public:
 
 private:
     qsizetype m_total;
-    qsizetype m_next = 0;
+    // Read by atEnd() on the window's thread while the loader fetches.
+    std::atomic<qsizetype> m_next = 0;
 };
 
 std::shared_ptr<db::ResultSet> rows(qsizetype n) { return std::make_shared<db::ResultSet>(std::make_unique<CountingSource>(n)); }
@@ -137,6 +138,36 @@ private Q_SLOTS:
             QCOMPARE(model.text(r, 0), QStringLiteral("C-%1").arg(r));
         QTest::qWait(50);
         QCOMPARE(model.rowCount(), 100000);
+    }
+
+    // Ctrl+End while rows still arrive reaches the table's last row once they
+    // are all there, without the window waiting; another move stops that.
+    void controlEndFollowsTheLoadToTheLastRow()
+    {
+        Grid grid(nullptr, true);
+        grid.resize(400, 300);
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        grid.gridModel()->setBatchSize(500);
+        grid.setResultSet(std::make_shared<db::ResultSet>(std::make_unique<SlowSource>(QStringLiteral("E"), 6000, 15)), 0);
+        QTRY_VERIFY(grid.rows() > 1);
+        grid.setCurrentCell(1, 1);
+        grid.setFocus();
+        QVERIFY(grid.gridModel()->isLoading());
+        QTest::keyClick(&grid, Qt::Key_End, Qt::ControlModifier);
+        QTRY_VERIFY_WITH_TIMEOUT(!grid.gridModel()->isLoading(), 20000);
+        QCOMPARE(grid.row(), 6000);
+        QCOMPARE(grid.textMatrix(grid.row(), 1), QStringLiteral("E-5999"));
+        QTest::keyClick(&grid, Qt::Key_Home, Qt::ControlModifier);
+        QCOMPARE(grid.row(), 1);
+
+        grid.setResultSet(std::make_shared<db::ResultSet>(std::make_unique<SlowSource>(QStringLiteral("F"), 6000, 15)), 0);
+        QTRY_VERIFY(grid.rows() > 3);
+        grid.setCurrentCell(1, 1);
+        QTest::keyClick(&grid, Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClick(&grid, Qt::Key_Home, Qt::ControlModifier);
+        QTRY_VERIFY_WITH_TIMEOUT(!grid.gridModel()->isLoading(), 20000);
+        QCOMPARE(grid.row(), 1);
     }
 
     void finishingTheLoadGivesEveryRow()
