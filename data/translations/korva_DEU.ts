@@ -407,5 +407,41 @@
         <source>Source</source>
         <translation>Quelltext</translation>
     </message>
+    <message>
+        <source>Table Name</source>
+        <translation>Tabellenname</translation>
+    </message>
+    <message>
+        <source>Column Name</source>
+        <translation>Spaltenname</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Type</source>
+        <translation>Typ</translation>
+    </message>
+    <message>
+        <source>Length</source>
+        <translation>Länge</translation>
+    </message>
+    <message>
+        <source>Output</source>
+        <translation>Ausgabe</translation>
+    </message>
+    <message>
+        <source>Value</source>
+        <translation>Wert</translation>
+    </message>
+    <message>
+        <source>Position</source>
+        <translation>Position</translation>
+    </message>
+    <message>
+        <source>No previous queries stored</source>
+        <translation>Keine früheren Abfragen gespeichert</translation>
+    </message>
 </context>
 </TS>

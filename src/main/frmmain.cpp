@@ -10,6 +10,7 @@
 #include "platform/settings.h"
 #include "platform/workstationinfo.h"
 #include "support/ctooltip.h"
+#include "support/localize.h"
 #include "support/messenger.h"
 #include "support/updatecheck.h"
 #include "support/windowplacement.h"
@@ -65,7 +66,7 @@ frmMain::frmMain(WindowContext &context, frmSplashScreen *splash, QWidget *paren
     // A remote attach has the start sequence run again on the new server.
     connect(&context, &WindowContext::startOverRequested, this, [this] { Form_Load(m_commandLine); });
     setObjectName(QStringLiteral("frmMain"));
-    setWindowTitle(kCaption);
+    modLocalize::setComposedTitle(this, kCaption);
     m_placement = new WindowPlacement(this);
     buildMenus();
     buildControls();
@@ -204,6 +205,7 @@ void frmMain::buildControls()
     setCentralWidget(central);
 
     m_gridTables = new Grid(central);
+    m_gridTables->gridModel()->setTranslatedCaptions(true);
     m_gridTables->setObjectName(QStringLiteral("gridTables"));
     m_gridTables->setAccessibleName(QStringLiteral("Tables"));
     m_gridTables->setColumns({QStringLiteral("Table Name")});
@@ -211,6 +213,7 @@ void frmMain::buildControls()
     m_gridTables->horizontalHeader()->setStretchLastSection(true);
 
     m_gridColumns = new Grid(central);
+    m_gridColumns->gridModel()->setTranslatedCaptions(true);
     m_gridColumns->setObjectName(QStringLiteral("gridColumns"));
     m_gridColumns->setAccessibleName(QStringLiteral("Columns"));
     m_gridColumns->setColumns({QStringLiteral("Column Name")});
@@ -327,7 +330,7 @@ bool frmMain::Form_Load(const QString &commandLine)
 
 void frmMain::setCaption()
 {
-    setWindowTitle(m_state.remoteLabel.isEmpty() ? kCaption : kCaption + QStringLiteral(" - ") + m_state.remoteLabel);
+    modLocalize::setComposedTitle(this, kCaption, m_state.remoteLabel);
 }
 
 bool frmMain::readInstallFolder()

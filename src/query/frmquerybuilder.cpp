@@ -7,6 +7,7 @@
 #include "platform/settings.h"
 #include "query/queryhistory.h"
 #include "support/busypointer.h"
+#include "support/localize.h"
 #include "support/messenger.h"
 #include "support/windowplacement.h"
 #include "widgets/csvexport.h"
@@ -105,7 +106,7 @@ frmQueryBuilder::frmQueryBuilder(WindowContext &context, QWidget *parent)
 {
     setObjectName(QStringLiteral("frmQueryBuilder"));
     const QString &remote = context.state().remoteLabel;
-    setWindowTitle(remote.isEmpty() ? kCaption : kCaption + QStringLiteral(" - ") + remote);
+    modLocalize::setComposedTitle(this, kCaption, remote);
     buildMenus();
     buildControls();
 
@@ -546,7 +547,7 @@ void frmQueryBuilder::cmdPreviousQueries_Click()
     // A history key that holds no queries lists one nameless entry.
     const bool emptyKey = entries.isEmpty()
                           && RegistryAPI::KeyExists(RegistryAPI::HKEY_LOCAL_MACHINE, query::history::kQueriesKey.toString());
-    first->setText(emptyKey ? QString() : kNoQueries);
+    first->setText(emptyKey ? QString() : modLocalize::translated(kNoQueries));
     first->setData(QString());
     first->setEnabled(false); // choosing it would only empty the query box
     first->setVisible(true);

@@ -4,6 +4,7 @@
 #include "platform/fileio.h"
 #include "platform/paths.h"
 #include "platform/resultset.h"
+#include "support/localize.h"
 #include "support/messenger.h"
 #include "widgets/descriptioncolors.h"
 #include "widgets/grid.h"
@@ -226,7 +227,7 @@ void frmRegistry::showExport(const ExportRead &read, const QString &path)
     m_treeRead.cancel();
     m_source = read.source;
     m_exportFile = path;
-    setWindowTitle(kCaption + QStringLiteral(" - ") + name);
+    modLocalize::setComposedTitle(this, kCaption, name);
     emptyGrid();
     descriptionBox()->clear();
     resetTree(QStringLiteral("Brisvane"));

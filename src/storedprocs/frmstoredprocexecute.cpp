@@ -5,6 +5,7 @@
 #include "platform/workstationinfo.h"
 #include "storedprocs/parametervalues.h"
 #include "support/busypointer.h"
+#include "support/localize.h"
 #include "support/messenger.h"
 #include "support/windowplacement.h"
 
@@ -40,8 +41,7 @@ frmStoredProcExecute::frmStoredProcExecute(WindowContext &context, QWidget *pare
     m_gridParams = new QTableWidget(0, 4, this);
     m_gridParams->setObjectName(QStringLiteral("gridParams"));
     m_gridParams->setAccessibleName(QStringLiteral("Parameters"));
-    m_gridParams->setHorizontalHeaderLabels({QStringLiteral("Name"), QStringLiteral("Type"), QStringLiteral("Length"),
-                                             QStringLiteral("Value")});
+    frmStoredProcExecute_Auto_Init();
     m_gridParams->verticalHeader()->hide();
     m_gridParams->setSelectionMode(QAbstractItemView::SingleSelection);
     m_gridParams->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
@@ -74,6 +74,14 @@ frmStoredProcExecute::~frmStoredProcExecute()
 {
     if (m_stopper)
         m_stopper->stop();
+}
+
+void frmStoredProcExecute::frmStoredProcExecute_Auto_Init()
+{
+    QStringList headers;
+    for (const char *english : {"Name", "Type", "Length", "Value"})
+        headers << modLocalize::translated(QString::fromLatin1(english));
+    m_gridParams->setHorizontalHeaderLabels(headers);
 }
 
 QMargins frmStoredProcExecute::frame() const
@@ -133,7 +141,7 @@ void frmStoredProcExecute::LoadGridData()
         close();
         return;
     }
-    setWindowTitle(QStringLiteral("Execute Stored Procedure: ") + m_procedureName);
+    modLocalize::setComposedTitle(this, QStringLiteral("Execute Stored Procedure"), m_procedureName, QStringLiteral(": "));
     m_loading = true;
     m_gridParams->setUpdatesEnabled(false);
     m_gridParams->setRowCount(0);

@@ -52,6 +52,10 @@ Q_SIGNALS:
     // A run has ended and its outcome been reported.
     void executionFinished();
 
+public Q_SLOTS:
+    // After a language change: the grid's headers in the new language.
+    void frmStoredProcExecute_Auto_Init();
+
 protected:
     // Closing the window stops the procedure it runs; nothing waits for it.
     void closeEvent(QCloseEvent *event) override;

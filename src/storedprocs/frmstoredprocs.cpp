@@ -12,10 +12,12 @@
 #include "storedprocs/storedprocwindows.h"
 #include "support/busypointer.h"
 #include "support/frmsplashscreen.h"
+#include "support/localize.h"
 #include "support/messenger.h"
 #include "support/windowplacement.h"
 #include "widgets/descriptioncolors.h"
 #include "widgets/grid.h"
+#include "widgets/gridmodel.h"
 
 #include <QtGui/QScreen>
 #include <QtWidgets/QApplication>
@@ -126,6 +128,7 @@ frmStoredProcs::frmStoredProcs(WindowContext &context, QWidget *parent)
     m_gridSPs->setColumns(kListColumns);
 
     m_gridParams = new Grid(central, true);
+    m_gridParams->gridModel()->setTranslatedCaptions(true);
     m_gridParams->setObjectName(QStringLiteral("gridParams"));
     m_gridParams->setAccessibleName(QStringLiteral("Parameters"));
     m_gridParams->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -212,7 +215,7 @@ void frmStoredProcs::Form_Load()
     m_placement->restore(readStoredPlacement(*openSettings(), kSettingsPrefix, kDefaultPlacement));
     const SharedState &state = m_context.state();
     if (!state.remoteLabel.isEmpty())
-        setWindowTitle(kCaption + QStringLiteral(" - ") + state.remoteLabel);
+        modLocalize::setComposedTitle(this, kCaption, state.remoteLabel);
 
     // Over the main window, whose menu opened the browser.
     m_splash = std::make_unique<frmSplashScreen>();

@@ -282,6 +282,25 @@ QString translated(const QString &english)
     return QCoreApplication::translate(kTranslationContext, english.toUtf8().constData());
 }
 
+namespace {
+
+QString composedTitle(const QWidget *window)
+{
+    const QString name = window->property("korvaTitleName").toString();
+    return translated(window->property("korvaTitleSource").toString())
+           + (name.isEmpty() ? QString() : window->property("korvaTitleSeparator").toString() + name);
+}
+
+} // namespace
+
+void setComposedTitle(QWidget *window, const QString &english, const QString &name, const QString &separator)
+{
+    window->setProperty("korvaTitleSource", english);
+    window->setProperty("korvaTitleName", name);
+    window->setProperty("korvaTitleSeparator", separator);
+    window->setWindowTitle(composedTitle(window));
+}
+
 // Windows, dialogs and menus shown after a language was chosen take it on
 // before they are first painted.
 class Languages::Watcher : public QObject
@@ -435,7 +454,9 @@ void Languages::applyTo(QWidget *window) const
             f.setFamily(family);
             w->setFont(f);
         }
-        if (w->isWindow())
+        if (w->isWindow() && w->property("korvaTitleSource").isValid())
+            w->setWindowTitle(composedTitle(w));
+        else if (w->isWindow())
             retext(w, [w] { return w->windowTitle(); }, [w](const QString &t) { w->setWindowTitle(t); });
         if (auto *label = qobject_cast<QLabel *>(w); label && label->textFormat() != Qt::RichText && !label->text().isEmpty())
             retext(label, [label] { return label->text(); }, [label](const QString &t) { label->setText(t); });

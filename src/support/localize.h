@@ -75,4 +75,11 @@ Languages &programLanguages();
 // was built with, translated when a language library has it.
 QString translated(const QString &english);
 
+// A caption made of a text of the program's and a name (a server, a
+// procedure): the text is shown in the current language and follows later
+// changes of it; the name stays as it is.
+void setComposedTitle(QWidget *window, const QString &english, const QString &name = QString(),
+                      const QString &separator = QStringLiteral(" - "));
+
+
 } // namespace korva::modLocalize

@@ -1,5 +1,7 @@
 #include "widgets/gridmodel.h"
 
+#include "support/localize.h"
+
 #include "platform/resultset.h"
 #include "platform/rowloader.h"
 
@@ -167,7 +169,7 @@ QVariant GridModel::headerData(int section, Qt::Orientation orientation, int rol
     if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole)
         return {};
     if (orientation == Qt::Horizontal)
-        return m_columns.value(section);
+        return m_translatedCaptions ? modLocalize::translated(m_columns.value(section)) : m_columns.value(section);
     // The fixed column 0 is empty.
     return role == Qt::AccessibleTextRole ? QVariant(QString::number(section + 1)) : QVariant(QString());
 }

@@ -47,6 +47,9 @@ public:
     int markedRow() const { return m_marked; }
 
     void setEditable(bool on) { m_editable = on; }
+    // The column names are the program's own captions (not a table's
+    // columns): they are shown in the interface language.
+    void setTranslatedCaptions(bool on) { m_translatedCaptions = on; }
     bool isEditable() const { return m_editable; }
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -73,6 +76,7 @@ private:
     QSet<int> m_bold;
     int m_marked = -1;
     bool m_editable = false;
+    bool m_translatedCaptions = false;
     bool m_finished = true;
 };
 

@@ -1085,10 +1085,54 @@ private Q_SLOTS:
         QWidget *query = ctx.openedWindow(QStringLiteral("frmQueryBuilder"));
         QVERIFY(query);
         QCOMPARE(query->findChild<QPushButton *>(QStringLiteral("cmdExecute"))->text(), QStringLiteral("&Ausführen"));
+        QPointer<QWidget> closing = query;
         query->close();
+        QTRY_VERIFY(!closing);
+
+        // Texts the program sets as it goes come in German as well: captions
+        // with a server's name, the lists' headers, the history's placeholder.
+        ctx.state().remoteLabel = QStringLiteral("ELSEWHERE\\ORVEX2");
+        action(w, "mnuQueryBuilder")->trigger();
+        QTRY_VERIFY(ctx.openedWindow(QStringLiteral("frmQueryBuilder")));
+        query = ctx.openedWindow(QStringLiteral("frmQueryBuilder"));
+        QCOMPARE(query->windowTitle(), QStringLiteral("Abfrage-Editor - ELSEWHERE\\ORVEX2"));
+        QTest::mouseClick(query->findChild<QPushButton *>(QStringLiteral("cmdPreviousQueries")), Qt::LeftButton);
+        QMenu *history = query->findChild<QMenu *>(QStringLiteral("mnuPreviousQueriesPopup"));
+        QTRY_VERIFY(history->isVisible());
+        QCOMPARE(history->actions().first()->text(), QStringLiteral("Keine früheren Abfragen gespeichert"));
+        history->close();
+        selectTable(w, QStringLiteral("tbl_Alias"));
+        QCOMPARE(tablesGrid(w)->textMatrix(0, 1), QStringLiteral("Tabellenname"));
+        QCOMPARE(columnsGrid(w)->textMatrix(0, 1), QStringLiteral("Spaltenname"));
+        // No text of any open window is English that the library has in German.
+        QTranslator german;
+        QVERIFY(german.load(built.filePath(QStringLiteral("korva_DEU.dll"))));
+        QStringList untranslated;
+        const auto check = [&](const QString &text) {
+            const QString de = german.translate("KORVA", text.toUtf8().constData());
+            if (!de.isEmpty() && de != text)
+                untranslated << text;
+        };
+        for (QWidget *window : {static_cast<QWidget *>(&w), query}) {
+            check(window->windowTitle().section(QStringLiteral(" - "), 0, 0));
+            for (QAbstractButton *b : window->findChildren<QAbstractButton *>())
+                check(b->text());
+            for (QLabel *l : window->findChildren<QLabel *>())
+                check(l->text());
+            for (QAction *a : window->findChildren<QAction *>())
+                check(a->text());
+        }
+        for (Grid *g : {tablesGrid(w), columnsGrid(w)})
+            check(g->textMatrix(0, 1));
+        QVERIFY2(untranslated.isEmpty(), qPrintable(untranslated.join(u'|')));
+
         choose(QStringLiteral(" 1033"));
         QCOMPARE(menuTitles(), english);
         QCOMPARE(action(w, "mnuQueryBuilder")->text(), QStringLiteral("Query Builder"));
+        QCOMPARE(query->windowTitle(), QStringLiteral("Query Builder - ELSEWHERE\\ORVEX2"));
+        QCOMPARE(tablesGrid(w)->textMatrix(0, 1), QStringLiteral("Table Name"));
+        query->close();
+        ctx.state().remoteLabel.clear();
         QVERIFY2(msg.messages.isEmpty(), qPrintable(msg.messages.join(u'|')));
     }
 
