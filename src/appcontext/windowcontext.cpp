@@ -2,7 +2,6 @@
 
 #include <QtGui/QGuiApplication>
 #include <QtGui/QScreen>
-#include <QtGui/QWindow>
 #include <QtWidgets/QWidget>
 
 #include <algorithm>
@@ -80,12 +79,16 @@ QWidget *WindowContext::openWindow(const QString &name)
             return nullptr;
         window->setAttribute(Qt::WA_DeleteOnClose);
         r.open.append(window);
-        // Kept above the main window, so that a message or an export over
-        // the main window does not bury it.
-        if (m_mainWindow && m_mainWindow->windowHandle() && window != m_mainWindow) {
-            window->winId();
-            if (QWindow *handle = window->windowHandle())
-                handle->setTransientParent(m_mainWindow->windowHandle());
+        // Owned by the main window and kept above it, so that a message or an
+        // export over the main window does not bury it: window systems keep
+        // a dialog-type window above its owner (a plain one they do not).
+        // It keeps its own buttons to minimise, maximise and close.
+        if (m_mainWindow && window != m_mainWindow && !window->parentWidget()) {
+            Qt::WindowFlags flags = window->windowFlags();
+            if ((flags & Qt::WindowType_Mask) == Qt::Window)
+                flags = (flags & ~Qt::WindowType_Mask) | Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                        | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint;
+            window->setParent(m_mainWindow, flags);
         }
     }
     window->show();
