@@ -9,6 +9,7 @@
 #include "main/searchdialogs.h"
 #include "common/gridinput.h"
 #include "support/ctooltip.h"
+#include "support/localize.h"
 #include "platform/database.h"
 #include "platform/delayedsession.h"
 #include "platform/sessionpool.h"
@@ -1077,6 +1078,8 @@ private Q_SLOTS:
             QVERIFY(!about->isVisible());
         };
         choose(QStringLiteral(" 1031"));
+        // A failure below must not leave the next tests in German.
+        const auto backToEnglish = qScopeGuard([] { modLocalize::programLanguages().choose(1033); });
         QCOMPARE(menuTitles(), (QStringList{QStringLiteral("&Datei"), QStringLiteral("&Ansicht"), QStringLiteral("Daten&bank"),
                                             QStringLiteral("&Optionen"), QStringLiteral("&Hilfe")}));
         QCOMPARE(action(w, "mnuQueryBuilder")->text(), QStringLiteral("Abfrage-Editor"));
