@@ -21,6 +21,8 @@
 #include <QtCore/QFile>
 #include <QtGui/QActionGroup>
 #include <QtGui/QCloseEvent>
+#include <QtGui/QScreen>
+#include <QtGui/QWindow>
 #include <QtGui/QMouseEvent>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QCheckBox>
@@ -670,7 +672,15 @@ void frmMain::applyMinimumSize()
     const QSize minCentral(twipsToPixels(kMinMainWidth - kNonClientWidth),
                            twipsToPixels(kMinMainHeight - kNonClientHeight));
     const int bars = menuBar()->sizeHint().height() + statusBar()->sizeHint().height();
-    setMinimumSize(minCentral.width(), minCentral.height() + bars);
+    QSize least(minCentral.width(), minCentral.height() + bars);
+    // On a screen smaller than that (or at a large scale factor) the window
+    // must still fit, frame and all.
+    if (const QScreen *s = screen()) {
+        const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+        least = least.boundedTo(s->availableGeometry().size()
+                                - QSize(frame.left() + frame.right(), frame.top() + frame.bottom()));
+    }
+    setMinimumSize(least);
 }
 
 void frmMain::Form_Resize()

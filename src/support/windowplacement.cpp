@@ -17,9 +17,6 @@ namespace {
 
 // Far beyond any screen, small enough that sums of a few never overflow.
 constexpr int kPixelLimit = 1000000;
-// The strip along the top of a window that must stay on a screen: the title bar.
-constexpr int kGrabHeight = 30;
-constexpr int kGrabWidth = 100;
 
 } // namespace
 
@@ -48,15 +45,14 @@ QRect keepOnScreen(const QRect &wanted, const QList<QRect> &screens, const QSize
         }
     }
     r.setSize(r.size().boundedTo(screen.size()).expandedTo(minimum.boundedTo(screen.size())));
-    // The title strip must lie on one screen, wide enough to grab.
-    const QRect grab(r.left(), r.top(), r.width(), std::min(r.height(), kGrabHeight));
-    int visible = 0;
+    // Every part of the window must be on a screen (it may straddle two);
+    // otherwise it moves wholly onto the screen that holds most of it.
+    qint64 shown = 0;
     for (const QRect &s : screens) {
-        const QRect common = s.intersected(grab);
-        if (common.height() == grab.height())
-            visible = std::max(visible, common.width());
+        const QRect common = s.intersected(r);
+        shown += qint64(common.width()) * common.height();
     }
-    if (visible < std::min(r.width(), kGrabWidth)) {
+    if (shown < qint64(r.width()) * r.height()) {
         r.moveLeft(std::clamp(r.left(), screen.left(), screen.right() - r.width() + 1));
         r.moveTop(std::clamp(r.top(), screen.top(), screen.bottom() - r.height() + 1));
     }

@@ -31,8 +31,8 @@ qint64 pixelsToTwips(int pixels, int dpi);
 
 // The outer rectangle a window should take on the given screens (available
 // areas, the first being the primary one) for a wanted outer rectangle: no
-// larger than the screen it lands on, and moved onto that screen when its top
-// edge would not be on any screen, so that it can always be grabbed and moved.
+// larger than the screen it lands on, and moved wholly onto that screen when
+// any part of it would be on no screen (it may straddle two screens).
 QRect keepOnScreen(const QRect &wanted, const QList<QRect> &screens, const QSize &minimum = {});
 
 } // namespace placement

@@ -61,9 +61,11 @@ private Q_SLOTS:
         // Fully on a screen, or straddling the two screens: left alone.
         QCOMPARE(placement::keepOnScreen(QRect(100, 100, 800, 600), screens), QRect(100, 100, 800, 600));
         QCOMPARE(placement::keepOnScreen(QRect(1500, 100, 800, 600), screens), QRect(1500, 100, 800, 600));
-        // Far away, above the top, or with only a sliver of title bar left: back on a screen.
+        // Far away, above the top, with only a sliver of title bar left, or
+        // just past an edge: wholly back on a screen.
         for (const QRect &lost : {QRect(-1000000, -1000000, 800, 600), QRect(200, -300, 800, 600),
-                                  QRect(1900, 1050, 800, 600), QRect(5000, 5000, 640, 480)}) {
+                                  QRect(1900, 1050, 800, 600), QRect(5000, 5000, 640, 480), QRect(1300, 600, 800, 600),
+                                  QRect(-20, 100, 800, 600), QRect(2500, 500, 800, 600)}) {
             const QRect r = placement::keepOnScreen(lost, screens);
             QVERIFY2(std::any_of(screens.begin(), screens.end(), [&](const QRect &s) { return s.contains(r); }),
                      qPrintable(QStringLiteral("%1,%2").arg(r.x()).arg(r.y())));
