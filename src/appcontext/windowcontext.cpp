@@ -73,6 +73,7 @@ QWidget *WindowContext::openWindow(const QString &name)
     Registration &r = it.value();
     r.open.removeAll(nullptr);
     QWidget *window = r.instances == Instances::One && !r.open.isEmpty() ? r.open.first().data() : nullptr;
+    const bool created = !window;
     if (!window) {
         window = r.factory(*this);
         if (!window)
@@ -92,7 +93,9 @@ QWidget *WindowContext::openWindow(const QString &name)
         }
     }
     window->show();
-    keepWithinScreen(window);
+    // Where the user has put a window already open is left alone.
+    if (created)
+        keepWithinScreen(window);
     if (window->isMinimized())
         window->showNormal();
     window->raise();

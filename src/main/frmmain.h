@@ -165,6 +165,7 @@ private:
     void showTable(const QString &listed, bool hadWhere, TableLoad load);
     // The database was locked by another program: say so, and ask again shortly.
     void retryWhenFree(const QString &listed, const Error &error);
+    void startTableLoad(const TableRequest &request);
     void showRows(const QString &listed, bool hadWhere, const TableLoad &load);
     void rowsLoaded();
     void gridData_MouseDown(const QPoint &globalPos);
@@ -210,6 +211,7 @@ private:
     int m_lastTableRow = -1;
     QTimer *m_busyRetry = nullptr;
     QString m_busyTable; // the table waiting for the database to be free
+    TableRequest m_lastTableRequest;
     bool m_tableLoadedByRowChange = false;
     QString m_referenceDescription;
     void wireNavigation();

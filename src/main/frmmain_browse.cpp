@@ -46,6 +46,10 @@ void frmMain::UpdateTableInformation(bool clearWhere)
     const int tableRow = m_gridTables->row();
     if (m_busyRetry)
         m_busyRetry->stop();
+    if (!m_busyTable.isEmpty()) {
+        m_busyTable.clear();
+        statusBar()->clearMessage();
+    }
     if (tableRow < 1) {
         m_tableTask.cancel();
         m_currentTable = xml::Node();
@@ -69,9 +73,17 @@ void frmMain::UpdateTableInformation(bool clearWhere)
     request.editing = useTables() && m_state.editMode;
     request.where = effectiveWhere(m_txtWhere->toPlainText(), whereTabShown());
     m_gridColumns->setColumns({QStringLiteral("Column Name")});
+    startTableLoad(request);
+}
+
+void frmMain::startTableLoad(const TableRequest &request)
+{
+    m_lastTableRequest = request;
     m_gridData->viewport()->setCursor(Qt::BusyCursor);
     m_tableTask.start(this, [request] { return browse::loadTable(request); },
-                      [this, listed, hadWhere = !request.where.isEmpty()](TableLoad load) { showTable(listed, hadWhere, std::move(load)); });
+                      [this, listed = request.listed, hadWhere = !request.where.isEmpty()](TableLoad load) {
+                          showTable(listed, hadWhere, std::move(load));
+                      });
 }
 
 void frmMain::forgetPreviousTable()
@@ -151,10 +163,12 @@ void frmMain::retryWhenFree(const QString &listed, const Error &error)
         m_busyRetry->setSingleShot(true);
         m_busyRetry->setInterval(2000);
         connect(m_busyRetry, &QTimer::timeout, this, [this] {
-            // Only while the user is still on that table.
+            // Only while the user is still on that table; the same request
+            // again, leaving the WHERE box and the sticky file as they are.
             const int row = m_gridTables->row();
-            if (!m_busyTable.isEmpty() && row >= 1 && m_gridTables->textMatrix(row, 1) == m_busyTable)
-                UpdateTableInformation(false);
+            if (!m_busyTable.isEmpty() && row >= 1 && m_gridTables->textMatrix(row, 1) == m_busyTable
+                && m_lastTableRequest.listed == m_busyTable)
+                startTableLoad(m_lastTableRequest);
         });
     }
     m_busyTable = listed;

@@ -138,6 +138,8 @@ void interruptAll()
     }
     for (const auto &s : running)
         s->interrupt();
+    // An interrupted session runs nothing more: whatever comes later opens anew.
+    sessionPool().clear();
 }
 
 std::unique_ptr<ResultSet> openResultSet(const QString &connection, const QString &sql, Error *error, Lock lock,

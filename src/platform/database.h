@@ -33,7 +33,8 @@ void resetConnectionPool();
 // (free SQL, procedures): nothing else waits behind it, and interrupting it
 // stops that work alone.
 std::shared_ptr<Session> openOwnSession(const QString &connection, Error *error);
-// Interrupts every statement running on any open session (at exit).
+// Interrupts every statement running on any open session (at exit); the
+// pool lets them go, so that later work opens new sessions.
 void interruptAll();
 
 // Work a window runs on a database thread over a session of its own and can

@@ -583,8 +583,12 @@ public:
                 *error = diagnose(SQL_HANDLE_DBC, m_dbc);
             m_stmt = SQL_NULL_HSTMT;
         }
-        if (m_stmt)
-            m_session->beginStatement(m_stmt);
+        if (m_stmt && !m_session->beginStatement(m_stmt)) {
+            if (error)
+                *error = {kErrCommand, QStringLiteral("Operation cancelled by the user.")};
+            SQLFreeHandle(SQL_HANDLE_STMT, m_stmt);
+            m_stmt = SQL_NULL_HSTMT;
+        }
     }
     ~Statement()
     {
@@ -792,10 +796,13 @@ std::unique_ptr<RowSource> OdbcSession::query(const QString &sql, bool updatable
     return std::make_unique<OdbcRowSource>(shared_from_this(), dbc, stmt, updatable, m_endpoint.dialect.isEmpty(), utf8Text);
 }
 
-void OdbcSession::beginStatement(void *stmt)
+bool OdbcSession::beginStatement(void *stmt)
 {
     std::lock_guard lock(m_runningMutex);
+    if (m_interrupted)
+        return false;
     m_running.push_back(stmt);
+    return true;
 }
 
 void OdbcSession::endStatement(void *stmt)
@@ -808,6 +815,11 @@ void OdbcSession::interrupt()
 {
     // The handles stay allocated while listed: freeing one waits for this lock.
     std::lock_guard lock(m_runningMutex);
+    m_interrupted = true;
+    // Not every driver takes a cancel from another thread; those of other
+    // dialects are left to finish the statement under way.
+    if (!m_endpoint.dialect.isEmpty())
+        return;
     for (void *stmt : m_running)
         SQLCancel(static_cast<SQLHSTMT>(stmt));
 }

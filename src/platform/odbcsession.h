@@ -36,8 +36,9 @@ public:
     QStringList primaryKeyColumns(const QString &table, Error *error) override;
     void interrupt() override;
 
-    // Statements of commands and procedures under way, which interrupt() cancels.
-    void beginStatement(void *stmt);
+    // Statements of commands and procedures under way, which interrupt()
+    // cancels; false once the session was interrupted (nothing more runs).
+    bool beginStatement(void *stmt);
     void endStatement(void *stmt);
 
     // The SQL sent to the driver for a text of the program's.
@@ -56,6 +57,7 @@ private:
     std::vector<void *> m_idle;
     std::mutex m_runningMutex;
     std::vector<void *> m_running;
+    bool m_interrupted = false; // under m_runningMutex
 };
 
 // The call text of a procedure with named input parameters.

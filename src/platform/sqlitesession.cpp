@@ -13,6 +13,7 @@
 #include <sqlite3.h>
 
 #include <atomic>
+#include <optional>
 
 namespace korva::db {
 
@@ -204,7 +205,7 @@ public:
         qsizetype added = 0;
         sqlite3_stmt *stmt = m_stmt.get();
         const int n = int(m_columns.size());
-        if (m_cancelled && !m_done) {
+        if ((m_cancelled || m_session->interrupted()) && !m_done) {
             // Rows that were never read are not the end of the result.
             m_done = true;
             sqlite3_reset(stmt);
@@ -409,7 +410,8 @@ Error translateSqliteError(int code, const QString &message)
     if (code == SQLITE_INTERRUPT)
         return {kErrCommand, QStringLiteral("Operation cancelled by the user.")};
     if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
-        return {kErrBusy, QStringLiteral("Lock request time out period exceeded: another program holds the database locked.")};
+        return {kErrBusy, QStringLiteral("Lock request time out period exceeded: the database is locked by another "
+                                         "connection.")};
     static const QRegularExpression noTable(QStringLiteral("^no such table: (?:\\w+\\.)?(.+)$"));
     static const QRegularExpression noColumn(QStringLiteral("^no such column: (.+)$"));
     static const QRegularExpression syntax(QStringLiteral("^near \"(.*)\": syntax error$"));
@@ -639,7 +641,8 @@ struct FinalizeStatement
 using OwnedStatement = std::unique_ptr<sqlite3_stmt, FinalizeStatement>;
 
 // One statement of a batch: compiled, or (when it names a table that an
-// earlier statement of the batch may create) its text, compiled when reached.
+// earlier statement of the batch may create) the text from there on,
+// compiled statement by statement when reached.
 struct BatchStatement
 {
     OwnedStatement compiled;
@@ -664,10 +667,14 @@ bool compileBatch(SqliteSession &session, const QByteArray &text, std::vector<Ba
         const int rc = sqlite3_prepare_v2(db, tail, int(end - tail), &raw, &next);
         if (rc != SQLITE_OK) {
             // A table that is not there yet is looked for again when the
-            // statement runs; anything else fails the whole batch.
+            // statement runs; anything else fails the whole batch. Where the
+            // engine stopped inside the statement (ALTER TABLE, triggers),
+            // the rest of the text waits as a whole.
             if (namesMissingTable(db) && next && next > tail && next <= end) {
-                batch->push_back({nullptr, QByteArray(tail, int(next - tail))});
-                tail = next;
+                const QByteArray upTo = QByteArray(tail, int(next - tail)).trimmed();
+                const bool whole = next == end || upTo.endsWith(';');
+                batch->push_back({nullptr, QByteArray(tail, int((whole ? next : end) - tail))});
+                tail = whole ? next : end;
                 continue;
             }
             if (error)
@@ -684,7 +691,8 @@ bool compileBatch(SqliteSession &session, const QByteArray &text, std::vector<Ba
 // Runs every statement of a text; the first one that yields columns gives
 // the rows (read whole). Parameters @name are bound from the arguments.
 // A statement that fails stops the batch; what ran before it stays done, and
-// the records it affected are in the outcome beside the error.
+// the records it affected are in the outcome beside the error. A transaction
+// the batch opened and left open is rolled back and reported.
 ExecOutcome runStatements(const std::shared_ptr<SqliteSession> &session, const QByteArray &text,
                           const QList<ProcedureArgument> *args, Error *error)
 {
@@ -694,24 +702,31 @@ ExecOutcome runStatements(const std::shared_ptr<SqliteSession> &session, const Q
     if (!compileBatch(*session, text, &batch, error))
         return {};
     long affected = -1;
-    const auto fail = [&](const Error &e) {
+    long affectedBeforeTransaction = -1;
+    const bool ownTransaction = sqlite3_get_autocommit(db) != 0;
+    // Changes made inside a transaction that did not survive are not counted.
+    const auto settleTransaction = [&](bool wasOpen) {
+        if (!ownTransaction)
+            return;
+        if (!sqlite3_get_autocommit(db))
+            sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        if (wasOpen)
+            affected = affectedBeforeTransaction;
+    };
+    const auto fail = [&](const Error &e, bool wasOpen) {
+        settleTransaction(wasOpen);
         if (error)
             *error = e;
         outcome.rows.reset();
         outcome.recordsAffected = affected;
         return std::move(outcome);
     };
-    for (BatchStatement &entry : batch) {
-        if (!entry.compiled) {
-            sqlite3_stmt *raw = nullptr;
-            if (sqlite3_prepare_v2(db, entry.deferred.constData(), int(entry.deferred.size()), &raw, nullptr)
-                != SQLITE_OK)
-                return fail(session->lastError());
-            if (!raw)
-                continue;
-            entry.compiled.reset(raw);
-        }
-        sqlite3_stmt *raw = entry.compiled.get();
+    const Error cancelled{kErrCommand, QStringLiteral("Operation cancelled by the user.")};
+    // Runs one compiled statement; an error when it fails.
+    const auto run = [&](OwnedStatement &statement) -> std::optional<Error> {
+        if (session->interrupted())
+            return cancelled;
+        sqlite3_stmt *raw = statement.get();
         if (args) {
             const int count = sqlite3_bind_parameter_count(raw);
             for (int i = 1; i <= count; ++i) {
@@ -730,26 +745,67 @@ ExecOutcome runStatements(const std::shared_ptr<SqliteSession> &session, const Q
         }
         const int columns = sqlite3_column_count(raw);
         if (columns > 0 && !outcome.rows) {
-            auto source = std::make_unique<SqliteRowSource>(session, entry.compiled.release());
+            auto source = std::make_unique<SqliteRowSource>(session, statement.release());
             auto set = std::make_unique<ResultSet>(std::move(source));
             set->fetchAll();
             if (set->lastError())
-                return fail(set->lastError());
+                return set->lastError();
             outcome.rows = std::move(set);
-            continue;
+            return std::nullopt;
         }
         const sqlite3_int64 changesBefore = sqlite3_total_changes64(db);
         int rc;
         while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
         }
         if (rc != SQLITE_DONE)
-            return fail(session->lastError());
+            return session->lastError();
         // sqlite3_changes() still tells an earlier statement's count after
         // one that changes no rows (CREATE, DROP): count only what this one did.
         if (columns == 0 && sqlite3_stmt_readonly(raw) == 0)
             affected = (affected < 0 ? 0 : affected)
                        + (sqlite3_total_changes64(db) != changesBefore ? sqlite3_changes(db) : 0);
-        entry.compiled.reset();
+        statement.reset();
+        return std::nullopt;
+    };
+    const auto runTracked = [&](OwnedStatement &statement) -> std::optional<Error> {
+        const bool before = sqlite3_get_autocommit(db) == 0;
+        const long countBefore = affected;
+        std::optional<Error> e = run(statement);
+        if (!before && sqlite3_get_autocommit(db) == 0)
+            affectedBeforeTransaction = countBefore;
+        return e;
+    };
+    for (BatchStatement &entry : batch) {
+        if (entry.compiled) {
+            const bool open = sqlite3_get_autocommit(db) == 0;
+            if (std::optional<Error> e = runTracked(entry.compiled))
+                return fail(*e, open || sqlite3_get_autocommit(db) == 0);
+            continue;
+        }
+        const char *tail = entry.deferred.constData();
+        const char *end = tail + entry.deferred.size();
+        while (tail < end) {
+            const bool open = sqlite3_get_autocommit(db) == 0;
+            sqlite3_stmt *raw = nullptr;
+            const char *next = nullptr;
+            if (sqlite3_prepare_v2(db, tail, int(end - tail), &raw, &next) != SQLITE_OK)
+                return fail(session->lastError(), open);
+            tail = next;
+            if (!raw)
+                continue;
+            OwnedStatement statement(raw);
+            if (std::optional<Error> e = runTracked(statement))
+                return fail(*e, open || sqlite3_get_autocommit(db) == 0);
+        }
+    }
+    if (ownTransaction && sqlite3_get_autocommit(db) == 0) {
+        settleTransaction(true);
+        outcome.rows.reset();
+        outcome.recordsAffected = affected;
+        if (error)
+            *error = {kErrCommand, QStringLiteral("The batch began a transaction it did not commit; its changes were "
+                                                  "rolled back.")};
+        return outcome;
     }
     outcome.recordsAffected = affected;
     return outcome;

@@ -29,6 +29,7 @@ public:
     QString primaryKeyColumn(const QString &table, Error *error) override;
     QStringList primaryKeyColumns(const QString &table, Error *error) override;
     void interrupt() override;
+    bool interrupted() const { return m_interrupted.load(); }
 
     // While set, the statement being stepped stops as soon as the flag is
     // raised; other statements of the connection go on. Set under mutex().

@@ -3,6 +3,7 @@
 #include <QtCore/QSettings>
 #include <QtCore/QTimer>
 #include <QtGui/QGuiApplication>
+#include <QtGui/QRegion>
 #include <QtGui/QScreen>
 #include <QtGui/QWindow>
 #include <QtWidgets/QWidget>
@@ -47,12 +48,10 @@ QRect keepOnScreen(const QRect &wanted, const QList<QRect> &screens, const QSize
     r.setSize(r.size().boundedTo(screen.size()).expandedTo(minimum.boundedTo(screen.size())));
     // Every part of the window must be on a screen (it may straddle two);
     // otherwise it moves wholly onto the screen that holds most of it.
-    qint64 shown = 0;
-    for (const QRect &s : screens) {
-        const QRect common = s.intersected(r);
-        shown += qint64(common.width()) * common.height();
-    }
-    if (shown < qint64(r.width()) * r.height()) {
+    QRegion off(r);
+    for (const QRect &s : screens)
+        off -= s;
+    if (!off.isEmpty()) {
         r.moveLeft(std::clamp(r.left(), screen.left(), screen.right() - r.width() + 1));
         r.moveTop(std::clamp(r.top(), screen.top(), screen.bottom() - r.height() + 1));
     }

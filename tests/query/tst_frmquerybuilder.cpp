@@ -245,6 +245,23 @@ private Q_SLOTS:
         QVERIFY(run(*w, QStringLiteral("CREATE TABLE tbl_Scratch (a int); INSERT INTO tbl_Scratch VALUES (1); "
                                        "INSERT INTO tbl_Scratch VALUES (2); DROP TABLE tbl_Scratch")));
         QCOMPARE(msg.messages, QStringList{QStringLiteral("Records affected=2")});
+
+        // The engine stops inside a statement that names a table the batch
+        // makes (ALTER TABLE): the rest waits, and is not taken for a syntax error.
+        msg.clear();
+        QVERIFY(run(*w, QStringLiteral("CREATE TABLE tbl_Scratch (a int); ALTER TABLE tbl_Scratch ADD b int; "
+                                       "INSERT INTO tbl_Scratch (b) VALUES (1); DROP TABLE tbl_Scratch")));
+        QCOMPARE(msg.messages, QStringList{QStringLiteral("Records affected=1")});
+
+        // A transaction the batch leaves open is rolled back and said, not
+        // reported as done and lost when the window's connection closes.
+        msg.clear();
+        QVERIFY(run(*w, QStringLiteral("BEGIN TRANSACTION; DELETE FROM tbl_Alias")));
+        QCOMPARE(msg.messages.size(), 1);
+        QVERIFY2(msg.messages[0].contains(QStringLiteral("did not commit")), qPrintable(msg.messages[0]));
+        QVERIFY2(msg.messages[0].endsWith(QStringLiteral("Records affected=0")) || !msg.messages[0].contains(u"Records"),
+                 qPrintable(msg.messages[0]));
+        QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM tbl_Alias")), aliases);
     }
 
     // A query that never ends: Stop and Esc interrupt it, the other windows'
@@ -274,6 +291,7 @@ private Q_SLOTS:
         auto rows = db::openResultSet(ctx->state().connectionString, QStringLiteral("SELECT COUNT(*) FROM tbl_User"), &e);
         QVERIFY2(rows && !e, qPrintable(e.description));
         QVERIFY(other.elapsed() < 2000);
+        rows.reset(); // an open read would hold off the writes below
         QTest::mouseClick(stop, Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(!w->isRunning(), 5000);
         QCOMPARE(msg.messages, QStringList{QStringLiteral("Operation cancelled by the user.")});
@@ -301,6 +319,34 @@ private Q_SLOTS:
         QTest::qWait(100);
         db::interruptAll();
         QVERIFY(threadsIdleWithin(5000));
+        QTRY_VERIFY(!w->isRunning());
+
+        // A long batch of short statements stops between them too: what ran
+        // before the stop is said, nothing after it runs.
+        msg.clear();
+        QVERIFY(run(*w, QStringLiteral("CREATE TABLE tbl_Many (n int)")));
+        QCOMPARE(msg.messages, QStringList{QStringLiteral("Records affected=0")});
+        QString many;
+        for (int i = 0; i < 20000; ++i)
+            many += QStringLiteral("INSERT INTO tbl_Many VALUES (%1);\n").arg(i);
+        text(*w)->setPlainText(many);
+        msg.clear();
+        QTest::mouseClick(child<QPushButton>(*w, "cmdExecute"), Qt::LeftButton);
+        QTest::qWait(50);
+        QTest::mouseClick(child<QPushButton>(*w, "cmdStop"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->isRunning(), 10000);
+        QCOMPARE(msg.messages.size(), 1);
+        QVERIFY2(msg.messages[0].startsWith(QStringLiteral("Operation cancelled by the user.")), qPrintable(msg.messages[0]));
+        db::Error e2;
+        auto inserted = db::openResultSet(ctx->state().connectionString, QStringLiteral("SELECT COUNT(*) FROM tbl_Many"), &e2);
+        QVERIFY2(inserted && !e2, qPrintable(e2.description));
+        const int done = inserted->field(0).toInt();
+        QVERIFY2(done < 20000, qPrintable(QString::number(done)));
+        if (done > 0)
+            QVERIFY2(msg.messages[0].endsWith(QStringLiteral("Records affected=%1").arg(done)), qPrintable(msg.messages[0]));
+        inserted.reset();
+        msg.clear();
+        QVERIFY(run(*w, QStringLiteral("DROP TABLE tbl_Many")));
     }
 
     void keyTable_data()
