@@ -36,14 +36,9 @@ int main(int argc, char *argv[])
     korva::registerWindows(context);
     korva::frmMain window(context, &splash);
     messenger.setParent(&window);
-    // A server that refuses the user's own login is asked for a SQL Server
-    // login, once; it stays in memory for this run only.
-    korva::db::setLoginPrompt([&window](const QString &server) -> std::optional<korva::db::OdbcLogin> {
-        const auto answer = korva::askLogin(server, &window);
-        if (!answer)
-            return std::nullopt;
-        return korva::db::OdbcLogin{false, answer->user, answer->password};
-    });
+    // A server that needs a SQL Server login asks for it, once; it stays in
+    // memory for this run only.
+    korva::installDatabaseDialogs(&window);
     if (!window.Form_Load(commandLine))
         return 1;
     window.show();

@@ -77,10 +77,25 @@ ConnectionTarget parseConnectionString(const QString &text)
     // "tcp:host,1433" and "host,port" forms: the host, and the port apart.
     if (serverPart.startsWith(QStringLiteral("tcp:"), Qt::CaseInsensitive))
         serverPart = serverPart.mid(4);
-    const qsizetype port = serverPart.indexOf(u',');
-    if (port >= 0) {
-        t.port = serverPart.mid(port + 1).trimmed().toInt();
-        serverPart = serverPart.left(port);
+    // The port may stand after the instance ("host\inst,1533") or, as the
+    // program composes a typed "host,1533" with its instance, before it
+    // ("host,1533\inst").
+    const qsizetype comma = serverPart.indexOf(u',');
+    if (comma >= 0) {
+        QString rest = serverPart.mid(comma + 1);
+        serverPart = serverPart.left(comma);
+        const qsizetype slash = rest.indexOf(u'\\');
+        if (slash >= 0) {
+            if (!serverPart.contains(u'\\'))
+                serverPart += rest.mid(slash);
+            rest = rest.left(slash);
+        }
+        bool ok = false;
+        const int port = rest.trimmed().toInt(&ok);
+        // A port that is not a number names no server that can be reached.
+        if (!ok || port <= 0 || port > 65535)
+            return t;
+        t.port = port;
     }
     const qsizetype slash = serverPart.indexOf(u'\\');
     if (slash >= 0) {

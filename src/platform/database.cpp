@@ -28,7 +28,7 @@ namespace {
 
 QString poolKey(const ConnectionTarget &t)
 {
-    return t.server.toLower() + u'\\' + t.instance.toLower() + u'|' + t.database.toLower();
+    return t.server.toLower() + u',' + QString::number(t.port) + u'\\' + t.instance.toLower() + u'|' + t.database.toLower();
 }
 
 // Every session opened and still alive, so that exit can stop their work.
@@ -247,8 +247,10 @@ void StoppableRun::close()
 
 Error testConnection(const QString &connection)
 {
+    // A connection of its own: a pooled session says nothing about whether
+    // the server answers now.
     Error e;
-    sessionFor(connection, &e);
+    openOwnSession(connection, &e);
     return e;
 }
 

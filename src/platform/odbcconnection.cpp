@@ -32,8 +32,9 @@ QString compose(const ConnectionTarget &t, const OdbcEndpoint &e, const OdbcLogi
         parts << QStringLiteral("DSN=") + value(e.dsn);
     } else {
         parts << QStringLiteral("Driver=") + value(e.driver);
-        // FreeTDS finds a named instance through the server's browser service itself.
-        QString server = t.instance.isEmpty() ? t.server : t.server + u'\\' + t.instance;
+        // FreeTDS finds a named instance through the server's browser service
+        // itself; a port given names the instance already.
+        QString server = t.instance.isEmpty() || t.port > 0 ? t.server : t.server + u'\\' + t.instance;
         parts << QStringLiteral("Server=") + value(server);
         if (t.port > 0)
             parts << QStringLiteral("Port=") + QString::number(t.port);
@@ -75,6 +76,14 @@ OdbcEndpoint configuredOdbcEndpoint()
     if (tds.isValid())
         e.tdsVersion = tds.toString().trimmed();
     e.dsn = s->value(QStringLiteral("Config/OdbcDsn")).toString().trimmed();
+    // Seconds; what is not a number of them leaves the default.
+    bool ok = false;
+    const int login = s->value(QStringLiteral("Config/LoginTimeout")).toString().trimmed().toInt(&ok);
+    if (ok && login >= 0)
+        e.loginTimeout = login;
+    const int query = s->value(QStringLiteral("Config/QueryTimeout")).toString().trimmed().toInt(&ok);
+    if (ok && query >= 0)
+        e.queryTimeout = query;
     return e;
 }
 

@@ -1,95 +1,122 @@
+// The ODBC engine's connections and logins: which login a server gets, the
+// connections a session keeps, and what happens when one breaks.
+
 #include "platform/odbcsession.h"
 
-#include "platform/sqlquote.h"
+#include "platform/odbcinternal.h"
+#include "platform/settings.h"
 #include "platform/tsqlcompat.h"
 
 #include <QtCore/QCoreApplication>
+#include <QtCore/QFileInfo>
 #include <QtCore/QHash>
+#include <QtCore/QLoggingCategory>
+#include <QtCore/QMetaObject>
 #include <QtCore/QThread>
 
-#include <sql.h>
-#include <sqlext.h>
+#include <unistd.h>
 
-#include <atomic>
-#include <cstring>
+Q_LOGGING_CATEGORY(lcOdbc, "korva.odbc")
 
 namespace korva::db {
 
-namespace {
-
-static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "the driver manager passes UTF-16");
-
-// ---- handles and errors ----------------------------------------------------
+namespace odbc {
 
 SQLHENV environment()
 {
     static SQLHENV env = [] {
         SQLHENV e = SQL_NULL_HENV;
-        SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &e);
-        SQLSetEnvAttr(e, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+        if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &e)))
+            return SQLHENV(SQL_NULL_HENV);
+        if (!SQL_SUCCEEDED(SQLSetEnvAttr(e, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0))) {
+            SQLFreeHandle(SQL_HANDLE_ENV, e);
+            return SQLHENV(SQL_NULL_HENV);
+        }
         return e;
     }();
     return env;
 }
 
-std::u16string wide(const QString &text) { return text.toStdU16String(); }
-SQLWCHAR *w(std::u16string &text) { return reinterpret_cast<SQLWCHAR *>(text.data()); }
-QString fromWide(const SQLWCHAR *text, qsizetype chars)
+bool isLinkFailure(const QString &sqlState)
 {
-    return QString::fromUtf16(reinterpret_cast<const char16_t *>(text), chars);
+    return sqlState.startsWith(u"08") || sqlState == u"HYT00" || sqlState == u"HYT01";
 }
 
-// The driver's own words ("[FreeTDS][SQL Server]Invalid object name 'x'."),
-// with the number the windows know for its kind of failure.
-Error diagnose(SQLSMALLINT handleType, SQLHANDLE handle, const QString &fallback = QString())
+Diagnosis diagnoseAll(SQLSMALLINT handleType, SQLHANDLE handle, const QString &fallback)
 {
-    SQLWCHAR state[6] = {};
-    SQLINTEGER native = 0;
-    SQLWCHAR message[2048] = {};
-    SQLSMALLINT length = 0;
-    if (!SQL_SUCCEEDED(SQLGetDiagRecW(handleType, handle, 1, state, &native, message, SQLSMALLINT(std::size(message)), &length)))
-        return {kErrCommand, fallback.isEmpty() ? QStringLiteral("The ODBC driver reported a failure it did not describe.") : fallback};
-    const QString sqlState = fromWide(state, 5);
-    const QString text = fromWide(message, std::min<qsizetype>(length, qsizetype(std::size(message)) - 1));
-    long number = kErrCommand;
-    if (sqlState == u"42S02")
-        number = kErrNoSuchObject;
-    else if (sqlState.startsWith(u"08") || sqlState == u"28000" || sqlState == u"HYT00" || sqlState == u"IM002")
-        number = kErrGeneric;
-    return {number, text};
+    Diagnosis d;
+    for (SQLSMALLINT record = 1;; ++record) {
+        SQLWCHAR state[6] = {};
+        SQLINTEGER native = 0;
+        SQLWCHAR message[2048] = {};
+        SQLSMALLINT length = 0;
+        if (!SQL_SUCCEEDED(SQLGetDiagRecW(handleType, handle, record, state, &native, message,
+                                          SQLSMALLINT(std::size(message)), &length)))
+            break;
+        const QString sqlState = fromWide(state, 5);
+        const QString text = fromWide(message, std::clamp<qsizetype>(length, 0, qsizetype(std::size(message)) - 1));
+        d.linkFailure = d.linkFailure || isLinkFailure(sqlState);
+        d.loginRefused = d.loginRefused || native == 18456 || native == 18452 || native == 18470 || native == 18488
+                         || sqlState == u"28000" || text.contains(QStringLiteral("Login failed"), Qt::CaseInsensitive);
+        if (record == 1) {
+            long number = kErrCommand;
+            if (sqlState == u"42S02")
+                number = kErrNoSuchObject;
+            else if (isLinkFailure(sqlState) || sqlState == u"28000" || sqlState == u"IM002")
+                number = kErrGeneric;
+            d.error = {number, text};
+            d.sqlState = sqlState;
+        } else {
+            // Only the first record is shown; the rest may say why.
+            qCInfo(lcOdbc).noquote() << "further diagnostic" << sqlState << native << text;
+        }
+    }
+    if (d.sqlState.isEmpty())
+        d.error = {kErrCommand, fallback.isEmpty() ? QStringLiteral("The ODBC driver reported a failure it did not describe.")
+                                                   : fallback};
+    return d;
 }
 
-bool loginRefused(const Error &e)
+Error diagnose(SQLSMALLINT handleType, SQLHANDLE handle, const QString &fallback)
 {
-    return e.number == kErrGeneric
-           && (e.description.contains(QStringLiteral("Login failed"), Qt::CaseInsensitive)
-               || e.description.contains(QStringLiteral("login"), Qt::CaseInsensitive));
+    return diagnoseAll(handleType, handle, fallback).error;
 }
 
-SQLHDBC connect(const QString &connectionString, Error *error)
+} // namespace odbc
+
+using namespace odbc;
+
+namespace {
+
+struct Connected
 {
     SQLHDBC dbc = SQL_NULL_HDBC;
-    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, environment(), &dbc))) {
-        if (error)
-            *error = {kErrGeneric, QStringLiteral("The ODBC driver manager could not make a connection handle.")};
-        return SQL_NULL_HDBC;
+    Diagnosis diagnosis;
+};
+
+Connected connect(const QString &connectionString, int loginTimeout)
+{
+    Connected c;
+    if (!environment() || !SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, environment(), &c.dbc))) {
+        c.dbc = SQL_NULL_HDBC;
+        c.diagnosis.error = {kErrGeneric, QStringLiteral("The ODBC driver manager could not make a connection handle.")};
+        return c;
     }
-    SQLSetConnectAttr(dbc, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(15), 0);
+    if (loginTimeout > 0)
+        SQLSetConnectAttr(c.dbc, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(loginTimeout)), 0);
     std::u16string text = wide(connectionString);
-    const SQLRETURN rc = SQLDriverConnectW(dbc, nullptr, w(text), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+    const SQLRETURN rc = SQLDriverConnectW(c.dbc, nullptr, w(text), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
     // The text held a password: it goes before anything else happens.
     std::fill(text.begin(), text.end(), u'\0');
     if (!SQL_SUCCEEDED(rc)) {
+        c.diagnosis = diagnoseAll(SQL_HANDLE_DBC, c.dbc);
         // Whatever the driver's state, a connection that does not open is the
         // client's "does not exist or access denied".
-        if (error) {
-            *error = diagnose(SQL_HANDLE_DBC, dbc);
-            error->number = kErrGeneric;
-        }
-        SQLFreeHandle(SQL_HANDLE_DBC, dbc);
-        return SQL_NULL_HDBC;
+        c.diagnosis.error.number = kErrGeneric;
+        SQLFreeHandle(SQL_HANDLE_DBC, c.dbc);
+        c.dbc = SQL_NULL_HDBC;
     }
-    return dbc;
+    return c;
 }
 
 void disconnect(SQLHDBC dbc)
@@ -98,12 +125,19 @@ void disconnect(SQLHDBC dbc)
     SQLFreeHandle(SQL_HANDLE_DBC, dbc);
 }
 
+bool connectionDead(SQLHDBC dbc)
+{
+    SQLUINTEGER dead = SQL_CD_FALSE;
+    return SQL_SUCCEEDED(SQLGetConnectAttr(dbc, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) && dead == SQL_CD_TRUE;
+}
+
 // ---- logins ------------------------------------------------------------------
 
 struct Logins
 {
     std::mutex mutex;
     LoginPrompt prompt;
+    ConnectionNotice notice;
     QHash<QString, OdbcLogin> byServer;
 };
 
@@ -113,530 +147,62 @@ Logins &logins()
     return l;
 }
 
-QString serverKey(const ConnectionTarget &t) { return (t.server + u'\\' + t.instance).toLower(); }
-
-// ---- text --------------------------------------------------------------------
-
-// UTF-16 to UTF-8 into a buffer that is reused from cell to cell.
-void toUtf8(const char16_t *p, std::size_t n, std::string &out)
+// Logins are held per server: a port names the instance, otherwise the
+// instance does.
+QString serverKey(const ConnectionTarget &t)
 {
-    out.clear();
-    for (std::size_t i = 0; i < n; ++i) {
-        char32_t c = p[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < n && p[i + 1] >= 0xDC00 && p[i + 1] < 0xE000) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (p[i + 1] - 0xDC00);
-            ++i;
-        }
-        if (c < 0x80) {
-            out.push_back(char(c));
-        } else if (c < 0x800) {
-            out.push_back(char(0xC0 | (c >> 6)));
-            out.push_back(char(0x80 | (c & 0x3F)));
-        } else if (c < 0x10000) {
-            out.push_back(char(0xE0 | (c >> 12)));
-            out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(char(0x80 | (c & 0x3F)));
-        } else {
-            out.push_back(char(0xF0 | (c >> 18)));
-            out.push_back(char(0x80 | ((c >> 12) & 0x3F)));
-            out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(char(0x80 | (c & 0x3F)));
-        }
-    }
+    if (t.port > 0)
+        return (t.server + u',' + QString::number(t.port)).toLower();
+    return (t.server + u'\\' + t.instance).toLower();
 }
 
-// ---- reading rows ------------------------------------------------------------
-
-enum class Kind { Integer, Real, Text, Binary };
-
-Kind kindOf(SQLSMALLINT sqlType)
+QString serverLabel(const ConnectionTarget &t)
 {
-    switch (sqlType) {
-    case SQL_BIT:
-    case SQL_TINYINT:
-    case SQL_SMALLINT:
-    case SQL_INTEGER:
-    case SQL_BIGINT:
-        return Kind::Integer;
-    case SQL_REAL:
-    case SQL_FLOAT:
-    case SQL_DOUBLE:
-        return Kind::Real;
-    case SQL_BINARY:
-    case SQL_VARBINARY:
-    case SQL_LONGVARBINARY:
-        return Kind::Binary;
-    default:
-        return Kind::Text;
-    }
+    QString label = t.server;
+    if (!t.instance.isEmpty() && t.port <= 0)
+        label += u'\\' + t.instance;
+    if (t.port > 0)
+        label += u',' + QString::number(t.port);
+    return label;
 }
 
-bool isLong(SQLSMALLINT sqlType, SQLULEN size)
+thread_local int t_promptAllowed = 0;
+
+bool onWindowThread()
 {
-    return sqlType == SQL_LONGVARCHAR || sqlType == SQL_WLONGVARCHAR || sqlType == SQL_LONGVARBINARY || size == 0
-           || size > 4000;
+    return QCoreApplication::instance() && QThread::currentThread() == QCoreApplication::instance()->thread();
 }
 
-// What a cell's bound text column needs: a fixed width for the kinds whose
-// size the driver does not report as characters.
-SQLULEN textChars(SQLSMALLINT sqlType, SQLULEN size)
+// Asks for a SQL Server login on the windows' thread: directly there, or from
+// a thread whose work allows it, by waiting for the windows' thread's answer.
+std::optional<OdbcLogin> askForLogin(const QString &server, const QString &refusal)
 {
-    switch (sqlType) {
-    case SQL_GUID:
-        return 36;
-    case SQL_TYPE_DATE:
-    case SQL_TYPE_TIME:
-    case SQL_TYPE_TIMESTAMP:
-    case SQL_DATETIME:
-        return 40;
-    case SQL_DECIMAL:
-    case SQL_NUMERIC:
-        return size + 3;
-    default:
-        return size;
+    LoginPrompt prompt;
+    {
+        std::lock_guard lock(logins().mutex);
+        prompt = logins().prompt;
     }
+    if (!prompt)
+        return std::nullopt;
+    if (onWindowThread())
+        return prompt(server, refusal);
+    if (!QCoreApplication::instance() || t_promptAllowed == 0)
+        return std::nullopt;
+    std::optional<OdbcLogin> answer;
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [&] { answer = prompt(server, refusal); }, Qt::BlockingQueuedConnection);
+    return answer;
 }
 
-struct Column
+void notify(const QString &text)
 {
-    QString name;
-    SQLSMALLINT sqlType = 0;
-    SQLULEN size = 0;
-    Kind kind = Kind::Text;
-    SQLLEN width = 0; // bytes per row in the bound buffer
-    std::vector<char> buffer;
-    std::vector<SQLLEN> indicator;
-    QString baseTable;
-    QString baseColumn;
-};
-
-QStringList describe(SQLHSTMT stmt, std::vector<Column> &columns, bool withBase)
-{
-    SQLSMALLINT count = 0;
-    SQLNumResultCols(stmt, &count);
-    QStringList names;
-    columns.resize(std::size_t(count));
-    for (SQLSMALLINT i = 0; i < count; ++i) {
-        Column &c = columns[std::size_t(i)];
-        SQLWCHAR name[512] = {};
-        SQLSMALLINT nameLength = 0, decimals = 0, nullable = 0;
-        SQLDescribeColW(stmt, SQLUSMALLINT(i + 1), name, SQLSMALLINT(std::size(name)), &nameLength, &c.sqlType, &c.size,
-                        &decimals, &nullable);
-        c.name = fromWide(name, std::min<qsizetype>(nameLength, qsizetype(std::size(name)) - 1));
-        c.kind = kindOf(c.sqlType);
-        if (withBase) {
-            SQLWCHAR text[512] = {};
-            SQLSMALLINT length = 0;
-            if (SQL_SUCCEEDED(SQLColAttributeW(stmt, SQLUSMALLINT(i + 1), SQL_DESC_BASE_TABLE_NAME, text,
-                                               sizeof text, &length, nullptr)))
-                c.baseTable = fromWide(text, length / qsizetype(sizeof(SQLWCHAR)));
-            length = 0;
-            if (SQL_SUCCEEDED(SQLColAttributeW(stmt, SQLUSMALLINT(i + 1), SQL_DESC_BASE_COLUMN_NAME, text,
-                                               sizeof text, &length, nullptr)))
-                c.baseColumn = fromWide(text, length / qsizetype(sizeof(SQLWCHAR)));
-            if (c.baseColumn.isEmpty())
-                c.baseColumn = c.name;
-        }
-        names << c.name;
-    }
-    return names;
-}
-
-class OdbcRowSource final : public RowSource
-{
-public:
-    OdbcRowSource(std::shared_ptr<OdbcSession> session, SQLHDBC dbc, SQLHSTMT stmt, bool updatable, bool cancelWhileFetching,
-                  bool utf8Text)
-        : m_session(std::move(session)), m_dbc(dbc), m_stmt(stmt), m_cancelWhileFetching(cancelWhileFetching),
-          m_utf8Text(utf8Text)
+    ConnectionNotice notice;
     {
-        m_names = describe(stmt, m_columns, updatable);
-        bool block = !m_columns.empty();
-        SQLLEN rowBytes = 0;
-        for (const Column &c : m_columns)
-            if (isLong(c.sqlType, textChars(c.sqlType, c.size)) && c.kind != Kind::Integer && c.kind != Kind::Real)
-                block = false;
-        if (block) {
-            for (Column &c : m_columns) {
-                c.width = c.kind == Kind::Integer ? SQLLEN(sizeof(SQLBIGINT))
-                          : c.kind == Kind::Real  ? SQLLEN(sizeof(double))
-                          : c.kind == Kind::Binary ? SQLLEN(c.size)
-                          : m_utf8Text            ? SQLLEN(textChars(c.sqlType, c.size) * 4 + 1)
-                                                   : SQLLEN((textChars(c.sqlType, c.size) + 1) * sizeof(SQLWCHAR));
-                rowBytes += c.width + SQLLEN(sizeof(SQLLEN));
-            }
-            // A few hundred rows a block, fewer when the rows are wide.
-            m_blockRows = SQLULEN(std::clamp<SQLLEN>(SQLLEN(1 << 20) / std::max<SQLLEN>(rowBytes, 1), 1, 256));
-            SQLSetStmtAttr(stmt, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0);
-            SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(m_blockRows), 0);
-            SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, &m_rowsFetched, 0);
-            for (std::size_t i = 0; i < m_columns.size(); ++i) {
-                Column &c = m_columns[i];
-                c.buffer.resize(std::size_t(c.width) * m_blockRows);
-                c.indicator.resize(m_blockRows);
-                const SQLSMALLINT cType = c.kind == Kind::Integer ? SQL_C_SBIGINT
-                                          : c.kind == Kind::Real  ? SQL_C_DOUBLE
-                                          : c.kind == Kind::Binary ? SQL_C_BINARY
-                                          : m_utf8Text            ? SQL_C_CHAR
-                                                                   : SQL_C_WCHAR;
-                SQLBindCol(stmt, SQLUSMALLINT(i + 1), cType, c.buffer.data(), c.width, c.indicator.data());
-            }
-        }
-        m_block = block;
+        std::lock_guard lock(logins().mutex);
+        notice = logins().notice;
     }
-
-    ~OdbcRowSource() override
-    {
-        SQLFreeHandle(SQL_HANDLE_STMT, m_stmt);
-        m_session->giveBack(m_dbc);
-    }
-
-    QStringList columns() const override { return m_names; }
-    bool atEnd() const override { return m_done.load(); }
-    void cancel() override
-    {
-        m_cancelled = true;
-        // A server's driver stops the statement where it runs; others stop
-        // between blocks, since not every driver takes a cancel from another thread.
-        if (m_cancelWhileFetching)
-            SQLCancel(m_stmt);
-    }
-
-    qsizetype fetch(RowStore &store, qsizetype maxRows, Error *error) override
-    {
-        qsizetype added = 0;
-        while (added < maxRows && !m_done) {
-            if (m_next >= m_inBlock && !nextBlock(error))
-                break;
-            if (!appendRow(store, error))
-                break;
-            ++m_next;
-            ++added;
-        }
-        return added;
-    }
-
-    bool updateCell(const RowStore &store, qsizetype row, int column, const QVariant &value, Error *error) override;
-
-private:
-    bool fail(Error *error, const Error &e)
-    {
-        m_done = true;
-        if (error)
-            *error = e;
-        return false;
-    }
-
-    bool nextBlock(Error *error)
-    {
-        if (m_cancelled)
-            return fail(error, {kErrCommand, QStringLiteral("Operation cancelled by the user.")});
-        m_rowsFetched = 0;
-        const SQLRETURN rc = SQLFetch(m_stmt);
-        if (rc == SQL_NO_DATA) {
-            m_done = true;
-            return false;
-        }
-        if (!SQL_SUCCEEDED(rc))
-            return fail(error, m_cancelled ? Error{kErrCommand, QStringLiteral("Operation cancelled by the user.")}
-                                           : diagnose(SQL_HANDLE_STMT, m_stmt));
-        m_next = 0;
-        if (m_block) {
-            m_inBlock = m_rowsFetched;
-            // A value longer than its column's declared size would be cut: say so instead.
-            for (const Column &c : m_columns)
-                for (SQLULEN r = 0; r < m_inBlock; ++r)
-                    if (c.indicator[r] != SQL_NULL_DATA && c.kind != Kind::Integer && c.kind != Kind::Real
-                        && c.indicator[r] + SQLLEN(c.kind != Kind::Text ? 0 : m_utf8Text ? 1 : sizeof(SQLWCHAR)) > c.width)
-                        return fail(error, {kErrCommand, QStringLiteral("A value of column %1 is longer than the column's "
-                                                                        "declared size; the rows cannot be read in blocks.")
-                                                             .arg(c.name)});
-        } else {
-            m_inBlock = 1;
-            if (!readRowByCell(error))
-                return false;
-        }
-        return true;
-    }
-
-    // A row with long columns: each cell read whole, in pieces.
-    bool readRowByCell(Error *error)
-    {
-        m_cells.resize(m_columns.size());
-        for (std::size_t i = 0; i < m_columns.size(); ++i) {
-            Cell &cell = m_cells[i];
-            const Column &c = m_columns[i];
-            cell.null = false;
-            cell.bytes.clear();
-            const SQLSMALLINT cType = c.kind == Kind::Integer ? SQL_C_SBIGINT
-                                      : c.kind == Kind::Real  ? SQL_C_DOUBLE
-                                      : c.kind == Kind::Binary ? SQL_C_BINARY
-                                                               : SQL_C_WCHAR;
-            if (c.kind == Kind::Integer || c.kind == Kind::Real) {
-                SQLLEN ind = 0;
-                char value[8] = {};
-                const SQLRETURN rc = SQLGetData(m_stmt, SQLUSMALLINT(i + 1), cType, value, sizeof value, &ind);
-                if (!SQL_SUCCEEDED(rc))
-                    return fail(error, diagnose(SQL_HANDLE_STMT, m_stmt));
-                cell.null = ind == SQL_NULL_DATA;
-                cell.bytes.assign(value, value + 8);
-                continue;
-            }
-            char piece[16384];
-            for (;;) {
-                SQLLEN ind = 0;
-                const SQLRETURN rc = SQLGetData(m_stmt, SQLUSMALLINT(i + 1), cType, piece, sizeof piece, &ind);
-                if (rc == SQL_NO_DATA)
-                    break;
-                if (!SQL_SUCCEEDED(rc))
-                    return fail(error, diagnose(SQL_HANDLE_STMT, m_stmt));
-                if (ind == SQL_NULL_DATA) {
-                    cell.null = true;
-                    break;
-                }
-                // Text pieces end in a terminator that is not data.
-                const SQLLEN room = SQLLEN(sizeof piece) - (c.kind == Kind::Text ? SQLLEN(sizeof(SQLWCHAR)) : 0);
-                const SQLLEN got = (ind == SQL_NO_TOTAL || ind > room) ? room : ind;
-                cell.bytes.insert(cell.bytes.end(), piece, piece + got);
-                if (rc == SQL_SUCCESS)
-                    break;
-            }
-        }
-        return true;
-    }
-
-    bool appendRow(RowStore &store, Error *error)
-    {
-        store.beginRow();
-        for (std::size_t i = 0; i < m_columns.size(); ++i) {
-            const Column &c = m_columns[i];
-            const char *data;
-            SQLLEN length;
-            if (m_block) {
-                if (c.indicator[m_next] == SQL_NULL_DATA) {
-                    store.addNull();
-                    continue;
-                }
-                data = c.buffer.data() + std::size_t(c.width) * m_next;
-                length = c.indicator[m_next];
-            } else {
-                if (m_cells[i].null) {
-                    store.addNull();
-                    continue;
-                }
-                data = m_cells[i].bytes.data();
-                length = SQLLEN(m_cells[i].bytes.size());
-            }
-            switch (c.kind) {
-            case Kind::Integer: {
-                SQLBIGINT v;
-                std::memcpy(&v, data, sizeof v);
-                store.addInteger(v);
-                break;
-            }
-            case Kind::Real: {
-                double v;
-                std::memcpy(&v, data, sizeof v);
-                store.addReal(v);
-                break;
-            }
-            case Kind::Binary:
-                store.addBlob(data, length);
-                break;
-            case Kind::Text:
-                // Bound as text the driver already gives in UTF-8, or as UTF-16 to convert.
-                if (m_block && m_utf8Text) {
-                    store.addText(data, length);
-                    break;
-                }
-                toUtf8(reinterpret_cast<const char16_t *>(data), std::size_t(length) / sizeof(char16_t), m_utf8);
-                store.addText(m_utf8.data(), qsizetype(m_utf8.size()));
-                break;
-            }
-        }
-        if (!store.endRow())
-            return fail(error, {kErrCommand, QStringLiteral("A row holds more than %1 MB of data, more than can be shown.")
-                                                 .arg((RowStore::maxRowBytes() + 1) >> 20)});
-        return true;
-    }
-
-    struct Cell
-    {
-        bool null = false;
-        std::vector<char> bytes;
-    };
-
-    std::shared_ptr<OdbcSession> m_session;
-    SQLHDBC m_dbc;
-    SQLHSTMT m_stmt;
-    QStringList m_names;
-    std::vector<Column> m_columns;
-    std::vector<Cell> m_cells;
-    std::string m_utf8;
-    bool m_block = false;
-    SQLULEN m_blockRows = 1;
-    SQLULEN m_rowsFetched = 0;
-    SQLULEN m_inBlock = 0;
-    SQLULEN m_next = 0;
-    std::atomic<bool> m_done = false;
-    std::atomic<bool> m_cancelled = false;
-    bool m_cancelWhileFetching = true;
-    bool m_utf8Text = false;
-};
-
-// Text values go to the server as text, which converts them to the column's type.
-struct BoundText
-{
-    std::u16string text;
-    SQLLEN indicator = 0;
-};
-
-void bindText(SQLHSTMT stmt, SQLUSMALLINT index, BoundText &p, const QVariant &value)
-{
-    if (value.isNull() || !value.isValid()) {
-        p.indicator = SQL_NULL_DATA;
-        SQLBindParameter(stmt, index, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR, 1, 0, nullptr, 0, &p.indicator);
-        return;
-    }
-    p.text = value.toString().toStdU16String();
-    p.indicator = SQLLEN(p.text.size() * sizeof(char16_t));
-    SQLBindParameter(stmt, index, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR, std::max<SQLULEN>(1, p.text.size()), 0,
-                     p.text.data(), p.indicator, &p.indicator);
-}
-
-// Every result of a statement: rows of the first that has columns, and the
-// records affected by the others.
-ExecOutcome readResults(const std::shared_ptr<OdbcSession> &session, SQLHSTMT stmt, Error *error)
-{
-    ExecOutcome outcome;
-    long affected = -1;
-    for (;;) {
-        SQLSMALLINT columns = 0;
-        SQLNumResultCols(stmt, &columns);
-        if (columns > 0 && !outcome.rows) {
-            std::vector<Column> described;
-            const QStringList names = describe(stmt, described, false);
-            auto set = ResultSet::inMemory(names);
-            // Row by row, as a reader that does not own the statement.
-            for (;;) {
-                const SQLRETURN rc = SQLFetch(stmt);
-                if (rc == SQL_NO_DATA)
-                    break;
-                if (!SQL_SUCCEEDED(rc)) {
-                    if (error)
-                        *error = diagnose(SQL_HANDLE_STMT, stmt);
-                    return {};
-                }
-                QVariantList row;
-                for (SQLSMALLINT i = 1; i <= columns; ++i) {
-                    SQLWCHAR piece[4096];
-                    QString text;
-                    bool null = false;
-                    for (;;) {
-                        SQLLEN ind = 0;
-                        const SQLRETURN r = SQLGetData(stmt, SQLUSMALLINT(i), SQL_C_WCHAR, piece, sizeof piece, &ind);
-                        if (r == SQL_NO_DATA || !SQL_SUCCEEDED(r))
-                            break;
-                        if (ind == SQL_NULL_DATA) {
-                            null = true;
-                            break;
-                        }
-                        const SQLLEN room = SQLLEN(sizeof piece - sizeof(SQLWCHAR));
-                        const SQLLEN got = (ind == SQL_NO_TOTAL || ind > room) ? room : ind;
-                        text += fromWide(piece, got / qsizetype(sizeof(SQLWCHAR)));
-                        if (r == SQL_SUCCESS)
-                            break;
-                    }
-                    row << (null ? QVariant() : QVariant(text));
-                }
-                set->addRow(row);
-            }
-            outcome.rows = std::move(set);
-        } else if (columns == 0) {
-            SQLLEN count = -1;
-            if (SQL_SUCCEEDED(SQLRowCount(stmt, &count)) && count >= 0)
-                affected = (affected < 0 ? 0 : affected) + long(count);
-        }
-        const SQLRETURN more = SQLMoreResults(stmt);
-        if (more == SQL_NO_DATA)
-            break;
-        if (!SQL_SUCCEEDED(more)) {
-            if (error)
-                *error = diagnose(SQL_HANDLE_STMT, stmt);
-            return {};
-        }
-    }
-    Q_UNUSED(session);
-    outcome.recordsAffected = affected;
-    return outcome;
-}
-
-// A statement on a connection of the session's, given back when it goes.
-class Statement
-{
-public:
-    Statement(std::shared_ptr<OdbcSession> session, Error *error) : m_session(std::move(session))
-    {
-        m_dbc = static_cast<SQLHDBC>(m_session->takeConnection(error));
-        if (m_dbc && !SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, m_dbc, &m_stmt))) {
-            if (error)
-                *error = diagnose(SQL_HANDLE_DBC, m_dbc);
-            m_stmt = SQL_NULL_HSTMT;
-        }
-        if (m_stmt && !m_session->beginStatement(m_stmt)) {
-            if (error)
-                *error = {kErrCommand, QStringLiteral("Operation cancelled by the user.")};
-            SQLFreeHandle(SQL_HANDLE_STMT, m_stmt);
-            m_stmt = SQL_NULL_HSTMT;
-        }
-    }
-    ~Statement()
-    {
-        if (m_stmt) {
-            m_session->endStatement(m_stmt);
-            SQLFreeHandle(SQL_HANDLE_STMT, m_stmt);
-        }
-        if (m_dbc)
-            m_session->giveBack(m_dbc);
-    }
-    Statement(const Statement &) = delete;
-    Statement &operator=(const Statement &) = delete;
-
-    explicit operator bool() const { return m_stmt != SQL_NULL_HSTMT; }
-    SQLHSTMT handle() const { return m_stmt; }
-    SQLHDBC connection() const { return m_dbc; }
-
-private:
-    std::shared_ptr<OdbcSession> m_session;
-    SQLHDBC m_dbc = SQL_NULL_HDBC;
-    SQLHSTMT m_stmt = SQL_NULL_HSTMT;
-};
-
-QString wideColumn(SQLHSTMT stmt, SQLUSMALLINT column)
-{
-    SQLWCHAR text[1024] = {};
-    SQLLEN ind = 0;
-    if (!SQL_SUCCEEDED(SQLGetData(stmt, column, SQL_C_WCHAR, text, sizeof text, &ind)) || ind == SQL_NULL_DATA)
-        return {};
-    return fromWide(text, std::min<qsizetype>(ind / qsizetype(sizeof(SQLWCHAR)), qsizetype(std::size(text)) - 1));
-}
-
-// Catalog, schema and name of a table as the program writes it (Db.dbo.name, [name]).
-struct TableName
-{
-    QString catalog, schema, name;
-};
-
-TableName tableName(const QString &table)
-{
-    const QStringList parts = sql::splitName(table);
-    TableName t;
-    t.name = parts.value(parts.size() - 1);
-    if (parts.size() >= 2)
-        t.schema = parts.value(parts.size() - 2);
-    if (parts.size() >= 3)
-        t.catalog = parts.value(parts.size() - 3);
-    return t;
+    if (notice)
+        notice(text);
 }
 
 } // namespace
@@ -649,35 +215,43 @@ void setLoginPrompt(LoginPrompt prompt)
     logins().prompt = std::move(prompt);
 }
 
+void setConnectionNotice(ConnectionNotice notice)
+{
+    std::lock_guard lock(logins().mutex);
+    logins().notice = std::move(notice);
+}
+
 void forgetLogins()
 {
     std::lock_guard lock(logins().mutex);
+    for (OdbcLogin &l : logins().byServer)
+        l.password.fill(QChar(0));
     logins().byServer.clear();
 }
 
-QString procedureCallText(const QString &name, int argumentCount)
-{
-    QStringList marks;
-    for (int i = 0; i < argumentCount; ++i)
-        marks << QStringLiteral("?");
-    return QStringLiteral("{call ") + name + (argumentCount > 0 ? u'(' + marks.join(u',') + u')' : QString()) + u'}';
-}
+LoginPromptScope::LoginPromptScope() { ++t_promptAllowed; }
+LoginPromptScope::~LoginPromptScope() { --t_promptAllowed; }
 
-QString sqlServerProceduresQuery()
+bool integratedLoginFirst()
 {
-    return QStringLiteral("SELECT p.object_id, p.name, m.definition FROM sys.procedures p "
-                          "JOIN sys.sql_modules m ON m.object_id = p.object_id ORDER BY p.object_id");
-}
-
-QString sqlServerParametersQuery()
-{
-    // Lengths in characters, as the windows check them: the server counts
-    // nvarchar and nchar in bytes (-1 stays "no limit").
-    return QStringLiteral("SELECT pr.object_id, pr.name, t.name AS type_name, "
-                          "CASE WHEN t.name IN ('nvarchar', 'nchar') AND pr.max_length > 0 "
-                          "THEN pr.max_length / 2 ELSE pr.max_length END AS max_length, pr.is_output "
-                          "FROM sys.parameters pr JOIN sys.types t ON t.user_type_id = pr.user_type_id "
-                          "JOIN sys.procedures p ON p.object_id = pr.object_id ORDER BY pr.object_id, pr.parameter_id");
+    auto s = openSettings();
+    const QString setting = s->value(QStringLiteral("Config/IntegratedLogin")).toString().trimmed().toLower();
+    if (setting == u"true" || setting == u"1" || setting == u"yes")
+        return true;
+    if (setting == u"false" || setting == u"0" || setting == u"no")
+        return false;
+    // Without a Kerberos ticket the driver cannot even send an integrated
+    // login: a SQL Server login is asked for at once.
+    const QByteArray cache = qgetenv("KRB5CCNAME");
+    if (!cache.isEmpty()) {
+        if (cache.startsWith("FILE:"))
+            return QFileInfo::exists(QString::fromLocal8Bit(cache.mid(5)));
+        if (cache.startsWith('/'))
+            return QFileInfo::exists(QString::fromLocal8Bit(cache));
+        // A keyring or credential-manager cache: it cannot be looked at here.
+        return true;
+    }
+    return QFileInfo::exists(QStringLiteral("/tmp/krb5cc_%1").arg(::getuid()));
 }
 
 std::shared_ptr<OdbcSession> OdbcSession::open(const ConnectionTarget &target, const OdbcEndpoint &endpoint, Error *error)
@@ -685,44 +259,62 @@ std::shared_ptr<OdbcSession> OdbcSession::open(const ConnectionTarget &target, c
     std::shared_ptr<OdbcSession> s(new OdbcSession);
     s->m_target = target;
     s->m_endpoint = endpoint;
+    // Logins are a SQL Server matter; a data source or another dialect
+    // carries its own.
     const bool sqlServer = endpoint.dialect.isEmpty();
-    OdbcLogin login;
+    std::optional<OdbcLogin> login;
     {
         std::lock_guard lock(logins().mutex);
-        login = logins().byServer.value(serverKey(target), OdbcLogin{});
+        // The login given for the server's default instance (as the attach
+        // dialog tries it) is tried first for its other instances.
+        ConnectionTarget host = target;
+        host.instance.clear();
+        for (const QString &key : {serverKey(target), serverKey(host)})
+            if (auto it = logins().byServer.constFind(key); !login && it != logins().byServer.constEnd())
+                login = *it;
     }
-    s->m_connectionString = odbcConnectionString(target, endpoint, login);
-    Error e;
-    SQLHDBC dbc = connect(s->m_connectionString, &e);
-    if (!dbc && sqlServer && login.integrated && loginRefused(e)) {
-        // The integrated login was refused: ask for a SQL Server login, once
-        // per server, and only on the windows' own thread.
-        LoginPrompt prompt;
-        {
-            std::lock_guard lock(logins().mutex);
-            prompt = logins().prompt;
-        }
-        const bool onWindowThread = QCoreApplication::instance()
-                                    && QThread::currentThread() == QCoreApplication::instance()->thread();
-        if (prompt && onWindowThread) {
-            const QString server = target.instance.isEmpty() ? target.server : target.server + u'\\' + target.instance;
-            if (const std::optional<OdbcLogin> given = prompt(server)) {
-                s->m_connectionString = odbcConnectionString(target, endpoint, *given);
-                e = {};
-                dbc = connect(s->m_connectionString, &e);
-                if (dbc) {
-                    std::lock_guard lock(logins().mutex);
-                    logins().byServer.insert(serverKey(target), *given);
-                }
+    if (!login && (!sqlServer || !endpoint.dsn.isEmpty() || integratedLoginFirst()))
+        login = OdbcLogin{};
+    bool asked = false;
+    Connected c;
+    for (;;) {
+        if (!login) {
+            // Asked once per server; asked again after a refused one.
+            login = askForLogin(serverLabel(target), c.diagnosis.loginRefused ? c.diagnosis.error.description : QString());
+            if (!login) {
+                if (!asked && c.diagnosis.error.description.isEmpty())
+                    c.diagnosis.error = {kErrGeneric, QStringLiteral("The server %1 needs a SQL Server login, and none was given.")
+                                                          .arg(serverLabel(target))};
+                break;
             }
+            asked = true;
         }
+        s->m_connectionString = odbcConnectionString(target, endpoint, *login);
+        c = connect(s->m_connectionString, endpoint.loginTimeout);
+        if (c.dbc) {
+            if (sqlServer) {
+                std::lock_guard lock(logins().mutex);
+                logins().byServer.insert(serverKey(target), *login);
+            }
+            break;
+        }
+        std::fill(s->m_connectionString.begin(), s->m_connectionString.end(), QChar(0));
+        // A server that cannot be reached is not a question of logins; one
+        // that refused the login, or an integrated login the driver could
+        // not make, is.
+        if (!sqlServer || !endpoint.dsn.isEmpty())
+            break;
+        if (!c.diagnosis.loginRefused && !login->integrated)
+            break;
+        login->password.fill(QChar(0));
+        login.reset();
     }
-    if (!dbc) {
+    if (!c.dbc) {
         if (error)
-            *error = e;
+            *error = c.diagnosis.error;
         return nullptr;
     }
-    s->m_idle.push_back(dbc);
+    s->m_idle.push_back(c.dbc);
     return s;
 }
 
@@ -733,29 +325,70 @@ OdbcSession::~OdbcSession()
     std::fill(m_connectionString.begin(), m_connectionString.end(), QChar(0));
 }
 
-void *OdbcSession::takeConnection(Error *error)
+void *OdbcSession::takeConnection(Error *error, bool *reused)
 {
+    if (reused)
+        *reused = false;
     {
         std::lock_guard lock(m_mutex);
         if (!m_idle.empty()) {
             void *dbc = m_idle.back();
             m_idle.pop_back();
+            if (reused)
+                *reused = true;
             return dbc;
         }
     }
-    return connect(m_connectionString, error);
+    Connected c = connect(m_connectionString, m_endpoint.loginTimeout);
+    if (!c.dbc) {
+        if (error)
+            *error = c.diagnosis.error;
+        return nullptr;
+    }
+    bool wasLost = false;
+    {
+        std::lock_guard lock(m_mutex);
+        wasLost = std::exchange(m_lost, false);
+    }
+    if (wasLost)
+        notify(QStringLiteral("The connection to %1 was lost; it is open again.").arg(serverLabel(m_target)));
+    return c.dbc;
 }
 
 void OdbcSession::giveBack(void *dbc)
 {
     if (!dbc)
         return;
-    std::lock_guard lock(m_mutex);
+    const auto handle = static_cast<SQLHDBC>(dbc);
+    std::unique_lock lock(m_mutex);
+    if (std::erase(m_broken, dbc) > 0 || connectionDead(handle)) {
+        lock.unlock();
+        disconnect(handle);
+        return;
+    }
     // A few idle connections are kept; more are closed.
-    if (m_idle.size() < 4)
+    if (m_idle.size() < 4) {
         m_idle.push_back(dbc);
-    else
-        disconnect(static_cast<SQLHDBC>(dbc));
+        return;
+    }
+    lock.unlock();
+    disconnect(handle);
+}
+
+void OdbcSession::markBroken(void *dbc)
+{
+    std::vector<void *> idle;
+    {
+        std::lock_guard lock(m_mutex);
+        if (std::find(m_broken.begin(), m_broken.end(), dbc) == m_broken.end())
+            m_broken.push_back(dbc);
+        m_lost = true;
+        // The idle ones went the same way as this one (a network drop, a
+        // server restarted): the next use opens new ones.
+        idle.swap(m_idle);
+    }
+    for (void *d : idle)
+        disconnect(static_cast<SQLHDBC>(d));
 }
 
 QString OdbcSession::translate(const QString &sql) const
@@ -763,37 +396,6 @@ QString OdbcSession::translate(const QString &sql) const
     if (m_endpoint.dialect == u"sqlite")
         return tsql::rewrite(sql, {m_target.database, {}, false});
     return sql;
-}
-
-std::unique_ptr<RowSource> OdbcSession::query(const QString &sql, bool updatable, Error *error)
-{
-    Error e;
-    auto dbc = static_cast<SQLHDBC>(takeConnection(&e));
-    if (!dbc) {
-        if (error)
-            *error = e;
-        return nullptr;
-    }
-    SQLHSTMT stmt = SQL_NULL_HSTMT;
-    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt))) {
-        if (error)
-            *error = diagnose(SQL_HANDLE_DBC, dbc);
-        giveBack(dbc);
-        return nullptr;
-    }
-    std::u16string text = wide(translate(sql));
-    const SQLRETURN rc = SQLExecDirectW(stmt, w(text), SQL_NTS);
-    if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) {
-        if (error)
-            *error = diagnose(SQL_HANDLE_STMT, stmt);
-        SQLFreeHandle(SQL_HANDLE_STMT, stmt);
-        giveBack(dbc);
-        return nullptr;
-    }
-    // The connections this program makes ask for UTF-8 (FreeTDS's ClientCharset; the
-    // SQLite driver's own); a data source's character set is not known, so its text comes as UTF-16.
-    const bool utf8Text = m_endpoint.dsn.isEmpty();
-    return std::make_unique<OdbcRowSource>(shared_from_this(), dbc, stmt, updatable, m_endpoint.dialect.isEmpty(), utf8Text);
 }
 
 bool OdbcSession::beginStatement(void *stmt)
@@ -822,241 +424,6 @@ void OdbcSession::interrupt()
         return;
     for (void *stmt : m_running)
         SQLCancel(static_cast<SQLHSTMT>(stmt));
-}
-
-ExecOutcome OdbcSession::execute(const QString &sql, Error *error)
-{
-    Statement stmt(shared_from_this(), error);
-    if (!stmt)
-        return {};
-    std::u16string text = wide(translate(sql));
-    const SQLRETURN rc = SQLExecDirectW(stmt.handle(), w(text), SQL_NTS);
-    if (rc == SQL_NO_DATA)
-        return {0, nullptr};
-    if (!SQL_SUCCEEDED(rc)) {
-        if (error)
-            *error = diagnose(SQL_HANDLE_STMT, stmt.handle());
-        return {};
-    }
-    return readResults(shared_from_this(), stmt.handle(), error);
-}
-
-ExecOutcome OdbcSession::callProcedure(const QString &name, const QList<ProcedureArgument> &args, Error *error)
-{
-    Statement stmt(shared_from_this(), error);
-    if (!stmt)
-        return {};
-    std::u16string text = wide(procedureCallText(name, int(args.size())));
-    if (!SQL_SUCCEEDED(SQLPrepareW(stmt.handle(), w(text), SQL_NTS))) {
-        if (error)
-            *error = diagnose(SQL_HANDLE_STMT, stmt.handle());
-        return {};
-    }
-    // Parameters by name, so their order does not matter.
-    std::vector<BoundText> values(std::size_t(args.size()));
-    SQLHDESC ipd = SQL_NULL_HDESC;
-    SQLGetStmtAttr(stmt.handle(), SQL_ATTR_IMP_PARAM_DESC, &ipd, 0, nullptr);
-    std::vector<std::u16string> names;
-    names.reserve(std::size_t(args.size()));
-    for (int i = 0; i < args.size(); ++i) {
-        bindText(stmt.handle(), SQLUSMALLINT(i + 1), values[std::size_t(i)], args[i].value);
-        names.push_back(wide(u'@' + args[i].name));
-        if (ipd) {
-            SQLSetDescFieldW(ipd, SQLSMALLINT(i + 1), SQL_DESC_NAME, names.back().data(), SQL_NTS);
-            SQLSetDescFieldW(ipd, SQLSMALLINT(i + 1), SQL_DESC_UNNAMED, reinterpret_cast<SQLPOINTER>(SQL_NAMED), 0);
-        }
-    }
-    const SQLRETURN rc = SQLExecute(stmt.handle());
-    if (rc == SQL_NO_DATA)
-        return {0, nullptr};
-    if (!SQL_SUCCEEDED(rc)) {
-        if (error)
-            *error = diagnose(SQL_HANDLE_STMT, stmt.handle());
-        return {};
-    }
-    return readResults(shared_from_this(), stmt.handle(), error);
-}
-
-QList<ProcedureInfo> OdbcSession::procedures(Error *error)
-{
-    QList<ProcedureInfo> list;
-    Error e;
-    ExecOutcome procs = execute(sqlServerProceduresQuery(), &e);
-    if (!e && procs.rows) {
-        QHash<qint32, qsizetype> at;
-        for (procs.rows->moveFirst(); !procs.rows->eof(); procs.rows->moveNext()) {
-            ProcedureInfo p;
-            p.id = procs.rows->field(0).toInt();
-            p.name = procs.rows->field(1).toString();
-            p.source = procs.rows->field(2).toString();
-            at.insert(p.id, list.size());
-            list.append(p);
-        }
-        ExecOutcome params = execute(sqlServerParametersQuery(), &e);
-        if (!e && params.rows)
-            for (params.rows->moveFirst(); !params.rows->eof(); params.rows->moveNext()) {
-                const auto it = at.constFind(params.rows->field(0).toInt());
-                if (it == at.constEnd())
-                    continue;
-                ProcedureParameter par;
-                par.name = params.rows->field(1).toString();
-                par.typeName = params.rows->field(2).toString();
-                par.length = params.rows->field(3).toInt();
-                par.output = params.rows->field(4).toInt() != 0;
-                list[*it].parameters.append(par);
-            }
-        return list;
-    }
-    // A driver without the server's catalogue views: the ODBC catalogue functions.
-    Statement stmt(shared_from_this(), error);
-    if (!stmt)
-        return list;
-    if (!SQL_SUCCEEDED(SQLProceduresW(stmt.handle(), nullptr, 0, nullptr, 0, nullptr, 0))) {
-        if (error)
-            *error = diagnose(SQL_HANDLE_STMT, stmt.handle());
-        return list;
-    }
-    qint32 id = 0;
-    while (SQL_SUCCEEDED(SQLFetch(stmt.handle()))) {
-        ProcedureInfo p;
-        p.id = ++id;
-        p.name = wideColumn(stmt.handle(), 3).section(u';', 0, 0);
-        list.append(p);
-    }
-    SQLCloseCursor(stmt.handle());
-    for (ProcedureInfo &p : list) {
-        std::u16string name = wide(p.name);
-        if (!SQL_SUCCEEDED(SQLProcedureColumnsW(stmt.handle(), nullptr, 0, nullptr, 0, w(name), SQL_NTS, nullptr, 0)))
-            continue;
-        while (SQL_SUCCEEDED(SQLFetch(stmt.handle()))) {
-            const int kind = wideColumn(stmt.handle(), 5).toInt();
-            if (kind != SQL_PARAM_INPUT && kind != SQL_PARAM_INPUT_OUTPUT && kind != SQL_PARAM_OUTPUT)
-                continue;
-            ProcedureParameter par;
-            par.name = wideColumn(stmt.handle(), 4);
-            par.typeName = wideColumn(stmt.handle(), 7);
-            par.length = wideColumn(stmt.handle(), 9).toInt();
-            par.output = kind != SQL_PARAM_INPUT;
-            p.parameters.append(par);
-        }
-        SQLCloseCursor(stmt.handle());
-    }
-    return list;
-}
-
-QStringList OdbcSession::primaryKeyColumns(const QString &table, Error *error)
-{
-    Statement stmt(shared_from_this(), error);
-    if (!stmt)
-        return {};
-    const TableName t = tableName(table);
-    std::u16string catalog = wide(t.catalog), schema = wide(t.schema), name = wide(t.name);
-    const SQLRETURN rc = SQLPrimaryKeysW(stmt.handle(), t.catalog.isEmpty() ? nullptr : w(catalog), SQLSMALLINT(t.catalog.isEmpty() ? 0 : SQL_NTS),
-                                         t.schema.isEmpty() ? nullptr : w(schema), SQLSMALLINT(t.schema.isEmpty() ? 0 : SQL_NTS),
-                                         w(name), SQL_NTS);
-    if (!SQL_SUCCEEDED(rc)) {
-        if (error)
-            *error = diagnose(SQL_HANDLE_STMT, stmt.handle());
-        return {};
-    }
-    QList<std::pair<int, QString>> keys;
-    while (SQL_SUCCEEDED(SQLFetch(stmt.handle())))
-        keys.append({wideColumn(stmt.handle(), 5).toInt(), wideColumn(stmt.handle(), 4)});
-    std::sort(keys.begin(), keys.end());
-    QStringList names;
-    for (const auto &k : keys)
-        names << k.second;
-    return names;
-}
-
-QString OdbcSession::primaryKeyColumn(const QString &table, Error *error)
-{
-    const QStringList keys = primaryKeyColumns(table, error);
-    if (keys.size() <= 1)
-        return keys.value(0);
-    // The first in the table's column order, as a walk over its columns finds it.
-    Statement stmt(shared_from_this(), error);
-    if (!stmt)
-        return keys.first();
-    const TableName t = tableName(table);
-    std::u16string name = wide(t.name);
-    if (!SQL_SUCCEEDED(SQLColumnsW(stmt.handle(), nullptr, 0, nullptr, 0, w(name), SQL_NTS, nullptr, 0)))
-        return keys.first();
-    while (SQL_SUCCEEDED(SQLFetch(stmt.handle()))) {
-        const QString column = wideColumn(stmt.handle(), 4);
-        if (keys.contains(column, Qt::CaseInsensitive))
-            return column;
-    }
-    return keys.first();
-}
-
-bool OdbcRowSource::updateCell(const RowStore &store, qsizetype row, int column, const QVariant &value, Error *error)
-{
-    const Column &target = m_columns.at(std::size_t(column));
-    if (target.baseTable.isEmpty()) {
-        if (error)
-            *error = {kErrCommand, QStringLiteral("The column \"%1\" is not a column of a table; it cannot be changed.")
-                                       .arg(target.name)};
-        return false;
-    }
-    Error e;
-    const QStringList keys = m_session->primaryKeyColumns(target.baseTable, &e);
-    QList<int> keyColumns;
-    for (const QString &key : keys) {
-        int found = -1;
-        for (std::size_t i = 0; i < m_columns.size() && found < 0; ++i)
-            if (m_columns[i].baseTable.compare(target.baseTable, Qt::CaseInsensitive) == 0
-                && m_columns[i].baseColumn.compare(key, Qt::CaseInsensitive) == 0)
-                found = int(i);
-        keyColumns << found;
-    }
-    if (keys.isEmpty() || keyColumns.contains(-1)) {
-        if (error)
-            *error = {kErrCommand, QStringLiteral("The table \"%1\" has no primary key among the columns shown; its rows "
-                                                  "cannot be changed.")
-                                       .arg(target.baseTable)};
-        return false;
-    }
-    QString where;
-    for (int k = 0; k < keys.size(); ++k)
-        where += (k ? QStringLiteral(" AND ") : QString()) + sql::quoteBracketed(keys[k]) + QStringLiteral(" = ?");
-    const QString text = QStringLiteral("UPDATE ") + sql::quoteBracketed(target.baseTable) + QStringLiteral(" SET ")
-                         + sql::quoteBracketed(target.baseColumn) + QStringLiteral(" = ? WHERE ") + where;
-    // Its own connection (the rows' one is busy reading), in a transaction
-    // that is kept only when exactly one row changed.
-    Statement stmt(m_session, error);
-    if (!stmt)
-        return false;
-    SQLSetConnectAttr(stmt.connection(), SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0);
-    auto finish = [&](bool commit) {
-        SQLEndTran(SQL_HANDLE_DBC, stmt.connection(), SQLSMALLINT(commit ? SQL_COMMIT : SQL_ROLLBACK));
-        SQLSetConnectAttr(stmt.connection(), SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
-    };
-    std::u16string wideText = wide(m_session->translate(text));
-    std::vector<BoundText> params(std::size_t(keys.size()) + 1);
-    bindText(stmt.handle(), 1, params[0], value);
-    for (int k = 0; k < keyColumns.size(); ++k)
-        bindText(stmt.handle(), SQLUSMALLINT(k + 2), params[std::size_t(k) + 1], store.value(row, keyColumns[k]));
-    const SQLRETURN rc = SQLExecDirectW(stmt.handle(), w(wideText), SQL_NTS);
-    if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) {
-        if (error)
-            *error = diagnose(SQL_HANDLE_STMT, stmt.handle());
-        finish(false);
-        return false;
-    }
-    SQLLEN changed = 0;
-    SQLRowCount(stmt.handle(), &changed);
-    if (changed != 1) {
-        finish(false);
-        if (error)
-            *error = changed == 0 ? Error{kErrCommand, QStringLiteral("Row cannot be located for updating. Some values may "
-                                                                      "have been changed since it was last read.")}
-                                  : Error{kErrGeneric, QStringLiteral("Insufficient key column information for updating or "
-                                                                      "refreshing.")};
-        return false;
-    }
-    finish(true);
-    return true;
 }
 
 } // namespace korva::db

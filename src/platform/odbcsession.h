@@ -10,17 +10,42 @@
 
 namespace korva::db {
 
-// Asked for a SQL Server login when the integrated one is refused; runs on
-// the thread that owns the windows only. Nothing when the user cancels.
-using LoginPrompt = std::function<std::optional<OdbcLogin>(const QString &server)>;
+// Asked for a SQL Server login when a server needs one; runs on the thread
+// that owns the windows only. refusal is the server's answer to the login
+// tried before, empty on the first question. Nothing when the user cancels.
+using LoginPrompt = std::function<std::optional<OdbcLogin>(const QString &server, const QString &refusal)>;
 void setLoginPrompt(LoginPrompt prompt);
 // Logins given for this session of the program, by server; forgotten at exit.
 void forgetLogins();
 
+// Told (on any thread) when a lost connection was opened again, so that the
+// windows can say so.
+using ConnectionNotice = std::function<void(const QString &text)>;
+void setConnectionNotice(ConnectionNotice notice);
+
+// While one lives on a thread other than the windows', a login asked for on
+// that thread is asked on the windows' thread, and the thread waits for the
+// answer. Only for work the windows' thread never waits on.
+class LoginPromptScope
+{
+public:
+    LoginPromptScope();
+    ~LoginPromptScope();
+    LoginPromptScope(const LoginPromptScope &) = delete;
+    LoginPromptScope &operator=(const LoginPromptScope &) = delete;
+};
+
+// Whether a server is first tried with the user's own (integrated) login:
+// the setting Config/IntegratedLogin when given, otherwise when a Kerberos
+// ticket cache is there.
+bool integratedLoginFirst();
+
 // A server reached through ODBC (unixODBC; FreeTDS by default). Every result
 // set reads on a connection of its own, taken from the session's idle ones,
 // so a grid loading a table never keeps the windows' other queries waiting;
-// rows come in blocks into bound column buffers.
+// rows come in blocks into bound column buffers. A connection the driver
+// reports broken is closed, never used again; the next use opens a new one
+// with the login held in memory.
 class OdbcSession final : public Session, public std::enable_shared_from_this<OdbcSession>
 {
 public:
@@ -43,10 +68,14 @@ public:
 
     // The SQL sent to the driver for a text of the program's.
     QString translate(const QString &sql) const;
+    const OdbcEndpoint &endpoint() const { return m_endpoint; }
 
-    // A connected ODBC connection handle, given back when done with.
-    void *takeConnection(Error *error);
+    // A connected ODBC connection handle, given back when done with; reused
+    // tells whether it had been idle (and may have broken meanwhile).
+    void *takeConnection(Error *error, bool *reused = nullptr);
     void giveBack(void *dbc);
+    // The connection broke: it is closed when given back, and so are the idle ones.
+    void markBroken(void *dbc);
 
 private:
     OdbcSession() = default;
@@ -55,13 +84,16 @@ private:
     OdbcEndpoint m_endpoint;
     std::mutex m_mutex;
     std::vector<void *> m_idle;
+    std::vector<void *> m_broken;
+    bool m_lost = false; // a connection broke; the next one opened says so
     std::mutex m_runningMutex;
     std::vector<void *> m_running;
     bool m_interrupted = false; // under m_runningMutex
 };
 
-// The call text of a procedure with named input parameters.
-QString procedureCallText(const QString &name, int argumentCount);
+// The call text of a procedure with named input parameters: each value goes
+// to the parameter it was given for, whatever the driver does with names.
+QString procedureCallText(const QString &name, const QList<ProcedureArgument> &args);
 
 // The catalogue queries used on SQL Server for the procedure list.
 QString sqlServerProceduresQuery();

@@ -13,8 +13,10 @@ namespace {
 QString canonicalServer(const QString &server)
 {
     const QString s = server.trimmed();
-    if (s.isEmpty() || s == u"." || s.compare(u"(local)", Qt::CaseInsensitive) == 0
-        || s.compare(u"localhost", Qt::CaseInsensitive) == 0 || s == u"127.0.0.1")
+    // "localhost" and loopback addresses are names like any other: a server
+    // listening there (a tunnel, a container) is reached through ODBC unless
+    // the settings map the name.
+    if (s.isEmpty() || s == u"." || s.compare(u"(local)", Qt::CaseInsensitive) == 0)
         return WorkStationInfo::instance().ComputerName().toLower();
     return s.toLower();
 }

@@ -24,8 +24,8 @@ void registerOdbcServer(const QString &server, const QString &instance, const QS
                         const QString &dialect = QString(), const QString &dataFolder = QString());
 void unregisterServer(const QString &server, const QString &instance);
 // Looks up server and instance (case-insensitive). An empty instance matches
-// the server's only registered instance. "(local)", "." and "localhost" stand
-// for the local computer name.
+// the server's only registered instance. "(local)" and "." stand for the
+// local computer name.
 ServerEntry lookupServer(const QString &server, const QString &instance);
 
 // File of one database in an embedded data folder.

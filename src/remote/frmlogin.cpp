@@ -1,21 +1,33 @@
 #include "remote/frmlogin.h"
 
+#include "platform/odbcsession.h"
+
+#include <QtCore/QPointer>
 #include <QtWidgets/QDialog>
 #include <QtWidgets/QDialogButtonBox>
 #include <QtWidgets/QFormLayout>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QLineEdit>
+#include <QtWidgets/QMainWindow>
+#include <QtWidgets/QPushButton>
+#include <QtWidgets/QStatusBar>
 
 namespace korva {
 
-std::optional<LoginAnswer> askLogin(const QString &server, QWidget *parent)
+std::optional<LoginAnswer> askLogin(const QString &server, const QString &refusal, QWidget *parent)
 {
     QDialog dialog(parent);
     dialog.setObjectName(QStringLiteral("frmLogin"));
     dialog.setWindowTitle(QStringLiteral("SQL Server login"));
     auto *form = new QFormLayout(&dialog);
-    form->addRow(new QLabel(QStringLiteral("The server %1 did not accept your own login. Give a SQL Server login for it:")
-                                .arg(server)));
+    auto *intro = new QLabel(refusal.isEmpty()
+                                 ? QStringLiteral("Give a SQL Server login for the server %1:").arg(server)
+                                 : QStringLiteral("The server %1 refused the login: %2\nGive a SQL Server login for it:")
+                                       .arg(server, refusal),
+                             &dialog);
+    intro->setObjectName(QStringLiteral("lblLogin"));
+    intro->setWordWrap(true);
+    form->addRow(intro);
     auto *user = new QLineEdit(&dialog);
     user->setObjectName(QStringLiteral("txtUser"));
     auto *password = new QLineEdit(&dialog);
@@ -25,11 +37,46 @@ std::optional<LoginAnswer> askLogin(const QString &server, QWidget *parent)
     form->addRow(QStringLiteral("&Password:"), password);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
     form->addRow(buttons);
+    // A login needs a user name.
+    QPushButton *ok = buttons->button(QDialogButtonBox::Ok);
+    ok->setEnabled(false);
+    QObject::connect(user, &QLineEdit::textChanged, ok, [ok](const QString &text) { ok->setEnabled(!text.trimmed().isEmpty()); });
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    if (dialog.exec() != QDialog::Accepted || user->text().isEmpty())
-        return std::nullopt;
-    return LoginAnswer{user->text(), password->text()};
+    const bool accepted = dialog.exec() == QDialog::Accepted && !user->text().trimmed().isEmpty();
+    std::optional<LoginAnswer> answer;
+    if (accepted)
+        answer = LoginAnswer{user->text().trimmed(), password->text()};
+    // The typed password is not left in the widget's memory.
+    password->setText(QString(password->text().size(), QChar(u' ')));
+    password->clear();
+    return answer;
+}
+
+void installDatabaseDialogs(QMainWindow *window)
+{
+    QPointer<QMainWindow> guard(window);
+    db::setLoginPrompt([guard](const QString &server, const QString &refusal) -> std::optional<db::OdbcLogin> {
+        const auto answer = askLogin(server, refusal, guard.data());
+        if (!answer)
+            return std::nullopt;
+        return db::OdbcLogin{false, answer->user, answer->password};
+    });
+    db::setConnectionNotice([guard](const QString &text) {
+        if (!guard)
+            return;
+        QMetaObject::invokeMethod(
+            guard.data(),
+            [guard, text] {
+                if (guard)
+                    guard->statusBar()->showMessage(text, 15000);
+            },
+            Qt::QueuedConnection);
+    });
+    QObject::connect(window, &QObject::destroyed, [] {
+        db::setLoginPrompt({});
+        db::setConnectionNotice({});
+    });
 }
 
 } // namespace korva

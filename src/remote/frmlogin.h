@@ -4,6 +4,7 @@
 
 #include <optional>
 
+class QMainWindow;
 class QWidget;
 
 namespace korva {
@@ -14,7 +15,13 @@ struct LoginAnswer
     QString password;
 };
 
-// Asks for a SQL Server login for a server whose integrated login was refused.
-std::optional<LoginAnswer> askLogin(const QString &server, QWidget *parent = nullptr);
+// Asks for a SQL Server login for a server; refusal is the server's answer
+// to the login tried before (empty on the first question).
+std::optional<LoginAnswer> askLogin(const QString &server, const QString &refusal, QWidget *parent = nullptr);
+
+// Connects the database layer to the windows: a server that needs a SQL
+// Server login asks for it over the main window, and a lost connection
+// opened again is told in its status bar. Undone when the window goes.
+void installDatabaseDialogs(QMainWindow *window);
 
 } // namespace korva

@@ -2,6 +2,7 @@
 
 #include "appcontext/windowcontext.h"
 #include "platform/database.h"
+#include "platform/odbcsession.h"
 #include "remote/modservers.h"
 #include "support/messenger.h"
 
@@ -142,45 +143,53 @@ void frmRemoteConnection::cmdConnect_Click()
         m_context.messenger().message(QStringLiteral("No server selected"));
         return;
     }
-    SharedState &state = m_context.state();
-    const QString previousServer = state.serverName;
-    const QString previousConnection = state.connectionString;
-    state.connectionString = remoteConnectionString(server);
-    // "host\instance" as found: the host is the server, the instance the one to use there.
-    state.serverName = server.section(u'\\', 0, 0);
     QApplication::setOverrideCursor(Qt::WaitCursor);
     m_cmdConnect->setEnabled(false);
-    // A server across the network may take its time to answer: the window does not wait on it.
-    const QString connection = state.connectionString;
-    m_test.start(this, [connection] { return db::testConnection(connection); },
-                 [this, server, previousServer, previousConnection](Error e) {
-                     connectionTested(server, previousServer, previousConnection, e);
-                 });
+    // A server across the network may take its time to answer: the window
+    // does not wait on it. The shared server changes only once it answered;
+    // a login it needs is asked on the window's thread meanwhile.
+    const QString connection = remoteConnectionString(server);
+    m_test.start(
+        this,
+        [connection] {
+            db::LoginPromptScope prompts;
+            return db::testConnection(connection);
+        },
+        [this, server, connection](Error e) { connectionTested(server, connection, e); });
 }
 
-void frmRemoteConnection::connectionTested(const QString &server, const QString &previousServer,
-                                           const QString &previousConnection, const Error &error)
+void frmRemoteConnection::connectionTested(const QString &server, const QString &connection, const Error &error)
 {
     QApplication::restoreOverrideCursor();
     m_cmdConnect->setEnabled(true);
-    SharedState &state = m_context.state();
     if (error.number == db::kErrGeneric) {
-        // The main window still shows the server it had: so do the shared values.
-        state.serverName = previousServer;
-        state.connectionString = previousConnection;
+        // The main window still shows the server it had, and so do the shared values.
         m_context.messenger().message(
             server + QStringLiteral(" does not appear to be a Orvex server or you do not have rights to log into OrvexDirDB on that server"));
         return;
     }
     if (error)
         m_context.messenger().message(QStringLiteral("Error in cmdConnect: ") + error.description);
+    SharedState &state = m_context.state();
+    state.connectionString = connection;
+    // "host\instance" as found: the host is the server, the instance the one to use there.
+    state.serverName = server.section(u'\\', 0, 0);
     state.remoteInstance = server.section(u'\\', 1);
     state.remoteLabel = m_cmbDomain->currentText() + u'\\' + state.serverName;
     hide();
     m_context.requestStartOver();
 }
 
-void frmRemoteConnection::cmdCancel_Click() { hide(); }
+void frmRemoteConnection::cmdCancel_Click()
+{
+    // A test still under way is abandoned: its answer, when it comes, moves nothing.
+    if (m_test.isPending()) {
+        m_test.cancel();
+        QApplication::restoreOverrideCursor();
+        m_cmdConnect->setEnabled(true);
+    }
+    hide();
+}
 
 void frmRemoteConnection::closeEvent(QCloseEvent *event)
 {

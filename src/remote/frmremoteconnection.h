@@ -43,8 +43,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void connectionTested(const QString &server, const QString &previousServer, const QString &previousConnection,
-                          const Error &error);
+    void connectionTested(const QString &server, const QString &connection, const Error &error);
 
     WindowContext &m_context;
     QComboBox *m_cmbDomain;

@@ -94,14 +94,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("server");
         QTest::addColumn<QString>("instance");
         QTest::addColumn<QString>("database");
+        QTest::addColumn<int>("port");
         QTest::newRow("odbc") << "Driver={SQL Server};server=HOST\\zandelorvex;database=OrvexMbxDB1"
-                              << "HOST" << "zandelorvex" << "OrvexMbxDB1";
+                              << "HOST" << "zandelorvex" << "OrvexMbxDB1" << 0;
         QTest::newRow("odbc-braced-driver-with-semicolon")
-            << "Driver={SQL; Server};SERVER=h2;Database=x" << "h2" << "" << "x";
+            << "Driver={SQL; Server};SERVER=h2;Database=x" << "h2" << "" << "x" << 0;
         QTest::newRow("oledb") << "Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security Info=False;"
                                   "Initial Catalog=OrvexDirDB;Data Source=REMOTE"
-                               << "REMOTE" << "" << "OrvexDirDB";
-        QTest::newRow("oledb-instance-port") << "Data Source=tcp:r1\\inst,1433;Initial Catalog=d" << "r1" << "inst" << "d";
+                               << "REMOTE" << "" << "OrvexDirDB" << 0;
+        QTest::newRow("oledb-instance-port") << "Data Source=tcp:r1\\inst,1433;Initial Catalog=d" << "r1" << "inst" << "d" << 1433;
+        // A typed "host,port" that the program then gives its instance.
+        QTest::newRow("port-before-instance") << "Driver={SQL Server};server=10.1.2.3,1533\\zandelorvex;database=d"
+                                              << "10.1.2.3" << "zandelorvex" << "d" << 1533;
     }
     void parsesBothConnectionStringForms()
     {
@@ -111,7 +115,10 @@ private Q_SLOTS:
         QTEST(t.server, "server");
         QTEST(t.instance, "instance");
         QTEST(t.database, "database");
+        QTEST(t.port, "port");
         QVERIFY(!parseConnectionString(QStringLiteral("database=x")).valid);
+        // A port that is not one reaches no server, rather than the default port.
+        QVERIFY(!parseConnectionString(QStringLiteral("server=h,15x3\\i;database=x")).valid);
     }
 
     void rewritesTransactSql_data()
