@@ -121,26 +121,7 @@ int main(int argc, char **argv)
     // The grid's path: open the result set, show it, let the loader thread
     // bring the rest while the event loop runs; a 1 ms timer measures the
     // longest time the loop was kept from its work.
-    auto longestPause = [&](const std::function<bool()> &loading, const std::function<void()> &start, qint64 *elapsedNs) {
-        QElapsedTimer since;
-        qint64 longest = 0;
-        QTimer tick;
-        tick.setInterval(1);
-        QObject::connect(&tick, &QTimer::timeout, [&] {
-            longest = std::max(longest, since.nsecsElapsed());
-            since.restart();
-        });
-        QElapsedTimer all;
-        all.start();
-        start();
-        since.start();
-        tick.start();
-        while (loading())
-            app.processEvents(QEventLoop::WaitForMoreEvents);
-        longest = std::max(longest, since.nsecsElapsed());
-        *elapsedNs = all.nsecsElapsed();
-        return longest;
-    };
+    using bench::longestPause;
     // Each side runs five times, interleaved; the medians are compared.
     const qint64 rssBefore = bench::currentRss();
     GridModel model;

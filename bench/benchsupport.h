@@ -10,8 +10,11 @@
 #include <QtCore/QSettings>
 #include <QtCore/QStandardPaths>
 #include <QtCore/QTemporaryDir>
+#include <QtCore/QTimer>
 
+#include <algorithm>
 #include <cstdio>
+#include <functional>
 
 namespace korva::bench {
 
@@ -52,5 +55,30 @@ inline void isolate(const QString &folder)
 }
 
 inline double ms(qint64 ns) { return double(ns) / 1e6; }
+
+// Runs start(), then the event loop while loading() holds; a 1 ms timer
+// measures the longest time the loop was kept from its work. Answers that
+// longest pause, and the whole time in elapsedNs.
+inline qint64 longestPause(const std::function<bool()> &loading, const std::function<void()> &start, qint64 *elapsedNs)
+{
+    QElapsedTimer since;
+    qint64 longest = 0;
+    QTimer tick;
+    tick.setInterval(1);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        longest = std::max(longest, since.nsecsElapsed());
+        since.restart();
+    });
+    QElapsedTimer all;
+    all.start();
+    start();
+    since.start();
+    tick.start();
+    while (loading())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    longest = std::max(longest, since.nsecsElapsed());
+    *elapsedNs = all.nsecsElapsed();
+    return longest;
+}
 
 } // namespace korva::bench

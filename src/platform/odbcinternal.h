@@ -25,7 +25,9 @@ inline QString fromWide(const SQLWCHAR *text, qsizetype chars)
 }
 
 // Every diagnostic record of a failed call: the first is what the windows
-// show, the others go to the log.
+// show, the others go to the log. A connection found broken by it is
+// marked so on the session (never used again), and the error says the
+// connection was lost where the driver's own words do not.
 struct Diagnosis
 {
     Error error;
@@ -34,10 +36,14 @@ struct Diagnosis
     bool loginRefused = false; // any record says the server refused the login
 };
 Diagnosis diagnoseAll(SQLSMALLINT handleType, SQLHANDLE handle, const QString &fallback = QString());
+Diagnosis diagnoseOn(OdbcSession &session, SQLHDBC dbc, SQLSMALLINT handleType, SQLHANDLE handle);
 // The windows' error of a failed call.
 Error diagnose(SQLSMALLINT handleType, SQLHANDLE handle, const QString &fallback = QString());
 
 bool isLinkFailure(const QString &sqlState);
+// The driver knows the connection is gone (FreeTDS says so even where the
+// failed call's own record is only "Unknown error").
+bool connectionDead(SQLHDBC dbc);
 
 QString wideColumn(SQLHSTMT stmt, SQLUSMALLINT column);
 

@@ -77,6 +77,26 @@ Diagnosis diagnoseAll(SQLSMALLINT handleType, SQLHANDLE handle, const QString &f
     return d;
 }
 
+bool connectionDead(SQLHDBC dbc)
+{
+    SQLUINTEGER dead = SQL_CD_FALSE;
+    return SQL_SUCCEEDED(SQLGetConnectAttr(dbc, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) && dead == SQL_CD_TRUE;
+}
+
+Diagnosis diagnoseOn(OdbcSession &session, SQLHDBC dbc, SQLSMALLINT handleType, SQLHANDLE handle)
+{
+    Diagnosis d = diagnoseAll(handleType, handle);
+    if (!d.linkFailure && connectionDead(dbc)) {
+        d.linkFailure = true;
+        d.error = {kErrGeneric, QStringLiteral("The connection to the server was lost (%1).").arg(d.error.description)};
+    }
+    if (d.linkFailure) {
+        d.error.number = kErrGeneric;
+        session.markBroken(dbc);
+    }
+    return d;
+}
+
 Error diagnose(SQLSMALLINT handleType, SQLHANDLE handle, const QString &fallback)
 {
     return diagnoseAll(handleType, handle, fallback).error;
@@ -123,12 +143,6 @@ void disconnect(SQLHDBC dbc)
 {
     SQLDisconnect(dbc);
     SQLFreeHandle(SQL_HANDLE_DBC, dbc);
-}
-
-bool connectionDead(SQLHDBC dbc)
-{
-    SQLUINTEGER dead = SQL_CD_FALSE;
-    return SQL_SUCCEEDED(SQLGetConnectAttr(dbc, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) && dead == SQL_CD_TRUE;
 }
 
 // ---- logins ------------------------------------------------------------------

@@ -5,6 +5,7 @@
 
 #include "platform/sqlquote.h"
 
+#include <QtCore/QRegularExpression>
 #include <QtCore/QStringList>
 
 #include <atomic>
@@ -144,15 +145,46 @@ QStringList describe(SQLHSTMT stmt, std::vector<Column> &columns, bool withBase)
     return names;
 }
 
+// The table a "SELECT ... FROM table [WHERE ...] [ORDER BY ...]" reads, as
+// a bare name of the connection's database; empty for anything else (joins,
+// several tables, subqueries, another database's table).
+QString singleTableOf(const QString &sql, const QString &database)
+{
+    static const QRegularExpression form(
+        QStringLiteral(R"(^\s*select\s+(?:(?!\bfrom\b).)*?\bfrom\s+((?:\[[^\]]*\]|[\w#@$]+)(?:\s*\.\s*(?:\[[^\]]*\]|[\w#@$]+|))*)\s*(?:$|\bwhere\b|\border\b))"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch m = form.match(sql);
+    if (!m.hasMatch())
+        return {};
+    const QString rest = sql.mid(m.capturedEnd(1));
+    static const QRegularExpression other(QStringLiteral(R"(\b(join|from|union|select)\b)"), QRegularExpression::CaseInsensitiveOption);
+    if (rest.contains(other))
+        return {};
+    const QStringList parts = sql::splitName(m.captured(1).trimmed());
+    if (parts.isEmpty() || parts.size() > 3)
+        return {};
+    if (parts.size() >= 2 && !parts[parts.size() - 2].isEmpty() && parts[parts.size() - 2].compare(u"dbo", Qt::CaseInsensitive) != 0)
+        return {};
+    if (parts.size() == 3 && parts[0].compare(database, Qt::CaseInsensitive) != 0)
+        return {};
+    return parts.last();
+}
+
 class OdbcRowSource final : public RowSource
 {
 public:
     OdbcRowSource(std::shared_ptr<OdbcSession> session, SQLHDBC dbc, SQLHSTMT stmt, bool updatable, bool cancelWhileFetching,
-                  bool utf8Text)
+                  bool utf8Text, const QString &sql)
         : m_session(std::move(session)), m_dbc(dbc), m_stmt(stmt), m_cancelWhileFetching(cancelWhileFetching),
           m_utf8Text(utf8Text)
     {
         m_names = describe(stmt, m_columns, updatable);
+        // A server names a column's table only in browse mode; the rows of a
+        // query over one table are that table's.
+        if (updatable && std::all_of(m_columns.begin(), m_columns.end(), [](const Column &c) { return c.baseTable.isEmpty(); }))
+            if (const QString table = singleTableOf(sql, m_session->target().database); !table.isEmpty())
+                for (Column &c : m_columns)
+                    c.baseTable = table;
         bool block = !m_columns.empty();
         SQLLEN rowBytes = 0;
         for (const Column &c : m_columns)
@@ -224,10 +256,7 @@ private:
     // The error of the statement's last call; a connection that broke is not used again.
     Error failure()
     {
-        const Diagnosis d = diagnoseAll(SQL_HANDLE_STMT, m_stmt);
-        if (d.linkFailure)
-            m_session->markBroken(m_dbc);
-        return d.error;
+        return diagnoseOn(*m_session, m_dbc, SQL_HANDLE_STMT, m_stmt).error;
     }
 
     bool fail(Error *error, const Error &e)
@@ -405,9 +434,7 @@ Statement::Statement(std::shared_ptr<OdbcSession> session, Error *error) : m_ses
     if (!m_dbc)
         return;
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, m_dbc, &m_stmt))) {
-        const Diagnosis d = diagnoseAll(SQL_HANDLE_DBC, m_dbc);
-        if (d.linkFailure)
-            m_session->markBroken(m_dbc);
+        const Diagnosis d = diagnoseOn(*m_session, m_dbc, SQL_HANDLE_DBC, m_dbc);
         if (error)
             *error = d.error;
         m_stmt = SQL_NULL_HSTMT;
@@ -435,10 +462,7 @@ Statement::~Statement()
 
 Error Statement::failure()
 {
-    const Diagnosis d = diagnoseAll(SQL_HANDLE_STMT, m_stmt);
-    if (d.linkFailure)
-        m_session->markBroken(m_dbc);
-    return d.error;
+    return diagnoseOn(*m_session, m_dbc, SQL_HANDLE_STMT, m_stmt).error;
 }
 
 QString wideColumn(SQLHSTMT stmt, SQLUSMALLINT column)
@@ -565,9 +589,7 @@ std::unique_ptr<RowSource> OdbcSession::query(const QString &sql, bool updatable
         }
         SQLHSTMT stmt = SQL_NULL_HSTMT;
         if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt))) {
-            const Diagnosis d = diagnoseAll(SQL_HANDLE_DBC, dbc);
-            if (d.linkFailure)
-                markBroken(dbc);
+            const Diagnosis d = diagnoseOn(*this, dbc, SQL_HANDLE_DBC, dbc);
             giveBack(dbc);
             if (d.linkFailure && reused && attempt == 0)
                 continue;
@@ -580,10 +602,8 @@ std::unique_ptr<RowSource> OdbcSession::query(const QString &sql, bool updatable
         std::u16string text = wide(translate(sql));
         const SQLRETURN rc = SQLExecDirectW(stmt, w(text), SQL_NTS);
         if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) {
-            const Diagnosis d = diagnoseAll(SQL_HANDLE_STMT, stmt);
+            const Diagnosis d = diagnoseOn(*this, dbc, SQL_HANDLE_STMT, stmt);
             SQLFreeHandle(SQL_HANDLE_STMT, stmt);
-            if (d.linkFailure)
-                markBroken(dbc);
             giveBack(dbc);
             if (d.linkFailure && reused && attempt == 0)
                 continue;
@@ -595,7 +615,7 @@ std::unique_ptr<RowSource> OdbcSession::query(const QString &sql, bool updatable
         // SQLite driver's own); a data source's character set is not known, so its text comes as UTF-16.
         const bool utf8Text = m_endpoint.dsn.isEmpty();
         return std::make_unique<OdbcRowSource>(shared_from_this(), dbc, stmt, updatable, m_endpoint.dialect.isEmpty(),
-                                               utf8Text);
+                                               utf8Text, sql);
     }
 }
 

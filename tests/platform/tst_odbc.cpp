@@ -6,6 +6,7 @@
 #include "platform/odbcsession.h"
 #include "platform/serverdirectory.h"
 #include "platform/settings.h"
+#include "platform/workstationinfo.h"
 #include "widgets/grid.h"
 #include "widgets/gridmodel.h"
 
@@ -212,6 +213,9 @@ private Q_SLOTS:
             << "" << true << "Driver=FreeTDS;Server=REMOTE;TDS_Version=7.4;ClientCharset=UTF-8;Database=OrvexDirDB;Trusted_Connection=Yes";
         QTest::newRow("tcp-and-port") << "server=tcp:10.0.0.5,1533;database=OrvexRptDB" << "" << true
                                       << "Driver=FreeTDS;Server=10.0.0.5;Port=1533;TDS_Version=7.4;ClientCharset=UTF-8;Database=OrvexRptDB;Trusted_Connection=Yes";
+        // A typed "host,port" the main window composes with its instance: the port names the instance.
+        QTest::newRow("port-then-instance") << "Driver={SQL Server};server=127.0.0.1,1533\\zandelorvex;database=OrvexDirDB" << "" << true
+                                            << "Driver=FreeTDS;Server=127.0.0.1;Port=1533;TDS_Version=7.4;ClientCharset=UTF-8;Database=OrvexDirDB;Trusted_Connection=Yes";
         QTest::newRow("sql-login-with-separators") << "server=H;database=D" << "" << false
                                                    << "Driver=FreeTDS;Server=H;TDS_Version=7.4;ClientCharset=UTF-8;Database=D;UID=sa;PWD={p;w}}d}";
         QTest::newRow("dsn") << "server=H;database=OrvexDynDB" << "orvex prod" << true
@@ -300,6 +304,18 @@ private Q_SLOTS:
         QCOMPARE(lookupServer(QStringLiteral("PROD"), QString()).dsn, QStringLiteral("orvexdsn"));
         QCOMPARE(lookupServer(QStringLiteral("PROD"), QString()).engine, ServerEntry::Engine::Odbc);
         QCOMPARE(lookupServer(QStringLiteral("setup"), QString()).engine, ServerEntry::Engine::Embedded);
+        // Loopback names are servers like any other (a tunnel, a container), not the embedded engine.
+        registerEmbeddedServer(WorkStationInfo::instance().ComputerName(), QStringLiteral("zandelorvex"), folder);
+        QCOMPARE(lookupServer(QStringLiteral("(local)"), QStringLiteral("zandelorvex")).engine, ServerEntry::Engine::Embedded);
+        QCOMPARE(lookupServer(QStringLiteral("localhost"), QStringLiteral("zandelorvex")).engine, ServerEntry::Engine::Odbc);
+        QCOMPARE(lookupServer(QStringLiteral("127.0.0.1"), QStringLiteral("zandelorvex")).engine, ServerEntry::Engine::Odbc);
+        unregisterServer(WorkStationInfo::instance().ComputerName(), QStringLiteral("zandelorvex"));
+        // Time-outs in seconds; what is not a number leaves the default.
+        s->setValue(QStringLiteral("Config/LoginTimeout"), QStringLiteral("4"));
+        s->setValue(QStringLiteral("Config/QueryTimeout"), QStringLiteral("soon"));
+        s->sync();
+        QCOMPARE(configuredOdbcEndpoint().loginTimeout, 4);
+        QCOMPARE(configuredOdbcEndpoint().queryTimeout, 0);
     }
 };
 

@@ -1,0 +1,390 @@
+// The program against a server that speaks TDS: FreeTDS's ODBC driver
+// talking to the TDS stand-in on 127.0.0.1, which answers from a demo
+// installation.
+//
+//  - the report table through the ODBC engine into the grid, against a plain
+//    SQLFetch loop with bound columns over the same driver and stand-in;
+//  - with a delay per round trip added by the stand-in: the first screen of
+//    a table after the click, the longest pause of the event loop while
+//    100,000 rows load, the configuration tree, and hovering over 1,000
+//    ObjectID cells twice.
+//
+// Each figure says how many round trips it took.
+//
+//   bench_freetds [--root DIR] [--rows N] [--delay MS]
+#include "benchsupport.h"
+#include "common/recordingmessenger.h"
+#include "appcontext/windowcontext.h"
+#include "config/frmorvexconfiguration.h"
+#include "demo/demoinstallation.h"
+#include "main/frmmain.h"
+#include "navigation/references.h"
+#include "platform/backgroundtask.h"
+#include "platform/database.h"
+#include "platform/odbcsession.h"
+#include "platform/settings.h"
+#include "tds/tdsstandin.h"
+#include "widgets/grid.h"
+#include "widgets/gridmodel.h"
+
+#include <QtCore/QTimer>
+#include <QtGui/QAction>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QTreeWidget>
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <functional>
+#include <vector>
+
+using namespace korva;
+
+namespace {
+
+const QString kDriver = QStringLiteral("/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so");
+const QString kUser = QStringLiteral("bench");
+const QString kPassword = QStringLiteral("bench-pw-1");
+
+qint64 median(std::vector<qint64> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// Rows of a table in a database file, or -1.
+qint64 countRows(const QString &file, const QString &table)
+{
+    sqlite3 *db = nullptr;
+    qint64 n = -1;
+    if (sqlite3_open_v2(QFile::encodeName(file).constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_stmt *st = nullptr;
+        const QByteArray q = ("SELECT count(*) FROM " + table).toUtf8();
+        if (sqlite3_prepare_v2(db, q.constData(), -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+            n = sqlite3_column_int64(st, 0);
+        sqlite3_finalize(st);
+    }
+    sqlite3_close(db);
+    return n;
+}
+
+bool execFile(const QString &file, const QString &sql)
+{
+    sqlite3 *db = nullptr;
+    bool ok = sqlite3_open(QFile::encodeName(file).constData(), &db) == SQLITE_OK
+              && sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(db);
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTemporaryDir temp;
+    QString sizeText;
+    const QString root = bench::parseDemoRoot(app, temp, {QStringLiteral("rows"), QStringLiteral("report rows"), QStringLiteral("n"), QStringLiteral("1000000")}, &sizeText);
+    const qint64 rows = sizeText.toLongLong();
+    const QString envFolder = root + QStringLiteral("-env");
+    bench::isolate(envFolder);
+    if (!QFile::exists(kDriver)) {
+        std::fprintf(stderr, "FreeTDS's ODBC driver (tdsodbc) is not installed\n");
+        return 1;
+    }
+    QDir().mkpath(envFolder);
+    {
+        QFile ini(envFolder + QStringLiteral("/odbcinst.ini"));
+        ini.open(QIODevice::WriteOnly);
+        ini.write("[KORVA FreeTDS]\nDriver=" + kDriver.toUtf8() + "\n");
+        QFile(envFolder + QStringLiteral("/odbc.ini")).open(QIODevice::WriteOnly);
+        QFile(envFolder + QStringLiteral("/freetds.conf")).open(QIODevice::WriteOnly);
+    }
+    qputenv("ODBCSYSINI", envFolder.toLocal8Bit());
+    qputenv("ODBCINI", (envFolder + QStringLiteral("/odbc.ini")).toLocal8Bit());
+    qputenv("FREETDSCONF", (envFolder + QStringLiteral("/freetds.conf")).toLocal8Bit());
+    qputenv("KORVA_PROGRAM_DIR", envFolder.toLocal8Bit());
+
+    const QString table = QString::fromLatin1(demo::kReportCallHistoryTable);
+    const QString reportFile = root + QStringLiteral("/data/OrvexRptDB.sqlite");
+    if (countRows(reportFile, table) < rows) {
+        QElapsedTimer t;
+        t.start();
+        demo::DemoOptions o;
+        o.root = root;
+        o.subscribers = 300;
+        o.reportRows = rows;
+        QString error;
+        if (!demo::createDemoInstallation(o, &error)) {
+            std::fprintf(stderr, "demo installation failed: %s\n", qPrintable(error));
+            return 1;
+        }
+        std::fprintf(stderr, "demo installation with %lld report rows built in %.1f s\n", static_cast<long long>(rows),
+                     t.elapsed() / 1000.0);
+    }
+    if (countRows(reportFile, QStringLiteral("tbl_ZBench100k")) < 0
+        && !execFile(reportFile, QStringLiteral("CREATE TABLE tbl_ZBench100k AS SELECT * FROM ") + table + QStringLiteral(" LIMIT 100000"))) {
+        std::fprintf(stderr, "cannot make tbl_ZBench100k\n");
+        return 1;
+    }
+
+    tds::StandInOptions so;
+    so.dataFolder = root + QStringLiteral("/data");
+    so.user = kUser;
+    so.password = kPassword;
+    tds::StandIn server(so);
+    QString error;
+    if (!server.start(&error)) {
+        std::fprintf(stderr, "stand-in: %s\n", qPrintable(error));
+        return 1;
+    }
+    const QString serverName = QStringLiteral("127.0.0.1,%1").arg(server.port());
+    {
+        auto s = openSettings();
+        s->setValue(QStringLiteral("Config/OdbcDriver"), QStringLiteral("KORVA FreeTDS"));
+        s->setValue(QStringLiteral("Config/IntegratedLogin"), QStringLiteral("false"));
+        s->sync();
+    }
+    db::setLoginPrompt([](const QString &, const QString &) { return std::optional<db::OdbcLogin>(db::OdbcLogin{false, kUser, kPassword}); });
+    const QString report = QStringLiteral("Driver={SQL Server};server=%1\\zandelorvex;database=OrvexRptDB").arg(serverName);
+    const QString sql = QStringLiteral("SELECT * FROM [%1]").arg(table);
+
+    // Baseline: one row at a time into bound character buffers, over the same driver.
+    qint64 plainRows = 0;
+    auto plain = [&]() -> qint64 {
+        SQLHENV env;
+        SQLHDBC dbc;
+        SQLHSTMT stmt;
+        SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
+        SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+        SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
+        const QByteArray cs = QStringLiteral("Driver=KORVA FreeTDS;Server=127.0.0.1;Port=%1;TDS_Version=7.4;ClientCharset=UTF-8;"
+                                             "Database=OrvexRptDB;UID=%2;PWD=%3")
+                                  .arg(server.port())
+                                  .arg(kUser, kPassword)
+                                  .toUtf8();
+        if (!SQL_SUCCEEDED(SQLDriverConnect(dbc, nullptr, (SQLCHAR *)cs.constData(), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT))) {
+            std::fprintf(stderr, "baseline cannot connect\n");
+            std::exit(1);
+        }
+        SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt);
+        QElapsedTimer t;
+        t.start();
+        const QByteArray q = sql.toUtf8();
+        SQLExecDirect(stmt, (SQLCHAR *)q.constData(), SQL_NTS);
+        SQLSMALLINT cols = 0;
+        SQLNumResultCols(stmt, &cols);
+        std::vector<std::vector<char>> buffers(std::size_t(cols), std::vector<char>(1024));
+        std::vector<SQLLEN> ind(static_cast<std::size_t>(cols));
+        for (SQLSMALLINT c = 0; c < cols; ++c)
+            SQLBindCol(stmt, SQLUSMALLINT(c + 1), SQL_C_CHAR, buffers[std::size_t(c)].data(), 1024, &ind[std::size_t(c)]);
+        qint64 n = 0;
+        while (SQL_SUCCEEDED(SQLFetch(stmt)))
+            ++n;
+        const qint64 ns = t.nsecsElapsed();
+        SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+        SQLDisconnect(dbc);
+        SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+        SQLFreeHandle(SQL_HANDLE_ENV, env);
+        plainRows = n;
+        return ns;
+    };
+
+    // The grid's path, while the event loop runs.
+    using bench::longestPause;
+    db::Error e;
+    {
+        // The session opens outside the measurements, as it stays open in the program.
+        auto warm = db::openResultSet(report, QStringLiteral("SELECT 1"), &e);
+        if (!warm) {
+            std::fprintf(stderr, "%s\n", qPrintable(e.description));
+            return 1;
+        }
+    }
+    GridModel model;
+    std::shared_ptr<db::ResultSet> rs;
+    std::vector<qint64> plains, grids;
+    qint64 gridRows = 0;
+    const int runs = 3;
+    const int tripsBeforeGrid = server.roundTrips();
+    for (int run = 0; run < runs; ++run) {
+        plains.push_back(plain());
+        qint64 fullNs = 0;
+        rs.reset();
+        model.clear();
+        longestPause([&] { return !rs || model.isLoading(); },
+                     [&] {
+                         rs = db::openResultSet(report, sql, &e);
+                         model.setResultSet(rs, 0);
+                     },
+                     &fullNs);
+        if (!rs) {
+            std::fprintf(stderr, "%s\n", qPrintable(e.description));
+            return 1;
+        }
+        grids.push_back(fullNs);
+        gridRows = model.rowCount();
+    }
+    const int gridTrips = server.roundTrips() - tripsBeforeGrid;
+    rs.reset();
+    model.clear();
+
+    // The windows against a server 20 ms away.
+    const int delay = qEnvironmentVariableIntValue("KORVA_BENCH_DELAY") > 0 ? qEnvironmentVariableIntValue("KORVA_BENCH_DELAY") : 20;
+    server.setRoundTripDelay(delay);
+    test::RecordingMessenger msg;
+    WindowContext ctx(msg);
+    frmMain w(ctx);
+    ctx.state().serverName = serverName;
+    ctx.state().connectionString = QStringLiteral("Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security Info=False;"
+                                                  "Initial Catalog=OrvexDirDB;Data Source=")
+                                   + serverName;
+    if (!w.Form_Load(QString())) {
+        std::fprintf(stderr, "start failed: %s\n", qPrintable(msg.messages.join(u'\n')));
+        return 1;
+    }
+    w.resize(1200, 900);
+    w.show();
+    app.processEvents();
+    w.findChild<QAction *>(QStringLiteral("mnuOrvexRptDb"))->trigger();
+    w.finishRowLoad();
+    app.processEvents();
+    Grid *tables = w.findChild<Grid *>(QStringLiteral("gridTables"));
+    Grid *data = w.findChild<Grid *>(QStringLiteral("gridData"));
+    auto rowOf = [&](const QString &name) {
+        for (int r = 1; r < tables->rows(); ++r)
+            if (tables->textMatrix(r, 1).compare(name, Qt::CaseInsensitive) == 0)
+                return r;
+        return -1;
+    };
+    const int benchRow = rowOf(QStringLiteral("tbl_ZBench100k"));
+    const int otherRow = rowOf(table);
+    if (benchRow < 0 || otherRow < 0) {
+        std::fprintf(stderr, "tables missing from the list\n");
+        return 1;
+    }
+    std::vector<qint64> firstScreens, pauses;
+    std::vector<int> firstScreenTrips;
+    qint64 windowFullNs = 0;
+    for (int run = 0; run < runs; ++run) {
+        tables->setCurrentCell(otherRow, 1);
+        w.finishRowLoad();
+        app.processEvents();
+        qint64 firstScreenNs = -1;
+        int tripsAtFirstScreen = 0;
+        QElapsedTimer fromClick;
+        const int tripsBefore = server.roundTrips();
+        pauses.push_back(longestPause(
+            [&] {
+                if (firstScreenNs < 0 && data->gridModel()->rowCount() > 0) {
+                    data->viewport()->repaint();
+                    firstScreenNs = fromClick.nsecsElapsed();
+                    tripsAtFirstScreen = server.roundTrips() - tripsBefore;
+                }
+                return firstScreenNs < 0 || data->gridModel()->isLoading();
+            },
+            [&] {
+                fromClick.start();
+                tables->setCurrentCell(benchRow, 1);
+            },
+            &windowFullNs));
+        firstScreens.push_back(firstScreenNs);
+        firstScreenTrips.push_back(tripsAtFirstScreen);
+    }
+
+    // The configuration tree.
+    ctx.state().connectionString = QStringLiteral("Driver={SQL Server};server=%1\\zandelorvex;database=OrvexDirDB").arg(serverName);
+    ctx.state().dictionaryFolder = root + QStringLiteral("/install/ConfigurationModules/DatabaseScripts/");
+    std::vector<qint64> trees;
+    int treeTrips = 0;
+    for (int run = 0; run < runs; ++run) {
+        const int before = server.roundTrips();
+        QElapsedTimer t;
+        t.start();
+        frmOrvexConfiguration tree(ctx);
+        while (tree.isBusy())
+            app.processEvents(QEventLoop::WaitForMoreEvents);
+        trees.push_back(t.nsecsElapsed());
+        treeTrips = server.roundTrips() - before;
+    }
+
+    // Hover: 1,000 ObjectID cells of the directory database, twice.
+    w.findChild<QAction *>(QStringLiteral("mnuOrvexDirDB"))->trigger();
+    w.finishRowLoad();
+    server.setRoundTripDelay(0); // finding the cells is not measured
+    struct Cell
+    {
+        int table, row, col;
+    };
+    std::vector<Cell> cells;
+    for (int tr = 1; tr < tables->rows() && cells.size() < 1000; ++tr) {
+        tables->setCurrentCell(tr, 1);
+        w.finishRowLoad();
+        const QString listed = tables->textMatrix(tr, 1);
+        QList<int> refCols;
+        for (int c = 1; c < data->cols(); ++c)
+            if (!navigation::referencedTableForCell(w.state().dictionary, listed, data->textMatrix(0, c)).isEmpty())
+                refCols << c;
+        for (int r = 1; r < data->rows() && !refCols.isEmpty() && cells.size() < 1000; ++r)
+            for (int c : refCols)
+                if (!data->textMatrix(r, c).isEmpty() && cells.size() < 1000)
+                    cells.push_back({tr, r, c});
+    }
+    server.setRoundTripDelay(delay);
+    auto hoverPass = [&](int *described) {
+        int trips = 0;
+        int shown = -1;
+        *described = 0;
+        for (const Cell &cell : cells) {
+            if (cell.table != shown) {
+                tables->setCurrentCell(cell.table, 1);
+                w.finishRowLoad();
+                shown = cell.table;
+            }
+            data->scrollToCell(cell.row, cell.col);
+            const QRect rect = data->visualRect(data->model()->index(data->modelRow(cell.row), data->modelColumn(cell.col)));
+            data->setMousePosition(rect.center());
+            if (data->mouseRow() != cell.row || data->mouseCol() != cell.col)
+                continue;
+            const int before = server.roundTrips();
+            w.fg_MouseMove();
+            while (w.isDescribing())
+                app.processEvents(QEventLoop::WaitForMoreEvents);
+            trips += server.roundTrips() - before;
+            if (!w.referenceDescription().isEmpty())
+                ++*described;
+        }
+        return trips;
+    };
+    int describedFirst = 0, describedSecond = 0;
+    const int firstHoverTrips = hoverPass(&describedFirst);
+    const int secondHoverTrips = hoverPass(&describedSecond);
+    w.close();
+
+    const qint64 firstScreen = median(firstScreens);
+    const int screenTrips = *std::max_element(firstScreenTrips.begin(), firstScreenTrips.end());
+    const qint64 pause = *std::max_element(pauses.begin(), pauses.end());
+    std::printf("ratio grid / bound fetch loop  %9.2f   (target <= 1.20; %lld rows, medians of %d)\n",
+                double(median(grids)) / double(median(plains)), static_cast<long long>(gridRows), runs);
+    std::printf("first screen after             %9.1f ms (at %d ms per round trip, %d round trips; target <= %d)\n",
+                bench::ms(firstScreen), delay, screenTrips, 3 * delay + 50);
+    std::printf("longest event-loop pause       %9.1f ms while 100,000 rows load (longest of %d; target <= 16)\n",
+                bench::ms(pause), runs);
+    std::printf("plain bound SQLFetch loop      %9.1f ms (median; %lld rows)\n", bench::ms(median(plains)),
+                static_cast<long long>(plainRows));
+    std::printf("grid load (all rows)           %9.1f ms (median; %d round trips for %d loads)\n", bench::ms(median(grids)),
+                gridTrips, runs);
+    std::printf("100,000 rows in the window     %9.1f ms (last load)\n", bench::ms(windowFullNs));
+    std::printf("configuration tree             %9.1f ms (median; %d round trips; target <= %d)\n", bench::ms(median(trees)),
+                treeTrips, 2 * delay + 100);
+    std::printf("hover over %zu ObjectID cells   first pass %d round trips, second pass %d (target 0); described %d and %d\n",
+                cells.size(), firstHoverTrips, secondHoverTrips, describedFirst, describedSecond);
+    if (!msg.messages.isEmpty())
+        std::printf("messages: %s\n", qPrintable(msg.messages.join(u" | ")));
+    korva::waitForDatabaseThreads();
+    return 0;
+}
