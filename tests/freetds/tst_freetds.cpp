@@ -9,6 +9,7 @@
 #include "common/testsupport.h"
 #include "demo/demoinstallation.h"
 #include "main/frmmain.h"
+#include "main/searchdialogs.h"
 #include "platform/database.h"
 #include "platform/odbcsession.h"
 #include "platform/settings.h"
@@ -16,6 +17,10 @@
 #include "remote/frmremoteconnection.h"
 #include "storedprocs/frmstoredprocexecute.h"
 #include "storedprocs/frmstoredprocs.h"
+#include "storedprocs/frmstoredprocsource.h"
+#include "storedprocs/codeeditor.h"
+#include "config/frmorvexconfiguration.h"
+#include "query/frmquerybuilder.h"
 #include "storedprocs/storedprocwindows.h"
 #include "tds/tdsstandin.h"
 #include "widgets/grid.h"
@@ -35,6 +40,7 @@
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QStatusBar>
 #include <QtWidgets/QTableWidget>
+#include <QtWidgets/QTreeWidget>
 
 using namespace korva;
 
@@ -370,6 +376,127 @@ private Q_SLOTS:
         QVERIFY2(msg.messages.isEmpty(), qPrintable(msg.messages.join(u'\n')));
         QCOMPARE(scalar(QStringLiteral("SELECT FirstName FROM tbl_User WHERE ObjectID = '%1'").arg(someone)), QStringLiteral("Zoë"));
         QCOMPARE(scalar(QStringLiteral("SELECT COUNT(*) FROM tbl_User WHERE FirstName = 'Zoë'")), QStringLiteral("1"));
+    }
+
+    // The other windows over the wire: database choice, views, hover, jump
+    // and Back, Find ObjectID, the search across tables, the object view, the
+    // query builder, the configuration tree, a procedure's source.
+    void everyOtherWindowOverTheWire()
+    {
+        test::RecordingMessenger msg;
+        WindowContext ctx(msg);
+        registerWindows(ctx);
+        frmMain w(ctx);
+        startOnTheStandIn(w);
+        w.resize(1200, 800);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        Grid *tables = child<Grid>(w, "gridTables");
+        Grid *data = child<Grid>(w, "gridData");
+        const auto listed = [&] { return tables->textMatrix(tables->row(), 1); };
+
+        // Another database, then views, then back.
+        server->clearRequests();
+        child<QAction>(w, "mnuOrvexRptDb")->trigger();
+        QVERIFY(w.state().connectionString.endsWith(QStringLiteral(";database=OrvexRptDB")));
+        QVERIFY(rowWith(tables, 1, QString::fromLatin1(demo::kReportCallHistoryTable)) > 0);
+        QVERIFY(sent(QStringLiteral("OrvexRptDB.dbo.sysobjects")));
+        child<QAction>(w, "mnuOrvexDirDB")->trigger();
+        child<QAction>(w, "mnuUseViews")->trigger();
+        for (int r = 1; r < tables->rows(); ++r)
+            QVERIFY(tables->textMatrix(r, 1).startsWith(QStringLiteral("vw_"), Qt::CaseInsensitive));
+        selectTable(w, QStringLiteral("vw_Subscriber"));
+        QTRY_VERIFY(!data->gridModel()->isLoading());
+        QVERIFY(data->rows() > 10);
+        child<QAction>(w, "mnuUseTables")->trigger();
+
+        // Hover a call handler reference: described from the server; jump; Back.
+        selectTable(w, QStringLiteral("tbl_UserSubscriber"));
+        const int chCol = columnOf(data, QStringLiteral("CallHandlerObjectID"));
+        const int idCol = columnOf(data, QStringLiteral("ObjectID"));
+        QVERIFY(chCol > 0 && idCol > 0);
+        const int row = 3;
+        const QString subscriberId = data->textMatrix(row, idCol);
+        const QString handlerId = data->textMatrix(row, chCol);
+        data->scrollToCell(row, chCol);
+        data->setCurrentCell(row, idCol);
+        QTest::mouseMove(data->viewport(), data->visualRect(data->model()->index(data->modelRow(row), data->modelColumn(chCol))).center());
+        const QString handlerName = scalar(QStringLiteral("select DisplayName from vw_CallHandler where ObjectID='%1'").arg(handlerId));
+        QTRY_VERIFY2(w.referenceDescription().startsWith(QStringLiteral("Call Handler\r\nDisplay Name=") + handlerName),
+                     qPrintable(w.referenceDescription()));
+        child<QAction>(w, "mnuJump")->trigger();
+        QCOMPARE(listed(), QStringLiteral("tbl_CallHandler"));
+        QCOMPARE(data->textMatrix(data->row(), columnOf(data, QStringLiteral("ObjectID"))), handlerId);
+        QTest::mouseClick(child<QPushButton>(w, "cmdBack"), Qt::LeftButton);
+        QCOMPARE(listed(), QStringLiteral("tbl_UserSubscriber"));
+        QCOMPARE(data->textMatrix(data->row(), columnOf(data, QStringLiteral("ObjectID"))), subscriberId);
+
+        // Find ObjectID: the tables are searched on the server.
+        const QString listId = scalar(QStringLiteral("select ObjectID from tbl_DistributionList"));
+        msg.inputs.enqueue(listId);
+        w.mnuFindObjectID_Click();
+        QTRY_COMPARE(listed(), QStringLiteral("tbl_DistributionList"));
+        QCOMPARE(data->textMatrix(data->row(), columnOf(data, QStringLiteral("ObjectID"))), listId);
+
+        // The search across tables finds a location's name.
+        msg.clear();
+        const QString place = scalar(QStringLiteral("select DisplayName from tbl_Location"));
+        w.runSearch(place.toUpper(), true, false);
+        QTRY_VERIFY_WITH_TIMEOUT(!w.isSearching(), 20000);
+        auto *findNext = child<QDialog>(w, "frmFindNextCrossTableMatch");
+        QVERIFY(findNext && findNext->isVisible());
+        QCOMPARE(data->textMatrix(data->row(), data->col()).compare(place, Qt::CaseInsensitive), 0);
+        QTest::keyClick(findNext, Qt::Key_Escape);
+        QTRY_VERIFY(!findNext->isVisible());
+        QVERIFY2(msg.messages.isEmpty(), qPrintable(msg.messages.join(u'\n')));
+
+        // The object view: call handlers and their dependent rows.
+        child<QAction>(w, "mnuObjectView")->trigger();
+        QWidget *view = ctx.openedWindow(QStringLiteral("frmObjectView"));
+        QVERIFY(view);
+        QTRY_VERIFY(child<Grid>(*view, "gridData")->rows() > 1);
+        QTRY_VERIFY(child<Grid>(*view, "gridRef")->rows() > 1);
+        view->close();
+
+        // The query builder runs free SQL on the server.
+        child<QAction>(w, "mnuQueryBuilder")->trigger();
+        auto *query = qobject_cast<frmQueryBuilder *>(ctx.openedWindow(QStringLiteral("frmQueryBuilder")));
+        QVERIFY(query);
+        auto *text = child<QPlainTextEdit>(*query, "txtSQL");
+        text->setFocus();
+        QTest::keyClicks(text, QStringLiteral("select top 3 FirstName from tbl_User order by ObjectID"));
+        server->clearRequests();
+        QTest::mouseClick(child<QPushButton>(*query, "cmdExecute"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!query->isRunning(), 20000);
+        QCOMPARE(child<Grid>(*query, "gridSQL")->rows(), 4);
+        QVERIFY(sent(QStringLiteral("order by ObjectID")));
+        query->close();
+
+        // The configuration tree.
+        child<QAction>(w, "mnuOrvexConfigurationTree")->trigger();
+        auto *tree = qobject_cast<frmOrvexConfiguration *>(ctx.openedWindow(QStringLiteral("frmOrvexConfiguration")));
+        QVERIFY(tree);
+        QTRY_VERIFY_WITH_TIMEOUT(!tree->isBusy(), 20000);
+        QTreeWidget *folders = child<QTreeWidget>(*tree, "regTree");
+        QVERIFY(folders->topLevelItemCount() > 0);
+        QVERIFY(folders->topLevelItem(0)->childCount() > 0);
+        tree->close();
+
+        // A procedure's source, from the server's catalogue.
+        child<QAction>(w, "mnuStoredProcs")->trigger();
+        auto *procs = qobject_cast<frmStoredProcs *>(ctx.openedWindow(storedprocs::kBrowserWindow));
+        QVERIFY(procs);
+        QVERIFY(QTest::qWaitFor([procs] { return !procs->isLoading(); }, 20000));
+        const int sp = rowWith(child<Grid>(*procs, "gridSPs"), 1, QStringLiteral("csp_SubscriberModifyName"));
+        QVERIFY(sp > 0);
+        clickCell(child<Grid>(*procs, "gridSPs"), sp, 1);
+        QTest::mouseClick(child<QPushButton>(*procs, "cmdViewSource"), Qt::LeftButton);
+        auto *source = qobject_cast<frmStoredProcSource *>(ctx.openedWindow(storedprocs::kSourceWindow));
+        QVERIFY(source);
+        QVERIFY(source->editor()->toPlainText().startsWith(u"CREATE PROCEDURE csp_SubscriberModifyName"));
+        QVERIFY2(msg.messages.isEmpty(), qPrintable(msg.messages.join(u'\n')));
+        for (QWidget *window : ctx.openedWindows())
+            window->close();
     }
 
     // A procedure run from the execution window with several values left
