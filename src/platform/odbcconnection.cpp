@@ -49,6 +49,9 @@ QString compose(const ConnectionTarget &t, const OdbcEndpoint &e, const OdbcLogi
     } else {
         parts << QStringLiteral("UID=") + value(login.user);
         parts << QStringLiteral("PWD=") + (showPassword ? value(login.password) : QStringLiteral("********"));
+        // FreeTDS 1.3 ends a braced value only at "};": a closing brace at
+        // the very end would stay in the password.
+        parts << QString();
     }
     return parts.join(u';');
 }

@@ -617,6 +617,29 @@ private Q_SLOTS:
         QCOMPARE(scalar(QStringLiteral("SELECT 1")), QStringLiteral("1"));
     }
 
+    // A password with the characters that end a value in a connection
+    // string, or open a braced one, still logs in.
+    void passwordWithSeparatorsLogsIn()
+    {
+        const QString odd = QStringLiteral(" a;b{c=d ");
+        tds::StandInOptions so;
+        so.dataFolder = root + QStringLiteral("/data");
+        so.user = QStringLiteral("odd");
+        so.password = odd;
+        tds::StandIn other(so);
+        QString error;
+        QVERIFY2(other.start(&error), qPrintable(error));
+        int asked = 0;
+        db::setLoginPrompt([&](const QString &, const QString &) {
+            // Once: a refused login asks again, and a second answer would be the same.
+            return ++asked == 1 ? std::optional<db::OdbcLogin>(db::OdbcLogin{false, QStringLiteral("odd"), odd}) : std::nullopt;
+        });
+        const db::Error e = db::testConnection(QStringLiteral("Driver={SQL Server};server=127.0.0.1,%1;database=OrvexDirDB").arg(other.port()));
+        QVERIFY2(!e, qPrintable(e.description));
+        QCOMPARE(asked, 1);
+        QTRY_COMPARE(other.loginsAccepted(), 1);
+    }
+
     // The password given lives in memory only: no file the program wrote
     // holds it, in any encoding.
     void passwordIsInNoFile()

@@ -217,7 +217,7 @@ private Q_SLOTS:
         QTest::newRow("port-then-instance") << "Driver={SQL Server};server=127.0.0.1,1533\\zandelorvex;database=OrvexDirDB" << "" << true
                                             << "Driver=FreeTDS;Server=127.0.0.1;Port=1533;TDS_Version=7.4;ClientCharset=UTF-8;Database=OrvexDirDB;Trusted_Connection=Yes";
         QTest::newRow("sql-login-with-separators") << "server=H;database=D" << "" << false
-                                                   << "Driver=FreeTDS;Server=H;TDS_Version=7.4;ClientCharset=UTF-8;Database=D;UID=sa;PWD={p;w}}d}";
+                                                   << "Driver=FreeTDS;Server=H;TDS_Version=7.4;ClientCharset=UTF-8;Database=D;UID=sa;PWD={p;w}}d};";
         QTest::newRow("dsn") << "server=H;database=OrvexDynDB" << "orvex prod" << true
                              << "DSN=orvex prod;Database=OrvexDynDB;Trusted_Connection=Yes";
     }
