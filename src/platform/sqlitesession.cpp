@@ -662,6 +662,12 @@ bool compileBatch(SqliteSession &session, const QByteArray &text, std::vector<Ba
     const char *tail = text.constData();
     const char *end = text.constData() + text.size();
     while (tail < end) {
+        // A long batch takes its time to compile too: Stop is heard meanwhile.
+        if (session.interrupted()) {
+            if (error)
+                *error = {kErrCommand, QStringLiteral("Operation cancelled by the user.")};
+            return false;
+        }
         sqlite3_stmt *raw = nullptr;
         const char *next = nullptr;
         const int rc = sqlite3_prepare_v2(db, tail, int(end - tail), &raw, &next);

@@ -45,7 +45,7 @@ QList<Diagnostic> diagnostics(SQLSMALLINT type, SQLHANDLE handle)
         if (!SQL_SUCCEEDED(SQLGetDiagRecW(type, handle, i, state, &native, text, 1024, &len)))
             break;
         list << Diagnostic{QString::fromUtf16(reinterpret_cast<char16_t *>(state), 5), int(native),
-                           QString::fromUtf16(reinterpret_cast<char16_t *>(text), len)};
+                           QString::fromUtf16(reinterpret_cast<char16_t *>(text), std::clamp<SQLSMALLINT>(len, 0, 1023))};
     }
     return list;
 }
@@ -107,11 +107,26 @@ public:
         while (SQL_SUCCEEDED(SQLFetch(stmt))) {
             QStringList row;
             for (SQLUSMALLINT c = 1; c <= columns; ++c) {
-                SQLWCHAR buffer[4096];
-                SQLLEN len = 0;
-                SQLGetData(stmt, c, SQL_C_WCHAR, buffer, sizeof buffer, &len);
-                row << (len == SQL_NULL_DATA ? QString()
-                                             : QString::fromUtf16(reinterpret_cast<char16_t *>(buffer), len / 2));
+                // Read in pieces: a long value comes over several calls.
+                QString value = QStringLiteral(""); // empty, not null
+                bool null = false;
+                for (;;) {
+                    SQLWCHAR buffer[1024];
+                    SQLLEN len = 0;
+                    const SQLRETURN rc = SQLGetData(stmt, c, SQL_C_WCHAR, buffer, sizeof buffer, &len);
+                    if (rc == SQL_NO_DATA || !SQL_SUCCEEDED(rc))
+                        break;
+                    if (len == SQL_NULL_DATA) {
+                        null = true;
+                        break;
+                    }
+                    const SQLLEN room = SQLLEN(std::size(buffer) - 1);
+                    const SQLLEN chars = len == SQL_NO_TOTAL ? room : std::min<SQLLEN>(len / 2, room);
+                    value += QString::fromUtf16(reinterpret_cast<char16_t *>(buffer), chars);
+                    if (rc == SQL_SUCCESS)
+                        break;
+                }
+                row << (null ? QString() : value);
             }
             all << row;
         }
