@@ -10,6 +10,10 @@
 #include <mutex>
 #include <thread>
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 namespace korva::db {
 
 namespace {
@@ -18,6 +22,8 @@ namespace {
 // the first rows to show at once, long enough that the window does little work.
 constexpr qint64 kHandOverMs = 40;
 constexpr qsizetype kStepRows = 1000;
+// Niceness of the loader thread, above the windows' thread's own.
+constexpr int kLoaderNice = 5;
 
 } // namespace
 
@@ -48,6 +54,9 @@ struct RowLoader::Shared
 
     void run()
     {
+        // Reading rows gives way to the windows: where both want the one
+        // processor that is free, the windows' thread answers the user first.
+        ::setpriority(PRIO_PROCESS, pid_t(::syscall(SYS_gettid)), kLoaderNice);
         qsizetype lastBatchBytes = 0;
         std::unique_lock lock(mutex);
         for (;;) {

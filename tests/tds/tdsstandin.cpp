@@ -9,7 +9,9 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -149,6 +151,8 @@ void StandIn::Impl::acceptLoop()
         Client *c = client.get();
         c->fd = fd;
         c->thread = std::thread([this, c, fd] {
+            if (options.yieldToClient)
+                ::setpriority(PRIO_PROCESS, pid_t(::syscall(SYS_gettid)), 19);
             {
                 Connection connection(*this, fd);
                 connection.serve();
