@@ -80,10 +80,12 @@ frmRemoteConnection::frmRemoteConnection(WindowContext &context, QWidget *parent
     connect(m_cmdCancel, &QPushButton::clicked, this, &frmRemoteConnection::cmdCancel_Click);
     connect(m_listSQLServers, &QListWidget::currentTextChanged, m_txtServer, &QLineEdit::setText);
     connect(m_listSQLServers, &QListWidget::itemDoubleClicked, this, &frmRemoteConnection::cmdConnect_Click);
-    connect(m_discovery, &ServerDiscovery::finished, this, [this](const QStringList &servers) {
+    connect(m_discovery, &ServerDiscovery::finished, this, [this](const QStringList &found, const QHash<QString, QString> &domains) {
         QApplication::restoreOverrideCursor();
         m_cmdFindServers->setEnabled(true);
         m_listSQLServers->clear();
+        // Those of the domain chosen, and those whose domain cannot be known.
+        const QStringList servers = serversInDomain(found, domains, m_searchDomain);
         m_listSQLServers->addItems(servers);
         if (servers.isEmpty())
             m_context.messenger().message(QStringLiteral("No SQL servers found in the selected domain"));
@@ -123,10 +125,11 @@ void frmRemoteConnection::cmdFindServers_Click() { refreshServers(m_cmbDomain->c
 
 void frmRemoteConnection::refreshServers(const QString &domain)
 {
-    // Every machine of the local network that runs SQL Server answers, whatever its domain.
-    Q_UNUSED(domain);
+    // Every machine of the local network that runs SQL Server answers,
+    // whatever its domain; the list keeps those of the domain chosen.
     if (m_discovery->isRunning())
         return;
+    m_searchDomain = domain;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     m_cmdFindServers->setEnabled(false);
     m_discovery->start();

@@ -37,6 +37,7 @@ public:
     // Where the search for servers is sent (the broadcast address unless set),
     // and how long replies are waited for.
     void setDiscoveryTarget(const QHostAddress &address, quint16 port, int waitMs = 2000);
+    ServerDiscovery *discovery() const { return m_discovery; }
     bool isBusy() const;
 
 protected:
@@ -54,6 +55,7 @@ private:
     QPushButton *m_cmdCancel;
     ServerDiscovery *m_discovery;
     BackgroundTask<Error> m_test;
+    QString m_searchDomain; // of the search under way
 };
 
 } // namespace korva

@@ -13,6 +13,7 @@
 #include <QtGui/QAction>
 #include <QtNetwork/QUdpSocket>
 #include <QtTest/QtTest>
+#include <QtWidgets/QComboBox>
 #include <QtWidgets/QListWidget>
 #include <QtWidgets/QPushButton>
 
@@ -95,6 +96,47 @@ private Q_SLOTS:
         QTEST(parseServerResponse(reply), "servers");
     }
 
+    void domainsOfHostNames()
+    {
+        QCOMPARE(domainOfHostName(QStringLiteral("alpha.Corp.Example")), QStringLiteral("corp.example"));
+        QCOMPARE(domainOfHostName(QStringLiteral("alpha")), QString());
+        QCOMPARE(domainOfHostName(QStringLiteral("10.1.2.3")), QString());
+        const QStringList found{QStringLiteral("ALPHA"), QStringLiteral("BETA\\I1"), QStringLiteral("GAMMA")};
+        const QHash<QString, QString> domains{{QStringLiteral("ALPHA"), QStringLiteral("sales.corp.example")},
+                                              {QStringLiteral("BETA\\I1"), QStringLiteral("other.example")}};
+        // Within the domain, or of a domain that cannot be known.
+        QCOMPARE(serversInDomain(found, domains, QStringLiteral("CORP.example")), (QStringList{"ALPHA", "GAMMA"}));
+        QCOMPARE(serversInDomain(found, domains, QStringLiteral("example")), found);
+        QCOMPARE(serversInDomain(found, domains, QStringLiteral("rp.example")), QStringList{"GAMMA"});
+        QCOMPARE(serversInDomain(found, domains, QString()), found);
+    }
+
+    // The domain chosen limits the servers listed, where a server's domain
+    // is known from its name.
+    void domainChosenLimitsTheList()
+    {
+        Responder responder({QStringLiteral("ALPHA\\ZANDELORVEX")});
+        test::RecordingMessenger msg;
+        WindowContext ctx(msg);
+        frmRemoteConnection dialog(ctx);
+        dialog.setDiscoveryTarget(QHostAddress::LocalHost, responder.port(), 300);
+        dialog.discovery()->setNameLookup([](const QHostAddress &) { return QStringLiteral("alpha.sales.corp.example"); });
+        dialog.show();
+        auto *domain = dialog.findChild<QComboBox *>(QStringLiteral("cmbDomain"));
+        auto *list = dialog.findChild<QListWidget *>(QStringLiteral("listSQLServers"));
+        auto *find = dialog.findChild<QPushButton *>(QStringLiteral("cmdFindServers"));
+        domain->setEditText(QStringLiteral("corp.example"));
+        QTest::mouseClick(find, Qt::LeftButton);
+        QTRY_VERIFY(!dialog.isBusy());
+        QCOMPARE(list->count(), 1);
+        msg.clear();
+        domain->setEditText(QStringLiteral("other.example"));
+        QTest::mouseClick(find, Qt::LeftButton);
+        QTRY_VERIFY(!dialog.isBusy());
+        QCOMPARE(list->count(), 0);
+        QCOMPARE(msg.messages, QStringList{QStringLiteral("No SQL servers found in the selected domain")});
+    }
+
     // Find the servers a local responder announces, refuse one that cannot be
     // reached (keeping the server the window shows), attach to the demo server.
     void findRefuseAndAttach()
@@ -119,6 +161,8 @@ private Q_SLOTS:
         QVERIFY(dialog->isVisible());
         QCOMPARE(dialog->windowTitle(), QStringLiteral("Connect To Remote Orvex Server"));
         dialog->setDiscoveryTarget(QHostAddress::LocalHost, responder.port(), 300);
+        // No name server is asked: the domain of these cannot be known.
+        dialog->discovery()->setNameLookup([](const QHostAddress &) { return QString(); });
         auto *list = dialog->findChild<QListWidget *>(QStringLiteral("listSQLServers"));
         auto *connect = dialog->findChild<QPushButton *>(QStringLiteral("cmdConnect"));
         msg.clear();
