@@ -545,9 +545,12 @@ QString frmMain::connectToCheckedDatabase()
 
 void frmMain::showConnection()
 {
+    // A port names the instance on its own: it is shown instead.
     const db::ConnectionTarget target = db::parseConnectionString(m_state.connectionString);
-    m_lblConnection->setText(target.server + (target.instance.isEmpty() ? QString() : u'\\' + target.instance)
-                             + QStringLiteral("  ") + target.database);
+    const QString where = target.port > 0            ? u',' + QString::number(target.port)
+                          : target.instance.isEmpty() ? QString()
+                                                      : u'\\' + target.instance;
+    m_lblConnection->setText(target.server + where + QStringLiteral("  ") + target.database);
 }
 
 void frmMain::openTableList()

@@ -14,7 +14,7 @@
 
 namespace korva {
 
-std::optional<LoginAnswer> askLogin(const QString &server, const QString &refusal, QWidget *parent)
+std::optional<LoginAnswer> askLogin(const QString &server, const QString &refusal, QWidget *parent, const QString &userName)
 {
     QDialog dialog(parent);
     dialog.setObjectName(QStringLiteral("frmLogin"));
@@ -41,6 +41,10 @@ std::optional<LoginAnswer> askLogin(const QString &server, const QString &refusa
     QPushButton *ok = buttons->button(QDialogButtonBox::Ok);
     ok->setEnabled(false);
     QObject::connect(user, &QLineEdit::textChanged, ok, [ok](const QString &text) { ok->setEnabled(!text.trimmed().isEmpty()); });
+    if (!userName.isEmpty()) {
+        user->setText(userName);
+        password->setFocus();
+    }
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     const bool accepted = dialog.exec() == QDialog::Accepted && !user->text().trimmed().isEmpty();
@@ -56,10 +60,13 @@ std::optional<LoginAnswer> askLogin(const QString &server, const QString &refusa
 void installDatabaseDialogs(QMainWindow *window)
 {
     QPointer<QMainWindow> guard(window);
-    db::setLoginPrompt([guard](const QString &server, const QString &refusal) -> std::optional<db::OdbcLogin> {
-        const auto answer = askLogin(server, refusal, guard.data());
+    // The user names given, by server (never a password), to fill in when asked again.
+    auto users = std::make_shared<QHash<QString, QString>>();
+    db::setLoginPrompt([guard, users](const QString &server, const QString &refusal) -> std::optional<db::OdbcLogin> {
+        const auto answer = askLogin(server, refusal, guard.data(), refusal.isEmpty() ? QString() : users->value(server));
         if (!answer)
             return std::nullopt;
+        users->insert(server, answer->user);
         return db::OdbcLogin{false, answer->user, answer->password};
     });
     db::setConnectionNotice([guard](const QString &text) {

@@ -178,7 +178,9 @@ void frmRemoteConnection::connectionTested(const QString &server, const QString 
     // "host\instance" as found: the host is the server, the instance the one to use there.
     state.serverName = server.section(u'\\', 0, 0);
     state.remoteInstance = server.section(u'\\', 1);
-    state.remoteLabel = m_cmbDomain->currentText() + u'\\' + state.serverName;
+    // "DOMAIN\\server", or the server alone when no domain is chosen.
+    const QString domain = m_cmbDomain->currentText().trimmed();
+    state.remoteLabel = domain.isEmpty() ? state.serverName : domain + u'\\' + state.serverName;
     hide();
     m_context.requestStartOver();
 }

@@ -67,6 +67,7 @@ public:
         m_timer.start(20);
     }
     QStringList asked;
+    QStringList prefilled; // the user name each dialog came up with
     bool done() const { return m_answers.isEmpty(); }
 
 private:
@@ -76,13 +77,16 @@ private:
         if (!modal || modal->objectName() != u"frmLogin" || !modal->isVisible() || m_answers.isEmpty())
             return;
         asked << modal->findChild<QLabel *>(QStringLiteral("lblLogin"))->text();
+        auto *user = modal->findChild<QLineEdit *>(QStringLiteral("txtUser"));
+        prefilled << user->text();
         const Login answer = m_answers.takeFirst();
         auto *buttons = modal->findChild<QDialogButtonBox *>();
         if (answer.user.isEmpty()) {
             QTest::mouseClick(buttons->button(QDialogButtonBox::Cancel), Qt::LeftButton);
             return;
         }
-        QTest::keyClicks(modal->findChild<QLineEdit *>(QStringLiteral("txtUser")), answer.user);
+        user->selectAll();
+        QTest::keyClicks(user, answer.user);
         QTest::keyClicks(modal->findChild<QLineEdit *>(QStringLiteral("txtPassword")), answer.password);
         QTest::mouseClick(buttons->button(QDialogButtonBox::Ok), Qt::LeftButton);
     }
@@ -291,11 +295,13 @@ private Q_SLOTS:
             QVERIFY2(answers.asked[1].contains(QStringLiteral("Login failed for user '%1'.").arg(kUser)),
                      qPrintable(answers.asked[1]));
             QCOMPARE(server->loginsRefused(), refused + 1);
+            // Asked again, the user name refused is there to correct; never a password.
+            QCOMPARE(answers.prefilled, (QStringList{QString(), kUser}));
             QVERIFY2(msg.messages.isEmpty(), qPrintable(msg.messages.join(u'\n')));
         }
         // The main window started over on the stand-in, on the port typed.
         QCOMPARE(w.state().serverName, serverName());
-        QVERIFY(child<QLabel>(w, "lblConnection")->text().startsWith(QStringLiteral("127.0.0.1")));
+        QCOMPARE(child<QLabel>(w, "lblConnection")->text(), serverName() + QStringLiteral("  OrvexDirDB"));
         QVERIFY(child<Grid>(w, "gridTables")->rows() > 10);
         QVERIFY(sent(QStringLiteral("OrvexDirDB.dbo.sysobjects")));
         QVERIFY(rowWith(child<Grid>(w, "gridTables"), 1, QStringLiteral("tbl_User")) > 0);

@@ -193,7 +193,9 @@ private Q_SLOTS:
         QTest::mouseClick(connect, Qt::LeftButton);
         QTRY_VERIFY(!dialog->isVisible());
         QVERIFY(w.windowTitle().startsWith(caption + QStringLiteral(" - ")));
-        QVERIFY(w.windowTitle().endsWith(u'\\' + computer));
+        // "DOMAIN\\server", or the server alone without a domain.
+        const QString domain = dialog->findChild<QComboBox *>(QStringLiteral("cmbDomain"))->currentText();
+        QCOMPARE(w.windowTitle(), caption + QStringLiteral(" - ") + (domain.isEmpty() ? computer : domain + u'\\' + computer));
         QVERIFY(!w.findChild<QAction *>(QStringLiteral("mnuRegistry"))->isEnabled());
         QCOMPARE(w.state().instanceName, QStringLiteral("ZANDELORVEX"));
         QVERIFY(w.findChild<Grid *>(QStringLiteral("gridTables"))->rows() > 10);
