@@ -168,6 +168,7 @@ private:
     void startTableLoad(const TableRequest &request);
     void showRows(const QString &listed, bool hadWhere, const TableLoad &load);
     void rowsLoaded();
+    void reportRowError(const Error &error, bool hadWhere);
     void gridData_MouseDown(const QPoint &globalPos);
     void gridData_OtherButton();
     void gridColumns_RowColChange();

@@ -187,9 +187,7 @@ void frmMain::showRows(const QString &listed, bool hadWhere, const TableLoad &lo
     if (!load.rows) {
         m_gridData->viewport()->unsetCursor();
         m_rowLoadError = load.rowError;
-        m_msg.message(QStringLiteral("Badly formed SQL query: ") + load.rowError.description);
-        if (hadWhere)
-            m_msg.message(QStringLiteral("Check the syntaxt of your WHERE clause and try again"));
+        reportRowError(load.rowError, hadWhere);
         return;
     }
     GridModel *model = m_gridData->gridModel();
@@ -198,6 +196,19 @@ void frmMain::showRows(const QString &listed, bool hadWhere, const TableLoad &lo
     m_gridData->setResultSet(load.rows, 0);
     m_gridData->fitColumns();
     m_gridData->setFrozenColumns(load.selectList.lockedCount);
+}
+
+void frmMain::reportRowError(const Error &error, bool hadWhere)
+{
+    // A server that cannot be reached is not a badly formed query, and the
+    // WHERE clause is not to blame for it.
+    if (error.number == db::kErrGeneric) {
+        m_msg.message(QStringLiteral("The server cannot be reached: ") + error.description);
+        return;
+    }
+    m_msg.message(QStringLiteral("Badly formed SQL query: ") + error.description);
+    if (hadWhere)
+        m_msg.message(QStringLiteral("Check the syntaxt of your WHERE clause and try again"));
 }
 
 void frmMain::rowsLoaded()
@@ -213,9 +224,7 @@ void frmMain::rowsLoaded()
         m_rowLoadError = e;
         m_gridData->clearRows();
         m_txtRows->clear();
-        m_msg.message(QStringLiteral("Badly formed SQL query: ") + e.description);
-        if (m_lastRowQuery.contains(QStringLiteral(" WHERE ")) && whereTabShown())
-            m_msg.message(QStringLiteral("Check the syntaxt of your WHERE clause and try again"));
+        reportRowError(e, m_lastRowQuery.contains(QStringLiteral(" WHERE ")) && whereTabShown());
         return;
     }
     m_txtRows->setText(QString::number(rs->fetchedCount()));

@@ -91,6 +91,8 @@ frmRemoteConnection::frmRemoteConnection(WindowContext &context, QWidget *parent
             m_context.messenger().message(QStringLiteral("No SQL servers found in the selected domain"));
     });
     Form_Load();
+    // A server is typed more often than found: the box has the keyboard first.
+    m_txtServer->setFocus();
 }
 
 frmRemoteConnection::~frmRemoteConnection()

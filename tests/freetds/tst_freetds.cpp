@@ -595,6 +595,32 @@ private Q_SLOTS:
         QVERIFY(scalar(QStringLiteral("SELECT COUNT(*) FROM tbl_Location")).toInt() > 0);
     }
 
+    // A table clicked while the server is gone: the message says the server
+    // cannot be reached, not that the query is badly formed; once it is
+    // back, the next click shows the rows.
+    void unreachableServerIsNotABadQuery()
+    {
+        test::RecordingMessenger msg;
+        WindowContext ctx(msg);
+        registerWindows(ctx);
+        frmMain w(ctx);
+        startOnTheStandIn(w);
+        QVERIFY2(msg.messages.isEmpty(), qPrintable(msg.messages.join(u'\n')));
+        server->dropAllConnections();
+        server->setRefuseConnections(true);
+        selectTable(w, QStringLiteral("tbl_Location"));
+        QTRY_VERIFY(!msg.messages.isEmpty());
+        QVERIFY2(msg.messages.last().startsWith(QStringLiteral("The server cannot be reached: ")), qPrintable(msg.messages.join(u'\n')));
+        for (const QString &m : std::as_const(msg.messages))
+            QVERIFY2(!m.startsWith(QStringLiteral("Badly formed")), qPrintable(m));
+        server->setRefuseConnections(false);
+        msg.clear();
+        selectTable(w, QStringLiteral("tbl_Alias"));
+        QTRY_VERIFY(!child<Grid>(w, "gridData")->gridModel()->isLoading());
+        QVERIFY(child<Grid>(w, "gridData")->rows() > 1);
+        QVERIFY2(msg.messages.isEmpty(), qPrintable(msg.messages.join(u'\n')));
+    }
+
     // The time-outs of the settings reach the driver: a stalled server ends a
     // query after QueryTimeout seconds and a new connection after
     // LoginTimeout; the program goes on once the server answers again.
