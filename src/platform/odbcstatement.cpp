@@ -201,10 +201,10 @@ public:
             }
             // A few hundred rows a block, fewer when the rows are wide.
             m_blockRows = SQLULEN(std::clamp<SQLLEN>(SQLLEN(1 << 20) / std::max<SQLLEN>(rowBytes, 1), 1, 256));
-            SQLSetStmtAttr(stmt, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0);
-            SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(m_blockRows), 0);
-            SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, &m_rowsFetched, 0);
-            for (std::size_t i = 0; i < m_columns.size(); ++i) {
+            bool ready = SQL_SUCCEEDED(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0))
+                         && SQL_SUCCEEDED(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(m_blockRows), 0))
+                         && SQL_SUCCEEDED(SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, &m_rowsFetched, 0));
+            for (std::size_t i = 0; ready && i < m_columns.size(); ++i) {
                 Column &c = m_columns[i];
                 c.buffer.resize(std::size_t(c.width) * m_blockRows);
                 c.indicator.resize(m_blockRows);
@@ -213,7 +213,15 @@ public:
                                           : c.kind == Kind::Binary ? SQL_C_BINARY
                                           : m_utf8Text            ? SQL_C_CHAR
                                                                    : SQL_C_WCHAR;
-                SQLBindCol(stmt, SQLUSMALLINT(i + 1), cType, c.buffer.data(), c.width, c.indicator.data());
+                ready = SQL_SUCCEEDED(SQLBindCol(stmt, SQLUSMALLINT(i + 1), cType, c.buffer.data(), c.width, c.indicator.data()));
+            }
+            // A driver that will not read in blocks is read cell by cell.
+            if (!ready) {
+                SQLFreeStmt(stmt, SQL_UNBIND);
+                SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(SQLULEN(1)), 0);
+                SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
+                m_blockRows = 1;
+                block = false;
             }
         }
         m_block = block;
@@ -698,10 +706,20 @@ bool OdbcRowSource::updateCell(const RowStore &store, qsizetype row, int column,
     Statement stmt(m_session, error);
     if (!stmt)
         return false;
-    SQLSetConnectAttr(stmt.connection(), SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0);
+    // Without a transaction a wrong count could not be undone: no change then.
+    if (!SQL_SUCCEEDED(SQLSetConnectAttr(stmt.connection(), SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0))) {
+        if (error)
+            *error = diagnoseOn(*m_session, stmt.connection(), SQL_HANDLE_DBC, stmt.connection()).error;
+        return false;
+    }
+    // A connection whose transaction could not be ended is not used again.
     auto finish = [&](bool commit) {
-        SQLEndTran(SQL_HANDLE_DBC, stmt.connection(), SQLSMALLINT(commit ? SQL_COMMIT : SQL_ROLLBACK));
-        SQLSetConnectAttr(stmt.connection(), SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
+        const bool ended = SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, stmt.connection(), SQLSMALLINT(commit ? SQL_COMMIT : SQL_ROLLBACK)));
+        const Diagnosis d = ended ? Diagnosis{} : diagnoseOn(*m_session, stmt.connection(), SQL_HANDLE_DBC, stmt.connection());
+        if (!ended || !SQL_SUCCEEDED(SQLSetConnectAttr(stmt.connection(), SQL_ATTR_AUTOCOMMIT,
+                                                       reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0)))
+            m_session->markBroken(stmt.connection());
+        return ended ? Error{} : d.error;
     };
     std::u16string wideText = wide(m_session->translate(text));
     std::vector<BoundText> params(std::size_t(keys.size()) + 1);
@@ -732,7 +750,12 @@ bool OdbcRowSource::updateCell(const RowStore &store, qsizetype row, int column,
                                                                       "refreshing.")};
         return false;
     }
-    finish(true);
+    // The change holds only once the server kept it.
+    if (const Error e = finish(true)) {
+        if (error)
+            *error = e;
+        return false;
+    }
     return true;
 }
 
