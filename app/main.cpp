@@ -44,8 +44,11 @@ int main(int argc, char *argv[])
     window.show();
     const int status = app.exec();
     // Queries still running on database threads finish before the program's data goes.
-    // Whatever still runs on a server is stopped rather than waited for.
+    // Whatever still runs on a server is stopped rather than waited for, and
+    // nothing waits any more for a login to be given.
+    korva::db::setLoginPrompt({});
     korva::db::interruptAll();
     korva::waitForDatabaseThreads();
+    korva::db::forgetLogins();
     return status;
 }

@@ -74,15 +74,23 @@ std::shared_ptr<Session> SessionPool::sessionFor(const QString &connection, Erro
             *error = {kErrGeneric, QStringLiteral("[KORVA] The connection string names no server: \"%1\"").arg(connection)};
         return nullptr;
     }
-    std::lock_guard lock(m_mutex);
     const QString key = poolKey(t);
+    {
+        std::lock_guard lock(m_mutex);
+        if (auto it = m_sessions.constFind(key); it != m_sessions.constEnd())
+            return it.value();
+    }
+    // Opened outside the lock: a server that takes its time to answer, or a
+    // login being asked for, keeps no other database's work waiting.
+    auto s = m_opener(t, error);
+    if (!s)
+        return s;
+    std::lock_guard lock(m_mutex);
+    // Another thread may have opened the same meanwhile: one session serves both.
     if (auto it = m_sessions.constFind(key); it != m_sessions.constEnd())
         return it.value();
-    auto s = m_opener(t, error);
-    if (s) {
-        m_sessions.insert(key, s);
-        remember(s);
-    }
+    m_sessions.insert(key, s);
+    remember(s);
     return s;
 }
 

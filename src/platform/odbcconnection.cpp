@@ -9,17 +9,21 @@ namespace korva::db {
 
 namespace {
 
-// An ODBC attribute value: braced when it holds a character that ends a value.
-QString value(const QString &v)
+// An ODBC attribute value: braced when it holds a character that ends a
+// value, a closing brace in it doubled (or, for drivers that read braces
+// literally, left single).
+QString value(const QString &v, bool literalBraces = false)
 {
     if (!v.contains(u';') && !v.contains(u'{') && !v.contains(u'}') && !v.contains(u'=') && v.trimmed() == v)
         return v;
     QString braced = v;
-    braced.replace(u'}', QStringLiteral("}}"));
+    if (!literalBraces)
+        braced.replace(u'}', QStringLiteral("}}"));
     return u'{' + braced + u'}';
 }
 
-QString compose(const ConnectionTarget &t, const OdbcEndpoint &e, const OdbcLogin &login, bool showPassword)
+QString compose(const ConnectionTarget &t, const OdbcEndpoint &e, const OdbcLogin &login, bool showPassword,
+                bool literalBraces = false)
 {
     QStringList parts;
     if (e.dialect == u"sqlite") {
@@ -47,8 +51,8 @@ QString compose(const ConnectionTarget &t, const OdbcEndpoint &e, const OdbcLogi
     if (login.integrated) {
         parts << QStringLiteral("Trusted_Connection=Yes");
     } else {
-        parts << QStringLiteral("UID=") + value(login.user);
-        parts << QStringLiteral("PWD=") + (showPassword ? value(login.password) : QStringLiteral("********"));
+        parts << QStringLiteral("UID=") + value(login.user, literalBraces);
+        parts << QStringLiteral("PWD=") + (showPassword ? value(login.password, literalBraces) : QStringLiteral("********"));
         // FreeTDS 1.3 ends a braced value only at "};": a closing brace at
         // the very end would stay in the password.
         parts << QString();
@@ -58,9 +62,10 @@ QString compose(const ConnectionTarget &t, const OdbcEndpoint &e, const OdbcLogi
 
 } // namespace
 
-QString odbcConnectionString(const ConnectionTarget &target, const OdbcEndpoint &endpoint, const OdbcLogin &login)
+QString odbcConnectionString(const ConnectionTarget &target, const OdbcEndpoint &endpoint, const OdbcLogin &login,
+                             bool literalBraces)
 {
-    return compose(target, endpoint, login, true);
+    return compose(target, endpoint, login, true, literalBraces);
 }
 
 QString odbcConnectionStringForDisplay(const ConnectionTarget &target, const OdbcEndpoint &endpoint, const OdbcLogin &login)

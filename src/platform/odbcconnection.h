@@ -31,7 +31,10 @@ struct OdbcLogin
 // program's connection strings ("Driver={SQL Server};server=HOST\INST;
 // database=DB" and "Provider=SQLOLEDB.1;...;Data Source=HOST") come here
 // already parsed. Values are braced when they hold a separator.
-QString odbcConnectionString(const ConnectionTarget &target, const OdbcEndpoint &endpoint, const OdbcLogin &login);
+// literalBraces leaves a closing brace in the user name or password single,
+// as FreeTDS before 1.4 reads it; later versions want it doubled.
+QString odbcConnectionString(const ConnectionTarget &target, const OdbcEndpoint &endpoint, const OdbcLogin &login,
+                             bool literalBraces = false);
 
 // The same with the password left out, for messages and logs.
 QString odbcConnectionStringForDisplay(const ConnectionTarget &target, const OdbcEndpoint &endpoint, const OdbcLogin &login);

@@ -14,6 +14,9 @@
 #include <QtCore/QMetaObject>
 #include <QtCore/QThread>
 
+#include <chrono>
+#include <condition_variable>
+
 #include <unistd.h>
 
 Q_LOGGING_CATEGORY(lcOdbc, "korva.odbc")
@@ -56,6 +59,9 @@ Diagnosis diagnoseAll(SQLSMALLINT handleType, SQLHANDLE handle, const QString &f
         const QString sqlState = fromWide(state, 5);
         const QString text = fromWide(message, std::clamp<qsizetype>(length, 0, qsizetype(std::size(message)) - 1));
         d.linkFailure = d.linkFailure || isLinkFailure(sqlState);
+        // FreeTDS: 20009 "unavailable or does not exist", 20003 a time-out.
+        d.unreachable = d.unreachable || native == 20009 || native == 20003 || sqlState == u"08S01"
+                        || sqlState == u"HYT00" || sqlState == u"HYT01";
         d.loginRefused = d.loginRefused || native == 18456 || native == 18452 || native == 18470 || native == 18488
                          || sqlState == u"28000" || text.contains(QStringLiteral("Login failed"), Qt::CaseInsensitive);
         if (record == 1) {
@@ -66,6 +72,7 @@ Diagnosis diagnoseAll(SQLSMALLINT handleType, SQLHANDLE handle, const QString &f
                 number = kErrGeneric;
             d.error = {number, text};
             d.sqlState = sqlState;
+            d.timedOut = sqlState == u"HYT00" || sqlState == u"HYT01";
         } else {
             // Only the first record is shown; the rest may say why.
             qCInfo(lcOdbc).noquote() << "further diagnostic" << sqlState << native << text;
@@ -180,7 +187,15 @@ QString serverLabel(const ConnectionTarget &t)
     return label;
 }
 
+// The scopes of this thread that allow asking; the innermost one's token
+// says whether its work was abandoned meanwhile.
 thread_local int t_promptAllowed = 0;
+thread_local std::shared_ptr<const std::atomic<bool>> t_abandoned;
+
+bool abandoned()
+{
+    return t_abandoned && t_abandoned->load();
+}
 
 bool onWindowThread()
 {
@@ -200,12 +215,51 @@ std::optional<OdbcLogin> askForLogin(const QString &server, const QString &refus
         return std::nullopt;
     if (onWindowThread())
         return prompt(server, refusal);
-    if (!QCoreApplication::instance() || t_promptAllowed == 0)
+    if (!QCoreApplication::instance() || t_promptAllowed == 0 || abandoned())
         return std::nullopt;
-    std::optional<OdbcLogin> answer;
+    // The question is posted to the windows' thread and waited for here, a
+    // little at a time: work abandoned meanwhile (the dialog cancelled) or a
+    // program that stopped asking (at exit) gives up the wait, and a question
+    // not yet shown is then never shown.
+    struct Pending
+    {
+        std::mutex mutex;
+        std::condition_variable answered;
+        bool done = false;
+        bool dropped = false;
+        std::optional<OdbcLogin> answer;
+    };
+    auto pending = std::make_shared<Pending>();
+    const std::shared_ptr<const std::atomic<bool>> token = t_abandoned;
     QMetaObject::invokeMethod(
-        QCoreApplication::instance(), [&] { answer = prompt(server, refusal); }, Qt::BlockingQueuedConnection);
-    return answer;
+        QCoreApplication::instance(),
+        [pending, prompt, server, refusal, token] {
+            {
+                std::lock_guard lock(pending->mutex);
+                if (pending->dropped || (token && token->load()))
+                    return;
+            }
+            std::optional<OdbcLogin> answer = prompt(server, refusal);
+            std::lock_guard lock(pending->mutex);
+            pending->answer = std::move(answer);
+            pending->done = true;
+            pending->answered.notify_all();
+        },
+        Qt::QueuedConnection);
+    std::unique_lock lock(pending->mutex);
+    while (!pending->done) {
+        pending->answered.wait_for(lock, std::chrono::milliseconds(100));
+        bool stillAsking = false;
+        {
+            std::lock_guard promptLock(logins().mutex);
+            stillAsking = bool(logins().prompt);
+        }
+        if (!pending->done && (!stillAsking || abandoned())) {
+            pending->dropped = true;
+            return std::nullopt;
+        }
+    }
+    return std::move(pending->answer);
 }
 
 void notify(const QString &text)
@@ -243,8 +297,17 @@ void forgetLogins()
     logins().byServer.clear();
 }
 
-LoginPromptScope::LoginPromptScope() { ++t_promptAllowed; }
-LoginPromptScope::~LoginPromptScope() { --t_promptAllowed; }
+LoginPromptScope::LoginPromptScope(std::shared_ptr<const std::atomic<bool>> abandoned)
+    : m_outer(std::exchange(t_abandoned, std::move(abandoned)))
+{
+    ++t_promptAllowed;
+}
+
+LoginPromptScope::~LoginPromptScope()
+{
+    --t_promptAllowed;
+    t_abandoned = std::move(m_outer);
+}
 
 bool integratedLoginFirst()
 {
@@ -303,8 +366,19 @@ std::shared_ptr<OdbcSession> OdbcSession::open(const ConnectionTarget &target, c
             }
             asked = true;
         }
-        s->m_connectionString = odbcConnectionString(target, endpoint, *login);
+        // A closing brace in the login is written as FreeTDS 1.3 reads it; a
+        // later version refuses that form before sending anything, and
+        // then gets the doubled one.
+        const bool braces = !login->integrated && (login->user.contains(u'}') || login->password.contains(u'}'))
+                            && (endpoint.driver.contains(QStringLiteral("FreeTDS"), Qt::CaseInsensitive)
+                                || endpoint.driver.contains(QStringLiteral("tdsodbc"), Qt::CaseInsensitive));
+        s->m_connectionString = odbcConnectionString(target, endpoint, *login, braces);
         c = connect(s->m_connectionString, endpoint.loginTimeout);
+        if (!c.dbc && braces && c.diagnosis.error.description.contains(QStringLiteral("Syntax error in connection string"))) {
+            std::fill(s->m_connectionString.begin(), s->m_connectionString.end(), QChar(0));
+            s->m_connectionString = odbcConnectionString(target, endpoint, *login);
+            c = connect(s->m_connectionString, endpoint.loginTimeout);
+        }
         if (c.dbc) {
             if (sqlServer) {
                 std::lock_guard lock(logins().mutex);
@@ -318,7 +392,7 @@ std::shared_ptr<OdbcSession> OdbcSession::open(const ConnectionTarget &target, c
         // not make, is.
         if (!sqlServer || !endpoint.dsn.isEmpty())
             break;
-        if (!c.diagnosis.loginRefused && !login->integrated)
+        if (!c.diagnosis.loginRefused && (!login->integrated || c.diagnosis.unreachable))
             break;
         login->password.fill(QChar(0));
         login.reset();

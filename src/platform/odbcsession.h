@@ -3,6 +3,7 @@
 #include "platform/odbcconnection.h"
 #include "platform/session.h"
 
+#include <atomic>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -25,14 +26,19 @@ void setConnectionNotice(ConnectionNotice notice);
 
 // While one lives on a thread other than the windows', a login asked for on
 // that thread is asked on the windows' thread, and the thread waits for the
-// answer. Only for work the windows' thread never waits on.
+// answer. Only for work the windows' thread never waits on. Once abandoned
+// is set (the work was cancelled), nothing more is asked and a wait for an
+// answer ends; so does it when the prompt is taken away (at exit).
 class LoginPromptScope
 {
 public:
-    LoginPromptScope();
+    explicit LoginPromptScope(std::shared_ptr<const std::atomic<bool>> abandoned = {});
     ~LoginPromptScope();
     LoginPromptScope(const LoginPromptScope &) = delete;
     LoginPromptScope &operator=(const LoginPromptScope &) = delete;
+
+private:
+    std::shared_ptr<const std::atomic<bool>> m_outer;
 };
 
 // Whether a server is first tried with the user's own (integrated) login:

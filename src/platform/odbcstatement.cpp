@@ -599,7 +599,8 @@ std::unique_ptr<RowSource> OdbcSession::query(const QString &sql, bool updatable
         if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt))) {
             const Diagnosis d = diagnoseOn(*this, dbc, SQL_HANDLE_DBC, dbc);
             giveBack(dbc);
-            if (d.linkFailure && reused && attempt == 0)
+            // Not after a time-out: the query would only wait as long again.
+            if (d.linkFailure && !d.timedOut && reused && attempt == 0)
                 continue;
             if (error)
                 *error = d.error;
@@ -613,7 +614,8 @@ std::unique_ptr<RowSource> OdbcSession::query(const QString &sql, bool updatable
             const Diagnosis d = diagnoseOn(*this, dbc, SQL_HANDLE_STMT, stmt);
             SQLFreeHandle(SQL_HANDLE_STMT, stmt);
             giveBack(dbc);
-            if (d.linkFailure && reused && attempt == 0)
+            // Not after a time-out: the query would only wait as long again.
+            if (d.linkFailure && !d.timedOut && reused && attempt == 0)
                 continue;
             if (error)
                 *error = d.error;

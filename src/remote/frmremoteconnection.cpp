@@ -1,6 +1,7 @@
 #include "remote/frmremoteconnection.h"
 
 #include "appcontext/windowcontext.h"
+#include "platform/connectionstring.h"
 #include "platform/database.h"
 #include "platform/odbcsession.h"
 #include "remote/modservers.h"
@@ -97,6 +98,8 @@ frmRemoteConnection::frmRemoteConnection(WindowContext &context, QWidget *parent
 
 frmRemoteConnection::~frmRemoteConnection()
 {
+    if (m_testAbandoned)
+        *m_testAbandoned = true;
     if (m_discovery->isRunning())
         QApplication::restoreOverrideCursor();
 }
@@ -154,10 +157,11 @@ void frmRemoteConnection::cmdConnect_Click()
     // does not wait on it. The shared server changes only once it answered;
     // a login it needs is asked on the window's thread meanwhile.
     const QString connection = remoteConnectionString(server);
+    m_testAbandoned = std::make_shared<std::atomic<bool>>(false);
     m_test.start(
         this,
-        [connection] {
-            db::LoginPromptScope prompts;
+        [connection, abandoned = std::shared_ptr<const std::atomic<bool>>(m_testAbandoned)] {
+            db::LoginPromptScope prompts(abandoned);
             return db::testConnection(connection);
         },
         [this, server, connection](Error e) { connectionTested(server, connection, e); });
@@ -177,9 +181,12 @@ void frmRemoteConnection::connectionTested(const QString &server, const QString 
         m_context.messenger().message(QStringLiteral("Error in cmdConnect: ") + error.description);
     SharedState &state = m_context.state();
     state.connectionString = connection;
-    // "host\instance" as found: the host is the server, the instance the one to use there.
-    state.serverName = server.section(u'\\', 0, 0);
-    state.remoteInstance = server.section(u'\\', 1);
+    // "host\instance" as found: the host is the server, the instance the one
+    // to use there. A port typed stays with the host ("host,1533"), wherever
+    // it was written, so that every window's connection keeps it.
+    const db::ConnectionTarget typed = db::parseConnectionString(QStringLiteral("server=") + server);
+    state.serverName = typed.port > 0 ? typed.server + u',' + QString::number(typed.port) : typed.server;
+    state.remoteInstance = typed.instance;
     // "DOMAIN\\server", or the server alone when no domain is chosen.
     const QString domain = m_cmbDomain->currentText().trimmed();
     state.remoteLabel = domain.isEmpty() ? state.serverName : domain + u'\\' + state.serverName;
@@ -191,6 +198,8 @@ void frmRemoteConnection::cmdCancel_Click()
 {
     // A test still under way is abandoned: its answer, when it comes, moves nothing.
     if (m_test.isPending()) {
+        // Nor does it ask for a login any more.
+        *m_testAbandoned = true;
         m_test.cancel();
         QApplication::restoreOverrideCursor();
         m_cmdConnect->setEnabled(true);

@@ -6,6 +6,9 @@
 #include <QtNetwork/QHostAddress>
 #include <QtWidgets/QDialog>
 
+#include <atomic>
+#include <memory>
+
 class QComboBox;
 class QLineEdit;
 class QListWidget;
@@ -56,6 +59,7 @@ private:
     ServerDiscovery *m_discovery;
     BackgroundTask<Error> m_test;
     QString m_searchDomain; // of the search under way
+    std::shared_ptr<std::atomic<bool>> m_testAbandoned; // set when the test under way is given up
 };
 
 } // namespace korva

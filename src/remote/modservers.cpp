@@ -88,8 +88,9 @@ void ServerDiscovery::lookUpDomains()
     // within the wait leaves those domains unknown.
     m_timer->start(std::min(m_waitMs, 1000));
     for (const QHostAddress &a : addresses)
-        QHostInfo::lookupHost(a.toString(), this, [this, key = a.toString()](const QHostInfo &info) {
-            if (m_lookups <= 0)
+        QHostInfo::lookupHost(a.toString(), this, [this, run = m_run, key = a.toString()](const QHostInfo &info) {
+            // An answer for a search that ended or was replaced changes nothing.
+            if (run != m_run || m_lookups <= 0)
                 return;
             if (info.error() == QHostInfo::NoError)
                 m_hostNames.insert(key, info.hostName());
@@ -102,6 +103,7 @@ void ServerDiscovery::finish()
 {
     m_timer->stop();
     m_lookups = 0;
+    ++m_run;
     QStringList servers = m_found;
     servers.removeDuplicates();
     std::sort(servers.begin(), servers.end(), [](const QString &a, const QString &b) {
@@ -155,6 +157,7 @@ void ServerDiscovery::start()
     m_senders.clear();
     m_hostNames.clear();
     m_lookups = 0;
+    ++m_run;
     m_socket = new QUdpSocket(this);
     m_socket->bind(QHostAddress(m_address.protocol() == QAbstractSocket::IPv6Protocol ? QHostAddress::AnyIPv6
                                                                                       : QHostAddress::AnyIPv4),

@@ -64,6 +64,7 @@ private:
     QHash<QString, QHostAddress> m_senders;  // server -> the address it answered from
     QHash<QString, QString> m_hostNames;     // address -> its DNS name, as found
     int m_lookups = 0;                       // reverse lookups still under way
+    int m_run = 0;                           // which search the lookups answer for
     NameLookup m_lookup;
 };
 

@@ -68,14 +68,21 @@ public:
     }
     QStringList asked;
     QStringList prefilled; // the user name each dialog came up with
+    int unexpected = 0;    // dialogs that came up after the last answer
     bool done() const { return m_answers.isEmpty(); }
 
 private:
     void look()
     {
         QWidget *modal = QApplication::activeModalWidget();
-        if (!modal || modal->objectName() != u"frmLogin" || !modal->isVisible() || m_answers.isEmpty())
+        if (!modal || modal->objectName() != u"frmLogin" || !modal->isVisible())
             return;
+        if (m_answers.isEmpty()) {
+            // A question nobody expected: noted, and cancelled.
+            ++unexpected;
+            QTest::mouseClick(modal->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Cancel), Qt::LeftButton);
+            return;
+        }
         asked << modal->findChild<QLabel *>(QStringLiteral("lblLogin"))->text();
         auto *user = modal->findChild<QLineEdit *>(QStringLiteral("txtUser"));
         prefilled << user->text();
@@ -331,6 +338,37 @@ private Q_SLOTS:
         QTest::qWait(300);
         QCOMPARE(w.state().connectionString, attached);
         QCOMPARE(w.state().serverName, serverName());
+    }
+
+    // Cancel while the server is still judging a wrong password: the dialog
+    // asks nothing more, and nothing moves.
+    void abandonedAttachAsksNothingMore()
+    {
+        db::forgetLogins();
+        test::RecordingMessenger msg;
+        WindowContext ctx(msg);
+        registerWindows(ctx);
+        frmMain w(ctx);
+        installDatabaseDialogs(&w);
+        QVERIFY(w.Form_Load(QString()));
+        const QString before = w.state().connectionString;
+        child<QAction>(w, "mnuAttachRemote")->trigger();
+        auto *dialog = qobject_cast<frmRemoteConnection *>(ctx.openedWindow(QStringLiteral("frmRemoteConnection")));
+        QVERIFY(dialog);
+        QTest::keyClicks(child<QLineEdit>(*dialog, "txtServer"), serverName());
+        server->setRoundTripDelay(1500);
+        const int refused = server->loginsRefused();
+        LoginAnswers answers({Login{kUser, QStringLiteral("not-the-password")}});
+        QTest::mouseClick(child<QPushButton>(*dialog, "cmdConnect"), Qt::LeftButton);
+        QTRY_VERIFY(answers.done());
+        QTest::mouseClick(child<QPushButton>(*dialog, "cmdCancel"), Qt::LeftButton);
+        QVERIFY(!dialog->isVisible());
+        // The refusal comes; no second question follows it.
+        QTRY_VERIFY_WITH_TIMEOUT(server->loginsRefused() > refused, 15000);
+        QTest::qWait(1000);
+        QCOMPARE(answers.unexpected, 0);
+        QCOMPARE(w.state().connectionString, before);
+        server->setRoundTripDelay(0);
     }
 
     // Browsing over the wire: tables, rows, a WHERE clause, an edit with /Edit.
@@ -650,10 +688,10 @@ private Q_SLOTS:
     }
 
     // A password with the characters that end a value in a connection
-    // string, or open a braced one, still logs in.
+    // string, or open or close a braced one, still logs in.
     void passwordWithSeparatorsLogsIn()
     {
-        const QString odd = QStringLiteral(" a;b{c=d ");
+        const QString odd = QStringLiteral(" a;b{c}d=e ");
         tds::StandInOptions so;
         so.dataFolder = root + QStringLiteral("/data");
         so.user = QStringLiteral("odd");
