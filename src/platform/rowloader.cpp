@@ -23,7 +23,7 @@ namespace {
 constexpr qint64 kHandOverMs = 40;
 constexpr qsizetype kStepRows = 1000;
 // Niceness of the loader thread, above the windows' thread's own.
-constexpr int kLoaderNice = 5;
+constexpr int kLoaderNice = 10;
 
 } // namespace
 
