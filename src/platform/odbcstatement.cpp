@@ -237,11 +237,10 @@ public:
     bool atEnd() const override { return m_done.load(); }
     void cancel() override
     {
+        // The fetch stops before its next block and cancels the statement on
+        // its own thread: FreeTDS 1.3, cancelled from another thread while it
+        // reads rows, can leave that read waiting for ever.
         m_cancelled = true;
-        // A server's driver stops the statement where it runs; others stop
-        // between blocks, since not every driver takes a cancel from another thread.
-        if (m_cancelWhileFetching)
-            SQLCancel(m_stmt);
     }
 
     qsizetype fetch(RowStore &store, qsizetype maxRows, Error *error) override
@@ -277,8 +276,12 @@ private:
 
     bool nextBlock(Error *error)
     {
-        if (m_cancelled)
+        if (m_cancelled) {
+            // The server stops sending the rows left.
+            if (m_cancelWhileFetching)
+                SQLCancel(m_stmt);
             return fail(error, {kErrCommand, QStringLiteral("Operation cancelled by the user.")});
+        }
         m_rowsFetched = 0;
         const SQLRETURN rc = SQLFetch(m_stmt);
         if (rc == SQL_NO_DATA) {

@@ -524,12 +524,14 @@ private Q_SLOTS:
         QVERIFY(c->exec(QStringLiteral("SELECT n, Word FROM tbl_Many ORDER BY n")));
         int fetched = 0;
         SQLRETURN rc = SQL_SUCCESS;
-        std::thread canceller;
+        // Cancelled between fetches on the reading thread, as the program
+        // does (FreeTDS 1.3 cancelled from another thread mid-read can hang).
         while ((rc = SQLFetch(c->stmt)) == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO) {
-            if (++fetched == 100)
-                canceller = std::thread([&] { SQLCancel(c->stmt); });
+            if (++fetched == 100) {
+                QVERIFY(SQL_SUCCEEDED(SQLCancel(c->stmt)));
+                break;
+            }
         }
-        canceller.join();
         QVERIFY2(fetched < 300000, qPrintable(QString::number(fetched)));
         QVERIFY(server->requests().contains(QStringLiteral("ATTENTION")));
         // The same connection answers the next request normally.
