@@ -125,11 +125,6 @@ bool addFolders(const QString &dbFile, int folders, QString *sampleGroup, QStrin
     return ok;
 }
 
-qint64 median(std::vector<qint64> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 } // namespace
 
@@ -246,8 +241,8 @@ int main(int argc, char **argv)
     const qint64 perFolderNs = t.nsecsElapsed();
     const double perFolderAll = bench::ms(perFolderNs) / perFolderFolders * treeFolders / 1000.0;
 
-    const qint64 bareNs = median(bare);
-    const qint64 windowNs = median(window);
+    const qint64 bareNs = bench::median(bare);
+    const qint64 windowNs = bench::median(window);
     std::printf("folders in the tree                 %d (rows read %lld)\n", treeFolders, static_cast<long long>(rowsRead));
     std::printf("slow server: delay per query and per batch %lld ms\n", static_cast<long long>(delay.count()));
     std::printf("queries for the tree                %lld\n", static_cast<long long>(windowQueries));

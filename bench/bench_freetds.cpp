@@ -12,7 +12,7 @@
 // Each figure says how many round trips it took.
 //
 //   bench_freetds [--root DIR] [--rows N] [--delay MS]
-#include "benchsupport.h"
+#include "benchdata.h"
 #include "common/recordingmessenger.h"
 #include "appcontext/windowcontext.h"
 #include "config/frmorvexconfiguration.h"
@@ -52,27 +52,6 @@ const QString kDriver = QStringLiteral("/usr/lib/x86_64-linux-gnu/odbc/libtdsodb
 const QString kUser = QStringLiteral("bench");
 const QString kPassword = QStringLiteral("bench-pw-1");
 
-qint64 median(std::vector<qint64> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-// Rows of a table in a database file, or -1.
-qint64 countRows(const QString &file, const QString &table)
-{
-    sqlite3 *db = nullptr;
-    qint64 n = -1;
-    if (sqlite3_open_v2(QFile::encodeName(file).constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-        sqlite3_stmt *st = nullptr;
-        const QByteArray q = ("SELECT count(*) FROM " + table).toUtf8();
-        if (sqlite3_prepare_v2(db, q.constData(), -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
-            n = sqlite3_column_int64(st, 0);
-        sqlite3_finalize(st);
-    }
-    sqlite3_close(db);
-    return n;
-}
 
 bool execFile(const QString &file, const QString &sql)
 {
@@ -114,7 +93,7 @@ int main(int argc, char **argv)
 
     const QString table = QString::fromLatin1(demo::kReportCallHistoryTable);
     const QString reportFile = root + QStringLiteral("/data/OrvexRptDB.sqlite");
-    if (countRows(reportFile, table) < rows) {
+    if (bench::countRows(reportFile, table) < rows) {
         QElapsedTimer t;
         t.start();
         demo::DemoOptions o;
@@ -129,7 +108,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "demo installation with %lld report rows built in %.1f s\n", static_cast<long long>(rows),
                      t.elapsed() / 1000.0);
     }
-    if (countRows(reportFile, QStringLiteral("tbl_ZBench100k")) < 0
+    if (bench::countRows(reportFile, QStringLiteral("tbl_ZBench100k")) < 0
         && !execFile(reportFile, QStringLiteral("CREATE TABLE tbl_ZBench100k AS SELECT * FROM ") + table + QStringLiteral(" LIMIT 100000"))) {
         std::fprintf(stderr, "cannot make tbl_ZBench100k\n");
         return 1;
@@ -159,42 +138,17 @@ int main(int argc, char **argv)
 
     // Baseline: one row at a time into bound character buffers, over the same driver.
     qint64 plainRows = 0;
+    const QByteArray baseline = QStringLiteral("Driver=KORVA FreeTDS;Server=127.0.0.1;Port=%1;TDS_Version=7.4;"
+                                               "ClientCharset=UTF-8;Database=OrvexRptDB;UID=%2;PWD=%3")
+                                    .arg(server.port())
+                                    .arg(kUser, kPassword)
+                                    .toUtf8();
     auto plain = [&]() -> qint64 {
-        SQLHENV env;
-        SQLHDBC dbc;
-        SQLHSTMT stmt;
-        SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
-        SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-        SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
-        const QByteArray cs = QStringLiteral("Driver=KORVA FreeTDS;Server=127.0.0.1;Port=%1;TDS_Version=7.4;ClientCharset=UTF-8;"
-                                             "Database=OrvexRptDB;UID=%2;PWD=%3")
-                                  .arg(server.port())
-                                  .arg(kUser, kPassword)
-                                  .toUtf8();
-        if (!SQL_SUCCEEDED(SQLDriverConnect(dbc, nullptr, (SQLCHAR *)cs.constData(), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT))) {
+        const qint64 ns = bench::boundFetchLoop(baseline, sql.toUtf8(), 1024, &plainRows);
+        if (ns < 0) {
             std::fprintf(stderr, "baseline cannot connect\n");
             std::exit(1);
         }
-        SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt);
-        QElapsedTimer t;
-        t.start();
-        const QByteArray q = sql.toUtf8();
-        SQLExecDirect(stmt, (SQLCHAR *)q.constData(), SQL_NTS);
-        SQLSMALLINT cols = 0;
-        SQLNumResultCols(stmt, &cols);
-        std::vector<std::vector<char>> buffers(std::size_t(cols), std::vector<char>(1024));
-        std::vector<SQLLEN> ind(static_cast<std::size_t>(cols));
-        for (SQLSMALLINT c = 0; c < cols; ++c)
-            SQLBindCol(stmt, SQLUSMALLINT(c + 1), SQL_C_CHAR, buffers[std::size_t(c)].data(), 1024, &ind[std::size_t(c)]);
-        qint64 n = 0;
-        while (SQL_SUCCEEDED(SQLFetch(stmt)))
-            ++n;
-        const qint64 ns = t.nsecsElapsed();
-        SQLFreeHandle(SQL_HANDLE_STMT, stmt);
-        SQLDisconnect(dbc);
-        SQLFreeHandle(SQL_HANDLE_DBC, dbc);
-        SQLFreeHandle(SQL_HANDLE_ENV, env);
-        plainRows = n;
         return ns;
     };
 
@@ -322,7 +276,7 @@ int main(int argc, char **argv)
             plainView.viewport()->repaint();
             paints.push_back(t.nsecsElapsed());
         }
-        plainPaint = median(paints);
+        plainPaint = bench::median(paints);
     }
 
     // The configuration tree.
@@ -394,23 +348,23 @@ int main(int argc, char **argv)
     const int secondHoverTrips = hoverPass(&describedSecond);
     w.close();
 
-    const qint64 firstScreen = median(firstScreens);
+    const qint64 firstScreen = bench::median(firstScreens);
     const int screenTrips = *std::max_element(firstScreenTrips.begin(), firstScreenTrips.end());
     const qint64 pause = *std::max_element(pauses.begin(), pauses.end());
     std::printf("ratio grid / bound fetch loop  %9.2f   (target <= 1.20; %lld rows, medians of %d)\n",
-                double(median(grids)) / double(median(plains)), static_cast<long long>(gridRows), runs);
+                double(bench::median(grids)) / double(bench::median(plains)), static_cast<long long>(gridRows), runs);
     std::printf("first screen after             %9.1f ms (at %d ms per round trip, %d round trips; target <= %d)\n",
                 bench::ms(firstScreen), delay, screenTrips, 3 * delay + 50);
     std::printf("longest event-loop pause       %9.1f ms while 100,000 rows load (longest of %d; target <= 16)\n",
                 bench::ms(pause), runs);
     std::printf("one paint of that screen       %9.1f ms at the least (a plain table view of the same cells, median of 7)\n",
                 bench::ms(plainPaint));
-    std::printf("plain bound SQLFetch loop      %9.1f ms (median; %lld rows)\n", bench::ms(median(plains)),
+    std::printf("plain bound SQLFetch loop      %9.1f ms (median; %lld rows)\n", bench::ms(bench::median(plains)),
                 static_cast<long long>(plainRows));
-    std::printf("grid load (all rows)           %9.1f ms (median; %d round trips for %d loads)\n", bench::ms(median(grids)),
+    std::printf("grid load (all rows)           %9.1f ms (median; %d round trips for %d loads)\n", bench::ms(bench::median(grids)),
                 gridTrips, runs);
     std::printf("100,000 rows in the window     %9.1f ms (last load)\n", bench::ms(windowFullNs));
-    std::printf("configuration tree             %9.1f ms (median; %d round trips; target <= %d)\n", bench::ms(median(trees)),
+    std::printf("configuration tree             %9.1f ms (median; %d round trips; target <= %d)\n", bench::ms(bench::median(trees)),
                 treeTrips, 2 * delay + 100);
     std::printf("hover over %zu ObjectID cells   first pass %d round trips, second pass %d (target 0); described %d and %d\n",
                 cells.size(), firstHoverTrips, secondHoverTrips, describedFirst, describedSecond);

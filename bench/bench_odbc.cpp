@@ -3,7 +3,7 @@
 // loop with bound columns in the same run.
 //
 //   bench_odbc [--root DIR] [--rows N]
-#include "benchsupport.h"
+#include "benchdata.h"
 #include "demo/demoinstallation.h"
 #include "platform/database.h"
 #include "platform/serverdirectory.h"
@@ -58,35 +58,8 @@ int main(int argc, char **argv)
 
     // Baseline: one row at a time into bound character buffers.
     auto plain = [&](qint64 *count) {
-        SQLHENV env;
-        SQLHDBC dbc;
-        SQLHSTMT stmt;
-        SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
-        SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-        SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
         const QByteArray cs = "Driver=KORVA SQLite;Database=" + QFile::encodeName(root + QStringLiteral("/data/OrvexRptDB.sqlite"));
-        SQLDriverConnect(dbc, nullptr, (SQLCHAR *)cs.constData(), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
-        SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt);
-        QElapsedTimer t;
-        t.start();
-        const QByteArray q = sql.toUtf8();
-        SQLExecDirect(stmt, (SQLCHAR *)q.constData(), SQL_NTS);
-        SQLSMALLINT cols = 0;
-        SQLNumResultCols(stmt, &cols);
-        std::vector<std::vector<char>> buffers(std::size_t(cols), std::vector<char>(256));
-        std::vector<SQLLEN> ind(static_cast<std::size_t>(cols));
-        for (SQLSMALLINT c = 0; c < cols; ++c)
-            SQLBindCol(stmt, SQLUSMALLINT(c + 1), SQL_C_CHAR, buffers[std::size_t(c)].data(), 256, &ind[std::size_t(c)]);
-        qint64 n = 0;
-        while (SQL_SUCCEEDED(SQLFetch(stmt)))
-            ++n;
-        const qint64 ns = t.nsecsElapsed();
-        SQLFreeHandle(SQL_HANDLE_STMT, stmt);
-        SQLDisconnect(dbc);
-        SQLFreeHandle(SQL_HANDLE_DBC, dbc);
-        SQLFreeHandle(SQL_HANDLE_ENV, env);
-        *count = n;
-        return ns;
+        return bench::boundFetchLoop(cs, sql.toUtf8(), 256, count);
     };
     auto engine = [&](qint64 *count) {
         db::Error e;

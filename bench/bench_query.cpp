@@ -51,11 +51,6 @@ QString script(qsizetype bytes)
     return text;
 }
 
-qint64 median(std::vector<qint64> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
 
 qint64 timed(const std::function<void()> &work)
 {
@@ -154,17 +149,17 @@ int main(int argc, char **argv)
         settle();
     }
     std::sort(keys.begin(), keys.end());
-    const qint64 plainNs = median(plain);
+    const qint64 plainNs = bench::median(plain);
     std::printf("script                       %9.1f KB, %lld lines\n", text.size() / 1024.0,
                 static_cast<long long>(txt->document()->blockCount()));
     std::printf("set plain (baseline)         %9.1f ms (median of 5)\n", bench::ms(plainNs));
     std::printf("colour it whole: on screen   %9.1f ms, all %.1f ms (medians of 5)  ratio %.2f / %.2f\n",
-                bench::ms(median(whole)), bench::ms(median(wholeSettled)), double(median(whole)) / double(plainNs),
-                double(median(wholeSettled)) / double(plainNs));
+                bench::ms(bench::median(whole)), bench::ms(bench::median(wholeSettled)), double(bench::median(whole)) / double(plainNs),
+                double(bench::median(wholeSettled)) / double(plainNs));
     std::printf("key typed, recoloured        %9.2f ms median, %.2f ms 95th, %.2f ms longest of %zu keys (target <= 20)\n",
-                bench::ms(median(keys)), bench::ms(keys[keys.size() * 95 / 100]), bench::ms(keys.back()), keys.size());
+                bench::ms(bench::median(keys)), bench::ms(keys[keys.size() * 95 / 100]), bench::ms(keys.back()), keys.size());
     std::printf("key after an open quote      %9.2f ms median, %.2f ms longest of %zu (target <= 20)\n",
-                bench::ms(median(flips)), bench::ms(*std::max_element(flips.begin(), flips.end())), flips.size());
+                bench::ms(bench::median(flips)), bench::ms(*std::max_element(flips.begin(), flips.end())), flips.size());
 
     // (2) A million-row result.
     {
@@ -231,9 +226,9 @@ int main(int argc, char **argv)
     }
     std::printf("rows                         %lld in the grid (raw scan %lld)%s\n", static_cast<long long>(grid->rows() - 1),
                 static_cast<long long>(rawRows), msg.messages.isEmpty() ? "" : qPrintable(u"  " + msg.messages.join(u' ')));
-    std::printf("raw SQLite scan (baseline)   %9.1f ms (median of 3)\n", bench::ms(median(raws)));
-    std::printf("run until the grid shows     %9.1f ms (median of 3)  ratio %.2f\n", bench::ms(median(shown)),
-                double(median(shown)) / double(median(raws)));
+    std::printf("raw SQLite scan (baseline)   %9.1f ms (median of 3)\n", bench::ms(bench::median(raws)));
+    std::printf("run until the grid shows     %9.1f ms (median of 3)  ratio %.2f\n", bench::ms(bench::median(shown)),
+                double(bench::median(shown)) / double(bench::median(raws)));
     std::printf("longest event-loop pause     %9.1f ms while running, longest of 3 runs (target <= 50)\n",
                 bench::ms(*std::max_element(pauses.begin(), pauses.end())));
     delete window;

@@ -4,7 +4,7 @@
 //   bench_rowload [--root DIR] [--rows N]
 //
 // A root that already holds a demo installation with enough rows is reused.
-#include "benchsupport.h"
+#include "benchdata.h"
 #include "demo/demoinstallation.h"
 #include "main/databases.h"
 #include "main/rowquery.h"
@@ -42,18 +42,7 @@ int main(int argc, char **argv)
     const QString table = QString::fromLatin1(demo::kReportCallHistoryTable);
     const QString dbFile = root + QStringLiteral("/data/OrvexRptDB.sqlite");
 
-    bool reuse = false;
-    if (QFile::exists(dbFile)) {
-        sqlite3 *db = nullptr;
-        if (sqlite3_open_v2(QFile::encodeName(dbFile).constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-            sqlite3_stmt *st = nullptr;
-            const QByteArray q = ("SELECT count(*) FROM " + table).toUtf8();
-            if (sqlite3_prepare_v2(db, q.constData(), -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
-                reuse = sqlite3_column_int64(st, 0) >= rows;
-            sqlite3_finalize(st);
-        }
-        sqlite3_close(db);
-    }
+    const bool reuse = bench::countRows(dbFile, table) >= rows;
     QElapsedTimer t;
     if (!reuse) {
         t.start();

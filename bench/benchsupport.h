@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <vector>
 
 namespace korva::bench {
 
@@ -55,6 +56,13 @@ inline void isolate(const QString &folder)
 }
 
 inline double ms(qint64 ns) { return double(ns) / 1e6; }
+
+// The middle of a run of figures (0 for none).
+inline qint64 median(std::vector<qint64> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
 
 // Runs start(), then the event loop while loading() holds; a 1 ms timer
 // measures the longest time the loop was kept from its work. Answers that
