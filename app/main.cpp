@@ -2,6 +2,8 @@
 
 #include "appcontext/windowcontext.h"
 #include "main/frmmain.h"
+#include "main/programoptions.h"
+#include "startup/firstrun.h"
 #include "support/appidentity.h"
 #include "support/frmsplashscreen.h"
 #include "platform/backgroundtask.h"
@@ -13,18 +15,34 @@
 #include <QtWidgets/QApplication>
 
 #include <csignal>
+#include <cstdio>
 
 int main(int argc, char *argv[])
 {
     // A file size limit makes a write fail (and the old file stay) instead of ending the program.
     std::signal(SIGXFSZ, SIG_IGN);
+    // The options are read before anything of the windowing system: --help,
+    // --version and a mistyped option need no display.
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    const korva::ProgramOptions options = korva::parseProgramOptions(args);
+    switch (options.action) {
+    case korva::ProgramOptions::Action::Help:
+        std::fputs(qPrintable(korva::programHelpText()), stdout);
+        return 0;
+    case korva::ProgramOptions::Action::Version:
+        std::fputs(qPrintable(korva::programVersionText()), stdout);
+        return 0;
+    case korva::ProgramOptions::Action::Error:
+        std::fprintf(stderr, "%s\nTry 'korva --help' for more information.\n", qPrintable(options.error));
+        return 2;
+    case korva::ProgramOptions::Action::Run:
+        break;
+    }
     QApplication app(argc, argv);
     korva::setUpApplicationIdentity();
-
-    // The command line as one text of pieces separated by blanks.
-    QStringList args = QApplication::arguments();
-    args.removeFirst();
-    const QString commandLine = args.join(u' ');
+    const QString commandLine = options.commandLine;
 
     korva::frmSplashScreen splash;
     splash.centreOnScreen();
@@ -39,6 +57,10 @@ int main(int argc, char *argv[])
     // A server that needs a SQL Server login asks for it, once; it stays in
     // memory for this run only.
     korva::installDatabaseDialogs(&window);
+    // With no installation here, the user chooses how to go on.
+    window.setNoInstallChoice([&context](const QString &instance) {
+        return korva::startup::offerStart(context, nullptr, instance);
+    });
     if (!window.Form_Load(commandLine))
         return 1;
     window.show();

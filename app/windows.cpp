@@ -5,6 +5,7 @@
 #include "objectview/frmobjectview.h"
 #include "query/frmquerybuilder.h"
 #include "registry/frmregistry.h"
+#include "startup/firstrun.h"
 #include "remote/frmremoteconnection.h"
 #include "storedprocs/storedprocwindows.h"
 #include "support/frmabout.h"
@@ -31,6 +32,7 @@ void registerWindows(WindowContext &context)
     // The remote connection is loaded once and then only hidden and shown again.
     context.registerWindow(QStringLiteral("frmRemoteConnection"), WindowContext::Instances::One,
                            [](WindowContext &c) { return new frmRemoteConnection(c); });
+    startup::registerStartupWindows(context);
 }
 
 } // namespace korva

@@ -443,5 +443,41 @@
         <source>No previous queries stored</source>
         <translation>Keine früheren Abfragen gespeichert</translation>
     </message>
+    <message>
+        <source>Use a server&apos;s files...</source>
+        <translation>Dateien eines Servers verwenden...</translation>
+    </message>
+    <message>
+        <source>Recent servers</source>
+        <translation>Zuletzt verwendete Server</translation>
+    </message>
+    <message>
+        <source>Use a server&apos;s files</source>
+        <translation>Dateien eines Servers verwenden</translation>
+    </message>
+    <message>
+        <source>&amp;Registry export:</source>
+        <translation>&amp;Registrierungsexport:</translation>
+    </message>
+    <message>
+        <source>&amp;Data dictionary folder:</source>
+        <translation>Ordner der &amp;Datenwörterbücher:</translation>
+    </message>
+    <message>
+        <source>&amp;SQL Server:</source>
+        <translation>&amp;SQL Server:</translation>
+    </message>
+    <message>
+        <source>Browse...</source>
+        <translation>Durchsuchen...</translation>
+    </message>
+    <message>
+        <source>&amp;Open</source>
+        <translation>Ö&amp;ffnen</translation>
+    </message>
+    <message>
+        <source>KORVA runs on a server&apos;s files as on an installation of its own: a registry export taken on the server (regedit, File, Export, of HKEY_LOCAL_MACHINE\SOFTWARE or at least the product&apos;s keys) and its data dictionaries, copied from ConfigurationModules\DatabaseScripts in its install folder. Its SQL Server is reached over the network. The files are copied to the folder below; the ones you choose are not changed.</source>
+        <translation>KORVA arbeitet mit den Dateien eines Servers wie mit einer eigenen Installation: einem auf dem Server erstellten Registrierungsexport (regedit, Datei, Exportieren, von HKEY_LOCAL_MACHINE\SOFTWARE oder wenigstens den Schlüsseln des Produkts) und seinen Datenwörterbüchern, kopiert aus ConfigurationModules\DatabaseScripts in seinem Installationsordner. Sein SQL Server wird über das Netzwerk erreicht. Die Dateien werden in den Ordner unten kopiert; die gewählten bleiben unverändert.</translation>
+    </message>
 </context>
 </TS>

@@ -11,12 +11,13 @@ namespace korva {
 struct SharedState
 {
     QString installFolder;
-    QString dictionaryFolder; // ends with a separator
+    QString dictionaryFolder; // ends with a separator; empty when there is no dictionary at all
     QString serverName;
     QString instanceName = QStringLiteral("zandelorvex");
     QString connectionString;
     QString remoteLabel;
     QString remoteInstance; // the instance of an attached server when its name gave one
+    QString keptServer;     // the kept files of a server the program runs on (their folder name), or empty
     bool editMode = false;
     QString knownTableNames; // names each followed by one blank
     QString knownViewNames;

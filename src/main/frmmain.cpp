@@ -1,6 +1,8 @@
 #include "main/frmmain.h"
 
 #include "main/databases.h"
+#include "main/serverfiles.h"
+#include "platform/connectionstring.h"
 #include "support/frmsplashscreen.h"
 #include "main/mainlayout.h"
 #include "main/stickywhere.h"
@@ -19,6 +21,7 @@
 
 #include <QtCore/QDir>
 #include <QtCore/QFile>
+#include <QtCore/QScopeGuard>
 #include <QtGui/QActionGroup>
 #include <QtGui/QCloseEvent>
 #include <QtGui/QScreen>
@@ -44,6 +47,7 @@ namespace {
 
 const QString kCaption = QStringLiteral("Zandel Orvex Talmu");
 const QString kInstallKey = QStringLiteral("SOFTWARE\\Zandel Systems\\Zandel Orvex");
+const QString kNoInstallMessage = QStringLiteral("Error, could not find install path for Orvex");
 // Real dictionaries are a few megabytes; anything far larger is not one.
 constexpr qint64 kMaxDictionaryBytes = 256 * 1024 * 1024;
 
@@ -66,7 +70,12 @@ frmMain::frmMain(WindowContext &context, frmSplashScreen *splash, QWidget *paren
     context.setJumpTarget(this);
     context.setMainWindow(this);
     // A remote attach has the start sequence run again on the new server.
-    connect(&context, &WindowContext::startOverRequested, this, [this] { Form_Load(m_commandLine); });
+    // (One asked for while the start sequence runs, from its choices when no
+    // installation was found, is that sequence's to finish.)
+    connect(&context, &WindowContext::startOverRequested, this, [this] {
+        if (!m_starting)
+            Form_Load(m_commandLine);
+    });
     setObjectName(QStringLiteral("frmMain"));
     modLocalize::setComposedTitle(this, kCaption);
     m_placement = new WindowPlacement(this);
@@ -82,6 +91,7 @@ void frmMain::wireWindows()
     // Each command that opens another window works once that window is registered.
     const std::pair<QAction *, const char *> commands[] = {
         {mnuAttachRemote, "frmRemoteConnection"},
+        {mnuServerFiles, "frmServerFiles"},
         {mnuOrvexConfigurationTree, "frmOrvexConfiguration"},
         {mnuRegistry, "frmRegistry"},
         {mnuQueryBuilder, "frmQueryBuilder"},
@@ -120,6 +130,11 @@ void frmMain::buildMenus()
     mnuFindValueinOrvexDirDB = addItem(file, QStringLiteral("Find value in current DB tables"), "mnuFindValueinOrvexDirDB");
     file->addSeparator();
     mnuAttachRemote = addItem(file, QStringLiteral("Attach to remote Orvex server"), "mnuAttachRemote");
+    mnuServerFiles = addItem(file, QStringLiteral("Use a server's files..."), "mnuServerFiles");
+    mnuRecentServers = file->addMenu(QStringLiteral("Recent servers"));
+    mnuRecentServers->setObjectName(QStringLiteral("mnuRecentServers"));
+    connect(file, &QMenu::aboutToShow, this, &frmMain::fillRecentServers);
+    fillRecentServers();
     file->addSeparator();
     mnuExportGridToCSVFile = addItem(file, QStringLiteral("Export entire grid data to CSV file"), "mnuExportGridToCSVFile");
     mnuExportVisibleRowsToCSV = addItem(file, QStringLiteral("Export visible rows to CSV file "), "mnuExportVisibleRowsToCSV");
@@ -307,14 +322,29 @@ bool frmMain::useTables() const { return mnuUseTables->isChecked(); }
 bool frmMain::Form_Load(const QString &commandLine)
 {
     m_shutDown = false;
+    m_starting = true;
+    const auto started = qScopeGuard([this] { m_starting = false; });
+    applyKeptServer();
     setCaption();
-    if (!readInstallFolder()) {
-        m_msg.message(QStringLiteral("Error, could not find install path for Orvex"));
+    if (!readInstallFolder() && !startWithoutInstall(commandLine)) {
         shutdown();
         return false;
     }
-    m_state.dictionaryFolder = QDir(m_state.installFolder).filePath(QStringLiteral("ConfigurationModules/DatabaseScripts")) + u'/';
+    m_state.dictionaryFolder =
+        m_state.installFolder.isEmpty()
+            ? QString()
+            : QDir(m_state.installFolder).filePath(QStringLiteral("ConfigurationModules/DatabaseScripts")) + u'/';
     readSettings();
+    // A server's kept files reopen on the database last looked at there.
+    if (m_kept && !m_kept->lastDatabase.isEmpty()) {
+        const auto &list = databases();
+        const auto last = std::find_if(list.begin(), list.end(), [this](const DatabaseInfo &info) {
+            return m_kept->lastDatabase.compare(QString::fromUtf16(info.name), Qt::CaseInsensitive) == 0;
+        });
+        if (last != list.end())
+            for (std::size_t i = 0; i < list.size(); ++i)
+                mnuDatabases[i]->setChecked(&list[i] == &*last);
+    }
     readCommandLine(commandLine);
     chooseServer();
     InitalizeDB();
@@ -343,7 +373,102 @@ bool frmMain::readInstallFolder()
     m_state.installFolder = RegistryAPI::GetValue(RegistryAPI::HKEY_LOCAL_MACHINE, kInstallKey,
                                                   QStringLiteral("InstalledFolderPath"), RegistryAPI::REG_SZ, QString())
                                 .toString();
+    // A server's export names the folder on the server: its kept copy stands for it.
+    if (m_kept && !m_state.installFolder.isEmpty())
+        m_state.installFolder = serverfiles::mapPath(*m_kept, m_state.installFolder);
     return !m_state.installFolder.isEmpty();
+}
+
+bool frmMain::startWithoutInstall(const QString &commandLine)
+{
+    // Attached to a server with no installation here: it is browsed without dictionaries.
+    if (m_withoutInstall && !m_state.connectionString.isEmpty())
+        return true;
+    if (!m_noInstallChoice) {
+        m_msg.message(kNoInstallMessage);
+        return false;
+    }
+    // The server whose files were used last opens again by itself.
+    if (!m_kept) {
+        const QList<serverfiles::KeptServer> last = serverfiles::recent(1);
+        if (!last.isEmpty()) {
+            m_state.keptServer = last.first().name;
+            applyKeptServer();
+            setCaption();
+            if (readInstallFolder())
+                return true;
+        }
+    }
+    if (m_splash)
+        m_splash->hide();
+    for (;;) {
+        switch (m_noInstallChoice(parseCommandLine(commandLine).instance)) {
+        case StartChoice::Quit:
+            return false;
+        case StartChoice::Attached:
+            m_withoutInstall = true;
+            m_state.installFolder.clear();
+            setCaption();
+            return true;
+        case StartChoice::Ready:
+            applyKeptServer();
+            setCaption();
+            if (readInstallFolder())
+                return true;
+            m_msg.message(kNoInstallMessage);
+            break;
+        }
+    }
+}
+
+void frmMain::applyKeptServer()
+{
+    const std::optional<serverfiles::KeptServer> kept = serverfiles::find(m_state.keptServer);
+    if (!kept) {
+        m_kept.reset();
+        m_state.keptServer.clear();
+        RegistryAPI::setStoreFile({});
+        return;
+    }
+    m_kept = std::make_unique<serverfiles::KeptServer>(*kept);
+    m_withoutInstall = false;
+    // The registry is the one exported on that server.
+    RegistryAPI::setStoreFile(m_kept->registryFile());
+    // Unless a server was attached since, the one the files came from is used.
+    if (m_state.connectionString.isEmpty()) {
+        m_state.remoteLabel = m_kept->server;
+        m_state.remoteInstance = db::parseConnectionString(QStringLiteral("server=") + m_kept->server).instance;
+    }
+}
+
+void frmMain::openKeptServer(const QString &name)
+{
+    if (!serverfiles::find(name)) {
+        m_msg.message(QStringLiteral("The files kept for %1 are no longer there.").arg(name));
+        return;
+    }
+    m_state.keptServer = name;
+    m_state.connectionString.clear();
+    m_state.remoteLabel.clear();
+    m_state.remoteInstance.clear();
+    Form_Load(m_commandLine);
+}
+
+void frmMain::fillRecentServers()
+{
+    mnuRecentServers->clear();
+    const QList<serverfiles::KeptServer> kept = serverfiles::recent();
+    int n = 0;
+    for (const serverfiles::KeptServer &k : kept) {
+        QString caption = u'&' + QString::number(++n % 10) + u' ' + QString(k.server).replace(u'&', QStringLiteral("&&"));
+        if (!k.lastDatabase.isEmpty())
+            caption += QStringLiteral(" (") + k.lastDatabase + u')';
+        QAction *a = mnuRecentServers->addAction(caption);
+        a->setObjectName(QStringLiteral("mnuRecentServer_") + k.name);
+        a->setProperty("korvaNoTranslation", true); // a server's name
+        connect(a, &QAction::triggered, this, [this, name = k.name] { openKeptServer(name); });
+    }
+    mnuRecentServers->setEnabled(!kept.isEmpty());
 }
 
 void frmMain::readSettings()
@@ -397,6 +522,15 @@ void frmMain::chooseServer()
     if (!m_state.connectionString.isEmpty()) {
         mnuRegistry->setEnabled(false);
         m_localMode = false;
+        return;
+    }
+    // A server's kept files: its SQL Server, and its exported registry to look into.
+    if (m_kept) {
+        m_localMode = false;
+        mnuRegistry->setEnabled(m_context.isRegistered(QStringLiteral("frmRegistry")));
+        const db::ConnectionTarget target = db::parseConnectionString(QStringLiteral("server=") + m_kept->server);
+        m_state.serverName = target.port > 0 ? target.server + u',' + QString::number(target.port) : target.server;
+        m_state.connectionString = composeConnectionString(m_state.serverName, m_state.instanceName, QStringLiteral("OrvexDirDB"));
         return;
     }
     m_localMode = true;
@@ -540,6 +674,10 @@ QString frmMain::connectToCheckedDatabase()
     const DatabaseInfo &info = databases()[std::size_t(checked)];
     m_catalogue = QString::fromUtf16(info.catalogue);
     m_state.connectionString = composeConnectionString(m_state.serverName, m_state.instanceName, QString::fromUtf16(info.name));
+    if (m_kept)
+        serverfiles::markUsed(m_kept->name, QString::fromUtf16(info.name));
+    if (m_state.dictionaryFolder.isEmpty())
+        return {};
     return m_state.dictionaryFolder + QString::fromUtf16(info.dictionary);
 }
 
@@ -581,6 +719,11 @@ void frmMain::loadDictionary(const QString &path)
 {
     m_currentTable = xml::Node(); // it pointed into the document that is replaced now
     QByteArray bytes;
+    // A server attached with no installation here has no dictionary to load.
+    if (m_state.dictionaryFolder.isEmpty()) {
+        m_state.dictionary = xml::Document();
+        return;
+    }
     const ReadStatus read = path.isEmpty() ? ReadStatus::Missing : readRegularFile(path, kMaxDictionaryBytes, &bytes);
     if (read == ReadStatus::Missing || read == ReadStatus::NotRegular || read == ReadStatus::Failed) {
         m_state.dictionary = xml::Document();

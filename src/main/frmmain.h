@@ -8,7 +8,9 @@
 
 #include <QtWidgets/QMainWindow>
 
+#include <functional>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QCheckBox;
@@ -36,6 +38,16 @@ class ResultSet;
 namespace modUpdateCheck {
 class UpdateCheck;
 }
+namespace serverfiles {
+struct KeptServer;
+}
+
+// What the user chose to do when no installation was found.
+enum class StartChoice {
+    Quit,     // the program ends
+    Ready,    // an installation is there now, or the state names kept server files
+    Attached, // the state holds an attached server: browse it without dictionaries
+};
 
 // The main browser window: start-up, settings, layout, database choice, the
 // table list and the rows of the current table.
@@ -52,6 +64,13 @@ public:
     bool Form_Load(const QString &commandLine);
     bool hasShutDown() const { return m_shutDown; }
     void shutdown();
+    // Asked when no installation is found, with the instance the command line
+    // names; without it the start sequence reports the missing install folder
+    // and shuts down.
+    using NoInstallChoice = std::function<StartChoice(const QString &instance)>;
+    void setNoInstallChoice(NoInstallChoice choice) { m_noInstallChoice = std::move(choice); }
+    // Runs the start sequence again on the kept files of that server.
+    void openKeptServer(const QString &name);
 
     SharedState &state() { return m_state; }
     const SharedState &state() const { return m_state; }
@@ -136,6 +155,9 @@ protected:
 private:
     void setCaption();
     bool readInstallFolder();
+    bool startWithoutInstall(const QString &commandLine);
+    void applyKeptServer();
+    void fillRecentServers();
     void readSettings();
     void readCommandLine(const QString &commandLine);
     void chooseServer();
@@ -186,6 +208,12 @@ private:
     modUpdateCheck::UpdateCheck *m_updateCheck = nullptr;
     QString m_catalogue;
     bool m_shutDown = false;
+    bool m_starting = false;       // in the start sequence
+    bool m_withoutInstall = false; // attached with no installation: no dictionaries
+    NoInstallChoice m_noInstallChoice;
+    std::unique_ptr<serverfiles::KeptServer> m_kept; // the kept server files in use
+    QMenu *mnuRecentServers = nullptr;
+    QAction *mnuServerFiles = nullptr;
     bool m_localMode = true;
     bool m_loaded = false;
     bool m_settingsRead = false;

@@ -37,6 +37,15 @@
 
 namespace korva {
 
+namespace {
+
+// A server attached with no installation here has no data dictionary.
+const QString kNoDictionary = QStringLiteral(
+    "\r\n\r\nNo data dictionary was found for this server, so there is no description. Use File, \"Use a server's "
+    "files...\" with the dictionaries copied from the server to see them.");
+
+} // namespace
+
 bool frmMain::whereTabShown() const { return m_tabInfo->indexOf(m_tabWhere) >= 0; }
 
 void frmMain::UpdateTableInformation(bool clearWhere)
@@ -120,7 +129,10 @@ void frmMain::describeTable(const QString &listed)
     QFont plain = m_txtTableInfo->font();
     plain.setBold(false);
     m_txtTableInfo->setFont(plain);
-    setColouredDescription(m_txtTableInfo, dictionary::tableDescription(listed, m_currentTable), dictionary::kTableKeywords);
+    QString text = dictionary::tableDescription(listed, m_currentTable);
+    if (m_state.dictionaryFolder.isEmpty())
+        text += kNoDictionary;
+    setColouredDescription(m_txtTableInfo, text, dictionary::kTableKeywords);
 }
 
 void frmMain::showTable(const QString &listed, bool hadWhere, TableLoad load)
@@ -256,6 +268,8 @@ void frmMain::showColumnDescription()
         m_state.dictionary, m_currentTable, listed, m_gridColumns->textMatrix(row, 1));
     if (d.found)
         setColouredDescription(m_txtColumnInfo, d.text, dictionary::kColumnKeywords);
+    else if (m_state.dictionaryFolder.isEmpty())
+        m_txtColumnInfo->setPlainText(d.text + kNoDictionary);
     else
         m_txtColumnInfo->setPlainText(d.text); // not found: left uncoloured
 }

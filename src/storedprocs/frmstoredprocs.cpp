@@ -67,7 +67,9 @@ CatalogueRead readCatalogue(const QString &dictionaryPath, const QString &connec
 {
     CatalogueRead read;
     QByteArray bytes;
-    switch (readRegularFile(dictionaryPath, kMaxDictionaryBytes, &bytes)) {
+    // No dictionary at all (a server attached without its files): the
+    // procedures are listed without descriptions.
+    switch (dictionaryPath.isEmpty() ? ReadStatus::Ok : readRegularFile(dictionaryPath, kMaxDictionaryBytes, &bytes)) {
     case ReadStatus::Ok:
         break;
     case ReadStatus::TooLarge:
@@ -230,7 +232,8 @@ void frmStoredProcs::Form_Load()
     }
     m_busy = std::make_unique<BusyPointer>();
 
-    const QString dictionary = state.dictionaryFolder + QStringLiteral("OrvexDirDB.xml");
+    const QString dictionary =
+        state.dictionaryFolder.isEmpty() ? QString() : state.dictionaryFolder + QStringLiteral("OrvexDirDB.xml");
     const QString connection = directoryConnectionString(state.serverName);
     m_load.start(
         this, [dictionary, connection] { return std::make_shared<CatalogueRead>(readCatalogue(dictionary, connection)); },

@@ -197,7 +197,8 @@ private Q_SLOTS:
         }
         const QStringList expected{
             "&File", "mnuFindObjectID=Find Object ID", "mnuFindValueinOrvexDirDB=Find value in current DB tables", "-",
-            "mnuAttachRemote=Attach to remote Orvex server", "-", "mnuExportGridToCSVFile=Export entire grid data to CSV file",
+            "mnuAttachRemote=Attach to remote Orvex server", "mnuServerFiles=Use a server's files...", "=Recent servers",
+            "-", "mnuExportGridToCSVFile=Export entire grid data to CSV file",
             "mnuExportVisibleRowsToCSV=Export visible rows to CSV file ", "-", "mnuExit=Exit",
             "&View", "mnuStoredProcs=Stored Procedures", "mnuQueryBuilder=Query Builder", "mnuRegistry=Orvex Registry Tree",
             "mnuOrvexConfigurationTree=Orvex Configuration Tree", "mnuObjectView=Object View", "-", "mnuRefresh=Refresh",
@@ -1152,7 +1153,7 @@ private Q_SLOTS:
         QVERIFY(w.Form_Load(QString()));
         QList<QWidget *> windows{&w};
         for (const char *name : {"frmObjectView", "frmQueryBuilder", "frmRegistry", "frmOrvexConfiguration",
-                                 "frmRemoteConnection", "frmAbout", "frmHelp", "frmStoredProcs"})
+                                 "frmRemoteConnection", "frmAbout", "frmHelp", "frmStoredProcs", "frmServerFiles"})
             if (QWidget *opened = ctx.openWindow(QLatin1String(name)))
                 windows << opened;
         QStringList missing;

@@ -21,6 +21,7 @@ namespace {
 constexpr std::uint64_t kSeed = 0x4B4F525641ull;
 const QString kMarker = QStringLiteral(".korva-demo");
 const QString kScripts = QStringLiteral("install/ConfigurationModules/DatabaseScripts");
+constexpr int kBuildSteps = 6; // five parts, then the registry
 
 bool writeFile(const QString &path, const QByteArray &bytes, QString *error)
 {
@@ -54,12 +55,22 @@ bool build(const QString &folder, const DemoOptions &o, QString *error)
         *error = QStringLiteral("cannot create the folders under %1").arg(folder);
         return false;
     }
+    const auto step = [&o](int n, const QString &what) {
+        if (o.progress)
+            o.progress(n, kBuildSteps, what);
+        return true;
+    };
     DirectoryFacts facts;
     const bool ok =
-        buildDatabase(directoryDatabase(), folder, [&](Populator &p) { facts = populateDirectory(p, o); }, error)
+        step(0, QStringLiteral("the directory database"))
+        && buildDatabase(directoryDatabase(), folder, [&](Populator &p) { facts = populateDirectory(p, o); }, error)
+        && step(1, QStringLiteral("the dynamic database"))
         && buildDatabase(dynamicDatabase(), folder, [&](Populator &p) { populateDynamic(p, facts); }, error)
+        && step(2, QStringLiteral("the mailbox database"))
         && buildDatabase(mailboxDatabase(), folder, [&](Populator &p) { populateMailbox(p, facts); }, error)
+        && step(3, QStringLiteral("the report database"))
         && buildDatabase(reportDatabase(), folder, [&](Populator &p) { populateReport(p, facts, o.reportRows); }, error)
+        && step(4, QStringLiteral("the configuration description"))
         && writeFile(folder + u'/' + kScripts + QStringLiteral("/OrvexConfigurationData.xml"), configurationDataXml(), error);
     if (!ok)
         return false;
@@ -147,6 +158,8 @@ bool createDemoInstallation(const DemoOptions &options, QString *error)
     }
     QDir(old).removeRecursively();
 
+    if (o.progress)
+        o.progress(5, kBuildSteps, QStringLiteral("the registry values"));
     if (!installRegistry(registry, root + QStringLiteral("/install"), error))
         return false;
     db::registerEmbeddedServer(o.serverName, o.instance, root + QStringLiteral("/data"));

@@ -2,6 +2,8 @@
 
 #include <QtCore/QString>
 
+#include <functional>
+
 namespace korva::demo {
 
 // What the demo installation is made of. Same options, same files, byte for
@@ -13,6 +15,9 @@ struct DemoOptions
     qint64 reportRows = 5000; // rows of the report database's call history
     QString serverName;     // default: the local computer name
     QString instance = QStringLiteral("zandelorvex");
+    // Told, from the thread that builds, before each step (0-based, of steps)
+    // with what that step makes; it changes nothing of what is built.
+    std::function<void(int step, int steps, const QString &what)> progress;
 };
 
 // Builds a complete product installation for the embedded engine under

@@ -133,10 +133,33 @@ bool isStorableKeyName(const QString &name)
            && !name.contains(QChar(u'\0'));
 }
 
+QMutex &overrideMutex()
+{
+    static QMutex mutex;
+    return mutex;
+}
+
+QString &storeOverride()
+{
+    static QString path;
+    return path;
+}
+
 } // namespace
+
+void setStoreFile(const QString &path)
+{
+    QMutexLocker locker(&overrideMutex());
+    storeOverride() = path;
+}
 
 QString storeFilePath()
 {
+    {
+        QMutexLocker locker(&overrideMutex());
+        if (!storeOverride().isEmpty())
+            return storeOverride();
+    }
     const QString path = qEnvironmentVariable("KORVA_HKLM");
     if (!path.isEmpty())
         return path;

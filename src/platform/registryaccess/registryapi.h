@@ -80,8 +80,12 @@ struct Entry
 // GetValue (259 characters, 4096 bytes).
 std::optional<QList<Entry>> EnumValues(HKEY root, const QString &keyPath);
 
-// $KORVA_HKLM, else the per-user data folder's KORVA/HKLM.reg.
+// The file set by setStoreFile, else $KORVA_HKLM, else the per-user data
+// folder's KORVA/HKLM.reg.
 QString storeFilePath();
+// Another machine's registry (an export taken on a server) in place of this
+// one's; empty goes back to this machine's.
+void setStoreFile(const QString &path);
 
 // Why the registry file cannot be used (every call then finds nothing and
 // writes nothing), or empty.
