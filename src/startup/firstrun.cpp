@@ -74,6 +74,7 @@ frmFirstRun::frmFirstRun(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmFirstRun"));
     setWindowTitle(QStringLiteral("KORVA"));
+    setMinimumWidth(520);
     auto *layout = new QVBoxLayout(this);
     // The message the program has always given when no installation is found.
     auto *heading = new QLabel(QStringLiteral("Error, could not find install path for Orvex"), this);

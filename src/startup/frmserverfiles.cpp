@@ -36,6 +36,8 @@ QLineEdit *addPathRow(QFormLayout *form, QWidget *parent, const QString &label, 
     edit->setMinimumWidth(380);
     *button = new QPushButton(QStringLiteral("Browse..."), row);
     (*button)->setObjectName(QString::fromLatin1(buttonName));
+    // Enter in the form opens the server's files, never a file chooser.
+    (*button)->setAutoDefault(false);
     (*button)->setAccessibleName(label + QStringLiteral(" Browse"));
     layout->addWidget(edit, 1);
     layout->addWidget(*button);
@@ -88,6 +90,7 @@ frmServerFiles::frmServerFiles(WindowContext &context, QWidget *parent) : QDialo
     m_cmdOK->setDefault(true);
     m_cmdCancel = buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
     m_cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    m_cmdCancel->setAutoDefault(false);
     form->addRow(buttons);
 
     connect(browseExport, &QPushButton::clicked, this, &frmServerFiles::browseExport);
