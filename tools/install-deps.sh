@@ -8,4 +8,4 @@ apt-get install -y --no-install-recommends \
     qt6-base-dev qt6-base-dev-tools qt6-l10n-tools libgl-dev \
     libsqlite3-dev libpugixml-dev unixodbc-dev tdsodbc libsqliteodbc \
     xvfb xauth xfonts-base fonts-dejavu-core fonts-wqy-microhei \
-    desktop-file-utils appstream dpkg-dev file x11-utils
+    desktop-file-utils appstream dpkg-dev file x11-utils groff-base lintian
