@@ -30,6 +30,12 @@ for f in share/man/man1/korva.1.gz share/man/man1/korva-demo.1.gz share/doc/korv
 done
 version=$("$usr/bin/korva-demo" --version | sed -n 's/^korva-demo //p')
 [ -n "$version" ] || fail "korva-demo --version names no version"
+# The program's own options need no display and open no window.
+[ "$(env -u DISPLAY -u WAYLAND_DISPLAY "$usr/bin/korva" --version)" = "korva $version" ] \
+  || fail "korva --version does not print korva $version"
+env -u DISPLAY "$usr/bin/korva" --help | grep -q -- "/named:NAME, --named=NAME" || fail "korva --help lists no options"
+rc=0; env -u DISPLAY "$usr/bin/korva" --no-such-option 2>/dev/null || rc=$?
+[ "$rc" = 2 ] || fail "korva --no-such-option ended with $rc instead of 2"
 for page in korva korva-demo; do
   text=$(zcat "$usr/share/man/man1/$page.1.gz")
   out=$(printf '%s\n' "$text" | groff -man -ww -z 2>&1) || fail "$page.1 does not format"
