@@ -14,6 +14,7 @@
 //   bench_freetds [--root DIR] [--rows N] [--delay MS]
 #include "benchdata.h"
 #include "common/recordingmessenger.h"
+#include "common/waitforrows.h"
 #include "appcontext/windowcontext.h"
 #include "config/frmorvexconfiguration.h"
 #include "demo/demoinstallation.h"
@@ -177,7 +178,7 @@ int main(int argc, char **argv)
         longestPause([&] { return !rs || model.isLoading(); },
                      [&] {
                          rs = db::openResultSet(report, sql, &e);
-                         model.setResultSet(rs, 0);
+                         model.setResultSet(rs);
                      },
                      &fullNs);
         if (!rs) {
@@ -209,7 +210,8 @@ int main(int argc, char **argv)
     w.show();
     app.processEvents();
     w.findChild<QAction *>(QStringLiteral("mnuOrvexRptDb"))->trigger();
-    w.finishRowLoad();
+    if (!test::waitForRows(w))
+        qFatal("the rows never came");
     app.processEvents();
     Grid *tables = w.findChild<Grid *>(QStringLiteral("gridTables"));
     Grid *data = w.findChild<Grid *>(QStringLiteral("gridData"));
@@ -230,7 +232,8 @@ int main(int argc, char **argv)
     qint64 windowFullNs = 0;
     for (int run = 0; run < runs; ++run) {
         tables->setCurrentCell(otherRow, 1);
-        w.finishRowLoad();
+        if (!test::waitForRows(w))
+        qFatal("the rows never came");
         app.processEvents();
         qint64 firstScreenNs = -1;
         int tripsAtFirstScreen = 0;
@@ -297,7 +300,8 @@ int main(int argc, char **argv)
 
     // Hover: 1,000 ObjectID cells of the directory database, twice.
     w.findChild<QAction *>(QStringLiteral("mnuOrvexDirDB"))->trigger();
-    w.finishRowLoad();
+    if (!test::waitForRows(w))
+        qFatal("the rows never came");
     server.setRoundTripDelay(0); // finding the cells is not measured
     struct Cell
     {
@@ -306,7 +310,8 @@ int main(int argc, char **argv)
     std::vector<Cell> cells;
     for (int tr = 1; tr < tables->rows() && cells.size() < 1000; ++tr) {
         tables->setCurrentCell(tr, 1);
-        w.finishRowLoad();
+        if (!test::waitForRows(w))
+        qFatal("the rows never came");
         const QString listed = tables->textMatrix(tr, 1);
         QList<int> refCols;
         for (int c = 1; c < data->cols(); ++c)
@@ -325,7 +330,8 @@ int main(int argc, char **argv)
         for (const Cell &cell : cells) {
             if (cell.table != shown) {
                 tables->setCurrentCell(cell.table, 1);
-                w.finishRowLoad();
+                if (!test::waitForRows(w))
+        qFatal("the rows never came");
                 shown = cell.table;
             }
             data->scrollToCell(cell.row, cell.col);
@@ -334,11 +340,11 @@ int main(int argc, char **argv)
             if (data->mouseRow() != cell.row || data->mouseCol() != cell.col)
                 continue;
             const int before = server.roundTrips();
-            w.fg_MouseMove();
-            while (w.isDescribing())
+            w.navigator().mouseMoved();
+            while (w.navigator().isDescribing())
                 app.processEvents(QEventLoop::WaitForMoreEvents);
             trips += server.roundTrips() - before;
-            if (!w.referenceDescription().isEmpty())
+            if (!w.navigator().referenceDescription().isEmpty())
                 ++*described;
         }
         return trips;

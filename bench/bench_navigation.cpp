@@ -10,6 +10,7 @@
 //     of the same tables comparing the same text.
 #include "benchsupport.h"
 #include "common/recordingmessenger.h"
+#include "common/waitforrows.h"
 #include "demo/demoinstallation.h"
 #include "main/frmmain.h"
 #include "platform/backgroundtask.h"
@@ -78,7 +79,8 @@ int main(int argc, char **argv)
     std::vector<Cell> hoverCells;
     for (int tr = 1; tr < tables->rows() && hoverCells.size() < 1000 && !qEnvironmentVariableIsSet("KORVA_BENCH_NOHOVER"); ++tr) {
         tables->setCurrentCell(tr, 1);
-        w.finishRowLoad();
+        if (!test::waitForRows(w))
+        qFatal("the rows never came");
         const QString listed = tables->textMatrix(tr, 1);
         QList<int> refCols;
         for (int c = 1; c < data->cols(); ++c)
@@ -99,7 +101,8 @@ int main(int argc, char **argv)
         for (const Cell &cell : hoverCells) {
             if (cell.table != shownTable) {
                 tables->setCurrentCell(cell.table, 1);
-                w.finishRowLoad();
+                if (!test::waitForRows(w))
+        qFatal("the rows never came");
                 shownTable = cell.table;
             }
             data->scrollToCell(cell.row, cell.col);
@@ -109,12 +112,12 @@ int main(int argc, char **argv)
                 continue; // under the frozen columns
             const qint64 before = meter.calls;
             t.start();
-            w.fg_MouseMove();
-            while (w.isDescribing())
+            w.navigator().mouseMoved();
+            while (w.navigator().isDescribing())
                 app.processEvents(QEventLoop::WaitForMoreEvents);
             perCell->push_back(bench::ms(t.nsecsElapsed()));
             hoverQueries += meter.calls - before;
-            if (w.referenceDescription().isEmpty())
+            if (w.navigator().referenceDescription().isEmpty())
                 ++*empty;
         }
         return hoverQueries;
@@ -178,8 +181,8 @@ int main(int argc, char **argv)
         raws.push_back(rawScan(&cells));
         msg.clear();
         t.start();
-        w.runSearch(needle, false, false);
-        while (w.isSearching())
+        w.navigator().runSearch(needle, false, false);
+        while (w.navigator().isSearching())
             app.processEvents(QEventLoop::WaitForMoreEvents);
         searches.push_back(t.nsecsElapsed());
     }

@@ -16,6 +16,7 @@
 #include "platform/tsqlcompat.h"
 #include "widgets/gridmodel.h"
 #include "common/recordingmessenger.h"
+#include "common/waitforrows.h"
 #include "main/frmmain.h"
 #include "widgets/grid.h"
 
@@ -125,7 +126,7 @@ int main(int argc, char **argv)
         pauses.push_back(longestPause([&] { return !rs || model.isLoading(); },
                                       [&] {
                                           rs = db::openResultSet(conn, sql, &e);
-                                          model.setResultSet(rs, 0);
+                                          model.setResultSet(rs);
                                       },
                                       &fullNs));
         if (!rs) {
@@ -183,7 +184,8 @@ int main(int argc, char **argv)
     w.show();
     app.processEvents();
     w.findChild<QAction *>(QStringLiteral("mnuOrvexRptDb"))->trigger();
-    w.finishRowLoad(); // the database's first table, before the one measured
+    if (!test::waitForRows(w))
+        qFatal("the rows never came"); // the database's first table, before the one measured
     app.processEvents();
     Grid *tables = w.findChild<Grid *>(QStringLiteral("gridTables"));
     Grid *data = w.findChild<Grid *>(QStringLiteral("gridData"));

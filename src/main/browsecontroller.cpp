@@ -2,6 +2,7 @@
 
 #include "dictionary/datadictionary.h"
 #include "navigation/tableviewmap.h"
+#include "platform/backgroundtask.h"
 #include "platform/database.h"
 #include "platform/sqlquote.h"
 
@@ -45,8 +46,9 @@ TableLoad loadTable(const TableRequest &r)
 {
     TableLoad load;
     // The key is looked up meanwhile: against a remote server the two trips overlap.
-    std::future<QString> key = std::async(r.overlapKeyLookup ? std::launch::async : std::launch::deferred,
-                                          [r] { return uniqueIdColumn(r.directoryConnection, r.listed); });
+    auto lookUpKey = [r] { return uniqueIdColumn(r.directoryConnection, r.listed); };
+    std::future<QString> key = r.overlapKeyLookup ? runAlongside(lookUpKey)
+                                                  : std::async(std::launch::deferred, lookUpKey);
     // The column list, read whole: a list that broke off is no list.
     Error e;
     // A table's columns come in one batch.

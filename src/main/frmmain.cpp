@@ -633,7 +633,8 @@ void frmMain::InitalizeDB()
 {
     if (isVisible() && m_splash)
         m_splash->showOver(this);
-    forgetNavigation();
+    // Another database: no way back to the previous one's rows, and no description of its objects.
+    m_navigator->forgetAll();
     closeResultSets();
     if (m_state.connectionString.isEmpty())
         m_state.serverName = WorkStationInfo::instance().ComputerName();
@@ -652,15 +653,6 @@ void frmMain::InitalizeDB()
         UpdateTableInformation(true);
     if (m_splash)
         m_splash->hide();
-}
-
-void frmMain::forgetNavigation()
-{
-    // Another database: no way back to the previous one's rows, and no description of its objects.
-    m_navigation.history().reset();
-    m_navigation.descriptions().clear();
-    m_cmdBack->setEnabled(false);
-    m_lastHoverRow = m_lastHoverCol = -1;
 }
 
 QString frmMain::connectToCheckedDatabase()

@@ -4,7 +4,7 @@
 #include "main/browsecontroller.h"
 #include "main/mainsettings.h"
 #include "platform/backgroundtask.h"
-#include "navigation/navigationcontroller.h"
+#include "navigation/navigator.h"
 
 #include <QtWidgets/QMainWindow>
 
@@ -51,7 +51,7 @@ enum class StartChoice {
 
 // The main browser window: start-up, settings, layout, database choice, the
 // table list and the rows of the current table.
-class frmMain : public QMainWindow, public JumpTarget
+class frmMain : public QMainWindow, public JumpTarget, private navigation::Navigator::Window
 {
     Q_OBJECT
 
@@ -117,31 +117,21 @@ public:
     void showColumnDescription();
     void gridColumns_Click();
 
-    // ObjectID navigation.
-    void fg_MouseMove();
-    void mnuJump_Click();
-    void cmdBack_Click();
-    void mnuFindObjectID_Click();
-    void SearchCrossTables(bool resume);
-    // The search itself, once the options are known (the dialog's part is above).
-    void runSearch(const QString &text, bool exact, bool resume);
-    bool isSearching() const { return m_searching; }
+    // ObjectID navigation: hover, jump and Back, the searches.
+    navigation::Navigator &navigator() { return *m_navigator; }
     // The Help menu's update check (made on first use).
     modUpdateCheck::UpdateCheck &updateCheck();
-    // A hover description is being read from the server.
-    bool isDescribing() const { return m_hoverTask.isPending(); }
-    const navigation::NavigationController &navigation() const { return m_navigation; }
     void mnuObjectView_Click();
-    QString referenceDescription() const { return m_referenceDescription; }
     // Prepares the grid menu's jump item from a description (empty hides it).
     void setJumpItem(const QString &description);
-    void switchListingMode(bool tables);
-    // Walks the table list to a table and its row by ObjectID (jump steps 6 to 8).
-    void selectTableAndRow(const QString &table, const QString &objectId);
 
     bool whereTabShown() const;
-    // Finishes loading the row grid (the row count and exports need every row).
-    void finishRowLoad();
+    // Calls then once every row of the current table is in the grid (or its
+    // load failed): at once when they are, else when the last batch comes,
+    // with the busy pointer meanwhile. Esc, another table or a later call
+    // gives the wait up. The window never blocks for it.
+    void whenRowsComplete(std::function<void()> then) override;
+    bool rowsComplete() const;
 
 Q_SIGNALS:
     // The right button went down over the row grid, before its menu opens.
@@ -161,7 +151,6 @@ private:
     void readSettings();
     void readCommandLine(const QString &commandLine);
     void chooseServer();
-    void forgetNavigation();
     QString connectToCheckedDatabase(); // answers the path of its data dictionary
     void showConnection();
     void buildMenus();
@@ -190,6 +179,8 @@ private:
     void startTableLoad(const TableRequest &request);
     void showRows(const QString &listed, bool hadWhere, const TableLoad &load);
     void rowsLoaded();
+    void continueWhenRowsComplete();
+    void abandonRowsWait(const QString &why);
     void reportRowError(const Error &error, bool hadWhere);
     void gridData_MouseDown(const QPoint &globalPos);
     void gridData_OtherButton();
@@ -198,6 +189,11 @@ private:
     void mnuUseTables_Click();
     void mnuUseViews_Click();
     void mnuAlwaysOnTop_Click();
+    // What the navigator asks of the window.
+    bool listsTables() const override { return useTables(); }
+    void setListsTables(bool tables) override;
+    navigation::TableScanSource::Opener searchOpener() override;
+    void showStatus(const QString &text, int timeoutMs) override;
 
     WindowContext &m_context;
     QString m_commandLine;
@@ -219,18 +215,11 @@ private:
     bool m_settingsRead = false;
     int m_splitterTop = 2500;
     bool m_dragging = false;
-    navigation::NavigationController m_navigation;
+    navigation::Navigator *m_navigator = nullptr;
     BackgroundTask<TableLoad> m_tableTask;
-    BackgroundTask<navigation::ObjectDescription> m_hoverTask;
-    BackgroundTask<std::optional<navigation::ObjectIdMatch>> m_findTask;
-    BackgroundTask<navigation::SearchOutcome> m_searchTask;
-    std::unique_ptr<QObject> m_escapeWatcher; // while a search runs
     Error m_rowLoadError; // the last row load broke off: its rows are not the table
-    class frmFindNextCrossTableMatch *m_findNext = nullptr;
-    bool m_replaying = false;
-    bool m_searching = false;
-    int m_lastHoverRow = -1;
-    int m_lastHoverCol = -1;
+    std::function<void()> m_rowsWanted; // waiting for every row of the table
+    std::unique_ptr<QObject> m_rowsWait;
     QString m_lastRowQuery;
     QString m_uniqueId;
     int m_lockedCount = 0;
@@ -242,15 +231,8 @@ private:
     QString m_busyTable; // the table waiting for the database to be free
     TableRequest m_lastTableRequest;
     bool m_tableLoadedByRowChange = false;
-    QString m_referenceDescription;
     void wireNavigation();
     void wireWindows();
-    bool recordJumpOrigin(); // false when no table is current
-    void applyHover(const navigation::ObjectDescription &description);
-    void showHover();
-    std::shared_ptr<navigation::TableScanSource> searchSource();
-    void searchEnded(const navigation::SearchOutcome &outcome);
-    int dataColumn(const QString &name) const; // first data-grid column with that header, -1 if none
     xml::Node m_currentTable;
     std::unique_ptr<StickyWhereFiles> m_sticky;
 

@@ -8,11 +8,13 @@
 #include "main/databases.h"
 #include "main/rowquery.h"
 #include "main/stickywhere.h"
+#include "navigation/navigator.h"
 #include "navigation/tableviewmap.h"
 #include "platform/database.h"
 #include "platform/paths.h"
 #include "platform/sqlquote.h"
 #include "support/busypointer.h"
+#include "support/escapewatcher.h"
 #include "support/ctooltip.h"
 #include "support/messenger.h"
 #include "widgets/grid.h"
@@ -98,11 +100,9 @@ void frmMain::startTableLoad(const TableRequest &request)
 void frmMain::forgetPreviousTable()
 {
     // Nothing of the previous table stays: its rows, count, query and key,
-    // and no tip describing one of its cells.
-    m_hoverTask.cancel();
-    m_lastHoverRow = m_lastHoverCol = -1;
-    m_referenceDescription.clear();
-    m_tooltip->setToolText(m_gridData, QString());
+    // no tip describing one of its cells, and nothing waiting for its rows.
+    abandonRowsWait(QStringLiteral("Another table was chosen before the rows came"));
+    m_navigator->forgetTable();
     m_gridData->gridModel()->clear();
     m_gridData->setFrozenColumns(0);
     m_txtRows->clear();
@@ -166,6 +166,7 @@ void frmMain::showTable(const QString &listed, bool hadWhere, TableLoad load)
     else
         m_gridData->viewport()->unsetCursor();
     showColumnDescription();
+    continueWhenRowsComplete();
 }
 
 void frmMain::retryWhenFree(const QString &listed, const Error &error)
@@ -205,7 +206,7 @@ void frmMain::showRows(const QString &listed, bool hadWhere, const TableLoad &lo
     GridModel *model = m_gridData->gridModel();
     model->setEditable(load.editable);
     m_gridData->setEditTriggers(load.editable || !load.editRefusal.isEmpty() ? userEdits : QAbstractItemView::NoEditTriggers);
-    m_gridData->setResultSet(load.rows, 0);
+    m_gridData->setResultSet(load.rows);
     m_gridData->fitColumns();
     m_gridData->setFrozenColumns(load.selectList.lockedCount);
 }
@@ -237,18 +238,42 @@ void frmMain::rowsLoaded()
         m_gridData->clearRows();
         m_txtRows->clear();
         reportRowError(e, m_lastRowQuery.contains(QStringLiteral(" WHERE ")) && whereTabShown());
-        return;
+    } else {
+        m_txtRows->setText(QString::number(rs->fetchedCount()));
     }
-    m_txtRows->setText(QString::number(rs->fetchedCount()));
+    continueWhenRowsComplete();
 }
 
-void frmMain::finishRowLoad()
+bool frmMain::rowsComplete() const { return !m_tableTask.isPending() && !m_gridData->gridModel()->isLoading(); }
+
+void frmMain::whenRowsComplete(std::function<void()> then)
 {
-    BusyPointer busy;
-    m_tableTask.finishNow();
-    GridModel *model = m_gridData->gridModel();
-    if (model->isLoading())
-        model->finishLoading();
+    m_rowsWanted = std::move(then);
+    if (!m_rowsWait) {
+        // The rows keep coming on their thread; the window waits for them
+        // with the busy pointer, and Esc gives the wait up.
+        m_rowsWait = std::make_unique<BusyWait>([this] { abandonRowsWait(QStringLiteral("Stopped waiting for the rows")); });
+    }
+    continueWhenRowsComplete();
+}
+
+void frmMain::continueWhenRowsComplete()
+{
+    if (!m_rowsWanted || !rowsComplete())
+        return;
+    const std::function<void()> then = std::exchange(m_rowsWanted, {});
+    m_rowsWait.reset();
+    then();
+}
+
+void frmMain::abandonRowsWait(const QString &why)
+{
+    if (!m_rowsWanted)
+        return;
+    m_rowsWanted = {};
+    m_rowsWait.reset();
+    if (!why.isEmpty())
+        statusBar()->showMessage(why, 5000);
 }
 
 void frmMain::showEditFailure(long number, const QString &description)
@@ -390,7 +415,7 @@ void frmMain::mnuRefresh_Click()
 {
     if (m_lastRowQuery.isEmpty())
         return;
-    m_navigation.descriptions().clear(); // the objects may have changed too
+    m_navigator->forgetDescriptions(); // the objects may have changed too
     const bool editing = useTables() && m_state.editMode && m_gridData->gridModel()->isEditable();
     const QString connection = m_state.connectionString;
     const QString sql = m_lastRowQuery;
@@ -405,11 +430,13 @@ void frmMain::mnuRefresh_Click()
                           if (!load.rows) {
                               m_gridData->viewport()->unsetCursor();
                               m_msg.message(procedureError(load.rowError, u"mnuRefresh_Click", u"frmMain"));
+                              continueWhenRowsComplete();
                               return;
                           }
                           m_txtRows->clear();
-                          m_gridData->setResultSet(load.rows, 0);
+                          m_gridData->setResultSet(load.rows);
                           m_gridData->setFrozenColumns(m_lockedCount);
+                          continueWhenRowsComplete();
                       });
 }
 
@@ -424,28 +451,32 @@ void frmMain::exportGrid(bool visibleOnly, bool fromPopup)
     const QString path = askCsvExportPath(m_msg, title, table + QStringLiteral("_Export.CSV"));
     if (path.isEmpty())
         return;
-    QString error;
-    int errorNumber = 0;
-    bool ok = false;
-    {
-        BusyPointer busy;
-        if (!visibleOnly)
-            finishRowLoad();
+    const auto write = [this, visibleOnly, path] {
+        QString error;
+        int errorNumber = 0;
+        bool ok = false;
         if (!visibleOnly && m_rowLoadError) {
             // The table could not be read to its end: no file is better than a short one.
             errorNumber = int(m_rowLoadError.number);
             error = m_rowLoadError.description;
         } else {
+            BusyPointer busy;
             ok = writeGridCsv(*m_gridData, visibleOnly, path, &error, &errorNumber);
         }
-    }
-    if (!ok) {
-        // The file that was there is left as it was.
-        m_msg.message(procedureError({errorNumber, error},
-                                     visibleOnly ? u"mnuExportVisibleRows_Click" : u"mnuExportEntireGrid_Click", u"frmMain"));
-        return;
-    }
-    m_msg.message(QStringLiteral("File saved"));
+        if (!ok) {
+            // The file that was there is left as it was.
+            m_msg.message(procedureError({errorNumber, error},
+                                         visibleOnly ? u"mnuExportVisibleRows_Click" : u"mnuExportEntireGrid_Click",
+                                         u"frmMain"));
+            return;
+        }
+        m_msg.message(QStringLiteral("File saved"));
+    };
+    // The whole table is written once every row is in; the window goes on meanwhile.
+    if (visibleOnly)
+        write();
+    else
+        whenRowsComplete(write);
 }
 
 void frmMain::mnuCopy_Click()
@@ -471,15 +502,16 @@ void frmMain::mnuDumpTables_Click()
 void frmMain::gridData_MouseDown(const QPoint &globalPos)
 {
     // The hover resolution runs first (its failures are of no interest here),
-    // and the menu waits for its description.
+    // and the menu waits for its description; the window does not.
     Q_EMIT dataGridRightClicked();
-    m_hoverTask.finishNow();
     const int r = m_gridData->mouseRow();
     const int c = m_gridData->mouseCol();
     if (r >= 1 && c >= 1)
         m_gridData->setCurrentCell(r, c);
-    setJumpItem(m_referenceDescription);
-    mnuGridDataPopup->popup(globalPos);
+    m_navigator->describeForMenu([this, globalPos] {
+        setJumpItem(m_navigator->referenceDescription());
+        mnuGridDataPopup->popup(globalPos);
+    });
 }
 
 void frmMain::gridData_OtherButton() { m_gridData->gridModel()->setMarkedRow(-1); }
@@ -526,6 +558,102 @@ void frmMain::wireBrowsing()
                        mnuExportVisibleRowsToCSV, mnuExportVisibleRows, mnuCopy, mnuDumpTables})
         a->setEnabled(true);
     m_cmdApply->setEnabled(false);
+}
+
+// ObjectID navigation: the navigator does the work; the window wires it to
+// its menus and answers what it asks of the window.
+
+void frmMain::wireNavigation()
+{
+    navigation::Navigator::Controls controls;
+    controls.tables = m_gridTables;
+    controls.rows = m_gridData;
+    controls.back = m_cmdBack;
+    controls.tip = m_tooltip;
+    controls.showInTip = mnuShowObjectIDInToolTip;
+    m_navigator = new navigation::Navigator(m_context, *this, controls, this);
+    connect(m_gridData, &Grid::mouseMoved, m_navigator, &navigation::Navigator::mouseMoved);
+    connect(mnuJump, &QAction::triggered, m_navigator, &navigation::Navigator::jump);
+    connect(m_cmdBack, &QPushButton::clicked, m_navigator, &navigation::Navigator::back);
+    connect(mnuFindObjectID, &QAction::triggered, m_navigator, &navigation::Navigator::findObjectId);
+    connect(mnuFindValueinOrvexDirDB, &QAction::triggered, m_navigator, [this] { m_navigator->searchAcrossTables(false); });
+    connect(m_navigator, &navigation::Navigator::searchingChanged, this, [this](bool searching) {
+        mnuFindValueinOrvexDirDB->setEnabled(!searching);
+        mnuFindObjectID->setEnabled(!searching);
+    });
+    connect(mnuObjectView, &QAction::triggered, this, &frmMain::mnuObjectView_Click);
+    for (QAction *a : {mnuJump, mnuFindObjectID, mnuFindValueinOrvexDirDB, mnuObjectView})
+        a->setEnabled(true);
+    mnuJump->setVisible(false);
+}
+
+void frmMain::setJumpItem(const QString &description)
+{
+    QString caption = description;
+    caption.replace(QStringLiteral("\r\n"), QStringLiteral("  "));
+    // An ampersand in the data is shown, not taken as a shortcut mark.
+    caption.replace(u'&', QStringLiteral("&&"));
+    mnuJump->setText(description.isEmpty() ? QStringLiteral("Jump to this object") : caption);
+    mnuJump->setVisible(!description.isEmpty());
+}
+
+void frmMain::jumpToObject(const QString &table, const QString &objectId)
+{
+    m_navigator->jumpTo(table, objectId);
+    raise();
+    activateWindow();
+}
+
+void frmMain::setListsTables(bool tables)
+{
+    mnuUseTables->setChecked(tables);
+    mnuUseViews->setChecked(!tables);
+    InitalizeDB();
+}
+
+void frmMain::showStatus(const QString &text, int timeoutMs)
+{
+    if (text.isEmpty())
+        statusBar()->clearMessage();
+    else
+        statusBar()->showMessage(text, timeoutMs);
+}
+
+navigation::TableScanSource::Opener frmMain::searchOpener()
+{
+    // Each table is read as the row grid would show it: the same select list,
+    // and its sticky WHERE clause when the WHERE tab is shown.
+    TableRequest base;
+    base.connection = m_state.connectionString;
+    base.directoryConnection = composeConnectionString(m_state.serverName, m_state.instanceName, QStringLiteral("OrvexDirDB"));
+    base.lockAlias = mnuLockAliasColumn->isChecked();
+    base.lockUnique = mnuLockUniqueColumn->isChecked();
+    base.overlapKeyLookup = false; // the search reads table after table; no thread per table
+    base.firstRows = 5000;
+    const bool whereShown = whereTabShown();
+    const int checked = checkedDatabase();
+    const QString prefix = checked >= 0 ? QString::fromUtf16(databases()[std::size_t(checked)].stickyPrefix) : QString();
+    if (!m_sticky)
+        m_sticky = std::make_unique<StickyWhereFiles>(runsInstalled() ? QString() : programFolder());
+    const QString stickyFolder = m_sticky->folder();
+    return [base, whereShown, prefix, stickyFolder](const QString &listed) {
+        TableRequest r = base;
+        r.listed = listed;
+        if (whereShown && !prefix.isEmpty()) {
+            const StickyWhereFiles files(stickyFolder, StickyWhereFiles::InFolder);
+            r.where = files.load(files.fileName(prefix, listed)).value_or(QString()).trimmed();
+        }
+        return browse::loadTable(r).rows;
+    };
+}
+
+void frmMain::mnuObjectView_Click()
+{
+    if (!mnuDatabases[0]->isChecked()) {
+        m_msg.message(QStringLiteral("You must have the OrvexDirDB database selected to use the object view."));
+        return;
+    }
+    m_context.openWindow(QStringLiteral("frmObjectView"));
 }
 
 } // namespace korva

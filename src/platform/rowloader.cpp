@@ -1,18 +1,13 @@
 #include "platform/rowloader.h"
 
+#include "platform/backgroundtask.h"
 #include "platform/resultset.h"
 
 #include <QtCore/QElapsedTimer>
 #include <QtCore/QPointer>
 
-#include <condition_variable>
 #include <deque>
 #include <mutex>
-#include <thread>
-
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 namespace korva::db {
 
@@ -22,12 +17,10 @@ namespace {
 // the first rows to show at once, long enough that the window does little work.
 constexpr qint64 kHandOverMs = 40;
 constexpr qsizetype kStepRows = 1000;
-// Niceness of the loader thread, above the windows' thread's own.
-constexpr int kLoaderNice = 10;
 
 } // namespace
 
-struct RowLoader::Shared
+struct RowLoader::Shared : std::enable_shared_from_this<RowLoader::Shared>
 {
     struct Batch
     {
@@ -39,30 +32,35 @@ struct RowLoader::Shared
     };
 
     std::mutex mutex;
-    std::condition_variable wake;    // the thread waits for work here
-    std::condition_variable idle;    // takeOver waits here for the thread to pause
     std::shared_ptr<ResultSet> job;  // the result set being read, null when none
     quint64 generation = 0;          // of the current load
     qsizetype batchRows = 20000;
-    bool holdOn = false;             // takeOver: stop reading after this batch
-    bool reading = false;            // the thread is inside a fetch
+    bool readerActive = false;       // a row thread is reading for this loader
+    bool reading = false;            // the reader is inside a fetch
     bool quit = false;
     bool drainPosted = false;
     std::deque<Batch> ready;
-    QPointer<RowLoader> owner;
-    std::thread thread;
+    QPointer<RowLoader> owner;       // read only on the owner's thread
 
-    void run()
+    // Called with the mutex held, on the owner's thread.
+    void wakeReader(const std::shared_ptr<Shared> &self)
     {
-        // Reading rows gives way to the windows: where both want the one
-        // processor that is free, the windows' thread answers the user first.
-        ::setpriority(PRIO_PROCESS, pid_t(::syscall(SYS_gettid)), kLoaderNice);
+        if (readerActive)
+            return;
+        readerActive = true;
+        runOnDatabaseThread([self] { self->read(); }, Lane::Rows);
+    }
+
+    // Reads batches on a row thread for as long as there is a load.
+    void read()
+    {
         qsizetype lastBatchBytes = 0;
         std::unique_lock lock(mutex);
         for (;;) {
-            wake.wait(lock, [this] { return quit || (job && !holdOn); });
-            if (quit)
+            if (quit || !job) {
+                readerActive = false;
                 return;
+            }
             const std::shared_ptr<ResultSet> rows = job;
             const quint64 gen = generation;
             const qsizetype limit = batchRows;
@@ -88,7 +86,7 @@ struct RowLoader::Shared
                 if (read >= limit || clock.elapsed() >= kHandOverMs || n == 0)
                     break;
                 std::lock_guard check(mutex);
-                if (generation != gen || holdOn)
+                if (generation != gen)
                     break;
             }
             lastBatchBytes = batch.rows.contentBytes();
@@ -101,12 +99,16 @@ struct RowLoader::Shared
                 if (batch.last)
                     job.reset();
                 ready.push_back(std::move(batch));
-                if (!drainPosted && owner) {
+                if (!drainPosted) {
                     drainPosted = true;
-                    QMetaObject::invokeMethod(owner.data(), [o = owner] { if (o) o->drain(); }, Qt::QueuedConnection);
+                    // The owner is looked at on its own thread only.
+                    if (QCoreApplication *app = QCoreApplication::instance())
+                        QMetaObject::invokeMethod(app, [self = shared_from_this()] {
+                            if (self->owner)
+                                self->owner->drain();
+                        }, Qt::QueuedConnection);
                 }
             }
-            idle.notify_all();
         }
     }
 };
@@ -114,21 +116,18 @@ struct RowLoader::Shared
 RowLoader::RowLoader(QObject *parent) : QObject(parent), m_shared(std::make_shared<Shared>())
 {
     m_shared->owner = this;
-    m_shared->thread = std::thread([shared = m_shared] { shared->run(); });
 }
 
 RowLoader::~RowLoader()
 {
-    {
-        std::lock_guard lock(m_shared->mutex);
-        if (m_shared->job)
-            m_shared->job->cancel();
-        m_shared->quit = true;
-        m_shared->owner = nullptr;
-        ++m_shared->generation;
-    }
-    m_shared->wake.notify_all();
-    m_shared->thread.join();
+    // The reader holds the shared part and ends at its next step; what it
+    // reads after this is dropped.
+    std::lock_guard lock(m_shared->mutex);
+    if (m_shared->job)
+        m_shared->job->cancel();
+    m_shared->quit = true;
+    m_shared->owner = nullptr;
+    ++m_shared->generation;
 }
 
 void RowLoader::start(std::shared_ptr<ResultSet> rows, qsizetype batchRows)
@@ -140,9 +139,8 @@ void RowLoader::start(std::shared_ptr<ResultSet> rows, qsizetype batchRows)
         std::lock_guard lock(m_shared->mutex);
         m_shared->job = std::move(rows);
         m_shared->batchRows = std::max<qsizetype>(1, batchRows);
-        m_shared->holdOn = false;
+        m_shared->wakeReader(m_shared);
     }
-    m_shared->wake.notify_all();
 }
 
 void RowLoader::stop()
@@ -157,21 +155,6 @@ void RowLoader::stop()
         m_shared->job.reset();
     }
     m_shared->ready.clear();
-    m_shared->holdOn = false;
-}
-
-void RowLoader::takeOver()
-{
-    {
-        std::unique_lock lock(m_shared->mutex);
-        if (m_shared->job) {
-            m_shared->holdOn = true;
-            m_shared->idle.wait(lock, [this] { return !m_shared->reading; });
-            m_shared->job.reset();
-            m_shared->holdOn = false;
-        }
-    }
-    drain();
 }
 
 bool RowLoader::isRunning() const

@@ -8,7 +8,7 @@ namespace korva::db {
 
 class ResultSet;
 
-// Reads the rest of a result set on a thread of its own and hands the rows
+// Reads the rest of a result set on a row thread and hands the rows
 // over in batches, through the event loop of the thread that owns the loader,
 // so a window stays responsive while a large or remote table loads. Each
 // load has a generation: batches of a load that was stopped or replaced are
@@ -26,9 +26,6 @@ public:
     void start(std::shared_ptr<ResultSet> rows, qsizetype batchRows = 20000);
     // Stops the current load; what it has not handed over is dropped.
     void stop();
-    // Stops the thread's reading and hands over every batch it already read,
-    // so that the caller can read the rest of the result set itself.
-    void takeOver();
     bool isRunning() const;
     quint64 generation() const;
 

@@ -246,9 +246,9 @@ void Grid::scrollTo(const QModelIndex &index, ScrollHint hint)
         QTableView::scrollTo(m_model->index(index.row(), m_frozenCount < m_model->columnCount() ? m_frozenCount : index.column()), hint);
 }
 
-void Grid::setResultSet(std::shared_ptr<db::ResultSet> rows, qsizetype firstBatch)
+void Grid::setResultSet(std::shared_ptr<db::ResultSet> rows)
 {
-    m_model->setResultSet(std::move(rows), firstBatch);
+    m_model->setResultSet(std::move(rows));
 }
 
 void Grid::setColumns(const QStringList &names) { m_model->setColumns(names); }

@@ -28,8 +28,8 @@ public:
     GridModel *gridModel() const { return m_model; }
     bool hasFixedColumn() const { return m_fixedColumn; }
 
-    // Shows the rows; up to firstBatch of them are read before returning, the rest on a loader thread.
-    void setResultSet(std::shared_ptr<db::ResultSet> rows, qsizetype firstBatch = 2000);
+    // Shows the rows held; the rest are read on a row thread.
+    void setResultSet(std::shared_ptr<db::ResultSet> rows);
     void setColumns(const QStringList &names);
     void clearRows(); // only the header row stays
     // Sizes the columns to their header and the longest text among the first

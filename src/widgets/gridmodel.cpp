@@ -23,7 +23,7 @@ GridModel::GridModel(QObject *parent) : QAbstractTableModel(parent), m_loader(ne
 
 GridModel::~GridModel() = default;
 
-void GridModel::setResultSet(std::shared_ptr<db::ResultSet> rows, qsizetype firstBatch)
+void GridModel::setResultSet(std::shared_ptr<db::ResultSet> rows)
 {
     m_loader->stop();
     beginResetModel();
@@ -31,8 +31,6 @@ void GridModel::setResultSet(std::shared_ptr<db::ResultSet> rows, qsizetype firs
     m_columns = m_rows ? m_rows->columns() : QStringList();
     m_bold.clear();
     m_marked = -1;
-    if (m_rows && m_rows->fetchedCount() < firstBatch)
-        m_rows->fetchMore(firstBatch - m_rows->fetchedCount());
     m_shownRows = m_rows ? int(std::min<qsizetype>(m_rows->fetchedCount(), INT_MAX)) : 0;
     m_finished = false;
     endResetModel();
@@ -68,18 +66,6 @@ void GridModel::clear() { setColumns(m_columns); }
 bool GridModel::isLoading() const
 {
     return m_rows && (m_loader->isRunning() || !m_rows->isComplete() || m_shownRows < m_rows->fetchedCount());
-}
-
-void GridModel::finishLoading()
-{
-    if (!m_rows)
-        return;
-    m_loader->takeOver();
-    if (!m_rows) // a handed-over batch may have ended in a failure that cleared the grid
-        return;
-    m_rows->fetchAll();
-    publishFetched();
-    checkFinished();
 }
 
 void GridModel::publishFetched()

@@ -24,17 +24,16 @@ public:
     explicit GridModel(QObject *parent = nullptr);
     ~GridModel() override;
 
-    // Shows the result set; up to firstBatch rows are read before returning
-    // (none for a result set whose first rows were read elsewhere).
-    void setResultSet(std::shared_ptr<db::ResultSet> rows, qsizetype firstBatch = 2000);
+    // Shows the result set with the rows it holds; the rest are read on a
+    // row thread (nothing is read from the database on the caller's thread).
+    void setResultSet(std::shared_ptr<db::ResultSet> rows);
     // Shows just column names (an empty grid keeps its header row).
     void setColumns(const QStringList &names);
     void clear();
     const std::shared_ptr<db::ResultSet> &resultSet() const { return m_rows; }
 
+    // Rows are still being read; loadingFinished() says when they are all in.
     bool isLoading() const;
-    // Reads every remaining row now (the loader hands over what it has first).
-    void finishLoading();
     qsizetype batchSize() const { return m_batch; }
     void setBatchSize(qsizetype rows) { m_batch = rows; }
 

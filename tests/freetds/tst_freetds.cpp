@@ -6,10 +6,11 @@
 
 #include "appcontext/windowcontext.h"
 #include "common/recordingmessenger.h"
+#include "common/waitforrows.h"
 #include "common/testsupport.h"
 #include "demo/demoinstallation.h"
 #include "main/frmmain.h"
-#include "main/searchdialogs.h"
+#include "navigation/searchdialogs.h"
 #include "platform/database.h"
 #include "platform/odbcsession.h"
 #include "platform/settings.h"
@@ -186,7 +187,7 @@ private:
         const int r = rowWith(tables, 1, name);
         QVERIFY2(r > 0, qPrintable(name));
         tables->setCurrentCell(r, 1);
-        w.finishRowLoad();
+        QVERIFY(test::waitForRows(w));
     }
 
 private Q_SLOTS:
@@ -400,7 +401,7 @@ private Q_SLOTS:
         // A WHERE clause narrows the rows to one.
         child<QPlainTextEdit>(w, "txtWhere")->setPlainText(QStringLiteral("ObjectID = '") + someone + u'\'');
         QTest::mouseClick(child<QPushButton>(w, "cmdApply"), Qt::LeftButton);
-        w.finishRowLoad();
+        QVERIFY(test::waitForRows(w));
         QTRY_VERIFY(!data->gridModel()->isLoading());
         QCOMPARE(data->rows(), 2);
         QCOMPARE(data->textMatrix(1, alias), someone);
@@ -466,29 +467,30 @@ private Q_SLOTS:
         data->setCurrentCell(row, idCol);
         QTest::mouseMove(data->viewport(), data->visualRect(data->model()->index(data->modelRow(row), data->modelColumn(chCol))).center());
         const QString handlerName = scalar(QStringLiteral("select DisplayName from vw_CallHandler where ObjectID='%1'").arg(handlerId));
-        QTRY_VERIFY2(w.referenceDescription().startsWith(QStringLiteral("Call Handler\r\nDisplay Name=") + handlerName),
-                     qPrintable(w.referenceDescription()));
+        QTRY_VERIFY2(w.navigator().referenceDescription().startsWith(QStringLiteral("Call Handler\r\nDisplay Name=") + handlerName),
+                     qPrintable(w.navigator().referenceDescription()));
         child<QAction>(w, "mnuJump")->trigger();
         QCOMPARE(listed(), QStringLiteral("tbl_CallHandler"));
-        QCOMPARE(data->textMatrix(data->row(), columnOf(data, QStringLiteral("ObjectID"))), handlerId);
+        QTRY_COMPARE(data->textMatrix(data->row(), columnOf(data, QStringLiteral("ObjectID"))), handlerId);
         QTest::mouseClick(child<QPushButton>(w, "cmdBack"), Qt::LeftButton);
         QCOMPARE(listed(), QStringLiteral("tbl_UserSubscriber"));
-        QCOMPARE(data->textMatrix(data->row(), columnOf(data, QStringLiteral("ObjectID"))), subscriberId);
+        QTRY_COMPARE(data->textMatrix(data->row(), columnOf(data, QStringLiteral("ObjectID"))), subscriberId);
 
         // Find ObjectID: the tables are searched on the server.
         const QString listId = scalar(QStringLiteral("select ObjectID from tbl_DistributionList"));
         msg.inputs.enqueue(listId);
-        w.mnuFindObjectID_Click();
+        w.navigator().findObjectId();
         QTRY_COMPARE(listed(), QStringLiteral("tbl_DistributionList"));
-        QCOMPARE(data->textMatrix(data->row(), columnOf(data, QStringLiteral("ObjectID"))), listId);
+        QTRY_COMPARE(data->textMatrix(data->row(), columnOf(data, QStringLiteral("ObjectID"))), listId);
 
         // The search across tables finds a location's name.
         msg.clear();
         const QString place = scalar(QStringLiteral("select DisplayName from tbl_Location"));
-        w.runSearch(place.toUpper(), true, false);
-        QTRY_VERIFY_WITH_TIMEOUT(!w.isSearching(), 20000);
+        w.navigator().runSearch(place.toUpper(), true, false);
+        QTRY_VERIFY_WITH_TIMEOUT(!w.navigator().isSearching(), 20000);
         auto *findNext = child<QDialog>(w, "frmFindNextCrossTableMatch");
-        QVERIFY(findNext && findNext->isVisible());
+        QVERIFY(findNext);
+        QTRY_VERIFY(findNext->isVisible());
         QCOMPARE(data->textMatrix(data->row(), data->col()).compare(place, Qt::CaseInsensitive), 0);
         QTest::keyClick(findNext, Qt::Key_Escape);
         QTRY_VERIFY(!findNext->isVisible());
@@ -631,6 +633,69 @@ private Q_SLOTS:
         QCOMPARE(e.number, db::kErrGeneric);
         server->setRefuseConnections(false);
         QVERIFY(scalar(QStringLiteral("SELECT COUNT(*) FROM tbl_Location")).toInt() > 0);
+    }
+
+    // An export of a whole table of a million rows, asked for while the rows
+    // still come from a server 20 ms away: the window waits for them with
+    // its event loop running (the grid grows, timers fire), then writes
+    // every row.
+    void exportOfAMillionRowsWaitsWithTheWindowResponsive()
+    {
+        const QString bigRoot = env->filePath(QStringLiteral("bigdemo"));
+        demo::DemoOptions o;
+        o.root = bigRoot;
+        o.subscribers = 5;
+        o.reportRows = 1000000;
+        QString error;
+        QVERIFY2(demo::createDemoInstallation(o, &error), qPrintable(error));
+        tds::StandInOptions so;
+        so.dataFolder = bigRoot + QStringLiteral("/data");
+        so.user = kUser;
+        so.password = kPassword;
+        tds::StandIn big(so);
+        QVERIFY2(big.start(&error), qPrintable(error));
+        big.setRoundTripDelay(20);
+
+        test::RecordingMessenger msg;
+        WindowContext ctx(msg);
+        registerWindows(ctx);
+        frmMain w(ctx);
+        w.state().serverName = QStringLiteral("127.0.0.1,%1").arg(big.port());
+        w.state().connectionString = QStringLiteral("Provider=SQLOLEDB.1;Integrated Security=SSPI;Initial Catalog=OrvexDirDB;Data Source=")
+                                     + w.state().serverName;
+        QVERIFY(w.Form_Load(QString()));
+        child<QAction>(w, "mnuOrvexRptDb")->trigger();
+        Grid *tables = child<Grid>(w, "gridTables");
+        Grid *data = child<Grid>(w, "gridData");
+        const int r = rowWith(tables, 1, QString::fromLatin1(demo::kReportCallHistoryTable));
+        QVERIFY(r > 0);
+        const QString path = env->filePath(QStringLiteral("million.csv"));
+        msg.fileNames.enqueue(path);
+
+        // What the window's event loop does while the export waits.
+        QList<int> seen;
+        QTimer probe;
+        QObject::connect(&probe, &QTimer::timeout, [&] { seen << data->rows(); });
+        tables->setCurrentCell(r, 1);
+        probe.start(10);
+        child<QAction>(w, "mnuExportGridToCSVFile")->trigger();
+        QVERIFY(msg.messages.isEmpty()); // nothing written yet: the rows are still coming
+        QTRY_VERIFY_WITH_TIMEOUT(!msg.messages.isEmpty(), 600000);
+        probe.stop();
+        QCOMPARE(msg.messages, QStringList{QStringLiteral("File saved")});
+        QCOMPARE(data->rows(), 1000001);
+        QList<int> distinct = seen;
+        distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+        QVERIFY2(distinct.size() >= 5, qPrintable(QStringLiteral("%1 ticks, %2 row counts seen").arg(seen.size()).arg(distinct.size())));
+
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        qint64 lines = 0;
+        while (!f.atEnd())
+            lines += f.read(1 << 20).count('\n');
+        QCOMPARE(lines, 1000001); // the header and every row
+        f.close();
+        QFile::remove(path);
     }
 
     // A table clicked while the server is gone: the message says the server

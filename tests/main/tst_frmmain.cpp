@@ -1,4 +1,5 @@
 #include "common/recordingmessenger.h"
+#include "common/waitforrows.h"
 #include "common/testsupport.h"
 #include "demo/demoinstallation.h"
 #include "demo/registry.h"
@@ -6,7 +7,7 @@
 #include "main/frmmain.h"
 #include "windows.h"
 #include "main/mainlayout.h"
-#include "main/searchdialogs.h"
+#include "navigation/searchdialogs.h"
 #include "common/gridinput.h"
 #include "support/ctooltip.h"
 #include "support/localize.h"
@@ -91,7 +92,7 @@ private:
         const int r = findTable(tablesGrid(w), name);
         QVERIFY2(r > 0, qPrintable(name));
         tablesGrid(w)->setCurrentCell(r, 1);
-        w.finishRowLoad();
+        QVERIFY(test::waitForRows(w));
     }
     static int columnOf(Grid *grid, const QString &name)
     {
@@ -485,7 +486,7 @@ private Q_SLOTS:
             const QRect cell = tables->visualRect(tables->model()->index(tables->modelRow(r), 0));
             QTest::mouseClick(tables->viewport(), Qt::LeftButton, {}, cell.center());
             QCOMPARE(tables->row(), r);
-            w.finishRowLoad();
+            QVERIFY(test::waitForRows(w));
             db::Error e;
             auto rs = db::openResultSet(w.state().connectionString, QStringLiteral("select count(*) from ") + name, &e);
             QCOMPARE(dataGrid(w)->rows() - 1, rs->field(0).toInt());
@@ -579,7 +580,7 @@ private Q_SLOTS:
         // Unlocked: columns in name order, nothing frozen.
         action(w, "mnuLockAliasColumn")->trigger();
         action(w, "mnuLockUniqueColumn")->trigger();
-        w.finishRowLoad();
+        QVERIFY(test::waitForRows(w));
         QCOMPARE(dataGrid(w)->frozenColumns(), 0);
         QVERIFY(w.lastRowQuery().startsWith(QStringLiteral("SELECT [")));
     }
@@ -611,7 +612,7 @@ private Q_SLOTS:
         QVERIFY(child<QPushButton>(w, "cmdApply")->isEnabled());
         child<QCheckBox>(w, "chkStickWhere")->setChecked(true);
         w.cmdApply_Click();
-        w.finishRowLoad();
+        QVERIFY(test::waitForRows(w));
         QCOMPARE(dataGrid(w)->rows(), 2);
         QCOMPARE(child<QLineEdit>(w, "txtRows")->text(), QStringLiteral("1"));
         const QString file = env->filePath(QStringLiteral("program/WhereFiles/OrvexDirDB_tbl_Alias.TXT"));
@@ -636,7 +637,7 @@ private Q_SLOTS:
         selectTable(w, QStringLiteral("tbl_Alias"));
         QCOMPARE(msg.messages.size(), 2);
         w.cmdClear_Click();
-        w.finishRowLoad();
+        QVERIFY(test::waitForRows(w));
         QVERIFY(!QFile::exists(file));
         QCOMPARE(dataGrid(w)->rows() - 1, all);
 
@@ -646,7 +647,7 @@ private Q_SLOTS:
         QVERIFY(!child<QLineEdit>(w, "txtRows")->text().isEmpty());
         child<QPlainTextEdit>(w, "txtWhere")->setPlainText(QStringLiteral("abs(-9223372036854775807 - (rowid > 20)) > 0"));
         w.cmdApply_Click();
-        w.finishRowLoad();
+        QVERIFY(test::waitForRows(w));
         QCOMPARE(msg.messages.size(), 2);
         QVERIFY(msg.messages[0].startsWith(QStringLiteral("Badly formed SQL query: ")));
         QCOMPARE(dataGrid(w)->rows(), 1);
@@ -664,7 +665,7 @@ private Q_SLOTS:
         // A blanks-only clause is no clause.
         child<QPlainTextEdit>(w, "txtWhere")->setPlainText(QStringLiteral("   "));
         w.cmdApply_Click();
-        w.finishRowLoad();
+        QVERIFY(test::waitForRows(w));
         QVERIFY(!w.lastRowQuery().isEmpty());
         QVERIFY(!w.lastRowQuery().contains(QStringLiteral(" WHERE ")));
 
@@ -677,7 +678,7 @@ private Q_SLOTS:
         QTest::mouseClick(child<QPushButton>(w, "cmdApply"), Qt::LeftButton);
         QVERIFY(!child<QCheckBox>(w, "chkStickWhere")->isChecked());
         QVERIFY(!QFile::exists(file));
-        w.finishRowLoad();
+        QVERIFY(test::waitForRows(w));
         QVERIFY(w.lastRowQuery().contains(QStringLiteral(" WHERE ")));
 
         // With the tab hidden a clause in the box is not applied.
@@ -685,7 +686,7 @@ private Q_SLOTS:
         action(w, "mnuShowWhereClause")->trigger();
         QVERIFY(!w.whereTabShown());
         w.UpdateTableInformation(false);
-        w.finishRowLoad();
+        QVERIFY(test::waitForRows(w));
         QVERIFY(!w.lastRowQuery().isEmpty());
         QVERIFY(!w.lastRowQuery().contains(QStringLiteral(" WHERE ")));
     }
@@ -789,9 +790,9 @@ private Q_SLOTS:
                                     QStringLiteral("select DisplayName from vw_CallHandler where ObjectID='") + handlerId + u'\'', &e);
         QVERIFY(rs);
         const QString expected = QStringLiteral("Call Handler\r\nDisplay Name=") + rs->field(0).toString() + QStringLiteral("\r\n");
-        QTRY_VERIFY2(w.referenceDescription().startsWith(expected), qPrintable(w.referenceDescription()));
+        QTRY_VERIFY2(w.navigator().referenceDescription().startsWith(expected), qPrintable(w.navigator().referenceDescription()));
         QTRY_VERIFY(w.findChild<cTooltip *>()->isTipVisible());
-        QCOMPARE(w.findChild<cTooltip *>()->shownText(), w.referenceDescription());
+        QCOMPARE(w.findChild<cTooltip *>()->shownText(), w.navigator().referenceDescription());
         QCOMPARE(w.state().pendingJumpObjectID, handlerId);
 
         // Without the option the tooltip stays quiet but the jump item keeps the text.
@@ -799,14 +800,14 @@ private Q_SLOTS:
         QTest::mouseMove(data->viewport(), at + QPoint(0, data->rowHeight(0)));
         QTest::mouseMove(data->viewport(), at);
         QVERIFY(!w.findChild<cTooltip *>()->isTipVisible());
-        QVERIFY(!w.referenceDescription().isEmpty());
+        QVERIFY(!w.navigator().referenceDescription().isEmpty());
         action(w, "mnuShowObjectIDInToolTip")->trigger();
 
         // Right button: the menu offers the jump with the description as caption.
         QTest::mouseClick(data->viewport(), Qt::RightButton, {}, at);
         QTRY_VERIFY(child<QMenu>(w, "mnuGridDataPopup")->isVisible());
         QVERIFY(action(w, "mnuJump")->isVisible());
-        QCOMPARE(action(w, "mnuJump")->text(), QString(w.referenceDescription()).replace(QStringLiteral("\r\n"), QStringLiteral("  ")));
+        QCOMPARE(action(w, "mnuJump")->text(), QString(w.navigator().referenceDescription()).replace(QStringLiteral("\r\n"), QStringLiteral("  ")));
         QCOMPARE(data->row(), row);
         // The tip stays away while the menu is open, even after its delay has passed.
         QTest::qWait(100);
@@ -815,14 +816,14 @@ private Q_SLOTS:
         action(w, "mnuJump")->trigger();
         QCOMPARE(tablesGrid(w)->textMatrix(tablesGrid(w)->row(), 1), QStringLiteral("tbl_CallHandler"));
         const int handlerIdCol = columnOf(dataGrid(w), QStringLiteral("ObjectID"));
-        QCOMPARE(dataGrid(w)->textMatrix(dataGrid(w)->row(), handlerIdCol), handlerId);
+        QTRY_COMPARE(dataGrid(w)->textMatrix(dataGrid(w)->row(), handlerIdCol), handlerId);
         QCOMPARE(dataGrid(w)->gridModel()->markedRow(), dataGrid(w)->modelRow(dataGrid(w)->row()));
         QVERIFY(child<QPushButton>(w, "cmdBack")->isEnabled());
 
         // Back returns to the subscriber row.
         QTest::mouseClick(child<QPushButton>(w, "cmdBack"), Qt::LeftButton);
         QCOMPARE(tablesGrid(w)->textMatrix(tablesGrid(w)->row(), 1), QStringLiteral("tbl_UserSubscriber"));
-        QCOMPARE(dataGrid(w)->textMatrix(dataGrid(w)->row(), columnOf(dataGrid(w), QStringLiteral("ObjectID"))), subscriberId);
+        QTRY_COMPARE(dataGrid(w)->textMatrix(dataGrid(w)->row(), columnOf(dataGrid(w), QStringLiteral("ObjectID"))), subscriberId);
         QVERIFY(!child<QPushButton>(w, "cmdBack")->isEnabled());
 
         // Over the header, no reference.
@@ -844,20 +845,20 @@ private Q_SLOTS:
         // A target with a view is looked up as that view; one without switches to tables.
         w.state().pendingJumpTable = QStringLiteral("tbl_UserSubscriber");
         w.state().pendingJumpObjectID.clear();
-        w.mnuJump_Click();
+        w.navigator().jump();
         QCOMPARE(tablesGrid(w)->textMatrix(tablesGrid(w)->row(), 1), QStringLiteral("vw_Subscriber"));
         w.state().pendingJumpTable = QStringLiteral("tbl_Location");
-        w.mnuJump_Click();
+        w.navigator().jump();
         QVERIFY(action(w, "mnuUseTables")->isChecked());
         QCOMPARE(tablesGrid(w)->textMatrix(tablesGrid(w)->row(), 1), QStringLiteral("tbl_Location"));
-        QCOMPARE(w.navigation().history().index(), 2);
+        QCOMPARE(w.navigator().state().history().index(), 2);
         QVERIFY(child<QPushButton>(w, "cmdBack")->isEnabled());
-        w.cmdBack_Click();
+        w.navigator().back();
         QVERIFY(action(w, "mnuUseViews")->isChecked());
         QCOMPARE(tablesGrid(w)->textMatrix(tablesGrid(w)->row(), 1), QStringLiteral("vw_Subscriber"));
         // Choosing a database again starts the history afresh.
         action(w, "mnuOrvexDirDB")->trigger();
-        QCOMPARE(w.navigation().history().index(), 0);
+        QCOMPARE(w.navigator().state().history().index(), 0);
         QVERIFY(!child<QPushButton>(w, "cmdBack")->isEnabled());
     }
 
@@ -872,22 +873,22 @@ private Q_SLOTS:
         auto rs = db::openResultSet(w.state().connectionString, QStringLiteral("select ObjectID from tbl_DistributionList"), &e);
         const QString id = rs->field(0).toString();
         msg.inputs.enqueue(QStringLiteral("{") + id.toLower() + QStringLiteral("}"));
-        w.mnuFindObjectID_Click();
+        w.navigator().findObjectId();
         QCOMPARE(msg.messages, QStringList{QStringLiteral("Object ID to search for")});
         // The tables are searched on a database thread; the jump follows.
         QTRY_COMPARE(tablesGrid(w)->textMatrix(tablesGrid(w)->row(), 1), QStringLiteral("tbl_DistributionList"));
-        QCOMPARE(dataGrid(w)->textMatrix(dataGrid(w)->row(), columnOf(dataGrid(w), QStringLiteral("ObjectID"))), id);
+        QTRY_COMPARE(dataGrid(w)->textMatrix(dataGrid(w)->row(), columnOf(dataGrid(w), QStringLiteral("ObjectID"))), id);
         msg.clear();
         msg.inputs.enqueue(QStringLiteral("not-a-guid"));
-        w.mnuFindObjectID_Click();
+        w.navigator().findObjectId();
         QCOMPARE(msg.messages.last(), QStringLiteral("Invalid ObjectID GUID value"));
         msg.clear();
         msg.inputs.enqueue(QStringLiteral("00000000-0000-0000-0000-000000000000"));
-        w.mnuFindObjectID_Click();
+        w.navigator().findObjectId();
         QTRY_COMPARE(msg.messages.last(), QStringLiteral("No match found"));
         msg.clear();
         msg.inputs.enqueue(std::nullopt);
-        w.mnuFindObjectID_Click();
+        w.navigator().findObjectId();
         QCOMPARE(msg.messages.size(), 1); // the prompt only
     }
 
@@ -903,12 +904,12 @@ private Q_SLOTS:
         db::Error e;
         auto rs = db::openResultSet(w.state().connectionString, QStringLiteral("select DisplayName from tbl_Location"), &e);
         const QString name = rs->field(0).toString();
-        w.runSearch(name.toUpper(), true, false);
-        QVERIFY(w.isSearching());
-        QTRY_VERIFY(!w.isSearching());
+        w.navigator().runSearch(name.toUpper(), true, false);
+        QVERIFY(w.navigator().isSearching());
+        QTRY_VERIFY(!w.navigator().isSearching());
         auto *findNext = child<QDialog>(w, "frmFindNextCrossTableMatch");
         QVERIFY(findNext);
-        QVERIFY(findNext->isVisible());
+        QTRY_VERIFY(findNext->isVisible());
         // The question stands over the middle of the main window.
         QVERIFY((findNext->frameGeometry().center() - w.frameGeometry().center()).manhattanLength() < 10);
         QCOMPARE(dataGrid(w)->textMatrix(dataGrid(w)->row(), dataGrid(w)->col()).compare(name, Qt::CaseInsensitive), 0);
@@ -921,14 +922,15 @@ private Q_SLOTS:
                 QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
             else
                 QTest::mouseClick(yes, Qt::LeftButton);
-            QTRY_VERIFY(!w.isSearching());
+            // The next match shows once its table's rows are in; the end says so.
+            QTRY_VERIFY(!w.navigator().isSearching() && (findNext->isVisible() || !msg.messages.isEmpty()));
             if (findNext->isVisible()) {
                 QCOMPARE(dataGrid(w)->textMatrix(dataGrid(w)->row(), dataGrid(w)->col()).compare(name, Qt::CaseInsensitive), 0);
                 ++matches;
             }
         }
         QCOMPARE(msg.messages, QStringList{QStringLiteral("No more matches found.")});
-        QCOMPARE(w.navigation().search()->matchCount(), matches);
+        QCOMPARE(w.navigator().state().search()->matchCount(), matches);
 
         // Esc stops a walk over a slow server; the status bar says so and no end message is shown.
         msg.clear();
@@ -937,16 +939,16 @@ private Q_SLOTS:
                 return db::withDelay(db::openEngineSession(t, err), std::chrono::milliseconds(20));
             }));
             const auto restore = qScopeGuard([&] { db::installSessionPool(std::move(previous)); });
-            w.runSearch(QStringLiteral("zq-nowhere-qz"), false, false);
+            w.navigator().runSearch(QStringLiteral("zq-nowhere-qz"), false, false);
             QTRY_COMPARE(w.statusBar()->currentMessage().startsWith(QStringLiteral("Searching ")), true);
             QTest::keyClick(&w, Qt::Key_Escape);
-            QTRY_VERIFY(!w.isSearching());
+            QTRY_VERIFY(!w.navigator().isSearching());
         }
         QVERIFY(msg.messages.isEmpty());
         QCOMPARE(w.statusBar()->currentMessage(), QStringLiteral("Search stopped"));
         msg.clear();
-        w.runSearch(QStringLiteral("zq-nowhere-qz"), false, false);
-        QTRY_VERIFY(!w.isSearching());
+        w.navigator().runSearch(QStringLiteral("zq-nowhere-qz"), false, false);
+        QTRY_VERIFY(!w.navigator().isSearching());
         QCOMPARE(msg.messages, QStringList{QStringLiteral("No matches found for any row in any table on the currently selected database")});
 
         // The options dialog refuses an empty text.
@@ -1227,7 +1229,7 @@ private Q_SLOTS:
         const QString id = rs->field(0).toString();
         ctx.jumpTarget()->jumpToObject(QStringLiteral("tbl_CallHandler"), id);
         QCOMPARE(tablesGrid(w)->textMatrix(tablesGrid(w)->row(), 1), QStringLiteral("tbl_CallHandler"));
-        QCOMPARE(dataGrid(w)->textMatrix(dataGrid(w)->row(), columnOf(dataGrid(w), QStringLiteral("ObjectID"))), id);
+        QTRY_COMPARE(dataGrid(w)->textMatrix(dataGrid(w)->row(), columnOf(dataGrid(w), QStringLiteral("ObjectID"))), id);
         QVERIFY(child<QPushButton>(w, "cmdBack")->isEnabled());
     }
 
@@ -1286,7 +1288,7 @@ private Q_SLOTS:
         // json() of a text that is no JSON fails at row 2,500, long after the first screen.
         child<QPlainTextEdit>(w, "txtWhere")->setPlainText(QStringLiteral("json(CASE WHEN Payload = 'broken' THEN 'x' ELSE '1' END) = 1"));
         QTest::mouseClick(child<QPushButton>(w, "cmdApply"), Qt::LeftButton);
-        w.finishRowLoad();
+        QVERIFY(test::waitForRows(w));
         QCOMPARE(msg.messages.size(), 2);
         QVERIFY(msg.messages[0].startsWith(QStringLiteral("Badly formed SQL query: ")));
         QCOMPARE(dataGrid(w)->rows(), 1);
@@ -1578,7 +1580,7 @@ private Q_SLOTS:
         selectTable(w, QStringLiteral("tbl_Doomed"));
         QCOMPARE(columnsGrid(w)->rows(), 1);
         action(w, "mnuRefresh")->trigger();
-        w.finishRowLoad();
+        QVERIFY(test::waitForRows(w));
         QCOMPARE(dataGrid(w)->rows(), 1);
         QCOMPARE(child<QLineEdit>(w, "txtRows")->text(), QString());
 

@@ -133,8 +133,8 @@ private Q_SLOTS:
             QCOMPARE(rs->rows().text(r, 1), QStringLiteral("w%1").arg(r + 1));
         // Shown in a grid, as the main window shows a table.
         Grid grid;
-        grid.setResultSet(std::shared_ptr<ResultSet>(openResultSet(conn(), QStringLiteral("SELECT n, Word FROM tbl_Many"), &e)), 0);
-        grid.gridModel()->finishLoading();
+        grid.setResultSet(std::shared_ptr<ResultSet>(openResultSet(conn(), QStringLiteral("SELECT n, Word FROM tbl_Many"), &e)));
+        QTRY_VERIFY_WITH_TIMEOUT(!grid.gridModel()->isLoading(), 30000);
         QCOMPARE(grid.rows(), 100001);
         QCOMPARE(grid.textMatrix(100000, 2), QStringLiteral("w100000"));
     }

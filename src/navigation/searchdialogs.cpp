@@ -1,4 +1,4 @@
-#include "main/searchdialogs.h"
+#include "navigation/searchdialogs.h"
 
 #include "support/messenger.h"
 

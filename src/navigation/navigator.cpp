@@ -1,0 +1,391 @@
+#include "navigation/navigator.h"
+
+#include "appcontext/windowcontext.h"
+#include "navigation/references.h"
+#include "navigation/searchdialogs.h"
+#include "navigation/tableviewmap.h"
+#include "platform/resultset.h"
+#include "support/ctooltip.h"
+#include "support/escapewatcher.h"
+#include "support/messenger.h"
+#include "widgets/grid.h"
+#include "widgets/gridmodel.h"
+
+#include <QtCore/QElapsedTimer>
+#include <QtCore/QTimer>
+#include <QtWidgets/QAbstractButton>
+#include <QtGui/QAction>
+#include <QtWidgets/QWidget>
+
+namespace korva::navigation {
+
+namespace {
+
+// How long the grid menu waits for a slow server to describe the cell; it
+// then opens without the jump item.
+constexpr int kMenuPatienceMs = 1500;
+
+} // namespace
+
+Navigator::Navigator(WindowContext &context, Window &window, const Controls &controls, QWidget *parent)
+    : QObject(parent), m_context(context), m_window(window), m_controls(controls), m_parent(parent)
+{
+    m_menuPatience = new QTimer(this);
+    m_menuPatience->setSingleShot(true);
+    m_menuPatience->setInterval(kMenuPatienceMs);
+    connect(m_menuPatience, &QTimer::timeout, this, &Navigator::describedForMenu);
+}
+
+Navigator::~Navigator() = default;
+
+QString Navigator::currentListed() const
+{
+    const int row = m_controls.tables->row();
+    return row >= 1 ? m_controls.tables->textMatrix(row, 1) : QString();
+}
+
+QStringList Navigator::listedTables() const
+{
+    QStringList tables;
+    for (int r = 1; r < m_controls.tables->rows(); ++r)
+        tables << m_controls.tables->textMatrix(r, 1);
+    return tables;
+}
+
+int Navigator::dataColumn(const QString &name) const
+{
+    for (int c = 0; c < m_controls.rows->cols(); ++c)
+        if (m_controls.rows->textMatrix(0, c).compare(name, Qt::CaseInsensitive) == 0)
+            return c;
+    return -1;
+}
+
+void Navigator::mouseMoved()
+{
+    // The cell the menu is about to open for keeps its description.
+    if (m_menuWaiting)
+        return;
+    // Nothing changes within the same cell.
+    Grid *grid = m_controls.rows;
+    const int r = grid->mouseRow();
+    const int c = grid->mouseCol();
+    if (r == m_lastHoverRow && c == m_lastHoverCol)
+        return;
+    m_lastHoverRow = r;
+    m_lastHoverCol = c;
+    m_hoverTask.cancel();
+    // The header row, or outside the rows.
+    if (r < 1) {
+        grid->setToolTip(QString());
+        m_controls.tip->setToolText(grid, QString());
+        return;
+    }
+    const QString column = c >= 0 ? grid->textMatrix(0, c) : QString();
+    if (column.size() < 8) {
+        m_referenceDescription.clear();
+        showHover();
+        return;
+    }
+    const int tableRow = m_controls.tables->row();
+    const QString listed = tableRow >= 0 ? m_controls.tables->textMatrix(tableRow, 1) : QString();
+    const int greetingCol = dataColumn(QStringLiteral("GreetingType"));
+    const HoverTarget target = hoverTargetForCell(m_context.state().dictionary, listed, column, grid->textMatrix(r, c),
+                                                  greetingCol >= 0 ? grid->textMatrix(r, greetingCol) : QString());
+    if (target.referencedTable.isEmpty()) {
+        m_referenceDescription.clear();
+        showHover();
+        return;
+    }
+    // Described once per connection and object, then from the cache; the
+    // first time on a database thread, so the mouse never waits on the server.
+    const QString connection = m_context.state().connectionString;
+    if (const auto known = m_nav.descriptions().find(connection, target.referencedTable, target.objectId)) {
+        applyHover(*known);
+        return;
+    }
+    m_referenceDescription.clear();
+    showHover();
+    m_hoverTask.start(
+        this, [connection, target] { return describeObject(connection, target.referencedTable, target.objectId); },
+        [this, connection, target, r, c](ObjectDescription d) {
+            if (d.unexpected)
+                m_context.messenger().message(ObjectDescriber::unexpectedErrorMessage(d.unexpected));
+            else
+                m_nav.descriptions().insert(connection, target.referencedTable, target.objectId, d);
+            if (r == m_lastHoverRow && c == m_lastHoverCol)
+                applyHover(d);
+            if (m_menuWaiting)
+                describedForMenu();
+        },
+        Lane::Hover);
+}
+
+void Navigator::describeForMenu(std::function<void()> then)
+{
+    m_menuWaiting = {};
+    m_lastHoverRow = m_lastHoverCol = -1; // the resolution runs for the cell under the mouse
+    mouseMoved();
+    m_menuWaiting = std::move(then);
+    if (m_hoverTask.isPending())
+        m_menuPatience->start();
+    else
+        describedForMenu();
+}
+
+void Navigator::describedForMenu()
+{
+    m_menuPatience->stop();
+    if (const std::function<void()> then = std::exchange(m_menuWaiting, {}))
+        then();
+}
+
+void Navigator::applyHover(const ObjectDescription &d)
+{
+    m_referenceDescription = d.description;
+    m_context.state().pendingJumpTable = d.jumpTable;
+    m_context.state().pendingJumpObjectID = d.objectId;
+    showHover();
+}
+
+void Navigator::showHover()
+{
+    m_controls.rows->setToolTip(QString());
+    m_controls.tip->setToolText(m_controls.rows, m_controls.showInTip->isChecked() ? m_referenceDescription : QString());
+}
+
+void Navigator::forgetTable()
+{
+    m_hoverTask.cancel();
+    m_menuPatience->stop();
+    m_menuWaiting = {};
+    m_lastHoverRow = m_lastHoverCol = -1;
+    m_referenceDescription.clear();
+    m_controls.tip->setToolText(m_controls.rows, QString());
+}
+
+void Navigator::forgetAll()
+{
+    forgetTable();
+    m_nav.history().reset();
+    m_nav.descriptions().clear();
+    m_controls.back->setEnabled(false);
+}
+
+void Navigator::jumpTo(const QString &table, const QString &objectId)
+{
+    m_context.state().pendingJumpTable = table;
+    m_context.state().pendingJumpObjectID = objectId;
+    jump();
+}
+
+void Navigator::switchListingMode(bool tables)
+{
+    // A jump that changes the listing mode keeps its history.
+    const JumpHistory keep = m_nav.history();
+    const bool backEnabled = m_controls.back->isEnabled();
+    m_window.setListsTables(tables);
+    m_nav.history() = keep;
+    m_controls.back->setEnabled(backEnabled);
+}
+
+void Navigator::jump()
+{
+    const SharedState &state = m_context.state();
+    if (state.pendingJumpTable.isEmpty() || !recordJumpOrigin())
+        return;
+    showObject(state.pendingJumpTable, state.pendingJumpObjectID);
+}
+
+void Navigator::showObject(const QString &table, const QString &objectId)
+{
+    const MappedName mapped = strMapTableToView(table, m_window.listsTables());
+    if (mapped.change == ListingSwitch::ToViews)
+        switchListingMode(false);
+    else if (mapped.change == ListingSwitch::ToTables)
+        switchListingMode(true);
+    SharedState &state = m_context.state();
+    state.pendingJumpTable = mapped.name;
+    state.pendingJumpObjectID = objectId;
+    selectTableAndRow(mapped.name, objectId);
+}
+
+bool Navigator::recordJumpOrigin()
+{
+    const QString listed = currentListed();
+    if (listed.isEmpty())
+        return false;
+    const int idCol = dataColumn(QStringLiteral("ObjectID"));
+    const int dataRow = m_controls.rows->row();
+    m_nav.history().push(listed, idCol >= 0 && dataRow >= 0 ? m_controls.rows->textMatrix(dataRow, idCol) : QString());
+    m_controls.back->setEnabled(true);
+    return true;
+}
+
+void Navigator::selectTableAndRow(const QString &table, const QString &objectId)
+{
+    Grid *tables = m_controls.tables;
+    for (int r = 1; r < tables->rows(); ++r) {
+        if (tables->textMatrix(r, 1).compare(table, Qt::CaseInsensitive) == 0) {
+            tables->setCurrentCell(r, 1);
+            tables->setTopRow(r);
+            break;
+        }
+    }
+    if (objectId.isEmpty())
+        return;
+    // The row is looked for among every row of the table, once they are in.
+    m_window.whenRowsComplete([this, objectId] {
+        Grid *grid = m_controls.rows;
+        const int idCol = dataColumn(QStringLiteral("ObjectID"));
+        if (idCol < 0)
+            return;
+        for (int r = 1; r < grid->rows(); ++r) {
+            if (grid->textMatrix(r, idCol).compare(objectId, Qt::CaseInsensitive) == 0) {
+                grid->setTopRow(r);
+                grid->setCurrentCell(r, idCol);
+                grid->gridModel()->setMarkedRow(grid->modelRow(r));
+                break;
+            }
+        }
+    });
+}
+
+void Navigator::back()
+{
+    // Back replays a jump without recording it again.
+    const auto entry = m_nav.history().back();
+    if (!entry)
+        return;
+    showObject(entry->table, entry->objectId);
+    m_controls.back->setEnabled(m_nav.history().canGoBack());
+}
+
+void Navigator::findObjectId()
+{
+    if (m_searching || m_findTask.isPending())
+        return;
+    Messenger &msg = m_context.messenger();
+    const std::optional<QString> answer = msg.input(kFindObjectIdPrompt, kFindObjectIdTitle);
+    if (!answer || answer->isEmpty())
+        return;
+    if (!isValidObjectIdInput(*answer)) {
+        msg.message(kInvalidObjectIdMessage);
+        return;
+    }
+    // One query per table: on a database thread, with the busy pointer meanwhile.
+    const QString connection = m_context.state().connectionString;
+    m_findWait = std::make_unique<BusyWait>([this] {
+        m_findTask.cancel();
+        m_findWait.reset();
+    });
+    m_findTask.start(this, [connection, tables = listedTables(), input = *answer] { return findObjectIdTable(connection, tables, input); },
+                     [this](std::optional<ObjectIdMatch> match) {
+                         m_findWait.reset();
+                         if (!match) {
+                             m_context.messenger().message(kNoObjectIdMatchMessage);
+                             return;
+                         }
+                         jumpTo(match->table, match->objectId);
+                     });
+}
+
+void Navigator::searchAcrossTables(bool resume)
+{
+    if (m_searching)
+        return;
+    if (resume) {
+        runSearch(QString(), false, true);
+        return;
+    }
+    QString text;
+    bool exact = true;
+    {
+        frmCrossTableSearchOptions options(m_context.messenger(), m_parent);
+        options.exec();
+        text = options.searchText();
+        exact = options.exactMatch();
+    }
+    if (text.isEmpty())
+        return;
+    runSearch(text, exact, false);
+}
+
+void Navigator::runSearch(const QString &text, bool exact, bool resume)
+{
+    // One search at a time; the window stays usable while it runs.
+    if (m_searching)
+        return;
+    if (!m_findNext) {
+        m_findNext = new frmFindNextCrossTableMatch(m_parent);
+        connect(m_findNext, &frmFindNextCrossTableMatch::findNext, this, [this] { searchAcrossTables(true); });
+    }
+    if (!resume || !m_nav.searchSource()) {
+        // The status bar names the table being searched, at most ten times a second.
+        QPointer<Navigator> self(this);
+        auto progress = [self, shown = std::make_shared<QElapsedTimer>()](const QString &listed) {
+            if (shown->isValid() && shown->elapsed() < 100)
+                return;
+            shown->start();
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(),
+                [self, listed] {
+                    if (self && self->m_searching)
+                        self->m_window.showStatus(QStringLiteral("Searching %1 ... (Esc stops)").arg(listed));
+                },
+                Qt::QueuedConnection);
+        };
+        m_nav.setSearchSource(std::make_shared<TableScanSource>(listedTables(), m_window.searchOpener(), progress));
+    }
+    const std::shared_ptr<TableScanSource> source = m_nav.searchSource();
+    const std::shared_ptr<CrossTableSearch> search = m_nav.search();
+    source->resetCancel();
+    m_searching = true;
+    Q_EMIT searchingChanged(true);
+    m_findNext->hide();
+    m_searchWait = std::make_unique<BusyWait>([source] { source->cancel(); });
+    m_searchTask.start(
+        this,
+        [search, source, text, exact, resume] { return resume ? search->resume(*source) : search->start(*source, text, exact); },
+        [this](SearchOutcome outcome) { searchEnded(outcome); });
+}
+
+void Navigator::searchEnded(const SearchOutcome &outcome)
+{
+    m_searchWait.reset();
+    m_searching = false;
+    Q_EMIT searchingChanged(false);
+    m_window.showStatus(QString());
+    Messenger &msg = m_context.messenger();
+    switch (outcome.kind) {
+    case SearchOutcome::Kind::Match: {
+        // The table with the match is shown, as the grid shows any table, and
+        // its cell made current once its rows are in.
+        m_controls.tables->setCurrentCell(outcome.table, 1);
+        m_controls.tables->scrollToCell(outcome.table, 1);
+        m_window.whenRowsComplete([this, outcome] {
+            Grid *grid = m_controls.rows;
+            grid->setCurrentCell(outcome.row, std::max(outcome.col, grid->hasFixedColumn() ? 1 : 0));
+            grid->scrollToCell(outcome.row, outcome.col);
+            m_findNext->placeOver(m_parent);
+            m_findNext->show();
+            m_findNext->raise();
+        });
+        break;
+    }
+    case SearchOutcome::Kind::Finished:
+        if (outcome.anyMatches) {
+            m_findNext->close();
+            msg.message(kNoMoreMatchesMessage);
+        } else {
+            msg.message(kNoMatchesAnywhereMessage);
+        }
+        break;
+    case SearchOutcome::Kind::Cancelled:
+        m_window.showStatus(QStringLiteral("Search stopped"), 5000);
+        break;
+    case SearchOutcome::Kind::Idle:
+        break;
+    }
+}
+
+} // namespace korva::navigation

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "support/busypointer.h"
+
+#include <QtCore/QCoreApplication>
+#include <QtCore/QObject>
+#include <QtGui/QKeyEvent>
+
+#include <functional>
+
+namespace korva {
+
+// For as long as it exists, Esc anywhere in the program calls onEscape (and
+// goes no further): a wait the user started can be given up from any window.
+class EscapeWatcher : public QObject
+{
+public:
+    explicit EscapeWatcher(std::function<void()> onEscape) : m_onEscape(std::move(onEscape))
+    {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+    ~EscapeWatcher() override { QCoreApplication::instance()->removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
+            // Called last: it may destroy this watcher.
+            const std::function<void()> call = m_onEscape;
+            call();
+            return true;
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> m_onEscape;
+};
+
+// A wait the user can give up: the busy pointer, and Esc for onEscape.
+class BusyWait : public EscapeWatcher
+{
+public:
+    using EscapeWatcher::EscapeWatcher;
+
+private:
+    BusyPointer m_busy;
+};
+
+} // namespace korva
