@@ -1,4 +1,5 @@
 #include "main/frmmain.h"
+#include "main/tablebrowser.h"
 
 #include "main/databases.h"
 #include "main/serverfiles.h"
@@ -174,8 +175,8 @@ void frmMain::buildMenus()
     options->addSeparator();
     mnuLockAliasColumn = addItem(options, QStringLiteral("Lock alias column to left"), "mnuLockAliasColumn", true);
     mnuLockUniqueColumn = addItem(options, QStringLiteral("Lock unique ID column to left"), "mnuLockUniqueColumn", true);
-    connect(mnuLockAliasColumn, &QAction::triggered, this, [this] { UpdateTableInformation(true); });
-    connect(mnuLockUniqueColumn, &QAction::triggered, this, [this] { UpdateTableInformation(true); });
+    connect(mnuLockAliasColumn, &QAction::triggered, this, [this] { m_browser->UpdateTableInformation(true); });
+    connect(mnuLockUniqueColumn, &QAction::triggered, this, [this] { m_browser->UpdateTableInformation(true); });
     options->addSeparator();
     mnuShowObjectIDInToolTip = addItem(options, QStringLiteral("Show ObjectID data in tooltip text"), "mnuShowObjectIDInToolTip", true);
     mnuShowWhereClause = addItem(options, QStringLiteral("Show WHERE clause option"), "mnuShowWhereClause", true);
@@ -356,7 +357,7 @@ bool frmMain::Form_Load(const QString &commandLine)
         m_splash->hide();
     m_loaded = true;
     Form_Resize();
-    UpdateTableInformation(true);
+    m_browser->UpdateTableInformation(true);
     return true;
 }
 
@@ -650,7 +651,7 @@ void frmMain::InitalizeDB()
     if (m_tooltip->AddTool(m_gridData))
         m_tooltip->setToolText(m_gridData, QString());
     if (m_loaded)
-        UpdateTableInformation(true);
+        m_browser->UpdateTableInformation(true);
     if (m_splash)
         m_splash->hide();
 }
@@ -709,7 +710,7 @@ void frmMain::openTableList()
 
 void frmMain::loadDictionary(const QString &path)
 {
-    m_currentTable = xml::Node(); // it pointed into the document that is replaced now
+    m_browser->dictionaryReplaced(); // its table node pointed into the document that is replaced now
     QByteArray bytes;
     // A server attached with no installation here has no dictionary to load.
     if (m_state.dictionaryFolder.isEmpty()) {

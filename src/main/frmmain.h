@@ -1,9 +1,7 @@
 #pragma once
 
 #include "appcontext/windowcontext.h"
-#include "main/browsecontroller.h"
 #include "main/mainsettings.h"
-#include "platform/backgroundtask.h"
 #include "navigation/navigator.h"
 
 #include <QtWidgets/QMainWindow>
@@ -27,7 +25,7 @@ class QTimer;
 namespace korva {
 
 class Grid;
-class StickyWhereFiles;
+class TableBrowser;
 class Messenger;
 class cTooltip;
 class frmSplashScreen;
@@ -93,32 +91,11 @@ public:
     int twipsToPixels(int twips) const;
     int pixelsToTwips(int pixels) const;
 
-
-    void UpdateTableInformation(bool clearWhere);
-    QString lastRowQuery() const { return m_lastRowQuery; }
-    QString uniqueIdColumn() const { return m_uniqueId; }
-    int lockedColumnCount() const { return m_lockedCount; }
-
-    // Sticky WHERE files.
-    QString strGetWHEREClauseFileName();
-    void SaveWHEREClauseToFile();
-    void RemoveWHEREClausefile();
-    bool LoadWHEREClauseFromFile(); // true when a sticky file filled the box
-
-    // Commands of the browsing window.
-    void cmdApply_Click();
-    void cmdClear_Click();
-    void chkStickWhere_Click();
-    void mnuShowWhereClause_Click();
-    void mnuRefresh_Click();
-    void exportGrid(bool visibleOnly, bool fromPopup);
-    void mnuCopy_Click();
-    void mnuDumpTables_Click();
-    void showColumnDescription();
-    void gridColumns_Click();
-
+    // The rows of the chosen table, and what is done with them.
+    TableBrowser &browser() { return *m_browser; }
     // ObjectID navigation: hover, jump and Back, the searches.
     navigation::Navigator &navigator() { return *m_navigator; }
+    void mnuShowWhereClause_Click();
     // The Help menu's update check (made on first use).
     modUpdateCheck::UpdateCheck &updateCheck();
     void mnuObjectView_Click();
@@ -126,12 +103,8 @@ public:
     void setJumpItem(const QString &description);
 
     bool whereTabShown() const;
-    // Calls then once every row of the current table is in the grid (or its
-    // load failed): at once when they are, else when the last batch comes,
-    // with the busy pointer meanwhile. Esc, another table or a later call
-    // gives the wait up. The window never blocks for it.
+    // Calls then once every row of the current table is in the grid.
     void whenRowsComplete(std::function<void()> then) override;
-    bool rowsComplete() const;
 
 Q_SIGNALS:
     // The right button went down over the row grid, before its menu opens.
@@ -170,22 +143,8 @@ private:
     void closeResultSets();
 
     void wireBrowsing();
-    void forgetPreviousTable();
-    void applyStickyWhere(bool clearWhere);
-    void describeTable(const QString &listed);
-    void showTable(const QString &listed, bool hadWhere, TableLoad load);
-    // The database was locked by another program: say so, and ask again shortly.
-    void retryWhenFree(const QString &listed, const Error &error);
-    void startTableLoad(const TableRequest &request);
-    void showRows(const QString &listed, bool hadWhere, const TableLoad &load);
-    void rowsLoaded();
-    void continueWhenRowsComplete();
-    void abandonRowsWait(const QString &why);
-    void reportRowError(const Error &error, bool hadWhere);
     void gridData_MouseDown(const QPoint &globalPos);
     void gridData_OtherButton();
-    void gridColumns_RowColChange();
-    void showEditFailure(long number, const QString &description);
     void mnuUseTables_Click();
     void mnuUseViews_Click();
     void mnuAlwaysOnTop_Click();
@@ -215,26 +174,13 @@ private:
     bool m_settingsRead = false;
     int m_splitterTop = 2500;
     bool m_dragging = false;
+    TableBrowser *m_browser = nullptr;
     navigation::Navigator *m_navigator = nullptr;
-    BackgroundTask<TableLoad> m_tableTask;
-    Error m_rowLoadError; // the last row load broke off: its rows are not the table
-    std::function<void()> m_rowsWanted; // waiting for every row of the table
-    std::unique_ptr<QObject> m_rowsWait;
-    QString m_lastRowQuery;
-    QString m_uniqueId;
-    int m_lockedCount = 0;
-    int m_lastColumnRow = -1;
-    bool m_loadingColumns = false;
     bool m_initializing = false;
     int m_lastTableRow = -1;
-    QTimer *m_busyRetry = nullptr;
-    QString m_busyTable; // the table waiting for the database to be free
-    TableRequest m_lastTableRequest;
     bool m_tableLoadedByRowChange = false;
     void wireNavigation();
     void wireWindows();
-    xml::Node m_currentTable;
-    std::unique_ptr<StickyWhereFiles> m_sticky;
 
     // Menus and commands.
     QAction *mnuFindObjectID = nullptr;

@@ -5,6 +5,7 @@
 #include "demo/registry.h"
 #include "appcontext/windowcontext.h"
 #include "main/frmmain.h"
+#include "main/tablebrowser.h"
 #include "windows.h"
 #include "main/mainlayout.h"
 #include "navigation/searchdialogs.h"
@@ -559,16 +560,16 @@ private Q_SLOTS:
         QVERIFY(w.Form_Load(QString()));
         selectTable(w, QStringLiteral("tbl_DistributionList"));
         QVERIFY2(msg.messages.isEmpty(), qPrintable(msg.messages.join(u'\n')));
-        QCOMPARE(w.uniqueIdColumn(), QStringLiteral("ObjectID"));
+        QCOMPARE(w.browser().uniqueIdColumn(), QStringLiteral("ObjectID"));
         Grid *data = dataGrid(w);
         QVERIFY(data->rows() > 5);
         QCOMPARE(child<QLineEdit>(w, "txtRows")->text(), QString::number(data->rows() - 1));
         // Alias first, then the unique ID column, frozen at the left.
         QCOMPARE(data->textMatrix(0, 1), QStringLiteral("Alias"));
-        QVERIFY(w.lastRowQuery().startsWith(QStringLiteral("SELECT Alias, ")));
-        QVERIFY(w.lastRowQuery().contains(QStringLiteral("[ObjectID], ")));
-        QCOMPARE(data->frozenColumns(), w.lockedColumnCount());
-        QCOMPARE(w.lockedColumnCount(), 2);
+        QVERIFY(w.browser().lastRowQuery().startsWith(QStringLiteral("SELECT Alias, ")));
+        QVERIFY(w.browser().lastRowQuery().contains(QStringLiteral("[ObjectID], ")));
+        QCOMPARE(data->frozenColumns(), w.browser().lockedColumnCount());
+        QCOMPARE(w.browser().lockedColumnCount(), 2);
         QCOMPARE(data->textMatrix(0, 2), QStringLiteral("ObjectID"));
         // The unique ID row of the column list is bold.
         Grid *cols = columnsGrid(w);
@@ -582,7 +583,7 @@ private Q_SLOTS:
         action(w, "mnuLockUniqueColumn")->trigger();
         QVERIFY(test::waitForRows(w));
         QCOMPARE(dataGrid(w)->frozenColumns(), 0);
-        QVERIFY(w.lastRowQuery().startsWith(QStringLiteral("SELECT [")));
+        QVERIFY(w.browser().lastRowQuery().startsWith(QStringLiteral("SELECT [")));
     }
 
     void whereClauseAndStickyFiles()
@@ -611,7 +612,7 @@ private Q_SLOTS:
         child<QPlainTextEdit>(w, "txtWhere")->setPlainText(QStringLiteral("  Alias = '") + alias.toUpper() + QStringLiteral("'  "));
         QVERIFY(child<QPushButton>(w, "cmdApply")->isEnabled());
         child<QCheckBox>(w, "chkStickWhere")->setChecked(true);
-        w.cmdApply_Click();
+        w.browser().cmdApply_Click();
         QVERIFY(test::waitForRows(w));
         QCOMPARE(dataGrid(w)->rows(), 2);
         QCOMPARE(child<QLineEdit>(w, "txtRows")->text(), QStringLiteral("1"));
@@ -628,7 +629,7 @@ private Q_SLOTS:
 
         // A clause that no longer parses gives both messages; Clear removes it.
         child<QPlainTextEdit>(w, "txtWhere")->setPlainText(QStringLiteral("Alias = = 'x'"));
-        w.cmdApply_Click();
+        w.browser().cmdApply_Click();
         QTRY_COMPARE(msg.messages.size(), 2);
         QVERIFY(msg.messages[0].startsWith(QStringLiteral("Badly formed SQL query: ")));
         QCOMPARE(msg.messages[1], QStringLiteral("Check the syntaxt of your WHERE clause and try again"));
@@ -636,7 +637,7 @@ private Q_SLOTS:
         selectTable(w, QStringLiteral("tbl_Location"));
         selectTable(w, QStringLiteral("tbl_Alias"));
         QCOMPARE(msg.messages.size(), 2);
-        w.cmdClear_Click();
+        w.browser().cmdClear_Click();
         QVERIFY(test::waitForRows(w));
         QVERIFY(!QFile::exists(file));
         QCOMPARE(dataGrid(w)->rows() - 1, all);
@@ -646,7 +647,7 @@ private Q_SLOTS:
         msg.clear();
         QVERIFY(!child<QLineEdit>(w, "txtRows")->text().isEmpty());
         child<QPlainTextEdit>(w, "txtWhere")->setPlainText(QStringLiteral("abs(-9223372036854775807 - (rowid > 20)) > 0"));
-        w.cmdApply_Click();
+        w.browser().cmdApply_Click();
         QVERIFY(test::waitForRows(w));
         QCOMPARE(msg.messages.size(), 2);
         QVERIFY(msg.messages[0].startsWith(QStringLiteral("Badly formed SQL query: ")));
@@ -656,7 +657,7 @@ private Q_SLOTS:
         msg.clear();
         const QString exported = env->filePath(QStringLiteral("partial.csv"));
         msg.fileNames.enqueue(exported);
-        w.exportGrid(false, false);
+        w.browser().exportGrid(false, false);
         QCOMPARE(msg.messages.size(), 1);
         QVERIFY(msg.messages[0].startsWith(QStringLiteral("(error):")));
         QVERIFY(msg.messages[0].endsWith(QStringLiteral(") in procedure mnuExportEntireGrid_Click of Form frmMain")));
@@ -664,10 +665,10 @@ private Q_SLOTS:
 
         // A blanks-only clause is no clause.
         child<QPlainTextEdit>(w, "txtWhere")->setPlainText(QStringLiteral("   "));
-        w.cmdApply_Click();
+        w.browser().cmdApply_Click();
         QVERIFY(test::waitForRows(w));
-        QVERIFY(!w.lastRowQuery().isEmpty());
-        QVERIFY(!w.lastRowQuery().contains(QStringLiteral(" WHERE ")));
+        QVERIFY(!w.browser().lastRowQuery().isEmpty());
+        QVERIFY(!w.browser().lastRowQuery().contains(QStringLiteral(" WHERE ")));
 
         // A clause applied without "sticky" stays unsticky, however often it is applied.
         child<QPlainTextEdit>(w, "txtWhere")->setPlainText(QStringLiteral("Alias = '") + alias + u'\'');
@@ -679,16 +680,16 @@ private Q_SLOTS:
         QVERIFY(!child<QCheckBox>(w, "chkStickWhere")->isChecked());
         QVERIFY(!QFile::exists(file));
         QVERIFY(test::waitForRows(w));
-        QVERIFY(w.lastRowQuery().contains(QStringLiteral(" WHERE ")));
+        QVERIFY(w.browser().lastRowQuery().contains(QStringLiteral(" WHERE ")));
 
         // With the tab hidden a clause in the box is not applied.
         child<QPlainTextEdit>(w, "txtWhere")->setPlainText(QStringLiteral("1=0"));
         action(w, "mnuShowWhereClause")->trigger();
         QVERIFY(!w.whereTabShown());
-        w.UpdateTableInformation(false);
+        w.browser().UpdateTableInformation(false);
         QVERIFY(test::waitForRows(w));
-        QVERIFY(!w.lastRowQuery().isEmpty());
-        QVERIFY(!w.lastRowQuery().contains(QStringLiteral(" WHERE ")));
+        QVERIFY(!w.browser().lastRowQuery().isEmpty());
+        QVERIFY(!w.browser().lastRowQuery().contains(QStringLiteral(" WHERE ")));
     }
 
     void exportsDumpAndCopy()
@@ -704,7 +705,7 @@ private Q_SLOTS:
         const QString path = env->filePath(QStringLiteral("aliases.csv"));
         QFile::remove(path);
         msg.fileNames.enqueue(path);
-        w.exportGrid(false, true);
+        w.browser().exportGrid(false, true);
         QCOMPARE(msg.dialogTitles.last(), QStringLiteral("Select CSV file name to save entire table to"));
         QVERIFY(msg.proposedPaths.last().endsWith(QStringLiteral("/tbl_Alias_Export.CSV")));
         QCOMPARE(msg.messages, QStringList{QStringLiteral("File saved")});
@@ -720,7 +721,7 @@ private Q_SLOTS:
         msg.clear();
         msg.fileNames.enqueue(path);
         msg.answers.enqueue(false);
-        w.exportGrid(true, false);
+        w.browser().exportGrid(true, false);
         QCOMPARE(msg.messages, QStringList{QStringLiteral("File name already exists, overwrite?")});
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll().split('\n').size(), lines.size());
@@ -731,7 +732,7 @@ private Q_SLOTS:
         msg.fileNames.enqueue(path);
         msg.answers.enqueue(true);
         dataGrid(w)->setTopRow(5);
-        w.exportGrid(true, true);
+        w.browser().exportGrid(true, true);
         QVERIFY(f.open(QIODevice::ReadOnly));
         const QList<QByteArray> visible = f.readAll().split('\n');
         f.close();
@@ -744,7 +745,7 @@ private Q_SLOTS:
 
         // Cancelling the dialog writes nothing and says nothing.
         msg.clear();
-        w.exportGrid(true, false);
+        w.browser().exportGrid(true, false);
         QVERIFY(msg.messages.isEmpty());
 
         msg.clear();
@@ -755,7 +756,7 @@ private Q_SLOTS:
         QCOMPARE(dumped.size() - 1, tablesGrid(w)->rows());
 
         dataGrid(w)->setCurrentCell(2, 1);
-        w.mnuCopy_Click();
+        w.browser().mnuCopy_Click();
         QCOMPARE(QGuiApplication::clipboard()->text(), dataGrid(w)->textMatrix(2, 1));
     }
 
@@ -1296,7 +1297,7 @@ private Q_SLOTS:
         msg.clear();
         const QString exported = env->filePath(QStringLiteral("flaky.csv"));
         msg.fileNames.enqueue(exported);
-        w.exportGrid(false, false);
+        w.browser().exportGrid(false, false);
         QCOMPARE(msg.messages.size(), 1);
         QVERIFY(msg.messages[0].endsWith(QStringLiteral(") in procedure mnuExportEntireGrid_Click of Form frmMain")));
         QVERIFY(!QFile::exists(exported));
@@ -1462,7 +1463,7 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         selectTable(w, QStringLiteral("tbl_Pair"));
         Grid *data = dataGrid(w);
-        QCOMPARE(w.uniqueIdColumn(), QStringLiteral("Owner"));
+        QCOMPARE(w.browser().uniqueIdColumn(), QStringLiteral("Owner"));
         const int label = columnOf(data, QStringLiteral("Label"));
         QVERIFY(label > 0);
         data->scrollToCell(2, label);
@@ -1515,7 +1516,7 @@ private Q_SLOTS:
             QCOMPARE(columnsGrid(w)->rows(), 3);
             QCOMPARE(dataGrid(w)->rows(), 2);
             QCOMPARE(dataGrid(w)->textMatrix(1, columnOf(dataGrid(w), QStringLiteral("col ") + n)), QStringLiteral("v"));
-            QCOMPARE(w.uniqueIdColumn(), QStringLiteral("ObjectID"));
+            QCOMPARE(w.browser().uniqueIdColumn(), QStringLiteral("ObjectID"));
             QVERIFY(child<QTextEdit>(w, "txtTableInfo")->toPlainText().startsWith(QStringLiteral("Table: ") + n));
         }
         QVERIFY2(msg.messages.isEmpty(), qPrintable(msg.messages.join(u'\n')));
@@ -1551,14 +1552,14 @@ private Q_SLOTS:
         frmMain w(ctx);
         QVERIFY(w.Form_Load(QString()));
         selectTable(w, QStringLiteral("tbl_Alias"));
-        QCOMPARE(w.uniqueIdColumn(), QStringLiteral("Alias"));
+        QCOMPARE(w.browser().uniqueIdColumn(), QStringLiteral("Alias"));
         action(w, "mnuUseViews")->trigger();
         selectTable(w, QStringLiteral("vw_User"));
-        QCOMPARE(w.uniqueIdColumn(), QStringLiteral("ObjectID"));
+        QCOMPARE(w.browser().uniqueIdColumn(), QStringLiteral("ObjectID"));
         QCOMPARE(dataGrid(w)->textMatrix(0, 1), QStringLiteral("Alias"));
         QCOMPARE(dataGrid(w)->textMatrix(0, 2), QStringLiteral("ObjectID"));
         selectTable(w, QStringLiteral("vw_UserMailboxMap"));
-        QCOMPARE(w.uniqueIdColumn(), QString());
+        QCOMPARE(w.browser().uniqueIdColumn(), QString());
     }
 
     // A table that cannot be read, or an empty table list, shows nothing of
