@@ -127,18 +127,7 @@ void frmOrvexConfiguration::showSettings(const config::FolderSettings &settings,
         std::shared_ptr<db::ResultSet> rows = db::ResultSet::inMemory(kColumns);
         for (const config::SettingRow &r : settings.rows)
             rows->addRow({r.path, r.key, r.type, r.value});
-        Grid *g = grid();
-        g->setUpdatesEnabled(false);
-        g->setResultSet(rows);
-        g->setColumnHidden(0, true);
-        const int extra = twipsToPixels(100);
-        for (int c = 1; c < kColumns.size(); ++c) {
-            g->resizeColumnToContents(c);
-            g->setColumnWidth(c, g->columnWidth(c) + extra);
-        }
-        g->setUpdatesEnabled(true);
-        if (g->rows() > 1)
-            g->setCurrentCell(1, 1);
+        showEntries(std::move(rows));
     }
     finishBusy();
     Q_EMIT settingsLoaded();

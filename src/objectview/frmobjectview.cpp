@@ -8,6 +8,7 @@
 #include "support/messenger.h"
 #include "widgets/grid.h"
 #include "widgets/gridmodel.h"
+#include "widgets/windowkit.h"
 
 #include <QtWidgets/QHBoxLayout>
 #include <QtWidgets/QLabel>
@@ -48,9 +49,7 @@ frmObjectView::frmObjectView(WindowContext &context, QWidget *parent)
     // it is shown over this window.
     m_gridPopup = new QMenu(this);
     m_gridPopup->setObjectName(QStringLiteral("mnuGridDataPopup"));
-    m_jumpItem = m_gridPopup->addAction(QStringLiteral("Jump to this object"));
-    m_jumpItem->setObjectName(QStringLiteral("mnuJump"));
-    connect(m_jumpItem, &QAction::triggered, this, &frmObjectView::mnuJump_Click);
+    m_jumpItem = addMenuItem(m_gridPopup, QStringLiteral("Jump to this object"), "mnuJump", this, &frmObjectView::mnuJump_Click);
 
     auto *lists = new QVBoxLayout;
     auto *typeLabel = new QLabel(QStringLiteral("Object type:"), this);

@@ -6,12 +6,11 @@
 #include "platform/registryaccess/registryapi.h"
 #include "platform/settings.h"
 #include "query/queryhistory.h"
-#include "support/busypointer.h"
 #include "support/localize.h"
 #include "support/messenger.h"
-#include "support/windowplacement.h"
 #include "widgets/csvexport.h"
 #include "widgets/grid.h"
+#include "widgets/windowkit.h"
 
 #include <QtCore/QDir>
 #include <QtCore/QElapsedTimer>
@@ -30,8 +29,6 @@
 #include <QtGui/QShortcut>
 #include <QtGui/QTextBlock>
 #include <QtGui/QTextDocumentFragment>
-#include <QtGui/QWindow>
-#include <QtWidgets/QApplication>
 #include <QtWidgets/QHBoxLayout>
 #include <QtWidgets/QMenuBar>
 #include <QtWidgets/QPlainTextEdit>
@@ -45,9 +42,10 @@ namespace korva {
 
 namespace {
 
+const QString kSettingsPrefix = QStringLiteral("Query");
 constexpr StoredPlacement kDefaultPlacement{1000, 1000, 10000, 8500};
-constexpr int kMinWidthTwips = 4000;
-constexpr int kMinHeightTwips = 3600;
+// The outer window, frame included.
+constexpr QSize kMinimumSize(4000, 3600);
 
 const QString kCaption = QStringLiteral("Query Builder");
 const QString kNoQueries = QStringLiteral("No previous queries stored");
@@ -92,17 +90,17 @@ void putOnClipboard(const QString &text)
 
 StoredPlacement readQueryPlacement(QSettings &store)
 {
-    return readStoredPlacement(store, QStringLiteral("Query"), kDefaultPlacement);
+    return readStoredPlacement(store, kSettingsPrefix, kDefaultPlacement);
 }
 
 void saveQueryPlacement(QSettings &store, const StoredPlacement &p)
 {
-    writeStoredPlacement(store, QStringLiteral("Query"), p);
+    writeStoredPlacement(store, kSettingsPrefix, p);
     store.sync();
 }
 
 frmQueryBuilder::frmQueryBuilder(WindowContext &context, QWidget *parent)
-    : QMainWindow(parent, Qt::Window), m_context(context), m_placement(new WindowPlacement(this))
+    : QMainWindow(parent, Qt::Window), m_context(context)
 {
     setObjectName(QStringLiteral("frmQueryBuilder"));
     const QString &remote = context.state().remoteLabel;
@@ -110,9 +108,8 @@ frmQueryBuilder::frmQueryBuilder(WindowContext &context, QWidget *parent)
     buildMenus();
     buildControls();
 
-    applyMinimumSize();
-    auto store = openSettings();
-    m_placement->restore(readQueryPlacement(*store));
+    placement::sizeInTwips(this, kMinimumSize);
+    keepStoredPlacement(this, kSettingsPrefix, kDefaultPlacement);
 }
 
 frmQueryBuilder::~frmQueryBuilder()
@@ -123,38 +120,28 @@ frmQueryBuilder::~frmQueryBuilder()
 
 void frmQueryBuilder::buildMenus()
 {
-    auto add = [this](QMenu *menu, const QString &text, const char *name, void (frmQueryBuilder::*slot)()) {
-        QAction *a = menu->addAction(text);
-        a->setObjectName(QString::fromLatin1(name));
-        connect(a, &QAction::triggered, this, slot);
-        return a;
-    };
     QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("mnuFile"));
-    QAction *exit = file->addAction(QStringLiteral("Exit"));
-    exit->setObjectName(QStringLiteral("mnuExit"));
-    connect(exit, &QAction::triggered, this, &QWidget::close);
+    addMenuItem(file, QStringLiteral("Exit"), "mnuExit", this, &QWidget::close);
 
     QMenu *edit = menuBar()->addMenu(QStringLiteral("&Edit"));
     edit->setObjectName(QStringLiteral("mnuEdit"));
-    add(edit, QStringLiteral("Cut"), "mnuCut", &frmQueryBuilder::mnuCut_Click);
-    add(edit, QStringLiteral("Copy"), "mnuCopy", &frmQueryBuilder::mnuCopy_Click);
-    add(edit, QStringLiteral("Paste"), "mnuPaste", &frmQueryBuilder::mnuPaste_Click);
-    add(edit, QStringLiteral("Clear All"), "mnuClear", &frmQueryBuilder::mnuClear_Click);
+    addMenuItem(edit, QStringLiteral("Cut"), "mnuCut", this, &frmQueryBuilder::mnuCut_Click);
+    addMenuItem(edit, QStringLiteral("Copy"), "mnuCopy", this, &frmQueryBuilder::mnuCopy_Click);
+    addMenuItem(edit, QStringLiteral("Paste"), "mnuPaste", this, &frmQueryBuilder::mnuPaste_Click);
+    addMenuItem(edit, QStringLiteral("Clear All"), "mnuClear", this, &frmQueryBuilder::mnuClear_Click);
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("mnuHelp"));
-    add(help, QStringLiteral("Transact SQL Reference"), "mnuTSQLHelp", &frmQueryBuilder::mnuTSQLHelp_Click);
-    add(help, QStringLiteral("About"), "mnuAbout", &frmQueryBuilder::mnuAbout_Click);
+    addMenuItem(help, QStringLiteral("Transact SQL Reference"), "mnuTSQLHelp", this, &frmQueryBuilder::mnuTSQLHelp_Click);
+    addMenuItem(help, QStringLiteral("About"), "mnuAbout", this, &frmQueryBuilder::mnuAbout_Click);
 
     m_gridPopup = new QMenu(this);
     m_gridPopup->setObjectName(QStringLiteral("mnuGridSQLPopup"));
-    QAction *entire = m_gridPopup->addAction(QStringLiteral("Export entire grid data to CSV file"));
-    entire->setObjectName(QStringLiteral("mnuExportGridToCSV"));
-    connect(entire, &QAction::triggered, this, [this] { exportGrid(false); });
-    QAction *visible = m_gridPopup->addAction(QStringLiteral("Export visible rows to CSV file"));
-    visible->setObjectName(QStringLiteral("mnuExportVisibleRows"));
-    connect(visible, &QAction::triggered, this, [this] { exportGrid(true); });
+    addMenuItem(m_gridPopup, QStringLiteral("Export entire grid data to CSV file"), "mnuExportGridToCSV", this,
+                [this] { exportGrid(false); });
+    addMenuItem(m_gridPopup, QStringLiteral("Export visible rows to CSV file"), "mnuExportVisibleRows", this,
+                [this] { exportGrid(true); });
 
     m_historyPopup = new QMenu(this);
     m_historyPopup->setObjectName(QStringLiteral("mnuPreviousQueriesPopup"));
@@ -162,9 +149,7 @@ void frmQueryBuilder::buildMenus()
 
 void frmQueryBuilder::buildControls()
 {
-    auto *central = new QWidget(this);
-    central->setObjectName(QStringLiteral("centralWidget"));
-    setCentralWidget(central);
+    QWidget *central = addCentralArea(this);
 
     m_txtSQL = new QueryTextBox(central);
     m_txtSQL->setObjectName(QStringLiteral("txtSQL"));
@@ -225,36 +210,15 @@ void frmQueryBuilder::buildControls()
     auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     escape->setContext(Qt::WindowShortcut);
     connect(escape, &QShortcut::activated, this, [this] {
-        if (m_busy)
+        if (m_busy.isActive())
             cmdStop_Click();
     });
     connect(m_cmdPreviousQueries, &QPushButton::clicked, this, &frmQueryBuilder::cmdPreviousQueries_Click);
     connect(m_gridSQL, &Grid::rightButtonPressed, this, [this](const QPoint &at) { m_gridPopup->popup(at); });
 }
 
-void frmQueryBuilder::applyMinimumSize()
-{
-    // The limits are for the whole window, frame included.
-    const int dpi = std::max(1, logicalDpiX());
-    QMargins frame;
-    if (isVisible() && windowHandle())
-        frame = windowHandle()->frameMargins();
-    setMinimumSize(placement::twipsToPixels(kMinWidthTwips, dpi) - frame.left() - frame.right(),
-                   placement::twipsToPixels(kMinHeightTwips, dpi) - frame.top() - frame.bottom());
-}
-
-void frmQueryBuilder::showEvent(QShowEvent *event)
-{
-    QMainWindow::showEvent(event);
-    applyMinimumSize();
-}
-
 void frmQueryBuilder::closeEvent(QCloseEvent *event)
 {
-    if (!isMinimized()) {
-        auto store = openSettings();
-        saveQueryPlacement(*store, m_placement->current());
-    }
     // Closing the window stops its query; nothing waits for it.
     if (m_stopper)
         m_stopper->stop();
@@ -265,13 +229,12 @@ void frmQueryBuilder::closeEvent(QCloseEvent *event)
 
 void frmQueryBuilder::setBusy(bool busy)
 {
-    if (busy == m_busy)
+    if (busy == m_busy.isActive())
         return;
-    m_busy = busy;
     if (busy)
-        QApplication::setOverrideCursor(Qt::BusyCursor);
+        m_busy.start();
     else
-        QApplication::restoreOverrideCursor();
+        m_busy.finish();
     m_cmdExecute->setEnabled(!busy);
     m_cmdStop->setEnabled(busy);
 }

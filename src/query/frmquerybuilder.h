@@ -3,6 +3,7 @@
 #include "platform/backgroundtask.h"
 #include "platform/error.h"
 #include "query/querycolors.h"
+#include "support/busypointer.h"
 
 #include <QtWidgets/QMainWindow>
 
@@ -19,7 +20,6 @@ namespace korva {
 
 class Grid;
 class WindowContext;
-class WindowPlacement;
 struct StoredPlacement;
 namespace db {
 class ResultSet;
@@ -61,7 +61,6 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
-    void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -77,7 +76,6 @@ private:
     void buildControls();
     void showRun(QueryRun run);
     void setBusy(bool busy);
-    void applyMinimumSize();
     void replaceText(const QString &text);
     void applyPendingColours();
     std::pair<qsizetype, qsizetype> shownRange() const;
@@ -91,7 +89,6 @@ private:
     void exportGrid(bool visibleOnly);
 
     WindowContext &m_context;
-    WindowPlacement *m_placement;
     QPlainTextEdit *m_txtSQL = nullptr;
     Grid *m_gridSQL = nullptr;
     QPushButton *m_cmdExecute = nullptr;
@@ -107,7 +104,7 @@ private:
     int m_colouring = 0; // the text box changes by the colouring itself
     BackgroundTask<QueryRun> m_run;
     std::shared_ptr<db::StoppableRun> m_stopper;
-    bool m_busy = false;
+    BusySpan m_busy{Qt::BusyCursor};
 };
 
 } // namespace korva

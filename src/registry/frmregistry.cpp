@@ -8,6 +8,7 @@
 #include "support/messenger.h"
 #include "widgets/descriptioncolors.h"
 #include "widgets/grid.h"
+#include "widgets/windowkit.h"
 
 #include <QtCore/QDir>
 #include <QtCore/QFileInfo>
@@ -29,13 +30,6 @@ const QString kCaption = QStringLiteral("Orvex Registry Explorer");
 const QStringList kColumns{QStringLiteral("Path"), QStringLiteral("Key"), QStringLiteral("Value")};
 constexpr qint64 kMaxDescriptionBytes = 64 * 1024 * 1024;
 
-QAction *addItem(QMenu *menu, const QString &caption, const char *name)
-{
-    QAction *a = menu->addAction(caption);
-    a->setObjectName(QString::fromLatin1(name));
-    return a;
-}
-
 } // namespace
 
 frmRegistry::frmRegistry(WindowContext &context, QWidget *parent)
@@ -53,18 +47,15 @@ frmRegistry::frmRegistry(WindowContext &context, QWidget *parent)
 
     m_mnuRegDataPopup = new QMenu(this);
     m_mnuRegDataPopup->setObjectName(QStringLiteral("mnuRegDataPopup"));
-    QAction *copyPath = addItem(m_mnuRegDataPopup, QStringLiteral("Copy full key path to clipboard"), "mnuCopyKeyPath");
-    QAction *copyValue = addItem(m_mnuRegDataPopup, QStringLiteral("Copy value to clipboard"), "mnuCopyValueToClipboard");
-    m_mnuDescriptionPopup = new QMenu(this);
-    m_mnuDescriptionPopup->setObjectName(QStringLiteral("mnuDescriptionPopup"));
-    QAction *copyText = addItem(m_mnuDescriptionPopup, QStringLiteral("Copy"), "mnuCopyDescriptionText");
-
-    connect(copyPath, &QAction::triggered, this, [this] {
+    addMenuItem(m_mnuRegDataPopup, QStringLiteral("Copy full key path to clipboard"), "mnuCopyKeyPath", this, [this] {
         copyToClipboard(fullKeyPath(grid()->textMatrix(grid()->row(), 0), grid()->textMatrix(grid()->row(), 1)));
     });
-    connect(copyValue, &QAction::triggered, this, [this] { copyToClipboard(grid()->textMatrix(grid()->row(), 2)); });
-    connect(copyText, &QAction::triggered, this,
-            [this] { copyToClipboard(descriptionBox()->textCursor().selection().toPlainText()); });
+    addMenuItem(m_mnuRegDataPopup, QStringLiteral("Copy value to clipboard"), "mnuCopyValueToClipboard", this,
+                [this] { copyToClipboard(grid()->textMatrix(grid()->row(), 2)); });
+    m_mnuDescriptionPopup = new QMenu(this);
+    m_mnuDescriptionPopup->setObjectName(QStringLiteral("mnuDescriptionPopup"));
+    addMenuItem(m_mnuDescriptionPopup, QStringLiteral("Copy"), "mnuCopyDescriptionText", this,
+                [this] { copyToClipboard(descriptionBox()->textCursor().selection().toPlainText()); });
     connect(grid(), &Grid::rightButtonPressed, this, &frmRegistry::gridKeys_MouseDown);
     // The box's own menu would offer more than reading; ours opens on the button press.
     descriptionBox()->setContextMenuPolicy(Qt::PreventContextMenu);
@@ -144,18 +135,7 @@ void frmRegistry::regTree_NodeClick(QTreeWidgetItem *node)
             continue;
         rows->addRow({keyPath, e.name, valueText(e.value)});
     }
-    Grid *g = grid();
-    g->setUpdatesEnabled(false);
-    g->setResultSet(rows);
-    g->setColumnHidden(0, true);
-    const int extra = twipsToPixels(100);
-    for (int c = 1; c < kColumns.size(); ++c) {
-        g->resizeColumnToContents(c);
-        g->setColumnWidth(c, g->columnWidth(c) + extra);
-    }
-    g->setUpdatesEnabled(true);
-    if (g->rows() > 1)
-        g->setCurrentCell(1, 1);
+    showEntries(std::move(rows));
 }
 
 void frmRegistry::gridKeys_RowColChange()

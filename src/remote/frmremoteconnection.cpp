@@ -82,7 +82,7 @@ frmRemoteConnection::frmRemoteConnection(WindowContext &context, QWidget *parent
     connect(m_listSQLServers, &QListWidget::currentTextChanged, m_txtServer, &QLineEdit::setText);
     connect(m_listSQLServers, &QListWidget::itemDoubleClicked, this, &frmRemoteConnection::cmdConnect_Click);
     connect(m_discovery, &ServerDiscovery::finished, this, [this](const QStringList &found, const QHash<QString, QString> &domains) {
-        QApplication::restoreOverrideCursor();
+        m_searchBusy.finish();
         m_cmdFindServers->setEnabled(true);
         m_listSQLServers->clear();
         // Those of the domain chosen, and those whose domain cannot be known.
@@ -100,8 +100,6 @@ frmRemoteConnection::~frmRemoteConnection()
 {
     if (m_testAbandoned)
         *m_testAbandoned = true;
-    if (m_discovery->isRunning())
-        QApplication::restoreOverrideCursor();
 }
 
 void frmRemoteConnection::setDiscoveryTarget(const QHostAddress &address, quint16 port, int waitMs)
@@ -135,7 +133,7 @@ void frmRemoteConnection::refreshServers(const QString &domain)
     if (m_discovery->isRunning())
         return;
     m_searchDomain = domain;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_searchBusy.start();
     m_cmdFindServers->setEnabled(false);
     m_discovery->start();
 }
@@ -151,7 +149,7 @@ void frmRemoteConnection::cmdConnect_Click()
         m_context.messenger().message(QStringLiteral("No server selected"));
         return;
     }
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_testBusy.start();
     m_cmdConnect->setEnabled(false);
     // A server across the network may take its time to answer: the window
     // does not wait on it. The shared server changes only once it answered;
@@ -169,7 +167,7 @@ void frmRemoteConnection::cmdConnect_Click()
 
 void frmRemoteConnection::connectionTested(const QString &server, const QString &connection, const Error &error)
 {
-    QApplication::restoreOverrideCursor();
+    m_testBusy.finish();
     m_cmdConnect->setEnabled(true);
     if (error.number == db::kErrGeneric) {
         // The main window still shows the server it had, and so do the shared values.
@@ -201,7 +199,7 @@ void frmRemoteConnection::cmdCancel_Click()
         // Nor does it ask for a login any more.
         *m_testAbandoned = true;
         m_test.cancel();
-        QApplication::restoreOverrideCursor();
+        m_testBusy.finish();
         m_cmdConnect->setEnabled(true);
     }
     hide();

@@ -2,6 +2,7 @@
 
 #include "platform/backgroundtask.h"
 #include "platform/error.h"
+#include "support/busypointer.h"
 
 #include <QtNetwork/QHostAddress>
 #include <QtWidgets/QDialog>
@@ -60,6 +61,8 @@ private:
     BackgroundTask<Error> m_test;
     QString m_searchDomain; // of the search under way
     std::shared_ptr<std::atomic<bool>> m_testAbandoned; // set when the test under way is given up
+    BusySpan m_searchBusy;
+    BusySpan m_testBusy;
 };
 
 } // namespace korva

@@ -105,11 +105,11 @@ frmServerFiles::frmServerFiles(WindowContext &context, QWidget *parent) : QDialo
 
 frmServerFiles::~frmServerFiles()
 {
-    // A copy under way is short: it ends before the window goes.
+    // A copy under way is short: it ends before the window goes (and its
+    // busy pointer with the window).
     if (m_worker) {
         m_worker->wait();
         delete m_worker;
-        QApplication::restoreOverrideCursor();
     }
 }
 
@@ -200,9 +200,9 @@ void frmServerFiles::setBusy(bool busy)
         w->setEnabled(!busy);
     m_lblStatus->setText(busy ? QStringLiteral("Copying the files...") : QString());
     if (busy)
-        QApplication::setOverrideCursor(Qt::WaitCursor);
+        m_busy.start();
     else
-        QApplication::restoreOverrideCursor();
+        m_busy.finish();
 }
 
 void frmServerFiles::closeEvent(QCloseEvent *event)

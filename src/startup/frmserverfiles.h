@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/busypointer.h"
+
 #include <QtWidgets/QDialog>
 
 class QLabel;
@@ -48,6 +50,7 @@ private:
     QPushButton *m_cmdOK;
     QPushButton *m_cmdCancel;
     QThread *m_worker = nullptr;
+    BusySpan m_busy;
 };
 
 } // namespace korva

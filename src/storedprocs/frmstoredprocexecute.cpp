@@ -4,13 +4,11 @@
 #include "platform/database.h"
 #include "platform/workstationinfo.h"
 #include "storedprocs/parametervalues.h"
-#include "support/busypointer.h"
 #include "support/localize.h"
 #include "support/messenger.h"
-#include "support/windowplacement.h"
+#include "widgets/windowkit.h"
 
 #include <QtGui/QCloseEvent>
-#include <QtGui/QWindow>
 #include <QtWidgets/QHeaderView>
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QTableWidget>
@@ -23,6 +21,7 @@ namespace {
 
 enum Column { NameColumn, TypeColumn, LengthColumn, ValueColumn };
 constexpr int kDesignWidths[] = {1320, 960, 960, 960};
+// The outer window, frame included.
 constexpr int kMinWidth = 5760;
 constexpr int kMinHeight = 2730;
 constexpr int kButtonWidth = 1095;
@@ -47,9 +46,8 @@ frmStoredProcExecute::frmStoredProcExecute(WindowContext &context, QWidget *pare
     m_gridParams->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
                                   | QAbstractItemView::AnyKeyPressed);
     m_gridParams->horizontalHeader()->setStretchLastSection(true);
-    const int dpi = logicalDpiX();
     for (int c = 0; c < 4; ++c)
-        m_gridParams->setColumnWidth(c, placement::twipsToPixels(kDesignWidths[c], dpi));
+        m_gridParams->setColumnWidth(c, placement::twipsToPixels(kDesignWidths[c], this));
 
     m_cmdExecute = new QPushButton(QStringLiteral("Execute"), this);
     m_cmdExecute->setObjectName(QStringLiteral("cmdExecute"));
@@ -57,10 +55,9 @@ frmStoredProcExecute::frmStoredProcExecute(WindowContext &context, QWidget *pare
     m_cmdExit->setObjectName(QStringLiteral("cmdExit"));
 
     for (QPushButton *b : {m_cmdExecute, m_cmdExit})
-        b->resize(placement::twipsToPixels(kButtonWidth, dpi), placement::twipsToPixels(kButtonHeight, dpi));
-    // The limits are for the whole window; the frame is taken off once known.
-    setMinimumSize(placement::twipsToPixels(kMinWidth, dpi), placement::twipsToPixels(kMinHeight, dpi));
-    resize(placement::twipsToPixels(7000, dpi), placement::twipsToPixels(4500, dpi));
+        b->resize(placement::twipsToPixels(kButtonWidth, this), placement::twipsToPixels(kButtonHeight, this));
+    placement::sizeInTwips(this, QSize(kMinWidth, kMinHeight), QSize(7000, 4500));
+    layOutOnResize(this, [this] { Form_Resize(); });
 
     connect(m_gridParams, &QTableWidget::itemChanged, this, [this](QTableWidgetItem *item) {
         if (!m_loading)
@@ -84,24 +81,9 @@ void frmStoredProcExecute::frmStoredProcExecute_Auto_Init()
     m_gridParams->setHorizontalHeaderLabels(headers);
 }
 
-QMargins frmStoredProcExecute::frame() const
-{
-    return isVisible() && windowHandle() ? windowHandle()->frameMargins() : QMargins();
-}
-
 void frmStoredProcExecute::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    const int dpi = logicalDpiX();
-    const QMargins f = frame();
-    setMinimumSize(placement::twipsToPixels(kMinWidth, dpi) - f.left() - f.right(),
-                   placement::twipsToPixels(kMinHeight, dpi) - f.top() - f.bottom());
-    Form_Resize();
-}
-
-void frmStoredProcExecute::resizeEvent(QResizeEvent *event)
-{
-    QWidget::resizeEvent(event);
     Form_Resize();
 }
 
@@ -112,8 +94,8 @@ void frmStoredProcExecute::Form_Resize()
     // Positions count from the window's outer edges, frame included, as
     // the buttons and grid were laid out for.
     const int dpi = logicalDpiX();
-    const auto px = [dpi](qint64 twips) { return placement::twipsToPixels(twips, dpi); };
-    const QMargins f = frame();
+    const auto px = [this](qint64 twips) { return placement::twipsToPixels(twips, this); };
+    const QMargins f = placement::frameOf(this);
     const qint64 width = std::max<qint64>(placement::pixelsToTwips(this->width() + f.left() + f.right(), dpi), kMinWidth);
     const qint64 height = std::max<qint64>(placement::pixelsToTwips(this->height() + f.top() + f.bottom(), dpi), kMinHeight);
     const int buttonsTop = px(height - 840);
@@ -128,7 +110,7 @@ void frmStoredProcExecute::closeEvent(QCloseEvent *event)
         m_stopper->stop();
     if (m_run.isPending()) {
         m_run.cancel();
-        m_busy.reset();
+        m_busy.finish();
         m_cmdExecute->setEnabled(true);
     }
     QWidget::closeEvent(event);
@@ -203,7 +185,7 @@ void frmStoredProcExecute::cmdExecute_Click()
     }
     const QString connection = m_context.state().connectionString;
     const QString procedure = m_procedureName;
-    m_busy = std::make_unique<BusyPointer>();
+    m_busy.start();
     m_cmdExecute->setEnabled(false);
     // A session of its own, which closing the window interrupts.
     m_stopper = std::make_shared<db::StoppableRun>();
@@ -222,7 +204,7 @@ void frmStoredProcExecute::cmdExecute_Click()
 
 void frmStoredProcExecute::finishRun(const Error &error)
 {
-    m_busy.reset();
+    m_busy.finish();
     m_cmdExecute->setEnabled(true);
     if (error)
         m_context.messenger().message(procedureError(error, u"cmdExecute_Click", u"frmStoredProcExecute", ErrorStyle::Word));

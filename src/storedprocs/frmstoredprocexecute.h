@@ -3,6 +3,7 @@
 #include "platform/backgroundtask.h"
 #include "platform/error.h"
 #include "storedprocs/procedurecatalogue.h"
+#include "support/busypointer.h"
 
 #include <QtWidgets/QWidget>
 
@@ -14,7 +15,6 @@ class QTableWidget;
 namespace korva {
 
 class WindowContext;
-struct BusyPointer;
 namespace db {
 class StoppableRun;
 }
@@ -60,11 +60,8 @@ protected:
     // Closing the window stops the procedure it runs; nothing waits for it.
     void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
 
 private:
-    // The frame the window manager adds, in pixels (none before it is shown).
-    QMargins frame() const;
     void Form_Resize();
 
     void finishRun(const Error &error);
@@ -77,7 +74,7 @@ private:
     QList<storedprocs::ParameterRow> m_parameters;
     BackgroundTask<Error> m_run;
     std::shared_ptr<db::StoppableRun> m_stopper;
-    std::unique_ptr<BusyPointer> m_busy;
+    BusySpan m_busy;
     bool m_loading = false;
 };
 

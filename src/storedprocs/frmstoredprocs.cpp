@@ -6,20 +6,16 @@
 #include "platform/resultset.h"
 #include "storedprocs/frmstoredprocexecute.h"
 #include "storedprocs/frmstoredprocsource.h"
-#include "platform/settings.h"
-#include "support/windowplacement.h"
 #include "storedprocs/proceduredescriptions.h"
 #include "storedprocs/storedprocwindows.h"
-#include "support/busypointer.h"
 #include "support/frmsplashscreen.h"
 #include "support/localize.h"
 #include "support/messenger.h"
-#include "support/windowplacement.h"
 #include "widgets/descriptioncolors.h"
 #include "widgets/grid.h"
 #include "widgets/gridmodel.h"
+#include "widgets/windowkit.h"
 
-#include <QtGui/QScreen>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QHBoxLayout>
 #include <QtWidgets/QHeaderView>
@@ -39,11 +35,8 @@ namespace {
 
 const QString kSettingsPrefix = QStringLiteral("SP");
 constexpr StoredPlacement kDefaultPlacement{1000, 1000, 10000, 8500};
-constexpr int kMinWidth = 12615;
-constexpr int kMinHeight = 2400;
-// Twips of the outer window beyond a main window's own area: borders and caption.
-constexpr int kNonClientWidth = 120;
-constexpr int kNonClientHeight = 420;
+// The outer window, frame included.
+constexpr QSize kMinimumSize(12615, 2400);
 // Dictionaries are a few megabytes; anything far larger is not one.
 constexpr qint64 kMaxDictionaryBytes = 256 * 1024 * 1024;
 // Where the parameter grid shows the enumeration's fields: after the fixed column.
@@ -51,13 +44,6 @@ constexpr int kParamName = 1, kParamType = 2, kParamLength = 3, kParamHidden = 4
 
 const QString kCaption = QStringLiteral("Orvex Stored Procedures");
 const QStringList kListColumns{QStringLiteral("ID"), QStringLiteral("Name"), QStringLiteral("Source")};
-
-QAction *addItem(QMenu *menu, const QString &caption, const char *name)
-{
-    QAction *a = menu->addAction(caption);
-    a->setObjectName(QString::fromLatin1(name));
-    return a;
-}
 
 } // namespace
 
@@ -111,15 +97,12 @@ frmStoredProcs::frmStoredProcs(WindowContext &context, QWidget *parent)
 
     QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("mnuFile"));
-    QAction *exit = addItem(file, QStringLiteral("Exit"), "mnuExit");
+    addMenuItem(file, QStringLiteral("Exit"), "mnuExit", this, &QWidget::close);
     QMenu *options = menuBar()->addMenu(QStringLiteral("&Options"));
     options->setObjectName(QStringLiteral("mnuOptions"));
-    m_mnuAlwaysOnTop = addItem(options, QStringLiteral("Always on top"), "mnuAlwaysOnTop");
-    m_mnuAlwaysOnTop->setCheckable(true);
+    addAlwaysOnTopItem(options, this);
 
-    auto *central = new QWidget(this);
-    central->setObjectName(QStringLiteral("centralWidget"));
-    setCentralWidget(central);
+    QWidget *central = addCentralArea(this);
 
     m_gridSPs = new Grid(central, false);
     m_gridSPs->setObjectName(QStringLiteral("gridSPs"));
@@ -179,17 +162,8 @@ frmStoredProcs::frmStoredProcs(WindowContext &context, QWidget *parent)
     layout->addLayout(panes, 1);
     layout->addLayout(buttons);
 
-    const int dpi = logicalDpiX();
-    QSize least(placement::twipsToPixels(kMinWidth - kNonClientWidth, dpi),
-                placement::twipsToPixels(kMinHeight - kNonClientHeight, dpi));
-    // On a screen smaller than that, every control must still be reachable.
-    if (const QScreen *s = screen())
-        least = least.boundedTo(s->availableGeometry().size());
-    setMinimumSize(least);
-    m_placement = new WindowPlacement(this);
+    placement::sizeInTwips(this, kMinimumSize);
 
-    connect(exit, &QAction::triggered, this, &QWidget::close);
-    connect(m_mnuAlwaysOnTop, &QAction::triggered, this, &frmStoredProcs::mnuAlwaysOnTop_Click);
     connect(m_cmdClose, &QPushButton::clicked, this, &QWidget::close);
     connect(m_cmdExecute, &QPushButton::clicked, this, &frmStoredProcs::cmdExecute_Click);
     connect(m_cmdViewSource, &QPushButton::clicked, this, &frmStoredProcs::cmdViewSource_Click);
@@ -214,7 +188,7 @@ void frmStoredProcs::report(const QString &routine, const Error &error)
 
 void frmStoredProcs::Form_Load()
 {
-    m_placement->restore(readStoredPlacement(*openSettings(), kSettingsPrefix, kDefaultPlacement));
+    keepStoredPlacement(this, kSettingsPrefix, kDefaultPlacement);
     const SharedState &state = m_context.state();
     if (!state.remoteLabel.isEmpty())
         modLocalize::setComposedTitle(this, kCaption, state.remoteLabel);
@@ -230,7 +204,7 @@ void frmStoredProcs::Form_Load()
         m_splash->centreOnScreen();
         m_splash->show();
     }
-    m_busy = std::make_unique<BusyPointer>();
+    m_busy.start();
 
     const QString dictionary =
         state.dictionaryFolder.isEmpty() ? QString() : state.dictionaryFolder + QStringLiteral("OrvexDirDB.xml");
@@ -242,7 +216,7 @@ void frmStoredProcs::Form_Load()
 
 void frmStoredProcs::showCatalogue(CatalogueRead read)
 {
-    m_busy.reset();
+    m_busy.finish();
     if (read.error) {
         report(QStringLiteral("Form_Load"), read.error);
         m_context.messenger().message(QStringLiteral("The local server may not have SQLDMO libraries installed.  Exiting"));
@@ -364,22 +338,10 @@ void frmStoredProcs::cmdViewSource_Click()
         w->showSource(currentCell(QStringLiteral("Name")), procedure ? procedure->source : QString());
 }
 
-void frmStoredProcs::mnuAlwaysOnTop_Click()
-{
-    const QRect g = geometry();
-    const bool wasVisible = isVisible();
-    setWindowFlag(Qt::WindowStaysOnTopHint, m_mnuAlwaysOnTop->isChecked());
-    setGeometry(g);
-    if (wasVisible)
-        show();
-}
-
 void frmStoredProcs::closeEvent(QCloseEvent *event)
 {
-    if (!isMinimized())
-        writeStoredPlacement(*openSettings(), kSettingsPrefix, m_placement->current());
     m_load.cancel();
-    m_busy.reset();
+    m_busy.finish();
     if (m_splash)
         m_splash->hide();
     QMainWindow::closeEvent(event);

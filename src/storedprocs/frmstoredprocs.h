@@ -5,13 +5,13 @@
 #include "platform/session.h"
 #include "platform/xmldocument.h"
 #include "storedprocs/procedurecatalogue.h"
+#include "support/busypointer.h"
 
 #include <QtCore/QHash>
 #include <QtWidgets/QMainWindow>
 
 #include <memory>
 
-class QAction;
 class QPushButton;
 class QTabWidget;
 class QTextEdit;
@@ -20,9 +20,7 @@ namespace korva {
 
 class Grid;
 class WindowContext;
-class WindowPlacement;
 class frmSplashScreen;
-struct BusyPointer;
 
 namespace storedprocs {
 
@@ -76,7 +74,6 @@ protected:
 private:
     void Form_Load();
     void showCatalogue(storedprocs::CatalogueRead read);
-    void mnuAlwaysOnTop_Click();
     // The procedure of the current row of the list; null when none.
     const db::ProcedureInfo *currentProcedure() const;
     QString currentCell(const QString &column) const;
@@ -93,10 +90,8 @@ private:
     QPushButton *m_cmdExecute;
     QPushButton *m_cmdViewSource;
     QPushButton *m_cmdClose;
-    QAction *m_mnuAlwaysOnTop;
-    WindowPlacement *m_placement;
     std::unique_ptr<frmSplashScreen> m_splash;
-    std::unique_ptr<BusyPointer> m_busy;
+    BusySpan m_busy;
     BackgroundTask<std::shared_ptr<storedprocs::CatalogueRead>> m_load;
     xml::Document m_dictionary;
     QHash<qint32, db::ProcedureInfo> m_procedures;

@@ -2,10 +2,8 @@
 
 #include "platform/paths.h"
 #include "storedprocs/codeeditor.h"
-#include "platform/settings.h"
-#include "support/windowplacement.h"
 #include "storedprocs/sqllanguage.h"
-#include "support/windowplacement.h"
+#include "widgets/windowkit.h"
 
 #include <QtCore/QDir>
 #include <QtWidgets/QStatusBar>
@@ -25,17 +23,14 @@ frmStoredProcSource::frmStoredProcSource(WindowContext &, QWidget *parent) : QMa
 {
     setObjectName(QStringLiteral("frmStoredProcSource"));
     setWindowTitle(QStringLiteral("Stored Proc"));
-    auto *inside = new QWidget(this);
-    inside->setObjectName(QStringLiteral("centralWidget"));
-    setCentralWidget(inside);
-    m_editor = new CodeEditor(inside);
+    m_editor = new CodeEditor(addCentralArea(this));
     m_editor->setObjectName(QStringLiteral("txtSource"));
     m_editor->setAccessibleName(QStringLiteral("Source"));
     // What the user changes would be kept nowhere: the text is for reading and copying.
     m_editor->setReadOnly(true);
     m_editor->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     statusBar()->setObjectName(QStringLiteral("staStatus"));
-    m_placement = new WindowPlacement(this);
+    layOutOnResize(this, [this] { Form_Resize(); });
     Form_Load();
 }
 
@@ -43,7 +38,7 @@ frmStoredProcSource::~frmStoredProcSource() = default;
 
 void frmStoredProcSource::Form_Load()
 {
-    m_placement->restore(readStoredPlacement(*openSettings(), kSettingsPrefix, kDefaultPlacement));
+    keepStoredPlacement(this, kSettingsPrefix, kDefaultPlacement);
     QString problem;
     const std::optional<LanguageDefinition> sql =
         loadLanguageDefinition(programFilePath(QStringLiteral("SQL.lng")), &problem);
@@ -61,21 +56,12 @@ void frmStoredProcSource::showSource(const QString &procedureName, const QString
     setWindowTitle(procedureName);
 }
 
-void frmStoredProcSource::resizeEvent(QResizeEvent *event)
-{
-    QMainWindow::resizeEvent(event);
-    Form_Resize();
-}
-
 void frmStoredProcSource::Form_Resize()
 {
     // The editor leaves 100 twips at the right and 400 at the bottom (the
     // status line) of the window's inside; a size that would not be positive is left alone.
-    if (isMinimized())
-        return;
-    const int dpi = logicalDpiX();
-    const int w = width() - placement::twipsToPixels(100, dpi);
-    const int h = height() - placement::twipsToPixels(400, dpi) - centralWidget()->y();
+    const int w = width() - placement::twipsToPixels(100, this);
+    const int h = height() - placement::twipsToPixels(400, this) - centralWidget()->y();
     QRect r = m_editor->geometry();
     r.moveTopLeft(QPoint(0, 0));
     if (w > 0)
@@ -83,13 +69,6 @@ void frmStoredProcSource::Form_Resize()
     if (h > 0)
         r.setHeight(h);
     m_editor->setGeometry(r);
-}
-
-void frmStoredProcSource::closeEvent(QCloseEvent *event)
-{
-    if (!isMinimized())
-        writeStoredPlacement(*openSettings(), kSettingsPrefix, m_placement->current());
-    QMainWindow::closeEvent(event);
 }
 
 } // namespace korva

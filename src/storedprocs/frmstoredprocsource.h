@@ -5,7 +5,6 @@
 namespace korva {
 
 class WindowContext;
-class WindowPlacement;
 
 namespace storedprocs {
 class CodeEditor;
@@ -30,17 +29,12 @@ public:
     // The text is coloured: the language definition was read.
     bool isColoured() const { return m_highlighter != nullptr; }
 
-protected:
-    void closeEvent(QCloseEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
-
 private:
     void Form_Load();
     void Form_Resize();
 
     storedprocs::CodeEditor *m_editor;
     storedprocs::SqlHighlighter *m_highlighter = nullptr;
-    WindowPlacement *m_placement;
 };
 
 } // namespace korva

@@ -42,8 +42,7 @@ frmHelp::frmHelp(QWidget *parent) : QMainWindow(parent), m_browser(new QTextBrow
     setContentsMargins(twipsToPixels(inner.left(), dpiX), twipsToPixels(inner.top(), dpiY),
                        twipsToPixels(client.width() - inner.x() - inner.width(), dpiX),
                        twipsToPixels(client.height() - inner.y() - inner.height(), dpiY));
-    setMinimumSize(twipsToPixels(kMinHelpWidth, dpiX), twipsToPixels(kMinHelpHeight, dpiY));
-    resize(twipsToPixels(9000, dpiX), twipsToPixels(8000, dpiY));
+    placement::sizeInTwips(this, QSize(kMinHelpWidth, kMinHelpHeight), QSize(9000, 8000));
     const QString page = helpPagePath();
     if (QFileInfo(page).isFile()) {
         m_browser->setSource(QUrl::fromLocalFile(page));

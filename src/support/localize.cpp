@@ -1,6 +1,7 @@
 #include "support/localize.h"
 
 #include "platform/paths.h"
+#include "support/busypointer.h"
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QDir>
@@ -483,13 +484,12 @@ void Languages::applyTo(QWidget *window) const
 
 QString Languages::choose(qint32 lcid)
 {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const BusyPointer busy;
     m_current = lcid;
     const QString errors = InitalizeLanguages(); // applies the fonts, the texts and the hooks to every open window
     for (QWidget *w : QApplication::topLevelWidgets())
         for (QWidget *child : w->findChildren<QWidget *>())
             child->update();
-    QApplication::restoreOverrideCursor();
     return errors;
 }
 

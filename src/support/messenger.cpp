@@ -1,5 +1,7 @@
 #include "support/messenger.h"
 
+#include "support/busypointer.h"
+
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QFileDialog>
 #include <QtWidgets/QInputDialog>
@@ -10,7 +12,18 @@ namespace korva {
 QString applicationTitle() { return QStringLiteral("KORVA"); }
 
 namespace {
+
 QString titleOr(const QString &title) { return title.isEmpty() ? applicationTitle() : title; }
+
+// While the user is asked, the plain pointer, whatever busy pointer the
+// program shows meanwhile.
+template<class Ask>
+auto withArrow(Ask ask)
+{
+    const BusyPointer arrow(Qt::ArrowCursor);
+    return ask();
+}
+
 } // namespace
 
 QWidget *QtMessenger::owner() const
@@ -25,35 +38,26 @@ void QtMessenger::message(const QString &text, const QString &title)
 {
     QMessageBox box(QMessageBox::NoIcon, titleOr(title), text, QMessageBox::Ok, owner());
     box.setObjectName(QStringLiteral("messageBox"));
-    QApplication::setOverrideCursor(Qt::ArrowCursor);
-    box.exec();
-    QApplication::restoreOverrideCursor();
+    withArrow([&] { return box.exec(); });
 }
 
 bool QtMessenger::question(const QString &text, const QString &title)
 {
     QMessageBox box(QMessageBox::Question, titleOr(title), text, QMessageBox::Yes | QMessageBox::No, owner());
-    QApplication::setOverrideCursor(Qt::ArrowCursor);
-    const bool yes = box.exec() == QMessageBox::Yes;
-    QApplication::restoreOverrideCursor();
-    return yes;
+    return withArrow([&] { return box.exec(); }) == QMessageBox::Yes;
 }
 
 bool QtMessenger::confirm(const QString &text, const QString &title)
 {
     QMessageBox box(QMessageBox::Information, titleOr(title), text, QMessageBox::Ok | QMessageBox::Cancel, owner());
-    QApplication::setOverrideCursor(Qt::ArrowCursor);
-    const bool ok = box.exec() == QMessageBox::Ok;
-    QApplication::restoreOverrideCursor();
-    return ok;
+    return withArrow([&] { return box.exec(); }) == QMessageBox::Ok;
 }
 
 std::optional<QString> QtMessenger::input(const QString &prompt, const QString &title, const QString &defaultText)
 {
     bool ok = false;
-    QApplication::setOverrideCursor(Qt::ArrowCursor);
-    const QString text = QInputDialog::getText(owner(), titleOr(title), prompt, QLineEdit::Normal, defaultText, &ok);
-    QApplication::restoreOverrideCursor();
+    const QString text = withArrow(
+        [&] { return QInputDialog::getText(owner(), titleOr(title), prompt, QLineEdit::Normal, defaultText, &ok); });
     if (!ok)
         return std::nullopt;
     return text;
@@ -61,20 +65,15 @@ std::optional<QString> QtMessenger::input(const QString &prompt, const QString &
 
 QString QtMessenger::saveFileName(const QString &title, const QString &proposedPath, const QString &filter)
 {
-    QApplication::setOverrideCursor(Qt::ArrowCursor);
     // The overwrite question is the caller's, in its own words.
-    const QString name = QFileDialog::getSaveFileName(owner(), title, proposedPath, filter, nullptr,
-                                                      QFileDialog::DontConfirmOverwrite);
-    QApplication::restoreOverrideCursor();
-    return name;
+    return withArrow([&] {
+        return QFileDialog::getSaveFileName(owner(), title, proposedPath, filter, nullptr, QFileDialog::DontConfirmOverwrite);
+    });
 }
 
 QString QtMessenger::openFileName(const QString &title, const QString &folder, const QString &filter)
 {
-    QApplication::setOverrideCursor(Qt::ArrowCursor);
-    const QString name = QFileDialog::getOpenFileName(owner(), title, folder, filter);
-    QApplication::restoreOverrideCursor();
-    return name;
+    return withArrow([&] { return QFileDialog::getOpenFileName(owner(), title, folder, filter); });
 }
 
 } // namespace korva

@@ -58,6 +58,65 @@ QRect keepOnScreen(const QRect &wanted, const QList<QRect> &screens, const QSize
     return r;
 }
 
+int twipsToPixels(qint64 twips, const QWidget *window) { return twipsToPixels(twips, window->logicalDpiX()); }
+
+QMargins frameOf(const QWidget *window)
+{
+    return window->isVisible() && window->windowHandle() ? window->windowHandle()->frameMargins() : QMargins();
+}
+
+namespace {
+
+QSize innerPixels(const QWidget *window, const QSize &outerTwips)
+{
+    const QMargins frame = frameOf(window);
+    return QSize(twipsToPixels(outerTwips.width(), window->logicalDpiX()) - frame.left() - frame.right(),
+                 twipsToPixels(outerTwips.height(), window->logicalDpiY()) - frame.top() - frame.bottom());
+}
+
+// On a screen smaller than that, every control must still be reachable.
+QSize leastPixels(const QWidget *window, const QSize &outerTwips)
+{
+    QSize least = innerPixels(window, outerTwips);
+    if (const QScreen *s = window->screen()) {
+        const QMargins frame = frameOf(window);
+        least = least.boundedTo(s->availableGeometry().size().shrunkBy(frame));
+    }
+    return least;
+}
+
+// Sets the least size again when the window is shown, its frame known then.
+class MinimumOnShow final : public QObject
+{
+public:
+    MinimumOnShow(QWidget *window, const QSize &twips) : QObject(window), m_window(window), m_twips(twips)
+    {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_window && event->type() == QEvent::Show)
+            m_window->setMinimumSize(leastPixels(m_window, m_twips));
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QWidget *m_window;
+    QSize m_twips;
+};
+
+} // namespace
+
+void sizeInTwips(QWidget *window, const QSize &minimumTwips, const QSize &initialTwips)
+{
+    window->setMinimumSize(leastPixels(window, minimumTwips));
+    if (initialTwips.isValid())
+        window->resize(innerPixels(window, initialTwips));
+    new MinimumOnShow(window, minimumTwips);
+}
+
 } // namespace placement
 
 WindowPlacement::WindowPlacement(QWidget *window) : QObject(window), m_window(window)

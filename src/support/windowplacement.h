@@ -35,6 +35,19 @@ qint64 pixelsToTwips(int pixels, int dpi);
 // any part of it would be on no screen (it may straddle two screens).
 QRect keepOnScreen(const QRect &wanted, const QList<QRect> &screens, const QSize &minimum = {});
 
+// Twips at the window's own resolution.
+int twipsToPixels(qint64 twips, const QWidget *window);
+
+// The frame the window manager has put around a shown window; none before
+// it is shown.
+QMargins frameOf(const QWidget *window);
+
+// A window's least size, and optionally the size it opens at, as twips of
+// the outer window, frame included. The frame is taken off as far as it is
+// known now, and the least size again once the window is shown and has one.
+// The least size never needs more than the window's screen holds.
+void sizeInTwips(QWidget *window, const QSize &minimumTwips, const QSize &initialTwips = {});
+
 } // namespace placement
 
 // A whole number from the settings: a number written with a fraction is

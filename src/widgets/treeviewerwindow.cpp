@@ -1,9 +1,9 @@
 #include "widgets/treeviewerwindow.h"
 
+#include "platform/resultset.h"
 #include "platform/settings.h"
-#include "support/busypointer.h"
-#include "support/windowplacement.h"
 #include "widgets/grid.h"
+#include "widgets/windowkit.h"
 
 #include <QtGui/QKeyEvent>
 #include <QtGui/QMouseEvent>
@@ -28,13 +28,6 @@ constexpr int kKeyRole = Qt::UserRole;
 constexpr int kKeyboardStep = 120;
 // Bars thinner than this cannot be grabbed with the mouse.
 constexpr int kMinBarPixels = 5;
-
-QAction *addItem(QMenu *menu, const QString &caption, const char *name)
-{
-    QAction *a = menu->addAction(caption);
-    a->setObjectName(QString::fromLatin1(name));
-    return a;
-}
 
 // A splitter position from the settings; one that is no int leaves the default.
 void readSplitter(const QSettings &store, const QString &key, int &target)
@@ -99,12 +92,11 @@ TreeViewerSettings readTreeViewerSettings(const QString &prefix)
     return s;
 }
 
-void writeTreeViewerSettings(const QString &prefix, const TreeViewerSettings &s)
+void writeTreeViewerSplitters(const QString &prefix, int splitVer, int splitHor)
 {
     const std::unique_ptr<QSettings> store = openSettings();
-    writeStoredPlacement(*store, prefix, {s.left, s.top, s.width, s.height});
-    store->setValue(QStringLiteral("Settings/") + prefix + QStringLiteral("SplitVer"), QString::number(s.splitVer));
-    store->setValue(QStringLiteral("Settings/") + prefix + QStringLiteral("SplitHor"), QString::number(s.splitHor));
+    store->setValue(QStringLiteral("Settings/") + prefix + QStringLiteral("SplitVer"), QString::number(splitVer));
+    store->setValue(QStringLiteral("Settings/") + prefix + QStringLiteral("SplitHor"), QString::number(splitHor));
 }
 
 TreeViewerWindow::TreeViewerWindow(const QString &settingsPrefix, const MenuNames &names, QWidget *parent)
@@ -112,23 +104,18 @@ TreeViewerWindow::TreeViewerWindow(const QString &settingsPrefix, const MenuName
 {
     m_fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
     m_fileMenu->setObjectName(QStringLiteral("mnuFile"));
-    QAction *exit = addItem(m_fileMenu, QStringLiteral("Exit"), "mnuExit");
-    connect(exit, &QAction::triggered, this, &TreeViewerWindow::cmdExit_Click);
+    addMenuItem(m_fileMenu, QStringLiteral("Exit"), "mnuExit", this, &TreeViewerWindow::cmdExit_Click);
 
     m_viewMenu = menuBar()->addMenu(QStringLiteral("&View"));
     m_viewMenu->setObjectName(QStringLiteral("mnuView"));
-    QAction *expand = addItem(m_viewMenu, QStringLiteral("Expand all nodes"), names.expandAll);
-    QAction *collapse = addItem(m_viewMenu, QStringLiteral("Collapse all nodes"), names.collapseAll);
+    QAction *expand = addMenuItem(m_viewMenu, QStringLiteral("Expand all nodes"), names.expandAll);
+    QAction *collapse = addMenuItem(m_viewMenu, QStringLiteral("Collapse all nodes"), names.collapseAll);
 
     QMenu *options = menuBar()->addMenu(QStringLiteral("&Options"));
     options->setObjectName(QStringLiteral("mnuOptions"));
-    m_mnuAlwaysOnTop = addItem(options, QStringLiteral("Always on top"), "mnuAlwaysOnTop");
-    m_mnuAlwaysOnTop->setCheckable(true);
-    connect(m_mnuAlwaysOnTop, &QAction::triggered, this, &TreeViewerWindow::mnuAlwaysOnTop_Click);
+    addAlwaysOnTopItem(options, this);
 
-    auto *central = new QWidget(this);
-    central->setObjectName(QStringLiteral("centralWidget"));
-    setCentralWidget(central);
+    QWidget *central = addCentralArea(this);
 
     m_regTree = new QTreeWidget(central);
     m_regTree->setObjectName(QStringLiteral("regTree"));
@@ -166,7 +153,7 @@ TreeViewerWindow::TreeViewerWindow(const QString &settingsPrefix, const MenuName
     m_imgSplitterVertical = makeBar("imgSplitterVertical", Qt::SizeHorCursor, QStringLiteral("Left and Right"));
     m_imgSplitterHor = makeBar("imgSplitterHor", Qt::SizeVerCursor, QStringLiteral("Up and Down"));
 
-    m_placement = new WindowPlacement(this);
+    layOutOnResize(this, [this] { ResizeForm(); });
 
     connect(expand, &QAction::triggered, m_regTree, &QTreeWidget::expandAll);
     connect(collapse, &QAction::triggered, this, [this] {
@@ -186,7 +173,7 @@ TreeViewerWindow::TreeViewerWindow(const QString &settingsPrefix, const MenuName
 
 TreeViewerWindow::~TreeViewerWindow() = default;
 
-int TreeViewerWindow::twipsToPixels(int twips) const { return placement::twipsToPixels(twips, logicalDpiX()); }
+int TreeViewerWindow::twipsToPixels(int twips) const { return placement::twipsToPixels(twips, this); }
 
 int TreeViewerWindow::pixelsToTwips(int pixels) const { return int(placement::pixelsToTwips(pixels, logicalDpiX())); }
 
@@ -196,8 +183,7 @@ void TreeViewerWindow::applyStoredPlacement()
     m_splitVer = s.splitVer;
     m_splitHor = s.splitHor;
     applyMinimumSize();
-    if (!isMinimized())
-        m_placement->restore({s.left, s.top, s.width, s.height});
+    keepStoredPlacement(this, m_prefix, {s.left, s.top, s.width, s.height});
     ResizeForm();
 }
 
@@ -221,12 +207,6 @@ void TreeViewerWindow::applyMinimumSize()
     const int bar = menuBar()->sizeHint().height();
     setMinimumSize(std::max(0, twipsToPixels(need.width() - kViewerNonClientWidth)),
                    std::max(0, twipsToPixels(need.height() - kViewerNonClientHeight)) + bar);
-}
-
-void TreeViewerWindow::resizeEvent(QResizeEvent *event)
-{
-    QMainWindow::resizeEvent(event);
-    ResizeForm();
 }
 
 void TreeViewerWindow::ResizeForm()
@@ -319,24 +299,12 @@ bool TreeViewerWindow::eventFilter(QObject *watched, QEvent *event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-void TreeViewerWindow::mnuAlwaysOnTop_Click()
-{
-    const QRect g = geometry();
-    const bool wasVisible = isVisible();
-    setWindowFlag(Qt::WindowStaysOnTopHint, m_mnuAlwaysOnTop->isChecked());
-    setGeometry(g);
-    if (wasVisible)
-        show();
-}
-
 void TreeViewerWindow::cmdExit_Click() { close(); }
 
 void TreeViewerWindow::closeEvent(QCloseEvent *event)
 {
-    if (!isMinimized()) {
-        const StoredPlacement g = m_placement->current();
-        writeTreeViewerSettings(m_prefix, {g.left, g.top, g.width, g.height, m_splitVer, m_splitHor});
-    }
+    if (!isMinimized())
+        writeTreeViewerSplitters(m_prefix, m_splitVer, m_splitHor);
     endBusy();
     QMainWindow::closeEvent(event);
 }
@@ -379,12 +347,25 @@ void TreeViewerWindow::addTreePaths(const QList<QStringList> &paths, QChar separ
     m_top->setExpanded(true);
 }
 
-void TreeViewerWindow::beginBusy()
+void TreeViewerWindow::showEntries(std::shared_ptr<db::ResultSet> rows)
 {
-    if (!m_busy)
-        m_busy = std::make_unique<BusyPointer>();
+    const int columns = rows->fieldCount();
+    Grid *g = grid();
+    g->setUpdatesEnabled(false);
+    g->setResultSet(std::move(rows));
+    g->setColumnHidden(0, true);
+    const int extra = twipsToPixels(100);
+    for (int c = 1; c < columns; ++c) {
+        g->resizeColumnToContents(c);
+        g->setColumnWidth(c, g->columnWidth(c) + extra);
+    }
+    g->setUpdatesEnabled(true);
+    if (g->rows() > 1)
+        g->setCurrentCell(1, 1);
 }
 
-void TreeViewerWindow::endBusy() { m_busy.reset(); }
+void TreeViewerWindow::beginBusy() { m_busy.start(); }
+
+void TreeViewerWindow::endBusy() { m_busy.finish(); }
 
 } // namespace korva

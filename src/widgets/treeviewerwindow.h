@@ -1,12 +1,11 @@
 #pragma once
 
+#include "support/busypointer.h"
+
 #include <QtCore/QHash>
 #include <QtCore/QRect>
 #include <QtWidgets/QMainWindow>
 
-#include <memory>
-
-class QAction;
 class QFrame;
 class QMenu;
 class QPushButton;
@@ -17,8 +16,9 @@ class QTreeWidgetItem;
 namespace korva {
 
 class Grid;
-class WindowPlacement;
-struct BusyPointer;
+namespace db {
+class ResultSet;
+}
 
 // Where the controls of a tree viewer go, in twips, for an outer window of
 // the given width and height with the vertical splitter bar's left edge at
@@ -69,8 +69,9 @@ struct TreeViewerSettings
     int splitVer = 4000;
     int splitHor = 3000;
 };
+// The placement is the window's own (keepStoredPlacement); the splitters are written apart.
 TreeViewerSettings readTreeViewerSettings(const QString &prefix);
-void writeTreeViewerSettings(const QString &prefix, const TreeViewerSettings &settings);
+void writeTreeViewerSplitters(const QString &prefix, int splitVer, int splitHor);
 
 // The window both settings viewers are built as: a tree of folders on the
 // left, a grid of the selected folder's entries on the right with a
@@ -96,7 +97,7 @@ public:
     void cmdExit_Click();
 
     // A folder's entries or the tree are still being read.
-    bool isBusy() const { return m_busy != nullptr; }
+    bool isBusy() const { return m_busy.isActive(); }
 
     int twipsToPixels(int twips) const;
     int pixelsToTwips(int pixels) const;
@@ -126,6 +127,10 @@ protected:
     // For each path c1 ... cn, creates the nodes of it still missing below
     // the top node (nodes are found by the keys of treePathKeys).
     void addTreePaths(const QList<QStringList> &paths, QChar separator);
+    // The selected folder's entries in the grid, the first column (the
+    // folder's path) hidden, the others as wide as their contents and a
+    // little more, the first entry current.
+    void showEntries(std::shared_ptr<db::ResultSet> rows);
 
     // The busy pointer from now until endBusy(), however often it is asked for.
     void beginBusy();
@@ -138,11 +143,9 @@ protected:
     QTextEdit *descriptionBox() const { return m_txtDescription; }
 
     void closeEvent(QCloseEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void mnuAlwaysOnTop_Click();
     void dragBar(QFrame *bar, const QPoint &mouse);
     void applyMinimumSize();
     int outerWidth() const;
@@ -151,17 +154,15 @@ private:
     const QString m_prefix;
     QMenu *m_fileMenu;
     QMenu *m_viewMenu;
-    QAction *m_mnuAlwaysOnTop;
     QTreeWidget *m_regTree;
     Grid *m_gridKeys;
     QTextEdit *m_txtDescription;
     QPushButton *m_cmdExit;
     QFrame *m_imgSplitterVertical;
     QFrame *m_imgSplitterHor;
-    WindowPlacement *m_placement;
     QTreeWidgetItem *m_top = nullptr;
     QHash<QString, QTreeWidgetItem *> m_nodes;
-    std::unique_ptr<BusyPointer> m_busy;
+    BusySpan m_busy;
     int m_splitVer = 4000;
     int m_splitHor = 3000;
     bool m_draggingVer = false;
