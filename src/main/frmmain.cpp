@@ -18,6 +18,7 @@
 #include "support/updatecheck.h"
 #include "support/windowplacement.h"
 #include "widgets/grid.h"
+#include "widgets/windowkit.h"
 #include "widgets/gridmodel.h"
 
 #include <QtCore/QDir>
@@ -52,17 +53,6 @@ const QString kNoInstallMessage = QStringLiteral("Error, could not find install 
 // Real dictionaries are a few megabytes; anything far larger is not one.
 constexpr qint64 kMaxDictionaryBytes = 256 * 1024 * 1024;
 
-QAction *addItem(QMenu *menu, const QString &caption, const char *name, bool checkable = false)
-{
-    QAction *a = menu->addAction(caption);
-    a->setObjectName(QString::fromLatin1(name));
-    a->setCheckable(checkable);
-    return a;
-}
-
-// A command whose window is not part of this build yet: present, never a dummy.
-void notYet(QAction *a) { a->setEnabled(false); }
-
 } // namespace
 
 frmMain::frmMain(WindowContext &context, frmSplashScreen *splash, QWidget *parent)
@@ -82,6 +72,7 @@ frmMain::frmMain(WindowContext &context, frmSplashScreen *splash, QWidget *paren
     m_placement = new WindowPlacement(this);
     buildMenus();
     buildControls();
+    layOutOnResize(this, [this] { Form_Resize(); });
     wireBrowsing();
     wireNavigation();
     wireWindows();
@@ -127,32 +118,31 @@ void frmMain::buildMenus()
 {
     QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("mnuFile"));
-    mnuFindObjectID = addItem(file, QStringLiteral("Find Object ID"), "mnuFindObjectID");
-    mnuFindValueinOrvexDirDB = addItem(file, QStringLiteral("Find value in current DB tables"), "mnuFindValueinOrvexDirDB");
+    mnuFindObjectID = addMenuItem(file, QStringLiteral("Find Object ID"), "mnuFindObjectID");
+    mnuFindValueinOrvexDirDB = addMenuItem(file, QStringLiteral("Find value in current DB tables"), "mnuFindValueinOrvexDirDB");
     file->addSeparator();
-    mnuAttachRemote = addItem(file, QStringLiteral("Attach to remote Orvex server"), "mnuAttachRemote");
-    mnuServerFiles = addItem(file, QStringLiteral("Use a server's files..."), "mnuServerFiles");
+    mnuAttachRemote = addMenuItem(file, QStringLiteral("Attach to remote Orvex server"), "mnuAttachRemote");
+    mnuServerFiles = addMenuItem(file, QStringLiteral("Use a server's files..."), "mnuServerFiles");
     mnuRecentServers = file->addMenu(QStringLiteral("Recent servers"));
     mnuRecentServers->setObjectName(QStringLiteral("mnuRecentServers"));
     connect(file, &QMenu::aboutToShow, this, &frmMain::fillRecentServers);
     fillRecentServers();
     file->addSeparator();
-    mnuExportGridToCSVFile = addItem(file, QStringLiteral("Export entire grid data to CSV file"), "mnuExportGridToCSVFile");
-    mnuExportVisibleRowsToCSV = addItem(file, QStringLiteral("Export visible rows to CSV file "), "mnuExportVisibleRowsToCSV");
+    mnuExportGridToCSVFile = addMenuItem(file, QStringLiteral("Export entire grid data to CSV file"), "mnuExportGridToCSVFile");
+    mnuExportVisibleRowsToCSV = addMenuItem(file, QStringLiteral("Export visible rows to CSV file "), "mnuExportVisibleRowsToCSV");
     file->addSeparator();
-    mnuExit = addItem(file, QStringLiteral("Exit"), "mnuExit");
+    mnuExit = addMenuItem(file, QStringLiteral("Exit"), "mnuExit");
     connect(mnuExit, &QAction::triggered, this, [this] { close(); });
 
     QMenu *view = menuBar()->addMenu(QStringLiteral("&View"));
     view->setObjectName(QStringLiteral("mnuView"));
-    mnuStoredProcs = addItem(view, QStringLiteral("Stored Procedures"), "mnuStoredProcs");
-    mnuQueryBuilder = addItem(view, QStringLiteral("Query Builder"), "mnuQueryBuilder");
-    mnuRegistry = addItem(view, QStringLiteral("Orvex Registry Tree"), "mnuRegistry");
-    mnuOrvexConfigurationTree = addItem(view, QStringLiteral("Orvex Configuration Tree"), "mnuOrvexConfigurationTree");
-    mnuObjectView = addItem(view, QStringLiteral("Object View"), "mnuObjectView");
+    mnuStoredProcs = addMenuItem(view, QStringLiteral("Stored Procedures"), "mnuStoredProcs");
+    mnuQueryBuilder = addMenuItem(view, QStringLiteral("Query Builder"), "mnuQueryBuilder");
+    mnuRegistry = addMenuItem(view, QStringLiteral("Orvex Registry Tree"), "mnuRegistry");
+    mnuOrvexConfigurationTree = addMenuItem(view, QStringLiteral("Orvex Configuration Tree"), "mnuOrvexConfigurationTree");
+    mnuObjectView = addMenuItem(view, QStringLiteral("Object View"), "mnuObjectView");
     view->addSeparator();
-    mnuRefresh = addItem(view, QStringLiteral("Refresh"), "mnuRefresh");
-    mnuRefresh->setShortcut(QKeySequence::Refresh);
+    mnuRefresh = addMenuItem(view, QStringLiteral("Refresh"), "mnuRefresh", QKeySequence::Refresh);
 
     QMenu *dbMenu = menuBar()->addMenu(QStringLiteral("&Database"));
     dbMenu->setObjectName(QStringLiteral("mnuDatabase"));
@@ -168,39 +158,41 @@ void frmMain::buildMenus()
 
     QMenu *options = menuBar()->addMenu(QStringLiteral("&Options"));
     options->setObjectName(QStringLiteral("mnuOptions"));
-    mnuUseTables = addItem(options, QStringLiteral("Use Tables"), "mnuUseTables", true);
-    mnuUseViews = addItem(options, QStringLiteral("Use Views"), "mnuUseViews", true);
+    mnuUseTables = addMenuItem(options, QStringLiteral("Use Tables"), "mnuUseTables");
+    mnuUseViews = addMenuItem(options, QStringLiteral("Use Views"), "mnuUseViews");
     connect(mnuUseTables, &QAction::triggered, this, &frmMain::mnuUseTables_Click);
     connect(mnuUseViews, &QAction::triggered, this, &frmMain::mnuUseViews_Click);
     options->addSeparator();
-    mnuLockAliasColumn = addItem(options, QStringLiteral("Lock alias column to left"), "mnuLockAliasColumn", true);
-    mnuLockUniqueColumn = addItem(options, QStringLiteral("Lock unique ID column to left"), "mnuLockUniqueColumn", true);
+    mnuLockAliasColumn = addMenuItem(options, QStringLiteral("Lock alias column to left"), "mnuLockAliasColumn");
+    mnuLockUniqueColumn = addMenuItem(options, QStringLiteral("Lock unique ID column to left"), "mnuLockUniqueColumn");
     connect(mnuLockAliasColumn, &QAction::triggered, this, [this] { m_browser->UpdateTableInformation(true); });
     connect(mnuLockUniqueColumn, &QAction::triggered, this, [this] { m_browser->UpdateTableInformation(true); });
     options->addSeparator();
-    mnuShowObjectIDInToolTip = addItem(options, QStringLiteral("Show ObjectID data in tooltip text"), "mnuShowObjectIDInToolTip", true);
-    mnuShowWhereClause = addItem(options, QStringLiteral("Show WHERE clause option"), "mnuShowWhereClause", true);
+    mnuShowObjectIDInToolTip = addMenuItem(options, QStringLiteral("Show ObjectID data in tooltip text"), "mnuShowObjectIDInToolTip");
+    mnuShowWhereClause = addMenuItem(options, QStringLiteral("Show WHERE clause option"), "mnuShowWhereClause");
     options->addSeparator();
-    mnuAlwaysOnTop = addItem(options, QStringLiteral("Always on top"), "mnuAlwaysOnTop", true);
-    connect(mnuAlwaysOnTop, &QAction::triggered, this, &frmMain::mnuAlwaysOnTop_Click);
-    mnuDumpTables = addItem(options, QStringLiteral("Dump Tables"), "mnuDumpTables");
+    mnuAlwaysOnTop = addAlwaysOnTopItem(options, this);
+    mnuDumpTables = addMenuItem(options, QStringLiteral("Dump Tables"), "mnuDumpTables");
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("mnuHelpMenu"));
-    mnuHelp = addItem(help, QStringLiteral("Help"), "mnuHelp");
+    mnuHelp = addMenuItem(help, QStringLiteral("Help"), "mnuHelp");
     help->addSeparator();
-    mnuAbout = addItem(help, QStringLiteral("About"), "mnuAbout");
-    mnuCheckForUpdatedVersion = addItem(help, QStringLiteral("Check for updated version"), "mnuCheckForUpdatedVersion");
+    mnuAbout = addMenuItem(help, QStringLiteral("About"), "mnuAbout");
+    mnuCheckForUpdatedVersion = addMenuItem(help, QStringLiteral("Check for updated version"), "mnuCheckForUpdatedVersion");
 
     mnuGridDataPopup = new QMenu(this);
     mnuGridDataPopup->setObjectName(QStringLiteral("mnuGridDataPopup"));
-    mnuCopy = addItem(mnuGridDataPopup, QStringLiteral("Copy"), "mnuCopy");
-    mnuJump = addItem(mnuGridDataPopup, QStringLiteral("Jump to this object"), "mnuJump");
+    mnuCopy = addMenuItem(mnuGridDataPopup, QStringLiteral("Copy"), "mnuCopy");
+    mnuJump = addMenuItem(mnuGridDataPopup, QStringLiteral("Jump to this object"), "mnuJump");
     mnuPopupSeparator = mnuGridDataPopup->addSeparator();
     mnuPopupSeparator->setObjectName(QStringLiteral("mnuPopupSeparator"));
-    mnuExportEntireGrid = addItem(mnuGridDataPopup, QStringLiteral("Export entire grid data to CSV file"), "mnuExportEntireGrid");
-    mnuExportVisibleRows = addItem(mnuGridDataPopup, QStringLiteral("Export only visible rows to CSV file"), "mnuExportVisibleRows");
+    mnuExportEntireGrid = addMenuItem(mnuGridDataPopup, QStringLiteral("Export entire grid data to CSV file"), "mnuExportEntireGrid");
+    mnuExportVisibleRows = addMenuItem(mnuGridDataPopup, QStringLiteral("Export only visible rows to CSV file"), "mnuExportVisibleRows");
 
+    for (QAction *a : {mnuUseTables, mnuUseViews, mnuLockAliasColumn, mnuLockUniqueColumn, mnuShowObjectIDInToolTip,
+                       mnuShowWhereClause})
+        a->setCheckable(true);
     // The check marks the window opens with, before any settings are read.
     mnuUseTables->setChecked(true);
     mnuLockAliasColumn->setChecked(true);
@@ -212,15 +204,13 @@ void frmMain::buildMenus()
                        mnuOrvexConfigurationTree, mnuObjectView, mnuRefresh, mnuShowWhereClause, mnuDumpTables,
                        mnuHelp, mnuAbout, mnuCheckForUpdatedVersion, mnuCopy, mnuJump, mnuExportEntireGrid,
                        mnuExportVisibleRows})
-        notYet(a);
+        a->setEnabled(false); // until the part of the window that answers it is wired
     connect(mnuShowObjectIDInToolTip, &QAction::triggered, this, [] {});
 }
 
 void frmMain::buildControls()
 {
-    auto *central = new QWidget(this);
-    central->setObjectName(QStringLiteral("centralWidget"));
-    setCentralWidget(central);
+    QWidget *central = addCentralArea(this);
 
     m_gridTables = new Grid(central);
     m_gridTables->gridModel()->setTranslatedCaptions(true);
@@ -306,7 +296,7 @@ void frmMain::buildControls()
     m_tooltip->setObjectName(QStringLiteral("hoverTip"));
 }
 
-int frmMain::twipsToPixels(int twips) const { return placement::twipsToPixels(twips, logicalDpiX()); }
+int frmMain::twipsToPixels(int twips) const { return placement::twipsToPixels(twips, this); }
 
 int frmMain::pixelsToTwips(int pixels) const { return int(placement::pixelsToTwips(pixels, logicalDpiX())); }
 
@@ -773,16 +763,6 @@ void frmMain::mnuUseViews_Click()
     InitalizeDB();
 }
 
-void frmMain::mnuAlwaysOnTop_Click()
-{
-    const QRect g = geometry();
-    const bool wasVisible = isVisible();
-    setWindowFlag(Qt::WindowStaysOnTopHint, mnuAlwaysOnTop->isChecked());
-    setGeometry(g);
-    if (wasVisible)
-        show();
-}
-
 void frmMain::setSplitterTop(int twips)
 {
     m_splitterTop = twips;
@@ -799,12 +779,6 @@ void frmMain::dragSplitterBy(int mouseYTwips)
     }
 }
 
-void frmMain::resizeEvent(QResizeEvent *event)
-{
-    QMainWindow::resizeEvent(event);
-    Form_Resize();
-}
-
 void frmMain::applyMinimumSize()
 {
     // The central area's minimum plus the menu and status bars.
@@ -815,7 +789,7 @@ void frmMain::applyMinimumSize()
     // On a screen smaller than that (or at a large scale factor) the window
     // must still fit, frame and all.
     if (const QScreen *s = screen()) {
-        const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+        const QMargins frame = placement::frameOf(this);
         least = least.boundedTo(s->availableGeometry().size()
                                 - QSize(frame.left() + frame.right(), frame.top() + frame.bottom()));
     }

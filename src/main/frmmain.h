@@ -112,7 +112,6 @@ Q_SIGNALS:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -147,7 +146,6 @@ private:
     void gridData_OtherButton();
     void mnuUseTables_Click();
     void mnuUseViews_Click();
-    void mnuAlwaysOnTop_Click();
     // What the navigator asks of the window.
     bool listsTables() const override { return useTables(); }
     void setListsTables(bool tables) override;
