@@ -3,6 +3,7 @@
 
 #include "platform/odbcinternal.h"
 
+#include "platform/rowedit.h"
 #include "platform/sqlquote.h"
 
 #include <QtCore/QRegularExpression>
@@ -676,36 +677,16 @@ ExecOutcome OdbcSession::callProcedure(const QString &name, const QList<Procedur
 
 bool OdbcRowSource::updateCell(const RowStore &store, qsizetype row, int column, const QVariant &value, Error *error)
 {
-    const Column &target = m_columns.at(std::size_t(column));
-    if (target.baseTable.isEmpty()) {
-        if (error)
-            *error = {kErrCommand, QStringLiteral("The column \"%1\" is not a column of a table; it cannot be changed.")
-                                       .arg(target.name)};
+    QList<ColumnOrigin> origins;
+    for (const Column &c : m_columns)
+        origins.append({c.name, QString(), c.baseTable, c.baseColumn});
+    const EditDialect dialect{sql::quoteBracketed, false};
+    const auto edit = planCellEdit(origins, column, dialect, [&](const ColumnOrigin &target) {
+        Error e;
+        return m_session->primaryKeyColumns(target.table, &e);
+    }, error);
+    if (!edit)
         return false;
-    }
-    Error e;
-    const QStringList keys = m_session->primaryKeyColumns(target.baseTable, &e);
-    QList<int> keyColumns;
-    for (const QString &key : keys) {
-        int found = -1;
-        for (std::size_t i = 0; i < m_columns.size() && found < 0; ++i)
-            if (m_columns[i].baseTable.compare(target.baseTable, Qt::CaseInsensitive) == 0
-                && m_columns[i].baseColumn.compare(key, Qt::CaseInsensitive) == 0)
-                found = int(i);
-        keyColumns << found;
-    }
-    if (keys.isEmpty() || keyColumns.contains(-1)) {
-        if (error)
-            *error = {kErrCommand, QStringLiteral("The table \"%1\" has no primary key among the columns shown; its rows "
-                                                  "cannot be changed.")
-                                       .arg(target.baseTable)};
-        return false;
-    }
-    QString where;
-    for (int k = 0; k < keys.size(); ++k)
-        where += (k ? QStringLiteral(" AND ") : QString()) + sql::quoteBracketed(keys[k]) + QStringLiteral(" = ?");
-    const QString text = QStringLiteral("UPDATE ") + sql::quoteBracketed(target.baseTable) + QStringLiteral(" SET ")
-                         + sql::quoteBracketed(target.baseColumn) + QStringLiteral(" = ? WHERE ") + where;
     // Its own connection (the rows' one is busy reading), in a transaction
     // that is kept only when exactly one row changed.
     Statement stmt(m_session, error);
@@ -726,8 +707,9 @@ bool OdbcRowSource::updateCell(const RowStore &store, qsizetype row, int column,
             m_session->markBroken(stmt.connection());
         return ended ? Error{} : d.error;
     };
-    std::u16string wideText = wide(m_session->translate(text));
-    std::vector<BoundText> params(std::size_t(keys.size()) + 1);
+    std::u16string wideText = wide(m_session->translate(edit->statement));
+    const QList<int> &keyColumns = edit->keyColumns;
+    std::vector<BoundText> params(std::size_t(keyColumns.size()) + 1);
     bool bound = bindText(stmt.handle(), 1, params[0], value);
     for (int k = 0; k < keyColumns.size(); ++k)
         bound = bound && bindText(stmt.handle(), SQLUSMALLINT(k + 2), params[std::size_t(k) + 1], store.value(row, keyColumns[k]));
@@ -746,13 +728,10 @@ bool OdbcRowSource::updateCell(const RowStore &store, qsizetype row, int column,
     }
     SQLLEN changed = 0;
     SQLRowCount(stmt.handle(), &changed);
-    if (changed != 1) {
+    if (const Error wrongCount = changedRowsError(changed)) {
         finish(false);
         if (error)
-            *error = changed == 0 ? Error{kErrCommand, QStringLiteral("Row cannot be located for updating. Some values may "
-                                                                      "have been changed since it was last read.")}
-                                  : Error{kErrGeneric, QStringLiteral("Insufficient key column information for updating or "
-                                                                      "refreshing.")};
+            *error = wrongCount;
         return false;
     }
     // The change holds only once the server kept it.

@@ -1,5 +1,6 @@
 #include "platform/sqlitesession.h"
 
+#include "platform/rowedit.h"
 #include "platform/sqlquote.h"
 
 #include "platform/serverdirectory.h"
@@ -174,9 +175,8 @@ public:
             const char *table = sqlite3_column_table_name(stmt, i);
             const char *origin = sqlite3_column_origin_name(stmt, i);
             const char *schema = sqlite3_column_database_name(stmt, i);
-            m_origins.append({table ? QString::fromUtf8(table) : QString(),
-                              origin ? QString::fromUtf8(origin) : QString(),
-                              schema ? QString::fromUtf8(schema) : QString()});
+            m_origins.append({m_columns.last(), schema ? QString::fromUtf8(schema) : QString(),
+                              table ? QString::fromUtf8(table) : QString(), origin ? QString::fromUtf8(origin) : QString()});
         }
     }
 
@@ -244,51 +244,26 @@ public:
     bool updateCell(const RowStore &store, qsizetype row, int column, const QVariant &value, Error *error) override
     {
         std::lock_guard lock(m_session->mutex());
-        const Origin &target = m_origins.value(column);
-        if (target.table.isEmpty() || target.column.isEmpty()) {
-            if (error)
-                *error = {kErrCommand, QStringLiteral("The column \"%1\" is not a column of a table; it cannot be changed.")
-                                           .arg(m_columns.value(column))};
-            return false;
-        }
+        // Names go to SQLite as they are; a key that is NULL still finds its row.
+        const EditDialect dialect{sqliteName, true};
         // The row is found by every column of its key, each of which must be shown.
-        Error e;
-        const QStringList keys = m_session->primaryKeyColumns(
-            sql::quoteBracketed(target.schema) + u'.' + sql::quoteBracketed(target.table), &e);
-        QList<int> keyColumns;
-        for (const QString &key : keys) {
-            int found = -1;
-            for (int i = 0; i < m_origins.size() && found < 0; ++i)
-                if (m_origins[i].schema == target.schema
-                    && m_origins[i].table.compare(target.table, Qt::CaseInsensitive) == 0
-                    && m_origins[i].column.compare(key, Qt::CaseInsensitive) == 0)
-                    found = i;
-            keyColumns << found;
-        }
-        if (keys.isEmpty() || keyColumns.contains(-1)) {
-            if (error)
-                *error = {kErrCommand, QStringLiteral("The table \"%1\" has no primary key among the columns shown; its rows "
-                                                      "cannot be changed.")
-                                           .arg(target.table)};
+        const auto edit = planCellEdit(m_origins, column, dialect, [&](const ColumnOrigin &target) {
+            Error e;
+            return m_session->primaryKeyColumns(sql::quoteBracketed(target.schema) + u'.' + sql::quoteBracketed(target.table), &e);
+        }, error);
+        if (!edit)
             return false;
-        }
-        QString where;
-        for (int k = 0; k < keys.size(); ++k)
-            where += (k ? QStringLiteral(" AND ") : QString()) + sqliteName(keys[k])
-                     + QStringLiteral(" IS ?%1").arg(k + 2);
-        const QString sql = QStringLiteral("UPDATE %1.%2 SET %3 = ?1 WHERE %4")
-                                .arg(sqliteName(target.schema), sqliteName(target.table), sqliteName(target.column), where);
         sqlite3 *db = m_session->handle();
         sqlite3_stmt *raw = nullptr;
-        if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &raw, nullptr) != SQLITE_OK) {
+        if (sqlite3_prepare_v2(db, edit->statement.toUtf8().constData(), -1, &raw, nullptr) != SQLITE_OK) {
             if (error)
                 *error = m_session->lastError();
             return false;
         }
         Statement stmt(raw);
         bindVariant(raw, 1, value);
-        for (int k = 0; k < keyColumns.size(); ++k)
-            bindVariant(raw, k + 2, store.value(row, keyColumns[k]));
+        for (int k = 0; k < edit->keyColumns.size(); ++k)
+            bindVariant(raw, k + 2, store.value(row, edit->keyColumns[k]));
         // The change is kept only when it touched exactly this one row.
         if (sqlite3_exec(db, "SAVEPOINT korva_edit", nullptr, nullptr, nullptr) != SQLITE_OK) {
             if (error)
@@ -308,15 +283,8 @@ public:
             return false;
         }
         sqlite3_exec(db, "ROLLBACK TO korva_edit; RELEASE korva_edit", nullptr, nullptr, nullptr);
-        if (error) {
-            if (stepError)
-                *error = stepError;
-            else if (changed == 0)
-                *error = {kErrCommand, QStringLiteral("Row cannot be located for updating. Some values may have been "
-                                                      "changed since it was last read.")};
-            else
-                *error = {kErrGeneric, QStringLiteral("Insufficient key column information for updating or refreshing.")};
-        }
+        if (error)
+            *error = stepError ? stepError : changedRowsError(changed);
         return false;
     }
 
@@ -338,10 +306,6 @@ public:
     }
 
 private:
-    struct Origin
-    {
-        QString table, column, schema;
-    };
     struct StmtDeleter
     {
         void operator()(sqlite3_stmt *s) const { sqlite3_finalize(s); }
@@ -350,7 +314,7 @@ private:
     std::shared_ptr<SqliteSession> m_session;
     std::unique_ptr<sqlite3_stmt, StmtDeleter> m_stmt;
     QStringList m_columns;
-    QList<Origin> m_origins;
+    QList<ColumnOrigin> m_origins;
     std::atomic<bool> m_done = false; // read by the owning thread while a loader fetches
     std::atomic<bool> m_cancelled = false;
 };

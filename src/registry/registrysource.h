@@ -10,10 +10,6 @@
 #include <memory>
 #include <optional>
 
-namespace korva::regaccess {
-class RegistryKey;
-}
-
 namespace korva::registryview {
 
 // Where the registry viewer reads keys and values of HKEY_LOCAL_MACHINE:
@@ -43,9 +39,5 @@ struct ExportRead
 };
 ExportRead readRegistryExport(const QString &path);
 ExportRead parseRegistryExport(const QByteArray &bytes);
-
-// The listings of one key of a registry tree, as RegistryAPI gives them.
-QStringList listSubKeys(const regaccess::RegistryKey &key);
-QList<RegistryAPI::Entry> listValues(const regaccess::RegistryKey &key);
 
 } // namespace korva::registryview

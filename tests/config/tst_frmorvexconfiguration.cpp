@@ -1,8 +1,6 @@
 #include "appcontext/windowcontext.h"
-#include "common/recordingmessenger.h"
-#include "common/testsupport.h"
+#include "common/demowindows.h"
 #include "config/frmorvexconfiguration.h"
-#include "demo/demoinstallation.h"
 #include "platform/database.h"
 #include "platform/delayedsession.h"
 #include "platform/sessionpool.h"
@@ -50,9 +48,7 @@ class tst_frmOrvexConfiguration : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<test::IsolatedEnvironment> env;
-    test::RecordingMessenger msg;
-    std::unique_ptr<WindowContext> ctx;
+    test::DemoWindows fx;
     QString directory; // the directory database's connection string
 
     static Grid *grid(QWidget &w) { return w.findChild<Grid *>(QStringLiteral("gridKeys")); }
@@ -87,26 +83,20 @@ private:
 private Q_SLOTS:
     void initTestCase()
     {
-        env = std::make_unique<test::IsolatedEnvironment>();
-        demo::DemoOptions o;
-        o.root = env->filePath(QStringLiteral("demo"));
-        o.subscribers = 30;
-        o.reportRows = 10;
         QString error;
-        QVERIFY2(demo::createDemoInstallation(o, &error), qPrintable(error));
-        ctx = std::make_unique<WindowContext>(msg);
-        ctx->registerWindow(kWindow, WindowContext::Instances::One,
-                            [](WindowContext &c) { return new frmOrvexConfiguration(c); });
-        SharedState &s = ctx->state();
+        QVERIFY2(fx.setUp({}, &error), qPrintable(error));
+        fx.ctx().registerWindow(kWindow, WindowContext::Instances::One,
+                                [](WindowContext &c) { return new frmOrvexConfiguration(c); });
+        SharedState &s = fx.ctx().state();
         s.serverName = WorkStationInfo::instance().ComputerName();
-        directory = QStringLiteral("Driver={SQL Server};server=%1\\zandelorvex;database=OrvexDirDB").arg(s.serverName);
+        directory = fx.connectionString();
         s.connectionString = directory;
-        s.dictionaryFolder = o.root + QStringLiteral("/install/ConfigurationModules/DatabaseScripts/");
+        s.dictionaryFolder = fx.dictionaryFolder();
     }
     void init()
     {
-        msg.clear();
-        ctx->state().connectionString = directory;
+        fx.msg.clear();
+        fx.ctx().state().connectionString = directory;
     }
 
     void opensFromTheViewMenuOnce()
@@ -115,11 +105,11 @@ private Q_SLOTS:
         QMainWindow host;
         QMenu *view = host.menuBar()->addMenu(QStringLiteral("&View"));
         QAction *item = view->addAction(QStringLiteral("Orvex Configuration Tree"));
-        connect(item, &QAction::triggered, this, [this] { ctx->openWindow(kWindow); });
+        connect(item, &QAction::triggered, this, [this] { fx.ctx().openWindow(kWindow); });
         host.show();
         QVERIFY(QTest::qWaitForWindowExposed(&host));
         choose(host.menuBar(), view, item);
-        QPointer<QWidget> w = ctx->openedWindow(kWindow);
+        QPointer<QWidget> w = fx.ctx().openedWindow(kWindow);
         QVERIFY(w);
         QTRY_VERIFY(w->isVisible());
         QCOMPARE(w->windowTitle(), QStringLiteral("Orvex Configuration Data Explorer"));
@@ -127,16 +117,16 @@ private Q_SLOTS:
         // Chosen again, the same window comes forward as it is.
         tree(*w)->setCurrentItem(tree(*w)->topLevelItem(0)->child(1));
         choose(host.menuBar(), view, item);
-        QCOMPARE(ctx->openedWindow(kWindow), w.data());
+        QCOMPARE(fx.ctx().openedWindow(kWindow), w.data());
         QCOMPARE(tree(*w)->currentItem(), tree(*w)->topLevelItem(0)->child(1));
         w->close();
         QTRY_VERIFY(!w);
-        QVERIFY2(msg.messages.isEmpty(), qPrintable(msg.messages.join(u'\n')));
+        QVERIFY2(fx.msg.messages.isEmpty(), qPrintable(fx.msg.messages.join(u'\n')));
     }
 
     void foldersSettingsAndDescriptions()
     {
-        frmOrvexConfiguration w(*ctx);
+        frmOrvexConfiguration w(fx.ctx());
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         waitForTree(w);
@@ -199,7 +189,7 @@ private Q_SLOTS:
         w.findChild<QAction *>(QStringLiteral("mnuCollapseAllNodes"))->trigger();
         QVERIFY(top->isExpanded());
         QVERIFY(!messaging->isExpanded());
-        QVERIFY2(msg.messages.isEmpty(), qPrintable(msg.messages.join(u'\n')));
+        QVERIFY2(fx.msg.messages.isEmpty(), qPrintable(fx.msg.messages.join(u'\n')));
     }
 
     // However many folders there are, the server is asked once, and the
@@ -212,7 +202,7 @@ private Q_SLOTS:
                 return db::withDelay(db::openEngineSession(t, e), std::chrono::milliseconds(0), &meter);
             }));
         {
-            frmOrvexConfiguration w(*ctx);
+            frmOrvexConfiguration w(fx.ctx());
             QCOMPARE(w.topNode()->childCount(), 0);
             QVERIFY(w.isBusy());
             QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
@@ -228,47 +218,47 @@ private Q_SLOTS:
     void failuresAreReported()
     {
         // A database the server does not have.
-        ctx->state().connectionString = QString(directory).replace(QStringLiteral("OrvexDirDB"), QStringLiteral("NoSuchDB"));
+        fx.ctx().state().connectionString = QString(directory).replace(QStringLiteral("OrvexDirDB"), QStringLiteral("NoSuchDB"));
         {
-            frmOrvexConfiguration w(*ctx);
+            frmOrvexConfiguration w(fx.ctx());
             waitForTree(w);
-            QCOMPARE(msg.messages.size(), 1);
-            QVERIFY2(msg.messages[0].startsWith(u"(error):-2147467259 (Cannot open database \"NoSuchDB\"")
-                         && msg.messages[0].endsWith(u") in procedure ConstructTreeFromConfigurationTable of Form frmOrvexConfiguration"),
-                     qPrintable(msg.messages[0]));
+            QCOMPARE(fx.msg.messages.size(), 1);
+            QVERIFY2(fx.msg.messages[0].startsWith(u"(error):-2147467259 (Cannot open database \"NoSuchDB\"")
+                         && fx.msg.messages[0].endsWith(u") in procedure ConstructTreeFromConfigurationTable of Form frmOrvexConfiguration"),
+                     qPrintable(fx.msg.messages[0]));
             QCOMPARE(w.topNode()->childCount(), 0);
         }
-        ctx->state().connectionString = directory;
+        fx.ctx().state().connectionString = directory;
 
         // A folder gone since the tree was read.
-        msg.clear();
+        fx.msg.clear();
         {
-            frmOrvexConfiguration w(*ctx);
+            frmOrvexConfiguration w(fx.ctx());
             w.show();
             waitForTree(w);
             execute(QStringLiteral("UPDATE tbl_Configuration SET FullName='System.Gone' WHERE FullName='System.Licensing'"));
             click(w, childNamed(w.topNode(), QStringLiteral("Licensing")));
             execute(QStringLiteral("UPDATE tbl_Configuration SET FullName='System.Licensing' WHERE FullName='System.Gone'"));
-            QCOMPARE(msg.messages, QStringList{QStringLiteral("Error, could not find node in configuration table by FullName=System.Licensing")});
+            QCOMPARE(fx.msg.messages, QStringList{QStringLiteral("Error, could not find node in configuration table by FullName=System.Licensing")});
             QCOMPARE(grid(w)->rows(), 1);
         }
 
         // No root, and no description file.
-        msg.clear();
+        fx.msg.clear();
         execute(QStringLiteral("UPDATE tbl_Configuration SET Type=-1 WHERE Type=1"));
-        const QString folder = ctx->state().dictionaryFolder;
-        ctx->state().dictionaryFolder = env->filePath(QStringLiteral("nowhere/"));
+        const QString folder = fx.ctx().state().dictionaryFolder;
+        fx.ctx().state().dictionaryFolder = fx.filePath(QStringLiteral("nowhere/"));
         {
-            frmOrvexConfiguration w(*ctx);
+            frmOrvexConfiguration w(fx.ctx());
             waitForTree(w);
         }
-        ctx->state().dictionaryFolder = folder;
+        fx.ctx().state().dictionaryFolder = folder;
         execute(QStringLiteral("UPDATE tbl_Configuration SET Type=1 WHERE Type=-1"));
-        QCOMPARE(msg.messages.size(), 2);
-        QVERIFY2(msg.messages[0].startsWith(u"XML problem - can't open Orvex configuration data dictionary.  Error Reason="),
-                 qPrintable(msg.messages[0]));
-        QVERIFY(msg.messages[0].contains(u"\non line "));
-        QCOMPARE(msg.messages[1], QStringLiteral("No configuration data in the local SQL database"));
+        QCOMPARE(fx.msg.messages.size(), 2);
+        QVERIFY2(fx.msg.messages[0].startsWith(u"XML problem - can't open Orvex configuration data dictionary.  Error Reason="),
+                 qPrintable(fx.msg.messages[0]));
+        QVERIFY(fx.msg.messages[0].contains(u"\non line "));
+        QCOMPARE(fx.msg.messages[1], QStringLiteral("No configuration data in the local SQL database"));
     }
 
     void placementSplittersAndAlwaysOnTop()
@@ -289,7 +279,7 @@ private Q_SLOTS:
         }
         // Opened and closed untouched, or closed while minimised: stored as it was.
         for (bool minimised : {false, true}) {
-            frmOrvexConfiguration w(*ctx);
+            frmOrvexConfiguration w(fx.ctx());
             w.show();
             QVERIFY(QTest::qWaitForWindowExposed(&w));
             if (minimised) {
@@ -301,7 +291,7 @@ private Q_SLOTS:
             QCOMPARE(storedNow(), stored);
         }
 
-        frmOrvexConfiguration w(*ctx);
+        frmOrvexConfiguration w(fx.ctx());
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         waitForTree(w);

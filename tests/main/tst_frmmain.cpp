@@ -1,8 +1,6 @@
 #include "common/recordingmessenger.h"
+#include "common/demowindows.h"
 #include "common/waitforrows.h"
-#include "common/testsupport.h"
-#include "demo/demoinstallation.h"
-#include "demo/registry.h"
 #include "appcontext/windowcontext.h"
 #include "main/frmmain.h"
 #include "main/tablebrowser.h"
@@ -57,13 +55,10 @@ class tst_frmMain : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<test::IsolatedEnvironment> env;
-    QString root;
+    test::DemoWindows fx;
     QString registryFile;
     QString builtProgramDir; // where the build put the files that ship beside the program
     QTemporaryDir pristine; // the dictionary folder as the demo made it
-
-    QString dictionaryFolder() const { return root + QStringLiteral("/install/ConfigurationModules/DatabaseScripts"); }
 
     static QAction *action(QWidget &w, const char *name)
     {
@@ -114,23 +109,15 @@ private:
 private Q_SLOTS:
     void initTestCase()
     {
-        env = std::make_unique<test::IsolatedEnvironment>();
-        root = env->filePath(QStringLiteral("demo"));
-        demo::DemoOptions o;
-        o.root = root;
-        o.subscribers = 30;
-        o.reportRows = 300;
-        QString error;
-        QVERIFY2(demo::createDemoInstallation(o, &error), qPrintable(error));
-        registryFile = qEnvironmentVariable("KORVA_HKLM");
         builtProgramDir = qEnvironmentVariable("KORVA_PROGRAM_DIR");
-        qputenv("KORVA_PROGRAM_DIR", env->filePath(QStringLiteral("program")).toLocal8Bit());
-        QDir().mkpath(env->filePath(QStringLiteral("program")));
-        // The registry window's description file, as shipped beside the program.
-        QFile description(env->filePath(QStringLiteral("program/OrvexRegistrySettings.xml")));
-        QVERIFY(description.open(QIODevice::WriteOnly) && description.write(demo::registrySettingsXml()) > 0);
-        description.close();
-        QDir scripts(dictionaryFolder());
+        test::DemoWindows::Options o;
+        o.reportRows = 300;
+        o.programFolder = true;
+        o.registryDescription = true;
+        QString error;
+        QVERIFY2(fx.setUp(o, &error), qPrintable(error));
+        registryFile = qEnvironmentVariable("KORVA_HKLM");
+        QDir scripts(fx.dictionaryFolder());
         for (const QString &name : scripts.entryList(QDir::Files))
             QVERIFY(QFile::copy(scripts.filePath(name), pristine.filePath(name)));
     }
@@ -143,7 +130,7 @@ private Q_SLOTS:
     void cleanup()
     {
         qputenv("KORVA_HKLM", registryFile.toLocal8Bit());
-        QDir scripts(dictionaryFolder());
+        QDir scripts(fx.dictionaryFolder());
         for (const QString &name : scripts.entryList(QDir::Files))
             if (!QFile::exists(pristine.filePath(name)))
                 scripts.remove(name);
@@ -151,7 +138,7 @@ private Q_SLOTS:
             scripts.remove(name);
             QVERIFY(QFile::copy(pristine.filePath(name), scripts.filePath(name)));
         }
-        QDir(env->filePath(QStringLiteral("program/WhereFiles"))).removeRecursively();
+        QDir(fx.filePath(QStringLiteral("program/WhereFiles"))).removeRecursively();
         for (QWidget *top : QApplication::topLevelWidgets())
             if (top->isVisible() && top->inherits("QMenu"))
                 top->close();
@@ -284,8 +271,8 @@ private Q_SLOTS:
 
     void brokenDictionariesAreReportedAndTheProgramGoesOn()
     {
-        const QString dyn = root + QStringLiteral("/install/ConfigurationModules/DatabaseScripts/OrvexDynDB.xml");
-        const QString rpt = root + QStringLiteral("/install/ConfigurationModules/DatabaseScripts/OrvexRptDB.xml");
+        const QString dyn = fx.dictionaryFolder() + QStringLiteral("OrvexDynDB.xml");
+        const QString rpt = fx.dictionaryFolder() + QStringLiteral("OrvexRptDB.xml");
         QVERIFY(QFile::rename(dyn, dyn + QStringLiteral(".away")));
         QVERIFY(QFile::copy(rpt, rpt + QStringLiteral(".keep")));
         {
@@ -312,9 +299,9 @@ private Q_SLOTS:
     // to an endless device, is reported and the program goes on.
     void dictionariesInAnyEncodingOrShape()
     {
-        const QString mbx = dictionaryFolder() + QStringLiteral("/OrvexMbxDB.xml");
-        const QString dyn = dictionaryFolder() + QStringLiteral("/OrvexDynDB.xml");
-        const QString rpt = dictionaryFolder() + QStringLiteral("/OrvexRptDB.xml");
+        const QString mbx = fx.dictionaryFolder() + QStringLiteral("OrvexMbxDB.xml");
+        const QString dyn = fx.dictionaryFolder() + QStringLiteral("OrvexDynDB.xml");
+        const QString rpt = fx.dictionaryFolder() + QStringLiteral("OrvexRptDB.xml");
         {
             QFile f(mbx);
             QVERIFY(f.open(QIODevice::ReadOnly));
@@ -354,7 +341,7 @@ private Q_SLOTS:
 
     void missingInstallFolderShutsDownWithSettingsSaved()
     {
-        const QString empty = env->filePath(QStringLiteral("empty.reg"));
+        const QString empty = fx.filePath(QStringLiteral("empty.reg"));
         {
             QFile f(empty);
             QVERIFY(f.open(QIODevice::WriteOnly));
@@ -380,7 +367,7 @@ private Q_SLOTS:
 
     void corruptRegistryFileIsReportedAndLeftAlone()
     {
-        const QString bad = env->filePath(QStringLiteral("bad.reg"));
+        const QString bad = fx.filePath(QStringLiteral("bad.reg"));
         const QByteArray content = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\X\r\n\"a\"=dword:zz\r\n";
         {
             QFile f(bad);
@@ -518,7 +505,7 @@ private Q_SLOTS:
         QVERIFY(dataGrid(w)->rows() > 1);
 
         QString file;
-        QDirIterator it(root, {QStringLiteral("OrvexDirDB.sqlite")}, QDir::Files, QDirIterator::Subdirectories);
+        QDirIterator it(fx.root(), {QStringLiteral("OrvexDirDB.sqlite")}, QDir::Files, QDirIterator::Subdirectories);
         if (it.hasNext())
             file = it.next();
         QVERIFY(!file.isEmpty());
@@ -616,7 +603,7 @@ private Q_SLOTS:
         QVERIFY(test::waitForRows(w));
         QCOMPARE(dataGrid(w)->rows(), 2);
         QCOMPARE(child<QLineEdit>(w, "txtRows")->text(), QStringLiteral("1"));
-        const QString file = env->filePath(QStringLiteral("program/WhereFiles/OrvexDirDB_tbl_Alias.TXT"));
+        const QString file = fx.filePath(QStringLiteral("program/WhereFiles/OrvexDirDB_tbl_Alias.TXT"));
         QVERIFY(QFile::exists(file));
 
         // Another table clears the box; coming back brings the sticky clause again.
@@ -655,7 +642,7 @@ private Q_SLOTS:
         QCOMPARE(child<QLineEdit>(w, "txtRows")->text(), QString());
         // The export says the table could not be read, and writes nothing.
         msg.clear();
-        const QString exported = env->filePath(QStringLiteral("partial.csv"));
+        const QString exported = fx.filePath(QStringLiteral("partial.csv"));
         msg.fileNames.enqueue(exported);
         w.browser().exportGrid(false, false);
         QCOMPARE(msg.messages.size(), 1);
@@ -702,7 +689,7 @@ private Q_SLOTS:
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         selectTable(w, QStringLiteral("tbl_Alias"));
-        const QString path = env->filePath(QStringLiteral("aliases.csv"));
+        const QString path = fx.filePath(QStringLiteral("aliases.csv"));
         QFile::remove(path);
         msg.fileNames.enqueue(path);
         w.browser().exportGrid(false, true);
@@ -1043,7 +1030,7 @@ private Q_SLOTS:
         const QDir built(builtProgramDir);
         if (builtProgramDir.isEmpty() || !built.exists(QStringLiteral("korva_DEU.dll")))
             QSKIP("the language libraries are built beside the program (run through CTest)");
-        const QDir program(env->filePath(QStringLiteral("program")));
+        const QDir program(fx.filePath(QStringLiteral("program")));
         for (const QString &name : {QStringLiteral("korva_DEU.dll"), QStringLiteral("korva_ENU.dll")}) {
             QFile::remove(program.filePath(name));
             QVERIFY(QFile::copy(built.filePath(name), program.filePath(name)));
@@ -1194,7 +1181,7 @@ private Q_SLOTS:
     // Help > Help shows the guide beside the program, and its links work.
     void helpMenuShowsTheGuide()
     {
-        const QDir program(env->filePath(QStringLiteral("program")));
+        const QDir program(fx.filePath(QStringLiteral("program")));
         QFile::remove(program.filePath(QStringLiteral("KORVA.htm")));
         QVERIFY(QFile::copy(QDir(builtProgramDir).filePath(QStringLiteral("KORVA.htm")), program.filePath(QStringLiteral("KORVA.htm"))));
         test::RecordingMessenger msg;
@@ -1295,7 +1282,7 @@ private Q_SLOTS:
         QCOMPARE(dataGrid(w)->rows(), 1);
         QCOMPARE(child<QLineEdit>(w, "txtRows")->text(), QString());
         msg.clear();
-        const QString exported = env->filePath(QStringLiteral("flaky.csv"));
+        const QString exported = fx.filePath(QStringLiteral("flaky.csv"));
         msg.fileNames.enqueue(exported);
         w.browser().exportGrid(false, false);
         QCOMPARE(msg.messages.size(), 1);
@@ -1528,7 +1515,7 @@ private Q_SLOTS:
             auto s = openSettings();
             s->setValue(QStringLiteral("Config/ShowWHEREClause"), QStringLiteral("True"));
         }
-        const QString folder = env->filePath(QStringLiteral("program/WhereFiles"));
+        const QString folder = fx.filePath(QStringLiteral("program/WhereFiles"));
         QDir().mkpath(folder);
         QCOMPARE(::mkfifo(QFile::encodeName(folder + QStringLiteral("/OrvexDirDB_tbl_Alias.TXT")).constData(), 0600), 0);
         test::RecordingMessenger msg;
@@ -1588,7 +1575,7 @@ private Q_SLOTS:
         // A database that cannot be opened lists nothing and describes nothing.
         selectTable(w, QStringLiteral("tbl_Location"));
         QVERIFY(!child<QTextEdit>(w, "txtTableInfo")->toPlainText().isEmpty());
-        const QString file = root + QStringLiteral("/data/OrvexRptDB.sqlite");
+        const QString file = fx.root() + QStringLiteral("/data/OrvexRptDB.sqlite");
         QVERIFY(QFile::rename(file, file + QStringLiteral(".away")));
         const auto putBack = qScopeGuard([&] { QFile::rename(file + QStringLiteral(".away"), file); });
         action(w, "mnuOrvexRptDb")->trigger();

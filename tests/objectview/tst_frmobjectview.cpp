@@ -1,8 +1,6 @@
 #include "appcontext/windowcontext.h"
+#include "common/demowindows.h"
 #include "common/gridinput.h"
-#include "common/recordingmessenger.h"
-#include "common/testsupport.h"
-#include "demo/demoinstallation.h"
 #include "objectview/frmobjectview.h"
 #include "platform/database.h"
 #include "platform/fileio.h"
@@ -34,9 +32,7 @@ class tst_frmObjectView : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<test::IsolatedEnvironment> env;
-    test::RecordingMessenger msg;
-    std::unique_ptr<WindowContext> ctx;
+    test::DemoWindows fx;
     RecordingJumpTarget target;
 
     template<class T>
@@ -48,29 +44,21 @@ private:
 private Q_SLOTS:
     void initTestCase()
     {
-        env = std::make_unique<test::IsolatedEnvironment>();
-        demo::DemoOptions o;
-        o.root = env->filePath(QStringLiteral("demo"));
-        o.subscribers = 30;
-        o.reportRows = 10;
         QString error;
-        QVERIFY2(demo::createDemoInstallation(o, &error), qPrintable(error));
-        ctx = std::make_unique<WindowContext>(msg);
-        ctx->setJumpTarget(&target);
-        SharedState &s = ctx->state();
+        QVERIFY2(fx.setUp({}, &error), qPrintable(error));
+        fx.ctx().setJumpTarget(&target);
+        SharedState &s = fx.ctx().state();
         s.serverName = WorkStationInfo::instance().ComputerName();
-        s.connectionString = QStringLiteral("Driver={SQL Server};server=%1\\zandelorvex;database=OrvexDirDB").arg(s.serverName);
+        s.connectionString = fx.connectionString();
         QByteArray bytes;
-        QCOMPARE(readRegularFile(o.root + QStringLiteral("/install/ConfigurationModules/DatabaseScripts/OrvexDirDB.xml"),
-                                 1 << 28, &bytes),
-                 ReadStatus::Ok);
+        QCOMPARE(readRegularFile(fx.dictionaryFolder() + QStringLiteral("OrvexDirDB.xml"), 1 << 28, &bytes), ReadStatus::Ok);
         QVERIFY(s.dictionary.loadFromText(xml::decodeDocument(bytes).toLower()));
     }
-    void init() { msg.clear(); target.jumps.clear(); }
+    void init() { fx.msg.clear(); target.jumps.clear(); }
 
     void showsDependentRows()
     {
-        frmObjectView view(*ctx);
+        frmObjectView view(fx.ctx());
         auto *types = child<QListWidget>(view, "listObjectType");
         auto *refs = child<QListWidget>(view, "listReferenceTables");
         auto *objects = child<Grid>(view, "gridData");
@@ -107,7 +95,7 @@ private Q_SLOTS:
     // asked to show the referenced object.
     void hoverAndJumpGoThroughTheContext()
     {
-        frmObjectView view(*ctx);
+        frmObjectView view(fx.ctx());
         view.resize(1100, 700);
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
@@ -139,12 +127,12 @@ private Q_SLOTS:
         QCOMPARE(target.jumps.size(), 1);
         QCOMPARE(target.jumps[0].second, objects->textMatrix(1, col));
         QVERIFY(!target.jumps[0].first.isEmpty());
-        QVERIFY2(msg.messages.isEmpty(), qPrintable(msg.messages.join(u'\n')));
+        QVERIFY2(fx.msg.messages.isEmpty(), qPrintable(fx.msg.messages.join(u'\n')));
     }
 
     void mouseOverEveryGrid()
     {
-        frmObjectView view(*ctx);
+        frmObjectView view(fx.ctx());
         view.resize(1000, 700);
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));

@@ -1,15 +1,12 @@
 #include "appcontext/windowcontext.h"
 #include "colourmap.h"
-#include "common/recordingmessenger.h"
-#include "common/testsupport.h"
-#include "demo/demoinstallation.h"
+#include "common/demowindows.h"
 #include "platform/backgroundtask.h"
 #include "platform/database.h"
 #include "platform/delayedsession.h"
 #include "platform/registryaccess/registryapi.h"
 #include "platform/sessionpool.h"
 #include "platform/settings.h"
-#include "platform/workstationinfo.h"
 #include "query/frmquerybuilder.h"
 #include "query/queryhistory.h"
 #include "support/windowplacement.h"
@@ -84,47 +81,38 @@ class tst_frmQueryBuilder : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<test::IsolatedEnvironment> env;
-    test::RecordingMessenger msg;
-    std::unique_ptr<WindowContext> ctx;
+    test::DemoWindows fx;
 
     frmQueryBuilder *open()
     {
-        auto *w = qobject_cast<frmQueryBuilder *>(ctx->openWindow(kWindow));
+        auto *w = qobject_cast<frmQueryBuilder *>(fx.ctx().openWindow(kWindow));
         return w && QTest::qWaitForWindowExposed(w) ? w : nullptr;
     }
     bool closeWindow()
     {
-        if (QWidget *w = ctx->openedWindow(kWindow))
+        if (QWidget *w = fx.ctx().openedWindow(kWindow))
             w->close();
-        return QTest::qWaitFor([&] { return !ctx->openedWindow(kWindow); });
+        return QTest::qWaitFor([&] { return !fx.ctx().openedWindow(kWindow); });
     }
 
 private Q_SLOTS:
     void initTestCase()
     {
-        env = std::make_unique<test::IsolatedEnvironment>();
-        demo::DemoOptions o;
-        o.root = env->filePath(QStringLiteral("demo"));
-        o.subscribers = 30;
-        o.reportRows = 10;
         QString error;
-        QVERIFY2(demo::createDemoInstallation(o, &error), qPrintable(error));
-        ctx = std::make_unique<WindowContext>(msg);
-        ctx->registerWindow(kWindow, WindowContext::Instances::One, [](WindowContext &c) { return new frmQueryBuilder(c); });
-        SharedState &s = ctx->state();
-        s.connectionString = QStringLiteral("Driver={SQL Server};server=%1\\zandelorvex;database=OrvexDirDB")
-                                 .arg(WorkStationInfo::instance().ComputerName());
+        QVERIFY2(fx.setUp({}, &error), qPrintable(error));
+        fx.ctx().registerWindow(kWindow, WindowContext::Instances::One, [](WindowContext &c) { return new frmQueryBuilder(c); });
+        SharedState &s = fx.ctx().state();
+        s.connectionString = fx.connectionString();
         s.knownTableNames = QStringLiteral("tbl_Alias tbl_User ");
         s.knownViewNames = QStringLiteral("vw_Subscriber vw_User ");
     }
     void init()
     {
-        msg.clear();
-        msg.answers.clear();
-        msg.fileNames.clear();
-        msg.dialogTitles.clear();
-        msg.proposedPaths.clear();
+        fx.msg.clear();
+        fx.msg.answers.clear();
+        fx.msg.fileNames.clear();
+        fx.msg.dialogTitles.clear();
+        fx.msg.proposedPaths.clear();
     }
     void cleanup()
     {
@@ -137,9 +125,9 @@ private Q_SLOTS:
     // A user's session: type, run, see the rows, recall the query from the history.
     void typeRunAndRecall()
     {
-        ctx->state().remoteLabel = QStringLiteral("ELSEWHERE\\ORVEX2");
+        fx.ctx().state().remoteLabel = QStringLiteral("ELSEWHERE\\ORVEX2");
         frmQueryBuilder *w = open();
-        ctx->state().remoteLabel.clear();
+        fx.ctx().state().remoteLabel.clear();
         QVERIFY(w);
         QCOMPARE(w->windowTitle(), QStringLiteral("Query Builder - ELSEWHERE\\ORVEX2"));
         QPlainTextEdit *txt = text(*w);
@@ -158,7 +146,7 @@ private Q_SLOTS:
 
         QTest::mouseClick(child<QPushButton>(*w, "cmdExecute"), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(!w->isRunning(), 20000);
-        QVERIFY2(msg.messages.isEmpty(), qPrintable(msg.messages.join(u'\n')));
+        QVERIFY2(fx.msg.messages.isEmpty(), qPrintable(fx.msg.messages.join(u'\n')));
         Grid *g = grid(*w);
         QCOMPARE(g->rows(), 4);
         QCOMPARE(g->cols(), 2);
@@ -189,19 +177,19 @@ private Q_SLOTS:
         const int rows = g->rows();
         QVERIFY(rows > 3);
         QVERIFY(run(*w, QString()));
-        QCOMPARE(msg.messages, QStringList{QStringLiteral("Invalid SQL query")});
+        QCOMPARE(fx.msg.messages, QStringList{QStringLiteral("Invalid SQL query")});
 
-        msg.clear();
+        fx.msg.clear();
         QVERIFY(run(*w, QStringLiteral("SELECT Missing FROM tbl_NoSuchTable")));
-        QCOMPARE(msg.messages.size(), 1);
-        QVERIFY2(msg.messages[0].startsWith(QStringLiteral("Invalid SQL entry:\r\n")), qPrintable(msg.messages[0]));
-        QVERIFY(msg.messages[0].contains(QStringLiteral("tbl_NoSuchTable"), Qt::CaseInsensitive));
+        QCOMPARE(fx.msg.messages.size(), 1);
+        QVERIFY2(fx.msg.messages[0].startsWith(QStringLiteral("Invalid SQL entry:\r\n")), qPrintable(fx.msg.messages[0]));
+        QVERIFY(fx.msg.messages[0].contains(QStringLiteral("tbl_NoSuchTable"), Qt::CaseInsensitive));
         QCOMPARE(g->rows(), rows);
         QCOMPARE(history::list().value(0).caption, QStringLiteral("SELECT FirstName, LastName FROM tbl_User"));
 
-        msg.clear();
+        fx.msg.clear();
         QVERIFY(run(*w, kUpdateThree));
-        QCOMPARE(msg.messages, QStringList{QStringLiteral("Records affected=3")});
+        QCOMPARE(fx.msg.messages, QStringList{QStringLiteral("Records affected=3")});
         QCOMPARE(g->rows(), rows);
         QCOMPARE(g->textMatrix(0, 1), QStringLiteral("LastName"));
         QCOMPARE(history::list().value(0).caption, kUpdateThree.left(90));
@@ -215,7 +203,7 @@ private Q_SLOTS:
         QVERIFY(w);
         const auto count = [&](const QString &sql) {
             db::Error e;
-            auto rows = db::openResultSet(ctx->state().connectionString, sql, &e);
+            auto rows = db::openResultSet(fx.ctx().state().connectionString, sql, &e);
             return rows && !e ? rows->field(0).toInt() : -1;
         };
         const int aliases = count(QStringLiteral("SELECT COUNT(*) FROM tbl_Alias"));
@@ -223,44 +211,44 @@ private Q_SLOTS:
 
         QVERIFY(run(*w, QStringLiteral("UPDATE tbl_User SET FirstName = 'X' WHERE ObjectID IN "
                                        "(SELECT TOP 3 ObjectID FROM tbl_User ORDER BY ObjectID); SELEC 1")));
-        QCOMPARE(msg.messages, QStringList{QStringLiteral("Invalid SQL entry:\r\nIncorrect syntax near 'SELEC'.")});
+        QCOMPARE(fx.msg.messages, QStringList{QStringLiteral("Invalid SQL entry:\r\nIncorrect syntax near 'SELEC'.")});
         QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM tbl_User WHERE FirstName = 'X'")), 0);
 
-        msg.clear();
+        fx.msg.clear();
         QVERIFY(run(*w, QStringLiteral("DELETE FROM tbl_Alias WHERE 1=1; SELECT * FROM tbl_User WHERE (")));
-        QCOMPARE(msg.messages.size(), 1);
-        QVERIFY2(msg.messages[0].startsWith(QStringLiteral("Invalid SQL entry:\r\nIncorrect syntax")), qPrintable(msg.messages[0]));
-        QVERIFY(!msg.messages[0].contains(QStringLiteral("Records affected")));
+        QCOMPARE(fx.msg.messages.size(), 1);
+        QVERIFY2(fx.msg.messages[0].startsWith(QStringLiteral("Invalid SQL entry:\r\nIncorrect syntax")), qPrintable(fx.msg.messages[0]));
+        QVERIFY(!fx.msg.messages[0].contains(QStringLiteral("Records affected")));
         QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM tbl_Alias")), aliases);
 
-        msg.clear();
+        fx.msg.clear();
         QVERIFY(run(*w, kUpdateThree + QStringLiteral("; SELECT * FROM tbl_NotThere")));
-        QCOMPARE(msg.messages.size(), 1);
-        QVERIFY2(msg.messages[0].startsWith(QStringLiteral("Invalid SQL entry:\r\nInvalid object name 'tbl_NotThere'.")),
-                 qPrintable(msg.messages[0]));
-        QVERIFY2(msg.messages[0].endsWith(QStringLiteral("\r\n\r\nRecords affected=3")), qPrintable(msg.messages[0]));
+        QCOMPARE(fx.msg.messages.size(), 1);
+        QVERIFY2(fx.msg.messages[0].startsWith(QStringLiteral("Invalid SQL entry:\r\nInvalid object name 'tbl_NotThere'.")),
+                 qPrintable(fx.msg.messages[0]));
+        QVERIFY2(fx.msg.messages[0].endsWith(QStringLiteral("\r\n\r\nRecords affected=3")), qPrintable(fx.msg.messages[0]));
 
         // A table made by the batch itself is found when its statement runs.
-        msg.clear();
+        fx.msg.clear();
         QVERIFY(run(*w, QStringLiteral("CREATE TABLE tbl_Scratch (a int); INSERT INTO tbl_Scratch VALUES (1); "
                                        "INSERT INTO tbl_Scratch VALUES (2); DROP TABLE tbl_Scratch")));
-        QCOMPARE(msg.messages, QStringList{QStringLiteral("Records affected=2")});
+        QCOMPARE(fx.msg.messages, QStringList{QStringLiteral("Records affected=2")});
 
         // The engine stops inside a statement that names a table the batch
         // makes (ALTER TABLE): the rest waits, and is not taken for a syntax error.
-        msg.clear();
+        fx.msg.clear();
         QVERIFY(run(*w, QStringLiteral("CREATE TABLE tbl_Scratch (a int); ALTER TABLE tbl_Scratch ADD b int; "
                                        "INSERT INTO tbl_Scratch (b) VALUES (1); DROP TABLE tbl_Scratch")));
-        QCOMPARE(msg.messages, QStringList{QStringLiteral("Records affected=1")});
+        QCOMPARE(fx.msg.messages, QStringList{QStringLiteral("Records affected=1")});
 
         // A transaction the batch leaves open is rolled back and said, not
         // reported as done and lost when the window's connection closes.
-        msg.clear();
+        fx.msg.clear();
         QVERIFY(run(*w, QStringLiteral("BEGIN TRANSACTION; DELETE FROM tbl_Alias")));
-        QCOMPARE(msg.messages.size(), 1);
-        QVERIFY2(msg.messages[0].contains(QStringLiteral("did not commit")), qPrintable(msg.messages[0]));
-        QVERIFY2(msg.messages[0].endsWith(QStringLiteral("Records affected=0")) || !msg.messages[0].contains(u"Records"),
-                 qPrintable(msg.messages[0]));
+        QCOMPARE(fx.msg.messages.size(), 1);
+        QVERIFY2(fx.msg.messages[0].contains(QStringLiteral("did not commit")), qPrintable(fx.msg.messages[0]));
+        QVERIFY2(fx.msg.messages[0].endsWith(QStringLiteral("Records affected=0")) || !fx.msg.messages[0].contains(u"Records"),
+                 qPrintable(fx.msg.messages[0]));
         QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM tbl_Alias")), aliases);
     }
 
@@ -288,23 +276,23 @@ private Q_SLOTS:
         QElapsedTimer other;
         other.start();
         db::Error e;
-        auto rows = db::openResultSet(ctx->state().connectionString, QStringLiteral("SELECT COUNT(*) FROM tbl_User"), &e);
+        auto rows = db::openResultSet(fx.ctx().state().connectionString, QStringLiteral("SELECT COUNT(*) FROM tbl_User"), &e);
         QVERIFY2(rows && !e, qPrintable(e.description));
         QVERIFY(other.elapsed() < 2000);
         rows.reset(); // an open read would hold off the writes below
         QTest::mouseClick(stop, Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(!w->isRunning(), 5000);
-        QCOMPARE(msg.messages, QStringList{QStringLiteral("Operation cancelled by the user.")});
+        QCOMPARE(fx.msg.messages, QStringList{QStringLiteral("Operation cancelled by the user.")});
         QVERIFY(!stop->isEnabled());
 
-        msg.clear();
+        fx.msg.clear();
         text(*w)->setPlainText(endless);
         QTest::mouseClick(child<QPushButton>(*w, "cmdExecute"), Qt::LeftButton);
         QTest::qWait(100);
         QVERIFY(w->isRunning());
         QTest::keyClick(text(*w), Qt::Key_Escape);
         QTRY_VERIFY_WITH_TIMEOUT(!w->isRunning(), 5000);
-        QCOMPARE(msg.messages, QStringList{QStringLiteral("Operation cancelled by the user.")});
+        QCOMPARE(fx.msg.messages, QStringList{QStringLiteral("Operation cancelled by the user.")});
 
         text(*w)->setPlainText(endless);
         QTest::mouseClick(child<QPushButton>(*w, "cmdExecute"), Qt::LeftButton);
@@ -323,29 +311,29 @@ private Q_SLOTS:
 
         // A long batch of short statements stops between them too: what ran
         // before the stop is said, nothing after it runs.
-        msg.clear();
+        fx.msg.clear();
         QVERIFY(run(*w, QStringLiteral("CREATE TABLE tbl_Many (n int)")));
-        QCOMPARE(msg.messages, QStringList{QStringLiteral("Records affected=0")});
+        QCOMPARE(fx.msg.messages, QStringList{QStringLiteral("Records affected=0")});
         QString many;
         for (int i = 0; i < 20000; ++i)
             many += QStringLiteral("INSERT INTO tbl_Many VALUES (%1);\n").arg(i);
         text(*w)->setPlainText(many);
-        msg.clear();
+        fx.msg.clear();
         QTest::mouseClick(child<QPushButton>(*w, "cmdExecute"), Qt::LeftButton);
         QTest::qWait(50);
         QTest::mouseClick(child<QPushButton>(*w, "cmdStop"), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(!w->isRunning(), 10000);
-        QCOMPARE(msg.messages.size(), 1);
-        QVERIFY2(msg.messages[0].startsWith(QStringLiteral("Operation cancelled by the user.")), qPrintable(msg.messages[0]));
+        QCOMPARE(fx.msg.messages.size(), 1);
+        QVERIFY2(fx.msg.messages[0].startsWith(QStringLiteral("Operation cancelled by the user.")), qPrintable(fx.msg.messages[0]));
         db::Error e2;
-        auto inserted = db::openResultSet(ctx->state().connectionString, QStringLiteral("SELECT COUNT(*) FROM tbl_Many"), &e2);
+        auto inserted = db::openResultSet(fx.ctx().state().connectionString, QStringLiteral("SELECT COUNT(*) FROM tbl_Many"), &e2);
         QVERIFY2(inserted && !e2, qPrintable(e2.description));
         const int done = inserted->field(0).toInt();
         QVERIFY2(done < 20000, qPrintable(QString::number(done)));
         if (done > 0)
-            QVERIFY2(msg.messages[0].endsWith(QStringLiteral("Records affected=%1").arg(done)), qPrintable(msg.messages[0]));
+            QVERIFY2(fx.msg.messages[0].endsWith(QStringLiteral("Records affected=%1").arg(done)), qPrintable(fx.msg.messages[0]));
         inserted.reset();
-        msg.clear();
+        fx.msg.clear();
         QVERIFY(run(*w, QStringLiteral("DROP TABLE tbl_Many")));
     }
 
@@ -406,7 +394,7 @@ private Q_SLOTS:
         QTextDocument reference;
         QTextCursor(&reference).insertText(script);
         query::KnownNames names;
-        names.update(ctx->state().knownTableNames, ctx->state().knownViewNames);
+        names.update(fx.ctx().state().knownTableNames, fx.ctx().state().knownViewNames);
         query::applyQueryColouring(reference, query::colourQuery(script, names));
 
         QPlainTextEdit *txt = text(*w);
@@ -421,7 +409,7 @@ private Q_SLOTS:
 
     void historyMenu()
     {
-        const test::ScopedEnv fresh("KORVA_HKLM", env->filePath(QStringLiteral("history.reg")).toLocal8Bit());
+        const test::ScopedEnv fresh("KORVA_HKLM", fx.filePath(QStringLiteral("history.reg")).toLocal8Bit());
         frmQueryBuilder *w = open();
         QVERIFY(w);
         QPlainTextEdit *txt = text(*w);
@@ -489,17 +477,17 @@ private Q_SLOTS:
         QAction *item = child<QAction>(*w, visibleOnly ? "mnuExportVisibleRows" : "mnuExportGridToCSV");
         const QPoint at = g->visualRect(g->model()->index(g->modelRow(45), 0)).center();
         auto exportTo = [&](const QString &path) {
-            msg.fileNames.enqueue(path);
+            fx.msg.fileNames.enqueue(path);
             QTest::mouseClick(g->viewport(), Qt::RightButton, {}, at);
             if (QMenu *popup = shownPopup("mnuGridSQLPopup"))
                 choose(popup, item);
         };
-        const QString path = env->filePath(QStringLiteral("export.csv"));
+        const QString path = fx.filePath(QStringLiteral("export.csv"));
         QFile::remove(path);
         exportTo(path);
-        QCOMPARE(msg.dialogTitles, QStringList{title});
-        QTEST(QFileInfo(msg.proposedPaths.value(0)).fileName(), "fileName");
-        QCOMPARE(msg.messages, QStringList{QStringLiteral("File saved")});
+        QCOMPARE(fx.msg.dialogTitles, QStringList{title});
+        QTEST(QFileInfo(fx.msg.proposedPaths.value(0)).fileName(), "fileName");
+        QCOMPARE(fx.msg.messages, QStringList{QStringLiteral("File saved")});
         QFile f(path);
         QVERIFY(f.open(QIODevice::ReadOnly));
         const QList<QByteArray> lines = f.readAll().chopped(2).split('\n');
@@ -513,11 +501,11 @@ private Q_SLOTS:
         QCOMPARE(QString::fromLocal8Bit(lines.at(1).split(',').first()), g->textMatrix(visibleOnly ? g->topRow() : 1, 0));
 
         // A file that cannot be written is reported, not announced as saved.
-        msg.clear();
-        exportTo(env->filePath(QStringLiteral("no/such/folder/x.csv")));
-        QCOMPARE(msg.messages.size(), 1);
-        QVERIFY2(msg.messages[0].startsWith(QStringLiteral("(error):")), qPrintable(msg.messages[0]));
-        QVERIFY(msg.messages[0].endsWith(QStringLiteral(") in procedure %1 of Form frmQueryBuilder")
+        fx.msg.clear();
+        exportTo(fx.filePath(QStringLiteral("no/such/folder/x.csv")));
+        QCOMPARE(fx.msg.messages.size(), 1);
+        QVERIFY2(fx.msg.messages[0].startsWith(QStringLiteral("(error):")), qPrintable(fx.msg.messages[0]));
+        QVERIFY(fx.msg.messages[0].endsWith(QStringLiteral(") in procedure %1 of Form frmQueryBuilder")
                                              .arg(visibleOnly ? u"mnuExportVisibleRows_Click" : u"mnuExportGridToCSV_Click")));
     }
 
@@ -582,7 +570,7 @@ private Q_SLOTS:
         waitForDatabaseThreads();
         QCoreApplication::processEvents();
         QVERIFY(!QApplication::overrideCursor());
-        QVERIFY(msg.messages.isEmpty());
+        QVERIFY(fx.msg.messages.isEmpty());
         db::installSessionPool(std::move(previous));
     }
 };

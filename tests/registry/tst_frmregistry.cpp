@@ -1,8 +1,5 @@
 #include "appcontext/windowcontext.h"
-#include "common/recordingmessenger.h"
-#include "common/testsupport.h"
-#include "demo/demoinstallation.h"
-#include "demo/registry.h"
+#include "common/demowindows.h"
 #include "platform/registryaccess/registryapi.h"
 #include "registry/frmregistry.h"
 #include "widgets/grid.h"
@@ -52,10 +49,7 @@ class tst_frmRegistry : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<test::IsolatedEnvironment> env;
-    std::unique_ptr<test::ScopedEnv> programDir;
-    test::RecordingMessenger msg;
-    std::unique_ptr<WindowContext> ctx;
+    test::DemoWindows fx;
 
     static Grid *grid(QWidget &w) { return w.findChild<Grid *>(QStringLiteral("gridKeys")); }
     static QTreeWidget *tree(QWidget &w) { return w.findChild<QTreeWidget *>(QStringLiteral("regTree")); }
@@ -100,21 +94,15 @@ private:
 private Q_SLOTS:
     void initTestCase()
     {
-        env = std::make_unique<test::IsolatedEnvironment>();
-        demo::DemoOptions o;
-        o.root = env->filePath(QStringLiteral("demo"));
-        o.subscribers = 30;
-        o.reportRows = 10;
-        QString error;
-        QVERIFY2(demo::createDemoInstallation(o, &error), qPrintable(error));
         // The description file as shipped beside the program, in mixed case.
-        QVERIFY(QDir().mkpath(env->filePath(QStringLiteral("program"))));
-        QVERIFY(writeFile(env->filePath(QStringLiteral("program/OrvexRegistrySettings.xml")), demo::registrySettingsXml()));
-        programDir = std::make_unique<test::ScopedEnv>("KORVA_PROGRAM_DIR", env->filePath(QStringLiteral("program")).toLocal8Bit());
-        ctx = std::make_unique<WindowContext>(msg);
-        ctx->registerWindow(kWindow, WindowContext::Instances::One, [](WindowContext &c) { return new frmRegistry(c); });
+        test::DemoWindows::Options o;
+        o.programFolder = true;
+        o.registryDescription = true;
+        QString error;
+        QVERIFY2(fx.setUp(o, &error), qPrintable(error));
+        fx.ctx().registerWindow(kWindow, WindowContext::Instances::One, [](WindowContext &c) { return new frmRegistry(c); });
     }
-    void init() { msg.clear(); }
+    void init() { fx.msg.clear(); }
     void cleanup()
     {
         for (QWidget *top : QApplication::topLevelWidgets())
@@ -128,25 +116,25 @@ private Q_SLOTS:
         QMenu *view = host.menuBar()->addMenu(QStringLiteral("&View"));
         QAction *item = view->addAction(QStringLiteral("Orvex Registry Tree"));
         item->setObjectName(QStringLiteral("mnuRegistry"));
-        connect(item, &QAction::triggered, this, [this] { ctx->openWindow(kWindow); });
+        connect(item, &QAction::triggered, this, [this] { fx.ctx().openWindow(kWindow); });
         host.show();
         QVERIFY(QTest::qWaitForWindowExposed(&host));
         choose(host.menuBar(), view, item);
-        QPointer<QWidget> w = ctx->openedWindow(kWindow);
+        QPointer<QWidget> w = fx.ctx().openedWindow(kWindow);
         QVERIFY(w);
         QTRY_VERIFY(w->isVisible());
         QCOMPARE(w->windowTitle(), QStringLiteral("Orvex Registry Explorer"));
         QTRY_VERIFY(tree(*w)->topLevelItem(0)->childCount() > 0);
         choose(host.menuBar(), view, item);
-        QCOMPARE(ctx->openedWindow(kWindow), w.data());
+        QCOMPARE(fx.ctx().openedWindow(kWindow), w.data());
         w->close();
         QTRY_VERIFY(!w);
-        QVERIFY2(msg.messages.isEmpty(), qPrintable(msg.messages.join(u'\n')));
+        QVERIFY2(fx.msg.messages.isEmpty(), qPrintable(fx.msg.messages.join(u'\n')));
     }
 
     void keysValuesAndDescriptions()
     {
-        frmRegistry w(*ctx);
+        frmRegistry w(fx.ctx());
         open(w);
         QTreeWidgetItem *top = w.topNode();
         QCOMPARE(top->text(0), QStringLiteral("Brisvane"));
@@ -188,12 +176,12 @@ private Q_SLOTS:
         click(w, top);
         QCOMPARE(g->rows(), 1);
         QVERIFY(description(w)->toPlainText().isEmpty());
-        QVERIFY2(msg.messages.isEmpty(), qPrintable(msg.messages.join(u'\n')));
+        QVERIFY2(fx.msg.messages.isEmpty(), qPrintable(fx.msg.messages.join(u'\n')));
     }
 
     void popupMenusCopyToTheClipboard()
     {
-        frmRegistry w(*ctx);
+        frmRegistry w(fx.ctx());
         open(w);
         click(w, w.nodeByKey(QStringLiteral("Orvex")));
         rightClickRow(w, 2, "mnuCopyKeyPath");
@@ -230,22 +218,22 @@ private Q_SLOTS:
     // neither the export nor this machine's registry is written.
     void registryExportFromTheFileMenu()
     {
-        const QString customer = env->filePath(QStringLiteral("customer.reg"));
+        const QString customer = fx.filePath(QStringLiteral("customer.reg"));
         const QByteArray exported = "Windows Registry Editor Version 5.00\r\n\r\n"
                                     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Orvex]\r\n\"Edition\"=\"Standard\"\r\n\r\n"
                                     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Orvex\\Telephony\\Integration]\r\n"
                                     "\"PortCount\"=dword:00000030\r\n";
         QVERIFY(writeFile(customer, exported));
-        const QString bad = env->filePath(QStringLiteral("bad.reg"));
+        const QString bad = fx.filePath(QStringLiteral("bad.reg"));
         QVERIFY(writeFile(bad, "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane]\n\"x\"=bogus\n"));
-        const QString other = env->filePath(QStringLiteral("other.reg"));
+        const QString other = fx.filePath(QStringLiteral("other.reg"));
         QVERIFY(writeFile(other, "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]\n"));
         const QByteArray local = readFile(RegistryAPI::storeFilePath());
 
-        frmRegistry w(*ctx);
+        frmRegistry w(fx.ctx());
         open(w);
         auto openFromMenu = [&](const QString &path) {
-            msg.openFileNames.enqueue(path);
+            fx.msg.openFileNames.enqueue(path);
             QSignalSpy read(&w, &frmRegistry::exportFileRead);
             choose(w.menuBar(), menu(w, "mnuFile"), action(w, "mnuOpenRegistryFile"));
             QVERIFY(read.wait());
@@ -263,45 +251,45 @@ private Q_SLOTS:
         // Files that cannot be used change nothing.
         openFromMenu(bad);
         openFromMenu(other);
-        QCOMPARE(msg.messages.size(), 2);
-        QVERIFY2(msg.messages[0].startsWith(u"bad.reg cannot be read as a registry export: line 4: "), qPrintable(msg.messages[0]));
-        QCOMPARE(msg.messages[1], QStringLiteral("other.reg holds no key HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane"));
+        QCOMPARE(fx.msg.messages.size(), 2);
+        QVERIFY2(fx.msg.messages[0].startsWith(u"bad.reg cannot be read as a registry export: line 4: "), qPrintable(fx.msg.messages[0]));
+        QCOMPARE(fx.msg.messages[1], QStringLiteral("other.reg holds no key HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane"));
         QCOMPARE(w.windowTitle(), QStringLiteral("Orvex Registry Explorer - customer.reg"));
         QCOMPARE(grid(w)->textMatrix(1, 2), QStringLiteral("48"));
         QCOMPARE(tree(w)->currentItem(), w.nodeByKey(QStringLiteral("Orvex\\Telephony\\Integration\\")));
 
-        QCOMPARE(msg.proposedPaths.last(), env->path()); // the folder of the export shown
+        QCOMPARE(fx.msg.proposedPaths.last(), fx.path()); // the folder of the export shown
         QCOMPARE(readFile(customer), exported);
         QCOMPARE(readFile(RegistryAPI::storeFilePath()), local);
     }
 
     void failuresAreReported()
     {
-        const QString registry = env->filePath(QStringLiteral("small.reg"));
+        const QString registry = fx.filePath(QStringLiteral("small.reg"));
         QVERIFY(writeFile(registry, "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\A]\n\"V\"=\"1\"\n"));
         test::ScopedEnv useSmall("KORVA_HKLM", registry.toLocal8Bit());
         {
-            frmRegistry w(*ctx);
+            frmRegistry w(fx.ctx());
             open(w);
-            QVERIFY(msg.messages.isEmpty());
+            QVERIFY(fx.msg.messages.isEmpty());
             // The key goes away after the tree was read.
             QVERIFY(writeFile(registry, "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane]\n"));
             click(w, w.nodeByKey(QStringLiteral("A")));
-            QCOMPARE(msg.messages, QStringList{QStringLiteral("(error):2 (Unable to open the registry key HKEY_LOCAL_MACHINE\\"
+            QCOMPARE(fx.msg.messages, QStringList{QStringLiteral("(error):2 (Unable to open the registry key HKEY_LOCAL_MACHINE\\"
                                                               "SOFTWARE\\Brisvane\\A\\) in procedure regTree_NodeClick of Form frmRegistry")});
             QCOMPARE(grid(w)->rows(), 1);
         }
 
         // No settings folder, and a description file that does not parse.
-        msg.clear();
+        fx.msg.clear();
         QVERIFY(writeFile(registry, "Windows Registry Editor Version 5.00\n"));
-        const QString program = env->filePath(QStringLiteral("broken"));
+        const QString program = fx.filePath(QStringLiteral("broken"));
         QVERIFY(QDir().mkpath(program));
         QVERIFY(writeFile(program + QStringLiteral("/OrvexRegistrySettings.xml"), "<RegKeys><RegKey>"));
         test::ScopedEnv useBroken("KORVA_PROGRAM_DIR", program.toLocal8Bit());
-        frmRegistry w(*ctx);
+        frmRegistry w(fx.ctx());
         open(w);
-        QCOMPARE(msg.messages, (QStringList{QStringLiteral("XML problem - can't open registry info"),
+        QCOMPARE(fx.msg.messages, (QStringList{QStringLiteral("XML problem - can't open registry info"),
                                             QStringLiteral("(error):2 (Unable to open the registry key HKEY_LOCAL_MACHINE\\"
                                                            "SOFTWARE\\Brisvane\\) in procedure ConstructTreeFromRegistry of Form frmRegistry")}));
         QCOMPARE(w.topNode()->childCount(), 0);

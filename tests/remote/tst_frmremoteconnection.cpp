@@ -1,7 +1,6 @@
 #include "appcontext/windowcontext.h"
+#include "common/demowindows.h"
 #include "common/recordingmessenger.h"
-#include "common/testsupport.h"
-#include "demo/demoinstallation.h"
 #include "main/frmmain.h"
 #include "platform/database.h"
 #include "platform/workstationinfo.h"
@@ -62,19 +61,16 @@ class tst_frmRemoteConnection : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<test::IsolatedEnvironment> env;
+    test::DemoWindows fx;
 
 private Q_SLOTS:
     void initTestCase()
     {
-        env = std::make_unique<test::IsolatedEnvironment>();
-        demo::DemoOptions o;
-        o.root = env->filePath(QStringLiteral("demo"));
+        test::DemoWindows::Options o;
         o.subscribers = 10;
-        o.reportRows = 10;
+        o.programFolder = true;
         QString error;
-        QVERIFY2(demo::createDemoInstallation(o, &error), qPrintable(error));
-        qputenv("KORVA_PROGRAM_DIR", env->filePath(QStringLiteral("program")).toLocal8Bit());
+        QVERIFY2(fx.setUp(o, &error), qPrintable(error));
     }
 
     void repliesOfTheResolutionService_data()

@@ -1,6 +1,5 @@
+#include "common/demowindows.h"
 #include "common/recordingmessenger.h"
-#include "common/testsupport.h"
-#include "demo/demoinstallation.h"
 #include "appcontext/windowcontext.h"
 #include "main/frmmain.h"
 #include "main/programoptions.h"
@@ -140,18 +139,17 @@ class tst_FirstRun : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<test::IsolatedEnvironment> env;
-    QString root;         // the demo the servers' databases come from
+    test::DemoWindows fx; // the demo the servers' databases come from
     QString dictionaries; // its dictionary folder
     int registries = 0;
 
     // No installation on this computer: a registry file of its own, not there yet.
-    void noInstallation() { qputenv("KORVA_HKLM", env->filePath(QStringLiteral("none%1.reg").arg(++registries)).toLocal8Bit()); }
+    void noInstallation() { qputenv("KORVA_HKLM", fx.filePath(QStringLiteral("none%1.reg").arg(++registries)).toLocal8Bit()); }
 
     // A server's install folder as copied from it, its dictionaries in their usual place.
     QString copiedInstallFolder(const QString &name, const QString &tableDescription)
     {
-        const QString folder = env->filePath(QStringLiteral("copied/") + name);
+        const QString folder = fx.filePath(QStringLiteral("copied/") + name);
         const QString scripts = folder + QStringLiteral("/ConfigurationModules/DatabaseScripts");
         QDir().mkpath(scripts);
         for (const QString &file : QDir(dictionaries).entryList(QDir::Files)) {
@@ -177,20 +175,16 @@ private:
 private Q_SLOTS:
     void initTestCase()
     {
-        env = std::make_unique<test::IsolatedEnvironment>();
-        root = env->filePath(QStringLiteral("demo"));
-        demo::DemoOptions o;
-        o.root = root;
+        test::DemoWindows::Options o;
         o.subscribers = 20;
         o.reportRows = 50;
+        o.programFolder = true;
         QString error;
-        QVERIFY2(demo::createDemoInstallation(o, &error), qPrintable(error));
-        dictionaries = root + QStringLiteral("/install/ConfigurationModules/DatabaseScripts");
+        QVERIFY2(fx.setUp(o, &error), qPrintable(error));
+        dictionaries = fx.dictionaryFolder().chopped(1);
         // The servers of these tests are the demo's databases, on the embedded engine.
-        db::registerEmbeddedServer(QStringLiteral("orvexsrv"), QStringLiteral("zandelorvex"), root + QStringLiteral("/data"));
-        db::registerEmbeddedServer(QStringLiteral("othersrv"), QStringLiteral("zandelorvex"), root + QStringLiteral("/data"));
-        qputenv("KORVA_PROGRAM_DIR", env->filePath(QStringLiteral("program")).toLocal8Bit());
-        QDir().mkpath(env->filePath(QStringLiteral("program")));
+        db::registerEmbeddedServer(QStringLiteral("orvexsrv"), QStringLiteral("zandelorvex"), fx.root() + QStringLiteral("/data"));
+        db::registerEmbeddedServer(QStringLiteral("othersrv"), QStringLiteral("zandelorvex"), fx.root() + QStringLiteral("/data"));
     }
     void init()
     {
@@ -255,7 +249,7 @@ private Q_SLOTS:
         e.remove(QStringLiteral("DISPLAY"));
         e.remove(QStringLiteral("WAYLAND_DISPLAY"));
         e.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        e.insert(QStringLiteral("HOME"), env->filePath(QStringLiteral("processhome")));
+        e.insert(QStringLiteral("HOME"), fx.filePath(QStringLiteral("processhome")));
         p.setProcessEnvironment(e);
         p.start(QStringLiteral(KORVA_PROGRAM), args);
         QVERIFY(p.waitForFinished(20000));
@@ -269,12 +263,12 @@ private Q_SLOTS:
             QVERIFY2(stdoutText.contains(out) && stdoutText.contains(QStringLiteral("/Edit, --edit")), qPrintable(stdoutText));
         QCOMPARE(stderrText, err);
         // Nothing was made in the home folder.
-        QVERIFY(!QFileInfo::exists(env->filePath(QStringLiteral("processhome/.config/KORVA"))));
+        QVERIFY(!QFileInfo::exists(fx.filePath(QStringLiteral("processhome/.config/KORVA"))));
     }
 
     void keptFilesAreCopiesAndMapTheInstallFolder()
     {
-        const QString exportFile = env->filePath(QStringLiteral("keep/server.reg"));
+        const QString exportFile = fx.filePath(QStringLiteral("keep/server.reg"));
         QVERIFY(writeAll(exportFile, serverExport(QStringLiteral("ORVEXSRV"))));
         const QString folder = copiedInstallFolder(QStringLiteral("keep"), QStringLiteral("first copy"));
         const QByteArray exportBytes = readAll(exportFile);
@@ -315,15 +309,15 @@ private Q_SLOTS:
 
         // What cannot be used leaves what was kept as it was.
         const QByteArray keptDictionary = readAll(kept->dictionaryFolder() + QStringLiteral("OrvexDirDB.xml"));
-        const QString broken = env->filePath(QStringLiteral("keep/broken.reg"));
+        const QString broken = fx.filePath(QStringLiteral("keep/broken.reg"));
         QVERIFY(writeAll(broken, "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\X\r\n\"a\"=dword:zz\r\n"));
         QVERIFY(!serverfiles::keep(QStringLiteral("orvexsrv\\inst,1533"), broken, second, &error));
         QVERIFY2(error.contains(QStringLiteral("line")), qPrintable(error));
-        const QString other = env->filePath(QStringLiteral("keep/other.reg"));
+        const QString other = fx.filePath(QStringLiteral("keep/other.reg"));
         QVERIFY(writeAll(other, windowsExport(QStringLiteral("Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]\n\"x\"=\"y\"\n"))));
         QVERIFY(!serverfiles::keep(QStringLiteral("orvexsrv\\inst,1533"), other, second, &error));
         QVERIFY2(error.contains(QStringLiteral("InstalledFolderPath")), qPrintable(error));
-        const QString badXml = env->filePath(QStringLiteral("badxml"));
+        const QString badXml = fx.filePath(QStringLiteral("badxml"));
         QVERIFY(writeAll(badXml + QStringLiteral("/OrvexDirDB.xml"), "<orvexdatadictionary><tables>"));
         QVERIFY(!serverfiles::keep(QStringLiteral("orvexsrv\\inst,1533"), exportFile, badXml, &error));
         QVERIFY2(error.contains(QStringLiteral("not a data dictionary")), qPrintable(error));
@@ -336,7 +330,7 @@ private Q_SLOTS:
 
     void recentServersAreNewestFirstAndAtMostTen()
     {
-        const QString exportFile = env->filePath(QStringLiteral("recent/server.reg"));
+        const QString exportFile = fx.filePath(QStringLiteral("recent/server.reg"));
         QVERIFY(writeAll(exportFile, serverExport(QStringLiteral("X"))));
         QString error;
         for (int i = 0; i < 12; ++i) {
@@ -360,7 +354,7 @@ private Q_SLOTS:
         registerWindows(ctx);
         frmMain w(ctx);
         startup::FirstRunOptions options;
-        options.demoRoot = env->filePath(QStringLiteral("firstdemo"));
+        options.demoRoot = fx.filePath(QStringLiteral("firstdemo"));
         options.subscribers = 15;
         options.reportRows = 40;
         installChoices(w, ctx, options);
@@ -386,7 +380,7 @@ private Q_SLOTS:
     // the next start goes back to it, on the database last looked at.
     void serverFilesStartTheProgramOnThatServer()
     {
-        const QString exportFile = env->filePath(QStringLiteral("picked/orvexsrv.reg"));
+        const QString exportFile = fx.filePath(QStringLiteral("picked/orvexsrv.reg"));
         QVERIFY(writeAll(exportFile, serverExport(QStringLiteral("ORVEXSRV"))));
         const QString folder = copiedInstallFolder(QStringLiteral("orvexsrv"), QStringLiteral("accounts on the kept copy."));
         const QByteArray exportBytes = readAll(exportFile);
@@ -470,11 +464,11 @@ private Q_SLOTS:
     // then Cancel and Quit end the program with its settings saved.
     void unusableFilesChangeNothing()
     {
-        const QString broken = env->filePath(QStringLiteral("unusable/broken.reg"));
+        const QString broken = fx.filePath(QStringLiteral("unusable/broken.reg"));
         QVERIFY(writeAll(broken, "this is not a registry export\r\n[HKEY_LOCAL_MACHINE\r\n"));
-        const QString good = env->filePath(QStringLiteral("unusable/good.reg"));
+        const QString good = fx.filePath(QStringLiteral("unusable/good.reg"));
         QVERIFY(writeAll(good, serverExport(QStringLiteral("ORVEXSRV"))));
-        const QString empty = env->filePath(QStringLiteral("unusable/empty"));
+        const QString empty = fx.filePath(QStringLiteral("unusable/empty"));
         QDir().mkpath(empty);
         {
             auto s = openSettings();

@@ -1,7 +1,5 @@
 #include "appcontext/windowcontext.h"
-#include "common/recordingmessenger.h"
-#include "common/testsupport.h"
-#include "demo/demoinstallation.h"
+#include "common/demowindows.h"
 #include "demo/directory.h"
 #include "platform/database.h"
 #include "platform/resultset.h"
@@ -125,9 +123,7 @@ class tst_frmStoredProcs : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<test::IsolatedEnvironment> env;
-    test::RecordingMessenger msg;
-    std::unique_ptr<WindowContext> ctx;
+    test::DemoWindows fx;
     QString directory; // the directory database's connection string
     QString dictionaryFolder;
 
@@ -141,7 +137,7 @@ private:
 
     frmStoredProcs *openBrowser()
     {
-        auto *w = qobject_cast<frmStoredProcs *>(ctx->openWindow(kBrowserWindow));
+        auto *w = qobject_cast<frmStoredProcs *>(fx.ctx().openWindow(kBrowserWindow));
         if (w && !QTest::qWaitFor([w] { return !w->isLoading(); }, 10000))
             return nullptr;
         return w;
@@ -153,7 +149,7 @@ private:
         clickCell(procs(w), row, 1);
         QCOMPARE(procs(w)->row(), row);
     }
-    frmStoredProcExecute *executeWindow() { return qobject_cast<frmStoredProcExecute *>(ctx->openedWindow(kExecuteWindow)); }
+    frmStoredProcExecute *executeWindow() { return qobject_cast<frmStoredProcExecute *>(fx.ctx().openedWindow(kExecuteWindow)); }
     static QTableWidget *valueGrid(frmStoredProcExecute *w) { return child<QTableWidget>(w, "gridParams"); }
 
     // Types a value into a Value cell as a user does: click, F2, type, Enter.
@@ -196,24 +192,18 @@ private:
 private Q_SLOTS:
     void initTestCase()
     {
-        env = std::make_unique<test::IsolatedEnvironment>();
-        demo::DemoOptions o;
-        o.root = env->filePath(QStringLiteral("demo"));
-        o.subscribers = 30;
-        o.reportRows = 10;
         QString error;
-        QVERIFY2(demo::createDemoInstallation(o, &error), qPrintable(error));
-        ctx = std::make_unique<WindowContext>(msg);
-        registerStoredProcedureWindows(*ctx);
-        SharedState &s = ctx->state();
+        QVERIFY2(fx.setUp({}, &error), qPrintable(error));
+        registerStoredProcedureWindows(fx.ctx());
+        SharedState &s = fx.ctx().state();
         s.serverName = WorkStationInfo::instance().ComputerName();
-        directory = QStringLiteral("Driver={SQL Server};server=%1\\zandelorvex;database=OrvexDirDB").arg(s.serverName);
-        dictionaryFolder = o.root + QStringLiteral("/install/ConfigurationModules/DatabaseScripts/");
+        directory = fx.connectionString();
+        dictionaryFolder = fx.dictionaryFolder();
     }
     void init()
     {
-        msg.clear();
-        SharedState &s = ctx->state();
+        fx.msg.clear();
+        SharedState &s = fx.ctx().state();
         s.connectionString = directory;
         s.dictionaryFolder = dictionaryFolder;
         s.serverName = WorkStationInfo::instance().ComputerName();
@@ -221,9 +211,9 @@ private Q_SLOTS:
     }
     void cleanup()
     {
-        for (QWidget *w : ctx->openedWindows())
+        for (QWidget *w : fx.ctx().openedWindows())
             w->close();
-        QTRY_VERIFY(ctx->openedWindows().isEmpty());
+        QTRY_VERIFY(fx.ctx().openedWindows().isEmpty());
     }
 
     void fromTheViewMenuToARun()
@@ -232,11 +222,11 @@ private Q_SLOTS:
         QMenu *view = host.menuBar()->addMenu(QStringLiteral("&View"));
         QAction *item = view->addAction(QStringLiteral("Stored Procedures"));
         item->setObjectName(QStringLiteral("mnuStoredProcs"));
-        connect(item, &QAction::triggered, this, [this] { ctx->openWindow(kBrowserWindow); });
+        connect(item, &QAction::triggered, this, [this] { fx.ctx().openWindow(kBrowserWindow); });
         host.show();
         QVERIFY(QTest::qWaitForWindowExposed(&host));
         choose(host.menuBar(), view, item);
-        auto *w = qobject_cast<frmStoredProcs *>(ctx->openedWindow(kBrowserWindow));
+        auto *w = qobject_cast<frmStoredProcs *>(fx.ctx().openedWindow(kBrowserWindow));
         QVERIFY(w);
         QCOMPARE(w->windowTitle(), QStringLiteral("Orvex Stored Procedures"));
         QTRY_VERIFY_WITH_TIMEOUT(!w->isLoading(), 10000);
@@ -284,7 +274,7 @@ private Q_SLOTS:
 
         // The source, then another procedure's in the same view.
         QTest::mouseClick(child<QPushButton>(w, "cmdViewSource"), Qt::LeftButton);
-        auto *source = qobject_cast<frmStoredProcSource *>(ctx->openedWindow(kSourceWindow));
+        auto *source = qobject_cast<frmStoredProcSource *>(fx.ctx().openedWindow(kSourceWindow));
         QVERIFY(source);
         QCOMPARE(source->windowTitle(), QStringLiteral("csp_SubscriberModifyName"));
         QVERIFY(source->editor()->toPlainText().startsWith(u"CREATE PROCEDURE csp_SubscriberModifyName\n"));
@@ -292,7 +282,7 @@ private Q_SLOTS:
         QVERIFY(!source->editor()->document()->firstBlock().layout()->formats().isEmpty());
         selectProcedure(w, QStringLiteral("sp_FindObject"));
         QTest::mouseClick(child<QPushButton>(w, "cmdViewSource"), Qt::LeftButton);
-        QCOMPARE(ctx->openedWindow(kSourceWindow), source);
+        QCOMPARE(fx.ctx().openedWindow(kSourceWindow), source);
         QCOMPARE(source->windowTitle(), QStringLiteral("sp_FindObject"));
         QVERIFY(source->editor()->toPlainText().startsWith(u"CREATE PROCEDURE sp_FindObject\n"));
         QVERIFY(!source->editor()->toPlainText().contains(u"csp_SubscriberModifyName"));
@@ -310,9 +300,9 @@ private Q_SLOTS:
         typeValue(run, QStringLiteral("@ObjectID"), subscriber);
         typeValue(run, QStringLiteral("@FirstName"), QStringLiteral("Zelda"));
         QTRY_COMPARE(t->item(1, 3)->text(), QStringLiteral("Zelda"));
-        QVERIFY2(msg.messages.isEmpty(), qPrintable(msg.messages.join(u'\n')));
+        QVERIFY2(fx.msg.messages.isEmpty(), qPrintable(fx.msg.messages.join(u'\n')));
         runAndWait(run);
-        QCOMPARE(msg.messages, QStringList{QStringLiteral("Stored procedure complete")});
+        QCOMPARE(fx.msg.messages, QStringList{QStringLiteral("Stored procedure complete")});
         QCOMPARE(scalar(QStringLiteral("SELECT FirstName FROM tbl_User WHERE ObjectID='%1'").arg(subscriber)), QStringLiteral("Zelda"));
         QCOMPARE(scalar(QStringLiteral("SELECT Component || '|' || AuditAlias FROM tbl_AuditLog WHERE TargetObjectID='%1' "
                                        "AND Operation='csp_SubscriberModifyName'")
@@ -351,7 +341,7 @@ private Q_SLOTS:
         QCOMPARE(params(w)->rows(), 1);
         QCOMPARE(paramInfo->toPlainText(), before);
         QVERIFY(spInfo->toPlainText().startsWith(u"Stored_Procedure: sp_orvexversion\n"));
-        QVERIFY2(msg.messages.isEmpty(), qPrintable(msg.messages.join(u'\n')));
+        QVERIFY2(fx.msg.messages.isEmpty(), qPrintable(fx.msg.messages.join(u'\n')));
     }
 
     void valuesAreCheckedAsTheyAreTyped()
@@ -365,12 +355,12 @@ private Q_SLOTS:
         QCOMPARE(tableColumn(t, 1), (QStringList{"uniqueidentifier", "bit", "tinyint", "nvarchar", "nvarchar"}));
 
         typeValue(run, QStringLiteral("@Active"), QStringLiteral("2"));
-        QCOMPARE(msg.messages, QStringList{QStringLiteral("Value is a Bit - it can be only 0 or 1")});
+        QCOMPARE(fx.msg.messages, QStringList{QStringLiteral("Value is a Bit - it can be only 0 or 1")});
         QTRY_COMPARE(t->item(1, 3)->text(), QString());
         typeValue(run, QStringLiteral("@Active"), QStringLiteral("1"));
         typeValue(run, QStringLiteral("@MaxRetries"), QStringLiteral("256"));
-        QCOMPARE(msg.messages.size(), 2);
-        QCOMPARE(msg.messages[1], QStringLiteral("Value must be a number between 0 and 255"));
+        QCOMPARE(fx.msg.messages.size(), 2);
+        QCOMPARE(fx.msg.messages[1], QStringLiteral("Value must be a number between 0 and 255"));
         QCOMPARE(t->item(1, 3)->text(), QStringLiteral("1"));
         QCOMPARE(t->item(2, 3)->text(), QString());
 
@@ -392,15 +382,15 @@ private Q_SLOTS:
         QCOMPARE(executeWindow(), run);
         QCOMPARE(run->windowTitle(), QStringLiteral("Execute Stored Procedure: sp_DirectoryStatistics"));
         QCOMPARE(t->rowCount(), 0);
-        msg.clear();
+        fx.msg.clear();
         runAndWait(run);
-        QCOMPARE(msg.messages, QStringList{QStringLiteral("Stored procedure complete")});
+        QCOMPARE(fx.msg.messages, QStringList{QStringLiteral("Stored procedure complete")});
 
         // No procedure at all.
-        msg.clear();
+        fx.msg.clear();
         run->setProcedureName(QString());
         run->LoadGridData();
-        QCOMPARE(msg.messages, QStringList{QStringLiteral("No stored procedure name passed into LoadGridDataRoutine - exiting")});
+        QCOMPARE(fx.msg.messages, QStringList{QStringLiteral("No stored procedure name passed into LoadGridDataRoutine - exiting")});
         QTRY_VERIFY(!executeWindow());
     }
 
@@ -419,17 +409,17 @@ private Q_SLOTS:
         typeValue(run, QStringLiteral("@LastName"), QStringLiteral("Other"));
         typeValue(run, QStringLiteral("@DTMFAccessID"), QStringLiteral("98765"));
         runAndWait(run);
-        QCOMPARE(msg.messages.size(), 1);
-        QVERIFY2(msg.messages[0].startsWith(u"Error -") && msg.messages[0].contains(u"UNIQUE")
-                     && msg.messages[0].endsWith(u") in procedure cmdExecute_Click of Form frmStoredProcExecute"),
-                 qPrintable(msg.messages[0]));
+        QCOMPARE(fx.msg.messages.size(), 1);
+        QVERIFY2(fx.msg.messages[0].startsWith(u"Error -") && fx.msg.messages[0].contains(u"UNIQUE")
+                     && fx.msg.messages[0].endsWith(u") in procedure cmdExecute_Click of Form frmStoredProcExecute"),
+                 qPrintable(fx.msg.messages[0]));
         QCOMPARE(scalar(QStringLiteral("SELECT COUNT(*) FROM tbl_User")), users);
 
         // The run goes to the main window's database, which may not have the procedure.
-        msg.clear();
-        ctx->state().connectionString = QString(directory).replace(QStringLiteral("OrvexDirDB"), QStringLiteral("OrvexDynDB"));
+        fx.msg.clear();
+        fx.ctx().state().connectionString = QString(directory).replace(QStringLiteral("OrvexDirDB"), QStringLiteral("OrvexDynDB"));
         runAndWait(run);
-        QCOMPARE(msg.messages,
+        QCOMPARE(fx.msg.messages,
                  QStringList{QStringLiteral("Error -2147217900 (Could not find stored procedure 'csp_SubscriberCreate'.) in procedure "
                                             "cmdExecute_Click of Form frmStoredProcExecute")});
     }
@@ -449,19 +439,19 @@ private Q_SLOTS:
         QFETCH(QString, first);
         test::keepOffline();
         if (!dictionary.isEmpty())
-            ctx->state().dictionaryFolder = env->filePath(dictionary);
+            fx.ctx().state().dictionaryFolder = fx.filePath(dictionary);
         if (!server.isEmpty())
-            ctx->state().serverName = server;
-        QPointer<frmStoredProcs> w = qobject_cast<frmStoredProcs *>(ctx->openWindow(kBrowserWindow));
+            fx.ctx().state().serverName = server;
+        QPointer<frmStoredProcs> w = qobject_cast<frmStoredProcs *>(fx.ctx().openWindow(kBrowserWindow));
         QVERIFY(w);
         QPointer<frmSplashScreen> splash = w->splash();
         QTRY_VERIFY_WITH_TIMEOUT(!w, 10000);
-        QCOMPARE(msg.messages.size(), 2);
+        QCOMPARE(fx.msg.messages.size(), 2);
         if (!first.isEmpty())
-            QCOMPARE(msg.messages[0], first);
-        QVERIFY2(msg.messages[0].startsWith(u"(error):") && msg.messages[0].endsWith(u") in procedure Form_Load of Form frmStoredProcs"),
-                 qPrintable(msg.messages[0]));
-        QCOMPARE(msg.messages[1], QStringLiteral("The local server may not have SQLDMO libraries installed.  Exiting"));
+            QCOMPARE(fx.msg.messages[0], first);
+        QVERIFY2(fx.msg.messages[0].startsWith(u"(error):") && fx.msg.messages[0].endsWith(u") in procedure Form_Load of Form frmStoredProcs"),
+                 qPrintable(fx.msg.messages[0]));
+        QCOMPARE(fx.msg.messages[1], QStringLiteral("The local server may not have SQLDMO libraries installed.  Exiting"));
         QVERIFY(!splash || !splash->isVisible());
     }
 
@@ -473,10 +463,10 @@ private Q_SLOTS:
         main.setGeometry(100, 80, 900, 700);
         main.show();
         QVERIFY(QTest::qWaitForWindowExposed(&main));
-        ctx->setJumpTarget(&main);
-        ctx->state().remoteLabel = QStringLiteral("CORP\\ORVEX02");
+        fx.ctx().setJumpTarget(&main);
+        fx.ctx().state().remoteLabel = QStringLiteral("CORP\\ORVEX02");
         {
-            frmStoredProcs w(*ctx);
+            frmStoredProcs w(fx.ctx());
             QVERIFY(w.isLoading());
             QCOMPARE(procs(&w)->rows(), 1);
             QVERIFY(w.splash()->isVisible());
@@ -491,7 +481,7 @@ private Q_SLOTS:
             QVERIFY(!QApplication::overrideCursor());
             QVERIFY(procs(&w)->rows() > 2);
         }
-        ctx->setJumpTarget(nullptr);
+        fx.ctx().setJumpTarget(nullptr);
     }
 
     // A lone procedure is shown; a server reporting Unicode lengths in bytes
@@ -521,10 +511,10 @@ private Q_SLOTS:
         QTest::mouseClick(child<QPushButton>(w, "cmdExecute"), Qt::LeftButton);
         frmStoredProcExecute *run = executeWindow();
         typeValue(run, QStringLiteral("@Name"), QStringLiteral("ninechars"));
-        QCOMPARE(msg.messages, QStringList{QStringLiteral("String exceeds max length for this field")});
+        QCOMPARE(fx.msg.messages, QStringList{QStringLiteral("String exceeds max length for this field")});
         typeValue(run, QStringLiteral("@Name"), QStringLiteral("eight ch"));
         typeValue(run, QStringLiteral("@Big"), QString(300, u'x'));
-        QCOMPARE(msg.messages.size(), 1);
+        QCOMPARE(fx.msg.messages.size(), 1);
         QCOMPARE(valueGrid(run)->item(0, 3)->text(), QStringLiteral("eight ch"));
     }
 
@@ -553,7 +543,7 @@ private Q_SLOTS:
         auto open = [&]() -> QWidget * {
             if (prefix == u"SP")
                 return openBrowser();
-            return ctx->openWindow(kSourceWindow);
+            return fx.ctx().openWindow(kSourceWindow);
         };
         auto openAndClose = [&](const std::function<void(QWidget *)> &change) {
             QPointer<QWidget> w = open();
@@ -604,7 +594,7 @@ private Q_SLOTS:
     {
         const int dpi = QApplication::primaryScreen()->logicalDotsPerInchX();
         const auto px = [dpi](int twips) { return placement::twipsToPixels(twips, dpi); };
-        frmStoredProcExecute run(*ctx);
+        frmStoredProcExecute run(fx.ctx());
         run.show();
         QVERIFY(QTest::qWaitForWindowExposed(&run));
         const QMargins f = run.windowHandle()->frameMargins();
@@ -619,7 +609,7 @@ private Q_SLOTS:
         QVERIFY(std::abs(valueGrid(&run)->height() - px(6000 - 1245)) <= 1);
         QVERIFY(child<QPushButton>(&run, "cmdExecute")->geometry().right() < exit->x());
 
-        frmStoredProcSource view(*ctx);
+        frmStoredProcSource view(fx.ctx());
         view.resize(px(8000), px(6000));
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
@@ -630,13 +620,13 @@ private Q_SLOTS:
 
     void sourceWithoutLanguageDefinition()
     {
-        test::ScopedEnv folder("KORVA_PROGRAM_DIR", env->filePath(QStringLiteral("empty")).toUtf8());
-        frmStoredProcSource view(*ctx);
+        test::ScopedEnv folder("KORVA_PROGRAM_DIR", fx.filePath(QStringLiteral("empty")).toUtf8());
+        frmStoredProcSource view(fx.ctx());
         view.showSource(QStringLiteral("csp_X"), QStringLiteral("SELECT 1"));
         QVERIFY(!view.isColoured());
         QCOMPARE(view.statusBar()->currentMessage(), QStringLiteral("SQL.lng was not found: the text is shown without colours."));
         QCOMPARE(view.editor()->toPlainText(), QStringLiteral("SELECT 1"));
-        QVERIFY(msg.messages.isEmpty());
+        QVERIFY(fx.msg.messages.isEmpty());
     }
 };
 

@@ -270,15 +270,12 @@ void DeleteValue(HKEY root, const QString &keyPath, const QString &valueName)
     }
 }
 
-std::optional<QStringList> EnumKeys(HKEY root, const QString &keyPath)
+QStringList listSubKeys(const RegistryKey &key)
 {
-    const std::shared_ptr<const RegistryKey> key = openKey(root, keyPath);
-    if (!key)
-        return std::nullopt;
     QStringList names;
-    const qsizetype count = std::min(key->childCount(), kMaxListed);
+    const qsizetype count = std::min(key.childCount(), kMaxListed);
     for (qsizetype i = 0; i < count; ++i) {
-        const QString &name = key->childAt(i).name();
+        const QString &name = key.childAt(i).name();
         if (name.size() >= kNameBuffer)
             break;
         const qsizetype nul = name.indexOf(QChar(u'\0'));
@@ -289,13 +286,10 @@ std::optional<QStringList> EnumKeys(HKEY root, const QString &keyPath)
     return names;
 }
 
-std::optional<QList<Entry>> EnumValues(HKEY root, const QString &keyPath)
+QList<Entry> listValues(const RegistryKey &key)
 {
-    const std::shared_ptr<const RegistryKey> key = openKey(root, keyPath);
-    if (!key)
-        return std::nullopt;
     QList<Entry> entries;
-    const QList<RegistryValue> &values = key->values();
+    const QList<RegistryValue> &values = key.values();
     const qsizetype count = std::min(values.size(), kMaxListed);
     for (qsizetype i = 0; i < count; ++i) {
         const RegistryValue &value = values.at(i);
@@ -313,6 +307,22 @@ std::optional<QList<Entry>> EnumValues(HKEY root, const QString &keyPath)
     if (entries.isEmpty())
         entries.append(Entry{});
     return entries;
+}
+
+std::optional<QStringList> EnumKeys(HKEY root, const QString &keyPath)
+{
+    const std::shared_ptr<const RegistryKey> key = openKey(root, keyPath);
+    if (!key)
+        return std::nullopt;
+    return listSubKeys(*key);
+}
+
+std::optional<QList<Entry>> EnumValues(HKEY root, const QString &keyPath)
+{
+    const std::shared_ptr<const RegistryKey> key = openKey(root, keyPath);
+    if (!key)
+        return std::nullopt;
+    return listValues(*key);
 }
 
 } // namespace korva::RegistryAPI

@@ -10,6 +10,10 @@
 #include <functional>
 #include <optional>
 
+namespace korva::regaccess {
+class RegistryKey;
+}
+
 // The program's registry routines. Every call opens the key it needs and lets
 // go of it before returning. Only the local-machine root is kept (in the
 // registry export file named by storeFilePath()); calls on other roots find
@@ -79,6 +83,11 @@ struct Entry
 // ends before the first value whose name or data does not fit the buffers of
 // GetValue (259 characters, 4096 bytes).
 std::optional<QList<Entry>> EnumValues(HKEY root, const QString &keyPath);
+
+// What EnumKeys and EnumValues list for a key once it is open, with the same
+// limits and empty answers; for keys read from elsewhere, such as an export.
+QStringList listSubKeys(const regaccess::RegistryKey &key);
+QList<Entry> listValues(const regaccess::RegistryKey &key);
 
 // The file set by setStoreFile, else $KORVA_HKLM, else the per-user data
 // folder's KORVA/HKLM.reg.
