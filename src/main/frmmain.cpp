@@ -1,6 +1,7 @@
 #include "main/frmmain.h"
 #include "main/tablebrowser.h"
 
+#include "main/databaseopening.h"
 #include "main/databases.h"
 #include "main/serverfiles.h"
 #include "platform/connectionstring.h"
@@ -12,6 +13,9 @@
 #include "platform/registryaccess/registryapi.h"
 #include "platform/settings.h"
 #include "platform/workstationinfo.h"
+#include "platform/odbcsession.h"
+#include "support/busypointer.h"
+#include "support/escapewatcher.h"
 #include "support/ctooltip.h"
 #include "support/localize.h"
 #include "support/messenger.h"
@@ -50,8 +54,6 @@ namespace {
 const QString kCaption = QStringLiteral("Zandel Orvex Talmu");
 const QString kInstallKey = QStringLiteral("SOFTWARE\\Zandel Systems\\Zandel Orvex");
 const QString kNoInstallMessage = QStringLiteral("Error, could not find install path for Orvex");
-// Real dictionaries are a few megabytes; anything far larger is not one.
-constexpr qint64 kMaxDictionaryBytes = 256 * 1024 * 1024;
 
 } // namespace
 
@@ -338,8 +340,8 @@ bool frmMain::Form_Load(const QString &commandLine)
     }
     readCommandLine(commandLine);
     chooseServer();
+    m_wantKnownNames = true;
     InitalizeDB();
-    buildKnownNames();
     // The start-up version hook runs on the local server only.
     if (m_localMode)
         modUpdateCheck::runVersionHook(modUpdateCheck::homePageUrl(), QString());
@@ -626,16 +628,31 @@ void frmMain::InitalizeDB()
         m_splash->showOver(this);
     // Another database: no way back to the previous one's rows, and no description of its objects.
     m_navigator->forgetAll();
+    m_browser->stop();
     closeResultSets();
     if (m_state.connectionString.isEmpty())
         m_state.serverName = WorkStationInfo::instance().ComputerName();
-    const QString dictionaryPath = connectToCheckedDatabase();
+    OpeningRequest request;
+    request.dictionaryPath = connectToCheckedDatabase();
+    request.connection = m_state.connectionString;
+    request.tableListQuery = tableListQuery(useTables(), m_catalogue);
+    request.withDictionary = !m_state.dictionaryFolder.isEmpty();
+    request.withKnownNames = std::exchange(m_wantKnownNames, false);
     showConnection();
-    m_initializing = true;
-    openTableList();
-    m_lastTableRow = m_gridTables->row();
-    m_initializing = false;
-    loadDictionary(dictionaryPath);
+    m_browser->dictionaryReplaced(); // its table node points into the document that is replaced now
+    OpenedDatabase opened;
+    {
+        // The server is asked on a database thread (which may ask for a SQL
+        // Server login); the window paints meanwhile but takes no input that
+        // could start another opening.
+        const InputHold hold(this);
+        const BusyPointer busy;
+        opened = awaitOnDatabaseThread([request] {
+            const db::LoginPromptScope mayAsk;
+            return openDatabase(request);
+        });
+    }
+    showOpenedDatabase(opened);
     m_tooltip->Create(this);
     m_tooltip->setMaxTipWidth(400);
     if (m_tooltip->AddTool(m_gridData))
@@ -644,6 +661,31 @@ void frmMain::InitalizeDB()
         m_browser->UpdateTableInformation(true);
     if (m_splash)
         m_splash->hide();
+}
+
+void frmMain::showOpenedDatabase(OpenedDatabase &opened)
+{
+    for (const Error &e : opened.tableErrors)
+        reportInitError(e);
+    m_initializing = true;
+    if (opened.tables) {
+        m_gridTables->setResultSet(opened.tables);
+        if (m_gridTables->rows() > 1)
+            m_gridTables->setCurrentCell(1, 1);
+    } else {
+        m_gridTables->setColumns({QStringLiteral("Table Name")});
+    }
+    m_lastTableRow = m_gridTables->row();
+    m_initializing = false;
+    m_state.dictionary = std::move(opened.dictionary);
+    if (opened.dictionaryState == OpenedDatabase::Dictionary::Missing)
+        reportInitError({53, QStringLiteral("File not found")});
+    else if (opened.dictionaryState == OpenedDatabase::Dictionary::Broken)
+        m_msg.message(QStringLiteral("XML problem at startup"));
+    if (!opened.knownTableNames.isEmpty() || !opened.knownViewNames.isEmpty()) {
+        m_state.knownTableNames = opened.knownTableNames;
+        m_state.knownViewNames = opened.knownViewNames;
+    }
 }
 
 QString frmMain::connectToCheckedDatabase()
@@ -672,68 +714,6 @@ void frmMain::showConnection()
                           : target.instance.isEmpty() ? QString()
                                                       : u'\\' + target.instance;
     m_lblConnection->setText(target.server + where + QStringLiteral("  ") + target.database);
-}
-
-void frmMain::openTableList()
-{
-    db::Error e;
-    std::shared_ptr<db::ResultSet> rs =
-        db::openResultSet(m_state.connectionString, tableListQuery(useTables(), m_catalogue), &e);
-    if (!rs) {
-        reportInitError(e);
-        // Showing the list needs the result set that did not open.
-        reportInitError({db::kErrClosed, QStringLiteral("Operation is not allowed when the object is closed.")});
-        m_gridTables->setColumns({QStringLiteral("Table Name")});
-        return;
-    }
-    rs->fetchAll();
-    if (rs->lastError()) {
-        // A list that broke off partway is not shown as if it were whole.
-        reportInitError(rs->lastError());
-        m_gridTables->setColumns({QStringLiteral("Table Name")});
-        return;
-    }
-    m_gridTables->setResultSet(rs);
-    if (m_gridTables->rows() > 1)
-        m_gridTables->setCurrentCell(1, 1);
-}
-
-void frmMain::loadDictionary(const QString &path)
-{
-    m_browser->dictionaryReplaced(); // its table node pointed into the document that is replaced now
-    QByteArray bytes;
-    // A server attached with no installation here has no dictionary to load.
-    if (m_state.dictionaryFolder.isEmpty()) {
-        m_state.dictionary = xml::Document();
-        return;
-    }
-    const ReadStatus read = path.isEmpty() ? ReadStatus::Missing : readRegularFile(path, kMaxDictionaryBytes, &bytes);
-    if (read == ReadStatus::Missing || read == ReadStatus::NotRegular || read == ReadStatus::Failed) {
-        m_state.dictionary = xml::Document();
-        reportInitError({53, QStringLiteral("File not found")});
-        return;
-    }
-    // Decoded as the file says it is encoded, then lower-cased whole; the
-    // markup keywords that must stay upper case are put back.
-    QString text = xml::decodeDocument(bytes).toLower();
-    text.replace(QStringLiteral("<![cdata["), QStringLiteral("<![CDATA["));
-    text.replace(QStringLiteral("<!doctype"), QStringLiteral("<!DOCTYPE"));
-    if (read == ReadStatus::TooLarge || !m_state.dictionary.loadFromText(text))
-        m_msg.message(QStringLiteral("XML problem at startup"));
-}
-
-void frmMain::buildKnownNames()
-{
-    const QString catalogue = QStringLiteral("OrvexDirDB.dbo.sysobjects");
-    for (const bool tables : {false, true}) {
-        db::Error e;
-        auto rs = db::openResultSet(m_state.connectionString, tableListQuery(tables, catalogue), &e);
-        if (!rs)
-            continue;
-        QString &target = tables ? m_state.knownTableNames : m_state.knownViewNames;
-        for (rs->moveFirst(); !rs->eof(); rs->moveNext())
-            target += rs->field(0).toString() + u' ';
-    }
 }
 
 void frmMain::chooseDatabase(int index)

@@ -26,6 +26,7 @@ namespace korva {
 
 class Grid;
 class TableBrowser;
+struct OpenedDatabase;
 class Messenger;
 class cTooltip;
 class frmSplashScreen;
@@ -133,9 +134,7 @@ private:
     void applySettings();
     MainSettings currentSettings() const;
     void saveSettings();
-    void openTableList();
-    void loadDictionary(const QString &path);
-    void buildKnownNames();
+    void showOpenedDatabase(OpenedDatabase &opened);
     void reportInitError(const Error &error);
     void chooseDatabase(int index);
     void setListingMode(bool tables);
@@ -175,6 +174,7 @@ private:
     TableBrowser *m_browser = nullptr;
     navigation::Navigator *m_navigator = nullptr;
     bool m_initializing = false;
+    bool m_wantKnownNames = false; // the next opening reads the directory's names too
     int m_lastTableRow = -1;
     bool m_tableLoadedByRowChange = false;
     void wireNavigation();

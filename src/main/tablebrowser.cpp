@@ -66,6 +66,15 @@ TableBrowser::TableBrowser(WindowContext &context, const Controls &c, QObject *p
 
 TableBrowser::~TableBrowser() = default;
 
+void TableBrowser::stop()
+{
+    m_tableTask.cancel();
+    if (m_busyRetry)
+        m_busyRetry->stop();
+    m_busyTable.clear();
+    forgetPreviousTable();
+}
+
 void TableBrowser::dictionaryReplaced() { m_currentTable = xml::Node(); }
 
 void TableBrowser::UpdateTableInformation(bool clearWhere)

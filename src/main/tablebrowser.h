@@ -61,6 +61,9 @@ public:
 
     // Shows the table that is current in the table list (none: an empty grid).
     void UpdateTableInformation(bool clearWhere);
+    // Another database is being opened: nothing of this one's table stays
+    // or is still being read.
+    void stop();
     // The dictionary was replaced: the table's node in it is gone.
     void dictionaryReplaced();
 

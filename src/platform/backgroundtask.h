@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QtCore/QCoreApplication>
+#include <QtCore/QEventLoop>
 #include <QtCore/QObject>
 #include <QtCore/QPointer>
 
@@ -146,5 +147,25 @@ private:
 
     std::shared_ptr<Run> m_run;
 };
+
+// Runs work on a database thread and answers its result, running the event
+// loop meanwhile: the program paints and answers while a remote server is
+// asked. What could re-enter the caller (its window's input) the caller
+// holds off for the length of the call. When the program is told to quit
+// meanwhile, the result is a default one.
+template<class Work>
+auto awaitOnDatabaseThread(Work work) -> std::invoke_result_t<Work>
+{
+    using Result = std::invoke_result_t<Work>;
+    QEventLoop loop;
+    std::optional<Result> result;
+    BackgroundTask<Result> task;
+    task.start(&loop, std::move(work), [&](Result r) {
+        result.emplace(std::move(r));
+        loop.quit();
+    });
+    loop.exec();
+    return result ? std::move(*result) : Result{};
+}
 
 } // namespace korva

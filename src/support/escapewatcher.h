@@ -5,6 +5,7 @@
 #include <QtCore/QCoreApplication>
 #include <QtCore/QObject>
 #include <QtGui/QKeyEvent>
+#include <QtWidgets/QWidget>
 
 #include <functional>
 
@@ -35,6 +36,40 @@ protected:
 
 private:
     std::function<void()> m_onEscape;
+};
+
+// For as long as it exists, the user's input to one window (not to the
+// windows it opens, such as a login dialog) goes nowhere: work that runs the
+// event loop while it waits cannot be started again from that window.
+class InputHold : public QObject
+{
+public:
+    explicit InputHold(QWidget *window) : m_window(window) { QCoreApplication::instance()->installEventFilter(this); }
+    ~InputHold() override { QCoreApplication::instance()->removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::Wheel:
+        case QEvent::Shortcut:
+        case QEvent::ShortcutOverride:
+        case QEvent::ContextMenu: {
+            const auto *w = qobject_cast<const QWidget *>(watched);
+            return w && w->window() == m_window;
+        }
+        default:
+            return false;
+        }
+    }
+
+private:
+    QWidget *m_window;
 };
 
 // A wait the user can give up: the busy pointer, and Esc for onEscape.
