@@ -22,6 +22,7 @@
 #include "support/updatecheck.h"
 #include "support/windowplacement.h"
 #include "widgets/grid.h"
+#include "widgets/splitterbar.h"
 #include "widgets/windowkit.h"
 #include "widgets/gridmodel.h"
 
@@ -52,7 +53,6 @@ namespace korva {
 namespace {
 
 const QString kCaption = QStringLiteral("Zandel Orvex Talmu");
-const QString kInstallKey = QStringLiteral("SOFTWARE\\Zandel Systems\\Zandel Orvex");
 const QString kNoInstallMessage = QStringLiteral("Error, could not find install path for Orvex");
 
 } // namespace
@@ -275,14 +275,12 @@ void frmMain::buildControls()
     m_txtRows->setAccessibleName(QStringLiteral("Rows in table"));
     m_lblRows->setBuddy(m_txtRows);
 
-    m_imgSplitter = new QFrame(central);
+    m_imgSplitter = new SplitterBar(central);
     m_imgSplitter->setObjectName(QStringLiteral("imgSplitter"));
-    m_imgSplitter->setFrameShape(QFrame::StyledPanel);
-    m_imgSplitter->setCursor(Qt::SizeVerCursor);
-    m_imgSplitter->setFocusPolicy(Qt::StrongFocus);
     m_imgSplitter->setAccessibleName(QStringLiteral("Splitter"));
     m_imgSplitter->setAccessibleDescription(QStringLiteral("Drag, or use the Up and Down keys, to resize the panes"));
-    m_imgSplitter->installEventFilter(this);
+    connect(m_imgSplitter, &SplitterBar::dragged, this, [this](int dy) { dragSplitterBy(pixelsToTwips(dy)); });
+    connect(m_imgSplitter, &SplitterBar::stepped, this, [this](int direction) { dragSplitterBy(direction * 120); });
 
     m_gridData = new Grid(central);
     m_gridData->setObjectName(QStringLiteral("gridData"));
@@ -363,8 +361,8 @@ bool frmMain::readInstallFolder()
     const QString problem = RegistryAPI::storeProblem();
     if (!problem.isEmpty())
         m_msg.message(problem);
-    m_state.installFolder = RegistryAPI::GetValue(RegistryAPI::HKEY_LOCAL_MACHINE, kInstallKey,
-                                                  QStringLiteral("InstalledFolderPath"), RegistryAPI::REG_SZ, QString())
+    m_state.installFolder = RegistryAPI::GetValue(RegistryAPI::HKEY_LOCAL_MACHINE, serverfiles::installKey(),
+                                                  serverfiles::installValueName(), RegistryAPI::REG_SZ, QString())
                                 .toString();
     // A server's export names the folder on the server: its kept copy stands for it.
     if (m_kept && !m_state.installFolder.isEmpty())
@@ -449,19 +447,7 @@ void frmMain::openKeptServer(const QString &name)
 
 void frmMain::fillRecentServers()
 {
-    mnuRecentServers->clear();
-    const QList<serverfiles::KeptServer> kept = serverfiles::recent();
-    int n = 0;
-    for (const serverfiles::KeptServer &k : kept) {
-        QString caption = u'&' + QString::number(++n % 10) + u' ' + QString(k.server).replace(u'&', QStringLiteral("&&"));
-        if (!k.lastDatabase.isEmpty())
-            caption += QStringLiteral(" (") + k.lastDatabase + u')';
-        QAction *a = mnuRecentServers->addAction(caption);
-        a->setObjectName(QStringLiteral("mnuRecentServer_") + k.name);
-        a->setProperty("korvaNoTranslation", true); // a server's name
-        connect(a, &QAction::triggered, this, [this, name = k.name] { openKeptServer(name); });
-    }
-    mnuRecentServers->setEnabled(!kept.isEmpty());
+    serverfiles::fillRecentMenu(mnuRecentServers, this, [this](const QString &name) { openKeptServer(name); });
 }
 
 void frmMain::readSettings()
@@ -534,16 +520,7 @@ void frmMain::chooseServer()
 void frmMain::applySettings()
 {
     const MainSettings &s = m_settings;
-    mnuUseTables->setChecked(s.useTables);
-    mnuUseViews->setChecked(!s.useTables);
-    mnuLockAliasColumn->setChecked(s.lockAlias);
-    mnuLockUniqueColumn->setChecked(s.lockObjectID);
-    mnuShowObjectIDInToolTip->setChecked(s.showObjectID);
-    mnuShowWhereClause->setChecked(s.showWhereClause);
-    mnuDatabases[int(Db::Dir)]->setChecked(s.dirDB);
-    mnuDatabases[int(Db::Dyn)]->setChecked(s.dynDB);
-    mnuDatabases[int(Db::Mbx)]->setChecked(s.mbxDB1);
-    mnuDatabases[int(Db::Rpt)]->setChecked(s.rptDB);
+    showInMenu(s, settingsMenu());
     showWhereTab(s.showWhereClause);
 
     // Geometry: the stored values are the outer window in twips, placed with
@@ -564,16 +541,16 @@ MainSettings frmMain::currentSettings() const
     s.width = toInt(g.width);
     s.height = toInt(g.height);
     s.splitterPos = m_splitterTop;
-    s.useTables = mnuUseTables->isChecked();
-    s.lockAlias = mnuLockAliasColumn->isChecked();
-    s.lockObjectID = mnuLockUniqueColumn->isChecked();
-    s.showObjectID = mnuShowObjectIDInToolTip->isChecked();
-    s.showWhereClause = mnuShowWhereClause->isChecked();
-    s.dirDB = mnuDatabases[int(Db::Dir)]->isChecked();
-    s.dynDB = mnuDatabases[int(Db::Dyn)]->isChecked();
-    s.mbxDB1 = mnuDatabases[int(Db::Mbx)]->isChecked();
-    s.rptDB = mnuDatabases[int(Db::Rpt)]->isChecked();
+    takeFromMenu(s, settingsMenu());
     return s;
+}
+
+SettingsMenu frmMain::settingsMenu() const
+{
+    SettingsMenu m{mnuUseTables, mnuUseViews, mnuLockAliasColumn, mnuLockUniqueColumn, mnuShowObjectIDInToolTip,
+                   mnuShowWhereClause};
+    std::copy(std::begin(mnuDatabases), std::end(mnuDatabases), std::begin(m.databases));
+    return m;
 }
 
 void frmMain::saveSettings()
@@ -848,32 +825,6 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_tabWhere && event->type() == QEvent::Resize)
         layoutWherePage();
-    if (watched == m_imgSplitter) {
-        switch (event->type()) {
-        case QEvent::MouseButtonPress:
-            m_dragging = true;
-            return true;
-        case QEvent::MouseButtonRelease:
-            m_dragging = false;
-            return true;
-        case QEvent::MouseMove:
-            if (m_dragging) {
-                const auto *me = static_cast<QMouseEvent *>(event);
-                dragSplitterBy(pixelsToTwips(int(me->position().y())));
-            }
-            return true;
-        case QEvent::KeyPress: {
-            const int key = static_cast<QKeyEvent *>(event)->key();
-            if (key == Qt::Key_Up || key == Qt::Key_Down) {
-                dragSplitterBy(key == Qt::Key_Up ? -120 : 120);
-                return true;
-            }
-            break;
-        }
-        default:
-            break;
-        }
-    }
     return QMainWindow::eventFilter(watched, event);
 }
 

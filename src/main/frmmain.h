@@ -25,6 +25,7 @@ class QTimer;
 namespace korva {
 
 class Grid;
+class SplitterBar;
 class TableBrowser;
 struct OpenedDatabase;
 class Messenger;
@@ -133,6 +134,7 @@ private:
     void applyMinimumSize();
     void applySettings();
     MainSettings currentSettings() const;
+    SettingsMenu settingsMenu() const;
     void saveSettings();
     void showOpenedDatabase(OpenedDatabase &opened);
     void reportInitError(const Error &error);
@@ -170,7 +172,6 @@ private:
     bool m_loaded = false;
     bool m_settingsRead = false;
     int m_splitterTop = 2500;
-    bool m_dragging = false;
     TableBrowser *m_browser = nullptr;
     navigation::Navigator *m_navigator = nullptr;
     bool m_initializing = false;
@@ -226,7 +227,7 @@ private:
     QPushButton *m_cmdApply = nullptr;
     QPushButton *m_cmdClear = nullptr;
     QCheckBox *m_chkStickWhere = nullptr;
-    QFrame *m_imgSplitter = nullptr;
+    SplitterBar *m_imgSplitter = nullptr;
     Grid *m_gridData = nullptr;
     QPushButton *m_cmdBack = nullptr;
     QLabel *m_lblRows = nullptr;

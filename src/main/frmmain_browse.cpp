@@ -16,7 +16,6 @@
 
 namespace korva {
 
-
 void frmMain::mnuShowWhereClause_Click()
 {
     showWhereTab(mnuShowWhereClause->isChecked());
@@ -46,24 +45,12 @@ bool frmMain::whereTabShown() const { return m_tabInfo->indexOf(m_tabWhere) >= 0
 
 void frmMain::wireBrowsing()
 {
-    TableBrowser::Controls c;
-    c.tables = m_gridTables;
-    c.columns = m_gridColumns;
-    c.rows = m_gridData;
-    c.tableInfo = m_txtTableInfo;
-    c.columnInfo = m_txtColumnInfo;
-    c.where = m_txtWhere;
-    c.apply = m_cmdApply;
-    c.clear = m_cmdClear;
-    c.stick = m_chkStickWhere;
-    c.rowCount = m_txtRows;
-    c.status = statusBar();
-    c.lockAlias = mnuLockAliasColumn;
-    c.lockUnique = mnuLockUniqueColumn;
-    c.showWhere = mnuShowWhereClause;
-    c.useTables = mnuUseTables;
-    c.checkedDatabase = [this] { return checkedDatabase(); };
-    c.whereTabShown = [this] { return whereTabShown(); };
+    const TableBrowser::Controls c{
+        .tables = m_gridTables, .columns = m_gridColumns, .rows = m_gridData, .tableInfo = m_txtTableInfo,
+        .columnInfo = m_txtColumnInfo, .where = m_txtWhere, .apply = m_cmdApply, .clear = m_cmdClear,
+        .stick = m_chkStickWhere, .rowCount = m_txtRows, .status = statusBar(), .lockAlias = mnuLockAliasColumn,
+        .lockUnique = mnuLockUniqueColumn, .showWhere = mnuShowWhereClause, .useTables = mnuUseTables,
+        .checkedDatabase = [this] { return checkedDatabase(); }, .whereTabShown = [this] { return whereTabShown(); }};
     m_browser = new TableBrowser(m_context, c, this);
     connect(m_gridTables, &Grid::currentCellChanged, this, [this](int row, int) {
         if (m_loaded && !m_initializing && row != m_lastTableRow) {
@@ -100,12 +87,8 @@ void frmMain::wireBrowsing()
 
 void frmMain::wireNavigation()
 {
-    navigation::Navigator::Controls controls;
-    controls.tables = m_gridTables;
-    controls.rows = m_gridData;
-    controls.back = m_cmdBack;
-    controls.tip = m_tooltip;
-    controls.showInTip = mnuShowObjectIDInToolTip;
+    const navigation::Navigator::Controls controls{.tables = m_gridTables, .rows = m_gridData, .back = m_cmdBack,
+                                                   .tip = m_tooltip, .showInTip = mnuShowObjectIDInToolTip};
     m_navigator = new navigation::Navigator(m_context, *this, controls, this);
     connect(m_browser, &TableBrowser::tableForgotten, m_navigator, &navigation::Navigator::forgetTable);
     connect(m_browser, &TableBrowser::refreshing, m_navigator, &navigation::Navigator::forgetDescriptions);

@@ -1,5 +1,7 @@
 #include "main/mainsettings.h"
 
+#include <QtGui/QAction>
+
 #include <QtCore/QSettings>
 #include <QtCore/QStringList>
 
@@ -132,6 +134,31 @@ CommandLine parseCommandLine(const QString &text)
     if (c.instance.isEmpty())
         c.instance = QStringLiteral("zandelorvex");
     return c;
+}
+
+void showInMenu(const MainSettings &s, const SettingsMenu &m)
+{
+    m.useTables->setChecked(s.useTables);
+    m.useViews->setChecked(!s.useTables);
+    m.lockAlias->setChecked(s.lockAlias);
+    m.lockObjectID->setChecked(s.lockObjectID);
+    m.showObjectID->setChecked(s.showObjectID);
+    m.showWhereClause->setChecked(s.showWhereClause);
+    const bool databases[] = {s.dirDB, s.dynDB, s.mbxDB1, s.rptDB};
+    for (int i = 0; i < 4; ++i)
+        m.databases[i]->setChecked(databases[i]);
+}
+
+void takeFromMenu(MainSettings &s, const SettingsMenu &m)
+{
+    s.useTables = m.useTables->isChecked();
+    s.lockAlias = m.lockAlias->isChecked();
+    s.lockObjectID = m.lockObjectID->isChecked();
+    s.showObjectID = m.showObjectID->isChecked();
+    s.showWhereClause = m.showWhereClause->isChecked();
+    bool *databases[] = {&s.dirDB, &s.dynDB, &s.mbxDB1, &s.rptDB};
+    for (int i = 0; i < 4; ++i)
+        *databases[i] = m.databases[i]->isChecked();
 }
 
 } // namespace korva

@@ -2,6 +2,7 @@
 
 #include <QtCore/QString>
 
+class QAction;
 class QSettings;
 
 namespace korva {
@@ -33,6 +34,21 @@ struct MainSettings
 void loadMainSettings(QSettings &store, MainSettings &settings);
 // Writes them back; the geometry only when the window is not minimised.
 void saveMainSettings(QSettings &store, const MainSettings &settings, bool minimised);
+
+// The menu items whose check marks are settings; databases in the order
+// of the databases() list.
+struct SettingsMenu
+{
+    QAction *useTables = nullptr;
+    QAction *useViews = nullptr;
+    QAction *lockAlias = nullptr;
+    QAction *lockObjectID = nullptr;
+    QAction *showObjectID = nullptr;
+    QAction *showWhereClause = nullptr;
+    QAction *databases[4] = {};
+};
+void showInMenu(const MainSettings &settings, const SettingsMenu &menu);
+void takeFromMenu(MainSettings &settings, const SettingsMenu &menu);
 
 // Conversions shared with the other windows' placement settings.
 bool convertNumber(const QString &text, int *value);

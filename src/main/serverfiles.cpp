@@ -1,5 +1,8 @@
 #include "main/serverfiles.h"
 
+#include <QtGui/QAction>
+#include <QtWidgets/QMenu>
+
 #include "main/databases.h"
 #include "platform/fileio.h"
 #include "platform/registryaccess/regfileformat.h"
@@ -359,6 +362,23 @@ QString mapPath(const KeptServer &kept, const QString &path)
         return QDir(kept.installFolder()).filePath(rest);
     }
     return path;
+}
+
+void fillRecentMenu(QMenu *menu, QObject *context, std::function<void(const QString &name)> open)
+{
+    menu->clear();
+    const QList<KeptServer> kept = recent();
+    int n = 0;
+    for (const KeptServer &k : kept) {
+        QString caption = u'&' + QString::number(++n % 10) + u' ' + QString(k.server).replace(u'&', QStringLiteral("&&"));
+        if (!k.lastDatabase.isEmpty())
+            caption += QStringLiteral(" (") + k.lastDatabase + u')';
+        QAction *a = menu->addAction(caption);
+        a->setObjectName(QStringLiteral("mnuRecentServer_") + k.name);
+        a->setProperty("korvaNoTranslation", true); // a server's name
+        QObject::connect(a, &QAction::triggered, context, [open, name = k.name] { open(name); });
+    }
+    menu->setEnabled(!kept.isEmpty());
 }
 
 } // namespace korva::serverfiles

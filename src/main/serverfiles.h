@@ -4,7 +4,11 @@
 #include <QtCore/QList>
 #include <QtCore/QString>
 
+#include <functional>
 #include <optional>
+
+class QMenu;
+class QObject;
 
 namespace korva::serverfiles {
 
@@ -69,5 +73,9 @@ void markUsed(const QString &name, const QString &database);
 // install folder and anything below it map into the kept copy; any other path
 // comes back as it is.
 QString mapPath(const KeptServer &kept, const QString &path);
+
+// Fills File's "Recent servers" menu: newest first, "N server (database)",
+// each opening that server's kept files (open is called in context).
+void fillRecentMenu(QMenu *menu, QObject *context, std::function<void(const QString &name)> open);
 
 } // namespace korva::serverfiles
