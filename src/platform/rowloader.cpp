@@ -6,6 +6,7 @@
 #include <QtCore/QElapsedTimer>
 #include <QtCore/QPointer>
 
+#include <condition_variable>
 #include <deque>
 #include <mutex>
 
@@ -32,6 +33,7 @@ struct RowLoader::Shared : std::enable_shared_from_this<RowLoader::Shared>
     };
 
     std::mutex mutex;
+    std::condition_variable readerDone;
     std::shared_ptr<ResultSet> job;  // the result set being read, null when none
     quint64 generation = 0;          // of the current load
     qsizetype batchRows = 20000;
@@ -59,6 +61,7 @@ struct RowLoader::Shared : std::enable_shared_from_this<RowLoader::Shared>
         for (;;) {
             if (quit || !job) {
                 readerActive = false;
+                readerDone.notify_all();
                 return;
             }
             const std::shared_ptr<ResultSet> rows = job;
@@ -120,14 +123,16 @@ RowLoader::RowLoader(QObject *parent) : QObject(parent), m_shared(std::make_shar
 
 RowLoader::~RowLoader()
 {
-    // The reader holds the shared part and ends at its next step; what it
-    // reads after this is dropped.
-    std::lock_guard lock(m_shared->mutex);
+    // What the reader is reading is cancelled, so it ends at its next step;
+    // it is waited for, so that nothing it reads outlives the loader's owner
+    // (or the program, at exit).
+    std::unique_lock lock(m_shared->mutex);
     if (m_shared->job)
         m_shared->job->cancel();
     m_shared->quit = true;
     m_shared->owner = nullptr;
     ++m_shared->generation;
+    m_shared->readerDone.wait(lock, [this] { return !m_shared->readerActive; });
 }
 
 void RowLoader::start(std::shared_ptr<ResultSet> rows, qsizetype batchRows)
