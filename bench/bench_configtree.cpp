@@ -180,9 +180,9 @@ int main(int argc, char **argv)
 
     test::RecordingMessenger msg;
     WindowContext ctx(msg);
-    ctx.state().serverName = server;
-    ctx.state().connectionString = conn;
-    ctx.state().dictionaryFolder = root + QStringLiteral("/install/ConfigurationModules/DatabaseScripts/");
+    ctx.ownerState().serverName = server;
+    ctx.ownerState().connectionString = conn;
+    ctx.ownerState().dictionaryFolder = root + QStringLiteral("/install/ConfigurationModules/DatabaseScripts/");
 
     // Each side five times, interleaved; medians compared.
     std::vector<qint64> bare, window;

@@ -198,8 +198,8 @@ int main(int argc, char **argv)
     test::RecordingMessenger msg;
     WindowContext ctx(msg);
     frmMain w(ctx);
-    ctx.state().serverName = serverName;
-    ctx.state().connectionString = QStringLiteral("Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security Info=False;"
+    ctx.ownerState().serverName = serverName;
+    ctx.ownerState().connectionString = QStringLiteral("Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security Info=False;"
                                                   "Initial Catalog=OrvexDirDB;Data Source=")
                                    + serverName;
     if (!w.Form_Load(QString())) {
@@ -283,8 +283,8 @@ int main(int argc, char **argv)
     }
 
     // The configuration tree.
-    ctx.state().connectionString = QStringLiteral("Driver={SQL Server};server=%1\\zandelorvex;database=OrvexDirDB").arg(serverName);
-    ctx.state().dictionaryFolder = root + QStringLiteral("/install/ConfigurationModules/DatabaseScripts/");
+    ctx.ownerState().connectionString = QStringLiteral("Driver={SQL Server};server=%1\\zandelorvex;database=OrvexDirDB").arg(serverName);
+    ctx.ownerState().dictionaryFolder = root + QStringLiteral("/install/ConfigurationModules/DatabaseScripts/");
     std::vector<qint64> trees;
     int treeTrips = 0;
     for (int run = 0; run < runs; ++run) {

@@ -80,7 +80,7 @@ int main(int argc, char **argv)
 
     test::RecordingMessenger msg;
     WindowContext context(msg);
-    SharedState &state = context.state();
+    SharedState &state = context.ownerState();
     state.knownTableNames = QStringLiteral("tbl_Alias tbl_User tbl_Big ");
     state.knownViewNames = QStringLiteral("vw_Subscriber vw_Alias ");
     // The server and its one database, made here.

@@ -12,6 +12,34 @@ WindowContext::WindowContext(Messenger &messenger, QObject *parent) : QObject(pa
 
 WindowContext::~WindowContext() = default;
 
+void WindowContext::setPendingJump(const QString &table, const QString &objectId)
+{
+    if (m_state.pendingJumpTable == table && m_state.pendingJumpObjectID == objectId)
+        return;
+    m_state.pendingJumpTable = table;
+    m_state.pendingJumpObjectID = objectId;
+    Q_EMIT pendingJumpChanged();
+}
+
+void WindowContext::attachServer(const QString &connectionString, const QString &serverName, const QString &instance,
+                                 const QString &label)
+{
+    m_state.connectionString = connectionString;
+    m_state.serverName = serverName;
+    m_state.remoteInstance = instance;
+    m_state.remoteLabel = label;
+    Q_EMIT serverChanged();
+}
+
+void WindowContext::useKeptServer(const QString &name)
+{
+    m_state.keptServer = name;
+    m_state.connectionString.clear();
+    m_state.remoteLabel.clear();
+    m_state.remoteInstance.clear();
+    Q_EMIT serverChanged();
+}
+
 void WindowContext::registerWindow(const QString &name, Instances instances, Factory factory)
 {
     Registration &r = m_windows[name];

@@ -37,8 +37,24 @@ public:
     explicit WindowContext(Messenger &messenger, QObject *parent = nullptr);
     ~WindowContext() override;
 
-    SharedState &state() { return m_state; }
+    // What every window reads of the shared state.
     const SharedState &state() const { return m_state; }
+    // The main window's own hold on it: it owns the state, fills it as it
+    // starts and opens databases, and says so with databaseOpened(). (Tests
+    // that stand in for the main window use it too.) Other windows change it
+    // only through the named changes below.
+    SharedState &ownerState() { return m_state; }
+    void databaseOpened() { Q_EMIT databaseChanged(); }
+
+    // Named changes, each told to whoever listens.
+    // The object a description names, for "Jump to this object".
+    void setPendingJump(const QString &table, const QString &objectId);
+    // A server the user attached to (host, host,port or host\instance as
+    // found), with the label the caption shows; the main window starts over on it.
+    void attachServer(const QString &connectionString, const QString &serverName, const QString &instance,
+                      const QString &label);
+    // The kept files of a server replace any server attached before.
+    void useKeptServer(const QString &name);
     Messenger &messenger() { return m_messenger; }
 
     JumpTarget *jumpTarget() const { return m_jumpTarget; }
@@ -63,6 +79,9 @@ public:
 
 Q_SIGNALS:
     void startOverRequested();
+    void pendingJumpChanged();
+    void serverChanged();   // attached, or kept files chosen
+    void databaseChanged(); // the main window opened a database
 
 private:
     struct Registration

@@ -58,7 +58,7 @@ const QString kNoInstallMessage = QStringLiteral("Error, could not find install 
 } // namespace
 
 frmMain::frmMain(WindowContext &context, frmSplashScreen *splash, QWidget *parent)
-    : QMainWindow(parent), m_context(context), m_msg(context.messenger()), m_splash(splash), m_state(context.state())
+    : QMainWindow(parent), m_context(context), m_msg(context.messenger()), m_splash(splash), m_state(context.ownerState())
 {
     context.setJumpTarget(this);
     context.setMainWindow(this);
@@ -630,6 +630,7 @@ void frmMain::InitalizeDB()
         });
     }
     showOpenedDatabase(opened);
+    m_context.databaseOpened();
     m_tooltip->Create(this);
     m_tooltip->setMaxTipWidth(400);
     if (m_tooltip->AddTool(m_gridData))

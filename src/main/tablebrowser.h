@@ -121,7 +121,7 @@ private:
     void gridColumns_RowColChange();
 
     WindowContext &m_context;
-    SharedState &m_state;
+    const SharedState &m_state;
     Messenger &m_msg;
     std::function<int()> m_checkedDatabase;
     std::function<bool()> m_whereTabShown;

@@ -142,8 +142,7 @@ void Navigator::describedForMenu()
 void Navigator::applyHover(const ObjectDescription &d)
 {
     m_referenceDescription = d.description;
-    m_context.state().pendingJumpTable = d.jumpTable;
-    m_context.state().pendingJumpObjectID = d.objectId;
+    m_context.setPendingJump(d.jumpTable, d.objectId);
     showHover();
 }
 
@@ -173,8 +172,7 @@ void Navigator::forgetAll()
 
 void Navigator::jumpTo(const QString &table, const QString &objectId)
 {
-    m_context.state().pendingJumpTable = table;
-    m_context.state().pendingJumpObjectID = objectId;
+    m_context.setPendingJump(table, objectId);
     jump();
 }
 
@@ -203,9 +201,7 @@ void Navigator::showObject(const QString &table, const QString &objectId)
         switchListingMode(false);
     else if (mapped.change == ListingSwitch::ToTables)
         switchListingMode(true);
-    SharedState &state = m_context.state();
-    state.pendingJumpTable = mapped.name;
-    state.pendingJumpObjectID = objectId;
+    m_context.setPendingJump(mapped.name, objectId);
     selectTableAndRow(mapped.name, objectId);
 }
 

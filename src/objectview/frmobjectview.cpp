@@ -250,7 +250,7 @@ void frmObjectView::grid_MouseMove(Grid *grid)
                     m_descriptions.insert(connection, table, h.objectId, *d);
             }
             h.description = d->description;
-            m_context.state().pendingJumpTable = d->jumpTable;
+            m_context.setPendingJump(d->jumpTable, m_context.state().pendingJumpObjectID);
         }
     }
     // Always shown here, whatever the main window's tooltip option says.
@@ -273,7 +273,7 @@ void frmObjectView::grid_MouseDown(Grid *grid, const QPoint &globalPos)
     caption.replace(QStringLiteral("\r\n"), QStringLiteral("  "));
     caption.replace(u'&', QStringLiteral("&&")); // shown, not taken as a shortcut mark
     m_jumpItem->setText(caption);
-    m_context.state().pendingJumpObjectID = h.objectId;
+    m_context.setPendingJump(m_context.state().pendingJumpTable, h.objectId);
     m_jumpTable = m_context.state().pendingJumpTable;
     m_jumpObjectId = h.objectId;
     m_gridPopup->popup(globalPos);

@@ -177,17 +177,15 @@ void frmRemoteConnection::connectionTested(const QString &server, const QString 
     }
     if (error)
         m_context.messenger().message(QStringLiteral("Error in cmdConnect: ") + error.description);
-    SharedState &state = m_context.state();
-    state.connectionString = connection;
     // "host\instance" as found: the host is the server, the instance the one
     // to use there. A port typed stays with the host ("host,1533"), wherever
     // it was written, so that every window's connection keeps it.
     const db::ConnectionTarget typed = db::parseConnectionString(QStringLiteral("server=") + server);
-    state.serverName = typed.port > 0 ? typed.server + u',' + QString::number(typed.port) : typed.server;
-    state.remoteInstance = typed.instance;
+    const QString serverName = typed.port > 0 ? typed.server + u',' + QString::number(typed.port) : typed.server;
     // "DOMAIN\\server", or the server alone when no domain is chosen.
     const QString domain = m_cmbDomain->currentText().trimmed();
-    state.remoteLabel = domain.isEmpty() ? state.serverName : domain + u'\\' + state.serverName;
+    m_context.attachServer(connection, serverName, typed.instance,
+                           domain.isEmpty() ? serverName : domain + u'\\' + serverName);
     hide();
     m_context.requestStartOver();
 }

@@ -182,12 +182,8 @@ void frmServerFiles::kept(const QString &name, const QString &error)
         m_context.messenger().message(error);
         return;
     }
-    SharedState &state = m_context.state();
-    state.keptServer = name;
     // The server the files come from replaces one attached before.
-    state.connectionString.clear();
-    state.remoteLabel.clear();
-    state.remoteInstance.clear();
+    m_context.useKeptServer(name);
     accept();
     Q_EMIT serverKept(name);
 }

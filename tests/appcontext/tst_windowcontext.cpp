@@ -63,7 +63,7 @@ private Q_SLOTS:
     {
         WindowContext ctx(msg);
         QCOMPARE(&ctx.messenger(), static_cast<Messenger *>(&msg));
-        ctx.state().connectionString = QStringLiteral("server=a");
+        ctx.ownerState().connectionString = QStringLiteral("server=a");
         const WindowContext &readOnly = ctx;
         QCOMPARE(readOnly.state().connectionString, QStringLiteral("server=a"));
         QCOMPARE(readOnly.state().instanceName, QStringLiteral("zandelorvex"));

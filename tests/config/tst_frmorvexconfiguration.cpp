@@ -87,7 +87,7 @@ private Q_SLOTS:
         QVERIFY2(fx.setUp({}, &error), qPrintable(error));
         fx.ctx().registerWindow(kWindow, WindowContext::Instances::One,
                                 [](WindowContext &c) { return new frmOrvexConfiguration(c); });
-        SharedState &s = fx.ctx().state();
+        SharedState &s = fx.ctx().ownerState();
         s.serverName = WorkStationInfo::instance().ComputerName();
         directory = fx.connectionString();
         s.connectionString = directory;
@@ -96,7 +96,7 @@ private Q_SLOTS:
     void init()
     {
         fx.msg.clear();
-        fx.ctx().state().connectionString = directory;
+        fx.ctx().ownerState().connectionString = directory;
     }
 
     void opensFromTheViewMenuOnce()
@@ -218,7 +218,7 @@ private Q_SLOTS:
     void failuresAreReported()
     {
         // A database the server does not have.
-        fx.ctx().state().connectionString = QString(directory).replace(QStringLiteral("OrvexDirDB"), QStringLiteral("NoSuchDB"));
+        fx.ctx().ownerState().connectionString = QString(directory).replace(QStringLiteral("OrvexDirDB"), QStringLiteral("NoSuchDB"));
         {
             frmOrvexConfiguration w(fx.ctx());
             waitForTree(w);
@@ -228,7 +228,7 @@ private Q_SLOTS:
                      qPrintable(fx.msg.messages[0]));
             QCOMPARE(w.topNode()->childCount(), 0);
         }
-        fx.ctx().state().connectionString = directory;
+        fx.ctx().ownerState().connectionString = directory;
 
         // A folder gone since the tree was read.
         fx.msg.clear();
@@ -246,13 +246,13 @@ private Q_SLOTS:
         // No root, and no description file.
         fx.msg.clear();
         execute(QStringLiteral("UPDATE tbl_Configuration SET Type=-1 WHERE Type=1"));
-        const QString folder = fx.ctx().state().dictionaryFolder;
-        fx.ctx().state().dictionaryFolder = fx.filePath(QStringLiteral("nowhere/"));
+        const QString folder = fx.ctx().ownerState().dictionaryFolder;
+        fx.ctx().ownerState().dictionaryFolder = fx.filePath(QStringLiteral("nowhere/"));
         {
             frmOrvexConfiguration w(fx.ctx());
             waitForTree(w);
         }
-        fx.ctx().state().dictionaryFolder = folder;
+        fx.ctx().ownerState().dictionaryFolder = folder;
         execute(QStringLiteral("UPDATE tbl_Configuration SET Type=1 WHERE Type=-1"));
         QCOMPARE(fx.msg.messages.size(), 2);
         QVERIFY2(fx.msg.messages[0].startsWith(u"XML problem - can't open Orvex configuration data dictionary.  Error Reason="),

@@ -559,7 +559,7 @@ private Q_SLOTS:
         test::RecordingMessenger msg;
         WindowContext ctx(msg);
         storedprocs::registerStoredProcedureWindows(ctx);
-        SharedState &s = ctx.state();
+        SharedState &s = ctx.ownerState();
         s.serverName = serverName();
         s.connectionString = directory();
         s.dictionaryFolder = root + QStringLiteral("/install/ConfigurationModules/DatabaseScripts/");

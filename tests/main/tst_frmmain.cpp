@@ -1085,7 +1085,7 @@ private Q_SLOTS:
 
         // Texts the program sets as it goes come in German as well: captions
         // with a server's name, the lists' headers, the history's placeholder.
-        ctx.state().remoteLabel = QStringLiteral("ELSEWHERE\\ORVEX2");
+        ctx.ownerState().remoteLabel = QStringLiteral("ELSEWHERE\\ORVEX2");
         action(w, "mnuQueryBuilder")->trigger();
         QTRY_VERIFY(ctx.openedWindow(QStringLiteral("frmQueryBuilder")));
         query = ctx.openedWindow(QStringLiteral("frmQueryBuilder"));
@@ -1126,7 +1126,7 @@ private Q_SLOTS:
         QCOMPARE(query->windowTitle(), QStringLiteral("Query Builder - ELSEWHERE\\ORVEX2"));
         QCOMPARE(tablesGrid(w)->textMatrix(0, 1), QStringLiteral("Table Name"));
         query->close();
-        ctx.state().remoteLabel.clear();
+        ctx.ownerState().remoteLabel.clear();
         QVERIFY2(msg.messages.isEmpty(), qPrintable(msg.messages.join(u'|')));
     }
 

@@ -47,7 +47,7 @@ private Q_SLOTS:
         QString error;
         QVERIFY2(fx.setUp({}, &error), qPrintable(error));
         fx.ctx().setJumpTarget(&target);
-        SharedState &s = fx.ctx().state();
+        SharedState &s = fx.ctx().ownerState();
         s.serverName = WorkStationInfo::instance().ComputerName();
         s.connectionString = fx.connectionString();
         QByteArray bytes;

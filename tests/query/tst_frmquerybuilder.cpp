@@ -101,7 +101,7 @@ private Q_SLOTS:
         QString error;
         QVERIFY2(fx.setUp({}, &error), qPrintable(error));
         fx.ctx().registerWindow(kWindow, WindowContext::Instances::One, [](WindowContext &c) { return new frmQueryBuilder(c); });
-        SharedState &s = fx.ctx().state();
+        SharedState &s = fx.ctx().ownerState();
         s.connectionString = fx.connectionString();
         s.knownTableNames = QStringLiteral("tbl_Alias tbl_User ");
         s.knownViewNames = QStringLiteral("vw_Subscriber vw_User ");
@@ -125,9 +125,9 @@ private Q_SLOTS:
     // A user's session: type, run, see the rows, recall the query from the history.
     void typeRunAndRecall()
     {
-        fx.ctx().state().remoteLabel = QStringLiteral("ELSEWHERE\\ORVEX2");
+        fx.ctx().ownerState().remoteLabel = QStringLiteral("ELSEWHERE\\ORVEX2");
         frmQueryBuilder *w = open();
-        fx.ctx().state().remoteLabel.clear();
+        fx.ctx().ownerState().remoteLabel.clear();
         QVERIFY(w);
         QCOMPARE(w->windowTitle(), QStringLiteral("Query Builder - ELSEWHERE\\ORVEX2"));
         QPlainTextEdit *txt = text(*w);
@@ -203,7 +203,7 @@ private Q_SLOTS:
         QVERIFY(w);
         const auto count = [&](const QString &sql) {
             db::Error e;
-            auto rows = db::openResultSet(fx.ctx().state().connectionString, sql, &e);
+            auto rows = db::openResultSet(fx.ctx().ownerState().connectionString, sql, &e);
             return rows && !e ? rows->field(0).toInt() : -1;
         };
         const int aliases = count(QStringLiteral("SELECT COUNT(*) FROM tbl_Alias"));
@@ -276,7 +276,7 @@ private Q_SLOTS:
         QElapsedTimer other;
         other.start();
         db::Error e;
-        auto rows = db::openResultSet(fx.ctx().state().connectionString, QStringLiteral("SELECT COUNT(*) FROM tbl_User"), &e);
+        auto rows = db::openResultSet(fx.ctx().ownerState().connectionString, QStringLiteral("SELECT COUNT(*) FROM tbl_User"), &e);
         QVERIFY2(rows && !e, qPrintable(e.description));
         QVERIFY(other.elapsed() < 2000);
         rows.reset(); // an open read would hold off the writes below
@@ -326,7 +326,7 @@ private Q_SLOTS:
         QCOMPARE(fx.msg.messages.size(), 1);
         QVERIFY2(fx.msg.messages[0].startsWith(QStringLiteral("Operation cancelled by the user.")), qPrintable(fx.msg.messages[0]));
         db::Error e2;
-        auto inserted = db::openResultSet(fx.ctx().state().connectionString, QStringLiteral("SELECT COUNT(*) FROM tbl_Many"), &e2);
+        auto inserted = db::openResultSet(fx.ctx().ownerState().connectionString, QStringLiteral("SELECT COUNT(*) FROM tbl_Many"), &e2);
         QVERIFY2(inserted && !e2, qPrintable(e2.description));
         const int done = inserted->field(0).toInt();
         QVERIFY2(done < 20000, qPrintable(QString::number(done)));
@@ -394,7 +394,7 @@ private Q_SLOTS:
         QTextDocument reference;
         QTextCursor(&reference).insertText(script);
         query::KnownNames names;
-        names.update(fx.ctx().state().knownTableNames, fx.ctx().state().knownViewNames);
+        names.update(fx.ctx().ownerState().knownTableNames, fx.ctx().ownerState().knownViewNames);
         query::applyQueryColouring(reference, query::colourQuery(script, names));
 
         QPlainTextEdit *txt = text(*w);

@@ -195,7 +195,7 @@ private Q_SLOTS:
         QString error;
         QVERIFY2(fx.setUp({}, &error), qPrintable(error));
         registerStoredProcedureWindows(fx.ctx());
-        SharedState &s = fx.ctx().state();
+        SharedState &s = fx.ctx().ownerState();
         s.serverName = WorkStationInfo::instance().ComputerName();
         directory = fx.connectionString();
         dictionaryFolder = fx.dictionaryFolder();
@@ -203,7 +203,7 @@ private Q_SLOTS:
     void init()
     {
         fx.msg.clear();
-        SharedState &s = fx.ctx().state();
+        SharedState &s = fx.ctx().ownerState();
         s.connectionString = directory;
         s.dictionaryFolder = dictionaryFolder;
         s.serverName = WorkStationInfo::instance().ComputerName();
@@ -417,7 +417,7 @@ private Q_SLOTS:
 
         // The run goes to the main window's database, which may not have the procedure.
         fx.msg.clear();
-        fx.ctx().state().connectionString = QString(directory).replace(QStringLiteral("OrvexDirDB"), QStringLiteral("OrvexDynDB"));
+        fx.ctx().ownerState().connectionString = QString(directory).replace(QStringLiteral("OrvexDirDB"), QStringLiteral("OrvexDynDB"));
         runAndWait(run);
         QCOMPARE(fx.msg.messages,
                  QStringList{QStringLiteral("Error -2147217900 (Could not find stored procedure 'csp_SubscriberCreate'.) in procedure "
@@ -439,9 +439,9 @@ private Q_SLOTS:
         QFETCH(QString, first);
         test::keepOffline();
         if (!dictionary.isEmpty())
-            fx.ctx().state().dictionaryFolder = fx.filePath(dictionary);
+            fx.ctx().ownerState().dictionaryFolder = fx.filePath(dictionary);
         if (!server.isEmpty())
-            fx.ctx().state().serverName = server;
+            fx.ctx().ownerState().serverName = server;
         QPointer<frmStoredProcs> w = qobject_cast<frmStoredProcs *>(fx.ctx().openWindow(kBrowserWindow));
         QVERIFY(w);
         QPointer<frmSplashScreen> splash = w->splash();
@@ -464,7 +464,7 @@ private Q_SLOTS:
         main.show();
         QVERIFY(QTest::qWaitForWindowExposed(&main));
         fx.ctx().setJumpTarget(&main);
-        fx.ctx().state().remoteLabel = QStringLiteral("CORP\\ORVEX02");
+        fx.ctx().ownerState().remoteLabel = QStringLiteral("CORP\\ORVEX02");
         {
             frmStoredProcs w(fx.ctx());
             QVERIFY(w.isLoading());
