@@ -250,41 +250,63 @@ void frmObjectView::grid_MouseMove(Grid *grid)
         return;
     h.row = r;
     h.col = c;
+    // What was on its way for the cell before is not wanted any more, nor its menu.
+    h.describing.cancel();
+    h.menuAt.reset();
     if (r < 1) {
         m_tooltip->setToolText(grid, QString());
         return;
     }
-    const QString column = c >= 0 ? grid->textMatrix(0, c) : QString();
     h.description.clear();
-    if (column.size() >= 8) {
-        QString sourceView;
-        if (grid == m_gridData) {
-            if (const ObjectTypeInfo *type = currentType())
-                sourceView = type->hoverView;
-        } else if (const ReferenceInfo *ref = currentReference()) {
-            sourceView = ref->hoverView;
-        }
-        const QString table = navigation::referencedTableForCell(m_context.state().dictionary, sourceView, column,
-                                                                 navigation::ReferenceRules::ObjectView);
-        if (!table.isEmpty()) {
-            h.objectId = grid->textMatrix(r, c);
-            // Each object is described once; moving back over it asks the server nothing.
-            const QString connection = m_context.state().connectionString;
-            std::optional<navigation::ObjectDescription> d = m_descriptions.find(connection, table, h.objectId);
-            if (!d) {
-                d = navigation::describeObject(connection, table, h.objectId);
-                if (d->unexpected)
-                    m_context.messenger().message(navigation::ObjectDescriber::unexpectedErrorMessage(d->unexpected));
-                else
-                    m_descriptions.insert(connection, table, h.objectId, *d);
-            }
-            h.description = d->description;
-            m_context.state().pendingJumpTable = d->jumpTable;
-        }
+    QString sourceView;
+    if (grid == m_gridData) {
+        if (const ObjectTypeInfo *type = currentType())
+            sourceView = type->hoverView;
+    } else if (const ReferenceInfo *ref = currentReference()) {
+        sourceView = ref->hoverView;
     }
+    const QString column = c >= 0 ? grid->textMatrix(0, c) : QString();
+    const navigation::HoverTarget target =
+        navigation::hoverTargetForCell(m_context.state().dictionary, sourceView, column, grid->textMatrix(r, c), QString(),
+                                       navigation::ReferenceRules::ObjectView);
+    if (!target.referencedTable.isEmpty()) {
+        h.objectId = target.objectId;
+        // Each object is described once, on a database thread; moving back
+        // over it asks the server nothing.
+        const QString connection = m_context.state().connectionString;
+        if (const auto known = m_descriptions.find(connection, target.referencedTable, target.objectId)) {
+            applyDescription(grid, *known);
+            return;
+        }
+        h.describing.start(
+            this, [connection, target] { return navigation::describeObject(connection, target.referencedTable, target.objectId); },
+            [this, grid, connection, target](navigation::ObjectDescription d) {
+                if (d.unexpected)
+                    m_context.messenger().message(navigation::ObjectDescriber::unexpectedErrorMessage(d.unexpected));
+                else
+                    m_descriptions.insert(connection, target.referencedTable, target.objectId, d);
+                applyDescription(grid, d);
+            },
+            Lane::Hover);
+    }
+    showTip(grid);
+}
+
+void frmObjectView::applyDescription(Grid *grid, const navigation::ObjectDescription &d)
+{
+    HoverState &h = hoverFor(grid);
+    h.description = d.description;
+    m_context.state().pendingJumpTable = d.jumpTable;
+    showTip(grid);
+    if (const std::optional<QPoint> at = std::exchange(h.menuAt, std::nullopt))
+        openMenu(grid, *at);
+}
+
+void frmObjectView::showTip(Grid *grid)
+{
     // Always shown here, whatever the main window's tooltip option says.
     grid->setToolTip(QString());
-    m_tooltip->setToolText(grid, h.description);
+    m_tooltip->setToolText(grid, hoverFor(grid).description);
 }
 
 void frmObjectView::grid_MouseDown(Grid *grid, const QPoint &globalPos)
@@ -296,6 +318,17 @@ void frmObjectView::grid_MouseDown(Grid *grid, const QPoint &globalPos)
     const int c = grid->mouseCol();
     if (r >= 1 && c >= 0)
         grid->setCurrentCell(r, c);
+    // A cell not described yet gets its menu when the description comes,
+    // unless the mouse leaves it first.
+    if (h.describing.isPending())
+        h.menuAt = globalPos;
+    else
+        openMenu(grid, globalPos);
+}
+
+void frmObjectView::openMenu(Grid *grid, const QPoint &globalPos)
+{
+    const HoverState &h = hoverFor(grid);
     if (h.description.isEmpty())
         return;
     QString caption = h.description;
@@ -308,13 +341,22 @@ void frmObjectView::grid_MouseDown(Grid *grid, const QPoint &globalPos)
     m_gridPopup->popup(globalPos);
 }
 
+void frmObjectView::forgetHover(Grid *grid)
+{
+    HoverState &h = hoverFor(grid);
+    h.describing.cancel();
+    h.menuAt.reset();
+    h.row = h.col = -1;
+    h.objectId.clear();
+    h.description.clear();
+    m_tooltip->setToolText(grid, QString());
+}
+
 void frmObjectView::mnuJump_Click()
 {
     // The tip describing the cell would stay over the main window otherwise.
-    for (Grid *grid : {m_gridData, m_gridRef}) {
-        hoverFor(grid) = HoverState();
-        m_tooltip->setToolText(grid, QString());
-    }
+    for (Grid *grid : {m_gridData, m_gridRef})
+        forgetHover(grid);
     if (JumpTarget *target = m_context.jumpTarget())
         target->jumpToObject(m_jumpTable, m_jumpObjectId);
 }

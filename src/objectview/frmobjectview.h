@@ -8,6 +8,7 @@
 #include <QtWidgets/QWidget>
 
 #include <memory>
+#include <optional>
 
 class QAction;
 class QListWidget;
@@ -54,6 +55,8 @@ private:
         int col = -1;
         QString objectId;
         QString description;
+        BackgroundTask<navigation::ObjectDescription> describing;
+        std::optional<QPoint> menuAt; // the right button went down there: the menu waits for the description
     };
     HoverState &hoverFor(Grid *grid) { return grid == m_gridData ? m_hoverData : m_hoverRef; }
     const objectview::ObjectTypeInfo *currentType() const;
@@ -62,6 +65,10 @@ private:
     void showObjects(objectview::ObjectGridRows read);
     void showReferences(objectview::GridRows read);
     void updateBusy();
+    void applyDescription(Grid *grid, const navigation::ObjectDescription &d);
+    void showTip(Grid *grid);
+    void openMenu(Grid *grid, const QPoint &globalPos);
+    void forgetHover(Grid *grid);
 
     void mnuJump_Click();
 

@@ -305,6 +305,58 @@ private Q_SLOTS:
             QVERIFY2(!q.contains(passed), qPrintable(q));
         QVERIFY2(fx.msg.messages.isEmpty(), qPrintable(fx.msg.messages.join(u'\n')));
     }
+
+    // The hover over a slow server: a description shows only over the cell it
+    // was asked for, comes from the cache the second time, and a right click
+    // on a cell not yet described opens its menu once the description comes.
+    void hoverWaitsForItsCell()
+    {
+        SlowServer slow(std::chrono::milliseconds(150));
+        frmObjectView view(fx.ctx());
+        view.resize(1100, 700);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        clickItem(child<QListWidget>(view, "listObjectType"), 2); // subscribers
+        QVERIFY(settled(view));
+        auto *objects = child<Grid>(view, "gridData");
+        auto *tip = child<cTooltip>(view, "hoverTip");
+        auto *menu = child<QMenu>(view, "mnuGridDataPopup");
+        const int col = referenceColumn(objects);
+        const int plain = columnNamed(objects, QStringLiteral("Alias"));
+        QVERIFY(col >= 0 && plain >= 0);
+        QVERIFY(objects->rows() > 3);
+        QVERIFY(objects->textMatrix(1, col) != objects->textMatrix(3, col));
+        const test::GridSpot first = test::showCell(objects, 0, col);
+        const test::GridSpot other = test::showCell(objects, 0, plain);
+
+        // Off the cell before its description comes: nothing shows, later either.
+        QTest::mouseMove(first.view->viewport(), first.at);
+        QVERIFY(view.description(objects).isEmpty());
+        QTest::mouseMove(other.view->viewport(), other.at);
+        waitForDatabaseThreads();
+        QTest::qWait(50);
+        QVERIFY(view.description(objects).isEmpty());
+        QVERIFY(tip->ToolText(objects).isEmpty());
+
+        // Back over it: described when it comes, then at once from the cache.
+        QTest::mouseMove(first.view->viewport(), first.at);
+        QTRY_VERIFY_WITH_TIMEOUT(!view.description(objects).isEmpty(), 20000);
+        const QString described = view.description(objects);
+        QCOMPARE(tip->ToolText(objects), described);
+        QTest::mouseMove(other.view->viewport(), other.at);
+        QTest::mouseMove(first.view->viewport(), first.at);
+        QCOMPARE(view.description(objects), described);
+
+        // A right click before the description: the menu follows it.
+        const test::GridSpot third = test::showCell(objects, 2, col);
+        QTest::mouseClick(third.view->viewport(), Qt::RightButton, {}, third.at);
+        QVERIFY(!menu->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(menu->isVisible(), 20000);
+        QCOMPARE(child<QAction>(view, "mnuJump")->text(), QString(view.description(objects)).replace(QStringLiteral("\r\n"), QStringLiteral("  ")));
+        QCOMPARE(fx.ctx().state().pendingJumpObjectID, objects->textMatrix(3, col));
+        menu->close();
+        QVERIFY2(fx.msg.messages.isEmpty(), qPrintable(fx.msg.messages.join(u'\n')));
+    }
 };
 
 QTEST_MAIN(tst_frmObjectView)
