@@ -26,29 +26,18 @@ public:
     void jumpToObject(const QString &table, const QString &objectId) override { jumps.append({table, objectId}); }
 };
 
-// Every call to the database waits as long as a remote server would answer,
-// for as long as the object lives.
-class SlowServer
+// Every call to the database waits as a remote server's answer would.
+struct SlowServer
 {
-public:
-    explicit SlowServer(std::chrono::milliseconds delay)
-        : m_previous(db::installSessionPool(std::make_unique<db::SessionPool>([delay](const db::ConnectionTarget &t, db::Error *err) {
-              return db::withDelay(db::openEngineSession(t, err), delay);
+    explicit SlowServer(int ms)
+        : previous(db::installSessionPool(std::make_unique<db::SessionPool>([ms](const db::ConnectionTarget &t, db::Error *err) {
+              return db::withDelay(db::openEngineSession(t, err), std::chrono::milliseconds(ms));
           })))
     {
     }
-    ~SlowServer() { db::installSessionPool(std::move(m_previous)); }
-
-private:
-    std::unique_ptr<db::SessionPool> m_previous;
+    ~SlowServer() { db::installSessionPool(std::move(previous)); }
+    std::unique_ptr<db::SessionPool> previous;
 };
-
-int countOf(const QString &connection, const QString &sql)
-{
-    db::Error e;
-    const std::unique_ptr<db::ResultSet> rs = db::openResultSet(connection, sql, &e);
-    return rs && !rs->eof() ? rs->field(0).toInt() : -1;
-}
 
 int columnNamed(Grid *grid, const QString &name)
 {
@@ -95,6 +84,12 @@ private:
 
     // Everything asked of the database has come and is shown.
     static bool settled(frmObjectView &view) { return QTest::qWaitFor([&] { return !view.isLoading(); }, 30000); }
+    int countOf(const QString &sql)
+    {
+        db::Error e;
+        const std::unique_ptr<db::ResultSet> rs = db::openResultSet(fx.ctx().state().connectionString, sql, &e);
+        return rs && !rs->eof() ? rs->field(0).toInt() : -1;
+    }
 
 private Q_SLOTS:
     void initTestCase()
@@ -197,121 +192,54 @@ private Q_SLOTS:
         QVERIFY(view.isVisible());
     }
 
-    // A server 300 ms away: the window opens at once and its event loop keeps
-    // running under the busy pointer until every row is in; the rows are the
-    // server's, the dependent ones those of the first object.
+    // A server 300 ms away: the window's event loop runs, under the busy
+    // pointer, until every row is in; the rows are the server's.
     void windowRunsWhileTheServerAnswers()
     {
-        const QString connection = fx.ctx().state().connectionString;
-        const int handlers = countOf(connection, QStringLiteral("SELECT COUNT(*) FROM vw_CallHandler"));
-        QVERIFY(handlers > 1);
+        const int handlers = countOf(QStringLiteral("SELECT COUNT(*) FROM vw_CallHandler"));
         int ticks = 0;
         QTimer ticker;
-        ticker.setInterval(20);
         QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
-        ticker.start();
-        QString first;
-        int greetings = -1;
-        {
-            SlowServer slow(std::chrono::milliseconds(300));
-            frmObjectView view(fx.ctx());
-            view.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&view));
-            auto *objects = child<Grid>(view, "gridData");
-            auto *dependent = child<Grid>(view, "gridRef");
-            QVERIFY(view.isLoading());
-            QVERIFY(QApplication::overrideCursor());
-            QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
-            QCOMPARE(objects->gridModel()->rowCount(), 0);
-            const int ticksAtOpen = ticks;
-            QVERIFY(settled(view));
-            QVERIFY2(ticks - ticksAtOpen >= 20, qPrintable(QString::number(ticks - ticksAtOpen)));
-            QVERIFY(!QApplication::overrideCursor());
-
-            QCOMPARE(objects->rows() - 1, handlers);
-            QVERIFY(!objects->gridModel()->isLoading());
-            first = objects->textMatrix(1, 0);
-            QCOMPARE(view.currentObjectId(), first);
-            const int handlerCol = columnNamed(dependent, QStringLiteral("CallHandlerObjectID"));
-            QVERIFY(handlerCol >= 0);
-            for (int r = 1; r < dependent->rows(); ++r)
-                QCOMPARE(dependent->textMatrix(r, handlerCol), first);
-            greetings = dependent->rows() - 1;
-        }
-        QVERIFY(greetings > 0);
-        QCOMPARE(countOf(connection, QStringLiteral("SELECT COUNT(*) FROM vw_Greeting WHERE CallHandlerObjectID='%1'").arg(first)),
-                 greetings);
-        QVERIFY2(fx.msg.messages.isEmpty(), qPrintable(fx.msg.messages.join(u'\n')));
+        ticker.start(20);
+        SlowServer slow(300);
+        frmObjectView view(fx.ctx());
+        QVERIFY(view.isLoading());
+        QVERIFY(QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor);
+        QVERIFY(settled(view));
+        QVERIFY2(ticks >= 20, qPrintable(QString::number(ticks)));
+        QVERIFY(!QApplication::overrideCursor());
+        auto *dependent = child<Grid>(view, "gridRef");
+        QCOMPARE(child<Grid>(view, "gridData")->rows() - 1, handlers);
+        const int handlerCol = columnNamed(dependent, QStringLiteral("CallHandlerObjectID"));
+        QVERIFY(handlerCol >= 0 && dependent->rows() > 1);
+        for (int r = 1; r < dependent->rows(); ++r)
+            QCOMPARE(dependent->textMatrix(r, handlerCol), view.currentObjectId());
     }
 
-    // Requests made faster than the server answers: what the user chose last
-    // is shown, and nothing of what came before it ever is.
+    // Choices made faster than the server answers: only the last one's rows show.
     void latestRequestWins()
     {
-        const QString connection = fx.ctx().state().connectionString;
-        SlowServer slow(std::chrono::milliseconds(150));
+        SlowServer slow(150);
         frmObjectView view(fx.ctx());
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
         QVERIFY(settled(view));
         auto *types = child<QListWidget>(view, "listObjectType");
-        auto *refs = child<QListWidget>(view, "listReferenceTables");
         auto *objects = child<Grid>(view, "gridData");
-        auto *dependent = child<Grid>(view, "gridRef");
-        QStringList objectsShown;
-        QStringList dependentShown;
-        QObject::connect(objects->gridModel(), &QAbstractItemModel::modelReset, &view, [&] {
-            if (objects->gridModel()->rowCount() > 0)
-                objectsShown << view.lastObjectQuery();
-        });
-        QObject::connect(dependent->gridModel(), &QAbstractItemModel::modelReset, &view, [&] {
-            if (dependent->gridModel()->rowCount() > 0)
-                dependentShown << view.lastReferenceQuery();
-        });
-
+        QStringList shown;
+        connect(objects->gridModel(), &QAbstractItemModel::modelReset, &view, [&] { shown << view.lastObjectQuery(); });
         clickItem(types, 2); // Subscribers
         QVERIFY(view.isLoading());
         clickItem(types, 1); // Interviewers, before the subscribers come
         QVERIFY(settled(view));
-        QCOMPARE(types->currentItem()->text(), QStringLiteral("Interviewers"));
-        QCOMPARE(refs->count(), 1);
+        QVERIFY(!shown.join(u' ').contains(QStringLiteral("vw_Subscriber")));
         QVERIFY(view.lastObjectQuery().endsWith(QStringLiteral("FROM [vw_InterviewHandler]")));
-        QCOMPARE(objects->rows() - 1, countOf(connection, QStringLiteral("SELECT COUNT(*) FROM vw_InterviewHandler")));
-        for (const QString &q : std::as_const(objectsShown))
-            QVERIFY2(!q.contains(QStringLiteral("vw_Subscriber")), qPrintable(q));
-
-        // The greeting rules of one call handler after another, by mouse and arrow keys.
-        clickItem(types, 0);
-        QVERIFY(settled(view));
-        QVERIFY(objects->rows() > 4);
-        const int col = 1; // the first shown, after the key
-        QVERIFY(!objects->isColumnHidden(col));
-        const auto [shown, at] = test::showCell(objects, 1, col); // grid row 2
-        dependentShown.clear();
-        QTest::mouseClick(shown->viewport(), Qt::LeftButton, {}, at);
-        QCOMPARE(objects->row(), 2);
-        QVERIFY(view.isLoading());
-        QTest::keyClick(objects, Qt::Key_Down);
-        QTest::keyClick(objects, Qt::Key_Down);
-        QCOMPARE(objects->row(), 4);
-        const QString passed = objects->textMatrix(2, 0);
-        const QString chosen = objects->textMatrix(4, 0);
-        QCOMPARE(view.currentObjectId(), chosen);
-        QVERIFY(settled(view));
-        QVERIFY(view.lastReferenceQuery().endsWith(QStringLiteral("WHERE CallHandlerObjectID='") + chosen + u'\''));
-        QCOMPARE(dependent->rows() - 1,
-                 countOf(connection, QStringLiteral("SELECT COUNT(*) FROM vw_Greeting WHERE CallHandlerObjectID='%1'").arg(chosen)));
-        for (const QString &q : std::as_const(dependentShown))
-            QVERIFY2(!q.contains(passed), qPrintable(q));
-        QVERIFY2(fx.msg.messages.isEmpty(), qPrintable(fx.msg.messages.join(u'\n')));
+        QCOMPARE(objects->rows() - 1, countOf(QStringLiteral("SELECT COUNT(*) FROM vw_InterviewHandler")));
     }
 
-    // The hover over a slow server: a description shows only over the cell it
-    // was asked for, comes from the cache the second time, and a right click
-    // on a cell not yet described opens its menu once the description comes.
+    // Over a slow server a description shows only over the cell it was asked
+    // for, and a right click before it comes opens the menu when it does.
     void hoverWaitsForItsCell()
     {
-        SlowServer slow(std::chrono::milliseconds(150));
+        SlowServer slow(150);
         frmObjectView view(fx.ctx());
         view.resize(1100, 700);
         view.show();
@@ -319,43 +247,25 @@ private Q_SLOTS:
         clickItem(child<QListWidget>(view, "listObjectType"), 2); // subscribers
         QVERIFY(settled(view));
         auto *objects = child<Grid>(view, "gridData");
-        auto *tip = child<cTooltip>(view, "hoverTip");
-        auto *menu = child<QMenu>(view, "mnuGridDataPopup");
         const int col = referenceColumn(objects);
         const int plain = columnNamed(objects, QStringLiteral("Alias"));
-        QVERIFY(col >= 0 && plain >= 0);
-        QVERIFY(objects->rows() > 3);
-        QVERIFY(objects->textMatrix(1, col) != objects->textMatrix(3, col));
-        const test::GridSpot first = test::showCell(objects, 0, col);
-        const test::GridSpot other = test::showCell(objects, 0, plain);
-
-        // Off the cell before its description comes: nothing shows, later either.
-        QTest::mouseMove(first.view->viewport(), first.at);
-        QVERIFY(view.description(objects).isEmpty());
-        QTest::mouseMove(other.view->viewport(), other.at);
+        QVERIFY(col >= 0 && plain >= 0 && objects->rows() > 3);
+        const test::GridSpot cell = test::showCell(objects, 0, col);
+        QTest::mouseMove(cell.view->viewport(), cell.at);
+        const test::GridSpot away = test::showCell(objects, 0, plain);
+        QTest::mouseMove(away.view->viewport(), away.at);
         waitForDatabaseThreads();
         QTest::qWait(50);
         QVERIFY(view.description(objects).isEmpty());
-        QVERIFY(tip->ToolText(objects).isEmpty());
+        QVERIFY(child<cTooltip>(view, "hoverTip")->ToolText(objects).isEmpty());
 
-        // Back over it: described when it comes, then at once from the cache.
-        QTest::mouseMove(first.view->viewport(), first.at);
-        QTRY_VERIFY_WITH_TIMEOUT(!view.description(objects).isEmpty(), 20000);
-        const QString described = view.description(objects);
-        QCOMPARE(tip->ToolText(objects), described);
-        QTest::mouseMove(other.view->viewport(), other.at);
-        QTest::mouseMove(first.view->viewport(), first.at);
-        QCOMPARE(view.description(objects), described);
-
-        // A right click before the description: the menu follows it.
         const test::GridSpot third = test::showCell(objects, 2, col);
         QTest::mouseClick(third.view->viewport(), Qt::RightButton, {}, third.at);
+        auto *menu = child<QMenu>(view, "mnuGridDataPopup");
         QVERIFY(!menu->isVisible());
         QTRY_VERIFY_WITH_TIMEOUT(menu->isVisible(), 20000);
-        QCOMPARE(child<QAction>(view, "mnuJump")->text(), QString(view.description(objects)).replace(QStringLiteral("\r\n"), QStringLiteral("  ")));
         QCOMPARE(fx.ctx().state().pendingJumpObjectID, objects->textMatrix(3, col));
         menu->close();
-        QVERIFY2(fx.msg.messages.isEmpty(), qPrintable(fx.msg.messages.join(u'\n')));
     }
 };
 
