@@ -3,13 +3,14 @@
 #include "appcontext/windowcontext.h"
 #include "navigation/references.h"
 #include "objectview/objectviewqueries.h"
-#include "platform/database.h"
+#include "platform/resultset.h"
 #include "support/ctooltip.h"
 #include "support/messenger.h"
 #include "widgets/grid.h"
 #include "widgets/gridmodel.h"
 #include "widgets/windowkit.h"
 
+#include <QtCore/QScopeGuard>
 #include <QtWidgets/QHBoxLayout>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QListWidget>
@@ -70,7 +71,8 @@ frmObjectView::frmObjectView(WindowContext &context, QWidget *parent)
     layout->addWidget(grids, 1);
     resize(1000, 640);
 
-    // Opening: the tooltip on both grids, the first object type, its grid once more.
+    // Opening: the tooltip on both grids, then the first object type, whose
+    // choice loads its grid.
     m_tooltip = new cTooltip(this);
     m_tooltip->setObjectName(QStringLiteral("hoverTip"));
     m_tooltip->Create(this);
@@ -96,7 +98,6 @@ frmObjectView::frmObjectView(WindowContext &context, QWidget *parent)
     connect(m_cmdExit, &QPushButton::clicked, this, &QWidget::close);
 
     m_listObjectType->setCurrentRow(0);
-    LoadObjectGrid();
 }
 
 frmObjectView::~frmObjectView() = default;
@@ -118,16 +119,17 @@ const ReferenceInfo *frmObjectView::currentReference() const
     return item ? referenceByCaption(item->text()) : nullptr;
 }
 
-QStringList frmObjectView::discoverColumns(const QString &view)
+bool frmObjectView::isLoading() const
 {
-    QStringList names;
-    db::Error e;
-    auto rs = db::openResultSet(m_context.state().connectionString, columnDiscoveryQuery(view), &e);
-    if (!rs)
-        return names;
-    for (rs->moveFirst(); !rs->eof(); rs->moveNext())
-        names << rs->field(0).toString();
-    return names;
+    return m_objectTask.isPending() || m_referenceTask.isPending() || m_referenceWaits;
+}
+
+void frmObjectView::updateBusy()
+{
+    if (isLoading())
+        m_busy.start();
+    else
+        m_busy.finish();
 }
 
 void frmObjectView::listObjectType_Click()
@@ -151,25 +153,35 @@ void frmObjectView::LoadObjectGrid()
     m_loading = true;
     m_gridData->gridModel()->clear();
     m_gridData->setFrozenColumns(0);
-    const ObjectQuery q = objectGridQuery(*type, discoverColumns(type->view));
-    m_lastObjectQuery = q.sql;
-    db::Error e;
-    std::shared_ptr<db::ResultSet> rs = db::openResultSet(m_context.state().connectionString, q.sql, &e);
-    if (rs) {
-        rs->fetchAll();
-        if (rs->recordCount() >= 1) {
-            rs->moveFirst();
-            m_objectId = rs->field(QStringLiteral("ObjectID")).toString();
-            if (type->type == ObjectType::Subscribers)
-                m_callHandlerId = rs->field(QStringLiteral("CallHandlerObjectID")).toString();
-        }
-        m_gridData->setResultSet(rs);
-        for (int c = 0; c < m_gridData->gridModel()->columnCount(); ++c)
-            m_gridData->setColumnHidden(c, c < q.hiddenColumns);
-        m_gridData->resizeColumnsToContents();
-        m_gridData->setFrozenColumns(q.fixedColumns);
-    }
     m_loading = false;
+    // A type chosen while another's objects are on their way replaces them.
+    m_objectTask.start(
+        this, [connection = m_context.state().connectionString, t = *type](const StopToken &stop) {
+            return readObjectGrid(connection, t, stop);
+        },
+        [this](ObjectGridRows read) { showObjects(std::move(read)); });
+    updateBusy();
+}
+
+void frmObjectView::showObjects(ObjectGridRows read)
+{
+    m_lastObjectQuery = read.query.sql;
+    if (read.firstObjectId)
+        m_objectId = *read.firstObjectId;
+    if (read.firstCallHandlerId)
+        m_callHandlerId = *read.firstCallHandlerId;
+    if (read.rows) {
+        m_loading = true;
+        m_gridData->setResultSet(read.rows);
+        for (int c = 0; c < m_gridData->gridModel()->columnCount(); ++c)
+            m_gridData->setColumnHidden(c, c < read.query.hiddenColumns);
+        m_gridData->resizeColumnsToContents();
+        m_gridData->setFrozenColumns(read.query.fixedColumns);
+        m_loading = false;
+    }
+    if (std::exchange(m_referenceWaits, false))
+        LoadReferenceTable();
+    updateBusy();
 }
 
 void frmObjectView::gridData_RowColChange()
@@ -184,8 +196,17 @@ void frmObjectView::gridData_RowColChange()
 
 void frmObjectView::LoadReferenceTable()
 {
+    const auto busy = qScopeGuard([this] { updateBusy(); });
+    // Nothing of an earlier object or table stays, nor comes later.
+    m_referenceTask.cancel();
+    m_referenceWaits = false;
     m_gridRef->gridModel()->clear();
     m_gridRef->setFrozenColumns(0);
+    // The rows depend on the object grid's first object: they wait for it.
+    if (m_objectTask.isPending()) {
+        m_referenceWaits = true;
+        return;
+    }
     if (m_objectId.isEmpty())
         return;
     const ObjectTypeInfo *type = currentType();
@@ -194,17 +215,25 @@ void frmObjectView::LoadReferenceTable()
     const ReferenceInfo *ref = currentReference();
     if (!ref)
         return;
-    const ObjectQuery q = referenceGridQuery(*ref, discoverColumns(ref->view), ref->byCallHandler ? m_callHandlerId : m_objectId);
-    m_lastReferenceQuery = q.sql;
-    db::Error e;
-    std::shared_ptr<db::ResultSet> rs = db::openResultSet(m_context.state().connectionString, q.sql, &e);
-    if (!rs) {
-        report(QStringLiteral("LoadReferenceTable"), e.number, e.description);
-        return;
+    m_referenceTask.start(
+        this, [connection = m_context.state().connectionString, r = *ref,
+               id = ref->byCallHandler ? m_callHandlerId : m_objectId](const StopToken &stop) {
+            return readReferenceGrid(connection, r, id, stop);
+        },
+        [this](GridRows read) { showReferences(std::move(read)); });
+}
+
+void frmObjectView::showReferences(GridRows read)
+{
+    m_lastReferenceQuery = read.query.sql;
+    if (!read.rows) {
+        report(QStringLiteral("LoadReferenceTable"), read.error.number, read.error.description);
+    } else {
+        m_gridRef->setResultSet(read.rows);
+        m_gridRef->resizeColumnsToContents();
+        m_gridRef->setFrozenColumns(read.query.fixedColumns);
     }
-    m_gridRef->setResultSet(rs);
-    m_gridRef->resizeColumnsToContents();
-    m_gridRef->setFrozenColumns(q.fixedColumns);
+    updateBusy();
 }
 
 QString frmObjectView::description(Grid *grid) const
@@ -221,41 +250,63 @@ void frmObjectView::grid_MouseMove(Grid *grid)
         return;
     h.row = r;
     h.col = c;
+    // What was on its way for the cell before is not wanted any more, nor its menu.
+    h.describing.cancel();
+    h.menuAt.reset();
     if (r < 1) {
         m_tooltip->setToolText(grid, QString());
         return;
     }
-    const QString column = c >= 0 ? grid->textMatrix(0, c) : QString();
     h.description.clear();
-    if (column.size() >= 8) {
-        QString sourceView;
-        if (grid == m_gridData) {
-            if (const ObjectTypeInfo *type = currentType())
-                sourceView = type->hoverView;
-        } else if (const ReferenceInfo *ref = currentReference()) {
-            sourceView = ref->hoverView;
-        }
-        const QString table = navigation::referencedTableForCell(m_context.state().dictionary, sourceView, column,
-                                                                 navigation::ReferenceRules::ObjectView);
-        if (!table.isEmpty()) {
-            h.objectId = grid->textMatrix(r, c);
-            // Each object is described once; moving back over it asks the server nothing.
-            const QString connection = m_context.state().connectionString;
-            std::optional<navigation::ObjectDescription> d = m_descriptions.find(connection, table, h.objectId);
-            if (!d) {
-                d = navigation::describeObject(connection, table, h.objectId);
-                if (d->unexpected)
-                    m_context.messenger().message(navigation::ObjectDescriber::unexpectedErrorMessage(d->unexpected));
-                else
-                    m_descriptions.insert(connection, table, h.objectId, *d);
-            }
-            h.description = d->description;
-            m_context.setPendingJump(d->jumpTable, m_context.state().pendingJumpObjectID);
-        }
+    QString sourceView;
+    if (grid == m_gridData) {
+        if (const ObjectTypeInfo *type = currentType())
+            sourceView = type->hoverView;
+    } else if (const ReferenceInfo *ref = currentReference()) {
+        sourceView = ref->hoverView;
     }
+    const QString column = c >= 0 ? grid->textMatrix(0, c) : QString();
+    const navigation::HoverTarget target =
+        navigation::hoverTargetForCell(m_context.state().dictionary, sourceView, column, grid->textMatrix(r, c), QString(),
+                                       navigation::ReferenceRules::ObjectView);
+    if (!target.referencedTable.isEmpty()) {
+        h.objectId = target.objectId;
+        // Each object is described once, on a database thread; moving back
+        // over it asks the server nothing.
+        const QString connection = m_context.state().connectionString;
+        if (const auto known = m_descriptions.find(connection, target.referencedTable, target.objectId)) {
+            applyDescription(grid, *known);
+            return;
+        }
+        h.describing.start(
+            this, [connection, target] { return navigation::describeObject(connection, target.referencedTable, target.objectId); },
+            [this, grid, connection, target](navigation::ObjectDescription d) {
+                if (d.unexpected)
+                    m_context.messenger().message(navigation::ObjectDescriber::unexpectedErrorMessage(d.unexpected));
+                else
+                    m_descriptions.insert(connection, target.referencedTable, target.objectId, d);
+                applyDescription(grid, d);
+            },
+            Lane::Hover);
+    }
+    showTip(grid);
+}
+
+void frmObjectView::applyDescription(Grid *grid, const navigation::ObjectDescription &d)
+{
+    HoverState &h = hoverFor(grid);
+    h.description = d.description;
+    m_context.setPendingJump(d.jumpTable, m_context.state().pendingJumpObjectID);
+    showTip(grid);
+    if (const std::optional<QPoint> at = std::exchange(h.menuAt, std::nullopt))
+        openMenu(grid, *at);
+}
+
+void frmObjectView::showTip(Grid *grid)
+{
     // Always shown here, whatever the main window's tooltip option says.
     grid->setToolTip(QString());
-    m_tooltip->setToolText(grid, h.description);
+    m_tooltip->setToolText(grid, hoverFor(grid).description);
 }
 
 void frmObjectView::grid_MouseDown(Grid *grid, const QPoint &globalPos)
@@ -267,6 +318,17 @@ void frmObjectView::grid_MouseDown(Grid *grid, const QPoint &globalPos)
     const int c = grid->mouseCol();
     if (r >= 1 && c >= 0)
         grid->setCurrentCell(r, c);
+    // A cell not described yet gets its menu when the description comes,
+    // unless the mouse leaves it first.
+    if (h.describing.isPending())
+        h.menuAt = globalPos;
+    else
+        openMenu(grid, globalPos);
+}
+
+void frmObjectView::openMenu(Grid *grid, const QPoint &globalPos)
+{
+    const HoverState &h = hoverFor(grid);
     if (h.description.isEmpty())
         return;
     QString caption = h.description;
@@ -279,13 +341,22 @@ void frmObjectView::grid_MouseDown(Grid *grid, const QPoint &globalPos)
     m_gridPopup->popup(globalPos);
 }
 
+void frmObjectView::forgetHover(Grid *grid)
+{
+    HoverState &h = hoverFor(grid);
+    h.describing.cancel();
+    h.menuAt.reset();
+    h.row = h.col = -1;
+    h.objectId.clear();
+    h.description.clear();
+    m_tooltip->setToolText(grid, QString());
+}
+
 void frmObjectView::mnuJump_Click()
 {
     // The tip describing the cell would stay over the main window otherwise.
-    for (Grid *grid : {m_gridData, m_gridRef}) {
-        hoverFor(grid) = HoverState();
-        m_tooltip->setToolText(grid, QString());
-    }
+    for (Grid *grid : {m_gridData, m_gridRef})
+        forgetHover(grid);
     if (JumpTarget *target = m_context.jumpTarget())
         target->jumpToObject(m_jumpTable, m_jumpObjectId);
 }

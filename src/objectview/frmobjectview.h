@@ -1,10 +1,14 @@
 #pragma once
 
 #include "navigation/navigationcontroller.h"
+#include "objectview/objectviewqueries.h"
+#include "platform/backgroundtask.h"
+#include "support/busypointer.h"
 
 #include <QtWidgets/QWidget>
 
 #include <memory>
+#include <optional>
 
 class QAction;
 class QListWidget;
@@ -16,17 +20,11 @@ namespace korva {
 class Grid;
 class cTooltip;
 class WindowContext;
-namespace db {
-class ResultSet;
-}
-namespace objectview {
-struct ObjectTypeInfo;
-struct ReferenceInfo;
-}
 
 // Call handlers, interviewers or subscribers with the rows of a chosen
 // dependent table, with hover descriptions and jumps into the main window
-// (through the window context's jump target).
+// (through the window context's jump target). Every query runs on a database
+// thread; the grids fill when their rows come, the latest request winning.
 class frmObjectView : public QWidget
 {
     Q_OBJECT
@@ -47,6 +45,8 @@ public:
     QString lastObjectQuery() const { return m_lastObjectQuery; }
     QString lastReferenceQuery() const { return m_lastReferenceQuery; }
     QString description(Grid *grid) const;
+    // Objects or their dependent rows are still to come from the database.
+    bool isLoading() const;
 
 private:
     struct HoverState
@@ -55,12 +55,20 @@ private:
         int col = -1;
         QString objectId;
         QString description;
+        BackgroundTask<navigation::ObjectDescription> describing;
+        std::optional<QPoint> menuAt; // the right button went down there: the menu waits for the description
     };
     HoverState &hoverFor(Grid *grid) { return grid == m_gridData ? m_hoverData : m_hoverRef; }
     const objectview::ObjectTypeInfo *currentType() const;
     const objectview::ReferenceInfo *currentReference() const;
-    QStringList discoverColumns(const QString &view);
     void report(const QString &routine, long number, const QString &description);
+    void showObjects(objectview::ObjectGridRows read);
+    void showReferences(objectview::GridRows read);
+    void updateBusy();
+    void applyDescription(Grid *grid, const navigation::ObjectDescription &d);
+    void showTip(Grid *grid);
+    void openMenu(Grid *grid, const QPoint &globalPos);
+    void forgetHover(Grid *grid);
 
     void mnuJump_Click();
 
@@ -82,6 +90,10 @@ private:
     QString m_lastReferenceQuery;
     HoverState m_hoverData;
     HoverState m_hoverRef;
+    BackgroundTask<objectview::ObjectGridRows> m_objectTask;
+    BackgroundTask<objectview::GridRows> m_referenceTask;
+    bool m_referenceWaits = false; // the dependent rows follow the objects still to come
+    BusySpan m_busy;
     bool m_loading = false;
 };
 

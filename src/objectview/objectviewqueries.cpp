@@ -1,5 +1,8 @@
 #include "objectview/objectviewqueries.h"
 
+#include "platform/backgroundtask.h"
+#include "platform/database.h"
+#include "platform/resultset.h"
 #include "platform/sqlquote.h"
 
 namespace korva::objectview {
@@ -109,6 +112,58 @@ ObjectQuery referenceGridQuery(const ReferenceInfo &reference, const QStringList
     q.sql = sql + QStringLiteral(" FROM ") + quoteBracketed(reference.view) + u' ' + reference.whereText
             + escapeLiteral(objectId) + u'\'';
     return q;
+}
+
+QStringList readColumns(const QString &connection, const QString &view)
+{
+    QStringList names;
+    db::Error e;
+    const std::unique_ptr<db::ResultSet> rs = db::openResultSet(connection, columnDiscoveryQuery(view), &e);
+    if (!rs)
+        return names;
+    for (rs->moveFirst(); !rs->eof(); rs->moveNext())
+        names << rs->field(0).toString();
+    return names;
+}
+
+namespace {
+
+void readEveryRow(const QString &connection, GridRows &read)
+{
+    read.rows = db::openResultSet(connection, read.query.sql, &read.error);
+    if (read.rows)
+        read.rows->fetchAll();
+}
+
+} // namespace
+
+ObjectGridRows readObjectGrid(const QString &connection, const ObjectTypeInfo &type, const StopToken &stop)
+{
+    ObjectGridRows read;
+    const QStringList columns = readColumns(connection, type.view);
+    if (stop.stopRequested())
+        return read;
+    read.query = objectGridQuery(type, columns);
+    readEveryRow(connection, read);
+    if (read.rows && read.rows->recordCount() >= 1) {
+        read.rows->moveFirst();
+        read.firstObjectId = read.rows->field(QStringLiteral("ObjectID")).toString();
+        if (type.type == ObjectType::Subscribers)
+            read.firstCallHandlerId = read.rows->field(QStringLiteral("CallHandlerObjectID")).toString();
+    }
+    return read;
+}
+
+GridRows readReferenceGrid(const QString &connection, const ReferenceInfo &reference, const QString &objectId,
+                           const StopToken &stop)
+{
+    GridRows read;
+    const QStringList columns = readColumns(connection, reference.view);
+    if (stop.stopRequested())
+        return read;
+    read.query = referenceGridQuery(reference, columns, objectId);
+    readEveryRow(connection, read);
+    return read;
 }
 
 } // namespace korva::objectview
