@@ -3,6 +3,7 @@
 #include "appcontext/windowcontext.h"
 #include "demo/demoinstallation.h"
 #include "main/serverfiles.h"
+#include "platform/backgroundtask.h"
 #include "startup/frmserverfiles.h"
 #include "support/messenger.h"
 
@@ -11,7 +12,6 @@
 #include <QtCore/QEventLoop>
 #include <QtCore/QPointer>
 #include <QtCore/QStandardPaths>
-#include <QtCore/QThread>
 #include <QtWidgets/QCommandLinkButton>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QProgressDialog>
@@ -142,28 +142,26 @@ bool createDemo(QWidget *parent, const QString &instance, const FirstRunOptions 
     progress.setMinimumDuration(0);
     progress.setValue(0);
     progress.show();
-    QProgressDialog *shown = &progress;
     // Told from the building thread; shown on this one, and dropped once the
-    // window is gone.
-    o.progress = [shown](int step, int, const QString &what) {
+    // window is gone (it is looked at on this thread only).
+    o.progress = [shown = QPointer<QProgressDialog>(&progress)](int step, int, const QString &what) {
         QMetaObject::invokeMethod(
-            shown,
+            QCoreApplication::instance(),
             [shown, step, what] {
+                if (!shown)
+                    return;
                 shown->setValue(step);
                 shown->setLabelText(QStringLiteral("Creating the demo installation: %1...").arg(what));
             },
             Qt::QueuedConnection);
     };
 
-    bool ok = false;
-    QString reason;
-    QEventLoop loop;
-    QThread *worker = QThread::create([&] { ok = demo::createDemoInstallation(o, &reason); });
-    QObject::connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
-    worker->start();
-    loop.exec();
-    worker->wait();
-    delete worker;
+    // Built on a thread of its own; the progress window is shown meanwhile.
+    const auto [ok, reason] = awaitOnDatabaseThread([o] {
+        QString why;
+        const bool built = demo::createDemoInstallation(o, &why);
+        return std::pair<bool, QString>(built, why);
+    });
     if (!ok && error)
         *error = reason;
     return ok;

@@ -6,7 +6,6 @@
 
 #include <QtCore/QDir>
 #include <QtCore/QFileInfo>
-#include <QtCore/QThread>
 #include <QtGui/QCloseEvent>
 #include <QtGui/QKeyEvent>
 #include <QtWidgets/QApplication>
@@ -103,15 +102,9 @@ frmServerFiles::frmServerFiles(WindowContext &context, QWidget *parent) : QDialo
     m_txtExport->setFocus();
 }
 
-frmServerFiles::~frmServerFiles()
-{
-    // A copy under way is short: it ends before the window goes (and its
-    // busy pointer with the window).
-    if (m_worker) {
-        m_worker->wait();
-        delete m_worker;
-    }
-}
+// A copy under way when the window goes runs to its end (a kept copy is
+// swapped in whole or not at all); nobody is told of it then.
+frmServerFiles::~frmServerFiles() = default;
 
 void frmServerFiles::browseExport()
 {
@@ -133,7 +126,7 @@ void frmServerFiles::browseDictionaries()
 
 void frmServerFiles::keepFiles()
 {
-    if (m_worker)
+    if (m_copy.isPending())
         return;
     const QString exportFile = QDir::fromNativeSeparators(m_txtExport->text().trimmed());
     const QString folder = QDir::fromNativeSeparators(m_txtDictionaries->text().trimmed());
@@ -144,38 +137,34 @@ void frmServerFiles::keepFiles()
         return;
     }
     // Copying may take a moment on a slow disk: the window stays responsive.
-    auto result = std::make_shared<std::pair<QString, QString>>();
-    m_worker = QThread::create([result, exportFile, folder, server] {
+    m_copy.start(this, [exportFile, folder, server] {
+        std::pair<QString, QString> result; // the kept name, or what went wrong
         QString name = server;
         if (name.isEmpty()) {
             // The export may say which computer it was taken on.
             const serverfiles::Inspection found = serverfiles::inspect(exportFile, folder);
             if (!found.error.isEmpty()) {
-                result->second = found.error;
-                return;
+                result.second = found.error;
+                return result;
             }
             name = found.computerName;
             if (name.isEmpty()) {
-                result->second = QStringLiteral("Type the name of the server's SQL Server.");
-                return;
+                result.second = QStringLiteral("Type the name of the server's SQL Server.");
+                return result;
             }
         }
         QString error;
         if (const std::optional<serverfiles::KeptServer> kept = serverfiles::keep(name, exportFile, folder, &error))
-            result->first = kept->name;
+            result.first = kept->name;
         else
-            result->second = error;
-    });
-    connect(m_worker, &QThread::finished, this, [this, result] { kept(result->first, result->second); });
+            result.second = error;
+        return result;
+    }, [this](std::pair<QString, QString> result) { kept(result.first, result.second); });
     setBusy(true);
-    m_worker->start();
 }
 
 void frmServerFiles::kept(const QString &name, const QString &error)
 {
-    m_worker->wait();
-    delete m_worker;
-    m_worker = nullptr;
     setBusy(false);
     if (name.isEmpty()) {
         m_lblStatus->clear();
@@ -203,7 +192,7 @@ void frmServerFiles::setBusy(bool busy)
 
 void frmServerFiles::closeEvent(QCloseEvent *event)
 {
-    if (m_worker) {
+    if (m_copy.isPending()) {
         event->ignore();
         return;
     }
@@ -213,7 +202,7 @@ void frmServerFiles::closeEvent(QCloseEvent *event)
 void frmServerFiles::keyPressEvent(QKeyEvent *event)
 {
     // Escape cancels, but not in the middle of a copy.
-    if (event->key() == Qt::Key_Escape && m_worker) {
+    if (event->key() == Qt::Key_Escape && m_copy.isPending()) {
         event->accept();
         return;
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/backgroundtask.h"
+
 #include "support/busypointer.h"
 
 #include <QtWidgets/QDialog>
@@ -7,7 +9,6 @@
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QThread;
 
 namespace korva {
 
@@ -26,7 +27,7 @@ public:
     explicit frmServerFiles(WindowContext &context, QWidget *parent = nullptr);
     ~frmServerFiles() override;
 
-    bool isBusy() const { return m_worker != nullptr; }
+    bool isBusy() const { return m_copy.isPending(); }
 
 Q_SIGNALS:
     void serverKept(const QString &name);
@@ -49,7 +50,7 @@ private:
     QLabel *m_lblStatus;
     QPushButton *m_cmdOK;
     QPushButton *m_cmdCancel;
-    QThread *m_worker = nullptr;
+    BackgroundTask<std::pair<QString, QString>> m_copy; // the kept name, or what went wrong
     BusySpan m_busy;
 };
 

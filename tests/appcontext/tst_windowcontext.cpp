@@ -59,6 +59,40 @@ private Q_SLOTS:
     // What every window reads through the context is the context's own: one
     // state for all, the messenger and jump target it was given, and the
     // request to start over reaches whoever listens.
+    // The named changes: each sets what it names, leaves the rest, and says
+    // so once; the same jump again is no change.
+    void namedChangesSayWhatChanged()
+    {
+        WindowContext ctx(msg);
+        QSignalSpy jumps(&ctx, &WindowContext::pendingJumpChanged);
+        QSignalSpy servers(&ctx, &WindowContext::serverChanged);
+        QSignalSpy databases(&ctx, &WindowContext::databaseChanged);
+        ctx.setPendingJump(QStringLiteral("tbl_Location"), QStringLiteral("AAAA-1"));
+        ctx.setPendingJump(QStringLiteral("tbl_Location"), QStringLiteral("AAAA-1"));
+        QCOMPARE(jumps.size(), 1);
+        QCOMPARE(ctx.state().pendingJumpTable, QStringLiteral("tbl_Location"));
+        QCOMPARE(ctx.state().pendingJumpObjectID, QStringLiteral("AAAA-1"));
+
+        ctx.ownerState().keptServer = QStringLiteral("kept");
+        ctx.attachServer(QStringLiteral("server=far,1533"), QStringLiteral("far,1533"), QString(), QStringLiteral("DOM\\far,1533"));
+        QCOMPARE(servers.size(), 1);
+        QCOMPARE(ctx.state().connectionString, QStringLiteral("server=far,1533"));
+        QCOMPARE(ctx.state().remoteLabel, QStringLiteral("DOM\\far,1533"));
+        QCOMPARE(ctx.state().pendingJumpObjectID, QStringLiteral("AAAA-1"));
+
+        // Kept files replace the attached server, not the jump.
+        ctx.useKeptServer(QStringLiteral("other"));
+        QCOMPARE(servers.size(), 2);
+        QCOMPARE(ctx.state().keptServer, QStringLiteral("other"));
+        QVERIFY(ctx.state().connectionString.isEmpty());
+        QVERIFY(ctx.state().remoteLabel.isEmpty());
+        QCOMPARE(ctx.state().pendingJumpTable, QStringLiteral("tbl_Location"));
+        QCOMPARE(jumps.size(), 1);
+
+        ctx.databaseOpened();
+        QCOMPARE(databases.size(), 1);
+    }
+
     void sharesStateMessengerAndJumps()
     {
         WindowContext ctx(msg);
