@@ -42,8 +42,10 @@ std::shared_ptr<db::ResultSet> reopen(const QString &connection, const QString &
     return db::openResultSet(connection, sql, error, editing ? db::Lock::Pessimistic : db::Lock::ReadOnly, firstRows);
 }
 
-TableLoad loadTable(const TableRequest &r)
+TableLoad loadTable(const TableRequest &r, const StopToken *stop)
 {
+    // A load nobody wants any more ends at the next step; what it has is dropped.
+    const auto stopped = [stop] { return stop && stop->stopRequested(); };
     TableLoad load;
     // The key is looked up meanwhile: against a remote server the two trips overlap.
     auto lookUpKey = [r] { return uniqueIdColumn(r.directoryConnection, r.listed); };
@@ -66,6 +68,8 @@ TableLoad loadTable(const TableRequest &r)
         return load;
     }
     load.uniqueId = key.get();
+    if (stopped())
+        return load;
     load.selectList = composeSelectList(load.columns, load.uniqueId, r.lockAlias, r.lockUnique);
     // With no columns listed the composed query is malformed, and its failure
     // is reported like any other row query's.
@@ -82,6 +86,8 @@ TableLoad loadTable(const TableRequest &r)
                                + QStringLiteral(" has no primary key, so its rows cannot be edited.");
         }
     }
+    if (stopped())
+        return load;
     load.rows = reopen(r.connection, load.rowQuery, load.editable, r.firstRows, &load.rowError);
     load.busy = !load.rows && load.rowError.number == db::kErrBusy;
     return load;

@@ -9,6 +9,10 @@
 #include <memory>
 
 namespace korva {
+class StopToken;
+}
+
+namespace korva {
 
 namespace db {
 class ResultSet;
@@ -59,7 +63,8 @@ QString keyTableFor(const QString &listed);
 
 QString uniqueIdColumn(const QString &directoryConnection, const QString &listed);
 
-TableLoad loadTable(const TableRequest &request);
+// A load whose stop is requested ends at its next step.
+TableLoad loadTable(const TableRequest &request, const StopToken *stop = nullptr);
 
 // The row query run again ("Refresh"), read as far as the first rows.
 std::shared_ptr<db::ResultSet> reopen(const QString &connection, const QString &sql, bool editing, qsizetype firstRows,

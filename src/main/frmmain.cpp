@@ -339,6 +339,8 @@ bool frmMain::Form_Load(const QString &commandLine)
     readCommandLine(commandLine);
     chooseServer();
     m_wantKnownNames = true;
+    // Starting over, the opening shows the first table itself.
+    const bool showsTable = m_loaded;
     InitalizeDB();
     // The start-up version hook runs on the local server only.
     if (m_localMode)
@@ -347,7 +349,8 @@ bool frmMain::Form_Load(const QString &commandLine)
         m_splash->hide();
     m_loaded = true;
     Form_Resize();
-    m_browser->UpdateTableInformation(true);
+    if (!showsTable)
+        m_browser->UpdateTableInformation(true);
     return true;
 }
 

@@ -118,7 +118,7 @@ void TableBrowser::startTableLoad(const TableRequest &request)
 {
     m_lastTableRequest = request;
     m_gridData->viewport()->setCursor(Qt::BusyCursor);
-    m_tableTask.start(this, [request] { return browse::loadTable(request); },
+    m_tableTask.start(this, [request](const StopToken &stop) { return browse::loadTable(request, &stop); },
                       [this, listed = request.listed, hadWhere = !request.where.isEmpty()](TableLoad load) {
                           showTable(listed, hadWhere, std::move(load));
                       });

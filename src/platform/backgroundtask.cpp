@@ -11,12 +11,17 @@ namespace korva {
 namespace {
 
 // Their own threads: a query that waits on a remote server must not hold up
-// the program's other uses of Qt's global pool.
+// the program's other uses of Qt's global pool. They mostly wait on the
+// network, so there are more of them than processors: a table load and its
+// key lookup, both waiting on a server slow to answer, leave room for the
+// windows' other requests.
+constexpr int kQueryThreads = 8;
+
 QThreadPool &queryPool()
 {
     static QThreadPool *threads = [] {
         auto *p = new QThreadPool;
-        p->setMaxThreadCount(4);
+        p->setMaxThreadCount(kQueryThreads);
         p->setObjectName(QStringLiteral("databaseThreads"));
         return p;
     }();
@@ -62,6 +67,8 @@ void runOnDatabaseThread(std::function<void()> work, Lane lane)
         break;
     }
 }
+
+int queryThreadCount() { return kQueryThreads; }
 
 bool tryRunOnDatabaseThread(const std::function<void()> &work) { return queryPool().tryStart(work); }
 

@@ -25,6 +25,8 @@ enum class Lane {
 
 // Runs a function on a thread of the lane.
 void runOnDatabaseThread(std::function<void()> work, Lane lane = Lane::Query);
+// How many Query (and Hover) threads there are at the most.
+int queryThreadCount();
 // Waits until no work is running or queued on any lane (tests, shutdown).
 void waitForDatabaseThreads();
 // Starts work on a Query thread when one is free at once; otherwise it runs

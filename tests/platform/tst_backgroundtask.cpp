@@ -72,7 +72,7 @@ private Q_SLOTS:
         std::promise<void> gate;
         std::shared_future<void> open = gate.get_future().share();
         std::atomic<int> busy{0};
-        for (int i = 0; i < 8; ++i)
+        for (int i = 0; i < 2 * queryThreadCount(); ++i)
             runOnDatabaseThread([open, &busy] { ++busy; open.wait(); });
         QTRY_VERIFY(busy.load() >= 1);
 
@@ -160,9 +160,9 @@ private Q_SLOTS:
         std::promise<void> gate;
         std::shared_future<void> open = gate.get_future().share();
         std::atomic<int> busy{0};
-        for (int i = 0; i < 4; ++i)
+        for (int i = 0; i < queryThreadCount(); ++i)
             runOnDatabaseThread([open, &busy] { ++busy; open.wait(); });
-        QTRY_COMPARE(busy.load(), 4);
+        QTRY_COMPARE(busy.load(), queryThreadCount());
         std::mutex m;
         QStringList order;
         for (int i = 0; i < 6; ++i)
@@ -181,9 +181,9 @@ private Q_SLOTS:
         std::promise<void> gate;
         std::shared_future<void> open = gate.get_future().share();
         std::atomic<int> busy{0};
-        for (int i = 0; i < 4; ++i)
+        for (int i = 0; i < queryThreadCount(); ++i)
             runOnDatabaseThread([open, &busy] { ++busy; open.wait(); });
-        QTRY_COMPARE(busy.load(), 4);
+        QTRY_COMPARE(busy.load(), queryThreadCount());
         std::future<QString> f = runAlongside([] { return QStringLiteral("key"); });
         QCOMPARE(f.get(), QStringLiteral("key"));
         gate.set_value();
