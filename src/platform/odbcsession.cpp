@@ -104,11 +104,6 @@ Diagnosis diagnoseOn(OdbcSession &session, SQLHDBC dbc, SQLSMALLINT handleType, 
     return d;
 }
 
-Error diagnose(SQLSMALLINT handleType, SQLHANDLE handle, const QString &fallback)
-{
-    return diagnoseAll(handleType, handle, fallback).error;
-}
-
 } // namespace odbc
 
 using namespace odbc;
