@@ -75,7 +75,6 @@ SearchOutcome CrossTableSearch::start(SearchGridSource &grid, const QString &sea
     m_lastTable = grid.tableListRows() - 1;
     m_lastRow = -1;
     m_lastCol = -1;
-    m_cellText.clear();
     m_tableLoaded = false;
     if (m_searchText.isEmpty())
         return {};
@@ -119,7 +118,6 @@ SearchOutcome CrossTableSearch::scan(SearchGridSource &grid)
         for (; m_row <= lastRow; ++m_row, m_col = 0) {
             for (; m_col <= lastCol; ++m_col) {
                 if (grid.matches(m_row, m_col, m_searchText, m_exactMatch)) {
-                    m_cellText = grid.text(m_row, m_col);
                     ++m_matchCount;
                     SearchOutcome match;
                     match.kind = SearchOutcome::Kind::Match;

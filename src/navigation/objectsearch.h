@@ -101,16 +101,7 @@ public:
     // Continues after the last match over whatever the grid now holds.
     SearchOutcome resume(SearchGridSource &grid);
 
-    const QString &searchText() const { return m_searchText; }
-    bool exactMatch() const { return m_exactMatch; }
     int matchCount() const { return m_matchCount; }
-    int tableIndex() const { return m_table; }
-    int rowIndex() const { return m_row; }
-    int columnIndex() const { return m_col; }
-    int lastTable() const { return m_lastTable; }
-    int lastRow() const { return m_lastRow; }
-    int lastColumn() const { return m_lastCol; }
-    const QString &cellText() const { return m_cellText; }
 
 private:
     SearchOutcome scan(SearchGridSource &grid);
@@ -125,7 +116,6 @@ private:
     int m_lastTable = -1;
     int m_lastRow = -1;
     int m_lastCol = -1;
-    QString m_cellText;
     bool m_tableLoaded = false;
 };
 

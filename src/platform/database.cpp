@@ -5,7 +5,17 @@
 #include "platform/sessionpool.h"
 #include "platform/sqlitesession.h"
 
+#include <QtCore/QCoreApplication>
+#include <QtCore/QThread>
+
+#include <future>
+
 namespace korva::db {
+
+bool onWindowThread()
+{
+    return QCoreApplication::instance() && QThread::currentThread() == QCoreApplication::instance()->thread();
+}
 
 std::shared_ptr<Session> openEngineSession(const ConnectionTarget &t, Error *error)
 {
@@ -62,6 +72,24 @@ std::unique_ptr<SessionPool> &currentPool()
 
 } // namespace
 
+// One opening of a connection under way: the callers that wait for it share
+// its outcome. generation is the pool's when it began, so that an opening
+// that outlives a clear() keeps nothing in the pool.
+struct SessionPool::Opening
+{
+    struct Outcome
+    {
+        std::shared_ptr<Session> session;
+        Error error;
+    };
+
+    explicit Opening(quint64 poolGeneration) : generation(poolGeneration) {}
+
+    const quint64 generation;
+    std::promise<Outcome> promise;
+    const std::shared_future<Outcome> outcome = promise.get_future().share();
+};
+
 SessionPool::SessionPool(SessionOpener opener) : m_opener(std::move(opener)) {}
 
 SessionPool::~SessionPool() = default;
@@ -75,23 +103,67 @@ std::shared_ptr<Session> SessionPool::sessionFor(const QString &connection, Erro
         return nullptr;
     }
     const QString key = poolKey(t);
+    // The windows' thread may be needed to ask for a login: it never waits
+    // for another thread's opening.
+    const bool mayWait = !onWindowThread();
+    std::shared_ptr<Opening> opening;
+    std::shared_future<Opening::Outcome> underWay;
     {
         std::lock_guard lock(m_mutex);
         if (auto it = m_sessions.constFind(key); it != m_sessions.constEnd())
             return it.value();
+        const auto running = m_openings.constFind(key);
+        if (running != m_openings.constEnd() && mayWait) {
+            underWay = running.value()->outcome;
+        } else {
+            opening = std::make_shared<Opening>(m_generation);
+            if (running == m_openings.constEnd())
+                m_openings.insert(key, opening);
+        }
     }
+    if (underWay.valid()) {
+        const Opening::Outcome &outcome = underWay.get();
+        if (!outcome.session && error)
+            *error = outcome.error;
+        return outcome.session;
+    }
+
     // Opened outside the lock: a server that takes its time to answer, or a
-    // login being asked for, keeps no other database's work waiting.
-    auto s = m_opener(t, error);
-    if (!s)
-        return s;
-    std::lock_guard lock(m_mutex);
-    // Another thread may have opened the same meanwhile: one session serves both.
-    if (auto it = m_sessions.constFind(key); it != m_sessions.constEnd())
-        return it.value();
-    m_sessions.insert(key, s);
-    remember(s);
-    return s;
+    // login being asked for, keeps no other connection's callers waiting.
+    Opening::Outcome outcome;
+    try {
+        outcome.session = m_opener(t, &outcome.error);
+    } catch (...) {
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_openings.value(key) == opening)
+                m_openings.remove(key);
+        }
+        opening->promise.set_exception(std::current_exception());
+        throw;
+    }
+    // Let go after the lock: closing a session may take a trip to its server.
+    std::shared_ptr<Session> surplus;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_openings.value(key) == opening)
+            m_openings.remove(key);
+        // A session opened before the pool was cleared serves its callers only.
+        if (outcome.session && opening->generation == m_generation) {
+            // The windows' thread's own opening may have finished first: one
+            // session serves both.
+            if (auto it = m_sessions.constFind(key); it != m_sessions.constEnd())
+                surplus = std::exchange(outcome.session, it.value());
+            else
+                m_sessions.insert(key, outcome.session);
+        }
+    }
+    if (!surplus)
+        remember(outcome.session);
+    opening->promise.set_value(outcome);
+    if (!outcome.session && error)
+        *error = outcome.error;
+    return outcome.session;
 }
 
 std::shared_ptr<Session> SessionPool::openOwn(const QString &connection, Error *error)
@@ -109,8 +181,14 @@ std::shared_ptr<Session> SessionPool::openOwn(const QString &connection, Error *
 
 void SessionPool::clear()
 {
-    std::lock_guard lock(m_mutex);
-    m_sessions.clear();
+    QHash<QString, std::shared_ptr<Session>> sessions;
+    {
+        std::lock_guard lock(m_mutex);
+        sessions.swap(m_sessions);
+        // Openings under way finish for their callers; the next caller opens anew.
+        m_openings.clear();
+        ++m_generation;
+    }
 }
 
 SessionPool &sessionPool() { return *currentPool(); }

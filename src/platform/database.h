@@ -21,7 +21,8 @@ ExecOutcome executeText(const QString &connection, const QString &sql, Error *er
 // Runs a stored procedure with input parameters.
 ExecOutcome executeProcedure(const QString &connection, const QString &name,
                              const QList<ProcedureArgument> &args, Error *error);
-// Opens and closes a connection to see whether it works.
+// Whether the server answers now: opens a connection of its own (a pooled
+// session says nothing of that) and closes it again. Empty when it works.
 Error testConnection(const QString &connection);
 
 // The session behind a connection string (for catalogue work).

@@ -39,8 +39,6 @@ struct Diagnosis
 };
 Diagnosis diagnoseAll(SQLSMALLINT handleType, SQLHANDLE handle, const QString &fallback = QString());
 Diagnosis diagnoseOn(OdbcSession &session, SQLHDBC dbc, SQLSMALLINT handleType, SQLHANDLE handle);
-// The windows' error of a failed call.
-Error diagnose(SQLSMALLINT handleType, SQLHANDLE handle, const QString &fallback = QString());
 
 bool isLinkFailure(const QString &sqlState);
 // The driver knows the connection is gone (FreeTDS says so even where the

@@ -12,7 +12,6 @@
 #include <QtCore/QHash>
 #include <QtCore/QLoggingCategory>
 #include <QtCore/QMetaObject>
-#include <QtCore/QThread>
 
 #include <chrono>
 #include <condition_variable>
@@ -104,11 +103,6 @@ Diagnosis diagnoseOn(OdbcSession &session, SQLHDBC dbc, SQLSMALLINT handleType, 
     return d;
 }
 
-Error diagnose(SQLSMALLINT handleType, SQLHANDLE handle, const QString &fallback)
-{
-    return diagnoseAll(handleType, handle, fallback).error;
-}
-
 } // namespace odbc
 
 using namespace odbc;
@@ -195,11 +189,6 @@ thread_local std::shared_ptr<const std::atomic<bool>> t_abandoned;
 bool abandoned()
 {
     return t_abandoned && t_abandoned->load();
-}
-
-bool onWindowThread()
-{
-    return QCoreApplication::instance() && QThread::currentThread() == QCoreApplication::instance()->thread();
 }
 
 // Asks for a SQL Server login on the windows' thread: directly there, or from

@@ -29,14 +29,6 @@ std::unique_ptr<ResultSet> ResultSet::inMemory(const QStringList &fields)
 
 void ResultSet::addRow(const QVariantList &values) { m_rows.appendRow(values); }
 
-void ResultSet::close()
-{
-    releaseSource();
-    m_rows.clear();
-    m_open = false;
-    m_position = 0;
-}
-
 int ResultSet::fieldIndex(const QString &name) const
 {
     const QStringList &cols = m_rows.columns();
@@ -120,12 +112,6 @@ void ResultSet::moveNext()
 {
     if (m_position < m_rows.rowCount() || !isComplete())
         ++m_position;
-}
-
-void ResultSet::movePrevious()
-{
-    if (m_position >= 0)
-        --m_position;
 }
 
 void ResultSet::moveLast()

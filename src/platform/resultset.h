@@ -42,9 +42,6 @@ public:
     static std::unique_ptr<ResultSet> inMemory(const QStringList &fields);
     void addRow(const QVariantList &values);
 
-    bool isOpen() const { return m_open; }
-    void close();
-
     const QStringList &columns() const { return m_rows.columns(); }
     int fieldCount() const { return m_rows.columnCount(); }
     // Index of a field by name, compared without regard to case; -1 if none.
@@ -74,10 +71,8 @@ public:
     // Cursor.
     qsizetype recordCount();
     bool eof();
-    bool bof() const { return m_position < 0 || m_rows.rowCount() == 0; }
     void moveFirst() { m_position = 0; }
     void moveNext();
-    void movePrevious();
     void moveLast();
     qsizetype position() const { return m_position; }
     void setPosition(qsizetype row) { m_position = row; }
@@ -100,7 +95,6 @@ private:
     std::mutex m_cancelMutex; // between a cancel from another thread and the source going
     Error m_error;
     qsizetype m_position = 0;
-    bool m_open = true;
     bool m_updatable = false;
 };
 

@@ -68,4 +68,8 @@ protected:
     ConnectionTarget m_target;
 };
 
+// Whether the calling thread is the one that owns the windows (false before
+// the application object exists).
+bool onWindowThread();
+
 } // namespace korva::db

@@ -18,6 +18,16 @@ std::shared_ptr<Session> openEngineSession(const ConnectionTarget &target, Error
 // One session per server, instance and database, shared by every caller and
 // every thread (sessions serialise their own use). Tests and benchmarks
 // install a pool with another opener: a fake engine, or a slow one.
+//
+// The pool's lock is held only to look up and to keep: a session is opened
+// outside it, so a server slow to answer or a login being asked for keeps no
+// other connection's callers waiting. One opening per connection runs at a
+// time; callers asking for the same connection meanwhile wait for its
+// outcome (the session, or the error each of them is told) without the
+// lock. A failed opening is not kept: the next call tries again. The
+// windows' thread never waits for another thread's opening, which may need
+// it to ask for a login: it opens one of its own, and the first session to
+// be opened is kept while the other is let go.
 class SessionPool
 {
 public:
@@ -30,9 +40,13 @@ public:
     void clear();
 
 private:
+    struct Opening;
+
     SessionOpener m_opener;
     std::mutex m_mutex;
     QHash<QString, std::shared_ptr<Session>> m_sessions;
+    QHash<QString, std::shared_ptr<Opening>> m_openings; // under way, by key
+    quint64 m_generation = 0;                              // counts clear()
 };
 
 // The pool every window's queries go through.

@@ -3,9 +3,7 @@
 #include <QtCore/QFile>
 
 #include <pwd.h>
-#include <sys/utsname.h>
 #include <unistd.h>
-#include <utmpx.h>
 
 namespace korva {
 
@@ -60,27 +58,12 @@ void WorkStationInfo::Refresh()
     const qsizetype dot = fullHost.indexOf(u'.');
     m_computerName = (dot > 0 ? fullHost.left(dot) : fullHost).toUpper();
     m_domain = localDomain(fullHost).toUpper();
-    m_platformId = 500; // a workstation of the POSIX family
-    utsname un{};
-    if (uname(&un) == 0) {
-        const QStringList parts = QString::fromLatin1(un.release).split(u'.');
-        m_verMajor = parts.value(0).toInt();
-        m_verMinor = parts.value(1).toInt();
-    }
-    m_lanRoot = QStringLiteral("/");
-    m_loggedOnUsers = 0;
-    setutxent();
-    while (const utmpx *u = getutxent())
-        if (u->ut_type == USER_PROCESS)
-            ++m_loggedOnUsers;
-    endutxent();
     if (const passwd *pw = getpwuid(geteuid()))
         m_userName = QString::fromLocal8Bit(pw->pw_name);
     else
         m_userName = qEnvironmentVariable("USER");
     m_logonDomain = m_domain;
     m_otherDomains.clear();
-    m_logonServer = m_computerName;
 }
 
 } // namespace korva

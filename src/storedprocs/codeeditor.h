@@ -13,7 +13,6 @@ public:
     explicit CodeEditor(QWidget *parent = nullptr);
 
     int lineNumberAreaWidth() const;
-    QWidget *lineNumberArea() const { return m_lineNumbers; }
     void paintLineNumbers(QPaintEvent *event);
 
 protected:

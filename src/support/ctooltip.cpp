@@ -29,7 +29,7 @@ bool cTooltip::Create(QWidget *owner)
     m_tip->setAutoFillBackground(true);
     m_tip->setFrameStyle(QFrame::Box | QFrame::Plain);
     m_tip->setTextFormat(Qt::PlainText);
-    m_tip->setContentsMargins(m_margins[0], m_margins[1], m_margins[2], m_margins[3]);
+    m_tip->setContentsMargins(4, 2, 4, 2);
     m_tip->hide();
     m_initial = new QTimer(this);
     m_initial->setSingleShot(true);
@@ -71,8 +71,6 @@ bool cTooltip::RemoveTool(QWidget *control)
     return true;
 }
 
-QColor cTooltip::BackColor() const { return m_tip ? m_tip->palette().color(QPalette::ToolTipBase) : QColor(); }
-
 void cTooltip::setBackColor(const QColor &color)
 {
     if (!m_tip)
@@ -81,8 +79,6 @@ void cTooltip::setBackColor(const QColor &color)
     p.setColor(QPalette::ToolTipBase, color);
     m_tip->setPalette(p);
 }
-
-QColor cTooltip::ForeColor() const { return m_tip ? m_tip->palette().color(QPalette::ToolTipText) : QColor(); }
 
 void cTooltip::setForeColor(const QColor &color)
 {
@@ -106,16 +102,6 @@ void cTooltip::setDelayTime(int which, int milliseconds)
     } else {
         m_delays[which & 3] = milliseconds;
     }
-}
-
-int cTooltip::Margin(int which) const { return m_tip ? m_margins[which & 3] : 0; }
-
-void cTooltip::setMargin(int which, int pixels)
-{
-    if (!m_tip)
-        return;
-    m_margins[which & 3] = pixels;
-    m_tip->setContentsMargins(m_margins[0], m_margins[1], m_margins[2], m_margins[3]);
 }
 
 qint16 cTooltip::MaxTipWidth() const { return m_tip ? m_maxWidth : 0; }

@@ -27,16 +27,11 @@ public:
     bool AddTool(QWidget *control, const QString &text = QString());
     bool RemoveTool(QWidget *control);
 
-    QColor BackColor() const;
     void setBackColor(const QColor &color);
-    QColor ForeColor() const;
     void setForeColor(const QColor &color);
     // which: 0 automatic, 1 re-show, 2 auto-pop, 3 initial (masked to two bits).
     int DelayTime(int which) const;
     void setDelayTime(int which, int milliseconds);
-    // which: 0 left, 1 top, 2 right, 3 bottom.
-    int Margin(int which) const;
-    void setMargin(int which, int pixels);
     qint16 MaxTipWidth() const;
     void setMaxTipWidth(qint16 pixels); // below 1: no limit
     qint16 ToolCount() const;
@@ -65,7 +60,6 @@ private:
     QPointer<QWidget> m_hovered;
     int m_longest = 0;
     int m_delays[4] = {500, 100, 5000, 500};
-    int m_margins[4] = {4, 2, 4, 2};
     qint16 m_maxWidth = -1;
 };
 

@@ -11,12 +11,109 @@
 #include <QtCore/QScopeGuard>
 #include <QtTest/QtTest>
 
+#include <future>
 #include <thread>
 
 #include <sqlite3.h>
 
 using namespace korva;
 using namespace korva::db;
+
+namespace {
+
+// A session of a stand-in engine: every query answers one row, the database
+// name and the SQL text.
+class EchoSource final : public RowSource
+{
+public:
+    explicit EchoSource(QString text) : m_text(std::move(text)) {}
+    QStringList columns() const override { return {QStringLiteral("sql")}; }
+    qsizetype fetch(RowStore &store, qsizetype, Error *) override
+    {
+        if (m_done)
+            return 0;
+        m_done = true;
+        store.appendRow({m_text});
+        return 1;
+    }
+    bool atEnd() const override { return m_done; }
+
+private:
+    QString m_text;
+    bool m_done = false;
+};
+
+class EchoSession final : public Session
+{
+public:
+    explicit EchoSession(const ConnectionTarget &t) { m_target = t; }
+    std::unique_ptr<RowSource> query(const QString &sql, bool, Error *) override
+    {
+        return std::make_unique<EchoSource>(m_target.database + u':' + sql);
+    }
+    ExecOutcome execute(const QString &, Error *) override { return {}; }
+    ExecOutcome callProcedure(const QString &, const QList<ProcedureArgument> &, Error *) override { return {}; }
+    QList<ProcedureInfo> procedures(Error *) override { return {}; }
+    QString primaryKeyColumn(const QString &, Error *) override { return {}; }
+    QStringList primaryKeyColumns(const QString &, Error *) override { return {}; }
+};
+
+// While it lives, the pool opens EchoSessions. The first opening of the
+// database "Held" waits until let go, as against a server slow to answer;
+// while refuse is set, every opening of it fails.
+struct HeldOpener
+{
+    using Answer = std::future<std::pair<std::shared_ptr<Session>, Error>>;
+
+    std::atomic<int> heldOpenings = 0;
+    std::atomic<bool> refuse = false;
+    std::promise<void> begun; // the first opening of "Held" is under way
+    std::promise<void> release;
+    std::weak_ptr<Session> firstHeld;
+    std::unique_ptr<SessionPool> previous = installSessionPool(std::make_unique<SessionPool>(opener()));
+
+    ~HeldOpener() { installSessionPool(std::move(previous)); }
+
+    static QString connection(const QString &db) { return QStringLiteral("server=pooltest;database=") + db; }
+
+    // Asks for "Held" on a thread of its own and waits until it is being opened.
+    Answer startHeld()
+    {
+        Answer answer = ask(QStringLiteral("Held"));
+        begun.get_future().wait();
+        return answer;
+    }
+
+    SessionOpener opener()
+    {
+        return [this, released = release.get_future().share()](const ConnectionTarget &t, Error *e) {
+            std::shared_ptr<Session> s = std::make_shared<EchoSession>(t);
+            if (t.database != u"Held")
+                return s;
+            if (++heldOpenings == 1) {
+                firstHeld = s;
+                begun.set_value();
+                released.wait_for(std::chrono::seconds(30)); // bounded: a failed check must not hang
+            }
+            if (!refuse)
+                return s;
+            *e = {kErrGeneric, QStringLiteral("refused")};
+            return std::shared_ptr<Session>();
+        };
+    }
+
+    // Asks the pool for a database on a thread of its own (not the windows').
+    static Answer ask(const QString &db)
+    {
+        return std::async(std::launch::async, [db] {
+            Error e;
+            auto s = sessionFor(connection(db), &e);
+            return std::pair{s, e};
+        });
+    }
+};
+
+} // namespace
 
 class tst_Database : public QObject
 {
@@ -466,39 +563,6 @@ private Q_SLOTS:
     // The pool is a seam: another engine can stand behind every query.
     void poolTakesAnotherEngine()
     {
-        class EchoSource final : public RowSource
-        {
-        public:
-            explicit EchoSource(QString text) : m_text(std::move(text)) {}
-            QStringList columns() const override { return {QStringLiteral("sql")}; }
-            qsizetype fetch(RowStore &store, qsizetype, Error *) override
-            {
-                if (m_done)
-                    return 0;
-                m_done = true;
-                store.appendRow({m_text});
-                return 1;
-            }
-            bool atEnd() const override { return m_done; }
-
-        private:
-            QString m_text;
-            bool m_done = false;
-        };
-        class EchoSession final : public Session
-        {
-        public:
-            explicit EchoSession(const ConnectionTarget &t) { m_target = t; }
-            std::unique_ptr<RowSource> query(const QString &sql, bool, Error *) override
-            {
-                return std::make_unique<EchoSource>(m_target.database + u':' + sql);
-            }
-            ExecOutcome execute(const QString &, Error *) override { return {}; }
-            ExecOutcome callProcedure(const QString &, const QList<ProcedureArgument> &, Error *) override { return {}; }
-            QList<ProcedureInfo> procedures(Error *) override { return {}; }
-            QString primaryKeyColumn(const QString &, Error *) override { return {}; }
-            QStringList primaryKeyColumns(const QString &, Error *) override { return {}; }
-        };
         int opened = 0;
         auto previous = installSessionPool(std::make_unique<SessionPool>([&](const ConnectionTarget &t, Error *) {
             ++opened;
@@ -511,6 +575,70 @@ private Q_SLOTS:
         QCOMPARE(rs->field(0).toString(), QStringLiteral("OrvexDynDB:select 1"));
         openResultSet(conn(QStringLiteral("OrvexDynDB")), QStringLiteral("select 2"), &e);
         QCOMPARE(opened, 1); // one session per database, reused
+    }
+
+    // An opening holds up neither the pool nor the callers of other
+    // connections; callers of the same connection meanwhile share it.
+    void poolOpensEachConnectionOnceOutsideItsLock()
+    {
+        HeldOpener held;
+        auto first = held.startHeld();
+        auto other = HeldOpener::ask(QStringLiteral("Other"));
+        QCOMPARE(other.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+        QVERIFY(other.get().first);
+        std::vector<HeldOpener::Answer> same;
+        for (int i = 0; i < 3; ++i)
+            same.push_back(HeldOpener::ask(QStringLiteral("Held")));
+        std::this_thread::sleep_for(std::chrono::milliseconds(50)); // let them reach the wait
+        held.release.set_value();
+        const std::shared_ptr<Session> s = first.get().first;
+        QVERIFY(s);
+        for (auto &f : same)
+            QCOMPARE(f.get().first, s);
+        QCOMPARE(held.heldOpenings.load(), 1);
+    }
+
+    // Every caller waiting for an opening that fails is told why; nothing is
+    // kept, so the next call opens again.
+    void failedOpeningIsToldToEveryCallerAndTriedAgain()
+    {
+        HeldOpener held;
+        held.refuse = true;
+        auto first = held.startHeld();
+        auto second = HeldOpener::ask(QStringLiteral("Held"));
+        held.release.set_value();
+        for (auto *f : {&first, &second}) {
+            const auto [s, e] = f->get();
+            QVERIFY(!s);
+            QCOMPARE(e.description, QStringLiteral("refused"));
+        }
+        held.refuse = false;
+        const int before = held.heldOpenings;
+        QVERIFY(HeldOpener::ask(QStringLiteral("Held")).get().first);
+        QCOMPARE(held.heldOpenings.load(), before + 1);
+    }
+
+    // The windows' thread never waits for another thread's opening (which
+    // may need it for a login): it opens its own, the first one opened is
+    // kept and the other let go. An opening that outlives a reset is not kept.
+    void windowThreadOpensItsOwnAndOneSessionIsKept()
+    {
+        HeldOpener held;
+        auto first = held.startHeld();
+        Error e;
+        const std::shared_ptr<Session> own = sessionFor(HeldOpener::connection(QStringLiteral("Held")), &e);
+        QVERIFY(own);
+        held.release.set_value();
+        QCOMPARE(first.get().first, own);
+        QVERIFY(held.firstHeld.expired());
+
+        HeldOpener again;
+        auto cleared = again.startHeld();
+        resetConnectionPool();
+        again.release.set_value();
+        const std::shared_ptr<Session> unkept = cleared.get().first;
+        QVERIFY(unkept);
+        QVERIFY(HeldOpener::ask(QStringLiteral("Held")).get().first != unkept);
     }
 
     // A slow server: every query and every batch waits; the rows are the same.
