@@ -58,9 +58,8 @@ int main(int argc, char *argv[])
     // memory for this run only.
     korva::installDatabaseDialogs(&window);
     // With no installation here, the user chooses how to go on.
-    window.setNoInstallChoice([&context](const QString &instance) {
-        return korva::startup::offerStart(context, nullptr, instance);
-    });
+    window.setNoInstallChoice(
+        [&context](const QString &instance) { return korva::startup::offerStart(context, nullptr, instance); });
     if (!window.Form_Load(commandLine))
         return 1;
     window.show();

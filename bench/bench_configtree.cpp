@@ -58,7 +58,8 @@ bool addFolders(const QString &dbFile, int folders, QString *sampleGroup, QStrin
         sqlite3_close(db);
         return false;
     }
-    const bool present = countRows(db, "SELECT count(*) FROM tbl_Configuration WHERE FullName LIKE 'System.Bench.%' AND HasChildNodes=1")
+    const bool present = countRows(db, "SELECT count(*) FROM tbl_Configuration WHERE FullName LIKE 'System.Bench.%' "
+                                       "AND HasChildNodes=1")
                          == folders - 1;
     QString rootId;
     {
@@ -78,13 +79,15 @@ bool addFolders(const QString &dbFile, int folders, QString *sampleGroup, QStrin
     sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
     sqlite3_stmt *insert = nullptr;
     sqlite3_prepare_v2(db,
-                       "INSERT INTO tbl_Configuration (ObjectID, ParentID, Type, HasChildNodes, FullName, Name, RequiresRestart, "
+                       "INSERT INTO tbl_Configuration (ObjectID, ParentID, Type, HasChildNodes, FullName, Name, "
+                       "RequiresRestart, "
                        "ValueLong) VALUES (?, ?, ?, ?, ?, ?, 0, ?)",
                        -1, &insert, nullptr);
     int made = 0;
     auto add = [&](const QString &parent, const QString &fullName, bool folder) {
         const QString id = guid(fullName);
-        const QByteArray values[] = {id.toUtf8(), parent.toUtf8(), fullName.toUtf8(), fullName.mid(fullName.lastIndexOf(u'.') + 1).toUtf8()};
+        const QByteArray values[] = {id.toUtf8(), parent.toUtf8(), fullName.toUtf8(),
+                                     fullName.mid(fullName.lastIndexOf(u'.') + 1).toUtf8()};
         sqlite3_reset(insert);
         sqlite3_bind_text(insert, 1, values[0].constData(), -1, SQLITE_TRANSIENT);
         sqlite3_bind_text(insert, 2, values[1].constData(), -1, SQLITE_TRANSIENT);
@@ -134,7 +137,10 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QTemporaryDir temp;
     QString sizeText;
-    const QString root = bench::parseDemoRoot(app, temp, {QStringLiteral("folders"), QStringLiteral("folders added"), QStringLiteral("n"), QStringLiteral("5000")}, &sizeText);
+    const QString root = bench::parseDemoRoot(app, temp,
+                                              {QStringLiteral("folders"), QStringLiteral("folders added"),
+                                               QStringLiteral("n"), QStringLiteral("5000")},
+                                              &sizeText);
     bench::isolate(root + QStringLiteral("-env"));
     const int folders = std::max(10, sizeText.toInt());
     const QString dbFile = root + QStringLiteral("/data/OrvexDirDB.sqlite");
@@ -224,14 +230,19 @@ int main(int argc, char **argv)
     std::function<void(const QString &)> construct = [&](const QString &parent) {
         ++perFolderFolders;
         ++perFolderQueries;
-        auto rs = db::openResultSet(conn, QStringLiteral("SELECT * FROM vw_Configuration WHERE ParentID=") + sql::quoteLiteral(parent)
-                                              + QStringLiteral(" and HasChildNodes=1"), &e);
+        auto rs = db::openResultSet(conn,
+                                    QStringLiteral("SELECT * FROM vw_Configuration WHERE ParentID=")
+                                        + sql::quoteLiteral(parent) + QStringLiteral(" and HasChildNodes=1"),
+                                    &e);
         QStringList children;
         for (rs ? rs->moveFirst() : void(); rs && !rs->eof(); rs->moveNext())
             children << rs->field(QStringLiteral("ObjectID")).toString();
         if (children.isEmpty()) {
             ++perFolderQueries;
-            auto node = db::openResultSet(conn, QStringLiteral("SELECT * FROM vw_Configuration WHERE ObjectID=") + sql::quoteLiteral(parent), &e);
+            auto node = db::openResultSet(conn,
+                                          QStringLiteral("SELECT * FROM vw_Configuration WHERE ObjectID=")
+                                              + sql::quoteLiteral(parent),
+                                          &e);
         }
         for (const QString &child : children)
             construct(child);
@@ -243,17 +254,21 @@ int main(int argc, char **argv)
 
     const qint64 bareNs = bench::median(bare);
     const qint64 windowNs = bench::median(window);
-    std::printf("folders in the tree                 %d (rows read %lld)\n", treeFolders, static_cast<long long>(rowsRead));
+    std::printf("folders in the tree                 %d (rows read %lld)\n", treeFolders,
+                static_cast<long long>(rowsRead));
     std::printf("slow server: delay per query and per batch %lld ms\n", static_cast<long long>(delay.count()));
     std::printf("queries for the tree                %lld\n", static_cast<long long>(windowQueries));
     std::printf("baseline: the tree's query alone    %9.1f ms (median of 5; %.1f to %.1f)\n", bench::ms(bareNs),
-                bench::ms(*std::min_element(bare.begin(), bare.end())), bench::ms(*std::max_element(bare.begin(), bare.end())));
-    std::printf("window: opened to tree shown        %9.1f ms (median of 5; %.1f to %.1f; target <= 2 x %lld + 100 = %lld)\n",
+                bench::ms(*std::min_element(bare.begin(), bare.end())),
+                bench::ms(*std::max_element(bare.begin(), bare.end())));
+    std::printf("window: opened to tree shown        %9.1f ms (median of 5; %.1f to %.1f; target <= 2 x %lld + 100 = "
+                "%lld)\n",
                 bench::ms(windowNs), bench::ms(*std::min_element(window.begin(), window.end())),
                 bench::ms(*std::max_element(window.begin(), window.end())), static_cast<long long>(delay.count()),
                 static_cast<long long>(2 * delay.count() + 100));
     std::printf("window beyond the baseline          %9.1f ms\n", bench::ms(windowNs - bareNs));
     std::printf("one query per folder (as before)    %9.1f ms for %d folders, %lld queries; about %.0f s for all %d\n",
-                bench::ms(perFolderNs), perFolderFolders, static_cast<long long>(perFolderQueries), perFolderAll, treeFolders);
+                bench::ms(perFolderNs), perFolderFolders, static_cast<long long>(perFolderQueries), perFolderAll,
+                treeFolders);
     return windowNs <= (2 * delay.count() + 100) * 1000000 ? 0 : 2;
 }

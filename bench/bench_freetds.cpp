@@ -71,7 +71,10 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QTemporaryDir temp;
     QString sizeText;
-    const QString root = bench::parseDemoRoot(app, temp, {QStringLiteral("rows"), QStringLiteral("report rows"), QStringLiteral("n"), QStringLiteral("1000000")}, &sizeText);
+    const QString root = bench::parseDemoRoot(app, temp,
+                                              {QStringLiteral("rows"), QStringLiteral("report rows"),
+                                               QStringLiteral("n"), QStringLiteral("1000000")},
+                                              &sizeText);
     const qint64 rows = sizeText.toLongLong();
     const QString envFolder = root + QStringLiteral("-env");
     bench::isolate(envFolder);
@@ -110,7 +113,8 @@ int main(int argc, char **argv)
                      t.elapsed() / 1000.0);
     }
     if (bench::countRows(reportFile, QStringLiteral("tbl_ZBench100k")) < 0
-        && !execFile(reportFile, QStringLiteral("CREATE TABLE tbl_ZBench100k AS SELECT * FROM ") + table + QStringLiteral(" LIMIT 100000"))) {
+        && !execFile(reportFile, QStringLiteral("CREATE TABLE tbl_ZBench100k AS SELECT * FROM ") + table
+                                     + QStringLiteral(" LIMIT 100000"))) {
         std::fprintf(stderr, "cannot make tbl_ZBench100k\n");
         return 1;
     }
@@ -133,8 +137,11 @@ int main(int argc, char **argv)
         s->setValue(QStringLiteral("Config/IntegratedLogin"), QStringLiteral("false"));
         s->sync();
     }
-    db::setLoginPrompt([](const QString &, const QString &) { return std::optional<db::OdbcLogin>(db::OdbcLogin{false, kUser, kPassword}); });
-    const QString report = QStringLiteral("Driver={SQL Server};server=%1\\zandelorvex;database=OrvexRptDB").arg(serverName);
+    db::setLoginPrompt([](const QString &, const QString &) {
+        return std::optional<db::OdbcLogin>(db::OdbcLogin{false, kUser, kPassword});
+    });
+    const QString report =
+        QStringLiteral("Driver={SQL Server};server=%1\\zandelorvex;database=OrvexRptDB").arg(serverName);
     const QString sql = QStringLiteral("SELECT * FROM [%1]").arg(table);
 
     // Baseline: one row at a time into bound character buffers, over the same driver.
@@ -193,15 +200,18 @@ int main(int argc, char **argv)
     model.clear();
 
     // The windows against a server 20 ms away.
-    const int delay = qEnvironmentVariableIntValue("KORVA_BENCH_DELAY") > 0 ? qEnvironmentVariableIntValue("KORVA_BENCH_DELAY") : 20;
+    const int delay = qEnvironmentVariableIntValue("KORVA_BENCH_DELAY") > 0
+                          ? qEnvironmentVariableIntValue("KORVA_BENCH_DELAY")
+                          : 20;
     server.setRoundTripDelay(delay);
     test::RecordingMessenger msg;
     WindowContext ctx(msg);
     frmMain w(ctx);
     ctx.ownerState().serverName = serverName;
-    ctx.ownerState().connectionString = QStringLiteral("Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security Info=False;"
-                                                  "Initial Catalog=OrvexDirDB;Data Source=")
-                                   + serverName;
+    ctx.ownerState().connectionString = QStringLiteral(
+                                            "Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security Info=False;"
+                                            "Initial Catalog=OrvexDirDB;Data Source=")
+                                        + serverName;
     if (!w.Form_Load(QString())) {
         std::fprintf(stderr, "start failed: %s\n", qPrintable(msg.messages.join(u'\n')));
         return 1;
@@ -233,7 +243,7 @@ int main(int argc, char **argv)
     for (int run = 0; run < runs; ++run) {
         tables->setCurrentCell(otherRow, 1);
         if (!test::waitForRows(w))
-        qFatal("the rows never came");
+            qFatal("the rows never came");
         app.processEvents();
         qint64 firstScreenNs = -1;
         int tripsAtFirstScreen = 0;
@@ -283,7 +293,8 @@ int main(int argc, char **argv)
     }
 
     // The configuration tree.
-    ctx.ownerState().connectionString = QStringLiteral("Driver={SQL Server};server=%1\\zandelorvex;database=OrvexDirDB").arg(serverName);
+    ctx.ownerState().connectionString =
+        QStringLiteral("Driver={SQL Server};server=%1\\zandelorvex;database=OrvexDirDB").arg(serverName);
     ctx.ownerState().dictionaryFolder = root + QStringLiteral("/install/ConfigurationModules/DatabaseScripts/");
     std::vector<qint64> trees;
     int treeTrips = 0;
@@ -311,7 +322,7 @@ int main(int argc, char **argv)
     for (int tr = 1; tr < tables->rows() && cells.size() < 1000; ++tr) {
         tables->setCurrentCell(tr, 1);
         if (!test::waitForRows(w))
-        qFatal("the rows never came");
+            qFatal("the rows never came");
         const QString listed = tables->textMatrix(tr, 1);
         QList<int> refCols;
         for (int c = 1; c < data->cols(); ++c)
@@ -331,11 +342,12 @@ int main(int argc, char **argv)
             if (cell.table != shown) {
                 tables->setCurrentCell(cell.table, 1);
                 if (!test::waitForRows(w))
-        qFatal("the rows never came");
+                    qFatal("the rows never came");
                 shown = cell.table;
             }
             data->scrollToCell(cell.row, cell.col);
-            const QRect rect = data->visualRect(data->model()->index(data->modelRow(cell.row), data->modelColumn(cell.col)));
+            const QRect rect = data->visualRect(
+                data->model()->index(data->modelRow(cell.row), data->modelColumn(cell.col)));
             data->setMousePosition(rect.center());
             if (data->mouseRow() != cell.row || data->mouseCol() != cell.col)
                 continue;
@@ -363,16 +375,18 @@ int main(int argc, char **argv)
                 bench::ms(firstScreen), delay, screenTrips, 3 * delay + 50);
     std::printf("longest event-loop pause       %9.1f ms while 100,000 rows load (longest of %d; target <= 16)\n",
                 bench::ms(pause), runs);
-    std::printf("one paint of that screen       %9.1f ms at the least (a plain table view of the same cells, median of 7)\n",
+    std::printf("one paint of that screen       %9.1f ms at the least (a plain table view of the same cells, median of "
+                "7)\n",
                 bench::ms(plainPaint));
     std::printf("plain bound SQLFetch loop      %9.1f ms (median; %lld rows)\n", bench::ms(bench::median(plains)),
                 static_cast<long long>(plainRows));
-    std::printf("grid load (all rows)           %9.1f ms (median; %d round trips for %d loads)\n", bench::ms(bench::median(grids)),
-                gridTrips, runs);
+    std::printf("grid load (all rows)           %9.1f ms (median; %d round trips for %d loads)\n",
+                bench::ms(bench::median(grids)), gridTrips, runs);
     std::printf("100,000 rows in the window     %9.1f ms (last load)\n", bench::ms(windowFullNs));
-    std::printf("configuration tree             %9.1f ms (median; %d round trips; target <= %d)\n", bench::ms(bench::median(trees)),
-                treeTrips, 2 * delay + 100);
-    std::printf("hover over %zu ObjectID cells   first pass %d round trips, second pass %d (target 0); described %d and %d\n",
+    std::printf("configuration tree             %9.1f ms (median; %d round trips; target <= %d)\n",
+                bench::ms(bench::median(trees)), treeTrips, 2 * delay + 100);
+    std::printf("hover over %zu ObjectID cells   first pass %d round trips, second pass %d (target 0); described %d "
+                "and %d\n",
                 cells.size(), firstHoverTrips, secondHoverTrips, describedFirst, describedSecond);
     if (!msg.messages.isEmpty())
         std::printf("messages: %s\n", qPrintable(msg.messages.join(u" | ")));

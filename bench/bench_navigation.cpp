@@ -35,12 +35,16 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QTemporaryDir temp;
     QString sizeText;
-    const QString root = bench::parseDemoRoot(app, temp, {QStringLiteral("subscribers"), QStringLiteral("demo size"), QStringLiteral("n"), QStringLiteral("2000")}, &sizeText);
+    const QString root = bench::parseDemoRoot(app, temp,
+                                              {QStringLiteral("subscribers"), QStringLiteral("demo size"),
+                                               QStringLiteral("n"), QStringLiteral("2000")},
+                                              &sizeText);
     const QString envFolder = root + QStringLiteral("-env");
     bench::isolate(envFolder);
     qputenv("KORVA_PROGRAM_DIR", envFolder.toLocal8Bit());
     QElapsedTimer t;
-    if (!QFile::exists(root + QStringLiteral("/data/OrvexDirDB.sqlite")) || !QFile::exists(envFolder + QStringLiteral("/HKLM.reg"))) {
+    if (!QFile::exists(root + QStringLiteral("/data/OrvexDirDB.sqlite"))
+        || !QFile::exists(envFolder + QStringLiteral("/HKLM.reg"))) {
         t.start();
         demo::DemoOptions o;
         o.root = root;
@@ -77,10 +81,11 @@ int main(int argc, char **argv)
         int table, row, col;
     };
     std::vector<Cell> hoverCells;
-    for (int tr = 1; tr < tables->rows() && hoverCells.size() < 1000 && !qEnvironmentVariableIsSet("KORVA_BENCH_NOHOVER"); ++tr) {
+    for (int tr = 1;
+         tr < tables->rows() && hoverCells.size() < 1000 && !qEnvironmentVariableIsSet("KORVA_BENCH_NOHOVER"); ++tr) {
         tables->setCurrentCell(tr, 1);
         if (!test::waitForRows(w))
-        qFatal("the rows never came");
+            qFatal("the rows never came");
         const QString listed = tables->textMatrix(tr, 1);
         QList<int> refCols;
         for (int c = 1; c < data->cols(); ++c)
@@ -102,11 +107,12 @@ int main(int argc, char **argv)
             if (cell.table != shownTable) {
                 tables->setCurrentCell(cell.table, 1);
                 if (!test::waitForRows(w))
-        qFatal("the rows never came");
+                    qFatal("the rows never came");
                 shownTable = cell.table;
             }
             data->scrollToCell(cell.row, cell.col);
-            const QRect rect = data->visualRect(data->model()->index(data->modelRow(cell.row), data->modelColumn(cell.col)));
+            const QRect rect = data->visualRect(
+                data->model()->index(data->modelRow(cell.row), data->modelColumn(cell.col)));
             data->setMousePosition(rect.center());
             if (data->mouseRow() != cell.row || data->mouseCol() != cell.col)
                 continue; // under the frozen columns
@@ -146,7 +152,8 @@ int main(int argc, char **argv)
     // Each side runs five times, interleaved; the medians are compared.
     auto rawScan = [&](qint64 *cellCount) {
         sqlite3 *db = nullptr;
-        sqlite3_open_v2(QFile::encodeName(root + QStringLiteral("/data/OrvexDirDB.sqlite")).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+        sqlite3_open_v2(QFile::encodeName(root + QStringLiteral("/data/OrvexDirDB.sqlite")).constData(), &db,
+                        SQLITE_OPEN_READONLY, nullptr);
         const QByteArray lowNeedle = needle.toLower().toUtf8();
         int found = 0;
         qint64 cells = 0;
@@ -190,9 +197,12 @@ int main(int argc, char **argv)
     std::sort(searches.begin(), searches.end());
     const qint64 rawNs = raws[2];
     const qint64 searchNs = searches[2];
-    std::printf("tables searched              %lld, cells %lld\n", static_cast<long long>(listed.size()), static_cast<long long>(cells));
-    std::printf("raw SQLite scan and compare  %9.1f ms (median of 5; %.1f to %.1f)\n", bench::ms(rawNs), bench::ms(raws.front()), bench::ms(raws.back()));
-    std::printf("search across tables         %9.1f ms (median of 5; %.1f to %.1f)\n", bench::ms(searchNs), bench::ms(searches.front()), bench::ms(searches.back()));
+    std::printf("tables searched              %lld, cells %lld\n", static_cast<long long>(listed.size()),
+                static_cast<long long>(cells));
+    std::printf("raw SQLite scan and compare  %9.1f ms (median of 5; %.1f to %.1f)\n", bench::ms(rawNs),
+                bench::ms(raws.front()), bench::ms(raws.back()));
+    std::printf("search across tables         %9.1f ms (median of 5; %.1f to %.1f)\n", bench::ms(searchNs),
+                bench::ms(searches.front()), bench::ms(searches.back()));
     std::printf("ratio search / raw           %9.2f   (target <= 1.50)\n", double(searchNs) / double(rawNs));
     std::printf("message                      %s\n", qPrintable(msg.messages.value(0)));
     w.close();

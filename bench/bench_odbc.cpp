@@ -23,7 +23,10 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     QTemporaryDir temp;
     QString sizeText;
-    const QString root = bench::parseDemoRoot(app, temp, {QStringLiteral("rows"), QStringLiteral("report rows"), QStringLiteral("n"), QStringLiteral("100000")}, &sizeText);
+    const QString root = bench::parseDemoRoot(app, temp,
+                                              {QStringLiteral("rows"), QStringLiteral("report rows"),
+                                               QStringLiteral("n"), QStringLiteral("100000")},
+                                              &sizeText);
     const QString envFolder = root + QStringLiteral("-env");
     bench::isolate(envFolder);
     const QString driver = QStringLiteral("/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so");
@@ -58,7 +61,8 @@ int main(int argc, char **argv)
 
     // Baseline: one row at a time into bound character buffers.
     auto plain = [&](qint64 *count) {
-        const QByteArray cs = "Driver=KORVA SQLite;Database=" + QFile::encodeName(root + QStringLiteral("/data/OrvexRptDB.sqlite"));
+        const QByteArray cs = "Driver=KORVA SQLite;Database="
+                              + QFile::encodeName(root + QStringLiteral("/data/OrvexRptDB.sqlite"));
         return bench::boundFetchLoop(cs, sql.toUtf8(), 256, count);
     };
     auto engine = [&](qint64 *count) {
@@ -83,9 +87,12 @@ int main(int argc, char **argv)
     }
     std::sort(plains.begin(), plains.end());
     std::sort(engines.begin(), engines.end());
-    std::printf("rows                         %lld (plain loop %lld)\n", static_cast<long long>(engineRows), static_cast<long long>(plainRows));
-    std::printf("plain SQLFetch loop          %9.1f ms (median of 5; %.1f to %.1f)\n", bench::ms(plains[2]), bench::ms(plains.front()), bench::ms(plains.back()));
-    std::printf("ODBC engine into row store   %9.1f ms (median of 5; %.1f to %.1f)\n", bench::ms(engines[2]), bench::ms(engines.front()), bench::ms(engines.back()));
+    std::printf("rows                         %lld (plain loop %lld)\n", static_cast<long long>(engineRows),
+                static_cast<long long>(plainRows));
+    std::printf("plain SQLFetch loop          %9.1f ms (median of 5; %.1f to %.1f)\n", bench::ms(plains[2]),
+                bench::ms(plains.front()), bench::ms(plains.back()));
+    std::printf("ODBC engine into row store   %9.1f ms (median of 5; %.1f to %.1f)\n", bench::ms(engines[2]),
+                bench::ms(engines.front()), bench::ms(engines.back()));
     std::printf("ratio engine / plain         %9.2f   (target <= 1.30)\n", double(engines[2]) / double(plains[2]));
     return 0;
 }

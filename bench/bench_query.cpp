@@ -40,10 +40,15 @@ namespace {
 QString script(qsizetype bytes)
 {
     const QStringList statements{
-        QStringLiteral("select a.ObjectID, a.Alias, u.DisplayName from tbl_Alias a inner join tbl_User u on u.ObjectID = a.Object_UserObjectID where a.Alias like 'op%' order by a.Alias\n"),
-        QStringLiteral("update tbl_User set FirstName = 'Ann', LastName = 'O''Neil' where ObjectID = '{6F9619FF-8B86-D011-B42D-00C04FC964FF}'\n"),
-        QStringLiteral("-- count the subscribers per location, the larger first\nselect LocationObjectID, count(*) as Subscribers from vw_Subscriber group by LocationObjectID having count(*) > 1 order by 2 desc\n"),
-        QStringLiteral("delete from tbl_Alias where Alias is null and not exists (select 1 from tbl_User where tbl_User.ObjectID = tbl_Alias.Object_UserObjectID)\n"),
+        QStringLiteral("select a.ObjectID, a.Alias, u.DisplayName from tbl_Alias a inner join tbl_User u on u.ObjectID "
+                       "= a.Object_UserObjectID where a.Alias like 'op%' order by a.Alias\n"),
+        QStringLiteral("update tbl_User set FirstName = 'Ann', LastName = 'O''Neil' where ObjectID = "
+                       "'{6F9619FF-8B86-D011-B42D-00C04FC964FF}'\n"),
+        QStringLiteral(
+            "-- count the subscribers per location, the larger first\nselect LocationObjectID, count(*) as Subscribers "
+            "from vw_Subscriber group by LocationObjectID having count(*) > 1 order by 2 desc\n"),
+        QStringLiteral("delete from tbl_Alias where Alias is null and not exists (select 1 from tbl_User where "
+                       "tbl_User.ObjectID = tbl_Alias.Object_UserObjectID)\n"),
     };
     QString text;
     for (int i = 0; text.size() < bytes; ++i)
@@ -70,7 +75,8 @@ int main(int argc, char **argv)
     QString rowsText;
     {
         QCommandLineParser p;
-        p.addOption({QStringLiteral("rows"), QStringLiteral("rows of the large result"), QStringLiteral("n"), QStringLiteral("1000000")});
+        p.addOption({QStringLiteral("rows"), QStringLiteral("rows of the large result"), QStringLiteral("n"),
+                     QStringLiteral("1000000")});
         p.addHelpOption();
         p.process(app);
         rowsText = p.value(QStringLiteral("rows"));
@@ -127,7 +133,9 @@ int main(int argc, char **argv)
     txt->setTextCursor(middle);
     txt->setFocus();
     auto typeKey = [&](QChar c) {
-        const int key = c == u' ' ? int(Qt::Key_Space) : c == u'\'' ? int(Qt::Key_Apostrophe) : int(c.toUpper().unicode());
+        const int key = c == u' '    ? int(Qt::Key_Space)
+                        : c == u'\'' ? int(Qt::Key_Apostrophe)
+                                     : int(c.toUpper().unicode());
         return timed([&] {
             QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(c));
             QApplication::sendEvent(txt, &press);
@@ -154,22 +162,25 @@ int main(int argc, char **argv)
                 static_cast<long long>(txt->document()->blockCount()));
     std::printf("set plain (baseline)         %9.1f ms (median of 5)\n", bench::ms(plainNs));
     std::printf("colour it whole: on screen   %9.1f ms, all %.1f ms (medians of 5)  ratio %.2f / %.2f\n",
-                bench::ms(bench::median(whole)), bench::ms(bench::median(wholeSettled)), double(bench::median(whole)) / double(plainNs),
-                double(bench::median(wholeSettled)) / double(plainNs));
-    std::printf("key typed, recoloured        %9.2f ms median, %.2f ms 95th, %.2f ms longest of %zu keys (target <= 20)\n",
-                bench::ms(bench::median(keys)), bench::ms(keys[keys.size() * 95 / 100]), bench::ms(keys.back()), keys.size());
+                bench::ms(bench::median(whole)), bench::ms(bench::median(wholeSettled)),
+                double(bench::median(whole)) / double(plainNs), double(bench::median(wholeSettled)) / double(plainNs));
+    std::printf("key typed, recoloured        %9.2f ms median, %.2f ms 95th, %.2f ms longest of %zu keys (target <= "
+                "20)\n",
+                bench::ms(bench::median(keys)), bench::ms(keys[keys.size() * 95 / 100]), bench::ms(keys.back()),
+                keys.size());
     std::printf("key after an open quote      %9.2f ms median, %.2f ms longest of %zu (target <= 20)\n",
-                bench::ms(bench::median(flips)), bench::ms(*std::max_element(flips.begin(), flips.end())), flips.size());
+                bench::ms(bench::median(flips)), bench::ms(*std::max_element(flips.begin(), flips.end())),
+                flips.size());
 
     // (2) A million-row result.
     {
         sqlite3 *db = nullptr;
         const QString file = dataFolder + QStringLiteral("/OrvexDirDB.sqlite");
         sqlite3_open(QFile::encodeName(file).constData(), &db);
-        const QByteArray fill = QByteArray(
-            "CREATE TABLE tbl_Big(ObjectID TEXT COLLATE NOCASE, Alias TEXT COLLATE NOCASE, "
-            "DisplayName TEXT COLLATE NOCASE, Extension INTEGER, Created TEXT);"
-            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < ")
+        const QByteArray fill =
+            QByteArray("CREATE TABLE tbl_Big(ObjectID TEXT COLLATE NOCASE, Alias TEXT COLLATE NOCASE, "
+                       "DisplayName TEXT COLLATE NOCASE, Extension INTEGER, Created TEXT);"
+                       "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < ")
             + QByteArray::number(rowCount)
             + QByteArray(") INSERT INTO tbl_Big SELECT printf('{%08X-1111-2222-3333-%012X}', i, i * 7), "
                          "'user' || i, 'Display Name ' || i, 1000 + i % 9000, '2024-03-09 12:' || (i % 60) FROM n;");
@@ -179,8 +190,8 @@ int main(int argc, char **argv)
     const QString query = QStringLiteral("SELECT * FROM tbl_Big");
     auto rawScan = [&] {
         sqlite3 *db = nullptr;
-        sqlite3_open_v2(QFile::encodeName(dataFolder + QStringLiteral("/OrvexDirDB.sqlite")).constData(),
-                        &db, SQLITE_OPEN_READONLY, nullptr);
+        sqlite3_open_v2(QFile::encodeName(dataFolder + QStringLiteral("/OrvexDirDB.sqlite")).constData(), &db,
+                        SQLITE_OPEN_READONLY, nullptr);
         sqlite3_stmt *st = nullptr;
         qint64 rows = 0;
         const qint64 ns = timed([&] {
@@ -224,8 +235,9 @@ int main(int argc, char **argv)
         shown.push_back(all.nsecsElapsed());
         pauses.push_back(longest);
     }
-    std::printf("rows                         %lld in the grid (raw scan %lld)%s\n", static_cast<long long>(grid->rows() - 1),
-                static_cast<long long>(rawRows), msg.messages.isEmpty() ? "" : qPrintable(u"  " + msg.messages.join(u' ')));
+    std::printf("rows                         %lld in the grid (raw scan %lld)%s\n",
+                static_cast<long long>(grid->rows() - 1), static_cast<long long>(rawRows),
+                msg.messages.isEmpty() ? "" : qPrintable(u"  " + msg.messages.join(u' ')));
     std::printf("raw SQLite scan (baseline)   %9.1f ms (median of 3)\n", bench::ms(bench::median(raws)));
     std::printf("run until the grid shows     %9.1f ms (median of 3)  ratio %.2f\n", bench::ms(bench::median(shown)),
                 double(bench::median(shown)) / double(bench::median(raws)));

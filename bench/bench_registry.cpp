@@ -46,8 +46,7 @@ QByteArray keysFile(int count, bool deleting)
 {
     QByteArray file = kHeader;
     for (int i = 0; i < count; ++i)
-        file += "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Bench\\k" + QByteArray::number(i).rightJustified(6, '0')
-                + "]\n";
+        file += "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Bench\\k" + QByteArray::number(i).rightJustified(6, '0') + "]\n";
     for (int i = 0; i < count; ++i) {
         const QByteArray number = QByteArray::number(i).rightJustified(6, '0');
         if (deleting)
@@ -100,8 +99,8 @@ int main(int argc, char **argv)
     options.process(app);
 
     std::printf("(1) parsing deletions against a file of the same size without them (best of 3)\n");
-    std::printf("%-8s %10s %11s %12s %15s %7s\n", "kind", "deletions", "file bytes", "baseline ms",
-                "deletions ms", "ratio");
+    std::printf("%-8s %10s %11s %12s %15s %7s\n", "kind", "deletions", "file bytes", "baseline ms", "deletions ms",
+                "ratio");
     for (const QString &text : options.value(deletionsOption).split(u',', Qt::SkipEmptyParts)) {
         const int count = text.toInt();
         for (const bool keys : {false, true}) {
@@ -134,9 +133,7 @@ int main(int argc, char **argv)
             return k.setValue(QStringLiteral("v"), regaccess::kTypeDword, regaccess::dwordToData(++serial));
         });
     };
-    const auto keep = [&] {
-        return store.editKey(key, true, [](RegistryKey &) { return false; });
-    };
+    const auto keep = [&] { return store.editKey(key, true, [](RegistryKey &) { return false; }); };
     const auto setText = [](RegistryKey &k) {
         const QByteArray text = regaccess::textToData(QStringLiteral("text"));
         return k.setValue(QStringLiteral("name"), regaccess::kTypeText, text);

@@ -37,7 +37,10 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QTemporaryDir temp;
     QString sizeText;
-    const QString root = bench::parseDemoRoot(app, temp, {QStringLiteral("rows"), QStringLiteral("report rows"), QStringLiteral("n"), QStringLiteral("1000000")}, &sizeText);
+    const QString root = bench::parseDemoRoot(app, temp,
+                                              {QStringLiteral("rows"), QStringLiteral("report rows"),
+                                               QStringLiteral("n"), QStringLiteral("1000000")},
+                                              &sizeText);
     bench::isolate(root + QStringLiteral("-env"));
     const qint64 rows = sizeText.toLongLong();
     const QString table = QString::fromLatin1(demo::kReportCallHistoryTable);
@@ -56,18 +59,22 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "demo installation failed: %s\n", qPrintable(error));
             return 1;
         }
-        std::printf("demo installation with %lld report rows built in %.1f s\n", static_cast<long long>(rows), t.elapsed() / 1000.0);
+        std::printf("demo installation with %lld report rows built in %.1f s\n", static_cast<long long>(rows),
+                    t.elapsed() / 1000.0);
     }
-    db::registerEmbeddedServer(WorkStationInfo::instance().ComputerName(), QStringLiteral("zandelorvex"), root + QStringLiteral("/data"));
+    db::registerEmbeddedServer(WorkStationInfo::instance().ComputerName(), QStringLiteral("zandelorvex"),
+                               root + QStringLiteral("/data"));
 
     // The row query exactly as the main window composes it for this table.
-    const QString conn = composeConnectionString(WorkStationInfo::instance().ComputerName(), QStringLiteral("zandelorvex"),
-                                                 QStringLiteral("OrvexRptDB"));
+    const QString conn = composeConnectionString(WorkStationInfo::instance().ComputerName(),
+                                                 QStringLiteral("zandelorvex"), QStringLiteral("OrvexRptDB"));
     db::Error e;
     QStringList columns;
     {
-        auto cols = db::openResultSet(conn, QStringLiteral("select name as 'Column Name' from syscolumns where id=object_id(")
-                                                + sql::quoteLiteral(table) + QStringLiteral(") ORDER By name"), &e);
+        auto cols = db::openResultSet(conn,
+                                      QStringLiteral("select name as 'Column Name' from syscolumns where id=object_id(")
+                                          + sql::quoteLiteral(table) + QStringLiteral(") ORDER By name"),
+                                      &e);
         if (!cols) {
             std::fprintf(stderr, "%s\n", qPrintable(e.description));
             return 1;
@@ -144,14 +151,18 @@ int main(int argc, char **argv)
     const qint64 pauseNs = pauses.back();
     const qint64 rssPeak = bench::peakRss();
 
-    std::printf("rows                         %lld (raw scan %lld)\n", static_cast<long long>(model.rowCount()), static_cast<long long>(rawRows));
-    std::printf("raw SQLite scan              %9.1f ms (median of 5; %.1f to %.1f)\n", bench::ms(rawNs), bench::ms(raws.front()), bench::ms(raws.back()));
-    std::printf("grid load (all rows)         %9.1f ms (median of 5; %.1f to %.1f)\n", bench::ms(fullNs), bench::ms(grids.front()), bench::ms(grids.back()));
+    std::printf("rows                         %lld (raw scan %lld)\n", static_cast<long long>(model.rowCount()),
+                static_cast<long long>(rawRows));
+    std::printf("raw SQLite scan              %9.1f ms (median of 5; %.1f to %.1f)\n", bench::ms(rawNs),
+                bench::ms(raws.front()), bench::ms(raws.back()));
+    std::printf("grid load (all rows)         %9.1f ms (median of 5; %.1f to %.1f)\n", bench::ms(fullNs),
+                bench::ms(grids.front()), bench::ms(grids.back()));
     std::printf("ratio grid / raw             %9.2f   (target <= 1.20)\n", double(fullNs) / double(rawNs));
-    std::printf("longest event-loop pause     %9.1f ms while loading, longest of 5 loads (target <= 30)\n", bench::ms(pauseNs));
+    std::printf("longest event-loop pause     %9.1f ms while loading, longest of 5 loads (target <= 30)\n",
+                bench::ms(pauseNs));
     std::printf("cell text                    %9.1f MB\n", cellBytes / 1048576.0);
-    std::printf("row store allocated          %9.1f MB  ratio %.2f (target <= 1.40)\n",
-                allocated / 1048576.0, double(allocated) / double(cellBytes));
+    std::printf("row store allocated          %9.1f MB  ratio %.2f (target <= 1.40)\n", allocated / 1048576.0,
+                double(allocated) / double(cellBytes));
     std::printf("process RSS growth (peak)    %9.1f MB  ratio %.2f\n", (rssPeak - rssBefore) / 1048576.0,
                 double(rssPeak - rssBefore) / double(cellBytes));
     rs.reset();
@@ -162,8 +173,9 @@ int main(int argc, char **argv)
     // longest pause of the event loop while a 100,000-row table loads.
     {
         db::Error made;
-        db::executeText(conn, QStringLiteral("CREATE TABLE IF NOT EXISTS tbl_ZBench100k AS SELECT * FROM ") + table
-                                  + QStringLiteral(" LIMIT 100000"),
+        db::executeText(conn,
+                        QStringLiteral("CREATE TABLE IF NOT EXISTS tbl_ZBench100k AS SELECT * FROM ") + table
+                            + QStringLiteral(" LIMIT 100000"),
                         &made);
         if (made) {
             std::fprintf(stderr, "%s\n", qPrintable(made.description));
@@ -220,7 +232,8 @@ int main(int argc, char **argv)
                 static_cast<long long>(delay.count()));
     std::printf("slow server: all 100,000 rows after %9.1f ms, row count box \"%s\"\n", bench::ms(windowFullNs),
                 qPrintable(w.findChild<QLineEdit *>(QStringLiteral("txtRows"))->text()));
-    std::printf("slow server: longest event gap      %9.1f ms while loading (target <= 30)\n", bench::ms(windowPauseNs));
+    std::printf("slow server: longest event gap      %9.1f ms while loading (target <= 30)\n",
+                bench::ms(windowPauseNs));
     w.close();
     korva::waitForDatabaseThreads();
     return 0;

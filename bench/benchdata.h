@@ -56,10 +56,12 @@ inline qint64 boundFetchLoop(const QByteArray &connectionString, const QByteArra
     SQLExecDirect(stmt, (SQLCHAR *)sql.constData(), SQL_NTS);
     SQLSMALLINT cols = 0;
     SQLNumResultCols(stmt, &cols);
-    std::vector<std::vector<char>> buffers(static_cast<std::size_t>(cols), std::vector<char>(static_cast<std::size_t>(cellBytes)));
+    std::vector<std::vector<char>> buffers(static_cast<std::size_t>(cols),
+                                           std::vector<char>(static_cast<std::size_t>(cellBytes)));
     std::vector<SQLLEN> ind(static_cast<std::size_t>(cols));
     for (SQLSMALLINT c = 0; c < cols; ++c)
-        SQLBindCol(stmt, SQLUSMALLINT(c + 1), SQL_C_CHAR, buffers[std::size_t(c)].data(), cellBytes, &ind[std::size_t(c)]);
+        SQLBindCol(stmt, SQLUSMALLINT(c + 1), SQL_C_CHAR, buffers[std::size_t(c)].data(), cellBytes,
+                   &ind[std::size_t(c)]);
     qint64 n = 0;
     while (SQL_SUCCEEDED(SQLFetch(stmt)))
         ++n;

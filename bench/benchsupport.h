@@ -39,7 +39,8 @@ inline QString parseDemoRoot(QCoreApplication &app, const QTemporaryDir &temp, c
                              QString *sizeValue)
 {
     QCommandLineParser p;
-    p.addOption({QStringLiteral("root"), QStringLiteral("demo installation folder (reused when present)"), QStringLiteral("dir")});
+    p.addOption({QStringLiteral("root"), QStringLiteral("demo installation folder (reused when present)"),
+                 QStringLiteral("dir")});
     p.addOption(size);
     p.addHelpOption();
     p.process(app);

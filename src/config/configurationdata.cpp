@@ -159,11 +159,20 @@ SettingValue settingValue(const std::array<std::optional<QString>, 6> &values, c
     const int code = typeCode.toInt(&ok);
     if (ok && !typeCode.isNull()) {
         switch (code) {
-        case 3: v.type = QStringLiteral("Long"); break;
-        case 8: v.type = QStringLiteral("String"); break;
-        case 11: v.type = QStringLiteral("Bool"); break;
-        case 88: v.type = QStringLiteral("GUID"); break;
-        default: break;
+        case 3:
+            v.type = QStringLiteral("Long");
+            break;
+        case 8:
+            v.type = QStringLiteral("String");
+            break;
+        case 11:
+            v.type = QStringLiteral("Bool");
+            break;
+        case 88:
+            v.type = QStringLiteral("GUID");
+            break;
+        default:
+            break;
         }
     }
     return v;
@@ -174,9 +183,11 @@ FolderSettings readFolderSettings(const QString &connection, const QString &full
     FolderSettings out;
     QString folderId;
     {
-        std::unique_ptr<db::ResultSet> rs = db::openResultSet(
-            connection, QStringLiteral("SELECT * FROM vw_Configuration WHERE FullName=") + sql::quoteLiteral(fullName),
-            &out.error, db::Lock::ReadOnly, 2);
+        std::unique_ptr<db::ResultSet> rs = db::openResultSet(connection,
+                                                              QStringLiteral(
+                                                                  "SELECT * FROM vw_Configuration WHERE FullName=")
+                                                                  + sql::quoteLiteral(fullName),
+                                                              &out.error, db::Lock::ReadOnly, 2);
         if (!rs) {
             out.outcome = FolderSettings::Outcome::Failed;
             return out;
@@ -188,11 +199,11 @@ FolderSettings readFolderSettings(const QString &connection, const QString &full
         rs->moveFirst();
         folderId = textOf(*rs, QStringLiteral("ObjectID"));
     }
-    std::unique_ptr<db::ResultSet> rs = db::openResultSet(
-        connection,
-        QStringLiteral("SELECT * FROM vw_Configuration WHERE PArentID=") + sql::quoteLiteral(folderId)
-            + QStringLiteral(" and HasChildNodes=0"),
-        &out.error, db::Lock::ReadOnly, kFolderRowsAtOnce);
+    std::unique_ptr<db::ResultSet> rs =
+        db::openResultSet(connection,
+                          QStringLiteral("SELECT * FROM vw_Configuration WHERE PArentID=") + sql::quoteLiteral(folderId)
+                              + QStringLiteral(" and HasChildNodes=0"),
+                          &out.error, db::Lock::ReadOnly, kFolderRowsAtOnce);
     if (!rs) {
         out.outcome = FolderSettings::Outcome::Failed;
         return out;
@@ -210,7 +221,8 @@ FolderSettings readFolderSettings(const QString &connection, const QString &full
                 values[size_t(i)] = rs->rows().text(rs->position(), c);
         }
         const SettingValue v = settingValue(values, type >= 0 ? rs->field(type) : QVariant());
-        out.rows.append({textOf(*rs, QStringLiteral("FullName")), textOf(*rs, QStringLiteral("Name")), v.type, v.value});
+        out.rows.append(
+            {textOf(*rs, QStringLiteral("FullName")), textOf(*rs, QStringLiteral("Name")), v.type, v.value});
     }
     if (rs->lastError()) {
         out.outcome = FolderSettings::Outcome::Failed;

@@ -14,14 +14,16 @@ namespace korva {
 
 namespace {
 
-const QStringList kColumns{QStringLiteral("Path"), QStringLiteral("Key"), QStringLiteral("Type"), QStringLiteral("Value")};
+const QStringList kColumns{QStringLiteral("Path"), QStringLiteral("Key"), QStringLiteral("Type"),
+                           QStringLiteral("Value")};
 // Description files are a few hundred kilobytes; anything far larger is not one.
 constexpr qint64 kMaxDescriptionBytes = 64 * 1024 * 1024;
 
 } // namespace
 
 frmOrvexConfiguration::frmOrvexConfiguration(WindowContext &context, QWidget *parent)
-    : TreeViewerWindow(QStringLiteral("config"), {"mnuExpandAllNodes", "mnuCollapseAllNodes"}, parent), m_context(context)
+    : TreeViewerWindow(QStringLiteral("config"), {"mnuExpandAllNodes", "mnuCollapseAllNodes"}, parent),
+      m_context(context)
 {
     setObjectName(QStringLiteral("frmOrvexConfiguration"));
     setWindowTitle(QStringLiteral("Orvex Configuration Data Explorer"));
@@ -44,7 +46,8 @@ void frmOrvexConfiguration::Form_Load()
     QByteArray bytes;
     const QString folder = m_context.state().dictionaryFolder;
     if (!folder.isEmpty()
-        && readRegularFile(folder + QStringLiteral("OrvexConfigurationData.xml"), kMaxDescriptionBytes, &bytes) != ReadStatus::Ok)
+        && readRegularFile(folder + QStringLiteral("OrvexConfigurationData.xml"), kMaxDescriptionBytes, &bytes)
+               != ReadStatus::Ok)
         bytes.clear();
     if (const std::optional<QString> problem = config::loadDescriptions(bytes, &m_descriptions))
         m_context.messenger().message(*problem);
@@ -120,7 +123,8 @@ void frmOrvexConfiguration::showSettings(const config::FolderSettings &settings,
 {
     using Outcome = config::FolderSettings::Outcome;
     if (settings.outcome == Outcome::NotFound) {
-        m_context.messenger().message(QStringLiteral("Error, could not find node in configuration table by FullName=") + fullName);
+        m_context.messenger().message(QStringLiteral("Error, could not find node in configuration table by FullName=")
+                                      + fullName);
     } else {
         if (settings.outcome == Outcome::Failed)
             report(QStringLiteral("regTree_NodeClick"), settings.error);

@@ -39,7 +39,7 @@ enum class OtherRestriction { NamedByKind, Empty };
 QString customTypeRestrictions(const xml::Document &doc, const QString &name, OtherRestriction other);
 
 inline const QString kTableKeywords = QStringLiteral(" Table: Notes: Description: ");
-inline const QString kColumnKeywords =
-    QStringLiteral(" Column: Datatype: Length: Description: Notes: Restrictions: Enumeration: ");
+inline const QString kColumnKeywords = QStringLiteral(
+    " Column: Datatype: Length: Description: Notes: Restrictions: Enumeration: ");
 
 } // namespace korva::dictionary

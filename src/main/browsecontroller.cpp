@@ -10,10 +10,7 @@
 
 namespace korva::browse {
 
-QString columnListQuery(const QString &listed)
-{
-    return sql::columnListQuery(listed, QStringLiteral("ORDER By name"));
-}
+QString columnListQuery(const QString &listed) { return sql::columnListQuery(listed, QStringLiteral("ORDER By name")); }
 
 QString keyTableFor(const QString &listed)
 {
@@ -54,8 +51,8 @@ TableLoad loadTable(const TableRequest &r, const StopToken *stop)
     // The column list, read whole: a list that broke off is no list.
     Error e;
     // A table's columns come in one batch.
-    std::shared_ptr<db::ResultSet> cols =
-        db::openResultSet(r.connection, columnListQuery(r.listed), &e, db::Lock::ReadOnly, 4096);
+    std::shared_ptr<db::ResultSet> cols = db::openResultSet(r.connection, columnListQuery(r.listed), &e,
+                                                            db::Lock::ReadOnly, 4096);
     if (cols)
         cols->fetchAll();
     if (cols && !cols->lastError()) {

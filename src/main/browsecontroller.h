@@ -26,23 +26,23 @@ struct TableRequest
     QString listed;              // the name as the table list shows it
     bool lockAlias = true;
     bool lockUnique = true;
-    bool editing = false;        // "Use Tables" with the /Edit switch
-    QString where;               // the WHERE text in force, empty for none
-    qsizetype firstRows = 200;   // read with the query, so the first screen needs no second trip
+    bool editing = false;         // "Use Tables" with the /Edit switch
+    QString where;                // the WHERE text in force, empty for none
+    qsizetype firstRows = 200;    // read with the query, so the first screen needs no second trip
     bool overlapKeyLookup = true; // look the key up on a thread of its own meanwhile (a remote trip saved)
 };
 
 // Everything a table load learns from the server, gathered off the window's thread.
 struct TableLoad
 {
-    QStringList columns;                           // in name order
-    std::shared_ptr<db::ResultSet> columnRows;     // null when the list could not be read
-    QString uniqueId;                              // empty when the key is not known
+    QStringList columns;                       // in name order
+    std::shared_ptr<db::ResultSet> columnRows; // null when the list could not be read
+    QString uniqueId;                          // empty when the key is not known
     SelectList selectList;
-    QString rowQuery;                              // empty when there are no columns to query
+    QString rowQuery; // empty when there are no columns to query
     bool editable = false;
-    QString editRefusal;                           // why a table of this mode cannot be edited
-    std::shared_ptr<db::ResultSet> rows;           // null when the query failed (see rowError)
+    QString editRefusal;                 // why a table of this mode cannot be edited
+    std::shared_ptr<db::ResultSet> rows; // null when the query failed (see rowError)
     Error rowError;
     // Another program held the database locked past the time-out: nothing of
     // the table could be read, and it is worth asking again shortly.

@@ -36,8 +36,8 @@ void readDictionary(const OpeningRequest &r, OpenedDatabase &out)
     if (!r.withDictionary)
         return;
     QByteArray bytes;
-    const ReadStatus read =
-        r.dictionaryPath.isEmpty() ? ReadStatus::Missing : readRegularFile(r.dictionaryPath, kMaxDictionaryBytes, &bytes);
+    const ReadStatus read = r.dictionaryPath.isEmpty() ? ReadStatus::Missing
+                                                       : readRegularFile(r.dictionaryPath, kMaxDictionaryBytes, &bytes);
     if (read == ReadStatus::Missing || read == ReadStatus::NotRegular || read == ReadStatus::Failed) {
         out.dictionaryState = OpenedDatabase::Dictionary::Missing;
         return;

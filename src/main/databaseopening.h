@@ -17,10 +17,10 @@ class ResultSet;
 // What opening one of the databases asks of the server and the disk.
 struct OpeningRequest
 {
-    QString connection;     // the database's connection string
-    QString tableListQuery; // its tables, or its views
-    bool withDictionary = true; // false: the server has no dictionary here at all
-    QString dictionaryPath;     // empty: the database has none
+    QString connection;          // the database's connection string
+    QString tableListQuery;      // its tables, or its views
+    bool withDictionary = true;  // false: the server has no dictionary here at all
+    QString dictionaryPath;      // empty: the database has none
     bool withKnownNames = false; // the directory's table and view names too
 };
 

@@ -5,10 +5,14 @@ namespace korva {
 const std::array<DatabaseInfo, 4> &databases()
 {
     static const std::array<DatabaseInfo, 4> list{{
-        {u"OrvexDirDB", u"mnuOrvexDirDB", u"OrvexDirDB", u"OrvexDirDB.dbo.sysobjects", u"OrvexDirDB.xml", u"OrvexDirDB_", u"OrvexDirDB"},
-        {u"OrvexDynDB", u"mnuOrvexDynDB", u"OrvexDynDB", u"OrvexDynDB.dbo.sysobjects", u"OrvexDynDB.xml", u"OrvexDynDB_", u"OrvexDynDB"},
-        {u"OrvexMbxDb1", u"mnuOrvexMbxDb1", u"OrvexMbxDB1", u"OrvexMbxDB1.dbo.sysobjects", u"OrvexMbxDB.xml", u"OrvexMbxDB_", u"OrvexMbxDB1"},
-        {u"OrvexRptDb", u"mnuOrvexRptDb", u"OrvexRptDB", u"OrvexRptDB.dbo.sysobjects", u"OrvexRptDB.xml", u"OrvexRptDB_", u"OrvexRptDB"},
+        {u"OrvexDirDB", u"mnuOrvexDirDB", u"OrvexDirDB", u"OrvexDirDB.dbo.sysobjects", u"OrvexDirDB.xml",
+         u"OrvexDirDB_", u"OrvexDirDB"},
+        {u"OrvexDynDB", u"mnuOrvexDynDB", u"OrvexDynDB", u"OrvexDynDB.dbo.sysobjects", u"OrvexDynDB.xml",
+         u"OrvexDynDB_", u"OrvexDynDB"},
+        {u"OrvexMbxDb1", u"mnuOrvexMbxDb1", u"OrvexMbxDB1", u"OrvexMbxDB1.dbo.sysobjects", u"OrvexMbxDB.xml",
+         u"OrvexMbxDB_", u"OrvexMbxDB1"},
+        {u"OrvexRptDb", u"mnuOrvexRptDb", u"OrvexRptDB", u"OrvexRptDB.dbo.sysobjects", u"OrvexRptDB.xml",
+         u"OrvexRptDB_", u"OrvexRptDB"},
     }};
     return list;
 }

@@ -58,7 +58,8 @@ const QString kNoInstallMessage = QStringLiteral("Error, could not find install 
 } // namespace
 
 frmMain::frmMain(WindowContext &context, frmSplashScreen *splash, QWidget *parent)
-    : QMainWindow(parent), m_context(context), m_msg(context.messenger()), m_splash(splash), m_state(context.ownerState())
+    : QMainWindow(parent), m_context(context), m_msg(context.messenger()), m_splash(splash),
+      m_state(context.ownerState())
 {
     context.setJumpTarget(this);
     context.setMainWindow(this);
@@ -121,7 +122,8 @@ void frmMain::buildMenus()
     QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("mnuFile"));
     mnuFindObjectID = addMenuItem(file, QStringLiteral("Find Object ID"), "mnuFindObjectID");
-    mnuFindValueinOrvexDirDB = addMenuItem(file, QStringLiteral("Find value in current DB tables"), "mnuFindValueinOrvexDirDB");
+    mnuFindValueinOrvexDirDB = addMenuItem(file, QStringLiteral("Find value in current DB tables"),
+                                           "mnuFindValueinOrvexDirDB");
     file->addSeparator();
     mnuAttachRemote = addMenuItem(file, QStringLiteral("Attach to remote Orvex server"), "mnuAttachRemote");
     mnuServerFiles = addMenuItem(file, QStringLiteral("Use a server's files..."), "mnuServerFiles");
@@ -130,8 +132,10 @@ void frmMain::buildMenus()
     connect(file, &QMenu::aboutToShow, this, &frmMain::fillRecentServers);
     fillRecentServers();
     file->addSeparator();
-    mnuExportGridToCSVFile = addMenuItem(file, QStringLiteral("Export entire grid data to CSV file"), "mnuExportGridToCSVFile");
-    mnuExportVisibleRowsToCSV = addMenuItem(file, QStringLiteral("Export visible rows to CSV file "), "mnuExportVisibleRowsToCSV");
+    mnuExportGridToCSVFile = addMenuItem(file, QStringLiteral("Export entire grid data to CSV file"),
+                                         "mnuExportGridToCSVFile");
+    mnuExportVisibleRowsToCSV = addMenuItem(file, QStringLiteral("Export visible rows to CSV file "),
+                                            "mnuExportVisibleRowsToCSV");
     file->addSeparator();
     mnuExit = addMenuItem(file, QStringLiteral("Exit"), "mnuExit");
     connect(mnuExit, &QAction::triggered, this, [this] { close(); });
@@ -141,7 +145,8 @@ void frmMain::buildMenus()
     mnuStoredProcs = addMenuItem(view, QStringLiteral("Stored Procedures"), "mnuStoredProcs");
     mnuQueryBuilder = addMenuItem(view, QStringLiteral("Query Builder"), "mnuQueryBuilder");
     mnuRegistry = addMenuItem(view, QStringLiteral("Orvex Registry Tree"), "mnuRegistry");
-    mnuOrvexConfigurationTree = addMenuItem(view, QStringLiteral("Orvex Configuration Tree"), "mnuOrvexConfigurationTree");
+    mnuOrvexConfigurationTree = addMenuItem(view, QStringLiteral("Orvex Configuration Tree"),
+                                            "mnuOrvexConfigurationTree");
     mnuObjectView = addMenuItem(view, QStringLiteral("Object View"), "mnuObjectView");
     view->addSeparator();
     mnuRefresh = addMenuItem(view, QStringLiteral("Refresh"), "mnuRefresh", QKeySequence::Refresh);
@@ -170,7 +175,8 @@ void frmMain::buildMenus()
     connect(mnuLockAliasColumn, &QAction::triggered, this, [this] { m_browser->UpdateTableInformation(true); });
     connect(mnuLockUniqueColumn, &QAction::triggered, this, [this] { m_browser->UpdateTableInformation(true); });
     options->addSeparator();
-    mnuShowObjectIDInToolTip = addMenuItem(options, QStringLiteral("Show ObjectID data in tooltip text"), "mnuShowObjectIDInToolTip");
+    mnuShowObjectIDInToolTip = addMenuItem(options, QStringLiteral("Show ObjectID data in tooltip text"),
+                                           "mnuShowObjectIDInToolTip");
     mnuShowWhereClause = addMenuItem(options, QStringLiteral("Show WHERE clause option"), "mnuShowWhereClause");
     options->addSeparator();
     mnuAlwaysOnTop = addAlwaysOnTopItem(options, this);
@@ -181,7 +187,8 @@ void frmMain::buildMenus()
     mnuHelp = addMenuItem(help, QStringLiteral("Help"), "mnuHelp");
     help->addSeparator();
     mnuAbout = addMenuItem(help, QStringLiteral("About"), "mnuAbout");
-    mnuCheckForUpdatedVersion = addMenuItem(help, QStringLiteral("Check for updated version"), "mnuCheckForUpdatedVersion");
+    mnuCheckForUpdatedVersion = addMenuItem(help, QStringLiteral("Check for updated version"),
+                                            "mnuCheckForUpdatedVersion");
 
     mnuGridDataPopup = new QMenu(this);
     mnuGridDataPopup->setObjectName(QStringLiteral("mnuGridDataPopup"));
@@ -189,8 +196,10 @@ void frmMain::buildMenus()
     mnuJump = addMenuItem(mnuGridDataPopup, QStringLiteral("Jump to this object"), "mnuJump");
     mnuPopupSeparator = mnuGridDataPopup->addSeparator();
     mnuPopupSeparator->setObjectName(QStringLiteral("mnuPopupSeparator"));
-    mnuExportEntireGrid = addMenuItem(mnuGridDataPopup, QStringLiteral("Export entire grid data to CSV file"), "mnuExportEntireGrid");
-    mnuExportVisibleRows = addMenuItem(mnuGridDataPopup, QStringLiteral("Export only visible rows to CSV file"), "mnuExportVisibleRows");
+    mnuExportEntireGrid = addMenuItem(mnuGridDataPopup, QStringLiteral("Export entire grid data to CSV file"),
+                                      "mnuExportEntireGrid");
+    mnuExportVisibleRows = addMenuItem(mnuGridDataPopup, QStringLiteral("Export only visible rows to CSV file"),
+                                       "mnuExportVisibleRows");
 
     for (QAction *a : {mnuUseTables, mnuUseViews, mnuLockAliasColumn, mnuLockUniqueColumn, mnuShowObjectIDInToolTip,
                        mnuShowWhereClause})
@@ -201,10 +210,25 @@ void frmMain::buildMenus()
     mnuLockUniqueColumn->setChecked(true);
     mnuShowObjectIDInToolTip->setChecked(true);
 
-    for (QAction *a : {mnuFindObjectID, mnuFindValueinOrvexDirDB, mnuAttachRemote, mnuExportGridToCSVFile,
-                       mnuExportVisibleRowsToCSV, mnuStoredProcs, mnuQueryBuilder, mnuRegistry,
-                       mnuOrvexConfigurationTree, mnuObjectView, mnuRefresh, mnuShowWhereClause, mnuDumpTables,
-                       mnuHelp, mnuAbout, mnuCheckForUpdatedVersion, mnuCopy, mnuJump, mnuExportEntireGrid,
+    for (QAction *a : {mnuFindObjectID,
+                       mnuFindValueinOrvexDirDB,
+                       mnuAttachRemote,
+                       mnuExportGridToCSVFile,
+                       mnuExportVisibleRowsToCSV,
+                       mnuStoredProcs,
+                       mnuQueryBuilder,
+                       mnuRegistry,
+                       mnuOrvexConfigurationTree,
+                       mnuObjectView,
+                       mnuRefresh,
+                       mnuShowWhereClause,
+                       mnuDumpTables,
+                       mnuHelp,
+                       mnuAbout,
+                       mnuCheckForUpdatedVersion,
+                       mnuCopy,
+                       mnuJump,
+                       mnuExportEntireGrid,
                        mnuExportVisibleRows})
         a->setEnabled(false); // until the part of the window that answers it is wired
     connect(mnuShowObjectIDInToolTip, &QAction::triggered, this, [] {});
@@ -354,10 +378,7 @@ bool frmMain::Form_Load(const QString &commandLine)
     return true;
 }
 
-void frmMain::setCaption()
-{
-    modLocalize::setComposedTitle(this, kCaption, m_state.remoteLabel);
-}
+void frmMain::setCaption() { modLocalize::setComposedTitle(this, kCaption, m_state.remoteLabel); }
 
 bool frmMain::readInstallFolder()
 {
@@ -512,12 +533,14 @@ void frmMain::chooseServer()
         mnuRegistry->setEnabled(m_context.isRegistered(QStringLiteral("frmRegistry")));
         const db::ConnectionTarget target = db::parseConnectionString(QStringLiteral("server=") + m_kept->server);
         m_state.serverName = target.port > 0 ? target.server + u',' + QString::number(target.port) : target.server;
-        m_state.connectionString = composeConnectionString(m_state.serverName, m_state.instanceName, QStringLiteral("OrvexDirDB"));
+        m_state.connectionString = composeConnectionString(m_state.serverName, m_state.instanceName,
+                                                           QStringLiteral("OrvexDirDB"));
         return;
     }
     m_localMode = true;
     m_state.serverName = WorkStationInfo::instance().ComputerName();
-    m_state.connectionString = composeConnectionString(m_state.serverName, m_state.instanceName, QStringLiteral("OrvexDirDB"));
+    m_state.connectionString = composeConnectionString(m_state.serverName, m_state.instanceName,
+                                                       QStringLiteral("OrvexDirDB"));
 }
 
 void frmMain::applySettings()
@@ -550,7 +573,7 @@ MainSettings frmMain::currentSettings() const
 
 SettingsMenu frmMain::settingsMenu() const
 {
-    SettingsMenu m{mnuUseTables, mnuUseViews, mnuLockAliasColumn, mnuLockUniqueColumn, mnuShowObjectIDInToolTip,
+    SettingsMenu m{mnuUseTables,      mnuUseViews, mnuLockAliasColumn, mnuLockUniqueColumn, mnuShowObjectIDInToolTip,
                    mnuShowWhereClause};
     std::copy(std::begin(mnuDatabases), std::end(mnuDatabases), std::begin(m.databases));
     return m;
@@ -597,8 +620,7 @@ void frmMain::closeEvent(QCloseEvent *event)
 
 void frmMain::reportInitError(const Error &error)
 {
-    m_msg.message(procedureError(error, u"InitalizeDB", u"frmMain")
-                  + QStringLiteral(".  Using connection string=")
+    m_msg.message(procedureError(error, u"InitalizeDB", u"frmMain") + QStringLiteral(".  Using connection string=")
                   + m_state.connectionString);
 }
 
@@ -679,7 +701,8 @@ QString frmMain::connectToCheckedDatabase()
     }
     const DatabaseInfo &info = databases()[std::size_t(checked)];
     m_catalogue = QString::fromUtf16(info.catalogue);
-    m_state.connectionString = composeConnectionString(m_state.serverName, m_state.instanceName, QString::fromUtf16(info.name));
+    m_state.connectionString = composeConnectionString(m_state.serverName, m_state.instanceName,
+                                                       QString::fromUtf16(info.name));
     if (m_kept)
         serverfiles::markUsed(m_kept->name, QString::fromUtf16(info.name));
     if (m_state.dictionaryFolder.isEmpty())
@@ -691,7 +714,7 @@ void frmMain::showConnection()
 {
     // A port names the instance on its own: it is shown instead.
     const db::ConnectionTarget target = db::parseConnectionString(m_state.connectionString);
-    const QString where = target.port > 0            ? u',' + QString::number(target.port)
+    const QString where = target.port > 0             ? u',' + QString::number(target.port)
                           : target.instance.isEmpty() ? QString()
                                                       : u'\\' + target.instance;
     m_lblConnection->setText(target.server + where + QStringLiteral("  ") + target.database);

@@ -83,7 +83,7 @@ public:
     void Form_Resize();
     int splitterTop() const { return m_splitterTop; } // twips
     void setSplitterTop(int twips);
-    void dragSplitterBy(int mouseYTwips);             // one mouse move while dragging
+    void dragSplitterBy(int mouseYTwips); // one mouse move while dragging
 
     // The connection string of the checked database and its catalogue.
     QString currentCatalogue() const { return m_catalogue; }

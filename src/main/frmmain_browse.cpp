@@ -45,12 +45,23 @@ bool frmMain::whereTabShown() const { return m_tabInfo->indexOf(m_tabWhere) >= 0
 
 void frmMain::wireBrowsing()
 {
-    const TableBrowser::Controls c{
-        .tables = m_gridTables, .columns = m_gridColumns, .rows = m_gridData, .tableInfo = m_txtTableInfo,
-        .columnInfo = m_txtColumnInfo, .where = m_txtWhere, .apply = m_cmdApply, .clear = m_cmdClear,
-        .stick = m_chkStickWhere, .rowCount = m_txtRows, .status = statusBar(), .lockAlias = mnuLockAliasColumn,
-        .lockUnique = mnuLockUniqueColumn, .showWhere = mnuShowWhereClause, .useTables = mnuUseTables,
-        .checkedDatabase = [this] { return checkedDatabase(); }, .whereTabShown = [this] { return whereTabShown(); }};
+    const TableBrowser::Controls c{.tables = m_gridTables,
+                                   .columns = m_gridColumns,
+                                   .rows = m_gridData,
+                                   .tableInfo = m_txtTableInfo,
+                                   .columnInfo = m_txtColumnInfo,
+                                   .where = m_txtWhere,
+                                   .apply = m_cmdApply,
+                                   .clear = m_cmdClear,
+                                   .stick = m_chkStickWhere,
+                                   .rowCount = m_txtRows,
+                                   .status = statusBar(),
+                                   .lockAlias = mnuLockAliasColumn,
+                                   .lockUnique = mnuLockUniqueColumn,
+                                   .showWhere = mnuShowWhereClause,
+                                   .useTables = mnuUseTables,
+                                   .checkedDatabase = [this] { return checkedDatabase(); },
+                                   .whereTabShown = [this] { return whereTabShown(); }};
     m_browser = new TableBrowser(m_context, c, this);
     connect(m_gridTables, &Grid::currentCellChanged, this, [this](int row, int) {
         if (m_loaded && !m_initializing && row != m_lastTableRow) {
@@ -87,8 +98,11 @@ void frmMain::wireBrowsing()
 
 void frmMain::wireNavigation()
 {
-    const navigation::Navigator::Controls controls{.tables = m_gridTables, .rows = m_gridData, .back = m_cmdBack,
-                                                   .tip = m_tooltip, .showInTip = mnuShowObjectIDInToolTip};
+    const navigation::Navigator::Controls controls{.tables = m_gridTables,
+                                                   .rows = m_gridData,
+                                                   .back = m_cmdBack,
+                                                   .tip = m_tooltip,
+                                                   .showInTip = mnuShowObjectIDInToolTip};
     m_navigator = new navigation::Navigator(m_context, *this, controls, this);
     connect(m_browser, &TableBrowser::tableForgotten, m_navigator, &navigation::Navigator::forgetTable);
     connect(m_browser, &TableBrowser::refreshing, m_navigator, &navigation::Navigator::forgetDescriptions);
@@ -96,7 +110,8 @@ void frmMain::wireNavigation()
     connect(mnuJump, &QAction::triggered, m_navigator, &navigation::Navigator::jump);
     connect(m_cmdBack, &QPushButton::clicked, m_navigator, &navigation::Navigator::back);
     connect(mnuFindObjectID, &QAction::triggered, m_navigator, &navigation::Navigator::findObjectId);
-    connect(mnuFindValueinOrvexDirDB, &QAction::triggered, m_navigator, [this] { m_navigator->searchAcrossTables(false); });
+    connect(mnuFindValueinOrvexDirDB, &QAction::triggered, m_navigator,
+            [this] { m_navigator->searchAcrossTables(false); });
     connect(m_navigator, &navigation::Navigator::searchingChanged, this, [this](bool searching) {
         mnuFindValueinOrvexDirDB->setEnabled(!searching);
         mnuFindObjectID->setEnabled(!searching);

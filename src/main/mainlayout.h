@@ -9,7 +9,7 @@ namespace korva {
 // window's client area starts at (0, 0) below the menu bar.
 struct MainLayout
 {
-    int width = 0;       // after the minimum size is applied
+    int width = 0; // after the minimum size is applied
     int height = 0;
     int splitterTop = 0; // after clamping
     QRect splitter;

@@ -8,12 +8,15 @@ namespace {
 
 // The toolkit's own options that take a value, and those that do not.
 const QStringList kToolkitWithValue{
-    QStringLiteral("platform"), QStringLiteral("platformpluginpath"), QStringLiteral("platformtheme"),
-    QStringLiteral("plugin"),   QStringLiteral("qmljsdebugger"),      QStringLiteral("qwindowgeometry"),
-    QStringLiteral("qwindowicon"), QStringLiteral("qwindowtitle"),    QStringLiteral("style"),
-    QStringLiteral("stylesheet"), QStringLiteral("session"),          QStringLiteral("display"),
-    QStringLiteral("geometry"), QStringLiteral("title"),              QStringLiteral("name"),
-    QStringLiteral("visual"),   QStringLiteral("ncols"),              QStringLiteral("cmap"),
+    QStringLiteral("platform"),      QStringLiteral("platformpluginpath"),
+    QStringLiteral("platformtheme"), QStringLiteral("plugin"),
+    QStringLiteral("qmljsdebugger"), QStringLiteral("qwindowgeometry"),
+    QStringLiteral("qwindowicon"),   QStringLiteral("qwindowtitle"),
+    QStringLiteral("style"),         QStringLiteral("stylesheet"),
+    QStringLiteral("session"),       QStringLiteral("display"),
+    QStringLiteral("geometry"),      QStringLiteral("title"),
+    QStringLiteral("name"),          QStringLiteral("visual"),
+    QStringLiteral("ncols"),         QStringLiteral("cmap"),
 };
 const QStringList kToolkitFlags{
     QStringLiteral("reverse"), QStringLiteral("widgetcount"), QStringLiteral("nograb"),
@@ -77,20 +80,19 @@ ProgramOptions parseProgramOptions(const QStringList &args)
 
 QString programHelpText()
 {
-    return QStringLiteral(
-        "Usage: korva [OPTION]...\n"
-        "Browses the four SQL Server databases of an Orvex voice-messaging server: tables, views,\n"
-        "columns and rows, explained from the product's data dictionaries.\n"
-        "\n"
-        "Options:\n"
-        "  /named:NAME, --named=NAME  the SQL Server instance of the server (default zandelorvex)\n"
-        "  /Edit, --edit              rows can be edited in the grid\n"
-        "  -h, --help                 print these options and exit\n"
-        "  --version                  print the version and exit\n"
-        "\n"
-        "With no installation on this computer, korva offers to create the demo installation,\n"
-        "to use a server's files (a registry export taken on the server and its data\n"
-        "dictionaries), or to attach to a server. See korva(1) for the files it keeps.\n");
+    return QStringLiteral("Usage: korva [OPTION]...\n"
+                          "Browses the four SQL Server databases of an Orvex voice-messaging server: tables, views,\n"
+                          "columns and rows, explained from the product's data dictionaries.\n"
+                          "\n"
+                          "Options:\n"
+                          "  /named:NAME, --named=NAME  the SQL Server instance of the server (default zandelorvex)\n"
+                          "  /Edit, --edit              rows can be edited in the grid\n"
+                          "  -h, --help                 print these options and exit\n"
+                          "  --version                  print the version and exit\n"
+                          "\n"
+                          "With no installation on this computer, korva offers to create the demo installation,\n"
+                          "to use a server's files (a registry export taken on the server and its data\n"
+                          "dictionaries), or to attach to a server. See korva(1) for the files it keeps.\n");
 }
 
 QString programVersionText() { return QStringLiteral("korva ") + programVersion() + u'\n'; }

@@ -114,10 +114,7 @@ KeptServer readInfo(const QString &folder)
     return kept;
 }
 
-bool isComplete(const KeptServer &kept)
-{
-    return !kept.server.isEmpty() && QFileInfo(kept.registryFile()).isFile();
-}
+bool isComplete(const KeptServer &kept) { return !kept.server.isEmpty() && QFileInfo(kept.registryFile()).isFile(); }
 
 bool copyFile(const QString &from, const QString &to, QString *error)
 {
@@ -198,9 +195,11 @@ Inspection inspect(const QString &registryExport, const QString &dictionaryFolde
                            .arg(exportShown, kInstallValue, kInstallKey);
         return result;
     }
-    result.computerName = registryText(
-        parsed.top, QStringLiteral("HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\ComputerName\\ComputerName"),
-        QStringLiteral("ComputerName"));
+    result.computerName = registryText(parsed.top,
+                                       QStringLiteral(
+                                           "HKEY_LOCAL_"
+                                           "MACHINE\\SYSTEM\\CurrentControlSet\\Control\\ComputerName\\ComputerName"),
+                                       QStringLiteral("ComputerName"));
 
     const QString folderShown = QDir::toNativeSeparators(dictionaryFolder);
     if (dictionaryFolder.isEmpty() || !QFileInfo(dictionaryFolder).isDir()) {
@@ -370,7 +369,8 @@ void fillRecentMenu(QMenu *menu, QObject *context, std::function<void(const QStr
     const QList<KeptServer> kept = recent();
     int n = 0;
     for (const KeptServer &k : kept) {
-        QString caption = u'&' + QString::number(++n % 10) + u' ' + QString(k.server).replace(u'&', QStringLiteral("&&"));
+        QString caption = u'&' + QString::number(++n % 10) + u' '
+                          + QString(k.server).replace(u'&', QStringLiteral("&&"));
         if (!k.lastDatabase.isEmpty())
             caption += QStringLiteral(" (") + k.lastDatabase + u')';
         QAction *a = menu->addAction(caption);

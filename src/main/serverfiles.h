@@ -25,8 +25,8 @@ struct KeptServer
     QString lastDatabase;      // the database last looked at (OrvexDirDB, ...), or empty
     QDateTime lastUsed;
 
-    QString registryFile() const;    // the copy of the export
-    QString installFolder() const;   // stands for the export's install folder
+    QString registryFile() const;     // the copy of the export
+    QString installFolder() const;    // stands for the export's install folder
     QString dictionaryFolder() const; // where the copied dictionaries are, ending with "/"
 };
 

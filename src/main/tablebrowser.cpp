@@ -104,7 +104,8 @@ void TableBrowser::UpdateTableInformation(bool clearWhere)
     // the window shows it when it comes, and stays responsive meanwhile.
     TableRequest request;
     request.connection = m_state.connectionString;
-    request.directoryConnection = composeConnectionString(m_state.serverName, m_state.instanceName, QStringLiteral("OrvexDirDB"));
+    request.directoryConnection = composeConnectionString(m_state.serverName, m_state.instanceName,
+                                                          QStringLiteral("OrvexDirDB"));
     request.listed = listed;
     request.lockAlias = mnuLockAliasColumn->isChecked();
     request.lockUnique = mnuLockUniqueColumn->isChecked();
@@ -118,10 +119,11 @@ void TableBrowser::startTableLoad(const TableRequest &request)
 {
     m_lastTableRequest = request;
     m_gridData->viewport()->setCursor(Qt::BusyCursor);
-    m_tableTask.start(this, [request](const StopToken &stop) { return browse::loadTable(request, &stop); },
-                      [this, listed = request.listed, hadWhere = !request.where.isEmpty()](TableLoad load) {
-                          showTable(listed, hadWhere, std::move(load));
-                      });
+    m_tableTask.start(
+        this, [request](const StopToken &stop) { return browse::loadTable(request, &stop); },
+        [this, listed = request.listed, hadWhere = !request.where.isEmpty()](TableLoad load) {
+            showTable(listed, hadWhere, std::move(load));
+        });
 }
 
 void TableBrowser::forgetPreviousTable()
@@ -151,7 +153,8 @@ void TableBrowser::applyStickyWhere(bool clearWhere)
 
 void TableBrowser::describeTable(const QString &listed)
 {
-    m_currentTable = dictionary::tableElement(m_state.dictionary, dictionary::dictionaryNameFor(listed, !m_useTables->isChecked()));
+    m_currentTable = dictionary::tableElement(m_state.dictionary,
+                                              dictionary::dictionaryNameFor(listed, !m_useTables->isChecked()));
     m_txtTableInfo->clear();
     QFont plain = m_txtTableInfo->font();
     plain.setBold(false);
@@ -213,7 +216,7 @@ void TableBrowser::retryWhenFree(const QString &listed, const Error &error)
     }
     m_busyTable = listed;
     m_status->showMessage(QStringLiteral("%1 cannot be read now: %2 It is shown as soon as the database is free.")
-                                 .arg(listed, error.description));
+                              .arg(listed, error.description));
     m_busyRetry->start();
 }
 
@@ -222,7 +225,8 @@ void TableBrowser::showRows(const QString &listed, bool hadWhere, const TableLoa
     Q_UNUSED(listed);
     m_lastRowQuery = load.rowQuery;
     m_lockedCount = load.selectList.lockedCount;
-    const auto userEdits = QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed;
+    const auto userEdits = QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
+                           | QAbstractItemView::AnyKeyPressed;
     m_gridData->setEditRefusal(load.editRefusal);
     if (!load.rows) {
         m_gridData->viewport()->unsetCursor();
@@ -232,7 +236,8 @@ void TableBrowser::showRows(const QString &listed, bool hadWhere, const TableLoa
     }
     GridModel *model = m_gridData->gridModel();
     model->setEditable(load.editable);
-    m_gridData->setEditTriggers(load.editable || !load.editRefusal.isEmpty() ? userEdits : QAbstractItemView::NoEditTriggers);
+    m_gridData->setEditTriggers(load.editable || !load.editRefusal.isEmpty() ? userEdits
+                                                                             : QAbstractItemView::NoEditTriggers);
     m_gridData->setResultSet(load.rows);
     m_gridData->fitColumns();
     m_gridData->setFrozenColumns(load.selectList.lockedCount);
@@ -279,7 +284,8 @@ void TableBrowser::whenRowsComplete(std::function<void()> then)
     if (!m_rowsWait) {
         // The rows keep coming on their thread; the window waits for them
         // with the busy pointer, and Esc gives the wait up.
-        m_rowsWait = std::make_unique<BusyWait>([this] { abandonRowsWait(QStringLiteral("Stopped waiting for the rows")); });
+        m_rowsWait = std::make_unique<BusyWait>(
+            [this] { abandonRowsWait(QStringLiteral("Stopped waiting for the rows")); });
     }
     continueWhenRowsComplete();
 }
@@ -316,8 +322,8 @@ void TableBrowser::showColumnDescription()
         return;
     }
     const QString listed = m_gridTables->row() >= 1 ? m_gridTables->textMatrix(m_gridTables->row(), 1) : QString();
-    const dictionary::ColumnDescription d = dictionary::columnDescription(
-        m_state.dictionary, m_currentTable, listed, m_gridColumns->textMatrix(row, 1));
+    const dictionary::ColumnDescription d = dictionary::columnDescription(m_state.dictionary, m_currentTable, listed,
+                                                                          m_gridColumns->textMatrix(row, 1));
     if (d.found)
         setColouredDescription(m_txtColumnInfo, d.text, dictionary::kColumnKeywords);
     else if (m_state.dictionaryFolder.isEmpty())
@@ -439,24 +445,25 @@ void TableBrowser::mnuRefresh_Click()
     const QString connection = m_state.connectionString;
     const QString sql = m_lastRowQuery;
     m_gridData->viewport()->setCursor(Qt::BusyCursor);
-    m_tableTask.start(this,
-                      [connection, sql, editing] {
-                          TableLoad load;
-                          load.rows = browse::reopen(connection, sql, editing, 200, &load.rowError);
-                          return load;
-                      },
-                      [this](TableLoad load) {
-                          if (!load.rows) {
-                              m_gridData->viewport()->unsetCursor();
-                              m_msg.message(procedureError(load.rowError, u"mnuRefresh_Click", u"frmMain"));
-                              continueWhenRowsComplete();
-                              return;
-                          }
-                          m_txtRows->clear();
-                          m_gridData->setResultSet(load.rows);
-                          m_gridData->setFrozenColumns(m_lockedCount);
-                          continueWhenRowsComplete();
-                      });
+    m_tableTask.start(
+        this,
+        [connection, sql, editing] {
+            TableLoad load;
+            load.rows = browse::reopen(connection, sql, editing, 200, &load.rowError);
+            return load;
+        },
+        [this](TableLoad load) {
+            if (!load.rows) {
+                m_gridData->viewport()->unsetCursor();
+                m_msg.message(procedureError(load.rowError, u"mnuRefresh_Click", u"frmMain"));
+                continueWhenRowsComplete();
+                return;
+            }
+            m_txtRows->clear();
+            m_gridData->setResultSet(load.rows);
+            m_gridData->setFrozenColumns(m_lockedCount);
+            continueWhenRowsComplete();
+        });
 }
 
 void TableBrowser::exportGrid(bool visibleOnly, bool fromPopup)
@@ -525,14 +532,16 @@ navigation::TableScanSource::Opener TableBrowser::searchOpener()
     // and its sticky WHERE clause when the WHERE tab is shown.
     TableRequest base;
     base.connection = m_state.connectionString;
-    base.directoryConnection = composeConnectionString(m_state.serverName, m_state.instanceName, QStringLiteral("OrvexDirDB"));
+    base.directoryConnection = composeConnectionString(m_state.serverName, m_state.instanceName,
+                                                       QStringLiteral("OrvexDirDB"));
     base.lockAlias = mnuLockAliasColumn->isChecked();
     base.lockUnique = mnuLockUniqueColumn->isChecked();
     base.overlapKeyLookup = false; // the search reads table after table; no thread per table
     base.firstRows = 5000;
     const bool whereShown = m_whereTabShown();
     const int checked = m_checkedDatabase();
-    const QString prefix = checked >= 0 ? QString::fromUtf16(databases()[std::size_t(checked)].stickyPrefix) : QString();
+    const QString prefix = checked >= 0 ? QString::fromUtf16(databases()[std::size_t(checked)].stickyPrefix)
+                                        : QString();
     if (!m_sticky)
         m_sticky = std::make_unique<StickyWhereFiles>(runsInstalled() ? QString() : programFolder());
     const QString stickyFolder = m_sticky->folder();

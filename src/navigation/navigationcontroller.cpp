@@ -49,8 +49,7 @@ ObjectDescription describeObject(const QString &connection, const QString &table
 
 TableScanSource::TableScanSource(QStringList listed, Opener open, Progress progress)
     : m_listed(std::move(listed)), m_open(std::move(open)), m_progress(std::move(progress))
-{
-}
+{}
 
 TableScanSource::~TableScanSource() = default;
 

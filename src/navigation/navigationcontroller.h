@@ -34,7 +34,8 @@ struct ObjectDescription
 class DescriptionCache
 {
 public:
-    std::optional<ObjectDescription> find(const QString &connection, const QString &table, const QString &objectId) const;
+    std::optional<ObjectDescription> find(const QString &connection, const QString &table,
+                                          const QString &objectId) const;
     void insert(const QString &connection, const QString &table, const QString &objectId, const ObjectDescription &d);
     void clear();
     qsizetype size() const;

@@ -149,7 +149,8 @@ void Navigator::applyHover(const ObjectDescription &d)
 void Navigator::showHover()
 {
     m_controls.rows->setToolTip(QString());
-    m_controls.tip->setToolText(m_controls.rows, m_controls.showInTip->isChecked() ? m_referenceDescription : QString());
+    m_controls.tip->setToolText(m_controls.rows,
+                                m_controls.showInTip->isChecked() ? m_referenceDescription : QString());
 }
 
 void Navigator::forgetTable()
@@ -274,15 +275,17 @@ void Navigator::findObjectId()
         m_findTask.cancel();
         m_findWait.reset();
     });
-    m_findTask.start(this, [connection, tables = listedTables(), input = *answer] { return findObjectIdTable(connection, tables, input); },
-                     [this](std::optional<ObjectIdMatch> match) {
-                         m_findWait.reset();
-                         if (!match) {
-                             m_context.messenger().message(kNoObjectIdMatchMessage);
-                             return;
-                         }
-                         jumpTo(match->table, match->objectId);
-                     });
+    m_findTask.start(
+        this,
+        [connection, tables = listedTables(), input = *answer] { return findObjectIdTable(connection, tables, input); },
+        [this](std::optional<ObjectIdMatch> match) {
+            m_findWait.reset();
+            if (!match) {
+                m_context.messenger().message(kNoObjectIdMatchMessage);
+                return;
+            }
+            jumpTo(match->table, match->objectId);
+        });
 }
 
 void Navigator::searchAcrossTables(bool resume)
@@ -341,7 +344,9 @@ void Navigator::runSearch(const QString &text, bool exact, bool resume)
     m_searchWait = std::make_unique<BusyWait>([source] { source->cancel(); });
     m_searchTask.start(
         this,
-        [search, source, text, exact, resume] { return resume ? search->resume(*source) : search->start(*source, text, exact); },
+        [search, source, text, exact, resume] {
+            return resume ? search->resume(*source) : search->start(*source, text, exact);
+        },
         [this](SearchOutcome outcome) { searchEnded(outcome); });
 }
 

@@ -37,16 +37,8 @@ struct SimpleKind
 };
 
 const SimpleKind kSimpleKinds[] = {
-    {{u"ACCOUNTLOCKOUT"},
-     nullptr,
-     u"Account lockout policy",
-     {},
-     nullptr},
-    {{u"APPLICATION"},
-     nullptr,
-     u"Application: Not currently used.",
-     {},
-     nullptr},
+    {{u"ACCOUNTLOCKOUT"}, nullptr, u"Account lockout policy", {}, nullptr},
+    {{u"APPLICATION"}, nullptr, u"Application: Not currently used.", {}, nullptr},
     {{u"CALLACTION"},
      u"SELECT TargetConversation, Action from tbl_CallAction WHERE ObjectID='",
      u"Call Action",
@@ -346,10 +338,7 @@ private:
 
 using RS = std::unique_ptr<db::ResultSet>;
 
-QString quoted(const QString &prefix, const QString &value)
-{
-    return prefix + escapeLiteral(value) + u'\'';
-}
+QString quoted(const QString &prefix, const QString &value) { return prefix + escapeLiteral(value) + u'\''; }
 
 QString describeSimple(Lookup &lookup, const SimpleKind &kind, const QString &table, const QString &objectId)
 {
@@ -387,8 +376,8 @@ QString describeCallHandler(Lookup &lookup, const QString &objectId)
                                                      "WHERE ObjectID='"),
                                       objectId));
     if (Lookup::rowCount(rs) != 1) {
-        const RS handler = lookup.query(quoted(QStringLiteral("select DisplayName from vw_Handler WHERE ObjectID='"),
-                                               objectId));
+        const RS handler = lookup.query(
+            quoted(QStringLiteral("select DisplayName from vw_Handler WHERE ObjectID='"), objectId));
         if (Lookup::rowCount(handler) != 1)
             return QStringLiteral("(error) could not find call handler for this ObjectID");
         return QStringLiteral("Handler") + crlf + QStringLiteral("Display Name=")
@@ -413,8 +402,8 @@ QString describeCallHandler(Lookup &lookup, const QString &objectId)
 
 QString describeDistributionListMember(Lookup &lookup, const QString &table, const QString &objectId)
 {
-    const RS rs = lookup.query(quoted(QStringLiteral("SELECT * from vw_DistributionListMembers WHERE ObjectID='"),
-                                      objectId));
+    const RS rs = lookup.query(
+        quoted(QStringLiteral("SELECT * from vw_DistributionListMembers WHERE ObjectID='"), objectId));
     if (Lookup::rowCount(rs) != 1)
         return QStringLiteral("(error) could not find the Distribution List Member for this ObjectID");
 

@@ -37,7 +37,7 @@ private:
 };
 
 // The line for a DTMF access ID row none of whose parent columns is set.
-inline const QString kDtmfWithoutParentLine =
-    QStringLiteral("(error) this DTMFAccessID entry has no parent distribution list, handler, location or subscriber");
+inline const QString kDtmfWithoutParentLine = QStringLiteral(
+    "(error) this DTMFAccessID entry has no parent distribution list, handler, location or subscriber");
 
 } // namespace korva::navigation

@@ -31,8 +31,8 @@ QString keyColumnForListedTable(const QString &listed)
 
 QString findObjectIdQuery(const QString &listed, const QString &keyColumn, const QString &objectId)
 {
-    return QStringLiteral("Select * from ") + sql::quoteBracketed(listed) + QStringLiteral(" WHERE ") + keyColumn
-           + u'=' + sql::quoteLiteral(objectId);
+    return QStringLiteral("Select * from ") + sql::quoteBracketed(listed) + QStringLiteral(" WHERE ") + keyColumn + u'='
+           + sql::quoteLiteral(objectId);
 }
 
 std::optional<ObjectIdMatch> findObjectIdTable(const QString &connection, const QStringList &listedTables,

@@ -45,8 +45,8 @@ std::optional<ObjectIdMatch> findObjectIdTable(const QString &connection, const 
 
 inline const QString kSearchNeedsTextMessage = QStringLiteral("You must select a string to search for");
 inline const QString kNoMoreMatchesMessage = QStringLiteral("No more matches found.");
-inline const QString kNoMatchesAnywhereMessage =
-    QStringLiteral("No matches found for any row in any table on the currently selected database");
+inline const QString kNoMatchesAnywhereMessage = QStringLiteral(
+    "No matches found for any row in any table on the currently selected database");
 
 // What the cross-table search walks: the main window's table list and its
 // data grid, in grid terms (row 0 is the header, data from row 1).
@@ -75,9 +75,9 @@ public:
 struct SearchOutcome
 {
     enum class Kind {
-        Match,    // table, row and col say where; the search can resume
-        Finished, // every table scanned; anyMatches tells which message to show
-        Idle,     // no search text: nothing was searched
+        Match,     // table, row and col say where; the search can resume
+        Finished,  // every table scanned; anyMatches tells which message to show
+        Idle,      // no search text: nothing was searched
         Cancelled, // the user stopped the walk; it can be resumed
     };
     Kind kind = Kind::Idle;

@@ -4,10 +4,9 @@ namespace korva::navigation {
 
 bool bFetchReferenceTableAndColumn(const xml::Document &doc, QString &view, QString &column)
 {
-    const xml::Node node = doc.selectSingleNode(QStringLiteral("orvexdatadictionary/views/view[@name=")
-                                                + xml::literal(view.toLower())
-                                                + QStringLiteral("]/columns/column[@name=")
-                                                + xml::literal(column.toLower()) + QStringLiteral("]"));
+    const xml::Node node = doc.selectSingleNode(
+        QStringLiteral("orvexdatadictionary/views/view[@name=") + xml::literal(view.toLower())
+        + QStringLiteral("]/columns/column[@name=") + xml::literal(column.toLower()) + QStringLiteral("]"));
     if (!node)
         return false;
     const QString ref = node.attributeText(QStringLiteral("tablecolumnref"));

@@ -45,7 +45,7 @@ class frmFindNextCrossTableMatch : public QDialog
 public:
     explicit frmFindNextCrossTableMatch(QWidget *parent = nullptr);
     void placeOver(const QWidget *window); // centred as the main window's half sizes say
-    void reject() override; // No, Esc and closing the box stop the search
+    void reject() override;                // No, Esc and closing the box stop the search
 
 protected:
     void showEvent(QShowEvent *event) override;

@@ -23,8 +23,7 @@ namespace korva {
 
 using namespace objectview;
 
-frmObjectView::frmObjectView(WindowContext &context, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_context(context)
+frmObjectView::frmObjectView(WindowContext &context, QWidget *parent) : QWidget(parent, Qt::Window), m_context(context)
 {
     setObjectName(QStringLiteral("frmObjectView"));
     setWindowTitle(QStringLiteral("KORVA - Object View"));
@@ -50,7 +49,8 @@ frmObjectView::frmObjectView(WindowContext &context, QWidget *parent)
     // it is shown over this window.
     m_gridPopup = new QMenu(this);
     m_gridPopup->setObjectName(QStringLiteral("mnuGridDataPopup"));
-    m_jumpItem = addMenuItem(m_gridPopup, QStringLiteral("Jump to this object"), "mnuJump", this, &frmObjectView::mnuJump_Click);
+    m_jumpItem = addMenuItem(m_gridPopup, QStringLiteral("Jump to this object"), "mnuJump", this,
+                             &frmObjectView::mnuJump_Click);
 
     auto *lists = new QVBoxLayout;
     auto *typeLabel = new QLabel(QStringLiteral("Object type:"), this);
@@ -156,7 +156,8 @@ void frmObjectView::LoadObjectGrid()
     m_loading = false;
     // A type chosen while another's objects are on their way replaces them.
     m_objectTask.start(
-        this, [connection = m_context.state().connectionString, t = *type](const StopToken &stop) {
+        this,
+        [connection = m_context.state().connectionString, t = *type](const StopToken &stop) {
             return readObjectGrid(connection, t, stop);
         },
         [this](ObjectGridRows read) { showObjects(std::move(read)); });
@@ -216,8 +217,9 @@ void frmObjectView::LoadReferenceTable()
     if (!ref)
         return;
     m_referenceTask.start(
-        this, [connection = m_context.state().connectionString, r = *ref,
-               id = ref->byCallHandler ? m_callHandlerId : m_objectId](const StopToken &stop) {
+        this,
+        [connection = m_context.state().connectionString, r = *ref,
+         id = ref->byCallHandler ? m_callHandlerId : m_objectId](const StopToken &stop) {
             return readReferenceGrid(connection, r, id, stop);
         },
         [this](GridRows read) { showReferences(std::move(read)); });
@@ -266,9 +268,9 @@ void frmObjectView::grid_MouseMove(Grid *grid)
         sourceView = ref->hoverView;
     }
     const QString column = c >= 0 ? grid->textMatrix(0, c) : QString();
-    const navigation::HoverTarget target =
-        navigation::hoverTargetForCell(m_context.state().dictionary, sourceView, column, grid->textMatrix(r, c), QString(),
-                                       navigation::ReferenceRules::ObjectView);
+    const navigation::HoverTarget target = navigation::hoverTargetForCell(m_context.state().dictionary, sourceView,
+                                                                          column, grid->textMatrix(r, c), QString(),
+                                                                          navigation::ReferenceRules::ObjectView);
     if (!target.referencedTable.isEmpty()) {
         h.objectId = target.objectId;
         // Each object is described once, on a database thread; moving back
@@ -279,7 +281,10 @@ void frmObjectView::grid_MouseMove(Grid *grid)
             return;
         }
         h.describing.start(
-            this, [connection, target] { return navigation::describeObject(connection, target.referencedTable, target.objectId); },
+            this,
+            [connection, target] {
+                return navigation::describeObject(connection, target.referencedTable, target.objectId);
+            },
             [this, grid, connection, target](navigation::ObjectDescription d) {
                 if (d.unexpected)
                     m_context.messenger().message(navigation::ObjectDescriber::unexpectedErrorMessage(d.unexpected));

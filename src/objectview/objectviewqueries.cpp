@@ -13,13 +13,23 @@ using sql::quoteBracketed;
 const QList<ObjectTypeInfo> &objectTypes()
 {
     static const QList<ObjectTypeInfo> types{
-        {ObjectType::CallHandlers, QStringLiteral("Call Handlers"), QStringLiteral("vw_CallHandler"), QStringLiteral("vw_Callhandler"),
+        {ObjectType::CallHandlers,
+         QStringLiteral("Call Handlers"),
+         QStringLiteral("vw_CallHandler"),
+         QStringLiteral("vw_Callhandler"),
          {QStringLiteral("Greeting Rules"), QStringLiteral("Transfer Rules"), QStringLiteral("User Input Rules")}},
-        {ObjectType::Interviewers, QStringLiteral("Interviewers"), QStringLiteral("vw_InterviewHandler"), QStringLiteral("vw_InterviewHandler"),
+        {ObjectType::Interviewers,
+         QStringLiteral("Interviewers"),
+         QStringLiteral("vw_InterviewHandler"),
+         QStringLiteral("vw_InterviewHandler"),
          {QStringLiteral("Interview Questions")}},
-        {ObjectType::Subscribers, QStringLiteral("Subscribers"), QStringLiteral("vw_Subscriber"), QStringLiteral("vw_Subscriber"),
+        {ObjectType::Subscribers,
+         QStringLiteral("Subscribers"),
+         QStringLiteral("vw_Subscriber"),
+         QStringLiteral("vw_Subscriber"),
          {QStringLiteral("Extensions"), QStringLiteral("Greeting Rules"), QStringLiteral("Notification Devices"),
-          QStringLiteral("Primary Call Handler"), QStringLiteral("Transfer Rules"), QStringLiteral("User Input Rules")}},
+          QStringLiteral("Primary Call Handler"), QStringLiteral("Transfer Rules"),
+          QStringLiteral("User Input Rules")}},
     };
     return types;
 }
@@ -35,13 +45,21 @@ const ObjectTypeInfo *objectTypeByCaption(const QString &caption)
 const ReferenceInfo *referenceByCaption(const QString &caption)
 {
     static const QList<ReferenceInfo> refs{
-        {QStringLiteral("Primary Call Handler"), QStringLiteral("vw_CallHandler"), QStringLiteral("WHERE Recipient_SubscriberObjectID='"), false, QStringLiteral("vw_Callhandler")},
-        {QStringLiteral("Extensions"), QStringLiteral("vw_DTMFAccessID"), QStringLiteral("WHERE Parent_SubscriberObjectID='"), false, QStringLiteral("vw_DTMFAccessID")},
-        {QStringLiteral("Greeting Rules"), QStringLiteral("vw_Greeting"), QStringLiteral("WHERE CallHandlerObjectID='"), true, QStringLiteral("vw_Greeting")},
-        {QStringLiteral("Notification Devices"), QStringLiteral("vw_NotificationDevice"), QStringLiteral("WHERE SubscriberObjectID='"), false, QStringLiteral("vw_NotificationDevice")},
-        {QStringLiteral("Transfer Rules"), QStringLiteral("vw_TransferOption"), QStringLiteral("WHERE CallHandlerObjectID='"), true, QStringLiteral("vw_TransferOption")},
-        {QStringLiteral("Interview Questions"), QStringLiteral("vw_InterviewHandlerQuestion"), QStringLiteral("vw_InterviewHandlerQuestion WHERE InterviewHandlerObjectID='"), false, QStringLiteral("vw_InterviewHandlerQuestion")},
-        {QStringLiteral("User Input Rules"), QStringLiteral("vw_MenuEntry"), QStringLiteral("vw_Menuentry WHERE CallHandlerObjectID='"), true, QStringLiteral("vw_MenuEntry")},
+        {QStringLiteral("Primary Call Handler"), QStringLiteral("vw_CallHandler"),
+         QStringLiteral("WHERE Recipient_SubscriberObjectID='"), false, QStringLiteral("vw_Callhandler")},
+        {QStringLiteral("Extensions"), QStringLiteral("vw_DTMFAccessID"),
+         QStringLiteral("WHERE Parent_SubscriberObjectID='"), false, QStringLiteral("vw_DTMFAccessID")},
+        {QStringLiteral("Greeting Rules"), QStringLiteral("vw_Greeting"), QStringLiteral("WHERE CallHandlerObjectID='"),
+         true, QStringLiteral("vw_Greeting")},
+        {QStringLiteral("Notification Devices"), QStringLiteral("vw_NotificationDevice"),
+         QStringLiteral("WHERE SubscriberObjectID='"), false, QStringLiteral("vw_NotificationDevice")},
+        {QStringLiteral("Transfer Rules"), QStringLiteral("vw_TransferOption"),
+         QStringLiteral("WHERE CallHandlerObjectID='"), true, QStringLiteral("vw_TransferOption")},
+        {QStringLiteral("Interview Questions"), QStringLiteral("vw_InterviewHandlerQuestion"),
+         QStringLiteral("vw_InterviewHandlerQuestion WHERE InterviewHandlerObjectID='"), false,
+         QStringLiteral("vw_InterviewHandlerQuestion")},
+        {QStringLiteral("User Input Rules"), QStringLiteral("vw_MenuEntry"),
+         QStringLiteral("vw_Menuentry WHERE CallHandlerObjectID='"), true, QStringLiteral("vw_MenuEntry")},
     };
     for (const ReferenceInfo &r : refs)
         if (r.caption.toUpper() == caption.toUpper())
@@ -56,11 +74,10 @@ QString columnDiscoveryQuery(const QString &view)
 
 ObjectQuery objectGridQuery(const ObjectTypeInfo &type, const QStringList &columns)
 {
-    static const QStringList preferred{QStringLiteral("Alias"), QStringLiteral("DisplayName"), QStringLiteral("DTMFAccessID"),
-                                       QStringLiteral("FirstName"), QStringLiteral("LastName")};
-    auto isPreferred = [](const QString &name) {
-        return preferred.contains(name, Qt::CaseInsensitive);
-    };
+    static const QStringList preferred{QStringLiteral("Alias"), QStringLiteral("DisplayName"),
+                                       QStringLiteral("DTMFAccessID"), QStringLiteral("FirstName"),
+                                       QStringLiteral("LastName")};
+    auto isPreferred = [](const QString &name) { return preferred.contains(name, Qt::CaseInsensitive); };
     ObjectQuery q;
     QString preferredList;
     int count = 0;
@@ -89,8 +106,9 @@ ObjectQuery objectGridQuery(const ObjectTypeInfo &type, const QStringList &colum
 
 ObjectQuery referenceGridQuery(const ReferenceInfo &reference, const QStringList &columns, const QString &objectId)
 {
-    static const QStringList preferred{QStringLiteral("Alias"), QStringLiteral("DisplayName"), QStringLiteral("DTMFAccessID"),
-                                       QStringLiteral("FirstName"), QStringLiteral("LastName"), QStringLiteral("TransferOptionType"),
+    static const QStringList preferred{QStringLiteral("Alias"),        QStringLiteral("DisplayName"),
+                                       QStringLiteral("DTMFAccessID"), QStringLiteral("FirstName"),
+                                       QStringLiteral("LastName"),     QStringLiteral("TransferOptionType"),
                                        QStringLiteral("GreetingType"), QStringLiteral("TouchToneKey")};
     ObjectQuery q;
     QString preferredList;

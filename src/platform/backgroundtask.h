@@ -104,7 +104,8 @@ public:
                 // window: whether the receiver still exists is asked on the
                 // receiver's own thread, never here.
                 if (QCoreApplication *app = QCoreApplication::instance())
-                    QMetaObject::invokeMethod(app, [run] { deliver(run); }, Qt::QueuedConnection);
+                    QMetaObject::invokeMethod(
+                        app, [run] { deliver(run); }, Qt::QueuedConnection);
             },
             lane);
     }

@@ -38,7 +38,8 @@ namespace {
 
 QString poolKey(const ConnectionTarget &t)
 {
-    return t.server.toLower() + u',' + QString::number(t.port) + u'\\' + t.instance.toLower() + u'|' + t.database.toLower();
+    return t.server.toLower() + u',' + QString::number(t.port) + u'\\' + t.instance.toLower() + u'|'
+           + t.database.toLower();
 }
 
 // Every session opened and still alive, so that exit can stop their work.
@@ -99,7 +100,8 @@ std::shared_ptr<Session> SessionPool::sessionFor(const QString &connection, Erro
     const ConnectionTarget t = parseConnectionString(connection);
     if (!t.valid) {
         if (error)
-            *error = {kErrGeneric, QStringLiteral("[KORVA] The connection string names no server: \"%1\"").arg(connection)};
+            *error = {kErrGeneric,
+                      QStringLiteral("[KORVA] The connection string names no server: \"%1\"").arg(connection)};
         return nullptr;
     }
     const QString key = poolKey(t);
@@ -171,7 +173,8 @@ std::shared_ptr<Session> SessionPool::openOwn(const QString &connection, Error *
     const ConnectionTarget t = parseConnectionString(connection);
     if (!t.valid) {
         if (error)
-            *error = {kErrGeneric, QStringLiteral("[KORVA] The connection string names no server: \"%1\"").arg(connection)};
+            *error = {kErrGeneric,
+                      QStringLiteral("[KORVA] The connection string names no server: \"%1\"").arg(connection)};
         return nullptr;
     }
     auto s = m_opener(t, error);
@@ -269,8 +272,8 @@ ExecOutcome executeText(const QString &connection, const QString &sql, Error *er
     return session->execute(sql, error);
 }
 
-ExecOutcome executeProcedure(const QString &connection, const QString &name,
-                             const QList<ProcedureArgument> &args, Error *error)
+ExecOutcome executeProcedure(const QString &connection, const QString &name, const QList<ProcedureArgument> &args,
+                             Error *error)
 {
     Error e;
     auto session = sessionFor(connection, &e);

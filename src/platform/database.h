@@ -19,8 +19,8 @@ std::unique_ptr<ResultSet> openResultSet(const QString &connection, const QStrin
 // Runs a text command; yields the records affected and the rows, if any.
 ExecOutcome executeText(const QString &connection, const QString &sql, Error *error);
 // Runs a stored procedure with input parameters.
-ExecOutcome executeProcedure(const QString &connection, const QString &name,
-                             const QList<ProcedureArgument> &args, Error *error);
+ExecOutcome executeProcedure(const QString &connection, const QString &name, const QList<ProcedureArgument> &args,
+                             Error *error);
 // Whether the server answers now: opens a connection of its own (a pooled
 // session says nothing of that) and closes it again. Empty when it works.
 Error testConnection(const QString &connection);

@@ -11,8 +11,7 @@ class DelayedRowSource final : public RowSource
 public:
     DelayedRowSource(std::unique_ptr<RowSource> inner, std::chrono::milliseconds delay, SessionMeter *meter)
         : m_inner(std::move(inner)), m_delay(delay), m_meter(meter)
-    {
-    }
+    {}
     QStringList columns() const override { return m_inner->columns(); }
     qsizetype fetch(RowStore &store, qsizetype maxRows, Error *error) override
     {
@@ -92,7 +91,8 @@ private:
 
 } // namespace
 
-std::shared_ptr<Session> withDelay(std::shared_ptr<Session> session, std::chrono::milliseconds delay, SessionMeter *meter)
+std::shared_ptr<Session> withDelay(std::shared_ptr<Session> session, std::chrono::milliseconds delay,
+                                   SessionMeter *meter)
 {
     if (!session)
         return nullptr;

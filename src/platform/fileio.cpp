@@ -17,10 +17,7 @@ QString describeErrno(int number) { return QString::fromLocal8Bit(std::strerror(
 
 } // namespace
 
-AtomicFileWriter::AtomicFileWriter(const QString &path)
-    : m_file(std::make_unique<QSaveFile>(path)), m_path(path)
-{
-}
+AtomicFileWriter::AtomicFileWriter(const QString &path) : m_file(std::make_unique<QSaveFile>(path)), m_path(path) {}
 
 AtomicFileWriter::~AtomicFileWriter()
 {
@@ -62,9 +59,8 @@ bool AtomicFileWriter::write(const QByteArray &bytes)
         const qint64 n = m_file->write(bytes.constData() + at, bytes.size() - at);
         if (n <= 0) {
             const int number = errno ? errno : EIO;
-            fail(m_file->error() != QFileDevice::NoError && !m_file->errorString().isEmpty()
-                     ? m_file->errorString()
-                     : describeErrno(number),
+            fail(m_file->error() != QFileDevice::NoError && !m_file->errorString().isEmpty() ? m_file->errorString()
+                                                                                             : describeErrno(number),
                  number);
             return false;
         }
@@ -141,14 +137,14 @@ ReadStatus readRegularFile(const QString &path, qint64 maxBytes, QByteArray *byt
         int fd;
         ~Closer() { ::close(fd); }
     } closer{fd};
-    struct stat info{};
+    struct stat info
+    {};
     if (::fstat(fd, &info) != 0)
         return failWith(ReadStatus::Failed, describeErrno(errno));
     if (!S_ISREG(info.st_mode))
         return failWith(ReadStatus::NotRegular, QStringLiteral("not a regular file"));
     if (info.st_size > maxBytes)
-        return failWith(ReadStatus::TooLarge,
-                        QStringLiteral("the file is larger than %1 bytes").arg(maxBytes));
+        return failWith(ReadStatus::TooLarge, QStringLiteral("the file is larger than %1 bytes").arg(maxBytes));
     // The size may change while reading: never take more than the limit.
     bytes->reserve(qsizetype(info.st_size));
     char buffer[64 * 1024];
@@ -165,8 +161,7 @@ ReadStatus readRegularFile(const QString &path, qint64 maxBytes, QByteArray *byt
             break;
         if (bytes->size() + n > maxBytes) {
             bytes->clear();
-            return failWith(ReadStatus::TooLarge,
-                            QStringLiteral("the file is larger than %1 bytes").arg(maxBytes));
+            return failWith(ReadStatus::TooLarge, QStringLiteral("the file is larger than %1 bytes").arg(maxBytes));
         }
         bytes->append(buffer, qsizetype(n));
     }

@@ -124,9 +124,10 @@ QStringList OdbcSession::primaryKeyColumns(const QString &table, Error *error)
         return {};
     const TableName t = tableName(table);
     std::u16string catalog = wide(t.catalog), schema = wide(t.schema), name = wide(t.name);
-    const SQLRETURN rc = SQLPrimaryKeysW(stmt.handle(), t.catalog.isEmpty() ? nullptr : w(catalog), SQLSMALLINT(t.catalog.isEmpty() ? 0 : SQL_NTS),
-                                         t.schema.isEmpty() ? nullptr : w(schema), SQLSMALLINT(t.schema.isEmpty() ? 0 : SQL_NTS),
-                                         w(name), SQL_NTS);
+    const SQLRETURN rc = SQLPrimaryKeysW(stmt.handle(), t.catalog.isEmpty() ? nullptr : w(catalog),
+                                         SQLSMALLINT(t.catalog.isEmpty() ? 0 : SQL_NTS),
+                                         t.schema.isEmpty() ? nullptr : w(schema),
+                                         SQLSMALLINT(t.schema.isEmpty() ? 0 : SQL_NTS), w(name), SQL_NTS);
     if (!SQL_SUCCEEDED(rc)) {
         if (error)
             *error = stmt.failure();

@@ -29,7 +29,9 @@ QString compose(const ConnectionTarget &t, const OdbcEndpoint &e, const OdbcLogi
     if (e.dialect == u"sqlite") {
         parts << QStringLiteral("Driver=") + value(e.driver);
         const QString file = embeddedDatabaseFile(e.dataFolder, t.database);
-        parts << QStringLiteral("Database=") + value(file.isEmpty() ? QDir(e.dataFolder).filePath(t.database + QStringLiteral(".sqlite")) : file);
+        parts << QStringLiteral("Database=")
+                     + value(file.isEmpty() ? QDir(e.dataFolder).filePath(t.database + QStringLiteral(".sqlite"))
+                                            : file);
         return parts.join(u';');
     }
     if (!e.dsn.isEmpty()) {
@@ -52,7 +54,8 @@ QString compose(const ConnectionTarget &t, const OdbcEndpoint &e, const OdbcLogi
         parts << QStringLiteral("Trusted_Connection=Yes");
     } else {
         parts << QStringLiteral("UID=") + value(login.user, literalBraces);
-        parts << QStringLiteral("PWD=") + (showPassword ? value(login.password, literalBraces) : QStringLiteral("********"));
+        parts << QStringLiteral("PWD=")
+                     + (showPassword ? value(login.password, literalBraces) : QStringLiteral("********"));
         // FreeTDS 1.3 ends a braced value only at "};": a closing brace at
         // the very end would stay in the password.
         parts << QString();
@@ -68,7 +71,8 @@ QString odbcConnectionString(const ConnectionTarget &target, const OdbcEndpoint 
     return compose(target, endpoint, login, true, literalBraces);
 }
 
-QString odbcConnectionStringForDisplay(const ConnectionTarget &target, const OdbcEndpoint &endpoint, const OdbcLogin &login)
+QString odbcConnectionStringForDisplay(const ConnectionTarget &target, const OdbcEndpoint &endpoint,
+                                       const OdbcLogin &login)
 {
     return compose(target, endpoint, login, false);
 }

@@ -12,11 +12,11 @@ struct OdbcEndpoint
 {
     QString driver = QStringLiteral("FreeTDS");
     QString tdsVersion = QStringLiteral("7.4");
-    QString dsn;                 // when set, used instead of the driver
-    QString dialect;             // empty: SQL Server; "sqlite": a SQLite file per database
-    QString dataFolder;          // for the sqlite dialect: where the database files are
-    int loginTimeout = 15;       // seconds a connection may take to open (0: the driver's own)
-    int queryTimeout = 0;        // seconds a statement may run (0: no limit; Stop and Cancel end long work)
+    QString dsn;           // when set, used instead of the driver
+    QString dialect;       // empty: SQL Server; "sqlite": a SQLite file per database
+    QString dataFolder;    // for the sqlite dialect: where the database files are
+    int loginTimeout = 15; // seconds a connection may take to open (0: the driver's own)
+    int queryTimeout = 0;  // seconds a statement may run (0: no limit; Stop and Cancel end long work)
 };
 
 // A login: integrated (the user's own credentials, Kerberos with FreeTDS) or a SQL Server login.
@@ -37,7 +37,8 @@ QString odbcConnectionString(const ConnectionTarget &target, const OdbcEndpoint 
                              bool literalBraces = false);
 
 // The same with the password left out, for messages and logs.
-QString odbcConnectionStringForDisplay(const ConnectionTarget &target, const OdbcEndpoint &endpoint, const OdbcLogin &login);
+QString odbcConnectionStringForDisplay(const ConnectionTarget &target, const OdbcEndpoint &endpoint,
+                                       const OdbcLogin &login);
 
 // The driver, TDS version, data source name and time-outs configured in the
 // settings ("Config" group: OdbcDriver, TdsVersion, OdbcDsn, LoginTimeout, QueryTimeout).

@@ -31,8 +31,8 @@ inline QString fromWide(const SQLWCHAR *text, qsizetype chars)
 struct Diagnosis
 {
     Error error;
-    QString sqlState;       // of the first record
-    bool linkFailure = false; // any record says the connection is gone (08xxx, HYT00, HYT01)
+    QString sqlState;          // of the first record
+    bool linkFailure = false;  // any record says the connection is gone (08xxx, HYT00, HYT01)
     bool loginRefused = false; // any record says the server refused the login
     bool unreachable = false;  // any record says the server was not reached or did not answer in time
     bool timedOut = false;     // the first record is a time-out (HYT00, HYT01)

@@ -78,8 +78,9 @@ Diagnosis diagnoseAll(SQLSMALLINT handleType, SQLHANDLE handle, const QString &f
         }
     }
     if (d.sqlState.isEmpty())
-        d.error = {kErrCommand, fallback.isEmpty() ? QStringLiteral("The ODBC driver reported a failure it did not describe.")
-                                                   : fallback};
+        d.error = {kErrCommand, fallback.isEmpty()
+                                    ? QStringLiteral("The ODBC driver reported a failure it did not describe.")
+                                    : fallback};
     return d;
 }
 
@@ -120,7 +121,8 @@ Connected connect(const QString &connectionString, int loginTimeout)
     Connected c;
     if (!environment() || !SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, environment(), &c.dbc))) {
         c.dbc = SQL_NULL_HDBC;
-        c.diagnosis.error = {kErrGeneric, QStringLiteral("The ODBC driver manager could not make a connection handle.")};
+        c.diagnosis.error = {kErrGeneric,
+                             QStringLiteral("The ODBC driver manager could not make a connection handle.")};
         return c;
     }
     if (loginTimeout > 0)
@@ -186,10 +188,7 @@ QString serverLabel(const ConnectionTarget &t)
 thread_local int t_promptAllowed = 0;
 thread_local std::shared_ptr<const std::atomic<bool>> t_abandoned;
 
-bool abandoned()
-{
-    return t_abandoned && t_abandoned->load();
-}
+bool abandoned() { return t_abandoned && t_abandoned->load(); }
 
 // Asks for a SQL Server login on the windows' thread: directly there, or from
 // a thread whose work allows it, by waiting for the windows' thread's answer.
@@ -320,7 +319,8 @@ bool integratedLoginFirst()
     return QFileInfo::exists(QStringLiteral("/tmp/krb5cc_%1").arg(::getuid()));
 }
 
-std::shared_ptr<OdbcSession> OdbcSession::open(const ConnectionTarget &target, const OdbcEndpoint &endpoint, Error *error)
+std::shared_ptr<OdbcSession> OdbcSession::open(const ConnectionTarget &target, const OdbcEndpoint &endpoint,
+                                               Error *error)
 {
     std::shared_ptr<OdbcSession> s(new OdbcSession);
     s->m_target = target;
@@ -346,11 +346,13 @@ std::shared_ptr<OdbcSession> OdbcSession::open(const ConnectionTarget &target, c
     for (;;) {
         if (!login) {
             // Asked once per server; asked again after a refused one.
-            login = askForLogin(serverLabel(target), c.diagnosis.loginRefused ? c.diagnosis.error.description : QString());
+            login = askForLogin(serverLabel(target),
+                                c.diagnosis.loginRefused ? c.diagnosis.error.description : QString());
             if (!login) {
                 if (!asked && c.diagnosis.error.description.isEmpty())
-                    c.diagnosis.error = {kErrGeneric, QStringLiteral("The server %1 needs a SQL Server login, and none was given.")
-                                                          .arg(serverLabel(target))};
+                    c.diagnosis.error = {kErrGeneric,
+                                         QStringLiteral("The server %1 needs a SQL Server login, and none was given.")
+                                             .arg(serverLabel(target))};
                 break;
             }
             asked = true;
@@ -363,7 +365,8 @@ std::shared_ptr<OdbcSession> OdbcSession::open(const ConnectionTarget &target, c
                                 || endpoint.driver.contains(QStringLiteral("tdsodbc"), Qt::CaseInsensitive));
         s->m_connectionString = odbcConnectionString(target, endpoint, *login, braces);
         c = connect(s->m_connectionString, endpoint.loginTimeout);
-        if (!c.dbc && braces && c.diagnosis.error.description.contains(QStringLiteral("Syntax error in connection string"))) {
+        if (!c.dbc && braces
+            && c.diagnosis.error.description.contains(QStringLiteral("Syntax error in connection string"))) {
             std::fill(s->m_connectionString.begin(), s->m_connectionString.end(), QChar(0));
             s->m_connectionString = odbcConnectionString(target, endpoint, *login);
             c = connect(s->m_connectionString, endpoint.loginTimeout);

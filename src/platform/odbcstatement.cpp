@@ -131,12 +131,12 @@ QStringList describe(SQLHSTMT stmt, std::vector<Column> &columns, bool withBase)
         if (withBase) {
             SQLWCHAR text[512] = {};
             SQLSMALLINT length = 0;
-            if (SQL_SUCCEEDED(SQLColAttributeW(stmt, SQLUSMALLINT(i + 1), SQL_DESC_BASE_TABLE_NAME, text,
-                                               sizeof text, &length, nullptr)))
+            if (SQL_SUCCEEDED(SQLColAttributeW(stmt, SQLUSMALLINT(i + 1), SQL_DESC_BASE_TABLE_NAME, text, sizeof text,
+                                               &length, nullptr)))
                 c.baseTable = fromWide(text, length / qsizetype(sizeof(SQLWCHAR)));
             length = 0;
-            if (SQL_SUCCEEDED(SQLColAttributeW(stmt, SQLUSMALLINT(i + 1), SQL_DESC_BASE_COLUMN_NAME, text,
-                                               sizeof text, &length, nullptr)))
+            if (SQL_SUCCEEDED(SQLColAttributeW(stmt, SQLUSMALLINT(i + 1), SQL_DESC_BASE_COLUMN_NAME, text, sizeof text,
+                                               &length, nullptr)))
                 c.baseColumn = fromWide(text, length / qsizetype(sizeof(SQLWCHAR)));
             if (c.baseColumn.isEmpty())
                 c.baseColumn = c.name;
@@ -152,19 +152,22 @@ QStringList describe(SQLHSTMT stmt, std::vector<Column> &columns, bool withBase)
 QString singleTableOf(const QString &sql, const QString &database)
 {
     static const QRegularExpression form(
-        QStringLiteral(R"(^\s*select\s+(?:(?!\bfrom\b).)*?\bfrom\s+((?:\[[^\]]*\]|[\w#@$]+)(?:\s*\.\s*(?:\[[^\]]*\]|[\w#@$]+|))*)\s*(?:$|\bwhere\b|\border\b))"),
+        QStringLiteral(
+            R"(^\s*select\s+(?:(?!\bfrom\b).)*?\bfrom\s+((?:\[[^\]]*\]|[\w#@$]+)(?:\s*\.\s*(?:\[[^\]]*\]|[\w#@$]+|))*)\s*(?:$|\bwhere\b|\border\b))"),
         QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
     const QRegularExpressionMatch m = form.match(sql);
     if (!m.hasMatch())
         return {};
     const QString rest = sql.mid(m.capturedEnd(1));
-    static const QRegularExpression other(QStringLiteral(R"(\b(join|from|union|select)\b)"), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression other(QStringLiteral(R"(\b(join|from|union|select)\b)"),
+                                          QRegularExpression::CaseInsensitiveOption);
     if (rest.contains(other))
         return {};
     const QStringList parts = sql::splitName(m.captured(1).trimmed());
     if (parts.isEmpty() || parts.size() > 3)
         return {};
-    if (parts.size() >= 2 && !parts[parts.size() - 2].isEmpty() && parts[parts.size() - 2].compare(u"dbo", Qt::CaseInsensitive) != 0)
+    if (parts.size() >= 2 && !parts[parts.size() - 2].isEmpty()
+        && parts[parts.size() - 2].compare(u"dbo", Qt::CaseInsensitive) != 0)
         return {};
     if (parts.size() == 3 && parts[0].compare(database, Qt::CaseInsensitive) != 0)
         return {};
@@ -174,15 +177,16 @@ QString singleTableOf(const QString &sql, const QString &database)
 class OdbcRowSource final : public RowSource
 {
 public:
-    OdbcRowSource(std::shared_ptr<OdbcSession> session, SQLHDBC dbc, SQLHSTMT stmt, bool updatable, bool cancelWhileFetching,
-                  bool utf8Text, const QString &sql)
+    OdbcRowSource(std::shared_ptr<OdbcSession> session, SQLHDBC dbc, SQLHSTMT stmt, bool updatable,
+                  bool cancelWhileFetching, bool utf8Text, const QString &sql)
         : m_session(std::move(session)), m_dbc(dbc), m_stmt(stmt), m_cancelWhileFetching(cancelWhileFetching),
           m_utf8Text(utf8Text)
     {
         m_names = describe(stmt, m_columns, updatable);
         // A server names a column's table only in browse mode; the rows of a
         // query over one table are that table's.
-        if (updatable && std::all_of(m_columns.begin(), m_columns.end(), [](const Column &c) { return c.baseTable.isEmpty(); }))
+        if (updatable
+            && std::all_of(m_columns.begin(), m_columns.end(), [](const Column &c) { return c.baseTable.isEmpty(); }))
             if (const QString table = singleTableOf(sql, m_session->target().database); !table.isEmpty())
                 for (Column &c : m_columns)
                     c.baseTable = table;
@@ -193,28 +197,31 @@ public:
                 block = false;
         if (block) {
             for (Column &c : m_columns) {
-                c.width = c.kind == Kind::Integer ? SQLLEN(sizeof(SQLBIGINT))
-                          : c.kind == Kind::Real  ? SQLLEN(sizeof(double))
+                c.width = c.kind == Kind::Integer  ? SQLLEN(sizeof(SQLBIGINT))
+                          : c.kind == Kind::Real   ? SQLLEN(sizeof(double))
                           : c.kind == Kind::Binary ? SQLLEN(c.size)
-                          : m_utf8Text            ? SQLLEN(textChars(c.sqlType, c.size) * 4 + 1)
+                          : m_utf8Text             ? SQLLEN(textChars(c.sqlType, c.size) * 4 + 1)
                                                    : SQLLEN((textChars(c.sqlType, c.size) + 1) * sizeof(SQLWCHAR));
                 rowBytes += c.width + SQLLEN(sizeof(SQLLEN));
             }
             // A few hundred rows a block, fewer when the rows are wide.
             m_blockRows = SQLULEN(std::clamp<SQLLEN>(SQLLEN(1 << 20) / std::max<SQLLEN>(rowBytes, 1), 1, 256));
-            bool ready = SQL_SUCCEEDED(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0))
-                         && SQL_SUCCEEDED(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(m_blockRows), 0))
+            bool ready = SQL_SUCCEEDED(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_BIND_TYPE,
+                                                      reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0))
+                         && SQL_SUCCEEDED(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE,
+                                                         reinterpret_cast<SQLPOINTER>(m_blockRows), 0))
                          && SQL_SUCCEEDED(SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, &m_rowsFetched, 0));
             for (std::size_t i = 0; ready && i < m_columns.size(); ++i) {
                 Column &c = m_columns[i];
                 c.buffer.resize(std::size_t(c.width) * m_blockRows);
                 c.indicator.resize(m_blockRows);
-                const SQLSMALLINT cType = c.kind == Kind::Integer ? SQL_C_SBIGINT
-                                          : c.kind == Kind::Real  ? SQL_C_DOUBLE
+                const SQLSMALLINT cType = c.kind == Kind::Integer  ? SQL_C_SBIGINT
+                                          : c.kind == Kind::Real   ? SQL_C_DOUBLE
                                           : c.kind == Kind::Binary ? SQL_C_BINARY
-                                          : m_utf8Text            ? SQL_C_CHAR
+                                          : m_utf8Text             ? SQL_C_CHAR
                                                                    : SQL_C_WCHAR;
-                ready = SQL_SUCCEEDED(SQLBindCol(stmt, SQLUSMALLINT(i + 1), cType, c.buffer.data(), c.width, c.indicator.data()));
+                ready = SQL_SUCCEEDED(
+                    SQLBindCol(stmt, SQLUSMALLINT(i + 1), cType, c.buffer.data(), c.width, c.indicator.data()));
             }
             // A driver that will not read in blocks is read cell by cell.
             if (!ready) {
@@ -262,10 +269,7 @@ public:
 
 private:
     // The error of the statement's last call; a connection that broke is not used again.
-    Error failure()
-    {
-        return diagnoseOn(*m_session, m_dbc, SQL_HANDLE_STMT, m_stmt).error;
-    }
+    Error failure() { return diagnoseOn(*m_session, m_dbc, SQL_HANDLE_STMT, m_stmt).error; }
 
     bool fail(Error *error, const Error &e)
     {
@@ -299,10 +303,15 @@ private:
             for (const Column &c : m_columns)
                 for (SQLULEN r = 0; r < m_inBlock; ++r)
                     if (c.indicator[r] != SQL_NULL_DATA && c.kind != Kind::Integer && c.kind != Kind::Real
-                        && c.indicator[r] + SQLLEN(c.kind != Kind::Text ? 0 : m_utf8Text ? 1 : sizeof(SQLWCHAR)) > c.width)
-                        return fail(error, {kErrCommand, QStringLiteral("A value of column %1 is longer than the column's "
-                                                                        "declared size; the rows cannot be read in blocks.")
-                                                             .arg(c.name)});
+                        && c.indicator[r]
+                                   + SQLLEN(c.kind != Kind::Text ? 0
+                                            : m_utf8Text         ? 1
+                                                                 : sizeof(SQLWCHAR))
+                               > c.width)
+                        return fail(error,
+                                    {kErrCommand, QStringLiteral("A value of column %1 is longer than the column's "
+                                                                 "declared size; the rows cannot be read in blocks.")
+                                                      .arg(c.name)});
         } else {
             m_inBlock = 1;
             if (!readRowByCell(error))
@@ -320,8 +329,8 @@ private:
             const Column &c = m_columns[i];
             cell.null = false;
             cell.bytes.clear();
-            const SQLSMALLINT cType = c.kind == Kind::Integer ? SQL_C_SBIGINT
-                                      : c.kind == Kind::Real  ? SQL_C_DOUBLE
+            const SQLSMALLINT cType = c.kind == Kind::Integer  ? SQL_C_SBIGINT
+                                      : c.kind == Kind::Real   ? SQL_C_DOUBLE
                                       : c.kind == Kind::Binary ? SQL_C_BINARY
                                                                : SQL_C_WCHAR;
             if (c.kind == Kind::Integer || c.kind == Kind::Real) {
@@ -407,8 +416,9 @@ private:
             }
         }
         if (!store.endRow())
-            return fail(error, {kErrCommand, QStringLiteral("A row holds more than %1 MB of data, more than can be shown.")
-                                                 .arg((RowStore::maxRowBytes() + 1) >> 20)});
+            return fail(error,
+                        {kErrCommand, QStringLiteral("A row holds more than %1 MB of data, more than can be shown.")
+                                          .arg((RowStore::maxRowBytes() + 1) >> 20)});
         return true;
     }
 
@@ -472,10 +482,7 @@ Statement::~Statement()
         m_session->giveBack(m_dbc);
 }
 
-Error Statement::failure()
-{
-    return diagnoseOn(*m_session, m_dbc, SQL_HANDLE_STMT, m_stmt).error;
-}
+Error Statement::failure() { return diagnoseOn(*m_session, m_dbc, SQL_HANDLE_STMT, m_stmt).error; }
 
 QString wideColumn(SQLHSTMT stmt, SQLUSMALLINT column)
 {
@@ -490,13 +497,14 @@ bool bindText(SQLHSTMT stmt, SQLUSMALLINT index, BoundText &p, const QVariant &v
 {
     if (value.isNull() || !value.isValid()) {
         p.indicator = SQL_NULL_DATA;
-        return SQL_SUCCEEDED(SQLBindParameter(stmt, index, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR, 1, 0, nullptr, 0,
-                                              &p.indicator));
+        return SQL_SUCCEEDED(
+            SQLBindParameter(stmt, index, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR, 1, 0, nullptr, 0, &p.indicator));
     }
     p.text = value.toString().toStdU16String();
     p.indicator = SQLLEN(p.text.size() * sizeof(char16_t));
     return SQL_SUCCEEDED(SQLBindParameter(stmt, index, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR,
-                                          std::max<SQLULEN>(1, p.text.size()), 0, p.text.data(), p.indicator, &p.indicator));
+                                          std::max<SQLULEN>(1, p.text.size()), 0, p.text.data(), p.indicator,
+                                          &p.indicator));
 }
 
 ExecOutcome readResults(Statement &statement, Error *error)
@@ -611,7 +619,8 @@ std::unique_ptr<RowSource> OdbcSession::query(const QString &sql, bool updatable
             return nullptr;
         }
         if (m_endpoint.queryTimeout > 0)
-            SQLSetStmtAttr(stmt, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(m_endpoint.queryTimeout)), 0);
+            SQLSetStmtAttr(stmt, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(m_endpoint.queryTimeout)),
+                           0);
         std::u16string text = wide(translate(sql));
         const SQLRETURN rc = SQLExecDirectW(stmt, w(text), SQL_NTS);
         if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) {
@@ -681,10 +690,13 @@ bool OdbcRowSource::updateCell(const RowStore &store, qsizetype row, int column,
     for (const Column &c : m_columns)
         origins.append({c.name, QString(), c.baseTable, c.baseColumn});
     const EditDialect dialect{sql::quoteBracketed, false};
-    const auto edit = planCellEdit(origins, column, dialect, [&](const ColumnOrigin &target) {
-        Error e;
-        return m_session->primaryKeyColumns(target.table, &e);
-    }, error);
+    const auto edit = planCellEdit(
+        origins, column, dialect,
+        [&](const ColumnOrigin &target) {
+            Error e;
+            return m_session->primaryKeyColumns(target.table, &e);
+        },
+        error);
     if (!edit)
         return false;
     // Its own connection (the rows' one is busy reading), in a transaction
@@ -693,17 +705,21 @@ bool OdbcRowSource::updateCell(const RowStore &store, qsizetype row, int column,
     if (!stmt)
         return false;
     // Without a transaction a wrong count could not be undone: no change then.
-    if (!SQL_SUCCEEDED(SQLSetConnectAttr(stmt.connection(), SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0))) {
+    if (!SQL_SUCCEEDED(SQLSetConnectAttr(stmt.connection(), SQL_ATTR_AUTOCOMMIT,
+                                         reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0))) {
         if (error)
             *error = diagnoseOn(*m_session, stmt.connection(), SQL_HANDLE_DBC, stmt.connection()).error;
         return false;
     }
     // A connection whose transaction could not be ended is not used again.
     auto finish = [&](bool commit) {
-        const bool ended = SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, stmt.connection(), SQLSMALLINT(commit ? SQL_COMMIT : SQL_ROLLBACK)));
-        const Diagnosis d = ended ? Diagnosis{} : diagnoseOn(*m_session, stmt.connection(), SQL_HANDLE_DBC, stmt.connection());
-        if (!ended || !SQL_SUCCEEDED(SQLSetConnectAttr(stmt.connection(), SQL_ATTR_AUTOCOMMIT,
-                                                       reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0)))
+        const bool ended = SQL_SUCCEEDED(
+            SQLEndTran(SQL_HANDLE_DBC, stmt.connection(), SQLSMALLINT(commit ? SQL_COMMIT : SQL_ROLLBACK)));
+        const Diagnosis d = ended ? Diagnosis{}
+                                  : diagnoseOn(*m_session, stmt.connection(), SQL_HANDLE_DBC, stmt.connection());
+        if (!ended
+            || !SQL_SUCCEEDED(SQLSetConnectAttr(stmt.connection(), SQL_ATTR_AUTOCOMMIT,
+                                                reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0)))
             m_session->markBroken(stmt.connection());
         return ended ? Error{} : d.error;
     };
@@ -712,7 +728,9 @@ bool OdbcRowSource::updateCell(const RowStore &store, qsizetype row, int column,
     std::vector<BoundText> params(std::size_t(keyColumns.size()) + 1);
     bool bound = bindText(stmt.handle(), 1, params[0], value);
     for (int k = 0; k < keyColumns.size(); ++k)
-        bound = bound && bindText(stmt.handle(), SQLUSMALLINT(k + 2), params[std::size_t(k) + 1], store.value(row, keyColumns[k]));
+        bound = bound
+                && bindText(stmt.handle(), SQLUSMALLINT(k + 2), params[std::size_t(k) + 1],
+                            store.value(row, keyColumns[k]));
     if (!bound) {
         if (error)
             *error = stmt.failure();
@@ -744,4 +762,3 @@ bool OdbcRowSource::updateCell(const RowStore &store, qsizetype row, int column,
 }
 
 } // namespace korva::db
-

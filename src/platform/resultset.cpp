@@ -11,8 +11,7 @@ bool RowSource::updateCell(const RowStore &, qsizetype, int, const QVariant &, E
 
 ResultSet::ResultSet() = default;
 
-ResultSet::ResultSet(std::unique_ptr<RowSource> source)
-    : m_source(std::move(source))
+ResultSet::ResultSet(std::unique_ptr<RowSource> source) : m_source(std::move(source))
 {
     if (m_source)
         m_rows.setColumns(m_source->columns());
@@ -124,21 +123,20 @@ QVariant ResultSet::field(int index, Error *error)
 {
     if (index < 0 || index >= fieldCount()) {
         if (error)
-            *error = {kErrFieldNotFound, QStringLiteral("Item cannot be found in the collection corresponding to the requested name or ordinal.")};
+            *error = {kErrFieldNotFound, QStringLiteral("Item cannot be found in the collection corresponding to the "
+                                                        "requested name or ordinal.")};
         return {};
     }
     if (!ensureRow(m_position)) {
         if (error)
-            *error = {kErrNoCurrentRecord, QStringLiteral("Either BOF or EOF is True, or the current record has been deleted. Requested operation requires a current record.")};
+            *error = {kErrNoCurrentRecord, QStringLiteral("Either BOF or EOF is True, or the current record has been "
+                                                          "deleted. Requested operation requires a current record.")};
         return {};
     }
     return m_rows.value(m_position, index);
 }
 
-QVariant ResultSet::field(const QString &name, Error *error)
-{
-    return field(fieldIndex(name), error);
-}
+QVariant ResultSet::field(const QString &name, Error *error) { return field(fieldIndex(name), error); }
 
 bool ResultSet::updateCell(qsizetype row, int column, const QVariant &value, Error *error)
 {

@@ -22,8 +22,7 @@ public:
     // fetch then ends as if the rows had run out.
     virtual void cancel() {}
     // Writes one cell back (edit mode). Default: not updatable.
-    virtual bool updateCell(const RowStore &store, qsizetype row, int column, const QVariant &value,
-                            Error *error);
+    virtual bool updateCell(const RowStore &store, qsizetype row, int column, const QVariant &value, Error *error);
 };
 
 // Rows of named fields with a cursor, as every window reads them. Rows can

@@ -33,9 +33,10 @@ std::optional<CellEdit> planCellEdit(const QList<ColumnOrigin> &columns, int col
         edit.keyColumns << shownKeyColumn(columns, target, key);
     if (keys.isEmpty() || edit.keyColumns.contains(-1)) {
         if (error)
-            *error = {kErrCommand, QStringLiteral("The table \"%1\" has no primary key among the columns shown; its rows "
-                                                  "cannot be changed.")
-                                       .arg(target.table)};
+            *error = {kErrCommand,
+                      QStringLiteral("The table \"%1\" has no primary key among the columns shown; its rows "
+                                     "cannot be changed.")
+                          .arg(target.table)};
         return std::nullopt;
     }
     const auto &quote = dialect.quoteName;
@@ -43,7 +44,8 @@ std::optional<CellEdit> planCellEdit(const QList<ColumnOrigin> &columns, int col
     for (int k = 0; k < keys.size(); ++k)
         where += (k ? QStringLiteral(" AND ") : QString()) + quote(keys[k])
                  + (dialect.nullSafeKeys ? QStringLiteral(" IS ?%1").arg(k + 2) : QStringLiteral(" = ?"));
-    const QString table = target.schema.isEmpty() ? quote(target.table) : quote(target.schema) + u'.' + quote(target.table);
+    const QString table = target.schema.isEmpty() ? quote(target.table)
+                                                  : quote(target.schema) + u'.' + quote(target.table);
     edit.statement = QStringLiteral("UPDATE ") + table + QStringLiteral(" SET ") + quote(target.column)
                      + (dialect.nullSafeKeys ? QStringLiteral(" = ?1 WHERE ") : QStringLiteral(" = ? WHERE ")) + where;
     return edit;
@@ -54,8 +56,9 @@ Error changedRowsError(qint64 changed)
     if (changed == 1)
         return {};
     if (changed == 0)
-        return {kErrCommand, QStringLiteral("Row cannot be located for updating. Some values may have been changed since "
-                                            "it was last read.")};
+        return {kErrCommand,
+                QStringLiteral("Row cannot be located for updating. Some values may have been changed since "
+                               "it was last read.")};
     return {kErrGeneric, QStringLiteral("Insufficient key column information for updating or refreshing.")};
 }
 

@@ -34,15 +34,15 @@ struct RowLoader::Shared : std::enable_shared_from_this<RowLoader::Shared>
 
     std::mutex mutex;
     std::condition_variable readerDone;
-    std::shared_ptr<ResultSet> job;  // the result set being read, null when none
-    quint64 generation = 0;          // of the current load
+    std::shared_ptr<ResultSet> job; // the result set being read, null when none
+    quint64 generation = 0;         // of the current load
     qsizetype batchRows = 20000;
-    bool readerActive = false;       // a row thread is reading for this loader
-    bool reading = false;            // the reader is inside a fetch
+    bool readerActive = false; // a row thread is reading for this loader
+    bool reading = false;      // the reader is inside a fetch
     bool quit = false;
     bool drainPosted = false;
     std::deque<Batch> ready;
-    QPointer<RowLoader> owner;       // read only on the owner's thread
+    QPointer<RowLoader> owner; // read only on the owner's thread
 
     // Called with the mutex held, on the owner's thread.
     void wakeReader(const std::shared_ptr<Shared> &self)
@@ -106,10 +106,13 @@ struct RowLoader::Shared : std::enable_shared_from_this<RowLoader::Shared>
                     drainPosted = true;
                     // The owner is looked at on its own thread only.
                     if (QCoreApplication *app = QCoreApplication::instance())
-                        QMetaObject::invokeMethod(app, [self = shared_from_this()] {
-                            if (self->owner)
-                                self->owner->drain();
-                        }, Qt::QueuedConnection);
+                        QMetaObject::invokeMethod(
+                            app,
+                            [self = shared_from_this()] {
+                                if (self->owner)
+                                    self->owner->drain();
+                            },
+                            Qt::QueuedConnection);
                 }
             }
         }

@@ -30,8 +30,8 @@ public:
     quint64 generation() const;
 
 Q_SIGNALS:
-    void rowsAdded();  // a batch joined the result set
-    void finished();   // the result set is complete, or failed (its lastError says)
+    void rowsAdded(); // a batch joined the result set
+    void finished();  // the result set is complete, or failed (its lastError says)
 
 private:
     void drain();

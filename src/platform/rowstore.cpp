@@ -418,7 +418,8 @@ qsizetype RowStore::allocatedBytes() const
     for (qsizetype s : m_chunkSizes)
         total += s;
     total += qsizetype(m_cells.capacity() * sizeof(std::uint16_t));
-    total += qsizetype((m_rowStart.capacity() + m_chunkFirstRow.capacity() + m_wideCells.capacity()) * sizeof(std::uint32_t));
+    total += qsizetype((m_rowStart.capacity() + m_chunkFirstRow.capacity() + m_wideCells.capacity())
+                       * sizeof(std::uint32_t));
     total += qsizetype(m_wideRows.capacity() * sizeof(m_wideRows.front()));
     return total;
 }

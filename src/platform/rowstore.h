@@ -80,7 +80,12 @@ public:
     qsizetype allocatedBytes() const;
 
 private:
-    struct Span { const char *data; std::uint32_t size; CellType type; };
+    struct Span
+    {
+        const char *data;
+        std::uint32_t size;
+        CellType type;
+    };
     Span span(qsizetype row, int column) const;
     void addCell(CellType type, const char *data, qsizetype size);
     char *reserve(qsizetype size);

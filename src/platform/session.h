@@ -52,8 +52,7 @@ public:
 
     virtual std::unique_ptr<RowSource> query(const QString &sql, bool updatable, Error *error) = 0;
     virtual ExecOutcome execute(const QString &sql, Error *error) = 0;
-    virtual ExecOutcome callProcedure(const QString &name, const QList<ProcedureArgument> &args,
-                                      Error *error) = 0;
+    virtual ExecOutcome callProcedure(const QString &name, const QList<ProcedureArgument> &args, Error *error) = 0;
     virtual QList<ProcedureInfo> procedures(Error *error) = 0;
     // The first column of the table, in column order, that is part of its primary key.
     virtual QString primaryKeyColumn(const QString &table, Error *error) = 0;

@@ -46,7 +46,7 @@ private:
     std::mutex m_mutex;
     QHash<QString, std::shared_ptr<Session>> m_sessions;
     QHash<QString, std::shared_ptr<Opening>> m_openings; // under way, by key
-    quint64 m_generation = 0;                              // counts clear()
+    quint64 m_generation = 0;                            // counts clear()
 };
 
 // The pool every window's queries go through.

@@ -4,8 +4,8 @@ namespace korva {
 
 std::unique_ptr<QSettings> openSettings()
 {
-    return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
-                                       QStringLiteral("KORVA"), QStringLiteral("KORVA"));
+    return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("KORVA"),
+                                       QStringLiteral("KORVA"));
 }
 
 } // namespace korva

@@ -76,9 +76,11 @@ void fnObjectId(sqlite3_context *ctx, int, sqlite3_value **argv)
         return rc == SQLITE_ROW;
     };
     const QString q = sql::quoteBracketed(schema);
-    const bool found =
-        exists(QStringLiteral("SELECT 1 FROM %1.sqlite_master WHERE type IN ('table','view') AND name = ?1 COLLATE NOCASE").arg(q))
-        || (failure == SQLITE_OK && exists(QStringLiteral("SELECT 1 FROM %1.korva_procedures WHERE name = ?1").arg(q)));
+    const bool found = exists(QStringLiteral("SELECT 1 FROM %1.sqlite_master WHERE type IN ('table','view') AND name = "
+                                             "?1 COLLATE NOCASE")
+                                  .arg(q))
+                       || (failure == SQLITE_OK
+                           && exists(QStringLiteral("SELECT 1 FROM %1.korva_procedures WHERE name = ?1").arg(q)));
     if (failure == SQLITE_BUSY || failure == SQLITE_LOCKED || failure == SQLITE_INTERRUPT)
         sqlite3_result_error_code(ctx, failure);
     else if (found)
@@ -176,7 +178,8 @@ public:
             const char *origin = sqlite3_column_origin_name(stmt, i);
             const char *schema = sqlite3_column_database_name(stmt, i);
             m_origins.append({m_columns.last(), schema ? QString::fromUtf8(schema) : QString(),
-                              table ? QString::fromUtf8(table) : QString(), origin ? QString::fromUtf8(origin) : QString()});
+                              table ? QString::fromUtf8(table) : QString(),
+                              origin ? QString::fromUtf8(origin) : QString()});
         }
     }
 
@@ -224,8 +227,9 @@ public:
                     m_done = true;
                     sqlite3_reset(stmt);
                     if (error)
-                        *error = {kErrCommand, QStringLiteral("A row holds more than %1 MB of data, more than can be shown.")
-                                                   .arg((RowStore::maxRowBytes() + 1) >> 20)};
+                        *error = {kErrCommand,
+                                  QStringLiteral("A row holds more than %1 MB of data, more than can be shown.")
+                                      .arg((RowStore::maxRowBytes() + 1) >> 20)};
                     break;
                 }
                 ++added;
@@ -247,10 +251,15 @@ public:
         // Names go to SQLite as they are; a key that is NULL still finds its row.
         const EditDialect dialect{sqliteName, true};
         // The row is found by every column of its key, each of which must be shown.
-        const auto edit = planCellEdit(m_origins, column, dialect, [&](const ColumnOrigin &target) {
-            Error e;
-            return m_session->primaryKeyColumns(sql::quoteBracketed(target.schema) + u'.' + sql::quoteBracketed(target.table), &e);
-        }, error);
+        const auto edit = planCellEdit(
+            m_origins, column, dialect,
+            [&](const ColumnOrigin &target) {
+                Error e;
+                return m_session->primaryKeyColumns(sql::quoteBracketed(target.schema) + u'.'
+                                                        + sql::quoteBracketed(target.table),
+                                                    &e);
+            },
+            error);
         if (!edit)
             return false;
         sqlite3 *db = m_session->handle();
@@ -392,7 +401,8 @@ Error translateSqliteError(int code, const QString &message)
     return {kErrCommand, message};
 }
 
-std::shared_ptr<SqliteSession> SqliteSession::open(const ConnectionTarget &target, const QString &dataFolder, Error *error)
+std::shared_ptr<SqliteSession> SqliteSession::open(const ConnectionTarget &target, const QString &dataFolder,
+                                                   Error *error)
 {
     std::shared_ptr<SqliteSession> s(new SqliteSession);
     s->m_target = target;
@@ -400,14 +410,16 @@ std::shared_ptr<SqliteSession> SqliteSession::open(const ConnectionTarget &targe
     const QString file = target.database.isEmpty() ? QString() : embeddedDatabaseFile(dataFolder, target.database);
     if (file.isEmpty()) {
         if (error)
-            *error = {kErrGeneric, QStringLiteral("Cannot open database \"%1\" requested by the login. The login failed.")
-                                       .arg(target.database)};
+            *error = {kErrGeneric,
+                      QStringLiteral("Cannot open database \"%1\" requested by the login. The login failed.")
+                          .arg(target.database)};
         return nullptr;
     }
     const QByteArray path = QFile::encodeName(file);
     // The session's own mutex keeps every use of the connection to one thread
     // at a time, so SQLite need not lock each call again.
-    if (sqlite3_open_v2(path.constData(), &s->m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(path.constData(), &s->m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr)
+        != SQLITE_OK) {
         if (error)
             *error = {kErrGeneric, QStringLiteral("Cannot open database \"%1\": %2")
                                        .arg(target.database, QString::fromUtf8(sqlite3_errmsg(s->m_db)))};
@@ -435,12 +447,16 @@ std::shared_ptr<SqliteSession> SqliteSession::open(const ConnectionTarget &targe
             s->m_context.otherDatabases.append(name);
     }
 
-    sqlite3_create_function_v2(s->m_db, "korva_id", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, fnKorvaId, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(s->m_db, "korva_id", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, fnKorvaId, nullptr,
+                               nullptr, nullptr);
     // Deterministic within a statement, so "id=object_id('x')" is worked out once and can use the index.
-    sqlite3_create_function_v2(s->m_db, "object_id", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, s.get(), fnObjectId, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(s->m_db, "object_id", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, s.get(), fnObjectId,
+                               nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(s->m_db, "getdate", 0, SQLITE_UTF8, nullptr, fnGetDate, nullptr, nullptr, nullptr);
-    sqlite3_create_function_v2(s->m_db, "isnull", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, fnIsNull, nullptr, nullptr, nullptr);
-    sqlite3_create_function_v2(s->m_db, "len", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, fnLen, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(s->m_db, "isnull", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, fnIsNull, nullptr,
+                               nullptr, nullptr);
+    sqlite3_create_function_v2(s->m_db, "len", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, fnLen, nullptr, nullptr,
+                               nullptr);
     sqlite3_create_function_v2(s->m_db, "newid", 0, SQLITE_UTF8, nullptr, fnNewId, nullptr, nullptr, nullptr);
 
     if (!s->installCatalogue(error))
@@ -481,19 +497,19 @@ bool SqliteSession::installCatalogue(Error *error)
         const QString q = sql::quoteBracketed(schema);
         bool hasProcedures = false;
         {
-            const QString check = QStringLiteral("SELECT 1 FROM %1.sqlite_master WHERE type='table' AND name='korva_procedures'").arg(q);
+            const QString check =
+                QStringLiteral("SELECT 1 FROM %1.sqlite_master WHERE type='table' AND name='korva_procedures'").arg(q);
             sqlite3_stmt *st = nullptr;
             if (sqlite3_prepare_v2(m_db, check.toUtf8().constData(), -1, &st, nullptr) == SQLITE_OK)
                 hasProcedures = sqlite3_step(st) == SQLITE_ROW;
             sqlite3_finalize(st);
         }
-        const QString userObjects = QStringLiteral(
-            "m.type IN ('table','view') AND substr(lower(m.name),1,7) <> 'sqlite_' AND substr(lower(m.name),1,6) <> 'korva_'");
-        sql += QStringLiteral(
-                   "CREATE TEMP VIEW %1 AS SELECT m.name COLLATE NOCASE AS name, korva_id(m.name) AS id, "
-                   "(CASE m.type WHEN 'table' THEN 'U' ELSE 'V' END) COLLATE NOCASE AS type, "
-                   "(CASE m.type WHEN 'table' THEN 'U' ELSE 'V' END) COLLATE NOCASE AS xtype, "
-                   "1 AS uid, 0 AS parent_obj FROM %2.sqlite_master m WHERE %3")
+        const QString userObjects = QStringLiteral("m.type IN ('table','view') AND substr(lower(m.name),1,7) <> "
+                                                   "'sqlite_' AND substr(lower(m.name),1,6) <> 'korva_'");
+        sql += QStringLiteral("CREATE TEMP VIEW %1 AS SELECT m.name COLLATE NOCASE AS name, korva_id(m.name) AS id, "
+                              "(CASE m.type WHEN 'table' THEN 'U' ELSE 'V' END) COLLATE NOCASE AS type, "
+                              "(CASE m.type WHEN 'table' THEN 'U' ELSE 'V' END) COLLATE NOCASE AS xtype, "
+                              "1 AS uid, 0 AS parent_obj FROM %2.sqlite_master m WHERE %3")
                    .arg(tsql::sysobjectsView(schema), q, userObjects);
         if (hasProcedures)
             sql += QStringLiteral(" UNION ALL SELECT p.name COLLATE NOCASE, korva_id(p.name), 'P' COLLATE NOCASE, "
@@ -503,10 +519,9 @@ bool SqliteSession::installCatalogue(Error *error)
         // Columns are read from a table filled from the schema, so that a
         // lookup by object id does not walk every table's columns.
         const QString source = tsql::syscolumnsView(schema) + QStringLiteral("_source");
-        sql += QStringLiteral(
-                   "CREATE TEMP VIEW %1 AS SELECT korva_id(m.name) AS id, c.name AS name, "
-                   "c.cid + 1 AS colid, c.type AS typename, c.\"notnull\" = 0 AS isnullable, "
-                   "c.pk AS pk FROM %2.sqlite_master m JOIN pragma_table_info(m.name, %3) c WHERE %4;\n")
+        sql += QStringLiteral("CREATE TEMP VIEW %1 AS SELECT korva_id(m.name) AS id, c.name AS name, "
+                              "c.cid + 1 AS colid, c.type AS typename, c.\"notnull\" = 0 AS isnullable, "
+                              "c.pk AS pk FROM %2.sqlite_master m JOIN pragma_table_info(m.name, %3) c WHERE %4;\n")
                    .arg(source, q, sql::quoteLiteral(schema), userObjects);
         sql += QStringLiteral("CREATE TEMP TABLE %1(id INTEGER, name TEXT COLLATE NOCASE, colid INTEGER, "
                               "typename TEXT COLLATE NOCASE, isnullable INTEGER, pk INTEGER);\n"
@@ -613,10 +628,7 @@ struct BatchStatement
     QByteArray deferred;
 };
 
-bool namesMissingTable(sqlite3 *db)
-{
-    return QByteArrayView(sqlite3_errmsg(db)).startsWith("no such table");
-}
+bool namesMissingTable(sqlite3 *db) { return QByteArrayView(sqlite3_errmsg(db)).startsWith("no such table"); }
 
 // Compiles every statement of a batch before any runs, as the server does:
 // a syntax error anywhere means nothing of the batch ran.
@@ -885,9 +897,10 @@ bool SqliteSession::locateTable(const QString &table, QString *schema, QString *
             *schema = db;
     }
     const QByteArray n = name->toUtf8();
-    sqlite3_stmt *check = cachedStatement(QStringLiteral("SELECT 1 FROM %1.sqlite_master WHERE type IN ('table','view') "
-                                                         "AND name = ?1 COLLATE NOCASE")
-                                              .arg(sql::quoteBracketed(*schema)));
+    sqlite3_stmt *check = cachedStatement(
+        QStringLiteral("SELECT 1 FROM %1.sqlite_master WHERE type IN ('table','view') "
+                       "AND name = ?1 COLLATE NOCASE")
+            .arg(sql::quoteBracketed(*schema)));
     bool found = false;
     if (check) {
         sqlite3_bind_text(check, 1, n.constData(), int(n.size()), SQLITE_TRANSIENT);
@@ -905,7 +918,8 @@ QStringList SqliteSession::primaryKeyColumns(const QString &table, Error *error)
     QString schema, name;
     if (!locateTable(table, &schema, &name, error))
         return {};
-    sqlite3_stmt *stmt = cachedStatement(QStringLiteral("SELECT name FROM pragma_table_info(?1, ?2) WHERE pk > 0 ORDER BY pk"));
+    sqlite3_stmt *stmt = cachedStatement(
+        QStringLiteral("SELECT name FROM pragma_table_info(?1, ?2) WHERE pk > 0 ORDER BY pk"));
     if (!stmt) {
         if (error)
             *error = lastError();
@@ -928,7 +942,8 @@ QString SqliteSession::primaryKeyColumn(const QString &table, Error *error)
     QString schema, name;
     if (!locateTable(table, &schema, &name, error))
         return {};
-    sqlite3_stmt *stmt = cachedStatement(QStringLiteral("SELECT name FROM pragma_table_info(?1, ?2) WHERE pk > 0 ORDER BY cid LIMIT 1"));
+    sqlite3_stmt *stmt = cachedStatement(
+        QStringLiteral("SELECT name FROM pragma_table_info(?1, ?2) WHERE pk > 0 ORDER BY cid LIMIT 1"));
     if (!stmt) {
         if (error)
             *error = lastError();

@@ -18,8 +18,7 @@ namespace korva::db {
 class SqliteSession final : public Session, public std::enable_shared_from_this<SqliteSession>
 {
 public:
-    static std::shared_ptr<SqliteSession> open(const ConnectionTarget &target, const QString &dataFolder,
-                                               Error *error);
+    static std::shared_ptr<SqliteSession> open(const ConnectionTarget &target, const QString &dataFolder, Error *error);
     ~SqliteSession() override;
 
     std::unique_ptr<RowSource> query(const QString &sql, bool updatable, Error *error) override;

@@ -247,7 +247,8 @@ QString rewrite(const QString &sql, const Context &context)
                     d.parts.removeFirst();
                     d.partTokens.removeFirst();
                 }
-                if (d.parts.size() == 3 && (d.parts[1].isEmpty() || d.parts[1].compare(u"dbo", Qt::CaseInsensitive) == 0)) {
+                if (d.parts.size() == 3
+                    && (d.parts[1].isEmpty() || d.parts[1].compare(u"dbo", Qt::CaseInsensitive) == 0)) {
                     const QString schema = schemaFor(d.parts[0]);
                     const QString cat = catalogue(d.parts[2], schema);
                     out += cat.isEmpty() ? schema + u'.' + engineName(toks[d.partTokens[2]]) : cat;

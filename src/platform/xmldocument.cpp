@@ -18,7 +18,7 @@ QString fromUtf8(const char *s) { return QString::fromUtf8(s); }
 
 // Visits every node below top in document order. Iterative, because a
 // document may nest far deeper than the stack allows recursion.
-template <typename Visit>
+template<typename Visit>
 void walkDescendants(const pugi::xml_node &top, Visit visit)
 {
     pugi::xml_node n = top.first_child();
@@ -301,8 +301,8 @@ bool Document::loadFromText(const QString &text)
         m_errorLine = lineAt(utf8, deep);
         return false;
     }
-    const pugi::xml_parse_result r =
-        m_doc->load_buffer(utf8.constData(), std::size_t(utf8.size()), pugi::parse_default, pugi::encoding_utf8);
+    const pugi::xml_parse_result r = m_doc->load_buffer(utf8.constData(), std::size_t(utf8.size()), pugi::parse_default,
+                                                        pugi::encoding_utf8);
     m_loaded = bool(r);
     if (m_loaded && !m_doc->document_element()) {
         m_loaded = false;

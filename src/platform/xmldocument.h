@@ -53,8 +53,8 @@ public:
     QString attributeText(const QString &name) const { return attribute(name).value_or(QString()); }
     // The concatenated text of the node and all its descendants.
     QString text() const;
-    Node firstChild() const;     // first child element
-    Node nextSibling() const;    // next sibling element
+    Node firstChild() const;  // first child element
+    Node nextSibling() const; // next sibling element
 
 private:
     friend class Document;
@@ -81,7 +81,7 @@ public:
     QString parseErrorReason() const { return m_errorReason; }
     int parseErrorLine() const { return m_errorLine; }
 
-    Node root() const;               // the document element
+    Node root() const; // the document element
     Node selectSingleNode(const QString &xpath) const;
     QList<Node> elementsByTagName(const QString &tag) const;
 

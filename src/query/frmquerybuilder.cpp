@@ -133,7 +133,8 @@ void frmQueryBuilder::buildMenus()
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("mnuHelp"));
-    addMenuItem(help, QStringLiteral("Transact SQL Reference"), "mnuTSQLHelp", this, &frmQueryBuilder::mnuTSQLHelp_Click);
+    addMenuItem(help, QStringLiteral("Transact SQL Reference"), "mnuTSQLHelp", this,
+                &frmQueryBuilder::mnuTSQLHelp_Click);
     addMenuItem(help, QStringLiteral("About"), "mnuAbout", this, &frmQueryBuilder::mnuAbout_Click);
 
     m_gridPopup = new QMenu(this);
@@ -509,7 +510,8 @@ void frmQueryBuilder::cmdPreviousQueries_Click()
     QAction *first = item(0);
     // A history key that holds no queries lists one nameless entry.
     const bool emptyKey = entries.isEmpty()
-                          && RegistryAPI::KeyExists(RegistryAPI::HKEY_LOCAL_MACHINE, query::history::kQueriesKey.toString());
+                          && RegistryAPI::KeyExists(RegistryAPI::HKEY_LOCAL_MACHINE,
+                                                    query::history::kQueriesKey.toString());
     first->setText(emptyKey ? QString() : modLocalize::translated(kNoQueries));
     first->setData(QString());
     first->setEnabled(false); // choosing it would only empty the query box
@@ -571,8 +573,9 @@ void frmQueryBuilder::exportGrid(bool visibleOnly)
     Messenger &msg = m_context.messenger();
     const QString title = visibleOnly ? QStringLiteral("Select CSV file name to save visible rows to")
                                       : QStringLiteral("Select CSV file name to save table data to");
-    const QString path = askCsvExportPath(msg, title, visibleOnly ? QStringLiteral("SQLQuery_Export.CSV")
-                                                                  : QStringLiteral("SQLQueryBuilder_Export.CSV"));
+    const QString path = askCsvExportPath(msg, title,
+                                          visibleOnly ? QStringLiteral("SQLQuery_Export.CSV")
+                                                      : QStringLiteral("SQLQueryBuilder_Export.CSV"));
     if (path.isEmpty())
         return;
     QString error;

@@ -24,7 +24,7 @@ struct StoredPlacement;
 namespace db {
 class ResultSet;
 class StoppableRun;
-}
+} // namespace db
 
 // The query window's placement settings ("Settings" group, twips).
 StoredPlacement readQueryPlacement(QSettings &store);

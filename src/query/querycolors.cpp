@@ -182,7 +182,7 @@ QueryColouring colourQuery(QStringView text, const KnownNames &names)
 }
 
 ApplyStats applyQueryColouring(QTextDocument &document, const QueryColouring &colouring, qsizetype nowFrom,
-                                qsizetype nowTo, std::vector<ColourRange> *later)
+                               qsizetype nowTo, std::vector<ColourRange> *later)
 {
     ApplyStats stats;
     QTextCursor cursor(&document);

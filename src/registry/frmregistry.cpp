@@ -123,9 +123,11 @@ void frmRegistry::regTree_NodeClick(QTreeWidgetItem *node)
     const std::optional<QList<RegistryAPI::Entry>> values = m_source->EnumValues(keyPath);
     if (!values) {
         const QString problem = m_source->problem();
-        m_context.messenger().message(procedureError(
-            {2, !problem.isEmpty() ? problem : QStringLiteral("Unable to open the registry key HKEY_LOCAL_MACHINE\\") + keyPath},
-            u"regTree_NodeClick", u"frmRegistry"));
+        m_context.messenger().message(
+            procedureError({2, !problem.isEmpty()
+                                   ? problem
+                                   : QStringLiteral("Unable to open the registry key HKEY_LOCAL_MACHINE\\") + keyPath},
+                           u"regTree_NodeClick", u"frmRegistry"));
         return;
     }
     std::shared_ptr<db::ResultSet> rows = db::ResultSet::inMemory(kColumns);
@@ -144,7 +146,8 @@ void frmRegistry::gridKeys_RowColChange()
     const int row = g->row();
     if (row < 1)
         return;
-    setColouredDescription(descriptionBox(), valueDescription(m_descriptions, g->textMatrix(row, 1), g->textMatrix(row, 0)),
+    setColouredDescription(descriptionBox(),
+                           valueDescription(m_descriptions, g->textMatrix(row, 1), g->textMatrix(row, 0)),
                            kDescriptionKeywords);
 }
 
@@ -176,15 +179,14 @@ void frmRegistry::copyToClipboard(const QString &text) { QGuiApplication::clipbo
 void frmRegistry::mnuOpenRegistryFile_Click()
 {
     const QString folder = m_exportFile.isEmpty() ? QDir::homePath() : QFileInfo(m_exportFile).absolutePath();
-    const QString path = m_context.messenger().openFileName(
-        QStringLiteral("Open registry export file"), folder,
-        QStringLiteral("Registry export files (*.reg);;All files (*)"));
+    const QString path = m_context.messenger().openFileName(QStringLiteral("Open registry export file"), folder,
+                                                            QStringLiteral(
+                                                                "Registry export files (*.reg);;All files (*)"));
     if (path.isEmpty())
         return;
     beginBusy();
     m_exportRead.start(
-        this, [path] { return readRegistryExport(path); },
-        [this, path](ExportRead read) { showExport(read, path); });
+        this, [path] { return readRegistryExport(path); }, [this, path](ExportRead read) { showExport(read, path); });
 }
 
 void frmRegistry::showExport(const ExportRead &read, const QString &path)
@@ -192,7 +194,10 @@ void frmRegistry::showExport(const ExportRead &read, const QString &path)
     const QString name = QFileInfo(path).fileName();
     QString problem;
     if (read.errorLine > 0)
-        problem = QStringLiteral("%1 cannot be read as a registry export: line %2: %3").arg(name).arg(read.errorLine).arg(read.error);
+        problem = QStringLiteral("%1 cannot be read as a registry export: line %2: %3")
+                      .arg(name)
+                      .arg(read.errorLine)
+                      .arg(read.error);
     else if (!read.source)
         problem = QStringLiteral("%1 cannot be read: %2").arg(name, read.error);
     else if (!read.source->EnumKeys(kSettingsFolder))

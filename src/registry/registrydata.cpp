@@ -26,9 +26,11 @@ KeyTree listKeyTree(const RegistrySource &source)
         const std::optional<QStringList> keys = source.EnumKeys(kSettingsFolder + relative);
         if (!keys) {
             const QString problem = source.problem();
-            tree.failures << Error{kKeyNotFound, !problem.isEmpty() ? problem
-                                                 : QStringLiteral("Unable to open the registry key HKEY_LOCAL_MACHINE\\")
-                                                       + kSettingsFolder + relative.mid(1)};
+            tree.failures << Error{kKeyNotFound,
+                                   !problem.isEmpty()
+                                       ? problem
+                                       : QStringLiteral("Unable to open the registry key HKEY_LOCAL_MACHINE\\")
+                                             + kSettingsFolder + relative.mid(1)};
         } else {
             // An empty name would stand for the key itself and be walked for ever.
             for (const QString &name : *keys)
@@ -85,7 +87,10 @@ QString valueText(const QVariant &value)
     }
 }
 
-QString fullKeyPath(const QString &path, const QString &valueName) { return QStringLiteral("HKLM\\") + path + valueName; }
+QString fullKeyPath(const QString &path, const QString &valueName)
+{
+    return QStringLiteral("HKLM\\") + path + valueName;
+}
 
 QString lowerCasedDescriptions(const QString &text)
 {

@@ -34,7 +34,7 @@ std::shared_ptr<const RegistrySource> localRegistry();
 struct ExportRead
 {
     std::shared_ptr<const RegistrySource> source; // null when the file cannot be used
-    int errorLine = 0;                           // the line that does not parse, or 0
+    int errorLine = 0;                            // the line that does not parse, or 0
     QString error;
 };
 ExportRead readRegistryExport(const QString &path);

@@ -14,7 +14,8 @@
 
 namespace korva {
 
-std::optional<LoginAnswer> askLogin(const QString &server, const QString &refusal, QWidget *parent, const QString &userName)
+std::optional<LoginAnswer> askLogin(const QString &server, const QString &refusal, QWidget *parent,
+                                    const QString &userName)
 {
     QDialog dialog(parent);
     dialog.setObjectName(QStringLiteral("frmLogin"));
@@ -22,7 +23,8 @@ std::optional<LoginAnswer> askLogin(const QString &server, const QString &refusa
     auto *form = new QFormLayout(&dialog);
     auto *intro = new QLabel(refusal.isEmpty()
                                  ? QStringLiteral("Give a SQL Server login for the server %1:").arg(server)
-                                 : QStringLiteral("The server %1 refused the login: %2\nGive a SQL Server login for it:")
+                                 : QStringLiteral(
+                                       "The server %1 refused the login: %2\nGive a SQL Server login for it:")
                                        .arg(server, refusal),
                              &dialog);
     intro->setObjectName(QStringLiteral("lblLogin"));
@@ -40,7 +42,8 @@ std::optional<LoginAnswer> askLogin(const QString &server, const QString &refusa
     // A login needs a user name.
     QPushButton *ok = buttons->button(QDialogButtonBox::Ok);
     ok->setEnabled(false);
-    QObject::connect(user, &QLineEdit::textChanged, ok, [ok](const QString &text) { ok->setEnabled(!text.trimmed().isEmpty()); });
+    QObject::connect(user, &QLineEdit::textChanged, ok,
+                     [ok](const QString &text) { ok->setEnabled(!text.trimmed().isEmpty()); });
     if (!userName.isEmpty()) {
         user->setText(userName);
         password->setFocus();
@@ -63,7 +66,8 @@ void installDatabaseDialogs(QMainWindow *window)
     // The user names given, by server (never a password), to fill in when asked again.
     auto users = std::make_shared<QHash<QString, QString>>();
     db::setLoginPrompt([guard, users](const QString &server, const QString &refusal) -> std::optional<db::OdbcLogin> {
-        const auto answer = askLogin(server, refusal, guard.data(), refusal.isEmpty() ? QString() : users->value(server));
+        const auto answer = askLogin(server, refusal, guard.data(),
+                                     refusal.isEmpty() ? QString() : users->value(server));
         if (!answer)
             return std::nullopt;
         users->insert(server, answer->user);

@@ -81,16 +81,17 @@ frmRemoteConnection::frmRemoteConnection(WindowContext &context, QWidget *parent
     connect(m_cmdCancel, &QPushButton::clicked, this, &frmRemoteConnection::cmdCancel_Click);
     connect(m_listSQLServers, &QListWidget::currentTextChanged, m_txtServer, &QLineEdit::setText);
     connect(m_listSQLServers, &QListWidget::itemDoubleClicked, this, &frmRemoteConnection::cmdConnect_Click);
-    connect(m_discovery, &ServerDiscovery::finished, this, [this](const QStringList &found, const QHash<QString, QString> &domains) {
-        m_searchBusy.finish();
-        m_cmdFindServers->setEnabled(true);
-        m_listSQLServers->clear();
-        // Those of the domain chosen, and those whose domain cannot be known.
-        const QStringList servers = serversInDomain(found, domains, m_searchDomain);
-        m_listSQLServers->addItems(servers);
-        if (servers.isEmpty())
-            m_context.messenger().message(QStringLiteral("No SQL servers found in the selected domain"));
-    });
+    connect(m_discovery, &ServerDiscovery::finished, this,
+            [this](const QStringList &found, const QHash<QString, QString> &domains) {
+                m_searchBusy.finish();
+                m_cmdFindServers->setEnabled(true);
+                m_listSQLServers->clear();
+                // Those of the domain chosen, and those whose domain cannot be known.
+                const QStringList servers = serversInDomain(found, domains, m_searchDomain);
+                m_listSQLServers->addItems(servers);
+                if (servers.isEmpty())
+                    m_context.messenger().message(QStringLiteral("No SQL servers found in the selected domain"));
+            });
     Form_Load();
     // A server is typed more often than found: the box has the keyboard first.
     m_txtServer->setFocus();
@@ -120,8 +121,9 @@ void frmRemoteConnection::Form_Load()
     m_listSQLServers->clear();
     // Servers can still be found on the local network, or typed: the dialog stays.
     if (domains.isEmpty())
-        m_context.messenger().message(QStringLiteral("No Windows domain found on the network!  Servers that answer on the "
-                                                     "local network can still be found, or a server typed."));
+        m_context.messenger().message(
+            QStringLiteral("No Windows domain found on the network!  Servers that answer on the "
+                           "local network can still be found, or a server typed."));
 }
 
 void frmRemoteConnection::cmdFindServers_Click() { refreshServers(m_cmbDomain->currentText()); }
@@ -171,8 +173,9 @@ void frmRemoteConnection::connectionTested(const QString &server, const QString 
     m_cmdConnect->setEnabled(true);
     if (error.number == db::kErrGeneric) {
         // The main window still shows the server it had, and so do the shared values.
-        m_context.messenger().message(
-            server + QStringLiteral(" does not appear to be a Orvex server or you do not have rights to log into OrvexDirDB on that server"));
+        m_context.messenger().message(server
+                                      + QStringLiteral(" does not appear to be a Orvex server or you do not have "
+                                                       "rights to log into OrvexDirDB on that server"));
         return;
     }
     if (error)

@@ -59,7 +59,7 @@ private:
     QPushButton *m_cmdCancel;
     ServerDiscovery *m_discovery;
     BackgroundTask<Error> m_test;
-    QString m_searchDomain; // of the search under way
+    QString m_searchDomain;                             // of the search under way
     std::shared_ptr<std::atomic<bool>> m_testAbandoned; // set when the test under way is given up
     BusySpan m_searchBusy;
     BusySpan m_testBusy;

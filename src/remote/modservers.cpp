@@ -106,9 +106,8 @@ void ServerDiscovery::finish()
     ++m_run;
     QStringList servers = m_found;
     servers.removeDuplicates();
-    std::sort(servers.begin(), servers.end(), [](const QString &a, const QString &b) {
-        return a.compare(b, Qt::CaseInsensitive) < 0;
-    });
+    std::sort(servers.begin(), servers.end(),
+              [](const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
     QHash<QString, QString> domains;
     for (const QString &s : std::as_const(servers))
         domains.insert(s, domainOfHostName(m_hostNames.value(m_senders.value(s).toString())));

@@ -61,10 +61,10 @@ private:
     quint16 m_port = 1434;
     int m_waitMs = 2000;
     QStringList m_found;
-    QHash<QString, QHostAddress> m_senders;  // server -> the address it answered from
-    QHash<QString, QString> m_hostNames;     // address -> its DNS name, as found
-    int m_lookups = 0;                       // reverse lookups still under way
-    int m_run = 0;                           // which search the lookups answer for
+    QHash<QString, QHostAddress> m_senders; // server -> the address it answered from
+    QHash<QString, QString> m_hostNames;    // address -> its DNS name, as found
+    int m_lookups = 0;                      // reverse lookups still under way
+    int m_run = 0;                          // which search the lookups answer for
     NameLookup m_lookup;
 };
 

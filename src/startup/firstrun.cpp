@@ -53,11 +53,10 @@ bool attach(WindowContext &context)
         return false;
     bool attached = false;
     QEventLoop loop;
-    const QMetaObject::Connection started =
-        QObject::connect(&context, &WindowContext::startOverRequested, &loop, [&] {
-            attached = true;
-            loop.quit();
-        });
+    const QMetaObject::Connection started = QObject::connect(&context, &WindowContext::startOverRequested, &loop, [&] {
+        attached = true;
+        loop.quit();
+    });
     QObject::connect(window, &QObject::destroyed, &loop, &QEventLoop::quit);
     HideWatcher watcher(window, &loop);
     if (window->isVisible())
@@ -83,7 +82,9 @@ frmFirstRun::frmFirstRun(QWidget *parent) : QDialog(parent)
     bold.setBold(true);
     heading->setFont(bold);
     layout->addWidget(heading);
-    auto *text = new QLabel(QStringLiteral("No Orvex installation was found on this computer. What would you like to do?"), this);
+    auto *text = new QLabel(QStringLiteral(
+                                "No Orvex installation was found on this computer. What would you like to do?"),
+                            this);
     text->setWordWrap(true);
     layout->addWidget(text);
     setAccessibleDescription(heading->text() + u' ' + text->text());

@@ -53,13 +53,14 @@ frmServerFiles::frmServerFiles(WindowContext &context, QWidget *parent) : QDialo
     setObjectName(QStringLiteral("frmServerFiles"));
     setWindowTitle(QStringLiteral("Use a server's files"));
     auto *form = new QFormLayout(this);
-    auto *intro = new QLabel(
-        QStringLiteral("KORVA runs on a server's files as on an installation of its own: a registry export taken on "
+    auto *intro =
+        new QLabel(QStringLiteral(
+                       "KORVA runs on a server's files as on an installation of its own: a registry export taken on "
                        "the server (regedit, File, Export, of HKEY_LOCAL_MACHINE\\SOFTWARE or at least the product's "
                        "keys) and its data dictionaries, copied from ConfigurationModules\\DatabaseScripts in its "
                        "install folder. Its SQL Server is reached over the network. The files are copied to the "
                        "folder below; the ones you choose are not changed."),
-        this);
+                   this);
     intro->setObjectName(QStringLiteral("lblIntro"));
     intro->setWordWrap(true);
     form->addRow(intro);
@@ -70,7 +71,8 @@ frmServerFiles::frmServerFiles(WindowContext &context, QWidget *parent) : QDialo
     form->addRow(where);
     QPushButton *browseExport = nullptr;
     QPushButton *browseDictionaries = nullptr;
-    m_txtExport = addPathRow(form, this, QStringLiteral("&Registry export:"), "txtExport", "cmdBrowseExport", &browseExport);
+    m_txtExport = addPathRow(form, this, QStringLiteral("&Registry export:"), "txtExport", "cmdBrowseExport",
+                             &browseExport);
     m_txtDictionaries = addPathRow(form, this, QStringLiteral("&Data dictionary folder:"), "txtDictionaries",
                                    "cmdBrowseDictionaries", &browseDictionaries);
     m_txtServer = new QLineEdit(this);
@@ -117,9 +119,9 @@ void frmServerFiles::browseExport()
 
 void frmServerFiles::browseDictionaries()
 {
-    const QString folder =
-        QFileDialog::getExistingDirectory(this, QStringLiteral("Folder of the server's data dictionaries"),
-                                          m_txtDictionaries->text());
+    const QString folder = QFileDialog::getExistingDirectory(this,
+                                                             QStringLiteral("Folder of the server's data dictionaries"),
+                                                             m_txtDictionaries->text());
     if (!folder.isEmpty())
         m_txtDictionaries->setText(QDir::toNativeSeparators(folder));
 }
@@ -132,34 +134,38 @@ void frmServerFiles::keepFiles()
     const QString folder = QDir::fromNativeSeparators(m_txtDictionaries->text().trimmed());
     const QString server = m_txtServer->text().trimmed();
     if (exportFile.isEmpty() || folder.isEmpty()) {
-        m_context.messenger().message(QStringLiteral("Choose the registry export and the folder of the data dictionaries."));
+        m_context.messenger().message(
+            QStringLiteral("Choose the registry export and the folder of the data dictionaries."));
         (exportFile.isEmpty() ? m_txtExport : m_txtDictionaries)->setFocus();
         return;
     }
     // Copying may take a moment on a slow disk: the window stays responsive.
-    m_copy.start(this, [exportFile, folder, server] {
-        std::pair<QString, QString> result; // the kept name, or what went wrong
-        QString name = server;
-        if (name.isEmpty()) {
-            // The export may say which computer it was taken on.
-            const serverfiles::Inspection found = serverfiles::inspect(exportFile, folder);
-            if (!found.error.isEmpty()) {
-                result.second = found.error;
-                return result;
-            }
-            name = found.computerName;
+    m_copy.start(
+        this,
+        [exportFile, folder, server] {
+            std::pair<QString, QString> result; // the kept name, or what went wrong
+            QString name = server;
             if (name.isEmpty()) {
-                result.second = QStringLiteral("Type the name of the server's SQL Server.");
-                return result;
+                // The export may say which computer it was taken on.
+                const serverfiles::Inspection found = serverfiles::inspect(exportFile, folder);
+                if (!found.error.isEmpty()) {
+                    result.second = found.error;
+                    return result;
+                }
+                name = found.computerName;
+                if (name.isEmpty()) {
+                    result.second = QStringLiteral("Type the name of the server's SQL Server.");
+                    return result;
+                }
             }
-        }
-        QString error;
-        if (const std::optional<serverfiles::KeptServer> kept = serverfiles::keep(name, exportFile, folder, &error))
-            result.first = kept->name;
-        else
-            result.second = error;
-        return result;
-    }, [this](std::pair<QString, QString> result) { kept(result.first, result.second); });
+            QString error;
+            if (const std::optional<serverfiles::KeptServer> kept = serverfiles::keep(name, exportFile, folder, &error))
+                result.first = kept->name;
+            else
+                result.second = error;
+            return result;
+        },
+        [this](std::pair<QString, QString> result) { kept(result.first, result.second); });
     setBusy(true);
 }
 
@@ -179,9 +185,9 @@ void frmServerFiles::kept(const QString &name, const QString &error)
 
 void frmServerFiles::setBusy(bool busy)
 {
-    for (QWidget *w : {static_cast<QWidget *>(m_txtExport), static_cast<QWidget *>(m_txtDictionaries),
-                       static_cast<QWidget *>(m_txtServer), static_cast<QWidget *>(m_cmdOK),
-                       static_cast<QWidget *>(m_cmdCancel)})
+    for (QWidget *w :
+         {static_cast<QWidget *>(m_txtExport), static_cast<QWidget *>(m_txtDictionaries),
+          static_cast<QWidget *>(m_txtServer), static_cast<QWidget *>(m_cmdOK), static_cast<QWidget *>(m_cmdCancel)})
         w->setEnabled(!busy);
     m_lblStatus->setText(busy ? QStringLiteral("Copying the files...") : QString());
     if (busy)

@@ -73,7 +73,8 @@ void CodeEditor::paintLineNumbers(QPaintEvent *event)
     const int width = m_lineNumbers->width() - 4;
     while (block.isValid() && top <= event->rect().bottom()) {
         if (block.isVisible() && bottom >= event->rect().top())
-            painter.drawText(0, top, width, fontMetrics().height(), Qt::AlignRight, QString::number(block.blockNumber() + 1));
+            painter.drawText(0, top, width, fontMetrics().height(), Qt::AlignRight,
+                             QString::number(block.blockNumber() + 1));
         block = block.next();
         top = bottom;
         bottom = top + qRound(blockBoundingRect(block).height());

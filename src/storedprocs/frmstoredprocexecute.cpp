@@ -96,12 +96,15 @@ void frmStoredProcExecute::Form_Resize()
     const int dpi = logicalDpiX();
     const auto px = [this](qint64 twips) { return placement::twipsToPixels(twips, this); };
     const QMargins f = placement::frameOf(this);
-    const qint64 width = std::max<qint64>(placement::pixelsToTwips(this->width() + f.left() + f.right(), dpi), kMinWidth);
-    const qint64 height = std::max<qint64>(placement::pixelsToTwips(this->height() + f.top() + f.bottom(), dpi), kMinHeight);
+    const qint64 width = std::max<qint64>(placement::pixelsToTwips(this->width() + f.left() + f.right(), dpi),
+                                          kMinWidth);
+    const qint64 height = std::max<qint64>(placement::pixelsToTwips(this->height() + f.top() + f.bottom(), dpi),
+                                           kMinHeight);
     const int buttonsTop = px(height - 840);
     m_cmdExit->move(px(width - 1110), buttonsTop);
     m_cmdExecute->move(px(width - 1110 - kButtonWidth - 120), buttonsTop);
-    m_gridParams->setGeometry(px(kGridLeft), px(kGridTop), std::max(1, px(width - 195)), std::max(1, px(height - 1245)));
+    m_gridParams->setGeometry(px(kGridLeft), px(kGridTop), std::max(1, px(width - 195)),
+                              std::max(1, px(height - 1245)));
 }
 
 void frmStoredProcExecute::closeEvent(QCloseEvent *event)
@@ -119,11 +122,13 @@ void frmStoredProcExecute::closeEvent(QCloseEvent *event)
 void frmStoredProcExecute::LoadGridData()
 {
     if (m_procedureName.isEmpty()) {
-        m_context.messenger().message(QStringLiteral("No stored procedure name passed into LoadGridDataRoutine - exiting"));
+        m_context.messenger().message(
+            QStringLiteral("No stored procedure name passed into LoadGridDataRoutine - exiting"));
         close();
         return;
     }
-    modLocalize::setComposedTitle(this, QStringLiteral("Execute Stored Procedure"), m_procedureName, QStringLiteral(": "));
+    modLocalize::setComposedTitle(this, QStringLiteral("Execute Stored Procedure"), m_procedureName,
+                                  QStringLiteral(": "));
     m_loading = true;
     m_gridParams->setUpdatesEnabled(false);
     m_gridParams->setRowCount(0);
@@ -207,7 +212,8 @@ void frmStoredProcExecute::finishRun(const Error &error)
     m_busy.finish();
     m_cmdExecute->setEnabled(true);
     if (error)
-        m_context.messenger().message(procedureError(error, u"cmdExecute_Click", u"frmStoredProcExecute", ErrorStyle::Word));
+        m_context.messenger().message(
+            procedureError(error, u"cmdExecute_Click", u"frmStoredProcExecute", ErrorStyle::Word));
     else
         m_context.messenger().message(QStringLiteral("Stored procedure complete"));
     Q_EMIT executionFinished();

@@ -206,11 +206,13 @@ void frmStoredProcs::Form_Load()
     }
     m_busy.start();
 
-    const QString dictionary =
-        state.dictionaryFolder.isEmpty() ? QString() : state.dictionaryFolder + QStringLiteral("OrvexDirDB.xml");
+    const QString dictionary = state.dictionaryFolder.isEmpty()
+                                   ? QString()
+                                   : state.dictionaryFolder + QStringLiteral("OrvexDirDB.xml");
     const QString connection = directoryConnectionString(state.serverName);
     m_load.start(
-        this, [dictionary, connection] { return std::make_shared<CatalogueRead>(readCatalogue(dictionary, connection)); },
+        this,
+        [dictionary, connection] { return std::make_shared<CatalogueRead>(readCatalogue(dictionary, connection)); },
         [this](std::shared_ptr<CatalogueRead> read) { showCatalogue(std::move(*read)); });
 }
 
@@ -219,7 +221,8 @@ void frmStoredProcs::showCatalogue(CatalogueRead read)
     m_busy.finish();
     if (read.error) {
         report(QStringLiteral("Form_Load"), read.error);
-        m_context.messenger().message(QStringLiteral("The local server may not have SQLDMO libraries installed.  Exiting"));
+        m_context.messenger().message(
+            QStringLiteral("The local server may not have SQLDMO libraries installed.  Exiting"));
         m_splash->hide();
         close();
         Q_EMIT loaded();
@@ -278,7 +281,8 @@ void frmStoredProcs::gridSPs_RowColChange()
         m_gridParams->setUpdatesEnabled(true);
     } else {
         report(QStringLiteral("gridSPs_RowColChange"),
-               {db::kErrNoSuchObject, QStringLiteral("No stored procedure has the identifier %1.").arg(currentCell(QStringLiteral("ID")))});
+               {db::kErrNoSuchObject,
+                QStringLiteral("No stored procedure has the identifier %1.").arg(currentCell(QStringLiteral("ID")))});
         m_gridParams->clearRows();
     }
     if (m_gridParams->rows() >= 2) {
@@ -295,8 +299,8 @@ void frmStoredProcs::gridParams_RowColChange()
     const int row = m_gridParams->row();
     if (row < 1)
         return;
-    const ParameterDescription d =
-        parameterDescription(m_dictionary, currentCell(QStringLiteral("Name")), m_gridParams->textMatrix(row, kParamName));
+    const ParameterDescription d = parameterDescription(m_dictionary, currentCell(QStringLiteral("Name")),
+                                                        m_gridParams->textMatrix(row, kParamName));
     // Only a parameter the dictionary describes has its labels coloured.
     setColouredDescription(m_txtParamInfo, d.text, d.found ? kParameterKeywords : QString());
 }

@@ -40,8 +40,8 @@ void frmStoredProcSource::Form_Load()
 {
     keepStoredPlacement(this, kSettingsPrefix, kDefaultPlacement);
     QString problem;
-    const std::optional<LanguageDefinition> sql =
-        loadLanguageDefinition(programFilePath(QStringLiteral("SQL.lng")), &problem);
+    const std::optional<LanguageDefinition> sql = loadLanguageDefinition(programFilePath(QStringLiteral("SQL.lng")),
+                                                                         &problem);
     if (sql)
         m_highlighter = new SqlHighlighter(*sql, m_editor->document());
     if (!sql)

@@ -9,7 +9,7 @@ class WindowContext;
 namespace storedprocs {
 class CodeEditor;
 class SqlHighlighter;
-}
+} // namespace storedprocs
 
 // The full text of one stored procedure, coloured as SQL by the language
 // definition "SQL.lng" in the program folder, with line numbers. There is one

@@ -9,10 +9,17 @@ namespace korva::storedprocs {
 int lGetADTypeFromName(const QString &typeName, QString *unknownMessage)
 {
     static const QHash<QString, int> codes{
-        {QStringLiteral("BIT"), 16},      {QStringLiteral("NVARCHAR"), 200}, {QStringLiteral("VARCHAR"), 200},
-        {QStringLiteral("INT"), 3},       {QStringLiteral("UNIQUEIDENTIFIER"), 72}, {QStringLiteral("DATETIME"), 7},
-        {QStringLiteral("BIGINT"), 20},   {QStringLiteral("SMALLINT"), 2},   {QStringLiteral("TINYINT"), 16},
-        {QStringLiteral("VARBINARY"), 204}, {QStringLiteral("TEXT"), 200},
+        {QStringLiteral("BIT"), 16},
+        {QStringLiteral("NVARCHAR"), 200},
+        {QStringLiteral("VARCHAR"), 200},
+        {QStringLiteral("INT"), 3},
+        {QStringLiteral("UNIQUEIDENTIFIER"), 72},
+        {QStringLiteral("DATETIME"), 7},
+        {QStringLiteral("BIGINT"), 20},
+        {QStringLiteral("SMALLINT"), 2},
+        {QStringLiteral("TINYINT"), 16},
+        {QStringLiteral("VARBINARY"), 204},
+        {QStringLiteral("TEXT"), 200},
     };
     const auto it = codes.constFind(typeName.toUpper());
     if (it != codes.constEnd())
@@ -24,7 +31,8 @@ int lGetADTypeFromName(const QString &typeName, QString *unknownMessage)
 
 bool isAuditParameter(const QString &name)
 {
-    return name.compare(u"@AuditComponent", Qt::CaseInsensitive) == 0 || name.compare(u"@AuditAlias", Qt::CaseInsensitive) == 0;
+    return name.compare(u"@AuditComponent", Qt::CaseInsensitive) == 0
+           || name.compare(u"@AuditAlias", Qt::CaseInsensitive) == 0;
 }
 
 std::optional<QString> auditValue(const QString &name, const QString &domain, const QString &userName)
@@ -73,8 +81,11 @@ bool isDateOrTime(const QString &text, const QLocale &locale)
     const QString shortFormat = locale.dateFormat(QLocale::ShortFormat);
     if (!shortFormat.contains(u"yyyy") && shortFormat.contains(u"yy"))
         dates << QString(shortFormat).replace(QStringLiteral("yy"), QStringLiteral("yyyy"));
-    const QStringList times{locale.timeFormat(QLocale::ShortFormat), locale.timeFormat(QLocale::LongFormat),
-                            QStringLiteral("HH:mm"), QStringLiteral("HH:mm:ss"), QStringLiteral("HH:mm:ss.zzz"),
+    const QStringList times{locale.timeFormat(QLocale::ShortFormat),
+                            locale.timeFormat(QLocale::LongFormat),
+                            QStringLiteral("HH:mm"),
+                            QStringLiteral("HH:mm:ss"),
+                            QStringLiteral("HH:mm:ss.zzz"),
                             QStringLiteral("HH:mm:ss.z")};
     auto matches = [&](const QString &format) {
         return locale.toDateTime(t, format).isValid() || QDateTime::fromString(t, format).isValid();

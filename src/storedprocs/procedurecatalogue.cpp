@@ -28,10 +28,10 @@ std::optional<int> declaredLength(const QString &source, const QString &paramete
 {
     if (parameter.isEmpty())
         return std::nullopt;
-    const QRegularExpression declaration(
-        QStringLiteral("(?<![\\w@#$])%1(?![\\w@#$])\\s+(?:as\\s+)?(?:\\[?\\w+\\]?\\.)?\\[?\\w+\\]?\\s*\\(\\s*(max|\\d+)\\s*\\)")
-            .arg(QRegularExpression::escape(parameter)),
-        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpression declaration(QStringLiteral("(?<![\\w@#$])%1(?![\\w@#$])\\s+(?:as\\s+)?(?:\\[?\\w+\\]?\\.)?"
+                                                        "\\[?\\w+\\]?\\s*\\(\\s*(max|\\d+)\\s*\\)")
+                                             .arg(QRegularExpression::escape(parameter)),
+                                         QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch m = declaration.match(source);
     if (!m.hasMatch())
         return std::nullopt;
@@ -46,7 +46,8 @@ std::optional<int> declaredLength(const QString &source, const QString &paramete
 
 QString directoryConnectionString(const QString &serverName)
 {
-    return QStringLiteral("Driver={SQL Server};server=") + serverName + QStringLiteral("\\zandelorvex;database=OrvexDirDB");
+    return QStringLiteral("Driver={SQL Server};server=") + serverName
+           + QStringLiteral("\\zandelorvex;database=OrvexDirDB");
 }
 
 bool isListedProcedure(const QString &name)

@@ -10,7 +10,8 @@ const QString crlf = QStringLiteral("\r\n");
 
 QString procedurePath(const QString &procedure)
 {
-    return QStringLiteral("orvexdatadictionary/storedprocs/storedproc[@name=") + xml::literal(procedure.toLower()) + u']';
+    return QStringLiteral("orvexdatadictionary/storedprocs/storedproc[@name=") + xml::literal(procedure.toLower())
+           + u']';
 }
 
 // The element's own text: a procedure element also holds its parameters and
@@ -77,9 +78,9 @@ QString strFetchColumnDescription(const xml::Document &doc, const QString &table
 {
     if (table.isEmpty() || column.isEmpty())
         return {};
-    const xml::Node col = doc.selectSingleNode(QStringLiteral("orvexdatadictionary/tables/table[@name=")
-                                               + xml::literal(table.toLower()) + QStringLiteral("]/columns/column[@name=")
-                                               + xml::literal(column.toLower()) + u']');
+    const xml::Node col = doc.selectSingleNode(
+        QStringLiteral("orvexdatadictionary/tables/table[@name=") + xml::literal(table.toLower())
+        + QStringLiteral("]/columns/column[@name=") + xml::literal(column.toLower()) + u']');
     if (!col)
         return {};
     QString text;

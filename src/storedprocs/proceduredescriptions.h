@@ -11,7 +11,8 @@ namespace korva::storedprocs {
 // element or attribute leaves out the piece that needs it.
 
 inline const QString kProcedureKeywords = QStringLiteral(" Stored_Procedure: Notes: Description: Exceptions: ");
-inline const QString kParameterKeywords = QStringLiteral(" Parameter: Description: Notes: Length: Datatype: Restrictions: ");
+inline const QString kParameterKeywords = QStringLiteral(
+    " Parameter: Description: Notes: Length: Datatype: Restrictions: ");
 
 xml::Node procedureElement(const xml::Document &doc, const QString &procedure);
 

@@ -66,7 +66,8 @@ LanguageDefinition parseLanguageDefinition(const QString &text, QStringList *pro
             problem(n, QStringLiteral("outside any section"));
             continue;
         }
-        const bool keyed = section == u"language" || section == u"styles" || section == u"comments" || section == u"strings";
+        const bool keyed = section == u"language" || section == u"styles" || section == u"comments"
+                           || section == u"strings";
         if (!keyed) {
             for (const QString &w : line.split(u' ', Qt::SkipEmptyParts))
                 words.append({w, section});
@@ -120,8 +121,9 @@ std::optional<LanguageDefinition> loadLanguageDefinition(const QString &path, QS
     const ReadStatus status = readRegularFile(path, kMaxDefinitionBytes, &bytes, &error);
     if (status != ReadStatus::Ok) {
         if (problem)
-            *problem = status == ReadStatus::Missing ? QStringLiteral("%1 was not found").arg(QFileInfo(path).fileName())
-                                                     : QStringLiteral("%1 could not be read: %2").arg(QFileInfo(path).fileName(), error);
+            *problem = status == ReadStatus::Missing
+                           ? QStringLiteral("%1 was not found").arg(QFileInfo(path).fileName())
+                           : QStringLiteral("%1 could not be read: %2").arg(QFileInfo(path).fileName(), error);
         return std::nullopt;
     }
     QStringList problems;

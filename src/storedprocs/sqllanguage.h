@@ -41,8 +41,8 @@ struct TextStyle
 struct LanguageDefinition
 {
     bool caseSensitive = false;
-    QHash<QString, QString> wordGroups;  // word (lower case unless case-sensitive) -> group name, lower case
-    QHash<QString, TextStyle> styles;    // group or reserved name, lower case -> style
+    QHash<QString, QString> wordGroups; // word (lower case unless case-sensitive) -> group name, lower case
+    QHash<QString, TextStyle> styles;   // group or reserved name, lower case -> style
     QStringList lineComments;
     QList<std::pair<QString, QString>> blockComments;
     QList<QChar> stringDelimiters;

@@ -13,9 +13,11 @@ void registerStoredProcedureWindows(WindowContext &context)
     if (!context.isRegistered(kBrowserWindow))
         context.registerWindow(kBrowserWindow, Instances::One, [](WindowContext &c) { return new frmStoredProcs(c); });
     if (!context.isRegistered(kSourceWindow))
-        context.registerWindow(kSourceWindow, Instances::One, [](WindowContext &c) { return new frmStoredProcSource(c); });
+        context.registerWindow(kSourceWindow, Instances::One,
+                               [](WindowContext &c) { return new frmStoredProcSource(c); });
     if (!context.isRegistered(kExecuteWindow))
-        context.registerWindow(kExecuteWindow, Instances::One, [](WindowContext &c) { return new frmStoredProcExecute(c); });
+        context.registerWindow(kExecuteWindow, Instances::One,
+                               [](WindowContext &c) { return new frmStoredProcExecute(c); });
 }
 
 } // namespace korva::storedprocs

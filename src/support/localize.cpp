@@ -35,25 +35,44 @@ struct Entry
 };
 
 constexpr Entry kTable[] = {
-    {u"ENU", 1033, QLocale::English, QLocale::UnitedStates}, {u"ENG", 2057, QLocale::English, QLocale::UnitedKingdom},
-    {u"ENA", 3081, QLocale::English, QLocale::Australia},    {u"ENC", 4105, QLocale::English, QLocale::Canada},
-    {u"ENZ", 5129, QLocale::English, QLocale::NewZealand},   {u"ENI", 6153, QLocale::English, QLocale::Ireland},
-    {u"DEU", 1031, QLocale::German, QLocale::Germany},       {u"DES", 2055, QLocale::German, QLocale::Switzerland},
-    {u"DEA", 3079, QLocale::German, QLocale::Austria},       {u"DEL", 4103, QLocale::German, QLocale::Luxembourg},
-    {u"DEC", 5127, QLocale::German, QLocale::Liechtenstein}, {u"ESP", 1034, QLocale::Spanish, QLocale::Spain},
-    {u"ESM", 2058, QLocale::Spanish, QLocale::Mexico},       {u"ESN", 3082, QLocale::Spanish, QLocale::Spain},
-    {u"ESG", 4106, QLocale::Spanish, QLocale::Guatemala},    {u"ESC", 5130, QLocale::Spanish, QLocale::CostaRica},
-    {u"ESA", 6154, QLocale::Spanish, QLocale::Panama},       {u"ESD", 7178, QLocale::Spanish, QLocale::DominicanRepublic},
-    {u"ESV", 8202, QLocale::Spanish, QLocale::Venezuela},    {u"ESO", 9226, QLocale::Spanish, QLocale::Colombia},
-    {u"ESR", 10250, QLocale::Spanish, QLocale::Peru},        {u"ESS", 11274, QLocale::Spanish, QLocale::Argentina},
-    {u"ESH", 18442, QLocale::Spanish, QLocale::Honduras},    {u"ESI", 19466, QLocale::Spanish, QLocale::Nicaragua},
-    {u"ESU", 20490, QLocale::Spanish, QLocale::PuertoRico},  {u"FRA", 1036, QLocale::French, QLocale::France},
-    {u"FRB", 2060, QLocale::French, QLocale::Belgium},       {u"FRC", 3084, QLocale::French, QLocale::Canada},
-    {u"FRS", 4108, QLocale::French, QLocale::Switzerland},   {u"FRL", 5132, QLocale::French, QLocale::Luxembourg},
-    {u"ITA", 1040, QLocale::Italian, QLocale::Italy},        {u"ITS", 2064, QLocale::Italian, QLocale::Switzerland},
-    {u"JPN", 1041, QLocale::Japanese, QLocale::Japan},       {u"NLD", 1043, QLocale::Dutch, QLocale::Netherlands},
-    {u"NLB", 2067, QLocale::Dutch, QLocale::Belgium},        {u"NOR", 1044, QLocale::NorwegianBokmal, QLocale::Norway},
-    {u"NON", 2068, QLocale::NorwegianNynorsk, QLocale::Norway}, {u"PTB", 1046, QLocale::Portuguese, QLocale::Brazil},
+    {u"ENU", 1033, QLocale::English, QLocale::UnitedStates},
+    {u"ENG", 2057, QLocale::English, QLocale::UnitedKingdom},
+    {u"ENA", 3081, QLocale::English, QLocale::Australia},
+    {u"ENC", 4105, QLocale::English, QLocale::Canada},
+    {u"ENZ", 5129, QLocale::English, QLocale::NewZealand},
+    {u"ENI", 6153, QLocale::English, QLocale::Ireland},
+    {u"DEU", 1031, QLocale::German, QLocale::Germany},
+    {u"DES", 2055, QLocale::German, QLocale::Switzerland},
+    {u"DEA", 3079, QLocale::German, QLocale::Austria},
+    {u"DEL", 4103, QLocale::German, QLocale::Luxembourg},
+    {u"DEC", 5127, QLocale::German, QLocale::Liechtenstein},
+    {u"ESP", 1034, QLocale::Spanish, QLocale::Spain},
+    {u"ESM", 2058, QLocale::Spanish, QLocale::Mexico},
+    {u"ESN", 3082, QLocale::Spanish, QLocale::Spain},
+    {u"ESG", 4106, QLocale::Spanish, QLocale::Guatemala},
+    {u"ESC", 5130, QLocale::Spanish, QLocale::CostaRica},
+    {u"ESA", 6154, QLocale::Spanish, QLocale::Panama},
+    {u"ESD", 7178, QLocale::Spanish, QLocale::DominicanRepublic},
+    {u"ESV", 8202, QLocale::Spanish, QLocale::Venezuela},
+    {u"ESO", 9226, QLocale::Spanish, QLocale::Colombia},
+    {u"ESR", 10250, QLocale::Spanish, QLocale::Peru},
+    {u"ESS", 11274, QLocale::Spanish, QLocale::Argentina},
+    {u"ESH", 18442, QLocale::Spanish, QLocale::Honduras},
+    {u"ESI", 19466, QLocale::Spanish, QLocale::Nicaragua},
+    {u"ESU", 20490, QLocale::Spanish, QLocale::PuertoRico},
+    {u"FRA", 1036, QLocale::French, QLocale::France},
+    {u"FRB", 2060, QLocale::French, QLocale::Belgium},
+    {u"FRC", 3084, QLocale::French, QLocale::Canada},
+    {u"FRS", 4108, QLocale::French, QLocale::Switzerland},
+    {u"FRL", 5132, QLocale::French, QLocale::Luxembourg},
+    {u"ITA", 1040, QLocale::Italian, QLocale::Italy},
+    {u"ITS", 2064, QLocale::Italian, QLocale::Switzerland},
+    {u"JPN", 1041, QLocale::Japanese, QLocale::Japan},
+    {u"NLD", 1043, QLocale::Dutch, QLocale::Netherlands},
+    {u"NLB", 2067, QLocale::Dutch, QLocale::Belgium},
+    {u"NOR", 1044, QLocale::NorwegianBokmal, QLocale::Norway},
+    {u"NON", 2068, QLocale::NorwegianNynorsk, QLocale::Norway},
+    {u"PTB", 1046, QLocale::Portuguese, QLocale::Brazil},
     {u"PTG", 2070, QLocale::Portuguese, QLocale::Portugal},
 };
 
@@ -68,7 +87,14 @@ constexpr uchar kMagic[16] = {0x3c, 0xb8, 0x64, 0x18, 0xca, 0xef, 0x9c, 0x95,
                               0xcd, 0x21, 0x1c, 0xbf, 0x60, 0xa1, 0xbd, 0xdd};
 constexpr qint64 kMaxSize = 16 * 1024 * 1024;
 
-enum Section : uchar { Contexts = 0x2f, Hashes = 0x42, Messages = 0x69, NumerusRules = 0x88, Dependencies = 0x96, Language = 0xa7 };
+enum Section : uchar {
+    Contexts = 0x2f,
+    Hashes = 0x42,
+    Messages = 0x69,
+    NumerusRules = 0x88,
+    Dependencies = 0x96,
+    Language = 0xa7
+};
 enum Field : uchar { End = 1, Translation = 3, Obsolete1 = 5, SourceText = 6, Context = 7, Comment = 8 };
 
 quint32 be32(const uchar *p) { return quint32(p[0]) << 24 | quint32(p[1]) << 16 | quint32(p[2]) << 8 | p[3]; }
@@ -327,7 +353,7 @@ private:
 
 struct Languages::Library
 {
-    QFile file; // kept open while it is the current language's
+    QFile file;          // kept open while it is the current language's
     QByteArray contents; // the translator reads from it, not from the file
     QTranslator translator;
     bool installed = false;
@@ -341,8 +367,7 @@ struct Languages::Library
 
 Languages::Languages(QString programFolder, QString executableName)
     : m_folder(std::move(programFolder)), m_executable(std::move(executableName))
-{
-}
+{}
 
 Languages::~Languages()
 {
@@ -380,7 +405,7 @@ QString Languages::InitalizeLanguages()
         if (library->file.open(QIODevice::ReadOnly)) {
             library->contents = library->file.read(qm::kMaxSize + 1);
             QString bad = library->contents.size() > qm::kMaxSize ? QStringLiteral("it is too large")
-                                                                 : qm::problem(library->contents);
+                                                                  : qm::problem(library->contents);
             const auto *bytes = reinterpret_cast<const uchar *>(library->contents.constData());
             if (bad.isEmpty() && !library->translator.load(bytes, int(library->contents.size()), m_folder))
                 bad = QStringLiteral("it could not be loaded");
@@ -458,22 +483,30 @@ void Languages::applyTo(QWidget *window) const
         if (w->isWindow() && w->property("korvaTitleSource").isValid())
             w->setWindowTitle(composedTitle(w));
         else if (w->isWindow())
-            retext(w, [w] { return w->windowTitle(); }, [w](const QString &t) { w->setWindowTitle(t); });
-        if (auto *label = qobject_cast<QLabel *>(w); label && label->textFormat() != Qt::RichText && !label->text().isEmpty())
-            retext(label, [label] { return label->text(); }, [label](const QString &t) { label->setText(t); });
+            retext(
+                w, [w] { return w->windowTitle(); }, [w](const QString &t) { w->setWindowTitle(t); });
+        if (auto *label = qobject_cast<QLabel *>(w);
+            label && label->textFormat() != Qt::RichText && !label->text().isEmpty())
+            retext(
+                label, [label] { return label->text(); }, [label](const QString &t) { label->setText(t); });
         else if (auto *button = qobject_cast<QAbstractButton *>(w); button && !button->text().isEmpty())
-            retext(button, [button] { return button->text(); }, [button](const QString &t) { button->setText(t); });
+            retext(
+                button, [button] { return button->text(); }, [button](const QString &t) { button->setText(t); });
         else if (auto *group = qobject_cast<QGroupBox *>(w))
-            retext(group, [group] { return group->title(); }, [group](const QString &t) { group->setTitle(t); });
+            retext(
+                group, [group] { return group->title(); }, [group](const QString &t) { group->setTitle(t); });
         if (auto *tabs = qobject_cast<QTabWidget *>(w))
             for (int i = 0; i < tabs->count(); ++i) {
                 QWidget *page = tabs->widget(i);
-                retext(page, [tabs, i] { return tabs->tabText(i); }, [tabs, i](const QString &t) { tabs->setTabText(i, t); });
+                retext(
+                    page, [tabs, i] { return tabs->tabText(i); },
+                    [tabs, i](const QString &t) { tabs->setTabText(i, t); });
             }
     }
     for (QAction *a : window->findChildren<QAction *>())
         if (!a->isSeparator() && !a->text().isEmpty())
-            retext(a, [a] { return a->text(); }, [a](const QString &t) { a->setText(t); });
+            retext(
+                a, [a] { return a->text(); }, [a](const QString &t) { a->setText(t); });
     window->setProperty("korvaLanguage", m_current);
     // The window's own hook, when it has one.
     const QByteArray hook = window->objectName().toUtf8() + "_Auto_Init";

@@ -67,7 +67,8 @@ QString QtMessenger::saveFileName(const QString &title, const QString &proposedP
 {
     // The overwrite question is the caller's, in its own words.
     return withArrow([&] {
-        return QFileDialog::getSaveFileName(owner(), title, proposedPath, filter, nullptr, QFileDialog::DontConfirmOverwrite);
+        return QFileDialog::getSaveFileName(owner(), title, proposedPath, filter, nullptr,
+                                            QFileDialog::DontConfirmOverwrite);
     });
 }
 

@@ -57,7 +57,8 @@ QString downloadListUrl() { return toolSiteUrl() + QStringLiteral("/SiteList/All
 
 QString versionHookCommandLine(const QString &homePage, const QString &second)
 {
-    QString line = QDir(programFolder()).filePath(QStringLiteral("test.bat")) + u' ' + programVersion() + u' ' + homePage;
+    QString line = QDir(programFolder()).filePath(QStringLiteral("test.bat")) + u' ' + programVersion() + u' '
+                   + homePage;
     if (second.size() >= 2)
         line += QStringLiteral(" \"") + second + u'"';
     return line;
@@ -139,7 +140,7 @@ Outcome compareVersions(const QString &paddedProgramVersion, const QString &publ
         return Outcome::Unreachable;
     // Character by character, as the list has always been compared.
     return QString::compare(paddedProgramVersion, published, Qt::CaseSensitive) < 0 ? Outcome::Newer
-                                                                                      : Outcome::UpToDate;
+                                                                                    : Outcome::UpToDate;
 }
 
 namespace {
@@ -192,8 +193,7 @@ void HttpGet::start(const QUrl &url, int accessType, int timeoutMs)
 UpdateCheck::UpdateCheck(Messenger &msg, QWidget *owner, QObject *parent)
     : QObject(parent), m_msg(msg), m_owner(owner),
       m_openUrl([](const QUrl &url) { return QDesktopServices::openUrl(url); })
-{
-}
+{}
 
 UpdateCheck::~UpdateCheck() = default;
 
@@ -224,9 +224,10 @@ void UpdateCheck::report(const QString &published, const QString &homePage)
     const QString site = toolSiteUrl();
     switch (compareVersions(PadVersionString(programVersion()), published)) {
     case Outcome::Unreachable:
-        m_msg.message(QStringLiteral("Unable to contact application home page to check for version.  You can access "
-                                     "the home page and check for updated versions of all Zandel Orvex tools by going to ")
-                      + site);
+        m_msg.message(
+            QStringLiteral("Unable to contact application home page to check for version.  You can access "
+                           "the home page and check for updated versions of all Zandel Orvex tools by going to ")
+            + site);
         break;
     case Outcome::Newer:
         if (m_msg.confirm(QStringLiteral("An updated version of this tool is available on ") + site

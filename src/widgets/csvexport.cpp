@@ -94,17 +94,21 @@ bool writeGridCsv(const Grid &grid, bool visibleOnly, const QString &path, QStri
 {
     if (visibleOnly) {
         const QStringList lines = gridLines(grid, true);
-        return writeCsvFile(path, lines.size(), [&](qsizetype i) { return lines.at(i); }, error, errorNumber);
+        return writeCsvFile(
+            path, lines.size(), [&](qsizetype i) { return lines.at(i); }, error, errorNumber);
     }
     // Row by row as the file is written, not the whole table in memory first.
     const int cols = grid.cols();
-    return writeCsvFile(path, grid.rows(), [&](qsizetype r) {
-        QStringList cells;
-        cells.reserve(cols);
-        for (int c = 0; c < cols; ++c)
-            cells << grid.textMatrix(int(r), c);
-        return csvLine(cells);
-    }, error, errorNumber);
+    return writeCsvFile(
+        path, grid.rows(),
+        [&](qsizetype r) {
+            QStringList cells;
+            cells.reserve(cols);
+            for (int c = 0; c < cols; ++c)
+                cells << grid.textMatrix(int(r), c);
+            return csvLine(cells);
+        },
+        error, errorNumber);
 }
 
 } // namespace korva

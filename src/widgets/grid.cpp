@@ -147,8 +147,10 @@ void Grid::setFrozenColumns(int count)
                 updateFrozenGeometry();
             }
         });
-        connect(m_frozen->verticalScrollBar(), &QAbstractSlider::valueChanged, verticalScrollBar(), &QAbstractSlider::setValue);
-        connect(verticalScrollBar(), &QAbstractSlider::valueChanged, m_frozen->verticalScrollBar(), &QAbstractSlider::setValue);
+        connect(m_frozen->verticalScrollBar(), &QAbstractSlider::valueChanged, verticalScrollBar(),
+                &QAbstractSlider::setValue);
+        connect(verticalScrollBar(), &QAbstractSlider::valueChanged, m_frozen->verticalScrollBar(),
+                &QAbstractSlider::setValue);
         connect(m_model, &QAbstractItemModel::modelReset, this, [this] { syncFrozenColumns(); });
         connect(m_model, &QAbstractItemModel::layoutChanged, this, [this] { syncFrozenColumns(); });
     }
@@ -194,8 +196,7 @@ void Grid::updateFrozenGeometry()
     if (m_frozen->verticalHeader()->defaultSectionSize() != verticalHeader()->defaultSectionSize())
         m_frozen->verticalHeader()->setDefaultSectionSize(verticalHeader()->defaultSectionSize());
     m_frozen->setGeometry(verticalHeader()->isVisible() ? verticalHeader()->width() + frameWidth() : frameWidth(),
-                          frameWidth(), frozenWidth(),
-                          viewport()->height() + horizontalHeader()->height());
+                          frameWidth(), frozenWidth(), viewport()->height() + horizontalHeader()->height());
     m_frozen->verticalScrollBar()->setValue(verticalScrollBar()->value());
 }
 
@@ -243,13 +244,12 @@ void Grid::scrollTo(const QModelIndex &index, ScrollHint hint)
     if (index.column() >= m_frozenCount || !m_frozen || m_frozenCount == 0)
         QTableView::scrollTo(index, hint);
     else if (index.isValid())
-        QTableView::scrollTo(m_model->index(index.row(), m_frozenCount < m_model->columnCount() ? m_frozenCount : index.column()), hint);
+        QTableView::scrollTo(m_model->index(index.row(),
+                                            m_frozenCount < m_model->columnCount() ? m_frozenCount : index.column()),
+                             hint);
 }
 
-void Grid::setResultSet(std::shared_ptr<db::ResultSet> rows)
-{
-    m_model->setResultSet(std::move(rows));
-}
+void Grid::setResultSet(std::shared_ptr<db::ResultSet> rows) { m_model->setResultSet(std::move(rows)); }
 
 void Grid::setColumns(const QStringList &names) { m_model->setColumns(names); }
 
@@ -405,8 +405,9 @@ bool Grid::eventFilter(QObject *watched, QEvent *event)
         }
     }
     QHeaderView *columnHeader = watched == horizontalHeader()->viewport() ? horizontalHeader()
-                                : m_frozen && watched == m_frozen->horizontalHeader()->viewport() ? m_frozen->horizontalHeader()
-                                                                                                  : nullptr;
+                                : m_frozen && watched == m_frozen->horizontalHeader()->viewport()
+                                    ? m_frozen->horizontalHeader()
+                                    : nullptr;
     if (columnHeader && event->type() == QEvent::MouseMove) {
         // Over the header row: row 0.
         const auto *me = static_cast<QMouseEvent *>(event);

@@ -108,7 +108,7 @@ private:
     bool m_fixedColumn;
     int m_mouseRow = -1;
     int m_mouseCol = -1;
-    bool m_followEnd = false;   // Ctrl+End pressed while rows were still arriving
+    bool m_followEnd = false; // Ctrl+End pressed while rows were still arriving
     bool m_movingToEnd = false;
 };
 

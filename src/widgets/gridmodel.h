@@ -8,7 +8,7 @@
 namespace korva::db {
 class ResultSet;
 class RowLoader;
-}
+} // namespace korva::db
 
 namespace korva {
 

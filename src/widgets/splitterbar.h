@@ -15,7 +15,7 @@ public:
     explicit SplitterBar(QWidget *parent = nullptr);
 
 Q_SIGNALS:
-    void dragged(int dyPixels); // while the button is down, from where it went down
+    void dragged(int dyPixels);  // while the button is down, from where it went down
     void stepped(int direction); // -1 Up, +1 Down
 
 protected:

@@ -319,7 +319,10 @@ QTreeWidgetItem *TreeViewerWindow::resetTree(const QString &topText)
     return m_top;
 }
 
-QString TreeViewerWindow::nodeKey(const QTreeWidgetItem *node) { return node ? node->data(0, kKeyRole).toString() : QString(); }
+QString TreeViewerWindow::nodeKey(const QTreeWidgetItem *node)
+{
+    return node ? node->data(0, kKeyRole).toString() : QString();
+}
 
 void TreeViewerWindow::addTreePaths(const QList<QStringList> &paths, QChar separator)
 {

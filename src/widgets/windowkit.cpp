@@ -36,7 +36,9 @@ private:
 class StoredWindowPlacement final : public WindowPlacement
 {
 public:
-    StoredWindowPlacement(QWidget *window, const QString &prefix) : WindowPlacement(window), m_window(window), m_prefix(prefix) {}
+    StoredWindowPlacement(QWidget *window, const QString &prefix)
+        : WindowPlacement(window), m_window(window), m_prefix(prefix)
+    {}
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override

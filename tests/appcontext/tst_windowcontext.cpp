@@ -14,7 +14,7 @@ struct Maker
 {
     int made = 0;
     QList<WindowContext *> askedBy;
-    QSize size;        // given to each window made, when set
+    QSize size; // given to each window made, when set
     QSize minimumSize;
 
     WindowContext::Factory factory()
@@ -74,7 +74,8 @@ private Q_SLOTS:
         QCOMPARE(ctx.state().pendingJumpObjectID, QStringLiteral("AAAA-1"));
 
         ctx.ownerState().keptServer = QStringLiteral("kept");
-        ctx.attachServer(QStringLiteral("server=far,1533"), QStringLiteral("far,1533"), QString(), QStringLiteral("DOM\\far,1533"));
+        ctx.attachServer(QStringLiteral("server=far,1533"), QStringLiteral("far,1533"), QString(),
+                         QStringLiteral("DOM\\far,1533"));
         QCOMPARE(servers.size(), 1);
         QCOMPARE(ctx.state().connectionString, QStringLiteral("server=far,1533"));
         QCOMPARE(ctx.state().remoteLabel, QStringLiteral("DOM\\far,1533"));
@@ -121,7 +122,8 @@ private Q_SLOTS:
         QVERIFY(!ctx.isRegistered(QStringLiteral("frmNone")));
         QVERIFY(!ctx.openWindow(QStringLiteral("frmNone")));
         QVERIFY(!ctx.openedWindow(QStringLiteral("frmNone")));
-        ctx.registerWindow(QStringLiteral("frmRefused"), WindowContext::Instances::One, [](WindowContext &) { return nullptr; });
+        ctx.registerWindow(QStringLiteral("frmRefused"), WindowContext::Instances::One,
+                           [](WindowContext &) { return nullptr; });
         QVERIFY(ctx.isRegistered(QStringLiteral("frmRefused")));
         QVERIFY(!ctx.openWindow(QStringLiteral("frmRefused")));
         QVERIFY(!ctx.openedWindow(QStringLiteral("frmRefused")));
@@ -196,7 +198,8 @@ private Q_SLOTS:
         ctx.setMainWindow(&main);
         Maker maker;
         ctx.registerWindow(QStringLiteral("frmTool"), WindowContext::Instances::Many, maker.factory());
-        ctx.registerWindow(QStringLiteral("frmMain"), WindowContext::Instances::One, [&](WindowContext &) { return &main; });
+        ctx.registerWindow(QStringLiteral("frmMain"), WindowContext::Instances::One,
+                           [&](WindowContext &) { return &main; });
         ctx.registerWindow(QStringLiteral("frmChild"), WindowContext::Instances::One,
                            [&](WindowContext &) { return new QWidget(&otherParent, Qt::Window); });
 
@@ -236,10 +239,10 @@ private Q_SLOTS:
         QWidget *w = ctx.openWindow(QStringLiteral("frmHuge"));
         QVERIFY(w);
         QVERIFY2(room.contains(w->frameGeometry()), qPrintable(QStringLiteral("%1,%2 %3x%4")
-                                                                  .arg(w->frameGeometry().x())
-                                                                  .arg(w->frameGeometry().y())
-                                                                  .arg(w->frameGeometry().width())
-                                                                  .arg(w->frameGeometry().height())));
+                                                                   .arg(w->frameGeometry().x())
+                                                                   .arg(w->frameGeometry().y())
+                                                                   .arg(w->frameGeometry().width())
+                                                                   .arg(w->frameGeometry().height())));
         QVERIFY(w->minimumWidth() <= room.width() && w->minimumHeight() <= room.height());
 
         const QPoint placed = room.topLeft() + QPoint(room.width() / 2, room.height() / 2);

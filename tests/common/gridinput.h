@@ -20,7 +20,8 @@ struct GridSpot
 inline GridSpot showCell(Grid *grid, int modelRow, int modelCol)
 {
     QTableView *frozen = grid->frozenColumns() > 0 ? grid->frozenView() : nullptr;
-    QAbstractItemView *view = frozen && modelCol < grid->frozenColumns() ? static_cast<QAbstractItemView *>(frozen) : grid;
+    QAbstractItemView *view = frozen && modelCol < grid->frozenColumns() ? static_cast<QAbstractItemView *>(frozen)
+                                                                         : grid;
     const QModelIndex index = grid->model()->index(modelRow, modelCol);
     view->scrollTo(index);
     return {view, view->visualRect(index).center()};

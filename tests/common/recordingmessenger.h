@@ -11,11 +11,11 @@ namespace korva::test {
 class RecordingMessenger final : public Messenger
 {
 public:
-    QStringList messages;         // every text shown, in order
+    QStringList messages; // every text shown, in order
     QStringList titles;
-    QQueue<bool> answers;         // for question() and confirm(); default No / Cancel
+    QQueue<bool> answers; // for question() and confirm(); default No / Cancel
     QQueue<std::optional<QString>> inputs;
-    QQueue<QString> fileNames;    // for saveFileName(); default cancelled
+    QQueue<QString> fileNames;     // for saveFileName(); default cancelled
     QQueue<QString> openFileNames; // for openFileName(); default cancelled
     QStringList dialogTitles;
     QStringList proposedPaths;

@@ -62,7 +62,10 @@ std::optional<bool> runWithFileSizeLimit(qint64 limitBytes, const std::function<
     if (child == 0) {
         // A write beyond the limit then fails with EFBIG instead of ending the process.
         std::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit limit{rlim_t(limitBytes), rlim_t(limitBytes)};
+        struct rlimit limit
+        {
+            rlim_t(limitBytes), rlim_t(limitBytes)
+        };
         ::setrlimit(RLIMIT_FSIZE, &limit);
         ::_exit(body() ? 0 : 1);
     }

@@ -43,7 +43,8 @@ private Q_SLOTS:
         };
         const TreePlan plan = planTree(rows);
         QVERIFY(!plan.noData);
-        QCOMPARE(plan.leafFolders, (QStringList{QStringLiteral("System.A.B"), QStringLiteral("System.A.C"), QStringLiteral("System.D")}));
+        QCOMPARE(plan.leafFolders,
+                 (QStringList{QStringLiteral("System.A.B"), QStringLiteral("System.A.C"), QStringLiteral("System.D")}));
     }
 
     void rootThatIsItsOwnDescendantEndsTheWalk()
@@ -75,14 +76,25 @@ private Q_SLOTS:
         QTest::addColumn<QString>("type");
         QTest::addColumn<QString>("value");
         const QString n = QStringLiteral("<null>");
-        QTest::newRow("string-typed-long") << QStringList{n, n, n, n, n, QStringLiteral("3")} << QVariant(3) << "Long" << "3";
-        QTest::newRow("all-null-type-5") << QStringList{n, n, n, n, n, n} << QVariant(5) << "(none)" << "";
-        QTest::newRow("all-null-type-88") << QStringList{n, n, n, n, n, n} << QVariant(88) << "GUID" << "";
-        QTest::newRow("type-72-overrides-nothing") << QStringList{n, n, n, QStringLiteral("{1}"), n, n} << QVariant(72) << "GUID" << "{1}";
-        QTest::newRow("first-not-null-wins") << QStringList{QStringLiteral("1"), n, n, n, n, QStringLiteral("x")} << QVariant(7) << "Bool" << "1";
-        QTest::newRow("empty-text-is-a-value") << QStringList{n, n, n, n, n, QString()} << QVariant() << "String" << "";
-        QTest::newRow("float-bool-override") << QStringList{n, n, QStringLiteral("85.5"), n, n, n} << QVariant(11) << "Bool" << "85.5";
-        QTest::newRow("string-override") << QStringList{n, n, n, n, QStringLiteral("7"), n} << QVariant(8) << "String" << "7";
+        QTest::newRow("string-typed-long") << QStringList{n, n, n, n, n, QStringLiteral("3")} << QVariant(3) << "Long"
+                                           << "3";
+        QTest::newRow("all-null-type-5") << QStringList{n, n, n, n, n, n} << QVariant(5) << "(none)"
+                                         << "";
+        QTest::newRow("all-null-type-88") << QStringList{n, n, n, n, n, n} << QVariant(88) << "GUID"
+                                          << "";
+        QTest::newRow("type-72-overrides-nothing")
+            << QStringList{n, n, n, QStringLiteral("{1}"), n, n} << QVariant(72) << "GUID"
+            << "{1}";
+        QTest::newRow("first-not-null-wins")
+            << QStringList{QStringLiteral("1"), n, n, n, n, QStringLiteral("x")} << QVariant(7) << "Bool"
+            << "1";
+        QTest::newRow("empty-text-is-a-value") << QStringList{n, n, n, n, n, QString()} << QVariant() << "String"
+                                               << "";
+        QTest::newRow("float-bool-override")
+            << QStringList{n, n, QStringLiteral("85.5"), n, n, n} << QVariant(11) << "Bool"
+            << "85.5";
+        QTest::newRow("string-override") << QStringList{n, n, n, n, QStringLiteral("7"), n} << QVariant(8) << "String"
+                                         << "7";
     }
     void valueDisplayRules()
     {
@@ -106,27 +118,36 @@ private Q_SLOTS:
                                 "Description: Seconds to wait."));
         // No node: every label is still written.
         QCOMPARE(settingDescription(doc, QStringLiteral("W"), QStringLiteral("System.A.W")),
-                 QStringLiteral("Name: W\r\nFull Path: System.A.W\r\nType: \r\nDefault: \r\nMin: \r\nMax: \r\nDescription: "));
+                 QStringLiteral(
+                     "Name: W\r\nFull Path: System.A.W\r\nType: \r\nDefault: \r\nMin: \r\nMax: \r\nDescription: "));
         // A quote in a name belongs to the name, not to the expression.
-        QVERIFY(settingDescription(doc, QStringLiteral("O'Brien"), QStringLiteral("System.A.O'Brien")).endsWith(u"Description: Quoted."));
-        QVERIFY(settingDescription(xml::Document(), QStringLiteral("V"), QStringLiteral("System.A.V")).endsWith(u"Description: "));
+        QVERIFY(settingDescription(doc, QStringLiteral("O'Brien"), QStringLiteral("System.A.O'Brien"))
+                    .endsWith(u"Description: Quoted."));
+        QVERIFY(settingDescription(xml::Document(), QStringLiteral("V"), QStringLiteral("System.A.V"))
+                    .endsWith(u"Description: "));
     }
 
     void documentTypeDeclarationInAnyCase_data()
     {
         QTest::addColumn<QByteArray>("declaration");
-        QTest::newRow("as-shipped") << QByteArray("<!DOCTYPE OrvexConfigurationData SYSTEM \"OrvexConfigurationData.dtd\"[]>");
-        QTest::newRow("lower-case") << QByteArray("<!doctype orvexconfigurationdata system \"orvexconfigurationdata.dtd\"[]>");
-        QTest::newRow("mixed-case") << QByteArray("<!DocType OrvexCONFIGURATIONData System \"OrvexConfigurationData.DTD\"[]>");
+        QTest::newRow("as-shipped") << QByteArray(
+            "<!DOCTYPE OrvexConfigurationData SYSTEM \"OrvexConfigurationData.dtd\"[]>");
+        QTest::newRow("lower-case") << QByteArray(
+            "<!doctype orvexconfigurationdata system \"orvexconfigurationdata.dtd\"[]>");
+        QTest::newRow("mixed-case") << QByteArray(
+            "<!DocType OrvexCONFIGURATIONData System \"OrvexConfigurationData.DTD\"[]>");
     }
     void documentTypeDeclarationInAnyCase()
     {
         QFETCH(QByteArray, declaration);
         QVERIFY(!removeDocumentType(QString::fromLatin1(declaration)).contains(u"DTD", Qt::CaseInsensitive));
         xml::Document doc;
-        const std::optional<QString> problem = loadDescriptions(declaration + "\r\n" + declaration + '\n' + kDescriptions, &doc);
+        const std::optional<QString> problem = loadDescriptions(declaration + "\r\n" + declaration + '\n'
+                                                                    + kDescriptions,
+                                                                &doc);
         QVERIFY2(!problem, qPrintable(problem.value_or(QString())));
-        QVERIFY(settingDescription(doc, QStringLiteral("V"), QStringLiteral("System.A.V")).endsWith(u"Seconds to wait."));
+        QVERIFY(
+            settingDescription(doc, QStringLiteral("V"), QStringLiteral("System.A.V")).endsWith(u"Seconds to wait."));
     }
 
     void unreadableDescriptionFile()
@@ -134,7 +155,8 @@ private Q_SLOTS:
         xml::Document doc;
         const std::optional<QString> problem = loadDescriptions("<OrvexConfigurationData>\n<Product>\n</Node>", &doc);
         QVERIFY(problem);
-        QVERIFY2(problem->startsWith(u"XML problem - can't open Orvex configuration data dictionary.  Error Reason="), qPrintable(*problem));
+        QVERIFY2(problem->startsWith(u"XML problem - can't open Orvex configuration data dictionary.  Error Reason="),
+                 qPrintable(*problem));
         QVERIFY2(problem->endsWith(u"\non line 3"), qPrintable(*problem));
         QVERIFY(loadDescriptions(QByteArray(), &doc)); // no file: empty text
     }

@@ -138,8 +138,8 @@ private Q_SLOTS:
         for (int i = 0; i < top->childCount(); ++i)
             firstLevel << top->child(i)->text(0);
         // In the order read, and folders with several sub-folders only once.
-        QCOMPARE(firstLevel, (QStringList{"Conversations", "Messaging", "Telephony", "Directory", "Diagnostics", "Reports",
-                                          "Licensing", "Network"}));
+        QCOMPARE(firstLevel, (QStringList{"Conversations", "Messaging", "Telephony", "Directory", "Diagnostics",
+                                          "Reports", "Licensing", "Network"}));
         QTreeWidgetItem *messaging = childNamed(top, QStringLiteral("Messaging"));
         QCOMPARE(w.nodeKey(messaging), QStringLiteral("Messaging"));
         QTreeWidgetItem *delivery = childNamed(messaging, QStringLiteral("Delivery"));
@@ -154,9 +154,10 @@ private Q_SLOTS:
         QCOMPARE(column(g, 2), (QStringList{"Long", "GUID", "Bool"}));
         QCOMPARE(g->row(), 1);
         QCOMPARE(description(w)->toPlainText(),
-                 QStringLiteral("Name: MaxMessageLengthSeconds\nFull Path: System.Messaging.MaxMessageLengthSeconds\nType: Long\n"
-                                "Default: 300\nMin: 30\nMax: 3600\nDescription: Longest message any caller can leave, "
-                                "whatever the class of service allows."));
+                 QStringLiteral(
+                     "Name: MaxMessageLengthSeconds\nFull Path: System.Messaging.MaxMessageLengthSeconds\nType: Long\n"
+                     "Default: 300\nMin: 30\nMax: 3600\nDescription: Longest message any caller can leave, "
+                     "whatever the class of service allows."));
         QTextCursor c(description(w)->document());
         c.setPosition(1);
         QCOMPARE(c.charFormat().foreground().color(), QColor(0, 0, 255)); // "Name:"
@@ -178,7 +179,8 @@ private Q_SLOTS:
         QCOMPARE(g->textMatrix(crash, 2), QStringLiteral("GUID"));
         const QModelIndex cell = g->model()->index(g->modelRow(dumps), 1);
         QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, g->visualRect(cell).center());
-        QVERIFY(description(w)->toPlainText().startsWith(u"Name: CrashDumpFolder\nFull Path: System.Diagnostics.CrashDumpFolder\nType: \n"));
+        QVERIFY(description(w)->toPlainText().startsWith(
+            u"Name: CrashDumpFolder\nFull Path: System.Diagnostics.CrashDumpFolder\nType: \n"));
 
         // The top node only empties the grid and the description.
         click(w, top);
@@ -197,8 +199,8 @@ private Q_SLOTS:
     void treeIsReadInOneQueryOffTheWindowThread()
     {
         db::SessionMeter meter;
-        std::unique_ptr<db::SessionPool> previous = db::installSessionPool(std::make_unique<db::SessionPool>(
-            [&meter](const db::ConnectionTarget &t, db::Error *e) {
+        std::unique_ptr<db::SessionPool> previous = db::installSessionPool(
+            std::make_unique<db::SessionPool>([&meter](const db::ConnectionTarget &t, db::Error *e) {
                 return db::withDelay(db::openEngineSession(t, e), std::chrono::milliseconds(0), &meter);
             }));
         {
@@ -218,13 +220,15 @@ private Q_SLOTS:
     void failuresAreReported()
     {
         // A database the server does not have.
-        fx.ctx().ownerState().connectionString = QString(directory).replace(QStringLiteral("OrvexDirDB"), QStringLiteral("NoSuchDB"));
+        fx.ctx().ownerState().connectionString = QString(directory).replace(QStringLiteral("OrvexDirDB"),
+                                                                            QStringLiteral("NoSuchDB"));
         {
             frmOrvexConfiguration w(fx.ctx());
             waitForTree(w);
             QCOMPARE(fx.msg.messages.size(), 1);
             QVERIFY2(fx.msg.messages[0].startsWith(u"(error):-2147467259 (Cannot open database \"NoSuchDB\"")
-                         && fx.msg.messages[0].endsWith(u") in procedure ConstructTreeFromConfigurationTable of Form frmOrvexConfiguration"),
+                         && fx.msg.messages[0].endsWith(
+                             u") in procedure ConstructTreeFromConfigurationTable of Form frmOrvexConfiguration"),
                      qPrintable(fx.msg.messages[0]));
             QCOMPARE(w.topNode()->childCount(), 0);
         }
@@ -236,10 +240,13 @@ private Q_SLOTS:
             frmOrvexConfiguration w(fx.ctx());
             w.show();
             waitForTree(w);
-            execute(QStringLiteral("UPDATE tbl_Configuration SET FullName='System.Gone' WHERE FullName='System.Licensing'"));
+            execute(QStringLiteral(
+                "UPDATE tbl_Configuration SET FullName='System.Gone' WHERE FullName='System.Licensing'"));
             click(w, childNamed(w.topNode(), QStringLiteral("Licensing")));
-            execute(QStringLiteral("UPDATE tbl_Configuration SET FullName='System.Licensing' WHERE FullName='System.Gone'"));
-            QCOMPARE(fx.msg.messages, QStringList{QStringLiteral("Error, could not find node in configuration table by FullName=System.Licensing")});
+            execute(QStringLiteral(
+                "UPDATE tbl_Configuration SET FullName='System.Licensing' WHERE FullName='System.Gone'"));
+            QCOMPARE(fx.msg.messages, QStringList{QStringLiteral("Error, could not find node in configuration table by "
+                                                                 "FullName=System.Licensing")});
             QCOMPARE(grid(w)->rows(), 1);
         }
 
@@ -255,7 +262,8 @@ private Q_SLOTS:
         fx.ctx().ownerState().dictionaryFolder = folder;
         execute(QStringLiteral("UPDATE tbl_Configuration SET Type=1 WHERE Type=-1"));
         QCOMPARE(fx.msg.messages.size(), 2);
-        QVERIFY2(fx.msg.messages[0].startsWith(u"XML problem - can't open Orvex configuration data dictionary.  Error Reason="),
+        QVERIFY2(fx.msg.messages[0].startsWith(
+                     u"XML problem - can't open Orvex configuration data dictionary.  Error Reason="),
                  qPrintable(fx.msg.messages[0]));
         QVERIFY(fx.msg.messages[0].contains(u"\non line "));
         QCOMPARE(fx.msg.messages[1], QStringLiteral("No configuration data in the local SQL database"));
@@ -263,7 +271,8 @@ private Q_SLOTS:
 
     void placementSplittersAndAlwaysOnTop()
     {
-        const QStringList keys{"configLeft", "configTop", "configWidth", "configHeight", "configSplitVer", "configSplitHor"};
+        const QStringList keys{"configLeft",   "configTop",      "configWidth",
+                               "configHeight", "configSplitVer", "configSplitHor"};
         const QStringList stored{"1500", "1200", "9000", "6500", "3500", "2500"};
         auto storedNow = [&] {
             QStringList values;

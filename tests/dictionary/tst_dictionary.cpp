@@ -137,7 +137,8 @@ private Q_SLOTS:
         const xml::Document doc = loadLowered();
         const xml::Node t = tableElement(doc, QStringLiteral("tbl_Subscriber"));
         QCOMPARE(tableDescription(QStringLiteral("tbl_Subscriber"), t),
-                 QStringLiteral("Table: tbl_Subscriber\r\n\r\nDescription: subscribers of the system\r\n\r\nNotes: one row per subscriber."));
+                 QStringLiteral("Table: tbl_Subscriber\r\n\r\nDescription: subscribers of the system\r\n\r\nNotes: one "
+                                "row per subscriber."));
         QCOMPARE(tableDescription(QStringLiteral("tbl_Nope"), tableElement(doc, QStringLiteral("tbl_Nope"))),
                  QStringLiteral("Table: tbl_Nope\r\n\r\n"));
         QCOMPARE(tableDescription(QStringLiteral("x"), tableElement(doc, QStringLiteral("TBL_CALLHANDLER"))),
@@ -149,19 +150,32 @@ private Q_SLOTS:
         QTest::addColumn<QString>("column");
         QTest::addColumn<QString>("text");
         QTest::newRow("found-directly") << "DisplayName"
-            << "Column: DisplayName\r\n\r\nColumn: displayname\r\nDatatype: nvarchar\r\nLength: 64\r\nDescription: name shown\r\n\r\nNotes: free text.\r\n";
+                                        << "Column: DisplayName\r\n\r\nColumn: displayname\r\nDatatype: "
+                                           "nvarchar\r\nLength: 64\r\nDescription: name shown\r\n\r\nNotes: free "
+                                           "text.\r\n";
         QTest::newRow("enumeration") << "Language"
-            << "Column: Language\r\n\r\nColumn: language\r\nDatatype: int\r\nLength: 4\r\nDescription: language code\r\n\r\nRestrictions: languages\r\n\r\nEnumeration:\r\n0, off\r\n1, on\r\n";
+                                     << "Column: Language\r\n\r\nColumn: language\r\nDatatype: int\r\nLength: "
+                                        "4\r\nDescription: language code\r\n\r\nRestrictions: "
+                                        "languages\r\n\r\nEnumeration:\r\n0, off\r\n1, on\r\n";
         QTest::newRow("length-any-case") << "Pin"
-            << "Column: Pin\r\n\r\nColumn: pin\r\nDatatype: varchar\r\nLength: 20\r\nDescription: pin\r\n\r\nRestrictions: pin digits\r\n\r\nmin=1, max=64";
+                                         << "Column: Pin\r\n\r\nColumn: pin\r\nDatatype: varchar\r\nLength: "
+                                            "20\r\nDescription: pin\r\n\r\nRestrictions: pin digits\r\n\r\nmin=1, "
+                                            "max=64";
         QTest::newRow("regex") << "Mail"
-            << "Column: Mail\r\n\r\nColumn: mail\r\nDatatype: varchar\r\nLength: 80\r\n\r\nRestrictions: mail\r\n\r\nan address\r\nregex=^.+@.+$";
-        QTest::newRow("other-type") << "Odd" << "Column: Odd\r\n\r\nColumn: odd\r\nDatatype: int\r\n\r\nRestrictions: odd\r\n\r\nrange";
-        QTest::newRow("no-restrictions") << "Bare" << "Column: Bare\r\n\r\nColumn: bare\r\n\r\nRestrictions: ";
+                               << "Column: Mail\r\n\r\nColumn: mail\r\nDatatype: varchar\r\nLength: "
+                                  "80\r\n\r\nRestrictions: mail\r\n\r\nan address\r\nregex=^.+@.+$";
+        QTest::newRow("other-type") << "Odd"
+                                    << "Column: Odd\r\n\r\nColumn: odd\r\nDatatype: int\r\n\r\nRestrictions: "
+                                       "odd\r\n\r\nrange";
+        QTest::newRow("no-restrictions") << "Bare"
+                                         << "Column: Bare\r\n\r\nColumn: bare\r\n\r\nRestrictions: ";
         QTest::newRow("through-view") << "PhoneFoo"
-            << "Column: PhoneFoo\r\n\r\nColumn: foo\r\nDatatype: int\r\nLength: 4\r\nDescription: foo of phone\r\n";
-        QTest::newRow("view-ref-without-dot") << "NoRef" << "Column: NoRef\r\n\r\n";
-        QTest::newRow("not-found") << "Nothing" << "Column: Nothing\r\n\r\n";
+                                      << "Column: PhoneFoo\r\n\r\nColumn: foo\r\nDatatype: int\r\nLength: "
+                                         "4\r\nDescription: foo of phone\r\n";
+        QTest::newRow("view-ref-without-dot") << "NoRef"
+                                              << "Column: NoRef\r\n\r\n";
+        QTest::newRow("not-found") << "Nothing"
+                                   << "Column: Nothing\r\n\r\n";
     }
     void columnDescriptions()
     {
@@ -178,13 +192,16 @@ private Q_SLOTS:
         QVERIFY(columnDescription(doc, current, QStringLiteral("tbl_Subscriber"), QStringLiteral("PhoneFoo")).found);
         QCOMPARE(current.attributeText(QStringLiteral("name")), QStringLiteral("tbl_phone"));
         // The next lookup of the same table starts from tbl_Phone: Foo is found there directly.
-        const ColumnDescription d = columnDescription(doc, current, QStringLiteral("tbl_Subscriber"), QStringLiteral("Foo"));
+        const ColumnDescription d = columnDescription(doc, current, QStringLiteral("tbl_Subscriber"),
+                                                      QStringLiteral("Foo"));
         QVERIFY(d.found);
-        QVERIFY(!columnDescription(doc, current, QStringLiteral("tbl_Subscriber"), QStringLiteral("DisplayName")).found);
+        QVERIFY(
+            !columnDescription(doc, current, QStringLiteral("tbl_Subscriber"), QStringLiteral("DisplayName")).found);
         // A document that did not load behaves as one without elements.
         xml::Document empty;
         xml::Node none;
-        QCOMPARE(columnDescription(empty, none, QStringLiteral("t"), QStringLiteral("c")).text, QStringLiteral("Column: c\r\n\r\n"));
+        QCOMPARE(columnDescription(empty, none, QStringLiteral("t"), QStringLiteral("c")).text,
+                 QStringLiteral("Column: c\r\n\r\n"));
         QCOMPARE(strFetchCustomData(empty, QStringLiteral("x")), QString());
         QCOMPARE(strFetchCustomData(loadLowered(), QString()), QString());
     }
@@ -193,11 +210,16 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("table");
         QTest::addColumn<QString>("description"); // empty: no such table
-        QTest::newRow("apostrophe") << "tbl_It's" << "apostrophe";
-        QTest::newRow("double-quote") << "tbl_Say \"Hi\"" << "quoted";
-        QTest::newRow("both") << "tbl_Both '\"" << "both";
-        QTest::newRow("crafted") << "x'] | //table[@name='tbl_other" << "";
-        QTest::newRow("crafted-any-element") << "x' or @name!='" << "";
+        QTest::newRow("apostrophe") << "tbl_It's"
+                                    << "apostrophe";
+        QTest::newRow("double-quote") << "tbl_Say \"Hi\""
+                                      << "quoted";
+        QTest::newRow("both") << "tbl_Both '\""
+                              << "both";
+        QTest::newRow("crafted") << "x'] | //table[@name='tbl_other"
+                                 << "";
+        QTest::newRow("crafted-any-element") << "x' or @name!='"
+                                             << "";
     }
     void quotedTableNames()
     {
@@ -211,11 +233,21 @@ private Q_SLOTS:
         QTest::addColumn<QString>("column");
         QTest::addColumn<QString>("description"); // empty: not found
         QTest::addColumn<QString>("restrictions");
-        QTest::newRow("apostrophe") << "O'Brien" << "apostrophe column" << "apostrophe type";
-        QTest::newRow("double-quote") << "Say \"Hi\"" << "quoted column" << "quoted type";
-        QTest::newRow("both") << "Both '\"" << "both column" << "both type";
-        QTest::newRow("through-view-with-apostrophe") << "Via'View" << "other column" << "";
-        QTest::newRow("crafted") << "x'] | //column[@name='foo" << "" << "";
+        QTest::newRow("apostrophe") << "O'Brien"
+                                    << "apostrophe column"
+                                    << "apostrophe type";
+        QTest::newRow("double-quote") << "Say \"Hi\""
+                                      << "quoted column"
+                                      << "quoted type";
+        QTest::newRow("both") << "Both '\""
+                              << "both column"
+                              << "both type";
+        QTest::newRow("through-view-with-apostrophe") << "Via'View"
+                                                      << "other column"
+                                                      << "";
+        QTest::newRow("crafted") << "x'] | //column[@name='foo"
+                                 << ""
+                                 << "";
     }
     void quotedColumnNames()
     {
@@ -240,10 +272,14 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("type");
         QTest::addColumn<QString>("text");
-        QTest::newRow("apostrophe") << "Q'Type" << "apostrophe type\r\n\r\nmin=1, max=2";
-        QTest::newRow("double-quote") << "Q\"Type" << "quoted type\r\n\r\nmin=3, max=4";
-        QTest::newRow("both") << "Q'\"Type" << "both type\r\n\r\nmin=5, max=6";
-        QTest::newRow("crafted") << "x'] | //customtype[@name='other" << "";
+        QTest::newRow("apostrophe") << "Q'Type"
+                                    << "apostrophe type\r\n\r\nmin=1, max=2";
+        QTest::newRow("double-quote") << "Q\"Type"
+                                      << "quoted type\r\n\r\nmin=3, max=4";
+        QTest::newRow("both") << "Q'\"Type"
+                              << "both type\r\n\r\nmin=5, max=6";
+        QTest::newRow("crafted") << "x'] | //customtype[@name='other"
+                                 << "";
     }
     void quotedCustomTypeNames()
     {
@@ -256,14 +292,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("keywords");
         QTest::addColumn<QList<ColorSpan>>("spans");
-        QTest::newRow("table-description") << "Table: tbl_x\r\n\r\nDescription: a" << " Table: Notes: Description: "
-                                            << QList<ColorSpan>{{0, 6}, {16, 12}};
-        QTest::newRow("label-inside-notes") << "Notes: see Notes: here" << " Table: Notes: Description: "
-                                            << QList<ColorSpan>{{0, 6}, {11, 6}};
-        QTest::newRow("ignores-case") << "NOTES: x" << " Table: Notes: Description: " << QList<ColorSpan>{{0, 6}};
-        QTest::newRow("word-ending-a-keyword") << "type: int" << " Column: Datatype: " << QList<ColorSpan>{{0, 5}};
-        QTest::newRow("double-blanks") << "a  Table:" << " Table: " << QList<ColorSpan>{{3, 6}};
-        QTest::newRow("nothing") << "" << " Table: " << QList<ColorSpan>{};
+        QTest::newRow("table-description") << "Table: tbl_x\r\n\r\nDescription: a"
+                                           << " Table: Notes: Description: " << QList<ColorSpan>{{0, 6}, {16, 12}};
+        QTest::newRow("label-inside-notes") << "Notes: see Notes: here"
+                                            << " Table: Notes: Description: " << QList<ColorSpan>{{0, 6}, {11, 6}};
+        QTest::newRow("ignores-case") << "NOTES: x"
+                                      << " Table: Notes: Description: " << QList<ColorSpan>{{0, 6}};
+        QTest::newRow("word-ending-a-keyword") << "type: int"
+                                               << " Column: Datatype: " << QList<ColorSpan>{{0, 5}};
+        QTest::newRow("double-blanks") << "a  Table:"
+                                       << " Table: " << QList<ColorSpan>{{3, 6}};
+        QTest::newRow("nothing") << ""
+                                 << " Table: " << QList<ColorSpan>{};
     }
     void colourSpans()
     {
@@ -297,7 +337,8 @@ private Q_SLOTS:
 
     void writingColouredMatchesColouringAfterwards()
     {
-        const QString text = QStringLiteral("Column: Alias\r\n\r\nColumn: alias\r\nDatatype: nvarchar\r\nNotes: x Notes: y");
+        const QString text = QStringLiteral(
+            "Column: Alias\r\n\r\nColumn: alias\r\nDatatype: nvarchar\r\nNotes: x Notes: y");
         QTextEdit a;
         a.setPlainText(text);
         SetDescriptionColors(&a, kColumnKeywords);
@@ -326,7 +367,8 @@ private Q_SLOTS:
         for (int pos : {2, 10}) {
             QTextCursor c(box.document());
             c.setPosition(pos);
-            QVERIFY2(contrast(c.charFormat().foreground().color(), QColor(30, 30, 30)) > 100, qPrintable(QString::number(pos)));
+            QVERIFY2(contrast(c.charFormat().foreground().color(), QColor(30, 30, 30)) > 100,
+                     qPrintable(QString::number(pos)));
         }
         QTextCursor label(box.document()), value(box.document());
         label.setPosition(2);

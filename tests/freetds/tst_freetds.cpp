@@ -210,7 +210,9 @@ private Q_SLOTS:
         qputenv("ODBCINI", (odbc + QStringLiteral("/odbc.ini")).toLocal8Bit());
         qputenv("FREETDSCONF", (odbc + QStringLiteral("/freetds.conf")).toLocal8Bit());
         // A desktop without a Kerberos ticket, the usual case.
-        noTicket = std::make_unique<test::ScopedEnv>("KRB5CCNAME", "FILE:" + env->filePath(QStringLiteral("no-ticket")).toLocal8Bit());
+        noTicket = std::make_unique<test::ScopedEnv>("KRB5CCNAME",
+                                                     "FILE:"
+                                                         + env->filePath(QStringLiteral("no-ticket")).toLocal8Bit());
 
         root = env->filePath(QStringLiteral("demo"));
         demo::DemoOptions o;
@@ -238,7 +240,9 @@ private Q_SLOTS:
         db::resetConnectionPool();
         server->clearRequests();
         // The login a user would give, for tests that are not about logins.
-        db::setLoginPrompt([](const QString &, const QString &) { return std::optional<db::OdbcLogin>(db::OdbcLogin{false, kUser, kPassword}); });
+        db::setLoginPrompt([](const QString &, const QString &) {
+            return std::optional<db::OdbcLogin>(db::OdbcLogin{false, kUser, kPassword});
+        });
     }
     // A test that fails half way leaves no fault switched on.
     void cleanup()
@@ -417,9 +421,11 @@ private Q_SLOTS:
         QTest::keyClicks(editor, QStringLiteral("Zo"));
         QTest::sendKeyEvent(QTest::Click, editor, Qt::Key_unknown, QStringLiteral("ë"), Qt::NoModifier);
         QTest::keyClick(editor, Qt::Key_Return);
-        QTRY_VERIFY2(data->textMatrix(1, first) == u"Zoë", qPrintable(data->textMatrix(1, first) + u' ' + msg.messages.join(u'|')));
+        QTRY_VERIFY2(data->textMatrix(1, first) == u"Zoë",
+                     qPrintable(data->textMatrix(1, first) + u' ' + msg.messages.join(u'|')));
         QVERIFY2(msg.messages.isEmpty(), qPrintable(msg.messages.join(u'\n')));
-        QCOMPARE(scalar(QStringLiteral("SELECT FirstName FROM tbl_User WHERE ObjectID = '%1'").arg(someone)), QStringLiteral("Zoë"));
+        QCOMPARE(scalar(QStringLiteral("SELECT FirstName FROM tbl_User WHERE ObjectID = '%1'").arg(someone)),
+                 QStringLiteral("Zoë"));
         QCOMPARE(scalar(QStringLiteral("SELECT COUNT(*) FROM tbl_User WHERE FirstName = 'Zoë'")), QStringLiteral("1"));
     }
 
@@ -465,9 +471,13 @@ private Q_SLOTS:
         const QString handlerId = data->textMatrix(row, chCol);
         data->scrollToCell(row, chCol);
         data->setCurrentCell(row, idCol);
-        QTest::mouseMove(data->viewport(), data->visualRect(data->model()->index(data->modelRow(row), data->modelColumn(chCol))).center());
-        const QString handlerName = scalar(QStringLiteral("select DisplayName from vw_CallHandler where ObjectID='%1'").arg(handlerId));
-        QTRY_VERIFY2(w.navigator().referenceDescription().startsWith(QStringLiteral("Call Handler\r\nDisplay Name=") + handlerName),
+        QTest::mouseMove(data->viewport(),
+                         data->visualRect(data->model()->index(data->modelRow(row), data->modelColumn(chCol)))
+                             .center());
+        const QString handlerName = scalar(
+            QStringLiteral("select DisplayName from vw_CallHandler where ObjectID='%1'").arg(handlerId));
+        QTRY_VERIFY2(w.navigator().referenceDescription().startsWith(QStringLiteral("Call Handler\r\nDisplay Name=")
+                                                                     + handlerName),
                      qPrintable(w.navigator().referenceDescription()));
         child<QAction>(w, "mnuJump")->trigger();
         QCOMPARE(listed(), QStringLiteral("tbl_CallHandler"));
@@ -551,10 +561,13 @@ private Q_SLOTS:
     // @LastName and @DisplayName).
     void procedureValuesReachTheirOwnParameters()
     {
-        const QString objectId = scalar(QStringLiteral("SELECT TOP 1 ObjectID FROM tbl_UserSubscriber ORDER BY ObjectID"));
+        const QString objectId = scalar(
+            QStringLiteral("SELECT TOP 1 ObjectID FROM tbl_UserSubscriber ORDER BY ObjectID"));
         QVERIFY2(objectId.startsWith(u'{') || objectId.size() == 36, qPrintable(objectId));
-        const QString lastName = scalar(QStringLiteral("SELECT LastName FROM tbl_User WHERE ObjectID = '%1'").arg(objectId));
-        const QString displayName = scalar(QStringLiteral("SELECT DisplayName FROM tbl_User WHERE ObjectID = '%1'").arg(objectId));
+        const QString lastName = scalar(
+            QStringLiteral("SELECT LastName FROM tbl_User WHERE ObjectID = '%1'").arg(objectId));
+        const QString displayName = scalar(
+            QStringLiteral("SELECT DisplayName FROM tbl_User WHERE ObjectID = '%1'").arg(objectId));
 
         test::RecordingMessenger msg;
         WindowContext ctx(msg);
@@ -597,11 +610,14 @@ private Q_SLOTS:
         QTest::mouseClick(child<QPushButton>(*run, "cmdExecute"), Qt::LeftButton);
         QVERIFY(finished.wait(20000));
         QCOMPARE(msg.messages, QStringList{QStringLiteral("Stored procedure complete")});
-        QCOMPARE(scalar(QStringLiteral("SELECT FirstName FROM tbl_User WHERE ObjectID = '%1'").arg(objectId)), QStringLiteral("Brunhild"));
+        QCOMPARE(scalar(QStringLiteral("SELECT FirstName FROM tbl_User WHERE ObjectID = '%1'").arg(objectId)),
+                 QStringLiteral("Brunhild"));
         QCOMPARE(scalar(QStringLiteral("SELECT LastName FROM tbl_User WHERE ObjectID = '%1'").arg(objectId)), lastName);
-        QCOMPARE(scalar(QStringLiteral("SELECT DisplayName FROM tbl_User WHERE ObjectID = '%1'").arg(objectId)), displayName);
+        QCOMPARE(scalar(QStringLiteral("SELECT DisplayName FROM tbl_User WHERE ObjectID = '%1'").arg(objectId)),
+                 displayName);
         // The audit values went where they belong.
-        QCOMPARE(scalar(QStringLiteral("SELECT TOP 1 Component FROM tbl_AuditLog WHERE Operation = 'csp_SubscriberModifyName'")),
+        QCOMPARE(scalar(QStringLiteral("SELECT TOP 1 Component FROM tbl_AuditLog WHERE Operation = "
+                                       "'csp_SubscriberModifyName'")),
                  QStringLiteral("KORVA"));
         for (QWidget *window : ctx.openedWindows())
             window->close();
@@ -626,7 +642,8 @@ private Q_SLOTS:
         server->dropAllConnections();
         server->setRefuseConnections(true);
         db::Error e;
-        db::executeText(directory(), QStringLiteral("UPDATE tbl_Location SET DisplayName = DisplayName WHERE 1 = 0"), &e);
+        db::executeText(directory(), QStringLiteral("UPDATE tbl_Location SET DisplayName = DisplayName WHERE 1 = 0"),
+                        &e);
         QVERIFY(e);
         QCOMPARE(e.number, db::kErrGeneric);
         QVERIFY(!db::openResultSet(directory(), QStringLiteral("SELECT 1"), &e));
@@ -661,7 +678,8 @@ private Q_SLOTS:
         registerWindows(ctx);
         frmMain w(ctx);
         w.state().serverName = QStringLiteral("127.0.0.1,%1").arg(big.port());
-        w.state().connectionString = QStringLiteral("Provider=SQLOLEDB.1;Integrated Security=SSPI;Initial Catalog=OrvexDirDB;Data Source=")
+        w.state().connectionString = QStringLiteral("Provider=SQLOLEDB.1;Integrated Security=SSPI;Initial "
+                                                    "Catalog=OrvexDirDB;Data Source=")
                                      + w.state().serverName;
         QVERIFY(w.Form_Load(QString()));
         child<QAction>(w, "mnuOrvexRptDb")->trigger();
@@ -686,7 +704,8 @@ private Q_SLOTS:
         QCOMPARE(data->rows(), 1000001);
         QList<int> distinct = seen;
         distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
-        QVERIFY2(distinct.size() >= 5, qPrintable(QStringLiteral("%1 ticks, %2 row counts seen").arg(seen.size()).arg(distinct.size())));
+        QVERIFY2(distinct.size() >= 5,
+                 qPrintable(QStringLiteral("%1 ticks, %2 row counts seen").arg(seen.size()).arg(distinct.size())));
 
         QFile f(path);
         QVERIFY(f.open(QIODevice::ReadOnly));
@@ -713,7 +732,8 @@ private Q_SLOTS:
         server->setRefuseConnections(true);
         selectTable(w, QStringLiteral("tbl_Location"));
         QTRY_VERIFY(!msg.messages.isEmpty());
-        QVERIFY2(msg.messages.last().startsWith(QStringLiteral("The server cannot be reached: ")), qPrintable(msg.messages.join(u'\n')));
+        QVERIFY2(msg.messages.last().startsWith(QStringLiteral("The server cannot be reached: ")),
+                 qPrintable(msg.messages.join(u'\n')));
         for (const QString &m : std::as_const(msg.messages))
             QVERIFY2(!m.startsWith(QStringLiteral("Badly formed")), qPrintable(m));
         server->setRefuseConnections(false);
@@ -767,9 +787,11 @@ private Q_SLOTS:
         int asked = 0;
         db::setLoginPrompt([&](const QString &, const QString &) {
             // Once: a refused login asks again, and a second answer would be the same.
-            return ++asked == 1 ? std::optional<db::OdbcLogin>(db::OdbcLogin{false, QStringLiteral("odd"), odd}) : std::nullopt;
+            return ++asked == 1 ? std::optional<db::OdbcLogin>(db::OdbcLogin{false, QStringLiteral("odd"), odd})
+                                : std::nullopt;
         });
-        const db::Error e = db::testConnection(QStringLiteral("Driver={SQL Server};server=127.0.0.1,%1;database=OrvexDirDB").arg(other.port()));
+        const db::Error e = db::testConnection(
+            QStringLiteral("Driver={SQL Server};server=127.0.0.1,%1;database=OrvexDirDB").arg(other.port()));
         QVERIFY2(!e, qPrintable(e.description));
         QCOMPARE(asked, 1);
         QTRY_COMPARE(other.loginsAccepted(), 1);

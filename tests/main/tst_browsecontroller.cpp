@@ -104,7 +104,8 @@ private Q_SLOTS:
         r.listed = QStringLiteral("tbl_Log");
         const TableLoad load = browse::loadTable(r);
         QVERIFY(!load.editable);
-        QCOMPARE(load.editRefusal, QStringLiteral("The table tbl_Log has no primary key, so its rows cannot be edited."));
+        QCOMPARE(load.editRefusal,
+                 QStringLiteral("The table tbl_Log has no primary key, so its rows cannot be edited."));
         QVERIFY(load.rows);
     }
 

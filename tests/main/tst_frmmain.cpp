@@ -58,12 +58,9 @@ private:
     test::DemoWindows fx;
     QString registryFile;
     QString builtProgramDir; // where the build put the files that ship beside the program
-    QTemporaryDir pristine; // the dictionary folder as the demo made it
+    QTemporaryDir pristine;  // the dictionary folder as the demo made it
 
-    static QAction *action(QWidget &w, const char *name)
-    {
-        return w.findChild<QAction *>(QString::fromLatin1(name));
-    }
+    static QAction *action(QWidget &w, const char *name) { return w.findChild<QAction *>(QString::fromLatin1(name)); }
     // Controls are reached by the names they are given, as a user finds them by their captions.
     template<class T>
     static T *child(QObject &w, const char *name)
@@ -154,7 +151,8 @@ private Q_SLOTS:
         QVERIFY2(msg.messages.isEmpty(), qPrintable(msg.messages.join(u'\n')));
         QCOMPARE(w.windowTitle(), QStringLiteral("Zandel Orvex Talmu"));
         QCOMPARE(w.state().connectionString,
-                 QStringLiteral("Driver={SQL Server};server=%1\\zandelorvex;database=OrvexDirDB").arg(WorkStationInfo::instance().ComputerName()));
+                 QStringLiteral("Driver={SQL Server};server=%1\\zandelorvex;database=OrvexDirDB")
+                     .arg(WorkStationInfo::instance().ComputerName()));
         QVERIFY(action(w, "mnuOrvexDirDB")->isChecked());
         QVERIFY(action(w, "mnuUseTables")->isChecked());
         QVERIFY(!action(w, "mnuUseViews")->isChecked());
@@ -184,18 +182,48 @@ private Q_SLOTS:
             for (QAction *a : top->menu()->actions())
                 seen << (a->isSeparator() ? QStringLiteral("-") : a->objectName() + u'=' + a->text());
         }
-        const QStringList expected{
-            "&File", "mnuFindObjectID=Find Object ID", "mnuFindValueinOrvexDirDB=Find value in current DB tables", "-",
-            "mnuAttachRemote=Attach to remote Orvex server", "mnuServerFiles=Use a server's files...", "=Recent servers",
-            "-", "mnuExportGridToCSVFile=Export entire grid data to CSV file",
-            "mnuExportVisibleRowsToCSV=Export visible rows to CSV file ", "-", "mnuExit=Exit",
-            "&View", "mnuStoredProcs=Stored Procedures", "mnuQueryBuilder=Query Builder", "mnuRegistry=Orvex Registry Tree",
-            "mnuOrvexConfigurationTree=Orvex Configuration Tree", "mnuObjectView=Object View", "-", "mnuRefresh=Refresh",
-            "&Database", "mnuOrvexDirDB=OrvexDirDB", "mnuOrvexRptDb=OrvexRptDb", "mnuOrvexDynDB=OrvexDynDB", "mnuOrvexMbxDb1=OrvexMbxDb1",
-            "&Options", "mnuUseTables=Use Tables", "mnuUseViews=Use Views", "-", "mnuLockAliasColumn=Lock alias column to left",
-            "mnuLockUniqueColumn=Lock unique ID column to left", "-", "mnuShowObjectIDInToolTip=Show ObjectID data in tooltip text",
-            "mnuShowWhereClause=Show WHERE clause option", "-", "mnuAlwaysOnTop=Always on top", "mnuDumpTables=Dump Tables",
-            "&Help", "mnuHelp=Help", "-", "mnuAbout=About", "mnuCheckForUpdatedVersion=Check for updated version"};
+        const QStringList expected{"&File",
+                                   "mnuFindObjectID=Find Object ID",
+                                   "mnuFindValueinOrvexDirDB=Find value in current DB tables",
+                                   "-",
+                                   "mnuAttachRemote=Attach to remote Orvex server",
+                                   "mnuServerFiles=Use a server's files...",
+                                   "=Recent servers",
+                                   "-",
+                                   "mnuExportGridToCSVFile=Export entire grid data to CSV file",
+                                   "mnuExportVisibleRowsToCSV=Export visible rows to CSV file ",
+                                   "-",
+                                   "mnuExit=Exit",
+                                   "&View",
+                                   "mnuStoredProcs=Stored Procedures",
+                                   "mnuQueryBuilder=Query Builder",
+                                   "mnuRegistry=Orvex Registry Tree",
+                                   "mnuOrvexConfigurationTree=Orvex Configuration Tree",
+                                   "mnuObjectView=Object View",
+                                   "-",
+                                   "mnuRefresh=Refresh",
+                                   "&Database",
+                                   "mnuOrvexDirDB=OrvexDirDB",
+                                   "mnuOrvexRptDb=OrvexRptDb",
+                                   "mnuOrvexDynDB=OrvexDynDB",
+                                   "mnuOrvexMbxDb1=OrvexMbxDb1",
+                                   "&Options",
+                                   "mnuUseTables=Use Tables",
+                                   "mnuUseViews=Use Views",
+                                   "-",
+                                   "mnuLockAliasColumn=Lock alias column to left",
+                                   "mnuLockUniqueColumn=Lock unique ID column to left",
+                                   "-",
+                                   "mnuShowObjectIDInToolTip=Show ObjectID data in tooltip text",
+                                   "mnuShowWhereClause=Show WHERE clause option",
+                                   "-",
+                                   "mnuAlwaysOnTop=Always on top",
+                                   "mnuDumpTables=Dump Tables",
+                                   "&Help",
+                                   "mnuHelp=Help",
+                                   "-",
+                                   "mnuAbout=About",
+                                   "mnuCheckForUpdatedVersion=Check for updated version"};
         QCOMPARE(seen, expected);
         QStringList popup;
         for (QAction *a : child<QMenu>(w, "mnuGridDataPopup")->actions())
@@ -203,8 +231,9 @@ private Q_SLOTS:
         QCOMPARE(popup, (QStringList{"mnuCopy=Copy", "mnuJump=Jump to this object", "-",
                                      "mnuExportEntireGrid=Export entire grid data to CSV file",
                                      "mnuExportVisibleRows=Export only visible rows to CSV file"}));
-        for (const char *name : {"gridTables", "gridColumns", "tabInfo", "txtTableInfo", "txtColumnInfo", "txtWhere", "cmdApply",
-                                 "cmdClear", "chkStickWhere", "imgSplitter", "gridData", "cmdBack", "lblRows", "txtRows"})
+        for (const char *name :
+             {"gridTables", "gridColumns", "tabInfo", "txtTableInfo", "txtColumnInfo", "txtWhere", "cmdApply",
+              "cmdClear", "chkStickWhere", "imgSplitter", "gridData", "cmdBack", "lblRows", "txtRows"})
             QVERIFY2(w.findChild<QWidget *>(QString::fromLatin1(name)), name);
     }
 
@@ -220,7 +249,8 @@ private Q_SLOTS:
         QVERIFY(w.state().connectionString.endsWith(QStringLiteral(";database=OrvexMbxDB1")));
         QCOMPARE(w.currentCatalogue(), QStringLiteral("OrvexMbxDB1.dbo.sysobjects"));
         QVERIFY(!action(w, "mnuOrvexDirDB")->isChecked());
-        QVERIFY(w.state().dictionary.selectSingleNode(QStringLiteral("orvexdatadictionary/tables/table[@name='tbl_message']")));
+        QVERIFY(w.state().dictionary.selectSingleNode(
+            QStringLiteral("orvexdatadictionary/tables/table[@name='tbl_message']")));
         // Known names stay those of the directory database.
         QVERIFY(w.state().knownTableNames.contains(QStringLiteral("tbl_User ")));
         w.close();
@@ -259,7 +289,8 @@ private Q_SLOTS:
         frmMain w(ctx);
         QVERIFY(w.Form_Load(QStringLiteral("/named:nowhere")));
         QCOMPARE(msg.messages.size(), 2);
-        const QString expectedEnd = QStringLiteral(") in procedure InitalizeDB of Form frmMain.  Using connection string=Driver={SQL Server};server=%1\\nowhere;database=OrvexDirDB")
+        const QString expectedEnd = QStringLiteral(") in procedure InitalizeDB of Form frmMain.  Using connection "
+                                                   "string=Driver={SQL Server};server=%1\\nowhere;database=OrvexDirDB")
                                         .arg(WorkStationInfo::instance().ComputerName());
         QVERIFY(msg.messages[0].startsWith(QStringLiteral("(error):-2147467259 (")));
         QVERIFY(msg.messages[0].endsWith(expectedEnd));
@@ -287,7 +318,8 @@ private Q_SLOTS:
         QVERIFY(w.Form_Load(QString()));
         action(w, "mnuOrvexDynDB")->trigger();
         QCOMPARE(msg.messages.size(), 1);
-        QVERIFY(msg.messages[0].startsWith(QStringLiteral("(error):53 (File not found) in procedure InitalizeDB of Form frmMain.  Using connection string=")));
+        QVERIFY(msg.messages[0].startsWith(QStringLiteral("(error):53 (File not found) in procedure InitalizeDB of "
+                                                          "Form frmMain.  Using connection string=")));
         QVERIFY(tablesGrid(w)->rows() > 1);
         msg.clear();
         action(w, "mnuOrvexRptDb")->trigger();
@@ -328,7 +360,8 @@ private Q_SLOTS:
         QVERIFY(w.Form_Load(QString()));
         action(w, "mnuOrvexMbxDb1")->trigger();
         QVERIFY2(msg.messages.isEmpty(), qPrintable(msg.messages.join(u'\n')));
-        QVERIFY(w.state().dictionary.selectSingleNode(QStringLiteral("orvexdatadictionary/tables/table[@name='tbl_message']")));
+        QVERIFY(w.state().dictionary.selectSingleNode(
+            QStringLiteral("orvexdatadictionary/tables/table[@name='tbl_message']")));
         action(w, "mnuOrvexDynDB")->trigger();
         QCOMPARE(msg.messages, QStringList{QStringLiteral("XML problem at startup")});
         QVERIFY(tablesGrid(w)->rows() > 1);
@@ -345,7 +378,8 @@ private Q_SLOTS:
         {
             QFile f(empty);
             QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]\r\n\"x\"=\"y\"\r\n");
+            f.write(
+                "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]\r\n\"x\"=\"y\"\r\n");
         }
         qputenv("KORVA_HKLM", empty.toLocal8Bit());
         {
@@ -368,7 +402,8 @@ private Q_SLOTS:
     void corruptRegistryFileIsReportedAndLeftAlone()
     {
         const QString bad = fx.filePath(QStringLiteral("bad.reg"));
-        const QByteArray content = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\X\r\n\"a\"=dword:zz\r\n";
+        const QByteArray content = "Windows Registry Editor Version "
+                                   "5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\X\r\n\"a\"=dword:zz\r\n";
         {
             QFile f(bad);
             QVERIFY(f.open(QIODevice::WriteOnly));
@@ -436,11 +471,19 @@ private Q_SLOTS:
         w.resize(w.twipsToPixels(10000), w.twipsToPixels(8500));
         w.setSplitterTop(2500);
         QApplication::processEvents();
-        for (QWidget *c : {static_cast<QWidget *>(child<QPushButton>(w, "cmdApply")), static_cast<QWidget *>(child<QCheckBox>(w, "chkStickWhere")),
-                           w.findChild<QWidget *>(QStringLiteral("cmdClear")), static_cast<QWidget *>(child<QPlainTextEdit>(w, "txtWhere"))})
+        for (QWidget *c : {static_cast<QWidget *>(child<QPushButton>(w, "cmdApply")),
+                           static_cast<QWidget *>(child<QCheckBox>(w, "chkStickWhere")),
+                           w.findChild<QWidget *>(QStringLiteral("cmdClear")),
+                           static_cast<QWidget *>(child<QPlainTextEdit>(w, "txtWhere"))})
             QVERIFY2(c->parentWidget()->rect().contains(c->geometry()),
-                     qPrintable(c->objectName() + QStringLiteral(" %1,%2 %3x%4 in %5x%6").arg(c->x()).arg(c->y()).arg(c->width())
-                                .arg(c->height()).arg(c->parentWidget()->width()).arg(c->parentWidget()->height())));
+                     qPrintable(c->objectName()
+                                + QStringLiteral(" %1,%2 %3x%4 in %5x%6")
+                                      .arg(c->x())
+                                      .arg(c->y())
+                                      .arg(c->width())
+                                      .arg(c->height())
+                                      .arg(c->parentWidget()->width())
+                                      .arg(c->parentWidget()->height())));
         auto *splitter = w.findChild<QWidget *>(QStringLiteral("imgSplitter"));
         QCOMPARE(splitter->y(), w.twipsToPixels(w.splitterTop()));
         QVERIFY(dataGrid(w)->geometry().top() > splitter->geometry().bottom());
@@ -448,7 +491,8 @@ private Q_SLOTS:
         for (QWidget *upper : {static_cast<QWidget *>(tablesGrid(w)), static_cast<QWidget *>(columnsGrid(w)),
                                w.findChild<QWidget *>(QStringLiteral("tabInfo"))})
             QVERIFY(upper->geometry().bottom() < child<QPushButton>(w, "cmdBack")->geometry().top());
-        for (QWidget *strip : {static_cast<QWidget *>(child<QPushButton>(w, "cmdBack")), static_cast<QWidget *>(child<QLineEdit>(w, "txtRows")),
+        for (QWidget *strip : {static_cast<QWidget *>(child<QPushButton>(w, "cmdBack")),
+                               static_cast<QWidget *>(child<QLineEdit>(w, "txtRows")),
                                w.findChild<QWidget *>(QStringLiteral("lblRows"))}) {
             QVERIFY(strip->geometry().bottom() <= splitter->geometry().top() + 1);
             QVERIFY(strip->geometry().top() >= splitter->geometry().top() - w.twipsToPixels(330));
@@ -468,7 +512,8 @@ private Q_SLOTS:
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         Grid *tables = tablesGrid(w);
-        for (const QString &name : {QStringLiteral("tbl_Location"), QStringLiteral("tbl_Alias"), QStringLiteral("tbl_CallHandler")}) {
+        for (const QString &name :
+             {QStringLiteral("tbl_Location"), QStringLiteral("tbl_Alias"), QStringLiteral("tbl_CallHandler")}) {
             const int r = findTable(tables, name);
             tables->scrollToCell(r, 1);
             const QRect cell = tables->visualRect(tables->model()->index(tables->modelRow(r), 0));
@@ -482,7 +527,9 @@ private Q_SLOTS:
             QVERIFY(child<QTextEdit>(w, "txtTableInfo")->toPlainText().startsWith(QStringLiteral("Table: ") + name));
             // Every column of the table is in the column list and in the row grid.
             auto cols = db::openResultSet(w.state().connectionString,
-                                          QStringLiteral("select name from syscolumns where id=object_id('") + name + QStringLiteral("')"), &e);
+                                          QStringLiteral("select name from syscolumns where id=object_id('") + name
+                                              + QStringLiteral("')"),
+                                          &e);
             QCOMPARE(columnsGrid(w)->rows() - 1, int(cols->recordCount()));
             QCOMPARE(dataGrid(w)->cols() - 1, int(cols->recordCount()));
         }
@@ -524,7 +571,8 @@ private Q_SLOTS:
                           tables->visualRect(tables->model()->index(tables->modelRow(r), 0)).center());
         auto *status = child<QStatusBar>(w, "sbStatus");
         // The engine waits for the lock a few seconds before it gives up.
-        QTRY_VERIFY_WITH_TIMEOUT(status->currentMessage().contains(QStringLiteral("tbl_Alias cannot be read now")), 40000);
+        QTRY_VERIFY_WITH_TIMEOUT(status->currentMessage().contains(QStringLiteral("tbl_Alias cannot be read now")),
+                                 40000);
         QVERIFY(msg.messages.isEmpty());
         QCOMPARE(columnsGrid(w)->rows(), 1);
         QCOMPARE(dataGrid(w)->rows(), 1);
@@ -561,10 +609,15 @@ private Q_SLOTS:
         // The unique ID row of the column list is bold.
         Grid *cols = columnsGrid(w);
         const int idRow = findTable(cols, QStringLiteral("ObjectID"));
-        QVERIFY(cols->gridModel()->data(cols->gridModel()->index(cols->modelRow(idRow), 0), Qt::FontRole).value<QFont>().bold());
+        QVERIFY(cols->gridModel()
+                    ->data(cols->gridModel()->index(cols->modelRow(idRow), 0), Qt::FontRole)
+                    .value<QFont>()
+                    .bold());
         // Column descriptions follow the column list.
         cols->setCurrentCell(idRow, 1);
-        QVERIFY(child<QTextEdit>(w, "txtColumnInfo")->toPlainText().startsWith(QStringLiteral("Column: ObjectID\n\nColumn: objectid\nDatatype: ")));
+        QVERIFY(child<QTextEdit>(w, "txtColumnInfo")
+                    ->toPlainText()
+                    .startsWith(QStringLiteral("Column: ObjectID\n\nColumn: objectid\nDatatype: ")));
         // Unlocked: columns in name order, nothing frozen.
         action(w, "mnuLockAliasColumn")->trigger();
         action(w, "mnuLockUniqueColumn")->trigger();
@@ -591,12 +644,14 @@ private Q_SLOTS:
 
         // A sticky box with an empty WHERE box is refused.
         child<QCheckBox>(w, "chkStickWhere")->setChecked(true);
-        QCOMPARE(msg.messages, QStringList{QStringLiteral("You must apply a WHERE clause before you can make it sticky")});
+        QCOMPARE(msg.messages,
+                 QStringList{QStringLiteral("You must apply a WHERE clause before you can make it sticky")});
         QVERIFY(!child<QCheckBox>(w, "chkStickWhere")->isChecked());
         msg.clear();
 
         const QString alias = dataGrid(w)->textMatrix(1, columnOf(dataGrid(w), QStringLiteral("Alias")));
-        child<QPlainTextEdit>(w, "txtWhere")->setPlainText(QStringLiteral("  Alias = '") + alias.toUpper() + QStringLiteral("'  "));
+        child<QPlainTextEdit>(w, "txtWhere")
+            ->setPlainText(QStringLiteral("  Alias = '") + alias.toUpper() + QStringLiteral("'  "));
         QVERIFY(child<QPushButton>(w, "cmdApply")->isEnabled());
         child<QCheckBox>(w, "chkStickWhere")->setChecked(true);
         w.browser().cmdApply_Click();
@@ -633,7 +688,8 @@ private Q_SLOTS:
         // read so far nor the previous count pose as the table.
         msg.clear();
         QVERIFY(!child<QLineEdit>(w, "txtRows")->text().isEmpty());
-        child<QPlainTextEdit>(w, "txtWhere")->setPlainText(QStringLiteral("abs(-9223372036854775807 - (rowid > 20)) > 0"));
+        child<QPlainTextEdit>(w, "txtWhere")
+            ->setPlainText(QStringLiteral("abs(-9223372036854775807 - (rowid > 20)) > 0"));
         w.browser().cmdApply_Click();
         QVERIFY(test::waitForRows(w));
         QCOMPARE(msg.messages.size(), 2);
@@ -768,17 +824,22 @@ private Q_SLOTS:
         const QString handlerId = data->textMatrix(row, chCol);
         data->scrollToCell(row, chCol);
         data->setCurrentCell(row, idCol);
-        const QPoint at = data->visualRect(data->model()->index(data->modelRow(row), data->modelColumn(chCol))).center();
+        const QPoint at =
+            data->visualRect(data->model()->index(data->modelRow(row), data->modelColumn(chCol))).center();
 
         // Hovering the call handler reference describes it in the tooltip.
         QTest::mouseMove(data->viewport(), at);
         QCOMPARE(data->mouseRow(), row);
         db::Error e;
         auto rs = db::openResultSet(w.state().connectionString,
-                                    QStringLiteral("select DisplayName from vw_CallHandler where ObjectID='") + handlerId + u'\'', &e);
+                                    QStringLiteral("select DisplayName from vw_CallHandler where ObjectID='")
+                                        + handlerId + u'\'',
+                                    &e);
         QVERIFY(rs);
-        const QString expected = QStringLiteral("Call Handler\r\nDisplay Name=") + rs->field(0).toString() + QStringLiteral("\r\n");
-        QTRY_VERIFY2(w.navigator().referenceDescription().startsWith(expected), qPrintable(w.navigator().referenceDescription()));
+        const QString expected = QStringLiteral("Call Handler\r\nDisplay Name=") + rs->field(0).toString()
+                                 + QStringLiteral("\r\n");
+        QTRY_VERIFY2(w.navigator().referenceDescription().startsWith(expected),
+                     qPrintable(w.navigator().referenceDescription()));
         QTRY_VERIFY(w.findChild<cTooltip *>()->isTipVisible());
         QCOMPARE(w.findChild<cTooltip *>()->shownText(), w.navigator().referenceDescription());
         QCOMPARE(w.state().pendingJumpObjectID, handlerId);
@@ -795,7 +856,8 @@ private Q_SLOTS:
         QTest::mouseClick(data->viewport(), Qt::RightButton, {}, at);
         QTRY_VERIFY(child<QMenu>(w, "mnuGridDataPopup")->isVisible());
         QVERIFY(action(w, "mnuJump")->isVisible());
-        QCOMPARE(action(w, "mnuJump")->text(), QString(w.navigator().referenceDescription()).replace(QStringLiteral("\r\n"), QStringLiteral("  ")));
+        QCOMPARE(action(w, "mnuJump")->text(),
+                 QString(w.navigator().referenceDescription()).replace(QStringLiteral("\r\n"), QStringLiteral("  ")));
         QCOMPARE(data->row(), row);
         // The tip stays away while the menu is open, even after its delay has passed.
         QTest::qWait(100);
@@ -811,11 +873,13 @@ private Q_SLOTS:
         // Back returns to the subscriber row.
         QTest::mouseClick(child<QPushButton>(w, "cmdBack"), Qt::LeftButton);
         QCOMPARE(tablesGrid(w)->textMatrix(tablesGrid(w)->row(), 1), QStringLiteral("tbl_UserSubscriber"));
-        QTRY_COMPARE(dataGrid(w)->textMatrix(dataGrid(w)->row(), columnOf(dataGrid(w), QStringLiteral("ObjectID"))), subscriberId);
+        QTRY_COMPARE(dataGrid(w)->textMatrix(dataGrid(w)->row(), columnOf(dataGrid(w), QStringLiteral("ObjectID"))),
+                     subscriberId);
         QVERIFY(!child<QPushButton>(w, "cmdBack")->isEnabled());
 
         // Over the header, no reference.
-        QTest::mouseMove(dataGrid(w)->horizontalHeader()->viewport(), QPoint(dataGrid(w)->frozenView()->width() + 20, 5));
+        QTest::mouseMove(dataGrid(w)->horizontalHeader()->viewport(),
+                         QPoint(dataGrid(w)->frozenView()->width() + 20, 5));
         QTRY_COMPARE(dataGrid(w)->mouseRow(), 0);
         QCOMPARE(w.findChild<cTooltip *>()->ToolText(dataGrid(w)), QString());
         QVERIFY2(msg.messages.isEmpty(), qPrintable(msg.messages.join(u'\n')));
@@ -858,14 +922,16 @@ private Q_SLOTS:
         frmMain w(ctx);
         QVERIFY(w.Form_Load(QString()));
         db::Error e;
-        auto rs = db::openResultSet(w.state().connectionString, QStringLiteral("select ObjectID from tbl_DistributionList"), &e);
+        auto rs = db::openResultSet(w.state().connectionString,
+                                    QStringLiteral("select ObjectID from tbl_DistributionList"), &e);
         const QString id = rs->field(0).toString();
         msg.inputs.enqueue(QStringLiteral("{") + id.toLower() + QStringLiteral("}"));
         w.navigator().findObjectId();
         QCOMPARE(msg.messages, QStringList{QStringLiteral("Object ID to search for")});
         // The tables are searched on a database thread; the jump follows.
         QTRY_COMPARE(tablesGrid(w)->textMatrix(tablesGrid(w)->row(), 1), QStringLiteral("tbl_DistributionList"));
-        QTRY_COMPARE(dataGrid(w)->textMatrix(dataGrid(w)->row(), columnOf(dataGrid(w), QStringLiteral("ObjectID"))), id);
+        QTRY_COMPARE(dataGrid(w)->textMatrix(dataGrid(w)->row(), columnOf(dataGrid(w), QStringLiteral("ObjectID"))),
+                     id);
         msg.clear();
         msg.inputs.enqueue(QStringLiteral("not-a-guid"));
         w.navigator().findObjectId();
@@ -890,7 +956,8 @@ private Q_SLOTS:
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         db::Error e;
-        auto rs = db::openResultSet(w.state().connectionString, QStringLiteral("select DisplayName from tbl_Location"), &e);
+        auto rs = db::openResultSet(w.state().connectionString, QStringLiteral("select DisplayName from tbl_Location"),
+                                    &e);
         const QString name = rs->field(0).toString();
         w.navigator().runSearch(name.toUpper(), true, false);
         QVERIFY(w.navigator().isSearching());
@@ -913,7 +980,10 @@ private Q_SLOTS:
             // The next match shows once its table's rows are in; the end says so.
             QTRY_VERIFY(!w.navigator().isSearching() && (findNext->isVisible() || !msg.messages.isEmpty()));
             if (findNext->isVisible()) {
-                QCOMPARE(dataGrid(w)->textMatrix(dataGrid(w)->row(), dataGrid(w)->col()).compare(name, Qt::CaseInsensitive), 0);
+                QCOMPARE(dataGrid(w)
+                             ->textMatrix(dataGrid(w)->row(), dataGrid(w)->col())
+                             .compare(name, Qt::CaseInsensitive),
+                         0);
                 ++matches;
             }
         }
@@ -923,9 +993,10 @@ private Q_SLOTS:
         // Esc stops a walk over a slow server; the status bar says so and no end message is shown.
         msg.clear();
         {
-            auto previous = db::installSessionPool(std::make_unique<db::SessionPool>([](const db::ConnectionTarget &t, db::Error *err) {
-                return db::withDelay(db::openEngineSession(t, err), std::chrono::milliseconds(20));
-            }));
+            auto previous = db::installSessionPool(
+                std::make_unique<db::SessionPool>([](const db::ConnectionTarget &t, db::Error *err) {
+                    return db::withDelay(db::openEngineSession(t, err), std::chrono::milliseconds(20));
+                }));
             const auto restore = qScopeGuard([&] { db::installSessionPool(std::move(previous)); });
             w.navigator().runSearch(QStringLiteral("zq-nowhere-qz"), false, false);
             QTRY_COMPARE(w.statusBar()->currentMessage().startsWith(QStringLiteral("Searching ")), true);
@@ -937,7 +1008,8 @@ private Q_SLOTS:
         msg.clear();
         w.navigator().runSearch(QStringLiteral("zq-nowhere-qz"), false, false);
         QTRY_VERIFY(!w.navigator().isSearching());
-        QCOMPARE(msg.messages, QStringList{QStringLiteral("No matches found for any row in any table on the currently selected database")});
+        QCOMPARE(msg.messages, QStringList{QStringLiteral("No matches found for any row in any table on the currently "
+                                                          "selected database")});
 
         // The options dialog refuses an empty text.
         msg.clear();
@@ -961,7 +1033,8 @@ private Q_SLOTS:
         QVERIFY(w.Form_Load(QString()));
         action(w, "mnuOrvexDynDB")->trigger();
         action(w, "mnuObjectView")->trigger();
-        QCOMPARE(msg.messages, QStringList{QStringLiteral("You must have the OrvexDirDB database selected to use the object view.")});
+        QCOMPARE(msg.messages,
+                 QStringList{QStringLiteral("You must have the OrvexDirDB database selected to use the object view.")});
         QVERIFY(!ctx.openedWindow(QStringLiteral("frmObjectView")));
         action(w, "mnuOrvexDirDB")->trigger();
         action(w, "mnuObjectView")->trigger();
@@ -1056,7 +1129,8 @@ private Q_SLOTS:
             auto *about = qobject_cast<QDialog *>(ctx.openedWindow(QStringLiteral("frmAbout")));
             QVERIFY(about && about->isVisible() && about->isModal());
             QVERIFY(QTest::qWaitForWindowExposed(about));
-            QTest::mouseClick(about->findChild<QLabel *>(QStringLiteral("lblChangeLanguage")), Qt::LeftButton, {}, QPoint(4, 4));
+            QTest::mouseClick(about->findChild<QLabel *>(QStringLiteral("lblChangeLanguage")), Qt::LeftButton, {},
+                              QPoint(4, 4));
             QMenu *menu = about->findChild<QMenu *>(QStringLiteral("mnuSelectLanguage"));
             QTRY_VERIFY(menu->isVisible());
             QAction *item = nullptr;
@@ -1071,8 +1145,9 @@ private Q_SLOTS:
         choose(QStringLiteral(" 1031"));
         // A failure below must not leave the next tests in German.
         const auto backToEnglish = qScopeGuard([] { modLocalize::programLanguages().choose(1033); });
-        QCOMPARE(menuTitles(), (QStringList{QStringLiteral("&Datei"), QStringLiteral("&Ansicht"), QStringLiteral("Daten&bank"),
-                                            QStringLiteral("&Optionen"), QStringLiteral("&Hilfe")}));
+        QCOMPARE(menuTitles(),
+                 (QStringList{QStringLiteral("&Datei"), QStringLiteral("&Ansicht"), QStringLiteral("Daten&bank"),
+                              QStringLiteral("&Optionen"), QStringLiteral("&Hilfe")}));
         QCOMPARE(action(w, "mnuQueryBuilder")->text(), QStringLiteral("Abfrage-Editor"));
         // A window opened now comes up in German too.
         action(w, "mnuQueryBuilder")->trigger();
@@ -1183,7 +1258,8 @@ private Q_SLOTS:
     {
         const QDir program(fx.filePath(QStringLiteral("program")));
         QFile::remove(program.filePath(QStringLiteral("KORVA.htm")));
-        QVERIFY(QFile::copy(QDir(builtProgramDir).filePath(QStringLiteral("KORVA.htm")), program.filePath(QStringLiteral("KORVA.htm"))));
+        QVERIFY(QFile::copy(QDir(builtProgramDir).filePath(QStringLiteral("KORVA.htm")),
+                            program.filePath(QStringLiteral("KORVA.htm"))));
         test::RecordingMessenger msg;
         WindowContext ctx(msg);
         registerWindows(ctx);
@@ -1213,11 +1289,13 @@ private Q_SLOTS:
         QVERIFY(w.Form_Load(QString()));
         QCOMPARE(ctx.jumpTarget(), static_cast<JumpTarget *>(&w));
         db::Error e;
-        auto rs = db::openResultSet(w.state().connectionString, QStringLiteral("select ObjectID from tbl_CallHandler"), &e);
+        auto rs = db::openResultSet(w.state().connectionString, QStringLiteral("select ObjectID from tbl_CallHandler"),
+                                    &e);
         const QString id = rs->field(0).toString();
         ctx.jumpTarget()->jumpToObject(QStringLiteral("tbl_CallHandler"), id);
         QCOMPARE(tablesGrid(w)->textMatrix(tablesGrid(w)->row(), 1), QStringLiteral("tbl_CallHandler"));
-        QTRY_COMPARE(dataGrid(w)->textMatrix(dataGrid(w)->row(), columnOf(dataGrid(w), QStringLiteral("ObjectID"))), id);
+        QTRY_COMPARE(dataGrid(w)->textMatrix(dataGrid(w)->row(), columnOf(dataGrid(w), QStringLiteral("ObjectID"))),
+                     id);
         QVERIFY(child<QPushButton>(w, "cmdBack")->isEnabled());
     }
 
@@ -1256,7 +1334,8 @@ private Q_SLOTS:
         db::executeText(w.state().connectionString,
                         QStringLiteral("CREATE TABLE tbl_Flaky(ObjectID TEXT PRIMARY KEY, Payload TEXT); "
                                        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
-                                       "INSERT INTO tbl_Flaky SELECT 'id-' || i, CASE WHEN i = 2500 THEN 'broken' ELSE '1' END FROM n"),
+                                       "INSERT INTO tbl_Flaky SELECT 'id-' || i, CASE WHEN i = 2500 THEN 'broken' ELSE "
+                                       "'1' END FROM n"),
                         &e);
         QVERIFY2(!e, qPrintable(e.description));
         const auto drop = qScopeGuard([&] {
@@ -1274,7 +1353,8 @@ private Q_SLOTS:
         selectTable(w, QStringLiteral("tbl_Flaky"));
         msg.clear();
         // json() of a text that is no JSON fails at row 2,500, long after the first screen.
-        child<QPlainTextEdit>(w, "txtWhere")->setPlainText(QStringLiteral("json(CASE WHEN Payload = 'broken' THEN 'x' ELSE '1' END) = 1"));
+        child<QPlainTextEdit>(w, "txtWhere")
+            ->setPlainText(QStringLiteral("json(CASE WHEN Payload = 'broken' THEN 'x' ELSE '1' END) = 1"));
         QTest::mouseClick(child<QPushButton>(w, "cmdApply"), Qt::LeftButton);
         QVERIFY(test::waitForRows(w));
         QCOMPARE(msg.messages.size(), 2);
@@ -1300,9 +1380,10 @@ private Q_SLOTS:
         QVERIFY(w.Form_Load(QString()));
         db::Error e;
         db::executeText(w.state().connectionString,
-                        QStringLiteral("CREATE TABLE tbl_Big(ObjectID TEXT PRIMARY KEY, Alias TEXT, Note TEXT); "
-                                       "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 40000) "
-                                       "INSERT INTO tbl_Big SELECT 'id-' || i, 'a' || i, 'note ' || i FROM n"),
+                        QStringLiteral(
+                            "CREATE TABLE tbl_Big(ObjectID TEXT PRIMARY KEY, Alias TEXT, Note TEXT); "
+                            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 40000) "
+                            "INSERT INTO tbl_Big SELECT 'id-' || i, 'a' || i, 'note ' || i FROM n"),
                         &e);
         QVERIFY2(!e, qPrintable(e.description));
         const auto drop = qScopeGuard([&] {
@@ -1314,9 +1395,10 @@ private Q_SLOTS:
         w.resize(1000, 700);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        auto previous = db::installSessionPool(std::make_unique<db::SessionPool>([](const db::ConnectionTarget &t, db::Error *err) {
-            return db::withDelay(db::openEngineSession(t, err), std::chrono::milliseconds(20));
-        }));
+        auto previous = db::installSessionPool(
+            std::make_unique<db::SessionPool>([](const db::ConnectionTarget &t, db::Error *err) {
+                return db::withDelay(db::openEngineSession(t, err), std::chrono::milliseconds(20));
+            }));
         const auto restore = qScopeGuard([&] { db::installSessionPool(std::move(previous)); });
 
         struct PaintCounter : QObject
@@ -1347,7 +1429,9 @@ private Q_SLOTS:
         QVERIFY(r > 0);
         tablesGrid(w)->scrollToCell(r, 1);
         QTest::mouseClick(tablesGrid(w)->viewport(), Qt::LeftButton, {},
-                          tablesGrid(w)->visualRect(tablesGrid(w)->model()->index(tablesGrid(w)->modelRow(r), 0)).center());
+                          tablesGrid(w)
+                              ->visualRect(tablesGrid(w)->model()->index(tablesGrid(w)->modelRow(r), 0))
+                              .center());
         const int ticksAtClick = ticks;
         QTRY_VERIFY(counter.model->rowCount() > 0); // the first screen, long before the last row
         QVERIFY(counter.model->isLoading());
@@ -1388,7 +1472,8 @@ private Q_SLOTS:
         const QStringList keys{QStringLiteral("Settings/MainLeft"), QStringLiteral("Settings/MainTop"),
                                QStringLiteral("Settings/MainWidth"), QStringLiteral("Settings/MainHeight")};
         // A placement that fits the test's screen (800 by 800 pixels).
-        const QStringList values{QStringLiteral("300"), QStringLiteral("1200"), QStringLiteral("11400"), QStringLiteral("9000")};
+        const QStringList values{QStringLiteral("300"), QStringLiteral("1200"), QStringLiteral("11400"),
+                                 QStringLiteral("9000")};
         {
             auto s = openSettings();
             for (int i = 0; i < keys.size(); ++i)
@@ -1436,8 +1521,9 @@ private Q_SLOTS:
         QVERIFY(w.Form_Load(QStringLiteral("/Edit")));
         db::Error e;
         db::executeText(w.state().connectionString,
-                        QStringLiteral("CREATE TABLE tbl_Pair(Owner TEXT, Slot INTEGER, Label TEXT, PRIMARY KEY(Owner, Slot));"
-                                       "INSERT INTO tbl_Pair VALUES('x',1,'one'),('x',2,'two'),('y',2,'three')"),
+                        QStringLiteral(
+                            "CREATE TABLE tbl_Pair(Owner TEXT, Slot INTEGER, Label TEXT, PRIMARY KEY(Owner, Slot));"
+                            "INSERT INTO tbl_Pair VALUES('x',1,'one'),('x',2,'two'),('y',2,'three')"),
                         &e);
         QVERIFY2(!e, qPrintable(e.description));
         const auto dropTable = qScopeGuard([&] {
@@ -1465,7 +1551,8 @@ private Q_SLOTS:
         QTest::keyClick(editor, Qt::Key_Return);
         QTRY_COMPARE(data->textMatrix(2, label), QStringLiteral("TWO")); // committed once the key is handled
         QVERIFY2(msg.messages.isEmpty(), qPrintable(msg.messages.join(u'\n')));
-        auto rs = db::openResultSet(w.state().connectionString, QStringLiteral("SELECT Label FROM tbl_Pair ORDER BY Owner, Slot"), &e);
+        auto rs = db::openResultSet(w.state().connectionString,
+                                    QStringLiteral("SELECT Label FROM tbl_Pair ORDER BY Owner, Slot"), &e);
         QStringList labels;
         for (rs->moveFirst(); !rs->eof(); rs->moveNext())
             labels << rs->field(0).toString();
@@ -1482,19 +1569,22 @@ private Q_SLOTS:
         registerWindows(ctx);
         frmMain w(ctx);
         QVERIFY(w.Form_Load(QString()));
-        const QStringList names{QStringLiteral("tbl_odd]name"), QStringLiteral("tbl_odd[name"), QStringLiteral("tbl_odd'name"),
-                                QStringLiteral("tbl_odd.name"), QStringLiteral("tbl_odd\"name"), QStringLiteral("tbl_odd name")};
+        const QStringList names{QStringLiteral("tbl_odd]name"),  QStringLiteral("tbl_odd[name"),
+                                QStringLiteral("tbl_odd'name"),  QStringLiteral("tbl_odd.name"),
+                                QStringLiteral("tbl_odd\"name"), QStringLiteral("tbl_odd name")};
         db::Error e;
         for (const QString &n : names)
             db::executeText(w.state().connectionString,
-                            QStringLiteral("CREATE TABLE %1([ObjectID] TEXT PRIMARY KEY, %2 TEXT); INSERT INTO %1 VALUES('id-1', 'v')")
+                            QStringLiteral("CREATE TABLE %1([ObjectID] TEXT PRIMARY KEY, %2 TEXT); INSERT INTO %1 "
+                                           "VALUES('id-1', 'v')")
                                 .arg(sql::quoteBracketed(n), sql::quoteBracketed(QStringLiteral("col ") + n)),
                             &e);
         QVERIFY2(!e, qPrintable(e.description));
         const auto dropTables = qScopeGuard([&] {
             for (const QString &n : names) {
                 db::Error ignored;
-                db::executeText(w.state().connectionString, QStringLiteral("DROP TABLE ") + sql::quoteBracketed(n), &ignored);
+                db::executeText(w.state().connectionString, QStringLiteral("DROP TABLE ") + sql::quoteBracketed(n),
+                                &ignored);
             }
         });
         action(w, "mnuOrvexDirDB")->trigger();
@@ -1502,7 +1592,8 @@ private Q_SLOTS:
             selectTable(w, n);
             QCOMPARE(columnsGrid(w)->rows(), 3);
             QCOMPARE(dataGrid(w)->rows(), 2);
-            QCOMPARE(dataGrid(w)->textMatrix(1, columnOf(dataGrid(w), QStringLiteral("col ") + n)), QStringLiteral("v"));
+            QCOMPARE(dataGrid(w)->textMatrix(1, columnOf(dataGrid(w), QStringLiteral("col ") + n)),
+                     QStringLiteral("v"));
             QCOMPARE(w.browser().uniqueIdColumn(), QStringLiteral("ObjectID"));
             QVERIFY(child<QTextEdit>(w, "txtTableInfo")->toPlainText().startsWith(QStringLiteral("Table: ") + n));
         }
@@ -1517,7 +1608,8 @@ private Q_SLOTS:
         }
         const QString folder = fx.filePath(QStringLiteral("program/WhereFiles"));
         QDir().mkpath(folder);
-        QCOMPARE(::mkfifo(QFile::encodeName(folder + QStringLiteral("/OrvexDirDB_tbl_Alias.TXT")).constData(), 0600), 0);
+        QCOMPARE(::mkfifo(QFile::encodeName(folder + QStringLiteral("/OrvexDirDB_tbl_Alias.TXT")).constData(), 0600),
+                 0);
         test::RecordingMessenger msg;
         WindowContext ctx(msg);
         registerWindows(ctx);
@@ -1559,7 +1651,8 @@ private Q_SLOTS:
         frmMain w(ctx);
         QVERIFY(w.Form_Load(QString()));
         db::Error e;
-        db::executeText(w.state().connectionString, QStringLiteral("CREATE TABLE tbl_Doomed(ObjectID TEXT PRIMARY KEY)"), &e);
+        db::executeText(w.state().connectionString,
+                        QStringLiteral("CREATE TABLE tbl_Doomed(ObjectID TEXT PRIMARY KEY)"), &e);
         action(w, "mnuOrvexDirDB")->trigger();
         selectTable(w, QStringLiteral("tbl_Location"));
         QVERIFY(dataGrid(w)->rows() > 1);
@@ -1603,7 +1696,8 @@ private Q_SLOTS:
         const QString id = model->text(0, idCol);
         db::Error e;
         auto rs = db::openResultSet(w.state().connectionString,
-                                    QStringLiteral("select DisplayName from tbl_User where ObjectID='") + id + u'\'', &e);
+                                    QStringLiteral("select DisplayName from tbl_User where ObjectID='") + id + u'\'',
+                                    &e);
         QVERIFY(rs);
         QCOMPARE(rs->field(0).toString(), QStringLiteral("Edited Name"));
         // A write the database refuses shows its error and keeps the old value.

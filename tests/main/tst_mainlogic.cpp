@@ -27,12 +27,12 @@ private Q_SLOTS:
         QVERIFY(s.useTables && s.lockAlias && s.lockObjectID && s.showObjectID);
         QVERIFY(!s.showWhereClause && !s.dirDB);
 
-        store.setValue(QStringLiteral("Config/UseTables"), QStringLiteral("true"));      // exact "True" only
+        store.setValue(QStringLiteral("Config/UseTables"), QStringLiteral("true")); // exact "True" only
         store.setValue(QStringLiteral("Config/LockAlias"), QStringLiteral("False"));
         store.setValue(QStringLiteral("Config/ShowWHEREClause"), QStringLiteral("true")); // any case
-        store.setValue(QStringLiteral("Config/OrvexDynDB"), QStringLiteral("-1"));       // a number
-        store.setValue(QStringLiteral("Config/OrvexRptDB"), QStringLiteral("maybe"));    // skipped
-        store.setValue(QStringLiteral("Settings/MainWidth"), QStringLiteral("12abc"));   // skipped
+        store.setValue(QStringLiteral("Config/OrvexDynDB"), QStringLiteral("-1"));        // a number
+        store.setValue(QStringLiteral("Config/OrvexRptDB"), QStringLiteral("maybe"));     // skipped
+        store.setValue(QStringLiteral("Settings/MainWidth"), QStringLiteral("12abc"));    // skipped
         store.setValue(QStringLiteral("Settings/MainTop"), QStringLiteral(" 1500 "));
         MainSettings t;
         t.rptDB = true;
@@ -70,12 +70,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("line");
         QTest::addColumn<QString>("instance");
         QTest::addColumn<bool>("edit");
-        QTest::newRow("empty") << "" << "zandelorvex" << false;
-        QTest::newRow("named-and-edit") << "/named:OTHER /edit" << "OTHER" << true;
-        QTest::newRow("named-alone") << "/named:" << "zandelorvex" << false;
-        QTest::newRow("mixed-case") << "/NAMED:Inst2" << "Inst2" << false;
-        QTest::newRow("double-blank") << "/Edit  junk" << "zandelorvex" << true;
-        QTest::newRow("named-inside-piece") << "x/named:abc" << ":abc" << false;
+        QTest::newRow("empty") << ""
+                               << "zandelorvex" << false;
+        QTest::newRow("named-and-edit") << "/named:OTHER /edit"
+                                        << "OTHER" << true;
+        QTest::newRow("named-alone") << "/named:"
+                                     << "zandelorvex" << false;
+        QTest::newRow("mixed-case") << "/NAMED:Inst2"
+                                    << "Inst2" << false;
+        QTest::newRow("double-blank") << "/Edit  junk"
+                                      << "zandelorvex" << true;
+        QTest::newRow("named-inside-piece") << "x/named:abc"
+                                            << ":abc" << false;
     }
     void commandLine()
     {
@@ -87,12 +93,15 @@ private Q_SLOTS:
 
     void connectionStringsAndTableQueries()
     {
-        QCOMPARE(composeConnectionString(QStringLiteral("REMOTE"), QStringLiteral("zandelorvex"), QStringLiteral("OrvexMbxDB1")),
+        QCOMPARE(composeConnectionString(QStringLiteral("REMOTE"), QStringLiteral("zandelorvex"),
+                                         QStringLiteral("OrvexMbxDB1")),
                  QStringLiteral("Driver={SQL Server};server=REMOTE\\zandelorvex;database=OrvexMbxDB1"));
         QCOMPARE(tableListQuery(true, QStringLiteral("OrvexDirDB.dbo.sysobjects")),
-                 QStringLiteral("select name as 'Table Name' from OrvexDirDB.dbo.sysobjects where type ='u' and name not like 'conflict_%' order by name"));
+                 QStringLiteral("select name as 'Table Name' from OrvexDirDB.dbo.sysobjects where type ='u' and name "
+                                "not like 'conflict_%' order by name"));
         QCOMPARE(tableListQuery(false, QStringLiteral("OrvexRptDB.dbo.sysobjects")),
-                 QStringLiteral("select name as 'Table Name' from OrvexRptDB.dbo.sysobjects where type ='v' and name like 'vw_%' order by name"));
+                 QStringLiteral("select name as 'Table Name' from OrvexRptDB.dbo.sysobjects where type ='v' and name "
+                                "like 'vw_%' order by name"));
         QCOMPARE(QString::fromUtf16(database(Db::Mbx).dictionary), QStringLiteral("OrvexMbxDB.xml"));
         QCOMPARE(QString::fromUtf16(database(Db::Mbx).name), QStringLiteral("OrvexMbxDB1"));
     }
@@ -103,16 +112,28 @@ private Q_SLOTS:
         QTest::addColumn<bool>("lockUnique");
         QTest::addColumn<QString>("sql");
         QTest::addColumn<int>("locked");
-        QTest::newRow("both") << true << true << "SELECT Alias, [CallHandlerObjectID], Component, [DisplayName] FROM [tbl_CallHandler]" << 3;
-        QTest::newRow("alias-only") << true << false << "SELECT Alias, Component, [CallHandlerObjectID], [DisplayName] FROM [tbl_CallHandler]" << 2;
-        QTest::newRow("unique-only") << false << true << "SELECT [CallHandlerObjectID], [Alias], [Component], [DisplayName] FROM [tbl_CallHandler]" << 1;
-        QTest::newRow("none") << false << false << "SELECT [Alias], [CallHandlerObjectID], [Component], [DisplayName] FROM [tbl_CallHandler]" << 0;
+        QTest::newRow("both") << true << true
+                              << "SELECT Alias, [CallHandlerObjectID], Component, [DisplayName] FROM [tbl_CallHandler]"
+                              << 3;
+        QTest::newRow("alias-only") << true << false
+                                    << "SELECT Alias, Component, [CallHandlerObjectID], [DisplayName] FROM "
+                                       "[tbl_CallHandler]"
+                                    << 2;
+        QTest::newRow("unique-only") << false << true
+                                     << "SELECT [CallHandlerObjectID], [Alias], [Component], [DisplayName] FROM "
+                                        "[tbl_CallHandler]"
+                                     << 1;
+        QTest::newRow("none") << false << false
+                              << "SELECT [Alias], [CallHandlerObjectID], [Component], [DisplayName] FROM "
+                                 "[tbl_CallHandler]"
+                              << 0;
     }
     void selectList()
     {
         QFETCH(bool, lockAlias);
         QFETCH(bool, lockUnique);
-        const QStringList cols{QStringLiteral("Alias"), QStringLiteral("CallHandlerObjectID"), QStringLiteral("Component"), QStringLiteral("DisplayName")};
+        const QStringList cols{QStringLiteral("Alias"), QStringLiteral("CallHandlerObjectID"),
+                               QStringLiteral("Component"), QStringLiteral("DisplayName")};
         const SelectList s = composeSelectList(cols, QStringLiteral("CallHandlerObjectID"), lockAlias, lockUnique);
         QTEST(composeRowQuery(s, QStringLiteral("tbl_CallHandler"), QString()), "sql");
         QTEST(s.lockedCount, "locked");
@@ -124,13 +145,15 @@ private Q_SLOTS:
         SelectList s;
         s.locked = QStringLiteral("Alias, ");
         s.other = QStringLiteral("[DisplayName], [ObjectID], ");
-        QCOMPARE(composeRowQuery(s, QStringLiteral("tbl_Subscriber"), effectiveWhere(QStringLiteral("  Alias like 'a%'  "), true)),
+        QCOMPARE(composeRowQuery(s, QStringLiteral("tbl_Subscriber"),
+                                 effectiveWhere(QStringLiteral("  Alias like 'a%'  "), true)),
                  QStringLiteral("SELECT Alias, [DisplayName], [ObjectID] FROM [tbl_Subscriber] WHERE Alias like 'a%'"));
         QCOMPARE(effectiveWhere(QStringLiteral("   \n "), true), QString());
         QCOMPARE(effectiveWhere(QStringLiteral("x=1"), false), QString());
         // Names from the database are escaped; a bracket cannot end the name early.
         SelectList odd = composeSelectList({QStringLiteral("we]ird")}, QString(), true, true);
-        QCOMPARE(composeRowQuery(odd, QStringLiteral("tbl_a]b"), QString()), QStringLiteral("SELECT [we]]ird] FROM [tbl_a]]b]"));
+        QCOMPARE(composeRowQuery(odd, QStringLiteral("tbl_a]b"), QString()),
+                 QStringLiteral("SELECT [we]]ird] FROM [tbl_a]]b]"));
     }
 
     void stickyFilesStayInTheirFolder()
@@ -143,7 +166,8 @@ private Q_SLOTS:
         QCOMPARE(QFileInfo(evil).absolutePath(), QFileInfo(dyn).absolutePath());
         QVERIFY(files.save(dyn, QStringLiteral(" Alias like 'a%'\nor 1=1 ")));
         QCOMPARE(files.load(dyn).value(), QStringLiteral(" Alias like 'a%'\nor 1=1 "));
-        QVERIFY(!files.load(files.fileName(QStringLiteral("OrvexDirDB_"), QStringLiteral("tbl_Subscriber"))).has_value());
+        QVERIFY(
+            !files.load(files.fileName(QStringLiteral("OrvexDirDB_"), QStringLiteral("tbl_Subscriber"))).has_value());
         QFile::setPermissions(dyn, QFileDevice::ReadOwner);
         QVERIFY(files.save(dyn, QStringLiteral("b=2")));
         QCOMPARE(files.load(dyn).value(), QStringLiteral("b=2"));
@@ -186,12 +210,13 @@ private Q_SLOTS:
         test::IsolatedEnvironment env;
         const QString csv = env.filePath(QStringLiteral("out.csv"));
         QString error;
-        QVERIFY(writeCsvFile(csv, 2, [](qsizetype i) { return QStringLiteral("l%1").arg(i); }, &error));
+        QVERIFY(writeCsvFile(
+            csv, 2, [](qsizetype i) { return QStringLiteral("l%1").arg(i); }, &error));
         const auto csvFailed = test::runWithFileSizeLimit(64 * 1024, [&] {
             QString why;
             int number = 0;
-            const bool ok = writeCsvFile(csv, 2000, [](qsizetype i) { return QStringLiteral("row %1,").arg(i).repeated(8); },
-                                         &why, &number);
+            const bool ok = writeCsvFile(
+                csv, 2000, [](qsizetype i) { return QStringLiteral("row %1,").arg(i).repeated(8); }, &why, &number);
             return !ok && !why.isEmpty() && number != 0;
         });
         QCOMPARE(csvFailed, std::optional<bool>(true));
@@ -210,7 +235,8 @@ private Q_SLOTS:
         QCOMPARE(stickyFailed, std::optional<bool>(true));
         QCOMPARE(files.load(sticky).value(), QStringLiteral("Alias like 'a%'"));
         QCOMPARE(QDir(files.folder()).entryList(QDir::Files).size(), 1);
-        QVERIFY(!writeCsvFile(env.filePath(QStringLiteral("no/such/dir/x.csv")), 1, [](qsizetype) { return QString(); }, &error));
+        QVERIFY(!writeCsvFile(
+            env.filePath(QStringLiteral("no/such/dir/x.csv")), 1, [](qsizetype) { return QString(); }, &error));
         QVERIFY(!error.isEmpty());
     }
 };

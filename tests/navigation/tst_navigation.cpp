@@ -80,11 +80,23 @@ struct NamedTable
     const char *idPrefix;
 };
 const NamedTable kNamedTables[] = {
-    {"vw_COS", "cos"}, {"tbl_CredentialPolicy", "cp"}, {"vw_DirectoryHandler", "dh"}, {"vw_InterviewHandler", "ih"},
-    {"tbl_Location", "loc"}, {"tbl_MediaPortGroup", "mpg"}, {"tbl_MediaSwitch", "msw"},
-    {"tbl_MediaSwitchManufacturer", "msm"}, {"tbl_MediaSwitchModel", "msmo"}, {"vw_RestrictionTable", "rt"},
-    {"tbl_NotificationDevice", "nd"}, {"tbl_NotificationMWI", "mwi"}, {"tbl_NotificationRule", "nr"},
-    {"tbl_PersonalContact", "pc"}, {"tbl_Schedule", "sch"}, {"tbl_ScheduleSet", "ss"}, {"VW_MediaPort", "mp"},
+    {"vw_COS", "cos"},
+    {"tbl_CredentialPolicy", "cp"},
+    {"vw_DirectoryHandler", "dh"},
+    {"vw_InterviewHandler", "ih"},
+    {"tbl_Location", "loc"},
+    {"tbl_MediaPortGroup", "mpg"},
+    {"tbl_MediaSwitch", "msw"},
+    {"tbl_MediaSwitchManufacturer", "msm"},
+    {"tbl_MediaSwitchModel", "msmo"},
+    {"vw_RestrictionTable", "rt"},
+    {"tbl_NotificationDevice", "nd"},
+    {"tbl_NotificationMWI", "mwi"},
+    {"tbl_NotificationRule", "nr"},
+    {"tbl_PersonalContact", "pc"},
+    {"tbl_Schedule", "sch"},
+    {"tbl_ScheduleSet", "ss"},
+    {"VW_MediaPort", "mp"},
     {"vw_Handler", "h"},
 };
 
@@ -231,7 +243,8 @@ QString outcomes(CrossTableSearch &search, FakeGrid &grid, const QString &text, 
         o = search.resume(grid);
     }
     seen << (o.kind == SearchOutcome::Kind::Idle ? QStringLiteral("idle")
-                                                 : o.anyMatches ? QStringLiteral("no more") : QStringLiteral("none"));
+             : o.anyMatches                      ? QStringLiteral("no more")
+                                                 : QStringLiteral("none"));
     return seen.join(u' ');
 }
 
@@ -282,20 +295,34 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("table");
         QTest::addColumn<QString>("view"); // empty: none
-        QTest::newRow("plain-first") << "tbl_Agency" << "vw_Agency";
-        QTest::newRow("plain-mixed-case-kept") << "tbl_DtmfAccessId" << "vw_DtmfAccessId";
-        QTest::newRow("plain-last") << "tbl_WaveFormat" << "vw_WaveFormat";
-        QTest::newRow("respelled-callhandler") << "tbl_CallHandler" << "vw_Callhandler";
-        QTest::newRow("respelled-interviewquestion") << "tbl_InterviewQuestion" << "vw_InterviewHandlerQuestion";
-        QTest::newRow("respelled-mailboxmap") << "tbl_MailboxMap" << "vw_Mailbox";
-        QTest::newRow("respelled-usersubscriber") << "tbl_UserSubscriber" << "vw_Subscriber";
-        QTest::newRow("listed-without-view-location") << "tbl_Location" << "";
-        QTest::newRow("listed-without-view-alias") << "tbl_Alias" << "";
-        QTest::newRow("listed-without-view-last") << "tbl_UserCredentialHistory" << "";
-        QTest::newRow("unknown") << "tbl_Nonexistent" << "";
-        QTest::newRow("case-differs") << "tbl_callhandler" << "";
-        QTest::newRow("view-name") << "vw_User" << "";
-        QTest::newRow("empty") << "" << "";
+        QTest::newRow("plain-first") << "tbl_Agency"
+                                     << "vw_Agency";
+        QTest::newRow("plain-mixed-case-kept") << "tbl_DtmfAccessId"
+                                               << "vw_DtmfAccessId";
+        QTest::newRow("plain-last") << "tbl_WaveFormat"
+                                    << "vw_WaveFormat";
+        QTest::newRow("respelled-callhandler") << "tbl_CallHandler"
+                                               << "vw_Callhandler";
+        QTest::newRow("respelled-interviewquestion") << "tbl_InterviewQuestion"
+                                                     << "vw_InterviewHandlerQuestion";
+        QTest::newRow("respelled-mailboxmap") << "tbl_MailboxMap"
+                                              << "vw_Mailbox";
+        QTest::newRow("respelled-usersubscriber") << "tbl_UserSubscriber"
+                                                  << "vw_Subscriber";
+        QTest::newRow("listed-without-view-location") << "tbl_Location"
+                                                      << "";
+        QTest::newRow("listed-without-view-alias") << "tbl_Alias"
+                                                   << "";
+        QTest::newRow("listed-without-view-last") << "tbl_UserCredentialHistory"
+                                                  << "";
+        QTest::newRow("unknown") << "tbl_Nonexistent"
+                                 << "";
+        QTest::newRow("case-differs") << "tbl_callhandler"
+                                      << "";
+        QTest::newRow("view-name") << "vw_User"
+                                   << "";
+        QTest::newRow("empty") << ""
+                               << "";
     }
     void viewForTable()
     {
@@ -310,13 +337,15 @@ private Q_SLOTS:
         QTest::addColumn<bool>("useTables");
         QTest::addColumn<QString>("mapped");
         QTest::addColumn<ListingSwitch>("change");
-        QTest::newRow("views-mode-respelled") << "tbl_UserSubscriber" << false << "vw_Subscriber" << ListingSwitch::None;
+        QTest::newRow("views-mode-respelled")
+            << "tbl_UserSubscriber" << false << "vw_Subscriber" << ListingSwitch::None;
         QTest::newRow("views-mode-no-view") << "tbl_Location" << false << "tbl_Location" << ListingSwitch::ToTables;
-        QTest::newRow("views-mode-lower-case-link") << "tbl_callhandler" << false << "tbl_callhandler"
-                                                    << ListingSwitch::ToTables;
+        QTest::newRow("views-mode-lower-case-link")
+            << "tbl_callhandler" << false << "tbl_callhandler" << ListingSwitch::ToTables;
         QTest::newRow("views-mode-view-target") << "vw_Subscriber" << false << "vw_Subscriber" << ListingSwitch::None;
         QTest::newRow("tables-mode-table") << "tbl_User" << true << "tbl_User" << ListingSwitch::None;
-        QTest::newRow("tables-mode-view-target") << "vw_Subscriber" << true << "vw_Subscriber" << ListingSwitch::ToViews;
+        QTest::newRow("tables-mode-view-target")
+            << "vw_Subscriber" << true << "vw_Subscriber" << ListingSwitch::ToViews;
         QTest::newRow("tables-mode-upper-case-view") << "VW_User" << true << "VW_User" << ListingSwitch::ToViews;
     }
     void mapTableToView()
@@ -337,14 +366,20 @@ private Q_SLOTS:
         QTest::addColumn<bool>("found");
         QTest::addColumn<QString>("viewAfter");
         QTest::addColumn<QString>("columnAfter");
-        QTest::newRow("traced-names-compared-lower") << "VW_Subscriber" << "SubscriberCosObjectID" << true << "tbl_user"
+        QTest::newRow("traced-names-compared-lower") << "VW_Subscriber"
+                                                     << "SubscriberCosObjectID" << true << "tbl_user"
                                                      << "cosobjectid";
-        QTest::newRow("unknown-view") << "vw_Nothing" << "CosObjectID" << false << "vw_Nothing" << "CosObjectID";
-        QTest::newRow("column-without-ref") << "vw_Plain" << "LocationObjectID" << false << "vw_Plain"
+        QTest::newRow("unknown-view") << "vw_Nothing"
+                                      << "CosObjectID" << false << "vw_Nothing"
+                                      << "CosObjectID";
+        QTest::newRow("column-without-ref") << "vw_Plain"
+                                            << "LocationObjectID" << false << "vw_Plain"
                                             << "LocationObjectID";
-        QTest::newRow("empty-ref") << "vw_Subscriber" << "EmptyRefObjectID" << false << "vw_Subscriber"
+        QTest::newRow("empty-ref") << "vw_Subscriber"
+                                   << "EmptyRefObjectID" << false << "vw_Subscriber"
                                    << "EmptyRefObjectID";
-        QTest::newRow("dot-at-start") << "vw_Subscriber" << "LeadingDotObjectID" << false << "vw_Subscriber"
+        QTest::newRow("dot-at-start") << "vw_Subscriber"
+                                      << "LeadingDotObjectID" << false << "vw_Subscriber"
                                       << "LeadingDotObjectID";
     }
     void fetchReferenceTableAndColumn()
@@ -364,25 +399,39 @@ private Q_SLOTS:
         QTest::addColumn<QString>("referenced");
         const auto main = ReferenceRules::MainWindow;
         const auto objectView = ReferenceRules::ObjectView;
-        QTest::newRow("table-link") << "tbl_User" << "CosObjectID" << main << "tbl_cos";
-        QTest::newRow("view-column-traced") << "vw_Subscriber" << "SubscriberCosObjectID" << main << "tbl_cos";
-        QTest::newRow("view-traced-before-own-links") << "vw_Both" << "HomeObjectID" << main << "tbl_cos";
-        QTest::newRow("view-without-ref-uses-own-links") << "vw_Plain" << "LocationObjectID" << main << "tbl_location";
-        QTest::newRow("short-column-linked") << "tbl_User" << "ObjID" << main << "";
-        QTest::newRow("column-without-objectid-linked") << "tbl_User" << "OwnerName" << main << "";
-        QTest::newRow("no-current-table") << "" << "CosObjectID" << main << "";
-        QTest::newRow("admin-user-unlinked") << "tbl_Agency" << "admin_userobjectid" << main << "tbl_User";
-        QTest::newRow("admin-user-linked") << "tbl_DistributionList" << "Admin_UserObjectID" << main
-                                           << "tbl_usertemplate";
-        QTest::newRow("admin-list-no-table") << "" << "ADMIN_DistributionListObjectID" << objectView
-                                             << "tbl_DistributionList";
-        QTest::newRow("callhandler-overrides-link") << "tbl_User" << "CallHandlerObjectID" << main << "tbl_callhandler";
-        QTest::newRow("callhandler-without-table") << "" << "callhandlerobjectid" << main << "tbl_callhandler";
-        QTest::newRow("callhandler-object-view-uses-link") << "tbl_User" << "CallHandlerObjectID" << objectView
-                                                           << "tbl_handler";
-        QTest::newRow("callhandler-object-view-unlinked") << "tbl_Agency" << "CallHandlerObjectID" << objectView << "";
-        QTest::newRow("quote-cannot-widen-lookup") << "tbl_User" << "xObjectID' or @objectid!='" << main << "";
-        QTest::newRow("quote-in-table-name") << "tbl_it's" << "CosObjectID" << main << "";
+        QTest::newRow("table-link") << "tbl_User"
+                                    << "CosObjectID" << main << "tbl_cos";
+        QTest::newRow("view-column-traced") << "vw_Subscriber"
+                                            << "SubscriberCosObjectID" << main << "tbl_cos";
+        QTest::newRow("view-traced-before-own-links") << "vw_Both"
+                                                      << "HomeObjectID" << main << "tbl_cos";
+        QTest::newRow("view-without-ref-uses-own-links") << "vw_Plain"
+                                                         << "LocationObjectID" << main << "tbl_location";
+        QTest::newRow("short-column-linked") << "tbl_User"
+                                             << "ObjID" << main << "";
+        QTest::newRow("column-without-objectid-linked") << "tbl_User"
+                                                        << "OwnerName" << main << "";
+        QTest::newRow("no-current-table") << ""
+                                          << "CosObjectID" << main << "";
+        QTest::newRow("admin-user-unlinked") << "tbl_Agency"
+                                             << "admin_userobjectid" << main << "tbl_User";
+        QTest::newRow("admin-user-linked") << "tbl_DistributionList"
+                                           << "Admin_UserObjectID" << main << "tbl_usertemplate";
+        QTest::newRow("admin-list-no-table")
+            << ""
+            << "ADMIN_DistributionListObjectID" << objectView << "tbl_DistributionList";
+        QTest::newRow("callhandler-overrides-link") << "tbl_User"
+                                                    << "CallHandlerObjectID" << main << "tbl_callhandler";
+        QTest::newRow("callhandler-without-table") << ""
+                                                   << "callhandlerobjectid" << main << "tbl_callhandler";
+        QTest::newRow("callhandler-object-view-uses-link") << "tbl_User"
+                                                           << "CallHandlerObjectID" << objectView << "tbl_handler";
+        QTest::newRow("callhandler-object-view-unlinked") << "tbl_Agency"
+                                                          << "CallHandlerObjectID" << objectView << "";
+        QTest::newRow("quote-cannot-widen-lookup") << "tbl_User"
+                                                   << "xObjectID' or @objectid!='" << main << "";
+        QTest::newRow("quote-in-table-name") << "tbl_it's"
+                                             << "CosObjectID" << main << "";
     }
     void referencedTableForCell()
     {
@@ -401,13 +450,30 @@ private Q_SLOTS:
         QTest::addColumn<QString>("referenced");
         QTest::addColumn<QString>("objectId");
         const auto main = ReferenceRules::MainWindow;
-        QTest::newRow("greeting-with-type") << "GreetingObjectID" << "ch-1" << "2" << main << "tbl_greeting" << "ch-1:2";
-        QTest::newRow("greeting-without-type") << "GreetingObjectID" << "ch-1" << "" << main << "tbl_greeting" << "ch-1";
-        QTest::newRow("greeting-empty-cell") << "GreetingObjectID" << "" << "2" << main << "tbl_greeting" << "";
-        QTest::newRow("greeting-object-view") << "GreetingObjectID" << "ch-1" << "2" << ReferenceRules::ObjectView
-                                              << "tbl_greeting" << "ch-1";
-        QTest::newRow("other-table-ignores-type") << "CosObjectID" << "cos-1" << "2" << main << "tbl_cos" << "cos-1";
-        QTest::newRow("no-reference") << "DisplayName" << "x" << "2" << main << "" << "";
+        QTest::newRow("greeting-with-type") << "GreetingObjectID"
+                                            << "ch-1"
+                                            << "2" << main << "tbl_greeting"
+                                            << "ch-1:2";
+        QTest::newRow("greeting-without-type") << "GreetingObjectID"
+                                               << "ch-1"
+                                               << "" << main << "tbl_greeting"
+                                               << "ch-1";
+        QTest::newRow("greeting-empty-cell") << "GreetingObjectID"
+                                             << ""
+                                             << "2" << main << "tbl_greeting"
+                                             << "";
+        QTest::newRow("greeting-object-view") << "GreetingObjectID"
+                                              << "ch-1"
+                                              << "2" << ReferenceRules::ObjectView << "tbl_greeting"
+                                              << "ch-1";
+        QTest::newRow("other-table-ignores-type") << "CosObjectID"
+                                                  << "cos-1"
+                                                  << "2" << main << "tbl_cos"
+                                                  << "cos-1";
+        QTest::newRow("no-reference") << "DisplayName"
+                                      << "x"
+                                      << "2" << main << ""
+                                      << "";
     }
     void hoverTargetJoinsGreetingType()
     {
@@ -415,7 +481,8 @@ private Q_SLOTS:
         QFETCH(QString, cell);
         QFETCH(QString, greetingType);
         QFETCH(ReferenceRules, rules);
-        const HoverTarget t = hoverTargetForCell(dictionary, QStringLiteral("tbl_User"), column, cell, greetingType, rules);
+        const HoverTarget t = hoverTargetForCell(dictionary, QStringLiteral("tbl_User"), column, cell, greetingType,
+                                                 rules);
         QTEST(t.referencedTable, "referenced");
         QTEST(t.objectId, "objectId");
     }
@@ -487,7 +554,8 @@ private Q_SLOTS:
             "Call Action\r\nAction=-3\r\nTarget Conversation=PHTransfer");
         row("callaction-zero-number", "tbl_CallAction", "CA-4", "Call Action\r\nAction= 0\r\nTarget Conversation=x");
         row("callaction-null-number", "tbl_CallAction", "ca-3", "tbl_CallAction");
-        row("callaction-not-found", "tbl_CallAction", "ca-9", "(error) could not find the call action for this ObjectID");
+        row("callaction-not-found", "tbl_CallAction", "ca-9",
+            "(error) could not find the call action for this ObjectID");
         row("cos", "tbl_Cos", "cos-1", "Class of Service\r\nDisplay Name=Name of cos");
         row("cos-null-no-default", "tbl_Cos", "cos-null", "tbl_Cos");
         row("cos-not-found", "tbl_Cos", "cos-9", "(error) could not find COS for this ObjectID");
@@ -548,7 +616,8 @@ private Q_SLOTS:
         row("vmstemplate", "tbl_VMSTemplate", "vt-1", "VMS Template\r\nName=Standard");
         row("mediaport", "tbl_MediaPort", "mp-1", "Media Port\r\nDisplay name=Name of mp");
         row("taskperiodic", "tbl_TaskPeriodic", "tp-1", "Task Periodic\r\nName=Cleanup");
-        row("taskperiodic-not-found", "tbl_TaskPeriodic", "tp-2", "(error) could not find TaskPeriodic for this ObjectID");
+        row("taskperiodic-not-found", "tbl_TaskPeriodic", "tp-2",
+            "(error) could not find TaskPeriodic for this ObjectID");
         row("unknown-kind-gives-table", "tbl_Agency", "ag-1", "tbl_Agency");
         row("no-underscore", "Agency", "ag-1", "");
         row("empty-objectid", "tbl_Cos", "", "");
@@ -600,7 +669,8 @@ private Q_SLOTS:
         row("dtmf-location-missing", "tbl_DtmfAccessId", "x-lostloc",
             "(error) the location referenced by this DTMFAccessID entry could not be found.");
         row("dtmf-no-parent", "tbl_DtmfAccessId", "x-none", kDtmfWithoutParentLine);
-        row("dtmf-not-found", "tbl_DtmfAccessId", "x-9", "(error) could not find the DTMFAccessID entry for this ObjectID");
+        row("dtmf-not-found", "tbl_DtmfAccessId", "x-9",
+            "(error) could not find the DTMFAccessID entry for this ObjectID");
 
         row("greeting-null-target", "tbl_Greeting", "ch-dl:0", "Greeting\r\nAction=1\r\nTarget conversation=", "ch-dl");
         row("greeting-negative-action", "tbl_Greeting", "ch-dl:1",
@@ -611,12 +681,12 @@ private Q_SLOTS:
         row("greeting-without-type", "tbl_Greeting", "ch-dl", "tbl_Greeting", "ch-dl");
         row("greeting-first-colon-splits", "tbl_Greeting", "ch-dl:0:1",
             "(error) could not find Greeting for this ObjectID and Greeting type pair", "ch-dl");
-        row("greeting-quoted-type", "tbl_Greeting", "ch-q:it's", "Greeting\r\nAction=4\r\nTarget conversation=q", "ch-q");
+        row("greeting-quoted-type", "tbl_Greeting", "ch-q:it's", "Greeting\r\nAction=4\r\nTarget conversation=q",
+            "ch-q");
 
         const QString dyn = QStringLiteral("OrvexDynDB");
         row("rejected-query-gives-not-found", "tbl_FolderInfo", "fi-1",
-            "(error) could not find folder info for this ObjectID",
-            QString(), -1, dyn);
+            "(error) could not find folder info for this ObjectID", QString(), -1, dyn);
         row("missing-parent-columns-reported", "tbl_DtmfAccessId", "x-sub", "User\r\nAlias=dyn\r\nDisplay name=Dyn Sub",
             QString(), db::kErrFieldNotFound, dyn);
     }
@@ -642,11 +712,21 @@ private Q_SLOTS:
         QTest::addColumn<QString>("table");
         QTest::addColumn<QString>("objectId");
         QTest::addColumn<QString>("pending");
-        QTest::newRow("known-kind") << "tbl_Cos" << "cos-1" << "tbl_Cos";
-        QTest::newRow("unknown-kind") << "tbl_Agency" << "x" << "tbl_Agency";
-        QTest::newRow("not-found") << "tbl_Cos" << "cos-9" << "tbl_Cos";
-        QTest::newRow("empty-objectid") << "tbl_Cos" << "" << "";
-        QTest::newRow("no-underscore") << "Cos" << "cos-1" << "";
+        QTest::newRow("known-kind") << "tbl_Cos"
+                                    << "cos-1"
+                                    << "tbl_Cos";
+        QTest::newRow("unknown-kind") << "tbl_Agency"
+                                      << "x"
+                                      << "tbl_Agency";
+        QTest::newRow("not-found") << "tbl_Cos"
+                                   << "cos-9"
+                                   << "tbl_Cos";
+        QTest::newRow("empty-objectid") << "tbl_Cos"
+                                        << ""
+                                        << "";
+        QTest::newRow("no-underscore") << "Cos"
+                                       << "cos-1"
+                                       << "";
     }
     void describeSetsPendingJumpTable()
     {
@@ -689,10 +769,14 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("listed");
         QTest::addColumn<QString>("key");
-        QTest::newRow("view") << "vw_User" << "ObjectID";
-        QTest::newRow("mailbox-map-view") << "vw_UserMailboxMap" << "";
-        QTest::newRow("mailbox-map-view-any-case") << "VW_usermailboxMAP" << "";
-        QTest::newRow("mailbox-map-table-queried") << "tbl_UserMailboxMap" << "ObjectID";
+        QTest::newRow("view") << "vw_User"
+                              << "ObjectID";
+        QTest::newRow("mailbox-map-view") << "vw_UserMailboxMap"
+                                          << "";
+        QTest::newRow("mailbox-map-view-any-case") << "VW_usermailboxMAP"
+                                                   << "";
+        QTest::newRow("mailbox-map-table-queried") << "tbl_UserMailboxMap"
+                                                   << "ObjectID";
     }
     void keyColumnForListedTable()
     {
@@ -704,7 +788,8 @@ private Q_SLOTS:
     {
         QCOMPARE(findObjectIdQuery(QStringLiteral("tbl_User"), QStringLiteral("ObjectID"), QStringLiteral("a-1")),
                  QStringLiteral("Select * from [tbl_User] WHERE ObjectID='a-1'"));
-        QCOMPARE(findObjectIdQuery(QStringLiteral("odd]name"), QStringLiteral("ObjectID"), QStringLiteral("x' OR '1'='1")),
+        QCOMPARE(findObjectIdQuery(QStringLiteral("odd]name"), QStringLiteral("ObjectID"),
+                                   QStringLiteral("x' OR '1'='1")),
                  QStringLiteral("Select * from [odd]]name] WHERE ObjectID='x'' OR ''1''=''1'"));
     }
 
@@ -713,22 +798,35 @@ private Q_SLOTS:
         QTest::addColumn<QString>("input");
         QTest::addColumn<QString>("table"); // empty: no match
         QTest::addColumn<QString>("objectId");
-        QTest::newRow("lowest-listed-table-wins") << "11111111-2222-3333-4444-555555555555" << "tbl_B"
+        QTest::newRow("lowest-listed-table-wins") << "11111111-2222-3333-4444-555555555555"
+                                                  << "tbl_B"
                                                   << "11111111-2222-3333-4444-555555555555";
-        QTest::newRow("unreadable-tables-skipped") << "AAAAAAAA-0000-0000-0000-000000000001" << "tbl_A"
+        QTest::newRow("unreadable-tables-skipped") << "AAAAAAAA-0000-0000-0000-000000000001"
+                                                   << "tbl_A"
                                                    << "AAAAAAAA-0000-0000-0000-000000000001";
-        QTest::newRow("braces-stripped") << "{aaaaaaaa-0000-0000-0000-000000000001}" << "tbl_A"
+        QTest::newRow("braces-stripped") << "{aaaaaaaa-0000-0000-0000-000000000001}"
+                                         << "tbl_A"
                                          << "aaaaaaaa-0000-0000-0000-000000000001";
-        QTest::newRow("two-rows-do-not-count") << "dddddddd-0000-0000-0000-000000000002" << "" << "";
-        QTest::newRow("mailbox-map-view-never-queried") << "eeeeeeee-0000-0000-0000-000000000003" << "" << "";
-        QTest::newRow("quote-cannot-match-single-row") << "x' OR '1'='1' OR ObjectID='-" << "" << "";
+        QTest::newRow("two-rows-do-not-count") << "dddddddd-0000-0000-0000-000000000002"
+                                               << ""
+                                               << "";
+        QTest::newRow("mailbox-map-view-never-queried") << "eeeeeeee-0000-0000-0000-000000000003"
+                                                        << ""
+                                                        << "";
+        QTest::newRow("quote-cannot-match-single-row") << "x' OR '1'='1' OR ObjectID='-"
+                                                       << ""
+                                                       << "";
     }
     void findsObjectIdTable()
     {
         QFETCH(QString, input);
-        const QStringList listed = {QStringLiteral("tbl_A"), QStringLiteral("tbl_Single"), QStringLiteral("tbl_Dup"),
-                                    QStringLiteral("tbl_B"), QStringLiteral("vw_UserMailboxMap"),
-                                    QStringLiteral("tbl_NoKey"), QStringLiteral("tbl_Missing")};
+        const QStringList listed = {QStringLiteral("tbl_A"),
+                                    QStringLiteral("tbl_Single"),
+                                    QStringLiteral("tbl_Dup"),
+                                    QStringLiteral("tbl_B"),
+                                    QStringLiteral("vw_UserMailboxMap"),
+                                    QStringLiteral("tbl_NoKey"),
+                                    QStringLiteral("tbl_Missing")};
         const auto match = findObjectIdTable(conn(QStringLiteral("OrvexMbxDB1")), listed, input);
         QTEST(match ? match->table : QString(), "table");
         QTEST(match ? match->objectId : QString(), "objectId");
@@ -742,11 +840,16 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("exact");
         QTest::addColumn<bool>("matches");
-        QTest::newRow("exact-other-case") << "ABC" << "abc" << true << true;
-        QTest::newRow("exact-longer-cell") << "abcd" << "abc" << true << false;
-        QTest::newRow("partial-other-case") << "ABC" << "abc" << false << true;
-        QTest::newRow("partial-longer-cell") << "xabcd" << "ABC" << false << true;
-        QTest::newRow("partial-absent") << "ab" << "abc" << false << false;
+        QTest::newRow("exact-other-case") << "ABC"
+                                          << "abc" << true << true;
+        QTest::newRow("exact-longer-cell") << "abcd"
+                                           << "abc" << true << false;
+        QTest::newRow("partial-other-case") << "ABC"
+                                            << "abc" << false << true;
+        QTest::newRow("partial-longer-cell") << "xabcd"
+                                             << "ABC" << false << true;
+        QTest::newRow("partial-absent") << "ab"
+                                        << "abc" << false << false;
     }
     void cellMatches()
     {
@@ -799,8 +902,8 @@ private Q_SLOTS:
     // (column 0 the fixed column), the same walk, and Esc honoured between tables.
     void searchOverTablesReadOutsideTheGrid()
     {
-        const QStringList tables{QStringLiteral("tbl_Location"), QStringLiteral("tbl_NoKey"), QStringLiteral("tbl_Missing"),
-                                 QStringLiteral("tbl_Single")};
+        const QStringList tables{QStringLiteral("tbl_Location"), QStringLiteral("tbl_NoKey"),
+                                 QStringLiteral("tbl_Missing"), QStringLiteral("tbl_Single")};
         QStringList opened;
         QStringList reported;
         TableScanSource source(
@@ -808,7 +911,8 @@ private Q_SLOTS:
             [&](const QString &listed) -> std::shared_ptr<db::ResultSet> {
                 opened << listed;
                 Error e;
-                return db::openResultSet(conn(QStringLiteral("OrvexDirDB")), QStringLiteral("SELECT * FROM [%1]").arg(listed), &e);
+                return db::openResultSet(conn(QStringLiteral("OrvexDirDB")),
+                                         QStringLiteral("SELECT * FROM [%1]").arg(listed), &e);
             },
             [&](const QString &listed) { reported << listed; });
         CrossTableSearch search;
@@ -818,8 +922,8 @@ private Q_SLOTS:
         QCOMPARE(o.row, 1);
         QCOMPARE(o.col, 1);
         QCOMPARE(source.text(0, 1), QStringLiteral("ObjectID")); // the header row
-        QCOMPARE(source.text(1, 0), QString());                    // the fixed column
-        QCOMPARE(opened, tables);  // a table that cannot be read is passed over
+        QCOMPARE(source.text(1, 0), QString());                  // the fixed column
+        QCOMPARE(opened, tables);                                // a table that cannot be read is passed over
         QCOMPARE(reported, tables);
         QCOMPARE(search.resume(source).kind, SearchOutcome::Kind::Finished);
 
@@ -846,7 +950,8 @@ private Q_SLOTS:
         QVERIFY(hit);
         QCOMPARE(hit->description, d.description);
         QCOMPARE(hit->jumpTable, d.jumpTable);
-        QVERIFY(!cache.find(conn(QStringLiteral("OrvexDynDB")), QStringLiteral("tbl_Location"), QStringLiteral("loc-1")));
+        QVERIFY(
+            !cache.find(conn(QStringLiteral("OrvexDynDB")), QStringLiteral("tbl_Location"), QStringLiteral("loc-1")));
         cache.clear();
         QVERIFY(!cache.find(dir, QStringLiteral("tbl_Location"), QStringLiteral("loc-1")));
     }

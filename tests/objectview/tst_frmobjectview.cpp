@@ -30,11 +30,11 @@ public:
 struct SlowServer
 {
     explicit SlowServer(int ms)
-        : previous(db::installSessionPool(std::make_unique<db::SessionPool>([ms](const db::ConnectionTarget &t, db::Error *err) {
-              return db::withDelay(db::openEngineSession(t, err), std::chrono::milliseconds(ms));
-          })))
-    {
-    }
+        : previous(db::installSessionPool(
+            std::make_unique<db::SessionPool>([ms](const db::ConnectionTarget &t, db::Error *err) {
+                return db::withDelay(db::openEngineSession(t, err), std::chrono::milliseconds(ms));
+            })))
+    {}
     ~SlowServer() { db::installSessionPool(std::move(previous)); }
     std::unique_ptr<db::SessionPool> previous;
 };
@@ -83,7 +83,10 @@ private:
     }
 
     // Everything asked of the database has come and is shown.
-    static bool settled(frmObjectView &view) { return QTest::qWaitFor([&] { return !view.isLoading(); }, 30000); }
+    static bool settled(frmObjectView &view)
+    {
+        return QTest::qWaitFor([&] { return !view.isLoading(); }, 30000);
+    }
     int countOf(const QString &sql)
     {
         db::Error e;
@@ -101,10 +104,15 @@ private Q_SLOTS:
         s.serverName = WorkStationInfo::instance().ComputerName();
         s.connectionString = fx.connectionString();
         QByteArray bytes;
-        QCOMPARE(readRegularFile(fx.dictionaryFolder() + QStringLiteral("OrvexDirDB.xml"), 1 << 28, &bytes), ReadStatus::Ok);
+        QCOMPARE(readRegularFile(fx.dictionaryFolder() + QStringLiteral("OrvexDirDB.xml"), 1 << 28, &bytes),
+                 ReadStatus::Ok);
         QVERIFY(s.dictionary.loadFromText(xml::decodeDocument(bytes).toLower()));
     }
-    void init() { fx.msg.clear(); target.jumps.clear(); }
+    void init()
+    {
+        fx.msg.clear();
+        target.jumps.clear();
+    }
 
     void showsDependentRows()
     {
@@ -121,7 +129,8 @@ private Q_SLOTS:
         QVERIFY(objects->isColumnHidden(0));
         // Greeting rules of a call handler are looked up by its own ObjectID.
         QCOMPARE(view.currentCallHandlerId(), view.currentObjectId());
-        QVERIFY(view.lastReferenceQuery().endsWith(QStringLiteral("WHERE CallHandlerObjectID='") + view.currentObjectId() + u'\''));
+        QVERIFY(view.lastReferenceQuery().endsWith(QStringLiteral("WHERE CallHandlerObjectID='")
+                                                   + view.currentObjectId() + u'\''));
         QVERIFY(dependent->rows() > 1);
 
         // Subscribers: rules by the subscriber's CallHandlerObjectID.
@@ -165,7 +174,8 @@ private Q_SLOTS:
         auto *menu = child<QMenu>(view, "mnuGridDataPopup");
         QTRY_VERIFY(menu->isVisible());
         QAction *jump = child<QAction>(view, "mnuJump");
-        QCOMPARE(jump->text(), QString(view.description(objects)).replace(QStringLiteral("\r\n"), QStringLiteral("  ")));
+        QCOMPARE(jump->text(),
+                 QString(view.description(objects)).replace(QStringLiteral("\r\n"), QStringLiteral("  ")));
         menu->close();
         jump->trigger();
         QCOMPARE(target.jumps.size(), 1);

@@ -18,7 +18,8 @@ private Q_SLOTS:
         QCOMPARE(subs->view, QStringLiteral("vw_Subscriber"));
         QCOMPARE(subs->referenceTables, (QStringList{"Extensions", "Greeting Rules", "Notification Devices",
                                                      "Primary Call Handler", "Transfer Rules", "User Input Rules"}));
-        QCOMPARE(objectTypeByCaption(QStringLiteral("interviewers"))->referenceTables, QStringList{QStringLiteral("Interview Questions")});
+        QCOMPARE(objectTypeByCaption(QStringLiteral("interviewers"))->referenceTables,
+                 QStringList{QStringLiteral("Interview Questions")});
         QVERIFY(!objectTypeByCaption(QStringLiteral("Locations")));
         // Greeting, transfer and user input rules follow the call handler; the rest the object.
         QVERIFY(referenceByCaption(QStringLiteral("Greeting Rules"))->byCallHandler);
@@ -31,7 +32,8 @@ private Q_SLOTS:
     {
         const ObjectQuery q = objectGridQuery(*objectTypeByCaption(QStringLiteral("Subscribers")),
                                               {"Alias", "CallHandlerObjectID", "DisplayName", "Extra", "ObjectID"});
-        QCOMPARE(q.sql, QStringLiteral("SELECT ObjectID,CallHandlerObjectID,Alias, DisplayName, [CallHandlerObjectID], [Extra], [ObjectID] FROM [vw_Subscriber]"));
+        QCOMPARE(q.sql, QStringLiteral("SELECT ObjectID,CallHandlerObjectID,Alias, DisplayName, [CallHandlerObjectID], "
+                                       "[Extra], [ObjectID] FROM [vw_Subscriber]"));
         QCOMPARE(q.hiddenColumns, 2);
         QCOMPARE(q.fixedColumns, 4);
         const ObjectQuery h = objectGridQuery(*objectTypeByCaption(QStringLiteral("Call Handlers")),
@@ -46,15 +48,18 @@ private Q_SLOTS:
         const ObjectQuery q = referenceGridQuery(*referenceByCaption(QStringLiteral("Greeting Rules")),
                                                  {"CallHandlerObjectID", "displayname", "GreetingType", "TimeExpires"},
                                                  QStringLiteral("AB-1"));
-        QCOMPARE(q.sql, QStringLiteral("SELECT GreetingType, DisplayName, [CallHandlerObjectID], [TimeExpires] FROM [vw_Greeting] "
-                                       "WHERE CallHandlerObjectID='AB-1'"));
+        QCOMPARE(q.sql, QStringLiteral(
+                            "SELECT GreetingType, DisplayName, [CallHandlerObjectID], [TimeExpires] FROM [vw_Greeting] "
+                            "WHERE CallHandlerObjectID='AB-1'"));
         QCOMPARE(q.fixedColumns, 2);
         const ObjectQuery m = referenceGridQuery(*referenceByCaption(QStringLiteral("User Input Rules")),
                                                  {"TouchtoneKey", "Action"}, QStringLiteral("it's"));
         // The view is aliased by the WHERE text; the ObjectID cannot end the literal early.
-        QCOMPARE(m.sql, QStringLiteral("SELECT TouchToneKey, [Action] FROM [vw_MenuEntry] vw_Menuentry WHERE CallHandlerObjectID='it''s'"));
+        QCOMPARE(m.sql, QStringLiteral("SELECT TouchToneKey, [Action] FROM [vw_MenuEntry] vw_Menuentry WHERE "
+                                       "CallHandlerObjectID='it''s'"));
         QCOMPARE(columnDiscoveryQuery(QStringLiteral("vw_Greeting")),
-                 QStringLiteral("select name as 'Column Name' from syscolumns where id=object_id('vw_Greeting') ORDER BY name ASC"));
+                 QStringLiteral("select name as 'Column Name' from syscolumns where id=object_id('vw_Greeting') ORDER "
+                                "BY name ASC"));
     }
 };
 

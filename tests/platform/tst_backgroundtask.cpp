@@ -22,7 +22,8 @@ private Q_SLOTS:
         QObject receiver;
         BackgroundTask<int> task;
         int got = 0;
-        task.start(&receiver, [] { return 42; }, [&](int r) { got = r; });
+        task.start(
+            &receiver, [] { return 42; }, [&](int r) { got = r; });
         QTRY_COMPARE(got, 42);
         QVERIFY(!task.isPending());
     }
@@ -34,7 +35,8 @@ private Q_SLOTS:
         QObject receiver;
         BackgroundTask<int> task;
         int got = 0;
-        task.start(&receiver, [] { return 7; }, [&](int r) { got = r; });
+        task.start(
+            &receiver, [] { return 7; }, [&](int r) { got = r; });
         QTRY_COMPARE(got, 7);
         waitForDatabaseThreads();
         task.cancel();
@@ -42,7 +44,8 @@ private Q_SLOTS:
 
         // Finished but not yet delivered: the result is dropped.
         int late = 0;
-        task.start(&receiver, [] { return 8; }, [&](int r) { late = r; });
+        task.start(
+            &receiver, [] { return 8; }, [&](int r) { late = r; });
         waitForDatabaseThreads();
         task.cancel();
         QCoreApplication::processEvents();
@@ -57,8 +60,15 @@ private Q_SLOTS:
         std::promise<void> gate;
         std::shared_future<void> open = gate.get_future().share();
         QList<int> got;
-        task.start(&receiver, [open] { open.wait(); return 1; }, [&](int r) { got << r; });
-        task.start(&receiver, [] { return 2; }, [&](int r) { got << r; });
+        task.start(
+            &receiver,
+            [open] {
+                open.wait();
+                return 1;
+            },
+            [&](int r) { got << r; });
+        task.start(
+            &receiver, [] { return 2; }, [&](int r) { got << r; });
         gate.set_value();
         QTRY_COMPARE(got, QList<int>{2});
         waitForDatabaseThreads();
@@ -73,14 +83,23 @@ private Q_SLOTS:
         std::shared_future<void> open = gate.get_future().share();
         std::atomic<int> busy{0};
         for (int i = 0; i < 2 * queryThreadCount(); ++i)
-            runOnDatabaseThread([open, &busy] { ++busy; open.wait(); });
+            runOnDatabaseThread([open, &busy] {
+                ++busy;
+                open.wait();
+            });
         QTRY_VERIFY(busy.load() >= 1);
 
         QObject receiver;
         std::atomic<bool> ran{false};
         {
             BackgroundTask<int> task;
-            task.start(&receiver, [&ran] { ran = true; return 1; }, [](int) {});
+            task.start(
+                &receiver,
+                [&ran] {
+                    ran = true;
+                    return 1;
+                },
+                [](int) {});
             task.cancel();
         }
         gate.set_value();
@@ -100,7 +119,14 @@ private Q_SLOTS:
         BackgroundTask<int> outliving;
         {
             auto *gone = new QObject;
-            outliving.start(gone, [open, &started] { started = true; open.wait(); return 9; }, [&](int r) { never = r; });
+            outliving.start(
+                gone,
+                [open, &started] {
+                    started = true;
+                    open.wait();
+                    return 9;
+                },
+                [&](int r) { never = r; });
             QTRY_VERIFY(started.load());
             delete gone;
         }
@@ -118,8 +144,14 @@ private Q_SLOTS:
         std::shared_future<void> open2 = gate2.get_future().share();
         started = false;
         auto *w = new Window;
-        w->task.start(w, [open2, &started] { started = true; open2.wait(); return QStringLiteral("late"); },
-                      [w](QString s) { w->shown = s; });
+        w->task.start(
+            w,
+            [open2, &started] {
+                started = true;
+                open2.wait();
+                return QStringLiteral("late");
+            },
+            [w](QString s) { w->shown = s; });
         QTRY_VERIFY(started.load());
         delete w;
         gate2.set_value();
@@ -136,14 +168,17 @@ private Q_SLOTS:
         std::atomic<int> steps{0};
         std::atomic<bool> started{false};
         int got = -1;
-        task.start(&receiver, [&](const StopToken &stop) {
-            started = true;
-            while (!stop.stopRequested() && steps < 1000) {
-                ++steps;
-                QThread::msleep(2);
-            }
-            return int(steps);
-        }, [&](int r) { got = r; });
+        task.start(
+            &receiver,
+            [&](const StopToken &stop) {
+                started = true;
+                while (!stop.stopRequested() && steps < 1000) {
+                    ++steps;
+                    QThread::msleep(2);
+                }
+                return int(steps);
+            },
+            [&](int r) { got = r; });
         QTRY_VERIFY(started.load());
         task.cancel();
         waitForDatabaseThreads();
@@ -161,13 +196,26 @@ private Q_SLOTS:
         std::shared_future<void> open = gate.get_future().share();
         std::atomic<int> busy{0};
         for (int i = 0; i < queryThreadCount(); ++i)
-            runOnDatabaseThread([open, &busy] { ++busy; open.wait(); });
+            runOnDatabaseThread([open, &busy] {
+                ++busy;
+                open.wait();
+            });
         QTRY_COMPARE(busy.load(), queryThreadCount());
         std::mutex m;
         QStringList order;
         for (int i = 0; i < 6; ++i)
-            runOnDatabaseThread([&] { std::lock_guard l(m); order << QStringLiteral("hover"); }, Lane::Hover);
-        runOnDatabaseThread([&] { std::lock_guard l(m); order << QStringLiteral("query"); }, Lane::Query);
+            runOnDatabaseThread(
+                [&] {
+                    std::lock_guard l(m);
+                    order << QStringLiteral("hover");
+                },
+                Lane::Hover);
+        runOnDatabaseThread(
+            [&] {
+                std::lock_guard l(m);
+                order << QStringLiteral("query");
+            },
+            Lane::Query);
         gate.set_value();
         waitForDatabaseThreads();
         QCOMPARE(order.size(), 7);
@@ -182,7 +230,10 @@ private Q_SLOTS:
         std::shared_future<void> open = gate.get_future().share();
         std::atomic<int> busy{0};
         for (int i = 0; i < queryThreadCount(); ++i)
-            runOnDatabaseThread([open, &busy] { ++busy; open.wait(); });
+            runOnDatabaseThread([open, &busy] {
+                ++busy;
+                open.wait();
+            });
         QTRY_COMPARE(busy.load(), queryThreadCount());
         std::future<QString> f = runAlongside([] { return QStringLiteral("key"); });
         QCOMPARE(f.get(), QStringLiteral("key"));

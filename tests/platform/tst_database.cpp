@@ -164,7 +164,8 @@ private Q_SLOTS:
              "INSERT INTO korva_procedures VALUES(7,'csp_UserRename','CREATE PROCEDURE csp_UserRename "
              "@ObjectID uniqueidentifier, @Name nvarchar(64) AS UPDATE tbl_User SET DisplayName=@Name "
              "WHERE ObjectID=@objectid; UPDATE tbl_User SET Extension = Extension WHERE ObjectID=@ObjectID');"
-             "INSERT INTO korva_procedures VALUES(11,'csp_Commented','CREATE PROCEDURE csp_Commented -- lists users as rows\n"
+             "INSERT INTO korva_procedures VALUES(11,'csp_Commented','CREATE PROCEDURE csp_Commented -- lists users as "
+             "rows\n"
              "@As nvarchar(10) /* named as a keyword */ AS SELECT ''as-is'' AS Tag, @As AS Given');"
              "INSERT INTO korva_procedures VALUES(9,'csp_Broken','CREATE PROCEDURE csp_Broken @Name nvarchar(64) AS "
              "UPDATE tbl_User SET DisplayName=@Name; SELECT * FROM tbl_Missing');"
@@ -193,16 +194,27 @@ private Q_SLOTS:
         QTest::addColumn<QString>("database");
         QTest::addColumn<int>("port");
         QTest::newRow("odbc") << "Driver={SQL Server};server=HOST\\zandelorvex;database=OrvexMbxDB1"
-                              << "HOST" << "zandelorvex" << "OrvexMbxDB1" << 0;
-        QTest::newRow("odbc-braced-driver-with-semicolon")
-            << "Driver={SQL; Server};SERVER=h2;Database=x" << "h2" << "" << "x" << 0;
+                              << "HOST"
+                              << "zandelorvex"
+                              << "OrvexMbxDB1" << 0;
+        QTest::newRow("odbc-braced-driver-with-semicolon") << "Driver={SQL; Server};SERVER=h2;Database=x"
+                                                           << "h2"
+                                                           << ""
+                                                           << "x" << 0;
         QTest::newRow("oledb") << "Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security Info=False;"
                                   "Initial Catalog=OrvexDirDB;Data Source=REMOTE"
-                               << "REMOTE" << "" << "OrvexDirDB" << 0;
-        QTest::newRow("oledb-instance-port") << "Data Source=tcp:r1\\inst,1433;Initial Catalog=d" << "r1" << "inst" << "d" << 1433;
+                               << "REMOTE"
+                               << ""
+                               << "OrvexDirDB" << 0;
+        QTest::newRow("oledb-instance-port") << "Data Source=tcp:r1\\inst,1433;Initial Catalog=d"
+                                             << "r1"
+                                             << "inst"
+                                             << "d" << 1433;
         // A typed "host,port" that the program then gives its instance.
         QTest::newRow("port-before-instance") << "Driver={SQL Server};server=10.1.2.3,1533\\zandelorvex;database=d"
-                                              << "10.1.2.3" << "zandelorvex" << "d" << 1533;
+                                              << "10.1.2.3"
+                                              << "zandelorvex"
+                                              << "d" << 1533;
     }
     void parsesBothConnectionStringForms()
     {
@@ -226,23 +238,32 @@ private Q_SLOTS:
                                           << "select name from temp.sysobjects_main where type ='u'";
         QTest::newRow("catalogue-other-db") << "select name from OrvexDynDB.dbo.sysobjects"
                                             << "select name from temp.sysobjects_orvexdyndb";
-        QTest::newRow("plain-syscolumns-left-to-the-temp-view") << "select name from syscolumns where id=object_id('x')"
-                                          << "select name from syscolumns where id=object_id('x')";
+        QTest::newRow("plain-syscolumns-left-to-the-temp-view")
+            << "select name from syscolumns where id=object_id('x')"
+            << "select name from syscolumns where id=object_id('x')";
         QTest::newRow("three-part-table") << "SELECT * FROM OrvexDynDB.dbo.[tbl_Session]"
                                           << "SELECT * FROM OrvexDynDB.[tbl_Session]";
-        QTest::newRow("double-dot") << "SELECT * FROM OrvexDirDB..tbl_User" << "SELECT * FROM main.tbl_User";
-        QTest::newRow("dbo-prefix") << "SELECT * FROM dbo.tbl_User" << "SELECT * FROM tbl_User";
+        QTest::newRow("double-dot") << "SELECT * FROM OrvexDirDB..tbl_User"
+                                    << "SELECT * FROM main.tbl_User";
+        QTest::newRow("dbo-prefix") << "SELECT * FROM dbo.tbl_User"
+                                    << "SELECT * FROM tbl_User";
         QTest::newRow("table-dot-column-untouched") << "select tbl_user.DisplayName from tbl_User"
                                                     << "select tbl_user.DisplayName from tbl_User";
-        QTest::newRow("strings-untouched") << "select 'OrvexDirDB.dbo.sysobjects'" << "select 'OrvexDirDB.dbo.sysobjects'";
-        QTest::newRow("top") << "SELECT TOP 5 * FROM t ORDER BY a;" << "SELECT  * FROM t ORDER BY a LIMIT 5;";
-        QTest::newRow("national-string") << "select N'abc'" << "select 'abc'";
+        QTest::newRow("strings-untouched") << "select 'OrvexDirDB.dbo.sysobjects'"
+                                           << "select 'OrvexDirDB.dbo.sysobjects'";
+        QTest::newRow("top") << "SELECT TOP 5 * FROM t ORDER BY a;"
+                             << "SELECT  * FROM t ORDER BY a LIMIT 5;";
+        QTest::newRow("national-string") << "select N'abc'"
+                                         << "select 'abc'";
         QTest::newRow("top-in-subquery") << "SELECT * FROM t WHERE id IN (SELECT TOP 1 id FROM u ORDER BY x) ORDER BY y"
-                                         << "SELECT * FROM t WHERE id IN (SELECT  id FROM u ORDER BY x LIMIT 1) ORDER BY y";
-        QTest::newRow("top-distinct-parenthesised") << "select distinct top (3) a from t" << "select distinct  a from t LIMIT 3";
+                                         << "SELECT * FROM t WHERE id IN (SELECT  id FROM u ORDER BY x LIMIT 1) ORDER "
+                                            "BY y";
+        QTest::newRow("top-distinct-parenthesised") << "select distinct top (3) a from t"
+                                                    << "select distinct  a from t LIMIT 3";
         QTest::newRow("doubled-bracket-as-quoted-name") << "SELECT [a]]b], [c] FROM OrvexDynDB.dbo.[t]]\"x]"
                                                         << "SELECT \"a]b\", [c] FROM OrvexDynDB.\"t]\"\"x\"";
-        QTest::newRow("top-as-a-column-is-not-a-limit") << "select a, top from t" << "select a, top from t";
+        QTest::newRow("top-as-a-column-is-not-a-limit") << "select a, top from t"
+                                                        << "select a, top from t";
     }
     void rewritesTransactSql()
     {
@@ -254,8 +275,9 @@ private Q_SLOTS:
     void listsTablesAndViewsAsTheWindowsAsk()
     {
         Error e;
-        auto tables = openResultSet(conn(), QStringLiteral("select name as 'Table Name' from OrvexDirDB.dbo.sysobjects "
-                                                           "where type ='u' and name not like 'conflict_%' order by name"),
+        auto tables = openResultSet(conn(),
+                                    QStringLiteral("select name as 'Table Name' from OrvexDirDB.dbo.sysobjects "
+                                                   "where type ='u' and name not like 'conflict_%' order by name"),
                                     &e);
         QVERIFY2(tables, qPrintable(e.description));
         QCOMPARE(tables->columns(), QStringList{QStringLiteral("Table Name")});
@@ -268,15 +290,17 @@ private Q_SLOTS:
         QCOMPARE(tables->field(0, &e), QVariant());
         QCOMPARE(e.number, kErrNoCurrentRecord);
 
-        auto views = openResultSet(conn(), QStringLiteral("select name as 'Table Name' from OrvexDirDB.dbo.sysobjects "
-                                                          "where type ='v' and name like 'vw_%' order by name"),
+        auto views = openResultSet(conn(),
+                                   QStringLiteral("select name as 'Table Name' from OrvexDirDB.dbo.sysobjects "
+                                                  "where type ='v' and name like 'vw_%' order by name"),
                                    &e);
         QVERIFY(views);
         QCOMPARE(views->recordCount(), 1);
         QCOMPARE(views->field(0).toString(), QStringLiteral("vw_User"));
 
         // Another database's catalogue over the same connection.
-        auto dyn = openResultSet(conn(), QStringLiteral("select name from OrvexDynDB.dbo.sysobjects where type='U'"), &e);
+        auto dyn = openResultSet(conn(), QStringLiteral("select name from OrvexDynDB.dbo.sysobjects where type='U'"),
+                                 &e);
         QVERIFY(dyn);
         QCOMPARE(dyn->recordCount(), 1);
         QCOMPARE(dyn->field(0).toString(), QStringLiteral("tbl_Session"));
@@ -285,8 +309,9 @@ private Q_SLOTS:
     void listsColumnsThroughObjectId()
     {
         Error e;
-        auto cols = openResultSet(conn(), QStringLiteral("select name as 'Column Name' from syscolumns where "
-                                                         "id=object_id('TBL_USER') ORDER By name"),
+        auto cols = openResultSet(conn(),
+                                  QStringLiteral("select name as 'Column Name' from syscolumns where "
+                                                 "id=object_id('TBL_USER') ORDER By name"),
                                   &e);
         QVERIFY2(cols, qPrintable(e.description));
         QStringList names;
@@ -303,14 +328,18 @@ private Q_SLOTS:
     {
         Error e;
         // Columns qualified by the catalogue's own names.
-        auto joined = openResultSet(conn(), QStringLiteral("select sysobjects.name, syscolumns.name from sysobjects join syscolumns "
-                                                           "on sysobjects.id = syscolumns.id where sysobjects.name = 'tbl_NoKey' "
-                                                           "order by syscolumns.name"), &e);
+        auto joined = openResultSet(conn(),
+                                    QStringLiteral(
+                                        "select sysobjects.name, syscolumns.name from sysobjects join syscolumns "
+                                        "on sysobjects.id = syscolumns.id where sysobjects.name = 'tbl_NoKey' "
+                                        "order by syscolumns.name"),
+                                    &e);
         QVERIFY2(joined, qPrintable(e.description));
         QCOMPARE(joined->recordCount(), 2);
         // A table added by another connection shows with its columns.
         exec(dataFolder + QStringLiteral("/OrvexDirDB.sqlite"), "CREATE TABLE tbl_Added(ObjectID TEXT, Extra INTEGER)");
-        auto cols = openResultSet(conn(), QStringLiteral("select name from syscolumns where id=object_id('tbl_Added')"), &e);
+        auto cols = openResultSet(conn(), QStringLiteral("select name from syscolumns where id=object_id('tbl_Added')"),
+                                  &e);
         QVERIFY(cols);
         QCOMPARE(cols->recordCount(), 2);
         exec(dataFolder + QStringLiteral("/OrvexDirDB.sqlite"), "DROP TABLE tbl_Added");
@@ -321,8 +350,9 @@ private Q_SLOTS:
     void comparesTextWithoutCaseAndKeepsTypes()
     {
         Error e;
-        auto rs = openResultSet(conn(), QStringLiteral("SELECT [Alias], DisplayName, Extension FROM [tbl_User] "
-                                                       "WHERE ObjectID='bbbb-2'"),
+        auto rs = openResultSet(conn(),
+                                QStringLiteral("SELECT [Alias], DisplayName, Extension FROM [tbl_User] "
+                                               "WHERE ObjectID='bbbb-2'"),
                                 &e);
         QVERIFY(rs);
         QCOMPARE(rs->recordCount(), 1);
@@ -330,7 +360,9 @@ private Q_SLOTS:
         QVERIFY(rs->field(QStringLiteral("DisplayName")).isNull());
         QCOMPARE(rs->field(QStringLiteral("Extension")).typeId(), QMetaType::LongLong);
         QCOMPARE(rs->rows().text(0, 2), QStringLiteral("1002"));
-        auto like = openResultSet(conn(), QStringLiteral("SELECT Alias FROM tbl_User WHERE Alias like 'A%' ORDER BY Alias"), &e);
+        auto like = openResultSet(conn(),
+                                  QStringLiteral("SELECT Alias FROM tbl_User WHERE Alias like 'A%' ORDER BY Alias"),
+                                  &e);
         QCOMPARE(like->recordCount(), 1);
     }
 
@@ -361,17 +393,20 @@ private Q_SLOTS:
         QCOMPARE(e.number, kErrGeneric);
         QVERIFY(e.description.contains(QStringLiteral("OrvexNoDB")));
         // The test connection of a remote attach names the server only.
-        QVERIFY(!testConnection(QStringLiteral("Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security Info=False;"
-                                               "Initial Catalog=OrvexDirDB;Data Source=")
-                                + WorkStationInfo::instance().ComputerName())
-                     .isSet());
+        QVERIFY(
+            !testConnection(QStringLiteral("Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security Info=False;"
+                                           "Initial Catalog=OrvexDirDB;Data Source=")
+                            + WorkStationInfo::instance().ComputerName())
+                 .isSet());
     }
 
     void executesTextAndCountsAffectedRows()
     {
         Error e;
         ExecOutcome out = executeText(conn(QStringLiteral("OrvexDynDB")),
-                                      QStringLiteral("UPDATE tbl_Session SET Port = Port + 1; UPDATE tbl_Session SET Port = Port - 1"), &e);
+                                      QStringLiteral("UPDATE tbl_Session SET Port = Port + 1; UPDATE tbl_Session SET "
+                                                     "Port = Port - 1"),
+                                      &e);
         QVERIFY2(!e, qPrintable(e.description));
         QCOMPARE(out.recordsAffected, 2);
         QVERIFY(!out.rows);
@@ -393,14 +428,16 @@ private Q_SLOTS:
 
         Error e;
         executeProcedure(conn(), QStringLiteral("CSP_USERRENAME"),
-                         {{QStringLiteral("objectid"), 72, QStringLiteral("cccc-3")}, {QStringLiteral("Name"), 200, QStringLiteral("Renamed")}},
+                         {{QStringLiteral("objectid"), 72, QStringLiteral("cccc-3")},
+                          {QStringLiteral("Name"), 200, QStringLiteral("Renamed")}},
                          &e);
         QVERIFY2(!e, qPrintable(e.description));
         auto rs = openResultSet(conn(), QStringLiteral("select DisplayName from tbl_User where ObjectID='CCCC-3'"), &e);
         QCOMPARE(rs->field(0).toString(), QStringLiteral("Renamed"));
 
         // A failing procedure leaves nothing half done.
-        executeProcedure(conn(), QStringLiteral("csp_Broken"), {{QStringLiteral("Name"), 200, QStringLiteral("X")}}, &e);
+        executeProcedure(conn(), QStringLiteral("csp_Broken"), {{QStringLiteral("Name"), 200, QStringLiteral("X")}},
+                         &e);
         QCOMPARE(e.number, kErrNoSuchObject);
         rs = openResultSet(conn(), QStringLiteral("select count(*) from tbl_User where DisplayName='X'"), &e);
         QCOMPARE(rs->field(0).toInt(), 0);
@@ -409,7 +446,8 @@ private Q_SLOTS:
         QVERIFY(e.isSet());
         // The body starts at the first real AS: not in a comment, a string or a parameter name.
         e = {};
-        ExecOutcome tagged = executeProcedure(conn(), QStringLiteral("csp_Commented"), {{QStringLiteral("As"), 200, QStringLiteral("x")}}, &e);
+        ExecOutcome tagged = executeProcedure(conn(), QStringLiteral("csp_Commented"),
+                                              {{QStringLiteral("As"), 200, QStringLiteral("x")}}, &e);
         QVERIFY2(!e, qPrintable(e.description));
         QVERIFY(tagged.rows);
         QCOMPARE(tagged.rows->field(QStringLiteral("Tag")).toString(), QStringLiteral("as-is"));
@@ -421,10 +459,12 @@ private Q_SLOTS:
         auto session = sessionFor(conn(), nullptr);
         QCOMPARE(session->primaryKeyColumn(QStringLiteral("tbl_user"), nullptr), QStringLiteral("ObjectID"));
         QCOMPARE(session->primaryKeyColumn(QStringLiteral("vw_User"), nullptr), QString());
-        QCOMPARE(session->primaryKeyColumn(QStringLiteral("OrvexDynDB.dbo.tbl_Session"), nullptr), QStringLiteral("ObjectID"));
+        QCOMPARE(session->primaryKeyColumn(QStringLiteral("OrvexDynDB.dbo.tbl_Session"), nullptr),
+                 QStringLiteral("ObjectID"));
 
         Error e;
-        auto rs = openResultSet(conn(), QStringLiteral("SELECT Alias, [ObjectID] FROM [tbl_User] ORDER BY Alias"), &e, Lock::Pessimistic);
+        auto rs = openResultSet(conn(), QStringLiteral("SELECT Alias, [ObjectID] FROM [tbl_User] ORDER BY Alias"), &e,
+                                Lock::Pessimistic);
         QVERIFY(rs);
         rs->fetchAll();
         QVERIFY(rs->updateCell(0, 0, QStringLiteral("avery2"), &e));
@@ -447,16 +487,18 @@ private Q_SLOTS:
     void editsKeyOnEveryKeyColumn()
     {
         Error made;
-        executeText(conn(), QStringLiteral("CREATE TABLE tbl_Pair(Owner TEXT COLLATE NOCASE, Slot INTEGER, Label TEXT, "
-                                           "PRIMARY KEY(Owner, Slot)); INSERT INTO tbl_Pair VALUES('x',1,'one'),"
-                                           "('x',2,'two'),('y',1,'three')"), &made);
+        executeText(conn(),
+                    QStringLiteral("CREATE TABLE tbl_Pair(Owner TEXT COLLATE NOCASE, Slot INTEGER, Label TEXT, "
+                                   "PRIMARY KEY(Owner, Slot)); INSERT INTO tbl_Pair VALUES('x',1,'one'),"
+                                   "('x',2,'two'),('y',1,'three')"),
+                    &made);
         QVERIFY2(!made, qPrintable(made.description));
         auto session = sessionFor(conn(), nullptr);
         QCOMPARE(session->primaryKeyColumns(QStringLiteral("tbl_Pair"), nullptr),
                  (QStringList{QStringLiteral("Owner"), QStringLiteral("Slot")}));
         Error e;
-        auto rs = openResultSet(conn(), QStringLiteral("SELECT Owner, Slot, Label FROM tbl_Pair ORDER BY Owner, Slot"), &e,
-                                Lock::Pessimistic);
+        auto rs = openResultSet(conn(), QStringLiteral("SELECT Owner, Slot, Label FROM tbl_Pair ORDER BY Owner, Slot"),
+                                &e, Lock::Pessimistic);
         QVERIFY(rs);
         rs->fetchAll();
         QVERIFY2(rs->updateCell(1, 2, QStringLiteral("TWO"), &e), qPrintable(e.description));
@@ -477,7 +519,8 @@ private Q_SLOTS:
         QCOMPARE(rs->rows().text(2, 2), QStringLiteral("three"));
         QCOMPARE(labels(), (QStringList{QStringLiteral("one"), QStringLiteral("TWO")}));
         // A result without every key column cannot be edited at all.
-        auto partial = openResultSet(conn(), QStringLiteral("SELECT Owner, Label FROM tbl_Pair"), &e, Lock::Pessimistic);
+        auto partial = openResultSet(conn(), QStringLiteral("SELECT Owner, Label FROM tbl_Pair"), &e,
+                                     Lock::Pessimistic);
         partial->fetchAll();
         QVERIFY(!partial->updateCell(0, 1, QStringLiteral("z"), &e));
         QCOMPARE(labels(), (QStringList{QStringLiteral("one"), QStringLiteral("TWO")}));
@@ -501,15 +544,20 @@ private Q_SLOTS:
         Error e;
         const QString table = sql::quoteBracketed(name);
         const QString column = sql::quoteBracketed(QStringLiteral("c") + name);
-        executeText(conn(), QStringLiteral("CREATE TABLE %1(%2 TEXT PRIMARY KEY, [v] TEXT); INSERT INTO %1 VALUES('k','old')")
-                                .arg(table, column), &e);
+        executeText(conn(),
+                    QStringLiteral("CREATE TABLE %1(%2 TEXT PRIMARY KEY, [v] TEXT); INSERT INTO %1 VALUES('k','old')")
+                        .arg(table, column),
+                    &e);
         QVERIFY2(!e, qPrintable(e.description));
-        auto cols = openResultSet(conn(), QStringLiteral("select name as 'Column Name' from syscolumns where id=object_id(")
-                                              + sql::quoteLiteral(sql::objectIdName(name)) + QStringLiteral(") ORDER By name"), &e);
+        auto cols = openResultSet(conn(),
+                                  QStringLiteral("select name as 'Column Name' from syscolumns where id=object_id(")
+                                      + sql::quoteLiteral(sql::objectIdName(name)) + QStringLiteral(") ORDER By name"),
+                                  &e);
         QVERIFY2(cols, qPrintable(e.description));
         QCOMPARE(cols->recordCount(), 2);
         QCOMPARE(cols->field(0).toString(), QStringLiteral("c") + name);
-        auto rs = openResultSet(conn(), QStringLiteral("SELECT %1, [v] FROM %2").arg(column, table), &e, Lock::Pessimistic);
+        auto rs = openResultSet(conn(), QStringLiteral("SELECT %1, [v] FROM %2").arg(column, table), &e,
+                                Lock::Pessimistic);
         QVERIFY2(rs, qPrintable(e.description));
         rs->fetchAll();
         QCOMPARE(rs->columns().first(), QStringLiteral("c") + name);
@@ -530,7 +578,8 @@ private Q_SLOTS:
                                     QStringLiteral("Driver={SQL Server};server={%1\\zandelorvex;database=OrvexDirDB"),
                                     QStringLiteral("Driver={SQL Server};server=%1\\zandelorvex")}) {
             Error e;
-            QVERIFY2(!openResultSet(text.arg(computer), QStringLiteral("select * from tbl_User"), &e), qPrintable(text));
+            QVERIFY2(!openResultSet(text.arg(computer), QStringLiteral("select * from tbl_User"), &e),
+                     qPrintable(text));
             QVERIFY(e.isSet());
         }
     }
@@ -539,8 +588,10 @@ private Q_SLOTS:
     {
         Error e;
         const QString text = QString(QChar(0xFEFF)) + QStringLiteral("Zoë ") + QString(QChar(0xFEFF));
-        auto rs = openResultSet(conn(), QStringLiteral("SELECT ") + sql::quoteLiteral(text) + QStringLiteral(" AS t, LEN(")
-                                            + sql::quoteLiteral(text) + QStringLiteral(") AS n"), &e);
+        auto rs = openResultSet(conn(),
+                                QStringLiteral("SELECT ") + sql::quoteLiteral(text) + QStringLiteral(" AS t, LEN(")
+                                    + sql::quoteLiteral(text) + QStringLiteral(") AS n"),
+                                &e);
         QVERIFY(rs);
         QCOMPARE(rs->field(0).toString(), text);
         QCOMPARE(rs->rows().text(0, 0), text);
@@ -551,7 +602,10 @@ private Q_SLOTS:
     void oversizedRowIsAnError()
     {
         Error e;
-        auto rs = openResultSet(conn(), QStringLiteral("SELECT 1 AS a, NULL AS b UNION ALL SELECT 2, zeroblob(300000000) || zeroblob(300000000)"), &e);
+        auto rs = openResultSet(conn(),
+                                QStringLiteral("SELECT 1 AS a, NULL AS b UNION ALL SELECT 2, zeroblob(300000000) || "
+                                               "zeroblob(300000000)"),
+                                &e);
         QVERIFY2(rs, qPrintable(e.description));
         rs->fetchAll();
         QVERIFY(rs->lastError().isSet());
@@ -663,7 +717,8 @@ private Q_SLOTS:
     {
         Error e;
         executeText(conn(QStringLiteral("OrvexDynDB")),
-                    QStringLiteral("CREATE TABLE tbl_Many(n INTEGER); WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c "
+                    QStringLiteral("CREATE TABLE tbl_Many(n INTEGER); WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL "
+                                   "SELECT n + 1 FROM c "
                                    "WHERE n < 50000) INSERT INTO tbl_Many SELECT n FROM c"),
                     &e);
         QVERIFY2(!e, qPrintable(e.description));
@@ -671,7 +726,8 @@ private Q_SLOTS:
             Error ignored;
             executeText(conn(QStringLiteral("OrvexDynDB")), QStringLiteral("DROP TABLE tbl_Many"), &ignored);
         });
-        std::shared_ptr<ResultSet> many = openResultSet(conn(QStringLiteral("OrvexDynDB")), QStringLiteral("SELECT n FROM tbl_Many"), &e);
+        std::shared_ptr<ResultSet> many = openResultSet(conn(QStringLiteral("OrvexDynDB")),
+                                                        QStringLiteral("SELECT n FROM tbl_Many"), &e);
         QVERIFY(many);
         std::thread loader([many] {
             while (!many->isComplete())
@@ -679,7 +735,8 @@ private Q_SLOTS:
         });
         int answered = 0;
         for (int i = 0; i < 300; ++i) {
-            auto one = openResultSet(conn(QStringLiteral("OrvexDynDB")), QStringLiteral("SELECT Port FROM tbl_Session"), &e);
+            auto one = openResultSet(conn(QStringLiteral("OrvexDynDB")), QStringLiteral("SELECT Port FROM tbl_Session"),
+                                     &e);
             answered += one && one->field(0).toInt() == 4 ? 1 : 0;
         }
         loader.join();

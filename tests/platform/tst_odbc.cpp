@@ -52,7 +52,8 @@ private Q_SLOTS:
         {
             QFile ini(odbc + QStringLiteral("/odbcinst.ini"));
             QVERIFY(ini.open(QIODevice::WriteOnly));
-            ini.write("[KORVA SQLite]\nDescription=SQLite through ODBC, for the tests\nDriver=" + kDriverLibrary.toUtf8() + "\n");
+            ini.write("[KORVA SQLite]\nDescription=SQLite through ODBC, for the tests\nDriver="
+                      + kDriverLibrary.toUtf8() + "\n");
         }
         QFile(odbc + QStringLiteral("/odbc.ini")).open(QIODevice::WriteOnly);
         qputenv("ODBCSYSINI", odbc.toLocal8Bit());
@@ -66,28 +67,32 @@ private Q_SLOTS:
         QVERIFY2(demo::createDemoInstallation(o, &error), qPrintable(error));
         folder = env->filePath(QStringLiteral("served"));
         QDir().mkpath(folder);
-        QVERIFY(QFile::copy(o.root + QStringLiteral("/data/OrvexDirDB.sqlite"), folder + QStringLiteral("/OrvexDirDB.sqlite")));
+        QVERIFY(QFile::copy(o.root + QStringLiteral("/data/OrvexDirDB.sqlite"),
+                            folder + QStringLiteral("/OrvexDirDB.sqlite")));
         // The catalogue the program's queries read, as views of the file's own.
         registerEmbeddedServer(QStringLiteral("setup"), QString(), folder);
         Error e;
         executeText(QStringLiteral("Driver={SQL Server};server=setup;database=OrvexDirDB"),
-                    QStringLiteral("CREATE VIEW sysobjects AS SELECT name COLLATE NOCASE AS name, "
-                                   "(CASE type WHEN 'table' THEN 'U' ELSE 'V' END) COLLATE NOCASE AS type "
-                                   "FROM sqlite_master WHERE type IN ('table','view') AND name NOT LIKE 'sqlite_%' "
-                                   "AND name NOT LIKE 'korva_%';"
-                                   "CREATE TABLE tbl_Kinds(Id INTEGER PRIMARY KEY, Whole INTEGER, Part REAL, Words NVARCHAR(40), "
-                                   "Raw VARBINARY(8), Stamp DATETIME, Maybe NVARCHAR(10));"
-                                   "INSERT INTO tbl_Kinds VALUES(1, -9000000000, 2.5, 'Zoë 許志明', x'00ff10', '2004-09-17 10:11:22', NULL);"
-                                   "CREATE TABLE tbl_Pair(Owner NVARCHAR(10), Slot INTEGER, Label NVARCHAR(20), PRIMARY KEY(Owner, Slot));"
-                                   "INSERT INTO tbl_Pair VALUES('x',1,'one'),('x',2,'two'),('y',2,'three');"
-                                   "CREATE TABLE tbl_Many(n INTEGER PRIMARY KEY, Word NVARCHAR(20));"
-                                   "WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < 100000) "
-                                   "INSERT INTO tbl_Many SELECT n, 'w' || n FROM c"),
+                    QStringLiteral(
+                        "CREATE VIEW sysobjects AS SELECT name COLLATE NOCASE AS name, "
+                        "(CASE type WHEN 'table' THEN 'U' ELSE 'V' END) COLLATE NOCASE AS type "
+                        "FROM sqlite_master WHERE type IN ('table','view') AND name NOT LIKE 'sqlite_%' "
+                        "AND name NOT LIKE 'korva_%';"
+                        "CREATE TABLE tbl_Kinds(Id INTEGER PRIMARY KEY, Whole INTEGER, Part REAL, Words NVARCHAR(40), "
+                        "Raw VARBINARY(8), Stamp DATETIME, Maybe NVARCHAR(10));"
+                        "INSERT INTO tbl_Kinds VALUES(1, -9000000000, 2.5, 'Zoë 許志明', x'00ff10', '2004-09-17 "
+                        "10:11:22', NULL);"
+                        "CREATE TABLE tbl_Pair(Owner NVARCHAR(10), Slot INTEGER, Label NVARCHAR(20), PRIMARY "
+                        "KEY(Owner, Slot));"
+                        "INSERT INTO tbl_Pair VALUES('x',1,'one'),('x',2,'two'),('y',2,'three');"
+                        "CREATE TABLE tbl_Many(n INTEGER PRIMARY KEY, Word NVARCHAR(20));"
+                        "WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < 100000) "
+                        "INSERT INTO tbl_Many SELECT n, 'w' || n FROM c"),
                     &e);
         QVERIFY2(!e, qPrintable(e.description));
         resetConnectionPool();
-        registerOdbcServer(QStringLiteral("odbchost"), QStringLiteral("inst"), QStringLiteral("KORVA SQLite"), QString(),
-                           QStringLiteral("sqlite"), folder);
+        registerOdbcServer(QStringLiteral("odbchost"), QStringLiteral("inst"), QStringLiteral("KORVA SQLite"),
+                           QString(), QStringLiteral("sqlite"), folder);
     }
 
     void listsTablesWithTheWindowsQuery()
@@ -109,7 +114,9 @@ private Q_SLOTS:
     void valuesOfEveryKindAndNulls()
     {
         Error e;
-        auto rs = openResultSet(conn(), QStringLiteral("SELECT Id, Whole, Part, Words, Raw, Stamp, Maybe FROM [tbl_Kinds]"), &e);
+        auto rs = openResultSet(conn(),
+                                QStringLiteral("SELECT Id, Whole, Part, Words, Raw, Stamp, Maybe FROM [tbl_Kinds]"),
+                                &e);
         QVERIFY2(rs, qPrintable(e.description));
         QCOMPARE(rs->columns(), (QStringList{"Id", "Whole", "Part", "Words", "Raw", "Stamp", "Maybe"}));
         QCOMPARE(rs->recordCount(), 1);
@@ -133,7 +140,8 @@ private Q_SLOTS:
             QCOMPARE(rs->rows().text(r, 1), QStringLiteral("w%1").arg(r + 1));
         // Shown in a grid, as the main window shows a table.
         Grid grid;
-        grid.setResultSet(std::shared_ptr<ResultSet>(openResultSet(conn(), QStringLiteral("SELECT n, Word FROM tbl_Many"), &e)));
+        grid.setResultSet(
+            std::shared_ptr<ResultSet>(openResultSet(conn(), QStringLiteral("SELECT n, Word FROM tbl_Many"), &e)));
         QTRY_VERIFY_WITH_TIMEOUT(!grid.gridModel()->isLoading(), 30000);
         QCOMPARE(grid.rows(), 100001);
         QCOMPARE(grid.textMatrix(100000, 2), QStringLiteral("w100000"));
@@ -152,7 +160,8 @@ private Q_SLOTS:
         e = {};
         QVERIFY(!openResultSet(conn(), QStringLiteral("SELECT * FROM tbl_Missing"), &e));
         QCOMPARE(e.number, kErrCommand);
-        QVERIFY2(e.description.contains(QStringLiteral("no such table"), Qt::CaseInsensitive), qPrintable(e.description));
+        QVERIFY2(e.description.contains(QStringLiteral("no such table"), Qt::CaseInsensitive),
+                 qPrintable(e.description));
     }
 
     void keysAndAnEditOfOneRow()
@@ -162,8 +171,8 @@ private Q_SLOTS:
         QCOMPARE(session->primaryKeyColumns(QStringLiteral("tbl_Pair"), nullptr), (QStringList{"Owner", "Slot"}));
         QCOMPARE(session->primaryKeyColumn(QStringLiteral("tbl_User"), nullptr), QStringLiteral("ObjectID"));
         Error e;
-        auto rs = openResultSet(conn(), QStringLiteral("SELECT Owner, Slot, Label FROM tbl_Pair ORDER BY Owner, Slot"), &e,
-                                Lock::Pessimistic);
+        auto rs = openResultSet(conn(), QStringLiteral("SELECT Owner, Slot, Label FROM tbl_Pair ORDER BY Owner, Slot"),
+                                &e, Lock::Pessimistic);
         QVERIFY2(rs, qPrintable(e.description));
         rs->fetchAll();
         // The grid's rows are still being read on their own connection; the edit takes another.
@@ -205,21 +214,31 @@ private Q_SLOTS:
         QTest::addColumn<QString>("dsn");
         QTest::addColumn<bool>("integrated");
         QTest::addColumn<QString>("odbc");
-        QTest::newRow("odbc-form-instance")
-            << "Driver={SQL Server};server=HOST\\zandelorvex;database=OrvexDirDB" << "" << true
-            << "Driver=FreeTDS;Server=HOST\\zandelorvex;TDS_Version=7.4;ClientCharset=UTF-8;Database=OrvexDirDB;Trusted_Connection=Yes";
-        QTest::newRow("oledb-form")
-            << "Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security Info=False;Initial Catalog=OrvexDirDB;Data Source=REMOTE"
-            << "" << true << "Driver=FreeTDS;Server=REMOTE;TDS_Version=7.4;ClientCharset=UTF-8;Database=OrvexDirDB;Trusted_Connection=Yes";
-        QTest::newRow("tcp-and-port") << "server=tcp:10.0.0.5,1533;database=OrvexRptDB" << "" << true
-                                      << "Driver=FreeTDS;Server=10.0.0.5;Port=1533;TDS_Version=7.4;ClientCharset=UTF-8;Database=OrvexRptDB;Trusted_Connection=Yes";
+        QTest::newRow("odbc-form-instance") << "Driver={SQL Server};server=HOST\\zandelorvex;database=OrvexDirDB"
+                                            << "" << true
+                                            << "Driver=FreeTDS;Server=HOST\\zandelorvex;TDS_Version=7.4;ClientCharset="
+                                               "UTF-8;Database=OrvexDirDB;Trusted_Connection=Yes";
+        QTest::newRow("oledb-form") << "Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security "
+                                       "Info=False;Initial Catalog=OrvexDirDB;Data Source=REMOTE"
+                                    << "" << true
+                                    << "Driver=FreeTDS;Server=REMOTE;TDS_Version=7.4;ClientCharset=UTF-8;Database="
+                                       "OrvexDirDB;Trusted_Connection=Yes";
+        QTest::newRow("tcp-and-port") << "server=tcp:10.0.0.5,1533;database=OrvexRptDB"
+                                      << "" << true
+                                      << "Driver=FreeTDS;Server=10.0.0.5;Port=1533;TDS_Version=7.4;ClientCharset=UTF-8;"
+                                         "Database=OrvexRptDB;Trusted_Connection=Yes";
         // A typed "host,port" the main window composes with its instance: the port names the instance.
-        QTest::newRow("port-then-instance") << "Driver={SQL Server};server=127.0.0.1,1533\\zandelorvex;database=OrvexDirDB" << "" << true
-                                            << "Driver=FreeTDS;Server=127.0.0.1;Port=1533;TDS_Version=7.4;ClientCharset=UTF-8;Database=OrvexDirDB;Trusted_Connection=Yes";
-        QTest::newRow("sql-login-with-separators") << "server=H;database=D" << "" << false
-                                                   << "Driver=FreeTDS;Server=H;TDS_Version=7.4;ClientCharset=UTF-8;Database=D;UID=sa;PWD={p;w}}d};";
-        QTest::newRow("dsn") << "server=H;database=OrvexDynDB" << "orvex prod" << true
-                             << "DSN=orvex prod;Database=OrvexDynDB;Trusted_Connection=Yes";
+        QTest::newRow("port-then-instance")
+            << "Driver={SQL Server};server=127.0.0.1,1533\\zandelorvex;database=OrvexDirDB"
+            << "" << true
+            << "Driver=FreeTDS;Server=127.0.0.1;Port=1533;TDS_Version=7.4;ClientCharset=UTF-8;Database=OrvexDirDB;"
+               "Trusted_Connection=Yes";
+        QTest::newRow("sql-login-with-separators")
+            << "server=H;database=D"
+            << "" << false
+            << "Driver=FreeTDS;Server=H;TDS_Version=7.4;ClientCharset=UTF-8;Database=D;UID=sa;PWD={p;w}}d};";
+        QTest::newRow("dsn") << "server=H;database=OrvexDynDB"
+                             << "orvex prod" << true << "DSN=orvex prod;Database=OrvexDynDB;Trusted_Connection=Yes";
     }
     void connectionStringsForTheDriver()
     {
@@ -234,7 +253,8 @@ private Q_SLOTS:
         login.password = QStringLiteral("p;w}d");
         QTEST(odbcConnectionString(parseConnectionString(given), endpoint, login), "odbc");
         // The password never shows.
-        QVERIFY(!odbcConnectionStringForDisplay(parseConnectionString(given), endpoint, login).contains(QStringLiteral("p;w")));
+        QVERIFY(!odbcConnectionStringForDisplay(parseConnectionString(given), endpoint, login)
+                     .contains(QStringLiteral("p;w")));
     }
 
     // The procedure list's catalogue queries, run over a catalogue shaped as
@@ -245,9 +265,11 @@ private Q_SLOTS:
     {
         const QString catalogue = env->filePath(QStringLiteral("catalogue"));
         QDir().mkpath(catalogue);
-        QVERIFY(QFile::copy(folder + QStringLiteral("/OrvexDirDB.sqlite"), catalogue + QStringLiteral("/OrvexDirDB.sqlite")));
+        QVERIFY(QFile::copy(folder + QStringLiteral("/OrvexDirDB.sqlite"),
+                            catalogue + QStringLiteral("/OrvexDirDB.sqlite")));
         sqlite3 *sys = nullptr;
-        QCOMPARE(sqlite3_open(QFile::encodeName(catalogue + QStringLiteral("/sys.sqlite")).constData(), &sys), SQLITE_OK);
+        QCOMPARE(sqlite3_open(QFile::encodeName(catalogue + QStringLiteral("/sys.sqlite")).constData(), &sys),
+                 SQLITE_OK);
         const auto closeSys = qScopeGuard([&] { sqlite3_close(sys); });
         QCOMPARE(sqlite3_exec(sys,
                               "CREATE TABLE procedures(object_id INT, name TEXT);"
@@ -257,7 +279,8 @@ private Q_SLOTS:
                               "CREATE TABLE types(user_type_id INT, name TEXT);"
                               "INSERT INTO types VALUES (56,'int'),(231,'nvarchar'),(239,'nchar'),(167,'varchar');"
                               "INSERT INTO procedures VALUES (205,'csp_B'),(117,'csp_A'),(300,'sp_NoParams');"
-                              "INSERT INTO sql_modules VALUES (117,'CREATE PROCEDURE csp_A'),(205,'CREATE PROCEDURE csp_B'),"
+                              "INSERT INTO sql_modules VALUES (117,'CREATE PROCEDURE csp_A'),(205,'CREATE PROCEDURE "
+                              "csp_B'),"
                               "(300,'CREATE PROCEDURE sp_NoParams'),(999,'CREATE FUNCTION f');"
                               "INSERT INTO parameters VALUES (205,'@Memo',3,231,-1,0),(205,'@Name',1,231,100,0),"
                               "(205,'@Count',2,56,4,1),(117,'@Raw',2,167,30,0),(117,'@Code',1,239,20,0),"
@@ -271,8 +294,9 @@ private Q_SLOTS:
         QVERIFY2(!e && procs.rows, qPrintable(e.description));
         QStringList got;
         for (procs.rows->moveFirst(); !procs.rows->eof(); procs.rows->moveNext())
-            got << QStringLiteral("%1 %2 %3").arg(procs.rows->field(0).toString(), procs.rows->field(1).toString(),
-                                                  procs.rows->field(2).toString());
+            got << QStringLiteral("%1 %2 %3")
+                       .arg(procs.rows->field(0).toString(), procs.rows->field(1).toString(),
+                            procs.rows->field(2).toString());
         QCOMPARE(got, (QStringList{"117 csp_A CREATE PROCEDURE csp_A", "205 csp_B CREATE PROCEDURE csp_B",
                                    "300 sp_NoParams CREATE PROCEDURE sp_NoParams"}));
 
@@ -306,9 +330,12 @@ private Q_SLOTS:
         QCOMPARE(lookupServer(QStringLiteral("setup"), QString()).engine, ServerEntry::Engine::Embedded);
         // Loopback names are servers like any other (a tunnel, a container), not the embedded engine.
         registerEmbeddedServer(WorkStationInfo::instance().ComputerName(), QStringLiteral("zandelorvex"), folder);
-        QCOMPARE(lookupServer(QStringLiteral("(local)"), QStringLiteral("zandelorvex")).engine, ServerEntry::Engine::Embedded);
-        QCOMPARE(lookupServer(QStringLiteral("localhost"), QStringLiteral("zandelorvex")).engine, ServerEntry::Engine::Odbc);
-        QCOMPARE(lookupServer(QStringLiteral("127.0.0.1"), QStringLiteral("zandelorvex")).engine, ServerEntry::Engine::Odbc);
+        QCOMPARE(lookupServer(QStringLiteral("(local)"), QStringLiteral("zandelorvex")).engine,
+                 ServerEntry::Engine::Embedded);
+        QCOMPARE(lookupServer(QStringLiteral("localhost"), QStringLiteral("zandelorvex")).engine,
+                 ServerEntry::Engine::Odbc);
+        QCOMPARE(lookupServer(QStringLiteral("127.0.0.1"), QStringLiteral("zandelorvex")).engine,
+                 ServerEntry::Engine::Odbc);
         unregisterServer(WorkStationInfo::instance().ComputerName(), QStringLiteral("zandelorvex"));
         // Time-outs in seconds; what is not a number leaves the default.
         s->setValue(QStringLiteral("Config/LoginTimeout"), QStringLiteral("4"));

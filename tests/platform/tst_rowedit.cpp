@@ -7,10 +7,7 @@ using namespace korva::db;
 
 namespace {
 
-QString doubleQuoted(const QString &name)
-{
-    return u'"' + QString(name).replace(u'"', QStringLiteral("\"\"")) + u'"';
-}
+QString doubleQuoted(const QString &name) { return u'"' + QString(name).replace(u'"', QStringLiteral("\"\"")) + u'"'; }
 
 const EditDialect kNumbered{doubleQuoted, true};
 const EditDialect kPositional{korva::sql::quoteBracketed, false};
@@ -48,8 +45,9 @@ private Q_SLOTS:
             Error e;
             QVERIFY(!planCellEdit(columns, column, kPositional, keys.lookup(), &e));
             QCOMPARE(e.number, kErrCommand);
-            QCOMPARE(e.description, QStringLiteral("The column \"%1\" is not a column of a table; it cannot be changed.")
-                                        .arg(column == 1 ? QStringLiteral("total") : QString()));
+            QCOMPARE(e.description,
+                     QStringLiteral("The column \"%1\" is not a column of a table; it cannot be changed.")
+                         .arg(column == 1 ? QStringLiteral("total") : QString()));
         }
         QVERIFY(keys.asked.isEmpty());
     }
@@ -62,8 +60,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("otherSchema");
         QTest::newRow("no key") << QStringList() << QStringLiteral("main");
         QTest::newRow("key not shown") << QStringList{QStringLiteral("Code")} << QStringLiteral("main");
-        QTest::newRow("one of two keys shown") << QStringList{QStringLiteral("Owner"), QStringLiteral("Slot")}
-                                               << QStringLiteral("main");
+        QTest::newRow("one of two keys shown")
+            << QStringList{QStringLiteral("Owner"), QStringLiteral("Slot")} << QStringLiteral("main");
         QTest::newRow("key of another schema") << QStringList{QStringLiteral("Ref")} << QStringLiteral("aux");
     }
     void keysMustAllBeShownFromTheTargetTable()
@@ -72,17 +70,18 @@ private Q_SLOTS:
         QFETCH(QString, otherSchema);
         Keys keys;
         keys.byTable[QStringLiteral("pair")] = tableKeys;
-        const QList<ColumnOrigin> columns{
-            {QStringLiteral("Owner"), QStringLiteral("main"), QStringLiteral("Pair"), QStringLiteral("Owner")},
-            {QStringLiteral("Label"), QStringLiteral("main"), QStringLiteral("Pair"), QStringLiteral("Label")},
-            {QStringLiteral("Code"), QStringLiteral("main"), QStringLiteral("Other"), QStringLiteral("Code")},
-            {QStringLiteral("Slot"), QStringLiteral("main"), QStringLiteral("Other"), QStringLiteral("Slot")},
-            {QStringLiteral("Ref"), otherSchema, QStringLiteral("Pair"), QStringLiteral("Ref")}};
+        const QList<ColumnOrigin>
+            columns{{QStringLiteral("Owner"), QStringLiteral("main"), QStringLiteral("Pair"), QStringLiteral("Owner")},
+                    {QStringLiteral("Label"), QStringLiteral("main"), QStringLiteral("Pair"), QStringLiteral("Label")},
+                    {QStringLiteral("Code"), QStringLiteral("main"), QStringLiteral("Other"), QStringLiteral("Code")},
+                    {QStringLiteral("Slot"), QStringLiteral("main"), QStringLiteral("Other"), QStringLiteral("Slot")},
+                    {QStringLiteral("Ref"), otherSchema, QStringLiteral("Pair"), QStringLiteral("Ref")}};
         Error e;
         QVERIFY(!planCellEdit(columns, 1, kNumbered, keys.lookup(), &e));
         QCOMPARE(e.number, kErrCommand);
-        QCOMPARE(e.description, QStringLiteral("The table \"Pair\" has no primary key among the columns shown; its rows "
-                                               "cannot be changed."));
+        QCOMPARE(e.description,
+                 QStringLiteral("The table \"Pair\" has no primary key among the columns shown; its rows "
+                                "cannot be changed."));
         QCOMPARE(keys.asked, QStringList{QStringLiteral("main/Pair")});
     }
 
@@ -93,16 +92,19 @@ private Q_SLOTS:
     {
         Keys keys;
         keys.byTable[QStringLiteral("tbl_pair")] = {QStringLiteral("slot"), QStringLiteral("OWNER")};
-        const QList<ColumnOrigin> sqlite{
-            {QStringLiteral("Owner"), QStringLiteral("main"), QStringLiteral("tbl_Pair"), QStringLiteral("Owner")},
-            {QStringLiteral("Label"), QStringLiteral("main"), QStringLiteral("tbl_Pair"), QStringLiteral("La\"bel")},
-            {QStringLiteral("Slot"), QStringLiteral("main"), QStringLiteral("tbl_Pair"), QStringLiteral("Slot")}};
+        const QList<ColumnOrigin> sqlite{{QStringLiteral("Owner"), QStringLiteral("main"), QStringLiteral("tbl_Pair"),
+                                          QStringLiteral("Owner")},
+                                         {QStringLiteral("Label"), QStringLiteral("main"), QStringLiteral("tbl_Pair"),
+                                          QStringLiteral("La\"bel")},
+                                         {QStringLiteral("Slot"), QStringLiteral("main"), QStringLiteral("tbl_Pair"),
+                                          QStringLiteral("Slot")}};
         Error e;
         auto edit = planCellEdit(sqlite, 1, kNumbered, keys.lookup(), &e);
         QVERIFY(edit);
         QVERIFY(!e);
         QCOMPARE(edit->keyColumns, (QList<int>{2, 0}));
-        QCOMPARE(edit->statement, QStringLiteral(R"(UPDATE "main"."tbl_Pair" SET "La""bel" = ?1 WHERE "slot" IS ?2 AND "OWNER" IS ?3)"));
+        QCOMPARE(edit->statement,
+                 QStringLiteral(R"(UPDATE "main"."tbl_Pair" SET "La""bel" = ?1 WHERE "slot" IS ?2 AND "OWNER" IS ?3)"));
 
         QList<ColumnOrigin> odbc = sqlite;
         for (ColumnOrigin &c : odbc)
@@ -111,7 +113,8 @@ private Q_SLOTS:
         edit = planCellEdit(odbc, 1, kPositional, keys.lookup(), &e);
         QVERIFY(edit);
         QCOMPARE(edit->keyColumns, (QList<int>{2, 0}));
-        QCOMPARE(edit->statement, QStringLiteral("UPDATE [tbl_Pair] SET [La]]bel] = ? WHERE [slot] = ? AND [OWNER] = ?"));
+        QCOMPARE(edit->statement,
+                 QStringLiteral("UPDATE [tbl_Pair] SET [La]]bel] = ? WHERE [slot] = ? AND [OWNER] = ?"));
         QCOMPARE(keys.asked, (QStringList{QStringLiteral("main/tbl_Pair"), QStringLiteral("/tbl_Pair")}));
     }
 
@@ -122,12 +125,14 @@ private Q_SLOTS:
         QVERIFY(!changedRowsError(1));
         const Error gone = changedRowsError(0);
         QCOMPARE(gone.number, kErrCommand);
-        QCOMPARE(gone.description, QStringLiteral("Row cannot be located for updating. Some values may have been changed "
-                                                  "since it was last read."));
+        QCOMPARE(gone.description,
+                 QStringLiteral("Row cannot be located for updating. Some values may have been changed "
+                                "since it was last read."));
         for (qint64 changed : {qint64(2), qint64(-1)}) {
             const Error many = changedRowsError(changed);
             QCOMPARE(many.number, kErrGeneric);
-            QCOMPARE(many.description, QStringLiteral("Insufficient key column information for updating or refreshing."));
+            QCOMPARE(many.description,
+                     QStringLiteral("Insufficient key column information for updating or refreshing."));
         }
     }
 };

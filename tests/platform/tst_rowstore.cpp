@@ -85,7 +85,8 @@ private Q_SLOTS:
         QCOMPARE(whole.rowCount(), next);
         for (int r = 0; r < next; ++r) {
             QCOMPARE(whole.value(r, 0).toInt(), r);
-            const QString expected = r % 500 == 7 ? QStringLiteral("wide %1 ").arg(r).repeated(2000) : QStringLiteral("row %1").arg(r);
+            const QString expected = r % 500 == 7 ? QStringLiteral("wide %1 ").arg(r).repeated(2000)
+                                                  : QStringLiteral("row %1").arg(r);
             if (whole.text(r, 1) != expected)
                 QFAIL(qPrintable(QStringLiteral("row %1 reads %2").arg(r).arg(whole.text(r, 1).left(40))));
         }
@@ -114,17 +115,28 @@ private Q_SLOTS:
         QTest::addColumn<QString>("needle");
         QTest::addColumn<bool>("exact");
         QTest::addColumn<bool>("expected");
-        QTest::newRow("ascii-exact") << "John Smith" << "JOHN SMITH" << true << true;
-        QTest::newRow("ascii-exact-longer") << "John Smith" << "John Smit" << true << false;
-        QTest::newRow("ascii-contains") << "John Smith" << "n sm" << false << true;
-        QTest::newRow("ascii-at-the-end") << "John Smith" << "ITH" << false << true;
-        QTest::newRow("ascii-empty-needle") << "abc" << "" << false << true;
-        QTest::newRow("ascii-needle-too-long") << "ab" << "abc" << false << false;
-        QTest::newRow("accented-exact") << "Zoë Núñez" << "ZOË NÚÑEZ" << true << true;
-        QTest::newRow("accented-contains") << "Łukasz Ångström" << "ångs" << false << true;
-        QTest::newRow("accented-no-match") << "Zoë" << "Zoe" << true << false;
-        QTest::newRow("cjk") << "山田 花子" << "花子" << false << true;
-        QTest::newRow("ascii-needle-in-non-ascii-cell") << "Café Central" << "CENTRAL" << false << true;
+        QTest::newRow("ascii-exact") << "John Smith"
+                                     << "JOHN SMITH" << true << true;
+        QTest::newRow("ascii-exact-longer") << "John Smith"
+                                            << "John Smit" << true << false;
+        QTest::newRow("ascii-contains") << "John Smith"
+                                        << "n sm" << false << true;
+        QTest::newRow("ascii-at-the-end") << "John Smith"
+                                          << "ITH" << false << true;
+        QTest::newRow("ascii-empty-needle") << "abc"
+                                            << "" << false << true;
+        QTest::newRow("ascii-needle-too-long") << "ab"
+                                               << "abc" << false << false;
+        QTest::newRow("accented-exact") << "Zoë Núñez"
+                                        << "ZOË NÚÑEZ" << true << true;
+        QTest::newRow("accented-contains") << "Łukasz Ångström"
+                                           << "ångs" << false << true;
+        QTest::newRow("accented-no-match") << "Zoë"
+                                           << "Zoe" << true << false;
+        QTest::newRow("cjk") << "山田 花子"
+                             << "花子" << false << true;
+        QTest::newRow("ascii-needle-in-non-ascii-cell") << "Café Central"
+                                                        << "CENTRAL" << false << true;
         QTest::newRow("bom-kept") << QString(QChar(0xFEFF)) + QStringLiteral("x") << "x" << true << false;
     }
     void searchMatchesWithoutRegardToCase()

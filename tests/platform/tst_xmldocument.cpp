@@ -46,11 +46,11 @@ private Q_SLOTS:
     void selectsByAttributePredicates()
     {
         Document doc;
-        QVERIFY(doc.loadFromText(QStringLiteral(
-            "<?xml version=\"1.0\"?>\n<!DOCTYPE d SYSTEM \"http://example.invalid/d.dtd\">\n"
-            "<d><tables><table name='tbl_a' description='A'><notes>n1 <b>bold</b> tail</notes>"
-            "<columns><column name='x'/><column name='y' length='4'/></columns></table>"
-            "<table name='tbl_b'/></tables></d>")));
+        QVERIFY(doc.loadFromText(
+            QStringLiteral("<?xml version=\"1.0\"?>\n<!DOCTYPE d SYSTEM \"http://example.invalid/d.dtd\">\n"
+                           "<d><tables><table name='tbl_a' description='A'><notes>n1 <b>bold</b> tail</notes>"
+                           "<columns><column name='x'/><column name='y' length='4'/></columns></table>"
+                           "<table name='tbl_b'/></tables></d>")));
         const auto table = doc.selectSingleNode(QStringLiteral("d/tables/table[@name='tbl_a']"));
         QVERIFY(!table.isNull());
         QCOMPARE(table.attributeText(QStringLiteral("description")), QStringLiteral("A"));
@@ -60,7 +60,8 @@ private Q_SLOTS:
         QCOMPARE(y.attributeText(QStringLiteral("length")), QStringLiteral("4"));
         QCOMPARE(table.selectSingleNode(QStringLiteral("columns")).firstChild().attributeText(QStringLiteral("name")),
                  QStringLiteral("x"));
-        QCOMPARE(table.selectSingleNode(QStringLiteral("columns")).firstChild().nextSibling().nextSibling().isNull(), true);
+        QCOMPARE(table.selectSingleNode(QStringLiteral("columns")).firstChild().nextSibling().nextSibling().isNull(),
+                 true);
         QCOMPARE(doc.elementsByTagName(QStringLiteral("table")).size(), 2);
         // A value with a quote makes a bad expression: it finds nothing instead of failing.
         QVERIFY(doc.selectSingleNode(QStringLiteral("d/tables/table[@name='it's']")).isNull());

@@ -20,7 +20,8 @@ inline QString colourMap(const QTextDocument &doc)
         for (auto it = b.begin(); !it.atEnd(); ++it) {
             const QTextFragment f = it.fragment();
             const QTextCharFormat fmt = f.charFormat();
-            const QColor c = fmt.hasProperty(QTextFormat::ForegroundBrush) ? fmt.foreground().color() : QColor(Qt::black);
+            const QColor c = fmt.hasProperty(QTextFormat::ForegroundBrush) ? fmt.foreground().color()
+                                                                           : QColor(Qt::black);
             const int known = QList<QColor>{colourOf(QueryColour::Plain), colourOf(QueryColour::Keyword),
                                             colourOf(QueryColour::KnownName), colourOf(QueryColour::String)}
                                   .indexOf(c);

@@ -32,8 +32,8 @@ namespace history = korva::query::history;
 namespace {
 
 const QString kWindow = QStringLiteral("frmQueryBuilder");
-const QString kUpdateThree = QStringLiteral(
-    "UPDATE tbl_User SET FirstName = FirstName WHERE ObjectID IN (SELECT TOP 3 ObjectID FROM tbl_User ORDER BY ObjectID)");
+const QString kUpdateThree = QStringLiteral("UPDATE tbl_User SET FirstName = FirstName WHERE ObjectID IN (SELECT TOP 3 "
+                                            "ObjectID FROM tbl_User ORDER BY ObjectID)");
 
 template<class T>
 T *child(QObject &w, const char *name)
@@ -61,7 +61,10 @@ QMenu *shownPopup(const char *name)
     return shown ? menu : nullptr;
 }
 
-void choose(QMenu *menu, QAction *item) { QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center()); }
+void choose(QMenu *menu, QAction *item)
+{
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
+}
 
 QStringList shownItems(QMenu *menu)
 {
@@ -100,7 +103,8 @@ private Q_SLOTS:
     {
         QString error;
         QVERIFY2(fx.setUp({}, &error), qPrintable(error));
-        fx.ctx().registerWindow(kWindow, WindowContext::Instances::One, [](WindowContext &c) { return new frmQueryBuilder(c); });
+        fx.ctx().registerWindow(kWindow, WindowContext::Instances::One,
+                                [](WindowContext &c) { return new frmQueryBuilder(c); });
         SharedState &s = fx.ctx().ownerState();
         s.connectionString = fx.connectionString();
         s.knownTableNames = QStringLiteral("tbl_Alias tbl_User ");
@@ -138,8 +142,10 @@ private Q_SLOTS:
         // The colours show the text as it was before each key: the last word after one more.
         QVERIFY(txt->toPlainText().endsWith(QStringLiteral("ORDER BY objectid desc")));
         QTest::keyClick(txt, Qt::Key_End);
-        const QString query = QStringLiteral("SELECT TOP 3 firstname, 'a&b' AS x\nFROM tbl_user ORDER BY objectid DESC");
-        const QString colours = QStringLiteral("KKKKKK.KKK..............SSSSS.KK..\nKKKK.NNNNNNNN.KKKKK.KK..........KKKK");
+        const QString query = QStringLiteral(
+            "SELECT TOP 3 firstname, 'a&b' AS x\nFROM tbl_user ORDER BY objectid DESC");
+        const QString colours = QStringLiteral(
+            "KKKKKK.KKK..............SSSSS.KK..\nKKKK.NNNNNNNN.KKKKK.KK..........KKKK");
         QCOMPARE(txt->toPlainText(), query);
         QCOMPARE(colourMap(*txt->document()), colours);
         QCOMPARE(txt->textCursor().position(), query.size());
@@ -160,7 +166,8 @@ private Q_SLOTS:
         QVERIFY(menu);
         QAction *newest = menu->actions().first();
         QCOMPARE(newest->objectName(), QStringLiteral("mnuPreviousQuery"));
-        QCOMPARE(newest->text(), QStringLiteral("SELECT TOP 3 firstname, 'a&&b' AS x FROM tbl_user ORDER BY objectid DESC"));
+        QCOMPARE(newest->text(),
+                 QStringLiteral("SELECT TOP 3 firstname, 'a&&b' AS x FROM tbl_user ORDER BY objectid DESC"));
         choose(menu, newest);
         QCOMPARE(txt->toPlainText(), query);
         QCOMPARE(colourMap(*txt->document()), colours);
@@ -182,7 +189,8 @@ private Q_SLOTS:
         fx.msg.clear();
         QVERIFY(run(*w, QStringLiteral("SELECT Missing FROM tbl_NoSuchTable")));
         QCOMPARE(fx.msg.messages.size(), 1);
-        QVERIFY2(fx.msg.messages[0].startsWith(QStringLiteral("Invalid SQL entry:\r\n")), qPrintable(fx.msg.messages[0]));
+        QVERIFY2(fx.msg.messages[0].startsWith(QStringLiteral("Invalid SQL entry:\r\n")),
+                 qPrintable(fx.msg.messages[0]));
         QVERIFY(fx.msg.messages[0].contains(QStringLiteral("tbl_NoSuchTable"), Qt::CaseInsensitive));
         QCOMPARE(g->rows(), rows);
         QCOMPARE(history::list().value(0).caption, QStringLiteral("SELECT FirstName, LastName FROM tbl_User"));
@@ -217,16 +225,19 @@ private Q_SLOTS:
         fx.msg.clear();
         QVERIFY(run(*w, QStringLiteral("DELETE FROM tbl_Alias WHERE 1=1; SELECT * FROM tbl_User WHERE (")));
         QCOMPARE(fx.msg.messages.size(), 1);
-        QVERIFY2(fx.msg.messages[0].startsWith(QStringLiteral("Invalid SQL entry:\r\nIncorrect syntax")), qPrintable(fx.msg.messages[0]));
+        QVERIFY2(fx.msg.messages[0].startsWith(QStringLiteral("Invalid SQL entry:\r\nIncorrect syntax")),
+                 qPrintable(fx.msg.messages[0]));
         QVERIFY(!fx.msg.messages[0].contains(QStringLiteral("Records affected")));
         QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM tbl_Alias")), aliases);
 
         fx.msg.clear();
         QVERIFY(run(*w, kUpdateThree + QStringLiteral("; SELECT * FROM tbl_NotThere")));
         QCOMPARE(fx.msg.messages.size(), 1);
-        QVERIFY2(fx.msg.messages[0].startsWith(QStringLiteral("Invalid SQL entry:\r\nInvalid object name 'tbl_NotThere'.")),
+        QVERIFY2(fx.msg.messages[0].startsWith(
+                     QStringLiteral("Invalid SQL entry:\r\nInvalid object name 'tbl_NotThere'.")),
                  qPrintable(fx.msg.messages[0]));
-        QVERIFY2(fx.msg.messages[0].endsWith(QStringLiteral("\r\n\r\nRecords affected=3")), qPrintable(fx.msg.messages[0]));
+        QVERIFY2(fx.msg.messages[0].endsWith(QStringLiteral("\r\n\r\nRecords affected=3")),
+                 qPrintable(fx.msg.messages[0]));
 
         // A table made by the batch itself is found when its statement runs.
         fx.msg.clear();
@@ -247,7 +258,8 @@ private Q_SLOTS:
         QVERIFY(run(*w, QStringLiteral("BEGIN TRANSACTION; DELETE FROM tbl_Alias")));
         QCOMPARE(fx.msg.messages.size(), 1);
         QVERIFY2(fx.msg.messages[0].contains(QStringLiteral("did not commit")), qPrintable(fx.msg.messages[0]));
-        QVERIFY2(fx.msg.messages[0].endsWith(QStringLiteral("Records affected=0")) || !fx.msg.messages[0].contains(u"Records"),
+        QVERIFY2(fx.msg.messages[0].endsWith(QStringLiteral("Records affected=0"))
+                     || !fx.msg.messages[0].contains(u"Records"),
                  qPrintable(fx.msg.messages[0]));
         QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM tbl_Alias")), aliases);
     }
@@ -257,7 +269,8 @@ private Q_SLOTS:
     // it, and so does the program's exit.
     void endlessQueryStops()
     {
-        const QString endless = QStringLiteral("WITH c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) SELECT MAX(x) FROM c");
+        const QString endless = QStringLiteral(
+            "WITH c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) SELECT MAX(x) FROM c");
         const auto threadsIdleWithin = [](int ms) {
             auto idle = std::async(std::launch::async, [] { waitForDatabaseThreads(); });
             return idle.wait_for(std::chrono::milliseconds(ms)) == std::future_status::ready;
@@ -276,7 +289,8 @@ private Q_SLOTS:
         QElapsedTimer other;
         other.start();
         db::Error e;
-        auto rows = db::openResultSet(fx.ctx().ownerState().connectionString, QStringLiteral("SELECT COUNT(*) FROM tbl_User"), &e);
+        auto rows = db::openResultSet(fx.ctx().ownerState().connectionString,
+                                      QStringLiteral("SELECT COUNT(*) FROM tbl_User"), &e);
         QVERIFY2(rows && !e, qPrintable(e.description));
         QVERIFY(other.elapsed() < 2000);
         rows.reset(); // an open read would hold off the writes below
@@ -324,14 +338,17 @@ private Q_SLOTS:
         QTest::mouseClick(child<QPushButton>(*w, "cmdStop"), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(!w->isRunning(), 10000);
         QCOMPARE(fx.msg.messages.size(), 1);
-        QVERIFY2(fx.msg.messages[0].startsWith(QStringLiteral("Operation cancelled by the user.")), qPrintable(fx.msg.messages[0]));
+        QVERIFY2(fx.msg.messages[0].startsWith(QStringLiteral("Operation cancelled by the user.")),
+                 qPrintable(fx.msg.messages[0]));
         db::Error e2;
-        auto inserted = db::openResultSet(fx.ctx().ownerState().connectionString, QStringLiteral("SELECT COUNT(*) FROM tbl_Many"), &e2);
+        auto inserted = db::openResultSet(fx.ctx().ownerState().connectionString,
+                                          QStringLiteral("SELECT COUNT(*) FROM tbl_Many"), &e2);
         QVERIFY2(inserted && !e2, qPrintable(e2.description));
         const int done = inserted->field(0).toInt();
         QVERIFY2(done < 20000, qPrintable(QString::number(done)));
         if (done > 0)
-            QVERIFY2(fx.msg.messages[0].endsWith(QStringLiteral("Records affected=%1").arg(done)), qPrintable(fx.msg.messages[0]));
+            QVERIFY2(fx.msg.messages[0].endsWith(QStringLiteral("Records affected=%1").arg(done)),
+                     qPrintable(fx.msg.messages[0]));
         inserted.reset();
         fx.msg.clear();
         QVERIFY(run(*w, QStringLiteral("DROP TABLE tbl_Many")));
@@ -432,7 +449,8 @@ private Q_SLOTS:
         QCOMPARE(shownItems(menu), QStringList{QString()});
         menu->close();
 
-        const QString longQuery = QStringLiteral("SELECT ObjectID FROM tbl_User WHERE FirstName <> '") + QString(150, u'z') + u'\'';
+        const QString longQuery = QStringLiteral("SELECT ObjectID FROM tbl_User WHERE FirstName <> '")
+                                  + QString(150, u'z') + u'\'';
         for (const QString &sql : {QStringLiteral("SELECT 1"), QStringLiteral("SELECT 2"), longQuery})
             history::save(sql, QDateTime::currentDateTime());
         QTest::mouseClick(button, Qt::LeftButton);
@@ -460,8 +478,10 @@ private Q_SLOTS:
         QTest::addColumn<bool>("visibleOnly");
         QTest::addColumn<QString>("fileName");
         QTest::addColumn<QString>("title");
-        QTest::newRow("entire-grid") << false << "SQLQueryBuilder_Export.CSV" << "Select CSV file name to save table data to";
-        QTest::newRow("visible-rows") << true << "SQLQuery_Export.CSV" << "Select CSV file name to save visible rows to";
+        QTest::newRow("entire-grid") << false << "SQLQueryBuilder_Export.CSV"
+                                     << "Select CSV file name to save table data to";
+        QTest::newRow("visible-rows") << true << "SQLQuery_Export.CSV"
+                                      << "Select CSV file name to save visible rows to";
     }
     void exports()
     {
@@ -470,7 +490,8 @@ private Q_SLOTS:
         frmQueryBuilder *w = open();
         QVERIFY(w);
         w->resize(700, 500);
-        QVERIFY(run(*w, QStringLiteral("SELECT u.FirstName, 'x,y' AS Pair, 'say \"hi\"' AS Quote FROM tbl_User u, tbl_User v")));
+        QVERIFY(run(*w, QStringLiteral("SELECT u.FirstName, 'x,y' AS Pair, 'say \"hi\"' AS Quote FROM tbl_User u, "
+                                       "tbl_User v")));
         Grid *g = grid(*w);
         QVERIFY(g->rows() > 200);
         g->setTopRow(40);
@@ -498,15 +519,17 @@ private Q_SLOTS:
             shown += g->rowIsVisible(r) ? 1 : 0;
         QVERIFY(shown > 3 && shown < 40);
         QCOMPARE(lines.size(), 1 + (visibleOnly ? shown : g->rows() - 1));
-        QCOMPARE(QString::fromLocal8Bit(lines.at(1).split(',').first()), g->textMatrix(visibleOnly ? g->topRow() : 1, 0));
+        QCOMPARE(QString::fromLocal8Bit(lines.at(1).split(',').first()),
+                 g->textMatrix(visibleOnly ? g->topRow() : 1, 0));
 
         // A file that cannot be written is reported, not announced as saved.
         fx.msg.clear();
         exportTo(fx.filePath(QStringLiteral("no/such/folder/x.csv")));
         QCOMPARE(fx.msg.messages.size(), 1);
         QVERIFY2(fx.msg.messages[0].startsWith(QStringLiteral("(error):")), qPrintable(fx.msg.messages[0]));
-        QVERIFY(fx.msg.messages[0].endsWith(QStringLiteral(") in procedure %1 of Form frmQueryBuilder")
-                                             .arg(visibleOnly ? u"mnuExportVisibleRows_Click" : u"mnuExportGridToCSV_Click")));
+        QVERIFY(fx.msg.messages[0].endsWith(
+            QStringLiteral(") in procedure %1 of Form frmQueryBuilder")
+                .arg(visibleOnly ? u"mnuExportVisibleRows_Click" : u"mnuExportGridToCSV_Click")));
     }
 
     void placement()

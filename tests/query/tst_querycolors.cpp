@@ -144,7 +144,8 @@ private Q_SLOTS:
         QTextDocument split;
         QTextCursor(&split).insertText(script);
         std::vector<ColourRange> later;
-        const ApplyStats now = applyQueryColouring(split, colourQuery(split.toPlainText(), names()), 1000, 2000, &later);
+        const ApplyStats now = applyQueryColouring(split, colourQuery(split.toPlainText(), names()), 1000, 2000,
+                                                   &later);
         QVERIFY(now.recoloured > 0);
         QVERIFY(later.size() > 100);
         QCOMPARE(now.replaced, 600); // the text is never left half done

@@ -74,9 +74,11 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("query");
         QTest::addColumn<QString>("caption");
-        QTest::newRow("three-lines-one-line") << "select a\nfrom b\nwhere c" << "select a from b where c";
+        QTest::newRow("three-lines-one-line") << "select a\nfrom b\nwhere c"
+                                              << "select a from b where c";
         QTest::newRow("200-characters-cut-to-90") << QString(200, u'q') << QString(90, u'q');
-        QTest::newRow("cut-after-joining-lines") << QString(89, u'a') + u'\n' + QString(10, u'b') << QString(89, u'a') + u' ';
+        QTest::newRow("cut-after-joining-lines")
+            << QString(89, u'a') + u'\n' + QString(10, u'b') << QString(89, u'a') + u' ';
     }
     void captions()
     {
@@ -144,7 +146,8 @@ private Q_SLOTS:
         QFETCH(QString, query);
         QFETCH(bool, saved);
         history::save(QStringLiteral("before"), kStart);
-        QCOMPARE(history::save(query, kStart.addSecs(1)), saved ? history::SaveResult::Saved : history::SaveResult::TooLong);
+        QCOMPARE(history::save(query, kStart.addSecs(1)),
+                 saved ? history::SaveResult::Saved : history::SaveResult::TooLong);
         history::save(QStringLiteral("after"), kStart.addSecs(2));
         const QList<history::Entry> entries = history::list();
         QCOMPARE(entries.size(), saved ? 3 : 2);

@@ -100,7 +100,8 @@ private Q_SLOTS:
         o.registryDescription = true;
         QString error;
         QVERIFY2(fx.setUp(o, &error), qPrintable(error));
-        fx.ctx().registerWindow(kWindow, WindowContext::Instances::One, [](WindowContext &c) { return new frmRegistry(c); });
+        fx.ctx().registerWindow(kWindow, WindowContext::Instances::One,
+                                [](WindowContext &c) { return new frmRegistry(c); });
     }
     void init() { fx.msg.clear(); }
     void cleanup()
@@ -155,8 +156,9 @@ private Q_SLOTS:
         QCOMPARE(column(g, 0).first(), QStringLiteral("SOFTWARE\\Brisvane\\Orvex\\"));
         QCOMPARE(g->textMatrix(3, 2), QStringLiteral("114"));
         QCOMPARE(g->row(), 1);
-        QCOMPARE(description(w)->toPlainText(), QStringLiteral("Name: ProductName\nType: reg_sz\nDefault: orvex unified messaging\n"
-                                                               "Description: name of the product as setup registered it."));
+        QCOMPARE(description(w)->toPlainText(),
+                 QStringLiteral("Name: ProductName\nType: reg_sz\nDefault: orvex unified messaging\n"
+                                "Description: name of the product as setup registered it."));
 
         w.findChild<QAction *>(QStringLiteral("mnuExpandAll"))->trigger();
         click(w, w.nodeByKey(QStringLiteral("Orvex\\Setup\\")));
@@ -185,7 +187,8 @@ private Q_SLOTS:
         open(w);
         click(w, w.nodeByKey(QStringLiteral("Orvex")));
         rightClickRow(w, 2, "mnuCopyKeyPath");
-        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("HKLM\\SOFTWARE\\Brisvane\\Orvex\\ProductVersion"));
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 QStringLiteral("HKLM\\SOFTWARE\\Brisvane\\Orvex\\ProductVersion"));
         QVERIFY(description(w)->toPlainText().startsWith(u"Name: ProductVersion"));
         rightClickRow(w, 3, "mnuCopyValueToClipboard");
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("114"));
@@ -209,7 +212,8 @@ private Q_SLOTS:
         QVERIFY(box->textCursor().hasSelection());
         QTest::mouseClick(box->viewport(), Qt::RightButton, {}, word);
         QTRY_VERIFY(popup->isVisible());
-        QTest::mouseClick(popup, Qt::LeftButton, {}, popup->actionGeometry(action(w, "mnuCopyDescriptionText")).center());
+        QTest::mouseClick(popup, Qt::LeftButton, {},
+                          popup->actionGeometry(action(w, "mnuCopyDescriptionText")).center());
         QCOMPARE(QGuiApplication::clipboard()->text(), box->textCursor().selectedText());
         QVERIFY(!box->textCursor().selectedText().isEmpty());
     }
@@ -220,12 +224,14 @@ private Q_SLOTS:
     {
         const QString customer = fx.filePath(QStringLiteral("customer.reg"));
         const QByteArray exported = "Windows Registry Editor Version 5.00\r\n\r\n"
-                                    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Orvex]\r\n\"Edition\"=\"Standard\"\r\n\r\n"
+                                    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Orvex]\r\n\"Edition\"="
+                                    "\"Standard\"\r\n\r\n"
                                     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Orvex\\Telephony\\Integration]\r\n"
                                     "\"PortCount\"=dword:00000030\r\n";
         QVERIFY(writeFile(customer, exported));
         const QString bad = fx.filePath(QStringLiteral("bad.reg"));
-        QVERIFY(writeFile(bad, "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane]\n\"x\"=bogus\n"));
+        QVERIFY(writeFile(bad, "Windows Registry Editor Version "
+                               "5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane]\n\"x\"=bogus\n"));
         const QString other = fx.filePath(QStringLiteral("other.reg"));
         QVERIFY(writeFile(other, "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]\n"));
         const QByteArray local = readFile(RegistryAPI::storeFilePath());
@@ -252,7 +258,8 @@ private Q_SLOTS:
         openFromMenu(bad);
         openFromMenu(other);
         QCOMPARE(fx.msg.messages.size(), 2);
-        QVERIFY2(fx.msg.messages[0].startsWith(u"bad.reg cannot be read as a registry export: line 4: "), qPrintable(fx.msg.messages[0]));
+        QVERIFY2(fx.msg.messages[0].startsWith(u"bad.reg cannot be read as a registry export: line 4: "),
+                 qPrintable(fx.msg.messages[0]));
         QCOMPARE(fx.msg.messages[1], QStringLiteral("other.reg holds no key HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane"));
         QCOMPARE(w.windowTitle(), QStringLiteral("Orvex Registry Explorer - customer.reg"));
         QCOMPARE(grid(w)->textMatrix(1, 2), QStringLiteral("48"));
@@ -266,17 +273,21 @@ private Q_SLOTS:
     void failuresAreReported()
     {
         const QString registry = fx.filePath(QStringLiteral("small.reg"));
-        QVERIFY(writeFile(registry, "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\A]\n\"V\"=\"1\"\n"));
+        QVERIFY(writeFile(registry, "Windows Registry Editor Version "
+                                    "5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\A]\n\"V\"=\"1\"\n"));
         test::ScopedEnv useSmall("KORVA_HKLM", registry.toLocal8Bit());
         {
             frmRegistry w(fx.ctx());
             open(w);
             QVERIFY(fx.msg.messages.isEmpty());
             // The key goes away after the tree was read.
-            QVERIFY(writeFile(registry, "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane]\n"));
+            QVERIFY(writeFile(registry,
+                              "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane]\n"));
             click(w, w.nodeByKey(QStringLiteral("A")));
-            QCOMPARE(fx.msg.messages, QStringList{QStringLiteral("(error):2 (Unable to open the registry key HKEY_LOCAL_MACHINE\\"
-                                                              "SOFTWARE\\Brisvane\\A\\) in procedure regTree_NodeClick of Form frmRegistry")});
+            QCOMPARE(fx.msg.messages,
+                     QStringList{QStringLiteral(
+                         "(error):2 (Unable to open the registry key HKEY_LOCAL_MACHINE\\"
+                         "SOFTWARE\\Brisvane\\A\\) in procedure regTree_NodeClick of Form frmRegistry")});
             QCOMPARE(grid(w)->rows(), 1);
         }
 
@@ -289,9 +300,11 @@ private Q_SLOTS:
         test::ScopedEnv useBroken("KORVA_PROGRAM_DIR", program.toLocal8Bit());
         frmRegistry w(fx.ctx());
         open(w);
-        QCOMPARE(fx.msg.messages, (QStringList{QStringLiteral("XML problem - can't open registry info"),
-                                            QStringLiteral("(error):2 (Unable to open the registry key HKEY_LOCAL_MACHINE\\"
-                                                           "SOFTWARE\\Brisvane\\) in procedure ConstructTreeFromRegistry of Form frmRegistry")}));
+        QCOMPARE(fx.msg.messages,
+                 (QStringList{QStringLiteral("XML problem - can't open registry info"),
+                              QStringLiteral("(error):2 (Unable to open the registry key HKEY_LOCAL_MACHINE\\"
+                                             "SOFTWARE\\Brisvane\\) in procedure ConstructTreeFromRegistry of Form "
+                                             "frmRegistry")}));
         QCOMPARE(w.topNode()->childCount(), 0);
     }
 };

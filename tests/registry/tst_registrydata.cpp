@@ -23,14 +23,19 @@ QByteArray exportText()
            "\"Bytes\"=hex:01,ab\r\n"
            "\"Expand\"=hex(2):25,00,41,00,00,00\r\n"
            "@=\"default\"\r\n"
-           "\"Long\"=\"" + longText + "\"\r\n"
-           "\"After\"=\"not listed\"\r\n\r\n"
-           "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\A\\B]\r\n"
-           "\"" + longName + "\"=\"x\"\r\n"
-           "\"Fine\"=\"y\"\r\n\r\n"
-           "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Empty]\r\n\r\n"
-           "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\C]\r\n"
-           "\"Max\"=\"" + QByteArray(4095, 'm') + "\"\r\n";
+           "\"Long\"=\""
+           + longText
+           + "\"\r\n"
+             "\"After\"=\"not listed\"\r\n\r\n"
+             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\A\\B]\r\n"
+             "\""
+           + longName
+           + "\"=\"x\"\r\n"
+             "\"Fine\"=\"y\"\r\n\r\n"
+             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Empty]\r\n\r\n"
+             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\C]\r\n"
+             "\"Max\"=\""
+           + QByteArray(4095, 'm') + "\"\r\n";
 }
 
 const QByteArray kMixedCaseDescriptions = R"(<?xml version="1.0" encoding="UTF-8"?>
@@ -84,10 +89,12 @@ private Q_SLOTS:
                  QStringLiteral("Name: TEXT\r\nType: reg_sz\r\nDefault: hello\r\nDescription: greets <you>."));
         QCOMPARE(valueDescription(doc, QStringLiteral("Other"), QStringLiteral("SOFTWARE\\Brisvane\\A\\")),
                  QStringLiteral("Name: Other\r\nType: \r\nDefault: \r\nDescription: "));
-        QVERIFY(valueDescription(doc, QStringLiteral("O'Hara"), QStringLiteral("SOFTWARE\\Brisvane\\A\\")).endsWith(u"quoted."));
+        QVERIFY(valueDescription(doc, QStringLiteral("O'Hara"), QStringLiteral("SOFTWARE\\Brisvane\\A\\"))
+                    .endsWith(u"quoted."));
         QVERIFY(!loadDescriptions("<RegKeys><RegKey></RegKeys>", &doc));
         QVERIFY(!loadDescriptions(QByteArray(), &doc));
-        QVERIFY(valueDescription(doc, QStringLiteral("Text"), QStringLiteral("SOFTWARE\\Brisvane\\A\\")).endsWith(u"Description: "));
+        QVERIFY(valueDescription(doc, QStringLiteral("Text"), QStringLiteral("SOFTWARE\\Brisvane\\A\\"))
+                    .endsWith(u"Description: "));
     }
 
     // The same file read as this machine's registry and as an export: the
@@ -111,9 +118,12 @@ private Q_SLOTS:
         }
         // The list ends before the text too long for a read, and before the name too long.
         QCOMPARE(describe(read.source->EnumValues(QStringLiteral("SOFTWARE\\Brisvane\\A"))),
-                 (QStringList{"Text|1|hello", "Number|4|-5", "Bytes|3|01 AB ", "Expand|2|25 00 41 00 00 00 ", "|1|default"}));
-        QCOMPARE(describe(read.source->EnumValues(QStringLiteral("SOFTWARE\\Brisvane\\A\\B"))), QStringList{QStringLiteral("|0|")});
-        QCOMPARE(read.source->EnumValues(QStringLiteral("SOFTWARE\\Brisvane\\C"))->first().value.toString().size(), 4095);
+                 (QStringList{"Text|1|hello", "Number|4|-5", "Bytes|3|01 AB ", "Expand|2|25 00 41 00 00 00 ",
+                              "|1|default"}));
+        QCOMPARE(describe(read.source->EnumValues(QStringLiteral("SOFTWARE\\Brisvane\\A\\B"))),
+                 QStringList{QStringLiteral("|0|")});
+        QCOMPARE(read.source->EnumValues(QStringLiteral("SOFTWARE\\Brisvane\\C"))->first().value.toString().size(),
+                 4095);
         QCOMPARE(read.source->EnumKeys(QStringLiteral("SOFTWARE\\Brisvane\\Empty")), QStringList{QString()});
 
         const KeyTree tree = listKeyTree(*read.source);
@@ -123,13 +133,15 @@ private Q_SLOTS:
 
     void exportWithoutTheSettingsFolder()
     {
-        const ExportRead read = parseRegistryExport("Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]\n");
+        const ExportRead read = parseRegistryExport(
+            "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]\n");
         QVERIFY(read.source);
         const KeyTree tree = listKeyTree(*read.source);
         QVERIFY(tree.leafPaths.isEmpty());
         QCOMPARE(tree.failures.size(), 1);
         QCOMPARE(tree.failures[0].number, 2);
-        QCOMPARE(tree.failures[0].description, QStringLiteral("Unable to open the registry key HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\"));
+        QCOMPARE(tree.failures[0].description,
+                 QStringLiteral("Unable to open the registry key HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\"));
     }
 };
 

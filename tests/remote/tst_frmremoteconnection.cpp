@@ -116,7 +116,8 @@ private Q_SLOTS:
         WindowContext ctx(msg);
         frmRemoteConnection dialog(ctx);
         dialog.setDiscoveryTarget(QHostAddress::LocalHost, responder.port(), 300);
-        dialog.discovery()->setNameLookup([](const QHostAddress &) { return QStringLiteral("alpha.sales.corp.example"); });
+        dialog.discovery()->setNameLookup(
+            [](const QHostAddress &) { return QStringLiteral("alpha.sales.corp.example"); });
         dialog.show();
         auto *domain = dialog.findChild<QComboBox *>(QStringLiteral("cmbDomain"));
         auto *list = dialog.findChild<QListWidget *>(QStringLiteral("listSQLServers"));
@@ -176,22 +177,25 @@ private Q_SLOTS:
         msg.clear();
         QTest::mouseClick(connect, Qt::LeftButton);
         QTRY_VERIFY(!dialog->isBusy());
-        QCOMPARE(msg.messages, QStringList{QStringLiteral("REMOTEHOST\\ZANDELORVEX does not appear to be a Orvex server or "
-                                                          "you do not have rights to log into OrvexDirDB on that server")});
+        QCOMPARE(msg.messages,
+                 QStringList{QStringLiteral("REMOTEHOST\\ZANDELORVEX does not appear to be a Orvex server or "
+                                            "you do not have rights to log into OrvexDirDB on that server")});
         QVERIFY(dialog->isVisible());
         QCOMPARE(w.windowTitle(), caption);
         QCOMPARE(w.state().connectionString, connection);
         QCOMPARE(w.state().serverName, computer);
 
         // The demo server: the main window starts over on it.
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(1 - unreachable)).center());
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(list->item(1 - unreachable)).center());
         msg.clear();
         QTest::mouseClick(connect, Qt::LeftButton);
         QTRY_VERIFY(!dialog->isVisible());
         QVERIFY(w.windowTitle().startsWith(caption + QStringLiteral(" - ")));
         // "DOMAIN\\server", or the server alone without a domain.
         const QString domain = dialog->findChild<QComboBox *>(QStringLiteral("cmbDomain"))->currentText();
-        QCOMPARE(w.windowTitle(), caption + QStringLiteral(" - ") + (domain.isEmpty() ? computer : domain + u'\\' + computer));
+        QCOMPARE(w.windowTitle(),
+                 caption + QStringLiteral(" - ") + (domain.isEmpty() ? computer : domain + u'\\' + computer));
         QVERIFY(!w.findChild<QAction *>(QStringLiteral("mnuRegistry"))->isEnabled());
         QCOMPARE(w.state().instanceName, QStringLiteral("ZANDELORVEX"));
         QVERIFY(w.findChild<Grid *>(QStringLiteral("gridTables"))->rows() > 10);

@@ -34,8 +34,8 @@ class Script : public QObject
 public:
     struct Step
     {
-        QString window;                // object name of the top-level window
-        std::function<bool()> ready;   // acted on once this holds (if given)
+        QString window;              // object name of the top-level window
+        std::function<bool()> ready; // acted on once this holds (if given)
         std::function<void(QWidget *)> act;
     };
 
@@ -86,10 +86,7 @@ T *child(QWidget *w, const char *name)
     return found;
 }
 
-void click(QWidget *w, const char *button)
-{
-    QTest::mouseClick(child<QPushButton>(w, button), Qt::LeftButton);
-}
+void click(QWidget *w, const char *button) { QTest::mouseClick(child<QPushButton>(w, button), Qt::LeftButton); }
 
 void type(QWidget *w, const char *edit, const QString &text)
 {
@@ -123,13 +120,14 @@ QByteArray windowsExport(const QString &text)
 
 QByteArray serverExport(const QString &computer)
 {
-    return windowsExport(QStringLiteral("Windows Registry Editor Version 5.00\n\n"
-                                        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zandel Systems\\Zandel Orvex]\n"
-                                        "\"InstalledFolderPath\"=\"C:\\\\Program Files\\\\Zandel\\\\Orvex\"\n"
-                                        "\"Version\"=\"5.0.2.114\"\n\n"
-                                        "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\ComputerName\\ComputerName]\n"
-                                        "\"ComputerName\"=\"%1\"\n\n")
-                             .arg(computer));
+    return windowsExport(
+        QStringLiteral("Windows Registry Editor Version 5.00\n\n"
+                       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zandel Systems\\Zandel Orvex]\n"
+                       "\"InstalledFolderPath\"=\"C:\\\\Program Files\\\\Zandel\\\\Orvex\"\n"
+                       "\"Version\"=\"5.0.2.114\"\n\n"
+                       "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\ComputerName\\ComputerName]\n"
+                       "\"ComputerName\"=\"%1\"\n\n")
+            .arg(computer));
 }
 
 } // namespace
@@ -144,7 +142,10 @@ private:
     int registries = 0;
 
     // No installation on this computer: a registry file of its own, not there yet.
-    void noInstallation() { qputenv("KORVA_HKLM", fx.filePath(QStringLiteral("none%1.reg").arg(++registries)).toLocal8Bit()); }
+    void noInstallation()
+    {
+        qputenv("KORVA_HKLM", fx.filePath(QStringLiteral("none%1.reg").arg(++registries)).toLocal8Bit());
+    }
 
     // A server's install folder as copied from it, its dictionaries in their usual place.
     QString copiedInstallFolder(const QString &name, const QString &tableDescription)
@@ -163,7 +164,10 @@ private:
         return folder;
     }
 
-    static QString tableInfo(frmMain &w) { return w.findChild<QTextEdit *>(QStringLiteral("txtTableInfo"))->toPlainText(); }
+    static QString tableInfo(frmMain &w)
+    {
+        return w.findChild<QTextEdit *>(QStringLiteral("txtTableInfo"))->toPlainText();
+    }
     static int tableRows(frmMain &w) { return w.findChild<Grid *>(QStringLiteral("gridTables"))->rows(); }
 
     static void installChoices(frmMain &w, WindowContext &ctx, const startup::FirstRunOptions &options = {})
@@ -183,8 +187,10 @@ private Q_SLOTS:
         QVERIFY2(fx.setUp(o, &error), qPrintable(error));
         dictionaries = fx.dictionaryFolder().chopped(1);
         // The servers of these tests are the demo's databases, on the embedded engine.
-        db::registerEmbeddedServer(QStringLiteral("orvexsrv"), QStringLiteral("zandelorvex"), fx.root() + QStringLiteral("/data"));
-        db::registerEmbeddedServer(QStringLiteral("othersrv"), QStringLiteral("zandelorvex"), fx.root() + QStringLiteral("/data"));
+        db::registerEmbeddedServer(QStringLiteral("orvexsrv"), QStringLiteral("zandelorvex"),
+                                   fx.root() + QStringLiteral("/data"));
+        db::registerEmbeddedServer(QStringLiteral("othersrv"), QStringLiteral("zandelorvex"),
+                                   fx.root() + QStringLiteral("/data"));
     }
     void init()
     {
@@ -206,13 +212,16 @@ private Q_SLOTS:
         const ProgramOptions both = parseProgramOptions({QStringLiteral("--edit"), QStringLiteral("--named=OTHER")});
         QCOMPARE(both.action, A::Run);
         QCOMPARE(both.commandLine, QStringLiteral("/Edit /named:OTHER"));
-        QCOMPARE(parseProgramOptions({QStringLiteral("--named"), QStringLiteral("X")}).commandLine, QStringLiteral("/named:X"));
+        QCOMPARE(parseProgramOptions({QStringLiteral("--named"), QStringLiteral("X")}).commandLine,
+                 QStringLiteral("/named:X"));
         // The start sequence's own forms pass as they are, and so does what it ignores.
-        QCOMPARE(parseProgramOptions({QStringLiteral("/named:A"), QStringLiteral("/EDIT"), QStringLiteral("junk")}).commandLine,
+        QCOMPARE(parseProgramOptions({QStringLiteral("/named:A"), QStringLiteral("/EDIT"), QStringLiteral("junk")})
+                     .commandLine,
                  QStringLiteral("/named:A /EDIT junk"));
         // The toolkit's options are its own, with their values.
-        const ProgramOptions toolkit = parseProgramOptions(
-            {QStringLiteral("-platform"), QStringLiteral("offscreen"), QStringLiteral("-reverse"), QStringLiteral("--style=fusion"), QStringLiteral("/Edit")});
+        const ProgramOptions toolkit = parseProgramOptions({QStringLiteral("-platform"), QStringLiteral("offscreen"),
+                                                            QStringLiteral("-reverse"),
+                                                            QStringLiteral("--style=fusion"), QStringLiteral("/Edit")});
         QCOMPARE(toolkit.action, A::Run);
         QCOMPARE(toolkit.commandLine, QStringLiteral("/Edit"));
         QCOMPARE(parseProgramOptions({QStringLiteral("/Edit"), QStringLiteral("--help")}).action, A::Help);
@@ -231,12 +240,13 @@ private Q_SLOTS:
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("out");
         QTest::addColumn<QString>("err");
-        QTest::newRow("help") << QStringList{QStringLiteral("--help")} << 0 << QStringLiteral("/named:NAME, --named=NAME")
-                              << QString();
+        QTest::newRow("help") << QStringList{QStringLiteral("--help")} << 0
+                              << QStringLiteral("/named:NAME, --named=NAME") << QString();
         QTest::newRow("version") << QStringList{QStringLiteral("--version")} << 0
                                  << QStringLiteral("korva " KORVA_VERSION "\n") << QString();
         QTest::newRow("bad") << QStringList{QStringLiteral("--nonsense")} << 2 << QString()
-                             << QStringLiteral("korva: unknown option '--nonsense'\nTry 'korva --help' for more information.\n");
+                             << QStringLiteral(
+                                    "korva: unknown option '--nonsense'\nTry 'korva --help' for more information.\n");
     }
     void commandLineAsProcess()
     {
@@ -260,7 +270,8 @@ private Q_SLOTS:
         if (out.isEmpty() || out.endsWith(u'\n'))
             QCOMPARE(stdoutText, out);
         else
-            QVERIFY2(stdoutText.contains(out) && stdoutText.contains(QStringLiteral("/Edit, --edit")), qPrintable(stdoutText));
+            QVERIFY2(stdoutText.contains(out) && stdoutText.contains(QStringLiteral("/Edit, --edit")),
+                     qPrintable(stdoutText));
         QCOMPARE(stderrText, err);
         // Nothing was made in the home folder.
         QVERIFY(!QFileInfo::exists(fx.filePath(QStringLiteral("processhome/.config/KORVA"))));
@@ -274,15 +285,16 @@ private Q_SLOTS:
         const QByteArray exportBytes = readAll(exportFile);
 
         // The install folder, its modules folder or the dictionary folder itself will do.
-        const serverfiles::Inspection seen = serverfiles::inspect(exportFile, folder + QStringLiteral("/ConfigurationModules"));
+        const serverfiles::Inspection seen = serverfiles::inspect(exportFile,
+                                                                  folder + QStringLiteral("/ConfigurationModules"));
         QVERIFY2(seen.error.isEmpty(), qPrintable(seen.error));
         QCOMPARE(seen.installPath, QStringLiteral("C:\\Program Files\\Zandel\\Orvex"));
         QCOMPARE(seen.computerName, QStringLiteral("ORVEXSRV"));
         QCOMPARE(seen.dictionaries.size(), 4);
 
         QString error;
-        std::optional<serverfiles::KeptServer> kept =
-            serverfiles::keep(QStringLiteral("orvexsrv\\inst,1533"), exportFile, folder, &error);
+        std::optional<serverfiles::KeptServer> kept = serverfiles::keep(QStringLiteral("orvexsrv\\inst,1533"),
+                                                                        exportFile, folder, &error);
         QVERIFY2(kept, qPrintable(error));
         QCOMPARE(kept->name, QStringLiteral("orvexsrv_inst_1533"));
         QCOMPARE(readAll(kept->registryFile()), exportBytes);
@@ -291,7 +303,8 @@ private Q_SLOTS:
         QVERIFY(readAll(kept->dictionaryFolder() + QStringLiteral("OrvexDirDB.xml")).contains("first copy"));
         QCOMPARE(readAll(exportFile), exportBytes);
 
-        QCOMPARE(serverfiles::mapPath(*kept, QStringLiteral("c:\\program files\\zandel\\orvex\\")), kept->installFolder());
+        QCOMPARE(serverfiles::mapPath(*kept, QStringLiteral("c:\\program files\\zandel\\orvex\\")),
+                 kept->installFolder());
         QCOMPARE(serverfiles::mapPath(*kept, QStringLiteral("C:\\Program Files\\Zandel\\Orvex\\Logs\\a.txt")),
                  kept->installFolder() + QStringLiteral("/Logs/a.txt"));
         QCOMPARE(serverfiles::mapPath(*kept, QStringLiteral("C:\\Program Files\\Zandel\\OrvexOther")),
@@ -310,11 +323,14 @@ private Q_SLOTS:
         // What cannot be used leaves what was kept as it was.
         const QByteArray keptDictionary = readAll(kept->dictionaryFolder() + QStringLiteral("OrvexDirDB.xml"));
         const QString broken = fx.filePath(QStringLiteral("keep/broken.reg"));
-        QVERIFY(writeAll(broken, "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\X\r\n\"a\"=dword:zz\r\n"));
+        QVERIFY(writeAll(broken, "Windows Registry Editor Version "
+                                 "5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\X\r\n\"a\"=dword:zz\r\n"));
         QVERIFY(!serverfiles::keep(QStringLiteral("orvexsrv\\inst,1533"), broken, second, &error));
         QVERIFY2(error.contains(QStringLiteral("line")), qPrintable(error));
         const QString other = fx.filePath(QStringLiteral("keep/other.reg"));
-        QVERIFY(writeAll(other, windowsExport(QStringLiteral("Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]\n\"x\"=\"y\"\n"))));
+        QVERIFY(writeAll(other, windowsExport(QStringLiteral("Windows Registry Editor Version "
+                                                             "5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]\n\"x\"="
+                                                             "\"y\"\n"))));
         QVERIFY(!serverfiles::keep(QStringLiteral("orvexsrv\\inst,1533"), other, second, &error));
         QVERIFY2(error.contains(QStringLiteral("InstalledFolderPath")), qPrintable(error));
         const QString badXml = fx.filePath(QStringLiteral("badxml"));
@@ -334,7 +350,8 @@ private Q_SLOTS:
         QVERIFY(writeAll(exportFile, serverExport(QStringLiteral("X"))));
         QString error;
         for (int i = 0; i < 12; ++i) {
-            QVERIFY2(serverfiles::keep(QStringLiteral("srv%1").arg(i), exportFile, dictionaries, &error), qPrintable(error));
+            QVERIFY2(serverfiles::keep(QStringLiteral("srv%1").arg(i), exportFile, dictionaries, &error),
+                     qPrintable(error));
             QThread::msleep(3); // each its own moment
         }
         serverfiles::markUsed(QStringLiteral("srv3"), QString());
@@ -359,7 +376,9 @@ private Q_SLOTS:
         options.reportRows = 40;
         installChoices(w, ctx, options);
         bool progressSeen = false;
-        Script script({{QStringLiteral("frmFirstRun"), {}, [&](QWidget *d) {
+        Script script({{QStringLiteral("frmFirstRun"),
+                        {},
+                        [&](QWidget *d) {
                             // The demo is the default: Enter chooses it.
                             QVERIFY(d->accessibleDescription().startsWith(
                                 QStringLiteral("Error, could not find install path for Orvex")));
@@ -382,9 +401,11 @@ private Q_SLOTS:
     {
         const QString exportFile = fx.filePath(QStringLiteral("picked/orvexsrv.reg"));
         QVERIFY(writeAll(exportFile, serverExport(QStringLiteral("ORVEXSRV"))));
-        const QString folder = copiedInstallFolder(QStringLiteral("orvexsrv"), QStringLiteral("accounts on the kept copy."));
+        const QString folder = copiedInstallFolder(QStringLiteral("orvexsrv"),
+                                                   QStringLiteral("accounts on the kept copy."));
         const QByteArray exportBytes = readAll(exportFile);
-        const QByteArray dictionaryBytes = readAll(folder + QStringLiteral("/ConfigurationModules/DatabaseScripts/OrvexDirDB.xml"));
+        const QByteArray dictionaryBytes = readAll(
+            folder + QStringLiteral("/ConfigurationModules/DatabaseScripts/OrvexDirDB.xml"));
         {
             test::RecordingMessenger msg;
             WindowContext ctx(msg);
@@ -415,11 +436,14 @@ private Q_SLOTS:
             w.shutdown();
         }
         QCOMPARE(readAll(exportFile), exportBytes);
-        QCOMPARE(readAll(folder + QStringLiteral("/ConfigurationModules/DatabaseScripts/OrvexDirDB.xml")), dictionaryBytes);
+        QCOMPARE(readAll(folder + QStringLiteral("/ConfigurationModules/DatabaseScripts/OrvexDirDB.xml")),
+                 dictionaryBytes);
 
         // The next start finds no installation and opens the server used last, asking nothing.
         QString error;
-        QVERIFY2(serverfiles::keep(QStringLiteral("othersrv"), exportFile, copiedInstallFolder(QStringLiteral("othersrv"), QStringLiteral("the other copy.")), &error),
+        QVERIFY2(serverfiles::keep(QStringLiteral("othersrv"), exportFile,
+                                   copiedInstallFolder(QStringLiteral("othersrv"), QStringLiteral("the other copy.")),
+                                   &error),
                  qPrintable(error));
         serverfiles::markUsed(QStringLiteral("orvexsrv"), QString());
         RegistryAPI::setStoreFile({});
@@ -453,7 +477,8 @@ private Q_SLOTS:
         QVERIFY(other);
         QTest::mouseClick(recent, Qt::LeftButton, {}, recent->actionGeometry(other).center());
         QTRY_VERIFY(w.windowTitle().endsWith(QStringLiteral(" - othersrv")));
-        QVERIFY2(tableInfo(w).contains(QStringLiteral("the other copy.")) || !w.findChild<QAction *>(QStringLiteral("mnuOrvexDirDB"))->isChecked(),
+        QVERIFY2(tableInfo(w).contains(QStringLiteral("the other copy."))
+                     || !w.findChild<QAction *>(QStringLiteral("mnuOrvexDirDB"))->isChecked(),
                  qPrintable(tableInfo(w)));
         QCOMPARE(w.state().installFolder, serverfiles::find(QStringLiteral("othersrv"))->installFolder());
         QVERIFY2(msg.messages.isEmpty(), qPrintable(msg.messages.join(u'\n')));
@@ -482,14 +507,17 @@ private Q_SLOTS:
         QPointer<frmServerFiles> files;
         const auto idle = [&] { return files && !files->isBusy(); };
         Script script({{QStringLiteral("frmFirstRun"), {}, [](QWidget *d) { click(d, "cmdServerFiles"); }},
-                       {QStringLiteral("frmServerFiles"), {}, [&](QWidget *d) {
+                       {QStringLiteral("frmServerFiles"),
+                        {},
+                        [&](QWidget *d) {
                             files = qobject_cast<frmServerFiles *>(d);
                             type(d, "txtExport", broken);
                             type(d, "txtDictionaries", dictionaries);
                             type(d, "txtServer", QStringLiteral("orvexsrv"));
                             click(d, "cmdOK");
                         }},
-                       {QStringLiteral("frmServerFiles"), [&] { return idle() && msg.messages.size() == 1; }, [&](QWidget *d) {
+                       {QStringLiteral("frmServerFiles"), [&] { return idle() && msg.messages.size() == 1; },
+                        [&](QWidget *d) {
                             type(d, "txtExport", good);
                             type(d, "txtDictionaries", empty);
                             // Enter opens, as the default button does.
@@ -502,7 +530,8 @@ private Q_SLOTS:
         QVERIFY2(script.done(), qPrintable(script.waitingFor() + u'\n' + msg.messages.join(u'\n')));
         QVERIFY(w.hasShutDown());
         QCOMPARE(msg.messages.size(), 2);
-        QVERIFY2(msg.messages[0].contains(QStringLiteral("is not a registry export that can be read")), qPrintable(msg.messages[0]));
+        QVERIFY2(msg.messages[0].contains(QStringLiteral("is not a registry export that can be read")),
+                 qPrintable(msg.messages[0]));
         QVERIFY2(msg.messages[1].contains(QStringLiteral("holds no data dictionary")), qPrintable(msg.messages[1]));
         QVERIFY(serverfiles::recent().isEmpty());
         QVERIFY(QDir(serverfiles::serversFolder()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
@@ -530,7 +559,8 @@ private Q_SLOTS:
         QVERIFY(w.state().dictionaryFolder.isEmpty());
         QVERIFY2(w.windowTitle().endsWith(QStringLiteral("orvexsrv")), qPrintable(w.windowTitle()));
         QVERIFY(tableRows(w) > 10);
-        QVERIFY2(tableInfo(w).contains(QStringLiteral("No data dictionary was found for this server")), qPrintable(tableInfo(w)));
+        QVERIFY2(tableInfo(w).contains(QStringLiteral("No data dictionary was found for this server")),
+                 qPrintable(tableInfo(w)));
         QTRY_VERIFY(w.findChild<Grid *>(QStringLiteral("gridData"))->rows() > 1);
         // Another database: no dictionary to miss there either.
         w.findChild<QAction *>(QStringLiteral("mnuOrvexDynDB"))->trigger();

@@ -149,7 +149,10 @@ private:
         clickCell(procs(w), row, 1);
         QCOMPARE(procs(w)->row(), row);
     }
-    frmStoredProcExecute *executeWindow() { return qobject_cast<frmStoredProcExecute *>(fx.ctx().openedWindow(kExecuteWindow)); }
+    frmStoredProcExecute *executeWindow()
+    {
+        return qobject_cast<frmStoredProcExecute *>(fx.ctx().openedWindow(kExecuteWindow));
+    }
     static QTableWidget *valueGrid(frmStoredProcExecute *w) { return child<QTableWidget>(w, "gridParams"); }
 
     // Types a value into a Value cell as a user does: click, F2, type, Enter.
@@ -257,7 +260,8 @@ private Q_SLOTS:
         QCOMPARE(p->textMatrix(0, 3), QStringLiteral("Length"));
         QCOMPARE(p->textMatrix(0, 5), QStringLiteral("Output"));
         QVERIFY(p->isColumnHidden(p->modelColumn(4)));
-        QCOMPARE(column(p, 1), (QStringList{"@ObjectID", "@FirstName", "@LastName", "@DisplayName", "@AuditComponent", "@AuditAlias"}));
+        QCOMPARE(column(p, 1), (QStringList{"@ObjectID", "@FirstName", "@LastName", "@DisplayName", "@AuditComponent",
+                                            "@AuditAlias"}));
         QCOMPARE(p->textMatrix(2, 2), QStringLiteral("nvarchar"));
         QCOMPARE(p->textMatrix(2, 3), QStringLiteral("64"));
         QCOMPARE(column(p, 5), QStringList(6, QStringLiteral("0")));
@@ -303,10 +307,12 @@ private Q_SLOTS:
         QVERIFY2(fx.msg.messages.isEmpty(), qPrintable(fx.msg.messages.join(u'\n')));
         runAndWait(run);
         QCOMPARE(fx.msg.messages, QStringList{QStringLiteral("Stored procedure complete")});
-        QCOMPARE(scalar(QStringLiteral("SELECT FirstName FROM tbl_User WHERE ObjectID='%1'").arg(subscriber)), QStringLiteral("Zelda"));
-        QCOMPARE(scalar(QStringLiteral("SELECT Component || '|' || AuditAlias FROM tbl_AuditLog WHERE TargetObjectID='%1' "
-                                       "AND Operation='csp_SubscriberModifyName'")
-                            .arg(subscriber)),
+        QCOMPARE(scalar(QStringLiteral("SELECT FirstName FROM tbl_User WHERE ObjectID='%1'").arg(subscriber)),
+                 QStringLiteral("Zelda"));
+        QCOMPARE(scalar(
+                     QStringLiteral("SELECT Component || '|' || AuditAlias FROM tbl_AuditLog WHERE TargetObjectID='%1' "
+                                    "AND Operation='csp_SubscriberModifyName'")
+                         .arg(subscriber)),
                  QStringLiteral("KORVA|") + auditAlias());
     }
 
@@ -329,10 +335,11 @@ private Q_SLOTS:
         // Notes are the procedure's own words, not its parameters'; exceptions listed.
         selectProcedure(w, QStringLiteral("csp_CredentialResetPin"));
         QCOMPARE(plain(spInfo->toPlainText()),
-                 QStringLiteral("Stored_Procedure: csp_credentialresetpin\n\nDescription: sets a new phone pin for a user.\n\n"
-                                "Notes: also clears the failed sign-in count. the old pin goes to the credential history.\n\n"
-                                "Exceptions:\n50120: the pin is shorter or longer than the credential policy allows.\n"
-                                "50121: the pin was used recently.\n"));
+                 QStringLiteral(
+                     "Stored_Procedure: csp_credentialresetpin\n\nDescription: sets a new phone pin for a user.\n\n"
+                     "Notes: also clears the failed sign-in count. the old pin goes to the credential history.\n\n"
+                     "Exceptions:\n50120: the pin is shorter or longer than the credential policy allows.\n"
+                     "50121: the pin was used recently.\n"));
         QCOMPARE(colourAt(spInfo, int(spInfo->toPlainText().indexOf(u"Notes:"))), kBlue);
 
         // A procedure without parameters leaves the parameter box as it was.
@@ -390,7 +397,8 @@ private Q_SLOTS:
         fx.msg.clear();
         run->setProcedureName(QString());
         run->LoadGridData();
-        QCOMPARE(fx.msg.messages, QStringList{QStringLiteral("No stored procedure name passed into LoadGridDataRoutine - exiting")});
+        QCOMPARE(fx.msg.messages,
+                 QStringList{QStringLiteral("No stored procedure name passed into LoadGridDataRoutine - exiting")});
         QTRY_VERIFY(!executeWindow());
     }
 
@@ -417,11 +425,12 @@ private Q_SLOTS:
 
         // The run goes to the main window's database, which may not have the procedure.
         fx.msg.clear();
-        fx.ctx().ownerState().connectionString = QString(directory).replace(QStringLiteral("OrvexDirDB"), QStringLiteral("OrvexDynDB"));
+        fx.ctx().ownerState().connectionString = QString(directory).replace(QStringLiteral("OrvexDirDB"),
+                                                                            QStringLiteral("OrvexDynDB"));
         runAndWait(run);
-        QCOMPARE(fx.msg.messages,
-                 QStringList{QStringLiteral("Error -2147217900 (Could not find stored procedure 'csp_SubscriberCreate'.) in procedure "
-                                            "cmdExecute_Click of Form frmStoredProcExecute")});
+        QCOMPARE(fx.msg.messages, QStringList{QStringLiteral("Error -2147217900 (Could not find stored procedure "
+                                                             "'csp_SubscriberCreate'.) in procedure "
+                                                             "cmdExecute_Click of Form frmStoredProcExecute")});
     }
 
     void loadFailuresCloseTheBrowser_data()
@@ -429,8 +438,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("dictionary");
         QTest::addColumn<QString>("server");
         QTest::addColumn<QString>("first");
-        QTest::newRow("dictionary-missing") << "nowhere/" << "" << "(error):53 (File not found) in procedure Form_Load of Form frmStoredProcs";
-        QTest::newRow("server-unreachable") << "" << "nosuchserver" << "";
+        QTest::newRow("dictionary-missing")
+            << "nowhere/"
+            << ""
+            << "(error):53 (File not found) in procedure Form_Load of Form frmStoredProcs";
+        QTest::newRow("server-unreachable") << ""
+                                            << "nosuchserver"
+                                            << "";
     }
     void loadFailuresCloseTheBrowser()
     {
@@ -449,9 +463,11 @@ private Q_SLOTS:
         QCOMPARE(fx.msg.messages.size(), 2);
         if (!first.isEmpty())
             QCOMPARE(fx.msg.messages[0], first);
-        QVERIFY2(fx.msg.messages[0].startsWith(u"(error):") && fx.msg.messages[0].endsWith(u") in procedure Form_Load of Form frmStoredProcs"),
+        QVERIFY2(fx.msg.messages[0].startsWith(u"(error):")
+                     && fx.msg.messages[0].endsWith(u") in procedure Form_Load of Form frmStoredProcs"),
                  qPrintable(fx.msg.messages[0]));
-        QCOMPARE(fx.msg.messages[1], QStringLiteral("The local server may not have SQLDMO libraries installed.  Exiting"));
+        QCOMPARE(fx.msg.messages[1],
+                 QStringLiteral("The local server may not have SQLDMO libraries installed.  Exiting"));
         QVERIFY(!splash || !splash->isVisible());
     }
 
@@ -560,9 +576,11 @@ private Q_SLOTS:
         auto near = [](const QString &stored, qint64 twips) { return qAbs(stored.toLongLong() - twips) <= 15; };
         // A window wider than the room right of its default place moves left, onto the screen.
         const QRect screen = QApplication::primaryScreen()->availableGeometry();
-        const qint64 screenWidth = placement::pixelsToTwips(screen.width(), QApplication::primaryScreen()->logicalDotsPerInchX());
+        const qint64 screenWidth = placement::pixelsToTwips(screen.width(),
+                                                            QApplication::primaryScreen()->logicalDotsPerInchX());
         QVERIFY2(near(first[1], 1000), qPrintable(first.join(u' ')));
-        QVERIFY2(near(first[0], 1000) || near(QString::number(first[0].toLongLong() + first[2].toLongLong()), screenWidth),
+        QVERIFY2(near(first[0], 1000)
+                     || near(QString::number(first[0].toLongLong() + first[2].toLongLong()), screenWidth),
                  qPrintable(first.join(u' ')));
         QVERIFY2(first[0].toLongLong() + first[2].toLongLong() <= screenWidth + 15, qPrintable(first.join(u' ')));
         openAndClose([](QWidget *) {});
@@ -624,7 +642,8 @@ private Q_SLOTS:
         frmStoredProcSource view(fx.ctx());
         view.showSource(QStringLiteral("csp_X"), QStringLiteral("SELECT 1"));
         QVERIFY(!view.isColoured());
-        QCOMPARE(view.statusBar()->currentMessage(), QStringLiteral("SQL.lng was not found: the text is shown without colours."));
+        QCOMPARE(view.statusBar()->currentMessage(),
+                 QStringLiteral("SQL.lng was not found: the text is shown without colours."));
         QCOMPARE(view.editor()->toPlainText(), QStringLiteral("SELECT 1"));
         QVERIFY(fx.msg.messages.isEmpty());
     }

@@ -33,60 +33,155 @@ private Q_SLOTS:
         const QString en = QStringLiteral("en_US");
         const QString guid = QStringLiteral("{6F9619FF-8B86-D011-B42D-00C04FC964FF}");
 
-        QTest::newRow("empty-is-never-checked") << "tinyint" << "1" << "" << en << "";
-        QTest::newRow("bit-1") << "bit" << "1" << "1" << en << "";
-        QTest::newRow("bit-0") << "BIT" << "1" << "0" << en << "";
-        QTest::newRow("bit-2") << "bit" << "1" << "2" << en << kBit;
-        QTest::newRow("bit-padded") << "bit" << "1" << " 1" << en << kBit;
+        QTest::newRow("empty-is-never-checked") << "tinyint"
+                                                << "1"
+                                                << "" << en << "";
+        QTest::newRow("bit-1") << "bit"
+                               << "1"
+                               << "1" << en << "";
+        QTest::newRow("bit-0") << "BIT"
+                               << "1"
+                               << "0" << en << "";
+        QTest::newRow("bit-2") << "bit"
+                               << "1"
+                               << "2" << en << kBit;
+        QTest::newRow("bit-padded") << "bit"
+                                    << "1"
+                                    << " 1" << en << kBit;
 
-        QTest::newRow("int-max") << "int" << "4" << "2147483647" << en << "";
-        QTest::newRow("int-min") << "int" << "4" << "-2147483648" << en << "";
-        QTest::newRow("int-above-max") << "int" << "4" << "2147483648" << en << kInt;
-        QTest::newRow("int-below-min") << "int" << "4" << "-2147483649" << en << kInt;
-        QTest::newRow("int-not-numeric") << "int" << "4" << "12abc" << en << kInt;
-        QTest::newRow("int-blanks-around") << "int" << "4" << " 42 " << en << "";
-        QTest::newRow("int-exponent") << "int" << "4" << "1e3" << en << "";
-        QTest::newRow("int-infinity") << "int" << "4" << "inf" << en << kInt;
-        QTest::newRow("int-not-a-number") << "int" << "4" << "nan" << en << kInt;
-        QTest::newRow("int-german-grouping") << "int" << "4" << "2.147.483.647" << "de_DE" << "";
-        QTest::newRow("int-german-above-max") << "int" << "4" << "2147483647,5" << "de_DE" << kInt;
+        QTest::newRow("int-max") << "int"
+                                 << "4"
+                                 << "2147483647" << en << "";
+        QTest::newRow("int-min") << "int"
+                                 << "4"
+                                 << "-2147483648" << en << "";
+        QTest::newRow("int-above-max") << "int"
+                                       << "4"
+                                       << "2147483648" << en << kInt;
+        QTest::newRow("int-below-min") << "int"
+                                       << "4"
+                                       << "-2147483649" << en << kInt;
+        QTest::newRow("int-not-numeric") << "int"
+                                         << "4"
+                                         << "12abc" << en << kInt;
+        QTest::newRow("int-blanks-around") << "int"
+                                           << "4"
+                                           << " 42 " << en << "";
+        QTest::newRow("int-exponent") << "int"
+                                      << "4"
+                                      << "1e3" << en << "";
+        QTest::newRow("int-infinity") << "int"
+                                      << "4"
+                                      << "inf" << en << kInt;
+        QTest::newRow("int-not-a-number") << "int"
+                                          << "4"
+                                          << "nan" << en << kInt;
+        QTest::newRow("int-german-grouping") << "int"
+                                             << "4"
+                                             << "2.147.483.647"
+                                             << "de_DE"
+                                             << "";
+        QTest::newRow("int-german-above-max") << "int"
+                                              << "4"
+                                              << "2147483647,5"
+                                              << "de_DE" << kInt;
 
-        QTest::newRow("smallint-min") << "smallint" << "2" << "-32768" << en << "";
-        QTest::newRow("smallint-max") << "smallint" << "2" << "32767" << en << "";
-        QTest::newRow("smallint-above-max") << "smallint" << "2" << "32768" << en << kSmall;
-        QTest::newRow("smallint-below-min") << "smallint" << "2" << "-32769" << en << kSmall;
-        QTest::newRow("tinyint-0") << "tinyint" << "1" << "0" << en << "";
-        QTest::newRow("tinyint-255") << "tinyint" << "1" << "255" << en << "";
-        QTest::newRow("tinyint-256") << "tinyint" << "1" << "256" << en << kTiny;
-        QTest::newRow("tinyint-minus-1") << "tinyint" << "1" << "-1" << en << kTiny;
-        QTest::newRow("bigint-no-range") << "bigint" << "8" << "1e30" << en << "";
-        QTest::newRow("bigint-not-numeric") << "bigint" << "8" << "12abc" << en << kBig;
+        QTest::newRow("smallint-min") << "smallint"
+                                      << "2"
+                                      << "-32768" << en << "";
+        QTest::newRow("smallint-max") << "smallint"
+                                      << "2"
+                                      << "32767" << en << "";
+        QTest::newRow("smallint-above-max") << "smallint"
+                                            << "2"
+                                            << "32768" << en << kSmall;
+        QTest::newRow("smallint-below-min") << "smallint"
+                                            << "2"
+                                            << "-32769" << en << kSmall;
+        QTest::newRow("tinyint-0") << "tinyint"
+                                   << "1"
+                                   << "0" << en << "";
+        QTest::newRow("tinyint-255") << "tinyint"
+                                     << "1"
+                                     << "255" << en << "";
+        QTest::newRow("tinyint-256") << "tinyint"
+                                     << "1"
+                                     << "256" << en << kTiny;
+        QTest::newRow("tinyint-minus-1") << "tinyint"
+                                         << "1"
+                                         << "-1" << en << kTiny;
+        QTest::newRow("bigint-no-range") << "bigint"
+                                         << "8"
+                                         << "1e30" << en << "";
+        QTest::newRow("bigint-not-numeric") << "bigint"
+                                            << "8"
+                                            << "12abc" << en << kBig;
 
-        QTest::newRow("guid-braces-dashes") << "uniqueidentifier" << "16" << guid << en << "";
-        QTest::newRow("guid-digit-missing") << "uniqueidentifier" << "16" << QString(guid).remove(2, 1) << en << kGuid;
-        QTest::newRow("guid-any-32-characters") << "uniqueidentifier" << "16" << QString(32, u'z') << en << "";
-        QTest::newRow("guid-33-characters") << "uniqueidentifier" << "16" << QString(33, u'a') << en << kGuid;
+        QTest::newRow("guid-braces-dashes") << "uniqueidentifier"
+                                            << "16" << guid << en << "";
+        QTest::newRow("guid-digit-missing") << "uniqueidentifier"
+                                            << "16" << QString(guid).remove(2, 1) << en << kGuid;
+        QTest::newRow("guid-any-32-characters") << "uniqueidentifier"
+                                                << "16" << QString(32, u'z') << en << "";
+        QTest::newRow("guid-33-characters") << "uniqueidentifier"
+                                            << "16" << QString(33, u'a') << en << kGuid;
 
-        QTest::newRow("varchar-at-length") << "varchar" << "10" << "0123456789" << en << "";
-        QTest::newRow("varchar-over-length") << "varchar" << "10" << "0123456789A" << en << kString;
-        QTest::newRow("varchar-blanks-only") << "varchar" << "10" << "   " << en << "";
-        QTest::newRow("nvarchar-unlimited") << "nvarchar" << "-1" << QString(9000, u'x') << en << "";
-        QTest::newRow("nvarchar-length-cell-empty") << "nvarchar" << "" << "x" << en << kString;
-        QTest::newRow("text-not-limited-by-pointer-size") << "text" << "16" << QString(200, u'x') << en << "";
+        QTest::newRow("varchar-at-length") << "varchar"
+                                           << "10"
+                                           << "0123456789" << en << "";
+        QTest::newRow("varchar-over-length") << "varchar"
+                                             << "10"
+                                             << "0123456789A" << en << kString;
+        QTest::newRow("varchar-blanks-only") << "varchar"
+                                             << "10"
+                                             << "   " << en << "";
+        QTest::newRow("nvarchar-unlimited") << "nvarchar"
+                                            << "-1" << QString(9000, u'x') << en << "";
+        QTest::newRow("nvarchar-length-cell-empty") << "nvarchar"
+                                                    << ""
+                                                    << "x" << en << kString;
+        QTest::newRow("text-not-limited-by-pointer-size") << "text"
+                                                          << "16" << QString(200, u'x') << en << "";
 
-        QTest::newRow("date-iso") << "datetime" << "8" << "2024-02-29" << en << "";
-        QTest::newRow("date-not-a-day") << "datetime" << "8" << "2023-02-29" << en << kDate;
-        QTest::newRow("date-and-time-iso") << "datetime" << "8" << "2024-02-29 13:45:00" << en << "";
-        QTest::newRow("date-and-time-t-ms") << "datetime" << "8" << "2024-02-29T13:45:00.123" << en << "";
-        QTest::newRow("time-alone") << "datetime" << "8" << "13:45" << en << "";
-        QTest::newRow("time-out-of-range") << "datetime" << "8" << "25:00" << en << kDate;
-        QTest::newRow("date-us-short") << "datetime" << "8" << "12/31/2024" << en << "";
-        QTest::newRow("date-day-first-in-us") << "datetime" << "8" << "31/12/2024" << en << kDate;
-        QTest::newRow("date-german-short") << "datetime" << "8" << "31.12.2024" << "de_DE" << "";
-        QTest::newRow("date-words") << "datetime" << "8" << "yesterday" << en << kDate;
+        QTest::newRow("date-iso") << "datetime"
+                                  << "8"
+                                  << "2024-02-29" << en << "";
+        QTest::newRow("date-not-a-day") << "datetime"
+                                        << "8"
+                                        << "2023-02-29" << en << kDate;
+        QTest::newRow("date-and-time-iso") << "datetime"
+                                           << "8"
+                                           << "2024-02-29 13:45:00" << en << "";
+        QTest::newRow("date-and-time-t-ms") << "datetime"
+                                            << "8"
+                                            << "2024-02-29T13:45:00.123" << en << "";
+        QTest::newRow("time-alone") << "datetime"
+                                    << "8"
+                                    << "13:45" << en << "";
+        QTest::newRow("time-out-of-range") << "datetime"
+                                           << "8"
+                                           << "25:00" << en << kDate;
+        QTest::newRow("date-us-short") << "datetime"
+                                       << "8"
+                                       << "12/31/2024" << en << "";
+        QTest::newRow("date-day-first-in-us") << "datetime"
+                                              << "8"
+                                              << "31/12/2024" << en << kDate;
+        QTest::newRow("date-german-short") << "datetime"
+                                           << "8"
+                                           << "31.12.2024"
+                                           << "de_DE"
+                                           << "";
+        QTest::newRow("date-words") << "datetime"
+                                    << "8"
+                                    << "yesterday" << en << kDate;
 
-        QTest::newRow("varbinary-anything") << "varbinary" << "8000" << "not even hex" << en << "";
-        QTest::newRow("type-outside-the-table") << "money" << "8" << "5" << en << "Unrecognized type: MONEY";
+        QTest::newRow("varbinary-anything") << "varbinary"
+                                            << "8000"
+                                            << "not even hex" << en << "";
+        QTest::newRow("type-outside-the-table") << "money"
+                                                << "8"
+                                                << "5" << en << "Unrecognized type: MONEY";
     }
     void valueRules()
     {
@@ -116,8 +211,10 @@ private Q_SLOTS:
         QVERIFY(isAuditParameter(QStringLiteral("@AUDITCOMPONENT")));
         QVERIFY(isAuditParameter(QStringLiteral("@auditalias")));
         QVERIFY(!isAuditParameter(QStringLiteral("@AuditAliasX")));
-        QCOMPARE(auditValue(QStringLiteral("@auditcomponent"), QStringLiteral("CORP"), QStringLiteral("jo")), QStringLiteral("KORVA"));
-        QCOMPARE(auditValue(QStringLiteral("@AuditAlias"), QStringLiteral("CORP"), QStringLiteral("jo")), QStringLiteral("CORP\\jo"));
+        QCOMPARE(auditValue(QStringLiteral("@auditcomponent"), QStringLiteral("CORP"), QStringLiteral("jo")),
+                 QStringLiteral("KORVA"));
+        QCOMPARE(auditValue(QStringLiteral("@AuditAlias"), QStringLiteral("CORP"), QStringLiteral("jo")),
+                 QStringLiteral("CORP\\jo"));
         QVERIFY(!auditValue(QStringLiteral("@Alias"), QStringLiteral("CORP"), QStringLiteral("jo")));
     }
 };

@@ -73,16 +73,17 @@ private Q_SLOTS:
         QTest::newRow("padded-cells-and-width-row-skipped")
             << enumeration({{"Name  ", "Type"}, {"6", "4"}, {"@A    ", "int "}, {"@Bcdef", "bit "}})
             << QStringList{"Name", "Type"} << QList<QStringList>{{"@A", "int"}, {"@Bcdef", "bit"}};
-        QTest::newRow("leading-blanks-kept") << enumeration({{"Name"}, {"4"}, {"  x "}}) << QStringList{"Name"}
-                                             << QList<QStringList>{{"  x"}};
+        QTest::newRow("leading-blanks-kept")
+            << enumeration({{"Name"}, {"4"}, {"  x "}}) << QStringList{"Name"} << QList<QStringList>{{"  x"}};
         QTest::newRow("missing-cells-empty-extra-ignored")
             << enumeration({{"A", "B"}, {"1", "1"}, {"a"}, {"a", "b", "c"}}) << QStringList{"A", "B"}
             << QList<QStringList>{{"a", ""}, {"a", "b"}};
-        QTest::newRow("header-only") << enumeration({{"Name", "Type"}}) << QStringList{"Name", "Type"} << QList<QStringList>{};
-        QTest::newRow("second-row-is-never-data") << enumeration({{"Name"}, {"@NotAParameter"}}) << QStringList{"Name"}
-                                                  << QList<QStringList>{};
-        QTest::newRow("separator-at-the-end") << enumeration({{"Name"}, {"2"}, {"@a"}}) + QChar(2) << QStringList{"Name"}
-                                              << QList<QStringList>{{"@a"}};
+        QTest::newRow("header-only") << enumeration({{"Name", "Type"}}) << QStringList{"Name", "Type"}
+                                     << QList<QStringList>{};
+        QTest::newRow("second-row-is-never-data")
+            << enumeration({{"Name"}, {"@NotAParameter"}}) << QStringList{"Name"} << QList<QStringList>{};
+        QTest::newRow("separator-at-the-end")
+            << enumeration({{"Name"}, {"2"}, {"@a"}}) + QChar(2) << QStringList{"Name"} << QList<QStringList>{{"@a"}};
         QTest::newRow("empty-text") << QString() << QStringList{} << QList<QStringList>{};
     }
     void enumerationToRecords()
@@ -99,8 +100,10 @@ private Q_SLOTS:
     void parametersThroughTheEnumeration()
     {
         db::ProcedureInfo p;
-        p.source = QStringLiteral("CREATE PROCEDURE csp_X @Name nvarchar(64), @Count int, @Id uniqueidentifier OUTPUT AS SELECT 1");
-        p.parameters = {param("@Name", "nvarchar", 64), param("@Count", "int", 4), param("@Id", "uniqueidentifier", 16, true)};
+        p.source = QStringLiteral(
+            "CREATE PROCEDURE csp_X @Name nvarchar(64), @Count int, @Id uniqueidentifier OUTPUT AS SELECT 1");
+        p.parameters = {param("@Name", "nvarchar", 64), param("@Count", "int", 4),
+                        param("@Id", "uniqueidentifier", 16, true)};
         const QString text = parameterEnumeration(p);
         const QStringList lines = text.split(QChar(2));
         QCOMPARE(lines.size(), 5);
@@ -112,8 +115,8 @@ private Q_SLOTS:
         const std::unique_ptr<db::ResultSet> set = enumerationToResultSet(text);
         QCOMPARE(set->columns(), (QStringList{"Name", "Type", "Length", "Position", "Output"}));
         QCOMPARE(records(*set), (QList<QStringList>{{"@Name", "nvarchar", "64", "1", "0"},
-                                                     {"@Count", "int", "4", "2", "0"},
-                                                     {"@Id", "uniqueidentifier", "16", "3", "1"}}));
+                                                    {"@Count", "int", "4", "2", "0"},
+                                                    {"@Id", "uniqueidentifier", "16", "3", "1"}}));
 
         db::ProcedureInfo none;
         QCOMPARE(enumerationToResultSet(parameterEnumeration(none))->recordCount(), 0);
@@ -125,15 +128,17 @@ private Q_SLOTS:
         QTest::addColumn<QString>("type");
         QTest::addColumn<int>("reported");
         QTest::addColumn<int>("shown");
-        const QString decl = QStringLiteral("CREATE PROCEDURE p\n    @Alias %1,\n    @AliasFull nvarchar(200)\nAS\nSELECT @Alias");
+        const QString decl = QStringLiteral(
+            "CREATE PROCEDURE p\n    @Alias %1,\n    @AliasFull nvarchar(200)\nAS\nSELECT @Alias");
         QTest::newRow("unicode-reported-in-bytes") << decl.arg("nvarchar(64)") << "nvarchar" << 128 << 64;
         QTest::newRow("declared-max") << decl.arg("nvarchar(max)") << "nvarchar" << -1 << -1;
         QTest::newRow("bracketed-type-and-schema") << decl.arg("[sys].[nvarchar](32)") << "nvarchar" << 64 << 32;
-        QTest::newRow("as-before-type") << QStringLiteral("CREATE PROC p @Alias AS nvarchar(12) AS SELECT 1") << "nvarchar"
-                                        << 24 << 12;
-        QTest::newRow("not-declared-keeps-reported") << QStringLiteral("(text not available)") << "nvarchar" << 40 << 40;
-        QTest::newRow("longer-name-not-taken") << QStringLiteral("CREATE PROC p @AliasFull nvarchar(200), @Alias nvarchar(8) AS")
-                                               << "nvarchar" << 16 << 8;
+        QTest::newRow("as-before-type") << QStringLiteral("CREATE PROC p @Alias AS nvarchar(12) AS SELECT 1")
+                                        << "nvarchar" << 24 << 12;
+        QTest::newRow("not-declared-keeps-reported")
+            << QStringLiteral("(text not available)") << "nvarchar" << 40 << 40;
+        QTest::newRow("longer-name-not-taken")
+            << QStringLiteral("CREATE PROC p @AliasFull nvarchar(200), @Alias nvarchar(8) AS") << "nvarchar" << 16 << 8;
         QTest::newRow("single-byte-type-unchanged") << decl.arg("varchar(64)") << "varchar" << 64 << 64;
     }
     void lengthsInCharacters()

@@ -65,13 +65,15 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("procedure");
         QTest::addColumn<QString>("text");
-        QTest::newRow("described-mixed-case-name")
-            << "CSP_UserRename"
-            << "Stored_Procedure: csp_userrename\r\n\r\nDescription: renames a user.\r\n\r\nNotes: keeps the alias.\r\n\r\n"
-               "Exceptions:\r\n50101: alias taken.\r\n50103: no location.\r\n";
-        QTest::newRow("absent-from-dictionary") << "csp_NotDescribed" << "Stored_Procedure: \r\nDescription: Exceptions:\r\n";
+        QTest::newRow("described-mixed-case-name") << "CSP_UserRename"
+                                                   << "Stored_Procedure: csp_userrename\r\n\r\nDescription: renames a "
+                                                      "user.\r\n\r\nNotes: keeps the alias.\r\n\r\n"
+                                                      "Exceptions:\r\n50101: alias taken.\r\n50103: no location.\r\n";
+        QTest::newRow("absent-from-dictionary") << "csp_NotDescribed"
+                                                << "Stored_Procedure: \r\nDescription: Exceptions:\r\n";
         QTest::newRow("no-description-attribute")
-            << "sp_Quiet" << "Stored_Procedure: sp_quiet\r\n\r\nDescription: \r\nNotes: only notes.\r\n\r\nExceptions:\r\n";
+            << "sp_Quiet"
+            << "Stored_Procedure: sp_quiet\r\n\r\nDescription: \r\nNotes: only notes.\r\n\r\nExceptions:\r\n";
     }
     void procedureTexts()
     {
@@ -87,16 +89,27 @@ private Q_SLOTS:
         QTest::addColumn<bool>("found");
         QTest::newRow("column-with-length-type")
             << "@DisplayName"
-            << "Parameter: @DisplayName\r\n\r\nDatatype: nvarchar\r\n\r\nLength: 64\r\n\r\nDescription: name shown.\r\n\r\n"
+            << "Parameter: @DisplayName\r\n\r\nDatatype: nvarchar\r\n\r\nLength: 64\r\n\r\nDescription: name "
+               "shown.\r\n\r\n"
                "Notes: seen in lists.\r\n\r\nRestrictions: a display name.\r\n\r\nmin=1, max=64\r\n"
             << true;
         QTest::newRow("own-description-and-notes")
-            << "@REASON" << "Parameter: @REASON\r\n\r\nDescription: why.\r\n\r\nNotes: kept in the log.\r\n\r\n" << true;
+            << "@REASON"
+            << "Parameter: @REASON\r\n\r\nDescription: why.\r\n\r\nNotes: kept in the log.\r\n\r\n"
+            << true;
         QTest::newRow("reftable-without-refcolumn")
-            << "@Rate" << "Parameter: @Rate\r\n\r\nDescription: own words.\r\n\r\nNotes: own notes.\r\n\r\n" << true;
-        QTest::newRow("referenced-column-missing") << "@Gone" << "Parameter: @Gone\r\n\r\n" << true;
-        QTest::newRow("no-description-attribute") << "@Bare" << "Parameter: @Bare\r\n\r\n\r\nNotes: \r\n\r\n" << true;
-        QTest::newRow("not-in-dictionary") << "@Other" << "Parameter: @Other\r\n\r\n" << false;
+            << "@Rate"
+            << "Parameter: @Rate\r\n\r\nDescription: own words.\r\n\r\nNotes: own notes.\r\n\r\n"
+            << true;
+        QTest::newRow("referenced-column-missing") << "@Gone"
+                                                   << "Parameter: @Gone\r\n\r\n"
+                                                   << true;
+        QTest::newRow("no-description-attribute") << "@Bare"
+                                                  << "Parameter: @Bare\r\n\r\n\r\nNotes: \r\n\r\n"
+                                                  << true;
+        QTest::newRow("not-in-dictionary") << "@Other"
+                                           << "Parameter: @Other\r\n\r\n"
+                                           << false;
     }
     void parameterTexts()
     {
@@ -114,22 +127,32 @@ private Q_SLOTS:
         QTest::addColumn<QString>("column");
         QTest::addColumn<QString>("text");
         QTest::newRow("enumeration-type")
-            << "tbl_user" << "Kind"
+            << "tbl_user"
+            << "Kind"
             << "Datatype: tinyint\r\n\r\nLength: 1\r\n\r\nDescription: kind.\r\n\r\n\r\n"
                "Restrictions: kind of user.\r\n\r\nEnumeration:\r\n0, off\r\n1, on\r\n\r\n";
-        QTest::newRow("regex-type-no-description")
-            << "TBL_USER" << "pin"
-            << "Datatype: nvarchar\r\n\r\nLength: 24\r\n\r\n\r\nRestrictions: digits.\r\n\r\nfour or more digits.\r\nregex=^[0-9]{4,}$\r\n";
-        QTest::newRow("unknown-restriction-kind")
-            << "tbl_user" << "Language"
-            << "Datatype: int\r\n\r\nLength: 4\r\n\r\nDescription: prompt language.\r\n\r\n\r\nRestrictions: a locale id.\r\n\r\n\r\n";
-        QTest::newRow("type-without-restrictions")
-            << "tbl_user" << "Loose"
-            << "Datatype: int\r\n\r\nLength: 4\r\n\r\nDescription: type without restrictions.\r\n\r\n\r\nRestrictions: \r\n";
-        QTest::newRow("plain-column") << "tbl_user" << "Plain"
-                                      << "Datatype: int\r\n\r\nLength: 4\r\n\r\nDescription: no notes, no type.\r\n\r\n";
-        QTest::newRow("unknown-column") << "tbl_user" << "Nothing" << "";
-        QTest::newRow("empty-table-name") << "" << "DisplayName" << "";
+        QTest::newRow("regex-type-no-description") << "TBL_USER"
+                                                   << "pin"
+                                                   << "Datatype: nvarchar\r\n\r\nLength: 24\r\n\r\n\r\nRestrictions: "
+                                                      "digits.\r\n\r\nfour or more digits.\r\nregex=^[0-9]{4,}$\r\n";
+        QTest::newRow("unknown-restriction-kind") << "tbl_user"
+                                                  << "Language"
+                                                  << "Datatype: int\r\n\r\nLength: 4\r\n\r\nDescription: prompt "
+                                                     "language.\r\n\r\n\r\nRestrictions: a locale id.\r\n\r\n\r\n";
+        QTest::newRow("type-without-restrictions") << "tbl_user"
+                                                   << "Loose"
+                                                   << "Datatype: int\r\n\r\nLength: 4\r\n\r\nDescription: type without "
+                                                      "restrictions.\r\n\r\n\r\nRestrictions: \r\n";
+        QTest::newRow("plain-column") << "tbl_user"
+                                      << "Plain"
+                                      << "Datatype: int\r\n\r\nLength: 4\r\n\r\nDescription: no notes, no "
+                                         "type.\r\n\r\n";
+        QTest::newRow("unknown-column") << "tbl_user"
+                                        << "Nothing"
+                                        << "";
+        QTest::newRow("empty-table-name") << ""
+                                          << "DisplayName"
+                                          << "";
     }
     void columnTexts()
     {
@@ -143,11 +166,16 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("type");
         QTest::addColumn<QString>("text");
-        QTest::newRow("length-any-case") << "DisplayName64" << "a display name.\r\n\r\nmin=1, max=64";
-        QTest::newRow("enumeration-without-values") << "EmptyEnum" << "";
-        QTest::newRow("no-restrictions") << "ObjectIdentifier" << "";
-        QTest::newRow("unknown-type") << "NoSuchType" << "";
-        QTest::newRow("empty-name") << "" << "";
+        QTest::newRow("length-any-case") << "DisplayName64"
+                                         << "a display name.\r\n\r\nmin=1, max=64";
+        QTest::newRow("enumeration-without-values") << "EmptyEnum"
+                                                    << "";
+        QTest::newRow("no-restrictions") << "ObjectIdentifier"
+                                         << "";
+        QTest::newRow("unknown-type") << "NoSuchType"
+                                      << "";
+        QTest::newRow("empty-name") << ""
+                                    << "";
     }
     void customTypes()
     {
@@ -159,7 +187,8 @@ private Q_SLOTS:
     // Names put into the paths cannot change what the paths select.
     void quotesInNames()
     {
-        QCOMPARE(procedureDescription(doc, QStringLiteral("x' or '1'='1")), QStringLiteral("Stored_Procedure: \r\nDescription: Exceptions:\r\n"));
+        QCOMPARE(procedureDescription(doc, QStringLiteral("x' or '1'='1")),
+                 QStringLiteral("Stored_Procedure: \r\nDescription: Exceptions:\r\n"));
         QVERIFY(!parameterDescription(doc, QStringLiteral("csp_userrename"), QStringLiteral("@a\"b'c")).found);
     }
 };

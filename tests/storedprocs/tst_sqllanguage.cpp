@@ -39,8 +39,10 @@ getdate @@ROWCOUNT
 QString colourMap(const QTextBlock &block)
 {
     QString map(block.text().size(), u'.');
-    const QHash<QRgb, QChar> letters{{QColor(0, 0, 255).rgb(), u'k'}, {QColor(255, 0, 255).rgb(), u'f'},
-                                     {QColor(0, 128, 0).rgb(), u'c'},  {QColor(255, 0, 0).rgb(), u's'},
+    const QHash<QRgb, QChar> letters{{QColor(0, 0, 255).rgb(), u'k'},
+                                     {QColor(255, 0, 255).rgb(), u'f'},
+                                     {QColor(0, 128, 0).rgb(), u'c'},
+                                     {QColor(255, 0, 0).rgb(), u's'},
                                      {QColor(0, 128, 128).rgb(), u'n'}};
     for (const QTextLayout::FormatRange &r : block.layout()->formats())
         for (int i = r.start; i < r.start + r.length; ++i)
@@ -75,10 +77,11 @@ private Q_SLOTS:
     void problemsAreReportedAndSkipped()
     {
         QStringList problems;
-        const LanguageDefinition d = parseLanguageDefinition(QStringLiteral("select\n[Styles]\nKeywords=blue\nString=#FF0000 "
-                                                                            "underline\n[Comments]\nBlock=/*\nLine=--\n[Strings]\n"
-                                                                            "Delimiter=''\nQuote=\"\n[Language\n[Keywords]\nFROM\n"),
-                                                             &problems);
+        const LanguageDefinition d =
+            parseLanguageDefinition(QStringLiteral("select\n[Styles]\nKeywords=blue\nString=#FF0000 "
+                                                   "underline\n[Comments]\nBlock=/*\nLine=--\n[Strings]\n"
+                                                   "Delimiter=''\nQuote=\"\n[Language\n[Keywords]\nFROM\n"),
+                                    &problems);
         QCOMPARE(problems.size(), 7);
         QVERIFY(problems[0].startsWith(u"line 1: "));
         QVERIFY(problems[1].startsWith(u"line 3: "));
@@ -94,17 +97,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QStringList>("maps");
         QTest::newRow("keywords-any-case-numbers")
-            << "select x From t where n=42"
-            << QStringList{"kkkkkk...kkkk...kkkkk...nn"};
-        QTest::newRow("string-with-doubled-quote") << "SELECT 'it''s -- no' AS a"
-                                                    << QStringList{"kkkkkk.sssssssssssss....."};
+            << "select x From t where n=42" << QStringList{"kkkkkk...kkkk...kkkkk...nn"};
+        QTest::newRow("string-with-doubled-quote")
+            << "SELECT 'it''s -- no' AS a" << QStringList{"kkkkkk.sssssssssssss....."};
         QTest::newRow("line-comment") << "SELECT 1 -- from here" << QStringList{"kkkkkk.n.cccccccccccc"};
         QTest::newRow("block-comment-over-lines")
-            << "x /* from\nstill select\nend */ FROM"
-            << QStringList{"..ccccccc", "cccccccccccc", "cccccc.kkkk"};
+            << "x /* from\nstill select\nend */ FROM" << QStringList{"..ccccccc", "cccccccccccc", "cccccc.kkkk"};
         QTest::newRow("string-over-lines") << "'a\nselect' getdate()" << QStringList{"ss", "sssssss.fffffff.."};
-        QTest::newRow("words-inside-words") << "selected fromage @@ROWCOUNT"
-                                            << QStringList{".................ffffffffff"};
+        QTest::newRow("words-inside-words")
+            << "selected fromage @@ROWCOUNT" << QStringList{".................ffffffffff"};
     }
     void colouring()
     {

@@ -131,7 +131,8 @@ private Q_SLOTS:
         QCOMPARE(languages.InitalizeLanguages(), QString());
         QStringList codes = languages.available();
         codes.sort();
-        QCOMPARE(codes, (QStringList{QStringLiteral("DEU"), QStringLiteral("_FR"), QStringLiteral("deu"), QStringLiteral("fra")}));
+        QCOMPARE(codes, (QStringList{QStringLiteral("DEU"), QStringLiteral("_FR"), QStringLiteral("deu"),
+                                     QStringLiteral("fra")}));
         QVERIFY(languages.loadedLibrary().isEmpty());
         QCOMPARE(lcidForCode(QStringLiteral("_FR")), 1033);
 
@@ -247,8 +248,10 @@ private Q_SLOTS:
         }
         damaged << QByteArray(good.size(), '\0');
         // Sections that claim more than there is, or point far away.
-        damaged << kQmMagic + QByteArray::fromHex("69ffffffff01") << kQmMagic + QByteArray::fromHex("4200000008ffffff00ffffff00");
-        damaged << kQmMagic + QByteArray::fromHex("2f00000004000100ff") << kQmMagic + QByteArray::fromHex("2f000000020000");
+        damaged << kQmMagic + QByteArray::fromHex("69ffffffff01")
+                << kQmMagic + QByteArray::fromHex("4200000008ffffff00ffffff00");
+        damaged << kQmMagic + QByteArray::fromHex("2f00000004000100ff")
+                << kQmMagic + QByteArray::fromHex("2f000000020000");
         damaged << emptyTranslation("de_DE") + QByteArray::fromHex("9600000004000000ff");
 
         QTemporaryDir dir;
@@ -310,7 +313,8 @@ private Q_SLOTS:
         for (QAction *a : about.languageMenu()->actions())
             listed << a->text() + u'=' + a->data().toString();
         listed.sort();
-        QCOMPARE(listed, (QStringList{QStringLiteral("French (France)= 1036"), QStringLiteral("German (Germany)= 1031")}));
+        QCOMPARE(listed,
+                 (QStringList{QStringLiteral("French (France)= 1036"), QStringLiteral("German (Germany)= 1031")}));
         QVERIFY(msg.messages.isEmpty());
 
         // The label opens the menu at the mouse, and from the keyboard too.

@@ -75,7 +75,7 @@ private Q_SLOTS:
         QCOMPARE(tip.hWnd()->palette().color(tip.hWnd()->foregroundRole()), QColor(4, 5, 6));
         QVERIFY(tip.hWnd()->width() <= 120);
         QTRY_VERIFY(!tip.isTipVisible()); // the auto-pop delay
-        tip.setMaxTipWidth(0); // no limit
+        tip.setMaxTipWidth(0);            // no limit
         tip.setToolText(&grid, longText + u' ');
         QTRY_VERIFY(tip.isTipVisible());
         QVERIFY(tip.hWnd()->width() > 120);

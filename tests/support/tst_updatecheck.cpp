@@ -105,17 +105,28 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("version");
         QTest::addColumn<QString>("padded");
-        QTest::newRow("one digit") << "2.0.5" << "02.0.05";
-        QTest::newRow("two digits") << "2.0.15" << "02.0.015";
-        QTest::newRow("three digits") << "2.0.155" << "02.0.0155";
-        QTest::newRow("four digits") << "2.0.1555" << "02.0.1555";
-        QTest::newRow("zero") << "0.0.0" << "0.0.0";
-        QTest::newRow("leading zeros read as the number") << "02.00.015" << "02.0.015";
-        QTest::newRow("too short") << "2.1" << "";
-        QTest::newRow("empty") << "" << "";
-        QTest::newRow("no dot is one component") << "2015" << "2015";
-        QTest::newRow("empty component stays empty") << "2..15" << "02..015";
-        QTest::newRow("longer than any integer") << "2.0.123456789012345678901" << "02.0.123456789012345678901";
+        QTest::newRow("one digit") << "2.0.5"
+                                   << "02.0.05";
+        QTest::newRow("two digits") << "2.0.15"
+                                    << "02.0.015";
+        QTest::newRow("three digits") << "2.0.155"
+                                      << "02.0.0155";
+        QTest::newRow("four digits") << "2.0.1555"
+                                     << "02.0.1555";
+        QTest::newRow("zero") << "0.0.0"
+                              << "0.0.0";
+        QTest::newRow("leading zeros read as the number") << "02.00.015"
+                                                          << "02.0.015";
+        QTest::newRow("too short") << "2.1"
+                                   << "";
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("no dot is one component") << "2015"
+                                                 << "2015";
+        QTest::newRow("empty component stays empty") << "2..15"
+                                                     << "02..015";
+        QTest::newRow("longer than any integer") << "2.0.123456789012345678901"
+                                                 << "02.0.123456789012345678901";
     }
     void padding()
     {
@@ -140,7 +151,8 @@ private Q_SLOTS:
     {
         QFETCH(QString, published);
         QFETCH(int, outcome);
-        QCOMPARE(int(compareVersions(PadVersionString(QStringLiteral("2.0.15")), PadVersionString(published))), outcome);
+        QCOMPARE(int(compareVersions(PadVersionString(QStringLiteral("2.0.15")), PadVersionString(published))),
+                 outcome);
     }
 
     void findingTheToolInTheList()
@@ -150,7 +162,8 @@ private Q_SLOTS:
                  QStringLiteral("02.0.016"));
         QCOMPARE(latestVersionFrom(QString::fromLatin1(listWith(QStringLiteral("2.0.16 beta"))), kHomePage, QString()),
                  QStringLiteral("02.0.016"));
-        QCOMPARE(latestVersionFrom(QStringLiteral("^/DIAGNOSTICS/Talmu.htm^IFRAM_A</CELL><CELL>2.1.3"), kHomePage, QString()),
+        QCOMPARE(latestVersionFrom(QStringLiteral("^/DIAGNOSTICS/Talmu.htm^IFRAM_A</CELL><CELL>2.1.3"), kHomePage,
+                                   QString()),
                  QStringLiteral("02.01.03"));
         // A tag of two or more characters is part of the key; a single character is not.
         const QString tagged = QStringLiteral("x Talmu^/Diagnostics/Talmu.htm^ifram_a<cell>2.0.20");
@@ -161,7 +174,8 @@ private Q_SLOTS:
         QCOMPARE(latestVersionFrom(QString::fromLatin1(listWith(QStringLiteral("2.0.16"), QStringLiteral("/X.htm"))),
                                    kHomePage, QString()),
                  QString());
-        QCOMPARE(latestVersionFrom(QStringLiteral("<cell>2.0.16</cell>^/Diagnostics/Talmu.htm^ifram_a"), kHomePage, QString()),
+        QCOMPARE(latestVersionFrom(QStringLiteral("<cell>2.0.16</cell>^/Diagnostics/Talmu.htm^ifram_a"), kHomePage,
+                                   QString()),
                  QString());
         QCOMPARE(latestVersionFrom(QStringLiteral("<cell>2.0"), kHomePage, QString()), QString());
         QCOMPARE(latestVersionFrom(QString::fromLatin1(listWith(QStringLiteral("2.0.16"))),
@@ -173,12 +187,14 @@ private Q_SLOTS:
     {
         QCOMPARE(homePageUrl(), kHomePage);
         QCOMPARE(toolSiteUrl(), QStringLiteral("https://www.orvextools.example"));
-        QCOMPARE(downloadListUrl(), QStringLiteral("https://www.orvextools.example/SiteList/AllDownloads/AllDownloads.XML"));
+        QCOMPARE(downloadListUrl(),
+                 QStringLiteral("https://www.orvextools.example/SiteList/AllDownloads/AllDownloads.XML"));
         auto s = openSettings();
         s->setValue(QStringLiteral("Config/HomePageUrl"), QStringLiteral("https://tools.example.net/pages/Talmu.htm"));
         QCOMPARE(toolSiteUrl(), QStringLiteral("https://tools.example.net"));
         // Another site's page is found in that site's list under its own path.
-        QCOMPARE(latestVersionFrom(QString::fromLatin1(listWith(QStringLiteral("2.0.16"), QStringLiteral("/pages/Talmu.htm"))),
+        QCOMPARE(latestVersionFrom(QString::fromLatin1(listWith(QStringLiteral("2.0.16"), QStringLiteral("/pages/"
+                                                                                                         "Talmu.htm"))),
                                    homePageUrl(), QString()),
                  QStringLiteral("02.0.016"));
         s->setValue(QStringLiteral("Config/ToolSiteUrl"), QStringLiteral("http://mirror.example"));
@@ -211,8 +227,9 @@ private Q_SLOTS:
         QCOMPARE(owner.cursor().shape(), Qt::ArrowCursor);
         QCOMPARE(site.paths, QStringList{QStringLiteral("/SiteList/AllDownloads/AllDownloads.XML")});
         QCOMPARE(msg.titles, QStringList{QStringLiteral("Updated version is available")});
-        QCOMPARE(msg.messages, QStringList{QStringLiteral("An updated version of this tool is available on ") + site.url()
-                                           + QStringLiteral(".  Click OK to open the application home page now")});
+        QCOMPARE(msg.messages,
+                 QStringList{QStringLiteral("An updated version of this tool is available on ") + site.url()
+                             + QStringLiteral(".  Click OK to open the application home page now")});
         QCOMPARE(opened, QList<QUrl>{QUrl(kHomePage)});
 
         // Cancel leaves the home page closed.
@@ -229,7 +246,8 @@ private Q_SLOTS:
         site.body = listWith(programVersion());
         check.checkForUpdatedVersion_Foreground(kHomePage, QString());
         QVERIFY(done.wait(10000));
-        QCOMPARE(msg.messages, QStringList{QStringLiteral("You have the most up to date version of this tool installed")});
+        QCOMPARE(msg.messages,
+                 QStringList{QStringLiteral("You have the most up to date version of this tool installed")});
         QVERIFY(opened.isEmpty());
     }
 
@@ -261,10 +279,11 @@ private Q_SLOTS:
         QTest::qWait(50);
         QCOMPARE(done.size(), 1);
         QCOMPARE(msg.messages,
-                 QStringList{QStringLiteral("Unable to contact application home page to check for version.  You can access "
-                                            "the home page and check for updated versions of all Zandel Orvex tools by "
-                                            "going to ")
-                             + site.url()});
+                 QStringList{
+                     QStringLiteral("Unable to contact application home page to check for version.  You can access "
+                                    "the home page and check for updated versions of all Zandel Orvex tools by "
+                                    "going to ")
+                     + site.url()});
         QVERIFY(!check.isRunning());
     }
 

@@ -64,8 +64,7 @@ struct ServerError
     ServerError() = default;
     ServerError(int n, QString text, int sev = 16, int st = 1, QString proc = {})
         : number(n), message(std::move(text)), severity(sev), state(st), procedure(std::move(proc))
-    {
-    }
+    {}
     int number = 0;
     QString message;
     int severity = 16;
@@ -133,8 +132,8 @@ private:
     TokenWriter &out(); // writes a held DONE first, with DONE_MORE
     void done(quint8 token, quint16 status, quint64 count);
     void sendError(const ServerError &e, quint8 doneToken, bool inProc = false);
-    bool finish();          // the held DONE as the last token, then the last packet
-    bool pollAttention();   // true when the client asked to stop the request under way
+    bool finish();        // the held DONE as the last token, then the last packet
+    bool pollAttention(); // true when the client asked to stop the request under way
     ServerError fromEngine(const db::Error &e) const;
 
     StandIn::Impl &m_server;

@@ -56,7 +56,8 @@ Cell readCell(sqlite3_stmt *stmt, int i)
         break;
     case SQLITE_TEXT:
         c.kind = Cell::Text;
-        c.bytes = QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(stmt, i)), sqlite3_column_bytes(stmt, i));
+        c.bytes = QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(stmt, i)),
+                             sqlite3_column_bytes(stmt, i));
         break;
     case SQLITE_BLOB:
         c.kind = Cell::Blob;
@@ -150,8 +151,10 @@ QStringList splitArguments(const QString &text)
 
 const RE &setPattern()
 {
-    static const RE re(QStringLiteral("SET\\s+(TRANSACTION\\s+ISOLATION\\s+LEVEL\\s+(?:READ\\s+UNCOMMITTED|READ\\s+COMMITTED|"
-                                      "REPEATABLE\\s+READ|SNAPSHOT|SERIALIZABLE)|([A-Z_]+(?:\\s*,\\s*[A-Z_]+)*)\\s+(ON|OFF|-?\\d+))\\b"),
+    static const RE re(QStringLiteral(
+                           "SET\\s+(TRANSACTION\\s+ISOLATION\\s+LEVEL\\s+(?:READ\\s+UNCOMMITTED|READ\\s+COMMITTED|"
+                           "REPEATABLE\\s+READ|SNAPSHOT|SERIALIZABLE)|([A-Z_]+(?:\\s*,\\s*[A-Z_]+)*)\\s+(ON|OFF|-?\\d+)"
+                           ")\\b"),
                        kCi);
     return re;
 }
@@ -209,29 +212,34 @@ void Connection::installCatalogueViews()
     sqlite3 *db = m_session->handle();
     sqlite3_stmt *st = nullptr;
     bool procedures = false;
-    if (sqlite3_prepare_v2(db, "SELECT 1 FROM main.sqlite_master WHERE type='table' AND name='korva_procedures'", -1, &st,
-                           nullptr) == SQLITE_OK)
+    if (sqlite3_prepare_v2(db, "SELECT 1 FROM main.sqlite_master WHERE type='table' AND name='korva_procedures'", -1,
+                           &st, nullptr)
+        == SQLITE_OK)
         procedures = sqlite3_step(st) == SQLITE_ROW;
     sqlite3_finalize(st);
     QString sql = QStringLiteral(
-        "CREATE TEMP VIEW korva_sys_types AS SELECT column1 AS user_type_id, column1 AS system_type_id, column2 AS name "
+        "CREATE TEMP VIEW korva_sys_types AS SELECT column1 AS user_type_id, column1 AS system_type_id, column2 AS "
+        "name "
         "FROM (VALUES (36,'uniqueidentifier'),(48,'tinyint'),(52,'smallint'),(56,'int'),(127,'bigint'),(104,'bit'),"
         "(62,'float'),(59,'real'),(60,'money'),(61,'datetime'),(58,'smalldatetime'),(106,'decimal'),(108,'numeric'),"
         "(231,'nvarchar'),(239,'nchar'),(99,'ntext'),(167,'varchar'),(175,'char'),(35,'text'),(165,'varbinary'),"
         "(173,'binary'),(34,'image'));\n");
     if (procedures) {
         sql += QStringLiteral(
-            "CREATE TEMP VIEW korva_sys_procedures AS SELECT id AS object_id, name COLLATE NOCASE AS name, 'P' AS type, "
+            "CREATE TEMP VIEW korva_sys_procedures AS SELECT id AS object_id, name COLLATE NOCASE AS name, 'P' AS "
+            "type, "
             "1 AS schema_id FROM main.korva_procedures;\n"
             "CREATE TEMP VIEW korva_sys_sql_modules AS SELECT id AS object_id, definition FROM main.korva_procedures;\n"
-            "CREATE TEMP VIEW korva_sys_parameters AS SELECT pp.procedure_id AS object_id, pp.name COLLATE NOCASE AS name, "
+            "CREATE TEMP VIEW korva_sys_parameters AS SELECT pp.procedure_id AS object_id, pp.name COLLATE NOCASE AS "
+            "name, "
             "pp.ordinal AS parameter_id, t.user_type_id AS user_type_id, t.system_type_id AS system_type_id, "
             "(CASE WHEN pp.length < 0 THEN -1 WHEN lower(pp.type_name) IN ('nvarchar','nchar') THEN pp.length * 2 "
             "ELSE pp.length END) AS max_length, pp.is_output AS is_output "
             "FROM main.korva_procedure_parameters pp LEFT JOIN korva_sys_types t ON t.name = lower(pp.type_name);\n");
     } else {
         sql += QStringLiteral(
-            "CREATE TEMP VIEW korva_sys_procedures AS SELECT 0 AS object_id, '' AS name, 'P' AS type, 1 AS schema_id WHERE 0;\n"
+            "CREATE TEMP VIEW korva_sys_procedures AS SELECT 0 AS object_id, '' AS name, 'P' AS type, 1 AS schema_id "
+            "WHERE 0;\n"
             "CREATE TEMP VIEW korva_sys_sql_modules AS SELECT 0 AS object_id, '' AS definition WHERE 0;\n"
             "CREATE TEMP VIEW korva_sys_parameters AS SELECT 0 AS object_id, '' AS name, 0 AS parameter_id, "
             "0 AS user_type_id, 0 AS system_type_id, 0 AS max_length, 0 AS is_output WHERE 0;\n");
@@ -280,9 +288,11 @@ bool Connection::beginTransaction(bool announce)
 bool Connection::endTransaction(bool commit, ServerError *error)
 {
     if (m_tranCount == 0) {
-        *error = commit ? ServerError{3902, QStringLiteral("The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION.")}
-                        : ServerError{3903, QStringLiteral("The ROLLBACK TRANSACTION request has no corresponding BEGIN "
-                                                           "TRANSACTION.")};
+        *error = commit
+                     ? ServerError{3902, QStringLiteral(
+                                             "The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION.")}
+                     : ServerError{3903, QStringLiteral("The ROLLBACK TRANSACTION request has no corresponding BEGIN "
+                                                        "TRANSACTION.")};
         return false;
     }
     if (commit && m_tranCount > 1) {
@@ -330,8 +340,11 @@ void Connection::handleTransaction(const QByteArray &data)
         return;
     }
     static const char *names[] = {"BEGIN", "COMMIT", "ROLLBACK"};
-    m_server.record(QStringLiteral("TRAN %1%2").arg(QLatin1String(names[request == 5 ? 0 : request == 7 ? 1 : 2]),
-                                                    cont ? QStringLiteral(" AND BEGIN") : QString()));
+    m_server.record(QStringLiteral("TRAN %1%2")
+                        .arg(QLatin1String(names[request == 5   ? 0
+                                                 : request == 7 ? 1
+                                                                : 2]),
+                             cont ? QStringLiteral(" AND BEGIN") : QString()));
     ServerError e;
     if (request == 5) {
         if (beginTransaction(true))
@@ -349,8 +362,9 @@ void Connection::handleUnexpected(quint8 type)
     if (m_loggedIn) {
         m_out.data.clear();
         m_out.message(kTokenError, 4002, 1, 20,
-                      QStringLiteral("The incoming tabular data stream (TDS) protocol stream is incorrect: packet type %1 "
-                                     "is not expected here.")
+                      QStringLiteral(
+                          "The incoming tabular data stream (TDS) protocol stream is incorrect: packet type %1 "
+                          "is not expected here.")
                           .arg(type),
                       QStringLiteral("standin"), QString(), 0);
         m_out.done(kTokenDone, kDoneError, 0, 0);
@@ -371,13 +385,15 @@ bool Connection::runBatch(const QString &text, const QList<Bound> &bound, bool i
 {
     static const RE useRe(QStringLiteral("USE\\s+(\\[[^\\]]+\\]|\"[^\"]+\"|[A-Z_][A-Z0-9_]*)"), kCi);
     static const RE beginRe(QStringLiteral("BEGIN\\s+TRAN(?:SACTION)?\\b"), kCi);
-    static const RE endRe(QStringLiteral("(IF\\s+@@TRANCOUNT\\s*>\\s*0\\s+)?(COMMIT|ROLLBACK)(?:\\s+(?:TRAN|TRANSACTION|WORK)\\b)?"
-                                         "(\\s+BEGIN\\s+TRAN(?:SACTION)?\\b)?"),
+    static const RE endRe(QStringLiteral(
+                              "(IF\\s+@@TRANCOUNT\\s*>\\s*0\\s+)?(COMMIT|ROLLBACK)(?:\\s+(?:TRAN|TRANSACTION|WORK)\\b)?"
+                              "(\\s+BEGIN\\s+TRAN(?:SACTION)?\\b)?"),
                           kCi);
     static const RE execRe(QStringLiteral("EXEC(?:UTE)?\\s+"), kCi);
-    static const RE boundary(QStringLiteral("(?:;|\\n)\\s*(?=SET\\s+(?:TRANSACTION\\s+ISOLATION|[A-Z_]+(?:\\s*,\\s*[A-Z_]+)*\\s+"
-                                            "(?:ON|OFF|-?\\d+)\\b)|USE\\s|BEGIN\\s+TRAN|COMMIT\\b|ROLLBACK\\b|"
-                                            "IF\\s+@@TRANCOUNT|EXEC(?:UTE)?\\s)"),
+    static const RE boundary(QStringLiteral(
+                                 "(?:;|\\n)\\s*(?=SET\\s+(?:TRANSACTION\\s+ISOLATION|[A-Z_]+(?:\\s*,\\s*[A-Z_]+)*\\s+"
+                                 "(?:ON|OFF|-?\\d+)\\b)|USE\\s|BEGIN\\s+TRAN|COMMIT\\b|ROLLBACK\\b|"
+                                 "IF\\s+@@TRANCOUNT|EXEC(?:UTE)?\\s)"),
                              kCi);
     const quint8 token = inProc ? kTokenDoneInProc : kTokenDone;
     const auto anchored = [&](const RE &re, qsizetype at) {
@@ -542,7 +558,9 @@ bool Connection::streamStatement(sqlite3_stmt *stmt, bool inProc, const QStringL
     QList<Column> columns;
     for (int i = 0; i < n; ++i) {
         const char *decl = sqlite3_column_decltype(stmt, i);
-        const QString declared = i < declaredTypes.size() ? declaredTypes[i] : decl ? QString::fromUtf8(decl) : QString();
+        const QString declared = i < declaredTypes.size() ? declaredTypes[i]
+                                 : decl                   ? QString::fromUtf8(decl)
+                                                          : QString();
         columns << columnFor(QString::fromUtf8(sqlite3_column_name(stmt, i)), declared, cells[i]);
     }
     out().colMetadata(columns);
@@ -583,7 +601,8 @@ void Connection::sendRows(const QList<Column> &columns, const QList<QList<Cell>>
 bool Connection::runExec(const QString &text, const QList<Bound> &bound, bool inProc)
 {
     const quint8 token = inProc ? kTokenDoneInProc : kTokenDone;
-    static const RE nameRe(QStringLiteral("^\\s*((?:\\[[^\\]]+\\]|[\\w#$]+)(?:\\s*\\.\\s*(?:\\[[^\\]]*\\]|[\\w#$]*))*)"));
+    static const RE nameRe(
+        QStringLiteral("^\\s*((?:\\[[^\\]]+\\]|[\\w#$]+)(?:\\s*\\.\\s*(?:\\[[^\\]]*\\]|[\\w#$]*))*)"));
     const auto m = nameRe.match(text);
     if (!m.hasMatch()) {
         sendError({102, QStringLiteral("Incorrect syntax near 'EXEC'."), 15}, token);
@@ -640,7 +659,8 @@ bool Connection::callProcedure(const QString &name, const QList<Bound> &args, bo
         sqlite3_stmt *st = nullptr;
         const QByteArray n = name.toUtf8();
         if (sqlite3_prepare_v2(db,
-                               "SELECT pp.name FROM main.korva_procedures p LEFT JOIN main.korva_procedure_parameters pp "
+                               "SELECT pp.name FROM main.korva_procedures p LEFT JOIN main.korva_procedure_parameters "
+                               "pp "
                                "ON pp.procedure_id = p.id WHERE p.name = ?1 COLLATE NOCASE ORDER BY pp.ordinal",
                                -1, &st, nullptr)
             == SQLITE_OK) {
@@ -664,8 +684,8 @@ bool Connection::callProcedure(const QString &name, const QList<Bound> &args, bo
         QString target;
         if (a.name.isEmpty()) {
             if (position >= parameters.size()) {
-                sendError({8144, QStringLiteral("Procedure or function %1 has too many arguments specified.").arg(name), 16, 4,
-                           name},
+                sendError({8144, QStringLiteral("Procedure or function %1 has too many arguments specified.").arg(name),
+                           16, 4, name},
                           doneToken);
                 return false;
             }
@@ -675,7 +695,8 @@ bool Connection::callProcedure(const QString &name, const QList<Bound> &args, bo
                 if (p.compare(u'@' + a.name, Qt::CaseInsensitive) == 0)
                     target = p;
             if (target.isEmpty()) {
-                sendError({8145, QStringLiteral("@%1 is not a parameter for procedure %2.").arg(a.name, name), 16, 2, name},
+                sendError({8145, QStringLiteral("@%1 is not a parameter for procedure %2.").arg(a.name, name), 16, 2,
+                           name},
                           doneToken);
                 return false;
             }
@@ -744,8 +765,10 @@ void Connection::handleRpc(const QByteArray &data)
         dropNow();
         return;
     }
-    static const QHash<int, QString> known{{10, QStringLiteral("sp_executesql")}, {11, QStringLiteral("sp_prepare")},
-                                           {12, QStringLiteral("sp_execute")},    {13, QStringLiteral("sp_prepexec")},
+    static const QHash<int, QString> known{{10, QStringLiteral("sp_executesql")},
+                                           {11, QStringLiteral("sp_prepare")},
+                                           {12, QStringLiteral("sp_execute")},
+                                           {13, QStringLiteral("sp_prepexec")},
                                            {15, QStringLiteral("sp_unprepare")}};
     if (procId)
         name = known.value(procId, QStringLiteral("#%1").arg(procId));
@@ -775,8 +798,9 @@ void Connection::handleRpc(const QByteArray &data)
     };
     if (proc == u"sp_executesql") {
         if (params.isEmpty()) {
-            sendError({201, QStringLiteral("Procedure or function 'sp_executesql' expects parameter '@statement', which was "
-                                           "not supplied.")},
+            sendError({201,
+                       QStringLiteral("Procedure or function 'sp_executesql' expects parameter '@statement', which was "
+                                      "not supplied.")},
                       kTokenDoneProc);
         } else {
             const QString declaration = params.size() > 1 ? params[1].value.toString() : QString();
@@ -784,8 +808,9 @@ void Connection::handleRpc(const QByteArray &data)
         }
     } else if (proc == u"sp_prepare" || proc == u"sp_prepexec") {
         if (params.size() < 3) {
-            sendError({201, QStringLiteral("Procedure or function '%1' expects parameter '@stmt', which was not supplied.")
-                                .arg(proc)},
+            sendError({201,
+                       QStringLiteral("Procedure or function '%1' expects parameter '@stmt', which was not supplied.")
+                           .arg(proc)},
                       kTokenDoneProc);
         } else {
             const int handle = m_nextHandle++;
@@ -805,7 +830,8 @@ void Connection::handleRpc(const QByteArray &data)
     } else if (proc == u"sp_execute" || proc == u"sp_unprepare") {
         const int handle = params.isEmpty() ? 0 : params[0].value.toInt();
         if (!m_prepared.contains(handle)) {
-            sendError({8179, QStringLiteral("Could not find prepared statement with handle %1.").arg(handle)}, kTokenDoneProc);
+            sendError({8179, QStringLiteral("Could not find prepared statement with handle %1.").arg(handle)},
+                      kTokenDoneProc);
         } else if (proc == u"sp_unprepare") {
             m_prepared.remove(handle);
             endProc(true);
@@ -832,8 +858,9 @@ bool Connection::catalogueProcedure(const QString &proc, const QList<Bound> &arg
 {
     const QVariant *table = findBound(args, QStringLiteral("table_name"));
     if (!table) {
-        sendError({201, QStringLiteral("Procedure or function '%1' expects parameter '@table_name', which was not supplied.")
-                            .arg(proc)},
+        sendError({201,
+                   QStringLiteral("Procedure or function '%1' expects parameter '@table_name', which was not supplied.")
+                       .arg(proc)},
                   kTokenDoneProc);
         return false;
     }
@@ -873,8 +900,8 @@ bool Connection::catalogueProcedure(const QString &proc, const QList<Bound> &arg
         columns << col("KEY_SEQ", WireType::Int, 2) << col("PK_NAME", WireType::NVarChar, 256);
     } else {
         columns << col("DATA_TYPE", WireType::Int, 2) << col("TYPE_NAME", WireType::NVarChar, 256)
-                << col("PRECISION", WireType::Int, 4) << col("LENGTH", WireType::Int, 4) << col("SCALE", WireType::Int, 2)
-                << col("RADIX", WireType::Int, 2) << col("NULLABLE", WireType::Int, 2)
+                << col("PRECISION", WireType::Int, 4) << col("LENGTH", WireType::Int, 4)
+                << col("SCALE", WireType::Int, 2) << col("RADIX", WireType::Int, 2) << col("NULLABLE", WireType::Int, 2)
                 << col("REMARKS", WireType::VarChar, 254) << col("COLUMN_DEF", WireType::NVarChar, 8000)
                 << col("SQL_DATA_TYPE", WireType::Int, 2) << col("SQL_DATETIME_SUB", WireType::Int, 2)
                 << col("CHAR_OCTET_LENGTH", WireType::Int, 4) << col("ORDINAL_POSITION", WireType::Int, 4)
@@ -885,9 +912,10 @@ bool Connection::catalogueProcedure(const QString &proc, const QList<Bound> &arg
         std::lock_guard lock(m_session->mutex());
         sqlite3 *db = m_session->handle();
         sqlite3_stmt *st = nullptr;
-        const char *sql = "SELECT m.name, c.name, c.type, c.\"notnull\", c.pk, c.cid, c.dflt_value FROM main.sqlite_master m "
-                          "JOIN pragma_table_info(m.name) c WHERE m.type IN ('table','view') AND m.name LIKE ?1 ESCAPE '\\' "
-                          "AND m.name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY m.name, c.cid";
+        const char *sql =
+            "SELECT m.name, c.name, c.type, c.\"notnull\", c.pk, c.cid, c.dflt_value FROM main.sqlite_master m "
+            "JOIN pragma_table_info(m.name) c WHERE m.type IN ('table','view') AND m.name LIKE ?1 ESCAPE '\\' "
+            "AND m.name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY m.name, c.cid";
         if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK) {
             sendError(fromEngine(m_session->lastError()), kTokenDoneProc);
             return false;
@@ -911,25 +939,43 @@ bool Connection::catalogueProcedure(const QString &proc, const QList<Bound> &arg
                 continue;
             }
             const Column c = columnFor(column, type, Cell());
-            static const QHash<QString, int> odbcTypes{
-                {"int", 4},     {"integer", -5}, {"bigint", -5},  {"smallint", 5},  {"tinyint", -6},   {"bit", -7},
-                {"float", 6},   {"real", 7},     {"money", 3},    {"decimal", 3},   {"numeric", 2},    {"datetime", 93},
-                {"uniqueidentifier", -11},       {"nvarchar", -9}, {"nchar", -8},   {"ntext", -10},    {"varchar", 12},
-                {"char", 1},    {"text", -1},    {"varbinary", -3}, {"binary", -2}, {"image", -4}};
+            static const QHash<QString, int> odbcTypes{{"int", 4},
+                                                       {"integer", -5},
+                                                       {"bigint", -5},
+                                                       {"smallint", 5},
+                                                       {"tinyint", -6},
+                                                       {"bit", -7},
+                                                       {"float", 6},
+                                                       {"real", 7},
+                                                       {"money", 3},
+                                                       {"decimal", 3},
+                                                       {"numeric", 2},
+                                                       {"datetime", 93},
+                                                       {"uniqueidentifier", -11},
+                                                       {"nvarchar", -9},
+                                                       {"nchar", -8},
+                                                       {"ntext", -10},
+                                                       {"varchar", 12},
+                                                       {"char", 1},
+                                                       {"text", -1},
+                                                       {"varbinary", -3},
+                                                       {"binary", -2},
+                                                       {"image", -4}};
             const QString base = type.section(u'(', 0, 0).trimmed();
             const int odbc = odbcTypes.value(base, -9);
             const int length = c.size < 0 ? 0x7FFFFFFF : c.size;
-            const int precision = c.type == WireType::NVarChar ? (c.size < 0 ? 0x3FFFFFFF : c.size / 2)
+            const int precision = c.type == WireType::NVarChar  ? (c.size < 0 ? 0x3FFFFFFF : c.size / 2)
                                   : c.type == WireType::Decimal ? c.precision
                                                                 : length;
             const bool nullable = sqlite3_column_int(st, 3) == 0 && sqlite3_column_int(st, 4) == 0;
             row << integer(odbc) << text(base) << integer(precision) << integer(length)
                 << (c.type == WireType::Decimal ? integer(c.scale) : Cell()) << integer(10) << integer(nullable ? 1 : 0)
                 << Cell() << text(str(6)) << integer(odbc == 93 ? 9 : odbc) << (odbc == 93 ? integer(3) : Cell())
-                << (c.type == WireType::NVarChar || c.type == WireType::VarChar || c.type == WireType::VarBinary ? integer(length)
-                                                                                                           : Cell())
-                << integer(sqlite3_column_int(st, 5) + 1) << text(nullable ? QStringLiteral("YES") : QStringLiteral("NO"))
-                << integer(0);
+                << (c.type == WireType::NVarChar || c.type == WireType::VarChar || c.type == WireType::VarBinary
+                        ? integer(length)
+                        : Cell())
+                << integer(sqlite3_column_int(st, 5) + 1)
+                << text(nullable ? QStringLiteral("YES") : QStringLiteral("NO")) << integer(0);
             rows << row;
         }
         sqlite3_finalize(st);

@@ -36,10 +36,7 @@ void closeAbruptly(int fd)
 
 // ---------------------------------------------------------------- StandIn
 
-StandIn::StandIn(StandInOptions options) : d(std::make_unique<Impl>())
-{
-    d->options = std::move(options);
-}
+StandIn::StandIn(StandInOptions options) : d(std::make_unique<Impl>()) { d->options = std::move(options); }
 
 StandIn::~StandIn() { stop(); }
 
@@ -172,8 +169,7 @@ void StandIn::Impl::acceptLoop()
 
 Connection::Connection(StandIn::Impl &server, int fd)
     : m_server(server), m_fd(fd), m_spid(server.nextSpid++), m_dropAllEpoch(server.dropAllEpoch.load())
-{
-}
+{}
 
 Connection::~Connection()
 {
@@ -286,7 +282,7 @@ bool Connection::sendPackets(bool final)
         const qsizetype n = std::min<qsizetype>(room, data.size() - at);
         const bool last = final && at + n == data.size();
         char header[8] = {char(kPacketReply), char(last ? kStatusEom : 0), char((n + 8) >> 8), char((n + 8) & 0xFF),
-                          char(m_spid >> 8), char(m_spid & 0xFF), char(m_packetId++), 0};
+                          char(m_spid >> 8),  char(m_spid & 0xFF),         char(m_packetId++), 0};
         wire.append(header, 8);
         wire.append(data.constData() + at, n);
         at += n;
@@ -570,8 +566,9 @@ bool Connection::handleLogin(const Message &m)
         return false;
     }
     if ((flags2 & 0x80) || sspiLen > 0)
-        return refuseLogin(18452, QStringLiteral("Login failed. The login is from an untrusted domain and cannot be used "
-                                                 "with Integrated authentication."));
+        return refuseLogin(18452,
+                           QStringLiteral("Login failed. The login is from an untrusted domain and cannot be used "
+                                          "with Integrated authentication."));
     if (user.compare(m_server.options.user, Qt::CaseInsensitive) != 0 || password != m_server.options.password)
         return refuseLogin(18456, QStringLiteral("Login failed for user '%1'.").arg(user));
     if (database.isEmpty())
@@ -602,7 +599,8 @@ bool Connection::openDatabase(const QString &name, ServerError *error)
 {
     const QString file = db::embeddedDatabaseFile(m_server.options.dataFolder, name);
     if (file.isEmpty()) {
-        *error = {911, QStringLiteral("Database '%1' does not exist. Make sure that the name is entered correctly.").arg(name)};
+        *error = {911, QStringLiteral("Database '%1' does not exist. Make sure that the name is entered correctly.")
+                           .arg(name)};
         return false;
     }
     db::ConnectionTarget target;

@@ -9,8 +9,8 @@ namespace korva::tds {
 
 struct StandInOptions
 {
-    QString dataFolder;       // embedded data folder: one "<Database>.sqlite" per database
-    QString user, password;   // the one SQL login accepted
+    QString dataFolder;     // embedded data folder: one "<Database>.sqlite" per database
+    QString user, password; // the one SQL login accepted
     QString defaultDatabase = QStringLiteral("OrvexDirDB");
     // The stand-in's threads run at the lowest priority, so that on a small
     // machine it takes the client's processors as little as a server
@@ -35,13 +35,13 @@ public:
     void stop();
 
     // Faults, settable at any time from any thread.
-    void setRoundTripDelay(int ms);          // waited before answering each request
+    void setRoundTripDelay(int ms); // waited before answering each request
     // Every open and new connection is closed abruptly on the first packet it
     // sends after n more; -1 turns it off.
     void dropConnectionsAfter(int packets);
-    void dropAllConnections();               // closes every open connection now
-    void setRefuseConnections(bool refuse);  // new connections are closed at once
-    void setStalled(bool stalled);           // requests are read but not answered until unstalled
+    void dropAllConnections();              // closes every open connection now
+    void setRefuseConnections(bool refuse); // new connections are closed at once
+    void setStalled(bool stalled);          // requests are read but not answered until unstalled
 
     // Figures for tests and benchmarks.
     int roundTrips() const; // request messages answered, the login's included

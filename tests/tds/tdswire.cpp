@@ -52,33 +52,43 @@ const QDate kEpoch1900(1900, 1, 1);
 qint64 cellInteger(const Cell &c)
 {
     switch (c.kind) {
-    case Cell::Integer: return c.integer;
-    case Cell::Real: return qint64(std::llround(c.real));
+    case Cell::Integer:
+        return c.integer;
+    case Cell::Real:
+        return qint64(std::llround(c.real));
     case Cell::Text: {
         bool ok = false;
         const qint64 v = c.bytes.trimmed().toLongLong(&ok);
         return ok ? v : qint64(std::llround(c.bytes.trimmed().toDouble()));
     }
-    default: return 0;
+    default:
+        return 0;
     }
 }
 
 double cellReal(const Cell &c)
 {
     switch (c.kind) {
-    case Cell::Integer: return double(c.integer);
-    case Cell::Real: return c.real;
-    case Cell::Text: return c.bytes.trimmed().toDouble();
-    default: return 0;
+    case Cell::Integer:
+        return double(c.integer);
+    case Cell::Real:
+        return c.real;
+    case Cell::Text:
+        return c.bytes.trimmed().toDouble();
+    default:
+        return 0;
     }
 }
 
 QString cellText(const Cell &c)
 {
     switch (c.kind) {
-    case Cell::Integer: return QString::number(c.integer);
-    case Cell::Real: return QString::number(c.real, 'g', 17);
-    default: return QString::fromUtf8(c.bytes);
+    case Cell::Integer:
+        return QString::number(c.integer);
+    case Cell::Real:
+        return QString::number(c.real, 'g', 17);
+    default:
+        return QString::fromUtf8(c.bytes);
     }
 }
 
@@ -101,17 +111,14 @@ bool scaledDecimal(const QString &text, int scale, bool *negative, unsigned __in
     return true;
 }
 
-int decimalBytes(int precision)
-{
-    return precision <= 9 ? 5 : precision <= 19 ? 9 : precision <= 28 ? 13 : 17;
-}
+int decimalBytes(int precision) { return precision <= 9 ? 5 : precision <= 19 ? 9 : precision <= 28 ? 13 : 17; }
 
 } // namespace
 
 bool encodeDateTime(const QString &text, qint32 *days, quint32 *ticks)
 {
-    static const QRegularExpression re(
-        QStringLiteral("^\\s*(\\d{4})-(\\d{1,2})-(\\d{1,2})(?:[ T](\\d{1,2}):(\\d{2})(?::(\\d{2})(?:\\.(\\d+))?)?)?\\s*$"));
+    static const QRegularExpression re(QStringLiteral(
+        "^\\s*(\\d{4})-(\\d{1,2})-(\\d{1,2})(?:[ T](\\d{1,2}):(\\d{2})(?::(\\d{2})(?:\\.(\\d+))?)?)?\\s*$"));
     const auto m = re.match(text);
     if (!m.hasMatch())
         return false;
@@ -155,7 +162,8 @@ Column columnFor(const QString &name, const QString &declaredType, const Cell &f
 {
     Column c;
     c.name = name;
-    static const QRegularExpression re(QStringLiteral("^\\s*([a-z0-9_]+)\\s*(?:\\(\\s*([a-z0-9]+)\\s*(?:,\\s*(\\d+)\\s*)?\\))?"));
+    static const QRegularExpression re(
+        QStringLiteral("^\\s*([a-z0-9_]+)\\s*(?:\\(\\s*([a-z0-9]+)\\s*(?:,\\s*(\\d+)\\s*)?\\))?"));
     const auto m = re.match(declaredType.toLower());
     const QString base = m.hasMatch() ? m.captured(1) : QString();
     const QString arg = m.captured(2);
@@ -304,12 +312,30 @@ void TokenWriter::usVarChar(const QString &s)
 void TokenWriter::typeInfo(const Column &c)
 {
     switch (c.type) {
-    case WireType::Int: u8(kIntN); u8(quint8(c.size)); break;
-    case WireType::Bit: u8(kBitN); u8(1); break;
-    case WireType::Float: u8(kFloatN); u8(8); break;
-    case WireType::Money: u8(kMoneyN); u8(8); break;
-    case WireType::DateTime: u8(kDateTimeN); u8(8); break;
-    case WireType::Guid: u8(kGuid); u8(16); break;
+    case WireType::Int:
+        u8(kIntN);
+        u8(quint8(c.size));
+        break;
+    case WireType::Bit:
+        u8(kBitN);
+        u8(1);
+        break;
+    case WireType::Float:
+        u8(kFloatN);
+        u8(8);
+        break;
+    case WireType::Money:
+        u8(kMoneyN);
+        u8(8);
+        break;
+    case WireType::DateTime:
+        u8(kDateTimeN);
+        u8(8);
+        break;
+    case WireType::Guid:
+        u8(kGuid);
+        u8(16);
+        break;
     case WireType::Decimal:
         u8(kDecimalN);
         u8(quint8(c.size));
@@ -718,18 +744,24 @@ bool readParameterValue(Reader &r, RpcParameter *p)
         return !r.failed();
     };
     switch (type) {
-    case kNull: p->value = QVariant(); return !r.failed();
+    case kNull:
+        p->value = QVariant();
+        return !r.failed();
     case kInt1:
-    case kBit: return fixed(1);
-    case kInt2: return fixed(2);
+    case kBit:
+        return fixed(1);
+    case kInt2:
+        return fixed(2);
     case kInt4:
     case kDateTime4:
     case kFloat4:
-    case kMoney4: return fixed(4);
+    case kMoney4:
+        return fixed(4);
     case kMoney:
     case kDateTime:
     case kFloat8:
-    case kInt8: return fixed(8);
+    case kInt8:
+        return fixed(8);
     case kGuid:
     case kIntN:
     case kBitN:
@@ -765,11 +797,21 @@ bool readParameterValue(Reader &r, RpcParameter *p)
                 return false;
             p->value = len == 1 ? qlonglong(quint8(b[0])) : qlonglong(littleEndian(b));
             return true;
-        case kBitN: p->value = qlonglong(b[0] ? 1 : 0); return true;
-        case kFloatN: p->value = decodeFixed(len == 4 ? kFloat4 : kFloat8, b); return len == 4 || len == 8;
-        case kMoneyN: p->value = decodeFixed(len == 4 ? kMoney4 : kMoney, b); return len == 4 || len == 8;
-        case kDateTimeN: p->value = decodeFixed(len == 4 ? kDateTime4 : kDateTime, b); return len == 4 || len == 8;
-        default: p->value = decodeDecimal(b, scale); return true;
+        case kBitN:
+            p->value = qlonglong(b[0] ? 1 : 0);
+            return true;
+        case kFloatN:
+            p->value = decodeFixed(len == 4 ? kFloat4 : kFloat8, b);
+            return len == 4 || len == 8;
+        case kMoneyN:
+            p->value = decodeFixed(len == 4 ? kMoney4 : kMoney, b);
+            return len == 4 || len == 8;
+        case kDateTimeN:
+            p->value = decodeFixed(len == 4 ? kDateTime4 : kDateTime, b);
+            return len == 4 || len == 8;
+        default:
+            p->value = decodeDecimal(b, scale);
+            return true;
         }
     }
     case kDateN: {

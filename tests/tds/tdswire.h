@@ -52,7 +52,7 @@ struct Column
 {
     QString name;
     WireType type = WireType::NVarChar;
-    int size = 0;  // bytes: of the integer for Int; the maximum for text and binary, -1 for (max)
+    int size = 0; // bytes: of the integer for Int; the maximum for text and binary, -1 for (max)
     int precision = 0, scale = 0;
 };
 

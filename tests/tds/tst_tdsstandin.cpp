@@ -25,7 +25,10 @@ const QString kDriver = QStringLiteral("/usr/lib/x86_64-linux-gnu/odbc/libtdsodb
 const QString kUser = QStringLiteral("korva_app");
 const QString kPassword = QStringLiteral("S3cret-pässwörd");
 
-std::u16string wide(const QString &s) { return std::u16string(reinterpret_cast<const char16_t *>(s.utf16()), s.size()); }
+std::u16string wide(const QString &s)
+{
+    return std::u16string(reinterpret_cast<const char16_t *>(s.utf16()), s.size());
+}
 
 struct Diagnostic
 {
@@ -45,7 +48,8 @@ QList<Diagnostic> diagnostics(SQLSMALLINT type, SQLHANDLE handle)
         if (!SQL_SUCCEEDED(SQLGetDiagRecW(type, handle, i, state, &native, text, 1024, &len)))
             break;
         list << Diagnostic{QString::fromUtf16(reinterpret_cast<char16_t *>(state), 5), int(native),
-                           QString::fromUtf16(reinterpret_cast<char16_t *>(text), std::clamp<SQLSMALLINT>(len, 0, 1023))};
+                           QString::fromUtf16(reinterpret_cast<char16_t *>(text),
+                                              std::clamp<SQLSMALLINT>(len, 0, 1023))};
     }
     return list;
 }
@@ -62,7 +66,11 @@ QString describe(const QList<Diagnostic> &list)
 class Client
 {
 public:
-    Client() { SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env); SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, (SQLPOINTER)SQL_OV_ODBC3, 0); }
+    Client()
+    {
+        SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
+        SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, (SQLPOINTER)SQL_OV_ODBC3, 0);
+    }
     ~Client()
     {
         if (stmt)
@@ -193,7 +201,11 @@ struct RawSocket
     {
         const int len = lengthOverride >= 0 ? lengthOverride : int(payload.size()) + 8;
         QByteArray p;
-        p.append(char(type)).append(char(1)).append(char(len >> 8)).append(char(len & 0xFF)).append(QByteArray(4, '\0'));
+        p.append(char(type))
+            .append(char(1))
+            .append(char(len >> 8))
+            .append(char(len & 0xFF))
+            .append(QByteArray(4, '\0'));
         p += payload;
         ::send(fd, p.constData(), p.size(), MSG_NOSIGNAL);
     }
@@ -297,10 +309,12 @@ private Q_SLOTS:
                 otherDatabase = fi.completeBaseName();
         QVERIFY(!otherDatabase.isEmpty());
         QVERIFY(sqlite(dataFolder + QStringLiteral("/OrvexDirDB.sqlite"),
-                       "CREATE TABLE tbl_Kinds(Id int PRIMARY KEY, Guid uniqueidentifier, Words nvarchar(40), Latin varchar(20), "
+                       "CREATE TABLE tbl_Kinds(Id int PRIMARY KEY, Guid uniqueidentifier, Words nvarchar(40), Latin "
+                       "varchar(20), "
                        "Small smallint, Tiny tinyint, Big bigint, Flag bit, Stamp datetime, Part float, Price money, "
                        "Amount decimal(10,2), Raw varbinary(8), Long ntext, Maybe nvarchar(10));"
-                       "INSERT INTO tbl_Kinds VALUES(1, '6F9619FF-8B86-D011-B42D-00C04FC964FF', 'Zoë 許志明', 'Café', -32000, "
+                       "INSERT INTO tbl_Kinds VALUES(1, '6F9619FF-8B86-D011-B42D-00C04FC964FF', 'Zoë 許志明', 'Café', "
+                       "-32000, "
                        "250, -9000000000, 1, '2004-09-17 10:11:22.123', 2.5, 12.34, 12345.67, x'00ff10', "
                        "replace(hex(zeroblob(1500)), '0', 'ab'), NULL);"
                        "CREATE TABLE tbl_Many(n int PRIMARY KEY, Word nvarchar(20));"
@@ -340,7 +354,8 @@ private Q_SLOTS:
         QVERIFY(!wrong.connect(conn(QStringLiteral("OrvexDirDB"), QStringLiteral("wrong"))));
         QVERIFY2(std::any_of(wrong.errors.begin(), wrong.errors.end(),
                              [](const Diagnostic &d) {
-                                 return d.native == 18456 && d.message.contains(QStringLiteral("Login failed for user 'korva_app'."));
+                                 return d.native == 18456
+                                        && d.message.contains(QStringLiteral("Login failed for user 'korva_app'."));
                              }),
                  qPrintable(describe(wrong.errors)));
 
@@ -348,7 +363,8 @@ private Q_SLOTS:
         QVERIFY(!noDatabase.connect(conn(QStringLiteral("NoSuchDB"))));
         QVERIFY2(std::any_of(noDatabase.errors.begin(), noDatabase.errors.end(),
                              [](const Diagnostic &d) {
-                                 return d.native == 4060 && d.message.contains(QStringLiteral("Cannot open database \"NoSuchDB\""));
+                                 return d.native == 4060
+                                        && d.message.contains(QStringLiteral("Cannot open database \"NoSuchDB\""));
                              }),
                  qPrintable(describe(noDatabase.errors)));
         QCOMPARE(server->loginsRefused(), refused + 2);
@@ -357,14 +373,16 @@ private Q_SLOTS:
     void valuesOfEveryMappedType()
     {
         auto c = connected();
-        QVERIFY(c->exec(QStringLiteral("SELECT Id, Guid, Words, Latin, Small, Tiny, Big, Flag, Stamp, Part, Price, Amount, "
-                                       "Raw, Long, Maybe FROM tbl_Kinds")));
-        const QList<SQLSMALLINT> types{SQL_INTEGER, SQL_GUID,    SQL_WVARCHAR, SQL_VARCHAR, SQL_SMALLINT,
+        QVERIFY(
+            c->exec(QStringLiteral("SELECT Id, Guid, Words, Latin, Small, Tiny, Big, Flag, Stamp, Part, Price, Amount, "
+                                   "Raw, Long, Maybe FROM tbl_Kinds")));
+        const QList<SQLSMALLINT> types{SQL_INTEGER, SQL_GUID,    SQL_WVARCHAR, SQL_VARCHAR,        SQL_SMALLINT,
                                        SQL_TINYINT, SQL_BIGINT,  SQL_BIT,      SQL_TYPE_TIMESTAMP, SQL_DOUBLE,
                                        SQL_DECIMAL, SQL_NUMERIC, SQL_VARBINARY};
         for (int i = 0; i < types.size(); ++i)
             QVERIFY2(c->columnType(SQLUSMALLINT(i + 1)) == types[i],
-                     qPrintable(QStringLiteral("column %1 has type %2").arg(i + 1).arg(c->columnType(SQLUSMALLINT(i + 1)))));
+                     qPrintable(
+                         QStringLiteral("column %1 has type %2").arg(i + 1).arg(c->columnType(SQLUSMALLINT(i + 1)))));
         const auto rows = c->rows();
         QCOMPARE(rows.size(), 1);
         const QStringList r = rows.first();
@@ -390,8 +408,8 @@ private Q_SLOTS:
         QCOMPARE(id.size(), 36);
         c->bindText({id});
         QCOMPARE(c->scalar(QStringLiteral("SELECT COUNT(*) FROM tbl_User WHERE ObjectID = ?")), QStringLiteral("1"));
-        QVERIFY(c->scalar(QStringLiteral("SELECT TOP 1 CreationTime FROM tbl_User")).contains(QRegularExpression(
-            QStringLiteral("^\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2}"))));
+        QVERIFY(c->scalar(QStringLiteral("SELECT TOP 1 CreationTime FROM tbl_User"))
+                    .contains(QRegularExpression(QStringLiteral("^\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2}"))));
     }
 
     void batchesGiveEveryResultAndCount()
@@ -430,7 +448,8 @@ private Q_SLOTS:
         SQLGetConnectAttrW(c->dbc, SQL_ATTR_CURRENT_CATALOG, catalog, sizeof catalog, &len);
         QCOMPARE(QString::fromUtf16(reinterpret_cast<char16_t *>(catalog)), otherDatabase);
         // The catalogue is the new database's own.
-        QCOMPARE(c->scalar(QStringLiteral("SELECT COUNT(*) FROM sysobjects WHERE name = 'tbl_Many'")), QStringLiteral("0"));
+        QCOMPARE(c->scalar(QStringLiteral("SELECT COUNT(*) FROM sysobjects WHERE name = 'tbl_Many'")),
+                 QStringLiteral("0"));
         QVERIFY(!c->exec(QStringLiteral("USE NoSuchDB")));
         QCOMPARE(c->errors.value(0).native, 911);
         QVERIFY(c->exec(QStringLiteral("USE OrvexDirDB")));
@@ -442,10 +461,14 @@ private Q_SLOTS:
         auto c = connected();
         server->clearRequests();
         c->bindText({QStringLiteral("2"), QStringLiteral("word 2")});
-        QVERIFY2(c->exec(QStringLiteral("SELECT n, Word FROM tbl_Many WHERE n = ? AND Word = ?")), qPrintable(describe(c->errors)));
+        QVERIFY2(c->exec(QStringLiteral("SELECT n, Word FROM tbl_Many WHERE n = ? AND Word = ?")),
+                 qPrintable(describe(c->errors)));
         QCOMPARE(c->rows(), (QList<QStringList>{{QStringLiteral("2"), QStringLiteral("word 2")}}));
         const QStringList log = server->requests();
-        QVERIFY2(std::any_of(log.begin(), log.end(), [](const QString &l) { return l.startsWith(u"RPC sp_executesql") && l.contains(u"word 2"); }),
+        QVERIFY2(std::any_of(log.begin(), log.end(),
+                             [](const QString &l) {
+                                 return l.startsWith(u"RPC sp_executesql") && l.contains(u"word 2");
+                             }),
                  qPrintable(log.join(u'\n')));
         // Text with quotes and non-Latin letters comes through unchanged.
         c->bindText({QStringLiteral("O'Brien 許")});
@@ -470,27 +493,32 @@ private Q_SLOTS:
         while (SQLMoreResults(c->stmt) == SQL_SUCCESS) {
         }
         QCOMPARE(names(), (QStringList{QStringLiteral("Ada"), QStringLiteral("Byron")}));
-        QVERIFY2(server->requests().join(u'\n').contains(u"csp_SubscriberModifyName"), qPrintable(server->requests().join(u'\n')));
+        QVERIFY2(server->requests().join(u'\n').contains(u"csp_SubscriberModifyName"),
+                 qPrintable(server->requests().join(u'\n')));
 
         // By name, in another order than declared; the audit row names the caller.
         c->bindText({QStringLiteral("Lovelace"), QStringLiteral("tst_tds"), id});
-        QVERIFY2(c->exec(QStringLiteral("EXEC [csp_SubscriberModifyName] @LastName = ?, @AuditComponent = ?, @ObjectID = ?")),
+        QVERIFY2(c->exec(QStringLiteral("EXEC [csp_SubscriberModifyName] @LastName = ?, @AuditComponent = ?, @ObjectID "
+                                        "= ?")),
                  qPrintable(describe(c->errors)));
         while (SQLMoreResults(c->stmt) == SQL_SUCCESS) {
         }
         QCOMPARE(names(), (QStringList{QStringLiteral("Ada"), QStringLiteral("Lovelace")}));
         c->bindText({id});
-        QCOMPARE(c->scalar(QStringLiteral("SELECT COUNT(*) FROM tbl_AuditLog WHERE Component = 'tst_tds' AND TargetObjectID = ? "
-                                          "AND Operation = 'csp_SubscriberModifyName'")),
+        QCOMPARE(c->scalar(QStringLiteral(
+                     "SELECT COUNT(*) FROM tbl_AuditLog WHERE Component = 'tst_tds' AND TargetObjectID = ? "
+                     "AND Operation = 'csp_SubscriberModifyName'")),
                  QStringLiteral("1"));
 
         // Literal arguments in a text batch, positional.
-        QVERIFY2(c->exec(QStringLiteral("EXEC csp_SubscriberModifyName '%1', N'Grace'").arg(id)), qPrintable(describe(c->errors)));
+        QVERIFY2(c->exec(QStringLiteral("EXEC csp_SubscriberModifyName '%1', N'Grace'").arg(id)),
+                 qPrintable(describe(c->errors)));
         QCOMPARE(names(), (QStringList{QStringLiteral("Grace"), QStringLiteral("Lovelace")}));
 
         QVERIFY(!c->exec(QStringLiteral("EXEC csp_SubscriberModifyName @Nope = 1")));
         QCOMPARE(c->errors.value(0).native, 8145);
-        QVERIFY(c->errors.value(0).message.contains(QStringLiteral("@Nope is not a parameter for procedure csp_SubscriberModifyName.")));
+        QVERIFY(c->errors.value(0).message.contains(
+            QStringLiteral("@Nope is not a parameter for procedure csp_SubscriberModifyName.")));
         QVERIFY(!c->exec(QStringLiteral("EXEC csp_SubscriberModifyName 1, 2, 3, 4, 5, 6, 7")));
         QCOMPARE(c->errors.value(0).native, 8144);
         QVERIFY(!c->exec(QStringLiteral("EXEC csp_NoSuchThing")));
@@ -501,7 +529,8 @@ private Q_SLOTS:
     {
         auto c = connected();
         QVERIFY(SQL_SUCCEEDED(SQLSetConnectAttr(c->dbc, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_OFF, 0)));
-        QVERIFY2(c->exec(QStringLiteral("UPDATE tbl_Many SET Word = 'changed' WHERE n = 10")), qPrintable(describe(c->errors)));
+        QVERIFY2(c->exec(QStringLiteral("UPDATE tbl_Many SET Word = 'changed' WHERE n = 10")),
+                 qPrintable(describe(c->errors)));
         QCOMPARE(c->scalar(QStringLiteral("SELECT Word FROM tbl_Many WHERE n = 10")), QStringLiteral("changed"));
         QVERIFY(SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, c->dbc, SQL_ROLLBACK)));
         QCOMPARE(c->scalar(QStringLiteral("SELECT Word FROM tbl_Many WHERE n = 10")), QStringLiteral("word 10"));
@@ -553,7 +582,8 @@ private Q_SLOTS:
         // (HY000) and only the calls after that as a communication link failure.
         QVERIFY(!c->exec(QStringLiteral("SELECT 1")));
         QVERIFY(!c->exec(QStringLiteral("SELECT 1")));
-        QVERIFY2(std::any_of(c->errors.begin(), c->errors.end(), [](const Diagnostic &d) { return d.state == u"08S01"; }),
+        QVERIFY2(std::any_of(c->errors.begin(), c->errors.end(),
+                             [](const Diagnostic &d) { return d.state == u"08S01"; }),
                  qPrintable(describe(c->errors)));
 
         // Dropping after a number of packets: the first request passes, the second does not.
@@ -578,7 +608,8 @@ private Q_SLOTS:
         QVERIFY(!e->exec(QStringLiteral("SELECT 1")));
         server->setStalled(false);
         QVERIFY(timer.elapsed() >= 900);
-        QVERIFY2(std::any_of(e->errors.begin(), e->errors.end(), [](const Diagnostic &d) { return d.state == u"HYT00"; }),
+        QVERIFY2(std::any_of(e->errors.begin(), e->errors.end(),
+                             [](const Diagnostic &d) { return d.state == u"HYT00"; }),
                  qPrintable(describe(e->errors)));
     }
 

@@ -33,31 +33,38 @@ constexpr int kSubscribers = 50;
 QList<std::pair<QString, QString>> tableViewMap()
 {
     QList<std::pair<QString, QString>> map;
-    const QStringList same = QStringLiteral(
-        "Agency AgencyExtensionRange BroadcastMessage BroadcastMessageRecipient CallAction Configuration Conversation "
-        "Cos Credential CredentialPolicy VantrelTone VantrelTSPDevice DirectoryHandler DistributionList "
-        "DistributionListMember DtmfAccessId Greeting GreetingStreamFile Handler InterviewHandler IPPortReservation "
-        "MailboxStoreMap MediaAnalogProtocol MediaPort MediaPortConfigState MediaPortGroup MediaPortGroupIPPort "
-        "MediaPortGroupTemplate MediaRemoteService MediaSerialMWI MediaSerialProtocol MediaSwitch "
-        "MediaSwitchManufacturer MediaSwitchModel MediaSwitchTrunk MenuEntry NotificationDevice "
-        "NotificationDeviceConversation NotificationDeviceMP3 NotificationDevicePager NotificationDeviceSMS "
-        "NotificationDeviceSMTP NotificationMwi NotificationRule NotificationRuleCriteria NotificationRuleEvent "
-        "PersonalContact PersonalContactPhone PersonalDestination PersonalDestinationGroup "
-        "PersonalDestinationGroupItem PersonalGroup PersonalGroupMember PersonalGroupMemberSet PersonalRule "
-        "PersonalRuleCaller PersonalRuleSet PhoneNumber Policy Privilege RestrictionPattern RestrictionTable Role "
-        "RolePrivilegeMap RoutingRule RoutingRuleParameter Schedule ScheduleDetail ScheduleSet ScheduleSetMemberMap "
-        "SerialLink SerialLinkPort SMPPProvider StreamFile TimeZone TransferOption TreeControlNode User UserTemplate "
-        "VMSRole VMSRoleTemplate VMSServer VMSServerRole VMSTemplate WaveFormat").split(u' ');
+    const QStringList same =
+        QStringLiteral(
+            "Agency AgencyExtensionRange BroadcastMessage BroadcastMessageRecipient CallAction Configuration "
+            "Conversation "
+            "Cos Credential CredentialPolicy VantrelTone VantrelTSPDevice DirectoryHandler DistributionList "
+            "DistributionListMember DtmfAccessId Greeting GreetingStreamFile Handler InterviewHandler "
+            "IPPortReservation "
+            "MailboxStoreMap MediaAnalogProtocol MediaPort MediaPortConfigState MediaPortGroup MediaPortGroupIPPort "
+            "MediaPortGroupTemplate MediaRemoteService MediaSerialMWI MediaSerialProtocol MediaSwitch "
+            "MediaSwitchManufacturer MediaSwitchModel MediaSwitchTrunk MenuEntry NotificationDevice "
+            "NotificationDeviceConversation NotificationDeviceMP3 NotificationDevicePager NotificationDeviceSMS "
+            "NotificationDeviceSMTP NotificationMwi NotificationRule NotificationRuleCriteria NotificationRuleEvent "
+            "PersonalContact PersonalContactPhone PersonalDestination PersonalDestinationGroup "
+            "PersonalDestinationGroupItem PersonalGroup PersonalGroupMember PersonalGroupMemberSet PersonalRule "
+            "PersonalRuleCaller PersonalRuleSet PhoneNumber Policy Privilege RestrictionPattern RestrictionTable Role "
+            "RolePrivilegeMap RoutingRule RoutingRuleParameter Schedule ScheduleDetail ScheduleSet "
+            "ScheduleSetMemberMap "
+            "SerialLink SerialLinkPort SMPPProvider StreamFile TimeZone TransferOption TreeControlNode User "
+            "UserTemplate "
+            "VMSRole VMSRoleTemplate VMSServer VMSServerRole VMSTemplate WaveFormat")
+            .split(u' ');
     for (const QString &t : same)
         map.append({QStringLiteral("tbl_") + t, QStringLiteral("vw_") + t});
     map.append({QStringLiteral("tbl_CallHandler"), QStringLiteral("vw_Callhandler")});
     map.append({QStringLiteral("tbl_InterviewQuestion"), QStringLiteral("vw_InterviewHandlerQuestion")});
     map.append({QStringLiteral("tbl_MailboxMap"), QStringLiteral("vw_Mailbox")});
     map.append({QStringLiteral("tbl_UserSubscriber"), QStringLiteral("vw_Subscriber")});
-    for (const QString &t : QStringLiteral("AccountLogonPolicy Alias BridgeLocationPrefix DistributionListSet "
-                                           "DistributionListSetMember LocalizedText Location LocationAMIS LocationBridge "
-                                           "LocationVMS LocationVPIM UserCredentialHistory")
-                                .split(u' '))
+    for (const QString &t :
+         QStringLiteral("AccountLogonPolicy Alias BridgeLocationPrefix DistributionListSet "
+                        "DistributionListSetMember LocalizedText Location LocationAMIS LocationBridge "
+                        "LocationVMS LocationVPIM UserCredentialHistory")
+             .split(u' '))
         map.append({QStringLiteral("tbl_") + t, QString()});
     return map;
 }
@@ -111,7 +118,8 @@ const Kind kKinds[] = {
     {"VMSTEMPLATE", "select TemplateName from VW_VMSTemplate WHERE ObjectID='"},
     {"MEDIAPORT", "select DisplayName from VW_MediaPort WHERE ObjectID='"},
     {"TASKPERIODIC", "select ClassName from VW_TaskPeriodic WHERE ObjectID='"},
-    {"CALLHANDLER", "select Recipient_DistributionListObjectID, Recipient_SubscriberObjectID, DisplayName from vw_CallHandler WHERE ObjectID='"},
+    {"CALLHANDLER", "select Recipient_DistributionListObjectID, Recipient_SubscriberObjectID, DisplayName from "
+                    "vw_CallHandler WHERE ObjectID='"},
     {"HANDLER", "select DisplayName from vw_Handler WHERE ObjectID='"},
     {"DISTRIBUTIONLISTMEMBER", "SELECT * from vw_DistributionListMembers WHERE ObjectID='"},
     {"DTMFACCESSID", "SELECT * from vw_DTMFAccessID WHERE ObjectID='"},
@@ -135,10 +143,18 @@ Rows query(const QString &file, const QString &sql)
         QVariantList row;
         for (int i = 0; i < sqlite3_column_count(st); ++i) {
             switch (sqlite3_column_type(st, i)) {
-            case SQLITE_NULL: row << QVariant(); break;
-            case SQLITE_INTEGER: row << QVariant(sqlite3_column_int64(st, i)); break;
-            case SQLITE_FLOAT: row << QVariant(sqlite3_column_double(st, i)); break;
-            default: row << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, i))); break;
+            case SQLITE_NULL:
+                row << QVariant();
+                break;
+            case SQLITE_INTEGER:
+                row << QVariant(sqlite3_column_int64(st, i));
+                break;
+            case SQLITE_FLOAT:
+                row << QVariant(sqlite3_column_double(st, i));
+                break;
+            default:
+                row << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, i)));
+                break;
             }
         }
         rows << row;
@@ -167,10 +183,7 @@ bool loadLowered(pugi::xml_document &doc, const QString &path)
     return doc.load_buffer(text.constData(), size_t(text.size()));
 }
 
-QString attr(const pugi::xml_node &n, const char *name)
-{
-    return QString::fromUtf8(n.attribute(name).value());
-}
+QString attr(const pugi::xml_node &n, const char *name) { return QString::fromUtf8(n.attribute(name).value()); }
 
 struct Link
 {
@@ -191,11 +204,15 @@ private:
     QString second;
 
     QString data(const QString &db) const { return root + QStringLiteral("/data/") + db + QStringLiteral(".sqlite"); }
-    QString scripts(const QString &file) const { return root + QStringLiteral("/install/ConfigurationModules/DatabaseScripts/") + file; }
+    QString scripts(const QString &file) const
+    {
+        return root + QStringLiteral("/install/ConfigurationModules/DatabaseScripts/") + file;
+    }
     QString dir() const { return data(QStringLiteral("OrvexDirDB")); }
     static QString connection(const QString &db = QStringLiteral("OrvexDirDB"))
     {
-        return QStringLiteral("Driver={SQL Server};server=%1\\zandelorvex;database=%2").arg(WorkStationInfo::instance().ComputerName(), db);
+        return QStringLiteral("Driver={SQL Server};server=%1\\zandelorvex;database=%2")
+            .arg(WorkStationInfo::instance().ComputerName(), db);
     }
     // Rows through the embedded engine, as the windows open them.
     static qsizetype engineCount(const QString &sql, const QString &db = QStringLiteral("OrvexDirDB"))
@@ -214,7 +231,8 @@ private:
         loadLowered(doc, scripts(dictionary));
         QList<Link> out;
         for (const pugi::xpath_node &n : doc.select_nodes("orvexdatadictionary/tables/table/links/link"))
-            out.append({attr(n.node().parent().parent(), "name"), attr(n.node(), "objectid"), attr(n.node().child("linkdata"), "table")});
+            out.append({attr(n.node().parent().parent(), "name"), attr(n.node(), "objectid"),
+                        attr(n.node().child("linkdata"), "table")});
         return out;
     }
     static QString build(const QString &folder, int subscribers, qint64 reportRows)
@@ -250,7 +268,8 @@ private Q_SLOTS:
 
     void identifiersAreStableAndWellFormed()
     {
-        static const QRegularExpression form(QStringLiteral("^[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}$"));
+        static const QRegularExpression form(
+            QStringLiteral("^[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}$"));
         demo::Random a(42, QStringLiteral("users")), b(42, QStringLiteral("users")), c(42, QStringLiteral("lists"));
         QStringList first, second, other;
         for (int i = 0; i < 50; ++i) {
@@ -273,17 +292,26 @@ private Q_SLOTS:
     {
         demo::DatabaseDef db;
         db.name = QStringLiteral("TestDB");
-        demo::addTable(db, QStringLiteral("tbl_Gadget"), QStringLiteral("Gadgets.")).id().text(QStringLiteral("DisplayName"), 32);
+        demo::addTable(db, QStringLiteral("tbl_Gadget"), QStringLiteral("Gadgets."))
+            .id()
+            .text(QStringLiteral("DisplayName"), 32);
         demo::addTable(db, QStringLiteral("tbl_WidgetPart"), QString())
             .id()
             .ref(QStringLiteral("GadgetObjectID"), QStringLiteral("tbl_Gadget"))
-            .text(QStringLiteral("Code"), 8, QStringLiteral("Code.")).type(QStringLiteral("Codes")).notes(QStringLiteral("Upper case."))
+            .text(QStringLiteral("Code"), 8, QStringLiteral("Code."))
+            .type(QStringLiteral("Codes"))
+            .notes(QStringLiteral("Upper case."))
             .integer(QStringLiteral("Weight"), QStringLiteral("Weight."));
-        demo::addTable(db, QStringLiteral("tbl_Pair"), QStringLiteral("Pairs.")).integer(QStringLiteral("A"), QStringLiteral("a")).key()
-            .integer(QStringLiteral("B"), QStringLiteral("b")).key();
+        demo::addTable(db, QStringLiteral("tbl_Pair"), QStringLiteral("Pairs."))
+            .integer(QStringLiteral("A"), QStringLiteral("a"))
+            .key()
+            .integer(QStringLiteral("B"), QStringLiteral("b"))
+            .key();
         demo::ViewDef &v = demo::addView(db, QStringLiteral("vw_WidgetPart"), QStringLiteral("tbl_WidgetPart w"));
-        demo::addViewColumn(v, QStringLiteral("ObjectID"), QStringLiteral("tbl_WidgetPart.ObjectID"), QStringLiteral("w.ObjectID"));
-        demo::addViewColumn(v, QStringLiteral("PartCode"), QStringLiteral("tbl_WidgetPart.Code"), QStringLiteral("w.Code"));
+        demo::addViewColumn(v, QStringLiteral("ObjectID"), QStringLiteral("tbl_WidgetPart.ObjectID"),
+                            QStringLiteral("w.ObjectID"));
+        demo::addViewColumn(v, QStringLiteral("PartCode"), QStringLiteral("tbl_WidgetPart.Code"),
+                            QStringLiteral("w.Code"));
         for (const char *kind : {"Enumeration", "Length", "Regex", "Odd", ""}) {
             demo::CustomTypeDef t;
             t.name = QStringLiteral("Type") + QString::fromLatin1(kind);
@@ -300,12 +328,31 @@ private Q_SLOTS:
         proc.name = QStringLiteral("csp_PartRename");
         proc.description = QStringLiteral("Renames a part.");
         proc.notes = QStringLiteral("Parts keep their ObjectID.");
-        proc.parameters = {{QStringLiteral("@ObjectID"), QStringLiteral("uniqueidentifier"), 16, false, {}, QStringLiteral("tbl_WidgetPart"),
-                            QStringLiteral("ObjectID"), {}, {}, true},
-                           {QStringLiteral("@Code"), QStringLiteral("nvarchar"), 8, false, QStringLiteral("NULL"), QStringLiteral("tbl_WidgetPart"),
-                            QString(), QStringLiteral("The new code."), QStringLiteral("Blank keeps the old one."), true},
-                           {QStringLiteral("@Count"), QStringLiteral("int"), 4, true, {}, {}, {}, QStringLiteral("Parts renamed."), {}, true}};
-        proc.body = QStringLiteral("UPDATE tbl_WidgetPart SET Code = COALESCE(@Code, Code) WHERE ObjectID = @ObjectID;");
+        proc.parameters = {{QStringLiteral("@ObjectID"),
+                            QStringLiteral("uniqueidentifier"),
+                            16,
+                            false,
+                            {},
+                            QStringLiteral("tbl_WidgetPart"),
+                            QStringLiteral("ObjectID"),
+                            {},
+                            {},
+                            true},
+                           {QStringLiteral("@Code"), QStringLiteral("nvarchar"), 8, false, QStringLiteral("NULL"),
+                            QStringLiteral("tbl_WidgetPart"), QString(), QStringLiteral("The new code."),
+                            QStringLiteral("Blank keeps the old one."), true},
+                           {QStringLiteral("@Count"),
+                            QStringLiteral("int"),
+                            4,
+                            true,
+                            {},
+                            {},
+                            {},
+                            QStringLiteral("Parts renamed."),
+                            {},
+                            true}};
+        proc.body = QStringLiteral(
+            "UPDATE tbl_WidgetPart SET Code = COALESCE(@Code, Code) WHERE ObjectID = @ObjectID;");
         proc.exceptions = {{QStringLiteral("50001"), QStringLiteral("No such part.")}};
         db.procedures << proc;
         demo::ProcedureDef hidden;
@@ -318,47 +365,69 @@ private Q_SLOTS:
         QVERIFY(table.contains(QStringLiteral("Code nvarchar(8) COLLATE NOCASE,")));
         QVERIFY(table.contains(QStringLiteral("Weight int,")));
         QVERIFY(table.endsWith(QStringLiteral("PRIMARY KEY (ObjectID)\n)")));
-        QVERIFY(demo::createTableSql(*db.table(QStringLiteral("tbl_Pair"))).contains(QStringLiteral("PRIMARY KEY (A, B)")));
-        QCOMPARE(demo::createViewSql(v), QStringLiteral("CREATE VIEW vw_WidgetPart AS\nSELECT w.ObjectID,\n       w.Code AS PartCode\nFROM tbl_WidgetPart w"));
-        QCOMPARE(proc.definition(), QStringLiteral("CREATE PROCEDURE csp_PartRename\n    @ObjectID uniqueidentifier,\n    @Code nvarchar(8) = NULL,\n"
-                                                   "    @Count int OUTPUT\nAS\nUPDATE tbl_WidgetPart SET Code = COALESCE(@Code, Code) WHERE ObjectID = @ObjectID;\n"));
+        QVERIFY(
+            demo::createTableSql(*db.table(QStringLiteral("tbl_Pair"))).contains(QStringLiteral("PRIMARY KEY (A, B)")));
+        QCOMPARE(demo::createViewSql(v), QStringLiteral("CREATE VIEW vw_WidgetPart AS\nSELECT w.ObjectID,\n       "
+                                                        "w.Code AS PartCode\nFROM tbl_WidgetPart w"));
+        QCOMPARE(proc.definition(), QStringLiteral("CREATE PROCEDURE csp_PartRename\n    @ObjectID uniqueidentifier,\n "
+                                                   "   @Code nvarchar(8) = NULL,\n"
+                                                   "    @Count int OUTPUT\nAS\nUPDATE tbl_WidgetPart SET Code = "
+                                                   "COALESCE(@Code, Code) WHERE ObjectID = @ObjectID;\n"));
 
         const QByteArray xml = demo::dictionaryXml(db).toLower();
         pugi::xml_document doc;
         QVERIFY(doc.load_buffer(xml.constData(), size_t(xml.size())));
         const auto one = [&doc](const char *path) { return doc.select_node(path).node(); };
-        QCOMPARE(attr(one("orvexdatadictionary/tables/table[@name='tbl_widgetpart']/links/link[@objectid='gadgetobjectid']/linkdata"), "table"),
+        QCOMPARE(attr(one("orvexdatadictionary/tables/table[@name='tbl_widgetpart']/links/"
+                          "link[@objectid='gadgetobjectid']/linkdata"),
+                      "table"),
                  QStringLiteral("tbl_gadget"));
-        QCOMPARE(int(doc.select_nodes("orvexdatadictionary/tables/table[@name='tbl_widgetpart']/links/link").size()), 1);
+        QCOMPARE(int(doc.select_nodes("orvexdatadictionary/tables/table[@name='tbl_widgetpart']/links/link").size()),
+                 1);
         QVERIFY(one("orvexdatadictionary/tables/table[@name='tbl_pair']/links").empty());
-        const pugi::xml_node code = one("orvexdatadictionary/tables/table[@name='tbl_widgetpart']/columns/column[@name='code']");
-        QCOMPARE(attr(code, "datatype") + u'/' + attr(code, "length") + u'/' + attr(code, "customtype"), QStringLiteral("nvarchar/8/codes"));
+        const pugi::xml_node code = one(
+            "orvexdatadictionary/tables/table[@name='tbl_widgetpart']/columns/column[@name='code']");
+        QCOMPARE(attr(code, "datatype") + u'/' + attr(code, "length") + u'/' + attr(code, "customtype"),
+                 QStringLiteral("nvarchar/8/codes"));
         QCOMPARE(QString::fromUtf8(code.child("notes").text().get()), QStringLiteral("upper case."));
         // Descriptions nobody wrote are made from the entity and the referenced table.
-        QCOMPARE(attr(one("orvexdatadictionary/tables/table[@name='tbl_widgetpart']"), "description"), QStringLiteral("one row per widget part."));
-        QVERIFY(attr(one("orvexdatadictionary/tables/table[@name='tbl_widgetpart']/columns/column[@name='gadgetobjectid']"), "description")
-                    .contains(QStringLiteral("gadget (tbl_gadget)")));
-        QCOMPARE(attr(one("orvexdatadictionary/views/view[@name='vw_widgetpart']/columns/column[@name='partcode']"), "tablecolumnref"),
+        QCOMPARE(attr(one("orvexdatadictionary/tables/table[@name='tbl_widgetpart']"), "description"),
+                 QStringLiteral("one row per widget part."));
+        QVERIFY(
+            attr(one("orvexdatadictionary/tables/table[@name='tbl_widgetpart']/columns/column[@name='gadgetobjectid']"),
+                 "description")
+                .contains(QStringLiteral("gadget (tbl_gadget)")));
+        QCOMPARE(attr(one("orvexdatadictionary/views/view[@name='vw_widgetpart']/columns/column[@name='partcode']"),
+                      "tablecolumnref"),
                  QStringLiteral("tbl_widgetpart.code"));
         // Custom types carry what the description needs for their restriction kind.
-        const pugi::xml_node values = one("orvexdatadictionary/customtypes/customtype[@name='typeenumeration']/restrictions/restriction/values");
-        QCOMPARE(attr(values.first_child(), "value") + attr(values.first_child(), "description") + attr(values.last_child(), "value"),
+        const pugi::xml_node values = one(
+            "orvexdatadictionary/customtypes/customtype[@name='typeenumeration']/restrictions/restriction/values");
+        QCOMPARE(attr(values.first_child(), "value") + attr(values.first_child(), "description")
+                     + attr(values.last_child(), "value"),
                  QStringLiteral("0off1"));
-        const pugi::xml_node length = one("orvexdatadictionary/customtypes/customtype[@name='typelength']/restrictions/restriction");
+        const pugi::xml_node length = one(
+            "orvexdatadictionary/customtypes/customtype[@name='typelength']/restrictions/restriction");
         QCOMPARE(attr(length, "type") + attr(length, "min") + u'-' + attr(length, "max"), QStringLiteral("length1-64"));
-        const pugi::xml_node regex = one("orvexdatadictionary/customtypes/customtype[@name='typeregex']/restrictions/restriction");
+        const pugi::xml_node regex = one(
+            "orvexdatadictionary/customtypes/customtype[@name='typeregex']/restrictions/restriction");
         QCOMPARE(attr(regex, "description") + attr(regex, "expression"), QStringLiteral("digits.^[0-9]+$"));
-        QCOMPARE(attr(one("orvexdatadictionary/customtypes/customtype[@name='typeodd']/restrictions").first_child(), "type"), QStringLiteral("odd"));
+        QCOMPARE(attr(one("orvexdatadictionary/customtypes/customtype[@name='typeodd']/restrictions").first_child(),
+                      "type"),
+                 QStringLiteral("odd"));
         QVERIFY(one("orvexdatadictionary/customtypes/customtype[@name='type']/restrictions").empty());
-        QCOMPARE(attr(one("orvexdatadictionary/customtypes/customtype[@name='type']"), "description"), QStringLiteral("about type"));
+        QCOMPARE(attr(one("orvexdatadictionary/customtypes/customtype[@name='type']"), "description"),
+                 QStringLiteral("about type"));
         // A procedure's and a parameter's own text are their notes.
         const pugi::xml_node sp = one("orvexdatadictionary/storedprocs/storedproc[@name='csp_partrename']");
         QCOMPARE(QString::fromUtf8(sp.text().get()), QStringLiteral("parts keep their objectid."));
-        QCOMPARE(QString::fromUtf8(sp.select_node("params/param[@name='@code']").node().text().get()), QStringLiteral("blank keeps the old one."));
+        QCOMPARE(QString::fromUtf8(sp.select_node("params/param[@name='@code']").node().text().get()),
+                 QStringLiteral("blank keeps the old one."));
         QCOMPARE(attr(sp.select_node("params/param[@name='@code']").node(), "reftable") + u'|'
                      + attr(sp.select_node("params/param[@name='@code']").node(), "refcolumn"),
                  QStringLiteral("tbl_widgetpart|"));
-        QCOMPARE(attr(sp.child("exceptionlist").first_child(), "name") + attr(sp.child("exceptionlist").first_child(), "description"),
+        QCOMPARE(attr(sp.child("exceptionlist").first_child(), "name")
+                     + attr(sp.child("exceptionlist").first_child(), "description"),
                  QStringLiteral("50001no such part."));
         QVERIFY(one("orvexdatadictionary/storedprocs/storedproc[@name='spinternal']").empty());
     }
@@ -376,26 +445,39 @@ private Q_SLOTS:
         demo::addTable(db, QStringLiteral("tbl_Child"), QStringLiteral("Children."))
             .id()
             .ref(QStringLiteral("ParentObjectID"), QStringLiteral("tbl_Parent"))
-            .tinyint(QStringLiteral("Size")).range(3, 4)
-            .text(QStringLiteral("Colour"), 8).pick({QStringLiteral("red"), QStringLiteral("blue")})
+            .tinyint(QStringLiteral("Size"))
+            .range(3, 4)
+            .text(QStringLiteral("Colour"), 8)
+            .pick({QStringLiteral("red"), QStringLiteral("blue")})
             .rows(40, 1);
         const QString file = env->filePath(QStringLiteral("unit.sqlite"));
         {
             demo::Populator p(db, 7);
             QVERIFY(p.create(file));
             p.fillGeneric(0);
-            p.row(QStringLiteral("tbl_Parent")).set(QStringLiteral("DisplayName"), QStringLiteral("Annex")).setNull(QStringLiteral("Alias")).insert();
+            p.row(QStringLiteral("tbl_Parent"))
+                .set(QStringLiteral("DisplayName"), QStringLiteral("Annex"))
+                .setNull(QStringLiteral("Alias"))
+                .insert();
             p.fillGeneric(1);
             QCOMPARE(p.ids(QStringLiteral("TBL_PARENT")).size(), 6);
             QVERIFY(p.finish());
         }
         QCOMPARE(query(file, QStringLiteral("SELECT DisplayName, Alias FROM tbl_Parent ORDER BY rowid")),
-                 (Rows{{QStringLiteral("North Wing"), QStringLiteral("northwing")}, {QStringLiteral("South Wing"), QStringLiteral("southwing")},
-                       {QStringLiteral("North Wing 2"), QStringLiteral("northwing2")}, {QStringLiteral("South Wing 2"), QStringLiteral("southwing2")},
-                       {QStringLiteral("North Wing 3"), QStringLiteral("northwing3")}, {QStringLiteral("Annex"), QVariant()}}));
-        QCOMPARE(scalar(file, QStringLiteral("SELECT COUNT(*) FROM tbl_Child c JOIN tbl_Parent p ON p.ObjectID = c.ParentObjectID")).toInt(), 40);
-        QCOMPARE(query(file, QStringLiteral("SELECT DISTINCT Size FROM tbl_Child ORDER BY 1")), (Rows{{qint64(3)}, {qint64(4)}}));
-        QCOMPARE(query(file, QStringLiteral("SELECT DISTINCT Colour FROM tbl_Child ORDER BY 1")), (Rows{{QStringLiteral("blue")}, {QStringLiteral("red")}}));
+                 (Rows{{QStringLiteral("North Wing"), QStringLiteral("northwing")},
+                       {QStringLiteral("South Wing"), QStringLiteral("southwing")},
+                       {QStringLiteral("North Wing 2"), QStringLiteral("northwing2")},
+                       {QStringLiteral("South Wing 2"), QStringLiteral("southwing2")},
+                       {QStringLiteral("North Wing 3"), QStringLiteral("northwing3")},
+                       {QStringLiteral("Annex"), QVariant()}}));
+        QCOMPARE(scalar(file, QStringLiteral("SELECT COUNT(*) FROM tbl_Child c JOIN tbl_Parent p ON p.ObjectID = "
+                                             "c.ParentObjectID"))
+                     .toInt(),
+                 40);
+        QCOMPARE(query(file, QStringLiteral("SELECT DISTINCT Size FROM tbl_Child ORDER BY 1")),
+                 (Rows{{qint64(3)}, {qint64(4)}}));
+        QCOMPARE(query(file, QStringLiteral("SELECT DISTINCT Colour FROM tbl_Child ORDER BY 1")),
+                 (Rows{{QStringLiteral("blue")}, {QStringLiteral("red")}}));
 
         // Mistakes stop the build with a reason instead of writing half a file.
         demo::Populator again(db, 7);
@@ -418,13 +500,17 @@ private Q_SLOTS:
         const regaccess::RegFileParse parsed = regaccess::parseRegFile(text);
         QCOMPARE(parsed.error, QString());
         const regaccess::RegistryKey *product = parsed.top.find(
-            {QStringLiteral("HKEY_LOCAL_MACHINE"), QStringLiteral("SOFTWARE"), QStringLiteral("Zandel Systems"), QStringLiteral("Zandel Orvex")});
+            {QStringLiteral("HKEY_LOCAL_MACHINE"), QStringLiteral("SOFTWARE"), QStringLiteral("Zandel Systems"),
+             QStringLiteral("Zandel Orvex")});
         QVERIFY(product && product->value(QStringLiteral("InstalledFolderPath")));
-        QCOMPARE(regaccess::textFromData(product->value(QStringLiteral("InstalledFolderPath"))->data), QStringLiteral("C:\\Orvex") + QChar(0));
+        QCOMPARE(regaccess::textFromData(product->value(QStringLiteral("InstalledFolderPath"))->data),
+                 QStringLiteral("C:\\Orvex") + QChar(0));
         int checked = 0;
         for (const demo::RegKeyDef &k : demo::settingsTree()) {
-            const regaccess::RegistryKey *key = parsed.top.find(
-                QStringList{QStringLiteral("HKEY_LOCAL_MACHINE"), QStringLiteral("SOFTWARE"), QStringLiteral("Brisvane")} + k.path.split(u'\\'));
+            const regaccess::RegistryKey *key = parsed.top.find(QStringList{QStringLiteral("HKEY_LOCAL_MACHINE"),
+                                                                            QStringLiteral("SOFTWARE"),
+                                                                            QStringLiteral("Brisvane")}
+                                                                + k.path.split(u'\\'));
             QVERIFY2(key, qPrintable(k.path));
             QCOMPARE(key->values().size(), k.values.size());
             for (int i = 0; i < k.values.size(); ++i) {
@@ -434,10 +520,21 @@ private Q_SLOTS:
                 QByteArray expected;
                 int type = regaccess::kTypeText;
                 switch (def.kind) {
-                case demo::RegValueDef::Kind::String: expected = regaccess::textToData(def.text); break;
-                case demo::RegValueDef::Kind::DWord: expected = regaccess::dwordToData(def.number); type = regaccess::kTypeDword; break;
-                case demo::RegValueDef::Kind::Binary: expected = def.bytes; type = regaccess::kTypeBinary; break;
-                case demo::RegValueDef::Kind::ExpandString: expected = regaccess::textToData(def.text); type = regaccess::kTypeExpandText; break;
+                case demo::RegValueDef::Kind::String:
+                    expected = regaccess::textToData(def.text);
+                    break;
+                case demo::RegValueDef::Kind::DWord:
+                    expected = regaccess::dwordToData(def.number);
+                    type = regaccess::kTypeDword;
+                    break;
+                case demo::RegValueDef::Kind::Binary:
+                    expected = def.bytes;
+                    type = regaccess::kTypeBinary;
+                    break;
+                case demo::RegValueDef::Kind::ExpandString:
+                    expected = regaccess::textToData(def.text);
+                    type = regaccess::kTypeExpandText;
+                    break;
                 case demo::RegValueDef::Kind::MultiString:
                     for (const QString &s : def.strings)
                         expected += regaccess::textToData(s);
@@ -491,24 +588,29 @@ private Q_SLOTS:
             if (!view.isEmpty() && !views.count(view))
                 missing << view;
         }
-        for (const char *other : {"vw_Handler", "vw_DistributionListMembers", "vw_User", "vw_TaskPeriodic", "vw_RoutingRule",
-                                  "vw_Configuration", "vw_UserMailboxMap", "vw_Subscriber_Global"})
+        for (const char *other : {"vw_Handler", "vw_DistributionListMembers", "vw_User", "vw_TaskPeriodic",
+                                  "vw_RoutingRule", "vw_Configuration", "vw_UserMailboxMap", "vw_Subscriber_Global"})
             if (!views.count(QString::fromLatin1(other)))
                 missing << QString::fromLatin1(other);
         QCOMPARE(missing, QStringList());
-        QCOMPARE(int(std::count_if(tables.begin(), tables.end(), [](const QString &t) { return t.startsWith(u"conflict_"); })), 3);
+        QCOMPARE(int(std::count_if(tables.begin(), tables.end(),
+                                   [](const QString &t) { return t.startsWith(u"conflict_"); })),
+                 3);
         // Every table has rows to look at.
         QStringList empty;
-        for (const QString &db : {QStringLiteral("OrvexDirDB"), QStringLiteral("OrvexDynDB"), QStringLiteral("OrvexMbxDB1"), QStringLiteral("OrvexRptDB")})
-            for (const QVariantList &t : query(data(db), QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'")))
+        for (const QString &db : {QStringLiteral("OrvexDirDB"), QStringLiteral("OrvexDynDB"),
+                                  QStringLiteral("OrvexMbxDB1"), QStringLiteral("OrvexRptDB")})
+            for (const QVariantList &t :
+                 query(data(db), QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'")))
                 if (scalar(data(db), QStringLiteral("SELECT COUNT(*) FROM ") + t[0].toString()).toInt() == 0)
                     empty << db + u'.' + t[0].toString();
         QCOMPARE(empty.join(u' '), QString());
 
         // The table list the main window shows hides the conflict and catalogue tables.
         Error e;
-        auto list = db::openResultSet(connection(), QStringLiteral("select name as 'Table Name' from OrvexDirDB.dbo.sysobjects where "
-                                                                   "type ='u' and name not like 'conflict_%' order by name"),
+        auto list = db::openResultSet(connection(),
+                                      QStringLiteral("select name as 'Table Name' from OrvexDirDB.dbo.sysobjects where "
+                                                     "type ='u' and name not like 'conflict_%' order by name"),
                                       &e);
         QVERIFY(list && !e);
         QCOMPARE(list->recordCount(), qsizetype(tables.size() - 3 - 2));
@@ -518,26 +620,30 @@ private Q_SLOTS:
     void textColumnsIgnoreCase()
     {
         // SQL Server compares text without regard to case; so must every text column here.
-        for (const QString &db : {QStringLiteral("OrvexDirDB"), QStringLiteral("OrvexDynDB"), QStringLiteral("OrvexMbxDB1"),
-                                  QStringLiteral("OrvexRptDB")}) {
-            const Rows columns = query(data(db), QStringLiteral(
-                "SELECT m.name, c.name, m.sql FROM sqlite_master m JOIN pragma_table_info(m.name) c "
-                "WHERE m.type = 'table' AND m.name NOT LIKE 'korva%' AND (c.type LIKE '%char%' OR c.type LIKE '%text%' "
-                "OR c.type = 'uniqueidentifier' OR c.type = 'datetime')"));
+        for (const QString &db : {QStringLiteral("OrvexDirDB"), QStringLiteral("OrvexDynDB"),
+                                  QStringLiteral("OrvexMbxDB1"), QStringLiteral("OrvexRptDB")}) {
+            const Rows columns = query(data(db),
+                                       QStringLiteral("SELECT m.name, c.name, m.sql FROM sqlite_master m JOIN "
+                                                      "pragma_table_info(m.name) c "
+                                                      "WHERE m.type = 'table' AND m.name NOT LIKE 'korva%' AND (c.type "
+                                                      "LIKE '%char%' OR c.type LIKE '%text%' "
+                                                      "OR c.type = 'uniqueidentifier' OR c.type = 'datetime')"));
             QVERIFY(!columns.isEmpty());
             for (const QVariantList &c : columns) {
                 const QString sql = c[2].toString();
                 const qsizetype at = sql.indexOf(u'\n' + QStringLiteral("    ") + c[1].toString() + u' ');
-                QVERIFY2(at >= 0 && sql.mid(at, sql.indexOf(u'\n', at + 1) - at).contains(QStringLiteral("COLLATE NOCASE")),
+                QVERIFY2(at >= 0
+                             && sql.mid(at, sql.indexOf(u'\n', at + 1) - at).contains(QStringLiteral("COLLATE NOCASE")),
                          qPrintable(db + u' ' + c[0].toString() + u'.' + c[1].toString()));
             }
             const Rows ids = query(data(db), QStringLiteral("SELECT ObjectID FROM %1 LIMIT 5")
-                                                 .arg(db == u"OrvexRptDB" ? QStringLiteral("tbl_ReportDefinition")
+                                                 .arg(db == u"OrvexRptDB"    ? QStringLiteral("tbl_ReportDefinition")
                                                       : db == u"OrvexMbxDB1" ? QStringLiteral("tbl_Mailbox")
                                                       : db == u"OrvexDynDB"  ? QStringLiteral("tbl_MediaPortStatus")
                                                                              : QStringLiteral("tbl_User")));
             QVERIFY(!ids.isEmpty());
-            static const QRegularExpression guid(QStringLiteral("^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}$"));
+            static const QRegularExpression guid(
+                QStringLiteral("^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}$"));
             for (const QVariantList &id : ids)
                 QVERIFY2(guid.match(id[0].toString()).hasMatch(), qPrintable(id[0].toString()));
         }
@@ -547,10 +653,14 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("database");
         QTest::addColumn<QString>("dictionary");
-        QTest::newRow("directory") << "OrvexDirDB" << "OrvexDirDB.xml";
-        QTest::newRow("dynamic") << "OrvexDynDB" << "OrvexDynDB.xml";
-        QTest::newRow("mailbox-db1-uses-OrvexMbxDB.xml") << "OrvexMbxDB1" << "OrvexMbxDB.xml";
-        QTest::newRow("report") << "OrvexRptDB" << "OrvexRptDB.xml";
+        QTest::newRow("directory") << "OrvexDirDB"
+                                   << "OrvexDirDB.xml";
+        QTest::newRow("dynamic") << "OrvexDynDB"
+                                 << "OrvexDynDB.xml";
+        QTest::newRow("mailbox-db1-uses-OrvexMbxDB.xml") << "OrvexMbxDB1"
+                                                         << "OrvexMbxDB.xml";
+        QTest::newRow("report") << "OrvexRptDB"
+                                << "OrvexRptDB.xml";
     }
     void dictionaryDescribesDatabase()
     {
@@ -562,9 +672,11 @@ private Q_SLOTS:
         QVERIFY(loadLowered(doc, scripts(dictionary))); // ... and read lower-cased
 
         std::set<QString> inDatabase, inDictionary;
-        const Rows columns = query(data(database), QStringLiteral(
-            "SELECT m.type, lower(m.name), lower(c.name), c.type FROM sqlite_master m JOIN pragma_table_info(m.name) c "
-            "WHERE m.type IN ('table', 'view') AND m.name NOT LIKE 'korva%' AND m.name NOT LIKE 'sqlite%'"));
+        const Rows columns = query(data(database),
+                                   QStringLiteral("SELECT m.type, lower(m.name), lower(c.name), c.type FROM "
+                                                  "sqlite_master m JOIN pragma_table_info(m.name) c "
+                                                  "WHERE m.type IN ('table', 'view') AND m.name NOT LIKE 'korva%' AND "
+                                                  "m.name NOT LIKE 'sqlite%'"));
         QVERIFY(!columns.isEmpty());
         QHash<QString, QString> declared;
         for (const QVariantList &c : columns) {
@@ -587,7 +699,9 @@ private Q_SLOTS:
                                              : type;
                 QCOMPARE(declared.value(key).toLower(), expected); // SQLite spells its own type names in capitals
                 if (!attr(c, "customtype").isEmpty())
-                    QVERIFY2(doc.select_node(("orvexdatadictionary/customtypes/customtype[@name='" + attr(c, "customtype").toStdString() + "']").c_str()),
+                    QVERIFY2(doc.select_node(("orvexdatadictionary/customtypes/customtype[@name='"
+                                              + attr(c, "customtype").toStdString() + "']")
+                                                 .c_str()),
                              qPrintable(key));
             }
         }
@@ -604,8 +718,10 @@ private Q_SLOTS:
             }
         }
         std::vector<QString> undescribed, stale;
-        std::set_difference(inDatabase.begin(), inDatabase.end(), inDictionary.begin(), inDictionary.end(), std::back_inserter(undescribed));
-        std::set_difference(inDictionary.begin(), inDictionary.end(), inDatabase.begin(), inDatabase.end(), std::back_inserter(stale));
+        std::set_difference(inDatabase.begin(), inDatabase.end(), inDictionary.begin(), inDictionary.end(),
+                            std::back_inserter(undescribed));
+        std::set_difference(inDictionary.begin(), inDictionary.end(), inDatabase.begin(), inDatabase.end(),
+                            std::back_inserter(stale));
         QCOMPARE(QStringList(undescribed.begin(), undescribed.end()), QStringList());
         QCOMPARE(QStringList(stale.begin(), stale.end()), QStringList());
 
@@ -614,9 +730,11 @@ private Q_SLOTS:
             QVERIFY2(l.column.contains(u"objectid"), qPrintable(l.column));
         }
         QSet<QString> kinds;
-        for (const pugi::xpath_node &r : doc.select_nodes("orvexdatadictionary/customtypes/customtype/restrictions/restriction"))
+        for (const pugi::xpath_node &r :
+             doc.select_nodes("orvexdatadictionary/customtypes/customtype/restrictions/restriction"))
             kinds.insert(attr(r.node(), "type"));
-        QVERIFY(kinds.contains(QStringLiteral("enumeration")) && kinds.contains(QStringLiteral("length")) && kinds.contains(QStringLiteral("regex")));
+        QVERIFY(kinds.contains(QStringLiteral("enumeration")) && kinds.contains(QStringLiteral("length"))
+                && kinds.contains(QStringLiteral("regex")));
     }
 
     // Every reference the dictionary declares leads to a row, except the
@@ -626,7 +744,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("database");
         QTest::addColumn<QString>("dictionary");
         QTest::addColumn<QStringList>("planted");
-        QTest::newRow("directory") << "OrvexDirDB" << "OrvexDirDB.xml"
+        QTest::newRow("directory") << "OrvexDirDB"
+                                   << "OrvexDirDB.xml"
                                    << QStringList{QStringLiteral("tbl_callhandler.schedulesetobjectid"),
                                                   QStringLiteral("tbl_distributionlistmember.member_userobjectid"),
                                                   QStringLiteral("tbl_dtmfaccessid.parent_handlerobjectid"),
@@ -634,9 +753,12 @@ private Q_SLOTS:
                                                   QStringLiteral("tbl_menuentry.targethandlerobjectid"),
                                                   QStringLiteral("tbl_notificationdevice.subscriberobjectid"),
                                                   QStringLiteral("tbl_usersubscriber.callhandlerobjectid")};
-        QTest::newRow("dynamic") << "OrvexDynDB" << "OrvexDynDB.xml" << QStringList();
-        QTest::newRow("mailbox") << "OrvexMbxDB1" << "OrvexMbxDB.xml" << QStringList();
-        QTest::newRow("report") << "OrvexRptDB" << "OrvexRptDB.xml" << QStringList();
+        QTest::newRow("dynamic") << "OrvexDynDB"
+                                 << "OrvexDynDB.xml" << QStringList();
+        QTest::newRow("mailbox") << "OrvexMbxDB1"
+                                 << "OrvexMbxDB.xml" << QStringList();
+        QTest::newRow("report") << "OrvexRptDB"
+                                << "OrvexRptDB.xml" << QStringList();
     }
     void linksResolve()
     {
@@ -650,9 +772,13 @@ private Q_SLOTS:
             if (scalar(file, used).toLongLong() == 0)
                 unused << l.table + u'.' + l.column;
             // A greeting is named by its handler and type.
-            const QString key = l.target == u"tbl_greeting"
-                                    ? QStringLiteral("CallHandlerObjectID")
-                                    : query(file, QStringLiteral("SELECT name FROM pragma_table_info('%1') WHERE pk = 1").arg(l.target)).value(0).value(0).toString();
+            const QString key =
+                l.target == u"tbl_greeting"
+                    ? QStringLiteral("CallHandlerObjectID")
+                    : query(file, QStringLiteral("SELECT name FROM pragma_table_info('%1') WHERE pk = 1").arg(l.target))
+                          .value(0)
+                          .value(0)
+                          .toString();
             const QString missing = QStringLiteral("SELECT COUNT(*) FROM %1 s WHERE s.%2 IS NOT NULL AND NOT EXISTS "
                                                    "(SELECT 1 FROM %3 t WHERE t.%4 = s.%2)")
                                         .arg(l.table, l.column, l.target, key);
@@ -678,7 +804,9 @@ private Q_SLOTS:
                     resolved = true;
                     break;
                 }
-                const Rows values = query(dir(), QStringLiteral("SELECT DISTINCT %2 FROM %1 WHERE %2 IS NOT NULL LIMIT 8").arg(l.table, l.column));
+                const Rows values = query(dir(),
+                                          QStringLiteral("SELECT DISTINCT %2 FROM %1 WHERE %2 IS NOT NULL LIMIT 8")
+                                              .arg(l.table, l.column));
                 for (const QVariantList &v : values)
                     if (engineCount(QString::fromLatin1(k.query) + v[0].toString() + u'\'') == 1) {
                         resolved = true;
@@ -691,11 +819,13 @@ private Q_SLOTS:
                 failed << key;
         }
         // Greetings are found by handler and type, taken from the referencing row.
-        const Rows greeting = query(dir(), QStringLiteral("SELECT Greeting_CallHandlerObjectID, GreetingType FROM tbl_GreetingStreamFile "
+        const Rows greeting = query(dir(), QStringLiteral("SELECT Greeting_CallHandlerObjectID, GreetingType FROM "
+                                                          "tbl_GreetingStreamFile "
                                                           "WHERE GreetingType <> '' LIMIT 1"));
         QCOMPARE(greeting.size(), 1);
-        QCOMPARE(engineCount(QStringLiteral("SELECT AfterGreeting_Action, AfterGreeting_TargetConversation from vw_Greeting WHERE "
-                                            "CallHandlerObjectID='%1' AND GreetingType='%2'")
+        QCOMPARE(engineCount(QStringLiteral(
+                                 "SELECT AfterGreeting_Action, AfterGreeting_TargetConversation from vw_Greeting WHERE "
+                                 "CallHandlerObjectID='%1' AND GreetingType='%2'")
                                  .arg(greeting[0][0].toString(), greeting[0][1].toString())),
                  1);
         QCOMPARE(failed.join(u' '), QString());
@@ -703,42 +833,83 @@ private Q_SLOTS:
 
     void subscribersAreComplete()
     {
-        const Rows subs = query(dir(), QStringLiteral("SELECT ObjectID, CallHandlerObjectID, Alias, DTMFAccessID FROM vw_Subscriber"));
+        const Rows subs = query(dir(), QStringLiteral("SELECT ObjectID, CallHandlerObjectID, Alias, DTMFAccessID FROM "
+                                                      "vw_Subscriber"));
         QCOMPARE(subs.size(), kSubscribers);
         int withoutHandler = 0;
         for (const QVariantList &s : subs) {
             const QString id = s[0].toString(), handler = s[1].toString();
             QVERIFY(!s[2].toString().isEmpty() && !s[3].toString().isEmpty());
-            QCOMPARE(scalar(dir(), QStringLiteral("SELECT COUNT(*) FROM tbl_Alias WHERE Object_UserObjectID = '%1'").arg(id)).toInt(), 1);
-            if (scalar(dir(), QStringLiteral("SELECT Recipient_SubscriberObjectID FROM vw_Callhandler WHERE ObjectID = '%1'").arg(handler)) != id) {
+            QCOMPARE(scalar(dir(),
+                            QStringLiteral("SELECT COUNT(*) FROM tbl_Alias WHERE Object_UserObjectID = '%1'").arg(id))
+                         .toInt(),
+                     1);
+            if (scalar(dir(),
+                       QStringLiteral("SELECT Recipient_SubscriberObjectID FROM vw_Callhandler WHERE ObjectID = '%1'")
+                           .arg(handler))
+                != id) {
                 ++withoutHandler; // the one subscriber whose handler reference was broken on purpose
                 continue;
             }
-            const int greetings = scalar(dir(), QStringLiteral("SELECT COUNT(DISTINCT GreetingType) FROM vw_Greeting WHERE CallHandlerObjectID = '%1'").arg(handler)).toInt();
+            const int greetings = scalar(dir(), QStringLiteral("SELECT COUNT(DISTINCT GreetingType) FROM vw_Greeting "
+                                                               "WHERE CallHandlerObjectID = '%1'")
+                                                    .arg(handler))
+                                      .toInt();
             QVERIFY2(greetings >= 3 && greetings <= 7, qPrintable(QString::number(greetings)));
-            QCOMPARE(scalar(dir(), QStringLiteral("SELECT COUNT(*) FROM vw_Greeting WHERE CallHandlerObjectID = '%1' AND GreetingType = 'Standard'").arg(handler)).toInt(), 1);
-            QCOMPARE(scalar(dir(), QStringLiteral("SELECT COUNT(*) FROM vw_TransferOption WHERE CallHandlerObjectID = '%1'").arg(handler)).toInt(), 3);
-            QCOMPARE(scalar(dir(), QStringLiteral("SELECT COUNT(DISTINCT TouchtoneKey) FROM vw_MenuEntry WHERE CallHandlerObjectID = '%1'").arg(handler)).toInt(), 12);
-            QVERIFY(scalar(dir(), QStringLiteral("SELECT COUNT(*) FROM vw_NotificationDevice WHERE SubscriberObjectID = '%1'").arg(id)).toInt() >= 3);
-            QVERIFY(scalar(dir(), QStringLiteral("SELECT COUNT(*) FROM vw_DTMFAccessID WHERE Parent_SubscriberObjectID = '%1'").arg(id)).toInt() >= 1);
-            QVERIFY(scalar(dir(), QStringLiteral("SELECT COUNT(*) FROM vw_DistributionListMembers WHERE Member_UserObjectID = '%1'").arg(id)).toInt() >= 2);
+            QCOMPARE(scalar(dir(), QStringLiteral("SELECT COUNT(*) FROM vw_Greeting WHERE CallHandlerObjectID = '%1' "
+                                                  "AND GreetingType = 'Standard'")
+                                       .arg(handler))
+                         .toInt(),
+                     1);
+            QCOMPARE(scalar(dir(),
+                            QStringLiteral("SELECT COUNT(*) FROM vw_TransferOption WHERE CallHandlerObjectID = '%1'")
+                                .arg(handler))
+                         .toInt(),
+                     3);
+            QCOMPARE(scalar(dir(), QStringLiteral("SELECT COUNT(DISTINCT TouchtoneKey) FROM vw_MenuEntry WHERE "
+                                                  "CallHandlerObjectID = '%1'")
+                                       .arg(handler))
+                         .toInt(),
+                     12);
+            QVERIFY(scalar(dir(),
+                           QStringLiteral("SELECT COUNT(*) FROM vw_NotificationDevice WHERE SubscriberObjectID = '%1'")
+                               .arg(id))
+                        .toInt()
+                    >= 3);
+            QVERIFY(scalar(dir(),
+                           QStringLiteral("SELECT COUNT(*) FROM vw_DTMFAccessID WHERE Parent_SubscriberObjectID = '%1'")
+                               .arg(id))
+                        .toInt()
+                    >= 1);
+            QVERIFY(scalar(dir(), QStringLiteral("SELECT COUNT(*) FROM vw_DistributionListMembers WHERE "
+                                                 "Member_UserObjectID = '%1'")
+                                      .arg(id))
+                        .toInt()
+                    >= 2);
             QCOMPARE(scalar(data(QStringLiteral("OrvexMbxDB1")),
-                            QStringLiteral("SELECT COUNT(*) FROM tbl_Mailbox m JOIN tbl_FolderInfo f ON f.MailboxObjectID = m.ObjectID "
-                                           "WHERE m.UserObjectID = '%1'").arg(id)).toInt(),
+                            QStringLiteral("SELECT COUNT(*) FROM tbl_Mailbox m JOIN tbl_FolderInfo f ON "
+                                           "f.MailboxObjectID = m.ObjectID "
+                                           "WHERE m.UserObjectID = '%1'")
+                                .arg(id))
+                         .toInt(),
                      4);
         }
         QCOMPARE(withoutHandler, 1);
         // The object view's queries, as it composes them.
-        QCOMPARE(engineCount(QStringLiteral("SELECT ObjectID,CallHandlerObjectID, Alias, DisplayName, DTMFAccessID, FirstName, LastName, "
-                                            "[LocationObjectID] FROM [vw_Subscriber]")),
+        QCOMPARE(engineCount(QStringLiteral(
+                     "SELECT ObjectID,CallHandlerObjectID, Alias, DisplayName, DTMFAccessID, FirstName, LastName, "
+                     "[LocationObjectID] FROM [vw_Subscriber]")),
                  qsizetype(kSubscribers));
-        QVERIFY(engineCount(QStringLiteral("SELECT TouchToneKey, [Action] FROM [vw_MenuEntry] vw_Menuentry WHERE CallHandlerObjectID='%1'")
+        QVERIFY(engineCount(QStringLiteral("SELECT TouchToneKey, [Action] FROM [vw_MenuEntry] vw_Menuentry WHERE "
+                                           "CallHandlerObjectID='%1'")
                                 .arg(subs[0][1].toString()))
                 == 12);
-        QVERIFY(engineCount(QStringLiteral("SELECT * FROM [vw_InterviewHandlerQuestion] vw_InterviewHandlerQuestion WHERE "
-                                           "InterviewHandlerObjectID='%1'")
-                                .arg(scalar(dir(), QStringLiteral("SELECT ObjectID FROM vw_InterviewHandler LIMIT 1")).toString()))
-                >= 3);
+        QVERIFY(
+            engineCount(
+                QStringLiteral("SELECT * FROM [vw_InterviewHandlerQuestion] vw_InterviewHandlerQuestion WHERE "
+                               "InterviewHandlerObjectID='%1'")
+                    .arg(scalar(dir(), QStringLiteral("SELECT ObjectID FROM vw_InterviewHandler LIMIT 1")).toString()))
+            >= 3);
     }
 
     // Names keep their own letters: accents, and Chinese, Japanese and Korean
@@ -749,13 +920,27 @@ private Q_SLOTS:
         QTest::addColumn<QString>("table");
         QTest::addColumn<QString>("column");
         QTest::addColumn<bool>("cjk");
-        QTest::newRow("subscribers") << "OrvexDirDB" << "tbl_User" << "DisplayName" << true;
-        QTest::newRow("personal-contacts") << "OrvexDirDB" << "tbl_PersonalContact" << "LastName" << false;
-        QTest::newRow("other-servers-subscribers") << "OrvexDirDB" << "tbl_GlobalSubscriber" << "DisplayName" << true;
-        QTest::newRow("distribution-lists") << "OrvexDirDB" << "tbl_DistributionList" << "DisplayName" << false;
-        QTest::newRow("locations") << "OrvexDirDB" << "tbl_Location" << "DisplayName" << false;
-        QTest::newRow("prompts") << "OrvexDirDB" << "tbl_LocalizedText" << "Text" << false;
-        QTest::newRow("message-subjects") << "OrvexMbxDB1" << "tbl_Message" << "Subject" << false;
+        QTest::newRow("subscribers") << "OrvexDirDB"
+                                     << "tbl_User"
+                                     << "DisplayName" << true;
+        QTest::newRow("personal-contacts") << "OrvexDirDB"
+                                           << "tbl_PersonalContact"
+                                           << "LastName" << false;
+        QTest::newRow("other-servers-subscribers") << "OrvexDirDB"
+                                                   << "tbl_GlobalSubscriber"
+                                                   << "DisplayName" << true;
+        QTest::newRow("distribution-lists") << "OrvexDirDB"
+                                            << "tbl_DistributionList"
+                                            << "DisplayName" << false;
+        QTest::newRow("locations") << "OrvexDirDB"
+                                   << "tbl_Location"
+                                   << "DisplayName" << false;
+        QTest::newRow("prompts") << "OrvexDirDB"
+                                 << "tbl_LocalizedText"
+                                 << "Text" << false;
+        QTest::newRow("message-subjects") << "OrvexMbxDB1"
+                                          << "tbl_Message"
+                                          << "Subject" << false;
     }
     void textBeyondAsciiReadsBackAsWritten()
     {
@@ -763,7 +948,9 @@ private Q_SLOTS:
         QFETCH(QString, table);
         QFETCH(QString, column);
         QFETCH(bool, cjk);
-        const Rows rows = query(data(database), QStringLiteral("SELECT %1, typeof(%1), hex(%1) FROM %2 WHERE %1 IS NOT NULL").arg(column, table));
+        const Rows rows =
+            query(data(database),
+                  QStringLiteral("SELECT %1, typeof(%1), hex(%1) FROM %2 WHERE %1 IS NOT NULL").arg(column, table));
         QString latinText, cjkText;
         for (const QVariantList &row : rows) {
             const QString text = row[0].toString();
@@ -774,12 +961,14 @@ private Q_SLOTS:
             QCOMPARE(text.normalized(QString::NormalizationForm_C), text);
             for (QChar c : text) {
                 // What bytes decoded the wrong way turn into.
-                QVERIFY2((c.unicode() < 0x80 || c.unicode() >= 0xC0) && c != QChar::ReplacementCharacter, qPrintable(text));
+                QVERIFY2((c.unicode() < 0x80 || c.unicode() >= 0xC0) && c != QChar::ReplacementCharacter,
+                         qPrintable(text));
                 const QChar::Script script = c.script();
                 if (script == QChar::Script_Latin && c.unicode() >= 0x80 && latinText.isEmpty())
                     latinText = text;
                 if ((script == QChar::Script_Han || script == QChar::Script_Hiragana || script == QChar::Script_Katakana
-                     || script == QChar::Script_Hangul) && cjkText.isEmpty())
+                     || script == QChar::Script_Hangul)
+                    && cjkText.isEmpty())
                     cjkText = text;
             }
         }
@@ -790,8 +979,9 @@ private Q_SLOTS:
             if (text.isEmpty())
                 continue;
             Error e;
-            auto rs = db::openResultSet(connection(database), QStringLiteral("SELECT %1 FROM %2 WHERE %1 = '%3'")
-                                                                  .arg(column, table, QString(text).replace(u'\'', QStringLiteral("''"))),
+            auto rs = db::openResultSet(connection(database),
+                                        QStringLiteral("SELECT %1 FROM %2 WHERE %1 = '%3'")
+                                            .arg(column, table, QString(text).replace(u'\'', QStringLiteral("''"))),
                                         &e);
             QVERIFY2(rs && !e, qPrintable(e.description));
             QVERIFY(rs->recordCount() >= 1);
@@ -807,30 +997,41 @@ private Q_SLOTS:
                  QStringLiteral("LodzOreStrasseYilmazThorRadoslawSigridurSaebo"));
         QStringList wrong;
         QRegularExpression aliasPattern;
-        for (const auto &[database, dictionary] : {std::pair{"OrvexDirDB", "OrvexDirDB.xml"}, std::pair{"OrvexDynDB", "OrvexDynDB.xml"},
-                                                   std::pair{"OrvexMbxDB1", "OrvexMbxDB.xml"}, std::pair{"OrvexRptDB", "OrvexRptDB.xml"}}) {
+        for (const auto &[database, dictionary] :
+             {std::pair{"OrvexDirDB", "OrvexDirDB.xml"}, std::pair{"OrvexDynDB", "OrvexDynDB.xml"},
+              std::pair{"OrvexMbxDB1", "OrvexMbxDB.xml"}, std::pair{"OrvexRptDB", "OrvexRptDB.xml"}}) {
             const QString file = data(QString::fromLatin1(database));
             pugi::xml_document doc;
             QVERIFY(doc.load_file(QFile::encodeName(scripts(QString::fromLatin1(dictionary))).constData()));
             QHash<QString, QRegularExpression> patterns;
-            for (const pugi::xpath_node &t : doc.select_nodes("OrvexDataDictionary/CustomTypes/CustomType[Restrictions/Restriction/@Type='Regex']"))
-                patterns.insert(attr(t.node(), "Name"), QRegularExpression(attr(t.node().child("Restrictions").child("Restriction"), "Expression")));
+            for (const pugi::xpath_node &t :
+                 doc.select_nodes("OrvexDataDictionary/CustomTypes/CustomType[Restrictions/Restriction/@Type='Regex']"))
+                patterns.insert(attr(t.node(), "Name"),
+                                QRegularExpression(
+                                    attr(t.node().child("Restrictions").child("Restriction"), "Expression")));
             aliasPattern = patterns.value(QStringLiteral("AliasName"), aliasPattern);
             QList<std::pair<QString, QRegularExpression>> checks; // "table.column", pattern
-            for (const pugi::xpath_node &c : doc.select_nodes("OrvexDataDictionary/Tables/Table/Columns/Column[@CustomType]"))
+            for (const pugi::xpath_node &c :
+                 doc.select_nodes("OrvexDataDictionary/Tables/Table/Columns/Column[@CustomType]"))
                 if (patterns.contains(attr(c.node(), "CustomType")))
-                    checks.append({attr(c.node().parent().parent(), "Name") + u'.' + attr(c.node(), "Name"), patterns.value(attr(c.node(), "CustomType"))});
+                    checks.append({attr(c.node().parent().parent(), "Name") + u'.' + attr(c.node(), "Name"),
+                                   patterns.value(attr(c.node(), "CustomType"))});
             QVERIFY(aliasPattern.isValid() && !aliasPattern.pattern().isEmpty());
             static const QRegularExpression mail(QStringLiteral("^[A-Za-z0-9._-]+@[A-Za-z0-9.-]+$"));
             // AuditAlias holds a Windows account, DOMAIN\alias.
-            for (const QVariantList &c : query(file, QStringLiteral("SELECT m.name, c.name FROM sqlite_master m JOIN pragma_table_info(m.name) c WHERE "
-                                                                    "m.type = 'table' AND ((c.name LIKE '%alias' AND c.name <> 'AuditAlias') "
-                                                                    "OR c.name LIKE '%emailaddress')")))
-                checks.append({c[0].toString() + u'.' + c[1].toString(), c[1].toString().endsWith(u"Alias") ? aliasPattern : mail});
+            for (const QVariantList &c :
+                 query(file, QStringLiteral(
+                                 "SELECT m.name, c.name FROM sqlite_master m JOIN pragma_table_info(m.name) c WHERE "
+                                 "m.type = 'table' AND ((c.name LIKE '%alias' AND c.name <> 'AuditAlias') "
+                                 "OR c.name LIKE '%emailaddress')")))
+                checks.append({c[0].toString() + u'.' + c[1].toString(),
+                               c[1].toString().endsWith(u"Alias") ? aliasPattern : mail});
             QVERIFY(checks.size() >= 2);
             for (const auto &[column, pattern] : checks) {
                 const qsizetype dot = column.indexOf(u'.');
-                for (const QVariantList &v : query(file, QStringLiteral("SELECT DISTINCT %2 FROM %1 WHERE %2 IS NOT NULL").arg(column.left(dot), column.mid(dot + 1))))
+                for (const QVariantList &v :
+                     query(file, QStringLiteral("SELECT DISTINCT %2 FROM %1 WHERE %2 IS NOT NULL")
+                                     .arg(column.left(dot), column.mid(dot + 1))))
                     if (!pattern.match(v[0].toString()).hasMatch())
                         wrong << QString::fromLatin1(database) + u' ' + column + QStringLiteral(": ") + v[0].toString();
             }
@@ -841,46 +1042,72 @@ private Q_SLOTS:
     void plantedFaultsArePresent()
     {
         // An extension that has lost every parent.
-        QCOMPARE(scalar(dir(), QStringLiteral("SELECT COUNT(*) FROM vw_DTMFAccessID WHERE Parent_DistributionListObjectID IS NULL AND "
+        QCOMPARE(scalar(dir(), QStringLiteral("SELECT COUNT(*) FROM vw_DTMFAccessID WHERE "
+                                              "Parent_DistributionListObjectID IS NULL AND "
                                               "Parent_HandlerObjectID IS NULL AND Parent_LocationObjectID IS NULL AND "
-                                              "Parent_SubscriberObjectID IS NULL")).toInt(),
+                                              "Parent_SubscriberObjectID IS NULL"))
+                     .toInt(),
                  1);
         // A "go to" action without its target conversation, used by a routing rule.
-        QCOMPARE(scalar(dir(), QStringLiteral("SELECT COUNT(*) FROM tbl_CallAction a JOIN tbl_RoutingRule r ON r.CallActionObjectID = a.ObjectID "
-                                              "WHERE a.Action = 2 AND a.TargetConversation IS NULL")).toInt(),
+        QCOMPARE(scalar(dir(), QStringLiteral("SELECT COUNT(*) FROM tbl_CallAction a JOIN tbl_RoutingRule r ON "
+                                              "r.CallActionObjectID = a.ObjectID "
+                                              "WHERE a.Action = 2 AND a.TargetConversation IS NULL"))
+                     .toInt(),
                  1);
         // A key leading to a handler that only vw_Handler knows.
         const QString handlerOnly = scalar(dir(), QStringLiteral(
-            "SELECT m.TargetHandlerObjectID FROM tbl_MenuEntry m WHERE m.TargetHandlerObjectID IN (SELECT ObjectID FROM vw_Handler) "
-            "AND m.TargetHandlerObjectID NOT IN (SELECT ObjectID FROM vw_CallHandler) LIMIT 1")).toString();
+                                                      "SELECT m.TargetHandlerObjectID FROM tbl_MenuEntry m WHERE "
+                                                      "m.TargetHandlerObjectID IN (SELECT ObjectID FROM vw_Handler) "
+                                                      "AND m.TargetHandlerObjectID NOT IN (SELECT ObjectID FROM "
+                                                      "vw_CallHandler) LIMIT 1"))
+                                        .toString();
         QVERIFY(!handlerOnly.isEmpty());
-        QCOMPARE(engineCount(QStringLiteral("select DisplayName from vw_CallHandler WHERE ObjectID='%1'").arg(handlerOnly)), 0);
-        QCOMPARE(engineCount(QStringLiteral("select DisplayName from vw_Handler WHERE ObjectID='%1'").arg(handlerOnly)), 1);
+        QCOMPARE(engineCount(
+                     QStringLiteral("select DisplayName from vw_CallHandler WHERE ObjectID='%1'").arg(handlerOnly)),
+                 0);
+        QCOMPARE(engineCount(QStringLiteral("select DisplayName from vw_Handler WHERE ObjectID='%1'").arg(handlerOnly)),
+                 1);
         // Greetings saved without a type, in the greeting table and where a link names one.
         QCOMPARE(scalar(dir(), QStringLiteral("SELECT COUNT(*) FROM tbl_Greeting WHERE GreetingType = ''")).toInt(), 1);
-        QCOMPARE(scalar(dir(), QStringLiteral("SELECT COUNT(*) FROM tbl_GreetingStreamFile WHERE GreetingType = ''")).toInt(), 1);
+        QCOMPARE(scalar(dir(), QStringLiteral("SELECT COUNT(*) FROM tbl_GreetingStreamFile WHERE GreetingType = ''"))
+                     .toInt(),
+                 1);
         // Missing display names.
         QVERIFY(scalar(dir(), QStringLiteral("SELECT COUNT(*) FROM tbl_User WHERE DisplayName IS NULL")).toInt() >= 1);
-        QCOMPARE(scalar(dir(), QStringLiteral("SELECT COUNT(*) FROM tbl_DistributionList WHERE DisplayName IS NULL")).toInt(), 1);
-        QCOMPARE(scalar(dir(), QStringLiteral("SELECT COUNT(*) FROM tbl_DirectoryHandler WHERE DisplayName IS NULL")).toInt(), 1);
+        QCOMPARE(scalar(dir(), QStringLiteral("SELECT COUNT(*) FROM tbl_DistributionList WHERE DisplayName IS NULL"))
+                     .toInt(),
+                 1);
+        QCOMPARE(scalar(dir(), QStringLiteral("SELECT COUNT(*) FROM tbl_DirectoryHandler WHERE DisplayName IS NULL"))
+                     .toInt(),
+                 1);
         // A list member that points at nothing at all.
-        QCOMPARE(engineCount(QStringLiteral("SELECT * from vw_DistributionListMembers WHERE Member_UserObjectID IS NULL AND "
-                                            "Member_DistributionListObjectID IS NULL")),
+        QCOMPARE(engineCount(
+                     QStringLiteral("SELECT * from vw_DistributionListMembers WHERE Member_UserObjectID IS NULL AND "
+                                    "Member_DistributionListObjectID IS NULL")),
                  1);
     }
 
     void configurationTreeMatchesItsDescription()
     {
         QCOMPARE(engineCount(QStringLiteral("SELECT * FROM vw_Configuration WHERE Type=1")), 1);
-        const QString rootId = scalar(dir(), QStringLiteral("SELECT ObjectID FROM vw_Configuration WHERE Type = 1")).toString();
-        QVERIFY(engineCount(QStringLiteral("SELECT * FROM vw_Configuration WHERE PArentID='%1' and HasChildNodes=1").arg(rootId)) >= 5);
+        const QString rootId =
+            scalar(dir(), QStringLiteral("SELECT ObjectID FROM vw_Configuration WHERE Type = 1")).toString();
+        QVERIFY(
+            engineCount(
+                QStringLiteral("SELECT * FROM vw_Configuration WHERE PArentID='%1' and HasChildNodes=1").arg(rootId))
+            >= 5);
         // Every folder's parent is a folder, and full names follow the parents.
-        QCOMPARE(scalar(dir(), QStringLiteral("SELECT COUNT(*) FROM tbl_Configuration c JOIN tbl_Configuration p ON p.ObjectID = c.ParentID "
-                                              "WHERE p.HasChildNodes = 0 OR c.FullName <> p.FullName || '.' || c.Name")).toInt(),
+        QCOMPARE(scalar(dir(), QStringLiteral("SELECT COUNT(*) FROM tbl_Configuration c JOIN tbl_Configuration p ON "
+                                              "p.ObjectID = c.ParentID "
+                                              "WHERE p.HasChildNodes = 0 OR c.FullName <> p.FullName || '.' || c.Name"))
+                     .toInt(),
                  0);
-        QCOMPARE(scalar(dir(), QStringLiteral("SELECT COUNT(*) FROM tbl_Configuration WHERE HasChildNodes = 0 AND ValueBool IS NULL AND "
-                                              "ValueDate IS NULL AND ValueFloat IS NULL AND ValueGUID IS NULL AND ValueLong IS NULL AND "
-                                              "ValueString IS NULL")).toInt(),
+        QCOMPARE(scalar(dir(),
+                        QStringLiteral(
+                            "SELECT COUNT(*) FROM tbl_Configuration WHERE HasChildNodes = 0 AND ValueBool IS NULL AND "
+                            "ValueDate IS NULL AND ValueFloat IS NULL AND ValueGUID IS NULL AND ValueLong IS NULL AND "
+                            "ValueString IS NULL"))
+                     .toInt(),
                  2);
 
         QByteArray text = readAll(scripts(QStringLiteral("OrvexConfigurationData.xml")));
@@ -890,14 +1117,19 @@ private Q_SLOTS:
         pugi::xml_document doc;
         QVERIFY(doc.load_buffer(text.constData(), size_t(text.size())));
         int described = 0;
-        for (const pugi::xpath_node &n : doc.select_nodes("OrvexConfigurationData/Product[@name='Orvex5.0']//Node[@type]")) {
+        for (const pugi::xpath_node &n :
+             doc.select_nodes("OrvexConfigurationData/Product[@name='Orvex5.0']//Node[@type]")) {
             QString path = attr(n.node(), "name");
             for (pugi::xml_node p = n.node().parent(); QByteArrayView(p.name()) == "Node"; p = p.parent())
                 path = attr(p, "name") + u'.' + path;
-            QCOMPARE(engineCount(QStringLiteral("SELECT * FROM vw_Configuration WHERE FullName='System.%1' AND HasChildNodes=0").arg(path)), 1);
+            QCOMPARE(engineCount(
+                         QStringLiteral("SELECT * FROM vw_Configuration WHERE FullName='System.%1' AND HasChildNodes=0")
+                             .arg(path)),
+                     1);
             ++described;
         }
-        const int leaves = scalar(dir(), QStringLiteral("SELECT COUNT(*) FROM tbl_Configuration WHERE HasChildNodes = 0")).toInt();
+        const int leaves =
+            scalar(dir(), QStringLiteral("SELECT COUNT(*) FROM tbl_Configuration WHERE HasChildNodes = 0")).toInt();
         QVERIFY(described > leaves / 2 && described < leaves);
     }
 
@@ -907,22 +1139,27 @@ private Q_SLOTS:
         auto session = db::sessionFor(connection(), &e);
         QVERIFY(session && !e);
         const QList<db::ProcedureInfo> procs = session->procedures(&e);
-        static const QRegularExpression listed(QStringLiteral("^(csp_|sp_)"), QRegularExpression::CaseInsensitiveOption);
-        const qsizetype shown = std::count_if(procs.begin(), procs.end(), [](const db::ProcedureInfo &p) { return listed.match(p.name).hasMatch(); });
+        static const QRegularExpression listed(QStringLiteral("^(csp_|sp_)"),
+                                               QRegularExpression::CaseInsensitiveOption);
+        const qsizetype shown = std::count_if(procs.begin(), procs.end(), [](const db::ProcedureInfo &p) {
+            return listed.match(p.name).hasMatch();
+        });
         QVERIFY(shown >= 15 && shown <= 25);
         QVERIFY(shown < procs.size());
 
         pugi::xml_document doc;
         QVERIFY(loadLowered(doc, scripts(QStringLiteral("OrvexDirDB.xml"))));
-        static const QStringList known = {QStringLiteral("bit"),      QStringLiteral("int"),     QStringLiteral("uniqueidentifier"),
-                                          QStringLiteral("nvarchar"), QStringLiteral("varchar"), QStringLiteral("datetime"),
-                                          QStringLiteral("bigint"),   QStringLiteral("smallint"), QStringLiteral("tinyint"),
-                                          QStringLiteral("varbinary"), QStringLiteral("text")};
+        static const QStringList known =
+            {QStringLiteral("bit"),       QStringLiteral("int"),      QStringLiteral("uniqueidentifier"),
+             QStringLiteral("nvarchar"),  QStringLiteral("varchar"),  QStringLiteral("datetime"),
+             QStringLiteral("bigint"),    QStringLiteral("smallint"), QStringLiteral("tinyint"),
+             QStringLiteral("varbinary"), QStringLiteral("text")};
         QSet<QString> types;
         int undescribed = 0, audited = 0, outputs = 0;
         for (const db::ProcedureInfo &p : procs) {
             QVERIFY2(p.source.startsWith(QStringLiteral("CREATE PROCEDURE ") + p.name), qPrintable(p.name));
-            const std::string path = "orvexdatadictionary/storedprocs/storedproc[@name='" + p.name.toLower().toStdString() + "']";
+            const std::string path = "orvexdatadictionary/storedprocs/storedproc[@name='"
+                                     + p.name.toLower().toStdString() + "']";
             if (listed.match(p.name).hasMatch() && !doc.select_node(path.c_str()))
                 ++undescribed;
             bool auditComponent = false, auditAlias = false;
@@ -942,27 +1179,35 @@ private Q_SLOTS:
             QVERIFY2(types.contains(t), qPrintable(t));
         QVERIFY(types.contains(QStringLiteral("money"))); // a type the execution window does not know
         // Parameters described from a column point at a described column.
-        for (const pugi::xpath_node &par : doc.select_nodes("orvexdatadictionary/storedprocs/storedproc/params/param[@reftable!='' and @refcolumn!='']")) {
-            const std::string column = "orvexdatadictionary/tables/table[@name='" + attr(par.node(), "reftable").toStdString()
-                                       + "']/columns/column[@name='" + attr(par.node(), "refcolumn").toStdString() + "']";
+        for (const pugi::xpath_node &par : doc.select_nodes(
+                 "orvexdatadictionary/storedprocs/storedproc/params/param[@reftable!='' and @refcolumn!='']")) {
+            const std::string column = "orvexdatadictionary/tables/table[@name='"
+                                       + attr(par.node(), "reftable").toStdString() + "']/columns/column[@name='"
+                                       + attr(par.node(), "refcolumn").toStdString() + "']";
             QVERIFY2(doc.select_node(column.c_str()), column.c_str());
         }
 
         // Run through the engine as the execution window does: values as text.
-        auto arg = [](const char *name, const QString &value) { return db::ProcedureArgument{QString::fromLatin1(name), 200, value}; };
+        auto arg = [](const char *name, const QString &value) {
+            return db::ProcedureArgument{QString::fromLatin1(name), 200, value};
+        };
         db::executeProcedure(connection(), QStringLiteral("csp_SubscriberCreate"),
                              {arg("Alias", QStringLiteral("zz.newcomer")), arg("FirstName", QStringLiteral("Zelda")),
                               arg("LastName", QStringLiteral("Newcomer")), arg("DTMFAccessID", QStringLiteral("7777")),
-                              arg("AuditComponent", QStringLiteral("KORVA")), arg("AuditAlias", QStringLiteral("HARBOURPOINT\\tester"))},
+                              arg("AuditComponent", QStringLiteral("KORVA")),
+                              arg("AuditAlias", QStringLiteral("HARBOURPOINT\\tester"))},
                              &e);
         QVERIFY2(!e, qPrintable(e.description));
-        QCOMPARE(engineCount(QStringLiteral("SELECT * FROM vw_Subscriber WHERE Alias='ZZ.NEWCOMER' AND DTMFAccessID='7777' AND "
-                                            "DisplayName='Zelda Newcomer'")),
+        QCOMPARE(engineCount(
+                     QStringLiteral("SELECT * FROM vw_Subscriber WHERE Alias='ZZ.NEWCOMER' AND DTMFAccessID='7777' AND "
+                                    "DisplayName='Zelda Newcomer'")),
                  1);
-        QCOMPARE(engineCount(QStringLiteral("SELECT * FROM vw_Greeting g JOIN vw_Subscriber s ON s.CallHandlerObjectID = g.CallHandlerObjectID "
+        QCOMPARE(engineCount(QStringLiteral("SELECT * FROM vw_Greeting g JOIN vw_Subscriber s ON s.CallHandlerObjectID "
+                                            "= g.CallHandlerObjectID "
                                             "WHERE s.Alias = 'zz.newcomer'")),
                  3);
-        QCOMPARE(engineCount(QStringLiteral("SELECT * FROM tbl_AuditLog WHERE AuditAlias = 'HARBOURPOINT\\tester'")), 1);
+        QCOMPARE(engineCount(QStringLiteral("SELECT * FROM tbl_AuditLog WHERE AuditAlias = 'HARBOURPOINT\\tester'")),
+                 1);
         // The same alias again is refused and changes nothing.
         db::executeProcedure(connection(), QStringLiteral("csp_SubscriberCreate"),
                              {arg("Alias", QStringLiteral("zz.newcomer")), arg("FirstName", QStringLiteral("Zed")),
@@ -980,7 +1225,8 @@ private Q_SLOTS:
             while (tail && *tail) {
                 sqlite3_stmt *st = nullptr;
                 const int rc = sqlite3_prepare_v2(raw, tail, -1, &st, &tail);
-                QVERIFY2(rc == SQLITE_OK, qPrintable(p.name + QStringLiteral(": ") + QString::fromUtf8(sqlite3_errmsg(raw))));
+                QVERIFY2(rc == SQLITE_OK,
+                         qPrintable(p.name + QStringLiteral(": ") + QString::fromUtf8(sqlite3_errmsg(raw))));
                 sqlite3_finalize(st);
             }
         }
@@ -990,61 +1236,81 @@ private Q_SLOTS:
     void otherDatabasesRepeatTheDirectory()
     {
         // Mailboxes and quotas carry the directory's ObjectIDs.
-        const Rows mailboxes = query(data(QStringLiteral("OrvexMbxDB1")), QStringLiteral("SELECT ObjectID, UserObjectID FROM tbl_Mailbox"));
+        const Rows mailboxes = query(data(QStringLiteral("OrvexMbxDB1")),
+                                     QStringLiteral("SELECT ObjectID, UserObjectID FROM tbl_Mailbox"));
         QCOMPARE(mailboxes.size(), kSubscribers);
         for (const QVariantList &m : mailboxes)
-            QCOMPARE(scalar(dir(), QStringLiteral("SELECT UserObjectID FROM vw_Mailbox WHERE ObjectID = '%1'").arg(m[0].toString())), m[1]);
-        QCOMPARE(query(data(QStringLiteral("OrvexMbxDB1")), QStringLiteral("SELECT QuotaObjectID, Receive FROM tbl_Quota ORDER BY 1")),
+            QCOMPARE(scalar(dir(), QStringLiteral("SELECT UserObjectID FROM vw_Mailbox WHERE ObjectID = '%1'")
+                                       .arg(m[0].toString())),
+                     m[1]);
+        QCOMPARE(query(data(QStringLiteral("OrvexMbxDB1")),
+                       QStringLiteral("SELECT QuotaObjectID, Receive FROM tbl_Quota ORDER BY 1")),
                  query(dir(), QStringLiteral("SELECT QuotaObjectID, Receive FROM tbl_Quota ORDER BY 1")));
-        QCOMPARE(query(data(QStringLiteral("OrvexDynDB")), QStringLiteral("SELECT ObjectID, PortNumber FROM tbl_MediaPortStatus ORDER BY 1")),
+        QCOMPARE(query(data(QStringLiteral("OrvexDynDB")),
+                       QStringLiteral("SELECT ObjectID, PortNumber FROM tbl_MediaPortStatus ORDER BY 1")),
                  query(dir(), QStringLiteral("SELECT ObjectID, PortNumber FROM tbl_MediaPort ORDER BY 1")));
         QCOMPARE(engineCount(QStringLiteral("select Subject, Sender from tbl_Message"), QStringLiteral("OrvexMbxDB1")),
-                 scalar(data(QStringLiteral("OrvexMbxDB1")), QStringLiteral("SELECT SUM(MessageCount) FROM tbl_Mailbox")).toLongLong());
+                 scalar(data(QStringLiteral("OrvexMbxDB1")),
+                        QStringLiteral("SELECT SUM(MessageCount) FROM tbl_Mailbox"))
+                     .toLongLong());
         // The report's call history has the size asked for, in time order.
         const QString rpt = data(QStringLiteral("OrvexRptDB"));
-        QCOMPARE(scalar(rpt, QStringLiteral("SELECT COUNT(*) FROM %1").arg(QLatin1String(demo::kReportCallHistoryTable))).toInt(), 300);
-        QCOMPARE(scalar(rpt, QStringLiteral("SELECT COUNT(*) FROM tbl_ReportCallHistory a JOIN tbl_ReportCallHistory b ON "
-                                            "b.CallHistoryID = a.CallHistoryID + 1 WHERE b.StartTime < a.StartTime")).toInt(),
+        QCOMPARE(scalar(rpt,
+                        QStringLiteral("SELECT COUNT(*) FROM %1").arg(QLatin1String(demo::kReportCallHistoryTable)))
+                     .toInt(),
+                 300);
+        QCOMPARE(scalar(rpt,
+                        QStringLiteral("SELECT COUNT(*) FROM tbl_ReportCallHistory a JOIN tbl_ReportCallHistory b ON "
+                                       "b.CallHistoryID = a.CallHistoryID + 1 WHERE b.StartTime < a.StartTime"))
+                     .toInt(),
                  0);
-        QCOMPARE(scalar(rpt, QStringLiteral("SELECT COUNT(*) FROM tbl_ReportCallHistory WHERE SubscriberAlias IS NOT NULL AND "
-                                            "SubscriberAlias NOT IN (SELECT Alias FROM tbl_ReportSubscriberActivity)")).toInt(),
+        QCOMPARE(scalar(rpt, QStringLiteral(
+                                 "SELECT COUNT(*) FROM tbl_ReportCallHistory WHERE SubscriberAlias IS NOT NULL AND "
+                                 "SubscriberAlias NOT IN (SELECT Alias FROM tbl_ReportSubscriberActivity)"))
+                     .toInt(),
                  0);
     }
 
     void registryHoldsTheInstallation()
     {
         using namespace RegistryAPI;
-        QCOMPARE(GetValue(HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE\\Zandel Systems\\Zandel Orvex"), QStringLiteral("InstalledFolderPath"),
-                          REG_SZ, QString()).toString(),
+        QCOMPARE(GetValue(HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE\\Zandel Systems\\Zandel Orvex"),
+                          QStringLiteral("InstalledFolderPath"), REG_SZ, QString())
+                     .toString(),
                  QDir::cleanPath(root) + QStringLiteral("/install"));
         const auto top = EnumKeys(HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE\\Brisvane\\"));
         QVERIFY(top && top->contains(QStringLiteral("Orvex")));
         // The long filter ends the listing of its key: what follows it is not listed.
-        const auto sync = EnumValues(HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE\\Brisvane\\Orvex\\Services\\Directory Sync"));
+        const auto sync = EnumValues(HKEY_LOCAL_MACHINE,
+                                     QStringLiteral("SOFTWARE\\Brisvane\\Orvex\\Services\\Directory Sync"));
         QVERIFY(sync);
         QStringList names;
         for (const Entry &v : *sync)
             names << v.name;
-        QCOMPARE(names, (QStringList{QStringLiteral("Enabled"), QStringLiteral("IntervalMinutes"), QStringLiteral("LastUsn")}));
+        QCOMPARE(names, (QStringList{QStringLiteral("Enabled"), QStringLiteral("IntervalMinutes"),
+                                     QStringLiteral("LastUsn")}));
         QCOMPARE(sync->at(2).value.toByteArray().size(), 8);
-        const auto pending = EnumValues(HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE\\Brisvane\\Orvex\\Telephony\\Pending Changes"));
+        const auto pending = EnumValues(HKEY_LOCAL_MACHINE,
+                                        QStringLiteral("SOFTWARE\\Brisvane\\Orvex\\Telephony\\Pending Changes"));
         QVERIFY(pending && pending->size() == 1 && pending->first().name.isEmpty());
         const auto setup = EnumValues(HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE\\Brisvane\\Orvex\\Setup"));
         QVERIFY(setup);
         QSet<int> kinds;
         for (const Entry &v : *setup)
             kinds.insert(v.type);
-        QVERIFY(kinds.contains(REG_DWORD) && kinds.contains(REG_MULTI_SZ) && kinds.contains(REG_EXPAND_SZ) && kinds.contains(REG_BINARY));
+        QVERIFY(kinds.contains(REG_DWORD) && kinds.contains(REG_MULTI_SZ) && kinds.contains(REG_EXPAND_SZ)
+                && kinds.contains(REG_BINARY));
 
         // The description shipped beside the program is the one for this tree.
         const QByteArray shipped = readAll(QStringLiteral(KORVA_SOURCE_DIR "/data/OrvexRegistrySettings.xml"));
-        QVERIFY2(shipped == demo::registrySettingsXml(),
-                 "data/OrvexRegistrySettings.xml is out of date; regenerate it with korva-demo --write-registry-description");
+        QVERIFY2(shipped == demo::registrySettingsXml(), "data/OrvexRegistrySettings.xml is out of date; regenerate it "
+                                                         "with korva-demo --write-registry-description");
         pugi::xml_document doc;
         const QByteArray lowered = shipped.toLower();
         QVERIFY(doc.load_buffer(lowered.constData(), size_t(lowered.size())));
-        QVERIFY(doc.select_node("regkeys/regkey[@name='software']/regkey[@name='brisvane']/regkey[@name='orvex']/regkey[@name='services']"
-                                "/regkey[@name='conversation manager']/regval[@name='maxsessions']"));
+        QVERIFY(doc.select_node(
+            "regkeys/regkey[@name='software']/regkey[@name='brisvane']/regkey[@name='orvex']/regkey[@name='services']"
+            "/regkey[@name='conversation manager']/regval[@name='maxsessions']"));
         int described = 0, values = 0;
         for (const demo::RegKeyDef &k : demo::settingsTree())
             for (const demo::RegValueDef &v : k.values) {
@@ -1062,22 +1328,28 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("gone");
         QTest::newRow("no-file-yet") << QByteArray() << QStringList() << QStringList();
         QTest::newRow("other-vendor-and-saved-queries")
-            << QByteArray("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other Vendor\\Tool]\r\n"
-                          "\"Path\"=\"C:\\\\Tool\"\r\n\"Data\"=hex:01,02,\\\r\n  03\r\n\r\n"
-                          "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Fennick\\Diagnostic Tools\\Talmu\\Queries]\r\n"
-                          "\"20060512093000\"=\"select * from tbl_User\"\r\n")
-            << QStringList{QStringLiteral("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other Vendor\\Tool]"), QStringLiteral("\"Data\"=hex:01,02,\\\n  03"),
+            << QByteArray(
+                   "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other Vendor\\Tool]\r\n"
+                   "\"Path\"=\"C:\\\\Tool\"\r\n\"Data\"=hex:01,02,\\\r\n  03\r\n\r\n"
+                   "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Fennick\\Diagnostic Tools\\Talmu\\Queries]\r\n"
+                   "\"20060512093000\"=\"select * from tbl_User\"\r\n")
+            << QStringList{QStringLiteral("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other Vendor\\Tool]"),
+                           QStringLiteral("\"Data\"=hex:01,02,\\\n  03"),
                            QStringLiteral("\"20060512093000\"=\"select * from tbl_User\"")}
             << QStringList();
         QTest::newRow("multi-line-saved-query")
             << QByteArray("Windows Registry Editor Version 5.00\n\n"
                           "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Fennick\\Diagnostic Tools\\Talmu\\Queries]\n"
-                          "\"20060512093000\"=\"select *\r\n[not a key]\r\nfrom \\\"t\\\" where a = '\\'\"\n\"Next\"=dword:00000002\n")
-            << QStringList{QStringLiteral("\"20060512093000\"=\"select *\n[not a key]\nfrom \\\"t\\\" where a = '\\'\"\n\"Next\"=dword:00000002")}
+                          "\"20060512093000\"=\"select *\r\n[not a key]\r\nfrom \\\"t\\\" where a = "
+                          "'\\'\"\n\"Next\"=dword:00000002\n")
+            << QStringList{QStringLiteral("\"20060512093000\"=\"select *\n[not a key]\nfrom \\\"t\\\" where a = "
+                                          "'\\'\"\n\"Next\"=dword:00000002")}
             << QStringList();
         QTest::newRow("earlier-product-keys-replaced")
-            << QByteArray("\xEF\xBB\xBFWindows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zandel Systems\\Zandel Orvex]\n"
-                          "\"InstalledFolderPath\"=\"C:\\\\Old\"\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\brisvane\\Orvex\\Retired Key]\n\"X\"=dword:00000001\n")
+            << QByteArray("\xEF\xBB\xBFWindows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zandel "
+                          "Systems\\Zandel Orvex]\n"
+                          "\"InstalledFolderPath\"=\"C:\\\\Old\"\n\n[HKEY_LOCAL_"
+                          "MACHINE\\SOFTWARE\\brisvane\\Orvex\\Retired Key]\n\"X\"=dword:00000001\n")
             << QStringList() << QStringList{QStringLiteral("C:\\\\Old"), QStringLiteral("Retired Key")};
     }
     void registryMergeKeepsOtherKeys()
@@ -1125,9 +1397,13 @@ private Q_SLOTS:
     void rebuildReplacesOnlyDemoFolders()
     {
         QCOMPARE(build(second, 5, 20), QString());
-        QCOMPARE(scalar(second + QStringLiteral("/data/OrvexDirDB.sqlite"), QStringLiteral("SELECT COUNT(*) FROM tbl_UserSubscriber")).toInt(), 5);
+        QCOMPARE(scalar(second + QStringLiteral("/data/OrvexDirDB.sqlite"),
+                        QStringLiteral("SELECT COUNT(*) FROM tbl_UserSubscriber"))
+                     .toInt(),
+                 5);
         const QStringList leftovers = QDir(env->path()).entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
-        QCOMPARE(leftovers.filter(QStringLiteral(".building")) + leftovers.filter(QStringLiteral(".old")), QStringList());
+        QCOMPARE(leftovers.filter(QStringLiteral(".building")) + leftovers.filter(QStringLiteral(".old")),
+                 QStringList());
 
         const QString foreign = env->filePath(QStringLiteral("documents"));
         QVERIFY(QDir().mkpath(foreign));
@@ -1145,14 +1421,19 @@ private Q_SLOTS:
         // The dictionaries are product files: only the rows change with the options.
         const QString empty = env->filePath(QStringLiteral("empty"));
         QCOMPARE(build(empty, 0, 0), QString());
-        for (const char *f : {"OrvexDirDB.xml", "OrvexDynDB.xml", "OrvexMbxDB.xml", "OrvexRptDB.xml", "OrvexConfigurationData.xml"}) {
-            const QString rel = QStringLiteral("/install/ConfigurationModules/DatabaseScripts/") + QString::fromLatin1(f);
+        for (const char *f :
+             {"OrvexDirDB.xml", "OrvexDynDB.xml", "OrvexMbxDB.xml", "OrvexRptDB.xml", "OrvexConfigurationData.xml"}) {
+            const QString rel = QStringLiteral("/install/ConfigurationModules/DatabaseScripts/")
+                                + QString::fromLatin1(f);
             QVERIFY2(readAll(root + rel) == readAll(empty + rel), f);
         }
         const QString dirDb = empty + QStringLiteral("/data/OrvexDirDB.sqlite");
         QCOMPARE(scalar(dirDb, QStringLiteral("SELECT COUNT(*) FROM tbl_UserSubscriber")).toInt(), 0);
         QVERIFY(scalar(dirDb, QStringLiteral("SELECT COUNT(*) FROM vw_Callhandler")).toInt() >= 8);
-        QCOMPARE(scalar(empty + QStringLiteral("/data/OrvexRptDB.sqlite"), QStringLiteral("SELECT COUNT(*) FROM tbl_ReportCallHistory")).toInt(), 0);
+        QCOMPARE(scalar(empty + QStringLiteral("/data/OrvexRptDB.sqlite"),
+                        QStringLiteral("SELECT COUNT(*) FROM tbl_ReportCallHistory"))
+                     .toInt(),
+                 0);
     }
 
     void toolBuildsFromTheCommandLine()
@@ -1173,15 +1454,20 @@ private Q_SLOTS:
             return tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
         };
         QString out;
-        QCOMPARE(run({QStringLiteral("--subscribers"), QStringLiteral("4"), QStringLiteral("--report-rows"), QStringLiteral("9"),
-                      QStringLiteral("--instance"), QStringLiteral("second")},
+        QCOMPARE(run({QStringLiteral("--subscribers"), QStringLiteral("4"), QStringLiteral("--report-rows"),
+                      QStringLiteral("9"), QStringLiteral("--instance"), QStringLiteral("second")},
                      &out),
                  0);
         const QString made = env->filePath(QStringLiteral("tooldata/KORVA/demo"));
-        QVERIFY2(out.contains(made) && out.contains(QStringLiteral("data/OrvexDirDB.sqlite")) && out.contains(QStringLiteral("tool.reg")),
+        QVERIFY2(out.contains(made) && out.contains(QStringLiteral("data/OrvexDirDB.sqlite"))
+                     && out.contains(QStringLiteral("tool.reg")),
                  qPrintable(out));
-        QCOMPARE(scalar(made + QStringLiteral("/data/OrvexRptDB.sqlite"), QStringLiteral("SELECT COUNT(*) FROM tbl_ReportCallHistory")).toInt(), 9);
-        QVERIFY(readAll(env->filePath(QStringLiteral("tool.reg"))).contains(QByteArray(QByteArray("\"InstalledFolderPath\"=\"") + made.toUtf8() + "/install\"")));
+        QCOMPARE(scalar(made + QStringLiteral("/data/OrvexRptDB.sqlite"),
+                        QStringLiteral("SELECT COUNT(*) FROM tbl_ReportCallHistory"))
+                     .toInt(),
+                 9);
+        QVERIFY(readAll(env->filePath(QStringLiteral("tool.reg")))
+                    .contains(QByteArray(QByteArray("\"InstalledFolderPath\"=\"") + made.toUtf8() + "/install\"")));
         QVERIFY(readAll(env->filePath(QStringLiteral("toolconfig/KORVA/KORVA.ini"))).contains("second\\DataFolder="));
         QCOMPARE(run({QStringLiteral("--subscribers"), QStringLiteral("many")}, &out), 2);
         QVERIFY(out.contains(QStringLiteral("--subscribers")));

@@ -19,7 +19,10 @@ class CountingSource : public db::RowSource
 {
 public:
     explicit CountingSource(qsizetype total) : m_total(total) {}
-    QStringList columns() const override { return {QStringLiteral("Alias"), QStringLiteral("ObjectID"), QStringLiteral("N")}; }
+    QStringList columns() const override
+    {
+        return {QStringLiteral("Alias"), QStringLiteral("ObjectID"), QStringLiteral("N")};
+    }
     bool atEnd() const override { return m_next >= m_total; }
     qsizetype fetch(db::RowStore &store, qsizetype maxRows, korva::Error *) override
     {
@@ -44,13 +47,17 @@ private:
     std::atomic<qsizetype> m_next = 0;
 };
 
-std::shared_ptr<db::ResultSet> rows(qsizetype n) { return std::make_shared<db::ResultSet>(std::make_unique<CountingSource>(n)); }
+std::shared_ptr<db::ResultSet> rows(qsizetype n)
+{
+    return std::make_shared<db::ResultSet>(std::make_unique<CountingSource>(n));
+}
 
 // A remote table: every fetch takes a while; rows are tagged with the table's name.
 class SlowSource : public db::RowSource
 {
 public:
-    SlowSource(QString tag, qsizetype total, int msPerFetch) : m_tag(std::move(tag)), m_total(total), m_ms(msPerFetch) {}
+    SlowSource(QString tag, qsizetype total, int msPerFetch) : m_tag(std::move(tag)), m_total(total), m_ms(msPerFetch)
+    {}
     QStringList columns() const override { return {QStringLiteral("Tag")}; }
     bool atEnd() const override { return m_next.load() >= m_total; }
     void cancel() override { m_cancelled = true; }

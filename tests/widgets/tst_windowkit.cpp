@@ -85,8 +85,8 @@ private Q_SLOTS:
         QMenu *file = window.menuBar()->addMenu(QStringLiteral("&File"));
         int refreshed = 0;
         int exported = 0;
-        QAction *refresh = addMenuItem(file, QStringLiteral("Refresh"), "mnuRefresh", &window, [&] { ++refreshed; },
-                                       QKeySequence(Qt::Key_F5));
+        QAction *refresh = addMenuItem(
+            file, QStringLiteral("Refresh"), "mnuRefresh", &window, [&] { ++refreshed; }, QKeySequence(Qt::Key_F5));
         QAction *exportAll = addMenuItem(file, QStringLiteral("Export"), "mnuExport", &window, [&] { ++exported; });
         QAction *plain = addMenuItem(file, QStringLiteral("Later"), "mnuLater");
 

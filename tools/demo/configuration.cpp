@@ -15,8 +15,8 @@ struct Setting
 {
     const char *path; // below System
     Kind kind;
-    const char *value;     // text of the value; for Guid, the table whose first row it names
-    int typeCode;          // the node's Type
+    const char *value; // text of the value; for Guid, the table whose first row it names
+    int typeCode;      // the node's Type
     const char *defaultValue;
     const char *min;
     const char *max;
@@ -31,8 +31,8 @@ const Setting kSettings[] = {
      "Seconds the sign-in conversation waits for the first digit of the PIN."},
     {"Conversations.SubscriberSignIn.AllowSelfEnrollment", Kind::Bool, "1", 11, "1", "", "",
      "When set, new subscribers are led through recording their name and greeting at the first sign-in."},
-    {"Conversations.SubscriberSignIn.EnrollmentConversation", Kind::String, "FirstTimeEnrollment", 8, "FirstTimeEnrollment", "", "",
-     "Conversation that runs the first-time enrollment."},
+    {"Conversations.SubscriberSignIn.EnrollmentConversation", Kind::String, "FirstTimeEnrollment", 8,
+     "FirstTimeEnrollment", "", "", "Conversation that runs the first-time enrollment."},
     {"Conversations.HandlerGreeting.InterDigitTimeoutMs", Kind::Long, "1500", 3, "1500", "500", "5000",
      "Milliseconds to wait for the next key before the digits keyed so far are acted on."},
     {"Conversations.HandlerGreeting.RepeatOnSilence", Kind::Bool, "1", 11, "1", "", "",
@@ -98,8 +98,7 @@ const Setting kSettings[] = {
     {"Diagnostics.LastCrashID", Kind::None, "", 88, "", "", "", nullptr},
     {"Reports.Collection.IntervalMinutes", Kind::Long, "30", 3, "30", "5", "1440",
      "Minutes between two runs of the report data collector."},
-    {"Reports.Collection.KeepDays", Kind::Long, "90", 3, "90", "1", "3650",
-     "Days report data is kept."},
+    {"Reports.Collection.KeepDays", Kind::Long, "90", 3, "90", "1", "3650", "Days report data is kept."},
     {"Reports.Output.Folder", Kind::String, "C:\\Orvex\\Reports", 8, "C:\\Orvex\\Reports", "", "",
      "Folder scheduled reports are written to."},
     {"Licensing.LicensedPorts", Kind::Long, "24", 3, "", "", "", "Voice ports the license allows."},
@@ -118,13 +117,20 @@ const Setting kSettings[] = {
 const char *kindName(Kind k)
 {
     switch (k) {
-    case Kind::Long: return "Long";
-    case Kind::Bool: return "Bool";
-    case Kind::String: return "String";
-    case Kind::Float: return "Float";
-    case Kind::Date: return "Date";
-    case Kind::Guid: return "GUID";
-    case Kind::None: break;
+    case Kind::Long:
+        return "Long";
+    case Kind::Bool:
+        return "Bool";
+    case Kind::String:
+        return "String";
+    case Kind::Float:
+        return "Float";
+    case Kind::Date:
+        return "Date";
+    case Kind::Guid:
+        return "GUID";
+    case Kind::None:
+        break;
     }
     return "";
 }
@@ -163,13 +169,26 @@ void populateConfiguration(Populator &p, const DemoOptions &)
         Populator::Row row = node(fullName, parentId, s.typeCode, false);
         const QString value = QString::fromLatin1(s.value);
         switch (s.kind) {
-        case Kind::Long: row.set(QStringLiteral("ValueLong"), value.toLongLong()); break;
-        case Kind::Bool: row.set(QStringLiteral("ValueBool"), value.toLongLong()); break;
-        case Kind::String: row.set(QStringLiteral("ValueString"), value); break;
-        case Kind::Float: row.set(QStringLiteral("ValueFloat"), value.toDouble()); break;
-        case Kind::Date: row.set(QStringLiteral("ValueDate"), value); break;
-        case Kind::Guid: row.set(QStringLiteral("ValueGUID"), p.ids(value).value(0)); break;
-        case Kind::None: break;
+        case Kind::Long:
+            row.set(QStringLiteral("ValueLong"), value.toLongLong());
+            break;
+        case Kind::Bool:
+            row.set(QStringLiteral("ValueBool"), value.toLongLong());
+            break;
+        case Kind::String:
+            row.set(QStringLiteral("ValueString"), value);
+            break;
+        case Kind::Float:
+            row.set(QStringLiteral("ValueFloat"), value.toDouble());
+            break;
+        case Kind::Date:
+            row.set(QStringLiteral("ValueDate"), value);
+            break;
+        case Kind::Guid:
+            row.set(QStringLiteral("ValueGUID"), p.ids(value).value(0));
+            break;
+        case Kind::None:
+            break;
         }
         if (s.typeCode == 3 && QByteArrayView(s.path).startsWith("Telephony"))
             row.set(QStringLiteral("RequiresRestart"), 1);
@@ -221,7 +240,8 @@ QByteArray configurationDataXml()
         }
         w.writeStartElement(QStringLiteral("Node"));
         w.writeAttribute(QStringLiteral("name"), parts.last());
-        w.writeAttribute(QStringLiteral("type"), QString::fromLatin1(kindName(s.kind == Kind::None ? Kind::String : s.kind)));
+        w.writeAttribute(QStringLiteral("type"),
+                         QString::fromLatin1(kindName(s.kind == Kind::None ? Kind::String : s.kind)));
         w.writeAttribute(QStringLiteral("default"), QString::fromLatin1(s.defaultValue));
         if (*s.min)
             w.writeAttribute(QStringLiteral("min"), QString::fromLatin1(s.min));
@@ -238,7 +258,8 @@ QByteArray configurationDataXml()
     w.writeEndElement(); // OrvexConfigurationData
     w.writeEndDocument();
 
-    return QByteArrayLiteral("<!DOCTYPE OrvexConfigurationData SYSTEM \"OrvexConfigurationData.dtd\"[]>\n") + body.trimmed() + '\n';
+    return QByteArrayLiteral("<!DOCTYPE OrvexConfigurationData SYSTEM \"OrvexConfigurationData.dtd\"[]>\n")
+           + body.trimmed() + '\n';
 }
 
 } // namespace korva::demo

@@ -61,17 +61,21 @@ bool build(const QString &folder, const DemoOptions &o, QString *error)
         return true;
     };
     DirectoryFacts facts;
-    const bool ok =
-        step(0, QStringLiteral("the directory database"))
-        && buildDatabase(directoryDatabase(), folder, [&](Populator &p) { facts = populateDirectory(p, o); }, error)
-        && step(1, QStringLiteral("the dynamic database"))
-        && buildDatabase(dynamicDatabase(), folder, [&](Populator &p) { populateDynamic(p, facts); }, error)
-        && step(2, QStringLiteral("the mailbox database"))
-        && buildDatabase(mailboxDatabase(), folder, [&](Populator &p) { populateMailbox(p, facts); }, error)
-        && step(3, QStringLiteral("the report database"))
-        && buildDatabase(reportDatabase(), folder, [&](Populator &p) { populateReport(p, facts, o.reportRows); }, error)
-        && step(4, QStringLiteral("the configuration description"))
-        && writeFile(folder + u'/' + kScripts + QStringLiteral("/OrvexConfigurationData.xml"), configurationDataXml(), error);
+    const bool ok = step(0, QStringLiteral("the directory database"))
+                    && buildDatabase(
+                        directoryDatabase(), folder, [&](Populator &p) { facts = populateDirectory(p, o); }, error)
+                    && step(1, QStringLiteral("the dynamic database"))
+                    && buildDatabase(
+                        dynamicDatabase(), folder, [&](Populator &p) { populateDynamic(p, facts); }, error)
+                    && step(2, QStringLiteral("the mailbox database"))
+                    && buildDatabase(
+                        mailboxDatabase(), folder, [&](Populator &p) { populateMailbox(p, facts); }, error)
+                    && step(3, QStringLiteral("the report database"))
+                    && buildDatabase(
+                        reportDatabase(), folder, [&](Populator &p) { populateReport(p, facts, o.reportRows); }, error)
+                    && step(4, QStringLiteral("the configuration description"))
+                    && writeFile(folder + u'/' + kScripts + QStringLiteral("/OrvexConfigurationData.xml"),
+                                 configurationDataXml(), error);
     if (!ok)
         return false;
     const QByteArray marker = QStringLiteral("KORVA demo installation\nsubscribers=%1\nreport rows=%2\nserver=%3\\%4\n")
@@ -91,7 +95,8 @@ bool replaceable(const QString &root)
     if (!info.isDir())
         return false;
     const QDir dir(root);
-    return dir.isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot) || QFile::exists(dir.filePath(kMarker));
+    return dir.isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)
+           || QFile::exists(dir.filePath(kMarker));
 }
 
 } // namespace

@@ -10,10 +10,10 @@ namespace korva::demo {
 // byte (the registry file also holds the root folder).
 struct DemoOptions
 {
-    QString root;           // folder that receives install/ and data/
+    QString root; // folder that receives install/ and data/
     int subscribers = 2000;
     qint64 reportRows = 5000; // rows of the report database's call history
-    QString serverName;     // default: the local computer name
+    QString serverName;       // default: the local computer name
     QString instance = QStringLiteral("zandelorvex");
     // Told, from the thread that builds, before each step (0-based, of steps)
     // with what that step makes; it changes nothing of what is built.

@@ -14,10 +14,7 @@ namespace {
 
 using Row = Populator::Row;
 
-QString dangling(int n)
-{
-    return stableGuid(QStringLiteral("no such object"), std::uint64_t(n));
-}
+QString dangling(int n) { return stableGuid(QStringLiteral("no such object"), std::uint64_t(n)); }
 
 QString lowerAlias(const QString &first, const QString &last)
 {
@@ -90,7 +87,7 @@ private:
     QStringList privileges;
     QString headOfficeSwitch;
     QString operatorSubscriber, administrator;
-    QHash<QString, QString> lists; // alias -> ObjectID
+    QHash<QString, QString> lists;    // alias -> ObjectID
     QHash<QString, QString> handlers; // display name -> ObjectID
     QHash<QString, QString> actions;
     QStringList subscriberHandlers;
@@ -107,7 +104,8 @@ private:
     {
         ++streamNumber;
         return p.row(QStringLiteral("tbl_StreamFile"))
-            .set(QStringLiteral("FileName"), QStringLiteral("%1\\%2.wav").arg(prefix).arg(streamNumber, 6, 10, QLatin1Char('0')))
+            .set(QStringLiteral("FileName"),
+                 QStringLiteral("%1\\%2.wav").arg(prefix).arg(streamNumber, 6, 10, QLatin1Char('0')))
             .set(QStringLiteral("DurationMs"), seconds * 1000 + int(r.below(1000)))
             .set(QStringLiteral("SizeBytes"), seconds * 8000 + int(r.below(8000)))
             .set(QStringLiteral("WaveFormatObjectID"), defaultWave)
@@ -145,14 +143,23 @@ private:
 
     void referenceData()
     {
-        struct Zone { const char *name; int bias; int daylight; const char *standard; const char *summer; int index; };
+        struct Zone
+        {
+            const char *name;
+            int bias;
+            int daylight;
+            const char *standard;
+            const char *summer;
+            int index;
+        };
         const Zone zones[] = {
             {"(GMT-05:00) Eastern Time", -300, -60, "Eastern Standard Time", "Eastern Daylight Time", 35},
             {"(GMT-06:00) Central Time", -360, -60, "Central Standard Time", "Central Daylight Time", 20},
             {"(GMT-07:00) Mountain Time", -420, -60, "Mountain Standard Time", "Mountain Daylight Time", 10},
             {"(GMT-08:00) Pacific Time", -480, -60, "Pacific Standard Time", "Pacific Daylight Time", 4},
             {"(GMT) Greenwich Mean Time", 0, -60, "GMT Standard Time", "GMT Daylight Time", 85},
-            {"(GMT+01:00) Central European Time", 60, -60, "Central Europe Standard Time", "Central Europe Daylight Time", 95},
+            {"(GMT+01:00) Central European Time", 60, -60, "Central Europe Standard Time",
+             "Central Europe Daylight Time", 95},
         };
         for (const Zone &z : zones) {
             const QString id = p.row(QStringLiteral("tbl_TimeZone"))
@@ -167,9 +174,18 @@ private:
                 localTimeZone = id;
         }
 
-        struct Wave { const char *name; int tag; int rate; int bits; };
-        const Wave waves[] = {{"G.711 mu-law", 7, 8000, 8}, {"G.711 A-law", 6, 8000, 8}, {"G.729a", 307, 8000, 0},
-                              {"PCM 8 kHz 16 bit", 1, 8000, 16}, {"GSM 6.10", 49, 8000, 0}};
+        struct Wave
+        {
+            const char *name;
+            int tag;
+            int rate;
+            int bits;
+        };
+        const Wave waves[] = {{"G.711 mu-law", 7, 8000, 8},
+                              {"G.711 A-law", 6, 8000, 8},
+                              {"G.729a", 307, 8000, 0},
+                              {"PCM 8 kHz 16 bit", 1, 8000, 16},
+                              {"GSM 6.10", 49, 8000, 0}};
         for (const Wave &w : waves) {
             const QString id = p.row(QStringLiteral("tbl_WaveFormat"))
                                    .set(QStringLiteral("FormatName"), QString::fromLatin1(w.name))
@@ -183,10 +199,17 @@ private:
                 defaultWave = id;
         }
 
-        struct Conv { const char *name; const char *display; const char *text; bool subscriber; };
+        struct Conv
+        {
+            const char *name;
+            const char *display;
+            const char *text;
+            bool subscriber;
+        };
         const Conv conversations[] = {
             {"HandlerGreeting", "Call handler greeting", "Plays a handler's greeting and waits for keys.", false},
-            {"HandlerTransfer", "Call handler transfer", "Tries the handler's transfer rule, then its greeting.", false},
+            {"HandlerTransfer", "Call handler transfer", "Tries the handler's transfer rule, then its greeting.",
+             false},
             {"SubscriberSignIn", "Subscriber sign-in", "Asks for an extension and PIN, then opens the mailbox.", true},
             {"DirectoryLookup", "Spell-by-name directory", "Finds a subscriber by the letters of a name.", false},
             {"InterviewRecord", "Interview", "Asks an interview handler's questions in turn.", false},
@@ -195,17 +218,22 @@ private:
             {"Goodbye", "Goodbye", "Says goodbye and hangs up.", false},
         };
         for (const Conv &c : conversations)
-            conversation[QString::fromLatin1(c.name)] = p.row(QStringLiteral("tbl_Conversation"))
-                                                           .set(QStringLiteral("Name"), QString::fromLatin1(c.name))
-                                                           .set(QStringLiteral("DisplayName"), QString::fromLatin1(c.display))
-                                                           .set(QStringLiteral("Description"), QString::fromLatin1(c.text))
-                                                           .set(QStringLiteral("SubscriberConversation"), c.subscriber ? 1 : 0)
-                                                           .set(QStringLiteral("AllowedAsTarget"), 1)
-                                                           .insert();
+            conversation[QString::fromLatin1(c.name)] =
+                p.row(QStringLiteral("tbl_Conversation"))
+                    .set(QStringLiteral("Name"), QString::fromLatin1(c.name))
+                    .set(QStringLiteral("DisplayName"), QString::fromLatin1(c.display))
+                    .set(QStringLiteral("Description"), QString::fromLatin1(c.text))
+                    .set(QStringLiteral("SubscriberConversation"), c.subscriber ? 1 : 0)
+                    .set(QStringLiteral("AllowedAsTarget"), 1)
+                    .insert();
 
-        struct Quota { const char *name; int warn, send, receive; };
-        for (const Quota &q : {Quota{"Standard mailbox", 40000, 50000, 60000}, Quota{"Large mailbox", 90000, 100000, 120000},
-                               Quota{"Unlimited", 0, 0, 0}}) {
+        struct Quota
+        {
+            const char *name;
+            int warn, send, receive;
+        };
+        for (const Quota &q : {Quota{"Standard mailbox", 40000, 50000, 60000},
+                               Quota{"Large mailbox", 90000, 100000, 120000}, Quota{"Unlimited", 0, 0, 0}}) {
             const QString id = p.row(QStringLiteral("tbl_Quota"))
                                    .set(QStringLiteral("DisplayName"), QString::fromLatin1(q.name))
                                    .set(QStringLiteral("Warning"), q.warn)
@@ -242,7 +270,12 @@ private:
         credentialPolicy("Executive PIN Policy", 8, 90, 12);
 
         QHash<QString, QString> restriction;
-        struct Pattern { const char *table; const char *pattern; bool blocked; };
+        struct Pattern
+        {
+            const char *table;
+            const char *pattern;
+            bool blocked;
+        };
         for (const char *name : {"Default Transfer", "Default Outdial", "Default Fax"})
             restriction[QString::fromLatin1(name)] = p.row(QStringLiteral("tbl_RestrictionTable"))
                                                          .set(QStringLiteral("DisplayName"), QString::fromLatin1(name))
@@ -252,7 +285,7 @@ private:
                                                          .insert();
         const Pattern patterns[] = {{"Default Transfer", "9011*", true}, {"Default Transfer", "91??????????", true},
                                     {"Default Transfer", "*", false},    {"Default Outdial", "9011*", true},
-                                    {"Default Outdial", "91900*", true},  {"Default Outdial", "*", false},
+                                    {"Default Outdial", "91900*", true}, {"Default Outdial", "*", false},
                                     {"Default Fax", "9*", false}};
         int order = 0;
         for (const Pattern &pt : patterns)
@@ -263,22 +296,32 @@ private:
                 .set(QStringLiteral("SortOrder"), ++order)
                 .insert();
 
-        struct Cos { const char *name; const char *quota; bool admin; int maxMsg; };
-        for (const Cos &c : {Cos{"Default Subscriber", "Standard mailbox", false, 300}, Cos{"Default Administrator", "Large mailbox", true, 600},
-                             Cos{"Voice Mail Only", "Standard mailbox", false, 120}, Cos{"Executive", "Unlimited", false, 1200},
-                             Cos{"Restricted Dialling", "Standard mailbox", false, 300}})
-            cos[QString::fromLatin1(c.name)] = p.row(QStringLiteral("tbl_Cos"))
-                                                  .set(QStringLiteral("DisplayName"), QString::fromLatin1(c.name))
-                                                  .set(QStringLiteral("AccountLogonPolicyObjectID"), c.admin ? consoleLogon : phoneLogon)
-                                                  .set(QStringLiteral("CredentialPolicyObjectID"), c.admin ? passwordPolicy : pinPolicy)
-                                                  .set(QStringLiteral("QuotaObjectID"), quota.value(QString::fromLatin1(c.quota)))
-                                                  .set(QStringLiteral("RestrictionTableObjectID"), restriction.value(QStringLiteral("Default Transfer")))
-                                                  .set(QStringLiteral("MaxMsgLength"), c.maxMsg)
-                                                  .set(QStringLiteral("CanRecordName"), 1)
-                                                  .set(QStringLiteral("ListInDirectoryRequired"), 0)
-                                                  .set(QStringLiteral("MaxPersonalRules"), c.admin ? 20 : 5)
-                                                  .set(QStringLiteral("AccessLiveReply"), c.admin ? 1 : 0)
-                                                  .insert();
+        struct Cos
+        {
+            const char *name;
+            const char *quota;
+            bool admin;
+            int maxMsg;
+        };
+        for (const Cos &c :
+             {Cos{"Default Subscriber", "Standard mailbox", false, 300},
+              Cos{"Default Administrator", "Large mailbox", true, 600},
+              Cos{"Voice Mail Only", "Standard mailbox", false, 120}, Cos{"Executive", "Unlimited", false, 1200},
+              Cos{"Restricted Dialling", "Standard mailbox", false, 300}})
+            cos[QString::fromLatin1(c.name)] =
+                p.row(QStringLiteral("tbl_Cos"))
+                    .set(QStringLiteral("DisplayName"), QString::fromLatin1(c.name))
+                    .set(QStringLiteral("AccountLogonPolicyObjectID"), c.admin ? consoleLogon : phoneLogon)
+                    .set(QStringLiteral("CredentialPolicyObjectID"), c.admin ? passwordPolicy : pinPolicy)
+                    .set(QStringLiteral("QuotaObjectID"), quota.value(QString::fromLatin1(c.quota)))
+                    .set(QStringLiteral("RestrictionTableObjectID"),
+                         restriction.value(QStringLiteral("Default Transfer")))
+                    .set(QStringLiteral("MaxMsgLength"), c.maxMsg)
+                    .set(QStringLiteral("CanRecordName"), 1)
+                    .set(QStringLiteral("ListInDirectoryRequired"), 0)
+                    .set(QStringLiteral("MaxPersonalRules"), c.admin ? 20 : 5)
+                    .set(QStringLiteral("AccessLiveReply"), c.admin ? 1 : 0)
+                    .insert();
 
         // The local location comes first: schedule sets and switches name it.
         localLocation = r.guid();
@@ -297,11 +340,16 @@ private:
             .insert();
         dtmf(QStringLiteral("100"), QStringLiteral("Parent_LocationObjectID"), localLocation, true, localDial);
 
-        struct Detail { const char *schedule; int start, end, days; };
+        struct Detail
+        {
+            const char *schedule;
+            int start, end, days;
+        };
         for (const char *name : {"Weekdays", "Weekdays Extended", "All Hours", "Public Holidays"})
             schedules[QString::fromLatin1(name)] = p.row(QStringLiteral("tbl_Schedule"))
                                                        .set(QStringLiteral("DisplayName"), QString::fromLatin1(name))
-                                                       .set(QStringLiteral("IsHoliday"), qstrcmp(name, "Public Holidays") == 0 ? 1 : 0)
+                                                       .set(QStringLiteral("IsHoliday"),
+                                                            qstrcmp(name, "Public Holidays") == 0 ? 1 : 0)
                                                        .set(QStringLiteral("TimeZoneObjectID"), localTimeZone)
                                                        .insert();
         for (const Detail &d : {Detail{"Weekdays", 480, 1020, 62}, Detail{"Weekdays Extended", 420, 1200, 62},
@@ -329,9 +377,10 @@ private:
                                     .set(QStringLiteral("OwnerLocationObjectID"), localLocation)
                                     .insert();
             scheduleSets[QString::fromLatin1(name)] = set;
-            const QString schedule = qstrcmp(name, "Weekdays") == 0         ? schedules.value(QStringLiteral("Weekdays"))
-                                     : qstrcmp(name, "Extended Hours") == 0 ? schedules.value(QStringLiteral("Weekdays Extended"))
-                                                                            : schedules.value(QStringLiteral("All Hours"));
+            const QString schedule = qstrcmp(name, "Weekdays") == 0 ? schedules.value(QStringLiteral("Weekdays"))
+                                     : qstrcmp(name, "Extended Hours") == 0
+                                         ? schedules.value(QStringLiteral("Weekdays Extended"))
+                                         : schedules.value(QStringLiteral("All Hours"));
             p.row(QStringLiteral("tbl_ScheduleSetMemberMap"))
                 .set(QStringLiteral("ScheduleSetObjectID"), set)
                 .set(QStringLiteral("ScheduleObjectID"), schedule)
@@ -345,22 +394,38 @@ private:
                     .insert();
         }
 
-        struct Privilege { const char *name; const char *category; };
+        struct Privilege
+        {
+            const char *name;
+            const char *category;
+        };
         const Privilege privilegeList[] = {
-            {"View subscribers", "Subscribers"},          {"Edit subscribers", "Subscribers"},
-            {"Reset PINs", "Subscribers"},                {"Edit call handlers", "Call Management"},
-            {"Edit routing rules", "Call Management"},    {"Edit distribution lists", "Distribution Lists"},
-            {"Edit ports", "Telephony"},                  {"Edit switch integration", "Telephony"},
-            {"Edit system configuration", "System"},      {"View reports", "Reports"},
-            {"Run stored procedures", "System"},          {"Manage licenses", "System"},
+            {"View subscribers", "Subscribers"},
+            {"Edit subscribers", "Subscribers"},
+            {"Reset PINs", "Subscribers"},
+            {"Edit call handlers", "Call Management"},
+            {"Edit routing rules", "Call Management"},
+            {"Edit distribution lists", "Distribution Lists"},
+            {"Edit ports", "Telephony"},
+            {"Edit switch integration", "Telephony"},
+            {"Edit system configuration", "System"},
+            {"View reports", "Reports"},
+            {"Run stored procedures", "System"},
+            {"Manage licenses", "System"},
         };
         for (const Privilege &pr : privilegeList)
             privileges << p.row(QStringLiteral("tbl_Privilege"))
                               .set(QStringLiteral("PrivilegeName"), QString::fromLatin1(pr.name))
-                              .set(QStringLiteral("Description"), QStringLiteral("Allows the holder to %1.").arg(QString::fromLatin1(pr.name).toLower()))
+                              .set(QStringLiteral("Description"), QStringLiteral("Allows the holder to %1.")
+                                                                      .arg(QString::fromLatin1(pr.name).toLower()))
                               .set(QStringLiteral("Category"), QString::fromLatin1(pr.category))
                               .insert();
-        struct Role { const char *name; const char *text; int from, to; };
+        struct Role
+        {
+            const char *name;
+            const char *text;
+            int from, to;
+        };
         for (const Role &ro : {Role{"System Administrator", "Full access to every page of the console.", 0, 11},
                                Role{"Help Desk", "Looks after subscribers: names, PINs, greetings.", 0, 2},
                                Role{"Greetings Administrator", "Records and edits call handler greetings.", 3, 3},
@@ -379,10 +444,12 @@ private:
                     .insert();
         }
 
-        for (const char *name : {"Voice Messaging", "Message Transfer", "Notification", "Directory Replication", "Text to Speech"})
+        for (const char *name :
+             {"Voice Messaging", "Message Transfer", "Notification", "Directory Replication", "Text to Speech"})
             p.row(QStringLiteral("tbl_VMSRole"))
                 .set(QStringLiteral("RoleName"), QString::fromLatin1(name))
-                .set(QStringLiteral("Description"), QStringLiteral("Runs the %1 service.").arg(QString::fromLatin1(name).toLower()))
+                .set(QStringLiteral("Description"),
+                     QStringLiteral("Runs the %1 service.").arg(QString::fromLatin1(name).toLower()))
                 .set(QStringLiteral("ServiceName"), QStringLiteral("Orvex") + QString::fromLatin1(name).remove(u' '))
                 .insert();
 
@@ -400,7 +467,11 @@ private:
     {
         const QStringList switches = p.ids(QStringLiteral("tbl_MediaSwitch"));
         headOfficeSwitch = switches.value(0);
-        struct Group { const char *name; int ports; };
+        struct Group
+        {
+            const char *name;
+            int ports;
+        };
         int portNumber = 0;
         const Group groups[] = {{"Head Office Ports", 12}, {"Warehouse Ports", 8}, {"Outdial Ports", 4}};
         for (const Group &g : groups) {
@@ -409,21 +480,23 @@ private:
                                       .set(QStringLiteral("DisplayName"), QString::fromLatin1(g.name))
                                       .set(QStringLiteral("MediaSwitchObjectID"), switches.value(warehouse ? 1 : 0))
                                       .set(QStringLiteral("MediaAnalogProtocolObjectID"),
-                                           warehouse ? QVariant(p.ids(QStringLiteral("tbl_MediaAnalogProtocol")).value(0)) : QVariant())
+                                           warehouse
+                                               ? QVariant(p.ids(QStringLiteral("tbl_MediaAnalogProtocol")).value(0))
+                                               : QVariant())
                                       .set(QStringLiteral("PortCount"), g.ports)
                                       .insert();
             for (int i = 1; i <= g.ports; ++i) {
                 ++portNumber;
                 const bool outdial = qstrcmp(g.name, "Outdial Ports") == 0;
                 const QString port = p.row(QStringLiteral("tbl_MediaPort"))
-                    .set(QStringLiteral("DisplayName"), QStringLiteral("Port %1").arg(portNumber))
-                    .set(QStringLiteral("MediaPortGroupObjectID"), group)
-                    .set(QStringLiteral("PortNumber"), portNumber)
-                    .set(QStringLiteral("Enabled"), portNumber == 7 ? 0 : 1)
-                    .set(QStringLiteral("AnswerCalls"), outdial ? 0 : 1)
-                    .set(QStringLiteral("Dialout"), outdial || i > g.ports - 2 ? 1 : 0)
-                    .set(QStringLiteral("MessageWaiting"), outdial ? 1 : 0)
-                    .insert();
+                                         .set(QStringLiteral("DisplayName"), QStringLiteral("Port %1").arg(portNumber))
+                                         .set(QStringLiteral("MediaPortGroupObjectID"), group)
+                                         .set(QStringLiteral("PortNumber"), portNumber)
+                                         .set(QStringLiteral("Enabled"), portNumber == 7 ? 0 : 1)
+                                         .set(QStringLiteral("AnswerCalls"), outdial ? 0 : 1)
+                                         .set(QStringLiteral("Dialout"), outdial || i > g.ports - 2 ? 1 : 0)
+                                         .set(QStringLiteral("MessageWaiting"), outdial ? 1 : 0)
+                                         .insert();
                 facts.ports.append({port, portNumber});
             }
         }
@@ -431,7 +504,14 @@ private:
 
     void servers()
     {
-        struct Remote { const char *name; const char *dial; int type; const char *domain; int zone; };
+        struct Remote
+        {
+            const char *name;
+            const char *dial;
+            int type;
+            const char *domain;
+            int zone;
+        };
         const Remote remotes[] = {{"Eastfield", "200", 1, "eastfield.example", 1},
                                   {"Kestrel Bay", "300", 1, "kestrelbay.example", 1},
                                   {"Millbrook", "400", 2, nullptr, 1},
@@ -475,7 +555,8 @@ private:
                 .set(QStringLiteral("IsPrimary"), 0)
                 .insert();
             // Westmere's dial id entry has lost its owner: all four parents null.
-            dtmf(QString::fromLatin1(rm.dial), westmere ? QString() : QStringLiteral("Parent_LocationObjectID"), id, true, dial);
+            dtmf(QString::fromLatin1(rm.dial), westmere ? QString() : QStringLiteral("Parent_LocationObjectID"), id,
+                 true, dial);
             switch (rm.type) {
             case 1: {
                 const QString serverId = r.guid();
@@ -485,11 +566,13 @@ private:
                     .set(QStringLiteral("RemoteVersion"), QStringLiteral("5.0.1.87"))
                     .set(QStringLiteral("LastSyncTime"), Populator::randomDate(r, 2006, 2006))
                     .insert();
-                const QString name = QStringLiteral("ORVEX-") + QString::fromLatin1(rm.name).remove(u' ').toUpper().left(8);
+                const QString name = QStringLiteral("ORVEX-")
+                                     + QString::fromLatin1(rm.name).remove(u' ').toUpper().left(8);
                 Row s = p.row(QStringLiteral("tbl_VMSServer"));
                 s.set(QStringLiteral("ObjectID"), serverId);
                 s.set(QStringLiteral("ServerName"), name)
-                    .set(QStringLiteral("IPAddress"), QStringLiteral("10.%1.0.5").arg(20 + p.rowCount(QStringLiteral("tbl_VMSServer"))))
+                    .set(QStringLiteral("IPAddress"),
+                         QStringLiteral("10.%1.0.5").arg(20 + p.rowCount(QStringLiteral("tbl_VMSServer"))))
                     .set(QStringLiteral("LocationVMSObjectID"), id)
                     .set(QStringLiteral("VMSTemplateObjectID"), templates.value(2))
                     .set(QStringLiteral("Version"), QStringLiteral("5.0.1.87"))
@@ -551,14 +634,20 @@ private:
         }
 
         const QStringList apps = p.ids(QStringLiteral("tbl_Application"));
-        struct Task { const char *cls; int interval; };
+        struct Task
+        {
+            const char *cls;
+            int interval;
+        };
         QStringList tasks;
-        for (const Task &t : {Task{"Orvex.Tasks.MailboxStoreMaintenance", 1440}, Task{"Orvex.Tasks.DirectoryReplication", 15},
-                              Task{"Orvex.Tasks.PurgeDeletedMessages", 60}, Task{"Orvex.Tasks.ReportCollector", 30},
-                              Task{"Orvex.Tasks.LicenseCheck", 720}})
+        for (const Task &t :
+             {Task{"Orvex.Tasks.MailboxStoreMaintenance", 1440}, Task{"Orvex.Tasks.DirectoryReplication", 15},
+              Task{"Orvex.Tasks.PurgeDeletedMessages", 60}, Task{"Orvex.Tasks.ReportCollector", 30},
+              Task{"Orvex.Tasks.LicenseCheck", 720}})
             tasks << p.row(QStringLiteral("tbl_TaskPeriodic"))
                          .set(QStringLiteral("ClassName"), QString::fromLatin1(t.cls))
-                         .set(QStringLiteral("ApplicationObjectID"), apps.value(int(tasks.size()) % qMax(1, int(apps.size()))))
+                         .set(QStringLiteral("ApplicationObjectID"),
+                              apps.value(int(tasks.size()) % qMax(1, int(apps.size()))))
                          .set(QStringLiteral("IntervalMinutes"), t.interval)
                          .set(QStringLiteral("Enabled"), 1)
                          .insert();
@@ -584,8 +673,9 @@ private:
 
     // --- users, lists and handlers that everything else points at ----------
 
-    QString user(const QString &first, const QString &last, const QString &display, const QString &alias, const QString &cosName,
-                 const QString &role, bool admin, const QString &initials = {}, const QString &id = {})
+    QString user(const QString &first, const QString &last, const QString &display, const QString &alias,
+                 const QString &cosName, const QString &role, bool admin, const QString &initials = {},
+                 const QString &id = {})
     {
         Row u = p.row(QStringLiteral("tbl_User"));
         if (!id.isEmpty())
@@ -614,7 +704,8 @@ private:
         p.row(QStringLiteral("tbl_Credential"))
             .set(QStringLiteral("UserObjectID"), userId)
             .set(QStringLiteral("CredentialType"), admin ? 4 : 3)
-            .set(QStringLiteral("CredentialPolicyObjectID"), p.ids(QStringLiteral("tbl_CredentialPolicy")).value(admin ? 1 : 0))
+            .set(QStringLiteral("CredentialPolicyObjectID"),
+                 p.ids(QStringLiteral("tbl_CredentialPolicy")).value(admin ? 1 : 0))
             .set(QStringLiteral("MustChange"), r.percent(10) ? 1 : 0)
             .set(QStringLiteral("HackCount"), r.percent(5) ? int(r.between(1, 4)) : 0)
             .insert();
@@ -633,9 +724,10 @@ private:
                                .set(QStringLiteral("DisplayName"), display)
                                .set(QStringLiteral("LocationObjectID"), localLocation)
                                .set(QStringLiteral("Admin_UserObjectID"), administrator)
-                               .set(QStringLiteral("Admin_DistributionListObjectID"), lists.value(QStringLiteral("managers")).isEmpty()
-                                                                                         ? QVariant()
-                                                                                         : QVariant(lists.value(QStringLiteral("managers"))))
+                               .set(QStringLiteral("Admin_DistributionListObjectID"),
+                                    lists.value(QStringLiteral("managers")).isEmpty()
+                                        ? QVariant()
+                                        : QVariant(lists.value(QStringLiteral("managers"))))
                                .set(QStringLiteral("IsPublic"), 1)
                                .set(QStringLiteral("IsSystem"), system ? 1 : 0)
                                .set(QStringLiteral("AllowContacts"), 0)
@@ -656,13 +748,15 @@ private:
 
     void systemObjects()
     {
-        administrator = user(QStringLiteral("System"), QStringLiteral("Administrator"), QStringLiteral("System Administrator"),
-                             uniqueAlias(QStringLiteral("administrator")), QStringLiteral("Default Administrator"),
-                             QStringLiteral("System Administrator"), true);
-        user(QStringLiteral("Help"), QStringLiteral("Desk"), QStringLiteral("Help Desk"), uniqueAlias(QStringLiteral("helpdesk")),
-             QStringLiteral("Default Administrator"), QStringLiteral("Help Desk"), true);
-        user(QStringLiteral("Orvex"), QStringLiteral("Service"), QStringLiteral("Orvex Service Account"), uniqueAlias(QStringLiteral("orvexsvc")),
-             QStringLiteral("Default Administrator"), QStringLiteral("System Administrator"), true);
+        administrator = user(QStringLiteral("System"), QStringLiteral("Administrator"),
+                             QStringLiteral("System Administrator"), uniqueAlias(QStringLiteral("administrator")),
+                             QStringLiteral("Default Administrator"), QStringLiteral("System Administrator"), true);
+        user(QStringLiteral("Help"), QStringLiteral("Desk"), QStringLiteral("Help Desk"),
+             uniqueAlias(QStringLiteral("helpdesk")), QStringLiteral("Default Administrator"),
+             QStringLiteral("Help Desk"), true);
+        user(QStringLiteral("Orvex"), QStringLiteral("Service"), QStringLiteral("Orvex Service Account"),
+             uniqueAlias(QStringLiteral("orvexsvc")), QStringLiteral("Default Administrator"),
+             QStringLiteral("System Administrator"), true);
 
         list(QStringLiteral("managers"), QStringLiteral("Managers"), false, QStringLiteral("1990"));
         list(QStringLiteral("allsubscribers"), QStringLiteral("All Subscribers"), true, QStringLiteral("1999"));
@@ -713,14 +807,17 @@ private:
                 .set(QStringLiteral("AfterGreeting_TargetHandlerObjectID"), targetHandler)
                 .set(QStringLiteral("IgnoreDigits"), 0)
                 .set(QStringLiteral("Reprompts"), type == u"Standard" ? 1 : 0)
-                .set(QStringLiteral("TimeExpires"), type == u"Alternate" && r.percent(30) ? QVariant(Populator::randomDate(r, 2006, 2007)) : QVariant())
+                .set(QStringLiteral("TimeExpires"), type == u"Alternate" && r.percent(30)
+                                                        ? QVariant(Populator::randomDate(r, 2006, 2007))
+                                                        : QVariant())
                 .insert();
             if (recorded)
                 p.row(QStringLiteral("tbl_GreetingStreamFile"))
                     .set(QStringLiteral("Greeting_CallHandlerObjectID"), handler)
                     .set(QStringLiteral("GreetingType"), type)
                     .set(QStringLiteral("LanguageCode"), 1033)
-                    .set(QStringLiteral("StreamFileObjectID"), stream(QStringLiteral("Greetings"), int(r.between(4, 25))))
+                    .set(QStringLiteral("StreamFileObjectID"),
+                         stream(QStringLiteral("Greetings"), int(r.between(4, 25))))
                     .insert();
         }
         for (const char *type : {"Standard", "OffHours", "Alternate"}) {
@@ -819,15 +916,17 @@ private:
             const QString alias = uniqueAlias(who.alias);
             const QString extension = QString::number(base + i);
             const QString cosName = i == 0 ? QStringLiteral("Executive") : r.pick(cosNames);
-            const QString userId = user(first, last, display, alias, cosName, i % 250 == 1 ? QStringLiteral("Help Desk") : QString(), false,
-                                        who.initials);
+            const QString userId = user(first, last, display, alias, cosName,
+                                        i % 250 == 1 ? QStringLiteral("Help Desk") : QString(), false, who.initials);
             if (i < lockouts.size() * 7 && i % 7 == 5)
-                p.exec(QStringLiteral("UPDATE tbl_User SET AccountLockoutObjectID = '%1' WHERE ObjectID = '%2'").arg(lockouts[i / 7], userId));
+                p.exec(QStringLiteral("UPDATE tbl_User SET AccountLockoutObjectID = '%1' WHERE ObjectID = '%2'")
+                           .arg(lockouts[i / 7], userId));
             const QString handler = r.guid();
             const QString primaryDtmf = r.guid();
             const QString mailbox = r.guid();
             const QString light = r.guid();
-            const QString voiceName = r.percent(60) ? stream(QStringLiteral("VoiceNames"), int(r.between(1, 3))) : QString();
+            const QString voiceName = r.percent(60) ? stream(QStringLiteral("VoiceNames"), int(r.between(1, 3)))
+                                                    : QString();
             subscriberIds << userId;
             subscriberHandlers << handler;
             facts.subscribers.append({userId, alias, extension, mailbox, display});
@@ -840,8 +939,10 @@ private:
                 .set(QStringLiteral("PrimaryDtmfAccessIdObjectID"), primaryDtmf)
                 .set(QStringLiteral("MwiObjectID"), light)
                 .set(QStringLiteral("MailboxObjectID"), mailbox)
-                .set(QStringLiteral("QuotaObjectID"), r.percent(5) ? QVariant(quota.value(QStringLiteral("Large mailbox"))) : QVariant())
-                .set(QStringLiteral("VoiceNameStreamFileObjectID"), voiceName.isEmpty() ? QVariant() : QVariant(voiceName))
+                .set(QStringLiteral("QuotaObjectID"),
+                     r.percent(5) ? QVariant(quota.value(QStringLiteral("Large mailbox"))) : QVariant())
+                .set(QStringLiteral("VoiceNameStreamFileObjectID"),
+                     voiceName.isEmpty() ? QVariant() : QVariant(voiceName))
                 .set(QStringLiteral("ConversationObjectID"), signIn)
                 .set(QStringLiteral("SubscriberType"), cosName == u"Voice Mail Only" ? 1 : 0)
                 .set(QStringLiteral("ListInDirectory"), r.percent(90) ? 1 : 0)
@@ -868,7 +969,8 @@ private:
                 .set(QStringLiteral("MaxMsgLength"), 300)
                 .set(QStringLiteral("EditMsg"), 1)
                 .set(QStringLiteral("Language"), 1033)
-                .set(QStringLiteral("VoiceNameStreamFileObjectID"), voiceName.isEmpty() ? QVariant() : QVariant(voiceName))
+                .set(QStringLiteral("VoiceNameStreamFileObjectID"),
+                     voiceName.isEmpty() ? QVariant() : QVariant(voiceName))
                 .insert();
             dtmf(extension, QStringLiteral("Parent_SubscriberObjectID"), userId, true, primaryDtmf);
             if (r.percent(10))
@@ -877,10 +979,12 @@ private:
             greetings(handler, extension, true);
             QHash<QChar, std::pair<QString, QString>> keys;
             if (i > 0 && r.percent(15)) // "press 1 for my colleague"
-                keys[u'1'] = {QStringLiteral("HandlerTransfer"), subscriberHandlers.value(int(r.below(std::uint64_t(i))))};
+                keys[u'1'] = {QStringLiteral("HandlerTransfer"),
+                              subscriberHandlers.value(int(r.below(std::uint64_t(i))))};
             menu(handler, keys);
 
-            const QString workPhone = phoneNumber(userId, QStringLiteral("Work phone"), QStringLiteral("1555") + extension, 2);
+            const QString workPhone = phoneNumber(userId, QStringLiteral("Work phone"),
+                                                  QStringLiteral("1555") + extension, 2);
             const bool active = r.percent(15);
             const QString work = device(userId, QStringLiteral("Work Phone"), 1, active, workPhone);
             p.row(QStringLiteral("tbl_NotificationDeviceConversation"))
@@ -970,10 +1074,12 @@ private:
                                         .set(QStringLiteral("FirstName"), who.first)
                                         .set(QStringLiteral("LastName"), who.last)
                                         .set(QStringLiteral("Company"), r.pick(names::companies()))
-                                        .set(QStringLiteral("EmailAddress"), who.alias + QStringLiteral("@mail.example"))
+                                        .set(QStringLiteral("EmailAddress"),
+                                             who.alias + QStringLiteral("@mail.example"))
                                         .insert();
             contacts << contact;
-            const QString phone = phoneNumber(userId, who.display, QStringLiteral("91555%1").arg(r.between(1000000, 9999999)), 3);
+            const QString phone = phoneNumber(userId, who.display,
+                                              QStringLiteral("91555%1").arg(r.between(1000000, 9999999)), 3);
             p.row(QStringLiteral("tbl_PersonalContactPhone"))
                 .set(QStringLiteral("PersonalContactObjectID"), contact)
                 .set(QStringLiteral("PhoneNumberObjectID"), phone)
@@ -993,9 +1099,11 @@ private:
         p.row(QStringLiteral("tbl_PersonalGroupMember"))
             .set(QStringLiteral("PersonalGroupObjectID"), group)
             .setNull(QStringLiteral("Member_PersonalContactObjectID"))
-            .set(QStringLiteral("Member_UserObjectID"), subscriberIds.value(int(r.below(std::uint64_t(subscriberIds.size())))))
+            .set(QStringLiteral("Member_UserObjectID"),
+                 subscriberIds.value(int(r.below(std::uint64_t(subscriberIds.size())))))
             .insert();
-        const QString mobile = phoneNumber(userId, QStringLiteral("Mobile"), QStringLiteral("91555%1").arg(6000000 + i), 3);
+        const QString mobile = phoneNumber(userId, QStringLiteral("Mobile"), QStringLiteral("91555%1").arg(6000000 + i),
+                                           3);
         const QString destination = p.row(QStringLiteral("tbl_PersonalDestination"))
                                         .set(QStringLiteral("UserObjectID"), userId)
                                         .set(QStringLiteral("DisplayName"), QStringLiteral("Mobile"))
@@ -1034,7 +1142,8 @@ private:
         for (int m = 0; m < 3; ++m)
             p.row(QStringLiteral("tbl_PersonalDlistMember"))
                 .set(QStringLiteral("PersonalDlistObjectID"), dlist)
-                .set(QStringLiteral("Member_UserObjectID"), subscriberIds.value(int(r.below(std::uint64_t(subscriberIds.size())))))
+                .set(QStringLiteral("Member_UserObjectID"),
+                     subscriberIds.value(int(r.below(std::uint64_t(subscriberIds.size())))))
                 .setNull(QStringLiteral("Member_DistributionListObjectID"))
                 .insert();
         // Private lists may hold public ones.
@@ -1093,20 +1202,23 @@ private:
         // The directory handler's id is known up front: the opening greeting's 9 leads there.
         handlers[QStringLiteral("Company Directory")] = r.guid();
         handlers[QStringLiteral("Legacy Routing Target")] = r.guid();
-        callHandler(QStringLiteral("Operator"), operatorSubscriber.isEmpty() ? none : QVariant(operatorSubscriber), none,
-                    QStringLiteral("1000"), {}, weekdays);
+        callHandler(QStringLiteral("Operator"), operatorSubscriber.isEmpty() ? none : QVariant(operatorSubscriber),
+                    none, QStringLiteral("1000"), {}, weekdays);
         callHandler(QStringLiteral("Goodbye"), none, listOf("undeliverable"), QString(), {}, allHours);
-        const QString sales = callHandler(QStringLiteral("Sales"), none, listOf("sales"), QStringLiteral("1001"), {}, weekdays);
-        const QString support = callHandler(QStringLiteral("Support"), none, listOf("support"), QStringLiteral("1002"), {},
-                                            scheduleSets.value(QStringLiteral("Extended Hours")));
+        const QString sales = callHandler(QStringLiteral("Sales"), none, listOf("sales"), QStringLiteral("1001"), {},
+                                          weekdays);
+        const QString support = callHandler(QStringLiteral("Support"), none, listOf("support"), QStringLiteral("1002"),
+                                            {}, scheduleSets.value(QStringLiteral("Extended Hours")));
         callHandler(QStringLiteral("After Hours"), none, listOf("undeliverable"), QString(), {}, allHours);
-        callHandler(QStringLiteral("Recruitment Line"), none, listOf("humanresources"), QStringLiteral("1003"), {}, weekdays);
+        callHandler(QStringLiteral("Recruitment Line"), none, listOf("humanresources"), QStringLiteral("1003"), {},
+                    weekdays);
         callHandler(QStringLiteral("Holiday Closure"), none, listOf("undeliverable"), QString(), {}, allHours);
         callHandler(QStringLiteral("Sales After Hours"), none, listOf("sales"), QStringLiteral("1004"), {}, weekdays);
         callHandler(QStringLiteral("Opening Greeting"), none, listOf("undeliverable"), QString(),
                     {{u'1', {QStringLiteral("HandlerTransfer"), sales}},
                      {u'2', {QStringLiteral("HandlerTransfer"), support}},
-                     {u'8', {QStringLiteral("HandlerGreeting"), handlers.value(QStringLiteral("Legacy Routing Target"))}},
+                     {u'8',
+                      {QStringLiteral("HandlerGreeting"), handlers.value(QStringLiteral("Legacy Routing Target"))}},
                      {u'9', {QStringLiteral("DirectoryLookup"), handlers.value(QStringLiteral("Company Directory"))}}},
                     allHours);
     }
@@ -1125,14 +1237,22 @@ private:
 
     void interviewAndDirectoryHandlers()
     {
-        callAction(QStringLiteral("Say goodbye"), 2, QStringLiteral("HandlerGreeting"), handlers.value(QStringLiteral("Goodbye")));
+        callAction(QStringLiteral("Say goodbye"), 2, QStringLiteral("HandlerGreeting"),
+                   handlers.value(QStringLiteral("Goodbye")));
         callAction(QStringLiteral("Hang up"), 1, QVariant(), QVariant());
-        callAction(QStringLiteral("Send to operator"), 2, QStringLiteral("HandlerTransfer"), handlers.value(QStringLiteral("Operator")));
-        callAction(QStringLiteral("Opening greeting"), 2, QStringLiteral("HandlerGreeting"), handlers.value(QStringLiteral("Opening Greeting")));
-        callAction(QStringLiteral("Company directory"), 2, QStringLiteral("DirectoryLookup"), handlers.value(QStringLiteral("Company Directory")));
+        callAction(QStringLiteral("Send to operator"), 2, QStringLiteral("HandlerTransfer"),
+                   handlers.value(QStringLiteral("Operator")));
+        callAction(QStringLiteral("Opening greeting"), 2, QStringLiteral("HandlerGreeting"),
+                   handlers.value(QStringLiteral("Opening Greeting")));
+        callAction(QStringLiteral("Company directory"), 2, QStringLiteral("DirectoryLookup"),
+                   handlers.value(QStringLiteral("Company Directory")));
         callAction(QStringLiteral("Subscriber sign-in"), 2, QStringLiteral("SubscriberSignIn"), QVariant());
 
-        struct Directory { const char *name; const char *scope; };
+        struct Directory
+        {
+            const char *name;
+            const char *scope;
+        };
         for (const Directory &d : {Directory{"Company Directory", nullptr}, Directory{"Sales Directory", "sales"},
                                    Directory{"Support Directory", "support"}}) {
             const QString name = QString::fromLatin1(d.name);
@@ -1159,23 +1279,34 @@ private:
                 .set(QStringLiteral("LocationObjectID"), localLocation)
                 .insert();
         }
-        dtmf(QStringLiteral("1010"), QStringLiteral("Parent_HandlerObjectID"), handlers.value(QStringLiteral("Company Directory")));
+        dtmf(QStringLiteral("1010"), QStringLiteral("Parent_HandlerObjectID"),
+             handlers.value(QStringLiteral("Company Directory")));
         p.exec(QStringLiteral("UPDATE tbl_Location SET DirectoryHandlerObjectID = '%1' WHERE IsPrimary = 1")
                    .arg(handlers.value(QStringLiteral("Company Directory"))));
 
-        struct Interview { const char *name; const char *list; QStringList questions; };
+        struct Interview
+        {
+            const char *name;
+            const char *list;
+            QStringList questions;
+        };
         const Interview interviews[] = {
-            {"Job Applications", "humanresources",
+            {"Job Applications",
+             "humanresources",
              {QStringLiteral("Please say your full name."), QStringLiteral("Which position are you applying for?"),
-              QStringLiteral("Please describe your experience."), QStringLiteral("What number can we call you back on?")}},
-            {"Customer Feedback", "support",
+              QStringLiteral("Please describe your experience."),
+              QStringLiteral("What number can we call you back on?")}},
+            {"Customer Feedback",
+             "support",
              {QStringLiteral("What is your customer number?"), QStringLiteral("How was your experience?"),
               QStringLiteral("Is there anything we could do better?")}},
-            {"Service Request", "facilities",
+            {"Service Request",
+             "facilities",
              {QStringLiteral("Where is the problem?"), QStringLiteral("Please describe the problem."),
               QStringLiteral("How urgent is it?"), QStringLiteral("Who should we contact?"),
               QStringLiteral("Any access instructions?")}},
-            {"Event Registration", "marketing",
+            {"Event Registration",
+             "marketing",
              {QStringLiteral("Which event would you like to attend?"), QStringLiteral("How many people are coming?"),
               QStringLiteral("Please spell your name.")}},
         };
@@ -1219,7 +1350,14 @@ private:
 
     void routing()
     {
-        struct Rule { const char *name; int type; const char *set; const char *action; bool enabled; };
+        struct Rule
+        {
+            const char *name;
+            int type;
+            const char *set;
+            const char *action;
+            bool enabled;
+        };
         const Rule rules[] = {
             {"Attempt sign-in", 0, "All Hours", "Subscriber sign-in", true},
             {"Forwarded to subscriber", 1, "All Hours", "Opening greeting", true},
@@ -1233,8 +1371,10 @@ private:
                                    .set(QStringLiteral("RuleType"), ru.type)
                                    .set(QStringLiteral("RuleIndex"), ++index)
                                    .set(QStringLiteral("Enabled"), ru.enabled ? 1 : 0)
-                                   .set(QStringLiteral("ScheduleSetObjectID"), scheduleSets.value(QString::fromLatin1(ru.set)))
-                                   .set(QStringLiteral("CallActionObjectID"), actions.value(QString::fromLatin1(ru.action)))
+                                   .set(QStringLiteral("ScheduleSetObjectID"),
+                                        scheduleSets.value(QString::fromLatin1(ru.set)))
+                                   .set(QStringLiteral("CallActionObjectID"),
+                                        actions.value(QString::fromLatin1(ru.action)))
                                    .set(QStringLiteral("LanguageCode"), 1033)
                                    .insert();
             p.row(QStringLiteral("tbl_RoutingRuleParameter")).set(QStringLiteral("RoutingRuleObjectID"), id).insert();
@@ -1246,43 +1386,62 @@ private:
         for (const QString &d : names::departments())
             member(lists.value(QStringLiteral("allstaff")), QVariant(), lists.value(QString(d).remove(u' ').toLower()));
         member(lists.value(QStringLiteral("undeliverable")), administrator);
-        member(lists.value(QStringLiteral("tempproject")), subscriberIds.isEmpty() ? QVariant(administrator) : QVariant(subscriberIds.value(0)));
+        member(lists.value(QStringLiteral("tempproject")),
+               subscriberIds.isEmpty() ? QVariant(administrator) : QVariant(subscriberIds.value(0)));
         member(lists.value(QStringLiteral("valbrule")), QVariant(), lists.value(QStringLiteral("support")));
     }
 
     void console()
     {
-        struct Node { const char *parent; const char *name; const char *page; };
+        struct Node
+        {
+            const char *parent;
+            const char *name;
+            const char *page;
+        };
         const Node nodes[] = {
-            {nullptr, "System", nullptr},          {"System", "Configuration", "SystemConfiguration"},
-            {"System", "Licenses", "Licenses"},   {"System", "Schedules", "Schedules"},
-            {nullptr, "Subscribers", nullptr},     {"Subscribers", "Subscribers", "SubscriberSearch"},
-            {"Subscribers", "Templates", "SubscriberTemplates"}, {"Subscribers", "Classes of Service", "ClassOfService"},
-            {nullptr, "Call Management", nullptr}, {"Call Management", "Call Handlers", "CallHandlers"},
+            {nullptr, "System", nullptr},
+            {"System", "Configuration", "SystemConfiguration"},
+            {"System", "Licenses", "Licenses"},
+            {"System", "Schedules", "Schedules"},
+            {nullptr, "Subscribers", nullptr},
+            {"Subscribers", "Subscribers", "SubscriberSearch"},
+            {"Subscribers", "Templates", "SubscriberTemplates"},
+            {"Subscribers", "Classes of Service", "ClassOfService"},
+            {nullptr, "Call Management", nullptr},
+            {"Call Management", "Call Handlers", "CallHandlers"},
             {"Call Management", "Directory Handlers", "DirectoryHandlers"},
             {"Call Management", "Interview Handlers", "InterviewHandlers"},
             {"Call Management", "Call Routing", "RoutingRules"},
-            {nullptr, "Telephony", nullptr},       {"Telephony", "Ports", "Ports"},
-            {"Telephony", "Switches", "Switches"}, {nullptr, "Networking", nullptr},
+            {nullptr, "Telephony", nullptr},
+            {"Telephony", "Ports", "Ports"},
+            {"Telephony", "Switches", "Switches"},
+            {nullptr, "Networking", nullptr},
             {"Networking", "Locations", "Locations"},
         };
         QHash<QString, QString> ids;
         int order = 0;
         for (const Node &n : nodes) {
             const QString parent = n.parent ? ids.value(QString::fromLatin1(n.parent)) : QString();
-            const QString id = p.row(QStringLiteral("tbl_TreeControlNode"))
-                                   .set(QStringLiteral("ParentObjectID"), parent.isEmpty() ? QVariant() : QVariant(parent))
-                                   .set(QStringLiteral("DisplayName"), QString::fromLatin1(n.name))
-                                   .set(QStringLiteral("PageName"), n.page ? QVariant(QString::fromLatin1(n.page)) : QVariant())
-                                   .set(QStringLiteral("SortOrder"), order + 1)
-                                   .set(QStringLiteral("PrivilegeObjectID"), privileges.value((order + 1) % privileges.size()))
-                                   .insert();
+            const QString id =
+                p.row(QStringLiteral("tbl_TreeControlNode"))
+                    .set(QStringLiteral("ParentObjectID"), parent.isEmpty() ? QVariant() : QVariant(parent))
+                    .set(QStringLiteral("DisplayName"), QString::fromLatin1(n.name))
+                    .set(QStringLiteral("PageName"), n.page ? QVariant(QString::fromLatin1(n.page)) : QVariant())
+                    .set(QStringLiteral("SortOrder"), order + 1)
+                    .set(QStringLiteral("PrivilegeObjectID"), privileges.value((order + 1) % privileges.size()))
+                    .insert();
             ++order;
             if (!n.parent)
                 ids[QString::fromLatin1(n.name)] = id;
         }
 
-        struct Text { int id; const char *en; const char *fr; };
+        struct Text
+        {
+            int id;
+            const char *en;
+            const char *fr;
+        };
         const Text texts[] = {{101, "Please enter your extension.", "Veuillez composer votre poste."},
                               {102, "Please enter your PIN.", "Veuillez composer votre code."},
                               {103, "You have no new messages.", "Vous n'avez aucun nouveau message."},
@@ -1304,9 +1463,11 @@ private:
         for (int i = 0; i < 8; ++i)
             p.row(QStringLiteral("tbl_Message"))
                 .set(QStringLiteral("FolderInfoObjectID"), folders.value(0))
-                .set(QStringLiteral("DistributionListObjectID"), lists.value(i % 2 ? QStringLiteral("allstaff") : QStringLiteral("sales")))
+                .set(QStringLiteral("DistributionListObjectID"),
+                     lists.value(i % 2 ? QStringLiteral("allstaff") : QStringLiteral("sales")))
                 .set(QStringLiteral("Subject"), names::subjects().value(i))
-                .set(QStringLiteral("Sender"), subscriberIds.isEmpty() ? QStringLiteral("administrator") : QStringLiteral("15552000"))
+                .set(QStringLiteral("Sender"),
+                     subscriberIds.isEmpty() ? QStringLiteral("administrator") : QStringLiteral("15552000"))
                 .set(QStringLiteral("Submitted"), Populator::randomDate(r, 2006, 2006))
                 .set(QStringLiteral("Urgent"), i == 3 ? 1 : 0)
                 .insert();
@@ -1328,15 +1489,19 @@ private:
     {
         auto conflict = [this](const QString &table, const QString &id, const QString &change, int day) {
             const QString conflictId = r.guid();
-            p.exec(QStringLiteral("INSERT INTO conflict_%1 SELECT '%2', *, '%3', 'ORVEX-EASTFIEL' FROM %1 WHERE ObjectID = '%4'")
+            p.exec(QStringLiteral(
+                       "INSERT INTO conflict_%1 SELECT '%2', *, '%3', 'ORVEX-EASTFIEL' FROM %1 WHERE ObjectID = '%4'")
                        .arg(table, conflictId, Populator::dateText(2006, 5, day, 3, 15, 0), id));
             p.exec(QStringLiteral("UPDATE conflict_%1 SET %2 WHERE ConflictID = '%3'").arg(table, change, conflictId));
         };
         for (int i = 0; i < 2 && i < subscriberIds.size(); ++i) {
-            conflict(QStringLiteral("tbl_User"), subscriberIds[i], QStringLiteral("DisplayName = DisplayName || ' (old)'"), 10 + i);
-            conflict(QStringLiteral("tbl_CallHandler"), subscriberHandlers[i], QStringLiteral("MaxMsgLength = 120"), 10 + i);
+            conflict(QStringLiteral("tbl_User"), subscriberIds[i],
+                     QStringLiteral("DisplayName = DisplayName || ' (old)'"), 10 + i);
+            conflict(QStringLiteral("tbl_CallHandler"), subscriberHandlers[i], QStringLiteral("MaxMsgLength = 120"),
+                     10 + i);
         }
-        conflict(QStringLiteral("tbl_DistributionList"), lists.value(QStringLiteral("sales")), QStringLiteral("DisplayName = 'Sales Team'"), 12);
+        conflict(QStringLiteral("tbl_DistributionList"), lists.value(QStringLiteral("sales")),
+                 QStringLiteral("DisplayName = 'Sales Team'"), 12);
     }
 
     // The faults a directory collects over the years, each where the browser
@@ -1387,7 +1552,8 @@ private:
             .insert();
 
         // References to objects that were deleted behind the directory's back.
-        p.exec(QStringLiteral("UPDATE tbl_CallHandler SET ScheduleSetObjectID = '%1' WHERE DisplayName = 'Sales After Hours'")
+        p.exec(QStringLiteral(
+                   "UPDATE tbl_CallHandler SET ScheduleSetObjectID = '%1' WHERE DisplayName = 'Sales After Hours'")
                    .arg(dangling(2)));
         member(lists.value(QStringLiteral("managers")), dangling(3));
         member(lists.value(QStringLiteral("managers")), QVariant(), QVariant());

@@ -163,7 +163,8 @@ DatabaseDef directoryDatabase()
         .text(QStringLiteral("DisplayName"), 64)
         .smallint(QStringLiteral("BiasMinutes"), QStringLiteral("Offset from UTC in minutes, west negative."))
         .notes(QStringLiteral("Daylight saving adds the DaylightBias on top."))
-        .smallint(QStringLiteral("DaylightBias"), QStringLiteral("Extra offset in minutes while daylight saving applies."))
+        .smallint(QStringLiteral("DaylightBias"),
+                  QStringLiteral("Extra offset in minutes while daylight saving applies."))
         .text(QStringLiteral("StandardName"), 64, QStringLiteral("Name of standard time."))
         .text(QStringLiteral("DaylightName"), 64, QStringLiteral("Name of daylight saving time."))
         .integer(QStringLiteral("TimeZoneIndex"), QStringLiteral("Index of the zone in the operating system's list."));
@@ -179,12 +180,14 @@ DatabaseDef directoryDatabase()
         .bit(QStringLiteral("IsDefault"), QStringLiteral("1 for the format new recordings use."));
 
     T(QStringLiteral("tbl_Conversation"), QStringLiteral("Conversations: the call flows the system can run."))
-        .tableNotes(QStringLiteral("TargetConversation columns elsewhere hold the Name of a row here, not its ObjectID."))
+        .tableNotes(
+            QStringLiteral("TargetConversation columns elsewhere hold the Name of a row here, not its ObjectID."))
         .id()
         .text(QStringLiteral("Name"), 64, QStringLiteral("Name by which actions name the conversation."))
         .text(QStringLiteral("DisplayName"), 64)
         .text(QStringLiteral("Description"), 256)
-        .bit(QStringLiteral("SubscriberConversation"), QStringLiteral("1 when the conversation needs a signed-in subscriber."))
+        .bit(QStringLiteral("SubscriberConversation"),
+             QStringLiteral("1 when the conversation needs a signed-in subscriber."))
         .bit(QStringLiteral("AllowedAsTarget"), QStringLiteral("1 when actions may send callers to it."));
 
     T(QStringLiteral("tbl_Quota"), QStringLiteral("Mailbox quota policies, referenced by classes of service."))
@@ -201,8 +204,10 @@ DatabaseDef directoryDatabase()
         .id()
         .text(QStringLiteral("DisplayName"), 64)
         .integer(QStringLiteral("MaxFailedLogons"), QStringLiteral("Failed sign-ins after which the account locks."))
-        .integer(QStringLiteral("LockoutDuration"), QStringLiteral("Minutes an account stays locked; 0 until an administrator unlocks it."))
-        .integer(QStringLiteral("ResetCountAfter"), QStringLiteral("Minutes after which the failed sign-in count starts again."));
+        .integer(QStringLiteral("LockoutDuration"),
+                 QStringLiteral("Minutes an account stays locked; 0 until an administrator unlocks it."))
+        .integer(QStringLiteral("ResetCountAfter"),
+                 QStringLiteral("Minutes after which the failed sign-in count starts again."));
 
     T(QStringLiteral("tbl_CredentialPolicy"), QStringLiteral("Rules for PINs and passwords."))
         .entity(QStringLiteral("credential policy"))
@@ -210,11 +215,15 @@ DatabaseDef directoryDatabase()
         .text(QStringLiteral("DisplayName"), 64)
         .tinyint(QStringLiteral("MinLength"), QStringLiteral("Fewest characters a new credential may have."))
         .type(QStringLiteral("PinLength"))
-        .smallint(QStringLiteral("MaxDays"), QStringLiteral("Days after which the credential must be changed; 0 for never."))
-        .tinyint(QStringLiteral("HistoryCount"), QStringLiteral("Number of previous credentials that may not be reused."))
-        .bit(QStringLiteral("TrivialCheck"), QStringLiteral("1 to refuse repeated or ascending digits and the user's extension."));
+        .smallint(QStringLiteral("MaxDays"),
+                  QStringLiteral("Days after which the credential must be changed; 0 for never."))
+        .tinyint(QStringLiteral("HistoryCount"),
+                 QStringLiteral("Number of previous credentials that may not be reused."))
+        .bit(QStringLiteral("TrivialCheck"),
+             QStringLiteral("1 to refuse repeated or ascending digits and the user's extension."));
 
-    T(QStringLiteral("tbl_RestrictionTable"), QStringLiteral("Restriction tables: which numbers subscribers may dial out to."))
+    T(QStringLiteral("tbl_RestrictionTable"),
+      QStringLiteral("Restriction tables: which numbers subscribers may dial out to."))
         .entity(QStringLiteral("restriction table"))
         .id()
         .text(QStringLiteral("DisplayName"), 64)
@@ -239,11 +248,14 @@ DatabaseDef directoryDatabase()
         .ref(QStringLiteral("QuotaObjectID"), QStringLiteral("tbl_Quota"))
         .ref(QStringLiteral("RestrictionTableObjectID"), QStringLiteral("tbl_RestrictionTable"),
              QStringLiteral("Restriction table applied to transfers and notification numbers."))
-        .integer(QStringLiteral("MaxMsgLength"), QStringLiteral("Longest message, in seconds, a subscriber of this class may record."))
+        .integer(QStringLiteral("MaxMsgLength"),
+                 QStringLiteral("Longest message, in seconds, a subscriber of this class may record."))
         .bit(QStringLiteral("CanRecordName"), QStringLiteral("1 when subscribers may record their own voice name."))
-        .bit(QStringLiteral("ListInDirectoryRequired"), QStringLiteral("1 when subscribers must be listed in the directory."))
+        .bit(QStringLiteral("ListInDirectoryRequired"),
+             QStringLiteral("1 when subscribers must be listed in the directory."))
         .tinyint(QStringLiteral("MaxPersonalRules"), QStringLiteral("Number of personal call routing rules allowed."))
-        .bit(QStringLiteral("AccessLiveReply"), QStringLiteral("1 when subscribers may call a sender back from a message."));
+        .bit(QStringLiteral("AccessLiveReply"),
+             QStringLiteral("1 when subscribers may call a sender back from a message."));
 
     T(QStringLiteral("tbl_Schedule"), QStringLiteral("Schedules: weekly business hours or holiday lists."))
         .id()
@@ -257,21 +269,25 @@ DatabaseDef directoryDatabase()
         .ref(QStringLiteral("ScheduleObjectID"), QStringLiteral("tbl_Schedule"))
         .smallint(QStringLiteral("StartTime"), QStringLiteral("Start of the period in minutes after midnight."))
         .smallint(QStringLiteral("EndTime"), QStringLiteral("End of the period in minutes after midnight."))
-        .tinyint(QStringLiteral("DaysOfWeek"), QStringLiteral("Days the period applies: 1 = Sunday, 2 = Monday, 4 = Tuesday, ... added up."))
+        .tinyint(QStringLiteral("DaysOfWeek"),
+                 QStringLiteral("Days the period applies: 1 = Sunday, 2 = Monday, 4 = Tuesday, ... added up."))
         .datetime(QStringLiteral("StartDate"), QStringLiteral("First day of a holiday period."))
         .datetime(QStringLiteral("EndDate"), QStringLiteral("Last day of a holiday period."));
 
-    T(QStringLiteral("tbl_ScheduleSet"), QStringLiteral("Schedule sets: the schedules that together give a handler its hours."))
+    T(QStringLiteral("tbl_ScheduleSet"),
+      QStringLiteral("Schedule sets: the schedules that together give a handler its hours."))
         .id()
         .text(QStringLiteral("DisplayName"), 64)
-        .ref(QStringLiteral("OwnerLocationObjectID"), QStringLiteral("tbl_Location"), QStringLiteral("Location that owns the schedule set."));
+        .ref(QStringLiteral("OwnerLocationObjectID"), QStringLiteral("tbl_Location"),
+             QStringLiteral("Location that owns the schedule set."));
 
     T(QStringLiteral("tbl_ScheduleSetMemberMap"), QStringLiteral("Which schedules belong to which schedule set."))
         .entity(QStringLiteral("schedule set member"))
         .id()
         .ref(QStringLiteral("ScheduleSetObjectID"), QStringLiteral("tbl_ScheduleSet"))
         .ref(QStringLiteral("ScheduleObjectID"), QStringLiteral("tbl_Schedule"))
-        .bit(QStringLiteral("Exclude"), QStringLiteral("1 when the schedule removes hours (holidays) instead of adding them."));
+        .bit(QStringLiteral("Exclude"),
+             QStringLiteral("1 when the schedule removes hours (holidays) instead of adding them."));
 
     T(QStringLiteral("tbl_Privilege"), QStringLiteral("Single administrative permissions."))
         .id()
@@ -283,7 +299,8 @@ DatabaseDef directoryDatabase()
         .id()
         .text(QStringLiteral("RoleName"), 64, QStringLiteral("Name of the role."))
         .text(QStringLiteral("RoleDescription"), 256, QStringLiteral("What the role is for."))
-        .bit(QStringLiteral("IsSystem"), QStringLiteral("1 for roles that come with the product and cannot be deleted."));
+        .bit(QStringLiteral("IsSystem"),
+             QStringLiteral("1 for roles that come with the product and cannot be deleted."));
 
     T(QStringLiteral("tbl_RolePrivilegeMap"), QStringLiteral("Which privileges a role grants."))
         .entity(QStringLiteral("role privilege"))
@@ -292,7 +309,8 @@ DatabaseDef directoryDatabase()
         .ref(QStringLiteral("PrivilegeObjectID"), QStringLiteral("tbl_Privilege"))
         .bit(QStringLiteral("ReadOnly"), QStringLiteral("1 when the privilege is granted for reading only."));
 
-    T(QStringLiteral("tbl_VMSTemplate"), QStringLiteral("Server templates: the roles a new messaging server starts with."))
+    T(QStringLiteral("tbl_VMSTemplate"),
+      QStringLiteral("Server templates: the roles a new messaging server starts with."))
         .entity(QStringLiteral("server template"))
         .id()
         .text(QStringLiteral("TemplateName"), 64, QStringLiteral("Name of the template."))
@@ -314,14 +332,17 @@ DatabaseDef directoryDatabase()
         .ref(QStringLiteral("VMSTemplateObjectID"), QStringLiteral("tbl_VMSTemplate"))
         .rows(8);
 
-    T(QStringLiteral("tbl_Location"), QStringLiteral("Locations: this server and the other messaging systems it exchanges messages with."))
+    T(QStringLiteral("tbl_Location"),
+      QStringLiteral("Locations: this server and the other messaging systems it exchanges messages with."))
         .tableNotes(QStringLiteral("Each networked location also has a row with the same ObjectID in one of "
                                    "tbl_LocationVMS, tbl_LocationAMIS, tbl_LocationBridge or tbl_LocationVPIM."))
         .id()
         .text(QStringLiteral("DisplayName"), 64)
-        .text(QStringLiteral("DTMFAccessID"), 40, QStringLiteral("Dial id: digits callers key to address this location."))
+        .text(QStringLiteral("DTMFAccessID"), 40,
+              QStringLiteral("Dial id: digits callers key to address this location."))
         .type(QStringLiteral("DtmfDigits"))
-        .tinyint(QStringLiteral("LocationType"), QStringLiteral("0 this server, 1 Orvex server, 2 AMIS, 3 bridge, 4 VPIM."))
+        .tinyint(QStringLiteral("LocationType"),
+                 QStringLiteral("0 this server, 1 Orvex server, 2 AMIS, 3 bridge, 4 VPIM."))
         .text(QStringLiteral("SmtpDomain"), 128, QStringLiteral("Mail domain of the location."))
         .ref(QStringLiteral("DtmfAccessIdObjectID"), QStringLiteral("tbl_DtmfAccessId"),
              QStringLiteral("The dial id entry of the location."))
@@ -372,8 +393,10 @@ DatabaseDef directoryDatabase()
         .entity(QStringLiteral("VPIM location"))
         .id(QStringLiteral("ObjectID"), QStringLiteral("Same ObjectID as the location's row in tbl_Location."))
         .text(QStringLiteral("SmtpDomain"), 128, QStringLiteral("Domain VPIM messages are addressed to."))
-        .text(QStringLiteral("RemotePhonePrefix"), 16, QStringLiteral("Prefix added to remote extensions to form phone numbers."))
-        .ref(QStringLiteral("WaveFormatObjectID"), QStringLiteral("tbl_WaveFormat"), QStringLiteral("Audio format messages are sent in."));
+        .text(QStringLiteral("RemotePhonePrefix"), 16,
+              QStringLiteral("Prefix added to remote extensions to form phone numbers."))
+        .ref(QStringLiteral("WaveFormatObjectID"), QStringLiteral("tbl_WaveFormat"),
+             QStringLiteral("Audio format messages are sent in."));
 
     T(QStringLiteral("tbl_BridgeLocationPrefix"), QStringLiteral("Dial prefixes that address bridge locations."))
         .entity(QStringLiteral("bridge prefix"))
@@ -382,7 +405,8 @@ DatabaseDef directoryDatabase()
         .text(QStringLiteral("Prefix"), 16, QStringLiteral("Digits that select the location."))
         .type(QStringLiteral("DtmfDigits"));
 
-    T(QStringLiteral("tbl_GlobalLocation"), QStringLiteral("Locations known from directory replication, as other servers describe them."))
+    T(QStringLiteral("tbl_GlobalLocation"),
+      QStringLiteral("Locations known from directory replication, as other servers describe them."))
         .entity(QStringLiteral("replicated location"))
         .id()
         .text(QStringLiteral("DisplayName"), 64)
@@ -390,7 +414,8 @@ DatabaseDef directoryDatabase()
         .text(QStringLiteral("HomeServer"), 64, QStringLiteral("Server that owns the location."))
         .datetime(QStringLiteral("LastReplicated"), QStringLiteral("When the row last arrived by replication."));
 
-    T(QStringLiteral("tbl_Application"), QStringLiteral("Applications registered with the server (kept for compatibility)."))
+    T(QStringLiteral("tbl_Application"),
+      QStringLiteral("Applications registered with the server (kept for compatibility)."))
         .id()
         .text(QStringLiteral("DisplayName"), 64)
         .text(QStringLiteral("ApplicationName"), 128, QStringLiteral("Name the application registers under."))
@@ -411,27 +436,31 @@ DatabaseDef directoryDatabase()
         .datetime(QStringLiteral("NextRun"), QStringLiteral("When the task runs next."))
         .bit(QStringLiteral("Enabled"));
 
-    T(QStringLiteral("tbl_MailboxStoreMap"), QStringLiteral("Mailbox stores: the mailbox databases subscribers' messages live in."))
+    T(QStringLiteral("tbl_MailboxStoreMap"),
+      QStringLiteral("Mailbox stores: the mailbox databases subscribers' messages live in."))
         .entity(QStringLiteral("mailbox store"))
         .id()
         .text(QStringLiteral("Alias"), 64)
         .text(QStringLiteral("DisplayName"), 64)
         .text(QStringLiteral("DatabaseName"), 128, QStringLiteral("Name of the mailbox database."))
         .text(QStringLiteral("ServerName"), 64)
-        .integer(QStringLiteral("MaxMailboxes"), QStringLiteral("Mailboxes the store accepts before new ones go elsewhere."))
+        .integer(QStringLiteral("MaxMailboxes"),
+                 QStringLiteral("Mailboxes the store accepts before new ones go elsewhere."))
         .bit(QStringLiteral("Mounted"), QStringLiteral("1 while the store is available."))
         .ref(QStringLiteral("MaintenanceTaskObjectID"), QStringLiteral("tbl_TaskPeriodic"),
              QStringLiteral("Task that compacts and checks the store every night."));
 
     T(QStringLiteral("tbl_MailboxMap"), QStringLiteral("Mailboxes: which store holds each user's messages."))
         .entity(QStringLiteral("mailbox"))
-        .id(QStringLiteral("ObjectID"), QStringLiteral("Unique identifier of the mailbox; the same value names it in the mailbox database."))
+        .id(QStringLiteral("ObjectID"),
+            QStringLiteral("Unique identifier of the mailbox; the same value names it in the mailbox database."))
         .ref(QStringLiteral("UserObjectID"), QStringLiteral("tbl_User"))
         .ref(QStringLiteral("MailboxStoreMapObjectID"), QStringLiteral("tbl_MailboxStoreMap"))
         .bit(QStringLiteral("Active"))
         .datetime(QStringLiteral("CreationTime"));
 
-    T(QStringLiteral("tbl_StreamFile"), QStringLiteral("Recorded sound files: greetings, voice names, broadcast messages."))
+    T(QStringLiteral("tbl_StreamFile"),
+      QStringLiteral("Recorded sound files: greetings, voice names, broadcast messages."))
         .entity(QStringLiteral("stream file"))
         .id()
         .text(QStringLiteral("FileName"), 260, QStringLiteral("File name below the stream folder."))
@@ -442,7 +471,8 @@ DatabaseDef directoryDatabase()
 
     // --- telephony (generic rows) ------------------------------------------
 
-    T(QStringLiteral("tbl_MediaSwitchManufacturer"), QStringLiteral("Makers of the phone systems the server integrates with."))
+    T(QStringLiteral("tbl_MediaSwitchManufacturer"),
+      QStringLiteral("Makers of the phone systems the server integrates with."))
         .entity(QStringLiteral("switch manufacturer"))
         .id()
         .text(QStringLiteral("DisplayName"), 64)
@@ -456,9 +486,11 @@ DatabaseDef directoryDatabase()
         .id()
         .text(QStringLiteral("DisplayName"), 64)
         .ref(QStringLiteral("MediaSwitchManufacturerObjectID"), QStringLiteral("tbl_MediaSwitchManufacturer"))
-        .text(QStringLiteral("IntegrationType"), 16, QStringLiteral("How call information arrives: Serial, TAPI, SIP or None."))
+        .text(QStringLiteral("IntegrationType"), 16,
+              QStringLiteral("How call information arrives: Serial, TAPI, SIP or None."))
         .pick({QStringLiteral("Serial"), QStringLiteral("TAPI"), QStringLiteral("SIP")})
-        .names({QStringLiteral("CT-400"), QStringLiteral("CT-800 IP"), QStringLiteral("Northway NX2"), QStringLiteral("Pellham P10")})
+        .names({QStringLiteral("CT-400"), QStringLiteral("CT-800 IP"), QStringLiteral("Northway NX2"),
+                QStringLiteral("Pellham P10")})
         .rows(4);
 
     T(QStringLiteral("tbl_MediaSwitch"), QStringLiteral("Phone systems this server is connected to."))
@@ -482,7 +514,8 @@ DatabaseDef directoryDatabase()
         .names({QStringLiteral("Local calls"), QStringLiteral("Long distance"), QStringLiteral("Mobile gateway")})
         .rows(3);
 
-    T(QStringLiteral("tbl_MediaAnalogProtocol"), QStringLiteral("Analog line settings: tones and timing of an analog integration."))
+    T(QStringLiteral("tbl_MediaAnalogProtocol"),
+      QStringLiteral("Analog line settings: tones and timing of an analog integration."))
         .entity(QStringLiteral("analog protocol"))
         .id()
         .text(QStringLiteral("DisplayName"), 64)
@@ -498,7 +531,8 @@ DatabaseDef directoryDatabase()
         .id()
         .text(QStringLiteral("DisplayName"), 64)
         .ref(QStringLiteral("MediaSwitchModelObjectID"), QStringLiteral("tbl_MediaSwitchModel"))
-        .ref(QStringLiteral("WaveFormatObjectID"), QStringLiteral("tbl_WaveFormat"), QStringLiteral("Codec the ports use."))
+        .ref(QStringLiteral("WaveFormatObjectID"), QStringLiteral("tbl_WaveFormat"),
+             QStringLiteral("Codec the ports use."))
         .names({QStringLiteral("SIP trunk group"), QStringLiteral("Analog group")})
         .rows(2);
 
@@ -521,7 +555,8 @@ DatabaseDef directoryDatabase()
         .bit(QStringLiteral("Enabled"))
         .bit(QStringLiteral("AnswerCalls"), QStringLiteral("1 when the port answers incoming calls."))
         .bit(QStringLiteral("Dialout"), QStringLiteral("1 when the port may be used for notification and transfers."))
-        .bit(QStringLiteral("MessageWaiting"), QStringLiteral("1 when the port may turn message waiting lights on and off."));
+        .bit(QStringLiteral("MessageWaiting"),
+             QStringLiteral("1 when the port may turn message waiting lights on and off."));
 
     T(QStringLiteral("tbl_MediaPortConfigState"), QStringLiteral("Last configuration state each port reported."))
         .entity(QStringLiteral("port state"))
@@ -531,7 +566,8 @@ DatabaseDef directoryDatabase()
         .range(0, 3)
         .datetime(QStringLiteral("LastChanged"), QStringLiteral("When the state last changed."))
         .text(QStringLiteral("Reason"), 128, QStringLiteral("Why the port entered the state."))
-        .pick({QStringLiteral("Started"), QStringLiteral("Administrator"), QStringLiteral("Line fault"), QStringLiteral("Registration refused")})
+        .pick({QStringLiteral("Started"), QStringLiteral("Administrator"), QStringLiteral("Line fault"),
+               QStringLiteral("Registration refused")})
         .rows(8, 1);
 
     T(QStringLiteral("tbl_MediaPortGroupIPPort"), QStringLiteral("Network addresses a SIP port group registers with."))
@@ -543,7 +579,8 @@ DatabaseDef directoryDatabase()
         .pick({QStringLiteral("5060"), QStringLiteral("5061")})
         .rows(3, 1);
 
-    T(QStringLiteral("tbl_IPPortReservation"), QStringLiteral("UDP port ranges reserved for voice streams of each port."))
+    T(QStringLiteral("tbl_IPPortReservation"),
+      QStringLiteral("UDP port ranges reserved for voice streams of each port."))
         .entity(QStringLiteral("port reservation"))
         .id()
         .ref(QStringLiteral("MediaPortObjectID"), QStringLiteral("tbl_MediaPort"))
@@ -554,7 +591,8 @@ DatabaseDef directoryDatabase()
         .range(20001, 32767)
         .rows(6, 1);
 
-    T(QStringLiteral("tbl_MediaRemoteService"), QStringLiteral("Remote media services: speech and fax servers the ports use."))
+    T(QStringLiteral("tbl_MediaRemoteService"),
+      QStringLiteral("Remote media services: speech and fax servers the ports use."))
         .entity(QStringLiteral("remote service"))
         .id()
         .text(QStringLiteral("DisplayName"), 64)
@@ -565,7 +603,8 @@ DatabaseDef directoryDatabase()
         .names({QStringLiteral("Speech Recognition"), QStringLiteral("Text to Speech")})
         .rows(2);
 
-    T(QStringLiteral("tbl_MediaSerialProtocol"), QStringLiteral("Serial integration protocols: how call data arrives on a serial link."))
+    T(QStringLiteral("tbl_MediaSerialProtocol"),
+      QStringLiteral("Serial integration protocols: how call data arrives on a serial link."))
         .entity(QStringLiteral("serial protocol"))
         .id()
         .text(QStringLiteral("DisplayName"), 64)
@@ -586,7 +625,8 @@ DatabaseDef directoryDatabase()
         .names({QStringLiteral("PBX serial link")})
         .rows(1);
 
-    T(QStringLiteral("tbl_SerialLinkPort"), QStringLiteral("Which voice port each logical terminal of a serial link stands for."))
+    T(QStringLiteral("tbl_SerialLinkPort"),
+      QStringLiteral("Which voice port each logical terminal of a serial link stands for."))
         .entity(QStringLiteral("serial link port"))
         .id()
         .ref(QStringLiteral("SerialLinkObjectID"), QStringLiteral("tbl_SerialLink"))
@@ -595,13 +635,15 @@ DatabaseDef directoryDatabase()
         .range(1, 64)
         .rows(6, 1);
 
-    T(QStringLiteral("tbl_MediaSerialMWI"), QStringLiteral("Codes that switch message waiting lights over a serial link."))
+    T(QStringLiteral("tbl_MediaSerialMWI"),
+      QStringLiteral("Codes that switch message waiting lights over a serial link."))
         .entity(QStringLiteral("serial MWI code"))
         .id()
         .ref(QStringLiteral("SerialLinkObjectID"), QStringLiteral("tbl_SerialLink"))
         .text(QStringLiteral("OnCode"), 16, QStringLiteral("Characters sent before the extension to turn a light on."))
         .pick({QStringLiteral("OP:MWI"), QStringLiteral("#90")})
-        .text(QStringLiteral("OffCode"), 16, QStringLiteral("Characters sent before the extension to turn a light off."))
+        .text(QStringLiteral("OffCode"), 16,
+              QStringLiteral("Characters sent before the extension to turn a light off."))
         .pick({QStringLiteral("RMV:MWI"), QStringLiteral("#91")})
         .rows(1);
 
@@ -620,8 +662,8 @@ DatabaseDef directoryDatabase()
         .smallint(QStringLiteral("OffTimeMs"), QStringLiteral("Cadence: tone off, in milliseconds."))
         .range(0, 4000)
         .ref(QStringLiteral("MediaSwitchObjectID"), QStringLiteral("tbl_MediaSwitch"))
-        .names({QStringLiteral("Dial tone"), QStringLiteral("Busy"), QStringLiteral("Ring back"), QStringLiteral("Reorder"),
-                QStringLiteral("Fax CNG")})
+        .names({QStringLiteral("Dial tone"), QStringLiteral("Busy"), QStringLiteral("Ring back"),
+                QStringLiteral("Reorder"), QStringLiteral("Fax CNG")})
         .rows(5);
 
     T(QStringLiteral("tbl_VantrelTSPDevice"), QStringLiteral("Telephony driver devices, one per voice line."))
@@ -658,7 +700,8 @@ DatabaseDef directoryDatabase()
         .range(3, 9)
         .text(QStringLiteral("Reason"), 128, QStringLiteral("What was being signed in to."))
         .pick({QStringLiteral("Phone sign-in"), QStringLiteral("Console sign-in")})
-        .datetime(QStringLiteral("UnlockTime"), QStringLiteral("When the lock ends; null until an administrator unlocks it."))
+        .datetime(QStringLiteral("UnlockTime"),
+                  QStringLiteral("When the lock ends; null until an administrator unlocks it."))
         .nulls(50)
         .rows(4);
 
@@ -677,7 +720,8 @@ DatabaseDef directoryDatabase()
                 QStringLiteral("Voice Mail Only Template")})
         .rows(3);
 
-    T(QStringLiteral("tbl_User"), QStringLiteral("Users: everyone who has an account, subscribers and administrators alike."))
+    T(QStringLiteral("tbl_User"),
+      QStringLiteral("Users: everyone who has an account, subscribers and administrators alike."))
         .tableNotes(QStringLiteral("A subscriber also has a row with the same ObjectID in tbl_UserSubscriber; "
                                    "its alias is in tbl_Alias."))
         .id()
@@ -690,10 +734,12 @@ DatabaseDef directoryDatabase()
         .ref(QStringLiteral("LocationObjectID"), QStringLiteral("tbl_Location"))
         .ref(QStringLiteral("CosObjectID"), QStringLiteral("tbl_Cos"))
         .ref(QStringLiteral("TimeZoneObjectID"), QStringLiteral("tbl_TimeZone"))
-        .ref(QStringLiteral("UserTemplateObjectID"), QStringLiteral("tbl_UserTemplate"), QStringLiteral("Template the user was created from."))
+        .ref(QStringLiteral("UserTemplateObjectID"), QStringLiteral("tbl_UserTemplate"),
+             QStringLiteral("Template the user was created from."))
         .ref(QStringLiteral("AccountLockoutObjectID"), QStringLiteral("tbl_AccountLockout"),
              QStringLiteral("Current lockout of the account; null while it is not locked."))
-        .ref(QStringLiteral("RoleObjectID"), QStringLiteral("tbl_Role"), QStringLiteral("Administrative role; null for plain subscribers."))
+        .ref(QStringLiteral("RoleObjectID"), QStringLiteral("tbl_Role"),
+             QStringLiteral("Administrative role; null for plain subscribers."))
         .integer(QStringLiteral("Language"))
         .type(QStringLiteral("LanguageId"))
         .bit(QStringLiteral("IsAdministrator"), QStringLiteral("1 when the user may sign in to the console."))
@@ -702,23 +748,30 @@ DatabaseDef directoryDatabase()
     T(QStringLiteral("tbl_UserSubscriber"), QStringLiteral("Subscribers: users with a mailbox and a phone presence."))
         .tableNotes(QStringLiteral("ObjectID is that of the user in tbl_User; vw_Subscriber joins the two."))
         .entity(QStringLiteral("subscriber"))
-        .id(QStringLiteral("ObjectID"), QStringLiteral("Identifier of the subscriber; the same value as the user's ObjectID in tbl_User."))
-        .ref(QStringLiteral("CallHandlerObjectID"), QStringLiteral("tbl_CallHandler"), QStringLiteral("The subscriber's primary call handler."))
-        .ref(QStringLiteral("PrimaryDtmfAccessIdObjectID"), QStringLiteral("tbl_DtmfAccessId"), QStringLiteral("The subscriber's primary extension."))
-        .ref(QStringLiteral("MwiObjectID"), QStringLiteral("tbl_NotificationMwi"), QStringLiteral("Message waiting light new messages turn on."))
+        .id(QStringLiteral("ObjectID"),
+            QStringLiteral("Identifier of the subscriber; the same value as the user's ObjectID in tbl_User."))
+        .ref(QStringLiteral("CallHandlerObjectID"), QStringLiteral("tbl_CallHandler"),
+             QStringLiteral("The subscriber's primary call handler."))
+        .ref(QStringLiteral("PrimaryDtmfAccessIdObjectID"), QStringLiteral("tbl_DtmfAccessId"),
+             QStringLiteral("The subscriber's primary extension."))
+        .ref(QStringLiteral("MwiObjectID"), QStringLiteral("tbl_NotificationMwi"),
+             QStringLiteral("Message waiting light new messages turn on."))
         .ref(QStringLiteral("MailboxObjectID"), QStringLiteral("tbl_MailboxMap"))
         .ref(QStringLiteral("QuotaObjectID"), QStringLiteral("tbl_Quota"),
              QStringLiteral("Quota that overrides the class of service's; null for none."))
-        .ref(QStringLiteral("VoiceNameStreamFileObjectID"), QStringLiteral("tbl_StreamFile"), QStringLiteral("Recorded voice name."))
+        .ref(QStringLiteral("VoiceNameStreamFileObjectID"), QStringLiteral("tbl_StreamFile"),
+             QStringLiteral("Recorded voice name."))
         .ref(QStringLiteral("ConversationObjectID"), QStringLiteral("tbl_Conversation"),
              QStringLiteral("Conversation the subscriber hears after signing in."))
         .tinyint(QStringLiteral("SubscriberType"), QStringLiteral("0 full subscriber, 1 voice mail only, 2 guest."))
         .range(0, 2)
-        .bit(QStringLiteral("ListInDirectory"), QStringLiteral("1 when callers can find the subscriber in the directory."))
+        .bit(QStringLiteral("ListInDirectory"),
+             QStringLiteral("1 when callers can find the subscriber in the directory."))
         .bit(QStringLiteral("MwiEnabled"), QStringLiteral("1 when new messages turn on the message waiting light."))
         .datetime(QStringLiteral("PinLastChanged"), QStringLiteral("When the phone PIN was last changed."));
 
-    T(QStringLiteral("tbl_GlobalSubscriber"), QStringLiteral("Subscribers of other locations, known from directory replication."))
+    T(QStringLiteral("tbl_GlobalSubscriber"),
+      QStringLiteral("Subscribers of other locations, known from directory replication."))
         .entity(QStringLiteral("replicated subscriber"))
         .id()
         .text(QStringLiteral("Alias"), 64)
@@ -732,7 +785,8 @@ DatabaseDef directoryDatabase()
         .text(QStringLiteral("Alias"), 64, QStringLiteral("The alias."))
         .type(QStringLiteral("AliasName"))
         .key()
-        .ref(QStringLiteral("Object_UserObjectID"), QStringLiteral("tbl_User"), QStringLiteral("User the alias belongs to."))
+        .ref(QStringLiteral("Object_UserObjectID"), QStringLiteral("tbl_User"),
+             QStringLiteral("User the alias belongs to."))
         .ref(QStringLiteral("Object_DistributionListObjectID"), QStringLiteral("tbl_DistributionList"),
              QStringLiteral("Distribution list the alias belongs to."))
         .tinyint(QStringLiteral("AliasType"), QStringLiteral("0 primary alias, 1 alternate name."))
@@ -745,11 +799,13 @@ DatabaseDef directoryDatabase()
         .type(QStringLiteral("CredentialType"))
         .ref(QStringLiteral("CredentialPolicyObjectID"), QStringLiteral("tbl_CredentialPolicy"))
         .binary(QStringLiteral("CredentialHash"), 64, QStringLiteral("Salted hash of the secret."))
-        .bit(QStringLiteral("MustChange"), QStringLiteral("1 when the user must choose a new secret at the next sign-in."))
+        .bit(QStringLiteral("MustChange"),
+             QStringLiteral("1 when the user must choose a new secret at the next sign-in."))
         .smallint(QStringLiteral("HackCount"), QStringLiteral("Failed sign-ins since the last good one."))
         .datetime(QStringLiteral("TimeChanged"), QStringLiteral("When the secret was last set."));
 
-    T(QStringLiteral("tbl_UserCredentialHistory"), QStringLiteral("Earlier credentials of users, kept to refuse their reuse."))
+    T(QStringLiteral("tbl_UserCredentialHistory"),
+      QStringLiteral("Earlier credentials of users, kept to refuse their reuse."))
         .entity(QStringLiteral("credential history entry"))
         .id()
         .ref(QStringLiteral("UserObjectID"), QStringLiteral("tbl_User"))
@@ -758,7 +814,8 @@ DatabaseDef directoryDatabase()
         .binary(QStringLiteral("CredentialHash"), 64, QStringLiteral("Salted hash of the earlier secret."))
         .datetime(QStringLiteral("TimeChanged"), QStringLiteral("When the secret was replaced."));
 
-    T(QStringLiteral("tbl_Handler"), QStringLiteral("Every handler of any kind; call, interview and directory handlers each add a row of their own."))
+    T(QStringLiteral("tbl_Handler"),
+      QStringLiteral("Every handler of any kind; call, interview and directory handlers each add a row of their own."))
         .tableNotes(QStringLiteral("A handler's ObjectID is the same here and in the table of its kind."))
         .id()
         .text(QStringLiteral("DisplayName"), 64)
@@ -766,16 +823,20 @@ DatabaseDef directoryDatabase()
         .type(QStringLiteral("HandlerType"))
         .ref(QStringLiteral("LocationObjectID"), QStringLiteral("tbl_Location"));
 
-    T(QStringLiteral("tbl_CallAction"), QStringLiteral("Reusable actions: where a routing rule or an exit sends the caller."))
+    T(QStringLiteral("tbl_CallAction"),
+      QStringLiteral("Reusable actions: where a routing rule or an exit sends the caller."))
         .entity(QStringLiteral("call action"))
         .id()
         .text(QStringLiteral("DisplayName"), 64)
         .integer(QStringLiteral("Action"), QStringLiteral("What happens to the caller."))
         .type(QStringLiteral("CallAction"))
-        .text(QStringLiteral("TargetConversation"), 64, QStringLiteral("Name of the conversation the caller goes to (action 2)."))
-        .ref(QStringLiteral("TargetHandlerObjectID"), QStringLiteral("tbl_Handler"), QStringLiteral("Handler the conversation runs on (action 2)."));
+        .text(QStringLiteral("TargetConversation"), 64,
+              QStringLiteral("Name of the conversation the caller goes to (action 2)."))
+        .ref(QStringLiteral("TargetHandlerObjectID"), QStringLiteral("tbl_Handler"),
+             QStringLiteral("Handler the conversation runs on (action 2)."));
 
-    T(QStringLiteral("tbl_DistributionList"), QStringLiteral("Distribution lists: named groups of users and lists that messages can be sent to."))
+    T(QStringLiteral("tbl_DistributionList"),
+      QStringLiteral("Distribution lists: named groups of users and lists that messages can be sent to."))
         .entity(QStringLiteral("distribution list"))
         .tableNotes(QStringLiteral("Admin_UserObjectID and Admin_DistributionListObjectID are not listed as links; "
                                    "the browser knows what they point at."))
@@ -787,24 +848,29 @@ DatabaseDef directoryDatabase()
         .ref(QStringLiteral("LocationObjectID"), QStringLiteral("tbl_Location"))
         .guid(QStringLiteral("Admin_UserObjectID"), QStringLiteral("User who administers the list."))
         .notes(QStringLiteral("ObjectID of a row in tbl_User."))
-        .guid(QStringLiteral("Admin_DistributionListObjectID"), QStringLiteral("Distribution list whose members administer the list."))
+        .guid(QStringLiteral("Admin_DistributionListObjectID"),
+              QStringLiteral("Distribution list whose members administer the list."))
         .notes(QStringLiteral("ObjectID of a row in tbl_DistributionList."))
         .bit(QStringLiteral("IsPublic"), QStringLiteral("1 when every subscriber may address the list."))
         .bit(QStringLiteral("IsSystem"), QStringLiteral("1 for lists the product creates and keeps up to date."))
         .bit(QStringLiteral("AllowContacts"), QStringLiteral("1 when personal contacts may be members."))
         .datetime(QStringLiteral("CreationTime"));
 
-    T(QStringLiteral("tbl_DistributionListMember"), QStringLiteral("Members of distribution lists: a user or another list."))
+    T(QStringLiteral("tbl_DistributionListMember"),
+      QStringLiteral("Members of distribution lists: a user or another list."))
         .entity(QStringLiteral("list member"))
         .tableNotes(QStringLiteral("Exactly one of the Member_ columns should be set."))
         .id()
-        .ref(QStringLiteral("DistributionListObjectID"), QStringLiteral("tbl_DistributionList"), QStringLiteral("List the member belongs to."))
-        .ref(QStringLiteral("Member_UserObjectID"), QStringLiteral("tbl_User"), QStringLiteral("The member, when it is a user."))
+        .ref(QStringLiteral("DistributionListObjectID"), QStringLiteral("tbl_DistributionList"),
+             QStringLiteral("List the member belongs to."))
+        .ref(QStringLiteral("Member_UserObjectID"), QStringLiteral("tbl_User"),
+             QStringLiteral("The member, when it is a user."))
         .ref(QStringLiteral("Member_DistributionListObjectID"), QStringLiteral("tbl_DistributionList"),
              QStringLiteral("The member, when it is a distribution list."))
         .datetime(QStringLiteral("CreationTime"));
 
-    T(QStringLiteral("tbl_DistributionListSet"), QStringLiteral("Sets of distribution lists offered together on the phone."))
+    T(QStringLiteral("tbl_DistributionListSet"),
+      QStringLiteral("Sets of distribution lists offered together on the phone."))
         .entity(QStringLiteral("list set"))
         .id()
         .text(QStringLiteral("DisplayName"), 64)
@@ -819,9 +885,11 @@ DatabaseDef directoryDatabase()
         .ref(QStringLiteral("DistributionListObjectID"), QStringLiteral("tbl_DistributionList"))
         .rows(8, 1);
 
-    T(QStringLiteral("tbl_CallHandler"), QStringLiteral("Call handlers: the greetings, transfer rules and keys that answer a call."))
-        .tableNotes(QStringLiteral("Every subscriber owns one primary call handler (IsPrimary = 1, Recipient_SubscriberObjectID "
-                                   "set); the others are application handlers built by the administrator."))
+    T(QStringLiteral("tbl_CallHandler"),
+      QStringLiteral("Call handlers: the greetings, transfer rules and keys that answer a call."))
+        .tableNotes(QStringLiteral(
+            "Every subscriber owns one primary call handler (IsPrimary = 1, Recipient_SubscriberObjectID "
+            "set); the others are application handlers built by the administrator."))
         .id()
         .text(QStringLiteral("DisplayName"), 64)
         .type(QStringLiteral("DisplayName64"))
@@ -830,39 +898,49 @@ DatabaseDef directoryDatabase()
         .ref(QStringLiteral("Recipient_DistributionListObjectID"), QStringLiteral("tbl_DistributionList"),
              QStringLiteral("Distribution list that receives messages left in the handler."))
         .ref(QStringLiteral("LocationObjectID"), QStringLiteral("tbl_Location"))
-        .ref(QStringLiteral("ScheduleSetObjectID"), QStringLiteral("tbl_ScheduleSet"), QStringLiteral("Business hours of the handler."))
+        .ref(QStringLiteral("ScheduleSetObjectID"), QStringLiteral("tbl_ScheduleSet"),
+             QStringLiteral("Business hours of the handler."))
         .ref(QStringLiteral("TimeZoneObjectID"), QStringLiteral("tbl_TimeZone"))
         .bit(QStringLiteral("IsPrimary"), QStringLiteral("1 for a subscriber's own call handler."))
         .integer(QStringLiteral("AfterMessage_Action"), QStringLiteral("What happens after a caller leaves a message."))
         .type(QStringLiteral("CallAction"))
-        .text(QStringLiteral("AfterMessage_TargetConversation"), 64, QStringLiteral("Conversation after the message (action 2)."))
+        .text(QStringLiteral("AfterMessage_TargetConversation"), 64,
+              QStringLiteral("Conversation after the message (action 2)."))
         .ref(QStringLiteral("AfterMessage_TargetHandlerObjectID"), QStringLiteral("tbl_Handler"),
              QStringLiteral("Handler after the message (action 2)."))
         .integer(QStringLiteral("MaxMsgLength"), QStringLiteral("Longest message in seconds a caller can leave."))
         .bit(QStringLiteral("EditMsg"), QStringLiteral("1 when callers may review and re-record their message."))
         .integer(QStringLiteral("Language"))
         .type(QStringLiteral("LanguageId"))
-        .ref(QStringLiteral("VoiceNameStreamFileObjectID"), QStringLiteral("tbl_StreamFile"), QStringLiteral("Recorded name of the handler."))
+        .ref(QStringLiteral("VoiceNameStreamFileObjectID"), QStringLiteral("tbl_StreamFile"),
+             QStringLiteral("Recorded name of the handler."))
         .datetime(QStringLiteral("CreationTime"));
 
-    T(QStringLiteral("tbl_Greeting"), QStringLiteral("Greetings of call handlers, one row per handler and greeting type."))
-        .tableNotes(QStringLiteral("A greeting is known by its handler and its type; the browser looks greetings up by that pair."))
+    T(QStringLiteral("tbl_Greeting"),
+      QStringLiteral("Greetings of call handlers, one row per handler and greeting type."))
+        .tableNotes(QStringLiteral(
+            "A greeting is known by its handler and its type; the browser looks greetings up by that pair."))
         .id()
         .ref(QStringLiteral("CallHandlerObjectID"), QStringLiteral("tbl_CallHandler"))
         .text(QStringLiteral("GreetingType"), 16, QStringLiteral("Which greeting of the handler this is."))
         .type(QStringLiteral("GreetingType"))
         .bit(QStringLiteral("Enabled"))
-        .tinyint(QStringLiteral("PlayWhat"), QStringLiteral("0 the system greeting, 1 the recorded greeting, 2 nothing."))
-        .integer(QStringLiteral("AfterGreeting_Action"), QStringLiteral("What happens when the greeting has played and the caller keyed nothing."))
+        .tinyint(QStringLiteral("PlayWhat"),
+                 QStringLiteral("0 the system greeting, 1 the recorded greeting, 2 nothing."))
+        .integer(QStringLiteral("AfterGreeting_Action"),
+                 QStringLiteral("What happens when the greeting has played and the caller keyed nothing."))
         .type(QStringLiteral("CallAction"))
-        .text(QStringLiteral("AfterGreeting_TargetConversation"), 64, QStringLiteral("Conversation after the greeting (action 2)."))
+        .text(QStringLiteral("AfterGreeting_TargetConversation"), 64,
+              QStringLiteral("Conversation after the greeting (action 2)."))
         .ref(QStringLiteral("AfterGreeting_TargetHandlerObjectID"), QStringLiteral("tbl_Handler"),
              QStringLiteral("Handler after the greeting (action 2)."))
         .bit(QStringLiteral("IgnoreDigits"), QStringLiteral("1 when keys pressed during the greeting are ignored."))
-        .tinyint(QStringLiteral("Reprompts"), QStringLiteral("Times the greeting repeats when the caller keys nothing."))
+        .tinyint(QStringLiteral("Reprompts"),
+                 QStringLiteral("Times the greeting repeats when the caller keys nothing."))
         .datetime(QStringLiteral("TimeExpires"));
 
-    T(QStringLiteral("tbl_GreetingStreamFile"), QStringLiteral("Recordings of greetings, one per greeting and language."))
+    T(QStringLiteral("tbl_GreetingStreamFile"),
+      QStringLiteral("Recordings of greetings, one per greeting and language."))
         .entity(QStringLiteral("greeting recording"))
         .id()
         .ref(QStringLiteral("Greeting_CallHandlerObjectID"), QStringLiteral("tbl_Greeting"),
@@ -873,16 +951,19 @@ DatabaseDef directoryDatabase()
         .integer(QStringLiteral("LanguageCode"))
         .ref(QStringLiteral("StreamFileObjectID"), QStringLiteral("tbl_StreamFile"));
 
-    T(QStringLiteral("tbl_TransferOption"), QStringLiteral("Transfer rules of call handlers: whether and how a call rings through."))
+    T(QStringLiteral("tbl_TransferOption"),
+      QStringLiteral("Transfer rules of call handlers: whether and how a call rings through."))
         .entity(QStringLiteral("transfer rule"))
         .id()
         .ref(QStringLiteral("CallHandlerObjectID"), QStringLiteral("tbl_CallHandler"))
         .text(QStringLiteral("TransferOptionType"), 16, QStringLiteral("Which transfer rule of the handler this is."))
         .type(QStringLiteral("TransferOptionType"))
-        .tinyint(QStringLiteral("Action"), QStringLiteral("0 send the caller to the greeting, 1 transfer to the extension."))
+        .tinyint(QStringLiteral("Action"),
+                 QStringLiteral("0 send the caller to the greeting, 1 transfer to the extension."))
         .text(QStringLiteral("Extension"), 40)
         .type(QStringLiteral("DtmfDigits"))
-        .tinyint(QStringLiteral("TransferType"), QStringLiteral("0 release the call to the switch, 1 supervise the transfer."))
+        .tinyint(QStringLiteral("TransferType"),
+                 QStringLiteral("0 release the call to the switch, 1 supervise the transfer."))
         .tinyint(QStringLiteral("RnaRings"), QStringLiteral("Rings before a supervised transfer gives up."))
         .bit(QStringLiteral("ScreenCall"), QStringLiteral("1 to ask callers their name before transferring."))
         .bit(QStringLiteral("Enabled"))
@@ -896,23 +977,29 @@ DatabaseDef directoryDatabase()
         .integer(QStringLiteral("Action"), QStringLiteral("What happens when the caller presses the key."))
         .type(QStringLiteral("CallAction"))
         .text(QStringLiteral("TargetConversation"), 64, QStringLiteral("Conversation the key leads to (action 2)."))
-        .ref(QStringLiteral("TargetHandlerObjectID"), QStringLiteral("tbl_CallHandler"), QStringLiteral("Call handler the key leads to (action 2)."))
+        .ref(QStringLiteral("TargetHandlerObjectID"), QStringLiteral("tbl_CallHandler"),
+             QStringLiteral("Call handler the key leads to (action 2)."))
         .bit(QStringLiteral("Locked"), QStringLiteral("1 when further keys are ignored after this one."));
 
-    T(QStringLiteral("tbl_DtmfAccessId"), QStringLiteral("Extensions and dial ids: digits that reach a subscriber, handler, list or location."))
+    T(QStringLiteral("tbl_DtmfAccessId"),
+      QStringLiteral("Extensions and dial ids: digits that reach a subscriber, handler, list or location."))
         .entity(QStringLiteral("extension"))
         .tableNotes(QStringLiteral("Exactly one of the Parent_ columns should be set."))
         .id()
         .text(QStringLiteral("DTMFAccessID"), 40, QStringLiteral("The digits."))
         .type(QStringLiteral("DtmfDigits"))
-        .ref(QStringLiteral("Parent_SubscriberObjectID"), QStringLiteral("tbl_UserSubscriber"), QStringLiteral("Subscriber the digits reach."))
-        .ref(QStringLiteral("Parent_HandlerObjectID"), QStringLiteral("tbl_Handler"), QStringLiteral("Handler the digits reach."))
+        .ref(QStringLiteral("Parent_SubscriberObjectID"), QStringLiteral("tbl_UserSubscriber"),
+             QStringLiteral("Subscriber the digits reach."))
+        .ref(QStringLiteral("Parent_HandlerObjectID"), QStringLiteral("tbl_Handler"),
+             QStringLiteral("Handler the digits reach."))
         .ref(QStringLiteral("Parent_DistributionListObjectID"), QStringLiteral("tbl_DistributionList"),
              QStringLiteral("Distribution list the digits reach."))
-        .ref(QStringLiteral("Parent_LocationObjectID"), QStringLiteral("tbl_Location"), QStringLiteral("Location the digits reach."))
+        .ref(QStringLiteral("Parent_LocationObjectID"), QStringLiteral("tbl_Location"),
+             QStringLiteral("Location the digits reach."))
         .bit(QStringLiteral("IsPrimary"), QStringLiteral("1 for the owner's main extension; 0 for an alternate one."));
 
-    T(QStringLiteral("tbl_InterviewHandler"), QStringLiteral("Interview handlers: ask callers a fixed list of questions and record the answers."))
+    T(QStringLiteral("tbl_InterviewHandler"),
+      QStringLiteral("Interview handlers: ask callers a fixed list of questions and record the answers."))
         .entity(QStringLiteral("interview handler"))
         .id()
         .text(QStringLiteral("DisplayName"), 64)
@@ -931,22 +1018,28 @@ DatabaseDef directoryDatabase()
         .id()
         .ref(QStringLiteral("InterviewHandlerObjectID"), QStringLiteral("tbl_InterviewHandler"))
         .tinyint(QStringLiteral("QuestionNumber"), QStringLiteral("Position of the question, from 1."))
-        .text(QStringLiteral("QuestionText"), 256, QStringLiteral("Text of the question as the administrator wrote it."))
+        .text(QStringLiteral("QuestionText"), 256,
+              QStringLiteral("Text of the question as the administrator wrote it."))
         .integer(QStringLiteral("MaxResponseLength"), QStringLiteral("Longest answer in seconds."))
-        .ref(QStringLiteral("StreamFileObjectID"), QStringLiteral("tbl_StreamFile"), QStringLiteral("Recording of the question."));
+        .ref(QStringLiteral("StreamFileObjectID"), QStringLiteral("tbl_StreamFile"),
+             QStringLiteral("Recording of the question."));
 
-    T(QStringLiteral("tbl_DirectoryHandler"), QStringLiteral("Directory handlers: let callers find a subscriber by spelling a name."))
+    T(QStringLiteral("tbl_DirectoryHandler"),
+      QStringLiteral("Directory handlers: let callers find a subscriber by spelling a name."))
         .entity(QStringLiteral("directory handler"))
         .id()
         .text(QStringLiteral("DisplayName"), 64)
         .bit(QStringLiteral("SearchByFirstName"), QStringLiteral("1 when callers spell the first name first."))
-        .tinyint(QStringLiteral("MaxMatches"), QStringLiteral("Most matches read out before the caller must spell more."))
+        .tinyint(QStringLiteral("MaxMatches"),
+                 QStringLiteral("Most matches read out before the caller must spell more."))
         .ref(QStringLiteral("ScopeDistributionListObjectID"), QStringLiteral("tbl_DistributionList"),
              QStringLiteral("Only members of this list are found; null for everyone listed."))
-        .ref(QStringLiteral("ExitCallActionObjectID"), QStringLiteral("tbl_CallAction"), QStringLiteral("Where * sends the caller."))
+        .ref(QStringLiteral("ExitCallActionObjectID"), QStringLiteral("tbl_CallAction"),
+             QStringLiteral("Where * sends the caller."))
         .ref(QStringLiteral("LocationObjectID"), QStringLiteral("tbl_Location"));
 
-    T(QStringLiteral("tbl_RoutingRule"), QStringLiteral("Call routing rules: decide which handler answers an incoming call."))
+    T(QStringLiteral("tbl_RoutingRule"),
+      QStringLiteral("Call routing rules: decide which handler answers an incoming call."))
         .entity(QStringLiteral("routing rule"))
         .tableNotes(QStringLiteral("Rules are tried by RuleIndex; the first whose parameters all match wins."))
         .id()
@@ -954,22 +1047,26 @@ DatabaseDef directoryDatabase()
         .tinyint(QStringLiteral("RuleType"), QStringLiteral("0 direct calls, 1 forwarded calls."))
         .smallint(QStringLiteral("RuleIndex"), QStringLiteral("Order in which rules are tried."))
         .bit(QStringLiteral("Enabled"))
-        .ref(QStringLiteral("ScheduleSetObjectID"), QStringLiteral("tbl_ScheduleSet"), QStringLiteral("Hours during which the rule applies."))
-        .ref(QStringLiteral("CallActionObjectID"), QStringLiteral("tbl_CallAction"), QStringLiteral("What the rule does with the call."))
+        .ref(QStringLiteral("ScheduleSetObjectID"), QStringLiteral("tbl_ScheduleSet"),
+             QStringLiteral("Hours during which the rule applies."))
+        .ref(QStringLiteral("CallActionObjectID"), QStringLiteral("tbl_CallAction"),
+             QStringLiteral("What the rule does with the call."))
         .integer(QStringLiteral("LanguageCode"));
 
     T(QStringLiteral("tbl_RoutingRuleParameter"), QStringLiteral("Conditions of routing rules."))
         .entity(QStringLiteral("routing condition"))
         .id()
         .ref(QStringLiteral("RoutingRuleObjectID"), QStringLiteral("tbl_RoutingRule"))
-        .tinyint(QStringLiteral("ParameterType"), QStringLiteral("1 calling number, 2 dialled number, 3 forwarding station, 4 port."))
+        .tinyint(QStringLiteral("ParameterType"),
+                 QStringLiteral("1 calling number, 2 dialled number, 3 forwarding station, 4 port."))
         .range(1, 4)
         .text(QStringLiteral("Operator"), 8, QStringLiteral("Comparison: =, <, >, <= , >= or 'in'."))
         .pick({QStringLiteral("="), QStringLiteral("in"), QStringLiteral(">=")})
         .text(QStringLiteral("Value"), 64, QStringLiteral("Value compared with; * matches any digits."))
         .pick({QStringLiteral("2*"), QStringLiteral("5550100"), QStringLiteral("3000"), QStringLiteral("1-8")});
 
-    T(QStringLiteral("tbl_NotificationDevice"), QStringLiteral("Notification devices: how subscribers are told about new messages."))
+    T(QStringLiteral("tbl_NotificationDevice"),
+      QStringLiteral("Notification devices: how subscribers are told about new messages."))
         .entity(QStringLiteral("notification device"))
         .tableNotes(QStringLiteral("Each device has a row of its kind, with the same ObjectID, in one of the "
                                    "tbl_NotificationDevice... tables."))
@@ -979,18 +1076,23 @@ DatabaseDef directoryDatabase()
         .tinyint(QStringLiteral("DeviceType"), QStringLiteral("How the device reaches the subscriber."))
         .type(QStringLiteral("NotificationDeviceType"))
         .bit(QStringLiteral("Active"))
-        .ref(QStringLiteral("PhoneNumberObjectID"), QStringLiteral("tbl_PhoneNumber"), QStringLiteral("Number dialled for phone and pager devices."))
-        .ref(QStringLiteral("ScheduleSetObjectID"), QStringLiteral("tbl_ScheduleSet"), QStringLiteral("Hours during which the device is used."))
+        .ref(QStringLiteral("PhoneNumberObjectID"), QStringLiteral("tbl_PhoneNumber"),
+             QStringLiteral("Number dialled for phone and pager devices."))
+        .ref(QStringLiteral("ScheduleSetObjectID"), QStringLiteral("tbl_ScheduleSet"),
+             QStringLiteral("Hours during which the device is used."))
         .tinyint(QStringLiteral("MaxRetries"), QStringLiteral("Attempts before the device gives up."))
         .smallint(QStringLiteral("RetryIntervalMin"), QStringLiteral("Minutes between two attempts."));
 
-    T(QStringLiteral("tbl_NotificationDeviceConversation"), QStringLiteral("Phone notification devices: the conversation played when the call is answered."))
+    T(QStringLiteral("tbl_NotificationDeviceConversation"),
+      QStringLiteral("Phone notification devices: the conversation played when the call is answered."))
         .entity(QStringLiteral("phone device"))
         .id(QStringLiteral("ObjectID"), QStringLiteral("Same ObjectID as the device's row in tbl_NotificationDevice."))
         .text(QStringLiteral("Conversation"), 64, QStringLiteral("Name of the conversation played."))
-        .bit(QStringLiteral("RequirePin"), QStringLiteral("1 when the person answering must key the subscriber's PIN."));
+        .bit(QStringLiteral("RequirePin"),
+             QStringLiteral("1 when the person answering must key the subscriber's PIN."));
 
-    T(QStringLiteral("tbl_NotificationDeviceMP3"), QStringLiteral("MP3 devices: copies of new messages written to a folder."))
+    T(QStringLiteral("tbl_NotificationDeviceMP3"),
+      QStringLiteral("MP3 devices: copies of new messages written to a folder."))
         .entity(QStringLiteral("MP3 device"))
         .id(QStringLiteral("ObjectID"), QStringLiteral("Same ObjectID as the device's row in tbl_NotificationDevice."))
         .text(QStringLiteral("DestinationFolder"), 260, QStringLiteral("Folder the copies are written to."))
@@ -1029,7 +1131,8 @@ DatabaseDef directoryDatabase()
         .ref(QStringLiteral("NotificationDeviceObjectID"), QStringLiteral("tbl_NotificationDevice"))
         .text(QStringLiteral("DisplayName"), 64)
         .bit(QStringLiteral("Enabled"))
-        .tinyint(QStringLiteral("DelayMinutes"), QStringLiteral("Minutes a message waits unheard before the device is used."));
+        .tinyint(QStringLiteral("DelayMinutes"),
+                 QStringLiteral("Minutes a message waits unheard before the device is used."));
 
     T(QStringLiteral("tbl_NotificationRuleCriteria"), QStringLiteral("Which messages a notification rule reacts to."))
         .entity(QStringLiteral("rule criterion"))
@@ -1044,7 +1147,8 @@ DatabaseDef directoryDatabase()
         .entity(QStringLiteral("rule event"))
         .id()
         .ref(QStringLiteral("NotificationRuleObjectID"), QStringLiteral("tbl_NotificationRule"))
-        .ref(QStringLiteral("MessageObjectID"), QStringLiteral("tbl_Message"), QStringLiteral("Message that set the rule off."))
+        .ref(QStringLiteral("MessageObjectID"), QStringLiteral("tbl_Message"),
+             QStringLiteral("Message that set the rule off."))
         .tinyint(QStringLiteral("EventType"), QStringLiteral("1 device called, 2 device answered, 3 gave up."))
         .range(1, 3)
         .datetime(QStringLiteral("EventTime"), QStringLiteral("When it happened."))
@@ -1061,7 +1165,8 @@ DatabaseDef directoryDatabase()
     T(QStringLiteral("tbl_PersonalContact"), QStringLiteral("Personal contacts of subscribers."))
         .entity(QStringLiteral("personal contact"))
         .id()
-        .ref(QStringLiteral("UserObjectID"), QStringLiteral("tbl_User"), QStringLiteral("Subscriber who owns the contact."))
+        .ref(QStringLiteral("UserObjectID"), QStringLiteral("tbl_User"),
+             QStringLiteral("Subscriber who owns the contact."))
         .text(QStringLiteral("DisplayName"), 64)
         .text(QStringLiteral("FirstName"), 64)
         .text(QStringLiteral("LastName"), 64)
@@ -1083,14 +1188,16 @@ DatabaseDef directoryDatabase()
         .ref(QStringLiteral("PhoneNumberObjectID"), QStringLiteral("tbl_PhoneNumber"))
         .tinyint(QStringLiteral("RingCount"), QStringLiteral("Rings before the next destination is tried."));
 
-    T(QStringLiteral("tbl_PersonalDestinationGroup"), QStringLiteral("Groups of personal destinations rung together or in turn."))
+    T(QStringLiteral("tbl_PersonalDestinationGroup"),
+      QStringLiteral("Groups of personal destinations rung together or in turn."))
         .entity(QStringLiteral("destination group"))
         .id()
         .ref(QStringLiteral("UserObjectID"), QStringLiteral("tbl_User"))
         .text(QStringLiteral("DisplayName"), 64)
         .tinyint(QStringLiteral("RingMode"), QStringLiteral("0 in turn, 1 all at once."));
 
-    T(QStringLiteral("tbl_PersonalDestinationGroupItem"), QStringLiteral("Destinations of a destination group, in order."))
+    T(QStringLiteral("tbl_PersonalDestinationGroupItem"),
+      QStringLiteral("Destinations of a destination group, in order."))
         .entity(QStringLiteral("destination group item"))
         .id()
         .ref(QStringLiteral("PersonalDestinationGroupObjectID"), QStringLiteral("tbl_PersonalDestinationGroup"))
@@ -1118,7 +1225,8 @@ DatabaseDef directoryDatabase()
         .names({QStringLiteral("Family"), QStringLiteral("Clients"), QStringLiteral("Team")})
         .rows(6, 2);
 
-    T(QStringLiteral("tbl_PersonalRuleSet"), QStringLiteral("Personal call routing: sets of rules a subscriber switches between."))
+    T(QStringLiteral("tbl_PersonalRuleSet"),
+      QStringLiteral("Personal call routing: sets of rules a subscriber switches between."))
         .entity(QStringLiteral("personal rule set"))
         .id()
         .ref(QStringLiteral("UserObjectID"), QStringLiteral("tbl_User"))
@@ -1130,10 +1238,12 @@ DatabaseDef directoryDatabase()
         .id()
         .ref(QStringLiteral("PersonalRuleSetObjectID"), QStringLiteral("tbl_PersonalRuleSet"))
         .text(QStringLiteral("DisplayName"), 64)
-        .tinyint(QStringLiteral("Action"), QStringLiteral("0 ring the destinations, 1 send to voice mail, 2 play a message."))
+        .tinyint(QStringLiteral("Action"),
+                 QStringLiteral("0 ring the destinations, 1 send to voice mail, 2 play a message."))
         .range(0, 2)
         .ref(QStringLiteral("PersonalDestinationGroupObjectID"), QStringLiteral("tbl_PersonalDestinationGroup"))
-        .ref(QStringLiteral("ScheduleObjectID"), QStringLiteral("tbl_Schedule"), QStringLiteral("When the rule applies."))
+        .ref(QStringLiteral("ScheduleObjectID"), QStringLiteral("tbl_Schedule"),
+             QStringLiteral("When the rule applies."))
         .smallint(QStringLiteral("Priority"), QStringLiteral("Lower numbers are tried first."))
         .bit(QStringLiteral("Enabled"));
 
@@ -1154,7 +1264,8 @@ DatabaseDef directoryDatabase()
         .id()
         .ref(QStringLiteral("UserObjectID"), QStringLiteral("tbl_User"))
         .text(QStringLiteral("DisplayName"), 64)
-        .tinyint(QStringLiteral("ListNumber"), QStringLiteral("Number by which the subscriber picks the list on the phone."))
+        .tinyint(QStringLiteral("ListNumber"),
+                 QStringLiteral("Number by which the subscriber picks the list on the phone."))
         .range(1, 20);
 
     T(QStringLiteral("tbl_PersonalDlistMember"), QStringLiteral("Members of private distribution lists."))
@@ -1165,7 +1276,8 @@ DatabaseDef directoryDatabase()
         .ref(QStringLiteral("Member_DistributionListObjectID"), QStringLiteral("tbl_DistributionList"))
         .nulls(80);
 
-    T(QStringLiteral("tbl_Agency"), QStringLiteral("Agencies: tenants that share the server, each with its own extensions."))
+    T(QStringLiteral("tbl_Agency"),
+      QStringLiteral("Agencies: tenants that share the server, each with its own extensions."))
         .entity(QStringLiteral("agency"))
         .id()
         .text(QStringLiteral("DisplayName"), 64)
@@ -1175,7 +1287,8 @@ DatabaseDef directoryDatabase()
         .range(3, 5)
         .money(QStringLiteral("RatePerMinute"), QStringLiteral("Rate charged to the agency per minute of port time."))
         .range(0, 1)
-        .names({QStringLiteral("Harbour Point Council"), QStringLiteral("Kestrel Bay Clinic"), QStringLiteral("Millbrook Library")})
+        .names({QStringLiteral("Harbour Point Council"), QStringLiteral("Kestrel Bay Clinic"),
+                QStringLiteral("Millbrook Library")})
         .rows(3, 1);
 
     T(QStringLiteral("tbl_AgencyExtensionRange"), QStringLiteral("Ranges of extensions given to an agency."))
@@ -1186,10 +1299,12 @@ DatabaseDef directoryDatabase()
         .text(QStringLiteral("EndExtension"), 40, QStringLiteral("Last extension of the range."))
         .rows(5, 2);
 
-    T(QStringLiteral("tbl_BroadcastMessage"), QStringLiteral("Broadcast messages: played to every subscriber at sign-in for a time."))
+    T(QStringLiteral("tbl_BroadcastMessage"),
+      QStringLiteral("Broadcast messages: played to every subscriber at sign-in for a time."))
         .entity(QStringLiteral("broadcast message"))
         .id()
-        .ref(QStringLiteral("Sender_UserObjectID"), QStringLiteral("tbl_User"), QStringLiteral("Who recorded the message."))
+        .ref(QStringLiteral("Sender_UserObjectID"), QStringLiteral("tbl_User"),
+             QStringLiteral("Who recorded the message."))
         .ref(QStringLiteral("StreamFileObjectID"), QStringLiteral("tbl_StreamFile"))
         .datetime(QStringLiteral("StartDate"), QStringLiteral("First day the message plays."))
         .datetime(QStringLiteral("EndDate"), QStringLiteral("Last day the message plays."))
@@ -1215,20 +1330,23 @@ DatabaseDef directoryDatabase()
         .text(QStringLiteral("Setting"), 256, QStringLiteral("Value of the policy as text."))
         .pick({QStringLiteral("Enabled"), QStringLiteral("Disabled"), QStringLiteral("30"), QStringLiteral("Warn")})
         .bit(QStringLiteral("Enabled"))
-        .names({QStringLiteral("Require secure messaging"), QStringLiteral("Audit console changes"), QStringLiteral("Block international dialling"),
-                QStringLiteral("Expire deleted messages")})
+        .names({QStringLiteral("Require secure messaging"), QStringLiteral("Audit console changes"),
+                QStringLiteral("Block international dialling"), QStringLiteral("Expire deleted messages")})
         .rows(4);
 
     T(QStringLiteral("tbl_TreeControlNode"), QStringLiteral("Pages of the administration console's navigation tree."))
         .entity(QStringLiteral("console tree node"))
         .id()
-        .ref(QStringLiteral("ParentObjectID"), QStringLiteral("tbl_TreeControlNode"), QStringLiteral("Node above this one; null for a top node."))
+        .ref(QStringLiteral("ParentObjectID"), QStringLiteral("tbl_TreeControlNode"),
+             QStringLiteral("Node above this one; null for a top node."))
         .text(QStringLiteral("DisplayName"), 64)
         .text(QStringLiteral("PageName"), 64, QStringLiteral("Console page the node opens."))
         .smallint(QStringLiteral("SortOrder"))
-        .ref(QStringLiteral("PrivilegeObjectID"), QStringLiteral("tbl_Privilege"), QStringLiteral("Privilege needed to see the node."));
+        .ref(QStringLiteral("PrivilegeObjectID"), QStringLiteral("tbl_Privilege"),
+             QStringLiteral("Privilege needed to see the node."));
 
-    T(QStringLiteral("tbl_LocalizedText"), QStringLiteral("Texts of the console and of system prompts in each installed language."))
+    T(QStringLiteral("tbl_LocalizedText"),
+      QStringLiteral("Texts of the console and of system prompts in each installed language."))
         .entity(QStringLiteral("localized text"))
         .id()
         .integer(QStringLiteral("LanguageCode"))
@@ -1243,7 +1361,8 @@ DatabaseDef directoryDatabase()
         .integer(QStringLiteral("Type"), QStringLiteral("Kind of node and type of its value."))
         .type(QStringLiteral("ConfigurationValueType"))
         .bit(QStringLiteral("HasChildNodes"), QStringLiteral("1 for a folder, 0 for a setting."))
-        .text(QStringLiteral("FullName"), 512, QStringLiteral("Dotted path from the root, e.g. System.Messaging.MaxMessageLength."))
+        .text(QStringLiteral("FullName"), 512,
+              QStringLiteral("Dotted path from the root, e.g. System.Messaging.MaxMessageLength."))
         .text(QStringLiteral("Name"), 128, QStringLiteral("Last part of the full name."))
         .bit(QStringLiteral("ValueBool"), QStringLiteral("Value of a Boolean setting."))
         .datetime(QStringLiteral("ValueDate"), QStringLiteral("Value of a date setting."))
@@ -1251,21 +1370,26 @@ DatabaseDef directoryDatabase()
         .guid(QStringLiteral("ValueGUID"), QStringLiteral("Value of an identifier setting."))
         .integer(QStringLiteral("ValueLong"), QStringLiteral("Value of an integer setting."))
         .text(QStringLiteral("ValueString"), 1024, QStringLiteral("Value of a text setting."))
-        .bit(QStringLiteral("RequiresRestart"), QStringLiteral("1 when a change takes effect only after the services restart."));
+        .bit(QStringLiteral("RequiresRestart"),
+             QStringLiteral("1 when a change takes effect only after the services restart."));
 
     T(QStringLiteral("tbl_FolderInfo"), QStringLiteral("Standard mailbox folders that every new mailbox gets."))
         .entity(QStringLiteral("folder"))
-        .tableNotes(QStringLiteral("The mailbox database keeps the folders of each mailbox; these rows are the templates."))
+        .tableNotes(
+            QStringLiteral("The mailbox database keeps the folders of each mailbox; these rows are the templates."))
         .id(QStringLiteral("FolderInfoObjectID"), QStringLiteral("Unique identifier of the folder."))
         .text(QStringLiteral("Name"), 64, QStringLiteral("Name of the folder."))
         .tinyint(QStringLiteral("FolderType"), QStringLiteral("1 inbox, 2 saved, 3 deleted, 4 sent, 5 drafts."))
         .integer(QStringLiteral("RetentionDays"), QStringLiteral("Days messages stay in the folder; 0 for ever."));
 
-    T(QStringLiteral("tbl_Message"), QStringLiteral("Messages to distribution lists waiting to be expanded into mailboxes."))
+    T(QStringLiteral("tbl_Message"),
+      QStringLiteral("Messages to distribution lists waiting to be expanded into mailboxes."))
         .entity(QStringLiteral("queued message"))
         .id(QStringLiteral("MessageObjectID"), QStringLiteral("Unique identifier of the message."))
-        .ref(QStringLiteral("FolderInfoObjectID"), QStringLiteral("tbl_FolderInfo"), QStringLiteral("Folder the message is delivered to."))
-        .ref(QStringLiteral("DistributionListObjectID"), QStringLiteral("tbl_DistributionList"), QStringLiteral("List being addressed."))
+        .ref(QStringLiteral("FolderInfoObjectID"), QStringLiteral("tbl_FolderInfo"),
+             QStringLiteral("Folder the message is delivered to."))
+        .ref(QStringLiteral("DistributionListObjectID"), QStringLiteral("tbl_DistributionList"),
+             QStringLiteral("List being addressed."))
         .text(QStringLiteral("Subject"), 128, QStringLiteral("Subject line of the message."))
         .text(QStringLiteral("Sender"), 128, QStringLiteral("Alias or number of the sender."))
         .datetime(QStringLiteral("Submitted"), QStringLiteral("When the message was handed to the directory."))
@@ -1278,7 +1402,8 @@ DatabaseDef directoryDatabase()
         .text(QStringLiteral("Component"), 64, QStringLiteral("Program that made the change."))
         .text(QStringLiteral("AuditAlias"), 128, QStringLiteral("Account (domain and user) that made the change."))
         .text(QStringLiteral("Operation"), 64, QStringLiteral("Stored procedure that made the change."))
-        .guid(QStringLiteral("TargetObjectID"), QStringLiteral("Object that was changed; its table depends on the operation."))
+        .guid(QStringLiteral("TargetObjectID"),
+              QStringLiteral("Object that was changed; its table depends on the operation."))
         .ntext(QStringLiteral("Details"), QStringLiteral("Free text the caller gave with the change."));
 
     // Replication conflicts: copies of rows that lost a replication conflict.
@@ -1310,35 +1435,90 @@ DatabaseDef directoryDatabase()
 
     // Base tables whose view shows all their columns under the same name.
     const QStringList plain = {
-        QStringLiteral("Agency"), QStringLiteral("AgencyExtensionRange"), QStringLiteral("BroadcastMessage"),
-        QStringLiteral("BroadcastMessageRecipient"), QStringLiteral("CallAction"), QStringLiteral("Configuration"),
-        QStringLiteral("Conversation"), QStringLiteral("Cos"), QStringLiteral("Credential"),
-        QStringLiteral("CredentialPolicy"), QStringLiteral("VantrelTone"), QStringLiteral("VantrelTSPDevice"),
-        QStringLiteral("DirectoryHandler"), QStringLiteral("DistributionList"), QStringLiteral("DistributionListMember"),
-        QStringLiteral("DtmfAccessId"), QStringLiteral("Greeting"), QStringLiteral("GreetingStreamFile"),
-        QStringLiteral("Handler"), QStringLiteral("InterviewHandler"), QStringLiteral("IPPortReservation"),
-        QStringLiteral("MailboxStoreMap"), QStringLiteral("MediaAnalogProtocol"), QStringLiteral("MediaPort"),
-        QStringLiteral("MediaPortConfigState"), QStringLiteral("MediaPortGroup"), QStringLiteral("MediaPortGroupIPPort"),
-        QStringLiteral("MediaPortGroupTemplate"), QStringLiteral("MediaRemoteService"), QStringLiteral("MediaSerialMWI"),
-        QStringLiteral("MediaSerialProtocol"), QStringLiteral("MediaSwitch"), QStringLiteral("MediaSwitchManufacturer"),
-        QStringLiteral("MediaSwitchModel"), QStringLiteral("MediaSwitchTrunk"), QStringLiteral("MenuEntry"),
-        QStringLiteral("NotificationDevice"), QStringLiteral("NotificationDeviceConversation"),
-        QStringLiteral("NotificationDeviceMP3"), QStringLiteral("NotificationDevicePager"),
-        QStringLiteral("NotificationDeviceSMS"), QStringLiteral("NotificationDeviceSMTP"), QStringLiteral("NotificationMwi"),
-        QStringLiteral("NotificationRule"), QStringLiteral("NotificationRuleCriteria"), QStringLiteral("NotificationRuleEvent"),
-        QStringLiteral("PersonalContact"), QStringLiteral("PersonalContactPhone"), QStringLiteral("PersonalDestination"),
-        QStringLiteral("PersonalDestinationGroup"), QStringLiteral("PersonalDestinationGroupItem"),
-        QStringLiteral("PersonalGroup"), QStringLiteral("PersonalGroupMember"), QStringLiteral("PersonalGroupMemberSet"),
-        QStringLiteral("PersonalRule"), QStringLiteral("PersonalRuleCaller"), QStringLiteral("PersonalRuleSet"),
-        QStringLiteral("PhoneNumber"), QStringLiteral("Policy"), QStringLiteral("Privilege"),
-        QStringLiteral("RestrictionPattern"), QStringLiteral("RestrictionTable"), QStringLiteral("Role"),
-        QStringLiteral("RolePrivilegeMap"), QStringLiteral("RoutingRuleParameter"), QStringLiteral("Schedule"),
-        QStringLiteral("ScheduleDetail"), QStringLiteral("ScheduleSet"), QStringLiteral("ScheduleSetMemberMap"),
-        QStringLiteral("SerialLink"), QStringLiteral("SerialLinkPort"), QStringLiteral("SMPPProvider"),
-        QStringLiteral("StreamFile"), QStringLiteral("TimeZone"), QStringLiteral("TransferOption"),
-        QStringLiteral("TreeControlNode"), QStringLiteral("UserTemplate"), QStringLiteral("VMSRole"),
-        QStringLiteral("VMSRoleTemplate"), QStringLiteral("VMSServer"), QStringLiteral("VMSServerRole"),
-        QStringLiteral("VMSTemplate"), QStringLiteral("WaveFormat"), QStringLiteral("TaskPeriodic"),
+        QStringLiteral("Agency"),
+        QStringLiteral("AgencyExtensionRange"),
+        QStringLiteral("BroadcastMessage"),
+        QStringLiteral("BroadcastMessageRecipient"),
+        QStringLiteral("CallAction"),
+        QStringLiteral("Configuration"),
+        QStringLiteral("Conversation"),
+        QStringLiteral("Cos"),
+        QStringLiteral("Credential"),
+        QStringLiteral("CredentialPolicy"),
+        QStringLiteral("VantrelTone"),
+        QStringLiteral("VantrelTSPDevice"),
+        QStringLiteral("DirectoryHandler"),
+        QStringLiteral("DistributionList"),
+        QStringLiteral("DistributionListMember"),
+        QStringLiteral("DtmfAccessId"),
+        QStringLiteral("Greeting"),
+        QStringLiteral("GreetingStreamFile"),
+        QStringLiteral("Handler"),
+        QStringLiteral("InterviewHandler"),
+        QStringLiteral("IPPortReservation"),
+        QStringLiteral("MailboxStoreMap"),
+        QStringLiteral("MediaAnalogProtocol"),
+        QStringLiteral("MediaPort"),
+        QStringLiteral("MediaPortConfigState"),
+        QStringLiteral("MediaPortGroup"),
+        QStringLiteral("MediaPortGroupIPPort"),
+        QStringLiteral("MediaPortGroupTemplate"),
+        QStringLiteral("MediaRemoteService"),
+        QStringLiteral("MediaSerialMWI"),
+        QStringLiteral("MediaSerialProtocol"),
+        QStringLiteral("MediaSwitch"),
+        QStringLiteral("MediaSwitchManufacturer"),
+        QStringLiteral("MediaSwitchModel"),
+        QStringLiteral("MediaSwitchTrunk"),
+        QStringLiteral("MenuEntry"),
+        QStringLiteral("NotificationDevice"),
+        QStringLiteral("NotificationDeviceConversation"),
+        QStringLiteral("NotificationDeviceMP3"),
+        QStringLiteral("NotificationDevicePager"),
+        QStringLiteral("NotificationDeviceSMS"),
+        QStringLiteral("NotificationDeviceSMTP"),
+        QStringLiteral("NotificationMwi"),
+        QStringLiteral("NotificationRule"),
+        QStringLiteral("NotificationRuleCriteria"),
+        QStringLiteral("NotificationRuleEvent"),
+        QStringLiteral("PersonalContact"),
+        QStringLiteral("PersonalContactPhone"),
+        QStringLiteral("PersonalDestination"),
+        QStringLiteral("PersonalDestinationGroup"),
+        QStringLiteral("PersonalDestinationGroupItem"),
+        QStringLiteral("PersonalGroup"),
+        QStringLiteral("PersonalGroupMember"),
+        QStringLiteral("PersonalGroupMemberSet"),
+        QStringLiteral("PersonalRule"),
+        QStringLiteral("PersonalRuleCaller"),
+        QStringLiteral("PersonalRuleSet"),
+        QStringLiteral("PhoneNumber"),
+        QStringLiteral("Policy"),
+        QStringLiteral("Privilege"),
+        QStringLiteral("RestrictionPattern"),
+        QStringLiteral("RestrictionTable"),
+        QStringLiteral("Role"),
+        QStringLiteral("RolePrivilegeMap"),
+        QStringLiteral("RoutingRuleParameter"),
+        QStringLiteral("Schedule"),
+        QStringLiteral("ScheduleDetail"),
+        QStringLiteral("ScheduleSet"),
+        QStringLiteral("ScheduleSetMemberMap"),
+        QStringLiteral("SerialLink"),
+        QStringLiteral("SerialLinkPort"),
+        QStringLiteral("SMPPProvider"),
+        QStringLiteral("StreamFile"),
+        QStringLiteral("TimeZone"),
+        QStringLiteral("TransferOption"),
+        QStringLiteral("TreeControlNode"),
+        QStringLiteral("UserTemplate"),
+        QStringLiteral("VMSRole"),
+        QStringLiteral("VMSRoleTemplate"),
+        QStringLiteral("VMSServer"),
+        QStringLiteral("VMSServerRole"),
+        QStringLiteral("VMSTemplate"),
+        QStringLiteral("WaveFormat"),
+        QStringLiteral("TaskPeriodic"),
     };
     for (const QString &p : plain)
         addPlainView(db, QStringLiteral("vw_") + p, QStringLiteral("tbl_") + p);
@@ -1352,24 +1532,31 @@ DatabaseDef directoryDatabase()
 
     {
         ViewDef &v = addView(db, QStringLiteral("vw_Callhandler"),
-                             QStringLiteral("tbl_CallHandler c LEFT JOIN tbl_DtmfAccessId d ON d.Parent_HandlerObjectID = "
-                                            "c.ObjectID AND d.IsPrimary = 1"));
+                             QStringLiteral(
+                                 "tbl_CallHandler c LEFT JOIN tbl_DtmfAccessId d ON d.Parent_HandlerObjectID = "
+                                 "c.ObjectID AND d.IsPrimary = 1"));
         addViewColumns(v, *db.table(QStringLiteral("tbl_CallHandler")), QStringLiteral("c."));
-        addViewColumn(v, QStringLiteral("DTMFAccessID"), QStringLiteral("tbl_DtmfAccessId.DTMFAccessID"), QStringLiteral("d.DTMFAccessID"));
+        addViewColumn(v, QStringLiteral("DTMFAccessID"), QStringLiteral("tbl_DtmfAccessId.DTMFAccessID"),
+                      QStringLiteral("d.DTMFAccessID"));
     }
     {
         ViewDef &v = addView(db, QStringLiteral("vw_Subscriber"),
-                             QStringLiteral("tbl_UserSubscriber s JOIN tbl_User u ON u.ObjectID = s.ObjectID "
-                                            "LEFT JOIN tbl_Alias a ON a.Object_UserObjectID = s.ObjectID "
-                                            "LEFT JOIN tbl_DtmfAccessId d ON d.ObjectID = s.PrimaryDtmfAccessIdObjectID"));
-        addViewColumn(v, QStringLiteral("ObjectID"), QStringLiteral("tbl_UserSubscriber.ObjectID"), QStringLiteral("s.ObjectID"));
+                             QStringLiteral(
+                                 "tbl_UserSubscriber s JOIN tbl_User u ON u.ObjectID = s.ObjectID "
+                                 "LEFT JOIN tbl_Alias a ON a.Object_UserObjectID = s.ObjectID "
+                                 "LEFT JOIN tbl_DtmfAccessId d ON d.ObjectID = s.PrimaryDtmfAccessIdObjectID"));
+        addViewColumn(v, QStringLiteral("ObjectID"), QStringLiteral("tbl_UserSubscriber.ObjectID"),
+                      QStringLiteral("s.ObjectID"));
         addViewColumn(v, QStringLiteral("Alias"), QStringLiteral("tbl_Alias.Alias"), QStringLiteral("a.Alias"));
-        for (const QString &c : {QStringLiteral("DisplayName"), QStringLiteral("FirstName"), QStringLiteral("LastName"),
-                                 QStringLiteral("EmailAddress"), QStringLiteral("LocationObjectID"), QStringLiteral("CosObjectID"),
-                                 QStringLiteral("TimeZoneObjectID"), QStringLiteral("Language")})
+        for (const QString &c :
+             {QStringLiteral("DisplayName"), QStringLiteral("FirstName"), QStringLiteral("LastName"),
+              QStringLiteral("EmailAddress"), QStringLiteral("LocationObjectID"), QStringLiteral("CosObjectID"),
+              QStringLiteral("TimeZoneObjectID"), QStringLiteral("Language")})
             addViewColumn(v, c, QStringLiteral("tbl_User.") + c, QStringLiteral("u.") + c);
-        addViewColumn(v, QStringLiteral("DTMFAccessID"), QStringLiteral("tbl_DtmfAccessId.DTMFAccessID"), QStringLiteral("d.DTMFAccessID"));
-        addViewColumns(v, *db.table(QStringLiteral("tbl_UserSubscriber")), QStringLiteral("s."), {QStringLiteral("ObjectID")});
+        addViewColumn(v, QStringLiteral("DTMFAccessID"), QStringLiteral("tbl_DtmfAccessId.DTMFAccessID"),
+                      QStringLiteral("d.DTMFAccessID"));
+        addViewColumns(v, *db.table(QStringLiteral("tbl_UserSubscriber")), QStringLiteral("s."),
+                       {QStringLiteral("ObjectID")});
     }
     {
         ViewDef &v = addView(db, QStringLiteral("vw_User"),
@@ -1381,31 +1568,43 @@ DatabaseDef directoryDatabase()
     {
         ViewDef &v = addView(db, QStringLiteral("vw_RoutingRule"), QStringLiteral("tbl_RoutingRule"));
         addViewColumns(v, *db.table(QStringLiteral("tbl_RoutingRule")), QString());
-        addViewColumn(v, QStringLiteral("RoutingRuleObjectID"), QStringLiteral("tbl_RoutingRule.ObjectID"), QStringLiteral("ObjectID"));
+        addViewColumn(v, QStringLiteral("RoutingRuleObjectID"), QStringLiteral("tbl_RoutingRule.ObjectID"),
+                      QStringLiteral("ObjectID"));
     }
     {
         ViewDef &v = addView(db, QStringLiteral("vw_DistributionListMembers"),
-                             QStringLiteral("tbl_DistributionListMember m LEFT JOIN tbl_User u ON u.ObjectID = m.Member_UserObjectID "
-                                            "LEFT JOIN tbl_DistributionList d ON d.ObjectID = m.Member_DistributionListObjectID"));
+                             QStringLiteral(
+                                 "tbl_DistributionListMember m LEFT JOIN tbl_User u ON u.ObjectID = "
+                                 "m.Member_UserObjectID "
+                                 "LEFT JOIN tbl_DistributionList d ON d.ObjectID = m.Member_DistributionListObjectID"));
         addViewColumns(v, *db.table(QStringLiteral("tbl_DistributionListMember")), QStringLiteral("m."));
-        addViewColumn(v, QStringLiteral("MemberUserDisplayName"), QStringLiteral("tbl_User.DisplayName"), QStringLiteral("u.DisplayName"));
+        addViewColumn(v, QStringLiteral("MemberUserDisplayName"), QStringLiteral("tbl_User.DisplayName"),
+                      QStringLiteral("u.DisplayName"));
         addViewColumn(v, QStringLiteral("MemberListDisplayName"), QStringLiteral("tbl_DistributionList.DisplayName"),
                       QStringLiteral("d.DisplayName"));
     }
     {
         ViewDef &v = addView(db, QStringLiteral("vw_UserMailboxMap"),
-                             QStringLiteral("tbl_MailboxMap m JOIN tbl_User u ON u.ObjectID = m.UserObjectID "
-                                            "LEFT JOIN tbl_Alias a ON a.Object_UserObjectID = m.UserObjectID "
-                                            "LEFT JOIN tbl_MailboxStoreMap s ON s.ObjectID = m.MailboxStoreMapObjectID"));
-        addViewColumn(v, QStringLiteral("ObjectID"), QStringLiteral("tbl_MailboxMap.ObjectID"), QStringLiteral("m.ObjectID"));
-        addViewColumn(v, QStringLiteral("UserObjectID"), QStringLiteral("tbl_MailboxMap.UserObjectID"), QStringLiteral("m.UserObjectID"));
+                             QStringLiteral(
+                                 "tbl_MailboxMap m JOIN tbl_User u ON u.ObjectID = m.UserObjectID "
+                                 "LEFT JOIN tbl_Alias a ON a.Object_UserObjectID = m.UserObjectID "
+                                 "LEFT JOIN tbl_MailboxStoreMap s ON s.ObjectID = m.MailboxStoreMapObjectID"));
+        addViewColumn(v, QStringLiteral("ObjectID"), QStringLiteral("tbl_MailboxMap.ObjectID"),
+                      QStringLiteral("m.ObjectID"));
+        addViewColumn(v, QStringLiteral("UserObjectID"), QStringLiteral("tbl_MailboxMap.UserObjectID"),
+                      QStringLiteral("m.UserObjectID"));
         addViewColumn(v, QStringLiteral("Alias"), QStringLiteral("tbl_Alias.Alias"), QStringLiteral("a.Alias"));
-        addViewColumn(v, QStringLiteral("DisplayName"), QStringLiteral("tbl_User.DisplayName"), QStringLiteral("u.DisplayName"));
-        addViewColumn(v, QStringLiteral("MailboxStoreMapObjectID"), QStringLiteral("tbl_MailboxMap.MailboxStoreMapObjectID"),
+        addViewColumn(v, QStringLiteral("DisplayName"), QStringLiteral("tbl_User.DisplayName"),
+                      QStringLiteral("u.DisplayName"));
+        addViewColumn(v, QStringLiteral("MailboxStoreMapObjectID"),
+                      QStringLiteral("tbl_MailboxMap.MailboxStoreMapObjectID"),
                       QStringLiteral("m.MailboxStoreMapObjectID"));
-        addViewColumn(v, QStringLiteral("StoreAlias"), QStringLiteral("tbl_MailboxStoreMap.Alias"), QStringLiteral("s.Alias"));
-        addViewColumn(v, QStringLiteral("DatabaseName"), QStringLiteral("tbl_MailboxStoreMap.DatabaseName"), QStringLiteral("s.DatabaseName"));
-        addViewColumn(v, QStringLiteral("ServerName"), QStringLiteral("tbl_MailboxStoreMap.ServerName"), QStringLiteral("s.ServerName"));
+        addViewColumn(v, QStringLiteral("StoreAlias"), QStringLiteral("tbl_MailboxStoreMap.Alias"),
+                      QStringLiteral("s.Alias"));
+        addViewColumn(v, QStringLiteral("DatabaseName"), QStringLiteral("tbl_MailboxStoreMap.DatabaseName"),
+                      QStringLiteral("s.DatabaseName"));
+        addViewColumn(v, QStringLiteral("ServerName"), QStringLiteral("tbl_MailboxStoreMap.ServerName"),
+                      QStringLiteral("s.ServerName"));
     }
 
     // Lookups the browser and the conversations make by these columns.
@@ -1416,7 +1615,8 @@ DatabaseDef directoryDatabase()
             db.indexes << QStringLiteral("CREATE INDEX ix_%1_%2 ON %1(%2)").arg(t.name, c.name);
         }
     }
-    db.indexes << QStringLiteral("CREATE INDEX ix_tbl_Greeting_Type ON tbl_Greeting(CallHandlerObjectID, GreetingType)");
+    db.indexes << QStringLiteral(
+        "CREATE INDEX ix_tbl_Greeting_Type ON tbl_Greeting(CallHandlerObjectID, GreetingType)");
 
     db.procedures = directoryProcedures();
     completeDescriptions(db);

@@ -15,10 +15,7 @@
 
 namespace {
 
-void print(const QString &line)
-{
-    std::fputs(qPrintable(line + u'\n'), stdout);
-}
+void print(const QString &line) { std::fputs(qPrintable(line + u'\n'), stdout); }
 
 } // namespace
 
@@ -29,22 +26,29 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral(KORVA_VERSION));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Builds a complete Orvex installation for the embedded engine: "
-                                                    "databases, data dictionaries, registry values and the server entry."));
+    parser.setApplicationDescription(
+        QStringLiteral("Builds a complete Orvex installation for the embedded engine: "
+                       "databases, data dictionaries, registry values and the server entry."));
     parser.addHelpOption();
     parser.addVersionOption();
-    const QString defaultRoot = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/KORVA/demo");
-    const QCommandLineOption root(QStringLiteral("root"), QStringLiteral("Folder of the installation (default %1).").arg(defaultRoot),
+    const QString defaultRoot = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+                                + QStringLiteral("/KORVA/demo");
+    const QCommandLineOption root(QStringLiteral("root"),
+                                  QStringLiteral("Folder of the installation (default %1).").arg(defaultRoot),
                                   QStringLiteral("DIR"), defaultRoot);
-    const QCommandLineOption subscribers(QStringLiteral("subscribers"), QStringLiteral("Number of subscribers (default 2000)."),
-                                         QStringLiteral("N"), QStringLiteral("2000"));
-    const QCommandLineOption reportRows(QStringLiteral("report-rows"), QStringLiteral("Rows of the call history (default 5000)."),
-                                        QStringLiteral("N"), QStringLiteral("5000"));
+    const QCommandLineOption subscribers(QStringLiteral("subscribers"),
+                                         QStringLiteral("Number of subscribers (default 2000)."), QStringLiteral("N"),
+                                         QStringLiteral("2000"));
+    const QCommandLineOption reportRows(QStringLiteral("report-rows"),
+                                        QStringLiteral("Rows of the call history (default 5000)."), QStringLiteral("N"),
+                                        QStringLiteral("5000"));
     const QCommandLineOption big(QStringLiteral("big"), QStringLiteral("A call history of 1,000,000 rows."));
-    const QCommandLineOption instance(QStringLiteral("instance"), QStringLiteral("SQL Server instance name (default zandelorvex)."),
+    const QCommandLineOption instance(QStringLiteral("instance"),
+                                      QStringLiteral("SQL Server instance name (default zandelorvex)."),
                                       QStringLiteral("NAME"), QStringLiteral("zandelorvex"));
     const QCommandLineOption describe(QStringLiteral("write-registry-description"),
-                                      QStringLiteral("Only write the registry settings description (OrvexRegistrySettings.xml) to FILE."),
+                                      QStringLiteral("Only write the registry settings description "
+                                                     "(OrvexRegistrySettings.xml) to FILE."),
                                       QStringLiteral("FILE"));
     parser.addOptions({root, subscribers, reportRows, big, instance, describe});
     parser.process(app);
@@ -95,7 +99,9 @@ int main(int argc, char *argv[])
     QStringList lines;
     while (files.hasNext()) {
         const QString path = files.next();
-        lines << QStringLiteral("  %1  %2 KB").arg(QDir(rootPath).relativeFilePath(path)).arg((files.fileInfo().size() + 1023) / 1024);
+        lines << QStringLiteral("  %1  %2 KB")
+                     .arg(QDir(rootPath).relativeFilePath(path))
+                     .arg((files.fileInfo().size() + 1023) / 1024);
     }
     lines.sort();
     for (const QString &l : lines)

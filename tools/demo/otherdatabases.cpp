@@ -87,7 +87,8 @@ DatabaseDef dynamicDatabase()
     DatabaseDef db;
     db.name = QStringLiteral("OrvexDynDB");
     db.dictionaryFile = QStringLiteral("OrvexDynDB.xml");
-    db.description = QStringLiteral("Dynamic database: the running state of ports, calls and queues. Rebuilt when the services start.");
+    db.description = QStringLiteral(
+        "Dynamic database: the running state of ports, calls and queues. Rebuilt when the services start.");
     db.customTypes << enumeration(QStringLiteral("PortState"), QStringLiteral("What a voice port is doing."),
                                   {{QStringLiteral("0"), QStringLiteral("Idle")},
                                    {QStringLiteral("1"), QStringLiteral("Ringing")},
@@ -110,7 +111,8 @@ DatabaseDef dynamicDatabase()
     T(QStringLiteral("tbl_ActiveCall"), QStringLiteral("Calls in progress."))
         .entity(QStringLiteral("active call"))
         .id()
-        .ref(QStringLiteral("MediaPortStatusObjectID"), QStringLiteral("tbl_MediaPortStatus"), QStringLiteral("Port the call is on."))
+        .ref(QStringLiteral("MediaPortStatusObjectID"), QStringLiteral("tbl_MediaPortStatus"),
+             QStringLiteral("Port the call is on."))
         .text(QStringLiteral("CallerNumber"), 32, QStringLiteral("Calling number, when the switch sent one."))
         .type(QStringLiteral("PhoneDigits"))
         .text(QStringLiteral("DialedNumber"), 32, QStringLiteral("Number the caller dialled."))
@@ -137,7 +139,8 @@ DatabaseDef dynamicDatabase()
         .datetime(QStringLiteral("NextAttempt"), QStringLiteral("When the next attempt is due."))
         .tinyint(QStringLiteral("Attempts"), QStringLiteral("Attempts made so far."))
         .smallint(QStringLiteral("MessageCount"), QStringLiteral("New messages the notification is about."));
-    T(QStringLiteral("tbl_DirectoryChangeLog"), QStringLiteral("Directory changes not yet replicated to the other locations."))
+    T(QStringLiteral("tbl_DirectoryChangeLog"),
+      QStringLiteral("Directory changes not yet replicated to the other locations."))
         .entity(QStringLiteral("directory change"))
         .id()
         .guid(QStringLiteral("ChangedObjectID"), QStringLiteral("Object that changed."))
@@ -155,11 +158,14 @@ DatabaseDef dynamicDatabase()
         .integer(QStringLiteral("ProcessID"), QStringLiteral("Process id of the service."));
 
     for (const char *t : {"MediaPortStatus", "MwiRequest", "NotificationQueue", "DirectoryChangeLog", "ServiceState"})
-        addPlainView(db, QStringLiteral("vw_") + QString::fromLatin1(t), QStringLiteral("tbl_") + QString::fromLatin1(t));
+        addPlainView(db, QStringLiteral("vw_") + QString::fromLatin1(t),
+                     QStringLiteral("tbl_") + QString::fromLatin1(t));
     ViewDef &calls = addView(db, QStringLiteral("vw_ActiveCall"),
-                             QStringLiteral("tbl_ActiveCall c JOIN tbl_MediaPortStatus p ON p.ObjectID = c.MediaPortStatusObjectID"));
+                             QStringLiteral("tbl_ActiveCall c JOIN tbl_MediaPortStatus p ON p.ObjectID = "
+                                            "c.MediaPortStatusObjectID"));
     addViewColumns(calls, *db.table(QStringLiteral("tbl_ActiveCall")), QStringLiteral("c."));
-    addViewColumn(calls, QStringLiteral("PortNumber"), QStringLiteral("tbl_MediaPortStatus.PortNumber"), QStringLiteral("p.PortNumber"));
+    addViewColumn(calls, QStringLiteral("PortNumber"), QStringLiteral("tbl_MediaPortStatus.PortNumber"),
+                  QStringLiteral("p.PortNumber"));
     completeDescriptions(db);
     return db;
 }
@@ -175,7 +181,8 @@ void populateDynamic(Populator &p, const DirectoryFacts &facts)
             .set(QStringLiteral("PortNumber"), port.number)
             .set(QStringLiteral("State"), state)
             .set(QStringLiteral("Conversation"), state == 2 ? QVariant(QStringLiteral("HandlerGreeting")) : QVariant())
-            .set(QStringLiteral("StateSince"), Populator::dateText(2006, 5, 31, 16, int(r.between(0, 59)), int(r.between(0, 59))))
+            .set(QStringLiteral("StateSince"),
+                 Populator::dateText(2006, 5, 31, 16, int(r.between(0, 59)), int(r.between(0, 59))))
             .set(QStringLiteral("CallsHandled"), int(r.between(20, 400)))
             .insert();
         if (state == 2)
@@ -187,7 +194,8 @@ void populateDynamic(Populator &p, const DirectoryFacts &facts)
             .set(QStringLiteral("MediaPortStatusObjectID"), port)
             .set(QStringLiteral("CallerNumber"), QStringLiteral("1555%1").arg(r.between(1000000, 9999999)))
             .set(QStringLiteral("DialedNumber"), QStringLiteral("15550100"))
-            .set(QStringLiteral("StartTime"), Populator::dateText(2006, 5, 31, 16, int(r.between(30, 59)), int(r.between(0, 59))))
+            .set(QStringLiteral("StartTime"),
+                 Populator::dateText(2006, 5, 31, 16, int(r.between(30, 59)), int(r.between(0, 59))))
             .set(QStringLiteral("SubscriberObjectID"), signedIn ? QVariant(r.pick(facts.subscribers).id) : QVariant())
             .insert();
     }
@@ -198,7 +206,8 @@ void populateDynamic(Populator &p, const DirectoryFacts &facts)
             .set(QStringLiteral("SubscriberObjectID"), s.id)
             .set(QStringLiteral("Extension"), s.extension)
             .set(QStringLiteral("TurnOn"), r.percent(70) ? 1 : 0)
-            .set(QStringLiteral("RequestTime"), Populator::dateText(2006, 5, 31, 16, 40 + i % 20, int(r.between(0, 59))))
+            .set(QStringLiteral("RequestTime"),
+                 Populator::dateText(2006, 5, 31, 16, 40 + i % 20, int(r.between(0, 59))))
             .set(QStringLiteral("Attempts"), int(r.between(0, 3)))
             .insert();
         p.row(QStringLiteral("tbl_NotificationQueue"))
@@ -217,8 +226,8 @@ void populateDynamic(Populator &p, const DirectoryFacts &facts)
             .set(QStringLiteral("ChangeTime"), Populator::dateText(2006, 5, 31, 15, 3 * i, 0))
             .insert();
     int pid = 1840;
-    for (const char *service : {"OrvexConversationManager", "OrvexMessageTransfer", "OrvexNotifier", "OrvexDirectorySync",
-                                "OrvexReportCollector"})
+    for (const char *service : {"OrvexConversationManager", "OrvexMessageTransfer", "OrvexNotifier",
+                                "OrvexDirectorySync", "OrvexReportCollector"})
         p.row(QStringLiteral("tbl_ServiceState"))
             .set(QStringLiteral("ServiceName"), QString::fromLatin1(service))
             .set(QStringLiteral("State"), qstrcmp(service, "OrvexReportCollector") == 0 ? 4 : 2)
@@ -234,14 +243,17 @@ DatabaseDef mailboxDatabase()
     DatabaseDef db;
     db.name = QStringLiteral("OrvexMbxDB1");
     db.dictionaryFile = QStringLiteral("OrvexMbxDB.xml");
-    db.description = QStringLiteral("Mailbox database: the messages of the subscribers whose mailboxes this store holds.");
-    db.customTypes << enumeration(QStringLiteral("MessagePriority"), QStringLiteral("How the sender marked the message."),
+    db.description = QStringLiteral(
+        "Mailbox database: the messages of the subscribers whose mailboxes this store holds.");
+    db.customTypes << enumeration(QStringLiteral("MessagePriority"),
+                                  QStringLiteral("How the sender marked the message."),
                                   {{QStringLiteral("0"), QStringLiteral("Normal")},
                                    {QStringLiteral("1"), QStringLiteral("Urgent")},
                                    {QStringLiteral("2"), QStringLiteral("Low")}})
                    << lengthType(QStringLiteral("SubjectLength"), QStringLiteral("A message subject."), 0, 128)
                    << regexType(QStringLiteral("SenderAddress"), QStringLiteral("Who sent a message."),
-                                QStringLiteral("An alias, or digits for an outside caller."), QStringLiteral("^([A-Za-z0-9._-]+|[0-9]+)$"));
+                                QStringLiteral("An alias, or digits for an outside caller."),
+                                QStringLiteral("^([A-Za-z0-9._-]+|[0-9]+)$"));
     auto T = [&db](const QString &name, const QString &description) { return addTable(db, name, description); };
 
     T(QStringLiteral("tbl_Quota"), QStringLiteral("Quota policies this store enforces; copies of the directory's."))
@@ -253,7 +265,8 @@ DatabaseDef mailboxDatabase()
         .integer(QStringLiteral("Receive"), QStringLiteral("Mailbox size in KB above which new messages are refused."));
     T(QStringLiteral("tbl_Mailbox"), QStringLiteral("Mailboxes held by this store."))
         .entity(QStringLiteral("mailbox"))
-        .id(QStringLiteral("ObjectID"), QStringLiteral("Same identifier as the mailbox in the directory's tbl_MailboxMap."))
+        .id(QStringLiteral("ObjectID"),
+            QStringLiteral("Same identifier as the mailbox in the directory's tbl_MailboxMap."))
         .guid(QStringLiteral("UserObjectID"), QStringLiteral("Owner of the mailbox."))
         .notes(QStringLiteral("ObjectID of a user in OrvexDirDB."))
         .text(QStringLiteral("Alias"), 64, QStringLiteral("Alias of the owner when the mailbox was last opened."))
@@ -273,9 +286,11 @@ DatabaseDef mailboxDatabase()
         .entity(QStringLiteral("message"))
         .id(QStringLiteral("MessageObjectID"), QStringLiteral("Unique identifier of the message."))
         .ref(QStringLiteral("FolderInfoObjectID"), QStringLiteral("tbl_FolderInfo"))
-        .text(QStringLiteral("Subject"), 128, QStringLiteral("Subject line; voice messages get one made from the sender."))
+        .text(QStringLiteral("Subject"), 128,
+              QStringLiteral("Subject line; voice messages get one made from the sender."))
         .type(QStringLiteral("SubjectLength"))
-        .text(QStringLiteral("Sender"), 128, QStringLiteral("Alias of the sender, or the calling number of an outside caller."))
+        .text(QStringLiteral("Sender"), 128,
+              QStringLiteral("Alias of the sender, or the calling number of an outside caller."))
         .type(QStringLiteral("SenderAddress"))
         .datetime(QStringLiteral("ArrivalTime"), QStringLiteral("When the message arrived."))
         .integer(QStringLiteral("DurationMs"), QStringLiteral("Length of the recording in milliseconds."))
@@ -299,13 +314,17 @@ DatabaseDef mailboxDatabase()
         .datetime(QStringLiteral("LastMaintenance"), QStringLiteral("When the maintenance task last ran."));
 
     for (const char *t : {"Quota", "FolderInfo", "MessageRecipient"})
-        addPlainView(db, QStringLiteral("vw_") + QString::fromLatin1(t), QStringLiteral("tbl_") + QString::fromLatin1(t));
+        addPlainView(db, QStringLiteral("vw_") + QString::fromLatin1(t),
+                     QStringLiteral("tbl_") + QString::fromLatin1(t));
     addPlainView(db, QStringLiteral("vw_Mailbox"), QStringLiteral("tbl_Mailbox"));
     ViewDef &messages = addView(db, QStringLiteral("vw_Message"),
-                                QStringLiteral("tbl_Message m JOIN tbl_FolderInfo f ON f.FolderInfoObjectID = m.FolderInfoObjectID"));
+                                QStringLiteral("tbl_Message m JOIN tbl_FolderInfo f ON f.FolderInfoObjectID = "
+                                               "m.FolderInfoObjectID"));
     addViewColumns(messages, *db.table(QStringLiteral("tbl_Message")), QStringLiteral("m."));
-    addViewColumn(messages, QStringLiteral("MailboxObjectID"), QStringLiteral("tbl_FolderInfo.MailboxObjectID"), QStringLiteral("f.MailboxObjectID"));
-    addViewColumn(messages, QStringLiteral("FolderName"), QStringLiteral("tbl_FolderInfo.Name"), QStringLiteral("f.Name"));
+    addViewColumn(messages, QStringLiteral("MailboxObjectID"), QStringLiteral("tbl_FolderInfo.MailboxObjectID"),
+                  QStringLiteral("f.MailboxObjectID"));
+    addViewColumn(messages, QStringLiteral("FolderName"), QStringLiteral("tbl_FolderInfo.Name"),
+                  QStringLiteral("f.Name"));
     db.indexes << QStringLiteral("CREATE INDEX ix_tbl_Message_Folder ON tbl_Message(FolderInfoObjectID)")
                << QStringLiteral("CREATE INDEX ix_tbl_FolderInfo_Mailbox ON tbl_FolderInfo(MailboxObjectID)");
     completeDescriptions(db);
@@ -359,8 +378,9 @@ void populateMailbox(Populator &p, const DirectoryFacts &facts)
                 const int duration = int(r.between(3000, 90000));
                 const QString id = p.row(QStringLiteral("tbl_Message"))
                                        .set(QStringLiteral("FolderInfoObjectID"), folder)
-                                       .set(QStringLiteral("Subject"), r.percent(60) ? r.pick(names::subjects())
-                                                                                     : QStringLiteral("Voice message from ") + sender)
+                                       .set(QStringLiteral("Subject"),
+                                            r.percent(60) ? r.pick(names::subjects())
+                                                          : QStringLiteral("Voice message from ") + sender)
                                        .set(QStringLiteral("Sender"), sender)
                                        .set(QStringLiteral("ArrivalTime"), Populator::randomDate(r, 2006, 2006))
                                        .set(QStringLiteral("DurationMs"), duration)
@@ -404,12 +424,14 @@ DatabaseDef reportDatabase()
                                    {QStringLiteral("Forwarded"), QStringLiteral("Forwarded from an extension")},
                                    {QStringLiteral("Internal"), QStringLiteral("From an extension of the switch")},
                                    {QStringLiteral("Outdial"), QStringLiteral("Made by the server")}})
-                   << lengthType(QStringLiteral("ReportName"), QStringLiteral("Name of a report."), 1, 64) << phoneDigits();
+                   << lengthType(QStringLiteral("ReportName"), QStringLiteral("Name of a report."), 1, 64)
+                   << phoneDigits();
     auto T = [&db](const QString &name, const QString &description) { return addTable(db, name, description); };
 
     T(QString::fromLatin1(kReportCallHistoryTable), QStringLiteral("Every call the server handled."))
         .entity(QStringLiteral("call"))
-        .tableNotes(QStringLiteral("The collector appends rows every few minutes; rows older than Reports.Collection.KeepDays are purged."))
+        .tableNotes(QStringLiteral(
+            "The collector appends rows every few minutes; rows older than Reports.Collection.KeepDays are purged."))
         .bigint(QStringLiteral("CallHistoryID"), QStringLiteral("Number of the call, rising with time."))
         .key()
         .datetime(QStringLiteral("StartTime"), QStringLiteral("When the call was answered or dialled."))
@@ -461,13 +483,17 @@ DatabaseDef reportDatabase()
         .bit(QStringLiteral("Enabled"));
 
     for (const char *t : {"ReportCallHistory", "ReportSubscriberActivity", "ReportPortUsage", "ReportDefinition"})
-        addPlainView(db, QStringLiteral("vw_") + QString::fromLatin1(t), QStringLiteral("tbl_") + QString::fromLatin1(t));
+        addPlainView(db, QStringLiteral("vw_") + QString::fromLatin1(t),
+                     QStringLiteral("tbl_") + QString::fromLatin1(t));
     ViewDef &schedule = addView(db, QStringLiteral("vw_ReportSchedule"),
-                                QStringLiteral("tbl_ReportSchedule s JOIN tbl_ReportDefinition d ON d.ObjectID = s.ReportDefinitionObjectID"));
+                                QStringLiteral("tbl_ReportSchedule s JOIN tbl_ReportDefinition d ON d.ObjectID = "
+                                               "s.ReportDefinitionObjectID"));
     addViewColumns(schedule, *db.table(QStringLiteral("tbl_ReportSchedule")), QStringLiteral("s."));
-    addViewColumn(schedule, QStringLiteral("ReportName"), QStringLiteral("tbl_ReportDefinition.ReportName"), QStringLiteral("d.ReportName"));
+    addViewColumn(schedule, QStringLiteral("ReportName"), QStringLiteral("tbl_ReportDefinition.ReportName"),
+                  QStringLiteral("d.ReportName"));
     db.indexes << QStringLiteral("CREATE INDEX ix_tbl_ReportCallHistory_StartTime ON tbl_ReportCallHistory(StartTime)")
-               << QStringLiteral("CREATE INDEX ix_tbl_ReportSubscriberActivity_Subscriber ON tbl_ReportSubscriberActivity(SubscriberObjectID)");
+               << QStringLiteral("CREATE INDEX ix_tbl_ReportSubscriberActivity_Subscriber ON "
+                                 "tbl_ReportSubscriberActivity(SubscriberObjectID)");
     completeDescriptions(db);
     return db;
 }
@@ -481,7 +507,9 @@ void writeCallHistory(Populator &p, const DirectoryFacts &facts, qint64 rows)
         return;
     sqlite3 *db = p.handle();
     sqlite3_stmt *st = nullptr;
-    if (sqlite3_prepare_v2(db, "INSERT INTO tbl_ReportCallHistory VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)", -1, &st, nullptr) != SQLITE_OK) {
+    if (sqlite3_prepare_v2(db, "INSERT INTO tbl_ReportCallHistory VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)", -1, &st,
+                           nullptr)
+        != SQLITE_OK) {
         p.fail(QString::fromUtf8(sqlite3_errmsg(db)));
         return;
     }
@@ -494,8 +522,8 @@ void writeCallHistory(Populator &p, const DirectoryFacts &facts, qint64 rows)
     }
     const int ports = qMax(1, int(facts.ports.size()));
     static const char *types[] = {"Direct", "Forwarded", "Internal", "Outdial"};
-    static const char *outcomes[] = {"Message left", "Transferred", "Caller hung up", "Signed in", "Directory lookup",
-                                     "Interview", "Notification", "No answer"};
+    static const char *outcomes[] = {"Message left",     "Transferred", "Caller hung up", "Signed in",
+                                     "Directory lookup", "Interview",   "Notification",   "No answer"};
     // A month of calls for the default size, a year for the big one.
     const qint64 span = rows <= 10000 ? 30 * 86400 : 365 * 86400;
     const qint64 meanGap = qMax<qint64>(1, span / rows);
@@ -576,7 +604,13 @@ void populateReport(Populator &p, const DirectoryFacts &facts, qint64 callHistor
                     .insert();
             }
     }
-    struct Report { const char *name; const char *text; const char *format; const char *table; };
+    struct Report
+    {
+        const char *name;
+        const char *text;
+        const char *format;
+        const char *table;
+    };
     const Report reports[] = {
         {"Call Traffic", "Calls per hour and port.", "HTML", "tbl_ReportPortUsage"},
         {"Subscriber Activity", "Messages and sign-ins per subscriber.", "CSV", "tbl_ReportSubscriberActivity"},

@@ -108,8 +108,8 @@ bool Populator::finish()
                 ++id;
             used << id;
             sqlite3_stmt *st = nullptr;
-            sqlite3_prepare_v2(m_db, "INSERT INTO korva_procedures(id, name, definition) VALUES (?1, ?2, ?3)", -1,
-                               &st, nullptr);
+            sqlite3_prepare_v2(m_db, "INSERT INTO korva_procedures(id, name, definition) VALUES (?1, ?2, ?3)", -1, &st,
+                               nullptr);
             const QByteArray name = p.name.toUtf8();
             const QByteArray text = p.definition().toUtf8();
             sqlite3_bind_int64(st, 1, id);
@@ -149,10 +149,7 @@ bool Populator::finish()
     return ok();
 }
 
-Populator::Table &Populator::state(const TableDef &table)
-{
-    return m_tables[table.name.toLower()];
-}
+Populator::Table &Populator::state(const TableDef &table) { return m_tables[table.name.toLower()]; }
 
 Random &Populator::random(const QString &purpose)
 {
@@ -207,10 +204,7 @@ QVariant Populator::Row::value(const QString &column) const
     return i < 0 ? QVariant() : m_values[size_t(i)];
 }
 
-QString Populator::Row::insert()
-{
-    return m_owner->insertRow(*this);
-}
+QString Populator::Row::insert() { return m_owner->insertRow(*this); }
 
 QString Populator::insertRow(Row &row)
 {
@@ -233,8 +227,8 @@ QString Populator::insertRow(Row &row)
         QStringList marks;
         for (int i = 0; i < t.columns.size(); ++i)
             marks << QStringLiteral("?%1").arg(i + 1);
-        const QString sql = QStringLiteral("INSERT INTO ") + t.name + QStringLiteral(" VALUES (")
-                            + marks.join(u',') + u')';
+        const QString sql = QStringLiteral("INSERT INTO ") + t.name + QStringLiteral(" VALUES (") + marks.join(u',')
+                            + u')';
         if (sqlite3_prepare_v2(m_db, sql.toUtf8().constData(), -1, &st.insert, nullptr) != SQLITE_OK) {
             fail(QString::fromUtf8(sqlite3_errmsg(m_db)));
             return {};
@@ -350,7 +344,9 @@ QVariant Populator::defaultValue(const TableDef &t, int column, const Row &row, 
     if (name.contains(u"IPAddress"))
         return QStringLiteral("10.%1.%2.%3").arg(r.between(10, 40)).arg(r.between(0, 20)).arg(r.between(2, 250));
     if (name.contains(u"HostName") || name == u"ServerName")
-        return QStringLiteral("orvex-%1%2.corp.local").arg(aliasFrom(t.entity).left(6)).arg(n + 1, 2, 10, QLatin1Char('0'));
+        return QStringLiteral("orvex-%1%2.corp.local")
+            .arg(aliasFrom(t.entity).left(6))
+            .arg(n + 1, 2, 10, QLatin1Char('0'));
     if (name.contains(u"Email"))
         return QString(aliasFrom(t.entity) + QString::number(n + 1) + QStringLiteral("@harbourpoint.example"));
     if (name.contains(u"Number") || name.contains(u"Extension") || name.contains(u"DTMF") || name.contains(u"Digits")

@@ -125,11 +125,16 @@ QString valueLine(const RegValueDef &v)
 {
     const QString head = quoted(v.name) + u'=';
     switch (v.kind) {
-    case RegValueDef::Kind::String: return head + quoted(v.text) + u'\n';
-    case RegValueDef::Kind::DWord: return head + QStringLiteral("dword:%1\n").arg(v.number, 8, 16, QLatin1Char('0'));
-    case RegValueDef::Kind::Binary: return hexValue(head + QStringLiteral("hex:"), v.bytes);
-    case RegValueDef::Kind::ExpandString: return hexValue(head + QStringLiteral("hex(2):"), utf16z({v.text}, false));
-    case RegValueDef::Kind::MultiString: return hexValue(head + QStringLiteral("hex(7):"), utf16z(v.strings, true));
+    case RegValueDef::Kind::String:
+        return head + quoted(v.text) + u'\n';
+    case RegValueDef::Kind::DWord:
+        return head + QStringLiteral("dword:%1\n").arg(v.number, 8, 16, QLatin1Char('0'));
+    case RegValueDef::Kind::Binary:
+        return hexValue(head + QStringLiteral("hex:"), v.bytes);
+    case RegValueDef::Kind::ExpandString:
+        return hexValue(head + QStringLiteral("hex(2):"), utf16z({v.text}, false));
+    case RegValueDef::Kind::MultiString:
+        return hexValue(head + QStringLiteral("hex(7):"), utf16z(v.strings, true));
     }
     return {};
 }
@@ -137,19 +142,24 @@ QString valueLine(const RegValueDef &v)
 const char *typeName(RegValueDef::Kind k)
 {
     switch (k) {
-    case RegValueDef::Kind::String: return "REG_SZ";
-    case RegValueDef::Kind::DWord: return "REG_DWORD";
-    case RegValueDef::Kind::Binary: return "REG_BINARY";
-    case RegValueDef::Kind::ExpandString: return "REG_EXPAND_SZ";
-    case RegValueDef::Kind::MultiString: return "REG_MULTI_SZ";
+    case RegValueDef::Kind::String:
+        return "REG_SZ";
+    case RegValueDef::Kind::DWord:
+        return "REG_DWORD";
+    case RegValueDef::Kind::Binary:
+        return "REG_BINARY";
+    case RegValueDef::Kind::ExpandString:
+        return "REG_EXPAND_SZ";
+    case RegValueDef::Kind::MultiString:
+        return "REG_MULTI_SZ";
     }
     return "";
 }
 
 struct Section
 {
-    QString path;  // as written between the brackets
-    QString text;  // header line and value lines, each ending in "\n"
+    QString path; // as written between the brackets
+    QString text; // header line and value lines, each ending in "\n"
 };
 
 bool under(const QString &path, const QString &key)
@@ -211,7 +221,9 @@ bool parseSections(const QByteArray &bytes, QString *header, QList<Section> *sec
             continue;
         if (!headerSeen) {
             if (trimmed != u"Windows Registry Editor Version 5.00" && trimmed != u"REGEDIT4") {
-                *error = QStringLiteral("line %1: not a registry export (expected \"Windows Registry Editor Version 5.00\")").arg(number);
+                *error = QStringLiteral(
+                             "line %1: not a registry export (expected \"Windows Registry Editor Version 5.00\")")
+                             .arg(number);
                 return false;
             }
             *header = trimmed;
@@ -257,17 +269,22 @@ const QList<RegKeyDef> &settingsTree()
     static const QList<RegKeyDef> tree = [] {
         QList<RegKeyDef> t;
         t.append({QStringLiteral("Orvex"),
-                  {str(QStringLiteral("ProductName"), QStringLiteral("Orvex Unified Messaging"), QStringLiteral("Name of the product as setup registered it."),
+                  {str(QStringLiteral("ProductName"), QStringLiteral("Orvex Unified Messaging"),
+                       QStringLiteral("Name of the product as setup registered it."),
                        QStringLiteral("Orvex Unified Messaging")),
-                   str(QStringLiteral("ProductVersion"), QStringLiteral("5.0.2.114"), QStringLiteral("Version of the installed product.")),
+                   str(QStringLiteral("ProductVersion"), QStringLiteral("5.0.2.114"),
+                       QStringLiteral("Version of the installed product.")),
                    dword(QStringLiteral("BuildNumber"), 114, QStringLiteral("Build number of the installed product.")),
-                   str(QStringLiteral("Edition"), QStringLiteral("Enterprise"), QStringLiteral("Edition the license unlocks."), QStringLiteral("Standard")),
-                   str(QStringLiteral("InstallDate"), QStringLiteral("2004-02-09"), QStringLiteral("Date the product was first installed."))}});
+                   str(QStringLiteral("Edition"), QStringLiteral("Enterprise"),
+                       QStringLiteral("Edition the license unlocks."), QStringLiteral("Standard")),
+                   str(QStringLiteral("InstallDate"), QStringLiteral("2004-02-09"),
+                       QStringLiteral("Date the product was first installed."))}});
         t.append({QStringLiteral("Orvex\\Setup"),
                   {dword(QStringLiteral("SetupLanguage"), 1033, QStringLiteral("Language setup ran in.")),
                    multi(QStringLiteral("InstalledComponents"),
-                         {QStringLiteral("Conversation Manager"), QStringLiteral("Message Transfer Agent"), QStringLiteral("Notifier"),
-                          QStringLiteral("Directory Sync"), QStringLiteral("Administration Console")},
+                         {QStringLiteral("Conversation Manager"), QStringLiteral("Message Transfer Agent"),
+                          QStringLiteral("Notifier"), QStringLiteral("Directory Sync"),
+                          QStringLiteral("Administration Console")},
                          QStringLiteral("Components setup installed, one per line.")),
                    expand(QStringLiteral("SetupLog"), QStringLiteral("%SystemRoot%\\Temp\\OrvexSetup.log"), QString()),
                    binary(QStringLiteral("SetupState"), QByteArray::fromHex("0100000005000000"),
@@ -275,76 +292,111 @@ const QList<RegKeyDef> &settingsTree()
         t.append({QStringLiteral("Orvex\\Services"), {}});
         t.append({QStringLiteral("Orvex\\Services\\Conversation Manager"),
                   {dword(QStringLiteral("Enabled"), 1, QStringLiteral("1 when the service starts with the server.")),
-                   dword(QStringLiteral("MaxSessions"), 48, QStringLiteral("Most calls handled at the same time."), QStringLiteral("24")),
-                   dword(QStringLiteral("StartupTimeoutSec"), 120, QStringLiteral("Seconds the service waits for the ports at start.")),
-                   expand(QStringLiteral("TracePath"), QStringLiteral("%ORVEX_ROOT%\\Logs\\ConvMgr"), QStringLiteral("Folder of the service's trace files.")),
-                   str(QStringLiteral("ServiceAccount"), QStringLiteral("HARBOURPOINT\\orvexsvc"), QStringLiteral("Account the service runs as.")),
-                   multi(QStringLiteral("DependsOn"), {QStringLiteral("OrvexDirectorySync"), QStringLiteral("MSSQL$ZANDELORVEX")},
+                   dword(QStringLiteral("MaxSessions"), 48, QStringLiteral("Most calls handled at the same time."),
+                         QStringLiteral("24")),
+                   dword(QStringLiteral("StartupTimeoutSec"), 120,
+                         QStringLiteral("Seconds the service waits for the ports at start.")),
+                   expand(QStringLiteral("TracePath"), QStringLiteral("%ORVEX_ROOT%\\Logs\\ConvMgr"),
+                          QStringLiteral("Folder of the service's trace files.")),
+                   str(QStringLiteral("ServiceAccount"), QStringLiteral("HARBOURPOINT\\orvexsvc"),
+                       QStringLiteral("Account the service runs as.")),
+                   multi(QStringLiteral("DependsOn"),
+                         {QStringLiteral("OrvexDirectorySync"), QStringLiteral("MSSQL$ZANDELORVEX")},
                          QStringLiteral("Services that must run first."))}});
         t.append({QStringLiteral("Orvex\\Services\\Message Transfer Agent"),
                   {dword(QStringLiteral("Enabled"), 1, QStringLiteral("1 when the service starts with the server.")),
-                   dword(QStringLiteral("PollIntervalMs"), 2000, QStringLiteral("Milliseconds between two looks at the outgoing queue.")),
-                   expand(QStringLiteral("QueueFolder"), QStringLiteral("%ORVEX_ROOT%\\Queue"), QStringLiteral("Folder of messages waiting to be delivered.")),
-                   dword(QStringLiteral("MaxConcurrentDeliveries"), 8, QStringLiteral("Deliveries running at the same time.")),
+                   dword(QStringLiteral("PollIntervalMs"), 2000,
+                         QStringLiteral("Milliseconds between two looks at the outgoing queue.")),
+                   expand(QStringLiteral("QueueFolder"), QStringLiteral("%ORVEX_ROOT%\\Queue"),
+                          QStringLiteral("Folder of messages waiting to be delivered.")),
+                   dword(QStringLiteral("MaxConcurrentDeliveries"), 8,
+                         QStringLiteral("Deliveries running at the same time.")),
                    dword(QStringLiteral("SmtpPort"), 25, QStringLiteral("Port outgoing SMTP connects to."))}});
         t.append({QStringLiteral("Orvex\\Services\\Notifier"),
                   {dword(QStringLiteral("Enabled"), 1, QStringLiteral("1 when the service starts with the server.")),
-                   dword(QStringLiteral("MaxOutdialPorts"), 4, QStringLiteral("Ports notification may use at the same time.")),
-                   dword(QStringLiteral("RetryDelaySec"), 900, QStringLiteral("Seconds before a failed notification is tried again."))}});
-        t.append({QStringLiteral("Orvex\\Services\\Directory Sync"),
-                  {dword(QStringLiteral("Enabled"), 1, QStringLiteral("1 when the service starts with the server.")),
-                   dword(QStringLiteral("IntervalMinutes"), 15, QStringLiteral("Minutes between two synchronisations.")),
-                   binary(QStringLiteral("LastUsn"), QByteArray::fromHex("00a1f20300000000"),
-                          QStringLiteral("Update sequence number the last synchronisation reached.")),
-                   str(QStringLiteral("SyncFilter"), syncFilter(), QStringLiteral("Filter that selects the accounts to synchronise.")),
-                   dword(QStringLiteral("SyncBatchSize"), 200, QStringLiteral("Accounts read in one request.")),
-                   str(QStringLiteral("LastSyncResult"), QStringLiteral("Completed: 0 errors"), QStringLiteral("Outcome of the last synchronisation."))}});
+                   dword(QStringLiteral("MaxOutdialPorts"), 4,
+                         QStringLiteral("Ports notification may use at the same time.")),
+                   dword(QStringLiteral("RetryDelaySec"), 900,
+                         QStringLiteral("Seconds before a failed notification is tried again."))}});
+        t.append(
+            {QStringLiteral("Orvex\\Services\\Directory Sync"),
+             {dword(QStringLiteral("Enabled"), 1, QStringLiteral("1 when the service starts with the server.")),
+              dword(QStringLiteral("IntervalMinutes"), 15, QStringLiteral("Minutes between two synchronisations.")),
+              binary(QStringLiteral("LastUsn"), QByteArray::fromHex("00a1f20300000000"),
+                     QStringLiteral("Update sequence number the last synchronisation reached.")),
+              str(QStringLiteral("SyncFilter"), syncFilter(),
+                  QStringLiteral("Filter that selects the accounts to synchronise.")),
+              dword(QStringLiteral("SyncBatchSize"), 200, QStringLiteral("Accounts read in one request.")),
+              str(QStringLiteral("LastSyncResult"), QStringLiteral("Completed: 0 errors"),
+                  QStringLiteral("Outcome of the last synchronisation."))}});
         t.append({QStringLiteral("Orvex\\Telephony"), {}});
         t.append({QStringLiteral("Orvex\\Telephony\\Integration"),
-                  {str(QStringLiteral("SwitchType"), QStringLiteral("CT-800 IP"), QStringLiteral("Model of the phone system.")),
+                  {str(QStringLiteral("SwitchType"), QStringLiteral("CT-800 IP"),
+                       QStringLiteral("Model of the phone system.")),
                    dword(QStringLiteral("PortCount"), 24, QStringLiteral("Voice ports licensed and configured.")),
-                   str(QStringLiteral("SerialPort"), QStringLiteral("COM1"), QStringLiteral("Serial port of the integration link."), QStringLiteral("COM1")),
+                   str(QStringLiteral("SerialPort"), QStringLiteral("COM1"),
+                       QStringLiteral("Serial port of the integration link."), QStringLiteral("COM1")),
                    binary(QStringLiteral("IntegrationFlags"), QByteArray::fromHex("01ab0010"),
-                          QStringLiteral("Integration options as bits; byte 1 bit 0 turns on call forwarding detection."))}});
+                          QStringLiteral("Integration options as bits; byte 1 bit 0 turns on call forwarding "
+                                         "detection."))}});
         t.append({QStringLiteral("Orvex\\Telephony\\Codecs"), {}});
-        t.append({QStringLiteral("Orvex\\Telephony\\Codecs\\G711"),
-                  {dword(QStringLiteral("Priority"), 1, QStringLiteral("Order in which codecs are offered, lowest first.")),
-                   dword(QStringLiteral("FrameMs"), 20, QStringLiteral("Milliseconds of sound per packet.")),
-                   dword(QStringLiteral("Enabled"), 1, QStringLiteral("1 when the codec is offered."))}});
-        t.append({QStringLiteral("Orvex\\Telephony\\Codecs\\G729"),
-                  {dword(QStringLiteral("Priority"), 2, QStringLiteral("Order in which codecs are offered, lowest first.")),
-                   dword(QStringLiteral("FrameMs"), 30, QStringLiteral("Milliseconds of sound per packet.")),
-                   dword(QStringLiteral("Enabled"), 0, QStringLiteral("1 when the codec is offered.")),
-                   binary(QStringLiteral("LicenseKey"), QByteArray::fromHex("3fa2c910e44b07d1"), QStringLiteral("License key of the codec."))}});
+        t.append(
+            {QStringLiteral("Orvex\\Telephony\\Codecs\\G711"),
+             {dword(QStringLiteral("Priority"), 1, QStringLiteral("Order in which codecs are offered, lowest first.")),
+              dword(QStringLiteral("FrameMs"), 20, QStringLiteral("Milliseconds of sound per packet.")),
+              dword(QStringLiteral("Enabled"), 1, QStringLiteral("1 when the codec is offered."))}});
+        t.append(
+            {QStringLiteral("Orvex\\Telephony\\Codecs\\G729"),
+             {dword(QStringLiteral("Priority"), 2, QStringLiteral("Order in which codecs are offered, lowest first.")),
+              dword(QStringLiteral("FrameMs"), 30, QStringLiteral("Milliseconds of sound per packet.")),
+              dword(QStringLiteral("Enabled"), 0, QStringLiteral("1 when the codec is offered.")),
+              binary(QStringLiteral("LicenseKey"), QByteArray::fromHex("3fa2c910e44b07d1"),
+                     QStringLiteral("License key of the codec."))}});
         // Changes the console has queued for the next service restart: none.
         t.append({QStringLiteral("Orvex\\Telephony\\Pending Changes"), {}});
-        t.append({QStringLiteral("Orvex\\Localization"), {dword(QStringLiteral("DefaultLanguage"), 1033, QStringLiteral("Language of the system prompts."))}});
+        t.append({QStringLiteral("Orvex\\Localization"),
+                  {dword(QStringLiteral("DefaultLanguage"), 1033, QStringLiteral("Language of the system prompts."))}});
         t.append({QStringLiteral("Orvex\\Localization\\ENU"),
                   {dword(QStringLiteral("LanguageId"), 1033, QStringLiteral("Windows locale id of the language.")),
-                   expand(QStringLiteral("PromptFolder"), QStringLiteral("%ORVEX_ROOT%\\Prompts\\ENU"), QStringLiteral("Folder of the language's prompts.")),
-                   str(QStringLiteral("TtsVoice"), QStringLiteral("Clara"), QStringLiteral("Text-to-speech voice for the language."))}});
+                   expand(QStringLiteral("PromptFolder"), QStringLiteral("%ORVEX_ROOT%\\Prompts\\ENU"),
+                          QStringLiteral("Folder of the language's prompts.")),
+                   str(QStringLiteral("TtsVoice"), QStringLiteral("Clara"),
+                       QStringLiteral("Text-to-speech voice for the language."))}});
         t.append({QStringLiteral("Orvex\\Localization\\FRC"),
                   {dword(QStringLiteral("LanguageId"), 3084, QStringLiteral("Windows locale id of the language.")),
-                   expand(QStringLiteral("PromptFolder"), QStringLiteral("%ORVEX_ROOT%\\Prompts\\FRC"), QStringLiteral("Folder of the language's prompts.")),
-                   str(QStringLiteral("TtsVoice"), QStringLiteral("Julien"), QStringLiteral("Text-to-speech voice for the language."))}});
+                   expand(QStringLiteral("PromptFolder"), QStringLiteral("%ORVEX_ROOT%\\Prompts\\FRC"),
+                          QStringLiteral("Folder of the language's prompts.")),
+                   str(QStringLiteral("TtsVoice"), QStringLiteral("Julien"),
+                       QStringLiteral("Text-to-speech voice for the language."))}});
         t.append({QStringLiteral("Orvex\\Paths"),
-                  {expand(QStringLiteral("LogFolder"), QStringLiteral("%ORVEX_ROOT%\\Logs"), QStringLiteral("Folder of all log files.")),
-                   expand(QStringLiteral("StreamFolder"), QStringLiteral("%ORVEX_ROOT%\\Stream Files"), QStringLiteral("Folder of recorded greetings and names.")),
-                   multi(QStringLiteral("SearchPaths"), {QStringLiteral("C:\\Orvex\\Bin"), QStringLiteral("C:\\Orvex\\Lib"), QStringLiteral("C:\\Orvex\\Tools")},
+                  {expand(QStringLiteral("LogFolder"), QStringLiteral("%ORVEX_ROOT%\\Logs"),
+                          QStringLiteral("Folder of all log files.")),
+                   expand(QStringLiteral("StreamFolder"), QStringLiteral("%ORVEX_ROOT%\\Stream Files"),
+                          QStringLiteral("Folder of recorded greetings and names.")),
+                   multi(QStringLiteral("SearchPaths"),
+                         {QStringLiteral("C:\\Orvex\\Bin"), QStringLiteral("C:\\Orvex\\Lib"),
+                          QStringLiteral("C:\\Orvex\\Tools")},
                          QStringLiteral("Folders searched for components.")),
-                   str(QStringLiteral("BackupFolder"), QStringLiteral("D:\\Backup\\Orvex"), QStringLiteral("Folder the nightly backup writes to."))}});
+                   str(QStringLiteral("BackupFolder"), QStringLiteral("D:\\Backup\\Orvex"),
+                       QStringLiteral("Folder the nightly backup writes to."))}});
         t.append({QStringLiteral("Shared Components"), {}});
-        t.append({QStringLiteral("Shared Components\\Speech Engine"),
-                  {str(QStringLiteral("Engine"), QStringLiteral("Brisvane Speech 3"), QStringLiteral("Speech engine the product uses.")),
-                   str(QStringLiteral("Version"), QStringLiteral("3.1.7"), QStringLiteral("Version of the speech engine.")),
-                   multi(QStringLiteral("Voices"), {QStringLiteral("Clara"), QStringLiteral("Julien"), QStringLiteral("Martin")},
-                         QStringLiteral("Voices installed."))}});
-        t.append({QStringLiteral("Shared Components\\Tracing"),
-                  {dword(QStringLiteral("DefaultLevel"), 2, QStringLiteral("Trace level of components without their own."), QStringLiteral("1")),
-                   dword(QStringLiteral("MaxFileSizeKB"), 10240, QStringLiteral("Size at which a trace file is closed.")),
-                   multi(QStringLiteral("Components"), {QStringLiteral("ConvMgr"), QStringLiteral("MTA"), QStringLiteral("Notifier")},
-                         QStringLiteral("Components that write traces.")),
-                   binary(QStringLiteral("Flags"), QByteArray::fromHex("0000000f"), QString())}});
+        t.append(
+            {QStringLiteral("Shared Components\\Speech Engine"),
+             {str(QStringLiteral("Engine"), QStringLiteral("Brisvane Speech 3"),
+                  QStringLiteral("Speech engine the product uses.")),
+              str(QStringLiteral("Version"), QStringLiteral("3.1.7"), QStringLiteral("Version of the speech engine.")),
+              multi(QStringLiteral("Voices"),
+                    {QStringLiteral("Clara"), QStringLiteral("Julien"), QStringLiteral("Martin")},
+                    QStringLiteral("Voices installed."))}});
+        t.append(
+            {QStringLiteral("Shared Components\\Tracing"),
+             {dword(QStringLiteral("DefaultLevel"), 2, QStringLiteral("Trace level of components without their own."),
+                    QStringLiteral("1")),
+              dword(QStringLiteral("MaxFileSizeKB"), 10240, QStringLiteral("Size at which a trace file is closed.")),
+              multi(QStringLiteral("Components"),
+                    {QStringLiteral("ConvMgr"), QStringLiteral("MTA"), QStringLiteral("Notifier")},
+                    QStringLiteral("Components that write traces.")),
+              binary(QStringLiteral("Flags"), QByteArray::fromHex("0000000f"), QString())}});
         return t;
     }();
     return tree;
@@ -357,7 +409,8 @@ QByteArray registrySettingsXml()
     w.setAutoFormatting(true);
     w.setAutoFormattingIndent(2);
     w.writeStartDocument();
-    w.writeComment(QStringLiteral(" Descriptions of the Orvex settings kept under HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane. "));
+    w.writeComment(
+        QStringLiteral(" Descriptions of the Orvex settings kept under HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane. "));
     w.writeStartElement(QStringLiteral("RegKeys"));
     w.writeStartElement(QStringLiteral("RegKey"));
     w.writeAttribute(QStringLiteral("Name"), QStringLiteral("SOFTWARE"));
@@ -405,7 +458,8 @@ QString productRegistrySections(const QString &installFolder)
     QString out = sectionHeader(kProductKey);
     out += valueLine(str(QStringLiteral("InstalledFolderPath"), installFolder, QString()));
     out += valueLine(str(QStringLiteral("Version"), QStringLiteral("5.0.2.114"), QString()));
-    out += valueLine(str(QStringLiteral("ProductCode"), QStringLiteral("{6F1D52B0-3C41-4E7A-9B28-0D5E7C1A4F93}"), QString()));
+    out += valueLine(
+        str(QStringLiteral("ProductCode"), QStringLiteral("{6F1D52B0-3C41-4E7A-9B28-0D5E7C1A4F93}"), QString()));
     out += valueLine(dword(QStringLiteral("InstallLanguage"), 1033, QString()));
     out += u'\n';
     out += sectionHeader(kSettingsKey) + u'\n';
@@ -459,7 +513,8 @@ bool checkRegistryFile(const QString &file, QString *error)
     QList<Section> sections;
     QString why;
     if (!parseSections(f.readAll(), &header, &sections, &why)) {
-        *error = QStringLiteral("the registry file %1 is not a registry export (%2); it was left as it is").arg(file, why);
+        *error =
+            QStringLiteral("the registry file %1 is not a registry export (%2); it was left as it is").arg(file, why);
         return false;
     }
     return true;
@@ -488,7 +543,8 @@ bool installRegistry(const QString &file, const QString &installFolder, QString 
     QByteArray merged;
     QString why;
     if (!mergeRegistryExport(existing, installFolder, &merged, &why)) {
-        *error = QStringLiteral("the registry file %1 is not a registry export (%2); it was left as it is").arg(file, why);
+        *error =
+            QStringLiteral("the registry file %1 is not a registry export (%2); it was left as it is").arg(file, why);
         return false;
     }
     QSaveFile out(file);

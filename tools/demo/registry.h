@@ -14,11 +14,11 @@ struct RegValueDef
     enum class Kind { String, DWord, Binary, ExpandString, MultiString };
     QString name;
     Kind kind = Kind::String;
-    QString text;         // String, ExpandString
-    quint32 number = 0;   // DWord
-    QByteArray bytes;     // Binary
-    QStringList strings;  // MultiString
-    QString description;  // empty: not in the description file
+    QString text;        // String, ExpandString
+    quint32 number = 0;  // DWord
+    QByteArray bytes;    // Binary
+    QStringList strings; // MultiString
+    QString description; // empty: not in the description file
     QString defaultText;
 };
 

@@ -8,20 +8,34 @@ namespace korva::demo {
 QString sqlTypeName(SqlType type)
 {
     switch (type) {
-    case SqlType::UniqueIdentifier: return QStringLiteral("uniqueidentifier");
-    case SqlType::NVarChar: return QStringLiteral("nvarchar");
-    case SqlType::VarChar: return QStringLiteral("varchar");
-    case SqlType::NChar: return QStringLiteral("nchar");
-    case SqlType::NText: return QStringLiteral("ntext");
-    case SqlType::Int: return QStringLiteral("int");
-    case SqlType::BigInt: return QStringLiteral("bigint");
-    case SqlType::SmallInt: return QStringLiteral("smallint");
-    case SqlType::TinyInt: return QStringLiteral("tinyint");
-    case SqlType::Bit: return QStringLiteral("bit");
-    case SqlType::DateTime: return QStringLiteral("datetime");
-    case SqlType::Float: return QStringLiteral("float");
-    case SqlType::Money: return QStringLiteral("money");
-    case SqlType::VarBinary: return QStringLiteral("varbinary");
+    case SqlType::UniqueIdentifier:
+        return QStringLiteral("uniqueidentifier");
+    case SqlType::NVarChar:
+        return QStringLiteral("nvarchar");
+    case SqlType::VarChar:
+        return QStringLiteral("varchar");
+    case SqlType::NChar:
+        return QStringLiteral("nchar");
+    case SqlType::NText:
+        return QStringLiteral("ntext");
+    case SqlType::Int:
+        return QStringLiteral("int");
+    case SqlType::BigInt:
+        return QStringLiteral("bigint");
+    case SqlType::SmallInt:
+        return QStringLiteral("smallint");
+    case SqlType::TinyInt:
+        return QStringLiteral("tinyint");
+    case SqlType::Bit:
+        return QStringLiteral("bit");
+    case SqlType::DateTime:
+        return QStringLiteral("datetime");
+    case SqlType::Float:
+        return QStringLiteral("float");
+    case SqlType::Money:
+        return QStringLiteral("money");
+    case SqlType::VarBinary:
+        return QStringLiteral("varbinary");
     }
     return {};
 }
@@ -115,10 +129,7 @@ TableDef *DatabaseDef::table(const QString &name)
     return nullptr;
 }
 
-const TableDef *DatabaseDef::table(const QString &name) const
-{
-    return const_cast<DatabaseDef *>(this)->table(name);
-}
+const TableDef *DatabaseDef::table(const QString &name) const { return const_cast<DatabaseDef *>(this)->table(name); }
 
 const ViewDef *DatabaseDef::view(const QString &name) const
 {
@@ -138,9 +149,14 @@ TableBuilder &TableBuilder::add(const QString &name, SqlType type, int length, c
     c.length = length;
     c.description = description;
     switch (type) {
-    case SqlType::Bit: c.maxValue = 1; break;
-    case SqlType::TinyInt: c.maxValue = 10; break;
-    default: break;
+    case SqlType::Bit:
+        c.maxValue = 1;
+        break;
+    case SqlType::TinyInt:
+        c.maxValue = 10;
+        break;
+    default:
+        break;
     }
     m_table->columns.append(c);
     return *this;
@@ -414,8 +430,10 @@ QString describeColumn(const DatabaseDef &db, const TableDef &table, const Colum
         return QStringLiteral("Identifies the %1 (%2) for this %3.").arg(te, c.linkTable, e);
     }
     static const QHash<QString, QString> common = {
-        {QStringLiteral("DisplayName"), QStringLiteral("Name of the %1 as shown in the administration console and read out by the directory.")},
-        {QStringLiteral("Alias"), QStringLiteral("Unique short name of the %1; used to sign in and to address messages.")},
+        {QStringLiteral("DisplayName"),
+         QStringLiteral("Name of the %1 as shown in the administration console and read out by the directory.")},
+        {QStringLiteral("Alias"),
+         QStringLiteral("Unique short name of the %1; used to sign in and to address messages.")},
         {QStringLiteral("FirstName"), QStringLiteral("First (given) name.")},
         {QStringLiteral("LastName"), QStringLiteral("Last (family) name; the directory sorts and searches by it.")},
         {QStringLiteral("CreationTime"), QStringLiteral("Date and time the %1 was created.")},
@@ -424,8 +442,10 @@ QString describeColumn(const DatabaseDef &db, const TableDef &table, const Colum
         {QStringLiteral("Active"), QStringLiteral("1 when the %1 is currently active.")},
         {QStringLiteral("Description"), QStringLiteral("Free text describing the %1.")},
         {QStringLiteral("SortOrder"), QStringLiteral("Position of the %1 among its siblings, lowest first.")},
-        {QStringLiteral("Language"), QStringLiteral("Language of the prompts for the %1, as a Windows locale id (1033 = English, United States).")},
-        {QStringLiteral("LanguageCode"), QStringLiteral("Windows locale id of the language (1033 = English, United States).")},
+        {QStringLiteral("Language"),
+         QStringLiteral("Language of the prompts for the %1, as a Windows locale id (1033 = English, United States).")},
+        {QStringLiteral("LanguageCode"),
+         QStringLiteral("Windows locale id of the language (1033 = English, United States).")},
         {QStringLiteral("IPAddress"), QStringLiteral("IP address in dotted form.")},
         {QStringLiteral("HostName"), QStringLiteral("Network host name of the server.")},
         {QStringLiteral("Port"), QStringLiteral("TCP port number.")},
@@ -433,7 +453,8 @@ QString describeColumn(const DatabaseDef &db, const TableDef &table, const Colum
         {QStringLiteral("EmailAddress"), QStringLiteral("SMTP address.")},
         {QStringLiteral("TimeExpires"), QStringLiteral("When set, the %1 stops applying at this date and time.")},
         {QStringLiteral("IsPrimary"), QStringLiteral("1 for the primary %1 of its owner.")},
-        {QStringLiteral("PhoneNumber"), QStringLiteral("Number as dialled, digits only, including any trunk access code.")},
+        {QStringLiteral("PhoneNumber"),
+         QStringLiteral("Number as dialled, digits only, including any trunk access code.")},
         {QStringLiteral("Extension"), QStringLiteral("Extension or number that the system dials.")},
     };
     if (const auto it = common.constFind(n); it != common.cend())
@@ -510,7 +531,7 @@ QByteArray dictionaryXml(const DatabaseDef &db)
         }
         if (anyLink)
             w.writeEndElement(); // Links
-        w.writeEndElement(); // Table
+        w.writeEndElement();     // Table
     }
     w.writeEndElement(); // Tables
 

@@ -48,10 +48,10 @@ struct ColumnDef
     bool notNull = false;
 
     // Filling rows.
-    QStringList values;      // pick one of these
-    qint64 minValue = 0;     // numbers
+    QStringList values;  // pick one of these
+    qint64 minValue = 0; // numbers
     qint64 maxValue = 100;
-    int nullPercent = 0;     // chance of null
+    int nullPercent = 0;       // chance of null
     bool fixedDefault = false; // a declared DEFAULT (first of values)
 
     QString declaration() const; // "nvarchar(64)", "int"
@@ -208,11 +208,9 @@ ViewDef &addPlainView(DatabaseDef &db, const QString &view, const QString &table
 ViewDef &addView(DatabaseDef &db, const QString &view, const QString &from);
 // "tbl_X.Col" both as the expression and as the dictionary reference, or
 // with its own expression (an alias of a joined table).
-void addViewColumn(ViewDef &view, const QString &name, const QString &tableColumnRef,
-                   const QString &expression = {});
+void addViewColumn(ViewDef &view, const QString &name, const QString &tableColumnRef, const QString &expression = {});
 // Every column of a table, through an expression prefix ("u." or "tbl_User.").
-void addViewColumns(ViewDef &view, const TableDef &table, const QString &prefix,
-                    const QStringList &except = {});
+void addViewColumns(ViewDef &view, const TableDef &table, const QString &prefix, const QStringList &except = {});
 
 QString createTableSql(const TableDef &table);
 QString createViewSql(const ViewDef &view);

@@ -76,8 +76,7 @@ private:
         const qsizetype end = start + lineLength(QStringView(m_text).sliced(start));
         m_pos = end;
         if (!atEnd()) {
-            const bool crLf = m_text.at(m_pos) == u'\r' && m_pos + 1 < m_text.size()
-                              && m_text.at(m_pos + 1) == u'\n';
+            const bool crLf = m_text.at(m_pos) == u'\r' && m_pos + 1 < m_text.size() && m_text.at(m_pos + 1) == u'\n';
             m_pos += crLf ? 2 : 1;
             ++m_line;
         }
@@ -104,8 +103,7 @@ private:
             }
             if (header == kHeader)
                 return true;
-            return fail(QStringLiteral("not a registry export: the first line must be \"%1\"").arg(kHeader),
-                        line);
+            return fail(QStringLiteral("not a registry export: the first line must be \"%1\"").arg(kHeader), line);
         }
         return true;
     }
@@ -241,8 +239,7 @@ private:
             const QStringView line = rest.first(lineLength(rest));
             const qsizetype close = line.indexOf(u')');
             const QStringView code = close < 0 ? QStringView() : line.sliced(4, close - 4);
-            if (code.isEmpty() || code.size() > 8 || !isHexDigits(code)
-                || !line.sliced(close + 1).startsWith(u':'))
+            if (code.isEmpty() || code.size() > 8 || !isHexDigits(code) || !line.sliced(close + 1).startsWith(u':'))
                 return fail(QStringLiteral("bad value type in \"hex(...):\""), m_line);
             type = int(code.toUInt(nullptr, 16));
             m_pos += close + 2;
@@ -355,13 +352,12 @@ void appendValue(QString &out, const RegistryValue &value)
         }
     } else if (value.type == kTypeDword && value.data.size() == 4) {
         out += name % QLatin1String("dword:")
-             % QString::number(quint32(dwordFromData(value.data)), 16).rightJustified(8, u'0') % u'\n';
+               % QString::number(quint32(dwordFromData(value.data)), 16).rightJustified(8, u'0') % u'\n';
         return;
     }
     const QString prefix = value.type == kTypeBinary
                                ? QStringLiteral("hex:")
-                               : QLatin1String("hex(") % QString::number(quint32(value.type), 16)
-                                     % QLatin1String("):");
+                               : QLatin1String("hex(") % QString::number(quint32(value.type), 16) % QLatin1String("):");
     appendHexValue(out, name % prefix, value.data);
 }
 
@@ -413,10 +409,7 @@ void appendRoot(QString &out, const RegistryKey &root)
 
 } // namespace
 
-RegFileParse parseRegFile(const QByteArray &bytes)
-{
-    return RegFileReader(decodeText(bytes)).run();
-}
+RegFileParse parseRegFile(const QByteArray &bytes) { return RegFileReader(decodeText(bytes)).run(); }
 
 QByteArray formatRegFile(const RegistryKey &top)
 {

@@ -12,7 +12,7 @@ namespace korva::regaccess {
 struct RegFileParse
 {
     RegistryKey top;
-    int errorLine = 0;   // 0 when the text parsed
+    int errorLine = 0; // 0 when the text parsed
     QString error;
 };
 

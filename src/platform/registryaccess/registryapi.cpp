@@ -39,10 +39,7 @@ std::shared_ptr<RegistryStore> storeFor(HKEY root)
     return store;
 }
 
-QStringList splitPath(const QString &keyPath)
-{
-    return keyPath.split(u'\\', Qt::SkipEmptyParts);
-}
+QStringList splitPath(const QString &keyPath) { return keyPath.split(u'\\', Qt::SkipEmptyParts); }
 
 std::shared_ptr<const RegistryKey> openKey(HKEY root, const QString &keyPath)
 {
@@ -129,8 +126,7 @@ std::optional<QByteArray> dataOf(int typeCode, const QVariant &value)
 
 bool isStorableKeyName(const QString &name)
 {
-    return name.size() <= kMaxKeyName && !name.contains(u'\r') && !name.contains(u'\n')
-           && !name.contains(QChar(u'\0'));
+    return name.size() <= kMaxKeyName && !name.contains(u'\r') && !name.contains(u'\n') && !name.contains(QChar(u'\0'));
 }
 
 QMutex &overrideMutex()
@@ -163,19 +159,12 @@ QString storeFilePath()
     const QString path = qEnvironmentVariable("KORVA_HKLM");
     if (!path.isEmpty())
         return path;
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
-           + QLatin1String("/KORVA/HKLM.reg");
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QLatin1String("/KORVA/HKLM.reg");
 }
 
-QString storeProblem()
-{
-    return storeFor(HKEY_LOCAL_MACHINE)->problem();
-}
+QString storeProblem() { return storeFor(HKEY_LOCAL_MACHINE)->problem(); }
 
-bool KeyExists(HKEY root, const QString &keyPath)
-{
-    return openKey(root, keyPath) != nullptr;
-}
+bool KeyExists(HKEY root, const QString &keyPath) { return openKey(root, keyPath) != nullptr; }
 
 bool CreateKey(HKEY root, const QString &keyPath, korva::Error *error)
 {
@@ -183,7 +172,8 @@ bool CreateKey(HKEY root, const QString &keyPath, korva::Error *error)
     const std::shared_ptr<RegistryStore> store = storeFor(root);
     bool existed = false;
     const bool ok = store && std::all_of(path.begin(), path.end(), isStorableKeyName)
-                    && store->editKey(path, true, [](RegistryKey &) { return false; }, &existed);
+                    && store->editKey(
+                        path, true, [](RegistryKey &) { return false; }, &existed);
     if (!ok) {
         if (error)
             *error = {kRegistryError, QStringLiteral("Unable to create the registry key")};
@@ -221,16 +211,14 @@ QVariant GetValue(HKEY root, const QString &keyPath, const QString &valueName, i
     return defaultValue;
 }
 
-void SetValue(HKEY root, const QString &keyPath, const QString &valueName, int typeCode,
-              const QVariant &value)
+void SetValue(HKEY root, const QString &keyPath, const QString &valueName, int typeCode, const QVariant &value)
 {
     const std::optional<QByteArray> data = dataOf(typeCode, value);
     if (!data)
         return;
     if (const std::shared_ptr<RegistryStore> store = storeFor(root)) {
-        store->editKey(splitPath(keyPath), false, [&](RegistryKey &key) {
-            return key.setValue(valueName, typeCode, *data);
-        });
+        store->editKey(splitPath(keyPath), false,
+                       [&](RegistryKey &key) { return key.setValue(valueName, typeCode, *data); });
     }
 }
 
@@ -265,8 +253,7 @@ std::optional<QString> AddValue(HKEY root, const QString &keyPath, int typeCode,
 void DeleteValue(HKEY root, const QString &keyPath, const QString &valueName)
 {
     if (const std::shared_ptr<RegistryStore> store = storeFor(root)) {
-        store->editKey(splitPath(keyPath), false,
-                       [&](RegistryKey &key) { return key.removeValue(valueName); });
+        store->editKey(splitPath(keyPath), false, [&](RegistryKey &key) { return key.removeValue(valueName); });
     }
 }
 

@@ -52,8 +52,7 @@ QVariant GetValue(HKEY root, const QString &keyPath, const QString &valueName, i
 // Writes to an existing key only, and only for REG_SZ (value as text),
 // REG_BINARY (as bytes) and REG_DWORD (a number from -2^31 to 2^32-1,
 // rounded); anything else writes nothing. Failures are not reported.
-void SetValue(HKEY root, const QString &keyPath, const QString &valueName, int typeCode,
-              const QVariant &value);
+void SetValue(HKEY root, const QString &keyPath, const QString &valueName, int typeCode, const QVariant &value);
 
 // Creates the key as CreateKey does and writes the value (types as for
 // SetValue) under the first of candidate(0) ... candidate(attempts - 1) that

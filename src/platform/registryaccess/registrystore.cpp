@@ -47,19 +47,14 @@ bool lockBriefly(QLockFile &lock)
 
 RegistryStore::~RegistryStore() = default;
 
-FileRegistryStore::FileRegistryStore(QString filePath)
-    : m_filePath(std::move(filePath))
-{
-}
+FileRegistryStore::FileRegistryStore(QString filePath) : m_filePath(std::move(filePath)) {}
 
-QString FileRegistryStore::rootName()
-{
-    return QStringLiteral("HKEY_LOCAL_MACHINE");
-}
+QString FileRegistryStore::rootName() { return QStringLiteral("HKEY_LOCAL_MACHINE"); }
 
 std::optional<FileRegistryStore::Stamp> FileRegistryStore::stampOf(const QString &path, QString *problem)
 {
-    struct stat info{};
+    struct stat info
+    {};
     if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
         if (errno == ENOENT || errno == ENOTDIR)
             return Stamp{};
@@ -139,9 +134,9 @@ std::shared_ptr<const RegistryKey> FileRegistryStore::openKey(const QStringList 
     return std::shared_ptr<const RegistryKey>(contents.top, key);
 }
 
-std::optional<FileRegistryStore::Edited> FileRegistryStore::applyEdit(
-    const Contents &contents, const QStringList &path, bool createMissing,
-    const std::function<bool(RegistryKey &)> &edit)
+std::optional<FileRegistryStore::Edited> FileRegistryStore::applyEdit(const Contents &contents, const QStringList &path,
+                                                                      bool createMissing,
+                                                                      const std::function<bool(RegistryKey &)> &edit)
 {
     if (!contents.top)
         return std::nullopt;
@@ -215,9 +210,6 @@ bool FileRegistryStore::editKey(const QStringList &path, bool createMissing,
     return true;
 }
 
-QString FileRegistryStore::problem()
-{
-    return load().problem;
-}
+QString FileRegistryStore::problem() { return load().problem; }
 
 } // namespace korva::regaccess

@@ -27,9 +27,8 @@ public:
     // key was there already. False when the key could not be opened or
     // created, or the result not kept. edit may run more than once, each time
     // on a fresh copy; the last run sees the key as it stands when written.
-    virtual bool editKey(const QStringList &path, bool createMissing,
-                         const std::function<bool(RegistryKey &key)> &edit, bool *existed = nullptr)
-        = 0;
+    virtual bool editKey(const QStringList &path, bool createMissing, const std::function<bool(RegistryKey &key)> &edit,
+                         bool *existed = nullptr) = 0;
 
     // Why the store cannot be used at all, or empty.
     virtual QString problem() = 0;
@@ -52,8 +51,8 @@ public:
     QString filePath() const { return m_filePath; }
 
     std::shared_ptr<const RegistryKey> openKey(const QStringList &path) override;
-    bool editKey(const QStringList &path, bool createMissing,
-                 const std::function<bool(RegistryKey &key)> &edit, bool *existed = nullptr) override;
+    bool editKey(const QStringList &path, bool createMissing, const std::function<bool(RegistryKey &key)> &edit,
+                 bool *existed = nullptr) override;
     QString problem() override;
 
     // The spelling of the root written into new files.
@@ -91,8 +90,7 @@ private:
     Contents load(bool fresh = false);
     Contents readFile(const Stamp &stamp);
     QString unreadable(const QString &reason) const;
-    static std::optional<Edited> applyEdit(const Contents &contents, const QStringList &path,
-                                           bool createMissing,
+    static std::optional<Edited> applyEdit(const Contents &contents, const QStringList &path, bool createMissing,
                                            const std::function<bool(RegistryKey &key)> &edit);
     static std::optional<Stamp> stampOf(const QString &path, QString *problem);
 

@@ -34,16 +34,13 @@ qint32 dwordFromData(const QByteArray &data)
     return qFromLittleEndian<qint32>(bytes);
 }
 
-bool isTextType(int type)
-{
-    return type == kTypeText || type == kTypeExpandText || type == kTypeMultiText;
-}
+bool isTextType(int type) { return type == kTypeText || type == kTypeExpandText || type == kTypeMultiText; }
 
 namespace {
 
 // Closes the gaps left by removed entries, keeping the order of the rest and
 // moving the positions the index holds along with them.
-template <typename Slots, typename IsRemoved>
+template<typename Slots, typename IsRemoved>
 void closeGaps(Slots &slots, QHash<QString, qsizetype> &index, IsRemoved isRemoved)
 {
     std::vector<qsizetype> moved(size_t(slots.size()));
@@ -62,10 +59,7 @@ void closeGaps(Slots &slots, QHash<QString, qsizetype> &index, IsRemoved isRemov
 
 } // namespace
 
-RegistryKey::RegistryKey(QString name)
-    : m_name(std::move(name))
-{
-}
+RegistryKey::RegistryKey(QString name) : m_name(std::move(name)) {}
 
 RegistryKey::RegistryKey(const RegistryKey &other)
 {
@@ -231,9 +225,8 @@ bool RegistryKey::markChildRemoved(const QString &name)
 void RegistryKey::dropRemoved()
 {
     if (!m_valueRemoved.empty()) {
-        closeGaps(m_values, m_valueIndex, [this](qsizetype i) {
-            return size_t(i) < m_valueRemoved.size() && m_valueRemoved[size_t(i)];
-        });
+        closeGaps(m_values, m_valueIndex,
+                  [this](qsizetype i) { return size_t(i) < m_valueRemoved.size() && m_valueRemoved[size_t(i)]; });
         m_valueRemoved.clear();
     }
     if (m_childRemoved) {

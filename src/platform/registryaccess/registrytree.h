@@ -32,10 +32,10 @@ struct RegistryValue
     QByteArray data;
 };
 
-QByteArray textToData(const QString &text);     // UTF-16LE plus terminator
-QString textFromData(const QByteArray &data);   // all code units, terminator included
+QByteArray textToData(const QString &text);   // UTF-16LE plus terminator
+QString textFromData(const QByteArray &data); // all code units, terminator included
 QByteArray dwordToData(quint32 number);
-qint32 dwordFromData(const QByteArray &data);   // first four bytes, zero-padded
+qint32 dwordFromData(const QByteArray &data); // first four bytes, zero-padded
 bool isTextType(int type);
 
 // One key of a registry tree: sub-keys and values in stored order, looked up
@@ -95,7 +95,7 @@ private:
     QString m_name;
     bool m_ownSection = false;
     std::vector<std::unique_ptr<RegistryKey>> m_children; // null where removed
-    QHash<QString, qsizetype> m_childIndex;                // folded name to position
+    QHash<QString, qsizetype> m_childIndex;               // folded name to position
     bool m_childRemoved = false;
     QList<RegistryValue> m_values;
     QHash<QString, qsizetype> m_valueIndex;

@@ -22,10 +22,7 @@ namespace {
 const QString kKey = QStringLiteral("SOFTWARE\\Brisvane\\Test");
 constexpr HKEY kOtherRoot = 0x80000001;
 
-QByteArray exportText(const QByteArray &body)
-{
-    return QByteArray("Windows Registry Editor Version 5.00\n\n") + body;
-}
+QByteArray exportText(const QByteArray &body) { return QByteArray("Windows Registry Editor Version 5.00\n\n") + body; }
 
 void writeFile(const QString &path, const QByteArray &bytes)
 {
@@ -96,9 +93,7 @@ int runCappedWrite(qint64 limit)
     if (setrlimit(RLIMIT_FSIZE, &cap) != 0)
         return 2;
     korva::regaccess::FileRegistryStore store(storeFilePath());
-    const auto setBig = [](RegistryKey &key) {
-        return key.setValue(QStringLiteral("blob"), REG_BINARY, kBigValue);
-    };
+    const auto setBig = [](RegistryKey &key) { return key.setValue(QStringLiteral("blob"), REG_BINARY, kBigValue); };
     const bool written = store.editKey({QStringLiteral("SOFTWARE"), QStringLiteral("Big")}, true, setBig);
     std::fputs(written ? "written" : "refused", stdout);
     return 0;
@@ -265,8 +260,7 @@ void TestRegistryAccess::roundTrip()
     reopenFromCopy(env);
     QVERIFY(storeProblem().isEmpty());
 
-    const QVariant got =
-        GetValue(HKEY_LOCAL_MACHINE, kKey, QStringLiteral("v"), typeCode, QStringLiteral("default"));
+    const QVariant got = GetValue(HKEY_LOCAL_MACHINE, kKey, QStringLiteral("v"), typeCode, QStringLiteral("default"));
     QCOMPARE(got.typeId(), expected.typeId());
     QCOMPARE(got, expected);
 
@@ -316,26 +310,25 @@ void TestRegistryAccess::readsExportFile_data()
                + exportText("; exported for tests\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Test]\r\n"
                             "; a comment\r\n\r\n\"a\"=\"1\"\r\n")
         << QStringList{QStringLiteral("a|1|1")};
-    QTest::newRow("deletions-applied")
-        << exportText("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Test]\n\"a\"=\"1\"\n\"b\"=\"2\"\n"
-                      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Test]\n\"a\"=-\n"
-                      "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Test\\Sub]\n\"ignored\"=\"x\"\n")
-        << QStringList{QStringLiteral("b|1|2")};
+    QTest::newRow("deletions-applied") << exportText(
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Test]\n\"a\"=\"1\"\n\"b\"=\"2\"\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Test]\n\"a\"=-\n"
+        "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Test\\Sub]\n\"ignored\"=\"x\"\n")
+                                       << QStringList{QStringLiteral("b|1|2")};
     QTest::newRow("sections-merge-without-case")
         << exportText("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Test]\n\"v\"=\"1\"\n"
                       "[hkey_local_machine\\software\\BRISVANE\\test]\n\"V\"=\"2\"\n\"w\"=\"3\"\n")
         << QStringList{QStringLiteral("v|1|2"), QStringLiteral("w|1|3")};
-    QTest::newRow("text-spanning-lines")
-        << exportText("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Test]\n\"q\"=\"one\ntwo\"\n\"r\"=\"3\"\n")
-        << QStringList{QStringLiteral("q|1|one\ntwo"), QStringLiteral("r|1|3")};
+    QTest::newRow("text-spanning-lines") << exportText(
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Test]\n\"q\"=\"one\ntwo\"\n\"r\"=\"3\"\n")
+                                         << QStringList{QStringLiteral("q|1|one\ntwo"), QStringLiteral("r|1|3")};
     QTest::newRow("regedit4-single-byte")
         << QByteArray("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Test]\n"
                       "\"t\"=\"caf\xe9\"\n\"e\"=hex(2):41,00\n")
         << QStringList{QStringLiteral("t|1|caf\u00e9"), QStringLiteral("e|2|41000000")};
 
-    QString utf16 =
-        QStringLiteral("Windows Registry Editor Version 5.00\r\n\r\n"
-                       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Test]\r\n\"\u00e9\"=\"\u20ac\"\r\n");
+    QString utf16 = QStringLiteral("Windows Registry Editor Version 5.00\r\n\r\n"
+                                   "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Test]\r\n\"\u00e9\"=\"\u20ac\"\r\n");
     QByteArray utf16Bytes("\xff\xfe");
     utf16Bytes += QByteArray(reinterpret_cast<const char *>(utf16.utf16()), utf16.size() * 2);
     QTest::newRow("utf16-export") << utf16Bytes << QStringList{QStringLiteral("\u00e9|1|\u20ac")};
@@ -364,22 +357,20 @@ void TestRegistryAccess::loneCarriageReturnEndsLine_data()
     const QByteArray sub = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Test\\C]";
     const QStringList a{QStringLiteral("a|1|1")};
     const QStringList noValues{QStringLiteral("|0|")};
-    QTest::newRow("section-after-text")
-        << exportText(test + "\n\"a\"=\"1\"\r" + sub + "\r\"c\"=\"3\"\n") << a << QStringList{QStringLiteral("c|1|3")};
-    QTest::newRow("value-after-text")
-        << exportText(test + "\n\"a\"=\"1\"\r\"b\"=\"2\"\n" + sub + "\n")
-        << QStringList{QStringLiteral("a|1|1"), QStringLiteral("b|1|2")} << noValues;
+    QTest::newRow("section-after-text") << exportText(test + "\n\"a\"=\"1\"\r" + sub + "\r\"c\"=\"3\"\n") << a
+                                        << QStringList{QStringLiteral("c|1|3")};
+    QTest::newRow("value-after-text") << exportText(test + "\n\"a\"=\"1\"\r\"b\"=\"2\"\n" + sub + "\n")
+                                      << QStringList{QStringLiteral("a|1|1"), QStringLiteral("b|1|2")} << noValues;
     QTest::newRow("after-comments-and-blank-lines")
         << exportText("; exported\r\r" + test + "\r\r; note\r\"a\"=\"1\"\r\r" + sub + "\r") << a << noValues;
-    QTest::newRow("after-dword")
-        << exportText(test + "\n\"n\"=dword:0000000a\r\"a\"=\"1\"\n" + sub + "\n")
-        << QStringList{QStringLiteral("n|4|10"), QStringLiteral("a|1|1")} << noValues;
+    QTest::newRow("after-dword") << exportText(test + "\n\"n\"=dword:0000000a\r\"a\"=\"1\"\n" + sub + "\n")
+                                 << QStringList{QStringLiteral("n|4|10"), QStringLiteral("a|1|1")} << noValues;
     QTest::newRow("hex-continuation-and-type")
         << exportText(test + "\r\"b\"=hex:01,\\\r  02\r\"e\"=hex(2):41,00,00,00\r" + sub + "\r")
         << QStringList{QStringLiteral("b|3|0102"), QStringLiteral("e|2|41000000")} << noValues;
-    QTest::newRow("header-line")
-        << QByteArray("Windows Registry Editor Version 5.00\r" + test + "\r\"a\"=\"1\"\r" + sub + "\r") << a
-        << noValues;
+    QTest::newRow("header-line") << QByteArray("Windows Registry Editor Version 5.00\r" + test + "\r\"a\"=\"1\"\r" + sub
+                                               + "\r")
+                                 << a << noValues;
     // Inside quotes every line break is part of the text.
     QTest::newRow("text-keeps-its-line-breaks")
         << exportText(test + "\r\n\"q\"=\"one\rtwo\r\nthree\nfour\"\r" + sub + "\r\n")
@@ -409,11 +400,9 @@ void TestRegistryAccess::writesExportLayout()
 {
     korva::test::IsolatedEnvironment env;
     CreateKey(HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE\\A"));
-    SetValue(HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE\\A"), QString(), REG_SZ,
-             QStringLiteral("say \"x\""));
+    SetValue(HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE\\A"), QString(), REG_SZ, QStringLiteral("say \"x\""));
     SetValue(HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE\\A"), QStringLiteral("n"), REG_DWORD, 255);
-    SetValue(HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE\\A"), QStringLiteral("ml"), REG_SZ,
-             QStringLiteral("a\r\nb"));
+    SetValue(HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE\\A"), QStringLiteral("ml"), REG_SZ, QStringLiteral("a\r\nb"));
     SetValue(HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE\\A"), QStringLiteral("b"), REG_BINARY,
              QByteArray(30, '\x11'));
     CreateKey(HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE\\A\\B"));
@@ -422,17 +411,16 @@ void TestRegistryAccess::writesExportLayout()
     CreateKey(HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE\\E"));
     CreateKey(HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE\\E\\F\\G"));
 
-    const QByteArray expected =
-        "Windows Registry Editor Version 5.00\n\n"
-        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\A]\n"
-        "@=\"say \\\"x\\\"\"\n"
-        "\"n\"=dword:000000ff\n"
-        "\"ml\"=\"a\r\nb\"\n"
-        "\"b\"=hex:11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,\\\n"
-        "  11,11,11,11,11,11,11\n\n"
-        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\A\\B]\n\n"
-        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\E]\n\n"
-        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\E\\F\\G]\n\n";
+    const QByteArray expected = "Windows Registry Editor Version 5.00\n\n"
+                                "[HKEY_LOCAL_MACHINE\\SOFTWARE\\A]\n"
+                                "@=\"say \\\"x\\\"\"\n"
+                                "\"n\"=dword:000000ff\n"
+                                "\"ml\"=\"a\r\nb\"\n"
+                                "\"b\"=hex:11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,\\\n"
+                                "  11,11,11,11,11,11,11\n\n"
+                                "[HKEY_LOCAL_MACHINE\\SOFTWARE\\A\\B]\n\n"
+                                "[HKEY_LOCAL_MACHINE\\SOFTWARE\\E]\n\n"
+                                "[HKEY_LOCAL_MACHINE\\SOFTWARE\\E\\F\\G]\n\n";
     QCOMPARE(readFile(storeFilePath()), expected);
 }
 
@@ -482,13 +470,12 @@ void TestRegistryAccess::rewriteKeepsFileAsItWas()
     QByteArray query;
     for (int i = 0; query.size() < 9000; ++i)
         query += "SELECT c" + QByteArray::number(i) + " FROM \\\"t\\\" WHERE p LIKE 'C:\\\\x%'\r\n";
-    const QByteArray original =
-        exportText("[HKEY_CURRENT_USER\\Software\\Mine]\n\"keep\"=hex(5):01,02\n\n"
-                   "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane]\n\n"
-                   "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Test]\n"
-                   "@=\"say \\\"x\\\"\"\n\"n\"=dword:000000ff\n\"b\"=hex:01,02\n\"query\"=\"")
-        + query + "\"\n\n" + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Test\\Empty]\n\n"
-        + sectionOfDepth(500) + "\"v\"=\"deep\"\n\n";
+    const QByteArray original = exportText("[HKEY_CURRENT_USER\\Software\\Mine]\n\"keep\"=hex(5):01,02\n\n"
+                                           "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane]\n\n"
+                                           "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Test]\n"
+                                           "@=\"say \\\"x\\\"\"\n\"n\"=dword:000000ff\n\"b\"=hex:01,02\n\"query\"=\"")
+                                + query + "\"\n\n" + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Test\\Empty]\n\n"
+                                + sectionOfDepth(500) + "\"v\"=\"deep\"\n\n";
     writeFile(storeFilePath(), original);
 
     SetValue(HKEY_LOCAL_MACHINE, kKey, QStringLiteral("added"), REG_DWORD, 1);
@@ -496,8 +483,9 @@ void TestRegistryAccess::rewriteKeepsFileAsItWas()
     QVERIFY(changed != original);
     QVERIFY2(changed.size() < original.size() + 100, QByteArray::number(changed.size()));
     korva::regaccess::RegFileParse expected = korva::regaccess::parseRegFile(original);
-    expected.top.find({QStringLiteral("HKEY_LOCAL_MACHINE"), QStringLiteral("SOFTWARE"), QStringLiteral("Brisvane"),
-                       QStringLiteral("Test")})
+    expected.top
+        .find({QStringLiteral("HKEY_LOCAL_MACHINE"), QStringLiteral("SOFTWARE"), QStringLiteral("Brisvane"),
+               QStringLiteral("Test")})
         ->setValue(QStringLiteral("added"), REG_DWORD, korva::regaccess::dwordToData(1));
     QCOMPARE(dumpTree(korva::regaccess::parseRegFile(changed).top), dumpTree(expected.top));
 
@@ -525,9 +513,8 @@ void TestRegistryAccess::keepsStoredOrder()
     SetValue(HKEY_LOCAL_MACHINE, kKey, QStringLiteral("c"), REG_SZ, QStringLiteral("back"));
     reopenFromCopy(env);
 
-    QCOMPARE(keys(HKEY_LOCAL_MACHINE, brisvane),
-             QStringList({QStringLiteral("Zeta"), QStringLiteral("Alpha"), QStringLiteral("Test"),
-                          QStringLiteral("Beta")}));
+    QCOMPARE(keys(HKEY_LOCAL_MACHINE, brisvane), QStringList({QStringLiteral("Zeta"), QStringLiteral("Alpha"),
+                                                              QStringLiteral("Test"), QStringLiteral("Beta")}));
     QCOMPARE(listing(kKey), QStringList({QStringLiteral("A|1|rewritten"), QStringLiteral("b|1|3"),
                                          QStringLiteral("new|1|4"), QStringLiteral("c|1|back")}));
 }
@@ -550,8 +537,7 @@ void TestRegistryAccess::separators()
 
     QVERIFY(KeyExists(HKEY_LOCAL_MACHINE, path));
     QCOMPARE(keys(HKEY_LOCAL_MACHINE, path), QStringList{QStringLiteral("C")});
-    QCOMPARE(GetValue(HKEY_LOCAL_MACHINE, path, QStringLiteral("V"), REG_SZ, QString()),
-             QVariant(QStringLiteral("1")));
+    QCOMPARE(GetValue(HKEY_LOCAL_MACHINE, path, QStringLiteral("V"), REG_SZ, QString()), QVariant(QStringLiteral("1")));
     SetValue(HKEY_LOCAL_MACHINE, path, QStringLiteral("w"), REG_DWORD, 2);
     QCOMPARE(listing(QStringLiteral("SOFTWARE\\Brisvane\\A\\B")),
              QStringList({QStringLiteral("v|1|1"), QStringLiteral("w|4|2")}));
@@ -576,10 +562,8 @@ void TestRegistryAccess::bufferLimits_data()
     QTest::newRow("text-4096") << x << "\"" + QByteArray(4096, 'a') + "\"" << REG_SZ << false << false;
     QTest::newRow("binary-4096") << x << "hex:" + hexOf(4096, "01") << REG_BINARY << true << true;
     QTest::newRow("binary-4097") << x << "hex:" + hexOf(4097, "01") << REG_BINARY << false << false;
-    QTest::newRow("expandable-4095-chars")
-        << x << "hex(2):" + hexOf(4096, "41,00") << REG_BINARY << true << true;
-    QTest::newRow("expandable-4096-chars")
-        << x << "hex(2):" + hexOf(4097, "41,00") << REG_BINARY << false << false;
+    QTest::newRow("expandable-4095-chars") << x << "hex(2):" + hexOf(4096, "41,00") << REG_BINARY << true << true;
+    QTest::newRow("expandable-4096-chars") << x << "hex(2):" + hexOf(4097, "41,00") << REG_BINARY << false << false;
     QTest::newRow("name-259") << QByteArray(259, 'n') << QByteArray("\"1\"") << REG_SZ << true << true;
     QTest::newRow("name-260") << QByteArray(260, 'n') << QByteArray("\"1\"") << REG_SZ << false << true;
 }
@@ -592,18 +576,17 @@ void TestRegistryAccess::bufferLimits()
     QFETCH(bool, listed);
     QFETCH(bool, readable);
     korva::test::IsolatedEnvironment env;
-    writeFile(storeFilePath(), exportText("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Test]\n\"first\"=\"1\"\n")
-                                   + '"' + name + "\"=" + data + "\n\"last\"=\"2\"\n");
+    writeFile(storeFilePath(), exportText("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Test]\n\"first\"=\"1\"\n") + '"'
+                                   + name + "\"=" + data + "\n\"last\"=\"2\"\n");
 
-    const QVariant got =
-        GetValue(HKEY_LOCAL_MACHINE, kKey, QString::fromLatin1(name), typeCode, QStringLiteral("default"));
+    const QVariant got = GetValue(HKEY_LOCAL_MACHINE, kKey, QString::fromLatin1(name), typeCode,
+                                  QStringLiteral("default"));
     QCOMPARE(got != QVariant(QStringLiteral("default")), readable);
     QStringList names;
     const QList<Entry> entries = EnumValues(HKEY_LOCAL_MACHINE, kKey).value_or(QList<Entry>());
     for (const Entry &entry : entries)
         names << entry.name;
-    QCOMPARE(names, listed ? QStringList(
-                        {QStringLiteral("first"), QString::fromLatin1(name), QStringLiteral("last")})
+    QCOMPARE(names, listed ? QStringList({QStringLiteral("first"), QString::fromLatin1(name), QStringLiteral("last")})
                            : QStringList({QStringLiteral("first")}));
 }
 
@@ -622,8 +605,7 @@ void TestRegistryAccess::emptyAndMissingListings()
                                    + "]\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Test\\After]\n");
     QCOMPARE(keys(HKEY_LOCAL_MACHINE, kKey), QStringList{QStringLiteral("Ok")});
     QCOMPARE(keys(HKEY_LOCAL_MACHINE, kKey + QStringLiteral("\\Ok")), QStringList{QString()});
-    QCOMPARE(keys(HKEY_LOCAL_MACHINE, kKey + QStringLiteral("\\Missing")),
-             QStringList{QStringLiteral("<no list>")});
+    QCOMPARE(keys(HKEY_LOCAL_MACHINE, kKey + QStringLiteral("\\Missing")), QStringList{QStringLiteral("<no list>")});
     QCOMPARE(listing(kKey + QStringLiteral("\\Missing")), QStringList{QStringLiteral("<no list>")});
 
     const std::optional<QList<Entry>> none = EnumValues(HKEY_LOCAL_MACHINE, kKey);
@@ -647,10 +629,9 @@ void TestRegistryAccess::getValueByTypeCode_data()
     QTest::newRow("type-0-on-missing-value") << QStringLiteral("nothing") << 0 << fallback << true;
     QTest::newRow("missing-value-keeps-default") << QStringLiteral("nothing") << REG_SZ << fallback << false;
     QTest::newRow("text") << QStringLiteral("t") << REG_SZ << QVariant(QStringLiteral("txt")) << false;
-    QTest::newRow("expandable-as-text")
-        << QStringLiteral("e") << REG_SZ << QVariant(QStringLiteral("%P%")) << false;
-    QTest::newRow("text-as-bytes") << QStringLiteral("t") << REG_BINARY
-                                   << QVariant(QByteArray("t\0x\0t\0\0\0", 8)) << false;
+    QTest::newRow("expandable-as-text") << QStringLiteral("e") << REG_SZ << QVariant(QStringLiteral("%P%")) << false;
+    QTest::newRow("text-as-bytes") << QStringLiteral("t") << REG_BINARY << QVariant(QByteArray("t\0x\0t\0\0\0", 8))
+                                   << false;
     QTest::newRow("number-as-text") << QStringLiteral("n") << REG_SZ << fallback << false;
     QTest::newRow("text-as-number") << QStringLiteral("t") << REG_DWORD << fallback << false;
     QTest::newRow("short-dword-as-number") << QStringLiteral("short") << REG_DWORD << fallback << false;
@@ -674,9 +655,8 @@ void TestRegistryAccess::getValueByTypeCode()
     QCOMPARE(error.description, unsupported ? QStringLiteral("Unsupported value type") : QString());
 
     korva::Error missing;
-    QCOMPARE(
-        GetValue(HKEY_LOCAL_MACHINE, kKey + QStringLiteral("\\Missing"), name, typeCode, fallback, &missing),
-        fallback);
+    QCOMPARE(GetValue(HKEY_LOCAL_MACHINE, kKey + QStringLiteral("\\Missing"), name, typeCode, fallback, &missing),
+             fallback);
     QCOMPARE(GetValue(kOtherRoot, kKey, name, typeCode, fallback, &missing), fallback);
     QVERIFY(!missing.isSet());
 }
@@ -700,8 +680,7 @@ void TestRegistryAccess::createKey()
     QCOMPARE(readFile(nested), before);
     QCOMPARE(listing(kKey), QStringList{QStringLiteral("v|1|1")});
 
-    for (const QString &bad :
-         QStringList{kKey + QStringLiteral("\\line\nbreak"), kKey + u'\\' + QString(256, u'k')}) {
+    for (const QString &bad : QStringList{kKey + QStringLiteral("\\line\nbreak"), kKey + u'\\' + QString(256, u'k')}) {
         korva::Error failed;
         QCOMPARE(CreateKey(HKEY_LOCAL_MACHINE, bad, &failed), false);
         QCOMPARE(failed.number, 1001L);
@@ -719,8 +698,7 @@ void TestRegistryAccess::writesThatDoNothing_data()
     QTest::addColumn<int>("typeCode");
     QTest::addColumn<QVariant>("value");
 
-    QTest::newRow("missing-key") << kKey + QStringLiteral("\\Missing") << REG_SZ
-                                 << QVariant(QStringLiteral("x"));
+    QTest::newRow("missing-key") << kKey + QStringLiteral("\\Missing") << REG_SZ << QVariant(QStringLiteral("x"));
     QTest::newRow("expandable-type") << kKey << REG_EXPAND_SZ << QVariant(QStringLiteral("x"));
     QTest::newRow("multi-text-type") << kKey << REG_MULTI_SZ << QVariant(QByteArray("a\0\0", 3));
     QTest::newRow("dword-not-a-number") << kKey << REG_DWORD << QVariant(QStringLiteral("abc"));
@@ -756,23 +734,19 @@ void TestRegistryAccess::unparsableFileIsReportedAndKept_data()
 
     QTest::newRow("not-an-export") << QByteArray("[HKEY_LOCAL_MACHINE\\SOFTWARE]\n") << 1;
     QTest::newRow("unrecognised-line") << exportText("[HKEY_LOCAL_MACHINE\\SOFTWARE]\nhello\n") << 4;
-    QTest::newRow("unterminated-text")
-        << exportText("[HKEY_LOCAL_MACHINE\\SOFTWARE]\n\"a\"=\"1\"\n\"b\"=\"2\n\n") << 5;
+    QTest::newRow("unterminated-text") << exportText("[HKEY_LOCAL_MACHINE\\SOFTWARE]\n\"a\"=\"1\"\n\"b\"=\"2\n\n") << 5;
     QTest::newRow("bad-byte-on-continuation")
         << exportText("[HKEY_LOCAL_MACHINE\\SOFTWARE]\n\"b\"=hex:01,\\\n  0g\n") << 5;
-    QTest::newRow("continued-past-end")
-        << exportText("[HKEY_LOCAL_MACHINE\\SOFTWARE]\n\"b\"=hex:01,\\\n") << 4;
+    QTest::newRow("continued-past-end") << exportText("[HKEY_LOCAL_MACHINE\\SOFTWARE]\n\"b\"=hex:01,\\\n") << 4;
     QTest::newRow("value-before-section") << exportText("\"a\"=\"1\"\n") << 3;
     QTest::newRow("unknown-root") << exportText("[HKLM\\SOFTWARE]\n") << 3;
     QTest::newRow("bad-dword") << exportText("[HKEY_LOCAL_MACHINE\\SOFTWARE]\n\"n\"=dword:123456789\n") << 4;
     QTest::newRow("text-after-value") << exportText("[HKEY_LOCAL_MACHINE\\SOFTWARE]\n\"n\"=\"1\" x\n") << 4;
-    QTest::newRow("key-513-deep")
-        << exportText("[HKEY_LOCAL_MACHINE\\SOFTWARE]\n") + sectionOfDepth(513) << 4;
+    QTest::newRow("key-513-deep") << exportText("[HKEY_LOCAL_MACHINE\\SOFTWARE]\n") + sectionOfDepth(513) << 4;
     QTest::newRow("deletion-513-deep") << exportText("[-") + sectionOfDepth(513).mid(1) << 3;
     QTest::newRow("key-200000-deep") << exportText(sectionOfDepth(200000)) << 3;
     // A lone CR ends a line like any other line break.
-    QTest::newRow("line-after-lone-crs")
-        << exportText("[HKEY_LOCAL_MACHINE\\SOFTWARE]\r\"a\"=\"1\"\rhello\n") << 5;
+    QTest::newRow("line-after-lone-crs") << exportText("[HKEY_LOCAL_MACHINE\\SOFTWARE]\r\"a\"=\"1\"\rhello\n") << 5;
     QTest::newRow("section-cut-by-lone-cr") << exportText("[HKEY_LOCAL_MACHINE\\SOFT\rWARE]\n") << 3;
     QTest::newRow("line-after-text-with-lone-cr")
         << exportText("[HKEY_LOCAL_MACHINE\\SOFTWARE]\n\"a\"=\"1\r2\"\nhello\n") << 6;
@@ -790,15 +764,13 @@ void TestRegistryAccess::unparsableFileIsReportedAndKept()
     QVERIFY2(storeProblem().startsWith(prefix), qPrintable(storeProblem()));
     QVERIFY(!KeyExists(HKEY_LOCAL_MACHINE, QString()));
     QCOMPARE(keys(HKEY_LOCAL_MACHINE, QString()), QStringList{QStringLiteral("<no list>")});
-    QCOMPARE(GetValue(HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE"), QStringLiteral("a"), REG_SZ, 7),
-             QVariant(7));
+    QCOMPARE(GetValue(HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE"), QStringLiteral("a"), REG_SZ, 7), QVariant(7));
 
     korva::Error error;
     CreateKey(HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE\\New"), &error);
     QCOMPARE(error.number, 1001L);
     SetValue(HKEY_LOCAL_MACHINE, QString(), QStringLiteral("a"), REG_SZ, QStringLiteral("x"));
-    SetValue(HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE"), QStringLiteral("a"), REG_SZ,
-             QStringLiteral("x"));
+    SetValue(HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE"), QStringLiteral("a"), REG_SZ, QStringLiteral("x"));
     DeleteValue(HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE"), QStringLiteral("a"));
     QCOMPARE(readFile(storeFilePath()), file);
 }
@@ -822,9 +794,8 @@ void TestRegistryAccess::staleStoreInstanceKeepsOthersValues()
     korva::regaccess::FileRegistryStore second(storeFilePath());
     const QStringList path{QStringLiteral("K")};
     const auto set = [](const QString &name) {
-        return [name](korva::regaccess::RegistryKey &key) {
-            return key.setValue(name, REG_DWORD, QByteArray(4, '\1'));
-        };
+        return
+            [name](korva::regaccess::RegistryKey &key) { return key.setValue(name, REG_DWORD, QByteArray(4, '\1')); };
     };
 
     QVERIFY(first.editKey(path, true, set(QStringLiteral("a"))));
@@ -872,8 +843,8 @@ void TestRegistryAccess::addValueTakesAFreeName()
     SetValue(HKEY_LOCAL_MACHINE, kKey, QStringLiteral("S1"), REG_DWORD, 7);
     QCOMPARE(AddValue(HKEY_LOCAL_MACHINE, kKey, REG_SZ, QStringLiteral("b"), second, 3).value_or(QString()),
              QStringLiteral("s2"));
-    QCOMPARE(listing(kKey), QStringList({QStringLiteral("s0|1|a"), QStringLiteral("S1|4|7"),
-                                         QStringLiteral("s2|1|b")}));
+    QCOMPARE(listing(kKey),
+             QStringList({QStringLiteral("s0|1|a"), QStringLiteral("S1|4|7"), QStringLiteral("s2|1|b")}));
 
     // Every name taken, or data SetValue would not write: nothing changes.
     const QByteArray before = readFile(storeFilePath());
@@ -1123,8 +1094,7 @@ void TestRegistryAccess::heldLockDelaysOnlyRealChanges()
 
     otherProcess.unlock();
     SetValue(HKEY_LOCAL_MACHINE, kKey, QStringLiteral("v"), REG_SZ, QStringLiteral("2"));
-    QCOMPARE(GetValue(HKEY_LOCAL_MACHINE, kKey, QStringLiteral("v"), REG_SZ, QString()),
-             QVariant(QStringLiteral("2")));
+    QCOMPARE(GetValue(HKEY_LOCAL_MACHINE, kKey, QStringLiteral("v"), REG_SZ, QString()), QVariant(QStringLiteral("2")));
 }
 
 int main(int argc, char *argv[])
