@@ -8,6 +8,39 @@
 
 using namespace korva;
 
+namespace {
+
+// Every Query thread taken by work that waits until release().
+struct ThreadsTaken
+{
+    std::promise<void> gate;
+    std::atomic<int> busy{0};
+    ThreadsTaken()
+    {
+        const std::shared_future<void> open = gate.get_future().share();
+        for (int i = 0; i < queryThreadCount(); ++i)
+            runOnDatabaseThread([open, this] {
+                ++busy;
+                open.wait();
+            });
+    }
+    // A test that fails half way must not leave the threads taken.
+    ~ThreadsTaken()
+    {
+        if (!released)
+            release();
+    }
+    void release()
+    {
+        released = true;
+        gate.set_value();
+        waitForDatabaseThreads();
+    }
+    bool released = false;
+};
+
+} // namespace
+
 // The window-side contract of a background task: results reach the callback
 // through the event loop, a later start or a cancel drops the earlier result,
 // and a run cancelled before a thread took it never runs. Run under the
@@ -192,15 +225,8 @@ private Q_SLOTS:
     // first even when it was asked for after a crowd of hovers.
     void queryWorkGoesBeforeWaitingHoverWork()
     {
-        std::promise<void> gate;
-        std::shared_future<void> open = gate.get_future().share();
-        std::atomic<int> busy{0};
-        for (int i = 0; i < queryThreadCount(); ++i)
-            runOnDatabaseThread([open, &busy] {
-                ++busy;
-                open.wait();
-            });
-        QTRY_COMPARE(busy.load(), queryThreadCount());
+        ThreadsTaken taken;
+        QTRY_COMPARE(taken.busy.load(), queryThreadCount());
         std::mutex m;
         QStringList order;
         for (int i = 0; i < 6; ++i)
@@ -216,8 +242,7 @@ private Q_SLOTS:
                 order << QStringLiteral("query");
             },
             Lane::Query);
-        gate.set_value();
-        waitForDatabaseThreads();
+        taken.release();
         QCOMPARE(order.size(), 7);
         QCOMPARE(order.first(), QStringLiteral("query"));
     }
@@ -226,19 +251,11 @@ private Q_SLOTS:
     // thread taken by work of the same kind.
     void alongsideWorkRunsHereWhenNoThreadIsFree()
     {
-        std::promise<void> gate;
-        std::shared_future<void> open = gate.get_future().share();
-        std::atomic<int> busy{0};
-        for (int i = 0; i < queryThreadCount(); ++i)
-            runOnDatabaseThread([open, &busy] {
-                ++busy;
-                open.wait();
-            });
-        QTRY_COMPARE(busy.load(), queryThreadCount());
+        ThreadsTaken taken;
+        QTRY_COMPARE(taken.busy.load(), queryThreadCount());
         std::future<QString> f = runAlongside([] { return QStringLiteral("key"); });
         QCOMPARE(f.get(), QStringLiteral("key"));
-        gate.set_value();
-        waitForDatabaseThreads();
+        taken.release();
         QCOMPARE(runAlongside([] { return QStringLiteral("pooled"); }).get(), QStringLiteral("pooled"));
     }
 };
