@@ -1,5 +1,7 @@
 #include "main/databases.h"
 
+#include "platform/connectionstring.h"
+
 namespace korva {
 
 const std::array<DatabaseInfo, 4> &databases()
@@ -18,6 +20,12 @@ const std::array<DatabaseInfo, 4> &databases()
 }
 
 const DatabaseInfo &database(Db db) { return databases()[std::size_t(db)]; }
+
+QString serverNameOf(const QString &typed)
+{
+    const db::ConnectionTarget target = db::parseConnectionString(QStringLiteral("server=") + typed);
+    return target.port > 0 ? target.server + u',' + QString::number(target.port) : target.server;
+}
 
 QString composeConnectionString(const QString &server, const QString &instance, const QString &database)
 {

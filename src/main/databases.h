@@ -28,6 +28,9 @@ inline constexpr std::array<Db, 4> kMenuOrder{Db::Dir, Db::Rpt, Db::Dyn, Db::Mbx
 
 // "Driver={SQL Server};server=" + server + "\" + instance + ";database=" + database
 QString composeConnectionString(const QString &server, const QString &instance, const QString &database);
+// The server part of a name typed as host, host,port or host\instance: the
+// host, with its port when one was given (the instance is the caller's).
+QString serverNameOf(const QString &typed);
 
 // The two table list queries.
 QString tableListQuery(bool useTables, const QString &catalogue);

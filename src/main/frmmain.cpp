@@ -481,27 +481,8 @@ void frmMain::readSettings()
     // window that is already running stay as they are when none is stored.
     mnuUseViews->setChecked(true);
     mnuUseTables->setChecked(false);
-    MainSettings s;
-    if (m_loaded) {
-        const MainSettings now = currentSettings();
-        s.dirDB = now.dirDB;
-        s.dynDB = now.dynDB;
-        s.mbxDB1 = now.mbxDB1;
-        s.rptDB = now.rptDB;
-    }
-    {
-        auto store = openSettings();
-        loadMainSettings(*store, s);
-    }
-    // Starting over on another server keeps the window where the user has it.
-    if (m_loaded) {
-        const MainSettings now = currentSettings();
-        s.left = now.left;
-        s.top = now.top;
-        s.width = now.width;
-        s.height = now.height;
-        s.splitterPos = now.splitterPos;
-    }
+    const MainSettings running = currentSettings();
+    const MainSettings s = readMainSettings(*openSettings(), m_loaded ? &running : nullptr);
     m_settings = s;
     m_settingsRead = true;
     applySettings();
@@ -521,24 +502,17 @@ void frmMain::readCommandLine(const QString &commandLine)
 void frmMain::chooseServer()
 {
     // A connection string already set comes from a remote attach: the registry
-    // viewer reads the local machine only.
+    // viewer reads the local machine only. A server's kept files: its SQL
+    // Server, and its exported registry to look into.
+    m_localMode = m_state.connectionString.isEmpty() && !m_kept;
     if (!m_state.connectionString.isEmpty()) {
         mnuRegistry->setEnabled(false);
-        m_localMode = false;
         return;
     }
-    // A server's kept files: its SQL Server, and its exported registry to look into.
-    if (m_kept) {
-        m_localMode = false;
+    if (m_kept)
         mnuRegistry->setEnabled(m_context.isRegistered(QStringLiteral("frmRegistry")));
-        const db::ConnectionTarget target = db::parseConnectionString(QStringLiteral("server=") + m_kept->server);
-        m_state.serverName = target.port > 0 ? target.server + u',' + QString::number(target.port) : target.server;
-        m_state.connectionString = composeConnectionString(m_state.serverName, m_state.instanceName,
-                                                           QStringLiteral("OrvexDirDB"));
-        return;
-    }
-    m_localMode = true;
-    m_state.serverName = WorkStationInfo::instance().ComputerName();
+    const QString typed = m_kept ? m_kept->server : WorkStationInfo::instance().ComputerName();
+    m_state.serverName = serverNameOf(typed);
     m_state.connectionString = composeConnectionString(m_state.serverName, m_state.instanceName,
                                                        QStringLiteral("OrvexDirDB"));
 }
@@ -724,13 +698,6 @@ void frmMain::chooseDatabase(int index)
 {
     for (int i = 0; i < 4; ++i)
         mnuDatabases[i]->setChecked(i == index);
-    InitalizeDB();
-}
-
-void frmMain::setListingMode(bool tables)
-{
-    mnuUseTables->setChecked(tables);
-    mnuUseViews->setChecked(!tables);
     InitalizeDB();
 }
 

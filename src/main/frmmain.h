@@ -139,7 +139,6 @@ private:
     void showOpenedDatabase(OpenedDatabase &opened);
     void reportInitError(const Error &error);
     void chooseDatabase(int index);
-    void setListingMode(bool tables);
     void closeResultSets();
 
     void wireBrowsing();

@@ -136,6 +136,26 @@ CommandLine parseCommandLine(const QString &text)
     return c;
 }
 
+MainSettings readMainSettings(QSettings &store, const MainSettings *running)
+{
+    MainSettings s;
+    if (running) {
+        s.dirDB = running->dirDB;
+        s.dynDB = running->dynDB;
+        s.mbxDB1 = running->mbxDB1;
+        s.rptDB = running->rptDB;
+    }
+    loadMainSettings(store, s);
+    if (running) {
+        s.left = running->left;
+        s.top = running->top;
+        s.width = running->width;
+        s.height = running->height;
+        s.splitterPos = running->splitterPos;
+    }
+    return s;
+}
+
 void showInMenu(const MainSettings &s, const SettingsMenu &m)
 {
     m.useTables->setChecked(s.useTables);

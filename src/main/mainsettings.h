@@ -32,6 +32,10 @@ struct MainSettings
 // "LockObjectID" and "ShowObjectID" are true only when stored exactly as
 // "True"; the other flags take "True"/"False" in any case or a number.
 void loadMainSettings(QSettings &store, MainSettings &settings);
+// The settings a start uses: the stored values over the documented defaults.
+// A window already running (starting over on another server) keeps its
+// database marks where none is stored, and its place, size and splitter.
+MainSettings readMainSettings(QSettings &store, const MainSettings *running);
 // Writes them back; the geometry only when the window is not minimised.
 void saveMainSettings(QSettings &store, const MainSettings &settings, bool minimised);
 
