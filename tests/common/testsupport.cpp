@@ -45,6 +45,17 @@ void keepOffline()
     settings.setValue(QStringLiteral("Config/OdbcDriver"), QStringLiteral("KORVA test: no network"));
 }
 
+void forgetWindowSettings()
+{
+    {
+        QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("KORVA"),
+                           QStringLiteral("KORVA"));
+        settings.remove(QStringLiteral("Settings"));
+        settings.remove(QStringLiteral("Config"));
+    }
+    keepOffline();
+}
+
 IsolatedEnvironment::~IsolatedEnvironment() { restore("KORVA_HKLM", m_previousRegistry); }
 
 ScopedEnv::ScopedEnv(const char *name, const QByteArray &value) : m_name(name), m_previous(currentValue(name))

@@ -31,6 +31,9 @@ private:
 // Points unregistered servers at an ODBC driver that does not exist, so a
 // test never reaches the network (the settings store must already be isolated).
 void keepOffline();
+// Forgets the main window's stored settings ("Settings" and "Config"), then
+// keeps the test offline again, as a window test starts each case.
+void forgetWindowSettings();
 
 // Sets an environment variable for the life of the object, then restores it.
 class ScopedEnv

@@ -94,14 +94,7 @@ private:
                 return c;
         return -1;
     }
-    void resetSettings()
-    {
-        auto s = openSettings();
-        s->remove(QStringLiteral("Settings"));
-        s->remove(QStringLiteral("Config"));
-        s->sync();
-        test::keepOffline();
-    }
+    void resetSettings() { test::forgetWindowSettings(); }
 
 private Q_SLOTS:
     void initTestCase()

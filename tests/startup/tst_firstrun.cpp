@@ -194,11 +194,7 @@ private Q_SLOTS:
     }
     void init()
     {
-        auto s = openSettings();
-        s->remove(QStringLiteral("Settings"));
-        s->remove(QStringLiteral("Config"));
-        s->sync();
-        test::keepOffline();
+        test::forgetWindowSettings();
         QDir(serverfiles::serversFolder()).removeRecursively();
         RegistryAPI::setStoreFile({});
         db::resetConnectionPool();
