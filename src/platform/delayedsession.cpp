@@ -22,10 +22,10 @@ public:
     }
     bool atEnd() const override { return m_inner->atEnd(); }
     void cancel() override { m_inner->cancel(); }
-    bool updateCell(const RowStore &store, qsizetype row, int column, const QVariant &value, Error *error) override
+    bool updateCell(const QVariantList &row, int column, const QVariant &value, Error *error) override
     {
         std::this_thread::sleep_for(m_delay);
-        return m_inner->updateCell(store, row, column, value, error);
+        return m_inner->updateCell(row, column, value, error);
     }
 
 private:

@@ -265,7 +265,7 @@ public:
         return added;
     }
 
-    bool updateCell(const RowStore &store, qsizetype row, int column, const QVariant &value, Error *error) override;
+    bool updateCell(const QVariantList &row, int column, const QVariant &value, Error *error) override;
 
 private:
     // The error of the statement's last call; a connection that broke is not used again.
@@ -684,7 +684,7 @@ ExecOutcome OdbcSession::callProcedure(const QString &name, const QList<Procedur
     return runText(stmt, procedureCallText(name, args), error);
 }
 
-bool OdbcRowSource::updateCell(const RowStore &store, qsizetype row, int column, const QVariant &value, Error *error)
+bool OdbcRowSource::updateCell(const QVariantList &row, int column, const QVariant &value, Error *error)
 {
     QList<ColumnOrigin> origins;
     for (const Column &c : m_columns)
@@ -730,7 +730,7 @@ bool OdbcRowSource::updateCell(const RowStore &store, qsizetype row, int column,
     for (int k = 0; k < keyColumns.size(); ++k)
         bound = bound
                 && bindText(stmt.handle(), SQLUSMALLINT(k + 2), params[std::size_t(k) + 1],
-                            store.value(row, keyColumns[k]));
+                            row.value(keyColumns[k]));
     if (!bound) {
         if (error)
             *error = stmt.failure();

@@ -2,7 +2,7 @@
 
 namespace korva::db {
 
-bool RowSource::updateCell(const RowStore &, qsizetype, int, const QVariant &, Error *error)
+bool RowSource::updateCell(const QVariantList &, int, const QVariant &, Error *error)
 {
     if (error)
         *error = {kErrCommand, QStringLiteral("The result set cannot be updated.")};
@@ -73,8 +73,8 @@ void ResultSet::fail(const Error &error)
 
 void ResultSet::releaseSource()
 {
-    // A cancel from another thread may be reaching for the source right now.
-    std::unique_ptr<RowSource> gone;
+    // A cancel or an edit from another thread may be reaching for the source right now.
+    std::shared_ptr<RowSource> gone;
     std::lock_guard lock(m_cancelMutex);
     gone = std::move(m_source);
 }
@@ -140,15 +140,42 @@ QVariant ResultSet::field(const QString &name, Error *error) { return field(fiel
 
 bool ResultSet::updateCell(qsizetype row, int column, const QVariant &value, Error *error)
 {
-    if (!m_updatable || !m_source) {
+    if (!writeCell(rowValues(row), column, value, error))
+        return false;
+    keepCell(row, column, value);
+    return true;
+}
+
+QVariantList ResultSet::rowValues(qsizetype row) const
+{
+    QVariantList values;
+    if (row < 0 || row >= m_rows.rowCount())
+        return values;
+    values.reserve(m_rows.columnCount());
+    for (int c = 0; c < m_rows.columnCount(); ++c)
+        values.append(m_rows.value(row, c));
+    return values;
+}
+
+bool ResultSet::writeCell(const QVariantList &row, int column, const QVariant &value, Error *error) const
+{
+    std::shared_ptr<RowSource> source;
+    {
+        std::lock_guard lock(m_cancelMutex);
+        source = m_source;
+    }
+    if (!m_updatable || !source) {
         if (error)
             *error = {kErrCommand, QStringLiteral("The result set cannot be updated.")};
         return false;
     }
-    if (!m_source->updateCell(m_rows, row, column, value, error))
+    if (row.isEmpty()) {
+        if (error)
+            *error = {kErrNoCurrentRecord, QStringLiteral("Either BOF or EOF is True, or the current record has been "
+                                                          "deleted. Requested operation requires a current record.")};
         return false;
-    m_rows.setValue(row, column, value);
-    return true;
+    }
+    return source->updateCell(row, column, value, error);
 }
 
 } // namespace korva::db

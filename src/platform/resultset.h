@@ -21,8 +21,10 @@ public:
     // Asks a running fetch to stop as soon as it can (from any thread); the
     // fetch then ends as if the rows had run out.
     virtual void cancel() {}
-    // Writes one cell back (edit mode). Default: not updatable.
-    virtual bool updateCell(const RowStore &store, qsizetype row, int column, const QVariant &value, Error *error);
+    // Writes one cell back (edit mode): the row is the one whose values are
+    // given, found by its key columns among them. Callable from any thread,
+    // also while another one fetches. Default: not updatable.
+    virtual bool updateCell(const QVariantList &row, int column, const QVariant &value, Error *error);
 };
 
 // Rows of named fields with a cursor, as every window reads them. Rows can
@@ -80,18 +82,26 @@ public:
     QVariant field(const QString &name, Error *error = nullptr);
     QVariant field(int index, Error *error = nullptr);
 
-    // Edit mode: writes a cell to the database and, when that succeeds, to the rows held.
+    // Edit mode. updateCell writes a cell to the database and, when that
+    // succeeds, to the rows held. A window splits it in two: writeCell, on a
+    // database thread, given the row's values as they were when the edit began
+    // (the rows held may grow meanwhile), then keepCell on the owning thread.
     bool isUpdatable() const { return m_updatable; }
     void setUpdatable(bool on) { m_updatable = on; }
     bool updateCell(qsizetype row, int column, const QVariant &value, Error *error);
+    QVariantList rowValues(qsizetype row) const;
+    bool writeCell(const QVariantList &row, int column, const QVariant &value, Error *error) const;
+    void keepCell(qsizetype row, int column, const QVariant &value) { m_rows.setValue(row, column, value); }
 
 private:
     bool ensureRow(qsizetype row);
     void releaseSource();
 
     RowStore m_rows;
-    std::unique_ptr<RowSource> m_source;
-    std::mutex m_cancelMutex; // between a cancel from another thread and the source going
+    // Shared with an edit being written on another thread, which keeps it
+    // while the load lets it go.
+    std::shared_ptr<RowSource> m_source;
+    mutable std::mutex m_cancelMutex; // between another thread's use of the source and the source going
     Error m_error;
     qsizetype m_position = 0;
     bool m_updatable = false;

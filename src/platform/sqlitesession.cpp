@@ -245,7 +245,7 @@ public:
         return added;
     }
 
-    bool updateCell(const RowStore &store, qsizetype row, int column, const QVariant &value, Error *error) override
+    bool updateCell(const QVariantList &row, int column, const QVariant &value, Error *error) override
     {
         std::lock_guard lock(m_session->mutex());
         // Names go to SQLite as they are; a key that is NULL still finds its row.
@@ -272,7 +272,7 @@ public:
         Statement stmt(raw);
         bindVariant(raw, 1, value);
         for (int k = 0; k < edit->keyColumns.size(); ++k)
-            bindVariant(raw, k + 2, store.value(row, edit->keyColumns[k]));
+            bindVariant(raw, k + 2, row.value(edit->keyColumns[k]));
         // The change is kept only when it touched exactly this one row.
         if (sqlite3_exec(db, "SAVEPOINT korva_edit", nullptr, nullptr, nullptr) != SQLITE_OK) {
             if (error)

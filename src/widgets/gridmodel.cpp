@@ -2,9 +2,11 @@
 
 #include "support/localize.h"
 
+#include "platform/backgroundtask.h"
 #include "platform/resultset.h"
 #include "platform/rowloader.h"
 
+#include <QtCore/QPointer>
 #include <QtGui/QBrush>
 #include <QtGui/QFont>
 #include <QtGui/QPalette>
@@ -30,6 +32,7 @@ void GridModel::setResultSet(std::shared_ptr<db::ResultSet> rows)
     m_rows = std::move(rows);
     m_columns = m_rows ? m_rows->columns() : QStringList();
     m_bold.clear();
+    m_pendingEdits.clear();
     m_marked = -1;
     m_shownRows = m_rows ? int(std::min<qsizetype>(m_rows->fetchedCount(), INT_MAX)) : 0;
     m_finished = false;
@@ -56,6 +59,7 @@ void GridModel::setColumns(const QStringList &names)
     m_columns = names;
     m_shownRows = 0;
     m_bold.clear();
+    m_pendingEdits.clear();
     m_marked = -1;
     m_finished = true;
     endResetModel();
@@ -84,6 +88,9 @@ QString GridModel::text(int row, int column) const
 {
     if (!m_rows || row < 0 || row >= m_shownRows)
         return {};
+    if (!m_pendingEdits.isEmpty())
+        if (const auto pending = m_pendingEdits.constFind(cellKey(row, column)); pending != m_pendingEdits.cend())
+            return *pending;
     return m_rows->rows().text(row, column);
 }
 
@@ -127,7 +134,7 @@ QVariant GridModel::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole:
     case Qt::EditRole:
     case Qt::AccessibleTextRole:
-        return m_rows->rows().text(index.row(), index.column());
+        return text(index.row(), index.column());
     case Qt::FontRole:
         if (m_bold.contains(index.row())) {
             QFont f;
@@ -163,25 +170,58 @@ QVariant GridModel::headerData(int section, Qt::Orientation orientation, int rol
 Qt::ItemFlags GridModel::flags(const QModelIndex &index) const
 {
     Qt::ItemFlags f = QAbstractTableModel::flags(index);
-    if (m_editable && index.isValid())
+    if (m_editable && index.isValid() && !m_pendingEdits.contains(cellKey(index.row(), index.column())))
         f |= Qt::ItemIsEditable;
     return f;
 }
 
 bool GridModel::setData(const QModelIndex &index, const QVariant &value, int role)
 {
-    if (!m_editable || role != Qt::EditRole || !index.isValid() || !m_rows)
+    if (!m_editable || role != Qt::EditRole || !index.isValid() || index.row() >= m_shownRows || !m_rows)
         return false;
-    const QString old = m_rows->rows().text(index.row(), index.column());
-    if (value.toString() == old && !m_rows->rows().isNull(index.row(), index.column()))
+    const int row = index.row();
+    const int column = index.column();
+    const quint64 key = cellKey(row, column);
+    if (m_pendingEdits.contains(key))
         return false;
-    db::Error e;
-    if (!m_rows->updateCell(index.row(), index.column(), value, &e)) {
-        Q_EMIT editFailed(e.number, e.description);
+    const QString old = m_rows->rows().text(row, column);
+    if (value.toString() == old && !m_rows->rows().isNull(row, column))
         return false;
-    }
+    // The row's key values are taken here: the loader adds rows to the same
+    // store meanwhile, so the writing thread must not read it.
+    auto rows = m_rows;
+    QVariantList rowValues = rows->rowValues(row);
+    m_pendingEdits.insert(key, value.toString());
     Q_EMIT dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
+    // The write goes on even when the grid closes meanwhile: the user has
+    // committed it. Only its answer is dropped then.
+    auto self = std::make_shared<const QPointer<GridModel>>(this);
+    runOnDatabaseThread([self, rows = std::move(rows), rowValues = std::move(rowValues), row, column, value] {
+        db::Error e;
+        rows->writeCell(rowValues, column, value, &e);
+        if (QCoreApplication *app = QCoreApplication::instance())
+            QMetaObject::invokeMethod(
+                app,
+                [self, rows, row, column, value, e] {
+                    if (GridModel *model = *self)
+                        model->finishEdit(rows, row, column, value, e.number, e.description);
+                },
+                Qt::QueuedConnection);
+    });
     return true;
+}
+
+void GridModel::finishEdit(const std::shared_ptr<db::ResultSet> &rows, int row, int column, const QVariant &value,
+                           long number, const QString &description)
+{
+    // Another table came meanwhile: the write is done, nothing shows it.
+    if (rows != m_rows || !m_pendingEdits.remove(cellKey(row, column)))
+        return;
+    if (number == 0)
+        m_rows->keepCell(row, column, value);
+    Q_EMIT dataChanged(index(row, column), index(row, column), {Qt::DisplayRole, Qt::EditRole});
+    if (number != 0)
+        Q_EMIT editFailed(number, description);
 }
 
 } // namespace korva

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QtCore/QAbstractTableModel>
+#include <QtCore/QHash>
 #include <QtCore/QSet>
 
 #include <memory>
@@ -45,7 +46,11 @@ public:
     void setMarkedRow(int row); // -1 clears
     int markedRow() const { return m_marked; }
 
+    // Edit mode: a cell typed over shows its new value at once while a
+    // database thread writes it; if the write fails the old value comes back
+    // and editFailed() says why. Until then that cell cannot be edited again.
     void setEditable(bool on) { m_editable = on; }
+    bool hasPendingEdits() const { return !m_pendingEdits.isEmpty(); }
     // The column names are the program's own captions (not a table's
     // columns): they are shown in the interface language.
     void setTranslatedCaptions(bool on) { m_translatedCaptions = on; }
@@ -66,6 +71,9 @@ Q_SIGNALS:
 private:
     void publishFetched();
     void checkFinished();
+    void finishEdit(const std::shared_ptr<db::ResultSet> &rows, int row, int column, const QVariant &value, long number,
+                    const QString &description);
+    static quint64 cellKey(int row, int column) { return (quint64(quint32(row)) << 32) | quint32(column); }
 
     std::shared_ptr<db::ResultSet> m_rows;
     QStringList m_columns;
@@ -73,6 +81,7 @@ private:
     qsizetype m_batch = 20000;
     db::RowLoader *m_loader = nullptr;
     QSet<int> m_bold;
+    QHash<quint64, QString> m_pendingEdits; // cells being written: the text they show meanwhile
     int m_marked = -1;
     bool m_editable = false;
     bool m_translatedCaptions = false;

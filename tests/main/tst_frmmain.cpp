@@ -1542,7 +1542,8 @@ private Q_SLOTS:
         editor->selectAll();
         QTest::keyClicks(editor, QStringLiteral("TWO"));
         QTest::keyClick(editor, Qt::Key_Return);
-        QTRY_COMPARE(data->textMatrix(2, label), QStringLiteral("TWO")); // committed once the key is handled
+        QCOMPARE(data->textMatrix(2, label), QStringLiteral("TWO")); // shown at once
+        QTRY_VERIFY(!data->gridModel()->hasPendingEdits());          // and written on a database thread
         QVERIFY2(msg.messages.isEmpty(), qPrintable(msg.messages.join(u'\n')));
         auto rs = db::openResultSet(w.state().connectionString,
                                     QStringLiteral("SELECT Label FROM tbl_Pair ORDER BY Owner, Slot"), &e);

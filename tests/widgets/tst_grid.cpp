@@ -6,9 +6,12 @@
 #include <QtTest/QAbstractItemModelTester>
 #include <QtTest/QtTest>
 #include <QtWidgets/QHeaderView>
+#include <QtWidgets/QLineEdit>
 #include <QtWidgets/QScrollBar>
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 
 using namespace korva;
 
@@ -83,6 +86,66 @@ private:
     std::atomic<bool> m_cancelled = false;
 };
 
+// A table whose cells can be written, one write at a time, each held until
+// the test lets it go (a server that answers when the test says so).
+class GatedEditSource : public db::RowSource
+{
+public:
+    QStringList columns() const override { return {QStringLiteral("Key"), QStringLiteral("Label")}; }
+    bool atEnd() const override { return m_done; }
+    qsizetype fetch(db::RowStore &store, qsizetype, korva::Error *) override
+    {
+        for (int r = 0; r < 3; ++r)
+            store.appendRow({QVariant(r), QVariant(QStringLiteral("label %1").arg(r))});
+        m_done = true;
+        return 3;
+    }
+    bool updateCell(const QVariantList &row, int column, const QVariant &value, korva::Error *error) override
+    {
+        {
+            std::unique_lock lock(mutex);
+            rowsSeen.append(row);
+            onWindowThread = onWindowThread || QThread::currentThread() == qApp->thread();
+            released.wait(lock, [&] { return open; });
+        }
+        if (value.toString() == QStringLiteral("refused")) {
+            *error = {db::kErrCommand, QStringLiteral("The server refused it.")};
+            return false;
+        }
+        written.append({row.value(0), column, value});
+        return true;
+    }
+    void release()
+    {
+        std::lock_guard lock(mutex);
+        open = true;
+        released.notify_all();
+    }
+
+    std::mutex mutex;
+    std::condition_variable released;
+    bool open = false;
+    bool onWindowThread = false;
+    QList<QVariantList> rowsSeen;
+    QList<QVariantList> written; // key, column, value; read once the writes are over
+
+private:
+    std::atomic<bool> m_done = false;
+};
+
+// Types over a cell of the grid as a user does: click, F2, new text, Enter.
+void typeOver(Grid &grid, int row, int column, const QString &text)
+{
+    const QModelIndex at = grid.model()->index(row, column);
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, grid.visualRect(at).center());
+    QTest::keyClick(grid.viewport(), Qt::Key_F2);
+    QLineEdit *editor = nullptr;
+    QTRY_VERIFY((editor = grid.viewport()->findChild<QLineEdit *>()) && editor->isVisible());
+    editor->selectAll();
+    QTest::keyClicks(editor, text);
+    QTest::keyClick(editor, Qt::Key_Return);
+}
+
 } // namespace
 
 class tst_Grid : public QObject
@@ -151,6 +214,61 @@ private Q_SLOTS:
         waitForDatabaseThreads();
         QCoreApplication::processEvents();
         QVERIFY(rows->fetchedCount() < 100000);
+    }
+
+    // A cell typed over shows its new text while the server is still
+    // writing it, the window going on meanwhile; the server gets the row's
+    // values as they were. A refused write brings the old text back and says
+    // why; a grid closed meanwhile still has its write made.
+    void editsAreWrittenWhileTheWindowGoesOn()
+    {
+        auto source = new GatedEditSource;
+        auto rows = std::make_shared<db::ResultSet>(std::unique_ptr<db::RowSource>(source));
+        rows->setUpdatable(true);
+        auto grid = std::make_unique<Grid>(nullptr, false);
+        grid->resize(400, 200);
+        grid->gridModel()->setEditable(true);
+        grid->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
+        grid->setResultSet(rows);
+        grid->show();
+        QVERIFY(QTest::qWaitForWindowExposed(grid.get()));
+        QTRY_COMPARE(grid->gridModel()->rowCount(), 3);
+        GridModel &model = *grid->gridModel();
+        QSignalSpy failed(&model, &GridModel::editFailed);
+
+        typeOver(*grid, 1, 1, QStringLiteral("changed"));
+        QTRY_VERIFY(model.hasPendingEdits());
+        QCOMPARE(model.text(1, 1), QStringLiteral("changed"));
+        QVERIFY(!(model.flags(model.index(1, 1)) & Qt::ItemIsEditable)); // not twice at once
+        QVERIFY(model.flags(model.index(2, 1)) & Qt::ItemIsEditable);
+        QTest::qWait(50); // the write is held: the event loop runs all the same
+        QCOMPARE(rows->rows().text(1, 1), QStringLiteral("label 1"));
+        typeOver(*grid, 2, 1, QStringLiteral("refused"));
+        QCOMPARE(model.text(2, 1), QStringLiteral("refused"));
+        source->release();
+        QTRY_VERIFY(!model.hasPendingEdits());
+        QCOMPARE(model.text(1, 1), QStringLiteral("changed"));
+        QCOMPARE(rows->rows().text(1, 1), QStringLiteral("changed"));
+        QCOMPARE(model.text(2, 1), QStringLiteral("label 2"));
+        QCOMPARE(failed.count(), 1);
+        QCOMPARE(failed.at(0).at(1).toString(), QStringLiteral("The server refused it."));
+        QVERIFY(!source->onWindowThread);
+        QCOMPARE(source->rowsSeen.value(0), (QVariantList{1, QStringLiteral("label 1")}));
+        QCOMPARE(source->written, (QList<QVariantList>{{1, 1, QStringLiteral("changed")}}));
+
+        // Closed while a write is held.
+        {
+            std::lock_guard lock(source->mutex);
+            source->open = false;
+        }
+        typeOver(*grid, 0, 1, QStringLiteral("last"));
+        QTRY_VERIFY(model.hasPendingEdits());
+        grid.reset();
+        source->release();
+        waitForDatabaseThreads();
+        QCoreApplication::processEvents();
+        QCOMPARE(source->written.size(), 2);
+        QCOMPARE(source->written.last(), (QVariantList{0, 1, QStringLiteral("last")}));
     }
 
     // Ctrl+End while rows still arrive reaches the table's last row once they
