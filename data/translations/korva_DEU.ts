@@ -136,6 +136,54 @@
         <translation>Kopieren</translation>
     </message>
     <message>
+        <source>Find in grid</source>
+        <translation>Im Raster suchen</translation>
+    </message>
+    <message>
+        <source>Filter row</source>
+        <translation>Filterzeile</translation>
+    </message>
+    <message>
+        <source>Copy selection as CSV</source>
+        <translation>Auswahl als CSV kopieren</translation>
+    </message>
+    <message>
+        <source>%1 of %2 rows</source>
+        <translation>%1 von %2 Zeilen</translation>
+    </message>
+    <message>
+        <source>Filter</source>
+        <translation>Filter</translation>
+    </message>
+    <message>
+        <source>Waiting for rows</source>
+        <translation>Warte auf die Zeilen</translation>
+    </message>
+    <message>
+        <source>No matches</source>
+        <translation>Keine Treffer</translation>
+    </message>
+    <message>
+        <source>1 match</source>
+        <translation>1 Treffer</translation>
+    </message>
+    <message>
+        <source>%1 matches</source>
+        <translation>%1 Treffer</translation>
+    </message>
+    <message>
+        <source>%1 of %2</source>
+        <translation>%1 von %2</translation>
+    </message>
+    <message>
+        <source>Previous match (Shift+F3)</source>
+        <translation>Vorheriger Treffer (Umschalt+F3)</translation>
+    </message>
+    <message>
+        <source>Next match (F3)</source>
+        <translation>Nächster Treffer (F3)</translation>
+    </message>
+    <message>
         <source>Cut</source>
         <translation>Ausschneiden</translation>
     </message>

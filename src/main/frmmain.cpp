@@ -150,6 +150,9 @@ void frmMain::buildMenus()
     mnuObjectView = addMenuItem(view, QStringLiteral("Object View"), "mnuObjectView");
     view->addSeparator();
     mnuRefresh = addMenuItem(view, QStringLiteral("Refresh"), "mnuRefresh", QKeySequence::Refresh);
+    mnuFindInGrid = addMenuItem(view, QStringLiteral("Find in grid"), "mnuFindInGrid", QKeySequence::Find);
+    mnuFilterRow = addMenuItem(view, QStringLiteral("Filter row"), "mnuFilterRow");
+    mnuFilterRow->setCheckable(true);
 
     QMenu *dbMenu = menuBar()->addMenu(QStringLiteral("&Database"));
     dbMenu->setObjectName(QStringLiteral("mnuDatabase"));
@@ -193,6 +196,7 @@ void frmMain::buildMenus()
     mnuGridDataPopup = new QMenu(this);
     mnuGridDataPopup->setObjectName(QStringLiteral("mnuGridDataPopup"));
     mnuCopy = addMenuItem(mnuGridDataPopup, QStringLiteral("Copy"), "mnuCopy");
+    mnuCopyCSV = addMenuItem(mnuGridDataPopup, QStringLiteral("Copy selection as CSV"), "mnuCopyCSV");
     mnuJump = addMenuItem(mnuGridDataPopup, QStringLiteral("Jump to this object"), "mnuJump");
     mnuPopupSeparator = mnuGridDataPopup->addSeparator();
     mnuPopupSeparator->setObjectName(QStringLiteral("mnuPopupSeparator"));

@@ -193,6 +193,8 @@ private:
     QAction *mnuOrvexConfigurationTree = nullptr;
     QAction *mnuObjectView = nullptr;
     QAction *mnuRefresh = nullptr;
+    QAction *mnuFindInGrid = nullptr;
+    QAction *mnuFilterRow = nullptr;
     QAction *mnuDatabases[4] = {};
     QAction *mnuUseTables = nullptr;
     QAction *mnuUseViews = nullptr;
@@ -207,6 +209,7 @@ private:
     QAction *mnuCheckForUpdatedVersion = nullptr;
     QMenu *mnuGridDataPopup = nullptr;
     QAction *mnuCopy = nullptr;
+    QAction *mnuCopyCSV = nullptr;
     QAction *mnuJump = nullptr;
     QAction *mnuPopupSeparator = nullptr;
     QAction *mnuExportEntireGrid = nullptr;

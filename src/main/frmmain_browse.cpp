@@ -88,6 +88,9 @@ void frmMain::wireBrowsing()
     connect(mnuExportVisibleRows, &QAction::triggered, b, [b] { b->exportGrid(true, true); });
     connect(mnuCopy, &QAction::triggered, b, &TableBrowser::mnuCopy_Click);
     connect(mnuDumpTables, &QAction::triggered, b, &TableBrowser::mnuDumpTables_Click);
+    connect(mnuCopyCSV, &QAction::triggered, m_gridData, [this] { m_gridData->copySelection(true); });
+    connect(mnuFindInGrid, &QAction::triggered, m_gridData, &Grid::showFind);
+    connect(mnuFilterRow, &QAction::toggled, m_gridData, &Grid::setFilterRowVisible);
     for (QAction *a : {mnuShowWhereClause, mnuRefresh, mnuExportGridToCSVFile, mnuExportEntireGrid,
                        mnuExportVisibleRowsToCSV, mnuExportVisibleRows, mnuCopy, mnuDumpTables})
         a->setEnabled(true);

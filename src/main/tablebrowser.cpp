@@ -4,6 +4,7 @@
 
 #include "dictionary/datadictionary.h"
 #include "main/csvexport.h"
+#include "support/localize.h"
 #include "main/databases.h"
 #include "main/rowquery.h"
 #include "main/stickywhere.h"
@@ -56,6 +57,14 @@ TableBrowser::TableBrowser(WindowContext &context, const Controls &c, QObject *p
     connect(m_gridColumns, &Grid::currentCellChanged, this, [this] { gridColumns_RowColChange(); });
     connect(m_gridData->gridModel(), &GridModel::loadingFinished, this, &TableBrowser::rowsLoaded);
     connect(m_gridData->gridModel(), &GridModel::editFailed, this, &TableBrowser::showEditFailure);
+    connect(m_gridData->gridModel(), &GridModel::arranged, this, [this] {
+        const GridModel *model = m_gridData->gridModel();
+        if (model->isFiltered())
+            m_status->showMessage(
+                modLocalize::translated(QStringLiteral("%1 of %2 rows")).arg(model->rowCount()).arg(model->heldRows()));
+        else
+            m_status->clearMessage();
+    });
     connect(m_gridData, &Grid::editRefused, this, [this](const QString &why) { m_msg.message(why); });
     connect(m_cmdApply, &QPushButton::clicked, this, &TableBrowser::cmdApply_Click);
     connect(m_cmdClear, &QPushButton::clicked, this, &TableBrowser::cmdClear_Click);

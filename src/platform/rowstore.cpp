@@ -352,6 +352,18 @@ QByteArray RowStore::bytes(qsizetype row, int column) const
     return QByteArray(s.data, qsizetype(s.size));
 }
 
+bool RowStore::storedCell(qsizetype row, int column, std::string_view *bytes, CellType *type) const
+{
+    if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount())
+        return false;
+    if (!m_overrides.isEmpty() && m_overrides.contains(quint64(row) * quint64(columnCount()) + quint64(column)))
+        return false;
+    const Span s = span(row, column);
+    *bytes = std::string_view(s.data, s.size);
+    *type = s.type;
+    return true;
+}
+
 void RowStore::setValue(qsizetype row, int column, const QVariant &value)
 {
     if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount())
@@ -386,7 +398,9 @@ bool RowStore::textMatches(qsizetype row, int column, const QByteArray &lowerNee
     if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount())
         return false;
     const Span s = span(row, column);
-    if (!m_overrides.isEmpty() || s.type == CellType::Blob || !allAscii(s.data, s.size)) {
+    const bool replaced = !m_overrides.isEmpty()
+                          && m_overrides.contains(quint64(row) * quint64(columnCount()) + quint64(column));
+    if (replaced || s.type == CellType::Blob || !allAscii(s.data, s.size)) {
         const QString t = text(row, column);
         return exact ? t.compare(needle, Qt::CaseInsensitive) == 0 : t.contains(needle, Qt::CaseInsensitive);
     }

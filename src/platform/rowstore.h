@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 namespace korva::db {
@@ -67,6 +68,10 @@ public:
     // The cell as a grid shows it: numbers in decimal, blobs as 0x + hex, null as empty.
     QString text(qsizetype row, int column) const;
     QByteArray bytes(qsizetype row, int column) const;
+    // The cell's bytes as stored (UTF-8 text, numbers in decimal, raw blobs)
+    // and its type, without a copy. False for a cell an edit replaced: then
+    // value() and text() have it.
+    bool storedCell(qsizetype row, int column, std::string_view *bytes, CellType *type) const;
     void setValue(qsizetype row, int column, const QVariant &value);
 
     // Whether the cell's text equals (or contains) a needle, without regard

@@ -3,9 +3,19 @@
 #include "platform/resultset.h"
 #include "widgets/gridmodel.h"
 
+#include "support/localize.h"
+#include "widgets/gridfindbar.h"
+
+#include <QtGui/QClipboard>
+#include <QtGui/QGuiApplication>
+#include <QtGui/QKeyEvent>
 #include <QtGui/QMouseEvent>
 #include <QtWidgets/QHeaderView>
+#include <QtWidgets/QLineEdit>
 #include <QtWidgets/QScrollBar>
+#include <QtWidgets/QStyledItemDelegate>
+
+#include <functional>
 
 namespace korva {
 
@@ -24,16 +34,69 @@ protected:
 };
 
 // The header row: its height follows the font, not the column names, so a
-// new result does not measure every name again.
+// new result does not measure every name again. It can show a filter box
+// under each column's name.
 class ColumnHeader final : public QHeaderView
 {
 public:
-    explicit ColumnHeader(QWidget *parent) : QHeaderView(Qt::Horizontal, parent) {}
+    explicit ColumnHeader(QWidget *parent) : QHeaderView(Qt::Horizontal, parent)
+    {
+        connect(this, &QHeaderView::sectionResized, this, [this] { placeFilters(); });
+        connect(this, &QHeaderView::sectionMoved, this, [this] { placeFilters(); });
+        connect(this, &QHeaderView::geometriesChanged, this, [this] { placeFilters(); });
+        connect(this, &QHeaderView::sectionCountChanged, this, [this] { makeFilters(); });
+    }
+
+    // Called with a column and what was typed into its filter box.
+    std::function<void(int, const QString &)> filterTyped;
+    // What a filter box shows for a column.
+    std::function<QString(int)> filterText;
+
     QSize sizeHint() const override
     {
         if (!m_height)
             m_height = std::max(QHeaderView::sizeHint().height(), fontMetrics().height() + 8);
-        return QSize(length(), m_height);
+        return QSize(length(), m_height + filterHeight());
+    }
+
+    void setFiltersShown(bool on)
+    {
+        if (m_filtersShown == on)
+            return;
+        m_filtersShown = on;
+        makeFilters();
+        updateGeometry();
+    }
+    bool filtersShown() const { return m_filtersShown; }
+    QLineEdit *filterBox(int section) const
+    {
+        return section >= 0 && section < m_filters.size() ? m_filters[section] : nullptr;
+    }
+
+    // The boxes show the model's filters (after a new result, or a change
+    // made in another header over the same model).
+    void showFilterTexts()
+    {
+        for (int i = 0; i < m_filters.size(); ++i) {
+            const QString want = filterText ? filterText(i) : QString();
+            if (m_filters[i]->text() != want) {
+                const QSignalBlocker quiet(m_filters[i]);
+                m_filters[i]->setText(want);
+            }
+        }
+    }
+
+    void placeFilters()
+    {
+        for (int i = 0; i < m_filters.size(); ++i) {
+            QLineEdit *box = m_filters[i];
+            if (isSectionHidden(i)) {
+                box->hide();
+                continue;
+            }
+            box->setGeometry(sectionViewportPosition(i), height() - filterHeight(), sectionSize(i), filterHeight());
+            box->show();
+        }
     }
 
 protected:
@@ -44,8 +107,67 @@ protected:
         QHeaderView::changeEvent(event);
     }
 
+    void paintSection(QPainter *painter, const QRect &rect, int logicalIndex) const override
+    {
+        QHeaderView::paintSection(painter, rect.adjusted(0, 0, 0, -filterHeight()), logicalIndex);
+    }
+
+    void scrollContentsBy(int dx, int dy) override
+    {
+        QHeaderView::scrollContentsBy(dx, dy);
+        placeFilters();
+    }
+
 private:
+    int filterHeight() const { return m_filtersShown ? fontMetrics().height() + 10 : 0; }
+
+    void makeFilters()
+    {
+        const int wanted = m_filtersShown && model() ? count() : 0;
+        while (m_filters.size() > wanted)
+            delete m_filters.takeLast();
+        while (m_filters.size() < wanted) {
+            const int section = int(m_filters.size());
+            auto *box = new QLineEdit(viewport());
+            box->setObjectName(QStringLiteral("txtFilter%1").arg(section));
+            box->setClearButtonEnabled(true);
+            box->setPlaceholderText(modLocalize::translated(QStringLiteral("Filter")));
+            connect(box, &QLineEdit::textEdited, this, [this, section](const QString &text) {
+                if (filterTyped)
+                    filterTyped(section, text);
+            });
+            m_filters.append(box);
+        }
+        for (int i = 0; i < m_filters.size(); ++i)
+            m_filters[i]->setAccessibleName(QStringLiteral("Filter ")
+                                            + model()->headerData(i, Qt::Horizontal, Qt::DisplayRole).toString());
+        showFilterTexts();
+        placeFilters();
+    }
+
     mutable int m_height = 0;
+    bool m_filtersShown = false;
+    QList<QLineEdit *> m_filters;
+};
+
+// A missing value is shown as NULL, greyed and slanted, so that it is not
+// taken for an empty text; what the cell holds stays empty for everything
+// that reads it.
+class NullDelegate final : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (!index.data(GridModel::IsNullRole).toBool())
+            return;
+        option->text = QStringLiteral("NULL");
+        option->font.setItalic(true);
+        option->palette.setBrush(QPalette::Text, option->palette.brush(QPalette::Disabled, QPalette::Text));
+    }
 };
 
 } // namespace
@@ -56,6 +178,9 @@ Grid::Grid(QWidget *parent, bool fixedColumn)
     setVerticalHeader(new FixedColumnHeader(this));
     setHorizontalHeader(new ColumnHeader(this));
     setModel(m_model);
+    setItemDelegate(new NullDelegate(this));
+    setUpColumnHeader(horizontalHeader());
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] { showSortIndicator(); });
     setMouseTracking(true);
     viewport()->setMouseTracking(true);
     // Header sections are painted on the headers' viewports, which receive the mouse.
@@ -67,12 +192,15 @@ Grid::Grid(QWidget *parent, bool fixedColumn)
     verticalHeader()->viewport()->installEventFilter(this);
     horizontalHeader()->setHighlightSections(false);
     verticalHeader()->setVisible(fixedColumn);
+    verticalHeader()->setSectionsClickable(true); // a click on the fixed column selects its row
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     verticalHeader()->setMinimumSectionSize(fontMetrics().height() + 2);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setFixedWidth(14);
     setSelectionBehavior(QAbstractItemView::SelectItems);
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    // Cells, rows (by the fixed column) and columns (by their header) can be
+    // selected together and copied.
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setWordWrap(false);
     setTabKeyNavigation(false);
@@ -91,6 +219,201 @@ Grid::Grid(QWidget *parent, bool fixedColumn)
         m_followEnd = false;
     });
     connect(m_model, &QAbstractItemModel::modelReset, this, [this] { m_followEnd = false; });
+}
+
+void Grid::setUpColumnHeader(QHeaderView *header)
+{
+    auto *columns = static_cast<ColumnHeader *>(header);
+    columns->setSectionsClickable(true);
+    columns->setSortIndicatorShown(true);
+    columns->setSortIndicator(-1, Qt::AscendingOrder);
+    // A click on a column's name sorts by it: ascending, descending, then
+    // the result's own order again.
+    connect(columns, &QHeaderView::sectionClicked, this, [this](int section) {
+        using Order = GridModel::SortOrder;
+        Order next = Order::Ascending;
+        if (section == m_model->sortColumn())
+            next = m_model->sortOrder() == Order::Ascending ? Order::Descending : Order::None;
+        m_model->sortByColumn(section, next);
+        showSortIndicator();
+    });
+    columns->filterTyped = [this](int section, const QString &text) {
+        m_model->setColumnFilter(section, text);
+        for (QHeaderView *h : {horizontalHeader(), m_frozen ? m_frozen->horizontalHeader() : nullptr})
+            if (h)
+                static_cast<ColumnHeader *>(h)->showFilterTexts();
+    };
+    columns->filterText = [this](int section) { return m_model->columnFilter(section); };
+    connect(m_model, &QAbstractItemModel::modelReset, columns, [columns] { columns->showFilterTexts(); });
+}
+
+void Grid::showSortIndicator()
+{
+    for (QHeaderView *h : {horizontalHeader(), m_frozen ? m_frozen->horizontalHeader() : nullptr}) {
+        if (!h)
+            continue;
+        if (m_model->sortOrder() == GridModel::SortOrder::None)
+            h->setSortIndicator(-1, Qt::AscendingOrder);
+        else
+            h->setSortIndicator(m_model->sortColumn(), m_model->sortOrder() == GridModel::SortOrder::Ascending
+                                                           ? Qt::AscendingOrder
+                                                           : Qt::DescendingOrder);
+    }
+}
+
+void Grid::setFilterRowVisible(bool on)
+{
+    for (QHeaderView *h : {horizontalHeader(), m_frozen ? m_frozen->horizontalHeader() : nullptr})
+        if (h)
+            static_cast<ColumnHeader *>(h)->setFiltersShown(on);
+    if (!on) {
+        // Hidden filters filter nothing.
+        for (int c = 0; c < m_model->columnCount(); ++c)
+            m_model->setColumnFilter(c, QString());
+    }
+    updateGeometries();
+}
+
+bool Grid::filterRowVisible() const { return static_cast<ColumnHeader *>(horizontalHeader())->filtersShown(); }
+
+QLineEdit *Grid::filterBox(int col) const
+{
+    const int c = modelColumn(col);
+    // The frozen columns' boxes are those on top.
+    if (m_frozen && m_frozenCount > 0 && c < m_frozenCount)
+        return static_cast<ColumnHeader *>(m_frozen->horizontalHeader())->filterBox(c);
+    return static_cast<ColumnHeader *>(horizontalHeader())->filterBox(c);
+}
+
+QString Grid::selectionText(bool csv) const
+{
+    const QModelIndexList picked = selectionModel()->selectedIndexes();
+    if (picked.isEmpty())
+        return {};
+    QList<int> rows, columns;
+    QSet<quint64> cells;
+    for (const QModelIndex &i : picked) {
+        rows.append(i.row());
+        columns.append(i.column());
+        cells.insert((quint64(quint32(i.row())) << 32) | quint32(i.column()));
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    // Columns in the order they are shown.
+    std::sort(columns.begin(), columns.end(),
+              [this](int a, int b) { return horizontalHeader()->visualIndex(a) < horizontalHeader()->visualIndex(b); });
+    columns.erase(std::unique(columns.begin(), columns.end()), columns.end());
+    const auto field = [csv](const QString &cell) {
+        const QString specials = csv ? QStringLiteral(",\"\r\n") : QStringLiteral("\t\"\r\n");
+        bool quote = false;
+        for (QChar ch : cell)
+            quote = quote || specials.contains(ch);
+        if (!quote)
+            return cell;
+        QString doubled = cell;
+        doubled.replace(u'"', QStringLiteral("\"\""));
+        return QString(u'"' + doubled + u'"');
+    };
+    const QString separator = csv ? QStringLiteral(",") : QStringLiteral("\t");
+    const QString lineEnd = csv ? QStringLiteral("\r\n") : QStringLiteral("\n");
+    QString text;
+    QStringList line;
+    for (int c : columns)
+        line << field(m_model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString());
+    text += line.join(separator) + lineEnd;
+    for (int r : rows) {
+        line.clear();
+        for (int c : columns)
+            line << (cells.contains((quint64(quint32(r)) << 32) | quint32(c)) ? field(m_model->text(r, c)) : QString());
+        text += line.join(separator) + lineEnd;
+    }
+    return text;
+}
+
+void Grid::copySelection(bool csv)
+{
+    const QString text = selectionText(csv);
+    if (!text.isEmpty())
+        QGuiApplication::clipboard()->setText(text);
+}
+
+void Grid::showFind()
+{
+    if (!m_find) {
+        m_find = new GridFindBar(this);
+        connect(m_find, &GridFindBar::searchFor, m_model, &GridModel::findCells);
+        connect(m_find, &GridFindBar::next, this, [this] { goToMatch(true); });
+        connect(m_find, &GridFindBar::previous, this, [this] { goToMatch(false); });
+        connect(m_model, &GridModel::found, this, [this] {
+            m_find->showCount(m_model->foundCells().size(), m_model->isLoading());
+            if (const int go = std::exchange(m_goWhenFound, 0))
+                goToMatch(go > 0);
+        });
+        connect(m_find, &GridFindBar::closed, this, [this] { setFocus(); });
+    }
+    m_find->open();
+    placeFind();
+}
+
+void Grid::placeFind()
+{
+    if (!m_find)
+        return;
+    const QSize size = m_find->sizeHint();
+    const QRect area = viewport()->geometry();
+    m_find->setGeometry(area.right() - size.width() - 4, area.top() + 4, size.width(), size.height());
+}
+
+void Grid::goToMatch(bool forward)
+{
+    if (!m_find || m_find->text().isEmpty())
+        return;
+    if (m_model->isFinding() || m_model->isLoading()) {
+        m_goWhenFound = forward ? 1 : -1;
+        return;
+    }
+    const QList<QPoint> &found = m_model->foundCells();
+    if (found.isEmpty())
+        return;
+    const QModelIndex at = currentIndex();
+    const QPoint here(at.isValid() ? at.column() : -1, at.isValid() ? at.row() : -1);
+    // Reading order: by row, then column.
+    const auto before = [](const QPoint &a, const QPoint &b) { return a.y() != b.y() ? a.y() < b.y() : a.x() < b.x(); };
+    qsizetype pick;
+    if (forward) {
+        const auto it = std::upper_bound(found.begin(), found.end(), here, before);
+        pick = it == found.end() ? 0 : it - found.begin();
+    } else {
+        const auto it = std::lower_bound(found.begin(), found.end(), here, before);
+        pick = it == found.begin() ? found.size() - 1 : (it - found.begin()) - 1;
+    }
+    const QModelIndex target = m_model->index(found[pick].y(), found[pick].x());
+    setCurrentIndex(target);
+    scrollTo(target);
+    m_find->showPlace(int(pick) + 1, int(found.size()));
+}
+
+void Grid::keyPressEvent(QKeyEvent *event)
+{
+    if (event == QKeySequence::Copy) {
+        copySelection(false);
+        event->accept();
+        return;
+    }
+    if (event == QKeySequence::Find) {
+        showFind();
+        event->accept();
+        return;
+    }
+    if (event->key() == Qt::Key_F3 && (event->modifiers() & ~Qt::ShiftModifier) == Qt::NoModifier) {
+        if (!m_find || m_find->text().isEmpty())
+            showFind();
+        else
+            goToMatch(!(event->modifiers() & Qt::ShiftModifier));
+        event->accept();
+        return;
+    }
+    QTableView::keyPressEvent(event);
 }
 
 void Grid::goToLastRow()
@@ -121,7 +444,11 @@ void Grid::setFrozenColumns(int count)
         // columns; scrolling is kept in step both ways.
         m_frozen = new QTableView(this);
         m_frozen->setObjectName(objectName() + QStringLiteral("Frozen"));
+        m_frozen->setHorizontalHeader(new ColumnHeader(m_frozen));
         m_frozen->setModel(m_model);
+        m_frozen->setItemDelegate(new NullDelegate(m_frozen)); // a delegate answers to one view only
+        setUpColumnHeader(m_frozen->horizontalHeader());
+        static_cast<ColumnHeader *>(m_frozen->horizontalHeader())->setFiltersShown(filterRowVisible());
         m_frozen->setSelectionModel(selectionModel());
         m_frozen->setFocusPolicy(Qt::NoFocus);
         m_frozen->verticalHeader()->hide();
@@ -214,6 +541,7 @@ void Grid::resizeEvent(QResizeEvent *event)
 {
     QTableView::resizeEvent(event);
     updateFrozenGeometry();
+    placeFind();
 }
 
 void Grid::updateGeometries()

@@ -3,6 +3,8 @@
 #include <QtCore/QHash>
 #include <QtWidgets/QTableView>
 
+class QLineEdit;
+
 #include <memory>
 
 namespace korva::db {
@@ -12,6 +14,7 @@ class ResultSet;
 namespace korva {
 
 class GridModel;
+class GridFindBar;
 
 // The grid every window uses. Its API counts rows and columns as a grid with
 // a fixed header row does: row 0 holds the column names and data start at
@@ -67,6 +70,20 @@ public:
     int frozenColumns() const { return m_frozenCount; }
     QTableView *frozenView() const { return m_frozen; }
 
+    // A row of filter boxes under the column names (off at first); see
+    // GridModel::setColumnFilter for what may be typed. Hiding it drops the filters.
+    void setFilterRowVisible(bool on);
+    bool filterRowVisible() const;
+    QLineEdit *filterBox(int col) const;
+
+    // The selected cells as text with a header line of their columns' names:
+    // tab-separated, or comma-separated with quotes where needed.
+    QString selectionText(bool csv) const;
+    void copySelection(bool csv);
+    // Find in grid (Ctrl+F; F3 and Shift+F3 go to the next and previous match).
+    void showFind();
+    GridFindBar *findBar() const { return m_find; }
+
     // When set, an attempt to edit a read-only cell reports this reason.
     void setEditRefusal(const QString &reason) { m_editRefusal = reason; }
     QString editRefusal() const { return m_editRefusal; }
@@ -93,12 +110,17 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void updateFrozenGeometry();
     void syncFrozenColumns();
     int frozenWidth() const;
     void goToLastRow();
+    void setUpColumnHeader(QHeaderView *header);
+    void showSortIndicator();
+    void placeFind();
+    void goToMatch(bool forward);
 
     GridModel *m_model;
     QTableView *m_frozen = nullptr;
@@ -110,6 +132,8 @@ private:
     int m_mouseCol = -1;
     bool m_followEnd = false; // Ctrl+End pressed while rows were still arriving
     bool m_movingToEnd = false;
+    GridFindBar *m_find = nullptr;
+    int m_goWhenFound = 0; // F3 (1) or Shift+F3 (-1) pressed while the matches were still being found
 };
 
 } // namespace korva

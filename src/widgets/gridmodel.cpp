@@ -5,6 +5,7 @@
 #include "platform/backgroundtask.h"
 #include "platform/resultset.h"
 #include "platform/rowloader.h"
+#include "widgets/rowview.h"
 
 #include <QtCore/QPointer>
 #include <QtGui/QBrush>
@@ -23,6 +24,13 @@ GridModel::GridModel(QObject *parent) : QAbstractTableModel(parent), m_loader(ne
     });
 }
 
+struct GridModel::Arrangement
+{
+    std::shared_ptr<const db::ResultSet> rows; // which result it is for
+    std::shared_ptr<const std::vector<std::int32_t>> sorted;
+    std::shared_ptr<const std::vector<std::int32_t>> view;
+};
+
 GridModel::~GridModel() = default;
 
 void GridModel::setResultSet(std::shared_ptr<db::ResultSet> rows)
@@ -33,6 +41,7 @@ void GridModel::setResultSet(std::shared_ptr<db::ResultSet> rows)
     m_columns = m_rows ? m_rows->columns() : QStringList();
     m_bold.clear();
     m_pendingEdits.clear();
+    resetArrangement();
     m_marked = -1;
     m_shownRows = m_rows ? int(std::min<qsizetype>(m_rows->fetchedCount(), INT_MAX)) : 0;
     m_finished = false;
@@ -48,7 +57,174 @@ void GridModel::checkFinished()
     if (m_finished || isLoading())
         return;
     m_finished = true;
+    // A sort, filter or find asked for while the rows came in.
+    if (m_sortOrder != SortOrder::None || !m_filters.isEmpty())
+        rearrange();
+    else if (!m_findNeedle.isEmpty())
+        runFind();
     Q_EMIT loadingFinished();
+}
+
+void GridModel::resetArrangement()
+{
+    if (m_arranging)
+        m_arranging->cancel();
+    if (m_finding)
+        m_finding->cancel();
+    m_findNeedle.clear();
+    m_found.clear();
+    m_view.reset();
+    m_sorted.reset();
+    m_sortColumn = -1;
+    m_sortOrder = SortOrder::None;
+    m_filters.clear();
+    m_keepLater.clear();
+}
+
+qsizetype GridModel::heldRows() const { return m_shownRows; }
+
+bool GridModel::isArranging() const
+{
+    return (m_arranging && m_arranging->isPending()) || (m_finding && m_finding->isPending());
+}
+
+bool GridModel::isFinding() const { return m_finding && m_finding->isPending(); }
+
+void GridModel::findCells(const QString &needle)
+{
+    m_findNeedle = needle;
+    runFind();
+}
+
+void GridModel::runFind()
+{
+    if (!m_finding)
+        m_finding = std::make_unique<BackgroundTask<std::shared_ptr<const QList<QPoint>>>>();
+    m_finding->cancel();
+    m_found.clear();
+    if (m_findNeedle.isEmpty() || !m_rows) {
+        keepHeldEdits();
+        Q_EMIT found();
+        return;
+    }
+    if (isLoading())
+        return; // searched once the rows are in
+    auto work = [rows = std::shared_ptr<const db::ResultSet>(m_rows), view = m_view, needle = m_findNeedle,
+                 held = m_shownRows](const StopToken &stop) {
+        auto cells = std::make_shared<QList<QPoint>>();
+        for (const rowview::CellRef &c : rowview::findCells(rows->rows(), view.get(), held, needle, &stop))
+            cells->append(QPoint(c.column, c.row));
+        return std::shared_ptr<const QList<QPoint>>(std::move(cells));
+    };
+    auto done = [this](std::shared_ptr<const QList<QPoint>> cells) {
+        m_found = *cells;
+        keepHeldEdits();
+        Q_EMIT found();
+    };
+    if (m_shownRows <= m_inPlaceLimit)
+        done(work(StopToken()));
+    else
+        m_finding->start(this, std::move(work), std::move(done));
+}
+
+void GridModel::keepHeldEdits()
+{
+    if (isArranging() || !m_rows)
+        return;
+    for (const auto &[row, column, value] : std::exchange(m_keepLater, {})) {
+        m_rows->keepCell(row, column, value);
+        m_pendingEdits.remove(cellKey(row, column));
+    }
+}
+
+void GridModel::sortByColumn(int column, SortOrder order)
+{
+    if (column < 0 || column >= m_columns.size() || order == SortOrder::None) {
+        column = -1;
+        order = SortOrder::None;
+    }
+    if (column == m_sortColumn && order == m_sortOrder)
+        return;
+    m_sortColumn = column;
+    m_sortOrder = order;
+    m_sorted.reset();
+    rearrange();
+}
+
+void GridModel::setColumnFilter(int column, const QString &typed)
+{
+    if (column < 0 || column >= m_columns.size())
+        return;
+    const QString old = m_filters.value(column);
+    if (typed.trimmed().isEmpty())
+        m_filters.remove(column);
+    else
+        m_filters.insert(column, typed);
+    if (old.trimmed() != typed.trimmed())
+        rearrange();
+}
+
+void GridModel::rearrange()
+{
+    if (!m_rows) {
+        Q_EMIT arranged();
+        return;
+    }
+    // The rows are read where they are stored, which must hold still: while
+    // they still arrive, this is done when the last one is in.
+    if (isLoading())
+        return;
+    if (m_sortOrder == SortOrder::None && m_filters.isEmpty()) {
+        if (m_arranging)
+            m_arranging->cancel();
+        applyArrangement({m_rows, {}, {}});
+        return;
+    }
+    QList<rowview::ColumnFilter> filters;
+    for (auto it = m_filters.cbegin(); it != m_filters.cend(); ++it)
+        if (auto f = rowview::parseFilter(it.key(), it.value()))
+            filters.append(*f);
+    auto work = [rows = std::shared_ptr<const db::ResultSet>(m_rows), sorted = m_sorted, column = m_sortColumn,
+                 order = m_sortOrder, filters, held = m_shownRows](const StopToken &stop) {
+        Arrangement a{rows, sorted, {}};
+        const db::RowStore &store = rows->rows();
+        if (order != SortOrder::None && !a.sorted)
+            a.sorted = std::make_shared<const rowview::RowList>(
+                rowview::sortedRows(store, column, order == SortOrder::Descending, &stop));
+        if (!filters.isEmpty())
+            a.view = std::make_shared<const rowview::RowList>(
+                rowview::filteredRows(store, a.sorted.get(), held, filters, &stop));
+        else
+            a.view = a.sorted;
+        return a;
+    };
+    if (!m_arranging)
+        m_arranging = std::make_unique<BackgroundTask<Arrangement>>();
+    m_arranging->cancel();
+    if (m_shownRows <= m_inPlaceLimit) {
+        applyArrangement(work(StopToken()));
+        return;
+    }
+    m_arranging->start(this, std::move(work), [this](Arrangement a) { applyArrangement(std::move(a)); });
+}
+
+void GridModel::applyArrangement(Arrangement arrangement)
+{
+    if (arrangement.rows != m_rows)
+        return;
+    beginResetModel();
+    m_sorted = std::move(arrangement.sorted);
+    m_view = std::move(arrangement.view);
+    // Marks name shown rows, which have moved.
+    m_bold.clear();
+    m_marked = -1;
+    endResetModel();
+    // Edits written while the rows were being read.
+    keepHeldEdits();
+    Q_EMIT arranged();
+    // Matches are places among the shown rows, which have changed.
+    if (!m_findNeedle.isEmpty())
+        runFind();
 }
 
 void GridModel::setColumns(const QStringList &names)
@@ -60,6 +236,7 @@ void GridModel::setColumns(const QStringList &names)
     m_shownRows = 0;
     m_bold.clear();
     m_pendingEdits.clear();
+    resetArrangement();
     m_marked = -1;
     m_finished = true;
     endResetModel();
@@ -86,12 +263,21 @@ void GridModel::publishFetched()
 
 QString GridModel::text(int row, int column) const
 {
-    if (!m_rows || row < 0 || row >= m_shownRows)
+    if (!m_rows || row < 0 || row >= rowCount())
         return {};
+    const int held = storeRow(row);
     if (!m_pendingEdits.isEmpty())
-        if (const auto pending = m_pendingEdits.constFind(cellKey(row, column)); pending != m_pendingEdits.cend())
+        if (const auto pending = m_pendingEdits.constFind(cellKey(held, column)); pending != m_pendingEdits.cend())
             return *pending;
-    return m_rows->rows().text(row, column);
+    return m_rows->rows().text(held, column);
+}
+
+bool GridModel::isNull(int row, int column) const
+{
+    if (!m_rows || row < 0 || row >= rowCount())
+        return false;
+    const int held = storeRow(row);
+    return m_rows->rows().isNull(held, column) && !m_pendingEdits.contains(cellKey(held, column));
 }
 
 QStringList GridModel::columnNames() const { return m_columns; }
@@ -102,7 +288,7 @@ void GridModel::setBoldRow(int row, bool bold)
         m_bold.insert(row);
     else
         m_bold.remove(row);
-    if (row >= 0 && row < m_shownRows)
+    if (row >= 0 && row < rowCount())
         Q_EMIT dataChanged(index(row, 0), index(row, columnCount() - 1), {Qt::FontRole, Qt::BackgroundRole});
 }
 
@@ -110,7 +296,7 @@ void GridModel::clearBoldRows()
 {
     const QSet<int> old = std::exchange(m_bold, {});
     for (int r : old)
-        if (r >= 0 && r < m_shownRows)
+        if (r >= 0 && r < rowCount())
             Q_EMIT dataChanged(index(r, 0), index(r, columnCount() - 1), {Qt::FontRole, Qt::BackgroundRole});
 }
 
@@ -118,23 +304,32 @@ void GridModel::setMarkedRow(int row)
 {
     const int old = std::exchange(m_marked, row);
     for (int r : {old, row})
-        if (r >= 0 && r < m_shownRows)
+        if (r >= 0 && r < rowCount())
             Q_EMIT dataChanged(index(r, 0), index(r, columnCount() - 1), {Qt::BackgroundRole, Qt::ForegroundRole});
 }
 
-int GridModel::rowCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : m_shownRows; }
+int GridModel::rowCount(const QModelIndex &parent) const
+{
+    if (parent.isValid())
+        return 0;
+    return m_view ? int(m_view->size()) : m_shownRows;
+}
 
 int GridModel::columnCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : int(m_columns.size()); }
 
 QVariant GridModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= m_shownRows || index.column() >= m_columns.size())
+    if (!index.isValid() || index.row() >= rowCount() || index.column() >= m_columns.size())
         return {};
     switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole:
-    case Qt::AccessibleTextRole:
         return text(index.row(), index.column());
+    case Qt::AccessibleTextRole:
+        // A screen reader tells a missing value from an empty text.
+        return isNull(index.row(), index.column()) ? QStringLiteral("null") : text(index.row(), index.column());
+    case IsNullRole:
+        return isNull(index.row(), index.column());
     case Qt::FontRole:
         if (m_bold.contains(index.row())) {
             QFont f;
@@ -170,16 +365,17 @@ QVariant GridModel::headerData(int section, Qt::Orientation orientation, int rol
 Qt::ItemFlags GridModel::flags(const QModelIndex &index) const
 {
     Qt::ItemFlags f = QAbstractTableModel::flags(index);
-    if (m_editable && index.isValid() && !m_pendingEdits.contains(cellKey(index.row(), index.column())))
+    if (m_editable && index.isValid() && index.row() < rowCount()
+        && !m_pendingEdits.contains(cellKey(storeRow(index.row()), index.column())))
         f |= Qt::ItemIsEditable;
     return f;
 }
 
 bool GridModel::setData(const QModelIndex &index, const QVariant &value, int role)
 {
-    if (!m_editable || role != Qt::EditRole || !index.isValid() || index.row() >= m_shownRows || !m_rows)
+    if (!m_editable || role != Qt::EditRole || !index.isValid() || index.row() >= rowCount() || !m_rows)
         return false;
-    const int row = index.row();
+    const int row = storeRow(index.row());
     const int column = index.column();
     const quint64 key = cellKey(row, column);
     if (m_pendingEdits.contains(key))
@@ -192,7 +388,7 @@ bool GridModel::setData(const QModelIndex &index, const QVariant &value, int rol
     auto rows = m_rows;
     QVariantList rowValues = rows->rowValues(row);
     m_pendingEdits.insert(key, value.toString());
-    Q_EMIT dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
+    Q_EMIT dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole, IsNullRole});
     // The write goes on even when the grid closes meanwhile: the user has
     // committed it. Only its answer is dropped then.
     auto self = std::make_shared<const QPointer<GridModel>>(this);
@@ -217,9 +413,24 @@ void GridModel::finishEdit(const std::shared_ptr<db::ResultSet> &rows, int row, 
     // Another table came meanwhile: the write is done, nothing shows it.
     if (rows != m_rows || !m_pendingEdits.remove(cellKey(row, column)))
         return;
-    if (number == 0)
-        m_rows->keepCell(row, column, value);
-    Q_EMIT dataChanged(index(row, column), index(row, column), {Qt::DisplayRole, Qt::EditRole});
+    if (number == 0) {
+        // The rows being arranged are read on another thread: the store
+        // takes the value once that is done; the grid shows it meanwhile.
+        if (isArranging()) {
+            m_pendingEdits.insert(cellKey(row, column), value.toString());
+            m_keepLater.append({row, column, value});
+        } else {
+            m_rows->keepCell(row, column, value);
+        }
+    }
+    // The shown place of the row (it may have moved since).
+    int shown = row;
+    if (m_view) {
+        const auto at = std::find(m_view->begin(), m_view->end(), row);
+        shown = at == m_view->end() ? -1 : int(at - m_view->begin());
+    }
+    if (shown >= 0)
+        Q_EMIT dataChanged(index(shown, column), index(shown, column), {Qt::DisplayRole, Qt::EditRole, IsNullRole});
     if (number != 0)
         Q_EMIT editFailed(number, description);
 }

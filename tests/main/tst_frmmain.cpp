@@ -195,6 +195,8 @@ private Q_SLOTS:
                                    "mnuObjectView=Object View",
                                    "-",
                                    "mnuRefresh=Refresh",
+                                   "mnuFindInGrid=Find in grid",
+                                   "mnuFilterRow=Filter row",
                                    "&Database",
                                    "mnuOrvexDirDB=OrvexDirDB",
                                    "mnuOrvexRptDb=OrvexRptDb",
@@ -221,8 +223,8 @@ private Q_SLOTS:
         QStringList popup;
         for (QAction *a : child<QMenu>(w, "mnuGridDataPopup")->actions())
             popup << (a->isSeparator() ? QStringLiteral("-") : a->objectName() + u'=' + a->text());
-        QCOMPARE(popup, (QStringList{"mnuCopy=Copy", "mnuJump=Jump to this object", "-",
-                                     "mnuExportEntireGrid=Export entire grid data to CSV file",
+        QCOMPARE(popup, (QStringList{"mnuCopy=Copy", "mnuCopyCSV=Copy selection as CSV", "mnuJump=Jump to this object",
+                                     "-", "mnuExportEntireGrid=Export entire grid data to CSV file",
                                      "mnuExportVisibleRows=Export only visible rows to CSV file"}));
         for (const char *name :
              {"gridTables", "gridColumns", "tabInfo", "txtTableInfo", "txtColumnInfo", "txtWhere", "cmdApply",
@@ -1542,8 +1544,9 @@ private Q_SLOTS:
         editor->selectAll();
         QTest::keyClicks(editor, QStringLiteral("TWO"));
         QTest::keyClick(editor, Qt::Key_Return);
-        QCOMPARE(data->textMatrix(2, label), QStringLiteral("TWO")); // shown at once
-        QTRY_VERIFY(!data->gridModel()->hasPendingEdits());          // and written on a database thread
+        // Shown once the editor commits (through the event loop), then written on a database thread.
+        QTRY_COMPARE(data->textMatrix(2, label), QStringLiteral("TWO"));
+        QTRY_VERIFY(!data->gridModel()->hasPendingEdits());
         QVERIFY2(msg.messages.isEmpty(), qPrintable(msg.messages.join(u'\n')));
         auto rs = db::openResultSet(w.state().connectionString,
                                     QStringLiteral("SELECT Label FROM tbl_Pair ORDER BY Owner, Slot"), &e);
@@ -1686,6 +1689,7 @@ private Q_SLOTS:
         QVERIFY(model->isEditable());
         const int col = dataGrid(w)->modelColumn(columnOf(dataGrid(w), QStringLiteral("DisplayName")));
         QVERIFY(model->setData(model->index(0, col), QStringLiteral("Edited Name"), Qt::EditRole));
+        QTRY_VERIFY(!model->hasPendingEdits());
         const int idCol = dataGrid(w)->modelColumn(columnOf(dataGrid(w), QStringLiteral("ObjectID")));
         const QString id = model->text(0, idCol);
         db::Error e;
@@ -1696,8 +1700,9 @@ private Q_SLOTS:
         QCOMPARE(rs->field(0).toString(), QStringLiteral("Edited Name"));
         // A write the database refuses shows its error and keeps the old value.
         msg.clear();
-        QVERIFY(!model->setData(model->index(0, idCol), model->text(1, idCol), Qt::EditRole));
-        QCOMPARE(msg.messages.size(), 1);
+        QVERIFY(model->setData(model->index(0, idCol), model->text(1, idCol), Qt::EditRole));
+        QTRY_COMPARE(msg.messages.size(), 1);
+        QVERIFY(!model->hasPendingEdits());
         QCOMPARE(model->text(0, idCol), id);
         // Views mode never edits.
         action(w, "mnuUseViews")->trigger();

@@ -1,10 +1,12 @@
 #include "platform/backgroundtask.h"
 #include "platform/resultset.h"
 #include "widgets/grid.h"
+#include "widgets/gridfindbar.h"
 #include "widgets/gridmodel.h"
 
 #include <QtTest/QAbstractItemModelTester>
 #include <QtTest/QtTest>
+#include <QtGui/QClipboard>
 #include <QtWidgets/QHeaderView>
 #include <QtWidgets/QLineEdit>
 #include <QtWidgets/QScrollBar>
@@ -139,11 +141,52 @@ void typeOver(Grid &grid, int row, int column, const QString &text)
     const QModelIndex at = grid.model()->index(row, column);
     QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, grid.visualRect(at).center());
     QTest::keyClick(grid.viewport(), Qt::Key_F2);
+    // The editor over this cell (the last one's may not be gone yet).
+    const QPoint centre = grid.visualRect(at).center();
     QLineEdit *editor = nullptr;
-    QTRY_VERIFY((editor = grid.viewport()->findChild<QLineEdit *>()) && editor->isVisible());
+    const auto editorHere = [&] {
+        for (QLineEdit *e : grid.viewport()->findChildren<QLineEdit *>())
+            if (e->isVisible() && e->geometry().contains(centre))
+                editor = e;
+        return editor != nullptr;
+    };
+    QTRY_VERIFY(editorHere());
     editor->selectAll();
     QTest::keyClicks(editor, text);
     QTest::keyClick(editor, Qt::Key_Return);
+
+}
+
+// A small table with a number, a text, a date and a GUID column, some null.
+std::shared_ptr<db::ResultSet> mixedRows()
+{
+    auto rs = db::ResultSet::inMemory(
+        {QStringLiteral("N"), QStringLiteral("Name"), QStringLiteral("When"), QStringLiteral("ID")});
+    rs->addRow({10, QStringLiteral("b"), QStringLiteral("2024-03-01 10:00:00"),
+                QStringLiteral("0000000A-0000-0000-0000-000000000000")});
+    rs->addRow({9, QStringLiteral("A"), QStringLiteral("2023-12-31 23:59:59.5"),
+                QStringLiteral("00000009-0000-0000-0000-000000000000")});
+    rs->addRow({100, QStringLiteral("c,d"), QStringLiteral("2024-03-01"),
+                QStringLiteral("{0000000b-0000-0000-0000-000000000000}")});
+    rs->addRow({QVariant(), QStringLiteral("a"), QVariant(), QVariant()});
+    rs->addRow({-5, QStringLiteral("say \"hi\""), QStringLiteral("2024-03-01 09:00:00"),
+                QStringLiteral("00000001-0000-0000-0000-000000000000")});
+    return std::shared_ptr<db::ResultSet>(std::move(rs));
+}
+
+QStringList columnTexts(const GridModel &model, int column)
+{
+    QStringList texts;
+    for (int r = 0; r < model.rowCount(); ++r)
+        texts << (model.isNull(r, column) ? QStringLiteral("NULL") : model.text(r, column));
+    return texts;
+}
+
+void clickHeader(Grid &grid, int column)
+{
+    QHeaderView *header = grid.horizontalHeader();
+    const QPoint at(header->sectionViewportPosition(column) + header->sectionSize(column) / 2, 6);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
 }
 
 } // namespace
@@ -244,7 +287,7 @@ private Q_SLOTS:
         QTest::qWait(50); // the write is held: the event loop runs all the same
         QCOMPARE(rows->rows().text(1, 1), QStringLiteral("label 1"));
         typeOver(*grid, 2, 1, QStringLiteral("refused"));
-        QCOMPARE(model.text(2, 1), QStringLiteral("refused"));
+        QTRY_COMPARE(model.text(2, 1), QStringLiteral("refused")); // the editor commits through the event loop
         source->release();
         QTRY_VERIFY(!model.hasPendingEdits());
         QCOMPARE(model.text(1, 1), QStringLiteral("changed"));
@@ -269,6 +312,177 @@ private Q_SLOTS:
         QCoreApplication::processEvents();
         QCOMPARE(source->written.size(), 2);
         QCOMPARE(source->written.last(), (QVariantList{0, 1, QStringLiteral("last")}));
+    }
+
+    // A click on a column's name sorts by it (numbers, dates and GUIDs by
+    // value, text without regard to case, nulls first), again the other way,
+    // a third time back to the result's order.
+    void headerClicksSortEachKindOfColumn()
+    {
+        Grid grid(nullptr, true);
+        grid.resize(600, 300);
+        grid.setResultSet(mixedRows());
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        QTRY_COMPARE(grid.gridModel()->rowCount(), 5);
+        const GridModel &model = *grid.gridModel();
+        const QStringList unsorted = columnTexts(model, 0);
+
+        clickHeader(grid, 0);
+        QCOMPARE(columnTexts(model, 0), (QStringList{"NULL", "-5", "9", "10", "100"}));
+        QCOMPARE(grid.horizontalHeader()->sortIndicatorSection(), 0);
+        QCOMPARE(grid.horizontalHeader()->sortIndicatorOrder(), Qt::AscendingOrder);
+        clickHeader(grid, 0);
+        QCOMPARE(columnTexts(model, 0), (QStringList{"100", "10", "9", "-5", "NULL"}));
+        clickHeader(grid, 0);
+        QCOMPARE(columnTexts(model, 0), unsorted);
+        QCOMPARE(grid.horizontalHeader()->sortIndicatorSection(), -1);
+
+        clickHeader(grid, 1); // "A" and "a" are equal and keep their order
+        QCOMPARE(columnTexts(model, 1), (QStringList{"A", "a", "b", "c,d", "say \"hi\""}));
+        clickHeader(grid, 2);
+        QCOMPARE(columnTexts(model, 2), (QStringList{"NULL", "2023-12-31 23:59:59.5", "2024-03-01",
+                                                     "2024-03-01 09:00:00", "2024-03-01 10:00:00"}));
+        clickHeader(grid, 3); // braces and case do not matter
+        QCOMPARE(columnTexts(model, 0), (QStringList{"NULL", "-5", "9", "10", "100"}));
+        // Grid terms follow the shown order.
+        QCOMPARE(grid.textMatrix(2, 1), QStringLiteral("-5"));
+        QCOMPARE(model.data(model.index(0, 0), Qt::AccessibleTextRole).toString(), QStringLiteral("null"));
+        QCOMPARE(grid.textMatrix(1, 1), QString()); // exports and copies keep an empty text
+    }
+
+    // Typing in the filter row narrows the rows held: contains, =, >, <,
+    // null and !null, several columns together, on top of a sort.
+    void filterRowNarrowsAsYouType()
+    {
+        Grid grid(nullptr, true);
+        grid.resize(600, 300);
+        grid.setResultSet(mixedRows());
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        QTRY_COMPARE(grid.gridModel()->rowCount(), 5);
+        const GridModel &model = *grid.gridModel();
+        QVERIFY(!grid.filterBox(1));
+        grid.setFilterRowVisible(true);
+        const auto type = [&](int col, const QString &text) {
+            QLineEdit *box = grid.filterBox(col);
+            QVERIFY(box && box->isVisible());
+            QTest::mouseClick(box, Qt::LeftButton);
+            box->selectAll();
+            QTest::keyClick(box, Qt::Key_Delete);
+            QTest::keyClicks(box, text);
+        };
+        QSignalSpy arranged(grid.gridModel(), &GridModel::arranged);
+        type(2, QStringLiteral("A"));
+        QCOMPARE(columnTexts(model, 1), (QStringList{"A", "a", "say \"hi\""}));
+        QVERIFY(arranged.count() >= 1);
+        type(2, QStringLiteral("=a"));
+        QCOMPARE(columnTexts(model, 1), (QStringList{"A", "a"}));
+        type(2, QString());
+        type(1, QStringLiteral(">9"));
+        QCOMPARE(columnTexts(model, 0), (QStringList{"10", "100"}));
+        type(1, QStringLiteral("<10"));
+        QCOMPARE(columnTexts(model, 0), (QStringList{"9", "-5"}));
+        type(1, QStringLiteral("null"));
+        QCOMPARE(columnTexts(model, 1), (QStringList{"a"}));
+        type(1, QStringLiteral("!null"));
+        type(3, QStringLiteral(">2024"));
+        QCOMPARE(columnTexts(model, 0), (QStringList{"10", "100", "-5"}));
+        clickHeader(grid, 0);
+        QCOMPARE(columnTexts(model, 0), (QStringList{"-5", "10", "100"}));
+        QCOMPARE(model.heldRows(), 5);
+        // Hiding the row drops its filters; the sort stays.
+        grid.setFilterRowVisible(false);
+        QCOMPARE(columnTexts(model, 0), (QStringList{"NULL", "-5", "9", "10", "100"}));
+    }
+
+    // Ctrl+C copies the selected cells as tab-separated text under their
+    // columns' names; as CSV, cells with commas or quotes are quoted.
+    void selectionCopiesWithItsHeader()
+    {
+        Grid grid(nullptr, true);
+        grid.resize(600, 300);
+        grid.setResultSet(mixedRows());
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        QTRY_COMPARE(grid.gridModel()->rowCount(), 5);
+        const auto cellAt = [&](int row, int column) {
+            return grid.visualRect(grid.model()->index(row, column)).center();
+        };
+        QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, cellAt(2, 0));
+        QTest::mouseClick(grid.viewport(), Qt::LeftButton, Qt::ShiftModifier, cellAt(4, 1));
+        QTest::keyClick(grid.viewport(), Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text().toUtf8(),
+                 QByteArray("N\tName\n100\tc,d\n\ta\n-5\t\"say \"\"hi\"\"\"\n"));
+        grid.copySelection(true);
+        QCOMPARE(QGuiApplication::clipboard()->text().toUtf8(),
+                 QByteArray("N,Name\r\n100,\"c,d\"\r\n,a\r\n-5,\"say \"\"hi\"\"\"\r\n"));
+        // A whole row, by the fixed column; then a column added with Ctrl.
+        QTest::mouseClick(grid.verticalHeader()->viewport(), Qt::LeftButton, {},
+                          QPoint(5, grid.rowViewportPosition(1) + grid.rowHeight(1) / 2));
+        QTest::keyClick(grid.viewport(), Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 QStringLiteral(
+                     "N\tName\tWhen\tID\n9\tA\t2023-12-31 23:59:59.5\t00000009-0000-0000-0000-000000000000\n"));
+    }
+
+    // Ctrl+F finds a text in every cell; Enter and F3 go to the next match,
+    // Shift+F3 to the one before, round the end; Esc closes.
+    void findInGridGoesFromMatchToMatch()
+    {
+        Grid grid(nullptr, true);
+        grid.resize(600, 300);
+        grid.setResultSet(mixedRows());
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        QTRY_COMPARE(grid.gridModel()->rowCount(), 5);
+        grid.setFocus();
+        QTest::keyClick(grid.viewport(), Qt::Key_F, Qt::ControlModifier);
+        GridFindBar *bar = grid.findBar();
+        QVERIFY(bar && bar->isVisible());
+        QTRY_VERIFY(bar->textBox()->hasFocus());
+        QTest::keyClicks(bar->textBox(), QStringLiteral("A")); // 0000000A-..., A, a and say "hi"
+        QCOMPARE(bar->countText(), QStringLiteral("4 matches"));
+        QTest::keyClick(bar->textBox(), Qt::Key_Return);
+        QCOMPARE(grid.currentIndex(), grid.model()->index(0, 3)); // 0000000A-...
+        QTest::keyClick(bar->textBox(), Qt::Key_F3);
+        QCOMPARE(grid.currentIndex(), grid.model()->index(1, 1));
+        QCOMPARE(bar->countText(), QStringLiteral("2 of 4"));
+        QTest::keyClick(bar->textBox(), Qt::Key_F3, Qt::ShiftModifier);
+        QCOMPARE(grid.currentIndex(), grid.model()->index(0, 3));
+        QTest::keyClick(bar->textBox(), Qt::Key_F3, Qt::ShiftModifier); // round to the last
+        QCOMPARE(grid.currentIndex(), grid.model()->index(4, 1));
+        QTest::keyClick(bar->textBox(), Qt::Key_Escape);
+        QVERIFY(!bar->isVisible());
+        QTest::keyClick(grid.viewport(), Qt::Key_F3); // F3 in the grid: the next match
+        QCOMPARE(grid.currentIndex(), grid.model()->index(0, 3));
+    }
+
+    // A large result is sorted, filtered and searched on a database thread;
+    // asked while its rows still arrive, once they are all in.
+    void largeResultsAreArrangedOffTheWindowThread()
+    {
+        Grid grid(nullptr, true);
+        grid.resize(600, 300);
+        grid.gridModel()->setArrangeInPlaceLimit(100);
+        grid.gridModel()->setBatchSize(500);
+        grid.setResultSet(std::make_shared<db::ResultSet>(std::make_unique<SlowSource>(QStringLiteral("S"), 3000, 10)));
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        QTRY_VERIFY(grid.gridModel()->rowCount() > 0);
+        QVERIFY(grid.gridModel()->isLoading());
+        QSignalSpy arranged(grid.gridModel(), &GridModel::arranged);
+        clickHeader(grid, 0);
+        clickHeader(grid, 0); // descending, asked while loading
+        QTRY_COMPARE(arranged.count(), 1);
+        const GridModel &model = *grid.gridModel();
+        QCOMPARE(model.rowCount(), 3000);
+        QCOMPARE(model.text(0, 0), QStringLiteral("S-999")); // text order: "S-999" > "S-2999"
+        grid.setFilterRowVisible(true);
+        QTest::keyClicks(grid.filterBox(1), QStringLiteral("-29"));
+        QTRY_COMPARE(model.rowCount(), 111); // S-29, S-290..S-299, S-2900..S-2999
+        QCOMPARE(model.text(0, 0), QStringLiteral("S-2999"));
+        QCOMPARE(model.text(110, 0), QStringLiteral("S-29"));
     }
 
     // Ctrl+End while rows still arrive reaches the table's last row once they

@@ -1,0 +1,374 @@
+#include "widgets/rowview.h"
+
+#include "platform/backgroundtask.h"
+#include "platform/rowstore.h"
+
+#include <algorithm>
+#include <charconv>
+#include <deque>
+#include <string_view>
+
+namespace korva::rowview {
+
+namespace {
+
+inline unsigned char foldAscii(unsigned char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c;
+}
+
+// Text order: ASCII letters without regard to case, everything else by its
+// UTF-8 bytes, which is code point order.
+int compareText(std::string_view a, std::string_view b)
+{
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const unsigned char x = foldAscii(static_cast<unsigned char>(a[i]));
+        const unsigned char y = foldAscii(static_cast<unsigned char>(b[i]));
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+std::optional<double> parseNumber(std::string_view s)
+{
+    if (s.empty())
+        return std::nullopt;
+    double v = 0;
+    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+    if (ec != std::errc() || end != s.data() + s.size())
+        return std::nullopt;
+    return v;
+}
+
+struct DateKey
+{
+    std::int64_t seconds;  // YYYYMMDDhhmmss as decimal digits
+    std::int32_t fraction; // seven digits
+    bool operator<(const DateKey &o) const
+    {
+        return seconds != o.seconds ? seconds < o.seconds : fraction < o.fraction;
+    }
+};
+
+bool digits(std::string_view s, std::size_t at, std::size_t count, std::int64_t *value)
+{
+    if (at + count > s.size())
+        return false;
+    std::int64_t v = 0;
+    for (std::size_t i = at; i < at + count; ++i) {
+        if (s[i] < '0' || s[i] > '9')
+            return false;
+        v = v * 10 + (s[i] - '0');
+    }
+    *value = v;
+    return true;
+}
+
+// "yyyy-mm-dd", then optionally " hh:mm", ":ss" and a fraction of up to
+// seven digits (a "T" may stand for the blank).
+std::optional<DateKey> parseDate(std::string_view s)
+{
+    std::int64_t y, mo, d, h = 0, mi = 0, sec = 0;
+    if (s.size() < 10 || s[4] != '-' || s[7] != '-' || !digits(s, 0, 4, &y) || !digits(s, 5, 2, &mo)
+        || !digits(s, 8, 2, &d))
+        return std::nullopt;
+    std::size_t at = 10;
+    std::int32_t fraction = 0;
+    if (at < s.size()) {
+        if ((s[at] != ' ' && s[at] != 'T') || at + 6 > s.size() || s[at + 3] != ':' || !digits(s, at + 1, 2, &h)
+            || !digits(s, at + 4, 2, &mi))
+            return std::nullopt;
+        at += 6;
+        if (at < s.size()) {
+            if (s[at] != ':' || !digits(s, at + 1, 2, &sec))
+                return std::nullopt;
+            at += 3;
+            if (at < s.size()) {
+                if (s[at] != '.' || s.size() - at - 1 < 1 || s.size() - at - 1 > 7)
+                    return std::nullopt;
+                std::int64_t f = 0;
+                const std::size_t n = s.size() - at - 1;
+                if (!digits(s, at + 1, n, &f))
+                    return std::nullopt;
+                for (std::size_t k = n; k < 7; ++k)
+                    f *= 10;
+                fraction = std::int32_t(f);
+            }
+        }
+    }
+    return DateKey{((((y * 100 + mo) * 100 + d) * 100 + h) * 100 + mi) * 100 + sec, fraction};
+}
+
+struct GuidKey
+{
+    std::uint64_t high;
+    std::uint64_t low;
+    bool operator<(const GuidKey &o) const { return high != o.high ? high < o.high : low < o.low; }
+};
+
+std::optional<GuidKey> parseGuid(std::string_view s)
+{
+    if (s.size() == 38 && s.front() == '{' && s.back() == '}')
+        s = s.substr(1, 36);
+    if (s.size() != 36)
+        return std::nullopt;
+    GuidKey key{0, 0};
+    int nibbles = 0;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const char c = s[i];
+        if (i == 8 || i == 13 || i == 18 || i == 23) {
+            if (c != '-')
+                return std::nullopt;
+            continue;
+        }
+        unsigned v;
+        if (c >= '0' && c <= '9')
+            v = unsigned(c - '0');
+        else if (c >= 'a' && c <= 'f')
+            v = unsigned(c - 'a' + 10);
+        else if (c >= 'A' && c <= 'F')
+            v = unsigned(c - 'A' + 10);
+        else
+            return std::nullopt;
+        std::uint64_t &half = nibbles < 16 ? key.high : key.low;
+        half = (half << 4) | v;
+        ++nibbles;
+    }
+    return key;
+}
+
+// A cell's bytes and type; a cell replaced by an edit is written out into
+// `kept`, which holds it for as long as the bytes are used.
+struct Cell
+{
+    std::string_view bytes;
+    db::CellType type;
+};
+
+Cell cellOf(const db::RowStore &store, qsizetype row, int column, std::deque<QByteArray> *kept)
+{
+    Cell c{{}, db::CellType::Null};
+    if (store.storedCell(row, column, &c.bytes, &c.type))
+        return c;
+    c.type = store.type(row, column);
+    if (c.type != db::CellType::Null) {
+        kept->push_back(store.text(row, column).toUtf8());
+        c.bytes = std::string_view(kept->back().constData(), std::size_t(kept->back().size()));
+    }
+    return c;
+}
+
+template<class Key, class Parse>
+RowList sortBy(const db::RowStore &store, int column, bool descending, const StopToken *stop, Parse parse)
+{
+    const qsizetype n = store.rowCount();
+    std::vector<std::pair<Key, std::int32_t>> keyed;
+    keyed.reserve(std::size_t(n));
+    RowList nulls;
+    std::deque<QByteArray> kept;
+    for (qsizetype r = 0; r < n; ++r) {
+        const Cell c = cellOf(store, r, column, &kept);
+        if (c.type == db::CellType::Null)
+            nulls.push_back(std::int32_t(r));
+        else
+            keyed.emplace_back(parse(c), std::int32_t(r));
+        if ((r & 0xFFFF) == 0 && stop && stop->stopRequested())
+            return {};
+    }
+    if (descending)
+        std::stable_sort(keyed.begin(), keyed.end(), [](const auto &a, const auto &b) { return b.first < a.first; });
+    else
+        std::stable_sort(keyed.begin(), keyed.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+    if (stop && stop->stopRequested())
+        return {};
+    RowList rows;
+    rows.reserve(std::size_t(n));
+    if (!descending)
+        rows.insert(rows.end(), nulls.begin(), nulls.end());
+    for (const auto &k : keyed)
+        rows.push_back(k.second);
+    if (descending)
+        rows.insert(rows.end(), nulls.begin(), nulls.end());
+    return rows;
+}
+
+struct TextKey
+{
+    std::string_view bytes;
+    bool operator<(const TextKey &o) const { return compareText(bytes, o.bytes) < 0; }
+};
+
+} // namespace
+
+SortKind sortKindOf(const db::RowStore &store, int column)
+{
+    bool number = true, date = true, guid = true;
+    std::deque<QByteArray> kept;
+    for (qsizetype r = 0; r < store.rowCount() && (number || date || guid); ++r, kept.clear()) {
+        const Cell c = cellOf(store, r, column, &kept);
+        if (c.type == db::CellType::Null)
+            continue;
+        if (c.type == db::CellType::Blob) {
+            number = date = guid = false;
+            break;
+        }
+        const bool numeric = c.type == db::CellType::Integer || c.type == db::CellType::Real;
+        number = number && (numeric || parseNumber(c.bytes));
+        date = date && !numeric && parseDate(c.bytes);
+        guid = guid && !numeric && parseGuid(c.bytes);
+    }
+    if (number)
+        return SortKind::Number;
+    if (date)
+        return SortKind::Date;
+    if (guid)
+        return SortKind::Guid;
+    return SortKind::Text;
+}
+
+RowList sortedRows(const db::RowStore &store, int column, bool descending, const StopToken *stop)
+{
+    switch (sortKindOf(store, column)) {
+    case SortKind::Number:
+        return sortBy<double>(store, column, descending, stop,
+                              [](const Cell &c) { return parseNumber(c.bytes).value_or(0.0); });
+    case SortKind::Date:
+        return sortBy<DateKey>(store, column, descending, stop, [](const Cell &c) {
+            return parseDate(c.bytes).value_or(DateKey{0, 0});
+        });
+    case SortKind::Guid:
+        return sortBy<GuidKey>(store, column, descending, stop, [](const Cell &c) {
+            return parseGuid(c.bytes).value_or(GuidKey{0, 0});
+        });
+    case SortKind::Text:
+        break;
+    }
+    // Text keys point into the store; cells an edit replaced are kept aside.
+    auto kept = std::make_shared<std::deque<QByteArray>>();
+    const qsizetype n = store.rowCount();
+    std::vector<std::pair<TextKey, std::int32_t>> keyed;
+    keyed.reserve(std::size_t(n));
+    RowList nulls;
+    for (qsizetype r = 0; r < n; ++r) {
+        const Cell c = cellOf(store, r, column, kept.get());
+        if (c.type == db::CellType::Null)
+            nulls.push_back(std::int32_t(r));
+        else
+            keyed.emplace_back(TextKey{c.bytes}, std::int32_t(r));
+    }
+    if (stop && stop->stopRequested())
+        return {};
+    if (descending)
+        std::stable_sort(keyed.begin(), keyed.end(), [](const auto &a, const auto &b) { return b.first < a.first; });
+    else
+        std::stable_sort(keyed.begin(), keyed.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+    RowList rows;
+    rows.reserve(std::size_t(n));
+    if (!descending)
+        rows.insert(rows.end(), nulls.begin(), nulls.end());
+    for (const auto &k : keyed)
+        rows.push_back(k.second);
+    if (descending)
+        rows.insert(rows.end(), nulls.begin(), nulls.end());
+    return rows;
+}
+
+std::optional<ColumnFilter> parseFilter(int column, const QString &typed)
+{
+    const QString t = typed.trimmed();
+    if (t.isEmpty())
+        return std::nullopt;
+    ColumnFilter f;
+    f.column = column;
+    if (t.compare(QLatin1String("null"), Qt::CaseInsensitive) == 0) {
+        f.test = ColumnFilter::Test::IsNull;
+        return f;
+    }
+    if (t.compare(QLatin1String("!null"), Qt::CaseInsensitive) == 0) {
+        f.test = ColumnFilter::Test::NotNull;
+        return f;
+    }
+    f.text = t;
+    if (t.size() > 1 && (t[0] == u'=' || t[0] == u'>' || t[0] == u'<')) {
+        f.test = t[0] == u'=' ? ColumnFilter::Test::Equals
+                              : (t[0] == u'>' ? ColumnFilter::Test::Greater : ColumnFilter::Test::Less);
+        f.text = t.mid(1).trimmed();
+    }
+    f.lowerUtf8 = f.text.toLower().toUtf8();
+    const QByteArray utf8 = f.text.toUtf8();
+    f.number = parseNumber(std::string_view(utf8.constData(), std::size_t(utf8.size())));
+    return f;
+}
+
+bool passes(const db::RowStore &store, qsizetype row, const ColumnFilter &f)
+{
+    using Test = ColumnFilter::Test;
+    const bool null = store.isNull(row, f.column);
+    switch (f.test) {
+    case Test::IsNull:
+        return null;
+    case Test::NotNull:
+        return !null;
+    case Test::Contains:
+        return !null && store.textMatches(row, f.column, f.lowerUtf8, f.text, false);
+    case Test::Equals:
+        return !null && store.textMatches(row, f.column, f.lowerUtf8, f.text, true);
+    case Test::Greater:
+    case Test::Less:
+        break;
+    }
+    if (null)
+        return false;
+    std::deque<QByteArray> kept;
+    const Cell c = cellOf(store, row, f.column, &kept);
+    int order;
+    const std::optional<double> cellNumber = f.number ? parseNumber(c.bytes) : std::nullopt;
+    if (cellNumber)
+        order = *cellNumber < *f.number ? -1 : (*f.number < *cellNumber ? 1 : 0);
+    else
+        order = compareText(c.bytes, std::string_view(f.lowerUtf8.constData(), std::size_t(f.lowerUtf8.size())));
+    return f.test == Test::Greater ? order > 0 : order < 0;
+}
+
+RowList filteredRows(const db::RowStore &store, const RowList *order, qsizetype rowCount,
+                     const QList<ColumnFilter> &filters, const StopToken *stop)
+{
+    RowList rows;
+    const qsizetype n = order ? qsizetype(order->size()) : std::min(rowCount, store.rowCount());
+    for (qsizetype i = 0; i < n; ++i) {
+        const std::int32_t r = order ? (*order)[std::size_t(i)] : std::int32_t(i);
+        bool ok = true;
+        for (const ColumnFilter &f : filters)
+            if (!(ok = passes(store, r, f)))
+                break;
+        if (ok)
+            rows.push_back(r);
+        if ((i & 0xFFFF) == 0 && stop && stop->stopRequested())
+            return {};
+    }
+    return rows;
+}
+
+std::vector<CellRef> findCells(const db::RowStore &store, const RowList *shown, qsizetype rowCount,
+                               const QString &needle, const StopToken *stop)
+{
+    std::vector<CellRef> found;
+    if (needle.isEmpty())
+        return found;
+    const QByteArray lower = needle.toLower().toUtf8();
+    const qsizetype n = shown ? qsizetype(shown->size()) : std::min(rowCount, store.rowCount());
+    const int columns = store.columnCount();
+    for (qsizetype i = 0; i < n; ++i) {
+        const qsizetype r = shown ? (*shown)[std::size_t(i)] : i;
+        for (int c = 0; c < columns; ++c)
+            if (store.textMatches(r, c, lower, needle, false))
+                found.push_back({std::int32_t(i), std::int32_t(c)});
+        if ((i & 0xFFFF) == 0 && stop && stop->stopRequested())
+            return {};
+    }
+    return found;
+}
+
+} // namespace korva::rowview
