@@ -9,11 +9,10 @@
 #include "main/mainlayout.h"
 #include "main/stickywhere.h"
 #include "platform/database.h"
-#include "platform/fileio.h"
+#include "platform/odbcsession.h"
 #include "platform/registryaccess/registryapi.h"
 #include "platform/settings.h"
 #include "platform/workstationinfo.h"
-#include "platform/odbcsession.h"
 #include "support/busypointer.h"
 #include "support/escapewatcher.h"
 #include "support/ctooltip.h"
@@ -27,16 +26,11 @@
 #include "widgets/gridmodel.h"
 
 #include <QtCore/QDir>
-#include <QtCore/QFile>
 #include <QtCore/QScopeGuard>
-#include <QtGui/QActionGroup>
 #include <QtGui/QCloseEvent>
 #include <QtGui/QScreen>
-#include <QtGui/QWindow>
-#include <QtGui/QMouseEvent>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QCheckBox>
-#include <QtWidgets/QFrame>
 #include <QtWidgets/QHeaderView>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QLayout>
