@@ -107,6 +107,7 @@ frmStoredProcExecute::frmStoredProcExecute(WindowContext &context, QWidget *pare
     m_gridOutputs->setObjectName(QStringLiteral("gridOutputs"));
     m_gridOutputs->setAccessibleName(QStringLiteral("Output parameters"));
     m_gridOutputs->gridModel()->setTranslatedCaptions(true);
+    m_gridOutputs->horizontalHeader()->setStretchLastSection(true);
     m_splitResults->setStretchFactor(0, 3);
     m_splitResults->setStretchFactor(1, 1);
     results->addWidget(m_splitResults, 1);
@@ -348,6 +349,9 @@ void frmStoredProcExecute::showResults(db::ExecOutcome &outcome)
     m_fraResults->show();
     resize(width(), height() + placement::twipsToPixels(kResultsHeight, this));
     Form_Resize();
+    // The result sets take most of the width; the outputs, names and values, the rest.
+    const int across = m_splitResults->width();
+    m_splitResults->setSizes({across * 3 / 5, across - across * 3 / 5});
 }
 
 void frmStoredProcExecute::clearResults()
