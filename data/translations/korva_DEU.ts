@@ -527,5 +527,29 @@
         <source>KORVA runs on a server&apos;s files as on an installation of its own: a registry export taken on the server (regedit, File, Export, of HKEY_LOCAL_MACHINE\SOFTWARE or at least the product&apos;s keys) and its data dictionaries, copied from ConfigurationModules\DatabaseScripts in its install folder. Its SQL Server is reached over the network. The files are copied to the folder below; the ones you choose are not changed.</source>
         <translation>KORVA arbeitet mit den Dateien eines Servers wie mit einer eigenen Installation: einem auf dem Server erstellten Registrierungsexport (regedit, Datei, Exportieren, von HKEY_LOCAL_MACHINE\SOFTWARE oder wenigstens den Schlüsseln des Produkts) und seinen Datenwörterbüchern, kopiert aus ConfigurationModules\DatabaseScripts in seinem Installationsordner. Sein SQL Server wird über das Netzwerk erreicht. Die Dateien werden in den Ordner unten kopiert; die gewählten bleiben unverändert.</translation>
     </message>
+    <message>
+        <source>Records affected:</source>
+        <translation>Betroffene Datensätze:</translation>
+    </message>
+    <message>
+        <source>Return value:</source>
+        <translation>Rückgabewert:</translation>
+    </message>
+    <message>
+        <source>none reported</source>
+        <translation>keine gemeldet</translation>
+    </message>
+    <message>
+        <source>Result set</source>
+        <translation>Ergebnismenge</translation>
+    </message>
+    <message>
+        <source>The stored procedure %1 changes data.
+
+Run it on server %2, database %3?</source>
+        <translation>Die gespeicherte Prozedur %1 ändert Daten.
+
+Auf Server %2, Datenbank %3 ausführen?</translation>
+    </message>
 </context>
 </TS>

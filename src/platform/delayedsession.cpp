@@ -57,7 +57,11 @@ public:
     ExecOutcome callProcedure(const QString &name, const QList<ProcedureArgument> &args, Error *error) override
     {
         wait();
-        return m_inner->callProcedure(name, args, error);
+        ExecOutcome outcome = m_inner->callProcedure(name, args, error);
+        // Each further result set is another trip to the server.
+        for (std::size_t i = 0; i < outcome.laterRows.size(); ++i)
+            wait();
+        return outcome;
     }
     QList<ProcedureInfo> procedures(Error *error) override
     {

@@ -78,8 +78,8 @@ struct BoundText
 };
 bool bindText(SQLHSTMT stmt, SQLUSMALLINT index, BoundText &p, const QVariant &value);
 
-// Every result of a statement: rows of the first that has columns, and the
-// records affected by the others.
-ExecOutcome readResults(Statement &stmt, Error *error);
+// Every result of a statement: rows of the first that has columns (of every
+// one with allRows), and the records affected by the others.
+ExecOutcome readResults(Statement &stmt, Error *error, bool allRows = false);
 
 } // namespace korva::db::odbc

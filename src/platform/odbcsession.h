@@ -97,9 +97,19 @@ private:
     bool m_interrupted = false; // under m_runningMutex
 };
 
-// The call text of a procedure with named input parameters: each value goes
-// to the parameter it was given for, whatever the driver does with names.
-QString procedureCallText(const QString &name, const QList<ProcedureArgument> &args);
+// The call of a procedure through the call escape, "{? = call name(...)}",
+// whose first marker takes the value it returns. Drivers pass the markers by
+// position (FreeTDS ignores SQL_DESC_NAME), so the markers stand in the
+// order the procedure declares its parameters (declared: their names with
+// "@"): one for each parameter given, an empty place for one not given
+// before the last one given (it keeps its default). *order receives, for
+// each marker after the first, the index of its argument. An argument for
+// no declared parameter is named in *unknown, and the text is empty. With
+// no parameters known the arguments go in the order given.
+QString procedureCallText(const QString &name, const QList<ProcedureArgument> &args, const QStringList &declared,
+                          QList<int> *order, QString *unknown = nullptr);
+// The names of a procedure's parameters in declaration order, on SQL Server.
+QString sqlServerProcedureParametersQuery(const QString &procedure);
 
 // The catalogue queries used on SQL Server for the procedure list.
 QString sqlServerProceduresQuery();

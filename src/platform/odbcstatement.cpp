@@ -507,7 +507,7 @@ bool bindText(SQLHSTMT stmt, SQLUSMALLINT index, BoundText &p, const QVariant &v
                                           &p.indicator));
 }
 
-ExecOutcome readResults(Statement &statement, Error *error)
+ExecOutcome readResults(Statement &statement, Error *error, bool allRows)
 {
     const SQLHSTMT stmt = statement.handle();
     ExecOutcome outcome;
@@ -515,7 +515,7 @@ ExecOutcome readResults(Statement &statement, Error *error)
     for (;;) {
         SQLSMALLINT columns = 0;
         SQLNumResultCols(stmt, &columns);
-        if (columns > 0 && !outcome.rows) {
+        if (columns > 0 && (!outcome.rows || allRows)) {
             std::vector<Column> described;
             const QStringList names = describe(stmt, described, false);
             auto set = ResultSet::inMemory(names);
@@ -558,7 +558,10 @@ ExecOutcome readResults(Statement &statement, Error *error)
                 }
                 set->addRow(row);
             }
-            outcome.rows = std::move(set);
+            if (!outcome.rows)
+                outcome.rows = std::move(set);
+            else
+                outcome.laterRows.push_back(std::move(set));
         } else if (columns == 0) {
             SQLLEN count = -1;
             if (SQL_SUCCEEDED(SQLRowCount(stmt, &count)) && count >= 0)
@@ -579,19 +582,65 @@ ExecOutcome readResults(Statement &statement, Error *error)
 
 } // namespace odbc
 
-QString procedureCallText(const QString &name, const QList<ProcedureArgument> &args)
+namespace {
+
+QString bareParameter(const QString &name)
 {
-    // EXEC with every parameter named in the text: drivers that pass bound
-    // parameters by position (FreeTDS ignores SQL_DESC_NAME) still give
-    // each value to the parameter it was typed for.
-    QString text = QStringLiteral("EXEC ") + sql::quoteBracketed(name);
-    for (int i = 0; i < args.size(); ++i) {
-        QString parameter = args[i].name.trimmed();
-        if (parameter.startsWith(u'@'))
-            parameter.remove(0, 1);
-        text += (i ? QStringLiteral(", @") : QStringLiteral(" @")) + parameter + QStringLiteral(" = ?");
+    QString bare = name.trimmed();
+    if (bare.startsWith(u'@'))
+        bare.remove(0, 1);
+    return bare;
+}
+
+} // namespace
+
+QString procedureCallText(const QString &name, const QList<ProcedureArgument> &args, const QStringList &declared,
+                          QList<int> *order, QString *unknown)
+{
+    order->clear();
+    QStringList places;
+    if (declared.isEmpty()) {
+        for (int i = 0; i < args.size(); ++i) {
+            places << QStringLiteral("?");
+            order->append(i);
+        }
+    } else {
+        QList<int> given(declared.size(), -1);
+        for (int i = 0; i < args.size(); ++i) {
+            const QString bare = bareParameter(args[i].name);
+            qsizetype at = -1;
+            for (qsizetype d = 0; d < declared.size() && at < 0; ++d)
+                if (bareParameter(declared[d]).compare(bare, Qt::CaseInsensitive) == 0)
+                    at = d;
+            if (at < 0) {
+                if (unknown)
+                    *unknown = bare;
+                order->clear();
+                return {};
+            }
+            given[at] = i;
+        }
+        qsizetype last = given.size() - 1;
+        while (last >= 0 && given[last] < 0)
+            --last;
+        for (qsizetype d = 0; d <= last; ++d) {
+            places << (given[d] < 0 ? QString() : QStringLiteral("?"));
+            if (given[d] >= 0)
+                order->append(given[d]);
+        }
     }
-    return text;
+    QString text = QStringLiteral("{? = call ") + sql::quoteBracketed(name);
+    if (!places.isEmpty())
+        text += u'(' + places.join(QStringLiteral(", ")) + u')';
+    return text + u'}';
+}
+
+QString sqlServerProcedureParametersQuery(const QString &procedure)
+{
+    const QStringList parts = sql::splitName(procedure);
+    return QStringLiteral("SELECT pr.name FROM sys.parameters pr JOIN sys.procedures p ON p.object_id = pr.object_id "
+                          "WHERE p.name = N'%1' ORDER BY pr.parameter_id")
+        .arg(sql::escapeLiteral(parts.isEmpty() ? procedure : parts.last()));
 }
 
 std::unique_ptr<RowSource> OdbcSession::query(const QString &sql, bool updatable, Error *error)
@@ -644,13 +693,21 @@ std::unique_ptr<RowSource> OdbcSession::query(const QString &sql, bool updatable
 
 namespace {
 
+// What a statement that gave no results at all yields.
+ExecOutcome nothingReturned()
+{
+    ExecOutcome outcome;
+    outcome.recordsAffected = 0;
+    return outcome;
+}
+
 // Runs a text on the statement and reads everything it yields.
 ExecOutcome runText(Statement &stmt, const QString &sql, Error *error)
 {
     std::u16string text = wide(sql);
     const SQLRETURN rc = SQLExecDirectW(stmt.handle(), w(text), SQL_NTS);
     if (rc == SQL_NO_DATA)
-        return {0, nullptr};
+        return nothingReturned();
     if (!SQL_SUCCEEDED(rc)) {
         if (error)
             *error = stmt.failure();
@@ -669,19 +726,139 @@ ExecOutcome OdbcSession::execute(const QString &sql, Error *error)
     return runText(stmt, translate(sql), error);
 }
 
+namespace {
+
+// The server's type an output parameter is declared with, from the client's
+// type code: the value comes back converted from it to text.
+struct OutputType
+{
+    SQLSMALLINT sqlType;
+    SQLULEN size;
+};
+
+OutputType outputType(const ProcedureArgument &a)
+{
+    switch (a.typeCode) {
+    case 2: // smallint
+        return {SQL_SMALLINT, 5};
+    case 3: // int
+        return {SQL_INTEGER, 10};
+    case 16: // tinyint, bit
+        return {SQL_TINYINT, 3};
+    case 20: // bigint
+        return {SQL_BIGINT, 19};
+    case 7: // datetime
+        return {SQL_TYPE_TIMESTAMP, 23};
+    case 72: // uniqueidentifier
+        return {SQL_GUID, 36};
+    default: // text and anything else, as text
+        return {SQL_WVARCHAR, a.length > 0 && a.length <= 4000 ? SQLULEN(a.length) : SQLULEN(4000)};
+    }
+}
+
+// A bound output parameter's buffer, read once every result has been read.
+struct BoundOutput
+{
+    std::vector<SQLWCHAR> text;
+    SQLLEN indicator = SQL_NULL_DATA;
+};
+
+} // namespace
+
 ExecOutcome OdbcSession::callProcedure(const QString &name, const QList<ProcedureArgument> &args, Error *error)
 {
     Statement stmt(shared_from_this(), error);
     if (!stmt)
         return {};
-    std::vector<BoundText> values(std::size_t(args.size()));
-    for (int i = 0; i < args.size(); ++i)
-        if (!bindText(stmt.handle(), SQLUSMALLINT(i + 1), values[std::size_t(i)], args[i].value)) {
+    // The markers go by position: the procedure's own order is asked first.
+    Error e;
+    QStringList declared;
+    {
+        ExecOutcome parameters = runText(stmt, translate(sqlServerProcedureParametersQuery(name)), &e);
+        if (e) {
             if (error)
-                *error = stmt.failure();
+                *error = e;
             return {};
         }
-    return runText(stmt, procedureCallText(name, args), error);
+        if (parameters.rows)
+            for (parameters.rows->moveFirst(); !parameters.rows->eof(); parameters.rows->moveNext())
+                declared << parameters.rows->field(0).toString();
+        SQLFreeStmt(stmt.handle(), SQL_CLOSE);
+    }
+    QList<int> order;
+    QString unknown;
+    const QString call = procedureCallText(name, args, declared, &order, &unknown);
+    if (call.isEmpty()) {
+        if (error)
+            *error = {kErrCommand, QStringLiteral("@%1 is not a parameter for procedure %2.").arg(unknown, name)};
+        return {};
+    }
+    // The return value, then each argument in the order of its marker.
+    SQLINTEGER returned = 0;
+    SQLLEN returnedIndicator = SQL_NULL_DATA;
+    bool bound = SQL_SUCCEEDED(SQLBindParameter(stmt.handle(), 1, SQL_PARAM_OUTPUT, SQL_C_SLONG, SQL_INTEGER, 10, 0,
+                                                &returned, sizeof returned, &returnedIndicator));
+    std::vector<BoundText> values(std::size_t(args.size()));
+    std::vector<BoundOutput> outputs(std::size_t(args.size()));
+    for (int marker = 0; bound && marker < order.size(); ++marker) {
+        const auto index = SQLUSMALLINT(marker + 2);
+        const int i = order[marker];
+        const ProcedureArgument &a = args[i];
+        if (!a.output) {
+            bound = bindText(stmt.handle(), index, values[std::size_t(i)], a.value);
+            continue;
+        }
+        BoundOutput &out = outputs[std::size_t(i)];
+        const OutputType type = outputType(a);
+        // Room for the text of the longest value, converted to text.
+        out.text.assign(std::max<SQLULEN>(type.size, 64) + 1, 0);
+        const bool hasValue = !a.value.isNull() && a.value.isValid();
+        if (hasValue) {
+            const std::u16string given = a.value.toString().toStdU16String().substr(0, out.text.size() - 1);
+            std::copy(given.begin(), given.end(), out.text.begin());
+            out.indicator = SQLLEN(given.size() * sizeof(SQLWCHAR));
+        }
+        bound = SQL_SUCCEEDED(SQLBindParameter(stmt.handle(), index,
+                                               SQLSMALLINT(hasValue ? SQL_PARAM_INPUT_OUTPUT : SQL_PARAM_OUTPUT),
+                                               SQL_C_WCHAR, type.sqlType, type.size, 0, out.text.data(),
+                                               SQLLEN(out.text.size() * sizeof(SQLWCHAR)), &out.indicator));
+    }
+    if (!bound) {
+        if (error)
+            *error = stmt.failure();
+        return {};
+    }
+    std::u16string text = wide(call);
+    const SQLRETURN rc = SQLExecDirectW(stmt.handle(), w(text), SQL_NTS);
+    if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) {
+        if (error)
+            *error = stmt.failure();
+        return {};
+    }
+    ExecOutcome outcome = rc == SQL_NO_DATA ? nothingReturned() : readResults(stmt, &e, true);
+    if (e) {
+        if (error)
+            *error = e;
+        return {};
+    }
+    // The output values arrive with the end of the last result.
+    for (int i = 0; i < args.size(); ++i) {
+        if (!args[i].output)
+            continue;
+        const BoundOutput &out = outputs[std::size_t(i)];
+        QVariant value;
+        if (out.indicator != SQL_NULL_DATA) {
+            const qsizetype chars = out.indicator == SQL_NO_TOTAL
+                                        ? qsizetype(out.text.size()) - 1
+                                        : std::min<qsizetype>(out.indicator / qsizetype(sizeof(SQLWCHAR)),
+                                                              qsizetype(out.text.size()) - 1);
+            value = fromWide(out.text.data(), chars);
+        }
+        outcome.outputs.append({u'@' + bareParameter(args[i].name), value});
+    }
+    if (returnedIndicator != SQL_NULL_DATA)
+        outcome.returnValue = returned;
+    return outcome;
 }
 
 bool OdbcRowSource::updateCell(const QVariantList &row, int column, const QVariant &value, Error *error)

@@ -7,6 +7,8 @@
 #include <QtCore/QVariant>
 
 #include <memory>
+#include <optional>
+#include <vector>
 
 namespace korva::db {
 
@@ -26,19 +28,34 @@ struct ProcedureInfo
     QList<ProcedureParameter> parameters;
 };
 
-// An input parameter given to a stored procedure: name without "@",
-// the client's type code, and the value (passed as text).
+// A parameter given to a stored procedure: name without "@", the client's
+// type code, and the value (passed as text). An output parameter's value
+// comes back in the outcome; it goes in as well when it is not null.
 struct ProcedureArgument
 {
     QString name;
     int typeCode = 0;
+    QVariant value;
+    bool output = false;
+    int length = 0; // an output's declared length, when it has one
+};
+
+// A value a procedure handed back: an output parameter's, by its name with "@".
+struct ProcedureValue
+{
+    QString name;
     QVariant value;
 };
 
 struct ExecOutcome
 {
     long recordsAffected = -1;
-    std::unique_ptr<ResultSet> rows; // null when the statement yields none
+    std::unique_ptr<ResultSet> rows; // the first result set; null when the statement yields none
+    // A procedure's: the result sets after the first, in the order returned;
+    // its output parameters in the order asked for; the value it returned.
+    std::vector<std::unique_ptr<ResultSet>> laterRows;
+    QList<ProcedureValue> outputs;
+    std::optional<qint64> returnValue;
 };
 
 // One open connection to one database of one server. Engines implement it;

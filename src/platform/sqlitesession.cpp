@@ -9,6 +9,7 @@
 #include <QtCore/QDir>
 #include <QtCore/QFileInfo>
 #include <QtCore/QRegularExpression>
+#include <QtCore/QSet>
 #include <QtCore/QUuid>
 
 #include <sqlite3.h>
@@ -361,6 +362,111 @@ QString procedureBody(const QString &definition)
     return {};
 }
 
+// The column names through which a procedure body's Transact-SQL
+// statements, rewritten, reach the run: "SET @x = expr" becomes
+// SELECT (expr) AS "korva_set:@x", "RETURN [expr]" becomes
+// SELECT (expr) AS "korva_return".
+constexpr char kSetColumn[] = "korva_set:@";
+constexpr char kReturnColumn[] = "korva_return";
+
+// Where the statement that starts at i ends: at its ";" (or the end), not
+// counting those in comments, quoted text, bracketed names or parentheses.
+qsizetype statementEnd(const QString &text, qsizetype i)
+{
+    const qsizetype n = text.size();
+    int depth = 0;
+    while (i < n) {
+        const QChar c = text.at(i);
+        if (c == u'-' && i + 1 < n && text.at(i + 1) == u'-') {
+            while (i < n && text.at(i) != u'\n')
+                ++i;
+        } else if (c == u'/' && i + 1 < n && text.at(i + 1) == u'*') {
+            const qsizetype end = text.indexOf(QStringLiteral("*/"), i + 2);
+            i = end < 0 ? n : end + 2;
+        } else if (c == u'\'' || c == u'"' || c == u'[') {
+            const QChar close = c == u'[' ? QChar(u']') : c;
+            const qsizetype end = text.indexOf(close, i + 1);
+            i = end < 0 ? n : end + 1;
+        } else {
+            if (c == u'(')
+                ++depth;
+            else if (c == u')')
+                depth = std::max(0, depth - 1);
+            else if (c == u';' && depth == 0)
+                return i;
+            ++i;
+        }
+    }
+    return n;
+}
+
+// Skips blanks and comments from i.
+qsizetype skipBlanks(const QString &text, qsizetype i)
+{
+    const qsizetype n = text.size();
+    while (i < n) {
+        if (text.at(i).isSpace()) {
+            ++i;
+        } else if (text.mid(i, 2) == u"--") {
+            while (i < n && text.at(i) != u'\n')
+                ++i;
+        } else if (text.mid(i, 2) == u"/*") {
+            const qsizetype end = text.indexOf(QStringLiteral("*/"), i + 2);
+            i = end < 0 ? n : end + 2;
+        } else {
+            break;
+        }
+    }
+    return i;
+}
+
+// The word (letters, digits, "_", "@") that starts at i.
+QString wordAt(const QString &text, qsizetype i)
+{
+    qsizetype j = i;
+    while (j < text.size() && (text.at(j).isLetterOrNumber() || text.at(j) == u'_' || text.at(j) == u'@'))
+        ++j;
+    return text.mid(i, j - i);
+}
+
+// A procedure body with the Transact-SQL statements that only a procedure
+// has turned into what the run understands: "SET @name = expression" sets a
+// parameter (output parameters come back with the last value set), "RETURN"
+// or "RETURN expression" ends the procedure with that value (0 without one),
+// and the session options (SET NOCOUNT ON and the like) are dropped. Every
+// other statement is left as it is.
+QString emulateProcedureStatements(const QString &body)
+{
+    QString out;
+    qsizetype i = 0;
+    while (i < body.size()) {
+        const qsizetype start = skipBlanks(body, i);
+        const qsizetype end = statementEnd(body, start);
+        const QString first = wordAt(body, start);
+        QString statement = body.mid(i, end - i);
+        if (first.compare(u"SET", Qt::CaseInsensitive) == 0) {
+            const qsizetype at = skipBlanks(body, start + first.size());
+            const QString variable = wordAt(body, at);
+            const qsizetype equals = skipBlanks(body, at + variable.size());
+            if (variable.startsWith(u'@') && variable.size() > 1 && equals < end && body.at(equals) == u'=')
+                statement = QStringLiteral(" SELECT (%1) AS \"%2%3\"")
+                                .arg(body.mid(equals + 1, end - equals - 1).trimmed(), QLatin1String(kSetColumn),
+                                     variable.mid(1));
+            else
+                statement = QString(); // a session option
+        } else if (first.compare(u"RETURN", Qt::CaseInsensitive) == 0) {
+            const QString value = body.mid(start + first.size(), end - start - first.size()).trimmed();
+            statement = QStringLiteral(" SELECT (%1) AS \"%2\"")
+                            .arg(value.isEmpty() ? QStringLiteral("0") : value, QLatin1String(kReturnColumn));
+        }
+        out += statement;
+        if (end < body.size())
+            out += u';';
+        i = end + 1;
+    }
+    return out;
+}
+
 } // namespace
 
 int stepProgress(void *session)
@@ -670,13 +776,58 @@ bool compileBatch(SqliteSession &session, const QByteArray &text, std::vector<Ba
     return true;
 }
 
+// What a procedure's run keeps beside its statements: the parameters by
+// name (SET changes them) and the value RETURN gave.
+struct ProcedureState
+{
+    QHash<QString, QVariant> variables; // by lower-case name without "@"
+    std::optional<qint64> returned;
+};
+
+QVariant columnValue(sqlite3_stmt *stmt, int i)
+{
+    switch (sqlite3_column_type(stmt, i)) {
+    case SQLITE_NULL:
+        return {};
+    case SQLITE_INTEGER:
+        return QVariant(qint64(sqlite3_column_int64(stmt, i)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_column_double(stmt, i));
+    case SQLITE_BLOB:
+        return QVariant(
+            QByteArray(static_cast<const char *>(sqlite3_column_blob(stmt, i)), sqlite3_column_bytes(stmt, i)));
+    default:
+        return QVariant(
+            textFromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, i)), sqlite3_column_bytes(stmt, i)));
+    }
+}
+
+void bindValue(sqlite3_stmt *stmt, int index, const QVariant &v)
+{
+    if (!v.isValid() || v.isNull()) {
+        sqlite3_bind_null(stmt, index);
+    } else if (v.typeId() == QMetaType::LongLong || v.typeId() == QMetaType::Int) {
+        sqlite3_bind_int64(stmt, index, v.toLongLong());
+    } else if (v.typeId() == QMetaType::Double) {
+        sqlite3_bind_double(stmt, index, v.toDouble());
+    } else if (v.typeId() == QMetaType::QByteArray) {
+        const QByteArray b = v.toByteArray();
+        sqlite3_bind_blob(stmt, index, b.constData(), int(b.size()), SQLITE_TRANSIENT);
+    } else {
+        const QByteArray b = v.toString().toUtf8();
+        sqlite3_bind_text(stmt, index, b.constData(), int(b.size()), SQLITE_TRANSIENT);
+    }
+}
+
 // Runs every statement of a text; the first one that yields columns gives
-// the rows (read whole). Parameters @name are bound from the arguments.
-// A statement that fails stops the batch; what ran before it stays done, and
-// the records it affected are in the outcome beside the error. A transaction
-// the batch opened and left open is rolled back and reported.
+// the rows (read whole), and for a procedure every later one too. A
+// procedure's @parameters are bound from its state, which its SET and RETURN
+// statements change. A statement that fails stops the batch; what ran before
+// it stays done, and the records it affected are in the outcome beside the
+// error. A transaction the batch opened and left open is rolled back and
+// reported.
 ExecOutcome runStatements(const std::shared_ptr<SqliteSession> &session, const QByteArray &text,
-                          const QList<ProcedureArgument> *args, Error *error)
+                          ProcedureState *procedure, Error *error)
 {
     ExecOutcome outcome;
     sqlite3 *db = session->handle();
@@ -700,6 +851,7 @@ ExecOutcome runStatements(const std::shared_ptr<SqliteSession> &session, const Q
         if (error)
             *error = e;
         outcome.rows.reset();
+        outcome.laterRows.clear();
         outcome.recordsAffected = affected;
         return std::move(outcome);
     };
@@ -709,30 +861,46 @@ ExecOutcome runStatements(const std::shared_ptr<SqliteSession> &session, const Q
         if (session->interrupted())
             return cancelled;
         sqlite3_stmt *raw = statement.get();
-        if (args) {
+        if (procedure) {
+            // Bound as they are now: a SET before this statement counts.
+            sqlite3_clear_bindings(raw);
             const int count = sqlite3_bind_parameter_count(raw);
             for (int i = 1; i <= count; ++i) {
                 const char *pname = sqlite3_bind_parameter_name(raw, i);
                 if (!pname)
                     continue;
-                const QString bare = QString::fromUtf8(pname + 1);
-                for (const ProcedureArgument &a : *args) {
-                    if (a.name.compare(bare, Qt::CaseInsensitive) == 0) {
-                        const QByteArray v = a.value.toString().toUtf8();
-                        sqlite3_bind_text(raw, i, v.constData(), int(v.size()), SQLITE_TRANSIENT);
-                        break;
-                    }
-                }
+                const auto it = procedure->variables.constFind(QString::fromUtf8(pname + 1).toLower());
+                if (it != procedure->variables.constEnd())
+                    bindValue(raw, i, it.value());
             }
         }
         const int columns = sqlite3_column_count(raw);
-        if (columns > 0 && !outcome.rows) {
+        const QByteArray firstColumn = columns > 0 ? QByteArray(sqlite3_column_name(raw, 0)) : QByteArray();
+        if (procedure && columns == 1
+            && (firstColumn.startsWith(kSetColumn) || firstColumn == QByteArrayView(kReturnColumn))) {
+            // SET @x = (SELECT ...) with no row sets null.
+            const int rc = sqlite3_step(raw);
+            if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+                return session->lastError();
+            const QVariant value = rc == SQLITE_ROW ? columnValue(raw, 0) : QVariant();
+            if (firstColumn == QByteArrayView(kReturnColumn))
+                procedure->returned = value.toLongLong();
+            else
+                procedure->variables.insert(QString::fromUtf8(firstColumn.mid(int(qstrlen(kSetColumn)))).toLower(),
+                                            value);
+            statement.reset();
+            return std::nullopt;
+        }
+        if (columns > 0 && (!outcome.rows || procedure)) {
             auto source = std::make_unique<SqliteRowSource>(session, statement.release());
             auto set = std::make_unique<ResultSet>(std::move(source));
             set->fetchAll();
             if (set->lastError())
                 return set->lastError();
-            outcome.rows = std::move(set);
+            if (!outcome.rows)
+                outcome.rows = std::move(set);
+            else
+                outcome.laterRows.push_back(std::move(set));
             return std::nullopt;
         }
         const sqlite3_int64 changesBefore = sqlite3_total_changes64(db);
@@ -757,7 +925,11 @@ ExecOutcome runStatements(const std::shared_ptr<SqliteSession> &session, const Q
             affectedBeforeTransaction = countBefore;
         return e;
     };
+    // A procedure ends at its RETURN.
+    const auto returned = [&] { return procedure && procedure->returned.has_value(); };
     for (BatchStatement &entry : batch) {
+        if (returned())
+            break;
         if (entry.compiled) {
             const bool open = sqlite3_get_autocommit(db) == 0;
             if (std::optional<Error> e = runTracked(entry.compiled))
@@ -766,7 +938,7 @@ ExecOutcome runStatements(const std::shared_ptr<SqliteSession> &session, const Q
         }
         const char *tail = entry.deferred.constData();
         const char *end = tail + entry.deferred.size();
-        while (tail < end) {
+        while (tail < end && !returned()) {
             const bool open = sqlite3_get_autocommit(db) == 0;
             sqlite3_stmt *raw = nullptr;
             const char *next = nullptr;
@@ -783,6 +955,7 @@ ExecOutcome runStatements(const std::shared_ptr<SqliteSession> &session, const Q
     if (ownTransaction && sqlite3_get_autocommit(db) == 0) {
         settleTransaction(true);
         outcome.rows.reset();
+        outcome.laterRows.clear();
         outcome.recordsAffected = affected;
         if (error)
             *error = {kErrCommand, QStringLiteral("The batch began a transaction it did not commit; its changes were "
@@ -823,10 +996,42 @@ ExecOutcome SqliteSession::callProcedure(const QString &name, const QList<Proced
             *error = {kErrCommand, QStringLiteral("Could not find stored procedure '%1'.").arg(name)};
         return {};
     }
+    // Output is given only to parameters declared for it, as the server does.
+    QSet<QString> outputs;
+    {
+        sqlite3_stmt *raw = nullptr;
+        const char *sql = "SELECT pp.name FROM main.korva_procedure_parameters pp JOIN main.korva_procedures p "
+                          "ON p.id = pp.procedure_id WHERE p.name = ?1 COLLATE NOCASE AND pp.is_output <> 0";
+        if (sqlite3_prepare_v2(m_db, sql, -1, &raw, nullptr) == SQLITE_OK) {
+            const QByteArray n = name.trimmed().toUtf8();
+            sqlite3_bind_text(raw, 1, n.constData(), int(n.size()), SQLITE_TRANSIENT);
+            while (sqlite3_step(raw) == SQLITE_ROW)
+                outputs.insert(
+                    QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(raw, 0))).mid(1).toLower());
+        }
+        sqlite3_finalize(raw);
+    }
+    ProcedureState state;
+    for (const ProcedureArgument &a : args) {
+        QString bare = a.name.trimmed();
+        if (bare.startsWith(u'@'))
+            bare.remove(0, 1);
+        if (a.output && !outputs.contains(bare.toLower())) {
+            if (error)
+                *error = {kErrCommand, QStringLiteral("The formal parameter \"@%1\" was not declared as an OUTPUT "
+                                                      "parameter, but the actual parameter passed in requested output.")
+                                           .arg(bare)};
+            return {};
+        }
+        // Values come as text, which the statements convert as they need.
+        state.variables.insert(bare.toLower(), a.value.isNull() ? QVariant() : QVariant(a.value.toString()));
+    }
     // A procedure either completes or leaves the database as it was.
     sqlite3_exec(m_db, "SAVEPOINT korva_procedure", nullptr, nullptr, nullptr);
     Error e;
-    ExecOutcome outcome = runStatements(shared_from_this(), translate(procedureBody(definition)).toUtf8(), &args, &e);
+    ExecOutcome outcome = runStatements(shared_from_this(),
+                                        translate(emulateProcedureStatements(procedureBody(definition))).toUtf8(),
+                                        &state, &e);
     if (e) {
         sqlite3_exec(m_db, "ROLLBACK TO korva_procedure; RELEASE korva_procedure", nullptr, nullptr, nullptr);
         if (error)
@@ -835,6 +1040,14 @@ ExecOutcome SqliteSession::callProcedure(const QString &name, const QList<Proced
     }
     sqlite3_exec(m_db, "RELEASE korva_procedure", nullptr, nullptr, nullptr);
     refreshCatalogue();
+    for (const ProcedureArgument &a : args)
+        if (a.output) {
+            QString bare = a.name.trimmed();
+            if (bare.startsWith(u'@'))
+                bare.remove(0, 1);
+            outcome.outputs.append({u'@' + bare, state.variables.value(bare.toLower())});
+        }
+    outcome.returnValue = state.returned.value_or(0);
     return outcome;
 }
 

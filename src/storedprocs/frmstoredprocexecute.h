@@ -9,11 +9,15 @@
 
 #include <memory>
 
+class QLabel;
 class QPushButton;
+class QSplitter;
+class QTabWidget;
 class QTableWidget;
 
 namespace korva {
 
+class Grid;
 class WindowContext;
 namespace db {
 class StoppableRun;
@@ -22,7 +26,10 @@ class StoppableRun;
 // Runs one stored procedure with values typed into a grid of its input
 // parameters, on the main window's connection. Each value is checked against
 // its parameter's type when its edit ends; the audit parameters are filled in
-// and cannot be edited. There is one execution window; the browser gives it
+// and cannot be edited. What a run returns (its result sets, output
+// parameters, return value and the records it affected) is shown below the
+// buttons. A procedure whose name says it changes data is run only once the
+// user has agreed to it. There is one execution window; the browser gives it
 // the procedure and its parameters and has it load its grid.
 class frmStoredProcExecute : public QWidget
 {
@@ -62,17 +69,37 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    // What a run hands back to the window's thread: every row already read.
+    struct RunOutcome
+    {
+        Error error;
+        db::ExecOutcome outcome;
+    };
+
     void Form_Resize();
 
-    void finishRun(const Error &error);
+    void finishRun(RunOutcome run);
+    void showResults(db::ExecOutcome &outcome);
+    void clearResults();
+    // The texts of the results that depend on the interface language.
+    void showResultTexts();
 
     WindowContext &m_context;
     QTableWidget *m_gridParams;
     QPushButton *m_cmdExecute;
     QPushButton *m_cmdExit;
+    QWidget *m_fraResults = nullptr;
+    QLabel *m_lblRecordsAffected = nullptr;
+    QLabel *m_lblReturnValue = nullptr;
+    QSplitter *m_splitResults = nullptr;
+    QTabWidget *m_tabResults = nullptr;
+    Grid *m_gridOutputs = nullptr;
+    long m_recordsAffected = -1;
+    std::optional<qint64> m_returnValue;
+    int m_partHeight = 0; // twips of the outer window above the results while they are shown
     QString m_procedureName;
     QList<storedprocs::ParameterRow> m_parameters;
-    BackgroundTask<Error> m_run;
+    BackgroundTask<RunOutcome> m_run;
     std::shared_ptr<db::StoppableRun> m_stopper;
     BusySpan m_busy;
     bool m_loading = false;

@@ -1,5 +1,7 @@
 #include "storedprocs/parametervalues.h"
 
+#include "support/localize.h"
+
 #include <QtCore/QDateTime>
 
 #include <cmath>
@@ -153,6 +155,50 @@ std::optional<QString> checkParameterValue(const QString &type, const QString &l
     if (t == u"VARBINARY")
         return std::nullopt;
     return QStringLiteral("Unrecognized type: ") + t;
+}
+
+bool nameSaysItChangesData(const QString &procedureName)
+{
+    static const QStringList verbs{QStringLiteral("insert"), QStringLiteral("modify"), QStringLiteral("delete"),
+                                   QStringLiteral("create"), QStringLiteral("update"), QStringLiteral("set")};
+    // The words: runs of letters, broken where a capital follows a small
+    // letter, and before the last capital of a run of capitals that a
+    // small letter follows ("SQLInsert" is SQL and Insert).
+    QStringList words;
+    QString word;
+    const qsizetype n = procedureName.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = procedureName.at(i);
+        if (!c.isLetter()) {
+            words << word;
+            word.clear();
+            continue;
+        }
+        const bool startsWord = !word.isEmpty() && c.isUpper()
+                                && (word.back().isLower() || (i + 1 < n && procedureName.at(i + 1).isLower()));
+        if (startsWord) {
+            words << word;
+            word.clear();
+        }
+        word += c;
+    }
+    words << word;
+    for (const QString &w : std::as_const(words)) {
+        if (w.isEmpty())
+            continue;
+        const bool oneCase = w == w.toLower() || w == w.toUpper();
+        for (const QString &verb : verbs)
+            if (oneCase ? w.contains(verb, Qt::CaseInsensitive) : w.compare(verb, Qt::CaseInsensitive) == 0)
+                return true;
+    }
+    return false;
+}
+
+QString changeQuestion(const QString &procedureName, const QString &server, const QString &database)
+{
+    return modLocalize::translated(QStringLiteral("The stored procedure %1 changes data.\n\nRun it on server %2, "
+                                                  "database %3?"))
+        .arg(procedureName, server, database);
 }
 
 } // namespace korva::storedprocs

@@ -37,4 +37,13 @@ bool isDateOrTime(const QString &text, const QLocale &locale);
 std::optional<QString> checkParameterValue(const QString &type, const QString &length, const QString &value,
                                            const QLocale &locale = QLocale());
 
+// Whether a procedure's name says it changes data: one of its words
+// (split at "_", digits and where a capital letter starts a word) is
+// Insert, Modify, Delete, Create, Update or Set, in any case. A word all in
+// one case may hide several: there, any of them inside it counts.
+bool nameSaysItChangesData(const QString &procedureName);
+
+// The question asked before such a procedure runs.
+QString changeQuestion(const QString &procedureName, const QString &server, const QString &database);
+
 } // namespace korva::storedprocs

@@ -29,6 +29,7 @@
 #include "windows.h"
 
 #include <QtCore/QDirIterator>
+#include <QtCore/QScopeGuard>
 #include <QtCore/QElapsedTimer>
 #include <QtGui/QAction>
 #include <QtTest/QtTest>
@@ -42,6 +43,8 @@
 #include <QtWidgets/QStatusBar>
 #include <QtWidgets/QTableWidget>
 #include <QtWidgets/QTreeWidget>
+
+#include <sqlite3.h>
 
 using namespace korva;
 
@@ -607,9 +610,17 @@ private Q_SLOTS:
         type(QStringLiteral("@ObjectID"), objectId);
         type(QStringLiteral("@FirstName"), QStringLiteral("Brunhild"));
         QSignalSpy finished(run, &frmStoredProcExecute::executionFinished);
+        msg.answers.enqueue(true); // it changes data, on the stand-in
         QTest::mouseClick(child<QPushButton>(*run, "cmdExecute"), Qt::LeftButton);
         QVERIFY(finished.wait(20000));
-        QCOMPARE(msg.messages, QStringList{QStringLiteral("Stored procedure complete")});
+        QCOMPARE(msg.messages,
+                 (QStringList{QStringLiteral("The stored procedure csp_SubscriberModifyName changes data.\n\nRun it on "
+                                             "server %1\\zandelorvex, database OrvexDirDB?")
+                                  .arg(serverName()),
+                              QStringLiteral("Stored procedure complete")}));
+        // What came back over the wire: three updates and the audit row, status 0.
+        QCOMPARE(child<QLabel>(*run, "lblRecordsAffected")->text(), QStringLiteral("4"));
+        QCOMPARE(child<QLabel>(*run, "lblReturnValue")->text(), QStringLiteral("0"));
         QCOMPARE(scalar(QStringLiteral("SELECT FirstName FROM tbl_User WHERE ObjectID = '%1'").arg(objectId)),
                  QStringLiteral("Brunhild"));
         QCOMPARE(scalar(QStringLiteral("SELECT LastName FROM tbl_User WHERE ObjectID = '%1'").arg(objectId)), lastName);
@@ -621,6 +632,80 @@ private Q_SLOTS:
                  QStringLiteral("KORVA"));
         for (QWidget *window : ctx.openedWindows())
             window->close();
+    }
+
+    // The ODBC engine hands back what a procedure returns over the wire:
+    // every result set, each output parameter of the types the window asks
+    // for, the value it returned and the records it changed, whatever the
+    // order the arguments were given in.
+    void proceduresHandBackEverythingOverTheWire()
+    {
+        const QString file = root + QStringLiteral("/data/OrvexDirDB.sqlite");
+        const auto run = [&](const char *sql) {
+            sqlite3 *db = nullptr;
+            QVERIFY(sqlite3_open(QFile::encodeName(file).constData(), &db) == SQLITE_OK);
+            char *message = nullptr;
+            const int rc = sqlite3_exec(db, sql, nullptr, nullptr, &message);
+            const QString text = QString::fromUtf8(message);
+            sqlite3_free(message);
+            sqlite3_close(db);
+            QVERIFY2(rc == SQLITE_OK, qPrintable(text));
+        };
+        run("INSERT INTO korva_procedures VALUES(990002, 'csp_WireTotalsSet', 'CREATE PROCEDURE csp_WireTotalsSet "
+            "@Prefix nvarchar(10), @Count int OUTPUT, @Label nvarchar(40) OUTPUT, @Stamp datetime OUTPUT, "
+            "@Id uniqueidentifier OUTPUT, @Untouched int OUTPUT AS\n"
+            "SELECT ''first'' AS Which, 1 AS n;\n"
+            "SET @Count = (SELECT COUNT(*) FROM tbl_Alias WHERE Alias LIKE @Prefix || ''%'');\n"
+            "SELECT ''second'' AS Which UNION ALL SELECT ''third'';\n"
+            "SET @Label = @Prefix || ''-label'';\n"
+            "SET @Stamp = ''2024-02-29 13:14:15.000'';\n"
+            "SET @Id = ''6F9619FF-8B86-D011-B42D-00C04FC964FF'';\n"
+            "RETURN 7;');"
+            "INSERT INTO korva_procedure_parameters VALUES(990002, 1, '@Prefix', 'nvarchar', 10, 0),"
+            "(990002, 2, '@Count', 'int', 4, 1), (990002, 3, '@Label', 'nvarchar', 40, 1),"
+            "(990002, 4, '@Stamp', 'datetime', 8, 1), (990002, 5, '@Id', 'uniqueidentifier', 16, 1),"
+            "(990002, 6, '@Untouched', 'int', 4, 1);");
+        const auto forget = qScopeGuard([&] {
+            run("DELETE FROM korva_procedure_parameters WHERE procedure_id = 990002;"
+                "DELETE FROM korva_procedures WHERE id = 990002;");
+        });
+        const QString aliases = scalar(QStringLiteral("SELECT COUNT(*) FROM tbl_Alias WHERE Alias LIKE 'a%'"));
+
+        db::Error e;
+        db::ExecOutcome out = db::executeProcedure(directory(), QStringLiteral("csp_WireTotalsSet"),
+                                                   {{QStringLiteral("Label"), 200, QVariant(), true, 40},
+                                                    {QStringLiteral("Prefix"), 200, QStringLiteral("a")},
+                                                    {QStringLiteral("Count"), 3, QVariant(), true},
+                                                    {QStringLiteral("Stamp"), 7, QVariant(), true},
+                                                    {QStringLiteral("Id"), 72, QVariant(), true},
+                                                    {QStringLiteral("Untouched"), 3, QVariant(), true}},
+                                                   &e);
+        QVERIFY2(!e, qPrintable(e.description));
+        // A call by RPC, its values in the procedure's own order.
+        QVERIFY(sent(QStringLiteral("RPC [csp_WireTotalsSet] a, ")));
+        QVERIFY(out.rows);
+        QCOMPARE(out.rows->field(QStringLiteral("Which")).toString(), QStringLiteral("first"));
+        QCOMPARE(out.laterRows.size(), std::size_t(1));
+        db::ResultSet &second = *out.laterRows[0];
+        QCOMPARE(second.recordCount(), 2);
+        second.moveLast();
+        QCOMPARE(second.field(0).toString(), QStringLiteral("third"));
+        QCOMPARE(out.outputs.size(), 5);
+        QCOMPARE(out.outputs[0].name, QStringLiteral("@Label"));
+        QCOMPARE(out.outputs[0].value.toString(), QStringLiteral("a-label"));
+        QCOMPARE(out.outputs[1].name, QStringLiteral("@Count"));
+        QCOMPARE(out.outputs[1].value.toString(), aliases);
+        QCOMPARE(out.outputs[2].value.toString(), QStringLiteral("2024-02-29 13:14:15.000"));
+        QCOMPARE(out.outputs[3].value.toString().toUpper(), QStringLiteral("6F9619FF-8B86-D011-B42D-00C04FC964FF"));
+        QCOMPARE(out.outputs[4].name, QStringLiteral("@Untouched"));
+        QVERIFY(out.outputs[4].value.isNull());
+        QCOMPARE(out.returnValue, std::optional<qint64>(7));
+
+        // A procedure the server refuses an output of reports the server's words.
+        out = db::executeProcedure(directory(), QStringLiteral("csp_WireTotalsSet"),
+                                   {{QStringLiteral("Prefix"), 200, QStringLiteral("a"), true}}, &e);
+        QVERIFY2(e.description.contains(u"was not declared as an OUTPUT parameter"), qPrintable(e.description));
+        QVERIFY(out.outputs.isEmpty());
     }
 
     // A connection the network dropped is closed and opened again, with the

@@ -454,6 +454,78 @@ private Q_SLOTS:
         QCOMPARE(tagged.rows->field(QStringLiteral("Given")).toString(), QStringLiteral("x"));
     }
 
+    // A procedure's every result set, its output parameters as it last set
+    // them, the value it returned and the records it changed; nothing after
+    // its RETURN runs, and outputs are given only to parameters declared so.
+    void proceduresHandBackResultSetsOutputsAndReturnValue()
+    {
+        exec(dataFolder + QStringLiteral("/OrvexDirDB.sqlite"),
+             "INSERT INTO korva_procedures VALUES(21,'csp_UserTotalsSet','CREATE PROCEDURE csp_UserTotalsSet "
+             "@Prefix nvarchar(10), @Total int OUTPUT, @Label nvarchar(20) OUTPUT AS\n"
+             "SET NOCOUNT ON;\n"
+             "SELECT ObjectID FROM tbl_User WHERE Alias LIKE @Prefix || ''%'' ORDER BY ObjectID;\n"
+             "SET @Total = (SELECT COUNT(*) FROM tbl_User);\n"
+             "SELECT @Total AS Total, ''a;b'' AS Semi;\n"
+             "UPDATE tbl_User SET Extension = Extension WHERE Extension > 1000;\n"
+             "SET @Label = ''users: '' || @Total; -- the last value set is the one returned\n"
+             "RETURN (@Total * 2);\n"
+             "UPDATE tbl_User SET DisplayName = ''after return'';');"
+             "INSERT INTO korva_procedure_parameters VALUES(21,1,'@Prefix','nvarchar',10,0),"
+             "(21,2,'@Total','int',4,1),(21,3,'@Label','nvarchar',20,1);");
+        Error e;
+        ExecOutcome out = executeProcedure(conn(), QStringLiteral("csp_UserTotalsSet"),
+                                           {{QStringLiteral("Prefix"), 200, QStringLiteral("j")},
+                                            {QStringLiteral("Label"), 200, QVariant(), true, 20},
+                                            {QStringLiteral("Total"), 3, QVariant(), true}},
+                                           &e);
+        QVERIFY2(!e, qPrintable(e.description));
+        QVERIFY(out.rows);
+        QCOMPARE(out.rows->columns(), QStringList{QStringLiteral("ObjectID")});
+        QCOMPARE(out.rows->recordCount(), 1);
+        QCOMPARE(out.rows->field(0).toString(), QStringLiteral("AAAA-1"));
+        QCOMPARE(out.laterRows.size(), std::size_t(1));
+        ResultSet &totals = *out.laterRows[0];
+        QCOMPARE(totals.field(QStringLiteral("Total")).toInt(), 3);
+        QCOMPARE(totals.field(QStringLiteral("Semi")).toString(), QStringLiteral("a;b"));
+        // In the order asked for.
+        QCOMPARE(out.outputs.size(), 2);
+        QCOMPARE(out.outputs[0].name, QStringLiteral("@Label"));
+        QCOMPARE(out.outputs[0].value.toString(), QStringLiteral("users: 3"));
+        QCOMPARE(out.outputs[1].name, QStringLiteral("@Total"));
+        QCOMPARE(out.outputs[1].value.toInt(), 3);
+        QCOMPARE(out.returnValue, std::optional<qint64>(6));
+        QCOMPARE(out.recordsAffected, 2);
+        auto rs = openResultSet(conn(),
+                                QStringLiteral("SELECT COUNT(*) FROM tbl_User WHERE DisplayName = 'after "
+                                               "return'"),
+                                &e);
+        QCOMPARE(rs->field(0).toInt(), 0);
+
+        // An output the procedure does not declare is refused, and nothing runs.
+        e = {};
+        out = executeProcedure(conn(), QStringLiteral("csp_UserTotalsSet"),
+                               {{QStringLiteral("Prefix"), 200, QStringLiteral("j"), true}}, &e);
+        QVERIFY(e.description.startsWith(u"The formal parameter \"@Prefix\" was not declared as an OUTPUT"));
+        QVERIFY(!out.rows);
+
+        // Without RETURN a procedure returns 0; with no outputs asked, none come back.
+        e = {};
+        out = executeProcedure(conn(), QStringLiteral("csp_Commented"),
+                               {{QStringLiteral("As"), 200, QStringLiteral("x")}}, &e);
+        QVERIFY2(!e, qPrintable(e.description));
+        QCOMPARE(out.returnValue, std::optional<qint64>(0));
+        QVERIFY(out.outputs.isEmpty());
+        QVERIFY(out.laterRows.empty());
+
+        // Over a slow server each further result set is another wait.
+        SessionMeter meter;
+        auto slow = withDelay(sessionFor(conn(), nullptr), std::chrono::milliseconds(0), &meter);
+        out = slow->callProcedure(QStringLiteral("csp_UserTotalsSet"),
+                                  {{QStringLiteral("Prefix"), 200, QStringLiteral("m")}}, &e);
+        QCOMPARE(meter.calls.load(), 2);
+        QCOMPARE(out.rows->field(0).toString(), QStringLiteral("BBBB-2"));
+    }
+
     void findsPrimaryKeysAndWritesCellsBack()
     {
         auto session = sessionFor(conn(), nullptr);

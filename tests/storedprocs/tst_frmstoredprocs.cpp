@@ -16,18 +16,22 @@
 #include "widgets/grid.h"
 #include "widgets/gridmodel.h"
 
+#include <QtCore/QScopeGuard>
 #include <QtGui/QAccessible>
 #include <QtGui/QScreen>
 #include <QtGui/QTextBlock>
 #include <QtGui/QWindow>
 #include <QtGui/QTextLayout>
 #include <QtTest/QtTest>
+#include <QtWidgets/QLabel>
 #include <QtWidgets/QLineEdit>
 #include <QtWidgets/QMainWindow>
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QMenuBar>
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QStatusBar>
+#include <QtWidgets/QTabBar>
+#include <QtWidgets/QTabWidget>
 #include <QtWidgets/QTableWidget>
 #include <QtWidgets/QTextEdit>
 
@@ -187,6 +191,13 @@ private:
             return QStringLiteral("<none: %1>").arg(e.description);
         return rs->field(0).toString();
     }
+    // The question asked before a procedure that changes data, as a user reads it.
+    static QString changeQuestion(const QString &procedure, const QString &database = QStringLiteral("OrvexDirDB"))
+    {
+        return QStringLiteral("The stored procedure %1 changes data.\n\nRun it on server %2\\zandelorvex, "
+                              "database %3?")
+            .arg(procedure, WorkStationInfo::instance().ComputerName(), database);
+    }
     QString auditAlias() const
     {
         return WorkStationInfo::instance().Domain() + u'\\' + WorkStationInfo::instance().UserName();
@@ -305,8 +316,16 @@ private Q_SLOTS:
         typeValue(run, QStringLiteral("@FirstName"), QStringLiteral("Zelda"));
         QTRY_COMPARE(t->item(1, 3)->text(), QStringLiteral("Zelda"));
         QVERIFY2(fx.msg.messages.isEmpty(), qPrintable(fx.msg.messages.join(u'\n')));
+        // Its name says it changes data: it runs once the user agrees.
+        fx.msg.answers.enqueue(true);
         runAndWait(run);
-        QCOMPARE(fx.msg.messages, QStringList{QStringLiteral("Stored procedure complete")});
+        QCOMPARE(fx.msg.messages, (QStringList{changeQuestion(QStringLiteral("csp_SubscriberModifyName")),
+                                               QStringLiteral("Stored procedure complete")}));
+        // Three updates and the audit row; no rows, no outputs, the return value 0.
+        QVERIFY(child<QWidget>(run, "fraResults")->isVisible());
+        QCOMPARE(child<QLabel>(run, "lblRecordsAffected")->text(), QStringLiteral("4"));
+        QCOMPARE(child<QLabel>(run, "lblReturnValue")->text(), QStringLiteral("0"));
+        QVERIFY(!child<QTabWidget>(run, "tabResults")->isVisible());
         QCOMPARE(scalar(QStringLiteral("SELECT FirstName FROM tbl_User WHERE ObjectID='%1'").arg(subscriber)),
                  QStringLiteral("Zelda"));
         QCOMPARE(scalar(
@@ -391,7 +410,18 @@ private Q_SLOTS:
         QCOMPARE(t->rowCount(), 0);
         fx.msg.clear();
         runAndWait(run);
+        // Its name says nothing of changes: no question. Its row and its
+        // output parameters (which it leaves null) are shown.
         QCOMPARE(fx.msg.messages, QStringList{QStringLiteral("Stored procedure complete")});
+        auto *tabs = child<QTabWidget>(run, "tabResults");
+        QCOMPARE(tabs->count(), 1);
+        Grid *counts = child<Grid>(run, "gridResults1");
+        QCOMPARE(counts->textMatrix(0, 0), QStringLiteral("SubscriberCount"));
+        QCOMPARE(counts->textMatrix(1, 0), scalar(QStringLiteral("SELECT COUNT(*) FROM tbl_UserSubscriber")));
+        Grid *outputs = child<Grid>(run, "gridOutputs");
+        QVERIFY(outputs->isVisible());
+        QCOMPARE(column(outputs, 0), (QStringList{"@SubscriberCount", "@HandlerCount", "@ListCount"}));
+        QCOMPARE(child<QLabel>(run, "lblRecordsAffected")->text(), QStringLiteral("none reported"));
 
         // No procedure at all.
         fx.msg.clear();
@@ -416,21 +446,27 @@ private Q_SLOTS:
         typeValue(run, QStringLiteral("@FirstName"), QStringLiteral("Ann"));
         typeValue(run, QStringLiteral("@LastName"), QStringLiteral("Other"));
         typeValue(run, QStringLiteral("@DTMFAccessID"), QStringLiteral("98765"));
+        fx.msg.answers.enqueue(true);
         runAndWait(run);
-        QCOMPARE(fx.msg.messages.size(), 1);
-        QVERIFY2(fx.msg.messages[0].startsWith(u"Error -") && fx.msg.messages[0].contains(u"UNIQUE")
-                     && fx.msg.messages[0].endsWith(u") in procedure cmdExecute_Click of Form frmStoredProcExecute"),
-                 qPrintable(fx.msg.messages[0]));
+        QCOMPARE(fx.msg.messages.size(), 2);
+        QVERIFY2(fx.msg.messages[1].startsWith(u"Error -") && fx.msg.messages[1].contains(u"UNIQUE")
+                     && fx.msg.messages[1].endsWith(u") in procedure cmdExecute_Click of Form frmStoredProcExecute"),
+                 qPrintable(fx.msg.messages[1]));
         QCOMPARE(scalar(QStringLiteral("SELECT COUNT(*) FROM tbl_User")), users);
+        QVERIFY(!child<QWidget>(run, "fraResults")->isVisible());
 
-        // The run goes to the main window's database, which may not have the procedure.
+        // The run goes to the main window's database, which may not have the
+        // procedure; the question names that database.
         fx.msg.clear();
         fx.ctx().ownerState().connectionString = QString(directory).replace(QStringLiteral("OrvexDirDB"),
                                                                             QStringLiteral("OrvexDynDB"));
+        fx.msg.answers.enqueue(true);
         runAndWait(run);
-        QCOMPARE(fx.msg.messages, QStringList{QStringLiteral("Error -2147217900 (Could not find stored procedure "
-                                                             "'csp_SubscriberCreate'.) in procedure "
-                                                             "cmdExecute_Click of Form frmStoredProcExecute")});
+        QCOMPARE(fx.msg.messages,
+                 (QStringList{changeQuestion(QStringLiteral("csp_SubscriberCreate"), QStringLiteral("OrvexDynDB")),
+                              QStringLiteral("Error -2147217900 (Could not find stored procedure "
+                                             "'csp_SubscriberCreate'.) in procedure "
+                                             "cmdExecute_Click of Form frmStoredProcExecute")}));
     }
 
     void loadFailuresCloseTheBrowser_data()
@@ -646,6 +682,103 @@ private Q_SLOTS:
                  QStringLiteral("SQL.lng was not found: the text is shown without colours."));
         QCOMPARE(view.editor()->toPlainText(), QStringLiteral("SELECT 1"));
         QVERIFY(fx.msg.messages.isEmpty());
+    }
+
+    // A procedure of the test's own that returns two result sets, sets two
+    // outputs and returns a value: the user is asked first (No runs
+    // nothing), then sees each result in its grid, the outputs, the value
+    // and the records changed below the buttons, which keep their places.
+    void everyResultOfARunIsShown()
+    {
+        db::Error e;
+        db::executeText(directory,
+                        QStringLiteral(
+                            "INSERT INTO korva_procedures VALUES(990001, 'csp_AliasTotalsSet', 'CREATE PROCEDURE "
+                            "csp_AliasTotalsSet @Prefix nvarchar(10), @Matches int OUTPUT, @Note nvarchar(40) OUTPUT "
+                            "AS\nSELECT ''alpha'' AS Word, 1 AS n UNION ALL SELECT ''beta'', 2;\n"
+                            "SET @Matches = (SELECT COUNT(*) FROM tbl_Alias WHERE Alias LIKE @Prefix || ''%'');\n"
+                            "SELECT @Prefix AS Prefix, @Matches AS Matches;\n"
+                            "UPDATE tbl_Location SET DisplayName = DisplayName;\n"
+                            "SET @Note = ''seen '' || @Matches;\nRETURN 3;');"
+                            "INSERT INTO korva_procedure_parameters VALUES(990001, 1, '@Prefix', 'nvarchar', 10, 0),"
+                            "(990001, 2, '@Matches', 'int', 4, 1), (990001, 3, '@Note', 'nvarchar', 40, 1);"),
+                        &e);
+        QVERIFY2(!e, qPrintable(e.description));
+        const auto forget = qScopeGuard([this] {
+            db::Error ignored;
+            db::executeText(directory,
+                            QStringLiteral("DELETE FROM korva_procedure_parameters WHERE procedure_id = 990001;"
+                                           "DELETE FROM korva_procedures WHERE id = 990001;"),
+                            &ignored);
+        });
+        const QString matches = scalar(QStringLiteral("SELECT COUNT(*) FROM tbl_Alias WHERE Alias LIKE 'a%'"));
+        const QString locations = scalar(QStringLiteral("SELECT COUNT(*) FROM tbl_Location"));
+        QVERIFY(matches.toInt() > 0);
+
+        frmStoredProcs *w = openBrowser();
+        QVERIFY(w);
+        selectProcedure(w, QStringLiteral("csp_AliasTotalsSet"));
+        QTest::mouseClick(child<QPushButton>(w, "cmdExecute"), Qt::LeftButton);
+        frmStoredProcExecute *run = executeWindow();
+        QVERIFY(run);
+        QVERIFY(QTest::qWaitForWindowExposed(run));
+        QCOMPARE(tableColumn(valueGrid(run), 0), QStringList{QStringLiteral("@Prefix")});
+        typeValue(run, QStringLiteral("@Prefix"), QStringLiteral("a"));
+        auto *execute = child<QPushButton>(run, "cmdExecute");
+        auto *results = child<QWidget>(run, "fraResults");
+        const int heightBefore = run->height();
+
+        // No: nothing runs.
+        QTest::mouseClick(execute, Qt::LeftButton);
+        QCOMPARE(fx.msg.messages, QStringList{changeQuestion(QStringLiteral("csp_AliasTotalsSet"))});
+        QVERIFY(!run->isRunning());
+        QVERIFY(!results->isVisible());
+
+        fx.msg.clear();
+        fx.msg.answers.enqueue(true);
+        runAndWait(run);
+        QCOMPARE(fx.msg.messages, (QStringList{changeQuestion(QStringLiteral("csp_AliasTotalsSet")),
+                                               QStringLiteral("Stored procedure complete")}));
+        QVERIFY(results->isVisible());
+        auto *tabs = child<QTabWidget>(run, "tabResults");
+        QCOMPARE(tabs->count(), 2);
+        QCOMPARE(tabs->tabText(0), QStringLiteral("Result set 1"));
+        QCOMPARE(tabs->tabText(1), QStringLiteral("Result set 2"));
+        Grid *first = child<Grid>(run, "gridResults1");
+        QCOMPARE(first->textMatrix(0, 0), QStringLiteral("Word"));
+        QCOMPARE(column(first, 0), (QStringList{"alpha", "beta"}));
+        QCOMPARE(column(first, 1), (QStringList{"1", "2"}));
+        QVERIFY(first->isVisible());
+        // The second result set, a click on its tab away.
+        QTabBar *bar = tabs->tabBar();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
+        Grid *second = child<Grid>(run, "gridResults2");
+        QTRY_VERIFY(second->isVisible());
+        QCOMPARE(second->textMatrix(0, 1), QStringLiteral("Matches"));
+        QCOMPARE(second->textMatrix(1, 0), QStringLiteral("a"));
+        QCOMPARE(second->textMatrix(1, 1), matches);
+        Grid *outputs = child<Grid>(run, "gridOutputs");
+        QVERIFY(outputs->isVisible());
+        QCOMPARE(outputs->textMatrix(0, 0), QStringLiteral("Name"));
+        QCOMPARE(outputs->textMatrix(0, 1), QStringLiteral("Value"));
+        QCOMPARE(column(outputs, 0), (QStringList{"@Matches", "@Note"}));
+        QCOMPARE(column(outputs, 1), (QStringList{matches, QStringLiteral("seen ") + matches}));
+        QCOMPARE(child<QLabel>(run, "lblReturnValue")->text(), QStringLiteral("3"));
+        QCOMPARE(child<QLabel>(run, "lblRecordsAffected")->text(), locations);
+
+        // The results are below the buttons; the parameters and buttons keep their places.
+        QTRY_VERIFY(run->height() > heightBefore);
+        QVERIFY(results->geometry().top() > execute->geometry().bottom());
+        QVERIFY(valueGrid(run)->geometry().bottom() < execute->geometry().top());
+        QVERIFY(results->geometry().bottom() <= run->height());
+
+        // Opened for another procedure, the window shows none of them.
+        selectProcedure(w, QStringLiteral("SP_OrvexVersion"));
+        QTest::mouseClick(child<QPushButton>(w, "cmdExecute"), Qt::LeftButton);
+        QCOMPARE(executeWindow(), run);
+        QVERIFY(!results->isVisible());
+        QCOMPARE(tabs->count(), 0);
+        QTRY_COMPARE(run->height(), heightBefore);
     }
 };
 

@@ -217,6 +217,30 @@ private Q_SLOTS:
                  QStringLiteral("CORP\\jo"));
         QVERIFY(!auditValue(QStringLiteral("@Alias"), QStringLiteral("CORP"), QStringLiteral("jo")));
     }
+
+    void namesThatSayTheyChangeData_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("asks");
+        QTest::newRow("create-at-the-end") << QStringLiteral("csp_SubscriberCreate") << true;
+        QTest::newRow("modify-in-the-middle") << QStringLiteral("csp_SubscriberModifyName") << true;
+        QTest::newRow("set") << QStringLiteral("csp_AgencySetRate") << true;
+        QTest::newRow("insert-first") << QStringLiteral("spInsertUser") << true;
+        QTest::newRow("after-capitals") << QStringLiteral("XMLUpdateFeed") << true;
+        QTest::newRow("all-capitals") << QStringLiteral("SP_SETVALUE") << true;
+        QTest::newRow("all-small") << QStringLiteral("usp_deleteuser") << true;
+        QTest::newRow("reset-is-not-set") << QStringLiteral("csp_CredentialResetPin") << false;
+        QTest::newRow("settings-is-not-set") << QStringLiteral("sp_GetSettings") << false;
+        QTest::newRow("add-is-not-listed") << QStringLiteral("csp_DistributionListMemberAdd") << false;
+        QTest::newRow("reading") << QStringLiteral("sp_DirectoryStatistics") << false;
+        QTest::newRow("capitals-without-a-verb") << QStringLiteral("SP_OrvexVersion") << false;
+    }
+    void namesThatSayTheyChangeData()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, asks);
+        QCOMPARE(nameSaysItChangesData(name), asks);
+    }
 };
 
 QTEST_GUILESS_MAIN(tst_ParameterValues)

@@ -75,8 +75,15 @@ struct ServerError
 // A value bound to a name of a statement (sp_executesql and the like).
 struct Bound
 {
+    Bound() = default;
+    Bound(QString n, QVariant v, bool out = false, QString type = {})
+        : name(std::move(n)), value(std::move(v)), output(out), declaredType(std::move(type))
+    {}
     QString name; // without "@"
     QVariant value;
+    bool output = false;    // an OUTPUT parameter of the request (its value goes back)
+    bool byDefault = false; // a place left empty in an RPC: the parameter keeps its default
+    QString declaredType;   // as the statement's parameter declaration gives it
 };
 
 class Connection
@@ -116,11 +123,14 @@ private:
     void installCatalogueViews();
     // Runs a Transact-SQL text statement by statement; false on the first error
     // (already sent). inProc marks statements run inside a procedure call.
-    bool runBatch(const QString &text, const QList<Bound> &bound, bool inProc);
+    // The bound values are the statement's variables: EXEC ... OUTPUT and
+    // EXEC @status = ... set them.
+    bool runBatch(const QString &text, QList<Bound> &bound, bool inProc);
     bool runSql(const QString &sql, const QList<Bound> &bound, bool inProc);
     bool streamStatement(sqlite3_stmt *stmt, bool inProc, const QStringList &declaredTypes = {});
-    bool callProcedure(const QString &name, const QList<Bound> &args, bool inProc);
-    bool runExec(const QString &text, const QList<Bound> &bound, bool inProc);
+    // Runs a procedure; args flagged output come back in the outcome's outputs.
+    bool callProcedure(const QString &name, const QList<Bound> &args, bool inProc, db::ExecOutcome *result = nullptr);
+    bool runExec(const QString &text, QList<Bound> &bound, bool inProc);
     bool catalogueProcedure(const QString &name, const QList<Bound> &args);
     void sendRows(const QList<Column> &columns, const QList<QList<Cell>> &rows, bool inProc);
     bool beginTransaction(bool announce);

@@ -94,14 +94,25 @@ const QVariant *findBound(const QList<Bound> &bound, const QString &name)
     return nullptr;
 }
 
-// The names of a parameter declaration "@P1 nvarchar(40), @P2 int", in order.
-QStringList declaredNames(const QString &declaration)
+Bound *boundVariable(QList<Bound> &bound, const QString &name)
 {
-    static const RE name(QStringLiteral("@(\\w+)"));
-    QStringList names;
-    for (auto it = name.globalMatch(declaration); it.hasNext();)
-        names << it.next().captured(1);
-    return names;
+    for (Bound &b : bound)
+        if (b.name.compare(name, Qt::CaseInsensitive) == 0)
+            return &b;
+    return nullptr;
+}
+
+// The parameters of a declaration "@P1 nvarchar(40), @P2 int OUTPUT", in
+// order: name, type and whether it is an output.
+QList<Bound> declaredParameters(const QString &declaration)
+{
+    static const RE parameter(QStringLiteral("@(\\w+)\\s+(\\w+(?:\\s*\\([^)]*\\))?)(\\s+OUT(?:PUT)?\\b)?"), kCi);
+    QList<Bound> list;
+    for (auto it = parameter.globalMatch(declaration); it.hasNext();) {
+        const auto m = it.next();
+        list << Bound{m.captured(1), QVariant(), !m.captured(3).isEmpty(), m.captured(2)};
+    }
+    return list;
 }
 
 // Where a statement given as text ends: at a ";" or line end outside quotes.
@@ -377,11 +388,12 @@ void Connection::handleUnexpected(quint8 type)
 
 void Connection::handleBatch(const QString &text)
 {
-    runBatch(text, {}, false);
+    QList<Bound> none;
+    runBatch(text, none, false);
     finish();
 }
 
-bool Connection::runBatch(const QString &text, const QList<Bound> &bound, bool inProc)
+bool Connection::runBatch(const QString &text, QList<Bound> &bound, bool inProc)
 {
     static const RE useRe(QStringLiteral("USE\\s+(\\[[^\\]]+\\]|\"[^\"]+\"|[A-Z_][A-Z0-9_]*)"), kCi);
     static const RE beginRe(QStringLiteral("BEGIN\\s+TRAN(?:SACTION)?\\b"), kCi);
@@ -598,22 +610,29 @@ void Connection::sendRows(const QList<Column> &columns, const QList<QList<Cell>>
 
 // ---------------------------------------------------------------- procedures
 
-bool Connection::runExec(const QString &text, const QList<Bound> &bound, bool inProc)
+bool Connection::runExec(const QString &text, QList<Bound> &bound, bool inProc)
 {
     const quint8 token = inProc ? kTokenDoneInProc : kTokenDone;
-    static const RE nameRe(
-        QStringLiteral("^\\s*((?:\\[[^\\]]+\\]|[\\w#$]+)(?:\\s*\\.\\s*(?:\\[[^\\]]*\\]|[\\w#$]*))*)"));
+    // EXEC [@status =] name [arguments]
+    static const RE nameRe(QStringLiteral(
+        "^\\s*(?:@(\\w+)\\s*=\\s*)?((?:\\[[^\\]]+\\]|[\\w#$]+)(?:\\s*\\.\\s*(?:\\[[^\\]]*\\]|[\\w#$]*))*)"));
     const auto m = nameRe.match(text);
     if (!m.hasMatch()) {
         sendError({102, QStringLiteral("Incorrect syntax near 'EXEC'."), 15}, token);
         return false;
     }
-    const QString name = procedureName(m.captured(1));
-    static const RE argRe(QStringLiteral("^\\s*(?:@(\\w+)\\s*=\\s*)?(.*?)(?:\\s+(?:OUT|OUTPUT))?\\s*$"),
+    const QString status = m.captured(1);
+    if (!status.isEmpty() && !boundVariable(bound, status)) {
+        sendError({137, QStringLiteral("Must declare the scalar variable \"@%1\".").arg(status), 15}, token);
+        return false;
+    }
+    const QString name = procedureName(m.captured(2));
+    static const RE argRe(QStringLiteral("^\\s*(?:@(\\w+)\\s*=\\s*)?(.*?)(\\s+(?:OUT|OUTPUT))?\\s*$"),
                           kCi | RE::DotMatchesEverythingOption);
     static const RE number(QStringLiteral("^[+-]?\\d+$"));
     static const RE real(QStringLiteral("^[+-]?(\\d+\\.\\d*|\\.\\d+)([eE][+-]?\\d+)?$"));
     QList<Bound> args;
+    QStringList targets; // per argument, the variable an output goes back to
     for (const QString &arg : splitArguments(text.mid(m.capturedEnd(0)))) {
         const auto a = argRe.match(arg);
         QString v = a.captured(2).trimmed();
@@ -622,8 +641,18 @@ bool Connection::runExec(const QString &text, const QList<Bound> &bound, bool in
             return false;
         }
         Bound b{a.captured(1), QVariant()};
+        b.output = !a.captured(3).isEmpty();
         if (v.compare(u"DEFAULT", Qt::CaseInsensitive) == 0)
             continue;
+        if (b.output && !v.startsWith(u'@')) {
+            sendError({179,
+                       QStringLiteral("Cannot use the OUTPUT option when passing a constant to a stored "
+                                      "procedure."),
+                       15},
+                      token);
+            return false;
+        }
+        targets << (b.output ? v.mid(1) : QString());
         if ((v.startsWith(u"N'", Qt::CaseInsensitive) || v.startsWith(u'\'')) && v.endsWith(u'\'') && v.size() >= 2) {
             v = v.mid(v.startsWith(u'\'') ? 1 : 2);
             v.chop(1);
@@ -645,10 +674,23 @@ bool Connection::runExec(const QString &text, const QList<Bound> &bound, bool in
         }
         args << b;
     }
-    return callProcedure(name, args, inProc);
+    db::ExecOutcome outcome;
+    if (!callProcedure(name, args, inProc, &outcome))
+        return false;
+    // The outputs and the status go to the variables named for them.
+    int output = 0;
+    for (qsizetype i = 0; i < args.size(); ++i)
+        if (args[i].output) {
+            if (Bound *target = boundVariable(bound, targets[i]))
+                target->value = outcome.outputs.value(output).value;
+            ++output;
+        }
+    if (!status.isEmpty())
+        boundVariable(bound, status)->value = outcome.returnValue.value_or(0);
+    return true;
 }
 
-bool Connection::callProcedure(const QString &name, const QList<Bound> &args, bool inProc)
+bool Connection::callProcedure(const QString &name, const QList<Bound> &args, bool inProc, db::ExecOutcome *result)
 {
     const quint8 doneToken = inProc ? kTokenDoneInProc : kTokenDoneProc;
     QStringList parameters;
@@ -682,6 +724,10 @@ bool Connection::callProcedure(const QString &name, const QList<Bound> &args, bo
     int position = 0;
     for (const Bound &a : args) {
         QString target;
+        if (a.byDefault && a.name.isEmpty()) {
+            ++position;
+            continue;
+        }
         if (a.name.isEmpty()) {
             if (position >= parameters.size()) {
                 sendError({8144, QStringLiteral("Procedure or function %1 has too many arguments specified.").arg(name),
@@ -701,7 +747,7 @@ bool Connection::callProcedure(const QString &name, const QList<Bound> &args, bo
                 return false;
             }
         }
-        list << db::ProcedureArgument{target.mid(1), 0, a.value};
+        list << db::ProcedureArgument{target.mid(1), 0, a.value, a.output};
     }
     if (!implicitBegin())
         return false;
@@ -710,19 +756,26 @@ bool Connection::callProcedure(const QString &name, const QList<Bound> &args, bo
     if (e) {
         ServerError s = fromEngine(e);
         s.procedure = name;
+        if (e.description.startsWith(u"The formal parameter"))
+            s.number = 8162;
         sendError(s, doneToken);
         return false;
     }
-    if (outcome.rows) {
-        const db::ResultSet &rs = *outcome.rows;
-        const db::RowStore &store = rs.rows();
+    // Every result set, in the order the procedure gave them.
+    std::vector<const db::ResultSet *> sets;
+    if (outcome.rows)
+        sets.push_back(outcome.rows.get());
+    for (const auto &later : outcome.laterRows)
+        sets.push_back(later.get());
+    for (const db::ResultSet *rs : sets) {
+        const db::RowStore &store = rs->rows();
         QList<Column> columns;
-        for (int c = 0; c < rs.fieldCount(); ++c)
-            columns << columnForValue(rs.columns().value(c), store.rowCount() ? store.value(0, c) : QVariant());
+        for (int c = 0; c < rs->fieldCount(); ++c)
+            columns << columnForValue(rs->columns().value(c), store.rowCount() ? store.value(0, c) : QVariant());
         QList<QList<Cell>> rows;
         for (qsizetype r = 0; r < store.rowCount(); ++r) {
             QList<Cell> row;
-            for (int c = 0; c < rs.fieldCount(); ++c)
+            for (int c = 0; c < rs->fieldCount(); ++c)
                 row << cellFromVariant(store.value(r, c));
             rows << row;
         }
@@ -731,9 +784,19 @@ bool Connection::callProcedure(const QString &name, const QList<Bound> &args, bo
     if (outcome.recordsAffected >= 0)
         done(kTokenDoneInProc, m_noCount ? 0 : kDoneCount, quint64(outcome.recordsAffected));
     if (!inProc) {
-        out().returnStatus(0);
+        // A procedure called by RPC: its status, then its output parameters.
+        out().returnStatus(qint32(outcome.returnValue.value_or(0)));
+        int output = 0;
+        for (qsizetype i = 0; i < args.size(); ++i)
+            if (args[i].output) {
+                const db::ProcedureValue returned = outcome.outputs.value(output++);
+                out().returnValue(quint16(i), returned.name, columnForValue(QString(), returned.value),
+                                  cellFromVariant(returned.value));
+            }
         done(kTokenDoneProc, 0, 0);
     }
+    if (result)
+        *result = std::move(outcome);
     return true;
 }
 
@@ -779,15 +842,28 @@ void Connection::handleRpc(const QByteArray &data)
 
     const QString proc = procedureName(name).toLower();
     auto values = [&](qsizetype from, const QString &declaration) {
-        const QStringList names = declaredNames(declaration);
+        const QList<Bound> declared = declaredParameters(declaration);
         QList<Bound> bound;
         for (qsizetype i = from; i < params.size(); ++i) {
             QString n = params[i].name.mid(1);
             if (n.isEmpty())
-                n = names.value(i - from);
-            bound << Bound{n, params[i].value};
+                n = declared.value(i - from).name;
+            Bound b{n, params[i].value, params[i].output};
+            for (const Bound &d : declared)
+                if (d.name.compare(n, Qt::CaseInsensitive) == 0)
+                    b.declaredType = d.declaredType;
+            bound << b;
         }
         return bound;
+    };
+    // The statement's output parameters go back with the values it gave them.
+    auto returnOutputs = [&](qsizetype from, const QList<Bound> &bound) {
+        for (qsizetype i = 0; i < bound.size(); ++i)
+            if (bound[i].output) {
+                const Cell cell = cellFromVariant(bound[i].value);
+                out().returnValue(quint16(from + i), u'@' + bound[i].name,
+                                  columnFor(QString(), bound[i].declaredType, cell), cell);
+            }
     };
     auto endProc = [&](bool ok) {
         if (m_attention)
@@ -804,7 +880,15 @@ void Connection::handleRpc(const QByteArray &data)
                       kTokenDoneProc);
         } else {
             const QString declaration = params.size() > 1 ? params[1].value.toString() : QString();
-            endProc(runBatch(params[0].value.toString(), values(2, declaration), true));
+            QList<Bound> bound = values(2, declaration);
+            const bool ok = runBatch(params[0].value.toString(), bound, true);
+            if (ok && !m_attention) {
+                out().returnStatus(0);
+                returnOutputs(2, bound);
+                done(kTokenDoneProc, 0, 0);
+            } else {
+                endProc(false);
+            }
         }
     } else if (proc == u"sp_prepare" || proc == u"sp_prepexec") {
         if (params.size() < 3) {
@@ -818,8 +902,9 @@ void Connection::handleRpc(const QByteArray &data)
             const QString statement = params[2].value.toString();
             m_prepared.insert(handle, {declaration, statement});
             bool ok = true;
+            QList<Bound> bound = values(3, declaration);
             if (proc == u"sp_prepexec")
-                ok = runBatch(statement, values(3, declaration), true);
+                ok = runBatch(statement, bound, true);
             if (!m_attention) {
                 if (ok)
                     out().returnStatus(0);
@@ -837,7 +922,8 @@ void Connection::handleRpc(const QByteArray &data)
             endProc(true);
         } else {
             const auto &[declaration, statement] = m_prepared.value(handle);
-            endProc(runBatch(statement, values(1, declaration), true));
+            QList<Bound> bound = values(1, declaration);
+            endProc(runBatch(statement, bound, true));
         }
     } else if (proc == u"sp_pkeys" || proc == u"sp_columns") {
         QList<Bound> args;
@@ -847,8 +933,11 @@ void Connection::handleRpc(const QByteArray &data)
             endProc(true);
     } else {
         QList<Bound> args;
-        for (const RpcParameter &p : params)
-            args << Bound{p.name.mid(1), p.value};
+        for (const RpcParameter &p : params) {
+            args << Bound{p.name.mid(1), p.value, p.output};
+            // A parameter of no type (NULLTYPE) holds a place and passes nothing.
+            args.last().byDefault = p.type == 0x1F;
+        }
         callProcedure(procedureName(name), args, false);
     }
     finish();

@@ -562,6 +562,18 @@ void TokenWriter::returnValueInt(quint16 ordinal, const QString &name, qint32 va
     u32(quint32(value));
 }
 
+void TokenWriter::returnValue(quint16 ordinal, const QString &name, const Column &c, const Cell &cell)
+{
+    u8(kTokenReturnValue);
+    u16(ordinal);
+    bVarChar(name);
+    u8(0x01); // an output parameter
+    u32(0);
+    u16(0x0009);
+    typeInfo(c);
+    value(c, cell);
+}
+
 quint8 Reader::u8()
 {
     if (m_pos + 1 > m_data.size()) {

@@ -95,6 +95,8 @@ public:
     void loginAck(const QString &program);
     void returnStatus(qint32 value);
     void returnValueInt(quint16 ordinal, const QString &name, qint32 value);
+    // An output parameter's value, of the type the parameter was declared with.
+    void returnValue(quint16 ordinal, const QString &name, const Column &c, const Cell &cell);
 
 private:
     void typeInfo(const Column &c);

@@ -525,6 +525,52 @@ private Q_SLOTS:
         QCOMPARE(c->errors.value(0).native, 2812);
     }
 
+    // A procedure called by RPC gives back every result set, then its
+    // status and its output parameters; a text batch may not ask for the
+    // output of a constant, nor of a parameter not declared OUTPUT.
+    void procedureStatusAndOutputsComeBack()
+    {
+        QVERIFY(sqlite(dataFolder + QStringLiteral("/OrvexDirDB.sqlite"),
+                       "INSERT INTO korva_procedures VALUES(990003, 'csp_TallySet', 'CREATE PROCEDURE csp_TallySet "
+                       "@Prefix nvarchar(10), @Count int OUTPUT AS SET @Count = length(@Prefix) * 10; "
+                       "SELECT ''x'' AS One; SELECT ''y'' AS Two UNION ALL SELECT ''z''; RETURN 5;');"
+                       "INSERT INTO korva_procedure_parameters VALUES(990003, 1, '@Prefix', 'nvarchar', 10, 0),"
+                       "(990003, 2, '@Count', 'int', 4, 1);"));
+        auto c = connected();
+        SQLFreeStmt(c->stmt, SQL_RESET_PARAMS);
+        SQLINTEGER status = -1;
+        SQLLEN statusLength = 0;
+        std::u16string prefix = wide(QStringLiteral("abc"));
+        SQLLEN prefixLength = SQLLEN(prefix.size() * 2);
+        SQLWCHAR count[16] = {};
+        SQLLEN countLength = SQL_NULL_DATA;
+        SQLBindParameter(c->stmt, 1, SQL_PARAM_OUTPUT, SQL_C_SLONG, SQL_INTEGER, 10, 0, &status, 0, &statusLength);
+        SQLBindParameter(c->stmt, 2, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR, 10, 0, prefix.data(), prefixLength,
+                         &prefixLength);
+        SQLBindParameter(c->stmt, 3, SQL_PARAM_OUTPUT, SQL_C_WCHAR, SQL_INTEGER, 10, 0, count, sizeof count,
+                         &countLength);
+        server->clearRequests();
+        QVERIFY2(c->exec(QStringLiteral("{? = call csp_TallySet(?, ?)}")), qPrintable(describe(c->errors)));
+        QStringList firsts;
+        do {
+            const auto rows = c->rows();
+            for (const QStringList &r : rows)
+                firsts << r.value(0);
+        } while (SQL_SUCCEEDED(SQLMoreResults(c->stmt)));
+        QCOMPARE(firsts, (QStringList{"x", "y", "z"}));
+        QVERIFY2(server->requests().join(u'\n').contains(u"RPC csp_TallySet"),
+                 qPrintable(server->requests().join(u'\n')));
+        QCOMPARE(status, 5);
+        QCOMPARE(QString::fromUtf16(reinterpret_cast<const char16_t *>(count), countLength / 2), QStringLiteral("30"));
+        SQLFreeStmt(c->stmt, SQL_RESET_PARAMS);
+
+        QVERIFY(!c->exec(QStringLiteral("EXEC csp_TallySet 'abc', 5 OUTPUT")));
+        QCOMPARE(c->errors.value(0).native, 179);
+        c->bindText({QStringLiteral("abc")});
+        QVERIFY(!c->exec(QStringLiteral("EXEC csp_TallySet @Prefix = ? OUTPUT")));
+        QCOMPARE(c->errors.value(0).native, 8162);
+    }
+
     void rolledBackTransactionUndoesTheChange()
     {
         auto c = connected();
