@@ -150,7 +150,9 @@ frmFindAllMatches::frmFindAllMatches(QWidget *parent) : QWidget(parent, Qt::Wind
     m_lstMatches->header()->setStretchLastSection(true);
     m_lstMatches->header()->resizeSection(MatchListModel::TableColumn, 180);
     m_lstMatches->header()->resizeSection(MatchListModel::ColumnColumn, 140);
-    m_lstMatches->header()->resizeSection(MatchListModel::KeyColumn, 260);
+    // A whole ObjectID fits its column.
+    m_lstMatches->header()->resizeSection(MatchListModel::KeyColumn,
+                                          m_lstMatches->fontMetrics().horizontalAdvance(QString(38, u'D')));
     layout->addWidget(m_lstMatches, 1);
     setTabOrder(m_txtSearchString, m_cmdFindAll);
     setTabOrder(m_cmdFindAll, m_cmdCancel);
