@@ -368,6 +368,62 @@
         <translation>&amp;Nein</translation>
     </message>
     <message>
+        <source>Find &amp;all</source>
+        <translation>&amp;Alle finden</translation>
+    </message>
+    <message>
+        <source>Find all matches</source>
+        <translation>Alle Treffer finden</translation>
+    </message>
+    <message>
+        <source>Table</source>
+        <translation>Tabelle</translation>
+    </message>
+    <message>
+        <source>Column</source>
+        <translation>Spalte</translation>
+    </message>
+    <message>
+        <source>Key</source>
+        <translation>Schlüssel</translation>
+    </message>
+    <message>
+        <source>Row %1</source>
+        <translation>Zeile %1</translation>
+    </message>
+    <message>
+        <source>Matches</source>
+        <translation>Treffer</translation>
+    </message>
+    <message>
+        <source>Tables searched</source>
+        <translation>Durchsuchte Tabellen</translation>
+    </message>
+    <message>
+        <source>%v of %m tables</source>
+        <translation>%v von %m Tabellen</translation>
+    </message>
+    <message>
+        <source>Searching %1 ... Matches so far: %2.</source>
+        <translation>Durchsuche %1 ... Bisherige Treffer: %2.</translation>
+    </message>
+    <message>
+        <source>Matches: %1. Tables searched: %2 of %3.</source>
+        <translation>Treffer: %1. Durchsuchte Tabellen: %2 von %3.</translation>
+    </message>
+    <message>
+        <source>Search stopped. Matches: %1. Tables searched: %2 of %3.</source>
+        <translation>Suche abgebrochen. Treffer: %1. Durchsuchte Tabellen: %2 von %3.</translation>
+    </message>
+    <message>
+        <source>The list stops at its first %1 matches. Tables searched: %2 of %3.</source>
+        <translation>Die Liste endet nach den ersten %1 Treffern. Durchsuchte Tabellen: %2 von %3.</translation>
+    </message>
+    <message>
+        <source>These matches are from another database. Search again.</source>
+        <translation>Diese Treffer stammen aus einer anderen Datenbank. Bitte erneut suchen.</translation>
+    </message>
+    <message>
         <source>OK</source>
         <translation>OK</translation>
     </message>

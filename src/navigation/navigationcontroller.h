@@ -64,6 +64,7 @@ public:
     ~TableScanSource() override;
 
     int tableListRows() const override { return int(m_listed.size()) + 1; }
+    QString tableName(int tableListRow) const override { return m_listed.value(tableListRow - 1); }
     void selectTable(int tableListRow) override;
     int rows() const override;
     int cols() const override;

@@ -1,6 +1,7 @@
 #include "navigation/navigator.h"
 
 #include "appcontext/windowcontext.h"
+#include "navigation/findallmatches.h"
 #include "navigation/references.h"
 #include "navigation/searchdialogs.h"
 #include "navigation/tableviewmap.h"
@@ -36,7 +37,12 @@ Navigator::Navigator(WindowContext &context, Window &window, const Controls &con
     connect(m_menuPatience, &QTimer::timeout, this, &Navigator::describedForMenu);
 }
 
-Navigator::~Navigator() = default;
+Navigator::~Navigator()
+{
+    // A scan nobody will see ends at once.
+    if (m_findAllSource)
+        m_findAllSource->cancel();
+}
 
 QString Navigator::currentListed() const
 {
@@ -218,7 +224,7 @@ bool Navigator::recordJumpOrigin()
     return true;
 }
 
-void Navigator::selectTableAndRow(const QString &table, const QString &objectId)
+void Navigator::selectListed(const QString &table)
 {
     Grid *tables = m_controls.tables;
     for (int r = 1; r < tables->rows(); ++r) {
@@ -228,6 +234,11 @@ void Navigator::selectTableAndRow(const QString &table, const QString &objectId)
             break;
         }
     }
+}
+
+void Navigator::selectTableAndRow(const QString &table, const QString &objectId)
+{
+    selectListed(table);
     if (objectId.isEmpty())
         return;
     // The row is looked for among every row of the table, once they are in.
@@ -298,15 +309,20 @@ void Navigator::searchAcrossTables(bool resume)
     }
     QString text;
     bool exact = true;
+    bool findAll = false;
     {
         frmCrossTableSearchOptions options(m_context.messenger(), m_parent);
         options.exec();
         text = options.searchText();
         exact = options.exactMatch();
+        findAll = options.findAll();
     }
     if (text.isEmpty())
         return;
-    runSearch(text, exact, false);
+    if (findAll)
+        listAllMatches(text, exact);
+    else
+        runSearch(text, exact, false);
 }
 
 void Navigator::runSearch(const QString &text, bool exact, bool resume)
@@ -387,6 +403,112 @@ void Navigator::searchEnded(const SearchOutcome &outcome)
     case SearchOutcome::Kind::Idle:
         break;
     }
+}
+
+void Navigator::listAllMatches(const QString &text, bool exact)
+{
+    if (!m_matchList) {
+        m_matchList = new frmFindAllMatches(m_parent);
+        connect(m_matchList, &frmFindAllMatches::findAllRequested, this, &Navigator::listAllMatches);
+        connect(m_matchList, &frmFindAllMatches::cancelRequested, this, &Navigator::cancelListAllMatches);
+        connect(m_matchList, &frmFindAllMatches::jumpRequested, this, &Navigator::jumpToMatch);
+    }
+    m_matchList->setSearch(text, exact);
+    m_matchList->show();
+    m_matchList->raise();
+    m_matchList->activateWindow();
+    if (text.isEmpty())
+        return;
+    cancelListAllMatches();
+    const QStringList tables = listedTables();
+    auto source = std::make_shared<TableScanSource>(tables, m_window.searchOpener());
+    m_findAllSource = source;
+    m_findAllConnection = m_context.state().connectionString;
+    m_matchList->scanStarted(int(tables.size()));
+    // The matches come to the list a table at a time, through the event loop;
+    // those of a scan given up meanwhile are dropped.
+    const auto list = std::make_shared<QPointer<frmFindAllMatches>>(m_matchList);
+    m_findAllTask.start(
+        this,
+        [source, text, exact, list](const StopToken &stop) {
+            return findAllMatches(*source, text, exact, kMaxListedMatches, [&](AllMatchesProgress progress) {
+                if (stop.stopRequested())
+                    source->cancel();
+                QMetaObject::invokeMethod(
+                    QCoreApplication::instance(),
+                    [list, stop, progress = std::move(progress)]() mutable {
+                        if (!stop.stopRequested() && *list)
+                            (*list)->scanProgress(std::move(progress));
+                    },
+                    Qt::QueuedConnection);
+            });
+        },
+        [this](AllMatchesOutcome outcome) {
+            m_findAllSource.reset();
+            if (m_matchList)
+                m_matchList->scanEnded(outcome);
+        },
+        Lane::Rows);
+}
+
+frmFindAllMatches *Navigator::matchList() const { return m_matchList; }
+
+void Navigator::cancelListAllMatches()
+{
+    // The scan stops after the rows it is reading; what it found so far stays listed.
+    if (m_findAllSource)
+        m_findAllSource->cancel();
+}
+
+void Navigator::jumpToMatch(const CellMatch &match)
+{
+    if (m_context.state().connectionString.compare(m_findAllConnection, Qt::CaseInsensitive) != 0) {
+        if (m_matchList)
+            m_matchList->showNote(QStringLiteral("These matches are from another database. Search again."));
+        return;
+    }
+    if (!recordJumpOrigin())
+        return;
+    const MappedName mapped = strMapTableToView(match.table, m_window.listsTables());
+    if (mapped.change == ListingSwitch::ToViews)
+        switchListingMode(false);
+    else if (mapped.change == ListingSwitch::ToTables)
+        switchListingMode(true);
+    m_context.setPendingJump(mapped.name, match.objectId);
+    selectListed(mapped.name);
+    CellMatch shown = match;
+    shown.table = mapped.name;
+    m_window.whenRowsComplete([this, shown] { selectMatchedCell(shown); });
+}
+
+void Navigator::selectMatchedCell(const CellMatch &match)
+{
+    Grid *grid = m_controls.rows;
+    if (currentListed().compare(match.table, Qt::CaseInsensitive) != 0)
+        return;
+    const int idCol = dataColumn(QStringLiteral("ObjectID"));
+    const auto rowOfMatch = [&](int r) {
+        return r >= 1 && r < grid->rows()
+               && (match.objectId.isEmpty() || idCol < 0
+                   || grid->textMatrix(r, idCol).compare(match.objectId, Qt::CaseInsensitive) == 0);
+    };
+    // The row the scan found it in, unless the grid now holds the rows
+    // otherwise (a view of the table, rows changed since): then by its ObjectID.
+    int row = rowOfMatch(match.row) ? match.row : -1;
+    if (row < 0 && !match.objectId.isEmpty() && idCol >= 0)
+        for (int r = 1; r < grid->rows() && row < 0; ++r)
+            if (rowOfMatch(r))
+                row = r;
+    if (row < 0)
+        return;
+    int col = dataColumn(match.column);
+    if (col < 0)
+        col = idCol >= 0 ? idCol : 0;
+    col = std::max(col, grid->hasFixedColumn() ? 1 : 0);
+    grid->setTopRow(row);
+    grid->setCurrentCell(row, col);
+    grid->scrollToCell(row, col);
+    grid->gridModel()->setMarkedRow(grid->modelRow(row));
 }
 
 } // namespace korva::navigation

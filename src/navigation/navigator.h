@@ -24,6 +24,8 @@ class frmFindNextCrossTableMatch;
 
 namespace navigation {
 
+class frmFindAllMatches;
+
 // ObjectID navigation in the browsing window: the hover over a reference and
 // its description, the jump to the object and Back, Find Object ID and the
 // search across tables. It works on the window's table list and row grid; what
@@ -91,6 +93,18 @@ public:
     void runSearch(const QString &text, bool exact, bool resume);
     bool isSearching() const { return m_searching; }
 
+    // Lists every match of the text in the "Find all matches" window, which
+    // fills as the tables are read on a database thread; with no text the
+    // window only opens. A match activated there is jumped to, Back returns.
+    void listAllMatches(const QString &text, bool exact);
+    void cancelListAllMatches();
+    bool isListingAllMatches() const { return m_findAllSource != nullptr; }
+    frmFindAllMatches *matchList() const;
+    void jumpToMatch(const CellMatch &match);
+
+    // The most matches one search lists.
+    static constexpr int kMaxListedMatches = 100000;
+
 Q_SIGNALS:
     void searchingChanged(bool searching);
 
@@ -99,6 +113,8 @@ private:
     bool recordJumpOrigin();
     void showObject(const QString &table, const QString &objectId);
     void selectTableAndRow(const QString &table, const QString &objectId);
+    void selectListed(const QString &table);
+    void selectMatchedCell(const CellMatch &match);
     void applyHover(const ObjectDescription &description);
     void showHover();
     void describedForMenu();
@@ -118,6 +134,10 @@ private:
     std::unique_ptr<QObject> m_searchWait; // busy pointer and Esc while a search runs
     std::unique_ptr<QObject> m_findWait;   // busy pointer while Find Object ID looks
     QPointer<frmFindNextCrossTableMatch> m_findNext;
+    BackgroundTask<AllMatchesOutcome> m_findAllTask;
+    std::shared_ptr<TableScanSource> m_findAllSource; // while a scan for every match runs
+    QString m_findAllConnection;                      // the database the listed matches are from
+    QPointer<frmFindAllMatches> m_matchList;
     std::function<void()> m_menuWaiting; // the grid menu waits for a description
     QTimer *m_menuPatience = nullptr;
     QString m_referenceDescription;

@@ -4,6 +4,7 @@
 #include "platform/sqlquote.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace korva::navigation {
 
@@ -136,6 +137,60 @@ SearchOutcome CrossTableSearch::scan(SearchGridSource &grid)
     finished.kind = SearchOutcome::Kind::Finished;
     finished.anyMatches = m_matchCount > 0;
     return finished;
+}
+
+AllMatchesOutcome findAllMatches(SearchGridSource &grid, const QString &searchText, bool exactMatch, int maxMatches,
+                                 const std::function<void(AllMatchesProgress)> &report)
+{
+    // Matches are handed over in batches too: a table full of them fills the
+    // list while it is read, not only at its end.
+    constexpr std::size_t kBatch = 500;
+    AllMatchesOutcome outcome;
+    outcome.tables = grid.tableListRows() - 1;
+    if (searchText.isEmpty())
+        return outcome;
+    AllMatchesProgress pending;
+    const auto flush = [&](const QString &reading) {
+        pending.tablesDone = outcome.tablesDone;
+        pending.table = reading;
+        report(std::exchange(pending, {}));
+    };
+    for (int t = 1; t <= outcome.tables && !outcome.truncated; ++t) {
+        if (grid.cancelled())
+            break;
+        const QString name = grid.tableName(t);
+        flush(name);
+        grid.selectTable(t);
+        const int lastRow = grid.rows() - 1;
+        const int lastCol = grid.cols() - 1;
+        int keyCol = -1;
+        for (int c = 0; c <= lastCol && keyCol < 0; ++c)
+            if (grid.text(0, c).compare(u"ObjectID", Qt::CaseInsensitive) == 0)
+                keyCol = c;
+        for (int r = 1; r <= lastRow && !outcome.truncated; ++r) {
+            if (r % 1024 == 0 && grid.cancelled())
+                break;
+            for (int c = 0; c <= lastCol; ++c) {
+                if (!grid.matches(r, c, searchText, exactMatch))
+                    continue;
+                pending.matches.push_back(
+                    {name, grid.text(0, c), keyCol >= 0 ? grid.text(r, keyCol) : QString(), grid.text(r, c), r, c});
+                if (++outcome.matches >= maxMatches) {
+                    outcome.truncated = true;
+                    break;
+                }
+                if (pending.matches.size() >= kBatch)
+                    flush(name);
+            }
+        }
+        // A table cut short by Cancel is not done; its matches so far are kept.
+        if (grid.cancelled())
+            break;
+        ++outcome.tablesDone;
+    }
+    outcome.cancelled = grid.cancelled() && outcome.tablesDone < outcome.tables && !outcome.truncated;
+    flush(QString());
+    return outcome;
 }
 
 } // namespace korva::navigation

@@ -3,7 +3,9 @@
 #include <QtCore/QString>
 #include <QtCore/QStringList>
 
+#include <functional>
 #include <optional>
+#include <vector>
 
 namespace korva::navigation {
 
@@ -57,6 +59,12 @@ public:
 
     // Rows of the table list, its header row included.
     virtual int tableListRows() const = 0;
+    // The name in column 1 of a table-list row.
+    virtual QString tableName(int tableListRow) const
+    {
+        Q_UNUSED(tableListRow);
+        return {};
+    }
     // Makes the table-list row current, scrolls it into view and loads the
     // table's rows into the data grid before returning (making data row 1
     // current when there is one).
@@ -118,5 +126,44 @@ private:
     int m_lastCol = -1;
     bool m_tableLoaded = false;
 };
+
+// ---- Every match at once --------------------------------------------------
+
+// One cell that matched, as the match list shows it and the jump finds it.
+struct CellMatch
+{
+    QString table;    // as listed
+    QString column;   // the column's name
+    QString objectId; // the row's ObjectID; empty when the table has no such column
+    QString value;    // what the grid shows in the cell
+    int row = -1;     // data-grid row (from 1)
+    int col = -1;     // data-grid column
+};
+
+// What a scan of every table reports as it goes: the tables done so far, the
+// table it is reading now (empty once all are done) and the matches found
+// since the last report.
+struct AllMatchesProgress
+{
+    int tablesDone = 0;
+    QString table;
+    std::vector<CellMatch> matches;
+};
+
+struct AllMatchesOutcome
+{
+    int tables = 0;     // listed tables
+    int tablesDone = 0; // of them scanned to the end
+    int matches = 0;
+    bool cancelled = false;
+    bool truncated = false; // stopped at the limit of matches
+};
+
+// Looks for the text in every cell of every listed table, as the search
+// across tables does, but lists every match instead of stopping at each: the
+// matches come to report a table (or a few hundred matches) at a time. It
+// stops when the source is cancelled, and after maxMatches matches.
+AllMatchesOutcome findAllMatches(SearchGridSource &grid, const QString &searchText, bool exactMatch, int maxMatches,
+                                 const std::function<void(AllMatchesProgress)> &report);
 
 } // namespace korva::navigation

@@ -27,18 +27,26 @@ frmCrossTableSearchOptions::frmCrossTableSearchOptions(Messenger &messenger, QWi
     m_cmdSearch = new QPushButton(QStringLiteral("&Search"), this);
     m_cmdSearch->setObjectName(QStringLiteral("cmdSearch"));
     m_cmdSearch->setDefault(true);
+    m_cmdFindAll = new QPushButton(QStringLiteral("Find &all"), this);
+    m_cmdFindAll->setObjectName(QStringLiteral("cmdFindAll"));
     layout->addWidget(label);
     layout->addWidget(m_txtSearchString);
     layout->addWidget(m_chkPartialMatches);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(m_cmdSearch);
+    buttons->addWidget(m_cmdFindAll);
     layout->addLayout(buttons);
     connect(m_cmdSearch, &QPushButton::clicked, this, &frmCrossTableSearchOptions::cmdSearch_Click);
+    connect(m_cmdFindAll, &QPushButton::clicked, this, &frmCrossTableSearchOptions::cmdFindAll_Click);
     resize(360, sizeHint().height());
 }
 
-void frmCrossTableSearchOptions::cmdSearch_Click()
+void frmCrossTableSearchOptions::cmdSearch_Click() { searchWith(false); }
+
+void frmCrossTableSearchOptions::cmdFindAll_Click() { searchWith(true); }
+
+void frmCrossTableSearchOptions::searchWith(bool findAll)
 {
     if (m_txtSearchString->text().isEmpty()) {
         m_msg.message(QStringLiteral("You must select a string to search for"));
@@ -46,6 +54,7 @@ void frmCrossTableSearchOptions::cmdSearch_Click()
     }
     m_exactMatch = !m_chkPartialMatches->isChecked();
     m_searchText = m_txtSearchString->text();
+    m_findAll = findAll;
     QDialog::done(QDialog::Accepted);
 }
 

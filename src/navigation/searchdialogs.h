@@ -20,8 +20,11 @@ public:
 
     QString searchText() const { return m_searchText; }
     bool exactMatch() const { return m_exactMatch; }
+    // "Find all" was chosen: every match is to be listed at once.
+    bool findAll() const { return m_findAll; }
 
     void cmdSearch_Click();
+    void cmdFindAll_Click();
     QLineEdit *searchBox() const { return m_txtSearchString; }
     QCheckBox *partialBox() const { return m_chkPartialMatches; }
 
@@ -32,9 +35,13 @@ private:
     Messenger &m_msg;
     QLineEdit *m_txtSearchString;
     QCheckBox *m_chkPartialMatches;
+    void searchWith(bool findAll);
+
     QPushButton *m_cmdSearch;
+    QPushButton *m_cmdFindAll;
     QString m_searchText;
     bool m_exactMatch = true;
+    bool m_findAll = false;
 };
 
 // "Find next match?": modeless, above the other windows.

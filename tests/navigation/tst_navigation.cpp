@@ -1,4 +1,5 @@
 #include "common/testsupport.h"
+#include "navigation/findallmatches.h"
 #include "navigation/jumphistory.h"
 #include "navigation/objectdescription.h"
 #include "navigation/navigationcontroller.h"
@@ -9,6 +10,7 @@
 #include "platform/serverdirectory.h"
 #include "platform/workstationinfo.h"
 
+#include <QtTest/QAbstractItemModelTester>
 #include <QtTest/QtTest>
 
 #include <sqlite3.h>
@@ -203,8 +205,11 @@ public:
     QList<QStringList> current;
     QList<int> selected;
     mutable int outOfRangeReads = 0;
+    bool stop = false;
 
     int tableListRows() const override { return int(tables.size()) + 1; }
+    QString tableName(int row) const override { return QStringLiteral("T%1").arg(row); }
+    bool cancelled() const override { return stop; }
     void selectTable(int row) override
     {
         selected << row;
@@ -245,6 +250,22 @@ QString outcomes(CrossTableSearch &search, FakeGrid &grid, const QString &text, 
     seen << (o.kind == SearchOutcome::Kind::Idle ? QStringLiteral("idle")
              : o.anyMatches                      ? QStringLiteral("no more")
                                                  : QStringLiteral("none"));
+    return seen.join(u' ');
+}
+
+// Every match listed at once, in the walk's terms: table,row,col each.
+QString listed(FakeGrid &grid, const QString &text, bool exact, AllMatchesOutcome *outcome = nullptr,
+               QStringList *reports = nullptr)
+{
+    QStringList seen;
+    const AllMatchesOutcome o = findAllMatches(grid, text, exact, 1000, [&](AllMatchesProgress p) {
+        if (reports)
+            *reports << QStringLiteral("%1:%2").arg(p.tablesDone).arg(p.table);
+        for (const CellMatch &m : p.matches)
+            seen << QStringLiteral("%1,%2,%3").arg(m.table.mid(1)).arg(m.row).arg(m.col);
+    });
+    if (outcome)
+        *outcome = o;
     return seen.join(u' ');
 }
 
@@ -954,6 +975,92 @@ private Q_SLOTS:
             !cache.find(conn(QStringLiteral("OrvexDynDB")), QStringLiteral("tbl_Location"), QStringLiteral("loc-1")));
         cache.clear();
         QVERIFY(!cache.find(dir, QStringLiteral("tbl_Location"), QStringLiteral("loc-1")));
+    }
+
+    // ---- every match at once ------------------------------------------------
+
+    // The list holds exactly what the walk would stop at, one by one, and
+    // says table by table how far it got.
+    void findAllListsWhatTheWalkFinds_data() { searchWalksEveryTable_data(); }
+    void findAllListsWhatTheWalkFinds()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, exact);
+        FakeGrid walked = searchFixture();
+        CrossTableSearch search;
+        QStringList walk = outcomes(search, walked, text, exact).split(u' ');
+        walk.removeIf([](const QString &step) { return !step.contains(u','); }); // how the walk ended
+        FakeGrid grid = searchFixture();
+        AllMatchesOutcome o;
+        QStringList reports;
+        QCOMPARE(listed(grid, text, exact, &o, &reports), walk.join(u' '));
+        QCOMPARE(o.matches, int(walk.size()));
+        QCOMPARE(o.tables, 4);
+        QVERIFY(!o.cancelled && !o.truncated);
+        QCOMPARE(grid.outOfRangeReads, 0);
+        if (text.isEmpty()) {
+            QVERIFY(grid.selected.isEmpty());
+            return;
+        }
+        QCOMPARE(o.tablesDone, 4);
+        QCOMPARE(reports, (QStringList{"0:T1", "1:T2", "2:T3", "3:T4", "4:"}));
+    }
+
+    // The scan ends at the limit of matches, and at Cancel after the table
+    // it is reading; what it found stays, the cut table is not counted done.
+    void findAllStopsAtTheLimitAndOnCancel()
+    {
+        FakeGrid grid = searchFixture();
+        QStringList seen;
+        AllMatchesOutcome o = findAllMatches(grid, QStringLiteral("alpha"), false, 2, [&](AllMatchesProgress p) {
+            for (const CellMatch &m : p.matches)
+                seen << m.value;
+        });
+        QVERIFY(o.truncated);
+        QVERIFY(!o.cancelled);
+        QCOMPARE(o.matches, 2);
+        QCOMPARE(seen, (QStringList{"alpha", "Alphabet"}));
+
+        grid = searchFixture();
+        seen.clear();
+        o = findAllMatches(grid, QStringLiteral("alpha"), false, 1000, [&](AllMatchesProgress p) {
+            for (const CellMatch &m : p.matches)
+                seen << m.table;
+            if (p.table == u"T2")
+                grid.stop = true; // Cancel, while the second table is read
+        });
+        QVERIFY(o.cancelled);
+        QCOMPARE(o.tablesDone, 1);
+        QCOMPARE(o.matches, 3);
+        QCOMPARE(seen, (QStringList{"T1", "T1", "T1"}));
+        QCOMPARE(grid.selected, (QList<int>{1, 2}));
+
+        // Cancelled before it began: no table is read.
+        grid = searchFixture();
+        grid.stop = true;
+        o = findAllMatches(grid, QStringLiteral("alpha"), false, 1000, [](AllMatchesProgress) {});
+        QVERIFY(o.cancelled);
+        QVERIFY(grid.selected.isEmpty());
+    }
+
+    // Rows arrive in batches; the key is the ObjectID, or the row number
+    // where the table has none; a value of several lines stays on its row.
+    void matchListModel()
+    {
+        MatchListModel model;
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        model.append({{"tbl_A", "Name", "id-1", "one", 1, 2}});
+        model.append({});
+        model.append({{"tbl_B", "Note", "", "two\r\nlines", 7, 1}});
+        QCOMPARE(model.rowCount(), 2);
+        const auto shown = [&](int row, int col) { return model.index(row, col).data().toString(); };
+        QCOMPARE(shown(0, MatchListModel::KeyColumn), QStringLiteral("id-1"));
+        QCOMPARE(shown(1, MatchListModel::KeyColumn), QStringLiteral("Row 7"));
+        QCOMPARE(shown(1, MatchListModel::ValueColumn), QStringLiteral("two lines"));
+        QCOMPARE(model.index(1, MatchListModel::ValueColumn).data(Qt::ToolTipRole).toString(),
+                 QStringLiteral("two\r\nlines"));
+        model.clear();
+        QCOMPARE(model.rowCount(), 0);
     }
 
     void searchOfEmptyTableList()
