@@ -209,10 +209,11 @@ RowList sortBy(const db::RowStore &store, int column, bool descending, const Sto
         if ((r & 0xFFFF) == 0 && stop && stop->stopRequested())
             return {};
     }
-    if (descending)
-        std::stable_sort(keyed.begin(), keyed.end(), [](const auto &a, const auto &b) { return b.first < a.first; });
-    else
-        std::stable_sort(keyed.begin(), keyed.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+    const auto before = [descending](const auto &a, const auto &b) {
+        return descending ? b.first < a.first : a.first < b.first;
+    };
+    if (!std::is_sorted(keyed.begin(), keyed.end(), before))
+        std::stable_sort(keyed.begin(), keyed.end(), before);
     if (stop && stop->stopRequested())
         return {};
     RowList rows;
@@ -258,7 +259,9 @@ RowList sortNumbers(const db::RowStore &store, int column, bool descending, cons
     }
     if (stop && stop->stopRequested())
         return {};
-    if (!keyed.empty())
+    // Keys already in order (an ID column, say) need no sorting.
+    const auto keyLess = [](const auto &a, const auto &b) { return a.first < b.first; };
+    if (!keyed.empty() && !std::is_sorted(keyed.begin(), keyed.end(), keyLess))
         radixSort(keyed);
     RowList rows;
     rows.reserve(std::size_t(n));
@@ -336,10 +339,11 @@ RowList sortedRows(const db::RowStore &store, int column, bool descending, const
     }
     if (stop && stop->stopRequested())
         return {};
-    if (descending)
-        std::stable_sort(keyed.begin(), keyed.end(), [](const auto &a, const auto &b) { return b.first < a.first; });
-    else
-        std::stable_sort(keyed.begin(), keyed.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+    const auto before = [descending](const auto &a, const auto &b) {
+        return descending ? b.first < a.first : a.first < b.first;
+    };
+    if (!std::is_sorted(keyed.begin(), keyed.end(), before))
+        std::stable_sort(keyed.begin(), keyed.end(), before);
     RowList rows;
     rows.reserve(std::size_t(n));
     if (!descending)
