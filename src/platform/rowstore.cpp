@@ -261,10 +261,10 @@ const std::uint32_t *RowStore::wideCells(qsizetype row) const
     return m_wideCells.data() + it->second;
 }
 
-RowStore::Span RowStore::span(qsizetype row, int column) const
+RowStore::Span RowStore::spanIn(qsizetype row, int column, std::size_t chunk) const
 {
     const std::uint32_t start = m_rowStart[std::size_t(row)];
-    const char *rowData = m_chunks[chunkOf(row)].get() + (start & ~kWideRow);
+    const char *rowData = m_chunks[chunk].get() + (start & ~kWideRow);
     if (start & kWideRow) {
         const std::uint32_t *cells = wideCells(row);
         const std::uint32_t cell = cells[column];

@@ -247,16 +247,16 @@ RowList sortNumbers(const db::RowStore &store, int column, bool descending, cons
     keyed.reserve(std::size_t(n));
     RowList nulls;
     std::deque<QByteArray> kept;
-    for (qsizetype r = 0; r < n; ++r) {
-        const Cell c = cellOf(store, r, column, &kept);
+    store.forEachStoredCell(column, [&](qsizetype r, std::string_view bytes, db::CellType type, bool replaced) {
+        const Cell c = replaced ? cellOf(store, r, column, &kept) : Cell{bytes, type};
         if (c.type == db::CellType::Null) {
             nulls.push_back(std::int32_t(r));
-            continue;
+            return;
         }
         const std::uint64_t key = orderedBits(numberOf(c));
         // Descending: the keys turned round, so equal ones still keep their order.
         keyed.emplace_back(descending ? ~key : key, std::int32_t(r));
-    }
+    });
     if (stop && stop->stopRequested())
         return {};
     // Keys already in order (an ID column, say) need no sorting.
@@ -286,19 +286,22 @@ SortKind sortKindOf(const db::RowStore &store, int column)
 {
     bool number = true, date = true, guid = true;
     std::deque<QByteArray> kept;
-    for (qsizetype r = 0; r < store.rowCount() && (number || date || guid); ++r, kept.clear()) {
-        const Cell c = cellOf(store, r, column, &kept);
+    store.forEachStoredCell(column, [&](qsizetype r, std::string_view bytes, db::CellType type, bool replaced) {
+        if (!(number || date || guid))
+            return;
+        kept.clear();
+        const Cell c = replaced ? cellOf(store, r, column, &kept) : Cell{bytes, type};
         if (c.type == db::CellType::Null)
-            continue;
+            return;
         if (c.type == db::CellType::Blob) {
             number = date = guid = false;
-            break;
+            return;
         }
         const bool numeric = c.type == db::CellType::Integer || c.type == db::CellType::Real;
         number = number && (numeric || parseNumber(c.bytes));
         date = date && !numeric && parseDate(c.bytes);
         guid = guid && !numeric && parseGuid(c.bytes);
-    }
+    });
     if (number)
         return SortKind::Number;
     if (date)
