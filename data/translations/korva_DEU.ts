@@ -268,6 +268,58 @@
         <translation>Abfrageverlauf</translation>
     </message>
     <message>
+        <source>&amp;Query</source>
+        <translation>Ab&amp;frage</translation>
+    </message>
+    <message>
+        <source>Clear Results When a Query Fails</source>
+        <translation>Ergebnisse leeren, wenn eine Abfrage fehlschlägt</translation>
+    </message>
+    <message>
+        <source>Runs the query (F5, Ctrl+Enter)</source>
+        <translation>Führt die Abfrage aus (F5, Strg+Eingabe)</translation>
+    </message>
+    <message>
+        <source>Rows: %1</source>
+        <translation>Zeilen: %1</translation>
+    </message>
+    <message>
+        <source>Rows: %1 (loading)</source>
+        <translation>Zeilen: %1 (wird geladen)</translation>
+    </message>
+    <message>
+        <source>Rows: none</source>
+        <translation>Zeilen: keine</translation>
+    </message>
+    <message>
+        <source>Query failed</source>
+        <translation>Abfrage fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>Query stopped</source>
+        <translation>Abfrage angehalten</translation>
+    </message>
+    <message>
+        <source>Records affected: %1</source>
+        <translation>Betroffene Datensätze: %1</translation>
+    </message>
+    <message>
+        <source>Time: %1</source>
+        <translation>Dauer: %1</translation>
+    </message>
+    <message>
+        <source>Ran %1</source>
+        <translation>Ausgeführt %1</translation>
+    </message>
+    <message>
+        <source>Saved %1</source>
+        <translation>Gespeichert %1</translation>
+    </message>
+    <message>
+        <source>Database: %1</source>
+        <translation>Datenbank: %1</translation>
+    </message>
+    <message>
         <source>Transact SQL Reference</source>
         <translation>Transact-SQL-Referenz</translation>
     </message>

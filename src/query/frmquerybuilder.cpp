@@ -1,6 +1,7 @@
 #include "query/frmquerybuilder.h"
 
 #include "appcontext/windowcontext.h"
+#include "platform/connectionstring.h"
 #include "platform/database.h"
 #include "platform/paths.h"
 #include "platform/registryaccess/registryapi.h"
@@ -10,6 +11,7 @@
 #include "support/messenger.h"
 #include "widgets/csvexport.h"
 #include "widgets/grid.h"
+#include "widgets/gridmodel.h"
 #include "widgets/windowkit.h"
 
 #include <QtCore/QDir>
@@ -30,10 +32,12 @@
 #include <QtGui/QTextBlock>
 #include <QtGui/QTextDocumentFragment>
 #include <QtWidgets/QHBoxLayout>
+#include <QtWidgets/QLabel>
 #include <QtWidgets/QMenuBar>
 #include <QtWidgets/QPlainTextEdit>
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QSplitter>
+#include <QtWidgets/QStatusBar>
 #include <QtWidgets/QVBoxLayout>
 
 #include <cmath>
@@ -43,6 +47,7 @@ namespace korva {
 namespace {
 
 const QString kSettingsPrefix = QStringLiteral("Query");
+const QString kClearOnFailureKey = QStringLiteral("Settings/QueryClearOnFailure");
 constexpr StoredPlacement kDefaultPlacement{1000, 1000, 10000, 8500};
 // The outer window, frame included.
 constexpr QSize kMinimumSize(4000, 3600);
@@ -99,6 +104,17 @@ void saveQueryPlacement(QSettings &store, const StoredPlacement &p)
     store.sync();
 }
 
+bool readClearOnFailure(QSettings &store)
+{
+    return store.value(kClearOnFailureKey).toString().compare(u"True", Qt::CaseInsensitive) == 0;
+}
+
+void saveClearOnFailure(QSettings &store, bool on)
+{
+    store.setValue(kClearOnFailureKey, on ? QStringLiteral("True") : QStringLiteral("False"));
+    store.sync();
+}
+
 frmQueryBuilder::frmQueryBuilder(WindowContext &context, QWidget *parent)
     : QMainWindow(parent, Qt::Window), m_context(context)
 {
@@ -126,10 +142,27 @@ void frmQueryBuilder::buildMenus()
 
     QMenu *edit = menuBar()->addMenu(QStringLiteral("&Edit"));
     edit->setObjectName(QStringLiteral("mnuEdit"));
+    m_mnuEdit = edit;
     addMenuItem(edit, QStringLiteral("Cut"), "mnuCut", this, &frmQueryBuilder::mnuCut_Click);
     addMenuItem(edit, QStringLiteral("Copy"), "mnuCopy", this, &frmQueryBuilder::mnuCopy_Click);
     addMenuItem(edit, QStringLiteral("Paste"), "mnuPaste", this, &frmQueryBuilder::mnuPaste_Click);
     addMenuItem(edit, QStringLiteral("Clear All"), "mnuClear", this, &frmQueryBuilder::mnuClear_Click);
+
+    // The keys run the query wherever the focus is in the window; in the
+    // query box they take effect before the box sees them (no line break, no
+    // recolouring), so the text that runs is the text as it stands.
+    QMenu *queryMenu = menuBar()->addMenu(QStringLiteral("&Query"));
+    queryMenu->setObjectName(QStringLiteral("mnuQuery"));
+    QAction *execute = addMenuItem(queryMenu, QStringLiteral("Execute"), "mnuExecute", this,
+                                   &frmQueryBuilder::cmdExecute_Click);
+    execute->setShortcuts(
+        {QKeySequence(Qt::Key_F5), QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)});
+    queryMenu->addSeparator();
+    m_mnuClearOnFailure = addMenuItem(queryMenu, QStringLiteral("Clear Results When a Query Fails"),
+                                      "mnuClearOnFailure");
+    m_mnuClearOnFailure->setCheckable(true);
+    m_mnuClearOnFailure->setChecked(readClearOnFailure(*openSettings()));
+    connect(m_mnuClearOnFailure, &QAction::toggled, this, [](bool on) { saveClearOnFailure(*openSettings(), on); });
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("mnuHelp"));
@@ -146,6 +179,12 @@ void frmQueryBuilder::buildMenus()
 
     m_historyPopup = new QMenu(this);
     m_historyPopup->setObjectName(QStringLiteral("mnuPreviousQueriesPopup"));
+    // When and where each query ran: on the item's tip, and in the status line
+    // while it is highlighted. (A pop-up menu of its own tells no window of
+    // its items' status tips.)
+    m_historyPopup->setToolTipsVisible(true);
+    connect(m_historyPopup, &QMenu::hovered, this, [this](QAction *a) { statusBar()->showMessage(a->statusTip()); });
+    connect(m_historyPopup, &QMenu::aboutToHide, this, [this] { statusBar()->clearMessage(); });
 }
 
 void frmQueryBuilder::buildControls()
@@ -166,6 +205,8 @@ void frmQueryBuilder::buildControls()
 
     m_cmdExecute = new QPushButton(QStringLiteral("&Execute"), central);
     m_cmdExecute->setObjectName(QStringLiteral("cmdExecute"));
+    m_cmdExecute->setToolTip(QStringLiteral("Runs the query (F5, Ctrl+Enter)"));
+    m_cmdExecute->installEventFilter(this);
     m_cmdStop = new QPushButton(QStringLiteral("Stop"), central);
     m_cmdStop->setObjectName(QStringLiteral("cmdStop"));
     m_cmdStop->setToolTip(QStringLiteral("Stops the running query (Esc)"));
@@ -196,6 +237,18 @@ void frmQueryBuilder::buildControls()
     split->setStretchFactor(1, 3);
     auto *layout = new QVBoxLayout(central);
     layout->addWidget(split);
+
+    // Rows, records affected and time of the last run. A plain widget of the
+    // bar: a menu item's tip shown there for a moment hides it, never replaces it.
+    m_lblStatus = new QLabel(this);
+    m_lblStatus->setObjectName(QStringLiteral("lblStatus"));
+    m_lblStatus->setProperty("korvaNoTranslation", true); // composed in the interface language
+    m_lblStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    statusBar()->setObjectName(QStringLiteral("staQuery"));
+    statusBar()->addWidget(m_lblStatus, 1);
+    GridModel *model = m_gridSQL->gridModel();
+    connect(model, &QAbstractItemModel::rowsInserted, this, &frmQueryBuilder::showStatus);
+    connect(model, &GridModel::loadingFinished, this, &frmQueryBuilder::showStatus);
 
     m_colourTimer = new QTimer(this);
     m_colourTimer->setSingleShot(true);
@@ -260,18 +313,23 @@ void frmQueryBuilder::cmdExecute_Click()
         return;
     }
     const QString connection = m_context.state().connectionString;
+    const QString database = db::parseConnectionString(connection).database;
     setBusy(true);
     // Free SQL runs on a session of its own: it may run for ever, and Stop
     // interrupts it alone, while the other windows go on with theirs.
     m_stopper = std::make_shared<db::StoppableRun>();
     m_run.start(
         this,
-        [connection, text, stopper = m_stopper] {
+        [connection, database, text, stopper = m_stopper] {
             QueryRun run;
             db::Error error;
             db::ExecOutcome outcome;
+            const QDateTime startedAt = QDateTime::currentDateTime();
+            QElapsedTimer took;
+            took.start();
             if (const auto session = stopper->open(connection, &error))
                 outcome = session->execute(text, &error);
+            run.elapsedMs = took.elapsed();
             stopper->close();
             if (error) {
                 run.error = error;
@@ -282,7 +340,8 @@ void frmQueryBuilder::cmdExecute_Click()
             }
             run.rows = std::move(outcome.rows);
             run.recordsAffected = outcome.recordsAffected;
-            query::history::save(text, QDateTime::currentDateTime());
+            query::history::save(text, QDateTime::currentDateTime(),
+                                 query::history::Details{startedAt, database, run.elapsedMs});
             return run;
         },
         [this](QueryRun run) { showRun(std::move(run)); });
@@ -292,6 +351,18 @@ void frmQueryBuilder::showRun(QueryRun run)
 {
     setBusy(false);
     m_stopper.reset();
+    using Outcome = query::RunSummary::Outcome;
+    const Outcome outcome = run.error ? (run.stopped ? Outcome::Stopped : Outcome::Failed)
+                                      : (run.rows ? Outcome::Rows : Outcome::NoRows);
+    m_lastRun = query::RunSummary{outcome, run.recordsAffected, run.elapsedMs};
+    // A failure leaves no rows of its own: the grid shows what ran before it,
+    // or, when chosen, nothing.
+    if (run.error && m_mnuClearOnFailure->isChecked()) {
+        m_gridSQL->setColumns({});
+        m_gridSQL->viewport()->update();
+    }
+    // Said before any message, which waits for the user.
+    showStatus();
     if (run.error) {
         QString text = run.stopped ? run.error.description
                                    : QStringLiteral("Invalid SQL entry:\r\n") + run.error.description;
@@ -304,10 +375,21 @@ void frmQueryBuilder::showRun(QueryRun run)
         m_gridSQL->setResultSet(std::move(run.rows));
         m_gridSQL->fitColumns();
         m_gridSQL->scrollToTop();
+        showStatus();
     } else {
         m_context.messenger().message(QStringLiteral("Records affected=") + QString::number(run.recordsAffected));
     }
 }
+
+void frmQueryBuilder::showStatus()
+{
+    if (!m_lastRun)
+        return;
+    const GridModel *model = m_gridSQL->gridModel();
+    m_lblStatus->setText(query::statusText(*m_lastRun, model->rowCount(), model->isLoading()));
+}
+
+void frmQueryBuilder::frmQueryBuilder_Auto_Init() { showStatus(); }
 
 // ---- colouring and keys
 
@@ -429,6 +511,13 @@ bool frmQueryBuilder::txtSQL_KeyDown(int key, Qt::KeyboardModifiers modifiers, b
 
 bool frmQueryBuilder::eventFilter(QObject *watched, QEvent *event)
 {
+    // "&Execute" and "&Edit" both claim Alt+E; Qt would hand the key to each
+    // in turn, the button only taking the focus. The Edit menu's caption wins.
+    if (watched == m_cmdExecute && event->type() == QEvent::Shortcut
+        && static_cast<QShortcutEvent *>(event)->key() == QKeySequence::mnemonic(m_mnuEdit->title())) {
+        menuBar()->setActiveAction(m_mnuEdit->menuAction());
+        return true;
+    }
     if (watched == m_txtSQL && event->type() == QEvent::KeyPress) {
         const auto *key = static_cast<QKeyEvent *>(event);
         const QString text = key->text();
@@ -516,10 +605,15 @@ void frmQueryBuilder::cmdPreviousQueries_Click()
     first->setData(QString());
     first->setEnabled(false); // choosing it would only empty the query box
     first->setVisible(true);
+    first->setToolTip(QString());
+    first->setStatusTip(QString());
     for (int k = 0; k < entries.size(); ++k) {
         QAction *a = item(k);
         a->setText(menuText(entries.at(k).caption));
         a->setData(entries.at(k).name);
+        const QString details = query::historyDetailsText(entries.at(k));
+        a->setToolTip(details);
+        a->setStatusTip(details);
         a->setEnabled(true);
         a->setVisible(true);
     }

@@ -3,13 +3,16 @@
 #include "platform/backgroundtask.h"
 #include "platform/error.h"
 #include "query/querycolors.h"
+#include "query/querystatus.h"
 #include "support/busypointer.h"
 
 #include <QtWidgets/QMainWindow>
 
 #include <memory>
+#include <optional>
 
 class QAction;
+class QLabel;
 class QMenu;
 class QPushButton;
 class QSettings;
@@ -30,6 +33,11 @@ class StoppableRun;
 StoredPlacement readQueryPlacement(QSettings &store);
 void saveQueryPlacement(QSettings &store, const StoredPlacement &placement);
 
+// Whether a failed run empties the results grid ("Settings/QueryClearOnFailure",
+// "True" or "False"). Off unless chosen: the grid then keeps what it showed.
+bool readClearOnFailure(QSettings &store);
+void saveClearOnFailure(QSettings &store, bool on);
+
 // Runs any SQL text against the main window's connection, shows its rows or
 // the records it changed, colours the text as it is typed and keeps the
 // queries that ran in a history shared by the machine's users.
@@ -41,6 +49,7 @@ public:
     explicit frmQueryBuilder(WindowContext &context, QWidget *parent = nullptr);
     ~frmQueryBuilder() override;
 
+    // Also F5 and Ctrl+Enter, wherever the focus is in the window.
     void cmdExecute_Click();
     // Stops the query that is running (Stop, Esc); what it changed stays changed.
     void cmdStop_Click();
@@ -59,6 +68,10 @@ public:
     // The address "Transact SQL Reference" opens ("Settings/TSQLReference").
     static QString tsqlReferenceAddress();
 
+public Q_SLOTS:
+    // After a language change: the status line in the new language.
+    void frmQueryBuilder_Auto_Init();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -70,11 +83,13 @@ private:
         long recordsAffected = -1;
         korva::Error error;
         bool stopped = false;
+        qint64 elapsedMs = 0;
     };
 
     void buildMenus();
     void buildControls();
     void showRun(QueryRun run);
+    void showStatus();
     void setBusy(bool busy);
     void replaceText(const QString &text);
     void applyPendingColours();
@@ -96,6 +111,11 @@ private:
     QPushButton *m_cmdPreviousQueries = nullptr;
     QMenu *m_gridPopup = nullptr;
     QMenu *m_historyPopup = nullptr;
+    QMenu *m_mnuEdit = nullptr;
+    QAction *m_mnuClearOnFailure = nullptr;
+    QLabel *m_lblStatus = nullptr;
+    // The last run, as the status line tells it; none before the first.
+    std::optional<query::RunSummary> m_lastRun;
     QList<QAction *> m_historyItems; // mnuPreviousQuery(0), (1), ...
     query::KnownNames m_knownNames;
     // Colours of the text off the screen, put on while the window is idle.

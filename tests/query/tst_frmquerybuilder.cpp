@@ -9,19 +9,25 @@
 #include "platform/settings.h"
 #include "query/frmquerybuilder.h"
 #include "query/queryhistory.h"
+#include "support/localize.h"
 #include "support/windowplacement.h"
 #include "widgets/grid.h"
+#include "widgets/gridmodel.h"
 
 #include <QtCore/QElapsedTimer>
 #include <QtCore/QFile>
 #include <QtCore/QFileInfo>
 #include <QtCore/QTimer>
+#include <QtCore/QTranslator>
 #include <QtGui/QClipboard>
 #include <QtTest/QtTest>
 #include <QtWidgets/QApplication>
+#include <QtWidgets/QLabel>
 #include <QtWidgets/QMenu>
+#include <QtWidgets/QMenuBar>
 #include <QtWidgets/QPlainTextEdit>
 #include <QtWidgets/QPushButton>
+#include <QtWidgets/QStatusBar>
 
 #include <future>
 
@@ -42,6 +48,23 @@ T *child(QObject &w, const char *name)
 }
 QPlainTextEdit *text(QWidget &w) { return child<QPlainTextEdit>(w, "txtSQL"); }
 Grid *grid(QWidget &w) { return child<Grid>(w, "gridSQL"); }
+QString statusLine(QWidget &w) { return child<QLabel>(w, "lblStatus")->text(); }
+
+// The status line after a run: what it says before the time, and a time.
+bool saysWithTime(const QString &status, const QString &before)
+{
+    static const QRegularExpression time(QStringLiteral("^ \\| Time: \\d+\\.\\d{3} s$"));
+    return status.startsWith(before) && time.match(status.mid(before.size())).hasMatch();
+}
+
+// Puts the focus into the window's query box as a click would, and says
+// whether it is there: keys sent to the window then reach it as typed ones do.
+bool focusQueryBox(frmQueryBuilder &w)
+{
+    w.activateWindow();
+    text(w)->setFocus(Qt::MouseFocusReason);
+    return QTest::qWaitFor([&] { return QApplication::focusWidget() == text(w) && w.isActiveWindow(); });
+}
 
 // Puts a query into the box, as a paste would, and runs it to its end.
 bool run(frmQueryBuilder &w, const QString &sql)
@@ -74,6 +97,23 @@ QStringList shownItems(QMenu *menu)
             items << a->text();
     return items;
 }
+
+// A language with a few of the window's texts, for a language change.
+class FewTexts final : public QTranslator
+{
+public:
+    bool isEmpty() const override { return false; }
+    QString translate(const char *, const char *source, const char *, int) const override
+    {
+        static const QHash<QString, QString> texts{
+            {QStringLiteral("Rows: %1"), QStringLiteral("Zeilen: %1")},
+            {QStringLiteral("Records affected: %1"), QStringLiteral("Betroffene Datensätze: %1")},
+            {QStringLiteral("Time: %1"), QStringLiteral("Dauer: %1")},
+            {QStringLiteral("&Query"), QStringLiteral("Ab&frage")},
+        };
+        return texts.value(QString::fromUtf8(source));
+    }
+};
 
 } // namespace
 
@@ -112,6 +152,7 @@ private Q_SLOTS:
     }
     void init()
     {
+        saveClearOnFailure(*openSettings(), false);
         fx.msg.clear();
         fx.msg.answers.clear();
         fx.msg.fileNames.clear();
@@ -175,6 +216,163 @@ private Q_SLOTS:
         QVERIFY(txt->toPlainText().isEmpty());
     }
 
+    // Ctrl+Enter (either Enter key) and F5 pressed in the query box that has
+    // the focus run the text as it stands: no line break, no recolouring. The
+    // status line then says the rows, the records affected and the time.
+    void keysRunTheQuery_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::newRow("ctrl-return") << int(Qt::Key_Return) << int(Qt::ControlModifier);
+        QTest::newRow("ctrl-keypad-enter") << int(Qt::Key_Enter) << int(Qt::ControlModifier | Qt::KeypadModifier);
+        QTest::newRow("f5") << int(Qt::Key_F5) << 0;
+    }
+    void keysRunTheQuery()
+    {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        frmQueryBuilder *w = open();
+        QVERIFY(w);
+        QVERIFY(focusQueryBox(*w));
+        QPlainTextEdit *txt = text(*w);
+        QTest::keyClicks(QApplication::focusWidget(),
+                         QStringLiteral("select firstname from tbl_user where objectid in (select top 2 objectid "
+                                        "from tbl_user) and 'from' = 'from'"));
+        const QString typed = txt->toPlainText();
+        const QString colours = colourMap(*txt->document());
+        QVERIFY(typed.startsWith(QStringLiteral("SELECT firstname FROM tbl_user WHERE")));
+        QCOMPARE(statusLine(*w), QString());
+
+        QTest::keyClick(w->windowHandle(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QVERIFY(w->isRunning());
+        QCOMPARE(txt->toPlainText(), typed);
+        QCOMPARE(colourMap(*txt->document()), colours);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->isRunning(), 20000);
+        QVERIFY2(fx.msg.messages.isEmpty(), qPrintable(fx.msg.messages.join(u'\n')));
+        Grid *g = grid(*w);
+        QCOMPARE(g->rows(), 3);
+        QCOMPARE(g->textMatrix(0, 0).toLower(), QStringLiteral("firstname"));
+        QVERIFY(!g->textMatrix(1, 0).isEmpty());
+        QVERIFY2(saysWithTime(statusLine(*w), QStringLiteral("Rows: 2 | Records affected: 0")),
+                 qPrintable(statusLine(*w)));
+        QCOMPARE(txt->toPlainText(), typed);
+        QCOMPARE(QApplication::focusWidget(), txt);
+
+        // Wherever the focus is in the window.
+        g->setFocus(Qt::MouseFocusReason);
+        QTRY_COMPARE(QApplication::focusWidget(), g);
+        txt->setPlainText(kUpdateThree);
+        QTest::keyClick(w->windowHandle(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QTRY_VERIFY_WITH_TIMEOUT(!w->isRunning(), 20000);
+        QCOMPARE(fx.msg.messages, QStringList{QStringLiteral("Records affected=3")});
+        QVERIFY2(saysWithTime(statusLine(*w), QStringLiteral("Rows: none | Records affected: 3")),
+                 qPrintable(statusLine(*w)));
+        QCOMPARE(g->rows(), 3); // the grid keeps what it showed
+    }
+
+    // A language chosen while the window is open says the last run in it.
+    void statusLineFollowsTheLanguage()
+    {
+        frmQueryBuilder *w = open();
+        QVERIFY(w);
+        QVERIFY(run(*w, QStringLiteral("SELECT TOP 2 FirstName FROM tbl_User")));
+        QVERIFY2(saysWithTime(statusLine(*w), QStringLiteral("Rows: 2 | Records affected: 0")),
+                 qPrintable(statusLine(*w)));
+        FewTexts german;
+        QCoreApplication::installTranslator(&german);
+        modLocalize::programLanguages().applyTo(w);
+        const QString shown = statusLine(*w);
+        const QString menu = child<QMenu>(*w, "mnuQuery")->title();
+        QCoreApplication::removeTranslator(&german);
+        modLocalize::programLanguages().applyTo(w);
+        QVERIFY2(shown.startsWith(QStringLiteral("Zeilen: 2 | Betroffene Datensätze: 0 | Dauer: ")), qPrintable(shown));
+        QCOMPARE(menu, QStringLiteral("Ab&frage"));
+        QVERIFY2(saysWithTime(statusLine(*w), QStringLiteral("Rows: 2 | Records affected: 0")),
+                 qPrintable(statusLine(*w)));
+    }
+
+    // The Edit menu's caption gives it Alt+E, and so it stays, whatever the
+    // Execute button's caption says: every time, from the query box too.
+    void altEOpensTheEditMenu()
+    {
+        frmQueryBuilder *w = open();
+        QVERIFY(w);
+        text(*w)->setPlainText(QStringLiteral("SELECT 1"));
+        for (int i = 0; i < 3; ++i) {
+            QVERIFY(focusQueryBox(*w));
+            QTest::keyClick(w->windowHandle(), Qt::Key_E, Qt::AltModifier);
+            QMenu *menu = shownPopup("mnuEdit");
+            QVERIFY2(menu, qPrintable(QStringLiteral("press %1").arg(i + 1)));
+            QVERIFY(!w->isRunning());
+            // Esc closes the menu, leaving its title highlighted; Esc again goes
+            // back to the query box (the button never took the focus).
+            QTest::keyClick(menu, Qt::Key_Escape);
+            QTRY_VERIFY(!QApplication::activePopupWidget());
+            QCOMPARE(w->menuBar()->activeAction(), child<QMenu>(*w, "mnuEdit")->menuAction());
+            QTest::keyClick(w->windowHandle(), Qt::Key_Escape);
+            QTRY_COMPARE(QApplication::focusWidget(), text(*w));
+            QCOMPARE(text(*w)->toPlainText(), QStringLiteral("SELECT 1"));
+        }
+        QVERIFY(fx.msg.messages.isEmpty());
+        QCOMPARE(statusLine(*w), QString());
+        QCOMPARE(grid(*w)->cols(), 0);
+        // The Query menu has its own key, and shows the keys that run the query.
+        QTest::keyClick(w->windowHandle(), Qt::Key_Q, Qt::AltModifier);
+        QMenu *menu = shownPopup("mnuQuery");
+        QVERIFY(menu);
+        QAction *execute = child<QAction>(*w, "mnuExecute");
+        QCOMPARE(execute->shortcut(), QKeySequence(Qt::Key_F5));
+        choose(menu, execute);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->isRunning(), 20000);
+        QCOMPARE(grid(*w)->rows(), 2);
+    }
+
+    // A failed run leaves no rows of its own. By default the grid keeps what
+    // it showed (failuresAndChangedRecords); chosen in the Query menu, the
+    // failure empties it. The choice is kept for the next window.
+    void failureClearsTheResultWhenChosen()
+    {
+        frmQueryBuilder *w = open();
+        QVERIFY(w);
+        Grid *g = grid(*w);
+        QVERIFY(focusQueryBox(*w));
+        QTest::keyClick(w->windowHandle(), Qt::Key_Q, Qt::AltModifier);
+        QMenu *menu = shownPopup("mnuQuery");
+        QVERIFY(menu);
+        QAction *clear = child<QAction>(*w, "mnuClearOnFailure");
+        QVERIFY(clear->isCheckable() && !clear->isChecked());
+        choose(menu, clear);
+        QVERIFY(clear->isChecked());
+
+        QVERIFY(run(*w, QStringLiteral("SELECT FirstName, LastName FROM tbl_User")));
+        QVERIFY(g->rows() > 3);
+        fx.msg.clear();
+        text(*w)->setPlainText(QStringLiteral("SELECT Missing FROM tbl_NoSuchTable"));
+        QVERIFY(focusQueryBox(*w));
+        QTest::keyClick(w->windowHandle(), Qt::Key_F5);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->isRunning(), 20000);
+        QCOMPARE(fx.msg.messages.size(), 1);
+        QVERIFY(fx.msg.messages[0].startsWith(QStringLiteral("Invalid SQL entry:\r\n")));
+        QCOMPARE(g->rows(), 1);
+        QCOMPARE(g->cols(), 0);
+        QCOMPARE(g->textMatrix(1, 0), QString());
+        QVERIFY2(saysWithTime(statusLine(*w), QStringLiteral("Query failed | Records affected: 0")),
+                 qPrintable(statusLine(*w)));
+
+        // What ran before the failure is said, and the grid is empty still.
+        fx.msg.clear();
+        QVERIFY(run(*w, kUpdateThree + QStringLiteral("; SELECT * FROM tbl_NotThere")));
+        QVERIFY(fx.msg.messages.value(0).endsWith(QStringLiteral("Records affected=3")));
+        QVERIFY2(saysWithTime(statusLine(*w), QStringLiteral("Query failed | Records affected: 3")),
+                 qPrintable(statusLine(*w)));
+        QCOMPARE(g->cols(), 0);
+
+        QVERIFY(closeWindow());
+        w = open();
+        QVERIFY(w);
+        QVERIFY(child<QAction>(*w, "mnuClearOnFailure")->isChecked());
+    }
+
     void failuresAndChangedRecords()
     {
         frmQueryBuilder *w = open();
@@ -193,6 +391,8 @@ private Q_SLOTS:
                  qPrintable(fx.msg.messages[0]));
         QVERIFY(fx.msg.messages[0].contains(QStringLiteral("tbl_NoSuchTable"), Qt::CaseInsensitive));
         QCOMPARE(g->rows(), rows);
+        QVERIFY2(saysWithTime(statusLine(*w), QStringLiteral("Query failed | Records affected: 0")),
+                 qPrintable(statusLine(*w)));
         QCOMPARE(history::list().value(0).caption, QStringLiteral("SELECT FirstName, LastName FROM tbl_User"));
 
         fx.msg.clear();
@@ -473,6 +673,56 @@ private Q_SLOTS:
         QCOMPARE(txt->toPlainText(), QStringLiteral("typed, not run"));
     }
 
+    // Each query the history keeps says when and on which database it ran,
+    // also in a window opened again later; a query an older version saved
+    // says when it was saved.
+    void historyKeepsTimeAndDatabase()
+    {
+        const test::ScopedEnv fresh("KORVA_HKLM", fx.filePath(QStringLiteral("details.reg")).toLocal8Bit());
+        const QString key = history::kQueriesKey.toString();
+        RegistryAPI::CreateKey(RegistryAPI::HKEY_LOCAL_MACHINE, key);
+        RegistryAPI::SetValue(RegistryAPI::HKEY_LOCAL_MACHINE, key, QStringLiteral("20240102030405"),
+                              RegistryAPI::REG_SZ, QStringLiteral("SELECT 'older'"));
+
+        frmQueryBuilder *w = open();
+        QVERIFY(w);
+        QVERIFY(focusQueryBox(*w));
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("select count(*) from tbl_user"));
+        const QDateTime before = QDateTime::currentDateTime().addMSecs(-1000);
+        QTest::keyClick(w->windowHandle(), Qt::Key_F5);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->isRunning(), 20000);
+        const QDateTime after = QDateTime::currentDateTime();
+        const QString query = text(*w)->toPlainText();
+        QVERIFY(closeWindow());
+
+        w = open();
+        QVERIFY(w);
+        QCOMPARE(statusLine(*w), QString());
+        QTest::mouseClick(child<QPushButton>(*w, "cmdPreviousQueries"), Qt::LeftButton);
+        QMenu *menu = shownPopup("mnuPreviousQueriesPopup");
+        QVERIFY(menu);
+        QCOMPARE(shownItems(menu), (QStringList{query, QStringLiteral("SELECT 'older'")}));
+        QAction *newest = menu->actions().at(0);
+        const QStringList parts = newest->toolTip().split(QStringLiteral(" | "));
+        QCOMPARE(parts.size(), 3);
+        QVERIFY2(parts[0].startsWith(QStringLiteral("Ran ")), qPrintable(parts[0]));
+        const QDateTime ran = QDateTime::fromString(parts[0].mid(4), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        QVERIFY2(ran >= before && ran <= after, qPrintable(parts[0]));
+        QCOMPARE(parts[1], QStringLiteral("Database: OrvexDirDB"));
+        QVERIFY2(QRegularExpression(QStringLiteral("^Time: \\d+\\.\\d{3} s$")).match(parts[2]).hasMatch(),
+                 qPrintable(parts[2]));
+        QCOMPARE(menu->actions().at(1)->toolTip(), QStringLiteral("Saved 2024-01-02 03:04:05"));
+
+        // Highlighted, an item says it in the status line too, for as long as it is.
+        QTest::mouseMove(menu, menu->actionGeometry(newest).center());
+        QTRY_COMPARE(w->statusBar()->currentMessage(), newest->toolTip());
+        QTest::mouseMove(menu, menu->actionGeometry(menu->actions().at(1)).center());
+        QTRY_COMPARE(w->statusBar()->currentMessage(), QStringLiteral("Saved 2024-01-02 03:04:05"));
+        choose(menu, menu->actions().at(1));
+        QCOMPARE(text(*w)->toPlainText(), QStringLiteral("SELECT 'older'"));
+        QTRY_COMPARE(w->statusBar()->currentMessage(), QString());
+    }
+
     void exports_data()
     {
         QTest::addColumn<bool>("visibleOnly");
@@ -585,6 +835,16 @@ private Q_SLOTS:
         QVERIFY(!QApplication::overrideCursor());
         QVERIFY(grid(*w)->rows() > 1);
         QCOMPARE(history::list().value(0).caption, QStringLiteral("SELECT FirstName FROM tbl_User"));
+
+        // The rows counted are those of the whole result, whatever the grid shows at first.
+        text(*w)->setPlainText(QStringLiteral("SELECT u.FirstName FROM tbl_User u, tbl_User v, tbl_User x"));
+        QTest::mouseClick(execute, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->isRunning(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!grid(*w)->gridModel()->isLoading(), 60000);
+        QVERIFY2(saysWithTime(statusLine(*w),
+                              QStringLiteral("Rows: %1 | Records affected: 0").arg(grid(*w)->rows() - 1)),
+                 qPrintable(statusLine(*w)));
+        QVERIFY(grid(*w)->rows() > 10000);
 
         text(*w)->setPlainText(kUpdateThree);
         QTest::mouseClick(execute, Qt::LeftButton);

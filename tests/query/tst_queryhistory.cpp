@@ -14,14 +14,42 @@ namespace {
 
 const QDateTime kStart(QDate(2024, 3, 9), QTime(23, 59, 50));
 const QString kKey = history::kQueriesKey.toString();
+const QString kDetailsKey = history::kDetailsKey.toString();
 
-QStringList storedNames()
+history::Details ranOn(const QString &database, qint64 ms, int secondsAfterStart = 0)
+{
+    return {kStart.addSecs(secondsAfterStart).addMSecs(123), database, ms};
+}
+
+QStringList namesIn(const QString &key)
 {
     QStringList names;
-    for (const reg::Entry &e : reg::EnumValues(reg::HKEY_LOCAL_MACHINE, kKey).value_or(QList<reg::Entry>()))
-        names << e.name;
+    for (const reg::Entry &e : reg::EnumValues(reg::HKEY_LOCAL_MACHINE, key).value_or(QList<reg::Entry>()))
+        if (!e.name.isEmpty())
+            names << e.name;
     return names;
 }
+
+// The lines of one key's section of the registry file, as any version of the program reads them.
+QStringList fileSection(const QString &key)
+{
+    QFile f(reg::storeFilePath());
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    const QStringList lines = QString::fromUtf8(f.readAll()).split(u'\n');
+    const QString header = QStringLiteral("[HKEY_LOCAL_MACHINE\\") + key + u']';
+    QStringList section;
+    bool inside = false;
+    for (const QString &line : lines) {
+        if (line.startsWith(u'['))
+            inside = line.trimmed() == header;
+        else if (inside && !line.trimmed().isEmpty())
+            section << line.trimmed();
+    }
+    return section;
+}
+
+QStringList storedNames() { return namesIn(kKey); }
 
 QStringList listedCaptions()
 {
@@ -174,6 +202,123 @@ private Q_SLOTS:
         QCOMPARE(shown.size(), 11);
         QCOMPARE(shown.first(), QStringLiteral("q14"));
         QCOMPARE(shown.last(), QStringLiteral("q4"));
+    }
+
+    // When and where a query ran come back with it; the queries' key holds
+    // exactly what it held before details existed, so older versions list,
+    // load and trim it as ever.
+    void detailsKeptBesideTheQueries()
+    {
+        QCOMPARE(history::save(QStringLiteral("select 1\nfrom a"), kStart, ranOn(QStringLiteral("Orvex"), 153)),
+                 history::SaveResult::Saved);
+        QCOMPARE(history::save(QStringLiteral("select 2"), kStart.addSecs(1),
+                               ranOn(QStringLiteral("Db \"two\""), 70000, 1)),
+                 history::SaveResult::Saved);
+        QCOMPARE(fileSection(kKey),
+                 (QStringList{QStringLiteral("\"20240309235950\"=\"select 1"), QStringLiteral("from a\""),
+                              QStringLiteral("\"20240309235951\"=\"select 2\"")}));
+        QCOMPARE(namesIn(kDetailsKey), (QStringList{"20240309235950", "20240309235951"}));
+
+        const QList<history::Entry> entries = history::list();
+        QCOMPARE(entries.size(), 2);
+        QCOMPARE(entries.at(0).caption, QStringLiteral("select 2"));
+        QVERIFY(entries.at(0).details);
+        QCOMPARE(entries.at(0).details->database, QStringLiteral("Db \"two\""));
+        QCOMPARE(entries.at(0).details->elapsedMs, 70000);
+        QCOMPARE(entries.at(0).details->ranAt, kStart.addSecs(1).addMSecs(123));
+        QVERIFY(entries.at(1).details);
+        QCOMPARE(entries.at(1).details->database, QStringLiteral("Orvex"));
+        QCOMPARE(entries.at(1).details->ranAt, kStart.addMSecs(123));
+        QCOMPARE(history::load(entries.at(1).name).value_or(QString()), QStringLiteral("select 1\r\nfrom a"));
+    }
+
+    // A history written before details existed loads as it was, its entries
+    // without details; saving after it describes the new query only.
+    void oldHistoryLoads()
+    {
+        QFile f(reg::storeFilePath());
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("Windows Registry Editor Version 5.00\r\n\r\n"
+                "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisvane\\Fennick\\Diagnostic Tools\\Talmu\\Queries]\r\n"
+                "\"20240101090000\"=\"select old\"\r\n"
+                "\"20240102100000\"=\"select\r\nolder\"\r\n");
+        f.close();
+        QList<history::Entry> entries = history::list();
+        QCOMPARE(entries.size(), 2);
+        QCOMPARE(entries.at(0).caption, QStringLiteral("select older"));
+        QVERIFY(!entries.at(0).details);
+        QCOMPARE(history::timeOfName(entries.at(0).name), QDateTime(QDate(2024, 1, 2), QTime(10, 0)));
+        QCOMPARE(history::load(entries.at(1).name), std::optional<QString>(QStringLiteral("select old")));
+
+        history::save(QStringLiteral("select new"), kStart, ranOn(QStringLiteral("Orvex"), 5));
+        entries = history::list();
+        QCOMPARE(entries.size(), 3);
+        QVERIFY(entries.at(0).details);
+        QVERIFY(!entries.at(1).details);
+        QVERIFY(!entries.at(2).details);
+        QCOMPARE(storedNames(), (QStringList{"20240101090000", "20240102100000", "20240309235950"}));
+    }
+
+    // Details go with their trimmed query, also those another copy (an
+    // older version) left behind when it trimmed; details that name another
+    // text never describe the query that took their name.
+    void detailsFollowTheirQueries()
+    {
+        for (int i = 1; i <= 11; ++i)
+            history::save(QStringLiteral("q%1").arg(i), kStart.addSecs(60 * i),
+                          ranOn(QStringLiteral("Orvex"), i, 60 * i));
+        QCOMPARE(namesIn(kDetailsKey), storedNames());
+        QCOMPARE(storedNames().size(), 10);
+
+        // An older version trims without looking at the details.
+        const QString gone = storedNames().first();
+        reg::DeleteValue(reg::HKEY_LOCAL_MACHINE, kKey, gone);
+        QVERIFY(namesIn(kDetailsKey).contains(gone));
+        // ... and saves a query of its own under that name (a clock set back).
+        reg::SetValue(reg::HKEY_LOCAL_MACHINE, kKey, gone, reg::REG_SZ, QStringLiteral("another"));
+        const QList<history::Entry> entries = history::list();
+        QCOMPARE(entries.first().caption, QStringLiteral("another")); // stored last
+        QVERIFY(!entries.first().details);
+        QVERIFY(entries.at(1).details);
+
+        reg::DeleteValue(reg::HKEY_LOCAL_MACHINE, kKey, gone);
+        history::save(QStringLiteral("q12"), kStart.addSecs(60 * 12), ranOn(QStringLiteral("Orvex"), 12));
+        QCOMPARE(namesIn(kDetailsKey), storedNames());
+
+        // A text too long to read back, stored by an older version, ends the
+        // listings there: the details of the queries after it stay all the same.
+        const QStringList before = namesIn(kDetailsKey);
+        reg::SetValue(reg::HKEY_LOCAL_MACHINE, kKey, QStringLiteral("20240310001300"), reg::REG_SZ,
+                      QString(5000, u'x'));
+        history::save(QStringLiteral("q14"), kStart.addSecs(60 * 14), ranOn(QStringLiteral("Orvex"), 14));
+        QCOMPARE(namesIn(kDetailsKey), before + QStringList{QStringLiteral("20240310001350")});
+        reg::DeleteValue(reg::HKEY_LOCAL_MACHINE, kKey, QStringLiteral("20240310001300"));
+        QVERIFY(history::list().first().details);
+        QCOMPARE(history::list().first().details->elapsedMs, 14);
+    }
+
+    void detailsData_data()
+    {
+        QTest::addColumn<QString>("data");
+        QTest::addColumn<bool>("read");
+        const QString text = QStringLiteral("select 1");
+        QTest::newRow("written") << history::encodeDetails(ranOn(QStringLiteral("Orvex"), 9), text) << true;
+        QTest::newRow("of-another-text") << history::encodeDetails(ranOn(QStringLiteral("Orvex"), 9), "select 2")
+                                         << false;
+        QTest::newRow("not-json") << "20240101" << false;
+        QTest::newRow("empty") << "" << false;
+    }
+    void detailsData()
+    {
+        QFETCH(QString, data);
+        QFETCH(bool, read);
+        const std::optional<history::Details> d = history::decodeDetails(data, QStringLiteral("select 1"));
+        QCOMPARE(bool(d), read);
+        if (read) {
+            QCOMPARE(d->ranAt, kStart.addMSecs(123));
+            QCOMPARE(d->database, QStringLiteral("Orvex"));
+            QCOMPARE(d->elapsedMs, 9);
+        }
     }
 };
 
