@@ -192,6 +192,21 @@ Cell cellOf(const db::RowStore &store, qsizetype row, int column, std::deque<QBy
     return c;
 }
 
+// The sorted rows with the null ones before them (after them when descending).
+template<class Keyed>
+RowList joined(const Keyed &keyed, const RowList &nulls, bool descending)
+{
+    RowList rows;
+    rows.reserve(keyed.size() + nulls.size());
+    if (!descending)
+        rows.insert(rows.end(), nulls.begin(), nulls.end());
+    for (const auto &k : keyed)
+        rows.push_back(k.second);
+    if (descending)
+        rows.insert(rows.end(), nulls.begin(), nulls.end());
+    return rows;
+}
+
 template<class Key, class Parse>
 RowList sortBy(const db::RowStore &store, int column, bool descending, const StopToken *stop, Parse parse)
 {
@@ -216,15 +231,7 @@ RowList sortBy(const db::RowStore &store, int column, bool descending, const Sto
         std::stable_sort(keyed.begin(), keyed.end(), before);
     if (stop && stop->stopRequested())
         return {};
-    RowList rows;
-    rows.reserve(std::size_t(n));
-    if (!descending)
-        rows.insert(rows.end(), nulls.begin(), nulls.end());
-    for (const auto &k : keyed)
-        rows.push_back(k.second);
-    if (descending)
-        rows.insert(rows.end(), nulls.begin(), nulls.end());
-    return rows;
+    return joined(keyed, nulls, descending);
 }
 
 // Integers (as the store writes them) without the general number parser.
@@ -263,15 +270,7 @@ RowList sortNumbers(const db::RowStore &store, int column, bool descending, cons
     const auto keyLess = [](const auto &a, const auto &b) { return a.first < b.first; };
     if (!keyed.empty() && !std::is_sorted(keyed.begin(), keyed.end(), keyLess))
         radixSort(keyed);
-    RowList rows;
-    rows.reserve(std::size_t(n));
-    if (!descending)
-        rows.insert(rows.end(), nulls.begin(), nulls.end());
-    for (const auto &k : keyed)
-        rows.push_back(k.second);
-    if (descending)
-        rows.insert(rows.end(), nulls.begin(), nulls.end());
-    return rows;
+    return joined(keyed, nulls, descending);
 }
 
 struct TextKey
@@ -327,35 +326,8 @@ RowList sortedRows(const db::RowStore &store, int column, bool descending, const
     case SortKind::Text:
         break;
     }
-    // Text keys point into the store; cells an edit replaced are kept aside.
-    auto kept = std::make_shared<std::deque<QByteArray>>();
-    const qsizetype n = store.rowCount();
-    std::vector<std::pair<TextKey, std::int32_t>> keyed;
-    keyed.reserve(std::size_t(n));
-    RowList nulls;
-    for (qsizetype r = 0; r < n; ++r) {
-        const Cell c = cellOf(store, r, column, kept.get());
-        if (c.type == db::CellType::Null)
-            nulls.push_back(std::int32_t(r));
-        else
-            keyed.emplace_back(TextKey{c.bytes}, std::int32_t(r));
-    }
-    if (stop && stop->stopRequested())
-        return {};
-    const auto before = [descending](const auto &a, const auto &b) {
-        return descending ? b.first < a.first : a.first < b.first;
-    };
-    if (!std::is_sorted(keyed.begin(), keyed.end(), before))
-        std::stable_sort(keyed.begin(), keyed.end(), before);
-    RowList rows;
-    rows.reserve(std::size_t(n));
-    if (!descending)
-        rows.insert(rows.end(), nulls.begin(), nulls.end());
-    for (const auto &k : keyed)
-        rows.push_back(k.second);
-    if (descending)
-        rows.insert(rows.end(), nulls.begin(), nulls.end());
-    return rows;
+    // Text keys point into the store (cells an edit replaced into sortBy's own keeping).
+    return sortBy<TextKey>(store, column, descending, stop, [](const Cell &c) { return TextKey{c.bytes}; });
 }
 
 std::optional<ColumnFilter> parseFilter(int column, const QString &typed)

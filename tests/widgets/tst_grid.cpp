@@ -154,7 +154,6 @@ void typeOver(Grid &grid, int row, int column, const QString &text)
     editor->selectAll();
     QTest::keyClicks(editor, text);
     QTest::keyClick(editor, Qt::Key_Return);
-
 }
 
 // A small table with a number, a text, a date and a GUID column, some null.
@@ -172,6 +171,15 @@ std::shared_ptr<db::ResultSet> mixedRows()
     rs->addRow({-5, QStringLiteral("say \"hi\""), QStringLiteral("2024-03-01 09:00:00"),
                 QStringLiteral("00000001-0000-0000-0000-000000000000")});
     return std::shared_ptr<db::ResultSet>(std::move(rs));
+}
+
+// Shows mixedRows() in the grid, with every row in.
+bool showMixedRows(Grid &grid)
+{
+    grid.resize(600, 300);
+    grid.setResultSet(mixedRows());
+    grid.show();
+    return QTest::qWaitForWindowExposed(&grid) && QTest::qWaitFor([&] { return grid.gridModel()->rowCount() == 5; });
 }
 
 QStringList columnTexts(const GridModel &model, int column)
@@ -320,11 +328,7 @@ private Q_SLOTS:
     void headerClicksSortEachKindOfColumn()
     {
         Grid grid(nullptr, true);
-        grid.resize(600, 300);
-        grid.setResultSet(mixedRows());
-        grid.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&grid));
-        QTRY_COMPARE(grid.gridModel()->rowCount(), 5);
+        QVERIFY(showMixedRows(grid));
         const GridModel &model = *grid.gridModel();
         const QStringList unsorted = columnTexts(model, 0);
 
@@ -356,11 +360,7 @@ private Q_SLOTS:
     void filterRowNarrowsAsYouType()
     {
         Grid grid(nullptr, true);
-        grid.resize(600, 300);
-        grid.setResultSet(mixedRows());
-        grid.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&grid));
-        QTRY_COMPARE(grid.gridModel()->rowCount(), 5);
+        QVERIFY(showMixedRows(grid));
         const GridModel &model = *grid.gridModel();
         QVERIFY(!grid.filterBox(1));
         grid.setFilterRowVisible(true);
@@ -401,11 +401,7 @@ private Q_SLOTS:
     void selectionCopiesWithItsHeader()
     {
         Grid grid(nullptr, true);
-        grid.resize(600, 300);
-        grid.setResultSet(mixedRows());
-        grid.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&grid));
-        QTRY_COMPARE(grid.gridModel()->rowCount(), 5);
+        QVERIFY(showMixedRows(grid));
         const auto cellAt = [&](int row, int column) {
             return grid.visualRect(grid.model()->index(row, column)).center();
         };
@@ -431,11 +427,7 @@ private Q_SLOTS:
     void findInGridGoesFromMatchToMatch()
     {
         Grid grid(nullptr, true);
-        grid.resize(600, 300);
-        grid.setResultSet(mixedRows());
-        grid.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&grid));
-        QTRY_COMPARE(grid.gridModel()->rowCount(), 5);
+        QVERIFY(showMixedRows(grid));
         grid.setFocus();
         QTest::keyClick(grid.viewport(), Qt::Key_F, Qt::ControlModifier);
         GridFindBar *bar = grid.findBar();
