@@ -174,7 +174,7 @@ bool RowStore::endRow()
         // Rare: the row's cells keep their full offsets in the wide table.
         m_wideRows.emplace_back(std::uint32_t(rowCount()), std::uint32_t(m_wideCells.size()));
         m_wideCells.insert(m_wideCells.end(), m_pendingCells.begin(), m_pendingCells.end());
-        m_cells.insert(m_cells.end(), m_pendingCells.size(), 0);
+        m_cells.append(m_pendingCells.size(), 0);
         start |= kWideRow;
     }
     m_rowStart.push_back(start);
@@ -190,20 +190,6 @@ void RowStore::appendRow(const QVariantList &values)
     endRow();
 }
 
-namespace {
-
-// Grows a vector by at least a quarter when it must grow, so that appending
-// batches costs amortised constant time without doubling the memory held.
-template<class T>
-void reserveFor(std::vector<T> &v, std::size_t more)
-{
-    const std::size_t need = v.size() + more;
-    if (v.capacity() < need)
-        v.reserve(std::max(need, v.size() + v.size() / 4));
-}
-
-} // namespace
-
 void RowStore::append(RowStore &&other)
 {
     if (&other == this || other.rowCount() == 0)
@@ -218,10 +204,9 @@ void RowStore::append(RowStore &&other)
     }
     // Rows appended later continue in the last chunk taken over.
     m_chunkUsed = other.m_chunkUsed;
-    reserveFor(m_rowStart, other.m_rowStart.size());
-    reserveFor(m_cells, other.m_cells.size());
-    m_rowStart.insert(m_rowStart.end(), other.m_rowStart.begin(), other.m_rowStart.end());
-    m_cells.insert(m_cells.end(), other.m_cells.begin(), other.m_cells.end());
+    // The index grows by the batch alone: what is there stays where it is.
+    m_rowStart.append(other.m_rowStart);
+    m_cells.append(other.m_cells);
     const auto wideBase = std::uint32_t(m_wideCells.size());
     for (const auto &[row, at] : other.m_wideRows)
         m_wideRows.emplace_back(firstRow + row, wideBase + at);
@@ -431,9 +416,8 @@ qsizetype RowStore::allocatedBytes() const
     qsizetype total = 0;
     for (qsizetype s : m_chunkSizes)
         total += s;
-    total += qsizetype(m_cells.capacity() * sizeof(std::uint16_t));
-    total += qsizetype((m_rowStart.capacity() + m_chunkFirstRow.capacity() + m_wideCells.capacity())
-                       * sizeof(std::uint32_t));
+    total += qsizetype(m_cells.capacityBytes() + m_rowStart.capacityBytes());
+    total += qsizetype((m_chunkFirstRow.capacity() + m_wideCells.capacity()) * sizeof(std::uint32_t));
     total += qsizetype(m_wideRows.capacity() * sizeof(m_wideRows.front()));
     return total;
 }

@@ -13,6 +13,75 @@
 
 namespace korva::db {
 
+// A sequence that grows without ever moving what it holds: elements live in
+// blocks of a fixed size (the first one grows up to it), so that appending is
+// always in proportion to what is appended, never to what is there.
+template<class T>
+class BlockVector
+{
+public:
+    static constexpr int kShift = 15;
+    static constexpr std::size_t kBlock = std::size_t(1) << kShift;
+
+    std::size_t size() const { return m_size; }
+    const T &operator[](std::size_t i) const { return m_blocks[i >> kShift][i & (kBlock - 1)]; }
+    void push_back(T value)
+    {
+        room();
+        m_blocks.back().push_back(value);
+        ++m_size;
+    }
+    void append(std::size_t count, T value)
+    {
+        for (std::size_t i = 0; i < count; ++i)
+            push_back(value);
+    }
+    void append(const BlockVector &other)
+    {
+        for (const std::vector<T> &block : other.m_blocks)
+            for (std::size_t at = 0; at < block.size();) {
+                room();
+                std::vector<T> &last = m_blocks.back();
+                const std::size_t n = std::min(block.size() - at, kBlock - last.size());
+                last.insert(last.end(), block.begin() + std::ptrdiff_t(at), block.begin() + std::ptrdiff_t(at + n));
+                at += n;
+                m_size += n;
+            }
+    }
+    void clear()
+    {
+        m_blocks.clear();
+        m_size = 0;
+    }
+    void shrink_to_fit()
+    {
+        if (!m_blocks.empty())
+            m_blocks.back().shrink_to_fit();
+    }
+    std::size_t capacityBytes() const
+    {
+        std::size_t bytes = m_blocks.capacity() * sizeof(std::vector<T>);
+        for (const std::vector<T> &block : m_blocks)
+            bytes += block.capacity() * sizeof(T);
+        return bytes;
+    }
+
+private:
+    // A block with room at the end; a new one takes its full size at once,
+    // except the first, which grows as a vector does (small results stay small).
+    void room()
+    {
+        if (m_blocks.empty() || m_blocks.back().size() == kBlock) {
+            m_blocks.emplace_back();
+            if (m_blocks.size() > 1)
+                m_blocks.back().reserve(kBlock);
+        }
+    }
+
+    std::vector<std::vector<T>> m_blocks;
+    std::size_t m_size = 0;
+};
+
 enum class CellType : std::uint8_t { Null = 0, Integer = 1, Real = 2, Text = 3, Blob = 4 };
 
 // UTF-8 bytes as text, a leading U+FEFF kept as the character it is (it is
@@ -139,8 +208,8 @@ private:
     qsizetype m_firstChunk = kFirstChunkSize;
     // Per row: start offset in its chunk (kWideRow set for a wide row). Per
     // cell, columnCount to a row: the narrow form (unused for a wide row).
-    std::vector<std::uint32_t> m_rowStart;
-    std::vector<std::uint16_t> m_cells;
+    BlockVector<std::uint32_t> m_rowStart;
+    BlockVector<std::uint16_t> m_cells;
     // Rows over 8 KB: row number and where their cells begin in m_wideCells.
     std::vector<std::pair<std::uint32_t, std::uint32_t>> m_wideRows;
     std::vector<std::uint32_t> m_wideCells;
