@@ -18,6 +18,191 @@ QString textFromUtf8(const char *utf8, qsizetype size)
     return QString::fromUtf8(utf8, size);
 }
 
+namespace {
+
+// A cell's tag byte: its kind in the high four bits, a small number in the low four.
+enum Kind : unsigned {
+    kNull = 0,   // no bytes
+    kInt = 1,    // low: bytes of the value, little endian, sign extended (0 for zero)
+    kReal = 2,   // 8 bytes
+    kText = 3,   // UTF-8; low: length, or 15 and the length as a varint
+    kBlob = 4,   // raw bytes, length as for text
+    kDate = 5,   // low: form (kDateForms); 7 bytes of packed fields
+    kGuid = 6,   // low: 1 braces, 2 lower case; 16 bytes
+    kDigits = 7, // low: count of decimal digits (1-15); two to a byte
+    kDict = 8,   // low: bytes of the entry's number in the column's dictionary
+};
+
+// The date texts kept packed, by length: "2005-06-01 00:00:38.000", without
+// the milliseconds, without the time.
+constexpr int kDateLengths[] = {23, 19, 10};
+
+// Texts repeated in a column go to its dictionary when they are this long at
+// most; a column whose texts are mostly new stops using it.
+constexpr qsizetype kDictMaxText = 48;
+constexpr std::uint32_t kDictMaxEntries = 65535;
+
+inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+inline int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+inline std::uint64_t hashBytes(const char *p, std::size_t n)
+{
+    std::uint64_t h = 0x9E3779B97F4A7C15ull ^ n;
+    while (n >= 8) {
+        std::uint64_t w;
+        std::memcpy(&w, p, 8);
+        h = (h ^ w) * 0xff51afd7ed558ccdull;
+        h ^= h >> 32;
+        p += 8;
+        n -= 8;
+    }
+    if (n) {
+        std::uint64_t w = 0;
+        std::memcpy(&w, p, n);
+        h = (h ^ w) * 0xff51afd7ed558ccdull;
+        h ^= h >> 32;
+    }
+    return h;
+}
+
+// Where a GUID text's 32 hex digits are, without its braces.
+constexpr int kGuidDigitAt[32] = {0,  1,  2,  3,  4,  5,  6,  7,  9,  10, 11, 12, 14, 15, 16, 17,
+                                  19, 20, 21, 22, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35};
+
+// The cell after this one.
+inline const unsigned char *skipCell(const unsigned char *p)
+{
+    const unsigned kind = p[0] >> 4, low = p[0] & 15u;
+    ++p;
+    switch (kind) {
+    case kNull:
+        return p;
+    case kInt:
+    case kDict:
+        return p + low;
+    case kReal:
+        return p + 8;
+    case kText:
+    case kBlob: {
+        if (low < 15)
+            return p + low;
+        std::uint64_t size = 0;
+        for (int shift = 0;; shift += 7) {
+            const unsigned char b = *p++;
+            size |= std::uint64_t(b & 0x7f) << shift;
+            if (!(b & 0x80))
+                break;
+        }
+        return p + size;
+    }
+    case kDate:
+        return p + 7;
+    case kGuid:
+        return p + 16;
+    case kDigits:
+        return p + (low + 1) / 2;
+    }
+    return p;
+}
+
+} // namespace
+
+// A column's repeated texts: entry i is bytes [ends[i-1], ends[i]). While the
+// dictionary is written to, a hash table finds an entry by its text.
+struct ColumnDictionary
+{
+    std::vector<char> bytes;
+    std::vector<std::uint32_t> ends;
+    std::vector<std::uint32_t> slots; // entry + 1, 0 for a free slot
+    std::uint32_t lookups = 0;
+    bool closed = false;
+
+    std::string_view entry(std::uint32_t i) const
+    {
+        const std::uint32_t begin = i == 0 ? 0 : ends[i - 1];
+        return {bytes.data() + begin, ends[i] - begin};
+    }
+    // The entry holding the text, added if new; -1 when the text is not to be kept here.
+    std::int64_t find(const char *text, std::size_t size)
+    {
+        if (closed)
+            return -1;
+        ++lookups;
+        if (slots.empty())
+            slots.assign(256, 0);
+        std::size_t mask = slots.size() - 1;
+        std::size_t at = hashBytes(text, size) & mask;
+        for (;; at = (at + 1) & mask) {
+            const std::uint32_t slot = slots[at];
+            if (slot == 0)
+                break;
+            const std::string_view e = entry(slot - 1);
+            if (e.size() == size && std::memcmp(e.data(), text, size) == 0)
+                return slot - 1;
+        }
+        // Mostly new texts (names, keys) are better kept in the row.
+        const auto count = std::uint32_t(ends.size());
+        if (count >= kDictMaxEntries || (lookups >= 256 && count * 2 > lookups)) {
+            closed = true;
+            slots = {};
+            return -1;
+        }
+        bytes.insert(bytes.end(), text, text + size);
+        ends.push_back(std::uint32_t(bytes.size()));
+        slots[at] = count + 1;
+        if ((count + 1) * 2 > slots.size()) {
+            std::vector<std::uint32_t> grown(slots.size() * 2, 0);
+            mask = grown.size() - 1;
+            for (std::uint32_t i = 0; i <= count; ++i) {
+                const std::string_view e = entry(i);
+                std::size_t to = hashBytes(e.data(), e.size()) & mask;
+                while (grown[to])
+                    to = (to + 1) & mask;
+                grown[to] = i + 1;
+            }
+            slots = std::move(grown);
+        }
+        return count;
+    }
+    void seal()
+    {
+        slots = {};
+        bytes.shrink_to_fit();
+        ends.shrink_to_fit();
+    }
+    std::size_t allocated() const
+    {
+        return bytes.capacity() + (ends.capacity() + slots.capacity()) * sizeof(std::uint32_t);
+    }
+};
+
+struct RowStore::Dictionary
+{
+    std::vector<ColumnDictionary> columns;
+    bool sealed = false;
+};
+
+struct RowStore::Segment
+{
+    std::uint32_t firstRow = 0;
+    std::unique_ptr<Dictionary> dictionary;
+};
+
+RowStore::RowStore() = default;
+RowStore::~RowStore() = default;
+RowStore::RowStore(RowStore &&) noexcept = default;
+RowStore &RowStore::operator=(RowStore &&) noexcept = default;
+
 void RowStore::setColumns(const QStringList &names)
 {
     clear();
@@ -30,14 +215,11 @@ void RowStore::clear()
     m_chunkSizes.clear();
     m_chunkFirstRow.clear();
     m_chunkUsed = 0;
+    m_segments.clear();
     m_rowStart.clear();
-    m_cells.clear();
-    m_wideRows.clear();
-    m_wideCells.clear();
     m_pending.clear();
-    m_pendingCells.clear();
+    m_pendingCells = 0;
     m_inRow = false;
-    m_pendingTooLarge = false;
     m_contentBytes = 0;
     m_overrides.clear();
 }
@@ -45,59 +227,159 @@ void RowStore::clear()
 void RowStore::beginRow()
 {
     m_pending.clear();
-    m_pendingCells.clear();
+    m_pendingCells = 0;
     m_inRow = true;
     m_pendingTooLarge = false;
 }
 
-void RowStore::addCell(CellType type, const char *data, qsizetype size)
+void RowStore::addTag(unsigned tag, const void *data, qsizetype size)
 {
-    // Cell ends are kept in kTypeShift bits: a larger row cannot be held.
-    if (m_pendingTooLarge || qsizetype(m_pending.size()) + size > maxRowBytes()) {
+    // Cells past the columns are left out.
+    if (m_pendingCells++ >= columnCount())
+        return;
+    if (m_pendingTooLarge || qsizetype(m_pending.size()) + 1 + size > maxRowBytes()) {
         m_pendingTooLarge = true;
-        m_pendingCells.push_back(0);
         return;
     }
-    if (size > 0)
-        m_pending.insert(m_pending.end(), data, data + size);
-    m_pendingCells.push_back(std::uint32_t(m_pending.size()) | (std::uint32_t(type) << kTypeShift));
+    m_pending.push_back(static_cast<unsigned char>(tag));
+    if (size > 0) {
+        const auto *bytes = static_cast<const unsigned char *>(data);
+        m_pending.insert(m_pending.end(), bytes, bytes + size);
+    }
 }
 
-void RowStore::addNull() { addCell(CellType::Null, nullptr, 0); }
+void RowStore::addNull() { addTag(kNull << 4, nullptr, 0); }
 
 void RowStore::addInteger(qint64 value)
 {
-    char buf[24];
-    char *end = buf + sizeof buf;
-    char *p = end;
-    // Digits from the right; the magnitude as unsigned so the lowest value works too.
-    quint64 v = value < 0 ? quint64(0) - quint64(value) : quint64(value);
-    do {
-        *--p = char('0' + v % 10);
-        v /= 10;
-    } while (v != 0);
-    if (value < 0)
-        *--p = '-';
-    addCell(CellType::Integer, p, end - p);
+    // The fewest bytes that give the value back when sign extended.
+    unsigned n = 0;
+    while (n < 8) {
+        const int shift = 64 - 8 * int(n);
+        const qint64 back = n == 0 ? 0 : qint64(quint64(value) << shift) >> shift;
+        if (back == value)
+            break;
+        ++n;
+    }
+    unsigned char bytes[8];
+    for (unsigned i = 0; i < n; ++i)
+        bytes[i] = static_cast<unsigned char>(quint64(value) >> (8 * i));
+    addTag(kInt << 4 | n, bytes, n);
 }
 
-void RowStore::addReal(double value)
+void RowStore::addReal(double value) { addTag(kReal << 4, &value, sizeof value); }
+
+bool RowStore::addCompactText(const char *p, qsizetype size)
 {
-    const QByteArray text = QByteArray::number(value, 'g', 15);
-    addCell(CellType::Real, text.constData(), text.size());
+    if (size >= 1 && size <= 15) {
+        qsizetype i = 0;
+        while (i < size && isDigit(p[i]))
+            ++i;
+        if (i == size) {
+            unsigned char packed[8] = {};
+            for (i = 0; i < size; ++i)
+                packed[i / 2] |= static_cast<unsigned char>((p[i] - '0') << (i % 2 ? 4 : 0));
+            addTag(kDigits << 4 | unsigned(size), packed, (size + 1) / 2);
+            return true;
+        }
+    }
+    for (unsigned form = 0; form < 3; ++form) {
+        if (size != kDateLengths[form])
+            continue;
+        // Fixed places for digits and separators; each field within its bits.
+        static constexpr char kPattern[] = "dddd-dd-dd dd:dd:dd.ddd";
+        for (qsizetype i = 0; i < size; ++i)
+            if (kPattern[i] == 'd' ? !isDigit(p[i]) : p[i] != kPattern[i])
+                return false;
+        auto field = [p](int at, int digits) {
+            int v = 0;
+            for (int i = 0; i < digits; ++i)
+                v = v * 10 + (p[at + i] - '0');
+            return std::uint64_t(v);
+        };
+        const std::uint64_t month = field(5, 2), day = field(8, 2);
+        const std::uint64_t hour = form < 2 ? field(11, 2) : 0, minute = form < 2 ? field(14, 2) : 0;
+        const std::uint64_t second = form < 2 ? field(17, 2) : 0, milli = form == 0 ? field(20, 3) : 0;
+        if (month > 15 || day > 31 || hour > 31)
+            return false;
+        const std::uint64_t packed = field(0, 4) | month << 14 | day << 18 | hour << 23 | minute << 28
+                                     | second << 34 | milli << 40;
+        unsigned char bytes[7];
+        for (int i = 0; i < 7; ++i)
+            bytes[i] = static_cast<unsigned char>(packed >> (8 * i));
+        addTag(kDate << 4 | form, bytes, 7);
+        return true;
+    }
+    if (size == 36 || size == 38) {
+        const bool braces = size == 38;
+        if (braces && (p[0] != '{' || p[37] != '}'))
+            return false;
+        const char *g = p + (braces ? 1 : 0);
+        if (g[8] != '-' || g[13] != '-' || g[18] != '-' || g[23] != '-')
+            return false;
+        bool upper = false, lower = false;
+        unsigned char bytes[16];
+        for (int i = 0; i < 32; i += 2) {
+            const char a = g[kGuidDigitAt[i]], b = g[kGuidDigitAt[i + 1]];
+            const int hi = hexValue(a), lo = hexValue(b);
+            if (hi < 0 || lo < 0)
+                return false;
+            upper = upper || (a >= 'A' && a <= 'F') || (b >= 'A' && b <= 'F');
+            lower = lower || (a >= 'a' && a <= 'f') || (b >= 'a' && b <= 'f');
+            bytes[i / 2] = static_cast<unsigned char>(hi << 4 | lo);
+        }
+        if (upper && lower)
+            return false; // mixed case would not read back as given
+        addTag(kGuid << 4 | (braces ? 1u : 0u) | (lower ? 2u : 0u), bytes, 16);
+        return true;
+    }
+    if (size >= 2 && size <= kDictMaxText && m_pendingCells < columnCount()) {
+        const std::int64_t entry = buildingDictionary()->columns[std::size_t(m_pendingCells)].find(p, std::size_t(size));
+        if (entry >= 0) {
+            const unsigned char bytes[2] = {static_cast<unsigned char>(entry), static_cast<unsigned char>(entry >> 8)};
+            addTag(kDict << 4 | (entry < 256 ? 1u : 2u), bytes, entry < 256 ? 1 : 2);
+            return true;
+        }
+    }
+    return false;
 }
 
-void RowStore::addText(const char *utf8, qsizetype size) { addCell(CellType::Text, utf8, size); }
+void RowStore::addSized(unsigned kind, const char *data, qsizetype size)
+{
+    if (size < 15) {
+        addTag(kind << 4 | unsigned(size), data, size);
+        return;
+    }
+    if (m_pendingCells++ >= columnCount())
+        return;
+    if (m_pendingTooLarge || qsizetype(m_pending.size()) + 11 + size > maxRowBytes()) {
+        m_pendingTooLarge = true;
+        return;
+    }
+    m_pending.push_back(static_cast<unsigned char>(kind << 4 | 15u));
+    for (auto v = quint64(size);; v >>= 7) {
+        m_pending.push_back(static_cast<unsigned char>((v & 0x7f) | (v >= 0x80 ? 0x80 : 0)));
+        if (v < 0x80)
+            break;
+    }
+    m_pending.insert(m_pending.end(), data, data + size);
+}
+
+void RowStore::addText(const char *utf8, qsizetype size)
+{
+    if (!addCompactText(utf8, size))
+        addSized(kText, utf8, size);
+}
 
 void RowStore::addText(const QString &text)
 {
     const QByteArray utf8 = text.toUtf8();
-    addCell(CellType::Text, utf8.constData(), utf8.size());
+    addText(utf8.constData(), utf8.size());
 }
 
 void RowStore::addBlob(const void *data, qsizetype size)
 {
-    addCell(CellType::Blob, static_cast<const char *>(data), size);
+    addSized(kBlob, static_cast<const char *>(data), size);
 }
 
 void RowStore::addVariant(const QVariant &value)
@@ -130,6 +412,7 @@ void RowStore::addVariant(const QVariant &value)
     }
 }
 
+
 char *RowStore::reserve(qsizetype size)
 {
     if (m_chunks.empty() || m_chunkUsed + size > m_chunkSizes.back()) {
@@ -139,6 +422,7 @@ char *RowStore::reserve(qsizetype size)
         const qsizetype chunk = std::max(grown, size);
         m_chunks.push_back(std::unique_ptr<char[]>(new char[std::size_t(chunk)]));
         m_chunkSizes.push_back(chunk);
+        m_chunkFirstRow.push_back(std::uint32_t(rowCount()));
         m_chunkUsed = 0;
     }
     char *at = m_chunks.back().get() + m_chunkUsed;
@@ -146,39 +430,36 @@ char *RowStore::reserve(qsizetype size)
     return at;
 }
 
+RowStore::Dictionary *RowStore::buildingDictionary()
+{
+    if (m_segments.empty() || m_segments.back().dictionary->sealed) {
+        Segment s;
+        s.firstRow = std::uint32_t(rowCount());
+        s.dictionary = std::make_unique<Dictionary>();
+        s.dictionary->columns.resize(std::size_t(columnCount()));
+        m_segments.push_back(std::move(s));
+    }
+    return m_segments.back().dictionary.get();
+}
+
 bool RowStore::endRow()
 {
     m_inRow = false;
     if (m_pendingTooLarge) {
         m_pending.clear();
-        m_pendingCells.clear();
+        m_pendingCells = 0;
         m_pendingTooLarge = false;
         return false;
     }
-    // Short rows are padded with nulls, long ones cut, so every row has columnCount cells.
-    while (int(m_pendingCells.size()) < columnCount())
+    // Short rows are padded with nulls (long ones were cut), so every row has columnCount cells.
+    while (m_pendingCells < columnCount())
         addNull();
-    m_pendingCells.resize(std::size_t(columnCount()));
-    const qsizetype size = m_pendingCells.empty() ? 0 : qsizetype(m_pendingCells.back() & kEndMask);
-    const std::size_t chunksBefore = m_chunks.size();
+    const auto size = qsizetype(m_pending.size());
     char *at = reserve(size);
-    if (m_chunks.size() != chunksBefore)
-        m_chunkFirstRow.push_back(std::uint32_t(rowCount()));
     if (size > 0)
         std::memcpy(at, m_pending.data(), std::size_t(size));
-    auto start = std::uint32_t(at - m_chunks.back().get());
-    if (size <= qsizetype(kNarrowMask)) {
-        for (std::uint32_t cell : m_pendingCells)
-            m_cells.push_back(std::uint16_t((cell & kNarrowMask) | ((cell >> kTypeShift) << kNarrowShift)));
-    } else {
-        // Rare: the row's cells keep their full offsets in the wide table.
-        m_wideRows.emplace_back(std::uint32_t(rowCount()), std::uint32_t(m_wideCells.size()));
-        m_wideCells.insert(m_wideCells.end(), m_pendingCells.begin(), m_pendingCells.end());
-        m_cells.append(m_pendingCells.size(), 0);
-        start |= kWideRow;
-    }
-    m_rowStart.push_back(start);
-    m_contentBytes += size; // null cells hold no bytes
+    m_rowStart.push_back(std::uint32_t(at - m_chunks.back().get()));
+    m_contentBytes += size;
     return true;
 }
 
@@ -202,15 +483,19 @@ void RowStore::append(RowStore &&other)
         m_chunkSizes.push_back(other.m_chunkSizes[i]);
         m_chunkFirstRow.push_back(firstRow + other.m_chunkFirstRow[i]);
     }
-    // Rows appended later continue in the last chunk taken over.
+    // Rows appended later continue in the last chunk taken over, and with
+    // a dictionary of their own.
     m_chunkUsed = other.m_chunkUsed;
+    for (Segment &s : m_segments)
+        s.dictionary->sealed = true;
+    for (Segment &s : other.m_segments) {
+        s.dictionary->sealed = true;
+        for (ColumnDictionary &c : s.dictionary->columns)
+            c.seal();
+        m_segments.push_back({firstRow + s.firstRow, std::move(s.dictionary)});
+    }
     // The index grows by the batch alone: what is there stays where it is.
     m_rowStart.append(other.m_rowStart);
-    m_cells.append(other.m_cells);
-    const auto wideBase = std::uint32_t(m_wideCells.size());
-    for (const auto &[row, at] : other.m_wideRows)
-        m_wideRows.emplace_back(firstRow + row, wideBase + at);
-    m_wideCells.insert(m_wideCells.end(), other.m_wideCells.begin(), other.m_wideCells.end());
     m_contentBytes += other.m_contentBytes;
     const QStringList columns = other.m_columns;
     other.clear();
@@ -228,9 +513,14 @@ void RowStore::shrinkToFit()
         m_chunks.back() = std::move(exact);
         m_chunkSizes.back() = used;
     }
+    for (Segment &s : m_segments) {
+        s.dictionary->sealed = true;
+        for (ColumnDictionary &c : s.dictionary->columns)
+            c.seal();
+    }
     m_rowStart.shrink_to_fit();
-    m_cells.shrink_to_fit();
     m_chunkFirstRow.shrink_to_fit();
+    m_pending = {};
 }
 
 std::size_t RowStore::chunkOf(qsizetype row) const
@@ -239,27 +529,190 @@ std::size_t RowStore::chunkOf(qsizetype row) const
     return std::size_t(after - m_chunkFirstRow.begin()) - 1;
 }
 
-const std::uint32_t *RowStore::wideCells(qsizetype row) const
+std::size_t RowStore::segmentOf(qsizetype row) const
 {
-    const auto it = std::lower_bound(m_wideRows.begin(), m_wideRows.end(), std::uint32_t(row),
-                                     [](const auto &entry, std::uint32_t r) { return entry.first < r; });
-    return m_wideCells.data() + it->second;
+    const auto after = std::upper_bound(m_segments.begin(), m_segments.end(), std::uint32_t(row),
+                                        [](std::uint32_t r, const Segment &s) { return r < s.firstRow; });
+    return std::size_t(after - m_segments.begin()) - 1;
 }
 
-RowStore::Span RowStore::spanIn(qsizetype row, int column, std::size_t chunk) const
+const RowStore::Dictionary *RowStore::dictionaryOf(std::size_t segment) const
 {
-    const std::uint32_t start = m_rowStart[std::size_t(row)];
-    const char *rowData = m_chunks[chunk].get() + (start & ~kWideRow);
-    if (start & kWideRow) {
-        const std::uint32_t *cells = wideCells(row);
-        const std::uint32_t cell = cells[column];
-        const std::uint32_t begin = column == 0 ? 0 : (cells[column - 1] & kEndMask);
-        return {rowData + begin, (cell & kEndMask) - begin, CellType(cell >> kTypeShift)};
+    return segment < m_segments.size() ? m_segments[segment].dictionary.get() : nullptr;
+}
+
+const unsigned char *RowStore::rowData(qsizetype row, std::size_t chunk) const
+{
+    return reinterpret_cast<const unsigned char *>(m_chunks[chunk].get()) + m_rowStart[std::size_t(row)];
+}
+
+namespace {
+
+// Decimal digits of a value, right-aligned before `end`; answers the first.
+char *writeDecimal(char *end, qint64 value)
+{
+    char *p = end;
+    // The magnitude as unsigned so the lowest value works too.
+    quint64 v = value < 0 ? quint64(0) - quint64(value) : quint64(value);
+    do {
+        *--p = char('0' + v % 10);
+        v /= 10;
+    } while (v != 0);
+    if (value < 0)
+        *--p = '-';
+    return p;
+}
+
+inline void writeTwo(char *at, unsigned v)
+{
+    at[0] = char('0' + v / 10 % 10);
+    at[1] = char('0' + v % 10);
+}
+
+} // namespace
+
+void RowStore::decode(const unsigned char *p, const Dictionary *dict, int column, CellBuffer *buffer,
+                      CellRef *ref) const
+{
+    const unsigned kind = p[0] >> 4, low = p[0] & 15u;
+    ++p;
+    ref->replaced = false;
+    ref->stable = true;
+    ref->integer = 0;
+    switch (kind) {
+    case kNull:
+        ref->type = CellType::Null;
+        ref->bytes = {};
+        return;
+    case kInt: {
+        quint64 v = 0;
+        for (unsigned i = 0; i < low; ++i)
+            v |= quint64(p[i]) << (8 * i);
+        const int shift = 64 - 8 * int(low);
+        const qint64 value = low == 0 ? 0 : qint64(v << shift) >> shift;
+        char *end = buffer->data + sizeof buffer->data;
+        char *first = writeDecimal(end, value);
+        ref->type = CellType::Integer;
+        ref->integer = value;
+        ref->bytes = {first, std::size_t(end - first)};
+        ref->stable = false;
+        return;
     }
-    const std::size_t base = std::size_t(row) * std::size_t(columnCount());
-    const std::uint16_t cell = m_cells[base + std::size_t(column)];
-    const std::uint32_t begin = column == 0 ? 0 : (m_cells[base + std::size_t(column) - 1] & kNarrowMask);
-    return {rowData + begin, std::uint32_t(cell & kNarrowMask) - begin, CellType(cell >> kNarrowShift)};
+    case kReal: {
+        double v;
+        std::memcpy(&v, p, sizeof v);
+        const QByteArray text = QByteArray::number(v, 'g', 15);
+        const auto n = std::min<std::size_t>(std::size_t(text.size()), sizeof buffer->data);
+        std::memcpy(buffer->data, text.constData(), n);
+        ref->type = CellType::Real;
+        ref->bytes = {buffer->data, n};
+        ref->stable = false;
+        return;
+    }
+    case kText:
+    case kBlob: {
+        std::uint64_t size = low;
+        if (low == 15) {
+            size = 0;
+            for (int shift = 0;; shift += 7) {
+                const unsigned char b = *p++;
+                size |= std::uint64_t(b & 0x7f) << shift;
+                if (!(b & 0x80))
+                    break;
+            }
+        }
+        ref->type = kind == kText ? CellType::Text : CellType::Blob;
+        ref->bytes = {reinterpret_cast<const char *>(p), std::size_t(size)};
+        return;
+    }
+    case kDate: {
+        std::uint64_t v = 0;
+        for (int i = 0; i < 7; ++i)
+            v |= std::uint64_t(p[i]) << (8 * i);
+        char *d = buffer->data;
+        const unsigned year = unsigned(v & 0x3fff);
+        writeTwo(d, year / 100);
+        writeTwo(d + 2, year % 100);
+        d[4] = '-';
+        writeTwo(d + 5, unsigned(v >> 14 & 0xf));
+        d[7] = '-';
+        writeTwo(d + 8, unsigned(v >> 18 & 0x1f));
+        d[10] = ' ';
+        writeTwo(d + 11, unsigned(v >> 23 & 0x1f));
+        d[13] = ':';
+        writeTwo(d + 14, unsigned(v >> 28 & 0x3f));
+        d[16] = ':';
+        writeTwo(d + 17, unsigned(v >> 34 & 0x3f));
+        d[19] = '.';
+        const unsigned milli = unsigned(v >> 40 & 0x3ff);
+        d[20] = char('0' + milli / 100);
+        writeTwo(d + 21, milli % 100);
+        ref->type = CellType::Text;
+        ref->bytes = {d, std::size_t(kDateLengths[std::min(low, 2u)])};
+        ref->stable = false;
+        return;
+    }
+    case kGuid: {
+        const bool braces = low & 1u;
+        const char *digits = (low & 2u) ? "0123456789abcdef" : "0123456789ABCDEF";
+        char *d = buffer->data;
+        char *g = d + (braces ? 1 : 0);
+        g[8] = g[13] = g[18] = g[23] = '-';
+        for (int i = 0; i < 16; ++i) {
+            g[kGuidDigitAt[2 * i]] = digits[p[i] >> 4];
+            g[kGuidDigitAt[2 * i + 1]] = digits[p[i] & 15];
+        }
+        if (braces) {
+            d[0] = '{';
+            d[37] = '}';
+        }
+        ref->type = CellType::Text;
+        ref->bytes = {d, braces ? 38u : 36u};
+        ref->stable = false;
+        return;
+    }
+    case kDigits: {
+        for (unsigned i = 0; i < low; ++i)
+            buffer->data[i] = char('0' + ((p[i / 2] >> (i % 2 ? 4 : 0)) & 15));
+        ref->type = CellType::Text;
+        ref->bytes = {buffer->data, low};
+        ref->stable = false;
+        return;
+    }
+    case kDict: {
+        const std::uint32_t entry = low == 1 ? p[0] : std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8;
+        ref->type = CellType::Text;
+        ref->bytes = dict ? dict->columns[std::size_t(column)].entry(entry) : std::string_view();
+        return;
+    }
+    }
+    ref->type = CellType::Null;
+    ref->bytes = {};
+}
+
+void RowStore::Walk::read(qsizetype row, int column, CellBuffer *buffer, CellRef *ref)
+{
+    const RowStore &s = m_store;
+    while (m_chunk + 1 < s.m_chunkFirstRow.size() && s.m_chunkFirstRow[m_chunk + 1] <= std::uint32_t(row))
+        ++m_chunk;
+    while (m_segment + 1 < s.m_segments.size() && s.m_segments[m_segment + 1].firstRow <= std::uint32_t(row))
+        ++m_segment;
+    const unsigned char *p = s.rowData(row, m_chunk);
+    for (int c = 0; c < column; ++c)
+        p = skipCell(p);
+    const bool segmentHolds = m_segment < s.m_segments.size() && s.m_segments[m_segment].firstRow <= std::uint32_t(row);
+    s.decode(p, segmentHolds ? s.dictionaryOf(m_segment) : nullptr, column, buffer, ref);
+}
+
+void RowStore::cellOf(qsizetype row, int column, CellBuffer *buffer, CellRef *ref) const
+{
+    const unsigned char *p = rowData(row, chunkOf(row));
+    for (int c = 0; c < column; ++c)
+        p = skipCell(p);
+    const Dictionary *dict = nullptr;
+    if ((p[0] >> 4) == kDict)
+        dict = dictionaryOf(segmentOf(row));
+    decode(p, dict, column, buffer, ref);
 }
 
 CellType RowStore::type(qsizetype row, int column) const
@@ -281,7 +734,21 @@ CellType RowStore::type(qsizetype row, int column) const
             return CellType::Text;
         }
     }
-    return span(row, column).type;
+    const unsigned char *p = rowData(row, chunkOf(row));
+    for (int c = 0; c < column; ++c)
+        p = skipCell(p);
+    switch (p[0] >> 4) {
+    case kNull:
+        return CellType::Null;
+    case kInt:
+        return CellType::Integer;
+    case kReal:
+        return CellType::Real;
+    case kBlob:
+        return CellType::Blob;
+    default:
+        return CellType::Text;
+    }
 }
 
 QVariant RowStore::value(qsizetype row, int column) const
@@ -293,20 +760,22 @@ QVariant RowStore::value(qsizetype row, int column) const
         if (it != m_overrides.constEnd())
             return it.value();
     }
-    const Span s = span(row, column);
-    switch (s.type) {
+    CellBuffer buffer;
+    CellRef c;
+    cellOf(row, column, &buffer, &c);
+    switch (c.type) {
     case CellType::Null:
         return QVariant();
     case CellType::Integer:
-        return QVariant(QByteArray::fromRawData(s.data, qsizetype(s.size)).toLongLong());
+        return QVariant(c.integer);
     case CellType::Real:
-        return QVariant(QByteArray::fromRawData(s.data, qsizetype(s.size)).toDouble());
+        return QVariant(QByteArray::fromRawData(c.bytes.data(), qsizetype(c.bytes.size())).toDouble());
     case CellType::Blob:
-        return QVariant(QByteArray(s.data, qsizetype(s.size)));
+        return QVariant(QByteArray(c.bytes.data(), qsizetype(c.bytes.size())));
     case CellType::Text:
         break;
     }
-    return QVariant(textFromUtf8(s.data, qsizetype(s.size)));
+    return QVariant(textFromUtf8(c.bytes.data(), qsizetype(c.bytes.size())));
 }
 
 QString RowStore::text(qsizetype row, int column) const
@@ -322,30 +791,40 @@ QString RowStore::text(qsizetype row, int column) const
             return v.toString();
         }
     }
-    const Span s = span(row, column);
-    if (s.type == CellType::Blob)
+    CellBuffer buffer;
+    CellRef c;
+    cellOf(row, column, &buffer, &c);
+    if (c.type == CellType::Blob)
         return QStringLiteral("0x")
-               + QString::fromLatin1(QByteArray::fromRawData(s.data, qsizetype(s.size)).toHex().toUpper());
-    return textFromUtf8(s.data, qsizetype(s.size));
+               + QString::fromLatin1(QByteArray::fromRawData(c.bytes.data(), qsizetype(c.bytes.size())).toHex().toUpper());
+    if (c.type == CellType::Null)
+        return QString(QLatin1String(""));
+    if (!c.stable)
+        return QString::fromLatin1(c.bytes.data(), qsizetype(c.bytes.size()));
+    return textFromUtf8(c.bytes.data(), qsizetype(c.bytes.size()));
 }
 
 QByteArray RowStore::bytes(qsizetype row, int column) const
 {
     if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount())
         return {};
-    const Span s = span(row, column);
-    return QByteArray(s.data, qsizetype(s.size));
+    CellBuffer buffer;
+    CellRef c;
+    cellOf(row, column, &buffer, &c);
+    return QByteArray(c.bytes.data(), qsizetype(c.bytes.size()));
 }
 
-bool RowStore::storedCell(qsizetype row, int column, std::string_view *bytes, CellType *type) const
+bool RowStore::storedCell(qsizetype row, int column, std::string_view *bytes, CellType *type,
+                          CellBuffer *buffer) const
 {
     if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount())
         return false;
     if (!m_overrides.isEmpty() && m_overrides.contains(quint64(row) * quint64(columnCount()) + quint64(column)))
         return false;
-    const Span s = span(row, column);
-    *bytes = std::string_view(s.data, s.size);
-    *type = s.type;
+    CellRef c;
+    cellOf(row, column, buffer, &c);
+    *bytes = c.bytes;
+    *type = c.type;
     return true;
 }
 
@@ -382,31 +861,36 @@ bool RowStore::textMatches(qsizetype row, int column, const QByteArray &lowerNee
 {
     if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount())
         return false;
-    const Span s = span(row, column);
     const bool replaced = !m_overrides.isEmpty()
                           && m_overrides.contains(quint64(row) * quint64(columnCount()) + quint64(column));
-    if (replaced || s.type == CellType::Blob || !allAscii(s.data, s.size)) {
+    CellBuffer buffer;
+    CellRef c;
+    if (!replaced)
+        cellOf(row, column, &buffer, &c);
+    if (replaced || c.type == CellType::Blob || !allAscii(c.bytes.data(), c.bytes.size())) {
         const QString t = text(row, column);
         return exact ? t.compare(needle, Qt::CaseInsensitive) == 0 : t.contains(needle, Qt::CaseInsensitive);
     }
+    const char *data = c.bytes.data();
+    const auto size = std::uint32_t(c.bytes.size());
     const qsizetype n = lowerNeedle.size();
     const char *want = lowerNeedle.constData();
     auto equalAt = [&](std::uint32_t at) {
         for (qsizetype k = 1; k < n; ++k)
-            if (lowerAscii(s.data[at + k]) != want[k])
+            if (lowerAscii(data[at + k]) != want[k])
                 return false;
         return true;
     };
     if (exact)
-        return qsizetype(s.size) == n && (n == 0 || (lowerAscii(s.data[0]) == want[0] && equalAt(0)));
+        return qsizetype(size) == n && (n == 0 || (lowerAscii(data[0]) == want[0] && equalAt(0)));
     if (n == 0)
         return true;
-    if (qsizetype(s.size) < n)
+    if (qsizetype(size) < n)
         return false;
     const char first = want[0];
-    const std::uint32_t last = s.size - std::uint32_t(n);
+    const std::uint32_t last = size - std::uint32_t(n);
     for (std::uint32_t at = 0; at <= last; ++at)
-        if (lowerAscii(s.data[at]) == first && equalAt(at))
+        if (lowerAscii(data[at]) == first && equalAt(at))
             return true;
     return false;
 }
@@ -416,9 +900,15 @@ qsizetype RowStore::allocatedBytes() const
     qsizetype total = 0;
     for (qsizetype s : m_chunkSizes)
         total += s;
-    total += qsizetype(m_cells.capacityBytes() + m_rowStart.capacityBytes());
-    total += qsizetype((m_chunkFirstRow.capacity() + m_wideCells.capacity()) * sizeof(std::uint32_t));
-    total += qsizetype(m_wideRows.capacity() * sizeof(m_wideRows.front()));
+    total += qsizetype(m_rowStart.capacityBytes());
+    total += qsizetype(m_chunkFirstRow.capacity() * sizeof(std::uint32_t) + m_chunkSizes.capacity() * sizeof(qsizetype)
+                       + m_chunks.capacity() * sizeof(m_chunks.front()));
+    total += qsizetype(m_segments.capacity() * sizeof(Segment));
+    for (const Segment &s : m_segments) {
+        total += qsizetype(sizeof(Dictionary));
+        for (const ColumnDictionary &c : s.dictionary->columns)
+            total += qsizetype(sizeof(ColumnDictionary) + c.allocated());
+    }
     return total;
 }
 

@@ -88,18 +88,42 @@ enum class CellType : std::uint8_t { Null = 0, Integer = 1, Real = 2, Text = 3, 
 // data here, not a byte order mark).
 QString textFromUtf8(const char *utf8, qsizetype size);
 
-// Compact, append-only storage of a result set's rows. Cell bytes (UTF-8 text,
-// decimal numbers, raw blobs) live in large chunks; each cell of a row up to
-// 8 KB costs two bytes of bookkeeping (larger rows four), each row four.
-// Holds a million-row table without a per-cell allocation.
+// Room for the text of a cell kept in a compact form (a number, a date, a
+// GUID, a run of digits), written out when it is read.
+struct CellBuffer
+{
+    char data[48];
+};
+
+// One cell as a walk down a column sees it: its type, its text bytes (UTF-8
+// text, numbers in decimal, raw bytes for a blob) and, for an integer, its
+// value. `stable` bytes stay valid for as long as the store is unchanged;
+// other bytes only until the walk's next cell.
+struct CellRef
+{
+    CellType type = CellType::Null;
+    std::string_view bytes;
+    qint64 integer = 0;
+    bool stable = true;
+    bool replaced = false; // an edit replaced the cell: value() and text() have it
+};
+
+// Compact, append-only storage of a result set's rows. A row is one run of
+// bytes in a large chunk: per cell a tag byte and the cell in the form that
+// costs least. Integers and reals are kept binary, dates, GUIDs and runs of
+// digits packed, short texts that repeat in a column as a number into that
+// column's dictionary, other text as UTF-8. Every cell reads back as exactly
+// the text it was given. Each row costs four bytes of index besides; there
+// is no allocation per cell.
 class RowStore
 {
 public:
-    RowStore() = default;
+    RowStore();
+    ~RowStore();
     RowStore(const RowStore &) = delete;
     RowStore &operator=(const RowStore &) = delete;
-    RowStore(RowStore &&) noexcept = default;
-    RowStore &operator=(RowStore &&) noexcept = default;
+    RowStore(RowStore &&) noexcept;
+    RowStore &operator=(RowStore &&) noexcept;
 
     void setColumns(const QStringList &names);
     const QStringList &columns() const { return m_columns; }
@@ -118,7 +142,7 @@ public:
     void addVariant(const QVariant &value);
     // False, and the row left out, when its cells hold more than maxRowBytes().
     bool endRow();
-    static constexpr qsizetype maxRowBytes() { return qsizetype(kEndMask); }
+    static constexpr qsizetype maxRowBytes() { return (qsizetype(1) << 29) - 1; }
     void appendRow(const QVariantList &values);
 
     // Moves another store's rows (same columns) to the end of this one without
@@ -136,32 +160,41 @@ public:
     QVariant value(qsizetype row, int column) const;
     // The cell as a grid shows it: numbers in decimal, blobs as 0x + hex, null as empty.
     QString text(qsizetype row, int column) const;
+    // The cell's text bytes (UTF-8 text, numbers in decimal, raw blobs).
     QByteArray bytes(qsizetype row, int column) const;
-    // The cell's bytes as stored (UTF-8 text, numbers in decimal, raw blobs)
-    // and its type, without a copy. False for a cell an edit replaced: then
+    // The same without a copy, and the cell's type; a cell kept in a compact
+    // form is written into `buffer`. False for a cell an edit replaced: then
     // value() and text() have it.
-    bool storedCell(qsizetype row, int column, std::string_view *bytes, CellType *type) const;
+    bool storedCell(qsizetype row, int column, std::string_view *bytes, CellType *type, CellBuffer *buffer) const;
     void setValue(qsizetype row, int column, const QVariant &value);
-    // Calls f(row, bytes, type) for the column's cell of every row, in order,
-    // faster than storedCell() row by row; a cell an edit replaced comes with
-    // empty bytes and `replaced` set (then value() and text() have it).
+
+    // Calls f(row, const CellRef &) for the column's cell of every row, in
+    // order, much faster than reading cell by cell.
+    template<class F>
+    void forEachCell(int column, F &&f) const
+    {
+        const qsizetype n = rowCount();
+        if (column < 0 || column >= columnCount())
+            return;
+        Walk walk(*this);
+        CellBuffer buffer;
+        CellRef ref;
+        for (qsizetype row = 0; row < n; ++row) {
+            if (!m_overrides.isEmpty()
+                && m_overrides.contains(quint64(row) * quint64(columnCount()) + quint64(column))) {
+                ref = CellRef{type(row, column), {}, 0, true, true};
+                f(row, ref);
+                continue;
+            }
+            walk.read(row, column, &buffer, &ref);
+            f(row, ref);
+        }
+    }
+    // The same as f(row, bytes, type, replaced).
     template<class F>
     void forEachStoredCell(int column, F &&f) const
     {
-        const qsizetype n = rowCount();
-        const std::size_t chunks = m_chunkFirstRow.size();
-        std::size_t chunk = 0;
-        for (qsizetype row = 0; row < n; ++row) {
-            while (chunk + 1 < chunks && m_chunkFirstRow[chunk + 1] <= std::uint32_t(row))
-                ++chunk;
-            if (!m_overrides.isEmpty()
-                && m_overrides.contains(quint64(row) * quint64(columnCount()) + quint64(column))) {
-                f(row, std::string_view(), type(row, column), true);
-                continue;
-            }
-            const Span s = spanIn(row, column, chunk);
-            f(row, std::string_view(s.data, s.size), s.type, false);
-        }
+        forEachCell(column, [&](qsizetype row, const CellRef &c) { f(row, c.bytes, c.type, c.replaced); });
     }
 
     // Whether the cell's text equals (or contains) a needle, without regard
@@ -170,33 +203,40 @@ public:
     bool textMatches(qsizetype row, int column, const QByteArray &lowerNeedleUtf8, const QString &needle,
                      bool exact) const;
 
-    // Bytes of cell content held (text as UTF-8), and bytes allocated in all.
+    // Bytes the cells take as kept, and bytes allocated in all.
     qsizetype contentBytes() const { return m_contentBytes; }
     qsizetype allocatedBytes() const;
 
 private:
-    struct Span
+    struct Dictionary;
+    struct Segment;
+
+    // Reads rows in order, following the chunks and dictionaries along.
+    class Walk
     {
-        const char *data;
-        std::uint32_t size;
-        CellType type;
+    public:
+        explicit Walk(const RowStore &store) : m_store(store) {}
+        void read(qsizetype row, int column, CellBuffer *buffer, CellRef *ref);
+
+    private:
+        const RowStore &m_store;
+        std::size_t m_chunk = 0;
+        std::size_t m_segment = 0;
     };
-    Span span(qsizetype row, int column) const { return spanIn(row, column, chunkOf(row)); }
-    Span spanIn(qsizetype row, int column, std::size_t chunk) const;
-    void addCell(CellType type, const char *data, qsizetype size);
+
+    const unsigned char *rowData(qsizetype row, std::size_t chunk) const;
+    void decode(const unsigned char *cell, const Dictionary *dict, int column, CellBuffer *buffer,
+                CellRef *ref) const;
+    void cellOf(qsizetype row, int column, CellBuffer *buffer, CellRef *ref) const;
+    const Dictionary *dictionaryOf(std::size_t segment) const;
+    void addTag(unsigned tag, const void *data, qsizetype size);
+    void addSized(unsigned kind, const char *data, qsizetype size);
+    bool addCompactText(const char *utf8, qsizetype size);
     char *reserve(qsizetype size);
     std::size_t chunkOf(qsizetype row) const;
-    const std::uint32_t *wideCells(qsizetype row) const;
+    std::size_t segmentOf(qsizetype row) const;
+    Dictionary *buildingDictionary();
 
-    // A cell while its row is built, and in a wide row: end offset from the
-    // row's start (low 29 bits) and type (high 3 bits).
-    static constexpr std::uint32_t kTypeShift = 29;
-    static constexpr std::uint32_t kEndMask = (1u << kTypeShift) - 1;
-    // A cell of a narrow row (up to 8 KB): 13 bits of end offset, 3 of type.
-    static constexpr std::uint16_t kNarrowShift = 13;
-    static constexpr std::uint16_t kNarrowMask = (1u << kNarrowShift) - 1;
-    // Marks a row start whose cells are in the wide table.
-    static constexpr std::uint32_t kWideRow = 0x80000000u;
     static constexpr qsizetype kChunkSize = 4 * 1024 * 1024;
     static constexpr qsizetype kFirstChunkSize = 16 * 1024;
 
@@ -206,16 +246,13 @@ private:
     std::vector<std::uint32_t> m_chunkFirstRow; // rows fill the chunks in order
     qsizetype m_chunkUsed = 0;
     qsizetype m_firstChunk = kFirstChunkSize;
-    // Per row: start offset in its chunk (kWideRow set for a wide row). Per
-    // cell, columnCount to a row: the narrow form (unused for a wide row).
+    // Rows from a segment's first on write their repeated texts into its dictionary.
+    std::vector<Segment> m_segments;
+    // Per row: its start in its chunk.
     BlockVector<std::uint32_t> m_rowStart;
-    BlockVector<std::uint16_t> m_cells;
-    // Rows over 8 KB: row number and where their cells begin in m_wideCells.
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> m_wideRows;
-    std::vector<std::uint32_t> m_wideCells;
     // The row being built, kept contiguous so it can move to a new chunk whole.
-    std::vector<char> m_pending;
-    std::vector<std::uint32_t> m_pendingCells;
+    std::vector<unsigned char> m_pending;
+    int m_pendingCells = 0;
     bool m_inRow = false;
     bool m_pendingTooLarge = false;
     qsizetype m_contentBytes = 0;

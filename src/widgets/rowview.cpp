@@ -182,14 +182,35 @@ struct Cell
 Cell cellOf(const db::RowStore &store, qsizetype row, int column, std::deque<QByteArray> *kept)
 {
     Cell c{{}, db::CellType::Null};
-    if (store.storedCell(row, column, &c.bytes, &c.type))
+    db::CellBuffer buffer;
+    if (store.storedCell(row, column, &c.bytes, &c.type, &buffer)) {
+        // Bytes written out into the buffer are kept beyond it.
+        if (c.bytes.data() >= buffer.data && c.bytes.data() < buffer.data + sizeof buffer.data) {
+            kept->emplace_back(c.bytes.data(), qsizetype(c.bytes.size()));
+            c.bytes = std::string_view(kept->back().constData(), std::size_t(kept->back().size()));
+        }
         return c;
+    }
     c.type = store.type(row, column);
     if (c.type != db::CellType::Null) {
         kept->push_back(store.text(row, column).toUtf8());
         c.bytes = std::string_view(kept->back().constData(), std::size_t(kept->back().size()));
     }
     return c;
+}
+
+// A cell met in a walk down a column; its bytes are kept beyond the walk's
+// next cell when `keep` says so.
+Cell walkedCell(const db::RowStore &store, qsizetype row, int column, const db::CellRef &ref, bool keep,
+                std::deque<QByteArray> *kept)
+{
+    if (ref.replaced)
+        return cellOf(store, row, column, kept);
+    if (keep && !ref.stable && ref.type != db::CellType::Null) {
+        kept->emplace_back(ref.bytes.data(), qsizetype(ref.bytes.size()));
+        return {std::string_view(kept->back().constData(), std::size_t(kept->back().size())), ref.type};
+    }
+    return {ref.bytes, ref.type};
 }
 
 // The sorted rows with the null ones before them (after them when descending).
@@ -208,22 +229,26 @@ RowList joined(const Keyed &keyed, const RowList &nulls, bool descending)
 }
 
 template<class Key, class Parse>
-RowList sortBy(const db::RowStore &store, int column, bool descending, const StopToken *stop, Parse parse)
+RowList sortBy(const db::RowStore &store, int column, bool descending, const StopToken *stop, Parse parse,
+               bool keysHoldBytes)
 {
     const qsizetype n = store.rowCount();
     std::vector<std::pair<Key, std::int32_t>> keyed;
     keyed.reserve(std::size_t(n));
     RowList nulls;
     std::deque<QByteArray> kept;
-    for (qsizetype r = 0; r < n; ++r) {
-        const Cell c = cellOf(store, r, column, &kept);
+    bool stopped = false;
+    store.forEachCell(column, [&](qsizetype r, const db::CellRef &ref) {
+        if (stopped || ((r & 0xFFFF) == 0 && stop && (stopped = stop->stopRequested())))
+            return;
+        const Cell c = walkedCell(store, r, column, ref, keysHoldBytes, &kept);
         if (c.type == db::CellType::Null)
             nulls.push_back(std::int32_t(r));
         else
             keyed.emplace_back(parse(c), std::int32_t(r));
-        if ((r & 0xFFFF) == 0 && stop && stop->stopRequested())
-            return {};
-    }
+    });
+    if (stopped)
+        return {};
     const auto before = [descending](const auto &a, const auto &b) {
         return descending ? b.first < a.first : a.first < b.first;
     };
@@ -254,13 +279,23 @@ RowList sortNumbers(const db::RowStore &store, int column, bool descending, cons
     keyed.reserve(std::size_t(n));
     RowList nulls;
     std::deque<QByteArray> kept;
-    store.forEachStoredCell(column, [&](qsizetype r, std::string_view bytes, db::CellType type, bool replaced) {
-        const Cell c = replaced ? cellOf(store, r, column, &kept) : Cell{bytes, type};
-        if (c.type == db::CellType::Null) {
+    store.forEachCell(column, [&](qsizetype r, const db::CellRef &ref) {
+        if (ref.type == db::CellType::Null && !ref.replaced) {
             nulls.push_back(std::int32_t(r));
             return;
         }
-        const std::uint64_t key = orderedBits(numberOf(c));
+        std::uint64_t key;
+        if (ref.type == db::CellType::Integer && !ref.replaced) {
+            key = orderedBits(double(ref.integer));
+        } else {
+            kept.clear();
+            const Cell c = walkedCell(store, r, column, ref, false, &kept);
+            if (c.type == db::CellType::Null) {
+                nulls.push_back(std::int32_t(r));
+                return;
+            }
+            key = orderedBits(numberOf(c));
+        }
         // Descending: the keys turned round, so equal ones still keep their order.
         keyed.emplace_back(descending ? ~key : key, std::int32_t(r));
     });
@@ -285,11 +320,11 @@ SortKind sortKindOf(const db::RowStore &store, int column)
 {
     bool number = true, date = true, guid = true;
     std::deque<QByteArray> kept;
-    store.forEachStoredCell(column, [&](qsizetype r, std::string_view bytes, db::CellType type, bool replaced) {
+    store.forEachCell(column, [&](qsizetype r, const db::CellRef &ref) {
         if (!(number || date || guid))
             return;
         kept.clear();
-        const Cell c = replaced ? cellOf(store, r, column, &kept) : Cell{bytes, type};
+        const Cell c = walkedCell(store, r, column, ref, false, &kept);
         if (c.type == db::CellType::Null)
             return;
         if (c.type == db::CellType::Blob) {
@@ -318,16 +353,17 @@ RowList sortedRows(const db::RowStore &store, int column, bool descending, const
     case SortKind::Date:
         return sortBy<DateKey>(store, column, descending, stop, [](const Cell &c) {
             return parseDate(c.bytes).value_or(DateKey{0, 0});
-        });
+        }, false);
     case SortKind::Guid:
         return sortBy<GuidKey>(store, column, descending, stop, [](const Cell &c) {
             return parseGuid(c.bytes).value_or(GuidKey{0, 0});
-        });
+        }, false);
     case SortKind::Text:
         break;
     }
     // Text keys point into the store (cells an edit replaced into sortBy's own keeping).
-    return sortBy<TextKey>(store, column, descending, stop, [](const Cell &c) { return TextKey{c.bytes}; });
+    return sortBy<TextKey>(
+        store, column, descending, stop, [](const Cell &c) { return TextKey{c.bytes}; }, true);
 }
 
 std::optional<ColumnFilter> parseFilter(int column, const QString &typed)
