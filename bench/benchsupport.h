@@ -56,6 +56,15 @@ inline void isolate(const QString &folder)
     qputenv("KORVA_HKLM", (folder + QStringLiteral("/HKLM.reg")).toLocal8Bit());
 }
 
+// The 1-minute load average, as /proc/loadavg gives it.
+inline QString loadAverage()
+{
+    QFile f(QStringLiteral("/proc/loadavg"));
+    if (!f.open(QIODevice::ReadOnly))
+        return QStringLiteral("?");
+    return QString::fromLatin1(f.readAll().split(' ').value(0));
+}
+
 inline double ms(qint64 ns) { return double(ns) / 1e6; }
 
 // The middle of a run of figures (0 for none).

@@ -41,8 +41,9 @@ QThreadPool &rowPool()
 }
 
 // Niceness of the row threads, above the windows' thread's own: where both
-// want the one processor that is free, the windows answer the user first.
-constexpr int kRowThreadNice = 10;
+// want the one processor that is free, the windows answer the user first
+// (three to one). Not more: a busy machine would starve the loading itself.
+constexpr int kRowThreadNice = 5;
 
 constexpr int kQueryPriority = 1;
 constexpr int kHoverPriority = 0;

@@ -4,7 +4,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <new>
+
+#include <sys/mman.h>
 
 namespace korva::db {
 
@@ -217,7 +221,8 @@ void RowStore::clear()
     m_chunkUsed = 0;
     m_segments.clear();
     m_rowStart.clear();
-    m_pending.clear();
+    m_rowEnd = 0;
+    m_building = nullptr;
     m_pendingCells = 0;
     m_inRow = false;
     m_contentBytes = 0;
@@ -226,7 +231,7 @@ void RowStore::clear()
 
 void RowStore::beginRow()
 {
-    m_pending.clear();
+    m_rowEnd = m_chunkUsed;
     m_pendingCells = 0;
     m_inRow = true;
     m_pendingTooLarge = false;
@@ -237,15 +242,14 @@ void RowStore::addTag(unsigned tag, const void *data, qsizetype size)
     // Cells past the columns are left out.
     if (m_pendingCells++ >= columnCount())
         return;
-    if (m_pendingTooLarge || qsizetype(m_pending.size()) + 1 + size > maxRowBytes()) {
+    if (m_pendingTooLarge || m_rowEnd - m_chunkUsed + 1 + size > maxRowBytes()) {
         m_pendingTooLarge = true;
         return;
     }
-    m_pending.push_back(static_cast<unsigned char>(tag));
-    if (size > 0) {
-        const auto *bytes = static_cast<const unsigned char *>(data);
-        m_pending.insert(m_pending.end(), bytes, bytes + size);
-    }
+    unsigned char *at = room(1 + size);
+    at[0] = static_cast<unsigned char>(tag);
+    if (size > 0)
+        std::memcpy(at + 1, data, std::size_t(size));
 }
 
 void RowStore::addNull() { addTag(kNull << 4, nullptr, 0); }
@@ -334,7 +338,8 @@ bool RowStore::addCompactText(const char *p, qsizetype size)
         return true;
     }
     if (size >= 2 && size <= kDictMaxText && m_pendingCells < columnCount()) {
-        const std::int64_t entry = buildingDictionary()->columns[std::size_t(m_pendingCells)].find(p, std::size_t(size));
+        Dictionary *dict = m_building ? m_building : buildingDictionary();
+        const std::int64_t entry = dict->columns[std::size_t(m_pendingCells)].find(p, std::size_t(size));
         if (entry >= 0) {
             const unsigned char bytes[2] = {static_cast<unsigned char>(entry), static_cast<unsigned char>(entry >> 8)};
             addTag(kDict << 4 | (entry < 256 ? 1u : 2u), bytes, entry < 256 ? 1 : 2);
@@ -352,17 +357,21 @@ void RowStore::addSized(unsigned kind, const char *data, qsizetype size)
     }
     if (m_pendingCells++ >= columnCount())
         return;
-    if (m_pendingTooLarge || qsizetype(m_pending.size()) + 11 + size > maxRowBytes()) {
+    if (m_pendingTooLarge || m_rowEnd - m_chunkUsed + 11 + size > maxRowBytes()) {
         m_pendingTooLarge = true;
         return;
     }
-    m_pending.push_back(static_cast<unsigned char>(kind << 4 | 15u));
+    unsigned char head[11];
+    int n = 0;
+    head[n++] = static_cast<unsigned char>(kind << 4 | 15u);
     for (auto v = quint64(size);; v >>= 7) {
-        m_pending.push_back(static_cast<unsigned char>((v & 0x7f) | (v >= 0x80 ? 0x80 : 0)));
+        head[n++] = static_cast<unsigned char>((v & 0x7f) | (v >= 0x80 ? 0x80 : 0));
         if (v < 0x80)
             break;
     }
-    m_pending.insert(m_pending.end(), data, data + size);
+    unsigned char *at = room(n + size);
+    std::memcpy(at, head, std::size_t(n));
+    std::memcpy(at + n, data, std::size_t(size));
 }
 
 void RowStore::addText(const char *utf8, qsizetype size)
@@ -413,20 +422,43 @@ void RowStore::addVariant(const QVariant &value)
 }
 
 
-char *RowStore::reserve(qsizetype size)
+void RowStore::FreeChunk::operator()(char *p) const { std::free(p); }
+
+unsigned char *RowStore::room(qsizetype size)
 {
-    if (m_chunks.empty() || m_chunkUsed + size > m_chunkSizes.back()) {
+    if (m_chunks.empty() || m_rowEnd + size > m_chunkSizes.back()) {
         // Chunks start small and double, so a small result costs little; the
         // bytes are not cleared since every one is written before it is read.
+        const qsizetype partial = m_chunks.empty() ? 0 : m_rowEnd - m_chunkUsed;
         const qsizetype grown = m_chunkSizes.empty() ? m_firstChunk : std::min(kChunkSize, m_chunkSizes.back() * 2);
-        const qsizetype chunk = std::max(grown, size);
-        m_chunks.push_back(std::unique_ptr<char[]>(new char[std::size_t(chunk)]));
+        qsizetype chunk = std::max(grown, (partial + size) * 2);
+        char *bytes = nullptr;
+        // Full-size chunks are asked for in huge pages: a million rows then
+        // cost a few dozen page faults instead of thousands.
+        constexpr qsizetype kHuge = 2 * 1024 * 1024;
+        if (chunk >= kHuge) {
+            chunk = (chunk + kHuge - 1) / kHuge * kHuge;
+            bytes = static_cast<char *>(std::aligned_alloc(std::size_t(kHuge), std::size_t(chunk)));
+#ifdef MADV_HUGEPAGE
+            if (bytes)
+                ::madvise(bytes, std::size_t(chunk), MADV_HUGEPAGE);
+#endif
+        } else {
+            bytes = static_cast<char *>(std::malloc(std::size_t(chunk)));
+        }
+        if (!bytes)
+            throw std::bad_alloc();
+        // The row built so far moves along; the old chunk ends with the last complete row.
+        if (partial > 0)
+            std::memcpy(bytes, m_chunks.back().get() + m_chunkUsed, std::size_t(partial));
+        m_chunks.emplace_back(bytes);
         m_chunkSizes.push_back(chunk);
         m_chunkFirstRow.push_back(std::uint32_t(rowCount()));
         m_chunkUsed = 0;
+        m_rowEnd = partial;
     }
-    char *at = m_chunks.back().get() + m_chunkUsed;
-    m_chunkUsed += size;
+    auto *at = reinterpret_cast<unsigned char *>(m_chunks.back().get()) + m_rowEnd;
+    m_rowEnd += size;
     return at;
 }
 
@@ -439,14 +471,15 @@ RowStore::Dictionary *RowStore::buildingDictionary()
         s.dictionary->columns.resize(std::size_t(columnCount()));
         m_segments.push_back(std::move(s));
     }
-    return m_segments.back().dictionary.get();
+    m_building = m_segments.back().dictionary.get();
+    return m_building;
 }
 
 bool RowStore::endRow()
 {
     m_inRow = false;
     if (m_pendingTooLarge) {
-        m_pending.clear();
+        m_rowEnd = m_chunkUsed;
         m_pendingCells = 0;
         m_pendingTooLarge = false;
         return false;
@@ -454,12 +487,11 @@ bool RowStore::endRow()
     // Short rows are padded with nulls (long ones were cut), so every row has columnCount cells.
     while (m_pendingCells < columnCount())
         addNull();
-    const auto size = qsizetype(m_pending.size());
-    char *at = reserve(size);
-    if (size > 0)
-        std::memcpy(at, m_pending.data(), std::size_t(size));
-    m_rowStart.push_back(std::uint32_t(at - m_chunks.back().get()));
-    m_contentBytes += size;
+    if (m_chunks.empty())
+        room(0); // a row without columns still has its place
+    m_rowStart.push_back(std::uint32_t(m_chunkUsed));
+    m_contentBytes += m_rowEnd - m_chunkUsed;
+    m_chunkUsed = m_rowEnd;
     return true;
 }
 
@@ -486,6 +518,8 @@ void RowStore::append(RowStore &&other)
     // Rows appended later continue in the last chunk taken over, and with
     // a dictionary of their own.
     m_chunkUsed = other.m_chunkUsed;
+    m_rowEnd = m_chunkUsed;
+    m_building = nullptr;
     for (Segment &s : m_segments)
         s.dictionary->sealed = true;
     for (Segment &s : other.m_segments) {
@@ -508,11 +542,14 @@ void RowStore::shrinkToFit()
     // more than the little it gives back.
     if (!m_chunks.empty() && m_chunkSizes.back() - m_chunkUsed > m_chunkSizes.back() / 8) {
         const qsizetype used = std::max<qsizetype>(m_chunkUsed, 1);
-        std::unique_ptr<char[]> exact(new char[std::size_t(used)]);
-        std::memcpy(exact.get(), m_chunks.back().get(), std::size_t(m_chunkUsed));
-        m_chunks.back() = std::move(exact);
-        m_chunkSizes.back() = used;
+        auto *exact = static_cast<char *>(std::malloc(std::size_t(used)));
+        if (exact) {
+            std::memcpy(exact, m_chunks.back().get(), std::size_t(m_chunkUsed));
+            m_chunks.back().reset(exact);
+            m_chunkSizes.back() = used;
+        }
     }
+    m_building = nullptr;
     for (Segment &s : m_segments) {
         s.dictionary->sealed = true;
         for (ColumnDictionary &c : s.dictionary->columns)
@@ -520,7 +557,6 @@ void RowStore::shrinkToFit()
     }
     m_rowStart.shrink_to_fit();
     m_chunkFirstRow.shrink_to_fit();
-    m_pending = {};
 }
 
 std::size_t RowStore::chunkOf(qsizetype row) const
@@ -571,8 +607,8 @@ inline void writeTwo(char *at, unsigned v)
 
 } // namespace
 
-void RowStore::decode(const unsigned char *p, const Dictionary *dict, int column, CellBuffer *buffer,
-                      CellRef *ref) const
+void RowStore::decode(const unsigned char *p, const Dictionary *dict, int column, CellBuffer *buffer, CellRef *ref,
+                      bool integerText) const
 {
     const unsigned kind = p[0] >> 4, low = p[0] & 15u;
     ++p;
@@ -590,6 +626,13 @@ void RowStore::decode(const unsigned char *p, const Dictionary *dict, int column
             v |= quint64(p[i]) << (8 * i);
         const int shift = 64 - 8 * int(low);
         const qint64 value = low == 0 ? 0 : qint64(v << shift) >> shift;
+        ref->type = CellType::Integer;
+        ref->integer = value;
+        ref->stable = false;
+        if (!integerText) {
+            ref->bytes = {};
+            return;
+        }
         char *end = buffer->data + sizeof buffer->data;
         char *first = writeDecimal(end, value);
         ref->type = CellType::Integer;
@@ -690,7 +733,7 @@ void RowStore::decode(const unsigned char *p, const Dictionary *dict, int column
     ref->bytes = {};
 }
 
-void RowStore::Walk::read(qsizetype row, int column, CellBuffer *buffer, CellRef *ref)
+void RowStore::Walk::read(qsizetype row, int column, CellBuffer *buffer, CellRef *ref, bool integerText)
 {
     const RowStore &s = m_store;
     while (m_chunk + 1 < s.m_chunkFirstRow.size() && s.m_chunkFirstRow[m_chunk + 1] <= std::uint32_t(row))
@@ -701,7 +744,7 @@ void RowStore::Walk::read(qsizetype row, int column, CellBuffer *buffer, CellRef
     for (int c = 0; c < column; ++c)
         p = skipCell(p);
     const bool segmentHolds = m_segment < s.m_segments.size() && s.m_segments[m_segment].firstRow <= std::uint32_t(row);
-    s.decode(p, segmentHolds ? s.dictionaryOf(m_segment) : nullptr, column, buffer, ref);
+    s.decode(p, segmentHolds ? s.dictionaryOf(m_segment) : nullptr, column, buffer, ref, integerText);
 }
 
 void RowStore::cellOf(qsizetype row, int column, CellBuffer *buffer, CellRef *ref) const

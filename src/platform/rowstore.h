@@ -169,9 +169,10 @@ public:
     void setValue(qsizetype row, int column, const QVariant &value);
 
     // Calls f(row, const CellRef &) for the column's cell of every row, in
-    // order, much faster than reading cell by cell.
+    // order, much faster than reading cell by cell. Without integerText an
+    // integer cell comes with its value alone (no bytes).
     template<class F>
-    void forEachCell(int column, F &&f) const
+    void forEachCell(int column, F &&f, bool integerText = true) const
     {
         const qsizetype n = rowCount();
         if (column < 0 || column >= columnCount())
@@ -186,7 +187,7 @@ public:
                 f(row, ref);
                 continue;
             }
-            walk.read(row, column, &buffer, &ref);
+            walk.read(row, column, &buffer, &ref, integerText);
             f(row, ref);
         }
     }
@@ -216,7 +217,7 @@ private:
     {
     public:
         explicit Walk(const RowStore &store) : m_store(store) {}
-        void read(qsizetype row, int column, CellBuffer *buffer, CellRef *ref);
+        void read(qsizetype row, int column, CellBuffer *buffer, CellRef *ref, bool integerText);
 
     private:
         const RowStore &m_store;
@@ -225,14 +226,16 @@ private:
     };
 
     const unsigned char *rowData(qsizetype row, std::size_t chunk) const;
-    void decode(const unsigned char *cell, const Dictionary *dict, int column, CellBuffer *buffer,
-                CellRef *ref) const;
+    void decode(const unsigned char *cell, const Dictionary *dict, int column, CellBuffer *buffer, CellRef *ref,
+                bool integerText = true) const;
     void cellOf(qsizetype row, int column, CellBuffer *buffer, CellRef *ref) const;
     const Dictionary *dictionaryOf(std::size_t segment) const;
     void addTag(unsigned tag, const void *data, qsizetype size);
     void addSized(unsigned kind, const char *data, qsizetype size);
     bool addCompactText(const char *utf8, qsizetype size);
-    char *reserve(qsizetype size);
+    // Room for `size` more bytes of the row being built, at its end; the row
+    // moves to a new chunk whole when the current one is full.
+    unsigned char *room(qsizetype size);
     std::size_t chunkOf(qsizetype row) const;
     std::size_t segmentOf(qsizetype row) const;
     Dictionary *buildingDictionary();
@@ -241,17 +244,22 @@ private:
     static constexpr qsizetype kFirstChunkSize = 16 * 1024;
 
     QStringList m_columns;
-    std::vector<std::unique_ptr<char[]>> m_chunks;
+    struct FreeChunk
+    {
+        void operator()(char *p) const;
+    };
+    std::vector<std::unique_ptr<char, FreeChunk>> m_chunks;
     std::vector<qsizetype> m_chunkSizes;
     std::vector<std::uint32_t> m_chunkFirstRow; // rows fill the chunks in order
-    qsizetype m_chunkUsed = 0;
+    qsizetype m_chunkUsed = 0; // bytes of complete rows in the last chunk
     qsizetype m_firstChunk = kFirstChunkSize;
     // Rows from a segment's first on write their repeated texts into its dictionary.
     std::vector<Segment> m_segments;
     // Per row: its start in its chunk.
     BlockVector<std::uint32_t> m_rowStart;
-    // The row being built, kept contiguous so it can move to a new chunk whole.
-    std::vector<unsigned char> m_pending;
+    // The row being built lies in the last chunk from m_chunkUsed to m_rowEnd.
+    qsizetype m_rowEnd = 0;
+    Dictionary *m_building = nullptr; // the dictionary new rows write into
     int m_pendingCells = 0;
     bool m_inRow = false;
     bool m_pendingTooLarge = false;

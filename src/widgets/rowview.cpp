@@ -199,17 +199,42 @@ Cell cellOf(const db::RowStore &store, qsizetype row, int column, std::deque<QBy
     return c;
 }
 
+// Copies of short texts, kept together in large blocks that never move.
+class ByteArena
+{
+public:
+    std::string_view keep(std::string_view bytes)
+    {
+        if (bytes.size() > kBlock / 4) {
+            m_large.emplace_back(bytes.data(), qsizetype(bytes.size()));
+            return {m_large.back().constData(), bytes.size()};
+        }
+        if (m_blocks.empty() || m_used + bytes.size() > kBlock) {
+            m_blocks.push_back(std::make_unique<char[]>(kBlock));
+            m_used = 0;
+        }
+        char *at = m_blocks.back().get() + m_used;
+        std::memcpy(at, bytes.data(), bytes.size());
+        m_used += bytes.size();
+        return {at, bytes.size()};
+    }
+
+private:
+    static constexpr std::size_t kBlock = 1 << 20;
+    std::vector<std::unique_ptr<char[]>> m_blocks;
+    std::deque<QByteArray> m_large;
+    std::size_t m_used = 0;
+};
+
 // A cell met in a walk down a column; its bytes are kept beyond the walk's
-// next cell when `keep` says so.
-Cell walkedCell(const db::RowStore &store, qsizetype row, int column, const db::CellRef &ref, bool keep,
+// next cell when an arena is given.
+Cell walkedCell(const db::RowStore &store, qsizetype row, int column, const db::CellRef &ref, ByteArena *arena,
                 std::deque<QByteArray> *kept)
 {
     if (ref.replaced)
         return cellOf(store, row, column, kept);
-    if (keep && !ref.stable && ref.type != db::CellType::Null) {
-        kept->emplace_back(ref.bytes.data(), qsizetype(ref.bytes.size()));
-        return {std::string_view(kept->back().constData(), std::size_t(kept->back().size())), ref.type};
-    }
+    if (arena && !ref.stable && ref.type != db::CellType::Null)
+        return {arena->keep(ref.bytes), ref.type};
     return {ref.bytes, ref.type};
 }
 
@@ -237,11 +262,12 @@ RowList sortBy(const db::RowStore &store, int column, bool descending, const Sto
     keyed.reserve(std::size_t(n));
     RowList nulls;
     std::deque<QByteArray> kept;
+    ByteArena arena;
     bool stopped = false;
     store.forEachCell(column, [&](qsizetype r, const db::CellRef &ref) {
         if (stopped || ((r & 0xFFFF) == 0 && stop && (stopped = stop->stopRequested())))
             return;
-        const Cell c = walkedCell(store, r, column, ref, keysHoldBytes, &kept);
+        const Cell c = walkedCell(store, r, column, ref, keysHoldBytes ? &arena : nullptr, &kept);
         if (c.type == db::CellType::Null)
             nulls.push_back(std::int32_t(r));
         else
@@ -272,35 +298,49 @@ double numberOf(const Cell &c)
 }
 
 // Numbers: keys that order as unsigned integers, sorted by their digits.
-RowList sortNumbers(const db::RowStore &store, int column, bool descending, const StopToken *stop)
+// Nothing when a cell holds no number (the column is sorted as another kind).
+std::optional<RowList> sortNumbers(const db::RowStore &store, int column, bool descending, const StopToken *stop)
 {
     const qsizetype n = store.rowCount();
     std::vector<std::pair<std::uint64_t, std::int32_t>> keyed;
     keyed.reserve(std::size_t(n));
     RowList nulls;
     std::deque<QByteArray> kept;
-    store.forEachCell(column, [&](qsizetype r, const db::CellRef &ref) {
-        if (ref.type == db::CellType::Null && !ref.replaced) {
-            nulls.push_back(std::int32_t(r));
-            return;
-        }
-        std::uint64_t key;
-        if (ref.type == db::CellType::Integer && !ref.replaced) {
-            key = orderedBits(double(ref.integer));
-        } else {
-            kept.clear();
-            const Cell c = walkedCell(store, r, column, ref, false, &kept);
-            if (c.type == db::CellType::Null) {
-                nulls.push_back(std::int32_t(r));
+    bool numbers = true;
+    store.forEachCell(
+        column,
+        [&](qsizetype r, const db::CellRef &ref) {
+            if (!numbers)
                 return;
+            std::uint64_t key;
+            if (ref.type == db::CellType::Integer && !ref.replaced) {
+                key = orderedBits(double(ref.integer));
+            } else {
+                kept.clear();
+                const Cell c = ref.replaced || ref.type == db::CellType::Integer
+                                   ? cellOf(store, r, column, &kept)
+                                   : Cell{ref.bytes, ref.type};
+                if (c.type == db::CellType::Null) {
+                    nulls.push_back(std::int32_t(r));
+                    return;
+                }
+                std::optional<double> v;
+                if (c.type != db::CellType::Blob)
+                    v = c.type == db::CellType::Integer ? std::optional<double>(numberOf(c)) : parseNumber(c.bytes);
+                if (!v) {
+                    numbers = false;
+                    return;
+                }
+                key = orderedBits(*v);
             }
-            key = orderedBits(numberOf(c));
-        }
-        // Descending: the keys turned round, so equal ones still keep their order.
-        keyed.emplace_back(descending ? ~key : key, std::int32_t(r));
-    });
+            // Descending: the keys turned round, so equal ones still keep their order.
+            keyed.emplace_back(descending ? ~key : key, std::int32_t(r));
+        },
+        false);
+    if (!numbers)
+        return std::nullopt;
     if (stop && stop->stopRequested())
-        return {};
+        return RowList();
     // Keys already in order (an ID column, say) need no sorting.
     const auto keyLess = [](const auto &a, const auto &b) { return a.first < b.first; };
     if (!keyed.empty() && !std::is_sorted(keyed.begin(), keyed.end(), keyLess))
@@ -324,7 +364,7 @@ SortKind sortKindOf(const db::RowStore &store, int column)
         if (!(number || date || guid))
             return;
         kept.clear();
-        const Cell c = walkedCell(store, r, column, ref, false, &kept);
+        const Cell c = walkedCell(store, r, column, ref, nullptr, &kept);
         if (c.type == db::CellType::Null)
             return;
         if (c.type == db::CellType::Blob) {
@@ -335,7 +375,7 @@ SortKind sortKindOf(const db::RowStore &store, int column)
         number = number && (numeric || parseNumber(c.bytes));
         date = date && !numeric && parseDate(c.bytes);
         guid = guid && !numeric && parseGuid(c.bytes);
-    });
+    }, false);
     if (number)
         return SortKind::Number;
     if (date)
@@ -347,9 +387,13 @@ SortKind sortKindOf(const db::RowStore &store, int column)
 
 RowList sortedRows(const db::RowStore &store, int column, bool descending, const StopToken *stop)
 {
+    // A column of numbers is sorted in the same walk that finds it is one.
+    if (std::optional<RowList> rows = sortNumbers(store, column, descending, stop))
+        return std::move(*rows);
     switch (sortKindOf(store, column)) {
-    case SortKind::Number:
-        return sortNumbers(store, column, descending, stop);
+    case SortKind::Number: // not reached: the walk above took every number
+    case SortKind::Text:
+        break;
     case SortKind::Date:
         return sortBy<DateKey>(store, column, descending, stop, [](const Cell &c) {
             return parseDate(c.bytes).value_or(DateKey{0, 0});
@@ -358,8 +402,6 @@ RowList sortedRows(const db::RowStore &store, int column, bool descending, const
         return sortBy<GuidKey>(store, column, descending, stop, [](const Cell &c) {
             return parseGuid(c.bytes).value_or(GuidKey{0, 0});
         }, false);
-    case SortKind::Text:
-        break;
     }
     // Text keys point into the store (cells an edit replaced into sortBy's own keeping).
     return sortBy<TextKey>(
