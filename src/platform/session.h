@@ -69,6 +69,16 @@ public:
 
     virtual std::unique_ptr<RowSource> query(const QString &sql, bool updatable, Error *error) = 0;
     virtual ExecOutcome execute(const QString &sql, Error *error) = 0;
+    // As execute, but when the statement that yields the rows is the text's
+    // last and changes nothing, only its first firstRows rows are read here
+    // (a statement failing at its first step fails here); the rest stay on the
+    // statement for a row loader (the result set is not complete). Engines
+    // that cannot leave rows unread read them all, as execute does.
+    virtual ExecOutcome executeRowsLater(const QString &sql, qsizetype firstRows, Error *error)
+    {
+        Q_UNUSED(firstRows);
+        return execute(sql, error);
+    }
     virtual ExecOutcome callProcedure(const QString &name, const QList<ProcedureArgument> &args, Error *error) = 0;
     virtual QList<ProcedureInfo> procedures(Error *error) = 0;
     // The first column of the table, in column order, that is part of its primary key.

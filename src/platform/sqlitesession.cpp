@@ -820,14 +820,17 @@ void bindValue(sqlite3_stmt *stmt, int index, const QVariant &v)
 }
 
 // Runs every statement of a text; the first one that yields columns gives
-// the rows (read whole), and for a procedure every later one too. A
+// the rows (read whole, unless rowsLater >= 0: then, when it is the text's last
+// statement, changes nothing and no transaction is left open, only its first
+// rowsLater rows are read and the rest wait on the statement), and for a
+// procedure every later one too. A
 // procedure's @parameters are bound from its state, which its SET and RETURN
 // statements change. A statement that fails stops the batch; what ran before
 // it stays done, and the records it affected are in the outcome beside the
 // error. A transaction the batch opened and left open is rolled back and
 // reported.
 ExecOutcome runStatements(const std::shared_ptr<SqliteSession> &session, const QByteArray &text,
-                          ProcedureState *procedure, Error *error)
+                          ProcedureState *procedure, Error *error, qsizetype rowsLater = -1)
 {
     ExecOutcome outcome;
     sqlite3 *db = session->handle();
@@ -857,7 +860,7 @@ ExecOutcome runStatements(const std::shared_ptr<SqliteSession> &session, const Q
     };
     const Error cancelled{kErrCommand, QStringLiteral("Operation cancelled by the user.")};
     // Runs one compiled statement; an error when it fails.
-    const auto run = [&](OwnedStatement &statement) -> std::optional<Error> {
+    const auto run = [&](OwnedStatement &statement, bool last) -> std::optional<Error> {
         if (session->interrupted())
             return cancelled;
         sqlite3_stmt *raw = statement.get();
@@ -894,7 +897,12 @@ ExecOutcome runStatements(const std::shared_ptr<SqliteSession> &session, const Q
         if (columns > 0 && (!outcome.rows || procedure)) {
             auto source = std::make_unique<SqliteRowSource>(session, statement.release());
             auto set = std::make_unique<ResultSet>(std::move(source));
-            set->fetchAll();
+            // Nothing runs after it, so its rows may be read after the batch.
+            if (rowsLater >= 0 && last && !procedure && sqlite3_stmt_readonly(raw) != 0
+                && sqlite3_get_autocommit(db) != 0)
+                set->fetchMore(std::max<qsizetype>(1, rowsLater));
+            else
+                set->fetchAll();
             if (set->lastError())
                 return set->lastError();
             if (!outcome.rows)
@@ -917,10 +925,10 @@ ExecOutcome runStatements(const std::shared_ptr<SqliteSession> &session, const Q
         statement.reset();
         return std::nullopt;
     };
-    const auto runTracked = [&](OwnedStatement &statement) -> std::optional<Error> {
+    const auto runTracked = [&](OwnedStatement &statement, bool last) -> std::optional<Error> {
         const bool before = sqlite3_get_autocommit(db) == 0;
         const long countBefore = affected;
-        std::optional<Error> e = run(statement);
+        std::optional<Error> e = run(statement, last);
         if (!before && sqlite3_get_autocommit(db) == 0)
             affectedBeforeTransaction = countBefore;
         return e;
@@ -932,7 +940,7 @@ ExecOutcome runStatements(const std::shared_ptr<SqliteSession> &session, const Q
             break;
         if (entry.compiled) {
             const bool open = sqlite3_get_autocommit(db) == 0;
-            if (std::optional<Error> e = runTracked(entry.compiled))
+            if (std::optional<Error> e = runTracked(entry.compiled, &entry == &batch.back()))
                 return fail(*e, open || sqlite3_get_autocommit(db) == 0);
             continue;
         }
@@ -948,7 +956,7 @@ ExecOutcome runStatements(const std::shared_ptr<SqliteSession> &session, const Q
             if (!raw)
                 continue;
             OwnedStatement statement(raw);
-            if (std::optional<Error> e = runTracked(statement))
+            if (std::optional<Error> e = runTracked(statement, false))
                 return fail(*e, open || sqlite3_get_autocommit(db) == 0);
         }
     }
@@ -972,6 +980,25 @@ ExecOutcome SqliteSession::execute(const QString &sql, Error *error)
 {
     std::lock_guard lock(m_mutex);
     ExecOutcome out = runStatements(shared_from_this(), translate(sql).toUtf8(), nullptr, error);
+    refreshCatalogue();
+    return out;
+}
+
+ExecOutcome SqliteSession::executeRowsLater(const QString &sql, qsizetype firstRows, Error *error)
+{
+    std::lock_guard lock(m_mutex);
+    ExecOutcome out = runStatements(shared_from_this(), translate(sql).toUtf8(), nullptr, error,
+                                    std::max<qsizetype>(0, firstRows));
+    // A batch that changed a schema has the catalogue rewritten below: rows
+    // that might read it are read first, as execute reads them.
+    if (out.rows && !out.rows->isComplete() && schemaVersions(false) != m_catalogueVersions) {
+        out.rows->fetchAll();
+        if (out.rows->lastError()) {
+            if (error)
+                *error = out.rows->lastError();
+            out.rows.reset();
+        }
+    }
     refreshCatalogue();
     return out;
 }

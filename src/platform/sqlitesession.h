@@ -23,6 +23,7 @@ public:
 
     std::unique_ptr<RowSource> query(const QString &sql, bool updatable, Error *error) override;
     ExecOutcome execute(const QString &sql, Error *error) override;
+    ExecOutcome executeRowsLater(const QString &sql, qsizetype firstRows, Error *error) override;
     ExecOutcome callProcedure(const QString &name, const QList<ProcedureArgument> &args, Error *error) override;
     QList<ProcedureInfo> procedures(Error *error) override;
     QString primaryKeyColumn(const QString &table, Error *error) override;

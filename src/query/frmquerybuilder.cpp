@@ -4,6 +4,7 @@
 #include "platform/connectionstring.h"
 #include "platform/database.h"
 #include "platform/paths.h"
+#include "platform/resultset.h"
 #include "platform/registryaccess/registryapi.h"
 #include "platform/settings.h"
 #include "query/queryhistory.h"
@@ -18,6 +19,7 @@
 #include <QtCore/QElapsedTimer>
 #include <QtCore/QFileInfo>
 #include <QtCore/QMimeData>
+#include <QtCore/QPointer>
 #include <QtCore/QSettings>
 #include <QtCore/QStandardPaths>
 #include <QtCore/QTimer>
@@ -51,6 +53,9 @@ const QString kClearOnFailureKey = QStringLiteral("Settings/QueryClearOnFailure"
 constexpr StoredPlacement kDefaultPlacement{1000, 1000, 10000, 8500};
 // The outer window, frame included.
 constexpr QSize kMinimumSize(4000, 3600);
+// Rows read with the statement, enough for the first screen; the grid's
+// loader reads the rest on a row thread.
+constexpr qsizetype kFirstRows = 200;
 
 const QString kCaption = QStringLiteral("Query Builder");
 const QString kNoQueries = QStringLiteral("No previous queries stored");
@@ -248,7 +253,7 @@ void frmQueryBuilder::buildControls()
     statusBar()->addWidget(m_lblStatus, 1);
     GridModel *model = m_gridSQL->gridModel();
     connect(model, &QAbstractItemModel::rowsInserted, this, &frmQueryBuilder::showStatus);
-    connect(model, &GridModel::loadingFinished, this, &frmQueryBuilder::showStatus);
+    connect(model, &GridModel::loadingFinished, this, &frmQueryBuilder::rowsLoaded);
 
     m_colourTimer = new QTimer(this);
     m_colourTimer->setSingleShot(true);
@@ -277,6 +282,11 @@ void frmQueryBuilder::closeEvent(QCloseEvent *event)
     if (m_stopper)
         m_stopper->stop();
     m_run.cancel();
+    if (m_rowsComing) {
+        if (const auto &rows = m_gridSQL->gridModel()->resultSet())
+            rows->cancel();
+        m_rowsComing = false;
+    }
     setBusy(false);
     QMainWindow::closeEvent(event);
 }
@@ -295,15 +305,21 @@ void frmQueryBuilder::setBusy(bool busy)
 
 void frmQueryBuilder::cmdStop_Click()
 {
-    if (m_stopper && m_run.isPending())
+    if (m_stopper && m_run.isPending()) {
         m_stopper->stop();
+    } else if (m_rowsComing && !m_stopAsked) {
+        // The statement ends where its reader is; the rows read stay shown.
+        m_stopAsked = true;
+        if (const auto &rows = m_gridSQL->gridModel()->resultSet())
+            rows->cancel();
+    }
 }
 
 // ---- running a query
 
 void frmQueryBuilder::cmdExecute_Click()
 {
-    if (m_run.isPending())
+    if (m_run.isPending() || m_rowsComing)
         return;
     // The text as it stands now is what runs and what the history keeps,
     // whatever is typed while it runs.
@@ -318,6 +334,7 @@ void frmQueryBuilder::cmdExecute_Click()
     // Free SQL runs on a session of its own: it may run for ever, and Stop
     // interrupts it alone, while the other windows go on with theirs.
     m_stopper = std::make_shared<db::StoppableRun>();
+    m_stopAsked = false;
     m_run.start(
         this,
         [connection, database, text, stopper = m_stopper] {
@@ -325,11 +342,15 @@ void frmQueryBuilder::cmdExecute_Click()
             db::Error error;
             db::ExecOutcome outcome;
             const QDateTime startedAt = QDateTime::currentDateTime();
-            QElapsedTimer took;
-            took.start();
+            run.startedAt = startedAt;
+            run.took.start();
+            // A large result is not read here: the first screen's rows come
+            // with the statement, the grid's loader reads the rest, as the
+            // main window's grid does.
             if (const auto session = stopper->open(connection, &error))
-                outcome = session->execute(text, &error);
-            run.elapsedMs = took.elapsed();
+                outcome = session->executeRowsLater(text, kFirstRows, &error);
+            run.elapsedMs = run.took.elapsed();
+            // The session goes once its rows are read.
             stopper->close();
             if (error) {
                 run.error = error;
@@ -340,11 +361,17 @@ void frmQueryBuilder::cmdExecute_Click()
             }
             run.rows = std::move(outcome.rows);
             run.recordsAffected = outcome.recordsAffected;
-            query::history::save(text, QDateTime::currentDateTime(),
-                                 query::history::Details{startedAt, database, run.elapsedMs});
+            // A query whose rows are still to come joins the history when they are all in.
+            if (!run.rows || run.rows->isComplete())
+                query::history::save(text, QDateTime::currentDateTime(),
+                                     query::history::Details{startedAt, database, run.elapsedMs});
             return run;
         },
-        [this](QueryRun run) { showRun(std::move(run)); });
+        [this, text, database](QueryRun run) {
+            m_comingText = text;
+            m_comingDatabase = database;
+            showRun(std::move(run));
+        });
 }
 
 void frmQueryBuilder::showRun(QueryRun run)
@@ -372,13 +399,73 @@ void frmQueryBuilder::showRun(QueryRun run)
         return;
     }
     if (run.rows) {
+        const bool coming = !run.rows->isComplete();
+        if (coming) {
+            m_rowsComing = true;
+            m_comingTook = run.took;
+            m_comingStartedAt = run.startedAt;
+            setBusy(true); // Stop ends the reading
+        }
+        // The result shown before may hold many rows: they are let go on a
+        // database thread, not here.
+        std::shared_ptr<db::ResultSet> before = m_gridSQL->gridModel()->resultSet();
         m_gridSQL->setResultSet(std::move(run.rows));
+        if (before && before.use_count() == 1)
+            runOnDatabaseThread([gone = std::move(before)]() mutable { gone.reset(); });
         m_gridSQL->fitColumns();
         m_gridSQL->scrollToTop();
         showStatus();
     } else {
         m_context.messenger().message(QStringLiteral("Records affected=") + QString::number(run.recordsAffected));
     }
+}
+
+void frmQueryBuilder::rowsLoaded()
+{
+    const std::shared_ptr<db::ResultSet> &rows = m_gridSQL->gridModel()->resultSet();
+    if (!m_rowsComing || !rows || !m_lastRun) {
+        showStatus();
+        return;
+    }
+    m_rowsComing = false;
+    setBusy(false);
+    m_lastRun->elapsedMs = m_comingTook.elapsed();
+    const db::Error error = rows->lastError();
+    if (!error) {
+        showStatus();
+        saveHistory(m_comingText, m_comingStartedAt, m_lastRun->elapsedMs);
+        return;
+    }
+    // The statement failed or was stopped while its rows were read: the rows
+    // read before stay shown unless the grid is to be emptied on a failure.
+    using Outcome = query::RunSummary::Outcome;
+    m_lastRun->outcome = m_stopAsked ? Outcome::Stopped : Outcome::Failed;
+    if (m_mnuClearOnFailure->isChecked()) {
+        m_gridSQL->setColumns({});
+        m_gridSQL->viewport()->update();
+    }
+    showStatus();
+    m_context.messenger().message(m_stopAsked ? error.description
+                                              : QStringLiteral("Invalid SQL entry:\r\n") + error.description);
+}
+
+void frmQueryBuilder::saveHistory(const QString &text, const QDateTime &startedAt, qint64 elapsedMs)
+{
+    // The history is a file: written on a database thread, and the window
+    // counts as running until it is (the history menu then lists the query).
+    m_savingHistory = true;
+    auto self = std::make_shared<const QPointer<frmQueryBuilder>>(this);
+    runOnDatabaseThread([self, text, details = query::history::Details{startedAt, m_comingDatabase, elapsedMs}] {
+        query::history::save(text, QDateTime::currentDateTime(), details);
+        if (QCoreApplication *app = QCoreApplication::instance())
+            QMetaObject::invokeMethod(
+                app,
+                [self] {
+                    if (frmQueryBuilder *w = *self)
+                        w->m_savingHistory = false;
+                },
+                Qt::QueuedConnection);
+    });
 }
 
 void frmQueryBuilder::showStatus()

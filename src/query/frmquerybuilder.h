@@ -6,6 +6,8 @@
 #include "query/querystatus.h"
 #include "support/busypointer.h"
 
+#include <QtCore/QDateTime>
+#include <QtCore/QElapsedTimer>
 #include <QtWidgets/QMainWindow>
 
 #include <memory>
@@ -60,8 +62,9 @@ public:
     // the key has been dealt with here.
     bool txtSQL_KeyDown(int key, Qt::KeyboardModifiers modifiers, bool insertsText);
 
-    // A query is running on a database thread.
-    bool isRunning() const { return m_run.isPending(); }
+    // A query is running on a database thread, its rows are still coming
+    // into the grid, or it is still being added to the history.
+    bool isRunning() const { return m_run.isPending() || m_rowsComing || m_savingHistory; }
     // Colours off the screen not yet put on.
     bool coloursPending() const { return !m_pendingColours.empty(); }
 
@@ -84,11 +87,17 @@ private:
         korva::Error error;
         bool stopped = false;
         qint64 elapsedMs = 0;
+        // Rows left for the grid's loader: the run's clock goes on until they
+        // are in, and the query joins the history only then.
+        QElapsedTimer took;
+        QDateTime startedAt;
     };
 
     void buildMenus();
     void buildControls();
     void showRun(QueryRun run);
+    void rowsLoaded();
+    void saveHistory(const QString &text, const QDateTime &startedAt, qint64 elapsedMs);
     void showStatus();
     void setBusy(bool busy);
     void replaceText(const QString &text);
@@ -123,6 +132,14 @@ private:
     QTimer *m_colourTimer = nullptr;
     int m_colouring = 0; // the text box changes by the colouring itself
     BackgroundTask<QueryRun> m_run;
+    // The run whose rows the grid's loader is reading.
+    bool m_rowsComing = false;
+    bool m_stopAsked = false;
+    bool m_savingHistory = false;
+    QString m_comingText;
+    QString m_comingDatabase;
+    QDateTime m_comingStartedAt;
+    QElapsedTimer m_comingTook;
     std::shared_ptr<db::StoppableRun> m_stopper;
     BusySpan m_busy{Qt::BusyCursor};
 };

@@ -554,6 +554,63 @@ private Q_SLOTS:
         QVERIFY(run(*w, QStringLiteral("DROP TABLE tbl_Many")));
     }
 
+    // A large result comes into the grid in batches while the window's event
+    // loop runs: every row once and in order, the run said done only when the
+    // last is in. Stop ends a result that never ends, keeping the rows read;
+    // a statement failing midway is a failed run, not kept in the history.
+    void rowsArriveWhileTheWindowRuns()
+    {
+        frmQueryBuilder *w = open();
+        QVERIFY(w);
+        Grid *g = grid(*w);
+        const QString counting = QStringLiteral(
+            "WITH c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < %1) SELECT n, 'row ' || n AS t FROM c");
+        const int many = 60000;
+        QVERIFY(run(*w, counting.arg(many)));
+        QVERIFY2(fx.msg.messages.isEmpty(), qPrintable(fx.msg.messages.join(u'\n')));
+        QCOMPARE(g->rows(), many + 1);
+        for (int row : {1, 200, 201, 20000, 20201, many}) {
+            QCOMPARE(g->textMatrix(row, 0), QString::number(row));
+            QCOMPARE(g->textMatrix(row, 1), QStringLiteral("row %1").arg(row));
+        }
+        QVERIFY2(saysWithTime(statusLine(*w), QStringLiteral("Rows: %1 | Records affected: 0").arg(many)),
+                 qPrintable(statusLine(*w)));
+        QCOMPARE(history::list().value(0).caption, counting.arg(many).left(90));
+        QVERIFY(child<QPushButton>(*w, "cmdExecute")->isEnabled());
+
+        // Rows without end: they show while the statement runs, Stop ends it.
+        const QString endless = QStringLiteral(
+            "WITH c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c) SELECT n FROM c");
+        text(*w)->setPlainText(endless);
+        QTest::mouseClick(child<QPushButton>(*w, "cmdExecute"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(g->rows() > 1000, 20000);
+        QVERIFY(w->isRunning());
+        QVERIFY(!child<QPushButton>(*w, "cmdExecute")->isEnabled());
+        QTest::mouseClick(child<QPushButton>(*w, "cmdStop"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->isRunning(), 10000);
+        QCOMPARE(fx.msg.messages, QStringList{QStringLiteral("Operation cancelled by the user.")});
+        QVERIFY2(saysWithTime(statusLine(*w), QStringLiteral("Query stopped | Records affected: 0")),
+                 qPrintable(statusLine(*w)));
+        const int kept = g->rows();
+        QVERIFY(kept > 1000);
+        QCOMPARE(g->textMatrix(kept - 1, 0), QString::number(kept - 1));
+        QCOMPARE(history::list().value(0).caption, counting.arg(many).left(90));
+        QVERIFY(child<QPushButton>(*w, "cmdExecute")->isEnabled());
+
+        // A failure after the first rows (an overflow at row 30,000).
+        fx.msg.clear();
+        const QString failing = QStringLiteral(
+            "WITH c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < %1) "
+            "SELECT CASE WHEN n < 30000 THEN n ELSE ABS(-9223372036854775807 - 1 - 0 * n) END FROM c").arg(many);
+        QVERIFY(run(*w, failing));
+        QCOMPARE(fx.msg.messages.size(), 1);
+        QVERIFY2(fx.msg.messages[0].startsWith(QStringLiteral("Invalid SQL entry:\r\n")), qPrintable(fx.msg.messages[0]));
+        QVERIFY2(saysWithTime(statusLine(*w), QStringLiteral("Query failed | Records affected: 0")),
+                 qPrintable(statusLine(*w)));
+        QVERIFY(g->rows() <= 30000);
+        QCOMPARE(history::list().value(0).caption, counting.arg(many).left(90));
+    }
+
     void keyTable_data()
     {
         QTest::addColumn<QString>("before");
