@@ -8,9 +8,11 @@
 #include "platform/sessionpool.h"
 #include "support/ctooltip.h"
 #include "widgets/grid.h"
+#include "widgets/gridmodel.h"
 
 #include <QtGui/QAction>
 #include <QtTest/QtTest>
+#include <QtWidgets/QHeaderView>
 #include <QtWidgets/QScrollBar>
 
 using namespace korva;
@@ -222,6 +224,33 @@ private Q_SLOTS:
         QCOMPARE(w.navigator().referenceDescription(), expected);
         QTRY_VERIFY(!w.navigator().isPrefetching());
         QVERIFY(slow.meter.calls - before <= kindsOf(shown));
+
+        // The rows are sorted under the still mouse while its own query runs:
+        // what comes back is not shown over the reference now in that cell.
+        w.navigator().setPrefetchEnabled(false);
+        w.navigator().forgetDescriptions();
+        const auto differs = [&](const Shown &c) {
+            return data->textMatrix(1, c.col) != data->textMatrix(data->rows() - 1, c.col);
+        };
+        const auto it = std::find_if(shown.begin(), shown.end(), differs);
+        QVERIFY2(it != shown.end(), "no reference column with different objects");
+        const Shown top{1, it->col, it->referenced};
+        const QString topCell = data->textMatrix(1, top.col);
+        QTest::mouseMove(data->horizontalHeader()->viewport(), QPoint(5, 5)); // off the cell first
+        QTest::mouseMove(data->viewport(), centre(data, top));
+        QVERIFY(w.navigator().isDescribing());
+        const auto order = data->gridModel()->sortOrder() == GridModel::SortOrder::Descending
+                               ? GridModel::SortOrder::Ascending
+                               : GridModel::SortOrder::Descending;
+        data->gridModel()->sortByColumn(data->modelColumn(top.col), order);
+        QTRY_VERIFY(!data->gridModel()->isArranging());
+        if (data->textMatrix(1, top.col) == topCell) // the other order then
+            data->gridModel()->sortByColumn(data->modelColumn(top.col), GridModel::SortOrder::Ascending);
+        QTRY_VERIFY(!data->gridModel()->isArranging());
+        QVERIFY(data->textMatrix(1, top.col) != topCell);
+        QVERIFY(w.navigator().isDescribing());
+        QTRY_VERIFY(!w.navigator().isDescribing());
+        QCOMPARE(w.navigator().referenceDescription(), QString());
     }
 };
 
