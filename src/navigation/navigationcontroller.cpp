@@ -47,6 +47,20 @@ ObjectDescription describeObject(const QString &connection, const QString &table
     return d;
 }
 
+QList<DescribedObject> describeObjects(const QString &connection, const QHash<QString, QStringList> &idsByTable,
+                                       const std::function<bool()> &stopped)
+{
+    QList<DescribedObject> described;
+    ObjectDescriber describer(connection);
+    for (auto it = idsByTable.begin(); it != idsByTable.end(); ++it) {
+        if (stopped && stopped())
+            break;
+        for (ObjectDescriber::Described &d : describer.describeMany(it.key(), it.value(), stopped))
+            described.push_back({it.key(), d.askedId, {d.description, d.pendingJumpTable, d.objectId, {}}});
+    }
+    return described;
+}
+
 TableScanSource::TableScanSource(QStringList listed, Opener open, Progress progress)
     : m_listed(std::move(listed)), m_open(std::move(open)), m_progress(std::move(progress))
 {}

@@ -50,6 +50,19 @@ private:
 // description routine; runs on any thread.
 ObjectDescription describeObject(const QString &connection, const QString &table, const QString &objectId);
 
+// The descriptions of many ObjectIDs, by referenced table, composed with
+// ObjectDescriber::describeMany (one query per table where the kind allows);
+// only certain ones are answered, by table and ObjectID as asked. Stops
+// sending queries once stop is requested. Runs on any thread.
+struct DescribedObject
+{
+    QString table;
+    QString askedId;
+    ObjectDescription description;
+};
+QList<DescribedObject> describeObjects(const QString &connection, const QHash<QString, QStringList> &idsByTable,
+                                       const std::function<bool()> &stopped = {});
+
 // What the cross-table search walks when it runs off the window's thread:
 // the listed tables, each read with the query the row grid would show it
 // with (the opener composes it), in grid terms (row 0 the header, column 0

@@ -15,6 +15,8 @@
 #include <QtCore/QElapsedTimer>
 #include <QtCore/QTimer>
 #include <QtWidgets/QAbstractButton>
+#include <QtWidgets/QHeaderView>
+#include <QtWidgets/QScrollBar>
 #include <QtGui/QAction>
 #include <QtWidgets/QWidget>
 
@@ -35,10 +37,36 @@ Navigator::Navigator(WindowContext &context, Window &window, const Controls &con
     m_menuPatience->setSingleShot(true);
     m_menuPatience->setInterval(kMenuPatienceMs);
     connect(m_menuPatience, &QTimer::timeout, this, &Navigator::describedForMenu);
+
+    m_prefetchTimer = new QTimer(this);
+    m_prefetchTimer->setSingleShot(true);
+    m_prefetchTimer->setInterval(kPrefetchDelayMs);
+    connect(m_prefetchTimer, &QTimer::timeout, this, &Navigator::prefetchShown);
+    if (Grid *grid = m_controls.rows) {
+        connect(grid->verticalScrollBar(), &QScrollBar::valueChanged, this, &Navigator::schedulePrefetch);
+        connect(grid->horizontalScrollBar(), &QScrollBar::valueChanged, this, &Navigator::schedulePrefetch);
+        connect(grid->horizontalHeader(), &QHeaderView::sectionResized, this, &Navigator::schedulePrefetch);
+        QAbstractItemModel *model = grid->model();
+        connect(model, &QAbstractItemModel::modelReset, this, [this] {
+            // Sorted or filtered, or other rows: the cell under the mouse holds
+            // another reference now, which the next move describes.
+            m_lastHoverRow = m_lastHoverCol = -1;
+            schedulePrefetch();
+        });
+        connect(model, &QAbstractItemModel::layoutChanged, this, &Navigator::schedulePrefetch);
+        connect(model, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex &, int first) {
+            // Rows keep arriving while a table loads; only those that land in view matter.
+            Grid *g = m_controls.rows;
+            if (g->rowViewportPosition(first) < g->viewport()->height())
+                schedulePrefetch();
+        });
+        grid->viewport()->installEventFilter(this);
+    }
 }
 
 Navigator::~Navigator()
 {
+    cancelPrefetch();
     // A scan nobody will see ends at once.
     if (m_findAllSource)
         m_findAllSource->cancel();
@@ -80,6 +108,7 @@ void Navigator::mouseMoved()
     m_lastHoverRow = r;
     m_lastHoverCol = c;
     m_hoverTask.cancel();
+    m_hoverWaits.reset();
     // The header row, or outside the rows.
     if (r < 1) {
         grid->setToolTip(QString());
@@ -92,11 +121,7 @@ void Navigator::mouseMoved()
         showHover();
         return;
     }
-    const int tableRow = m_controls.tables->row();
-    const QString listed = tableRow >= 0 ? m_controls.tables->textMatrix(tableRow, 1) : QString();
-    const int greetingCol = dataColumn(QStringLiteral("GreetingType"));
-    const HoverTarget target = hoverTargetForCell(m_context.state().dictionary, listed, column, grid->textMatrix(r, c),
-                                                  greetingCol >= 0 ? grid->textMatrix(r, greetingCol) : QString());
+    const HoverTarget target = targetAt(r, c);
     if (target.referencedTable.isEmpty()) {
         m_referenceDescription.clear();
         showHover();
@@ -111,19 +136,169 @@ void Navigator::mouseMoved()
     }
     m_referenceDescription.clear();
     showHover();
+    const WaitingHover hover{connection, target, r, c};
+    // The shown rows' descriptions being read include this one: it comes with them.
+    if (m_prefetching.contains(prefetchKey(connection, target)))
+        m_hoverWaits = hover;
+    else
+        describeHover(hover);
+}
+
+QString Navigator::hoverListed() const
+{
+    const int tableRow = m_controls.tables->row();
+    return tableRow >= 0 ? m_controls.tables->textMatrix(tableRow, 1) : QString();
+}
+
+HoverTarget Navigator::targetAt(int row, int col) const
+{
+    Grid *grid = m_controls.rows;
+    const int greetingCol = dataColumn(QStringLiteral("GreetingType"));
+    return hoverTargetForCell(m_context.state().dictionary, hoverListed(), grid->textMatrix(0, col),
+                              grid->textMatrix(row, col),
+                              greetingCol >= 0 ? grid->textMatrix(row, greetingCol) : QString());
+}
+
+void Navigator::describeHover(const WaitingHover &hover)
+{
     m_hoverTask.start(
-        this, [connection, target] { return describeObject(connection, target.referencedTable, target.objectId); },
-        [this, connection, target, r, c](ObjectDescription d) {
+        this,
+        [hover] { return describeObject(hover.connection, hover.target.referencedTable, hover.target.objectId); },
+        [this, hover](ObjectDescription d) {
             if (d.unexpected)
                 m_context.messenger().message(ObjectDescriber::unexpectedErrorMessage(d.unexpected));
             else
-                m_nav.descriptions().insert(connection, target.referencedTable, target.objectId, d);
-            if (r == m_lastHoverRow && c == m_lastHoverCol)
-                applyHover(d);
-            if (m_menuWaiting)
-                describedForMenu();
+                m_nav.descriptions().insert(hover.connection, hover.target.referencedTable, hover.target.objectId, d);
+            finishHover(hover, d);
         },
         Lane::Hover);
+}
+
+void Navigator::finishHover(const WaitingHover &hover, const ObjectDescription &d)
+{
+    // Shown only while the mouse is still over the same reference (the rows
+    // may have been sorted or filtered under it meanwhile).
+    if (hover.row == m_lastHoverRow && hover.col == m_lastHoverCol && hover.row < m_controls.rows->rows()) {
+        const HoverTarget now = targetAt(hover.row, hover.col);
+        if (now.referencedTable == hover.target.referencedTable && now.objectId == hover.target.objectId)
+            applyHover(d);
+    }
+    if (m_menuWaiting)
+        describedForMenu();
+}
+
+void Navigator::hoverWaitEnded()
+{
+    if (!m_hoverWaits)
+        return;
+    const WaitingHover hover = *std::exchange(m_hoverWaits, std::nullopt);
+    if (const auto known =
+            m_nav.descriptions().find(hover.connection, hover.target.referencedTable, hover.target.objectId))
+        finishHover(hover, *known);
+    else if (m_prefetching.contains(prefetchKey(hover.connection, hover.target)))
+        m_hoverWaits = hover;
+    else
+        describeHover(hover); // the read left it out, or was given up
+}
+
+QString Navigator::prefetchKey(const QString &connection, const HoverTarget &target)
+{
+    return connection.toLower() + u'\n' + target.referencedTable.toLower() + u'\n' + target.objectId.toLower();
+}
+
+bool Navigator::isPrefetching() const { return m_prefetchTimer->isActive() || m_prefetchTask.isPending(); }
+
+void Navigator::schedulePrefetch()
+{
+    if (m_prefetchEnabled)
+        m_prefetchTimer->start();
+}
+
+void Navigator::setPrefetchEnabled(bool on)
+{
+    m_prefetchEnabled = on;
+    if (on) {
+        schedulePrefetch();
+    } else {
+        cancelPrefetch();
+        hoverWaitEnded();
+    }
+}
+
+void Navigator::cancelPrefetch()
+{
+    m_prefetchTimer->stop();
+    m_prefetchTask.cancel();
+    m_prefetching.clear();
+}
+
+bool Navigator::eventFilter(QObject *watched, QEvent *event)
+{
+    if (m_controls.rows && watched == m_controls.rows->viewport()
+        && (event->type() == QEvent::Resize || event->type() == QEvent::Show))
+        schedulePrefetch();
+    return QObject::eventFilter(watched, event);
+}
+
+void Navigator::prefetchShown()
+{
+    Grid *grid = m_controls.rows;
+    const QString connection = m_context.state().connectionString;
+    const QString listed = hoverListed();
+    // The columns in view (the frozen ones always) that reference a table
+    // whose objects can be described together.
+    QList<std::pair<int, QString>> referenceCols;
+    const int width = grid->viewport()->width();
+    for (int c = grid->hasFixedColumn() ? 1 : 0; c < grid->cols() && !listed.isEmpty(); ++c) {
+        const int mc = grid->modelColumn(c);
+        if (grid->isColumnHidden(mc))
+            continue;
+        const int x = grid->columnViewportPosition(mc);
+        if (mc >= grid->frozenColumns() && (x + grid->columnWidth(mc) <= 0 || x >= width))
+            continue;
+        const QString referenced = referencedTableForCell(m_context.state().dictionary, listed, grid->textMatrix(0, c));
+        if (!referenced.isEmpty() && ObjectDescriber::describesManyAtOnce(referenced))
+            referenceCols.push_back({c, referenced});
+    }
+    const int greetingCol = dataColumn(QStringLiteral("GreetingType"));
+    QHash<QString, QStringList> idsByTable;
+    QSet<QString> keys;
+    const int height = grid->viewport()->height();
+    for (int r = grid->topRow(); r >= 1 && r < grid->rows() && !referenceCols.isEmpty(); ++r) {
+        const int mr = grid->modelRow(r);
+        if (grid->isRowHidden(mr))
+            continue;
+        if (grid->rowViewportPosition(mr) >= height)
+            break;
+        const QString greeting = greetingCol >= 0 ? grid->textMatrix(r, greetingCol) : QString();
+        for (const auto &[c, referenced] : std::as_const(referenceCols)) {
+            const HoverTarget target = hoverTargetForReference(referenced, grid->textMatrix(r, c), greeting);
+            if (m_nav.descriptions().find(connection, target.referencedTable, target.objectId))
+                continue;
+            const QString key = prefetchKey(connection, target);
+            if (!keys.contains(key)) {
+                keys.insert(key);
+                idsByTable[target.referencedTable] << target.objectId;
+            }
+        }
+    }
+    // A read for rows no longer shown is given up.
+    m_prefetchTask.cancel();
+    m_prefetching = keys;
+    if (!keys.isEmpty())
+        m_prefetchTask.start(
+            this,
+            [connection, idsByTable](const StopToken &stop) {
+                return describeObjects(connection, idsByTable, [stop] { return stop.stopRequested(); });
+            },
+            [this, connection](QList<DescribedObject> described) {
+                m_prefetching.clear();
+                for (const DescribedObject &d : std::as_const(described))
+                    m_nav.descriptions().insert(connection, d.table, d.askedId, d.description);
+                hoverWaitEnded();
+            },
+            Lane::Hover);
+    hoverWaitEnded();
 }
 
 void Navigator::describeForMenu(std::function<void()> then)
@@ -132,7 +307,7 @@ void Navigator::describeForMenu(std::function<void()> then)
     m_lastHoverRow = m_lastHoverCol = -1; // the resolution runs for the cell under the mouse
     mouseMoved();
     m_menuWaiting = std::move(then);
-    if (m_hoverTask.isPending())
+    if (isDescribing())
         m_menuPatience->start();
     else
         describedForMenu();
@@ -162,6 +337,7 @@ void Navigator::showHover()
 void Navigator::forgetTable()
 {
     m_hoverTask.cancel();
+    m_hoverWaits.reset();
     m_menuPatience->stop();
     m_menuWaiting = {};
     m_lastHoverRow = m_lastHoverCol = -1;
@@ -169,8 +345,18 @@ void Navigator::forgetTable()
     m_controls.tip->setToolText(m_controls.rows, QString());
 }
 
+void Navigator::forgetDescriptions()
+{
+    // What a read still running brings may be from before the change.
+    cancelPrefetch();
+    m_nav.descriptions().clear();
+    hoverWaitEnded();
+    schedulePrefetch();
+}
+
 void Navigator::forgetAll()
 {
+    cancelPrefetch();
     forgetTable();
     m_nav.history().reset();
     m_nav.descriptions().clear();

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "navigation/navigationcontroller.h"
+#include "navigation/references.h"
 #include "platform/backgroundtask.h"
 
 #include <QtCore/QObject>
 #include <QtCore/QPointer>
+#include <QtCore/QSet>
 
 #include <functional>
 #include <memory>
@@ -71,14 +73,30 @@ public:
     // moment, when the server is slow to say).
     void describeForMenu(std::function<void()> then);
     QString referenceDescription() const { return m_referenceDescription; }
-    bool isDescribing() const { return m_hoverTask.isPending(); }
+    // The hover waits for its description (its own query, or the
+    // descriptions of the shown rows that are being read).
+    bool isDescribing() const { return m_hoverTask.isPending() || m_hoverWaits.has_value(); }
+
+    // Descriptions ahead of the mouse. Whenever other rows or columns come
+    // into view (rows loaded, scrolled, resized, sorted, filtered), the
+    // references shown that are not described yet are described a moment
+    // later on a database thread, with one query per referenced table where
+    // the kind allows, into the cache the hover reads. A quick succession of
+    // changes makes one such read, for the rows shown at its end.
+    void prefetchShown();
+    // Off: nothing is read ahead (the hover asks for each description itself).
+    void setPrefetchEnabled(bool on);
+    // A read of the shown rows' descriptions is due or running.
+    bool isPrefetching() const;
+    // How long the rows shown must stay before their descriptions are read.
+    static constexpr int kPrefetchDelayMs = 50;
 
     // Another table is shown: no description of its cells stays.
     void forgetTable();
     // Another database: no history, no description.
     void forgetAll();
     // The objects may have changed: descriptions are read again.
-    void forgetDescriptions() { m_nav.descriptions().clear(); }
+    void forgetDescriptions();
 
     // Shows the table and selects the row of the ObjectID, recording where
     // the user was so that Back returns there.
@@ -108,7 +126,25 @@ public:
 Q_SIGNALS:
     void searchingChanged(bool searching);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    struct WaitingHover
+    {
+        QString connection;
+        HoverTarget target;
+        int row = -1;
+        int col = -1;
+    };
+    QString hoverListed() const;
+    HoverTarget targetAt(int row, int col) const;
+    void describeHover(const WaitingHover &hover);
+    void hoverWaitEnded();
+    void finishHover(const WaitingHover &hover, const ObjectDescription &d);
+    void schedulePrefetch();
+    void cancelPrefetch();
+    static QString prefetchKey(const QString &connection, const HoverTarget &target);
     void switchListingMode(bool tables);
     bool recordJumpOrigin();
     void showObject(const QString &table, const QString &objectId);
@@ -129,6 +165,11 @@ private:
     QWidget *m_parent;
     NavigationController m_nav;
     BackgroundTask<ObjectDescription> m_hoverTask;
+    std::optional<WaitingHover> m_hoverWaits; // for the descriptions of the shown rows
+    QTimer *m_prefetchTimer = nullptr;
+    BackgroundTask<QList<DescribedObject>> m_prefetchTask;
+    QSet<QString> m_prefetching; // what the running read describes (prefetchKey)
+    bool m_prefetchEnabled = true;
     BackgroundTask<std::optional<ObjectIdMatch>> m_findTask;
     BackgroundTask<SearchOutcome> m_searchTask;
     std::unique_ptr<QObject> m_searchWait; // busy pointer and Esc while a search runs

@@ -340,6 +340,8 @@ using RS = std::unique_ptr<db::ResultSet>;
 
 QString quoted(const QString &prefix, const QString &value) { return prefix + escapeLiteral(value) + u'\''; }
 
+QString composeSimple(Lookup &lookup, const SimpleKind &kind, const QString &table, const RS &rs);
+
 QString describeSimple(Lookup &lookup, const SimpleKind &kind, const QString &table, const QString &objectId)
 {
     if (!kind.queryPrefix)
@@ -350,6 +352,43 @@ QString describeSimple(Lookup &lookup, const SimpleKind &kind, const QString &ta
     const RS rs = lookup.query(quoted(prefix, objectId));
     if (Lookup::rowCount(rs) != 1)
         return QString::fromUtf16(kind.notFound);
+    return composeSimple(lookup, kind, table, rs);
+}
+
+// The query of a simple kind for any number of ObjectIDs at once: the key
+// column first, then the fields, "WHERE <key> IN (...)". Empty when the
+// kind's query does not have that shape.
+QString simpleQueryForMany(const SimpleKind &kind, const QString &table, const QStringList &objectIds)
+{
+    QString prefix = QString::fromUtf16(kind.queryPrefix);
+    if (kind.afterTableName)
+        prefix += sqlName(table) + QString::fromUtf16(kind.afterTableName);
+    static const QLatin1StringView select("select "), where(" WHERE "), equals("='");
+    const qsizetype at = prefix.lastIndexOf(where, -1, Qt::CaseInsensitive);
+    if (!prefix.startsWith(select, Qt::CaseInsensitive) || at < 0 || !prefix.endsWith(equals))
+        return {};
+    const qsizetype keyStart = at + where.size();
+    const QString key = prefix.mid(keyStart, prefix.size() - equals.size() - keyStart);
+    QString sql = prefix.left(select.size()) + key + QStringLiteral(", ") + prefix.mid(select.size(), at - select.size())
+                  + where + key + QStringLiteral(" IN (");
+    for (qsizetype i = 0; i < objectIds.size(); ++i)
+        sql += (i ? QStringLiteral(",'") : QStringLiteral("'")) + escapeLiteral(objectIds[i]) + u'\'';
+    return sql + u')';
+}
+
+// The form in which the rows of a query for many ObjectIDs are matched to the
+// ObjectIDs asked: a server may compare them without regard to case, blanks
+// around them or the braces a GUID may be written in.
+QString comparedId(QString id)
+{
+    id = id.trimmed().toLower();
+    if (id.startsWith(u'{') && id.endsWith(u'}'))
+        id = id.mid(1, id.size() - 2);
+    return id;
+}
+
+QString composeSimple(Lookup &lookup, const SimpleKind &kind, const QString &table, const RS &rs)
+{
     QString description = QString::fromUtf16(kind.title);
     for (const Field &field : kind.fields) {
         if (!field.label)
@@ -535,6 +574,75 @@ QString ObjectDescriber::strGetObjectIDData(const QString &table, QString &objec
     if (key == u"GREETING")
         return describeGreeting(lookup, table, objectId);
     return table;
+}
+
+bool ObjectDescriber::describesManyAtOnce(const QString &table)
+{
+    const qsizetype underscore = table.indexOf(u'_');
+    if (underscore < 0)
+        return true;
+    const QString key = table.mid(underscore + 1).toUpper();
+    return simpleKind(key) || (key != u"CALLHANDLER" && key != u"HANDLER" && key != u"DISTRIBUTIONLISTMEMBER"
+                               && key != u"DTMFACCESSID" && key != u"GREETING");
+}
+
+QList<ObjectDescriber::Described> ObjectDescriber::describeMany(const QString &table, const QStringList &objectIds,
+                                                                const std::function<bool()> &stopped)
+{
+    QList<Described> described;
+    if (!describesManyAtOnce(table))
+        return described;
+    const qsizetype underscore = table.indexOf(u'_');
+    const SimpleKind *kind = underscore < 0 ? nullptr : simpleKind(table.mid(underscore + 1).toUpper());
+    // What is described without asking the server, one at a time as always.
+    QStringList asked;
+    for (const QString &id : objectIds) {
+        if (kind && kind->queryPrefix && !id.isEmpty()) {
+            if (!asked.contains(id))
+                asked << id;
+            continue;
+        }
+        Described d{id, {}, {}, id};
+        d.description = strGetObjectIDData(table, d.objectId, &d.pendingJumpTable);
+        described << d;
+    }
+    // ObjectIDs the server might take for one another are left to be described alone.
+    QHash<QString, int> sameForm;
+    for (const QString &id : std::as_const(asked))
+        ++sameForm[comparedId(id)];
+    asked.removeIf([&](const QString &id) { return sameForm.value(comparedId(id)) > 1; });
+
+    constexpr qsizetype kIdsPerQuery = 500;
+    for (qsizetype first = 0; first < asked.size(); first += kIdsPerQuery) {
+        if (stopped && stopped())
+            break;
+        const QStringList chunk = asked.mid(first, kIdsPerQuery);
+        const QString sql = simpleQueryForMany(*kind, table, chunk);
+        if (sql.isEmpty())
+            break;
+        Error failed;
+        Lookup lookup(m_connection, &failed);
+        const RS rs = lookup.query(sql);
+        if (!rs || failed)
+            continue; // each is described alone, and the failure reported then
+        QHash<QString, QList<qsizetype>> rowsOf;
+        for (qsizetype r = 0; r < Lookup::rowCount(rs); ++r)
+            rowsOf[comparedId(rs->rows().text(r, 0))] << r;
+        for (const QString &id : chunk) {
+            const QList<qsizetype> rows = rowsOf.value(comparedId(id));
+            Described d{id, QString::fromUtf16(kind->notFound), table, id};
+            if (rows.size() == 1) {
+                Error unexpected;
+                Lookup rowLookup(m_connection, &unexpected);
+                rs->setPosition(rows.front());
+                d.description = composeSimple(rowLookup, *kind, table, rs);
+                if (unexpected)
+                    continue;
+            }
+            described << d;
+        }
+    }
+    return described;
 }
 
 QString ObjectDescriber::unexpectedErrorMessage(const Error &error)

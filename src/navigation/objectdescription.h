@@ -2,7 +2,10 @@
 
 #include "platform/error.h"
 
+#include <QtCore/QList>
 #include <QtCore/QString>
+
+#include <functional>
 
 namespace korva::navigation {
 
@@ -28,6 +31,25 @@ public:
     // still composed as far as it can be.
     QString strGetObjectIDData(const QString &table, QString &objectId, QString *pendingJumpTable = nullptr,
                                Error *unexpected = nullptr);
+
+    // Many objects of one referenced table described as strGetObjectIDData
+    // describes each, with one query for all of them where the kind is read
+    // by one query per object. Only descriptions that are certain are
+    // answered: an object of a kind described in several steps, one whose
+    // query failed or whose ObjectID the server might confuse with another
+    // asked is left out, to be described alone. stopped, when set, is asked
+    // between queries; once it answers true, no more queries are sent.
+    struct Described
+    {
+        QString askedId;          // the ObjectID as given
+        QString description;      // what strGetObjectIDData answers
+        QString pendingJumpTable; // and sets
+        QString objectId;         // the ObjectID after it (a greeting's is shortened)
+    };
+    QList<Described> describeMany(const QString &table, const QStringList &objectIds,
+                                  const std::function<bool()> &stopped = {});
+    // Whether describeMany describes objects of the table at all.
+    static bool describesManyAtOnce(const QString &table);
 
     // The message the main window shows for an unexpected failure.
     static QString unexpectedErrorMessage(const Error &error);

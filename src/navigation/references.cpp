@@ -53,8 +53,15 @@ QString referencedTableForCell(const xml::Document &doc, const QString &listedTa
 HoverTarget hoverTargetForCell(const xml::Document &doc, const QString &listedTable, const QString &columnName,
                                const QString &cellText, const QString &rowGreetingType, ReferenceRules rules)
 {
+    return hoverTargetForReference(referencedTableForCell(doc, listedTable, columnName, rules), cellText,
+                                   rowGreetingType, rules);
+}
+
+HoverTarget hoverTargetForReference(const QString &referencedTable, const QString &cellText,
+                                    const QString &rowGreetingType, ReferenceRules rules)
+{
     HoverTarget target;
-    target.referencedTable = referencedTableForCell(doc, listedTable, columnName, rules);
+    target.referencedTable = referencedTable;
     if (target.referencedTable.isEmpty())
         return target;
     target.objectId = cellText;

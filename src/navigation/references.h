@@ -40,5 +40,9 @@ struct HoverTarget
 HoverTarget hoverTargetForCell(const xml::Document &doc, const QString &listedTable, const QString &columnName,
                                const QString &cellText, const QString &rowGreetingType,
                                ReferenceRules rules = ReferenceRules::MainWindow);
+// The same, for a cell of a column whose referenced table is already known
+// (referencedTableForCell): no dictionary lookup per cell.
+HoverTarget hoverTargetForReference(const QString &referencedTable, const QString &cellText,
+                                    const QString &rowGreetingType, ReferenceRules rules = ReferenceRules::MainWindow);
 
 } // namespace korva::navigation

@@ -728,6 +728,50 @@ private Q_SLOTS:
             QCOMPARE(error.number, long(unexpected));
     }
 
+    // Described many at once, each object gets what describing it alone
+    // gives, and every object of a kind read by one query is answered; a
+    // failure leaves it to be described alone.
+    void describeManyAnswersAsAlone_data() { describe_data(); }
+    void describeManyAnswersAsAlone()
+    {
+        QFETCH(QString, database);
+        QFETCH(QString, table);
+        QFETCH(QString, objectId);
+        QFETCH(int, unexpected);
+        ObjectDescriber describer(conn(database));
+        // With an object that is there and one that is not beside it.
+        const QStringList ids{QStringLiteral("zz-absent"), objectId, QStringLiteral("loc-1")};
+        const QList<ObjectDescriber::Described> many = describer.describeMany(table, ids);
+        const auto it = std::find_if(many.begin(), many.end(),
+                                     [&](const ObjectDescriber::Described &d) { return d.askedId == objectId; });
+        if (it == many.end()) {
+            QVERIFY(!ObjectDescriber::describesManyAtOnce(table) || unexpected != 0);
+            return;
+        }
+        QCOMPARE(unexpected, 0);
+        QTEST(it->description, "expected");
+        QTEST(it->objectId, "objectIdAfter");
+        QString alone = objectId, pending;
+        describer.strGetObjectIDData(table, alone, &pending);
+        QCOMPARE(it->pendingJumpTable, pending);
+        for (const ObjectDescriber::Described &d : many) {
+            QString id = d.askedId;
+            QCOMPARE(d.description, describer.strGetObjectIDData(table, id));
+        }
+    }
+
+    // ObjectIDs the server might take for one another are not described together.
+    void describeManyLeavesOutWhatItCannotBeSureOf()
+    {
+        ObjectDescriber describer(conn(QStringLiteral("OrvexDirDB")));
+        QStringList answered;
+        for (const auto &d : describer.describeMany(QStringLiteral("tbl_Location"),
+                                                    {QStringLiteral("loc-1"), QStringLiteral("LOC-1"),
+                                                     QStringLiteral("{loc-null}"), QStringLiteral("loc-null")}))
+            answered << d.askedId;
+        QCOMPARE(answered, QStringList());
+    }
+
     void describeSetsPendingJumpTable_data()
     {
         QTest::addColumn<QString>("table");
