@@ -14,6 +14,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 #include <vector>
 
@@ -59,7 +60,7 @@ struct FetchLoopResult
 // engine is measured against: every column bound as character text
 // (cellBytes each, less for a column whose size the driver says is
 // smaller), blockRows rows a fetch, column-wise, and every cell of every row
-// read: its indicator, and its bytes summed.
+// read: its indicator, and its bytes summed a word at a time.
 inline FetchLoopResult boundFetchLoop(const QByteArray &connectionString, const QByteArray &sql, SQLLEN cellBytes,
                                       SQLULEN blockRows)
 {
@@ -116,7 +117,14 @@ inline FetchLoopResult boundFetchLoop(const QByteArray &connectionString, const 
                     continue;
                 const auto *bytes = reinterpret_cast<const unsigned char *>(buffers[c].data() + width[c] * SQLLEN(r));
                 const SQLLEN stored = std::min(length, width[c] - 1);
-                for (SQLLEN b = 0; b < stored; ++b)
+                // A word at a time: as a program would read them, not a byte per step.
+                SQLLEN b = 0;
+                for (; b + 8 <= stored; b += 8) {
+                    quint64 word;
+                    std::memcpy(&word, bytes + b, sizeof word);
+                    sum += word;
+                }
+                for (; b < stored; ++b)
                     sum += bytes[b];
             }
         n += qint64(fetched);
