@@ -300,14 +300,16 @@ private:
         if (m_block) {
             m_inBlock = m_rowsFetched;
             // A value longer than its column's declared size would be cut: say so instead.
+            // A cut value of a length the driver does not know (SQL_NO_TOTAL) is one too.
             for (const Column &c : m_columns)
                 for (SQLULEN r = 0; r < m_inBlock; ++r)
                     if (c.indicator[r] != SQL_NULL_DATA && c.kind != Kind::Integer && c.kind != Kind::Real
-                        && c.indicator[r]
-                                   + SQLLEN(c.kind != Kind::Text ? 0
-                                            : m_utf8Text         ? 1
-                                                                 : sizeof(SQLWCHAR))
-                               > c.width)
+                        && (c.indicator[r] < 0
+                            || c.indicator[r]
+                                       + SQLLEN(c.kind != Kind::Text ? 0
+                                                : m_utf8Text         ? 1
+                                                                     : sizeof(SQLWCHAR))
+                                   > c.width))
                         return fail(error,
                                     {kErrCommand, QStringLiteral("A value of column %1 is longer than the column's "
                                                                  "declared size; the rows cannot be read in blocks.")

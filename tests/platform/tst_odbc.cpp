@@ -1,3 +1,4 @@
+#include "../../bench/benchdata.h"
 #include "common/testsupport.h"
 #include "demo/demoinstallation.h"
 #include "main/databases.h"
@@ -182,6 +183,36 @@ private Q_SLOTS:
         for (check->moveFirst(); !check->eof(); check->moveNext())
             labels << check->field(0).toString();
         QCOMPARE(labels, (QStringList{"one", "TWO", "three"}));
+    }
+
+    // The benchmarks' baseline: every row and every cell read whatever the
+    // block size, each cell's bytes summed as stored (whole words, the bytes
+    // left, no more than the buffer holds). A loop that skipped some would
+    // make any engine look slow beside it.
+    void baselineFetchLoopReadsEveryCell()
+    {
+        const QByteArray file = QFile::encodeName(folder + QStringLiteral("/OrvexDirDB.sqlite"));
+        const QByteArray cs = "Driver=KORVA SQLite;Database=" + file;
+        for (const char *sql : {"SELECT n, Word FROM tbl_Many", "SELECT * FROM tbl_Kinds"}) {
+            const bench::FetchLoopResult single = bench::boundFetchLoop(cs, sql, 256, 1);
+            QVERIFY(single.ns >= 0);
+            for (const SQLULEN block : {SQLULEN(7), SQLULEN(4096)}) {
+                const bench::FetchLoopResult r = bench::boundFetchLoop(cs, sql, 256, block);
+                QCOMPARE(r.rows, single.rows);
+                QCOMPARE(r.checksum, single.checksum);
+            }
+        }
+        QCOMPARE(bench::boundFetchLoop(cs, "SELECT n FROM tbl_Many", 256, 4096).rows, qint64(100000));
+        // Worked out by hand: lengths 10 - 1 (null) + 2, then "abcdefgh" as
+        // one little-endian word, "ij" and "12" byte by byte.
+        quint64 word;
+        std::memcpy(&word, "abcdefgh", 8);
+        const quint64 expected = 10 - 1 + 2 + word + 'i' + 'j' + '1' + '2';
+        const auto cells = bench::boundFetchLoop(cs, "SELECT 'abcdefghij', NULL, 12", 256, 16);
+        QCOMPARE(cells.rows, qint64(1));
+        QCOMPARE(cells.checksum, expected);
+        // A cut value: its whole length, but only the bytes the buffer holds.
+        QCOMPARE(bench::boundFetchLoop(cs, "SELECT 'abcdefghij'", 4, 16).checksum, quint64(10 + 'a' + 'b' + 'c'));
     }
 
     // Stopping a statement that is being read (from another thread, as the
