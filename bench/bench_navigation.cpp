@@ -108,11 +108,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "no reference cells found\n");
         return 1;
     }
-    // The 1-minute load average, printed beside the figures.
-    auto loadAverage = [] {
-        QFile f(QStringLiteral("/proc/loadavg"));
-        return f.open(QIODevice::ReadOnly) ? f.readAll().split(' ').value(0).toDouble() : -1.0;
-    };
+    const auto loadAverage = bench::oneMinuteLoad;
     struct Pass
     {
         std::vector<double> perCell; // ms, sorted

@@ -63,15 +63,6 @@ QString script(qsizetype bytes)
 }
 
 
-// The 1-minute load average (/proc/loadavg), printed beside the figures.
-QString loadAverage()
-{
-    QFile f(QStringLiteral("/proc/loadavg"));
-    if (!f.open(QIODevice::ReadOnly))
-        return QStringLiteral("?");
-    return QString::fromLatin1(f.readAll().split(' ').value(0));
-}
-
 qint64 timed(const std::function<void()> &work)
 {
     QElapsedTimer t;
@@ -340,7 +331,7 @@ int main(int argc, char **argv)
                 bench::ms(*std::max_element(pauses.begin(), pauses.end())), bench::ms(bench::median(pauses)));
     std::printf("event loop idle, same time   %9.1f ms longest pause, longest of 5; median %.1f ms (nothing running)\n",
                 bench::ms(*std::max_element(idlePauses.begin(), idlePauses.end())), bench::ms(bench::median(idlePauses)));
-    std::printf("load average (1 minute)      %9s\n", qPrintable(loadAverage()));
+    std::printf("load average (1 minute)      %9s\n", qPrintable(bench::loadAverage()));
     delete window;
     return 0;
 }

@@ -174,6 +174,7 @@ void arrangementFigures(const db::RowStore &store)
 int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::setvbuf(stdout, nullptr, _IOLBF, 0); // figures printed stay printed if a later part fails
     QApplication app(argc, argv);
     QTemporaryDir temp;
     QString sizeText;
@@ -384,7 +385,7 @@ int main(int argc, char **argv)
     w.show();
     app.processEvents();
     w.findChild<QAction *>(QStringLiteral("mnuOrvexRptDb"))->trigger();
-    if (!test::waitForRows(w))
+    if (!test::waitForRows(w, 600000))
         qFatal("the rows never came"); // the database's first table, before the one measured
     app.processEvents();
     Grid *tables = w.findChild<Grid *>(QStringLiteral("gridTables"));

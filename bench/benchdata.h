@@ -36,18 +36,6 @@ inline qint64 countRows(const QString &file, const QString &table)
     return n;
 }
 
-// The machine's load over the last minute (/proc/loadavg), printed beside
-// the figures of a shared machine; -1 when it cannot be read.
-inline double oneMinuteLoad()
-{
-    QFile f(QStringLiteral("/proc/loadavg"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    bool ok = false;
-    const double load = f.readAll().split(' ').value(0).toDouble(&ok);
-    return ok ? load : -1;
-}
-
 // What one pass of a fetch loop read.
 struct FetchLoopResult
 {

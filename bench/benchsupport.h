@@ -56,14 +56,18 @@ inline void isolate(const QString &folder)
     qputenv("KORVA_HKLM", (folder + QStringLiteral("/HKLM.reg")).toLocal8Bit());
 }
 
-// The 1-minute load average, as /proc/loadavg gives it.
-inline QString loadAverage()
+// The machine's load over the last minute (/proc/loadavg), printed beside
+// the figures of a shared machine; -1 when it cannot be read.
+inline double oneMinuteLoad()
 {
     QFile f(QStringLiteral("/proc/loadavg"));
     if (!f.open(QIODevice::ReadOnly))
-        return QStringLiteral("?");
-    return QString::fromLatin1(f.readAll().split(' ').value(0));
+        return -1;
+    bool ok = false;
+    const double load = f.readAll().split(' ').value(0).toDouble(&ok);
+    return ok ? load : -1;
 }
+inline QString loadAverage() { return QString::number(oneMinuteLoad(), 'f', 2); }
 
 inline double ms(qint64 ns) { return double(ns) / 1e6; }
 
