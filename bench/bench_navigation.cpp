@@ -204,11 +204,26 @@ int main(int argc, char **argv)
     QStringList listed;
     for (int r = 1; r < tables->rows(); ++r)
         listed << tables->textMatrix(r, 1);
-    // Each side runs five times, interleaved; the medians are compared.
+    // Each side runs five times, interleaved; the medians are compared. The
+    // baseline scans every table on a connection opened as the engine opens
+    // its own (read-write, no SQLite mutex), reads each cell as text and
+    // compares its bytes with the needle, letter case aside.
+    auto containsFolded = [](const char *text, int size, const QByteArray &lower) {
+        const int n = int(lower.size());
+        const auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c + 32) : c; };
+        for (int at = 0; at + n <= size; ++at) {
+            int k = 0;
+            while (k < n && fold(text[at + k]) == lower[k])
+                ++k;
+            if (k == n)
+                return true;
+        }
+        return false;
+    };
     auto rawScan = [&](qint64 *cellCount) {
         sqlite3 *db = nullptr;
         sqlite3_open_v2(QFile::encodeName(root + QStringLiteral("/data/OrvexDirDB.sqlite")).constData(), &db,
-                        SQLITE_OPEN_READONLY, nullptr);
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
         const QByteArray lowNeedle = needle.toLower().toUtf8();
         int found = 0;
         qint64 cells = 0;
@@ -224,7 +239,7 @@ int main(int argc, char **argv)
                 for (int i = 0; i < n; ++i) {
                     const char *text = reinterpret_cast<const char *>(sqlite3_column_text(st, i));
                     ++cells;
-                    if (text && strcasestr(text, lowNeedle.constData()))
+                    if (text && containsFolded(text, sqlite3_column_bytes(st, i), lowNeedle))
                         ++found;
                 }
             }
@@ -254,11 +269,13 @@ int main(int argc, char **argv)
     const qint64 searchNs = searches[2];
     std::printf("tables searched              %lld, cells %lld\n", static_cast<long long>(listed.size()),
                 static_cast<long long>(cells));
-    std::printf("raw SQLite scan and compare  %9.1f ms (median of 5; %.1f to %.1f)\n", bench::ms(rawNs),
+    std::printf("scan and compare (baseline)  %9.1f ms (median of 5; %.1f to %.1f)\n", bench::ms(rawNs),
                 bench::ms(raws.front()), bench::ms(raws.back()));
     std::printf("search across tables         %9.1f ms (median of 5; %.1f to %.1f)\n", bench::ms(searchNs),
                 bench::ms(searches.front()), bench::ms(searches.back()));
-    std::printf("ratio search / raw           %9.2f   (target <= 1.50)\n", double(searchNs) / double(rawNs));
+    std::printf("ratio search / raw           %9.2f   (against the scan and compare; target <= 1.20)\n",
+                double(searchNs) / double(rawNs));
+    std::printf("load average (1 min)         %.2f after the search\n", bench::oneMinuteLoad());
     std::printf("message                      %s\n", qPrintable(msg.messages.value(0)));
     w.close();
     korva::waitForDatabaseThreads();

@@ -115,8 +115,9 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "windowprobe: no window titled \"%s\"\n", wanted.c_str());
         return 1;
     }
-    // The answers go to the root window.
-    const std::uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+    // The answers go to the root window, for those who listen to its
+    // structure (or, in some versions, its children's).
+    const std::uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
     xcb_change_window_attributes(c, root, XCB_CW_EVENT_MASK, &mask);
     xcb_flush(c);
 
