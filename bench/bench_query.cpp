@@ -265,20 +265,9 @@ int main(int argc, char **argv)
     // the machine itself keeps the event loop from (other programs on the
     // same processors).
     auto idlePause = [&](qint64 forNs) {
-        QElapsedTimer since, whole;
-        qint64 longest = 0;
-        QTimer tick;
-        tick.setInterval(1);
-        QObject::connect(&tick, &QTimer::timeout, [&] {
-            longest = std::max(longest, since.nsecsElapsed());
-            since.restart();
-        });
-        whole.start();
-        since.start();
-        tick.start();
-        while (whole.nsecsElapsed() < forNs)
-            app.processEvents(QEventLoop::WaitForMoreEvents);
-        return std::max(longest, since.nsecsElapsed());
+        QElapsedTimer whole;
+        qint64 ns = 0;
+        return bench::longestPause([&] { return whole.nsecsElapsed() < forNs; }, [&] { whole.start(); }, &ns);
     };
     qint64 rawRows = 0;
     qint64 gridRows = 0;
@@ -293,22 +282,14 @@ int main(int argc, char **argv)
         app.processEvents();
         idlePauses.push_back(idlePause(bench::median(shown.empty() ? raws : shown)));
         firstScreenNs = -1;
-        QElapsedTimer since;
-        qint64 longest = 0;
-        QTimer tick;
-        tick.setInterval(1);
-        QObject::connect(&tick, &QTimer::timeout, [&] {
-            longest = std::max(longest, since.nsecsElapsed());
-            since.restart();
-        });
-        all.start();
-        since.start();
-        tick.start();
-        execute->click();
-        while (window->isRunning())
-            app.processEvents(QEventLoop::WaitForMoreEvents);
+        qint64 runNs = 0;
+        const qint64 longest = bench::longestPause([&] { return window->isRunning(); },
+                                                   [&] {
+                                                       all.start();
+                                                       execute->click();
+                                                   },
+                                                   &runNs);
         app.processEvents(); // the grid paints what it holds
-        longest = std::max(longest, since.nsecsElapsed());
         shown.push_back(all.nsecsElapsed());
         firstScreens.push_back(firstScreenNs < 0 ? all.nsecsElapsed() : firstScreenNs);
         pauses.push_back(longest);

@@ -1,5 +1,6 @@
 #include "platform/sqlitesession.h"
 
+#include "platform/backgroundtask.h"
 #include "platform/rowedit.h"
 #include "platform/sqlquote.h"
 
@@ -14,7 +15,9 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <atomic>
+#include <future>
 #include <optional>
 
 namespace korva::db {
@@ -166,6 +169,94 @@ void appendColumn(RowStore &store, sqlite3_stmt *stmt, int i)
     }
 }
 
+// Rows as SQLite gave them, copied out of the statement so that another
+// thread can put them into a row store while the next ones are read.
+struct SteppedRows
+{
+    struct Cell
+    {
+        int type;
+        qint64 integer; // the value, or where the bytes begin
+        qint64 size;    // bytes of a text or blob
+        double real;
+    };
+    std::vector<Cell> cells;
+    std::vector<char> bytes;
+    qsizetype rows = 0;
+
+    void clear()
+    {
+        cells.clear();
+        bytes.clear();
+        rows = 0;
+    }
+    static constexpr int kTooLarge = -1; // a cell that makes its row too large to keep
+
+    void read(sqlite3_stmt *stmt, int columns)
+    {
+        qint64 rowBytes = 0;
+        for (int i = 0; i < columns; ++i) {
+            Cell c{sqlite3_column_type(stmt, i), 0, 0, 0};
+            switch (c.type) {
+            case SQLITE_NULL:
+                break;
+            case SQLITE_INTEGER:
+                c.integer = sqlite3_column_int64(stmt, i);
+                break;
+            case SQLITE_FLOAT:
+                c.real = sqlite3_column_double(stmt, i);
+                break;
+            default: {
+                const auto *p = static_cast<const char *>(c.type == SQLITE_BLOB ? sqlite3_column_blob(stmt, i)
+                                                                                 : sqlite3_column_text(stmt, i));
+                c.size = sqlite3_column_bytes(stmt, i);
+                c.integer = qint64(bytes.size());
+                rowBytes += c.size;
+                if (rowBytes > RowStore::maxRowBytes())
+                    c.type = kTooLarge; // not copied: the row is refused whole
+                else if (c.size > 0)
+                    bytes.insert(bytes.end(), p, p + c.size);
+            }
+            }
+            cells.push_back(c);
+        }
+        ++rows;
+    }
+    // Into the store; false when a row was refused (too large), and the rows after it left out.
+    bool writeTo(RowStore &store, int columns) const
+    {
+        std::size_t at = 0;
+        for (qsizetype r = 0; r < rows; ++r) {
+            if (std::any_of(cells.begin() + std::ptrdiff_t(at), cells.begin() + std::ptrdiff_t(at) + columns,
+                            [](const Cell &c) { return c.type == kTooLarge; }))
+                return false;
+            store.beginRow();
+            for (int i = 0; i < columns; ++i, ++at) {
+                const Cell &c = cells[at];
+                switch (c.type) {
+                case SQLITE_NULL:
+                    store.addNull();
+                    break;
+                case SQLITE_INTEGER:
+                    store.addInteger(c.integer);
+                    break;
+                case SQLITE_FLOAT:
+                    store.addReal(c.real);
+                    break;
+                case SQLITE_BLOB:
+                    store.addBlob(bytes.data() + c.integer, c.size);
+                    break;
+                default:
+                    store.addText(bytes.data() + c.integer, c.size);
+                }
+            }
+            if (!store.endRow())
+                return false;
+        }
+        return true;
+    }
+};
+
 class SqliteRowSource final : public RowSource
 {
 public:
@@ -218,6 +309,52 @@ public:
             return 0;
         }
         StepGuard guard(*m_session, &m_cancelled);
+        const auto tooLarge = [&] {
+            m_done = true;
+            sqlite3_reset(stmt);
+            if (error)
+                *error = {kErrCommand, QStringLiteral("A row holds more than %1 MB of data, more than can be shown.")
+                                           .arg((RowStore::maxRowBytes() + 1) >> 20)};
+        };
+        // A large batch is read in pieces: while SQLite gives the rows of one
+        // piece, those of the piece before go into the store on another thread.
+        constexpr qsizetype kPiece = 2048;
+        if (maxRows > 2 * kPiece) {
+            const qsizetype before = store.rowCount();
+            SteppedRows pieces[2];
+            std::future<bool> writing;
+            bool refused = false;
+            const auto finishWriting = [&] {
+                if (writing.valid() && !writing.get())
+                    refused = true;
+            };
+            for (int filling = 0; !m_done && added < maxRows && !refused; filling ^= 1) {
+                SteppedRows &piece = pieces[filling];
+                piece.clear();
+                while (!m_done && piece.rows < kPiece && added + piece.rows < maxRows) {
+                    const int rc = sqlite3_step(stmt);
+                    if (rc == SQLITE_ROW) {
+                        piece.read(stmt, n);
+                        continue;
+                    }
+                    m_done = true;
+                    if (rc != SQLITE_DONE && error)
+                        *error = m_cancelled ? Error{kErrCommand, QStringLiteral("Operation cancelled by the user.")}
+                                             : m_session->lastError();
+                    sqlite3_reset(stmt); // releases the statement's read lock at once
+                }
+                finishWriting();
+                if (refused)
+                    break;
+                added += piece.rows;
+                writing = runAlongside([&store, &piece, n] { return piece.writeTo(store, n); });
+            }
+            finishWriting();
+            if (refused)
+                tooLarge();
+            // A refused row and those read after it are not in the store.
+            return store.rowCount() - before;
+        }
         while (!m_done && added < maxRows) {
             const int rc = sqlite3_step(stmt);
             if (rc == SQLITE_ROW) {
@@ -225,12 +362,7 @@ public:
                 for (int i = 0; i < n; ++i)
                     appendColumn(store, stmt, i);
                 if (!store.endRow()) {
-                    m_done = true;
-                    sqlite3_reset(stmt);
-                    if (error)
-                        *error = {kErrCommand,
-                                  QStringLiteral("A row holds more than %1 MB of data, more than can be shown.")
-                                      .arg((RowStore::maxRowBytes() + 1) >> 20)};
+                    tooLarge();
                     break;
                 }
                 ++added;
@@ -329,6 +461,28 @@ private:
     std::atomic<bool> m_cancelled = false;
 };
 
+// Where a comment, a quoted text or a bracketed name that starts at i ends
+// (the text's end when it is not closed); i itself when none starts there.
+qsizetype afterInert(const QString &text, qsizetype i)
+{
+    const qsizetype n = text.size();
+    const QChar c = text.at(i);
+    if (c == u'-' && i + 1 < n && text.at(i + 1) == u'-') {
+        while (i < n && text.at(i) != u'\n')
+            ++i;
+        return i;
+    }
+    if (c == u'/' && i + 1 < n && text.at(i + 1) == u'*') {
+        const qsizetype end = text.indexOf(QStringLiteral("*/"), i + 2);
+        return end < 0 ? n : end + 2;
+    }
+    if (c == u'\'' || c == u'"' || c == u'[') {
+        const qsizetype end = text.indexOf(c == u'[' ? QChar(u']') : c, i + 1);
+        return end < 0 ? n : end + 1;
+    }
+    return i;
+}
+
 // The body of a CREATE PROCEDURE text: everything after its first AS
 // keyword, not counting comments, quoted text or an @AS parameter.
 QString procedureBody(const QString &definition)
@@ -338,16 +492,8 @@ QString procedureBody(const QString &definition)
     qsizetype i = 0;
     while (i < n) {
         const QChar c = definition.at(i);
-        if (c == u'-' && i + 1 < n && definition.at(i + 1) == u'-') {
-            while (i < n && definition.at(i) != u'\n')
-                ++i;
-        } else if (c == u'/' && i + 1 < n && definition.at(i + 1) == u'*') {
-            const qsizetype end = definition.indexOf(QStringLiteral("*/"), i + 2);
-            i = end < 0 ? n : end + 2;
-        } else if (c == u'\'' || c == u'"' || c == u'[') {
-            const QChar close = c == u'[' ? QChar(u']') : c;
-            const qsizetype end = definition.indexOf(close, i + 1);
-            i = end < 0 ? n : end + 1;
+        if (const qsizetype after = afterInert(definition, i); after > i) {
+            i = after;
         } else if (wordChar(c)) {
             qsizetype j = i;
             while (j < n && wordChar(definition.at(j)))
@@ -377,16 +523,8 @@ qsizetype statementEnd(const QString &text, qsizetype i)
     int depth = 0;
     while (i < n) {
         const QChar c = text.at(i);
-        if (c == u'-' && i + 1 < n && text.at(i + 1) == u'-') {
-            while (i < n && text.at(i) != u'\n')
-                ++i;
-        } else if (c == u'/' && i + 1 < n && text.at(i + 1) == u'*') {
-            const qsizetype end = text.indexOf(QStringLiteral("*/"), i + 2);
-            i = end < 0 ? n : end + 2;
-        } else if (c == u'\'' || c == u'"' || c == u'[') {
-            const QChar close = c == u'[' ? QChar(u']') : c;
-            const qsizetype end = text.indexOf(close, i + 1);
-            i = end < 0 ? n : end + 1;
+        if (const qsizetype after = afterInert(text, i); after > i) {
+            i = after;
         } else {
             if (c == u'(')
                 ++depth;

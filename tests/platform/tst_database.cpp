@@ -670,6 +670,39 @@ private Q_SLOTS:
         QCOMPARE(rs->field(1).toInt(), 6);
     }
 
+    // A large result is read in pieces handed to another thread: every row
+    // arrives, in order, with each cell as SQLite holds it.
+    void largeResultsArriveWholeAndInOrder()
+    {
+        const QString file = dataFolder + QStringLiteral("/OrvexDynDB.sqlite");
+        exec(file, "CREATE TABLE tbl_Pieces(n INTEGER, t TEXT, r REAL, b BLOB, d TEXT);"
+                   "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 10000) "
+                   "INSERT INTO tbl_Pieces SELECT x, CASE WHEN x % 5 = 0 THEN NULL ELSE 'row ' || x END, x / 4.0, "
+                   "CASE WHEN x % 7 = 0 THEN x'01ff' END, printf('2005-06-%02d %02d:%02d:00.000', 1 + x % 28, "
+                   "x % 24, x % 60) FROM c;");
+        const auto dropped = qScopeGuard([&] { exec(file, "DROP TABLE tbl_Pieces;"); });
+        Error e;
+        auto rs = openResultSet(conn(QStringLiteral("OrvexDynDB")), QStringLiteral("SELECT * FROM tbl_Pieces"), &e);
+        QVERIFY2(rs, qPrintable(e.description));
+        rs->fetchAll();
+        QVERIFY(!rs->lastError().isSet());
+        QCOMPARE(rs->fetchedCount(), 10000);
+        const RowStore &rows = rs->rows();
+        for (int x : {1, 2047, 2048, 2049, 4096, 4097, 5000, 9999, 10000}) {
+            const int r = x - 1;
+            QCOMPARE(rows.value(r, 0).toLongLong(), x);
+            QCOMPARE(rows.isNull(r, 1), x % 5 == 0);
+            if (x % 5)
+                QCOMPARE(rows.text(r, 1), QStringLiteral("row %1").arg(x));
+            QCOMPARE(rows.value(r, 2).toDouble(), x / 4.0);
+            QCOMPARE(rows.text(r, 3), x % 7 == 0 ? QStringLiteral("0x01FF") : QString());
+            QCOMPARE(rows.text(r, 4), QStringLiteral("2005-06-%1 %2:%3:00.000")
+                                          .arg(1 + x % 28, 2, 10, QChar(u'0'))
+                                          .arg(x % 24, 2, 10, QChar(u'0'))
+                                          .arg(x % 60, 2, 10, QChar(u'0')));
+        }
+    }
+
     // A row too large for the row store is reported, not stored cut short.
     void oversizedRowIsAnError()
     {
