@@ -174,7 +174,7 @@ void arrangementFigures(const db::RowStore &store)
 int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    std::setvbuf(stdout, nullptr, _IOLBF, 0); // figures printed stay printed if a later part fails
+    std::setvbuf(stdout, nullptr, _IOLBF, 0); // figures printed stay printed if a later measurement fails
     QApplication app(argc, argv);
     QTemporaryDir temp;
     QString sizeText;

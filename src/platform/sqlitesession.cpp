@@ -17,6 +17,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <memory>
+#include <cstring>
 #include <future>
 #include <optional>
 
@@ -176,78 +178,102 @@ struct SteppedRows
     struct Cell
     {
         int type;
-        qint64 integer; // the value, or where the bytes begin
-        qint64 size;    // bytes of a text or blob
-        double real;
+        std::uint32_t size; // bytes of a text or blob
+        qint64 value;       // an integer, a real's bits, or where the bytes begin
     };
+    static constexpr int kTooLarge = -1; // a cell that makes its row too large to keep
+
     std::vector<Cell> cells;
-    std::vector<char> bytes;
+    std::unique_ptr<char[]> bytes;
+    std::size_t used = 0, capacity = 0;
     qsizetype rows = 0;
 
     void clear()
     {
         cells.clear();
-        bytes.clear();
+        used = 0;
         rows = 0;
     }
-    static constexpr int kTooLarge = -1; // a cell that makes its row too large to keep
-
+    char *room(std::size_t size)
+    {
+        if (used + size > capacity) {
+            const std::size_t grown = std::max<std::size_t>({capacity * 2, used + size, 64 * 1024});
+            std::unique_ptr<char[]> more(new char[grown]);
+            if (used > 0)
+                std::memcpy(more.get(), bytes.get(), used);
+            bytes = std::move(more);
+            capacity = grown;
+        }
+        char *at = bytes.get() + used;
+        used += size;
+        return at;
+    }
     void read(sqlite3_stmt *stmt, int columns)
     {
+        const std::size_t first = cells.size();
+        cells.resize(first + std::size_t(columns));
+        Cell *c = cells.data() + first;
         qint64 rowBytes = 0;
-        for (int i = 0; i < columns; ++i) {
-            Cell c{sqlite3_column_type(stmt, i), 0, 0, 0};
-            switch (c.type) {
+        for (int i = 0; i < columns; ++i, ++c) {
+            c->type = sqlite3_column_type(stmt, i);
+            c->size = 0;
+            c->value = 0;
+            switch (c->type) {
             case SQLITE_NULL:
                 break;
             case SQLITE_INTEGER:
-                c.integer = sqlite3_column_int64(stmt, i);
+                c->value = sqlite3_column_int64(stmt, i);
                 break;
-            case SQLITE_FLOAT:
-                c.real = sqlite3_column_double(stmt, i);
+            case SQLITE_FLOAT: {
+                const double v = sqlite3_column_double(stmt, i);
+                std::memcpy(&c->value, &v, sizeof v);
                 break;
+            }
             default: {
-                const auto *p = static_cast<const char *>(c.type == SQLITE_BLOB ? sqlite3_column_blob(stmt, i)
+                const auto *p = static_cast<const char *>(c->type == SQLITE_BLOB ? sqlite3_column_blob(stmt, i)
                                                                                  : sqlite3_column_text(stmt, i));
-                c.size = sqlite3_column_bytes(stmt, i);
-                c.integer = qint64(bytes.size());
-                rowBytes += c.size;
-                if (rowBytes > RowStore::maxRowBytes())
-                    c.type = kTooLarge; // not copied: the row is refused whole
-                else if (c.size > 0)
-                    bytes.insert(bytes.end(), p, p + c.size);
+                const int size = sqlite3_column_bytes(stmt, i);
+                rowBytes += size;
+                if (rowBytes > RowStore::maxRowBytes()) {
+                    c->type = kTooLarge; // not copied: the row is refused whole
+                    break;
+                }
+                c->size = std::uint32_t(size);
+                c->value = qint64(used);
+                if (size > 0)
+                    std::memcpy(room(std::size_t(size)), p, std::size_t(size));
             }
             }
-            cells.push_back(c);
         }
         ++rows;
     }
     // Into the store; false when a row was refused (too large), and the rows after it left out.
     bool writeTo(RowStore &store, int columns) const
     {
-        std::size_t at = 0;
+        const Cell *c = cells.data();
         for (qsizetype r = 0; r < rows; ++r) {
-            if (std::any_of(cells.begin() + std::ptrdiff_t(at), cells.begin() + std::ptrdiff_t(at) + columns,
-                            [](const Cell &c) { return c.type == kTooLarge; }))
+            if (std::any_of(c, c + columns, [](const Cell &cell) { return cell.type == kTooLarge; }))
                 return false;
             store.beginRow();
-            for (int i = 0; i < columns; ++i, ++at) {
-                const Cell &c = cells[at];
-                switch (c.type) {
+            for (int i = 0; i < columns; ++i, ++c) {
+                switch (c->type) {
                 case SQLITE_NULL:
                     store.addNull();
                     break;
                 case SQLITE_INTEGER:
-                    store.addInteger(c.integer);
+                    store.addInteger(c->value);
                     break;
-                case SQLITE_FLOAT:
-                    store.addReal(c.real);
+                case SQLITE_FLOAT: {
+                    double v;
+                    std::memcpy(&v, &c->value, sizeof v);
+                    store.addReal(v);
                     break;
+                }
                 case SQLITE_BLOB:
-                    store.addBlob(bytes.data() + c.integer, c.size);
+                    store.addBlob(bytes.get() + c->value, c->size);
                     break;
                 default:
-                    store.addText(bytes.data() + c.integer, c.size);
+                    store.addText(bytes.get() + c->value, c->size);
                 }
             }
             if (!store.endRow())
@@ -318,7 +344,7 @@ public:
         };
         // A large batch is read in pieces: while SQLite gives the rows of one
         // piece, those of the piece before go into the store on another thread.
-        constexpr qsizetype kPiece = 2048;
+        constexpr qsizetype kPiece = 1024;
         if (maxRows > 2 * kPiece) {
             const qsizetype before = store.rowCount();
             SteppedRows pieces[2];
