@@ -17,7 +17,7 @@ namespace {
 // How long the thread reads before it hands a batch over: short enough for
 // the first rows to show at once, long enough that the window does little work.
 constexpr qint64 kHandOverMs = 40;
-constexpr qsizetype kStepRows = 8192;
+constexpr qsizetype kStepRows = 1000;
 
 } // namespace
 

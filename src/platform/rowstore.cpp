@@ -747,11 +747,17 @@ void RowStore::Walk::read(qsizetype row, int column, CellBuffer *buffer, CellRef
     s.decode(p, segmentHolds ? s.dictionaryOf(m_segment) : nullptr, column, buffer, ref, integerText);
 }
 
-void RowStore::cellOf(qsizetype row, int column, CellBuffer *buffer, CellRef *ref) const
+const unsigned char *RowStore::cellAt(qsizetype row, int column) const
 {
     const unsigned char *p = rowData(row, chunkOf(row));
     for (int c = 0; c < column; ++c)
         p = skipCell(p);
+    return p;
+}
+
+void RowStore::cellOf(qsizetype row, int column, CellBuffer *buffer, CellRef *ref) const
+{
+    const unsigned char *p = cellAt(row, column);
     const Dictionary *dict = nullptr;
     if ((p[0] >> 4) == kDict)
         dict = dictionaryOf(segmentOf(row));
@@ -908,8 +914,34 @@ bool RowStore::textMatches(qsizetype row, int column, const QByteArray &lowerNee
                           && m_overrides.contains(quint64(row) * quint64(columnCount()) + quint64(column));
     CellBuffer buffer;
     CellRef c;
-    if (!replaced)
-        cellOf(row, column, &buffer, &c);
+    if (!replaced) {
+        const unsigned char *p = cellAt(row, column);
+        // A number, date, GUID or run of digits is made of its kind's
+        // characters alone: a needle with any other is not in it, and the
+        // cell need not be written out to know.
+        const char *alphabet = nullptr;
+        switch (p[0] >> 4) {
+        case kInt:
+            alphabet = "0123456789-";
+            break;
+        case kDigits:
+            alphabet = "0123456789";
+            break;
+        case kDate:
+            alphabet = "0123456789-: .";
+            break;
+        case kGuid:
+            alphabet = "0123456789abcdef-{}";
+            break;
+        default:
+            break;
+        }
+        if (alphabet)
+            for (const char ch : lowerNeedle)
+                if (!std::strchr(alphabet, ch) || ch == 0)
+                    return false;
+        decode(p, (p[0] >> 4) == kDict ? dictionaryOf(segmentOf(row)) : nullptr, column, &buffer, &c);
+    }
     if (replaced || c.type == CellType::Blob || !allAscii(c.bytes.data(), c.bytes.size())) {
         const QString t = text(row, column);
         return exact ? t.compare(needle, Qt::CaseInsensitive) == 0 : t.contains(needle, Qt::CaseInsensitive);

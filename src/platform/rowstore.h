@@ -228,6 +228,7 @@ private:
     const unsigned char *rowData(qsizetype row, std::size_t chunk) const;
     void decode(const unsigned char *cell, const Dictionary *dict, int column, CellBuffer *buffer, CellRef *ref,
                 bool integerText = true) const;
+    const unsigned char *cellAt(qsizetype row, int column) const; // the cell's tag byte
     void cellOf(qsizetype row, int column, CellBuffer *buffer, CellRef *ref) const;
     const Dictionary *dictionaryOf(std::size_t segment) const;
     void addTag(unsigned tag, const void *data, qsizetype size);

@@ -1,6 +1,5 @@
 #include "platform/sqlitesession.h"
 
-#include "platform/backgroundtask.h"
 #include "platform/rowedit.h"
 #include "platform/sqlquote.h"
 
@@ -19,7 +18,6 @@
 #include <atomic>
 #include <memory>
 #include <cstring>
-#include <future>
 #include <optional>
 
 namespace korva::db {
@@ -171,118 +169,6 @@ void appendColumn(RowStore &store, sqlite3_stmt *stmt, int i)
     }
 }
 
-// Rows as SQLite gave them, copied out of the statement so that another
-// thread can put them into a row store while the next ones are read.
-struct SteppedRows
-{
-    struct Cell
-    {
-        int type;
-        std::uint32_t size; // bytes of a text or blob
-        qint64 value;       // an integer, a real's bits, or where the bytes begin
-    };
-    static constexpr int kTooLarge = -1; // a cell that makes its row too large to keep
-
-    std::vector<Cell> cells;
-    std::unique_ptr<char[]> bytes;
-    std::size_t used = 0, capacity = 0;
-    qsizetype rows = 0;
-
-    void clear()
-    {
-        cells.clear();
-        used = 0;
-        rows = 0;
-    }
-    char *room(std::size_t size)
-    {
-        if (used + size > capacity) {
-            const std::size_t grown = std::max<std::size_t>({capacity * 2, used + size, 64 * 1024});
-            std::unique_ptr<char[]> more(new char[grown]);
-            if (used > 0)
-                std::memcpy(more.get(), bytes.get(), used);
-            bytes = std::move(more);
-            capacity = grown;
-        }
-        char *at = bytes.get() + used;
-        used += size;
-        return at;
-    }
-    void read(sqlite3_stmt *stmt, int columns)
-    {
-        const std::size_t first = cells.size();
-        cells.resize(first + std::size_t(columns));
-        Cell *c = cells.data() + first;
-        qint64 rowBytes = 0;
-        for (int i = 0; i < columns; ++i, ++c) {
-            c->type = sqlite3_column_type(stmt, i);
-            c->size = 0;
-            c->value = 0;
-            switch (c->type) {
-            case SQLITE_NULL:
-                break;
-            case SQLITE_INTEGER:
-                c->value = sqlite3_column_int64(stmt, i);
-                break;
-            case SQLITE_FLOAT: {
-                const double v = sqlite3_column_double(stmt, i);
-                std::memcpy(&c->value, &v, sizeof v);
-                break;
-            }
-            default: {
-                const auto *p = static_cast<const char *>(c->type == SQLITE_BLOB ? sqlite3_column_blob(stmt, i)
-                                                                                 : sqlite3_column_text(stmt, i));
-                const int size = sqlite3_column_bytes(stmt, i);
-                rowBytes += size;
-                if (rowBytes > RowStore::maxRowBytes()) {
-                    c->type = kTooLarge; // not copied: the row is refused whole
-                    break;
-                }
-                c->size = std::uint32_t(size);
-                c->value = qint64(used);
-                if (size > 0)
-                    std::memcpy(room(std::size_t(size)), p, std::size_t(size));
-            }
-            }
-        }
-        ++rows;
-    }
-    // Into the store; false when a row was refused (too large), and the rows after it left out.
-    bool writeTo(RowStore &store, int columns) const
-    {
-        const Cell *c = cells.data();
-        for (qsizetype r = 0; r < rows; ++r) {
-            if (std::any_of(c, c + columns, [](const Cell &cell) { return cell.type == kTooLarge; }))
-                return false;
-            store.beginRow();
-            for (int i = 0; i < columns; ++i, ++c) {
-                switch (c->type) {
-                case SQLITE_NULL:
-                    store.addNull();
-                    break;
-                case SQLITE_INTEGER:
-                    store.addInteger(c->value);
-                    break;
-                case SQLITE_FLOAT: {
-                    double v;
-                    std::memcpy(&v, &c->value, sizeof v);
-                    store.addReal(v);
-                    break;
-                }
-                case SQLITE_BLOB:
-                    store.addBlob(bytes.get() + c->value, c->size);
-                    break;
-                default:
-                    store.addText(bytes.get() + c->value, c->size);
-                }
-            }
-            if (!store.endRow())
-                return false;
-        }
-        return true;
-    }
-};
-
 class SqliteRowSource final : public RowSource
 {
 public:
@@ -342,45 +228,6 @@ public:
                 *error = {kErrCommand, QStringLiteral("A row holds more than %1 MB of data, more than can be shown.")
                                            .arg((RowStore::maxRowBytes() + 1) >> 20)};
         };
-        // A large batch is read in pieces: while SQLite gives the rows of one
-        // piece, those of the piece before go into the store on another thread.
-        constexpr qsizetype kPiece = 1024;
-        if (maxRows > 2 * kPiece) {
-            const qsizetype before = store.rowCount();
-            SteppedRows pieces[2];
-            std::future<bool> writing;
-            bool refused = false;
-            const auto finishWriting = [&] {
-                if (writing.valid() && !writing.get())
-                    refused = true;
-            };
-            for (int filling = 0; !m_done && added < maxRows && !refused; filling ^= 1) {
-                SteppedRows &piece = pieces[filling];
-                piece.clear();
-                while (!m_done && piece.rows < kPiece && added + piece.rows < maxRows) {
-                    const int rc = sqlite3_step(stmt);
-                    if (rc == SQLITE_ROW) {
-                        piece.read(stmt, n);
-                        continue;
-                    }
-                    m_done = true;
-                    if (rc != SQLITE_DONE && error)
-                        *error = m_cancelled ? Error{kErrCommand, QStringLiteral("Operation cancelled by the user.")}
-                                             : m_session->lastError();
-                    sqlite3_reset(stmt); // releases the statement's read lock at once
-                }
-                finishWriting();
-                if (refused)
-                    break;
-                added += piece.rows;
-                writing = runAlongside([&store, &piece, n] { return piece.writeTo(store, n); });
-            }
-            finishWriting();
-            if (refused)
-                tooLarge();
-            // A refused row and those read after it are not in the store.
-            return store.rowCount() - before;
-        }
         while (!m_done && added < maxRows) {
             const int rc = sqlite3_step(stmt);
             if (rc == SQLITE_ROW) {

@@ -227,6 +227,19 @@ private Q_SLOTS:
         QTest::newRow("ascii-needle-in-non-ascii-cell") << "Café Central"
                                                         << "CENTRAL" << false << true;
         QTest::newRow("bom-kept") << QString(QChar(0xFEFF)) + QStringLiteral("x") << "x" << true << false;
+        // Cells kept in a compact form are searched as the text they show.
+        QTest::newRow("guid-contains") << "{8A1B2C3D-0000-4E5F-9A8B-0123456789AB}"
+                                       << "2c3d-0000" << false << true;
+        QTest::newRow("guid-exact") << "8a1b2c3d-0000-4e5f-9a8b-0123456789ab"
+                                    << "8A1B2C3D-0000-4E5F-9A8B-0123456789AB" << true << true;
+        QTest::newRow("guid-other-letter") << "{8A1B2C3D-0000-4E5F-9A8B-0123456789AB}"
+                                           << "2c3g" << false << false;
+        QTest::newRow("date-contains") << "2005-06-01 00:00:38.000"
+                                       << "01 00:00" << false << true;
+        QTest::newRow("digits-contains") << "15552819998"
+                                         << "2819" << false << true;
+        QTest::newRow("digits-and-a-letter") << "15552819998"
+                                             << "281a" << false << false;
     }
     void searchMatchesWithoutRegardToCase()
     {
