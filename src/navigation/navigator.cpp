@@ -60,7 +60,8 @@ Navigator::Navigator(WindowContext &context, Window &window, const Controls &con
             if (g->rowViewportPosition(first) < g->viewport()->height())
                 schedulePrefetch();
         });
-        grid->viewport()->installEventFilter(this);
+        m_rowsViewport = grid->viewport();
+        m_rowsViewport->installEventFilter(this);
     }
 }
 
@@ -234,7 +235,9 @@ void Navigator::cancelPrefetch()
 
 bool Navigator::eventFilter(QObject *watched, QEvent *event)
 {
-    if (m_controls.rows && watched == m_controls.rows->viewport()
+    // The viewport is known by the pointer kept, not asked of the grid:
+    // events still come while the grid is being destroyed.
+    if (watched && watched == m_rowsViewport.data()
         && (event->type() == QEvent::Resize || event->type() == QEvent::Show))
         schedulePrefetch();
     return QObject::eventFilter(watched, event);

@@ -162,6 +162,7 @@ private:
     WindowContext &m_context;
     Window &m_window;
     Controls m_controls;
+    QPointer<QWidget> m_rowsViewport; // the row grid's, whose size and showing are watched
     QWidget *m_parent;
     NavigationController m_nav;
     BackgroundTask<ObjectDescription> m_hoverTask;
