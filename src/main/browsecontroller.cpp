@@ -34,9 +34,10 @@ QString uniqueIdColumn(const QString &directoryConnection, const QString &listed
 }
 
 std::shared_ptr<db::ResultSet> reopen(const QString &connection, const QString &sql, bool editing, qsizetype firstRows,
-                                      Error *error)
+                                      Error *error, bool compactText)
 {
-    return db::openResultSet(connection, sql, error, editing ? db::Lock::Pessimistic : db::Lock::ReadOnly, firstRows);
+    return db::openResultSet(connection, sql, error, editing ? db::Lock::Pessimistic : db::Lock::ReadOnly, firstRows,
+                             compactText);
 }
 
 TableLoad loadTable(const TableRequest &r, const StopToken *stop)
@@ -85,7 +86,7 @@ TableLoad loadTable(const TableRequest &r, const StopToken *stop)
     }
     if (stopped())
         return load;
-    load.rows = reopen(r.connection, load.rowQuery, load.editable, r.firstRows, &load.rowError);
+    load.rows = reopen(r.connection, load.rowQuery, load.editable, r.firstRows, &load.rowError, r.compactText);
     load.busy = !load.rows && load.rowError.number == db::kErrBusy;
     return load;
 }

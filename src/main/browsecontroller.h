@@ -30,6 +30,7 @@ struct TableRequest
     QString where;                // the WHERE text in force, empty for none
     qsizetype firstRows = 200;    // read with the query, so the first screen needs no second trip
     bool overlapKeyLookup = true; // look the key up on a thread of its own meanwhile (a remote trip saved)
+    bool compactText = true;      // off for rows read once (a search), where packing costs more than it saves
 };
 
 // Everything a table load learns from the server, gathered off the window's thread.
@@ -68,7 +69,7 @@ TableLoad loadTable(const TableRequest &request, const StopToken *stop = nullptr
 
 // The row query run again ("Refresh"), read as far as the first rows.
 std::shared_ptr<db::ResultSet> reopen(const QString &connection, const QString &sql, bool editing, qsizetype firstRows,
-                                      Error *error);
+                                      Error *error, bool compactText = true);
 
 } // namespace browse
 

@@ -547,6 +547,7 @@ navigation::TableScanSource::Opener TableBrowser::searchOpener()
     base.lockUnique = mnuLockUniqueColumn->isChecked();
     base.overlapKeyLookup = false; // the search reads table after table; no thread per table
     base.firstRows = 5000;
+    base.compactText = false; // each table is read once and let go
     const bool whereShown = m_whereTabShown();
     const int checked = m_checkedDatabase();
     const QString prefix = checked >= 0 ? QString::fromUtf16(databases()[std::size_t(checked)].stickyPrefix)

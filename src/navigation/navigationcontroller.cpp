@@ -99,12 +99,34 @@ bool TableScanSource::matches(int row, int col, const QString &searchText, bool 
 {
     if (row < 1 || col < 1 || !m_rows)
         return SearchGridSource::matches(row, col, searchText, exactMatch);
-    // The same text comes with every cell: compare its data first, not its characters.
+    setNeedle(searchText);
+    return m_rows->rows().textMatches(row - 1, col - 1, m_lowerNeedle, searchText, exactMatch);
+}
+
+int TableScanSource::firstMatchInRow(int row, int fromCol, int lastCol, const QString &searchText,
+                                     bool exactMatch) const
+{
+    if (row < 1 || !m_rows)
+        return SearchGridSource::firstMatchInRow(row, fromCol, lastCol, searchText, exactMatch);
+    // The empty fixed column first, then the row's cells in one walk.
+    if (fromCol == 0) {
+        if (matches(row, 0, searchText, exactMatch))
+            return 0;
+        fromCol = 1;
+    }
+    setNeedle(searchText);
+    const int col = m_rows->rows().firstMatchInRow(row - 1, fromCol - 1, lastCol - 1, m_lowerNeedle, searchText,
+                                                   exactMatch);
+    return col < 0 ? -1 : col + 1;
+}
+
+void TableScanSource::setNeedle(const QString &searchText) const
+{
+    // The same text comes with every row: compare its data first, not its characters.
     if (searchText.constData() != m_needle.constData() && searchText != m_needle) {
         m_needle = searchText;
         m_lowerNeedle = searchText.toLower().toUtf8();
     }
-    return m_rows->rows().textMatches(row - 1, col - 1, m_lowerNeedle, searchText, exactMatch);
 }
 
 } // namespace korva::navigation

@@ -83,6 +83,7 @@ public:
     int cols() const override;
     QString text(int row, int col) const override;
     bool matches(int row, int col, const QString &searchText, bool exactMatch) const override;
+    int firstMatchInRow(int row, int fromCol, int lastCol, const QString &searchText, bool exactMatch) const override;
     bool cancelled() const override { return m_cancelled.load(); }
 
     void cancel() { m_cancelled = true; }
@@ -95,6 +96,8 @@ private:
     Progress m_progress;
     std::shared_ptr<db::ResultSet> m_rows;
     std::atomic<bool> m_cancelled = false;
+    void setNeedle(const QString &searchText) const;
+
     mutable QString m_needle;
     mutable QByteArray m_lowerNeedle;
 };

@@ -65,6 +65,15 @@ bool SearchGridSource::matches(int row, int col, const QString &searchText, bool
     return CrossTableSearch::cellMatches(text(row, col), searchText, exactMatch);
 }
 
+int SearchGridSource::firstMatchInRow(int row, int fromCol, int lastCol, const QString &searchText,
+                                      bool exactMatch) const
+{
+    for (int col = fromCol; col <= lastCol; ++col)
+        if (matches(row, col, searchText, exactMatch))
+            return col;
+    return -1;
+}
+
 SearchOutcome CrossTableSearch::start(SearchGridSource &grid, const QString &searchText, bool exactMatch)
 {
     m_searchText = searchText;
@@ -117,17 +126,17 @@ SearchOutcome CrossTableSearch::scan(SearchGridSource &grid)
         const int lastRow = std::min(m_lastRow, grid.rows() - 1);
         const int lastCol = std::min(m_lastCol, grid.cols() - 1);
         for (; m_row <= lastRow; ++m_row, m_col = 0) {
-            for (; m_col <= lastCol; ++m_col) {
-                if (grid.matches(m_row, m_col, m_searchText, m_exactMatch)) {
-                    ++m_matchCount;
-                    SearchOutcome match;
-                    match.kind = SearchOutcome::Kind::Match;
-                    match.table = m_table;
-                    match.row = m_row;
-                    match.col = m_col;
-                    match.anyMatches = true;
-                    return match;
-                }
+            const int col = grid.firstMatchInRow(m_row, m_col, lastCol, m_searchText, m_exactMatch);
+            if (col >= 0) {
+                m_col = col;
+                ++m_matchCount;
+                SearchOutcome match;
+                match.kind = SearchOutcome::Kind::Match;
+                match.table = m_table;
+                match.row = m_row;
+                match.col = m_col;
+                match.anyMatches = true;
+                return match;
             }
         }
         ++m_table;
@@ -170,9 +179,7 @@ AllMatchesOutcome findAllMatches(SearchGridSource &grid, const QString &searchTe
         for (int r = 1; r <= lastRow && !outcome.truncated; ++r) {
             if (r % 1024 == 0 && grid.cancelled())
                 break;
-            for (int c = 0; c <= lastCol; ++c) {
-                if (!grid.matches(r, c, searchText, exactMatch))
-                    continue;
+            for (int c = 0; (c = grid.firstMatchInRow(r, c, lastCol, searchText, exactMatch)) >= 0; ++c) {
                 pending.matches.push_back(
                     {name, grid.text(0, c), keyCol >= 0 ? grid.text(r, keyCol) : QString(), grid.text(r, c), r, c});
                 if (++outcome.matches >= maxMatches) {

@@ -76,6 +76,9 @@ public:
     // Whether a cell matches; the default compares text(). A source may
     // compare faster as long as the answer is the same.
     virtual bool matches(int row, int col, const QString &searchText, bool exactMatch) const;
+    // The first of a row's columns fromCol..lastCol that matches, or -1; the
+    // default asks matches() of each.
+    virtual int firstMatchInRow(int row, int fromCol, int lastCol, const QString &searchText, bool exactMatch) const;
     // The user asked to stop (checked before each table is loaded).
     virtual bool cancelled() const { return false; }
 };

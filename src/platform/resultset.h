@@ -49,6 +49,8 @@ public:
     int fieldIndex(const QString &name) const;
 
     // Loading.
+    // Off: texts read from now on are kept as they come (see RowStore).
+    void setCompactText(bool on) { m_rows.setCompactText(on); }
     bool isComplete() const;
     qsizetype fetchMore(qsizetype maxRows);
     void fetchAll();

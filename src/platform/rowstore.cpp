@@ -376,7 +376,7 @@ void RowStore::addSized(unsigned kind, const char *data, qsizetype size)
 
 void RowStore::addText(const char *utf8, qsizetype size)
 {
-    if (!addCompactText(utf8, size))
+    if (!m_compactText || !addCompactText(utf8, size))
         addSized(kText, utf8, size);
 }
 
@@ -910,12 +910,37 @@ bool RowStore::textMatches(qsizetype row, int column, const QByteArray &lowerNee
 {
     if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount())
         return false;
+    return cellMatches(cellAt(row, column), row, column, lowerNeedle, needle, exact);
+}
+
+int RowStore::firstMatchInRow(qsizetype row, int fromColumn, int lastColumn, const QByteArray &lowerNeedle,
+                              const QString &needle, bool exact) const
+{
+    if (row < 0 || row >= rowCount())
+        return -1;
+    fromColumn = std::max(fromColumn, 0);
+    lastColumn = std::min(lastColumn, columnCount() - 1);
+    if (fromColumn > lastColumn)
+        return -1;
+    // One walk along the row: each cell starts where the one before ends.
+    const unsigned char *p = cellAt(row, fromColumn);
+    for (int column = fromColumn;; ++column) {
+        if (cellMatches(p, row, column, lowerNeedle, needle, exact))
+            return column;
+        if (column == lastColumn)
+            return -1;
+        p = skipCell(p);
+    }
+}
+
+bool RowStore::cellMatches(const unsigned char *p, qsizetype row, int column, const QByteArray &lowerNeedle,
+                           const QString &needle, bool exact) const
+{
     const bool replaced = !m_overrides.isEmpty()
                           && m_overrides.contains(quint64(row) * quint64(columnCount()) + quint64(column));
     CellBuffer buffer;
     CellRef c;
     if (!replaced) {
-        const unsigned char *p = cellAt(row, column);
         // A number, date, GUID or run of digits is made of its kind's
         // characters alone: a needle with any other is not in it, and the
         // cell need not be written out to know.

@@ -154,6 +154,9 @@ public:
     void shrinkToFit();
     // The size to start the first chunk with, when the bytes to come are known roughly.
     void setFirstChunkSize(qsizetype bytes) { m_firstChunk = std::clamp<qsizetype>(bytes, 1024, 4 * kChunkSize); }
+    // Off: texts are kept as they come, none packed. Rows that are read once
+    // and let go (a search's scan) are not worth packing.
+    void setCompactText(bool on) { m_compactText = on; }
 
     CellType type(qsizetype row, int column) const;
     bool isNull(qsizetype row, int column) const { return type(row, column) == CellType::Null; }
@@ -203,6 +206,10 @@ public:
     // ASCII cells are compared on their bytes without making a QString.
     bool textMatches(qsizetype row, int column, const QByteArray &lowerNeedleUtf8, const QString &needle,
                      bool exact) const;
+    // The first of a row's columns fromColumn..lastColumn whose cell matches
+    // so, or -1: one walk along the row instead of one per cell.
+    int firstMatchInRow(qsizetype row, int fromColumn, int lastColumn, const QByteArray &lowerNeedleUtf8,
+                        const QString &needle, bool exact) const;
 
     // Bytes the cells take as kept, and bytes allocated in all.
     qsizetype contentBytes() const { return m_contentBytes; }
@@ -229,6 +236,8 @@ private:
     void decode(const unsigned char *cell, const Dictionary *dict, int column, CellBuffer *buffer, CellRef *ref,
                 bool integerText = true) const;
     const unsigned char *cellAt(qsizetype row, int column) const; // the cell's tag byte
+    bool cellMatches(const unsigned char *cell, qsizetype row, int column, const QByteArray &lowerNeedleUtf8,
+                     const QString &needle, bool exact) const;
     void cellOf(qsizetype row, int column, CellBuffer *buffer, CellRef *ref) const;
     const Dictionary *dictionaryOf(std::size_t segment) const;
     void addTag(unsigned tag, const void *data, qsizetype size);
@@ -264,6 +273,7 @@ private:
     int m_pendingCells = 0;
     bool m_inRow = false;
     bool m_pendingTooLarge = false;
+    bool m_compactText = true;
     qsizetype m_contentBytes = 0;
     // Cells replaced by setValue() live here (edit mode writes back single cells).
     QHash<quint64, QVariant> m_overrides;

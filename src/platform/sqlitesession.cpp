@@ -712,7 +712,10 @@ std::unique_ptr<RowSource> SqliteSession::query(const QString &sql, bool, Error 
     std::lock_guard lock(m_mutex);
     // Another connection may have changed this database's schema since the
     // last statement (the other databases are checked after our own changes).
-    refreshCatalogue(true);
+    // Only the column catalogue is a copy; asking for the schema's version
+    // costs a read transaction of its own, so only a query that names it asks.
+    if (sql.contains(u"syscolumns", Qt::CaseInsensitive))
+        refreshCatalogue(true);
     const QByteArray text = translate(sql).toUtf8();
     sqlite3_stmt *stmt = nullptr;
     if (sqlite3_prepare_v2(m_db, text.constData(), int(text.size()), &stmt, nullptr) != SQLITE_OK) {
@@ -1132,7 +1135,7 @@ QList<ProcedureInfo> SqliteSession::procedures(Error *error)
     return list;
 }
 
-bool SqliteSession::locateTable(const QString &table, QString *schema, QString *name, Error *error)
+bool SqliteSession::splitTableName(const QString &table, QString *schema, QString *name, Error *error) const
 {
     *schema = QStringLiteral("main");
     const QStringList parts = sql::splitName(table);
@@ -1147,6 +1150,13 @@ bool SqliteSession::locateTable(const QString &table, QString *schema, QString *
         if (db.compare(m_target.database, Qt::CaseInsensitive) != 0 && db.compare(u"main", Qt::CaseInsensitive) != 0)
             *schema = db;
     }
+    return true;
+}
+
+bool SqliteSession::locateTable(const QString &table, QString *schema, QString *name, Error *error)
+{
+    if (!splitTableName(table, schema, name, error))
+        return false;
     const QByteArray n = name->toUtf8();
     sqlite3_stmt *check = cachedStatement(
         QStringLiteral("SELECT 1 FROM %1.sqlite_master WHERE type IN ('table','view') "
@@ -1191,13 +1201,20 @@ QString SqliteSession::primaryKeyColumn(const QString &table, Error *error)
 {
     std::lock_guard lock(m_mutex);
     QString schema, name;
-    if (!locateTable(table, &schema, &name, error))
+    if (!splitTableName(table, &schema, &name, error))
         return {};
+    // Whether the table is there and its key in one statement: each statement
+    // outside a transaction is a read transaction of its own, and a table
+    // load asks this every time.
     sqlite3_stmt *stmt = cachedStatement(
-        QStringLiteral("SELECT name FROM pragma_table_info(?1, ?2) WHERE pk > 0 ORDER BY cid LIMIT 1"));
-    if (!stmt) {
+        QStringLiteral("SELECT EXISTS(SELECT 1 FROM %1.sqlite_master WHERE type IN ('table','view') "
+                       "AND name = ?1 COLLATE NOCASE), "
+                       "(SELECT name FROM pragma_table_info(?1, ?2) WHERE pk > 0 ORDER BY cid LIMIT 1)")
+            .arg(sql::quoteBracketed(schema)));
+    bool found = false;
+    if (!stmt) { // a database that is not attached
         if (error)
-            *error = lastError();
+            *error = {kErrNoSuchObject, QStringLiteral("Invalid object name '%1'.").arg(name)};
         return {};
     }
     const QByteArray n = name.toUtf8();
@@ -1205,10 +1222,15 @@ QString SqliteSession::primaryKeyColumn(const QString &table, Error *error)
     sqlite3_bind_text(stmt, 1, n.constData(), int(n.size()), SQLITE_TRANSIENT);
     sqlite3_bind_text(stmt, 2, sch.constData(), int(sch.size()), SQLITE_TRANSIENT);
     QString key;
-    if (sqlite3_step(stmt) == SQLITE_ROW)
-        key = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)));
+    if (sqlite3_step(stmt) == SQLITE_ROW) {
+        found = sqlite3_column_int(stmt, 0) != 0;
+        if (const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, 1)))
+            key = QString::fromUtf8(text);
+    }
     sqlite3_reset(stmt);
-    return key;
+    if (!found && error)
+        *error = {kErrNoSuchObject, QStringLiteral("Invalid object name '%1'.").arg(name)};
+    return found ? key : QString();
 }
 
 } // namespace korva::db

@@ -60,6 +60,8 @@ private:
     // The schema and bare name of a table named as "name" or "Db.name" (brackets allowed);
     // false with an error when no such table or view exists.
     bool locateTable(const QString &table, QString *schema, QString *name, Error *error);
+    // The schema and name of a table as given, without asking the database.
+    bool splitTableName(const QString &table, QString *schema, QString *name, Error *error) const;
 
     mutable std::recursive_mutex m_mutex;
     sqlite3 *m_db = nullptr;

@@ -533,6 +533,15 @@ private Q_SLOTS:
         QCOMPARE(session->primaryKeyColumn(QStringLiteral("vw_User"), nullptr), QString());
         QCOMPARE(session->primaryKeyColumn(QStringLiteral("OrvexDynDB.dbo.tbl_Session"), nullptr),
                  QStringLiteral("ObjectID"));
+        // A view has no key but is there; a missing table or database is an error.
+        Error missing;
+        QCOMPARE(session->primaryKeyColumn(QStringLiteral("vw_User"), &missing), QString());
+        QVERIFY(!missing);
+        for (const QString &name : {QStringLiteral("tbl_NoSuch"), QStringLiteral("NoSuchDB.dbo.tbl_User")}) {
+            missing = {};
+            QCOMPARE(session->primaryKeyColumn(name, &missing), QString());
+            QCOMPARE(missing.number, kErrNoSuchObject);
+        }
 
         Error e;
         auto rs = openResultSet(conn(), QStringLiteral("SELECT Alias, [ObjectID] FROM [tbl_User] ORDER BY Alias"), &e,

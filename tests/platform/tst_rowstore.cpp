@@ -138,6 +138,7 @@ private Q_SLOTS:
         for (int batchNo = 0; batchNo < 3; ++batchNo) {
             RowStore batch;
             batch.setColumns(columns);
+            batch.setCompactText(batchNo != 1); // a batch kept as read joins packed ones
             fill(batch, batchNo * 1000, 1000);
             batch.shrinkToFit();
             whole.append(std::move(batch));
@@ -166,6 +167,22 @@ private Q_SLOTS:
         QVERIFY(whole.textMatches(0, 0, QByteArrayLiteral("06-01 00"), QStringLiteral("06-01 00"), false));
         QVERIFY(whole.textMatches(6, 0, QByteArrayLiteral("{8a1b2c3d-0000-4e5f-9a8b-0123456789ab}"),
                                   QStringLiteral("{8a1b2c3d-0000-4e5f-9a8b-0123456789ab}"), true));
+        QVERIFY(whole.textMatches(1018, 0, QByteArrayLiteral("4e5f-9a8b"), QStringLiteral("4e5f-9a8b"), false));
+        QVERIFY(!whole.textMatches(1018, 0, QByteArrayLiteral("4e5f-9a8c"), QStringLiteral("4e5f-9a8c"), false));
+        // A walk along a row finds what asking cell by cell finds.
+        for (const QString &needle : {QStringLiteral("06-01"), QStringLiteral("KIND 1"), QStringLiteral("-5"),
+                                      QStringLiteral("8a1b"), QStringLiteral("1")}) {
+            const QByteArray lower = needle.toLower().toUtf8();
+            for (int r = 0; r < 3500; r += 3)
+                for (int from = 0; from < 3; ++from) {
+                    int expected = -1;
+                    for (int c = from; c < 3 && expected < 0; ++c)
+                        if (whole.textMatches(r, c, lower, needle, false))
+                            expected = c;
+                    if (whole.firstMatchInRow(r, from, 2, lower, needle, false) != expected)
+                        QFAIL(qPrintable(QStringLiteral("row %1 from %2, %3").arg(r).arg(from).arg(needle)));
+                }
+        }
 
         // Texts that do not repeat stay in the rows, and still read back.
         RowStore unique;
