@@ -6,6 +6,8 @@
 #include "platform/database.h"
 #include "platform/sqlquote.h"
 
+#include <QtCore/QSet>
+
 #include <future>
 
 namespace korva::browse {
@@ -33,6 +35,37 @@ QString uniqueIdColumn(const QString &directoryConnection, const QString &listed
     return e ? QString() : key;
 }
 
+bool readColumnLists(const QString &connection, QHash<QString, QStringList> *lists)
+{
+    // The same catalogue and order as columnListQuery, for all objects at once.
+    Error e;
+    const auto rows = db::openResultSet(connection,
+                                        QStringLiteral("select o.id, o.name, c.name from sysobjects o "
+                                                       "join syscolumns c on c.id = o.id ORDER By o.name, o.id, c.name"),
+                                        &e, db::Lock::ReadOnly, 1 << 14);
+    if (!rows)
+        return false;
+    rows->fetchAll();
+    if (rows->lastError())
+        return false;
+    QHash<QString, QString> idOf; // a name held by two objects is not any one of them
+    QSet<QString> ambiguous;
+    const db::RowStore &store = rows->rows();
+    for (qsizetype i = 0; i < store.rowCount(); ++i) {
+        const QString id = store.text(i, 0);
+        const QString name = store.text(i, 1).toLower();
+        const auto known = idOf.constFind(name);
+        if (known == idOf.constEnd())
+            idOf.insert(name, id);
+        else if (*known != id)
+            ambiguous.insert(name);
+        (*lists)[name] << store.text(i, 2);
+    }
+    for (const QString &name : ambiguous)
+        lists->remove(name);
+    return true;
+}
+
 std::shared_ptr<db::ResultSet> reopen(const QString &connection, const QString &sql, bool editing, qsizetype firstRows,
                                       Error *error, bool compactText)
 {
@@ -46,24 +79,28 @@ TableLoad loadTable(const TableRequest &r, const StopToken *stop)
     const auto stopped = [stop] { return stop && stop->stopRequested(); };
     TableLoad load;
     // The key is looked up meanwhile: against a remote server the two trips overlap.
-    auto lookUpKey = [r] { return uniqueIdColumn(r.directoryConnection, r.listed); };
-    std::future<QString> key = r.overlapKeyLookup ? runAlongside(lookUpKey)
-                                                  : std::async(std::launch::deferred, lookUpKey);
-    // The column list, read whole: a list that broke off is no list.
-    Error e;
-    // A table's columns come in one batch.
-    std::shared_ptr<db::ResultSet> cols = db::openResultSet(r.connection, columnListQuery(r.listed), &e,
-                                                            db::Lock::ReadOnly, 4096);
-    if (cols)
-        cols->fetchAll();
-    if (cols && !cols->lastError()) {
-        for (qsizetype i = 0; i < cols->fetchedCount(); ++i)
-            load.columns << cols->rows().text(i, 0);
-        load.columnRows = cols;
-    } else if ((cols ? cols->lastError() : e).number == db::kErrBusy) {
-        load.busy = true;
-        load.rowError = cols ? cols->lastError() : e;
-        return load;
+    auto lookUpKey = [r] { return r.knownUniqueId ? *r.knownUniqueId : uniqueIdColumn(r.directoryConnection, r.listed); };
+    std::future<QString> key = r.overlapKeyLookup && !r.knownUniqueId ? runAlongside(lookUpKey)
+                                                                      : std::async(std::launch::deferred, lookUpKey);
+    if (r.knownColumns) {
+        load.columns = *r.knownColumns;
+    } else {
+        // The column list, read whole: a list that broke off is no list. A
+        // table's columns come in one batch.
+        Error e;
+        std::shared_ptr<db::ResultSet> cols = db::openResultSet(r.connection, columnListQuery(r.listed), &e,
+                                                                db::Lock::ReadOnly, 4096);
+        if (cols)
+            cols->fetchAll();
+        if (cols && !cols->lastError()) {
+            for (qsizetype i = 0; i < cols->fetchedCount(); ++i)
+                load.columns << cols->rows().text(i, 0);
+            load.columnRows = cols;
+        } else if ((cols ? cols->lastError() : e).number == db::kErrBusy) {
+            load.busy = true;
+            load.rowError = cols ? cols->lastError() : e;
+            return load;
+        }
     }
     load.uniqueId = key.get();
     if (stopped())

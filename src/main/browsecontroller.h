@@ -6,7 +6,10 @@
 #include <QtCore/QString>
 #include <QtCore/QStringList>
 
+#include <QtCore/QHash>
+
 #include <memory>
+#include <optional>
 
 namespace korva {
 class StopToken;
@@ -31,6 +34,9 @@ struct TableRequest
     qsizetype firstRows = 200;    // read with the query, so the first screen needs no second trip
     bool overlapKeyLookup = true; // look the key up on a thread of its own meanwhile (a remote trip saved)
     bool compactText = true;      // off for rows read once (a search), where packing costs more than it saves
+    // Already known (a search reads the catalogue once for every table): not asked again.
+    std::optional<QStringList> knownColumns;
+    std::optional<QString> knownUniqueId;
 };
 
 // Everything a table load learns from the server, gathered off the window's thread.
@@ -63,6 +69,12 @@ QString columnListQuery(const QString &listed);
 QString keyTableFor(const QString &listed);
 
 QString uniqueIdColumn(const QString &directoryConnection, const QString &listed);
+
+// The column lists of every table and view of a database in one query, by
+// name in lower case, each in the order columnListQuery gives. A name that
+// stands for more than one object is left out (its own query decides).
+// False when the catalogue could not be read.
+bool readColumnLists(const QString &connection, QHash<QString, QStringList> *lists);
 
 // A load whose stop is requested ends at its next step.
 TableLoad loadTable(const TableRequest &request, const StopToken *stop = nullptr);

@@ -20,6 +20,7 @@
 #include "widgets/gridmodel.h"
 
 #include <QtCore/QDir>
+#include <QtCore/QHash>
 #include <QtCore/QTimer>
 #include <QtGui/QAction>
 #include <QtGui/QClipboard>
@@ -30,6 +31,9 @@
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QStatusBar>
 #include <QtWidgets/QTextEdit>
+
+#include <mutex>
+#include <utility>
 
 namespace korva {
 
@@ -555,9 +559,35 @@ navigation::TableScanSource::Opener TableBrowser::searchOpener()
     if (!m_sticky)
         m_sticky = std::make_unique<StickyWhereFiles>(runsInstalled() ? QString() : programFolder());
     const QString stickyFolder = m_sticky->folder();
-    return [base, whereShown, prefix, stickyFolder](const QString &listed) {
+    // What every table's select list needs is read once for the whole walk:
+    // the column lists in one query, and each key table's key once.
+    struct Catalogue
+    {
+        std::mutex mutex;
+        bool read = false;
+        bool ok = false;
+        QHash<QString, QStringList> columns;
+        QHash<QString, QString> keys; // by key table, in lower case
+    };
+    auto catalogue = std::make_shared<Catalogue>();
+    return [base, whereShown, prefix, stickyFolder, catalogue](const QString &listed) {
         TableRequest r = base;
         r.listed = listed;
+        {
+            std::lock_guard lock(catalogue->mutex);
+            if (!std::exchange(catalogue->read, true))
+                catalogue->ok = browse::readColumnLists(base.connection, &catalogue->columns);
+            if (catalogue->ok) {
+                const auto it = catalogue->columns.constFind(listed.toLower());
+                if (it != catalogue->columns.constEnd())
+                    r.knownColumns = *it;
+            }
+            const QString keyTable = browse::keyTableFor(listed).toLower();
+            auto key = catalogue->keys.constFind(keyTable);
+            if (key == catalogue->keys.constEnd())
+                key = catalogue->keys.insert(keyTable, browse::uniqueIdColumn(base.directoryConnection, listed));
+            r.knownUniqueId = *key;
+        }
         if (whereShown && !prefix.isEmpty()) {
             const StickyWhereFiles files(stickyFolder, StickyWhereFiles::InFolder);
             r.where = files.load(files.fileName(prefix, listed)).value_or(QString()).trimmed();

@@ -1207,12 +1207,10 @@ QString SqliteSession::primaryKeyColumn(const QString &table, Error *error)
     // outside a transaction is a read transaction of its own, and a table
     // load asks this every time.
     sqlite3_stmt *stmt = cachedStatement(
-        QStringLiteral("SELECT EXISTS(SELECT 1 FROM %1.sqlite_master WHERE type IN ('table','view') "
-                       "AND name = ?1 COLLATE NOCASE), "
-                       "(SELECT name FROM pragma_table_info(?1, ?2) WHERE pk > 0 ORDER BY cid LIMIT 1)")
-            .arg(sql::quoteBracketed(schema)));
+        QStringLiteral("SELECT count(*), (SELECT name FROM pragma_table_info(?1, ?2) WHERE pk > 0 ORDER BY cid LIMIT 1) "
+                       "FROM pragma_table_info(?1, ?2)"));
     bool found = false;
-    if (!stmt) { // a database that is not attached
+    if (!stmt) {
         if (error)
             *error = {kErrNoSuchObject, QStringLiteral("Invalid object name '%1'.").arg(name)};
         return {};

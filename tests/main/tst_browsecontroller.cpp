@@ -95,6 +95,35 @@ private Q_SLOTS:
         QCOMPARE(load.columns, (QStringList{"Extra", "ObjectID"}));
     }
 
+    // The search's one catalogue query gives each object the list its own query gives.
+    void columnListsReadAtOnce()
+    {
+        for (const QString &db : {QStringLiteral("OrvexDirDB"), QStringLiteral("OrvexDynDB")}) {
+            QHash<QString, QStringList> lists;
+            QVERIFY(browse::readColumnLists(conn(db), &lists));
+            QVERIFY(!lists.isEmpty());
+            for (auto it = lists.cbegin(); it != lists.cend(); ++it) {
+                Error e;
+                const auto own = db::openResultSet(conn(db), browse::columnListQuery(it.key()), &e);
+                QVERIFY(own);
+                own->fetchAll();
+                QStringList expected;
+                for (qsizetype i = 0; i < own->fetchedCount(); ++i)
+                    expected << own->rows().text(i, 0);
+                QCOMPARE(it.value(), expected);
+            }
+            QCOMPARE(lists.contains(QStringLiteral("vw_user")), db == u"OrvexDirDB");
+        }
+        // A load told the columns and key asks nothing more and composes the same query.
+        TableRequest told = request(QStringLiteral("vw_User"));
+        told.knownColumns = QStringList{"Alias", "ObjectID"};
+        told.knownUniqueId = QStringLiteral("ObjectID");
+        told.directoryConnection = conn(QStringLiteral("NoSuchDB")); // would fail if asked
+        const TableLoad load = browse::loadTable(told);
+        QCOMPARE(load.rowQuery, browse::loadTable(request(QStringLiteral("vw_User"))).rowQuery);
+        QVERIFY(load.rows);
+    }
+
     void editingNeedsAPrimaryKey()
     {
         TableRequest r = request(QStringLiteral("tbl_User"));
