@@ -3,6 +3,7 @@
 #include <QtCore/QStringDecoder>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -48,16 +49,18 @@ constexpr std::uint32_t kDictMaxEntries = 65535;
 
 inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-inline int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
+// Per byte: its value as a hex digit in the low four bits, and whether it
+// is an upper or lower case letter digit or no hex digit at all.
+constexpr unsigned kUpperHex = 0x10, kLowerHex = 0x20, kNotHex = 0x40;
+constexpr auto kHexDigit = [] {
+    std::array<unsigned char, 256> t{};
+    for (unsigned c = 0; c < 256; ++c)
+        t[c] = c >= '0' && c <= '9'   ? static_cast<unsigned char>(c - '0')
+               : c >= 'A' && c <= 'F' ? static_cast<unsigned char>((c - 'A' + 10) | kUpperHex)
+               : c >= 'a' && c <= 'f' ? static_cast<unsigned char>((c - 'a' + 10) | kLowerHex)
+                                      : static_cast<unsigned char>(kNotHex);
+    return t;
+}();
 
 inline std::uint64_t hashBytes(const char *p, std::size_t n)
 {
@@ -287,27 +290,32 @@ bool RowStore::addCompactText(const char *p, qsizetype size)
             return true;
         }
     }
-    for (unsigned form = 0; form < 3; ++form) {
-        if (size != kDateLengths[form])
-            continue;
-        // Fixed places for digits and separators; each field within its bits.
-        static constexpr char kPattern[] = "dddd-dd-dd dd:dd:dd.ddd";
-        for (qsizetype i = 0; i < size; ++i)
-            if (kPattern[i] == 'd' ? !isDigit(p[i]) : p[i] != kPattern[i])
-                return false;
-        auto field = [p](int at, int digits) {
-            int v = 0;
-            for (int i = 0; i < digits; ++i)
-                v = v * 10 + (p[at + i] - '0');
-            return std::uint64_t(v);
+    if (size == kDateLengths[0] || size == kDateLengths[1] || size == kDateLengths[2]) {
+        const unsigned form = size == kDateLengths[0] ? 0u : size == kDateLengths[1] ? 1u : 2u;
+        // Separators at their places, a digit everywhere else.
+        if (p[4] != '-' || p[7] != '-')
+            return false;
+        if (form < 2 && (p[10] != ' ' || p[13] != ':' || p[16] != ':'))
+            return false;
+        if (form == 0 && p[19] != '.')
+            return false;
+        unsigned bad = 0;
+        auto field = [p, &bad](int at, int digits) {
+            std::uint64_t v = 0;
+            for (int i = 0; i < digits; ++i) {
+                const unsigned d = static_cast<unsigned char>(p[at + i]) - unsigned('0');
+                bad |= d > 9 ? 1u : 0u;
+                v = v * 10 + d;
+            }
+            return v;
         };
-        const std::uint64_t month = field(5, 2), day = field(8, 2);
+        const std::uint64_t year = field(0, 4), month = field(5, 2), day = field(8, 2);
         const std::uint64_t hour = form < 2 ? field(11, 2) : 0, minute = form < 2 ? field(14, 2) : 0;
         const std::uint64_t second = form < 2 ? field(17, 2) : 0, milli = form == 0 ? field(20, 3) : 0;
-        if (month > 15 || day > 31 || hour > 31)
+        if (bad || month > 15 || day > 31 || hour > 31)
             return false;
-        const std::uint64_t packed = field(0, 4) | month << 14 | day << 18 | hour << 23 | minute << 28
-                                     | second << 34 | milli << 40;
+        const std::uint64_t packed = year | month << 14 | day << 18 | hour << 23 | minute << 28 | second << 34
+                                     | milli << 40;
         unsigned char bytes[7];
         for (int i = 0; i < 7; ++i)
             bytes[i] = static_cast<unsigned char>(packed >> (8 * i));
@@ -321,20 +329,19 @@ bool RowStore::addCompactText(const char *p, qsizetype size)
         const char *g = p + (braces ? 1 : 0);
         if (g[8] != '-' || g[13] != '-' || g[18] != '-' || g[23] != '-')
             return false;
-        bool upper = false, lower = false;
+        unsigned flags = 0;
         unsigned char bytes[16];
         for (int i = 0; i < 32; i += 2) {
-            const char a = g[kGuidDigitAt[i]], b = g[kGuidDigitAt[i + 1]];
-            const int hi = hexValue(a), lo = hexValue(b);
-            if (hi < 0 || lo < 0)
-                return false;
-            upper = upper || (a >= 'A' && a <= 'F') || (b >= 'A' && b <= 'F');
-            lower = lower || (a >= 'a' && a <= 'f') || (b >= 'a' && b <= 'f');
-            bytes[i / 2] = static_cast<unsigned char>(hi << 4 | lo);
+            const unsigned hi = kHexDigit[static_cast<unsigned char>(g[kGuidDigitAt[i]])];
+            const unsigned lo = kHexDigit[static_cast<unsigned char>(g[kGuidDigitAt[i + 1]])];
+            flags |= hi | lo;
+            bytes[i / 2] = static_cast<unsigned char>((hi & 15u) << 4 | (lo & 15u));
         }
-        if (upper && lower)
+        if (flags & kNotHex)
+            return false;
+        if ((flags & kUpperHex) && (flags & kLowerHex))
             return false; // mixed case would not read back as given
-        addTag(kGuid << 4 | (braces ? 1u : 0u) | (lower ? 2u : 0u), bytes, 16);
+        addTag(kGuid << 4 | (braces ? 1u : 0u) | ((flags & kLowerHex) ? 2u : 0u), bytes, 16);
         return true;
     }
     if (size >= 2 && size <= kDictMaxText && m_pendingCells < columnCount()) {
