@@ -912,12 +912,36 @@ inline char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? char(c + 32) : 
 
 } // namespace
 
+unsigned RowStore::kindsThatMayHold(const QByteArray &lowerNeedle)
+{
+    // A number, date, GUID or run of digits is made of its kind's characters
+    // alone: a needle with any other is not in it, and the cell need not be
+    // written out to know.
+    const auto onlyOf = [&lowerNeedle](const char *alphabet) {
+        for (const char ch : lowerNeedle)
+            if (ch == 0 || !std::strchr(alphabet, ch))
+                return false;
+        return true;
+    };
+    unsigned kinds = ~0u;
+    const auto drop = [&kinds](unsigned kind) { kinds &= ~(1u << kind); };
+    if (!onlyOf("0123456789-"))
+        drop(kInt);
+    if (!onlyOf("0123456789"))
+        drop(kDigits);
+    if (!onlyOf("0123456789-: ."))
+        drop(kDate);
+    if (!onlyOf("0123456789abcdef-{}"))
+        drop(kGuid);
+    return kinds;
+}
+
 bool RowStore::textMatches(qsizetype row, int column, const QByteArray &lowerNeedle, const QString &needle,
                            bool exact) const
 {
     if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount())
         return false;
-    return cellMatches(cellAt(row, column), row, column, lowerNeedle, needle, exact);
+    return cellMatches(cellAt(row, column), row, column, lowerNeedle, needle, exact, kindsThatMayHold(lowerNeedle));
 }
 
 int RowStore::firstMatchInRow(qsizetype row, int fromColumn, int lastColumn, const QByteArray &lowerNeedle,
@@ -930,9 +954,10 @@ int RowStore::firstMatchInRow(qsizetype row, int fromColumn, int lastColumn, con
     if (fromColumn > lastColumn)
         return -1;
     // One walk along the row: each cell starts where the one before ends.
+    const unsigned kinds = kindsThatMayHold(lowerNeedle);
     const unsigned char *p = cellAt(row, fromColumn);
     for (int column = fromColumn;; ++column) {
-        if (cellMatches(p, row, column, lowerNeedle, needle, exact))
+        if (cellMatches(p, row, column, lowerNeedle, needle, exact, kinds))
             return column;
         if (column == lastColumn)
             return -1;
@@ -941,37 +966,15 @@ int RowStore::firstMatchInRow(qsizetype row, int fromColumn, int lastColumn, con
 }
 
 bool RowStore::cellMatches(const unsigned char *p, qsizetype row, int column, const QByteArray &lowerNeedle,
-                           const QString &needle, bool exact) const
+                           const QString &needle, bool exact, unsigned kinds) const
 {
     const bool replaced = !m_overrides.isEmpty()
                           && m_overrides.contains(quint64(row) * quint64(columnCount()) + quint64(column));
     CellBuffer buffer;
     CellRef c;
     if (!replaced) {
-        // A number, date, GUID or run of digits is made of its kind's
-        // characters alone: a needle with any other is not in it, and the
-        // cell need not be written out to know.
-        const char *alphabet = nullptr;
-        switch (p[0] >> 4) {
-        case kInt:
-            alphabet = "0123456789-";
-            break;
-        case kDigits:
-            alphabet = "0123456789";
-            break;
-        case kDate:
-            alphabet = "0123456789-: .";
-            break;
-        case kGuid:
-            alphabet = "0123456789abcdef-{}";
-            break;
-        default:
-            break;
-        }
-        if (alphabet)
-            for (const char ch : lowerNeedle)
-                if (!std::strchr(alphabet, ch) || ch == 0)
-                    return false;
+        if (!(kinds & (1u << (p[0] >> 4))))
+            return false;
         decode(p, (p[0] >> 4) == kDict ? dictionaryOf(segmentOf(row)) : nullptr, column, &buffer, &c);
     }
     if (replaced || c.type == CellType::Blob || !allAscii(c.bytes.data(), c.bytes.size())) {

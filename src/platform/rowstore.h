@@ -237,7 +237,9 @@ private:
                 bool integerText = true) const;
     const unsigned char *cellAt(qsizetype row, int column) const; // the cell's tag byte
     bool cellMatches(const unsigned char *cell, qsizetype row, int column, const QByteArray &lowerNeedleUtf8,
-                     const QString &needle, bool exact) const;
+                     const QString &needle, bool exact, unsigned kinds) const;
+    // The kinds of cell (bit per tag kind) whose texts could hold the needle.
+    static unsigned kindsThatMayHold(const QByteArray &lowerNeedleUtf8);
     void cellOf(qsizetype row, int column, CellBuffer *buffer, CellRef *ref) const;
     const Dictionary *dictionaryOf(std::size_t segment) const;
     void addTag(unsigned tag, const void *data, qsizetype size);

@@ -1207,8 +1207,7 @@ QString SqliteSession::primaryKeyColumn(const QString &table, Error *error)
     // outside a transaction is a read transaction of its own, and a table
     // load asks this every time.
     sqlite3_stmt *stmt = cachedStatement(
-        QStringLiteral("SELECT count(*), (SELECT name FROM pragma_table_info(?1, ?2) WHERE pk > 0 ORDER BY cid LIMIT 1) "
-                       "FROM pragma_table_info(?1, ?2)"));
+        QStringLiteral("SELECT name, pk FROM pragma_table_info(?1, ?2) ORDER BY pk = 0, cid LIMIT 1"));
     bool found = false;
     if (!stmt) {
         if (error)
@@ -1220,10 +1219,11 @@ QString SqliteSession::primaryKeyColumn(const QString &table, Error *error)
     sqlite3_bind_text(stmt, 1, n.constData(), int(n.size()), SQLITE_TRANSIENT);
     sqlite3_bind_text(stmt, 2, sch.constData(), int(sch.size()), SQLITE_TRANSIENT);
     QString key;
+    // A table without a key still has a first column: it is there.
     if (sqlite3_step(stmt) == SQLITE_ROW) {
-        found = sqlite3_column_int(stmt, 0) != 0;
-        if (const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, 1)))
-            key = QString::fromUtf8(text);
+        found = true;
+        if (sqlite3_column_int(stmt, 1) > 0)
+            key = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)));
     }
     sqlite3_reset(stmt);
     if (!found && error)
