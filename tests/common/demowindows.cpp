@@ -2,12 +2,19 @@
 
 #include "demo/demoinstallation.h"
 #include "demo/registry.h"
+#include "platform/database.h"
 #include "platform/workstationinfo.h"
 
 #include <QtCore/QDir>
 #include <QtCore/QFile>
 
 namespace korva::test {
+
+void DemoWindows::freshStart()
+{
+    forgetWindowSettings();
+    db::resetConnectionPool();
+}
 
 bool DemoWindows::setUp(const Options &options, QString *error)
 {

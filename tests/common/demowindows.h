@@ -33,6 +33,9 @@ public:
     // Makes all of it (once, from initTestCase); false with the reason when
     // the demo or the program folder cannot be made.
     bool setUp(const Options &options, QString *error);
+    // Before each test: the windows' remembered settings forgotten and no
+    // pooled connection, so that no test sees what the one before it left.
+    static void freshStart();
 
     // The environment's own folder, and a file or folder in it.
     QString path() const { return m_env->path(); }

@@ -96,11 +96,7 @@ private Q_SLOTS:
         QString error;
         QVERIFY2(fx.setUp({}, &error), qPrintable(error));
     }
-    void init()
-    {
-        test::forgetWindowSettings();
-        db::resetConnectionPool();
-    }
+    void init() { fx.freshStart(); }
 
     // Typed into the search dialog, "Find all" lists every match with its
     // table, column, key and value; a double click shows the row, Back

@@ -116,11 +116,7 @@ private Q_SLOTS:
         QString error;
         QVERIFY2(fx.setUp({}, &error), qPrintable(error));
     }
-    void init()
-    {
-        test::forgetWindowSettings();
-        db::resetConnectionPool();
-    }
+    void init() { fx.freshStart(); }
 
     // One query per referenced table describes the screen; the mouse then
     // finds every description without a query, the same text as describing
