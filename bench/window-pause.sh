@@ -17,13 +17,19 @@ for tool in Xvfb xdotool; do
     command -v $tool >/dev/null || { echo "window-pause: $tool is not installed" >&2; exit 1; }
 done
 
-display=:$((80 + $$ % 15))
 work=$(mktemp -d)
-Xvfb "$display" -screen 0 1400x1000x24 -nolisten tcp >/dev/null 2>&1 &
+# Xvfb picks a free display itself and says which: a display number of our
+# choosing may still be held by a server that is going away.
+Xvfb -displayfd 3 -screen 0 1400x1000x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
 xvfb=$!
 korva=
 trap 'kill $korva $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
-export DISPLAY=$display
+for _ in $(seq 1 50); do
+    [ -s "$work/display" ] && break
+    sleep 0.1
+done
+[ -s "$work/display" ] || { echo "window-pause: Xvfb did not start" >&2; exit 1; }
+export DISPLAY=:$(head -n 1 "$work/display")
 unset KORVA_HKLM
 mkdir -p "$work/base"
 HOME=$work/base XDG_CONFIG_HOME=$work/base/.config XDG_DATA_HOME=$work/base/.local/share \
