@@ -91,13 +91,13 @@ public:
     const QStringList &listed() const { return m_listed; }
 
 private:
+    void setNeedle(const QString &searchText) const;
+
     QStringList m_listed;
     Opener m_open;
     Progress m_progress;
     std::shared_ptr<db::ResultSet> m_rows;
     std::atomic<bool> m_cancelled = false;
-    void setNeedle(const QString &searchText) const;
-
     mutable QString m_needle;
     mutable QByteArray m_lowerNeedle;
 };
