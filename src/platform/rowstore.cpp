@@ -910,29 +910,32 @@ bool allAscii(const char *data, std::size_t size)
 
 inline char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? char(c + 32) : c; }
 
+// A number, date, GUID or run of digits is made of its kind's characters
+// alone: a needle with any other is not in it, and the cell need not be
+// written out to know. True for the other kinds.
+bool kindMayHold(unsigned kind, const QByteArray &lowerNeedle)
+{
+    const char *alphabet = kind == kInt      ? "0123456789-"
+                           : kind == kDigits ? "0123456789"
+                           : kind == kDate   ? "0123456789-: ."
+                           : kind == kGuid   ? "0123456789abcdef-{}"
+                                             : nullptr;
+    if (!alphabet)
+        return true;
+    for (const char ch : lowerNeedle)
+        if (ch == 0 || !std::strchr(alphabet, ch))
+            return false;
+    return true;
+}
+
 } // namespace
 
 unsigned RowStore::kindsThatMayHold(const QByteArray &lowerNeedle)
 {
-    // A number, date, GUID or run of digits is made of its kind's characters
-    // alone: a needle with any other is not in it, and the cell need not be
-    // written out to know.
-    const auto onlyOf = [&lowerNeedle](const char *alphabet) {
-        for (const char ch : lowerNeedle)
-            if (ch == 0 || !std::strchr(alphabet, ch))
-                return false;
-        return true;
-    };
     unsigned kinds = ~0u;
-    const auto drop = [&kinds](unsigned kind) { kinds &= ~(1u << kind); };
-    if (!onlyOf("0123456789-"))
-        drop(kInt);
-    if (!onlyOf("0123456789"))
-        drop(kDigits);
-    if (!onlyOf("0123456789-: ."))
-        drop(kDate);
-    if (!onlyOf("0123456789abcdef-{}"))
-        drop(kGuid);
+    for (const unsigned kind : {kInt, kDigits, kDate, kGuid})
+        if (!kindMayHold(kind, lowerNeedle))
+            kinds &= ~(1u << kind);
     return kinds;
 }
 
@@ -941,7 +944,12 @@ bool RowStore::textMatches(qsizetype row, int column, const QByteArray &lowerNee
 {
     if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount())
         return false;
-    return cellMatches(cellAt(row, column), row, column, lowerNeedle, needle, exact, kindsThatMayHold(lowerNeedle));
+    // Only the cell's own kind is weighed against the needle: the quick
+    // filter asks this of every row at every keystroke.
+    const unsigned char *p = cellAt(row, column);
+    const unsigned kind = p[0] >> 4u;
+    return cellMatches(p, row, column, lowerNeedle, needle, exact,
+                       kindMayHold(kind, lowerNeedle) ? ~0u : ~(1u << kind));
 }
 
 int RowStore::firstMatchInRow(qsizetype row, int fromColumn, int lastColumn, const QByteArray &lowerNeedle,

@@ -17,7 +17,6 @@
 #include <algorithm>
 #include <atomic>
 #include <memory>
-#include <cstring>
 #include <optional>
 
 namespace korva::db {
@@ -221,13 +220,6 @@ public:
             return 0;
         }
         StepGuard guard(*m_session, &m_cancelled);
-        const auto tooLarge = [&] {
-            m_done = true;
-            sqlite3_reset(stmt);
-            if (error)
-                *error = {kErrCommand, QStringLiteral("A row holds more than %1 MB of data, more than can be shown.")
-                                           .arg((RowStore::maxRowBytes() + 1) >> 20)};
-        };
         while (!m_done && added < maxRows) {
             const int rc = sqlite3_step(stmt);
             if (rc == SQLITE_ROW) {
@@ -235,7 +227,12 @@ public:
                 for (int i = 0; i < n; ++i)
                     appendColumn(store, stmt, i);
                 if (!store.endRow()) {
-                    tooLarge();
+                    m_done = true;
+                    sqlite3_reset(stmt);
+                    if (error)
+                        *error = {kErrCommand,
+                                  QStringLiteral("A row holds more than %1 MB of data, more than can be shown.")
+                                      .arg((RowStore::maxRowBytes() + 1) >> 20)};
                     break;
                 }
                 ++added;
