@@ -67,10 +67,10 @@ bool readColumnLists(const QString &connection, QHash<QString, QStringList> *lis
 }
 
 std::shared_ptr<db::ResultSet> reopen(const QString &connection, const QString &sql, bool editing, qsizetype firstRows,
-                                      Error *error, bool compactText)
+                                      Error *error, bool compactText, std::shared_ptr<const db::RowFilter> onlyMatching)
 {
     return db::openResultSet(connection, sql, error, editing ? db::Lock::Pessimistic : db::Lock::ReadOnly, firstRows,
-                             compactText);
+                             compactText, std::move(onlyMatching));
 }
 
 TableLoad loadTable(const TableRequest &r, const StopToken *stop)
@@ -123,7 +123,8 @@ TableLoad loadTable(const TableRequest &r, const StopToken *stop)
     }
     if (stopped())
         return load;
-    load.rows = reopen(r.connection, load.rowQuery, load.editable, r.firstRows, &load.rowError, r.compactText);
+    load.rows = reopen(r.connection, load.rowQuery, load.editable, r.firstRows, &load.rowError, r.compactText,
+                       r.onlyMatching);
     load.busy = !load.rows && load.rowError.number == db::kErrBusy;
     return load;
 }

@@ -19,6 +19,7 @@ namespace korva {
 
 namespace db {
 class ResultSet;
+class RowFilter;
 }
 
 // What the main window asks of a table when it shows it.
@@ -34,6 +35,7 @@ struct TableRequest
     qsizetype firstRows = 200;    // read with the query, so the first screen needs no second trip
     bool overlapKeyLookup = true; // look the key up on a thread of its own meanwhile (a remote trip saved)
     bool compactText = true;      // off for rows read once (a search), where packing costs more than it saves
+    std::shared_ptr<const db::RowFilter> onlyMatching; // a search keeps only the rows that match
     // Already known (a search reads the catalogue once for every table): not asked again.
     std::optional<QStringList> knownColumns;
     std::optional<QString> knownUniqueId;
@@ -81,7 +83,8 @@ TableLoad loadTable(const TableRequest &request, const StopToken *stop = nullptr
 
 // The row query run again ("Refresh"), read as far as the first rows.
 std::shared_ptr<db::ResultSet> reopen(const QString &connection, const QString &sql, bool editing, qsizetype firstRows,
-                                      Error *error, bool compactText = true);
+                                      Error *error, bool compactText = true,
+                                      std::shared_ptr<const db::RowFilter> onlyMatching = {});
 
 } // namespace browse
 

@@ -570,9 +570,11 @@ navigation::TableScanSource::Opener TableBrowser::searchOpener()
         QHash<QString, QString> keys; // by key table, in lower case
     };
     auto catalogue = std::make_shared<Catalogue>();
-    return [base, whereShown, prefix, stickyFolder, catalogue](const QString &listed) {
+    return [base, whereShown, prefix, stickyFolder, catalogue](const QString &listed,
+                                                               std::shared_ptr<const db::RowFilter> onlyMatching) {
         TableRequest r = base;
         r.listed = listed;
+        r.onlyMatching = std::move(onlyMatching);
         {
             std::lock_guard lock(catalogue->mutex);
             if (!std::exchange(catalogue->read, true))

@@ -73,13 +73,24 @@ void TableScanSource::selectTable(int tableListRow)
     const QString name = m_listed.value(tableListRow - 1);
     if (m_progress)
         m_progress(name);
-    std::shared_ptr<db::ResultSet> rows = m_open(name);
+    std::shared_ptr<db::ResultSet> rows = m_open(name, m_filter);
     if (!rows)
         return;
     // Read in batches, so that Esc stops a long table too.
     while (!rows->isComplete() && !m_cancelled)
         rows->fetchMore(5000);
     m_rows = std::move(rows);
+}
+
+void TableScanSource::lookFor(const QString &searchText, bool exactMatch)
+{
+    // Rows without the text are read and compared, but never kept.
+    m_filter = std::make_shared<const db::RowFilter>(searchText, exactMatch);
+}
+
+int TableScanSource::rowNumber(int row) const
+{
+    return row >= 1 && m_rows && row <= m_rows->fetchedCount() ? int(m_rows->rows().sourceRow(row - 1)) + 1 : row;
 }
 
 int TableScanSource::rows() const { return m_rows ? int(m_rows->fetchedCount()) + 1 : 1; }
@@ -114,9 +125,14 @@ int TableScanSource::firstMatchInRow(int row, int fromCol, int lastCol, const QS
             return 0;
         fromCol = 1;
     }
-    setNeedle(searchText);
-    const int col = m_rows->rows().firstMatchInRow(row - 1, fromCol - 1, lastCol - 1, m_lowerNeedle, searchText,
-                                                   exactMatch);
+    const db::RowStore &store = m_rows->rows();
+    int col;
+    if (m_filter && m_filter->exact() == exactMatch && m_filter->needle() == searchText) {
+        col = store.firstMatchInRow(row - 1, fromCol - 1, lastCol - 1, *m_filter);
+    } else {
+        setNeedle(searchText);
+        col = store.firstMatchInRow(row - 1, fromCol - 1, lastCol - 1, m_lowerNeedle, searchText, exactMatch);
+    }
     return col < 0 ? -1 : col + 1;
 }
 

@@ -15,6 +15,7 @@
 
 namespace korva::db {
 class ResultSet;
+class RowFilter;
 }
 
 namespace korva::navigation {
@@ -66,11 +67,15 @@ QList<DescribedObject> describeObjects(const QString &connection, const QHash<QS
 // What the cross-table search walks when it runs off the window's thread:
 // the listed tables, each read with the query the row grid would show it
 // with (the opener composes it), in grid terms (row 0 the header, column 0
-// the fixed column). Cancel may be called from any thread.
+// the fixed column). Once told what the walk looks for, it holds only the
+// rows that have it. Cancel may be called from any thread.
 class TableScanSource final : public SearchGridSource
 {
 public:
-    using Opener = std::function<std::shared_ptr<db::ResultSet>(const QString &listed)>;
+    // Opens the listed table's rows, keeping only those that match the
+    // filter when one is given.
+    using Opener = std::function<std::shared_ptr<db::ResultSet>(const QString &listed,
+                                                                 std::shared_ptr<const db::RowFilter> onlyMatching)>;
     using Progress = std::function<void(const QString &listed)>;
 
     TableScanSource(QStringList listed, Opener open, Progress progress = {});
@@ -85,6 +90,8 @@ public:
     bool matches(int row, int col, const QString &searchText, bool exactMatch) const override;
     int firstMatchInRow(int row, int fromCol, int lastCol, const QString &searchText, bool exactMatch) const override;
     bool cancelled() const override { return m_cancelled.load(); }
+    void lookFor(const QString &searchText, bool exactMatch) override;
+    int rowNumber(int row) const override;
 
     void cancel() { m_cancelled = true; }
     void resetCancel() { m_cancelled = false; }
@@ -96,6 +103,7 @@ private:
     QStringList m_listed;
     Opener m_open;
     Progress m_progress;
+    std::shared_ptr<const db::RowFilter> m_filter;
     std::shared_ptr<db::ResultSet> m_rows;
     std::atomic<bool> m_cancelled = false;
     mutable QString m_needle;

@@ -88,6 +88,7 @@ SearchOutcome CrossTableSearch::start(SearchGridSource &grid, const QString &sea
     m_tableLoaded = false;
     if (m_searchText.isEmpty())
         return {};
+    grid.lookFor(m_searchText, m_exactMatch);
     return scan(grid);
 }
 
@@ -133,7 +134,7 @@ SearchOutcome CrossTableSearch::scan(SearchGridSource &grid)
                 SearchOutcome match;
                 match.kind = SearchOutcome::Kind::Match;
                 match.table = m_table;
-                match.row = m_row;
+                match.row = grid.rowNumber(m_row);
                 match.col = m_col;
                 match.anyMatches = true;
                 return match;
@@ -158,6 +159,7 @@ AllMatchesOutcome findAllMatches(SearchGridSource &grid, const QString &searchTe
     outcome.tables = grid.tableListRows() - 1;
     if (searchText.isEmpty())
         return outcome;
+    grid.lookFor(searchText, exactMatch);
     AllMatchesProgress pending;
     const auto flush = [&](const QString &reading) {
         pending.tablesDone = outcome.tablesDone;
@@ -181,7 +183,8 @@ AllMatchesOutcome findAllMatches(SearchGridSource &grid, const QString &searchTe
                 break;
             for (int c = 0; (c = grid.firstMatchInRow(r, c, lastCol, searchText, exactMatch)) >= 0; ++c) {
                 pending.matches.push_back(
-                    {name, grid.text(0, c), keyCol >= 0 ? grid.text(r, keyCol) : QString(), grid.text(r, c), r, c});
+                    {name, grid.text(0, c), keyCol >= 0 ? grid.text(r, keyCol) : QString(), grid.text(r, c),
+                                           grid.rowNumber(r), c});
                 if (++outcome.matches >= maxMatches) {
                     outcome.truncated = true;
                     break;

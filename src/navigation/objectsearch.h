@@ -81,6 +81,15 @@ public:
     virtual int firstMatchInRow(int row, int fromCol, int lastCol, const QString &searchText, bool exactMatch) const;
     // The user asked to stop (checked before each table is loaded).
     virtual bool cancelled() const { return false; }
+    // The walk will look for this text from now on: a source may then hold
+    // only the rows of each table that have it, as long as rowNumber() says
+    // which data-grid rows they are.
+    virtual void lookFor(const QString &searchText, bool exactMatch)
+    {
+        Q_UNUSED(searchText);
+        Q_UNUSED(exactMatch);
+    }
+    virtual int rowNumber(int row) const { return row; }
 };
 
 struct SearchOutcome

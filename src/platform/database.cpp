@@ -232,7 +232,8 @@ void interruptAll()
 }
 
 std::unique_ptr<ResultSet> openResultSet(const QString &connection, const QString &sql, Error *error, Lock lock,
-                                         qsizetype firstRows, bool compactText)
+                                         qsizetype firstRows, bool compactText,
+                                         std::shared_ptr<const RowFilter> onlyMatching)
 {
     Error e;
     auto session = sessionFor(connection, &e);
@@ -250,6 +251,7 @@ std::unique_ptr<ResultSet> openResultSet(const QString &connection, const QStrin
     auto set = std::make_unique<ResultSet>(std::move(source));
     set->setUpdatable(lock == Lock::Pessimistic);
     set->setCompactText(compactText);
+    set->keepOnlyMatching(std::move(onlyMatching));
     // Fetch the first rows now so that a statement failing at its first step
     // fails here, as the client would when opening.
     set->fetchMore(std::max<qsizetype>(1, firstRows));

@@ -14,10 +14,11 @@ enum class Lock { ReadOnly, Pessimistic };
 
 // Opens a result set for a SELECT. Rows arrive as the caller reads them; the
 // first firstRows of them come with the opening (one trip to the server).
-// Without compactText the rows' texts are kept as they come (rows read once).
+// Without compactText the rows' texts are kept as they come (rows read once);
+// with onlyMatching only the rows that match it are kept (a search).
 std::unique_ptr<ResultSet> openResultSet(const QString &connection, const QString &sql, Error *error,
                                          Lock lock = Lock::ReadOnly, qsizetype firstRows = 1,
-                                         bool compactText = true);
+                                         bool compactText = true, std::shared_ptr<const RowFilter> onlyMatching = {});
 // Runs a text command; yields the records affected and the rows, if any.
 ExecOutcome executeText(const QString &connection, const QString &sql, Error *error);
 // Runs a stored procedure with input parameters.

@@ -51,6 +51,8 @@ public:
     // Loading.
     // Off: texts read from now on are kept as they come (see RowStore).
     void setCompactText(bool on) { m_rows.setCompactText(on); }
+    // Rows read from now on are kept only when they match (see RowStore).
+    void keepOnlyMatching(std::shared_ptr<const RowFilter> filter) { m_rows.keepOnlyMatching(std::move(filter)); }
     bool isComplete() const;
     qsizetype fetchMore(qsizetype maxRows);
     void fetchAll();

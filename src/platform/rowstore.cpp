@@ -230,6 +230,8 @@ void RowStore::clear()
     m_inRow = false;
     m_contentBytes = 0;
     m_overrides.clear();
+    m_rowsRead = 0;
+    m_sourceRows.clear();
 }
 
 void RowStore::beginRow()
@@ -496,9 +498,28 @@ bool RowStore::endRow()
         addNull();
     if (m_chunks.empty())
         room(0); // a row without columns still has its place
-    m_rowStart.push_back(std::uint32_t(m_chunkUsed));
-    m_contentBytes += m_rowEnd - m_chunkUsed;
+    const qsizetype start = m_chunkUsed;
+    m_rowStart.push_back(std::uint32_t(start));
+    m_contentBytes += m_rowEnd - start;
     m_chunkUsed = m_rowEnd;
+    const qsizetype read = m_rowsRead++;
+    if (m_filter) {
+        if (firstMatchInRow(rowCount() - 1, 0, columnCount() - 1, *m_filter) < 0) {
+            // Not kept: the next row is written over it. A chunk this row
+            // opened stays, and starts with that next row.
+            m_rowStart.pop_back();
+            m_contentBytes -= m_rowEnd - start;
+            m_chunkUsed = m_rowEnd = start;
+            return true;
+        }
+    }
+    // While every row read is kept, a row's place is its number.
+    if (!m_sourceRows.empty() || read != rowCount() - 1) {
+        if (m_sourceRows.empty())
+            for (qsizetype r = 0; r + 1 < rowCount(); ++r)
+                m_sourceRows.push_back(std::uint32_t(r));
+        m_sourceRows.push_back(std::uint32_t(read));
+    }
     return true;
 }
 
@@ -512,8 +533,12 @@ void RowStore::appendRow(const QVariantList &values)
 
 void RowStore::append(RowStore &&other)
 {
-    if (&other == this || other.rowCount() == 0)
+    if (&other == this)
         return;
+    if (other.rowCount() == 0) {
+        m_rowsRead += std::exchange(other.m_rowsRead, 0); // a batch whose rows were all left out
+        return;
+    }
     if (m_columns.isEmpty() && rowCount() == 0)
         m_columns = other.m_columns;
     const auto firstRow = std::uint32_t(rowCount());
@@ -535,6 +560,15 @@ void RowStore::append(RowStore &&other)
             c.seal();
         m_segments.push_back({firstRow + s.firstRow, std::move(s.dictionary)});
     }
+    // Rows left out of either side keep the kept ones' places in the whole.
+    if (!m_sourceRows.empty() || m_rowsRead != qsizetype(firstRow) || other.m_rowsRead != other.rowCount()) {
+        if (m_sourceRows.empty())
+            for (qsizetype r = 0; r < qsizetype(firstRow); ++r)
+                m_sourceRows.push_back(std::uint32_t(r));
+        for (qsizetype r = 0; r < other.rowCount(); ++r)
+            m_sourceRows.push_back(std::uint32_t(m_rowsRead + other.sourceRow(r)));
+    }
+    m_rowsRead += other.m_rowsRead;
     // The index grows by the batch alone: what is there stays where it is.
     m_rowStart.append(other.m_rowStart);
     m_contentBytes += other.m_contentBytes;
@@ -928,7 +962,44 @@ bool kindMayHold(unsigned kind, const QByteArray &lowerNeedle)
     return true;
 }
 
+// Whether ASCII bytes equal (or hold) the lower-cased needle, letter case aside.
+bool asciiMatches(const char *data, std::size_t size, const QByteArray &lowerNeedle, bool exact)
+{
+    const auto n = std::size_t(lowerNeedle.size());
+    const char *want = lowerNeedle.constData();
+    auto equalAt = [&](std::size_t at) {
+        for (std::size_t k = 1; k < n; ++k)
+            if (lowerAscii(data[at + k]) != want[k])
+                return false;
+        return true;
+    };
+    if (exact)
+        return size == n && (n == 0 || (lowerAscii(data[0]) == want[0] && equalAt(0)));
+    if (n == 0)
+        return true;
+    if (size < n)
+        return false;
+    const char first = want[0];
+    const std::size_t last = size - n;
+    for (std::size_t at = 0; at <= last; ++at)
+        if (lowerAscii(data[at]) == first && equalAt(at))
+            return true;
+    return false;
+}
+
 } // namespace
+
+RowFilter::RowFilter(const QString &needle, bool exact)
+    : m_needle(needle), m_lowerNeedle(needle.toLower().toUtf8()), m_exact(exact),
+      m_kinds(RowStore::kindsThatMayHold(m_lowerNeedle)), m_integerKind(1u << kInt)
+{}
+
+bool RowFilter::textMayMatch(const char *utf8, qsizetype size) const
+{
+    // Texts beyond ASCII are compared as the store compares them, as text.
+    const auto n = std::size_t(size);
+    return !allAscii(utf8, n) || asciiMatches(utf8, n, m_lowerNeedle, m_exact);
+}
 
 unsigned RowStore::kindsThatMayHold(const QByteArray &lowerNeedle)
 {
@@ -955,6 +1026,18 @@ bool RowStore::textMatches(qsizetype row, int column, const QByteArray &lowerNee
 int RowStore::firstMatchInRow(qsizetype row, int fromColumn, int lastColumn, const QByteArray &lowerNeedle,
                               const QString &needle, bool exact) const
 {
+    return firstMatchInRow(row, fromColumn, lastColumn, lowerNeedle, needle, exact, kindsThatMayHold(lowerNeedle));
+}
+
+int RowStore::firstMatchInRow(qsizetype row, int fromColumn, int lastColumn, const RowFilter &filter) const
+{
+    return firstMatchInRow(row, fromColumn, lastColumn, filter.m_lowerNeedle, filter.m_needle, filter.m_exact,
+                           filter.m_kinds);
+}
+
+int RowStore::firstMatchInRow(qsizetype row, int fromColumn, int lastColumn, const QByteArray &lowerNeedle,
+                              const QString &needle, bool exact, unsigned kinds) const
+{
     if (row < 0 || row >= rowCount())
         return -1;
     fromColumn = std::max(fromColumn, 0);
@@ -962,7 +1045,6 @@ int RowStore::firstMatchInRow(qsizetype row, int fromColumn, int lastColumn, con
     if (fromColumn > lastColumn)
         return -1;
     // One walk along the row: each cell starts where the one before ends.
-    const unsigned kinds = kindsThatMayHold(lowerNeedle);
     const unsigned char *p = cellAt(row, fromColumn);
     for (int column = fromColumn;; ++column) {
         if (cellMatches(p, row, column, lowerNeedle, needle, exact, kinds))
@@ -989,28 +1071,7 @@ bool RowStore::cellMatches(const unsigned char *p, qsizetype row, int column, co
         const QString t = text(row, column);
         return exact ? t.compare(needle, Qt::CaseInsensitive) == 0 : t.contains(needle, Qt::CaseInsensitive);
     }
-    const char *data = c.bytes.data();
-    const auto size = std::uint32_t(c.bytes.size());
-    const qsizetype n = lowerNeedle.size();
-    const char *want = lowerNeedle.constData();
-    auto equalAt = [&](std::uint32_t at) {
-        for (qsizetype k = 1; k < n; ++k)
-            if (lowerAscii(data[at + k]) != want[k])
-                return false;
-        return true;
-    };
-    if (exact)
-        return qsizetype(size) == n && (n == 0 || (lowerAscii(data[0]) == want[0] && equalAt(0)));
-    if (n == 0)
-        return true;
-    if (qsizetype(size) < n)
-        return false;
-    const char first = want[0];
-    const std::uint32_t last = size - std::uint32_t(n);
-    for (std::uint32_t at = 0; at <= last; ++at)
-        if (lowerAscii(data[at]) == first && equalAt(at))
-            return true;
-    return false;
+    return asciiMatches(c.bytes.data(), c.bytes.size(), lowerNeedle, exact);
 }
 
 qsizetype RowStore::allocatedBytes() const

@@ -48,6 +48,13 @@ public:
                 m_size += n;
             }
     }
+    void pop_back()
+    {
+        m_blocks.back().pop_back();
+        if (m_blocks.back().empty())
+            m_blocks.pop_back();
+        --m_size;
+    }
     void clear()
     {
         m_blocks.clear();
@@ -108,6 +115,33 @@ struct CellRef
     bool replaced = false; // an edit replaced the cell: value() and text() have it
 };
 
+// What a search looks for, made ready once: the needle as typed, lower-cased
+// as UTF-8, and whether a cell must equal it or only hold it. Neither
+// regards letter case.
+class RowFilter
+{
+public:
+    RowFilter(const QString &needle, bool exact);
+
+    const QString &needle() const { return m_needle; }
+    const QByteArray &lowerNeedle() const { return m_lowerNeedle; }
+    bool exact() const { return m_exact; }
+
+    // For a reader that sees a cell before it is stored: false when the cell
+    // certainly does not match, true when it may (the store then decides).
+    bool textMayMatch(const char *utf8, qsizetype size) const;
+    bool integersMayMatch() const { return (m_kinds & m_integerKind) != 0; }
+    bool nullsMayMatch() const { return m_lowerNeedle.isEmpty(); }
+
+private:
+    friend class RowStore;
+    QString m_needle;
+    QByteArray m_lowerNeedle;
+    bool m_exact = false;
+    unsigned m_kinds = ~0u; // the kinds of stored cell whose texts could hold the needle
+    unsigned m_integerKind = 0;
+};
+
 // Compact, append-only storage of a result set's rows. A row is one run of
 // bytes in a large chunk: per cell a tag byte and the cell in the form that
 // costs least. Integers and reals are kept binary, dates, GUIDs and runs of
@@ -157,6 +191,19 @@ public:
     // Off: texts are kept as they come, none packed. Rows that are read once
     // and let go (a search's scan) are not worth packing.
     void setCompactText(bool on) { m_compactText = on; }
+    // Rows read to be searched: from the next row on, a row none of whose
+    // cells matches the filter (as textMatches weighs them) is read but not
+    // kept. sourceRow() tells where a kept row came.
+    void keepOnlyMatching(std::shared_ptr<const RowFilter> filter) { m_filter = std::move(filter); }
+    const RowFilter *filter() const { return m_filter.get(); }
+    // A row read and found not to match without being written.
+    void skipRow() { ++m_rowsRead; }
+    // Rows read, kept or not, and the place among them of a row kept.
+    qsizetype rowsRead() const { return m_rowsRead; }
+    qsizetype sourceRow(qsizetype row) const
+    {
+        return m_sourceRows.empty() ? row : qsizetype(m_sourceRows.at(std::size_t(row)));
+    }
 
     CellType type(qsizetype row, int column) const;
     bool isNull(qsizetype row, int column) const { return type(row, column) == CellType::Null; }
@@ -210,12 +257,14 @@ public:
     // so, or -1: one walk along the row instead of one per cell.
     int firstMatchInRow(qsizetype row, int fromColumn, int lastColumn, const QByteArray &lowerNeedleUtf8,
                         const QString &needle, bool exact) const;
+    int firstMatchInRow(qsizetype row, int fromColumn, int lastColumn, const RowFilter &filter) const;
 
     // Bytes the cells take as kept, and bytes allocated in all.
     qsizetype contentBytes() const { return m_contentBytes; }
     qsizetype allocatedBytes() const;
 
 private:
+    friend class RowFilter;
     struct Dictionary;
     struct Segment;
 
@@ -238,6 +287,8 @@ private:
     const unsigned char *cellAt(qsizetype row, int column) const; // the cell's tag byte
     bool cellMatches(const unsigned char *cell, qsizetype row, int column, const QByteArray &lowerNeedleUtf8,
                      const QString &needle, bool exact, unsigned kinds) const;
+    int firstMatchInRow(qsizetype row, int fromColumn, int lastColumn, const QByteArray &lowerNeedleUtf8,
+                        const QString &needle, bool exact, unsigned kinds) const;
     // The kinds of cell (bit per tag kind) whose texts could hold the needle.
     static unsigned kindsThatMayHold(const QByteArray &lowerNeedleUtf8);
     void cellOf(qsizetype row, int column, CellBuffer *buffer, CellRef *ref) const;
@@ -277,6 +328,10 @@ private:
     bool m_pendingTooLarge = false;
     bool m_compactText = true;
     qsizetype m_contentBytes = 0;
+    std::shared_ptr<const RowFilter> m_filter;
+    qsizetype m_rowsRead = 0;
+    // Per kept row, its place among the rows read; empty while every row read is kept.
+    std::vector<std::uint32_t> m_sourceRows;
     // Cells replaced by setValue() live here (edit mode writes back single cells).
     QHash<quint64, QVariant> m_overrides;
 };

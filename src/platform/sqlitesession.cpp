@@ -168,6 +168,33 @@ void appendColumn(RowStore &store, sqlite3_stmt *stmt, int i)
     }
 }
 
+// Whether a row read for a search may match, from SQLite's own values: a
+// row none of whose cells can is not written into the store at all.
+bool rowMayMatch(sqlite3_stmt *stmt, int n, const RowFilter &filter)
+{
+    for (int i = 0; i < n; ++i) {
+        switch (sqlite3_column_type(stmt, i)) {
+        case SQLITE_NULL:
+            if (filter.nullsMayMatch())
+                return true;
+            break;
+        case SQLITE_INTEGER:
+            if (filter.integersMayMatch())
+                return true;
+            break;
+        case SQLITE_TEXT: {
+            const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(stmt, i));
+            if (filter.textMayMatch(p, sqlite3_column_bytes(stmt, i)))
+                return true;
+            break;
+        }
+        default:
+            return true; // reals and blobs are written out as the store does it
+        }
+    }
+    return false;
+}
+
 class SqliteRowSource final : public RowSource
 {
 public:
@@ -223,6 +250,11 @@ public:
         while (!m_done && added < maxRows) {
             const int rc = sqlite3_step(stmt);
             if (rc == SQLITE_ROW) {
+                if (const RowFilter *filter = store.filter(); filter && !rowMayMatch(stmt, n, *filter)) {
+                    store.skipRow();
+                    ++added;
+                    continue;
+                }
                 store.beginRow();
                 for (int i = 0; i < n; ++i)
                     appendColumn(store, stmt, i);

@@ -973,11 +973,12 @@ private Q_SLOTS:
         QStringList reported;
         TableScanSource source(
             tables,
-            [&](const QString &listed) -> std::shared_ptr<db::ResultSet> {
+            [&](const QString &listed, std::shared_ptr<const db::RowFilter> keep) -> std::shared_ptr<db::ResultSet> {
                 opened << listed;
                 Error e;
                 return db::openResultSet(conn(QStringLiteral("OrvexDirDB")),
-                                         QStringLiteral("SELECT * FROM [%1]").arg(listed), &e);
+                                         QStringLiteral("SELECT * FROM [%1]").arg(listed), &e, db::Lock::ReadOnly, 1,
+                                         true, std::move(keep));
             },
             [&](const QString &listed) { reported << listed; });
         CrossTableSearch search;
@@ -1001,6 +1002,55 @@ private Q_SLOTS:
         source.resetCancel();
         QCOMPARE(search.resume(source).kind, SearchOutcome::Kind::Finished);
         QCOMPARE(opened, tables);
+    }
+
+    // A source that keeps only the rows with the text reports every match
+    // where a source keeping every row does: same table, data-grid row and
+    // column, one at a time or all at once.
+    void searchKeepingOnlyMatchingRowsFindsTheSameCells()
+    {
+        const QStringList tables{QStringLiteral("tbl_Location"), QStringLiteral("tbl_NoKey"),
+                                 QStringLiteral("tbl_Single")};
+        auto sourceFor = [&](bool keepOnlyMatches) {
+            return std::make_shared<TableScanSource>(
+                tables, [keepOnlyMatches](const QString &listed, std::shared_ptr<const db::RowFilter> keep) {
+                    Error e;
+                    return std::shared_ptr<db::ResultSet>(db::openResultSet(
+                        conn(QStringLiteral("OrvexDirDB")), QStringLiteral("SELECT * FROM [%1]").arg(listed), &e,
+                        db::Lock::ReadOnly, 1, !keepOnlyMatches, keepOnlyMatches ? keep : nullptr));
+                });
+        };
+        auto walk = [](SearchGridSource &source, const QString &text, bool exact) {
+            QStringList where;
+            CrossTableSearch search;
+            for (SearchOutcome o = search.start(source, text, exact); o.kind == SearchOutcome::Kind::Match;
+                 o = search.resume(source))
+                where << QStringLiteral("%1:%2:%3=%4").arg(o.table).arg(o.row).arg(o.col).arg(source.text(0, o.col));
+            return where;
+        };
+        auto everyMatch = [](SearchGridSource &source, const QString &text, bool exact) {
+            QStringList found;
+            findAllMatches(source, text, exact, 100, [&](AllMatchesProgress p) {
+                for (const CellMatch &m : p.matches)
+                    found << QStringLiteral("%1:%2:%3:%4:%5").arg(m.table).arg(m.row).arg(m.col).arg(m.objectId, m.value);
+            });
+            return found;
+        };
+        for (const auto &[text, exact] : {std::pair{QStringLiteral("NULL"), false}, std::pair{QStringLiteral("loc"), false},
+                                          std::pair{QStringLiteral("LOC-null"), true},
+                                          std::pair{QStringLiteral("ffffffff-0000-0000-0000-000000000004"), true}}) {
+            const auto all = sourceFor(false), kept = sourceFor(true);
+            const QStringList expected = walk(*all, text, exact);
+            QVERIFY2(!expected.isEmpty(), qPrintable(text));
+            QCOMPARE(walk(*kept, text, exact), expected);
+            QCOMPARE(everyMatch(*kept, text, exact), everyMatch(*all, text, exact));
+        }
+        // "null" lies only in the second row: the row kept alone is reported as row 2.
+        const auto kept = sourceFor(true);
+        CrossTableSearch search;
+        const SearchOutcome o = search.start(*kept, QStringLiteral("null"), false);
+        QCOMPARE(o.row, 2);
+        QCOMPARE(kept->rows(), 2); // the header and the one row kept
     }
 
     // Descriptions are kept per connection; ObjectIDs and names compare without case.

@@ -270,9 +270,76 @@ private Q_SLOTS:
         store.appendRow({cell});
         QCOMPARE(store.text(0, 0), cell);
         QCOMPARE(store.textMatches(0, 0, needle.toLower().toUtf8(), needle, exact), expected);
+        // A reader's look at the text before storing it never rules out a
+        // match, and a store keeping only matches keeps just this row.
+        const auto filter = std::make_shared<const RowFilter>(needle, exact);
+        const QByteArray utf8 = cell.toUtf8();
+        if (expected)
+            QVERIFY(filter->textMayMatch(utf8.constData(), utf8.size()));
+        RowStore kept;
+        kept.setColumns({QStringLiteral("v")});
+        kept.keepOnlyMatching(filter);
+        kept.appendRow({cell});
+        QCOMPARE(kept.rowCount(), expected ? 1 : 0);
+        QCOMPARE(kept.rowsRead(), 1);
         // An edited cell is compared by its new text.
         store.setValue(0, 0, QStringLiteral("replaced"));
         QCOMPARE(store.textMatches(0, 0, QByteArrayLiteral("replaced"), QStringLiteral("REPLACED"), true), true);
+    }
+
+    // A search's store keeps only the rows with a match, and knows where each
+    // came: rows dropped after opening a chunk of their own, rows ruled out
+    // before they were written, rows kept before the filter came, and a batch
+    // joining the store all leave the same rows a full store would match.
+    void keepsOnlyMatchingRowsAndTheirPlaces()
+    {
+        const QStringList columns{QStringLiteral("name"), QStringLiteral("n"), QStringLiteral("note")};
+        auto addRow = [](RowStore &store, int r) {
+            store.beginRow();
+            store.addText(QStringLiteral("name %1").arg(r));
+            store.addInteger(r * 37);
+            if (r % 5 == 0)
+                store.addNull();
+            else // now and then a text long enough to open a chunk
+                store.addText(QString(r % 97 == 3 ? 40000 : 20, QChar(u'a' + r % 26)) + QStringLiteral(" end"));
+            QVERIFY(store.endRow());
+        };
+        for (const QString &needle : {QStringLiteral("NAME 1"), QStringLiteral("111"), QStringLiteral("kkk"),
+                                      QStringLiteral("zz-nowhere")}) {
+            const auto filter = std::make_shared<const RowFilter>(needle, false);
+            RowStore full, kept, batch;
+            full.setColumns(columns);
+            kept.setColumns(columns);
+            batch.setColumns(columns);
+            kept.setCompactText(false);
+            for (int r = 0; r < 10; ++r)
+                addRow(kept, r); // kept whole, before the search began
+            kept.keepOnlyMatching(filter);
+            batch.keepOnlyMatching(filter);
+            for (int r = 0; r < 3000; ++r) {
+                addRow(full, r);
+                if (r < 10)
+                    continue;
+                RowStore &into = r < 2000 ? kept : batch;
+                if (r % 11 == 0 && full.firstMatchInRow(r, 0, 2, *filter) < 0)
+                    into.skipRow(); // a reader that ruled it out itself
+                else
+                    addRow(into, r);
+            }
+            kept.append(std::move(batch));
+            QList<qsizetype> expected;
+            for (qsizetype r = 0; r < full.rowCount(); ++r)
+                if (r < 10 || full.firstMatchInRow(r, 0, 2, *filter) >= 0)
+                    expected << r;
+            QCOMPARE(kept.rowsRead(), 3000);
+            QCOMPARE(kept.rowCount(), expected.size());
+            for (qsizetype i = 0; i < kept.rowCount(); ++i) {
+                const qsizetype r = expected[i];
+                QCOMPARE(kept.sourceRow(i), r);
+                for (int c = 0; c < 3; ++c)
+                    QCOMPARE(kept.text(i, c), full.text(r, c));
+            }
+        }
     }
 
     // Cell ends are packed into 29 bits: a row beyond that is refused whole,
