@@ -79,6 +79,12 @@ inline std::uint64_t hashBytes(const char *p, std::size_t n)
         h = (h ^ w) * 0xff51afd7ed558ccdull;
         h ^= h >> 32;
     }
+    // The table takes the low bits: every byte must reach them. Without this
+    // the last bytes of texts that differ only there (times, numbered names)
+    // hardly did, and a lookup walked dozens of slots.
+    h ^= h >> 33;
+    h *= 0xc4ceb9fe1a85ec53ull;
+    h ^= h >> 33;
     return h;
 }
 
