@@ -35,6 +35,28 @@ QString uniqueIdColumn(const QString &directoryConnection, const QString &listed
     return e ? QString() : key;
 }
 
+QHash<QString, QString> uniqueIdColumns(const QString &directoryConnection, const QStringList &listed)
+{
+    QHash<QString, QString> keys;
+    Error e;
+    auto session = db::sessionFor(directoryConnection, &e);
+    if (!session)
+        return keys;
+    QStringList keyTables, asked;
+    for (const QString &name : listed) {
+        const QString keyTable = keyTableFor(name);
+        if (keys.contains(keyTable.toLower()))
+            continue;
+        keys.insert(keyTable.toLower(), QString());
+        keyTables << keyTable;
+        asked << sql::objectIdName(keyTable);
+    }
+    const QStringList found = session->primaryKeyColumnOfEach(asked);
+    for (qsizetype i = 0; i < keyTables.size() && i < found.size(); ++i)
+        keys[keyTables[i].toLower()] = found[i];
+    return keys;
+}
+
 bool readColumnLists(const QString &connection, QHash<QString, QStringList> *lists)
 {
     // The same catalogue and order as columnListQuery, for all objects at once.

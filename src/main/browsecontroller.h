@@ -71,6 +71,8 @@ QString columnListQuery(const QString &listed);
 QString keyTableFor(const QString &listed);
 
 QString uniqueIdColumn(const QString &directoryConnection, const QString &listed);
+// uniqueIdColumn of many listed tables in one request, by key table in lower case.
+QHash<QString, QString> uniqueIdColumns(const QString &directoryConnection, const QStringList &listed);
 
 // The column lists of every table and view of a database in one query, by
 // name in lower case, each in the order columnListQuery gives. A name that

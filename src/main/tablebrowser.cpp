@@ -570,15 +570,20 @@ navigation::TableScanSource::Opener TableBrowser::searchOpener()
         QHash<QString, QString> keys; // by key table, in lower case
     };
     auto catalogue = std::make_shared<Catalogue>();
-    return [base, whereShown, prefix, stickyFolder, catalogue](const QString &listed,
+    QStringList listedTables;
+    for (int r = 1; r < m_gridTables->rows(); ++r)
+        listedTables << m_gridTables->textMatrix(r, 1);
+    return [base, whereShown, prefix, stickyFolder, catalogue, listedTables](const QString &listed,
                                                                std::shared_ptr<const db::RowFilter> onlyMatching) {
         TableRequest r = base;
         r.listed = listed;
         r.onlyMatching = std::move(onlyMatching);
         {
             std::lock_guard lock(catalogue->mutex);
-            if (!std::exchange(catalogue->read, true))
+            if (!std::exchange(catalogue->read, true)) {
                 catalogue->ok = browse::readColumnLists(base.connection, &catalogue->columns);
+                catalogue->keys = browse::uniqueIdColumns(base.directoryConnection, listedTables);
+            }
             if (catalogue->ok) {
                 const auto it = catalogue->columns.constFind(listed.toLower());
                 if (it != catalogue->columns.constEnd())

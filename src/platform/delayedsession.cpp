@@ -73,6 +73,11 @@ public:
         wait();
         return m_inner->primaryKeyColumn(table, error);
     }
+    QStringList primaryKeyColumnOfEach(const QStringList &tables) override
+    {
+        wait();
+        return m_inner->primaryKeyColumnOfEach(tables);
+    }
     void interrupt() override { m_inner->interrupt(); }
     QStringList primaryKeyColumns(const QString &table, Error *error) override
     {

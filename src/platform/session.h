@@ -85,6 +85,19 @@ public:
     virtual QString primaryKeyColumn(const QString &table, Error *error) = 0;
     // Every column of the table's primary key, in key order; empty when it has none.
     virtual QStringList primaryKeyColumns(const QString &table, Error *error) = 0;
+    // primaryKeyColumn of each table, in order: empty for one without a key
+    // or that cannot be read. A search asks it of every table at once; by
+    // default the tables are asked one by one.
+    virtual QStringList primaryKeyColumnOfEach(const QStringList &tables)
+    {
+        QStringList keys;
+        for (const QString &table : tables) {
+            Error e;
+            const QString key = primaryKeyColumn(table, &e);
+            keys << (e ? QString() : key);
+        }
+        return keys;
+    }
     // Stops the statements running on this session now, and any started on it
     // later; callable from any thread. Each fails with "Operation cancelled
     // by the user.". For sessions about to be let go: a stopped run's, or at exit.

@@ -8,6 +8,8 @@
 #include <QtCore/QDateTime>
 #include <QtCore/QDir>
 #include <QtCore/QFileInfo>
+#include <QtCore/QJsonArray>
+#include <QtCore/QJsonDocument>
 #include <QtCore/QRegularExpression>
 #include <QtCore/QSet>
 #include <QtCore/QUuid>
@@ -1258,6 +1260,34 @@ QString SqliteSession::primaryKeyColumn(const QString &table, Error *error)
     if (!found && error)
         *error = {kErrNoSuchObject, QStringLiteral("Invalid object name '%1'.").arg(name)};
     return found ? key : QString();
+}
+
+QStringList SqliteSession::primaryKeyColumnOfEach(const QStringList &tables)
+{
+    std::lock_guard lock(m_mutex);
+    // All in one statement, as primaryKeyColumn asks it of one table: table
+    // by table, each would be a read transaction of its own.
+    QJsonArray names;
+    for (const QString &table : tables) {
+        QString schema, name;
+        if (!splitTableName(table, &schema, &name, nullptr))
+            schema = name = QString(); // no such table: no key
+        names.append(QJsonArray{schema, name});
+    }
+    sqlite3_stmt *stmt = cachedStatement(QStringLiteral(
+        "SELECT (SELECT CASE WHEN pk > 0 THEN name ELSE '' END FROM pragma_table_info(json_extract(j.value, '$[1]'), "
+        "json_extract(j.value, '$[0]')) ORDER BY pk = 0, cid LIMIT 1) FROM json_each(?1) j ORDER BY j.key"));
+    if (!stmt)
+        return Session::primaryKeyColumnOfEach(tables);
+    const QByteArray json = QJsonDocument(names).toJson(QJsonDocument::Compact);
+    sqlite3_bind_text(stmt, 1, json.constData(), int(json.size()), SQLITE_TRANSIENT);
+    QStringList keys;
+    while (sqlite3_step(stmt) == SQLITE_ROW)
+        keys << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)));
+    sqlite3_reset(stmt);
+    if (keys.size() != tables.size())
+        return Session::primaryKeyColumnOfEach(tables);
+    return keys;
 }
 
 } // namespace korva::db

@@ -28,6 +28,7 @@ public:
     QList<ProcedureInfo> procedures(Error *error) override;
     QString primaryKeyColumn(const QString &table, Error *error) override;
     QStringList primaryKeyColumns(const QString &table, Error *error) override;
+    QStringList primaryKeyColumnOfEach(const QStringList &tables) override;
     void interrupt() override;
     bool interrupted() const { return m_interrupted.load(); }
 

@@ -113,6 +113,16 @@ private Q_SLOTS:
                 QCOMPARE(it.value(), expected);
             }
             QCOMPARE(lists.contains(QStringLiteral("vw_user")), db == u"OrvexDirDB");
+            // Every key in one request, as each table's own lookup finds it:
+            // views by their table, tables without a key or not there at all.
+            QStringList listed = lists.keys();
+            listed << QStringLiteral("tbl_NoSuchTable") << QStringLiteral("tbl_Log");
+            const QString dir = conn(QStringLiteral("OrvexDirDB"));
+            const QHash<QString, QString> keys = browse::uniqueIdColumns(dir, listed);
+            for (const QString &name : listed)
+                QCOMPARE(keys.value(browse::keyTableFor(name).toLower(), QStringLiteral("(not asked)")),
+                         browse::uniqueIdColumn(dir, name));
+            QCOMPARE(keys.value(QStringLiteral("tbl_user")), QStringLiteral("ObjectID"));
         }
         // A load told the columns and key asks nothing more and composes the same query.
         TableRequest told = request(QStringLiteral("vw_User"));
