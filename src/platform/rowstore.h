@@ -48,11 +48,13 @@ public:
                 m_size += n;
             }
     }
+    // A block emptied stays for the next element: a search dropping row
+    // after row at a block's start would otherwise allocate it every time.
     void pop_back()
     {
-        m_blocks.back().pop_back();
         if (m_blocks.back().empty())
             m_blocks.pop_back();
+        m_blocks.back().pop_back();
         --m_size;
     }
     void clear()

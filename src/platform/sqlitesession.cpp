@@ -148,24 +148,27 @@ private:
 
 void appendColumn(RowStore &store, sqlite3_stmt *stmt, int i)
 {
-    switch (sqlite3_column_type(stmt, i)) {
+    // The cell is fetched once; each sqlite3_column_ call would look it up
+    // and check the connection again.
+    sqlite3_value *v = sqlite3_column_value(stmt, i);
+    switch (sqlite3_value_type(v)) {
     case SQLITE_NULL:
         store.addNull();
         break;
     case SQLITE_INTEGER:
-        store.addInteger(sqlite3_column_int64(stmt, i));
+        store.addInteger(sqlite3_value_int64(v));
         break;
     case SQLITE_FLOAT:
-        store.addReal(sqlite3_column_double(stmt, i));
+        store.addReal(sqlite3_value_double(v));
         break;
     case SQLITE_BLOB: {
-        const void *p = sqlite3_column_blob(stmt, i);
-        store.addBlob(p, sqlite3_column_bytes(stmt, i));
+        const void *p = sqlite3_value_blob(v);
+        store.addBlob(p, sqlite3_value_bytes(v));
         break;
     }
     default: {
-        const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(stmt, i));
-        store.addText(p, sqlite3_column_bytes(stmt, i));
+        const auto *p = reinterpret_cast<const char *>(sqlite3_value_text(v));
+        store.addText(p, sqlite3_value_bytes(v));
     }
     }
 }
@@ -175,7 +178,8 @@ void appendColumn(RowStore &store, sqlite3_stmt *stmt, int i)
 bool rowMayMatch(sqlite3_stmt *stmt, int n, const RowFilter &filter)
 {
     for (int i = 0; i < n; ++i) {
-        switch (sqlite3_column_type(stmt, i)) {
+        sqlite3_value *v = sqlite3_column_value(stmt, i);
+        switch (sqlite3_value_type(v)) {
         case SQLITE_NULL:
             if (filter.nullsMayMatch())
                 return true;
@@ -185,8 +189,8 @@ bool rowMayMatch(sqlite3_stmt *stmt, int n, const RowFilter &filter)
                 return true;
             break;
         case SQLITE_TEXT: {
-            const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(stmt, i));
-            if (filter.textMayMatch(p, sqlite3_column_bytes(stmt, i)))
+            const auto *p = reinterpret_cast<const char *>(sqlite3_value_text(v));
+            if (filter.textMayMatch(p, sqlite3_value_bytes(v)))
                 return true;
             break;
         }

@@ -340,6 +340,24 @@ private Q_SLOTS:
                     QCOMPARE(kept.text(i, c), full.text(r, c));
             }
         }
+        // Rows left out just where the row index starts a new block of it.
+        RowStore edge;
+        edge.setColumns({QStringLiteral("v")});
+        edge.keepOnlyMatching(std::make_shared<const RowFilter>(QStringLiteral("keep"), false));
+        const qsizetype block = qsizetype(BlockVector<std::uint32_t>::kBlock);
+        QList<qsizetype> keptAfter;
+        for (qsizetype r = 0; r < block + 20; ++r) {
+            const bool keep = r < block || r % 7 == 0;
+            if (keep && r >= block)
+                keptAfter << r;
+            edge.appendRow({keep ? QStringLiteral("keep %1").arg(r) : QStringLiteral("drop")});
+        }
+        QCOMPARE(edge.rowCount(), block + keptAfter.size());
+        for (qsizetype i = 0; i < keptAfter.size(); ++i) {
+            QCOMPARE(edge.sourceRow(block + i), keptAfter[i]);
+            QCOMPARE(edge.text(block + i, 0), QStringLiteral("keep %1").arg(keptAfter[i]));
+        }
+        QCOMPARE(edge.text(block - 1, 0), QStringLiteral("keep %1").arg(block - 1));
     }
 
     // Cell ends are packed into 29 bits: a row beyond that is refused whole,
