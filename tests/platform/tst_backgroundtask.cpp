@@ -225,10 +225,42 @@ private Q_SLOTS:
     // first even when it was asked for after a crowd of hovers.
     void queryWorkGoesBeforeWaitingHoverWork()
     {
-        ThreadsTaken taken;
-        QTRY_COMPARE(taken.busy.load(), queryThreadCount());
         std::mutex m;
         QStringList order;
+        // Every thread taken; then a single one freed, which takes the
+        // waiting work one piece after another, in the order the pool hands
+        // it out. (Freeing them all at once would let a hover piece taken
+        // second note itself first.)
+        struct Blocked
+        {
+            std::promise<void> oneGate, restGate;
+            std::shared_future<void> one = oneGate.get_future().share();
+            std::shared_future<void> rest = restGate.get_future().share();
+            bool oneOpen = false, restOpen = false;
+            void openOne()
+            {
+                if (!std::exchange(oneOpen, true))
+                    oneGate.set_value();
+            }
+            void openRest()
+            {
+                if (!std::exchange(restOpen, true))
+                    restGate.set_value();
+            }
+            ~Blocked() // also when the test fails half way
+            {
+                openOne();
+                openRest();
+                waitForDatabaseThreads();
+            }
+        } blocked;
+        std::atomic<int> busy{0};
+        for (int i = 0; i < queryThreadCount(); ++i)
+            runOnDatabaseThread([gate = i == 0 ? blocked.one : blocked.rest, &busy] {
+                ++busy;
+                gate.wait();
+            });
+        QTRY_COMPARE(busy.load(), queryThreadCount());
         for (int i = 0; i < 6; ++i)
             runOnDatabaseThread(
                 [&] {
@@ -242,8 +274,14 @@ private Q_SLOTS:
                 order << QStringLiteral("query");
             },
             Lane::Query);
-        taken.release();
-        QCOMPARE(order.size(), 7);
+        blocked.openOne();
+        const auto done = [&] {
+            std::lock_guard l(m);
+            return order.size();
+        };
+        QTRY_COMPARE(done(), qsizetype(7));
+        blocked.openRest();
+        std::lock_guard l(m);
         QCOMPARE(order.first(), QStringLiteral("query"));
     }
 
