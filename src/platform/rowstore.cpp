@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -47,36 +48,147 @@ constexpr int kDateLengths[] = {23, 19, 10};
 constexpr qsizetype kDictMaxText = 48;
 constexpr std::uint32_t kDictMaxEntries = 65535;
 
-inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
-
-// Per byte: its value as a hex digit in the low four bits, and whether it
-// is an upper or lower case letter digit or no hex digit at all.
+// What the hex digits of a GUID text showed: capitals, small letters, or a byte no hex digit.
 constexpr unsigned kUpperHex = 0x10, kLowerHex = 0x20, kNotHex = 0x40;
-constexpr auto kHexDigit = [] {
-    std::array<unsigned char, 256> t{};
-    for (unsigned c = 0; c < 256; ++c)
-        t[c] = c >= '0' && c <= '9'   ? static_cast<unsigned char>(c - '0')
-               : c >= 'A' && c <= 'F' ? static_cast<unsigned char>((c - 'A' + 10) | kUpperHex)
-               : c >= 'a' && c <= 'f' ? static_cast<unsigned char>((c - 'a' + 10) | kLowerHex)
-                                      : static_cast<unsigned char>(kNotHex);
-    return t;
-}();
+
+// Words of a text, read as the little-endian machine it was written for
+// would read them (no library call for a few bytes).
+inline std::uint64_t load64(const void *p)
+{
+    std::uint64_t w;
+    std::memcpy(&w, p, 8);
+    if constexpr (std::endian::native == std::endian::big)
+        w = __builtin_bswap64(w);
+    return w;
+}
+
+inline std::uint32_t load32(const void *p)
+{
+    std::uint32_t w;
+    std::memcpy(&w, p, 4);
+    if constexpr (std::endian::native == std::endian::big)
+        w = __builtin_bswap32(w);
+    return w;
+}
+
+// Bytes p[0..n), n <= 8, as a word, zero above them; nothing past p[n-1] is read.
+inline std::uint64_t loadUpTo8(const char *p, std::size_t n)
+{
+    if (n >= 4)
+        return std::uint64_t(load32(p)) | std::uint64_t(load32(p + n - 4)) << (8 * (n - 4));
+    if (n == 0)
+        return 0;
+    const auto *u = reinterpret_cast<const unsigned char *>(p);
+    return std::uint64_t(u[0]) | std::uint64_t(u[n / 2]) << (8 * (n / 2)) | std::uint64_t(u[n - 1]) << (8 * (n - 1));
+}
+
+// A copy of a cell's few bytes without a call; longer runs go to memcpy.
+inline void copyBytes(unsigned char *to, const void *from, std::size_t n)
+{
+    const auto *f = static_cast<const unsigned char *>(from);
+    if (n > 16) {
+        std::memcpy(to, f, n);
+    } else if (n >= 8) {
+        std::uint64_t a, b;
+        std::memcpy(&a, f, 8);
+        std::memcpy(&b, f + n - 8, 8);
+        std::memcpy(to, &a, 8);
+        std::memcpy(to + n - 8, &b, 8);
+    } else if (n >= 4) {
+        std::uint32_t a, b;
+        std::memcpy(&a, f, 4);
+        std::memcpy(&b, f + n - 4, 4);
+        std::memcpy(to, &a, 4);
+        std::memcpy(to + n - 4, &b, 4);
+    } else if (n > 0) {
+        to[0] = f[0];
+        to[n / 2] = f[n / 2];
+        to[n - 1] = f[n - 1];
+    }
+}
+
+inline bool sameBytes(const char *a, const char *b, std::size_t n)
+{
+    if (n > 16)
+        return std::memcmp(a, b, n) == 0;
+    if (n >= 8)
+        return ((load64(a) ^ load64(b)) | (load64(a + n - 8) ^ load64(b + n - 8))) == 0;
+    return loadUpTo8(a, n) == loadUpTo8(b, n);
+}
+
+constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
+
+// Per byte of a word of ASCII bytes: its high bit set when the byte is at least c.
+inline std::uint64_t bytesAtLeast(std::uint64_t w, unsigned c) { return ((w | kHighs) - c * kOnes) & kHighs; }
+
+// Eight bytes written as four: the first of each pair in the high half.
+inline void packNibblePairs(std::uint64_t v, unsigned char *out)
+{
+    std::uint64_t t = ((v << 4) | (v >> 8)) & 0x00FF00FF00FF00FFull;
+    t = (t | (t >> 8)) & 0x0000FFFF0000FFFFull;
+    t = (t | (t >> 16)) & 0xFFFFFFFFull;
+    for (int i = 0; i < 4; ++i)
+        out[i] = static_cast<unsigned char>(t >> (8 * i));
+}
+
+// Eight hex digits packed into four bytes. Gives kUpperHex / kLowerHex for
+// the letters seen, kNotHex when a byte is no hex digit.
+inline unsigned packHexWord(std::uint64_t w, unsigned char *out)
+{
+    if (w & kHighs)
+        return kNotHex;
+    const std::uint64_t digit = bytesAtLeast(w, '0') & ~bytesAtLeast(w, '9' + 1);
+    const std::uint64_t upper = bytesAtLeast(w, 'A') & ~bytesAtLeast(w, 'F' + 1);
+    const std::uint64_t lower = bytesAtLeast(w, 'a') & ~bytesAtLeast(w, 'f' + 1);
+    if ((digit | upper | lower) != kHighs)
+        return kNotHex;
+    // A digit's value is its low four bits; a letter's those plus nine.
+    packNibblePairs((w & 0x0F0F0F0F0F0F0F0Full) + ((upper | lower) >> 7) * 9, out);
+    return (upper ? kUpperHex : 0u) | (lower ? kLowerHex : 0u);
+}
+
+// A text of 1 to 15 decimal digits, two to a byte, the first in the low
+// half. False when any byte is no digit.
+inline bool packDigits(const char *p, std::size_t size, unsigned char *packed)
+{
+    // Up to eight bytes a word, the rest filled with '0', which packs to nothing.
+    constexpr std::uint64_t kZeros = 0x3030303030303030ull;
+    auto word = [p, size](std::size_t from) {
+        const std::size_t n = std::min<std::size_t>(8, size - from);
+        const std::uint64_t fill = n == 8 ? 0 : kZeros << (8 * n);
+        return loadUpTo8(p + from, n) | fill;
+    };
+    auto allDigits = [](std::uint64_t w) {
+        return (w & 0xF0F0F0F0F0F0F0F0ull) == kZeros && ((w + 0x0606060606060606ull) & 0xF0F0F0F0F0F0F0F0ull) == kZeros;
+    };
+    const std::uint64_t first = word(0);
+    const std::uint64_t second = size > 8 ? word(8) : kZeros;
+    if (!allDigits(first) || !allDigits(second))
+        return false;
+    auto pack = [](std::uint64_t w, unsigned char *out) {
+        const std::uint64_t d = w - kZeros;
+        std::uint64_t t = (d | (d >> 4)) & 0x00FF00FF00FF00FFull;
+        t = (t | (t >> 8)) & 0x0000FFFF0000FFFFull;
+        t = (t | (t >> 16)) & 0xFFFFFFFFull;
+        for (int i = 0; i < 4; ++i)
+            out[i] = static_cast<unsigned char>(t >> (8 * i));
+    };
+    pack(first, packed);
+    pack(second, packed + 4);
+    return true;
+}
 
 inline std::uint64_t hashBytes(const char *p, std::size_t n)
 {
     std::uint64_t h = 0x9E3779B97F4A7C15ull ^ n;
     while (n >= 8) {
-        std::uint64_t w;
-        std::memcpy(&w, p, 8);
-        h = (h ^ w) * 0xff51afd7ed558ccdull;
+        h = (h ^ load64(p)) * 0xff51afd7ed558ccdull;
         h ^= h >> 32;
         p += 8;
         n -= 8;
     }
     if (n) {
-        std::uint64_t w = 0;
-        std::memcpy(&w, p, n);
-        h = (h ^ w) * 0xff51afd7ed558ccdull;
+        h = (h ^ loadUpTo8(p, n)) * 0xff51afd7ed558ccdull;
         h ^= h >> 32;
     }
     // The table takes the low bits: every byte must reach them. Without this
@@ -160,7 +272,7 @@ struct ColumnDictionary
             if (slot == 0)
                 break;
             const std::string_view e = entry(slot - 1);
-            if (e.size() == size && std::memcmp(e.data(), text, size) == 0)
+            if (e.size() == size && sameBytes(e.data(), text, size))
                 return slot - 1;
         }
         // Mostly new texts (names, keys) are better kept in the row.
@@ -226,6 +338,7 @@ void RowStore::clear()
 {
     m_chunks.clear();
     m_chunkSizes.clear();
+    m_last = {};
     m_chunkFirstRow.clear();
     m_chunkUsed = 0;
     m_segments.clear();
@@ -240,6 +353,21 @@ void RowStore::clear()
     m_sourceRows.clear();
 }
 
+void RowStore::clearForReuse()
+{
+    if (m_chunks.empty()) {
+        clear();
+        return;
+    }
+    std::unique_ptr<char, FreeChunk> kept = std::move(m_chunks.back());
+    const qsizetype size = m_chunkSizes.back();
+    clear();
+    m_last = {reinterpret_cast<unsigned char *>(kept.get()), size};
+    m_chunks.push_back(std::move(kept));
+    m_chunkSizes.push_back(size);
+    m_chunkFirstRow.push_back(0);
+}
+
 void RowStore::beginRow()
 {
     m_rowEnd = m_chunkUsed;
@@ -248,7 +376,16 @@ void RowStore::beginRow()
     m_pendingTooLarge = false;
 }
 
-void RowStore::addTag(unsigned tag, const void *data, qsizetype size)
+inline unsigned char *RowStore::room(qsizetype size)
+{
+    if (m_rowEnd + size > m_last.size)
+        return roomInNewChunk(size);
+    unsigned char *at = m_last.bytes + m_rowEnd;
+    m_rowEnd += size;
+    return at;
+}
+
+inline void RowStore::addTag(unsigned tag, const void *data, qsizetype size)
 {
     // Cells past the columns are left out.
     if (m_pendingCells++ >= columnCount())
@@ -260,24 +397,19 @@ void RowStore::addTag(unsigned tag, const void *data, qsizetype size)
     unsigned char *at = room(1 + size);
     at[0] = static_cast<unsigned char>(tag);
     if (size > 0)
-        std::memcpy(at + 1, data, std::size_t(size));
+        copyBytes(at + 1, data, std::size_t(size));
 }
 
 void RowStore::addNull() { addTag(kNull << 4, nullptr, 0); }
 
 void RowStore::addInteger(qint64 value)
 {
-    // The fewest bytes that give the value back when sign extended.
-    unsigned n = 0;
-    while (n < 8) {
-        const int shift = 64 - 8 * int(n);
-        const qint64 back = n == 0 ? 0 : qint64(quint64(value) << shift) >> shift;
-        if (back == value)
-            break;
-        ++n;
-    }
+    // The fewest bytes that give the value back when sign extended: the
+    // value's bits beyond its sign, and the sign bit.
+    const auto magnitude = std::uint64_t(value ^ (value >> 63));
+    const unsigned n = value == 0 ? 0u : unsigned(64 - std::countl_zero(magnitude) + 8) / 8;
     unsigned char bytes[8];
-    for (unsigned i = 0; i < n; ++i)
+    for (unsigned i = 0; i < 8; ++i)
         bytes[i] = static_cast<unsigned char>(quint64(value) >> (8 * i));
     addTag(kInt << 4 | n, bytes, n);
 }
@@ -287,13 +419,8 @@ void RowStore::addReal(double value) { addTag(kReal << 4, &value, sizeof value);
 bool RowStore::addCompactText(const char *p, qsizetype size)
 {
     if (size >= 1 && size <= 15) {
-        qsizetype i = 0;
-        while (i < size && isDigit(p[i]))
-            ++i;
-        if (i == size) {
-            unsigned char packed[8] = {};
-            for (i = 0; i < size; ++i)
-                packed[i / 2] |= static_cast<unsigned char>((p[i] - '0') << (i % 2 ? 4 : 0));
+        unsigned char packed[8];
+        if (packDigits(p, std::size_t(size), packed)) {
             addTag(kDigits << 4 | unsigned(size), packed, (size + 1) / 2);
             return true;
         }
@@ -337,14 +464,13 @@ bool RowStore::addCompactText(const char *p, qsizetype size)
         const char *g = p + (braces ? 1 : 0);
         if (g[8] != '-' || g[13] != '-' || g[18] != '-' || g[23] != '-')
             return false;
+        // The 32 digits as four words of eight: 8, 4+4, 4+4, 8.
+        const std::uint64_t words[4] = {load64(g), load32(g + 9) | std::uint64_t(load32(g + 14)) << 32,
+                                        load32(g + 19) | std::uint64_t(load32(g + 24)) << 32, load64(g + 28)};
         unsigned flags = 0;
         unsigned char bytes[16];
-        for (int i = 0; i < 32; i += 2) {
-            const unsigned hi = kHexDigit[static_cast<unsigned char>(g[kGuidDigitAt[i]])];
-            const unsigned lo = kHexDigit[static_cast<unsigned char>(g[kGuidDigitAt[i + 1]])];
-            flags |= hi | lo;
-            bytes[i / 2] = static_cast<unsigned char>((hi & 15u) << 4 | (lo & 15u));
-        }
+        for (int w = 0; w < 4; ++w)
+            flags |= packHexWord(words[w], bytes + 4 * w);
         if (flags & kNotHex)
             return false;
         if ((flags & kUpperHex) && (flags & kLowerHex))
@@ -385,8 +511,8 @@ void RowStore::addSized(unsigned kind, const char *data, qsizetype size)
             break;
     }
     unsigned char *at = room(n + size);
-    std::memcpy(at, head, std::size_t(n));
-    std::memcpy(at + n, data, std::size_t(size));
+    copyBytes(at, head, std::size_t(n));
+    copyBytes(at + n, data, std::size_t(size));
 }
 
 void RowStore::addText(const char *utf8, qsizetype size)
@@ -439,40 +565,39 @@ void RowStore::addVariant(const QVariant &value)
 
 void RowStore::FreeChunk::operator()(char *p) const { std::free(p); }
 
-unsigned char *RowStore::room(qsizetype size)
+unsigned char *RowStore::roomInNewChunk(qsizetype size)
 {
-    if (m_chunks.empty() || m_rowEnd + size > m_chunkSizes.back()) {
-        // Chunks start small and double, so a small result costs little; the
-        // bytes are not cleared since every one is written before it is read.
-        const qsizetype partial = m_chunks.empty() ? 0 : m_rowEnd - m_chunkUsed;
-        const qsizetype grown = m_chunkSizes.empty() ? m_firstChunk : std::min(kChunkSize, m_chunkSizes.back() * 2);
-        qsizetype chunk = std::max(grown, (partial + size) * 2);
-        char *bytes = nullptr;
-        // Full-size chunks are asked for in huge pages: a million rows then
-        // cost a few dozen page faults instead of thousands.
-        constexpr qsizetype kHuge = 2 * 1024 * 1024;
-        if (chunk >= kHuge) {
-            chunk = (chunk + kHuge - 1) / kHuge * kHuge;
-            bytes = static_cast<char *>(std::aligned_alloc(std::size_t(kHuge), std::size_t(chunk)));
+    // Chunks start small and double, so a small result costs little; the
+    // bytes are not cleared since every one is written before it is read.
+    const qsizetype partial = m_chunks.empty() ? 0 : m_rowEnd - m_chunkUsed;
+    const qsizetype grown = m_chunkSizes.empty() ? m_firstChunk : std::min(kChunkSize, m_chunkSizes.back() * 2);
+    qsizetype chunk = std::max(grown, (partial + size) * 2);
+    char *bytes = nullptr;
+    // Full-size chunks are asked for in huge pages: a million rows then
+    // cost a few dozen page faults instead of thousands.
+    constexpr qsizetype kHuge = 2 * 1024 * 1024;
+    if (chunk >= kHuge) {
+        chunk = (chunk + kHuge - 1) / kHuge * kHuge;
+        bytes = static_cast<char *>(std::aligned_alloc(std::size_t(kHuge), std::size_t(chunk)));
 #ifdef MADV_HUGEPAGE
-            if (bytes)
-                ::madvise(bytes, std::size_t(chunk), MADV_HUGEPAGE);
+        if (bytes)
+            ::madvise(bytes, std::size_t(chunk), MADV_HUGEPAGE);
 #endif
-        } else {
-            bytes = static_cast<char *>(std::malloc(std::size_t(chunk)));
-        }
-        if (!bytes)
-            throw std::bad_alloc();
-        // The row built so far moves along; the old chunk ends with the last complete row.
-        if (partial > 0)
-            std::memcpy(bytes, m_chunks.back().get() + m_chunkUsed, std::size_t(partial));
-        m_chunks.emplace_back(bytes);
-        m_chunkSizes.push_back(chunk);
-        m_chunkFirstRow.push_back(std::uint32_t(rowCount()));
-        m_chunkUsed = 0;
-        m_rowEnd = partial;
+    } else {
+        bytes = static_cast<char *>(std::malloc(std::size_t(chunk)));
     }
-    auto *at = reinterpret_cast<unsigned char *>(m_chunks.back().get()) + m_rowEnd;
+    if (!bytes)
+        throw std::bad_alloc();
+    // The row built so far moves along; the old chunk ends with the last complete row.
+    if (partial > 0)
+        std::memcpy(bytes, m_chunks.back().get() + m_chunkUsed, std::size_t(partial));
+    m_chunks.emplace_back(bytes);
+    m_chunkSizes.push_back(chunk);
+    m_chunkFirstRow.push_back(std::uint32_t(rowCount()));
+    m_last = {reinterpret_cast<unsigned char *>(bytes), chunk};
+    m_chunkUsed = 0;
+    m_rowEnd = partial;
+    unsigned char *at = m_last.bytes + m_rowEnd;
     m_rowEnd += size;
     return at;
 }
@@ -503,7 +628,7 @@ bool RowStore::endRow()
     while (m_pendingCells < columnCount())
         addNull();
     if (m_chunks.empty())
-        room(0); // a row without columns still has its place
+        roomInNewChunk(0); // a row without columns still has its place
     const qsizetype start = m_chunkUsed;
     m_rowStart.push_back(std::uint32_t(start));
     m_contentBytes += m_rowEnd - start;
@@ -557,6 +682,7 @@ void RowStore::append(RowStore &&other)
     // a dictionary of their own.
     m_chunkUsed = other.m_chunkUsed;
     m_rowEnd = m_chunkUsed;
+    m_last = std::move(other.m_last);
     m_building = nullptr;
     for (Segment &s : m_segments)
         s.dictionary->sealed = true;
@@ -583,6 +709,50 @@ void RowStore::append(RowStore &&other)
     other.m_columns = columns;
 }
 
+void RowStore::addRowsOf(const RowStore &other)
+{
+    if (m_columns.isEmpty() && rowCount() == 0)
+        m_columns = other.m_columns;
+    const int columns = other.columnCount();
+    CellBuffer buffer;
+    CellRef ref;
+    std::size_t chunk = 0;
+    for (qsizetype row = 0; row < other.rowCount(); ++row) {
+        while (chunk + 1 < other.m_chunkFirstRow.size() && other.m_chunkFirstRow[chunk + 1] <= std::uint32_t(row))
+            ++chunk;
+        const unsigned char *p = other.rowData(row, chunk);
+        beginRow();
+        for (int column = 0; column < columns; ++column) {
+            const unsigned char *next = skipCell(p);
+            const unsigned kind = p[0] >> 4;
+            if (kind == kText) {
+                // The text's bytes follow the tag (and, for a long one, its length).
+                const unsigned char *text = (p[0] & 15u) < 15 ? p + 1 : p + 1 + [&] {
+                    int n = 1;
+                    while (p[n] & 0x80)
+                        ++n;
+                    return n;
+                }();
+                addText(reinterpret_cast<const char *>(text), qsizetype(next - text));
+            } else if (kind <= kBlob) {
+                // Nulls, numbers and blobs are kept alike in every store.
+                if (m_pendingCells++ < columnCount()) {
+                    if (m_rowEnd - m_chunkUsed + (next - p) > maxRowBytes())
+                        m_pendingTooLarge = true;
+                    else
+                        copyBytes(room(next - p), p, std::size_t(next - p));
+                }
+            } else {
+                // A form packed there: its text, packed here as this store would.
+                other.cellOf(row, column, &buffer, &ref);
+                addText(ref.bytes.data(), qsizetype(ref.bytes.size()));
+            }
+            p = next;
+        }
+        endRow();
+    }
+}
+
 void RowStore::shrinkToFit()
 {
     // A last chunk that is nearly full stays as it is: copying it would cost
@@ -594,6 +764,7 @@ void RowStore::shrinkToFit()
             std::memcpy(exact, m_chunks.back().get(), std::size_t(m_chunkUsed));
             m_chunks.back().reset(exact);
             m_chunkSizes.back() = used;
+            m_last = {reinterpret_cast<unsigned char *>(exact), used};
         }
     }
     m_building = nullptr;

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace korva::db {
@@ -166,6 +167,9 @@ public:
     int columnCount() const { return int(m_columns.size()); }
     qsizetype rowCount() const { return qsizetype(m_rowStart.size()); }
     void clear();
+    // Empty again, keeping the last chunk's memory for the rows to come: a
+    // store refilled over and over touches no new memory.
+    void clearForReuse();
 
     // Appending a row: beginRow(), one add... per column, endRow().
     void beginRow();
@@ -185,6 +189,11 @@ public:
     // copying their bytes: a batch read on another thread joins the store in
     // one step. The other store is left empty.
     void append(RowStore &&other);
+    // Copies another store's rows (same columns) to the end of this one,
+    // each text packed as this store packs what it is given: rows read as
+    // they came on one thread are packed on another. The other store must
+    // hold no edited cells.
+    void addRowsOf(const RowStore &other);
     // Gives back the unused end of the last chunk and of the bookkeeping, for
     // a batch that is complete.
     void shrinkToFit();
@@ -301,6 +310,7 @@ private:
     // Room for `size` more bytes of the row being built, at its end; the row
     // moves to a new chunk whole when the current one is full.
     unsigned char *room(qsizetype size);
+    unsigned char *roomInNewChunk(qsizetype size);
     std::size_t chunkOf(qsizetype row) const;
     std::size_t segmentOf(qsizetype row) const;
     Dictionary *buildingDictionary();
@@ -316,6 +326,23 @@ private:
     std::vector<std::unique_ptr<char, FreeChunk>> m_chunks;
     std::vector<qsizetype> m_chunkSizes;
     std::vector<std::uint32_t> m_chunkFirstRow; // rows fill the chunks in order
+    // The last chunk's bytes and size, for writing a cell without looking
+    // through the vectors; a store moved from has none.
+    struct LastChunk
+    {
+        unsigned char *bytes = nullptr;
+        qsizetype size = 0;
+        LastChunk() = default;
+        LastChunk(unsigned char *b, qsizetype n) : bytes(b), size(n) {}
+        LastChunk(LastChunk &&o) noexcept : bytes(std::exchange(o.bytes, nullptr)), size(std::exchange(o.size, 0)) {}
+        LastChunk &operator=(LastChunk &&o) noexcept
+        {
+            bytes = std::exchange(o.bytes, nullptr);
+            size = std::exchange(o.size, 0);
+            return *this;
+        }
+    };
+    LastChunk m_last;
     qsizetype m_chunkUsed = 0; // bytes of complete rows in the last chunk
     qsizetype m_firstChunk = kFirstChunkSize;
     // Rows from a segment's first on write their repeated texts into its dictionary.

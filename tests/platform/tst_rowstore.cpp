@@ -201,6 +201,133 @@ private Q_SLOTS:
                  qPrintable(QStringLiteral("%1 bytes for %2 of text").arg(unique.allocatedBytes()).arg(textBytes)));
     }
 
+    // Runs of digits and GUIDs are recognised a word at a time. Every byte
+    // position gets the bytes just outside the digits and letters (and the
+    // same with the high bit set): each text reads back as given, and only
+    // the well-formed ones are packed.
+    void packedFormsKeepEveryByte()
+    {
+        const QByteArray near("/0 9:@AFG`afg\xb0\xb9\xc1\xe6", 18);
+        RowStore store;
+        store.setColumns({QStringLiteral("text")});
+        QList<QByteArray> given;
+        auto add = [&](const QByteArray &text) {
+            store.beginRow();
+            store.addText(text.constData(), text.size());
+            QVERIFY(store.endRow());
+            given.append(text);
+        };
+        for (int length = 1; length <= 17; ++length) {
+            const QByteArray digits(length, '7');
+            add(digits);
+            for (int at = 0; at < length; ++at)
+                for (char c : near) {
+                    QByteArray text = digits;
+                    text[at] = c;
+                    add(text);
+                }
+        }
+        for (const QByteArray &guid : {QByteArray("{8A1B2C3D-0000-4E5F-9A8B-0123456789AB}"),
+                                       QByteArray("8a1b2c3d-0000-4e5f-9a8b-0123456789ab")}) {
+            add(guid);
+            for (int at = 0; at < guid.size(); ++at)
+                for (char c : near) {
+                    QByteArray text = guid;
+                    text[at] = c;
+                    add(text);
+                }
+        }
+        for (qsizetype r = 0; r < store.rowCount(); ++r)
+            if (store.bytes(r, 0) != given[r])
+                QFAIL(qPrintable(QStringLiteral("row %1: %2 read back as %3")
+                                     .arg(r)
+                                     .arg(QString::fromLatin1(given[r].toHex()),
+                                          QString::fromLatin1(store.bytes(r, 0).toHex()))));
+
+        // What a cell takes: a tag and the packed bytes. A short text not
+        // packed goes to the column's dictionary (a tag and its entry's
+        // number), one of a GUID's length stays as it came (a tag, its length, the text).
+        auto cost = [](const QByteArray &text) {
+            RowStore one;
+            one.setColumns({QStringLiteral("text")});
+            one.beginRow();
+            one.addText(text.constData(), text.size());
+            one.endRow();
+            return one.contentBytes();
+        };
+        QCOMPARE(cost("0123456789"), 1 + 5);
+        QCOMPARE(cost("987654321098765"), 1 + 8);
+        QCOMPARE(cost("9876543210987650"), 1 + 1); // sixteen digits are not packed
+        QCOMPARE(cost("98765432:"), 1 + 1);
+        QCOMPARE(cost("{8A1B2C3D-0000-4E5F-9A8B-0123456789AB}"), 1 + 16);
+        QCOMPARE(cost("8a1b2c3d-0000-4e5f-9a8b-0123456789ab"), 1 + 16);
+        QCOMPARE(cost("8a1b2c3d-0000-4e5f-9a8b-0123456789aB"), 2 + 36); // mixed case
+        QCOMPARE(cost("8a1b2c3d-0000-4e5f-9a8b-0123456789a`"), 2 + 36);
+        QCOMPARE(cost("8a1b2c3d-0000-4e5f-9a8b+0123456789ab"), 2 + 36);
+    }
+
+    // Rows read as they came into a store used over and over, then packed
+    // into another: the packed rows read back exactly as rows written
+    // straight into a packed store, whatever the source kept them as.
+    void rowsPackedFromAnotherStoreReadTheSame()
+    {
+        const QStringList columns{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("d")};
+        const QByteArray longText(300, 'x'); // a length of two bytes
+        const QList<QVariant> cells{QVariant(),
+                                    QVariant(qint64(0)),
+                                    QVariant(qint64(-129)),
+                                    QVariant(std::numeric_limits<qint64>::min()),
+                                    QVariant(2.5),
+                                    QVariant(-0.0),
+                                    QVariant(QByteArray("\x00\x01\xff", 3)),
+                                    QVariant(QByteArray(200, '\x07')),
+                                    QVariant(QStringLiteral("2005-06-01 00:00:38.000")),
+                                    QVariant(QStringLiteral("{8A1B2C3D-0000-4E5F-9A8B-0123456789AB}")),
+                                    QVariant(QStringLiteral("15552819998")),
+                                    QVariant(QStringLiteral("Caller hung up")),
+                                    QVariant(QString()),
+                                    QVariant(QString::fromLatin1(longText)),
+                                    QVariant(QString(QChar(0xFEFF)) + QStringLiteral("Zoë"))};
+        auto fill = [&](RowStore &store, int from, int count) {
+            for (int r = from; r < from + count; ++r) {
+                store.beginRow();
+                for (int c = 0; c < columns.size(); ++c)
+                    store.addVariant(cells[(r * 7 + c * 3) % cells.size()]);
+                QVERIFY(store.endRow());
+            }
+        };
+        RowStore direct;
+        direct.setColumns(columns);
+        fill(direct, 0, 3000);
+
+        RowStore packed;
+        packed.setColumns(columns);
+        RowStore read;
+        read.setColumns(columns);
+        read.setCompactText(false);
+        for (int from = 0; from < 2000; from += 250) {
+            fill(read, from, 250);
+            packed.addRowsOf(read);
+            read.clearForReuse();
+        }
+        // From a store whose texts were packed already, as dates, GUIDs, digits and dictionary entries.
+        RowStore compact;
+        compact.setColumns(columns);
+        fill(compact, 2000, 1000);
+        packed.addRowsOf(compact);
+
+        QCOMPARE(packed.rowCount(), direct.rowCount());
+        QCOMPARE(packed.contentBytes(), direct.contentBytes());
+        for (qsizetype r = 0; r < direct.rowCount(); ++r)
+            for (int c = 0; c < columns.size(); ++c)
+                if (packed.type(r, c) != direct.type(r, c) || packed.bytes(r, c) != direct.bytes(r, c)
+                    || packed.value(r, c) != direct.value(r, c))
+                    QFAIL(qPrintable(QStringLiteral("row %1 column %2 reads %3 for %4")
+                                         .arg(r)
+                                         .arg(c)
+                                         .arg(packed.text(r, c), direct.text(r, c))));
+    }
+
     void rowsArePaddedOrCutToTheColumns()
     {
         RowStore store;
