@@ -8,6 +8,7 @@
 #include "widgets/rowview.h"
 
 #include <QtCore/QPointer>
+#include <QtCore/QTimer>
 #include <QtGui/QBrush>
 #include <QtGui/QFont>
 #include <QtGui/QPalette>
@@ -15,9 +16,21 @@
 
 namespace korva {
 
-GridModel::GridModel(QObject *parent) : QAbstractTableModel(parent), m_loader(new db::RowLoader(this))
+namespace {
+
+// Rows read are shown at most this often. Each showing lays the view out and
+// paints it anew; for a batch every few milliseconds that took the window
+// as much processor time as reading the rows took.
+constexpr qint64 kPublishMs = 100;
+
+} // namespace
+
+GridModel::GridModel(QObject *parent)
+    : QAbstractTableModel(parent), m_loader(new db::RowLoader(this)), m_publishTimer(new QTimer(this))
 {
-    connect(m_loader, &db::RowLoader::rowsAdded, this, &GridModel::publishFetched);
+    m_publishTimer->setSingleShot(true);
+    connect(m_publishTimer, &QTimer::timeout, this, &GridModel::publishFetched);
+    connect(m_loader, &db::RowLoader::rowsAdded, this, &GridModel::publishSoon);
     connect(m_loader, &db::RowLoader::finished, this, [this] {
         publishFetched();
         checkFinished();
@@ -45,6 +58,8 @@ void GridModel::setResultSet(std::shared_ptr<db::ResultSet> rows)
     m_marked = -1;
     m_shownRows = m_rows ? int(std::min<qsizetype>(m_rows->fetchedCount(), INT_MAX)) : 0;
     m_finished = false;
+    m_publishTimer->stop();
+    m_lastPublish.invalidate(); // the first rows read are shown at once
     endResetModel();
     if (m_rows && !m_rows->isComplete())
         m_loader->start(m_rows, m_batch);
@@ -249,8 +264,21 @@ bool GridModel::isLoading() const
     return m_rows && (m_loader->isRunning() || !m_rows->isComplete() || m_shownRows < m_rows->fetchedCount());
 }
 
+void GridModel::publishSoon()
+{
+    if (m_publishTimer->isActive())
+        return;
+    const qint64 since = m_lastPublish.isValid() ? m_lastPublish.elapsed() : kPublishMs;
+    if (since >= kPublishMs)
+        publishFetched();
+    else
+        m_publishTimer->start(int(kPublishMs - since));
+}
+
 void GridModel::publishFetched()
 {
+    m_publishTimer->stop();
+    m_lastPublish.start();
     if (!m_rows)
         return;
     const int fetched = int(std::min<qsizetype>(m_rows->fetchedCount(), INT_MAX));

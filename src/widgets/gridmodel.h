@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QtCore/QAbstractTableModel>
+#include <QtCore/QElapsedTimer>
 #include <QtCore/QHash>
 #include <QtCore/QPoint>
 #include <QtCore/QSet>
@@ -14,6 +15,8 @@ namespace korva::db {
 class ResultSet;
 class RowLoader;
 } // namespace korva::db
+
+class QTimer;
 
 namespace korva {
 
@@ -113,6 +116,7 @@ Q_SIGNALS:
 private:
     struct Arrangement;
     void publishFetched();
+    void publishSoon();
     void checkFinished();
     void rearrange();
     void applyArrangement(Arrangement arrangement);
@@ -128,6 +132,8 @@ private:
     int m_shownRows = 0;
     qsizetype m_batch = 20000;
     db::RowLoader *m_loader = nullptr;
+    QTimer *m_publishTimer = nullptr;
+    QElapsedTimer m_lastPublish; // when rows read were last shown
     QSet<int> m_bold;
     QHash<quint64, QString> m_pendingEdits; // cells being written (result rows): the text they show meanwhile
     // The shown rows' result rows; none: every row in the result's order.
