@@ -207,7 +207,8 @@ int main(int argc, char **argv)
     // Each side runs five times, interleaved; the medians are compared. The
     // baseline scans every table on a connection opened as the engine opens
     // its own (read-write, no SQLite mutex), reads each cell as text and
-    // compares its bytes with the needle, letter case aside.
+    // compares its bytes with the needle, letter case aside, on whichever
+    // processor runs it faster.
     auto containsFolded = [](const char *text, int size, const QByteArray &lower) {
         const int n = int(lower.size());
         const auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c + 32) : c; };
@@ -257,7 +258,7 @@ int main(int argc, char **argv)
     std::vector<qint64> raws, searches;
     qint64 cells = 0;
     for (int run = 0; run < 5; ++run) {
-        raws.push_back(rawScan(&cells));
+        raws.push_back(bench::onFastestProcessor([&] { return rawScan(&cells); }));
         msg.clear();
         t.start();
         w.navigator().runSearch(needle, false, false);
