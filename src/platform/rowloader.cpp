@@ -160,7 +160,8 @@ struct RowLoader::Shared : std::enable_shared_from_this<RowLoader::Shared>
     void read()
     {
         qsizetype lastBatchBytes = 0;
-        std::unique_ptr<Packer> packer; // started with the first batch, ended with the reading
+        std::unique_ptr<Packer> packer; // started with a load's first batch, ended with the load
+        quint64 packerGeneration = 0;
         std::unique_lock lock(mutex);
         for (;;) {
             if (quit || !job) {
@@ -190,8 +191,14 @@ struct RowLoader::Shared : std::enable_shared_from_this<RowLoader::Shared>
             QElapsedTimer clock;
             clock.start();
             qsizetype read = 0;
-            if (!packer && Packer::worthIt())
+            // The stores read into have the columns of the load they were
+            // made for: another load gets stores of its own.
+            if (packer && packerGeneration != gen)
+                packer.reset();
+            if (!packer && Packer::worthIt()) {
                 packer = std::make_unique<Packer>();
+                packerGeneration = gen;
+            }
             for (;;) {
                 const qsizetype step = std::min(kStepRows, limit - read);
                 qsizetype n = 0;
