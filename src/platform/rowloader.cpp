@@ -9,8 +9,6 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
-#include <new>
-#include <thread>
 
 namespace korva::db {
 
@@ -20,107 +18,6 @@ namespace {
 // the first rows to show at once, long enough that the window does little work.
 constexpr qint64 kHandOverMs = 40;
 constexpr qsizetype kStepRows = 1000;
-
-// Packs the rows the reader read, as they came, into the batch being built,
-// on a thread of its own: on two processors the reader reads the next rows
-// meanwhile, and a load takes hardly longer than reading alone. The stores
-// read into are used again and again, so no new memory is touched for them.
-class Packer
-{
-public:
-    Packer() : m_thread([this] { run(); }) {}
-    ~Packer()
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_quit = true;
-        }
-        m_wake.notify_all();
-        m_thread.join();
-    }
-    Packer(const Packer &) = delete;
-    Packer &operator=(const Packer &) = delete;
-
-    // Whether two processors can share the work.
-    static bool worthIt() { return std::thread::hardware_concurrency() > 1; }
-
-    // An empty store to read rows into; waits while enough are still to be packed.
-    RowStore take()
-    {
-        std::unique_lock lock(m_mutex);
-        m_wake.wait(lock, [this] { return m_queue.size() < kMaxWaiting; });
-        if (!m_spare.empty()) {
-            RowStore store = std::move(m_spare.back());
-            m_spare.pop_back();
-            return store;
-        }
-        RowStore store;
-        store.setCompactText(false);
-        return store;
-    }
-    void pack(RowStore &&read, RowStore *into)
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_queue.push_back({std::move(read), into});
-        }
-        m_wake.notify_all();
-    }
-    // Waits until every store given is packed; false when memory ran out
-    // (the rows packed before stay).
-    bool finish()
-    {
-        std::unique_lock lock(m_mutex);
-        m_wake.wait(lock, [this] { return m_queue.empty() && !m_packing; });
-        return !std::exchange(m_outOfMemory, false);
-    }
-
-private:
-    static constexpr std::size_t kMaxWaiting = 3;
-    struct Job
-    {
-        RowStore read;
-        RowStore *into = nullptr;
-    };
-
-    void run()
-    {
-        std::unique_lock lock(m_mutex);
-        for (;;) {
-            m_wake.wait(lock, [this] { return m_quit || !m_queue.empty(); });
-            if (m_queue.empty())
-                return;
-            Job job = std::move(m_queue.front());
-            m_queue.pop_front();
-            m_packing = true;
-            const bool skip = m_outOfMemory;
-            lock.unlock();
-            bool failed = false;
-            if (!skip) {
-                try {
-                    job.into->addRowsOf(job.read);
-                } catch (const std::bad_alloc &) {
-                    failed = true;
-                }
-            }
-            job.read.clearForReuse();
-            lock.lock();
-            m_packing = false;
-            m_outOfMemory = m_outOfMemory || failed;
-            m_spare.push_back(std::move(job.read));
-            m_wake.notify_all();
-        }
-    }
-
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    std::deque<Job> m_queue;
-    std::vector<RowStore> m_spare;
-    bool m_packing = false;
-    bool m_outOfMemory = false;
-    bool m_quit = false;
-    std::thread m_thread; // last: it starts once the rest is there
-};
 
 } // namespace
 
@@ -160,18 +57,9 @@ struct RowLoader::Shared : std::enable_shared_from_this<RowLoader::Shared>
     void read()
     {
         qsizetype lastBatchBytes = 0;
-        std::unique_ptr<Packer> packer; // started with a load's first batch, ended with the load
-        quint64 packerGeneration = 0;
         std::unique_lock lock(mutex);
         for (;;) {
             if (quit || !job) {
-                if (packer) {
-                    lock.unlock();
-                    packer.reset();
-                    lock.lock();
-                    if (!quit && job)
-                        continue; // a load came meanwhile
-                }
                 readerActive = false;
                 readerDone.notify_all();
                 return;
@@ -191,24 +79,8 @@ struct RowLoader::Shared : std::enable_shared_from_this<RowLoader::Shared>
             QElapsedTimer clock;
             clock.start();
             qsizetype read = 0;
-            // The stores read into have the columns of the load they were
-            // made for: another load gets stores of its own.
-            if (packer && packerGeneration != gen)
-                packer.reset();
-            if (!packer && Packer::worthIt()) {
-                packer = std::make_unique<Packer>();
-                packerGeneration = gen;
-            }
             for (;;) {
-                const qsizetype step = std::min(kStepRows, limit - read);
-                qsizetype n = 0;
-                if (packer) {
-                    RowStore rowsRead = packer->take();
-                    n = rows->fetchBatch(rowsRead, step, &batch.error);
-                    packer->pack(std::move(rowsRead), &batch.rows);
-                } else {
-                    n = rows->fetchBatch(batch.rows, step, &batch.error);
-                }
+                const qsizetype n = rows->fetchBatch(batch.rows, std::min(kStepRows, limit - read), &batch.error);
                 read += n;
                 if (batch.error || rows->sourceAtEnd()) {
                     batch.last = true;
@@ -219,10 +91,6 @@ struct RowLoader::Shared : std::enable_shared_from_this<RowLoader::Shared>
                 std::lock_guard check(mutex);
                 if (generation != gen)
                     break;
-            }
-            if (packer && !packer->finish() && !batch.error) {
-                batch.error = {kErrGeneric, QStringLiteral("Not enough memory to hold the rows.")};
-                batch.last = true;
             }
             lastBatchBytes = batch.rows.contentBytes();
             batch.rows.shrinkToFit();

@@ -353,21 +353,6 @@ void RowStore::clear()
     m_sourceRows.clear();
 }
 
-void RowStore::clearForReuse()
-{
-    if (m_chunks.empty()) {
-        clear();
-        return;
-    }
-    std::unique_ptr<char, FreeChunk> kept = std::move(m_chunks.back());
-    const qsizetype size = m_chunkSizes.back();
-    clear();
-    m_last = {reinterpret_cast<unsigned char *>(kept.get()), size};
-    m_chunks.push_back(std::move(kept));
-    m_chunkSizes.push_back(size);
-    m_chunkFirstRow.push_back(0);
-}
-
 void RowStore::beginRow()
 {
     m_rowEnd = m_chunkUsed;
@@ -707,50 +692,6 @@ void RowStore::append(RowStore &&other)
     const QStringList columns = other.m_columns;
     other.clear();
     other.m_columns = columns;
-}
-
-void RowStore::addRowsOf(const RowStore &other)
-{
-    if (m_columns.isEmpty() && rowCount() == 0)
-        m_columns = other.m_columns;
-    const int columns = other.columnCount();
-    CellBuffer buffer;
-    CellRef ref;
-    std::size_t chunk = 0;
-    for (qsizetype row = 0; row < other.rowCount(); ++row) {
-        while (chunk + 1 < other.m_chunkFirstRow.size() && other.m_chunkFirstRow[chunk + 1] <= std::uint32_t(row))
-            ++chunk;
-        const unsigned char *p = other.rowData(row, chunk);
-        beginRow();
-        for (int column = 0; column < columns; ++column) {
-            const unsigned char *next = skipCell(p);
-            const unsigned kind = p[0] >> 4;
-            if (kind == kText) {
-                // The text's bytes follow the tag (and, for a long one, its length).
-                const unsigned char *text = (p[0] & 15u) < 15 ? p + 1 : p + 1 + [&] {
-                    int n = 1;
-                    while (p[n] & 0x80)
-                        ++n;
-                    return n;
-                }();
-                addText(reinterpret_cast<const char *>(text), qsizetype(next - text));
-            } else if (kind <= kBlob) {
-                // Nulls, numbers and blobs are kept alike in every store.
-                if (m_pendingCells++ < columnCount()) {
-                    if (m_rowEnd - m_chunkUsed + (next - p) > maxRowBytes())
-                        m_pendingTooLarge = true;
-                    else
-                        copyBytes(room(next - p), p, std::size_t(next - p));
-                }
-            } else {
-                // A form packed there: its text, packed here as this store would.
-                other.cellOf(row, column, &buffer, &ref);
-                addText(ref.bytes.data(), qsizetype(ref.bytes.size()));
-            }
-            p = next;
-        }
-        endRow();
-    }
 }
 
 void RowStore::shrinkToFit()

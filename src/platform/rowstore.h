@@ -167,9 +167,6 @@ public:
     int columnCount() const { return int(m_columns.size()); }
     qsizetype rowCount() const { return qsizetype(m_rowStart.size()); }
     void clear();
-    // Empty again, keeping the last chunk's memory for the rows to come: a
-    // store refilled over and over touches no new memory.
-    void clearForReuse();
 
     // Appending a row: beginRow(), one add... per column, endRow().
     void beginRow();
@@ -189,11 +186,6 @@ public:
     // copying their bytes: a batch read on another thread joins the store in
     // one step. The other store is left empty.
     void append(RowStore &&other);
-    // Copies another store's rows (same columns) to the end of this one,
-    // each text packed as this store packs what it is given: rows read as
-    // they came on one thread are packed on another. The other store must
-    // hold no edited cells.
-    void addRowsOf(const RowStore &other);
     // Gives back the unused end of the last chunk and of the bookkeeping, for
     // a batch that is complete.
     void shrinkToFit();

@@ -266,68 +266,6 @@ private Q_SLOTS:
         QCOMPARE(cost("8a1b2c3d-0000-4e5f-9a8b+0123456789ab"), 2 + 36);
     }
 
-    // Rows read as they came into a store used over and over, then packed
-    // into another: the packed rows read back exactly as rows written
-    // straight into a packed store, whatever the source kept them as.
-    void rowsPackedFromAnotherStoreReadTheSame()
-    {
-        const QStringList columns{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("d")};
-        const QByteArray longText(300, 'x'); // a length of two bytes
-        const QList<QVariant> cells{QVariant(),
-                                    QVariant(qint64(0)),
-                                    QVariant(qint64(-129)),
-                                    QVariant(std::numeric_limits<qint64>::min()),
-                                    QVariant(2.5),
-                                    QVariant(-0.0),
-                                    QVariant(QByteArray("\x00\x01\xff", 3)),
-                                    QVariant(QByteArray(200, '\x07')),
-                                    QVariant(QStringLiteral("2005-06-01 00:00:38.000")),
-                                    QVariant(QStringLiteral("{8A1B2C3D-0000-4E5F-9A8B-0123456789AB}")),
-                                    QVariant(QStringLiteral("15552819998")),
-                                    QVariant(QStringLiteral("Caller hung up")),
-                                    QVariant(QString()),
-                                    QVariant(QString::fromLatin1(longText)),
-                                    QVariant(QString(QChar(0xFEFF)) + QStringLiteral("Zoë"))};
-        auto fill = [&](RowStore &store, int from, int count) {
-            for (int r = from; r < from + count; ++r) {
-                store.beginRow();
-                for (int c = 0; c < columns.size(); ++c)
-                    store.addVariant(cells[(r * 7 + c * 3) % cells.size()]);
-                QVERIFY(store.endRow());
-            }
-        };
-        RowStore direct;
-        direct.setColumns(columns);
-        fill(direct, 0, 3000);
-
-        RowStore packed;
-        packed.setColumns(columns);
-        RowStore read;
-        read.setColumns(columns);
-        read.setCompactText(false);
-        for (int from = 0; from < 2000; from += 250) {
-            fill(read, from, 250);
-            packed.addRowsOf(read);
-            read.clearForReuse();
-        }
-        // From a store whose texts were packed already, as dates, GUIDs, digits and dictionary entries.
-        RowStore compact;
-        compact.setColumns(columns);
-        fill(compact, 2000, 1000);
-        packed.addRowsOf(compact);
-
-        QCOMPARE(packed.rowCount(), direct.rowCount());
-        QCOMPARE(packed.contentBytes(), direct.contentBytes());
-        for (qsizetype r = 0; r < direct.rowCount(); ++r)
-            for (int c = 0; c < columns.size(); ++c)
-                if (packed.type(r, c) != direct.type(r, c) || packed.bytes(r, c) != direct.bytes(r, c)
-                    || packed.value(r, c) != direct.value(r, c))
-                    QFAIL(qPrintable(QStringLiteral("row %1 column %2 reads %3 for %4")
-                                         .arg(r)
-                                         .arg(c)
-                                         .arg(packed.text(r, c), direct.text(r, c))));
-    }
-
     void rowsArePaddedOrCutToTheColumns()
     {
         RowStore store;
