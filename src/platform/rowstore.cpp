@@ -3,7 +3,6 @@
 #include <QtCore/QStringDecoder>
 
 #include <algorithm>
-#include <array>
 #include <bit>
 #include <cstdio>
 #include <cstdlib>
@@ -121,10 +120,10 @@ constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x80808080808080
 // Per byte of a word of ASCII bytes: its high bit set when the byte is at least c.
 inline std::uint64_t bytesAtLeast(std::uint64_t w, unsigned c) { return ((w | kHighs) - c * kOnes) & kHighs; }
 
-// Eight bytes written as four: the first of each pair in the high half.
-inline void packNibblePairs(std::uint64_t v, unsigned char *out)
+// The even bytes of a word, each holding a packed pair, written as four bytes.
+inline void writeEvenBytes(std::uint64_t t, unsigned char *out)
 {
-    std::uint64_t t = ((v << 4) | (v >> 8)) & 0x00FF00FF00FF00FFull;
+    t &= 0x00FF00FF00FF00FFull;
     t = (t | (t >> 8)) & 0x0000FFFF0000FFFFull;
     t = (t | (t >> 16)) & 0xFFFFFFFFull;
     for (int i = 0; i < 4; ++i)
@@ -142,8 +141,10 @@ inline unsigned packHexWord(std::uint64_t w, unsigned char *out)
     const std::uint64_t lower = bytesAtLeast(w, 'a') & ~bytesAtLeast(w, 'f' + 1);
     if ((digit | upper | lower) != kHighs)
         return kNotHex;
-    // A digit's value is its low four bits; a letter's those plus nine.
-    packNibblePairs((w & 0x0F0F0F0F0F0F0F0Full) + ((upper | lower) >> 7) * 9, out);
+    // A digit's value is its low four bits, a letter's those plus nine; the
+    // first of each pair goes to the high half.
+    const std::uint64_t v = (w & 0x0F0F0F0F0F0F0F0Full) + ((upper | lower) >> 7) * 9;
+    writeEvenBytes((v << 4) | (v >> 8), out);
     return (upper ? kUpperHex : 0u) | (lower ? kLowerHex : 0u);
 }
 
@@ -165,13 +166,10 @@ inline bool packDigits(const char *p, std::size_t size, unsigned char *packed)
     const std::uint64_t second = size > 8 ? word(8) : kZeros;
     if (!allDigits(first) || !allDigits(second))
         return false;
+    // Digit values, the first of each pair in the low half.
     auto pack = [](std::uint64_t w, unsigned char *out) {
         const std::uint64_t d = w - kZeros;
-        std::uint64_t t = (d | (d >> 4)) & 0x00FF00FF00FF00FFull;
-        t = (t | (t >> 8)) & 0x0000FFFF0000FFFFull;
-        t = (t | (t >> 16)) & 0xFFFFFFFFull;
-        for (int i = 0; i < 4; ++i)
-            out[i] = static_cast<unsigned char>(t >> (8 * i));
+        writeEvenBytes(d | (d >> 4), out);
     };
     pack(first, packed);
     pack(second, packed + 4);
