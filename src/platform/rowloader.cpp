@@ -18,6 +18,10 @@ namespace {
 // the first rows to show at once, long enough that the window does little work.
 constexpr qint64 kHandOverMs = 40;
 constexpr qsizetype kStepRows = 1000;
+// After the first, a batch is read into one chunk of a huge page and handed
+// over when that is full: a million rows then cost a few dozen page faults,
+// not one per 4 KB page (in a virtual machine each costs microseconds).
+constexpr qsizetype kBatchChunk = RowStore::kHugePage;
 
 } // namespace
 
@@ -73,9 +77,9 @@ struct RowLoader::Shared : std::enable_shared_from_this<RowLoader::Shared>
             Batch batch;
             batch.generation = gen;
             batch.target = rows;
-            // Sized like the batch before, so that a batch mostly fills one chunk.
+            // The first batch starts small, so that a small result costs little.
             if (lastBatchBytes > 0)
-                batch.rows.setFirstChunkSize(lastBatchBytes + lastBatchBytes / 16);
+                batch.rows.setFirstChunkSize(kBatchChunk);
             QElapsedTimer clock;
             clock.start();
             qsizetype read = 0;
@@ -87,6 +91,9 @@ struct RowLoader::Shared : std::enable_shared_from_this<RowLoader::Shared>
                     break;
                 }
                 if (read >= limit || clock.elapsed() >= kHandOverMs || n == 0)
+                    break;
+                // Full: another step might not fit (rows' sizes vary, so twice an average step).
+                if (lastBatchBytes > 0 && batch.rows.roomLeft() < batch.rows.contentBytes() / read * kStepRows * 2)
                     break;
                 std::lock_guard check(mutex);
                 if (generation != gen)

@@ -22,8 +22,9 @@ public:
     ~RowLoader() override; // stops the load and waits for the thread
 
     // Starts reading rows (in batches of up to batchRows, handed over at
-    // least every few tens of milliseconds); stops any earlier load.
-    void start(std::shared_ptr<ResultSet> rows, qsizetype batchRows = 20000);
+    // least every few tens of milliseconds or when a batch fills its
+    // chunk); stops any earlier load.
+    void start(std::shared_ptr<ResultSet> rows, qsizetype batchRows = 200000);
     // Stops the current load; what it has not handed over is dropped.
     void stop();
     bool isRunning() const;

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <new>
 
 #include <sys/mman.h>
@@ -546,7 +547,58 @@ void RowStore::addVariant(const QVariant &value)
 }
 
 
-void RowStore::FreeChunk::operator()(char *p) const { std::free(p); }
+namespace {
+
+// Chunks of a huge page that stores let go, kept for the next ones (up to a
+// limit). Memory new from the system costs far more the first time it is
+// written than memory used before: in a virtual machine, about as much as
+// reading the rows into it. A result that replaces another thus reuses its memory.
+class ChunkPool
+{
+public:
+    char *take()
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_chunks.empty())
+            return nullptr;
+        char *p = m_chunks.back();
+        m_chunks.pop_back();
+        return p;
+    }
+    void give(char *p)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_chunks.size() < kKept) {
+                m_chunks.push_back(p);
+                return;
+            }
+        }
+        std::free(p);
+    }
+
+private:
+    static constexpr std::size_t kKept = 32; // 64 MB
+    std::mutex m_mutex;
+    std::vector<char *> m_chunks;
+};
+
+// Never destroyed: stores may be let go on other threads while the program ends.
+ChunkPool &chunkPool()
+{
+    static auto *pool = new ChunkPool;
+    return *pool;
+}
+
+} // namespace
+
+void RowStore::FreeChunk::operator()(char *p) const
+{
+    if (reusable)
+        chunkPool().give(p);
+    else
+        std::free(p);
+}
 
 unsigned char *RowStore::roomInNewChunk(qsizetype size)
 {
@@ -555,18 +607,21 @@ unsigned char *RowStore::roomInNewChunk(qsizetype size)
     const qsizetype partial = m_chunks.empty() ? 0 : m_rowEnd - m_chunkUsed;
     const qsizetype grown = m_chunkSizes.empty() ? m_firstChunk : std::min(kChunkSize, m_chunkSizes.back() * 2);
     qsizetype chunk = std::max(grown, (partial + size) * 2);
-    char *bytes = nullptr;
     // Full-size chunks are asked for in huge pages: a million rows then
     // cost a few dozen page faults instead of thousands.
-    constexpr qsizetype kHuge = 2 * 1024 * 1024;
-    if (chunk >= kHuge) {
+    constexpr qsizetype kHuge = kHugePage;
+    if (chunk >= kHuge)
         chunk = (chunk + kHuge - 1) / kHuge * kHuge;
+    // A chunk of one huge page may be one that another store let go.
+    const bool reusable = chunk == kHuge;
+    char *bytes = reusable ? chunkPool().take() : nullptr;
+    if (!bytes && chunk >= kHuge) {
         bytes = static_cast<char *>(std::aligned_alloc(std::size_t(kHuge), std::size_t(chunk)));
 #ifdef MADV_HUGEPAGE
         if (bytes)
             ::madvise(bytes, std::size_t(chunk), MADV_HUGEPAGE);
 #endif
-    } else {
+    } else if (!bytes) {
         bytes = static_cast<char *>(std::malloc(std::size_t(chunk)));
     }
     if (!bytes)
@@ -574,7 +629,7 @@ unsigned char *RowStore::roomInNewChunk(qsizetype size)
     // The row built so far moves along; the old chunk ends with the last complete row.
     if (partial > 0)
         std::memcpy(bytes, m_chunks.back().get() + m_chunkUsed, std::size_t(partial));
-    m_chunks.emplace_back(bytes);
+    m_chunks.emplace_back(bytes, FreeChunk{reusable});
     m_chunkSizes.push_back(chunk);
     m_chunkFirstRow.push_back(std::uint32_t(rowCount()));
     m_last = {reinterpret_cast<unsigned char *>(bytes), chunk};
@@ -701,7 +756,7 @@ void RowStore::shrinkToFit()
         auto *exact = static_cast<char *>(std::malloc(std::size_t(used)));
         if (exact) {
             std::memcpy(exact, m_chunks.back().get(), std::size_t(m_chunkUsed));
-            m_chunks.back().reset(exact);
+            m_chunks.back() = ChunkPointer(exact, FreeChunk{});
             m_chunkSizes.back() = used;
             m_last = {reinterpret_cast<unsigned char *>(exact), used};
         }

@@ -189,6 +189,8 @@ public:
     // Gives back the unused end of the last chunk and of the bookkeeping, for
     // a batch that is complete.
     void shrinkToFit();
+    // Chunks of this size or more are asked for in huge pages.
+    static constexpr qsizetype kHugePage = 2 * 1024 * 1024;
     // The size to start the first chunk with, when the bytes to come are known roughly.
     void setFirstChunkSize(qsizetype bytes) { m_firstChunk = std::clamp<qsizetype>(bytes, 1024, 4 * kChunkSize); }
     // Off: texts are kept as they come, none packed. Rows that are read once
@@ -264,6 +266,8 @@ public:
 
     // Bytes the cells take as kept, and bytes allocated in all.
     qsizetype contentBytes() const { return m_contentBytes; }
+    // Bytes the last chunk still has room for (none before the first).
+    qsizetype roomLeft() const { return m_last.size - m_rowEnd; }
     qsizetype allocatedBytes() const;
 
 private:
@@ -308,14 +312,17 @@ private:
     Dictionary *buildingDictionary();
 
     static constexpr qsizetype kChunkSize = 4 * 1024 * 1024;
+
     static constexpr qsizetype kFirstChunkSize = 16 * 1024;
 
     QStringList m_columns;
     struct FreeChunk
     {
+        bool reusable = false; // a chunk of kHugePage bytes, kept for the next store
         void operator()(char *p) const;
     };
-    std::vector<std::unique_ptr<char, FreeChunk>> m_chunks;
+    using ChunkPointer = std::unique_ptr<char, FreeChunk>;
+    std::vector<ChunkPointer> m_chunks;
     std::vector<qsizetype> m_chunkSizes;
     std::vector<std::uint32_t> m_chunkFirstRow; // rows fill the chunks in order
     // The last chunk's bytes and size, for writing a cell without looking

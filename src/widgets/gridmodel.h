@@ -130,7 +130,7 @@ private:
     std::shared_ptr<db::ResultSet> m_rows;
     QStringList m_columns;
     int m_shownRows = 0;
-    qsizetype m_batch = 20000;
+    qsizetype m_batch = 200000;
     db::RowLoader *m_loader = nullptr;
     QTimer *m_publishTimer = nullptr;
     QElapsedTimer m_lastPublish; // when rows read were last shown

@@ -2,6 +2,8 @@
 
 #include <QtTest/QtTest>
 
+#include <thread>
+
 using namespace korva::db;
 
 class tst_RowStore : public QObject
@@ -102,6 +104,44 @@ private Q_SLOTS:
                 ++walked;
         });
         QCOMPARE(walked, whole.rowCount());
+    }
+
+    // Memory a store lets go is used by the next ones: a batch that gave back
+    // most of its chunk gives back no short block for a full one, and stores
+    // filled at once on two threads, from chunks others let go, each keep
+    // their own rows.
+    void chunksLetGoAreReusedWhole()
+    {
+        const QStringList columns{QStringLiteral("n"), QStringLiteral("text")};
+        auto fill = [&](RowStore &store, QString tag, int count) {
+            store.setColumns(columns);
+            store.setFirstChunkSize(RowStore::kHugePage);
+            for (int r = 0; r < count; ++r) {
+                store.beginRow();
+                store.addInteger(r);
+                store.addText(tag + QString::number(r));
+                store.endRow();
+            }
+        };
+        for (int round = 0; round < 3; ++round) {
+            {
+                RowStore few; // a huge chunk, mostly empty, exchanged for an exact one
+                fill(few, QStringLiteral("few "), 10);
+                few.shrinkToFit();
+                RowStore many; // several huge chunks
+                fill(many, QStringLiteral("many "), 300000);
+            }
+            RowStore a, b;
+            std::thread other([&] { fill(b, QStringLiteral("b "), 250000); });
+            fill(a, QStringLiteral("a "), 250000);
+            other.join();
+            for (int r = 0; r < 250000; r += 997) {
+                QCOMPARE(a.text(r, 1), QStringLiteral("a %1").arg(r));
+                QCOMPARE(b.text(r, 1), QStringLiteral("b %1").arg(r));
+            }
+            QCOMPARE(a.text(249999, 1), QStringLiteral("a 249999"));
+            QCOMPARE(b.value(249999, 0).toInt(), 249999);
+        }
     }
 
     // Cells kept in a compact form (numbers, dates, GUIDs, digits, repeated

@@ -57,6 +57,35 @@ std::shared_ptr<db::ResultSet> rows(qsizetype n)
     return std::make_shared<db::ResultSet>(std::make_unique<CountingSource>(n));
 }
 
+// A fast local table of numbers: its batches fill their memory before their time is up.
+class NumberSource : public db::RowSource
+{
+public:
+    explicit NumberSource(qsizetype total) : m_total(total) {}
+    QStringList columns() const override
+    {
+        return {QStringLiteral("N"), QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")};
+    }
+    bool atEnd() const override { return m_next.load() >= m_total; }
+    qsizetype fetch(db::RowStore &store, qsizetype maxRows, korva::Error *) override
+    {
+        qsizetype n = 0;
+        for (; n < maxRows && m_next < m_total; ++n, ++m_next) {
+            const qint64 r = m_next.load();
+            store.beginRow();
+            store.addInteger(r);
+            for (qint64 k = 1; k <= 3; ++k)
+                store.addInteger(r * 1000003 * k + (qint64(1) << 40));
+            store.endRow();
+        }
+        return n;
+    }
+
+private:
+    qsizetype m_total;
+    std::atomic<qsizetype> m_next = 0;
+};
+
 // A remote table: every fetch takes a while; rows are tagged with the table's name.
 class SlowSource : public db::RowSource
 {
@@ -241,6 +270,26 @@ private Q_SLOTS:
         model.clear();
         QCOMPARE(model.rowCount(), 0);
         QCOMPARE(model.columnCount(), 3);
+    }
+
+    // A large fast load arrives in batches that each fill their memory: no
+    // row is lost or repeated where one batch ends and the next begins, and
+    // the rows cost little more than their bytes.
+    void batchesThatFillTheirMemoryLoseNoRow()
+    {
+        GridModel model;
+        constexpr qsizetype kRows = 600000;
+        model.setResultSet(std::make_shared<db::ResultSet>(std::make_unique<NumberSource>(kRows)));
+        QSignalSpy done(&model, &GridModel::loadingFinished);
+        QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, 60000);
+        QCOMPARE(model.rowCount(), kRows);
+        const db::RowStore &store = model.resultSet()->rows();
+        for (qsizetype r = 0; r < kRows; ++r) {
+            if (store.value(r, 0).toLongLong() != r || store.value(r, 3).toLongLong() != r * 1000003 * 3 + (qint64(1) << 40))
+                QFAIL(qPrintable(QStringLiteral("row %1 reads %2").arg(r).arg(store.value(r, 0).toLongLong())));
+        }
+        QVERIFY2(store.allocatedBytes() < store.contentBytes() * 5 / 4 + kRows * 4 + 512 * 1024,
+                 qPrintable(QStringLiteral("%1 bytes for %2").arg(store.allocatedBytes()).arg(store.contentBytes())));
     }
 
     // Rows of a table the grid no longer shows never reach the next one,
