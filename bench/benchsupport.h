@@ -18,6 +18,7 @@
 #include <vector>
 
 #include <sched.h>
+#include <sys/resource.h>
 
 namespace korva::bench {
 
@@ -72,6 +73,25 @@ inline double oneMinuteLoad()
 inline QString loadAverage() { return QString::number(oneMinuteLoad(), 'f', 2); }
 
 inline double ms(qint64 ns) { return double(ns) / 1e6; }
+
+// Page faults of this process so far that needed no disk (each a first touch
+// of a page of memory).
+inline long minorFaults()
+{
+    struct rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt;
+}
+
+// Figures in the order they were taken, "12.3 45.6 ...", in milliseconds
+// (or as they are, for counts).
+inline QString inOrder(const std::vector<qint64> &v, bool nanoseconds = true)
+{
+    QString s;
+    for (qint64 x : v)
+        s += (nanoseconds ? QString::number(ms(x), 'f', 1) : QString::number(x)) + u' ';
+    return s.trimmed();
+}
 
 // The middle of a run of figures (0 for none).
 inline qint64 median(std::vector<qint64> v)
