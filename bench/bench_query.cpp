@@ -316,9 +316,9 @@ int main(int argc, char **argv)
                 bench::ms(bench::median(firstScreens)), bench::ms(bench::median(shown)),
                 double(bench::median(firstScreens)) / double(rawNs), double(bench::median(shown)) / double(rawNs));
     // The first run in a process pays for memory the later ones reuse.
-    std::printf("each run, in order           all rows %s ms; baseline %s ms; page faults %s\n",
+    std::printf("each run, in order           all rows %s ms; baseline %s ms; page faults %s; longest pause %s ms\n",
                 qPrintable(bench::inOrder(shown)), qPrintable(bench::inOrder(raws)),
-                qPrintable(bench::inOrder(faults, false)));
+                qPrintable(bench::inOrder(faults, false)), qPrintable(bench::inOrder(pauses)));
     std::printf("longest event-loop pause     %9.1f ms while running, longest of 5 runs; median %.1f ms (target <= 16)\n",
                 bench::ms(*std::max_element(pauses.begin(), pauses.end())), bench::ms(bench::median(pauses)));
     std::printf("event loop idle, same time   %9.1f ms longest pause, longest of 5; median %.1f ms (nothing running)\n",

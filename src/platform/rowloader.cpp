@@ -18,10 +18,11 @@ namespace {
 // the first rows to show at once, long enough that the window does little work.
 constexpr qint64 kHandOverMs = 40;
 constexpr qsizetype kStepRows = 1000;
-// After the first, a batch is read into one chunk of a huge page and handed
-// over when that is full: a million rows then cost a few dozen page faults,
-// not one per 4 KB page (in a virtual machine each costs microseconds).
-constexpr qsizetype kBatchChunk = RowStore::kHugePage;
+// After the first, a batch is read into one chunk of the size stores reuse,
+// and handed over when that is full: a load that replaces another writes
+// into the memory the other let go, instead of memory new from the system,
+// which costs a page fault per 4 KB (microseconds each in a virtual machine).
+constexpr qsizetype kBatchChunk = RowStore::kReusedChunk;
 
 } // namespace
 

@@ -549,10 +549,11 @@ void RowStore::addVariant(const QVariant &value)
 
 namespace {
 
-// Chunks of a huge page that stores let go, kept for the next ones (up to a
-// limit). Memory new from the system costs far more the first time it is
-// written than memory used before: in a virtual machine, about as much as
-// reading the rows into it. A result that replaces another thus reuses its memory.
+// Chunks of the size batches are read into, kept when a store lets them go
+// for the next stores (up to a limit). Memory new from the system costs far
+// more the first time it is written than memory used before: in a virtual
+// machine, about as much as reading the rows into it. A result that replaces
+// another thus reuses its memory.
 class ChunkPool
 {
 public:
@@ -609,16 +610,20 @@ unsigned char *RowStore::roomInNewChunk(qsizetype size)
     qsizetype chunk = std::max(grown, (partial + size) * 2);
     // Full-size chunks are asked for in huge pages: a million rows then
     // cost a few dozen page faults instead of thousands.
-    constexpr qsizetype kHuge = kHugePage;
+    constexpr qsizetype kHuge = 2 * 1024 * 1024;
     if (chunk >= kHuge)
         chunk = (chunk + kHuge - 1) / kHuge * kHuge;
-    // A chunk of one huge page may be one that another store let go.
-    const bool reusable = chunk == kHuge;
+    // A chunk of the size batches are read into may be one that another store let go.
+    const bool reusable = chunk == kReusedChunk;
     char *bytes = reusable ? chunkPool().take() : nullptr;
     if (!bytes && chunk >= kHuge) {
         bytes = static_cast<char *>(std::aligned_alloc(std::size_t(kHuge), std::size_t(chunk)));
 #ifdef MADV_HUGEPAGE
-        if (bytes)
+        // Not a batch's: clearing a new huge page for each of a load's
+        // batches kept the window's thread from memory of its own for up to
+        // 26 ms (measured in a virtual machine), and a reused chunk costs no
+        // page faults anyway.
+        if (bytes && !reusable)
             ::madvise(bytes, std::size_t(chunk), MADV_HUGEPAGE);
 #endif
     } else if (!bytes) {

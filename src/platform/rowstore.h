@@ -189,8 +189,9 @@ public:
     // Gives back the unused end of the last chunk and of the bookkeeping, for
     // a batch that is complete.
     void shrinkToFit();
-    // Chunks of this size or more are asked for in huge pages.
-    static constexpr qsizetype kHugePage = 2 * 1024 * 1024;
+    // Chunks of exactly this size that a store lets go are kept for the next
+    // stores (a load's batches are read into chunks of this size).
+    static constexpr qsizetype kReusedChunk = 2 * 1024 * 1024;
     // The size to start the first chunk with, when the bytes to come are known roughly.
     void setFirstChunkSize(qsizetype bytes) { m_firstChunk = std::clamp<qsizetype>(bytes, 1024, 4 * kChunkSize); }
     // Off: texts are kept as they come, none packed. Rows that are read once
@@ -318,7 +319,7 @@ private:
     QStringList m_columns;
     struct FreeChunk
     {
-        bool reusable = false; // a chunk of kHugePage bytes, kept for the next store
+        bool reusable = false; // a chunk of kReusedChunk bytes, kept for the next store
         void operator()(char *p) const;
     };
     using ChunkPointer = std::unique_ptr<char, FreeChunk>;

@@ -115,7 +115,7 @@ private Q_SLOTS:
         const QStringList columns{QStringLiteral("n"), QStringLiteral("text")};
         auto fill = [&](RowStore &store, QString tag, int count) {
             store.setColumns(columns);
-            store.setFirstChunkSize(RowStore::kHugePage);
+            store.setFirstChunkSize(RowStore::kReusedChunk);
             for (int r = 0; r < count; ++r) {
                 store.beginRow();
                 store.addInteger(r);
