@@ -149,6 +149,33 @@ inline unsigned packHexWord(std::uint64_t w, unsigned char *out)
     return (upper ? kUpperHex : 0u) | (lower ? kLowerHex : 0u);
 }
 
+// A separator `c` at byte i of a word: the bytes to compare and the mask.
+struct Separators
+{
+    std::uint64_t bytes = 0, mask = 0;
+    Separators operator|(Separators o) const { return {bytes | o.bytes, mask | o.mask}; }
+};
+constexpr Separators sep(int i, char c)
+{
+    return {std::uint64_t(static_cast<unsigned char>(c)) << (8 * i), std::uint64_t(0xff) << (8 * i)};
+}
+
+// Eight bytes of a date: the separators given and decimal digits elsewhere.
+// Byte i of `pairs` gets the number the digits at i and i + 1 make
+// (10 * d[i] + d[i + 1], a separator counting as 0). False when the bytes differ.
+inline bool digitPairs(std::uint64_t w, Separators s, std::uint64_t *pairs)
+{
+    constexpr std::uint64_t kZeros = 0x3030303030303030ull, kHighNibbles = 0xF0F0F0F0F0F0F0F0ull;
+    if ((w & s.mask) != s.bytes)
+        return false;
+    w = (w & ~s.mask) | (kZeros & s.mask);
+    if ((w & kHighNibbles) != kZeros || ((w + 0x0606060606060606ull) & kHighNibbles) != kZeros)
+        return false;
+    const std::uint64_t d = w - kZeros; // each byte 0-9: no carry below
+    *pairs = d * 10 + (d >> 8);
+    return true;
+}
+
 // A text of 1 to 15 decimal digits, two to a byte, the first in the low
 // half. False when any byte is no digit.
 inline bool packDigits(const char *p, std::size_t size, unsigned char *packed)
@@ -411,27 +438,28 @@ bool RowStore::addCompactText(const char *p, qsizetype size)
     }
     if (size == kDateLengths[0] || size == kDateLengths[1] || size == kDateLengths[2]) {
         const unsigned form = size == kDateLengths[0] ? 0u : size == kDateLengths[1] ? 1u : 2u;
-        // Separators at their places, a digit everywhere else.
-        if (p[4] != '-' || p[7] != '-')
+        // Eight bytes at a time: separators at their places, digits elsewhere.
+        std::uint64_t head, middle, tail = 0;
+        if (!digitPairs(load64(p), sep(4, '-') | sep(7, '-'), &head))
             return false;
-        if (form < 2 && (p[10] != ' ' || p[13] != ':' || p[16] != ':'))
+        if (form == 2) {
+            if (!digitPairs(load64(p + 2), sep(2, '-') | sep(5, '-'), &middle))
+                return false;
+            middle >>= 48; // the day, where the full forms have it
+        } else if (!digitPairs(load64(p + 8), sep(2, ' ') | sep(5, ':'), &middle)) {
             return false;
-        if (form == 0 && p[19] != '.')
+        }
+        if (form == 1 && !digitPairs(load64(p + 11), sep(2, ':') | sep(5, ':'), &tail))
             return false;
-        unsigned bad = 0;
-        auto field = [p, &bad](int at, int digits) {
-            std::uint64_t v = 0;
-            for (int i = 0; i < digits; ++i) {
-                const unsigned d = static_cast<unsigned char>(p[at + i]) - unsigned('0');
-                bad |= d > 9 ? 1u : 0u;
-                v = v * 10 + d;
-            }
-            return v;
-        };
-        const std::uint64_t year = field(0, 4), month = field(5, 2), day = field(8, 2);
-        const std::uint64_t hour = form < 2 ? field(11, 2) : 0, minute = form < 2 ? field(14, 2) : 0;
-        const std::uint64_t second = form < 2 ? field(17, 2) : 0, milli = form == 0 ? field(20, 3) : 0;
-        if (bad || month > 15 || day > 31 || hour > 31)
+        if (form == 0 && !digitPairs(load64(p + 15), sep(1, ':') | sep(4, '.'), &tail))
+            return false;
+        auto at = [](std::uint64_t pairs, int i) { return (pairs >> (8 * i)) & 0xff; };
+        const std::uint64_t year = at(head, 0) * 100 + at(head, 2), month = at(head, 5), day = at(middle, 0);
+        const std::uint64_t hour = form < 2 ? at(middle, 3) : 0, minute = form < 2 ? at(middle, 6) : 0;
+        const std::uint64_t second = form == 1 ? at(tail, 6) : form == 0 ? at(tail, 2) : 0;
+        const std::uint64_t milli = form == 0 ? at(tail, 5) * 10 + at(tail, 7) / 10 : 0;
+        // Each field must fit its bits.
+        if (month > 15 || day > 31 || hour > 31 || minute > 63 || second > 63)
             return false;
         const std::uint64_t packed = year | month << 14 | day << 18 | hour << 23 | minute << 28 | second << 34
                                      | milli << 40;
