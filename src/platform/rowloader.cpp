@@ -61,7 +61,6 @@ struct RowLoader::Shared : std::enable_shared_from_this<RowLoader::Shared>
     // Reads batches on a row thread for as long as there is a load.
     void read()
     {
-        qsizetype lastBatchBytes = 0;
         std::unique_lock lock(mutex);
         for (;;) {
             if (quit || !job) {
@@ -78,9 +77,9 @@ struct RowLoader::Shared : std::enable_shared_from_this<RowLoader::Shared>
             Batch batch;
             batch.generation = gen;
             batch.target = rows;
-            // The first batch starts small, so that a small result costs little.
-            if (lastBatchBytes > 0)
-                batch.rows.setFirstChunkSize(kBatchChunk);
+            // Even the first: a small result gives the chunk back when the
+            // batch is cut to its size, and its pages untouched cost nothing.
+            batch.rows.setFirstChunkSize(kBatchChunk);
             QElapsedTimer clock;
             clock.start();
             qsizetype read = 0;
@@ -94,13 +93,12 @@ struct RowLoader::Shared : std::enable_shared_from_this<RowLoader::Shared>
                 if (read >= limit || clock.elapsed() >= kHandOverMs || n == 0)
                     break;
                 // Full: another step might not fit (rows' sizes vary, so twice an average step).
-                if (lastBatchBytes > 0 && batch.rows.roomLeft() < batch.rows.contentBytes() / read * kStepRows * 2)
+                if (batch.rows.roomLeft() < batch.rows.contentBytes() / read * kStepRows * 2)
                     break;
                 std::lock_guard check(mutex);
                 if (generation != gen)
                     break;
             }
-            lastBatchBytes = batch.rows.contentBytes();
             batch.rows.shrinkToFit();
 
             lock.lock();

@@ -39,6 +39,9 @@ enum Kind : unsigned {
     kDict = 8,   // low: bytes of the entry's number in the column's dictionary
 };
 
+// addNull and addInteger write these tags inline.
+static_assert(kNull << 4 == 0 && kInt << 4 == 0x10);
+
 // The date texts kept packed, by length: "2005-06-01 00:00:38.000", without
 // the milliseconds, without the time.
 constexpr int kDateLengths[] = {23, 19, 10};
@@ -126,9 +129,10 @@ inline void writeEvenBytes(std::uint64_t t, unsigned char *out)
 {
     t &= 0x00FF00FF00FF00FFull;
     t = (t | (t >> 8)) & 0x0000FFFF0000FFFFull;
-    t = (t | (t >> 16)) & 0xFFFFFFFFull;
-    for (int i = 0; i < 4; ++i)
-        out[i] = static_cast<unsigned char>(t >> (8 * i));
+    auto word = std::uint32_t(t | (t >> 16));
+    if constexpr (std::endian::native == std::endian::big)
+        word = __builtin_bswap32(word);
+    std::memcpy(out, &word, 4); // byte i of the four: bits 8i to 8i + 7
 }
 
 // Eight hex digits packed into four bytes. Gives kUpperHex / kLowerHex for
@@ -226,6 +230,20 @@ inline std::uint64_t hashBytes(const char *p, std::size_t n)
     return h;
 }
 
+// The same for a dictionary's texts, which are mostly short: up to 16 bytes
+// in one wide product of the first and last eight. The product's high half
+// depends on every bit of both, so its low bits, folded with the high half,
+// do too, down to a last byte that differs.
+inline std::uint64_t hashText(const char *p, std::size_t n)
+{
+    if (n > 16)
+        return hashBytes(p, n);
+    const std::uint64_t first = loadUpTo8(p, std::min<std::size_t>(n, 8)) ^ n ^ 0xa0761d6478bd642full;
+    const std::uint64_t last = (n > 8 ? load64(p + n - 8) : 0) ^ 0xe7037ed1a0b428dbull;
+    const unsigned __int128 product = static_cast<unsigned __int128>(first) * last;
+    return std::uint64_t(product) ^ std::uint64_t(product >> 64);
+}
+
 // Where a GUID text's 32 hex digits are, without its braces.
 constexpr int kGuidDigitAt[32] = {0,  1,  2,  3,  4,  5,  6,  7,  9,  10, 11, 12, 14, 15, 16, 17,
                                   19, 20, 21, 22, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35};
@@ -284,15 +302,14 @@ struct ColumnDictionary
         return {bytes.data() + begin, ends[i] - begin};
     }
     // The entry holding the text, added if new; -1 when the text is not to be kept here.
-    std::int64_t find(const char *text, std::size_t size)
+    std::int64_t find(const char *text, std::size_t size) { return closed ? -1 : lookUp(text, size); }
+    std::int64_t lookUp(const char *text, std::size_t size)
     {
-        if (closed)
-            return -1;
         ++lookups;
         if (slots.empty())
             slots.assign(256, 0);
         std::size_t mask = slots.size() - 1;
-        std::size_t at = hashBytes(text, size) & mask;
+        std::size_t at = hashText(text, size) & mask;
         for (;; at = (at + 1) & mask) {
             const std::uint32_t slot = slots[at];
             if (slot == 0)
@@ -316,7 +333,7 @@ struct ColumnDictionary
             mask = grown.size() - 1;
             for (std::uint32_t i = 0; i <= count; ++i) {
                 const std::string_view e = entry(i);
-                std::size_t to = hashBytes(e.data(), e.size()) & mask;
+                std::size_t to = hashText(e.data(), e.size()) & mask;
                 while (grown[to])
                     to = (to + 1) & mask;
                 grown[to] = i + 1;
@@ -379,14 +396,6 @@ void RowStore::clear()
     m_sourceRows.clear();
 }
 
-void RowStore::beginRow()
-{
-    m_rowEnd = m_chunkUsed;
-    m_pendingCells = 0;
-    m_inRow = true;
-    m_pendingTooLarge = false;
-}
-
 inline unsigned char *RowStore::room(qsizetype size)
 {
     if (m_rowEnd + size > m_last.size)
@@ -396,7 +405,7 @@ inline unsigned char *RowStore::room(qsizetype size)
     return at;
 }
 
-inline void RowStore::addTag(unsigned tag, const void *data, qsizetype size)
+inline void RowStore::putTag(unsigned tag, const void *data, qsizetype size)
 {
     // Cells past the columns are left out.
     if (m_pendingCells++ >= columnCount())
@@ -411,28 +420,18 @@ inline void RowStore::addTag(unsigned tag, const void *data, qsizetype size)
         copyBytes(at + 1, data, std::size_t(size));
 }
 
-void RowStore::addNull() { addTag(kNull << 4, nullptr, 0); }
+// For the cells written inline elsewhere, when they are not simple.
+void RowStore::addTag(unsigned tag, const void *data, qsizetype size) { putTag(tag, data, size); }
 
-void RowStore::addInteger(qint64 value)
-{
-    // The fewest bytes that give the value back when sign extended: the
-    // value's bits beyond its sign, and the sign bit.
-    const auto magnitude = std::uint64_t(value ^ (value >> 63));
-    const unsigned n = value == 0 ? 0u : unsigned(64 - std::countl_zero(magnitude) + 8) / 8;
-    unsigned char bytes[8];
-    for (unsigned i = 0; i < 8; ++i)
-        bytes[i] = static_cast<unsigned char>(quint64(value) >> (8 * i));
-    addTag(kInt << 4 | n, bytes, n);
-}
-
-void RowStore::addReal(double value) { addTag(kReal << 4, &value, sizeof value); }
+void RowStore::addReal(double value) { putTag(kReal << 4, &value, sizeof value); }
 
 bool RowStore::addCompactText(const char *p, qsizetype size)
 {
-    if (size >= 1 && size <= 15) {
+    // Most short texts that are no number show it at their first byte.
+    if (size >= 1 && size <= 15 && unsigned(static_cast<unsigned char>(p[0]) - '0') <= 9) {
         unsigned char packed[8];
         if (packDigits(p, std::size_t(size), packed)) {
-            addTag(kDigits << 4 | unsigned(size), packed, (size + 1) / 2);
+            putTag(kDigits << 4 | unsigned(size), packed, (size + 1) / 2);
             return true;
         }
     }
@@ -466,7 +465,7 @@ bool RowStore::addCompactText(const char *p, qsizetype size)
         unsigned char bytes[7];
         for (int i = 0; i < 7; ++i)
             bytes[i] = static_cast<unsigned char>(packed >> (8 * i));
-        addTag(kDate << 4 | form, bytes, 7);
+        putTag(kDate << 4 | form, bytes, 7);
         return true;
     }
     if (size == 36 || size == 38) {
@@ -487,7 +486,7 @@ bool RowStore::addCompactText(const char *p, qsizetype size)
             return false;
         if ((flags & kUpperHex) && (flags & kLowerHex))
             return false; // mixed case would not read back as given
-        addTag(kGuid << 4 | (braces ? 1u : 0u) | ((flags & kLowerHex) ? 2u : 0u), bytes, 16);
+        putTag(kGuid << 4 | (braces ? 1u : 0u) | ((flags & kLowerHex) ? 2u : 0u), bytes, 16);
         return true;
     }
     if (size >= 2 && size <= kDictMaxText && m_pendingCells < columnCount()) {
@@ -495,7 +494,7 @@ bool RowStore::addCompactText(const char *p, qsizetype size)
         const std::int64_t entry = dict->columns[std::size_t(m_pendingCells)].find(p, std::size_t(size));
         if (entry >= 0) {
             const unsigned char bytes[2] = {static_cast<unsigned char>(entry), static_cast<unsigned char>(entry >> 8)};
-            addTag(kDict << 4 | (entry < 256 ? 1u : 2u), bytes, entry < 256 ? 1 : 2);
+            putTag(kDict << 4 | (entry < 256 ? 1u : 2u), bytes, entry < 256 ? 1 : 2);
             return true;
         }
     }
@@ -505,7 +504,7 @@ bool RowStore::addCompactText(const char *p, qsizetype size)
 void RowStore::addSized(unsigned kind, const char *data, qsizetype size)
 {
     if (size < 15) {
-        addTag(kind << 4 | unsigned(size), data, size);
+        putTag(kind << 4 | unsigned(size), data, size);
         return;
     }
     if (m_pendingCells++ >= columnCount())
@@ -577,56 +576,71 @@ void RowStore::addVariant(const QVariant &value)
 
 namespace {
 
-// Chunks of the size batches are read into, kept when a store lets them go
-// for the next stores (up to a limit). Memory new from the system costs far
-// more the first time it is written than memory used before: in a virtual
-// machine, about as much as reading the rows into it. A result that replaces
-// another thus reuses its memory.
-class ChunkPool
+// Memory that stores let go, kept for the next stores (up to a limit):
+// memory new from the system costs far more the first time it is written
+// than memory used before; in a virtual machine, about as much as reading
+// the rows into it. A result that replaces another thus reuses its memory.
+// Shared by all threads (a result may be let go on another); never
+// destroyed, since stores may be let go while the program ends.
+template<class Item, std::size_t kKept>
+class KeptForReuse
 {
 public:
-    char *take()
+    static KeptForReuse &instance()
+    {
+        static auto *kept = new KeptForReuse;
+        return *kept;
+    }
+    bool take(Item *item)
     {
         std::lock_guard lock(m_mutex);
-        if (m_chunks.empty())
-            return nullptr;
-        char *p = m_chunks.back();
-        m_chunks.pop_back();
-        return p;
+        if (m_items.empty())
+            return false;
+        *item = std::move(m_items.back());
+        m_items.pop_back();
+        return true;
     }
-    void give(char *p)
+    // False when enough are kept: the caller frees it.
+    bool give(Item &&item)
     {
-        {
-            std::lock_guard lock(m_mutex);
-            if (m_chunks.size() < kKept) {
-                m_chunks.push_back(p);
-                return;
-            }
-        }
-        std::free(p);
+        std::lock_guard lock(m_mutex);
+        if (m_items.size() >= kKept)
+            return false;
+        m_items.push_back(std::move(item));
+        return true;
     }
 
 private:
-    static constexpr std::size_t kKept = 32; // 64 MB
     std::mutex m_mutex;
-    std::vector<char *> m_chunks;
+    std::vector<Item> m_items;
 };
 
-// Never destroyed: stores may be let go on other threads while the program ends.
-ChunkPool &chunkPool()
-{
-    static auto *pool = new ChunkPool;
-    return *pool;
-}
+// Chunks of the size batches are read into: 64 MB.
+using ChunkPool = KeptForReuse<char *, 32>;
+// Blocks of row index: 8 MB, the index of two million rows.
+using IndexBlockPool = KeptForReuse<std::vector<std::uint32_t>, 64>;
 
 } // namespace
 
 void RowStore::FreeChunk::operator()(char *p) const
 {
-    if (reusable)
-        chunkPool().give(p);
-    else
+    if (!reusable || !ChunkPool::instance().give(std::move(p)))
         std::free(p);
+}
+
+std::vector<std::uint32_t> takeIndexBlock(std::size_t entries)
+{
+    std::vector<std::uint32_t> block;
+    if (!IndexBlockPool::instance().take(&block))
+        block.reserve(entries);
+    block.clear();
+    return block;
+}
+
+void giveIndexBlock(std::vector<std::uint32_t> &&block, std::size_t entries)
+{
+    if (block.capacity() == entries)
+        IndexBlockPool::instance().give(std::move(block));
 }
 
 unsigned char *RowStore::roomInNewChunk(qsizetype size)
@@ -643,7 +657,9 @@ unsigned char *RowStore::roomInNewChunk(qsizetype size)
         chunk = (chunk + kHuge - 1) / kHuge * kHuge;
     // A chunk of the size batches are read into may be one that another store let go.
     const bool reusable = chunk == kReusedChunk;
-    char *bytes = reusable ? chunkPool().take() : nullptr;
+    char *bytes = nullptr;
+    if (reusable)
+        ChunkPool::instance().take(&bytes);
     if (!bytes && chunk >= kHuge) {
         bytes = static_cast<char *>(std::aligned_alloc(std::size_t(kHuge), std::size_t(chunk)));
 #ifdef MADV_HUGEPAGE
@@ -783,8 +799,11 @@ void RowStore::append(RowStore &&other)
 void RowStore::shrinkToFit()
 {
     // A last chunk that is nearly full stays as it is: copying it would cost
-    // more than the little it gives back.
-    if (!m_chunks.empty() && m_chunkSizes.back() - m_chunkUsed > m_chunkSizes.back() / 8) {
+    // more than the little it gives back. So does a reused one a quarter
+    // full: a copy that large would be memory new from the system.
+    const qsizetype size = m_chunks.empty() ? 0 : m_chunkSizes.back();
+    const qsizetype keepFrom = m_chunks.empty() || !m_chunks.back().get_deleter().reusable ? size - size / 8 : size / 4;
+    if (!m_chunks.empty() && m_chunkUsed < keepFrom) {
         const qsizetype used = std::max<qsizetype>(m_chunkUsed, 1);
         auto *exact = static_cast<char *>(std::malloc(std::size_t(used)));
         if (exact) {

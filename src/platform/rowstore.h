@@ -6,13 +6,23 @@
 #include <QtCore/QVariant>
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 #include <cstdint>
 #include <memory>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
 namespace korva::db {
+
+// Blocks of row index of the full size that stores let go, kept for the
+// next stores: memory new from the system costs a page fault per 4 KB the
+// first time it is written. takeIndexBlock gives an empty block with room
+// for `entries`, reused when one is kept.
+std::vector<std::uint32_t> takeIndexBlock(std::size_t entries);
+void giveIndexBlock(std::vector<std::uint32_t> &&block, std::size_t entries);
 
 // A sequence that grows without ever moving what it holds: elements live in
 // blocks of a fixed size (the first one grows up to it), so that appending is
@@ -23,6 +33,28 @@ class BlockVector
 public:
     static constexpr int kShift = 15;
     static constexpr std::size_t kBlock = std::size_t(1) << kShift;
+
+    BlockVector() = default;
+    BlockVector(const BlockVector &) = delete;
+    BlockVector &operator=(const BlockVector &) = delete;
+    BlockVector(BlockVector &&other) noexcept
+        : m_blocks(std::move(other.m_blocks)), m_size(std::exchange(other.m_size, 0)),
+          m_fullFirst(other.m_fullFirst)
+    {
+        other.m_blocks.clear();
+    }
+    BlockVector &operator=(BlockVector &&other) noexcept
+    {
+        if (this != &other) {
+            clear();
+            m_blocks = std::move(other.m_blocks);
+            other.m_blocks.clear();
+            m_size = std::exchange(other.m_size, 0);
+            m_fullFirst = other.m_fullFirst;
+        }
+        return *this;
+    }
+    ~BlockVector() { clear(); }
 
     std::size_t size() const { return m_size; }
     const T &operator[](std::size_t i) const { return m_blocks[i >> kShift][i & (kBlock - 1)]; }
@@ -39,6 +71,9 @@ public:
     }
     void append(const BlockVector &other)
     {
+        // Many elements coming into an empty sequence start a block of the full size.
+        if (m_blocks.empty() && other.size() >= kBlock / 4)
+            m_blocks.push_back(newBlock());
         for (const std::vector<T> &block : other.m_blocks)
             for (std::size_t at = 0; at < block.size();) {
                 room();
@@ -60,13 +95,28 @@ public:
     }
     void clear()
     {
+        for (std::vector<T> &block : m_blocks)
+            release(std::move(block));
         m_blocks.clear();
         m_size = 0;
     }
+    // The first block is taken at its full size: for a sequence that is
+    // expected to grow large (a batch of rows read).
+    void startWithFullBlock() { m_fullFirst = true; }
+    // The last block cut to its size; one of the full size is kept unless
+    // mostly empty (then its few elements move to a block of their own).
     void shrink_to_fit()
     {
-        if (!m_blocks.empty())
-            m_blocks.back().shrink_to_fit();
+        if (m_blocks.empty())
+            return;
+        std::vector<T> &last = m_blocks.back();
+        if (last.capacity() < kBlock) {
+            last.shrink_to_fit();
+        } else if (last.size() < kBlock / 4) {
+            std::vector<T> exact(last.begin(), last.end());
+            release(std::move(last));
+            last = std::move(exact);
+        }
     }
     std::size_t capacityBytes() const
     {
@@ -82,14 +132,34 @@ private:
     void room()
     {
         if (m_blocks.empty() || m_blocks.back().size() == kBlock) {
-            m_blocks.emplace_back();
-            if (m_blocks.size() > 1)
-                m_blocks.back().reserve(kBlock);
+            if (m_blocks.empty() && !m_fullFirst)
+                m_blocks.emplace_back();
+            else
+                m_blocks.push_back(newBlock());
         }
+    }
+    static std::vector<T> newBlock()
+    {
+        if constexpr (std::is_same_v<T, std::uint32_t>) {
+            return takeIndexBlock(kBlock);
+        } else {
+            std::vector<T> block;
+            block.reserve(kBlock);
+            return block;
+        }
+    }
+    static void release(std::vector<T> &&block)
+    {
+        if constexpr (std::is_same_v<T, std::uint32_t>) {
+            if (block.capacity() == kBlock)
+                giveIndexBlock(std::move(block), kBlock);
+        }
+        block = {};
     }
 
     std::vector<std::vector<T>> m_blocks;
     std::size_t m_size = 0;
+    bool m_fullFirst = false;
 };
 
 enum class CellType : std::uint8_t { Null = 0, Integer = 1, Real = 2, Text = 3, Blob = 4 };
@@ -169,9 +239,45 @@ public:
     void clear();
 
     // Appending a row: beginRow(), one add... per column, endRow().
-    void beginRow();
-    void addNull();
-    void addInteger(qint64 value);
+    void beginRow()
+    {
+        m_rowEnd = m_chunkUsed;
+        m_pendingCells = 0;
+        m_inRow = true;
+        m_pendingTooLarge = false;
+    }
+    // The commonest cells are written here, inline in the reader's loop,
+    // when the chunk has room; otherwise (and past the columns) addTag sees to them.
+    void addNull()
+    {
+        if (m_pendingCells < columnCount() && !m_pendingTooLarge && m_rowEnd < m_last.size
+            && m_rowEnd - m_chunkUsed < maxRowBytes()) {
+            ++m_pendingCells;
+            m_last.bytes[m_rowEnd++] = 0; // kind 0, no bytes
+            return;
+        }
+        addTag(0, nullptr, 0);
+    }
+    void addInteger(qint64 value)
+    {
+        // The fewest bytes that give the value back when sign extended: the
+        // value's bits beyond its sign, and the sign bit. Tag: kind 1, the count.
+        const auto magnitude = std::uint64_t(value ^ (value >> 63));
+        const unsigned n = value == 0 ? 0u : unsigned(64 - std::countl_zero(magnitude) + 8) / 8;
+        std::uint64_t le = std::uint64_t(value);
+        if constexpr (std::endian::native == std::endian::big)
+            le = __builtin_bswap64(le);
+        if (m_pendingCells < columnCount() && !m_pendingTooLarge && m_rowEnd + 9 <= m_last.size
+            && m_rowEnd - m_chunkUsed + 9 <= maxRowBytes()) {
+            ++m_pendingCells;
+            unsigned char *at = m_last.bytes + m_rowEnd;
+            at[0] = static_cast<unsigned char>(0x10 | n);
+            std::memcpy(at + 1, &le, 8); // all eight fit; the next cell writes over the rest
+            m_rowEnd += 1 + n;
+            return;
+        }
+        addTag(0x10 | n, &le, n);
+    }
     void addReal(double value);
     void addText(const char *utf8, qsizetype size);
     void addText(const QString &text);
@@ -193,7 +299,14 @@ public:
     // stores (a load's batches are read into chunks of this size).
     static constexpr qsizetype kReusedChunk = 2 * 1024 * 1024;
     // The size to start the first chunk with, when the bytes to come are known roughly.
-    void setFirstChunkSize(qsizetype bytes) { m_firstChunk = std::clamp<qsizetype>(bytes, 1024, 4 * kChunkSize); }
+    // A store started at the size stores reuse is a batch of a large result:
+    // its row index starts in a block of the full size as well.
+    void setFirstChunkSize(qsizetype bytes)
+    {
+        m_firstChunk = std::clamp<qsizetype>(bytes, 1024, 4 * kChunkSize);
+        if (bytes >= kReusedChunk)
+            m_rowStart.startWithFullBlock();
+    }
     // Off: texts are kept as they come, none packed. Rows that are read once
     // and let go (a search's scan) are not worth packing.
     void setCompactText(bool on) { m_compactText = on; }
@@ -302,6 +415,7 @@ private:
     void cellOf(qsizetype row, int column, CellBuffer *buffer, CellRef *ref) const;
     const Dictionary *dictionaryOf(std::size_t segment) const;
     void addTag(unsigned tag, const void *data, qsizetype size);
+    void putTag(unsigned tag, const void *data, qsizetype size);
     void addSized(unsigned kind, const char *data, qsizetype size);
     bool addCompactText(const char *utf8, qsizetype size);
     // Room for `size` more bytes of the row being built, at its end; the row

@@ -106,10 +106,11 @@ private Q_SLOTS:
         QCOMPARE(walked, whole.rowCount());
     }
 
-    // Memory a store lets go is used by the next ones: a batch that gave back
-    // most of its chunk gives back no short block for a full one, and stores
-    // filled at once on two threads, from chunks others let go, each keep
-    // their own rows.
+    // Memory a store lets go (chunks and blocks of row index) is used by the
+    // next ones: a batch of a few rows keeps neither a large chunk nor a
+    // large block of index, and gives back no short block for a full one;
+    // stores filled at once on two threads, from memory others let go, each
+    // keep their own rows, also once joined into one.
     void chunksLetGoAreReusedWhole()
     {
         const QStringList columns{QStringLiteral("n"), QStringLiteral("text")};
@@ -128,6 +129,8 @@ private Q_SLOTS:
                 RowStore few; // a huge chunk, mostly empty, exchanged for an exact one
                 fill(few, QStringLiteral("few "), 10);
                 few.shrinkToFit();
+                QVERIFY2(few.allocatedBytes() < 16 * 1024, qPrintable(QString::number(few.allocatedBytes())));
+                QCOMPARE(few.text(9, 1), QStringLiteral("few 9"));
                 RowStore many; // several huge chunks
                 fill(many, QStringLiteral("many "), 300000);
             }
@@ -141,6 +144,16 @@ private Q_SLOTS:
             }
             QCOMPARE(a.text(249999, 1), QStringLiteral("a 249999"));
             QCOMPARE(b.value(249999, 0).toInt(), 249999);
+            RowStore whole;
+            whole.setColumns(columns);
+            whole.append(std::move(a));
+            whole.append(std::move(b));
+            QCOMPARE(whole.rowCount(), 500000);
+            for (int r = 0; r < 250000; r += 991) {
+                QCOMPARE(whole.text(r, 1), QStringLiteral("a %1").arg(r));
+                QCOMPARE(whole.text(250000 + r, 1), QStringLiteral("b %1").arg(r));
+            }
+            QCOMPARE(whole.text(499999, 1), QStringLiteral("b 249999"));
         }
     }
 
