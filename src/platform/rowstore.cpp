@@ -702,7 +702,7 @@ RowStore::Dictionary *RowStore::buildingDictionary()
     return m_building;
 }
 
-bool RowStore::endRow()
+bool RowStore::endRowSlowly()
 {
     m_inRow = false;
     if (m_pendingTooLarge) {

@@ -284,7 +284,20 @@ public:
     void addBlob(const void *data, qsizetype size);
     void addVariant(const QVariant &value);
     // False, and the row left out, when its cells hold more than maxRowBytes().
-    bool endRow();
+    bool endRow()
+    {
+        // The common case inline: a full row, kept, in a store that keeps every row.
+        if (!m_pendingTooLarge && m_pendingCells == columnCount() && m_last.bytes && !m_filter
+            && m_sourceRows.empty() && m_rowsRead == rowCount()) {
+            m_inRow = false;
+            m_rowStart.push_back(std::uint32_t(m_chunkUsed));
+            m_contentBytes += m_rowEnd - m_chunkUsed;
+            m_chunkUsed = m_rowEnd;
+            ++m_rowsRead;
+            return true;
+        }
+        return endRowSlowly();
+    }
     static constexpr qsizetype maxRowBytes() { return (qsizetype(1) << 29) - 1; }
     void appendRow(const QVariantList &values);
 
@@ -416,6 +429,7 @@ private:
     const Dictionary *dictionaryOf(std::size_t segment) const;
     void addTag(unsigned tag, const void *data, qsizetype size);
     void putTag(unsigned tag, const void *data, qsizetype size);
+    bool endRowSlowly();
     void addSized(unsigned kind, const char *data, qsizetype size);
     bool addCompactText(const char *utf8, qsizetype size);
     // Room for `size` more bytes of the row being built, at its end; the row
