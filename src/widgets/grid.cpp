@@ -6,6 +6,7 @@
 #include "support/localize.h"
 #include "widgets/gridfindbar.h"
 
+#include <QtCore/QScopedValueRollback>
 #include <QtGui/QClipboard>
 #include <QtGui/QGuiApplication>
 #include <QtGui/QKeyEvent>
@@ -474,10 +475,16 @@ void Grid::setFrozenColumns(int count)
                 updateFrozenGeometry();
             }
         });
-        connect(m_frozen->verticalScrollBar(), &QAbstractSlider::valueChanged, verticalScrollBar(),
-                &QAbstractSlider::setValue);
-        connect(verticalScrollBar(), &QAbstractSlider::valueChanged, m_frozen->verticalScrollBar(),
-                &QAbstractSlider::setValue);
+        // The overlay scrolls the grid only when scrolled itself (the wheel
+        // over it): a value the grid gave it, cut to a range not yet grown
+        // (a hidden view lays itself out never), must not come back and
+        // scroll the grid short of where it went.
+        connect(m_frozen->verticalScrollBar(), &QAbstractSlider::valueChanged, this, [this](int value) {
+            if (!m_aligningFrozen && m_frozen->isVisible())
+                verticalScrollBar()->setValue(value);
+        });
+        connect(verticalScrollBar(), &QAbstractSlider::valueChanged, this, [this] { alignFrozenRows(); });
+        connect(m_frozen->verticalScrollBar(), &QAbstractSlider::rangeChanged, this, [this] { alignFrozenRows(); });
         connect(m_model, &QAbstractItemModel::modelReset, this, [this] { syncFrozenColumns(); });
         connect(m_model, &QAbstractItemModel::layoutChanged, this, [this] { syncFrozenColumns(); });
     }
@@ -524,6 +531,14 @@ void Grid::updateFrozenGeometry()
         m_frozen->verticalHeader()->setDefaultSectionSize(verticalHeader()->defaultSectionSize());
     m_frozen->setGeometry(verticalHeader()->isVisible() ? verticalHeader()->width() + frameWidth() : frameWidth(),
                           frameWidth(), frozenWidth(), viewport()->height() + horizontalHeader()->height());
+    alignFrozenRows();
+}
+
+void Grid::alignFrozenRows()
+{
+    if (!m_frozen)
+        return;
+    const QScopedValueRollback aligning(m_aligningFrozen, true);
     m_frozen->verticalScrollBar()->setValue(verticalScrollBar()->value());
 }
 

@@ -114,6 +114,7 @@ protected:
 
 private:
     void updateFrozenGeometry();
+    void alignFrozenRows();
     void syncFrozenColumns();
     int frozenWidth() const;
     void goToLastRow();
@@ -130,6 +131,7 @@ private:
     bool m_fixedColumn;
     int m_mouseRow = -1;
     int m_mouseCol = -1;
+    bool m_aligningFrozen = false; // the overlay's rows are being put in step with the grid's
     bool m_followEnd = false; // Ctrl+End pressed while rows were still arriving
     bool m_movingToEnd = false;
     GridFindBar *m_find = nullptr;

@@ -649,6 +649,41 @@ private Q_SLOTS:
         QCOMPARE(grid.frozenColumns(), 3);
     }
 
+    // Columns frozen once (and unfrozen, or frozen still) leave an overlay view
+    // whose scrolling is kept in step with the grid's. A table that grows
+    // after it was shown must still scroll to its end: Ctrl+End once stopped
+    // at the rows read before the rest came in, where the hidden overlay's
+    // scroll range had stayed.
+    void controlEndReachesTheEndWithColumnsFrozenBefore()
+    {
+        for (const int frozen : {0, 1}) {
+            Grid grid(nullptr, true);
+            grid.resize(500, 300);
+            grid.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&grid));
+            grid.setResultSet(rows(50));
+            QTRY_VERIFY(!grid.gridModel()->isLoading());
+            grid.setFrozenColumns(1);
+            grid.setFrozenColumns(frozen);
+            // As a table opens: its first rows at once, the rest from the loader.
+            auto table = std::make_shared<db::ResultSet>(std::make_unique<NumberSource>(300000));
+            table->fetchMore(200);
+            grid.setResultSet(table);
+            grid.setFrozenColumns(frozen);
+            QTRY_VERIFY_WITH_TIMEOUT(!grid.gridModel()->isLoading(), 20000);
+            const QRect cell = grid.visualRect(grid.gridModel()->index(3, 2));
+            QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, cell.center());
+            QTest::keyClick(&grid, Qt::Key_End, Qt::ControlModifier);
+            QCOMPARE(grid.currentIndex().row(), 299999);
+            QVERIFY2(grid.viewport()->rect().intersects(grid.visualRect(grid.currentIndex())),
+                     qPrintable(QStringLiteral("scrolled to %1 of %2")
+                                    .arg(grid.verticalScrollBar()->value())
+                                    .arg(grid.verticalScrollBar()->maximum())));
+            if (frozen)
+                QTRY_COMPARE(grid.frozenView()->verticalScrollBar()->value(), grid.verticalScrollBar()->value());
+        }
+    }
+
     // The frozen columns are an overlay view: the mouse and the wheel reach its
     // viewport, not the grid's, and must work there like anywhere else.
     void mouseAndWheelOverTheFrozenColumns_data()
