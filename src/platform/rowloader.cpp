@@ -18,7 +18,7 @@ namespace {
 // the first rows to show at once, long enough that the window does little work.
 constexpr qint64 kHandOverMs = 40;
 constexpr qsizetype kStepRows = 1000;
-// After the first, a batch is read into one chunk of the size stores reuse,
+// Every batch is read into one chunk of the size stores reuse,
 // and handed over when that is full: a load that replaces another writes
 // into the memory the other let go, instead of memory new from the system,
 // which costs a page fault per 4 KB (microseconds each in a virtual machine).
