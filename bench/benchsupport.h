@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <map>
 #include <vector>
 
 #include <sched.h>
@@ -100,36 +101,104 @@ inline qint64 median(std::vector<qint64> v)
     return v.empty() ? 0 : v[v.size() / 2];
 }
 
-// Runs start(), then the event loop while loading() holds; a 1 ms timer
-// measures the longest time the loop was kept from its work. Answers that
-// longest pause, and the whole time in elapsedNs.
+// The processors this process may use, as the benchmark started.
+inline const std::vector<int> &allowedProcessors()
+{
+    static const std::vector<int> cpus = [] {
+        std::vector<int> all;
+        cpu_set_t allowed;
+        if (sched_getaffinity(0, sizeof allowed, &allowed) == 0)
+            for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu)
+                if (CPU_ISSET(cpu, &allowed))
+                    all.push_back(cpu);
+        return all;
+    }();
+    return cpus;
+}
+
+// Lets thread `tid` (0: the calling one) run on processor `cpu` only, or on
+// every allowed one again when cpu < 0.
+inline bool pinThread(pid_t tid, int cpu)
+{
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (cpu >= 0)
+        CPU_SET(cpu, &set);
+    else
+        for (int each : allowedProcessors())
+            CPU_SET(each, &set);
+    return sched_setaffinity(tid, sizeof set, &set) == 0;
+}
+
 // The processors of a machine need not be equally fast (those of a virtual
 // machine are often not, and which one is the slower changes by the minute).
 // A baseline is the least time its work takes here: it is run pinned to each
 // processor this process may use in turn, and the shortest time counts.
 // `run` returns its time in nanoseconds.
 template<class Run>
-qint64 onFastestProcessor(Run &&run)
+std::vector<qint64> onEachProcessor(Run &&run)
 {
-    cpu_set_t allowed;
-    if (sched_getaffinity(0, sizeof allowed, &allowed) != 0)
-        return run();
-    qint64 best = -1;
-    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
-        if (!CPU_ISSET(cpu, &allowed))
-            continue;
-        cpu_set_t one;
-        CPU_ZERO(&one);
-        CPU_SET(cpu, &one);
-        if (sched_setaffinity(0, sizeof one, &one) != 0)
-            continue;
-        const qint64 ns = run();
-        best = best < 0 ? ns : std::min(best, ns);
-    }
-    sched_setaffinity(0, sizeof allowed, &allowed);
-    return best < 0 ? run() : best;
+    std::vector<qint64> times;
+    for (int cpu : allowedProcessors())
+        if (pinThread(0, cpu))
+            times.push_back(run());
+    pinThread(0, -1);
+    if (times.empty())
+        times.push_back(run());
+    return times;
 }
 
+template<class Run>
+qint64 onFastestProcessor(Run &&run)
+{
+    const std::vector<qint64> times = onEachProcessor(run);
+    return *std::min_element(times.begin(), times.end());
+}
+
+// Processor time each of this process's threads named `name` (as /proc shows
+// it, "rowThreads" for the row loader's) has had so far, by thread id, in ns.
+inline std::map<pid_t, qint64> threadTimes(const QByteArray &name)
+{
+    std::map<pid_t, qint64> times;
+    const QString tasks = QStringLiteral("/proc/self/task/");
+    for (const QString &tid : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm(tasks + tid + QStringLiteral("/comm"));
+        QFile stat(tasks + tid + QStringLiteral("/schedstat"));
+        if (comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == name && stat.open(QIODevice::ReadOnly))
+            times[pid_t(tid.toInt())] = stat.readAll().split(' ').value(0).toLongLong();
+    }
+    return times;
+}
+
+// The same for work on threads of the program's own (the row loader's):
+// run() once with every thread named `name` pinned to each processor in
+// turn, the calling thread left free as the program leaves its windows'
+// thread. Answers each run's time in processor order, or -1 for a run whose
+// work went to a thread that was not pinned (one started during it).
+template<class Run>
+std::vector<qint64> withThreadsOnEachProcessor(const QByteArray &name, Run &&run)
+{
+    std::vector<qint64> times;
+    for (int cpu : allowedProcessors()) {
+        std::map<pid_t, qint64> before = threadTimes(name);
+        for (const auto &[tid, ns] : before)
+            pinThread(tid, cpu);
+        const qint64 ns = run();
+        qint64 elsewhere = 0;
+        for (const auto &[tid, now] : threadTimes(name)) {
+            if (before.count(tid) == 0)
+                elsewhere += now;
+            else
+                pinThread(tid, -1);
+        }
+        times.push_back(before.empty() || elsewhere > ns / 10 ? -1 : ns);
+    }
+    return times;
+}
+
+// Runs start(), then the event loop while loading() holds; a 1 ms timer
+// measures the longest time the loop was kept from its work. Answers that
+// longest pause, and the whole time in elapsedNs.
 inline qint64 longestPause(const std::function<bool()> &loading, const std::function<void()> &start, qint64 *elapsedNs)
 {
     QElapsedTimer since;
