@@ -40,8 +40,8 @@ GridModel::GridModel(QObject *parent)
 struct GridModel::Arrangement
 {
     std::shared_ptr<const db::ResultSet> rows; // which result it is for
-    std::shared_ptr<const std::vector<std::int32_t>> sorted;
-    std::shared_ptr<const std::vector<std::int32_t>> view;
+    std::shared_ptr<const rowview::RowList> sorted;
+    std::shared_ptr<const rowview::RowList> view;
 };
 
 GridModel::~GridModel() = default;

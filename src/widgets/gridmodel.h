@@ -1,5 +1,7 @@
 #pragma once
 
+#include "widgets/rowview.h"
+
 #include <QtCore/QAbstractTableModel>
 #include <QtCore/QElapsedTimer>
 #include <QtCore/QHash>
@@ -137,8 +139,8 @@ private:
     QSet<int> m_bold;
     QHash<quint64, QString> m_pendingEdits; // cells being written (result rows): the text they show meanwhile
     // The shown rows' result rows; none: every row in the result's order.
-    std::shared_ptr<const std::vector<std::int32_t>> m_view;
-    std::shared_ptr<const std::vector<std::int32_t>> m_sorted; // the sort's whole order, kept for filtering anew
+    std::shared_ptr<const rowview::RowList> m_view;
+    std::shared_ptr<const rowview::RowList> m_sorted; // the sort's whole order, kept for filtering anew
     int m_sortColumn = -1;
     SortOrder m_sortOrder = SortOrder::None;
     QHash<int, QString> m_filters;

@@ -5,11 +5,46 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <new>
 #include <string_view>
 
+#include <sys/mman.h>
+
 namespace korva::rowview {
+
+namespace {
+constexpr std::size_t kHugePage = 2 * 1024 * 1024;
+// The bytes asked for, in whole huge pages; 0 for a block too small for one.
+std::size_t hugeBytes(std::size_t bytes)
+{
+    return bytes >= kHugePage ? (bytes + kHugePage - 1) / kHugePage * kHugePage : 0;
+}
+} // namespace
+
+void *allocateScratch(std::size_t bytes)
+{
+    const std::size_t huge = hugeBytes(bytes);
+    if (huge == 0)
+        return ::operator new(bytes);
+    void *p = std::aligned_alloc(kHugePage, huge);
+    if (!p)
+        throw std::bad_alloc();
+#ifdef MADV_HUGEPAGE
+    ::madvise(p, huge, MADV_HUGEPAGE);
+#endif
+    return p;
+}
+
+void freeScratch(void *p, std::size_t bytes) noexcept
+{
+    if (hugeBytes(bytes) == 0)
+        ::operator delete(p);
+    else
+        std::free(p);
+}
 
 namespace {
 
@@ -55,9 +90,9 @@ inline std::uint64_t orderedBits(double d)
 
 // A stable least-significant-digit radix sort of (key, row) pairs, 16 bits
 // a pass; passes in which every key has the same digit are left out.
-void radixSort(std::vector<std::pair<std::uint64_t, std::int32_t>> &keyed)
+void radixSort(ScratchVector<std::pair<std::uint64_t, std::int32_t>> &keyed)
 {
-    std::vector<std::pair<std::uint64_t, std::int32_t>> other(keyed.size());
+    ScratchVector<std::pair<std::uint64_t, std::int32_t>> other(keyed.size());
     std::vector<std::uint32_t> counts(1 << 16);
     for (int shift = 0; shift < 64; shift += 16) {
         std::fill(counts.begin(), counts.end(), 0);
@@ -258,7 +293,7 @@ RowList sortBy(const db::RowStore &store, int column, bool descending, const Sto
                bool keysHoldBytes)
 {
     const qsizetype n = store.rowCount();
-    std::vector<std::pair<Key, std::int32_t>> keyed;
+    ScratchVector<std::pair<Key, std::int32_t>> keyed;
     keyed.reserve(std::size_t(n));
     RowList nulls;
     std::deque<QByteArray> kept;
@@ -302,7 +337,7 @@ double numberOf(const Cell &c)
 std::optional<RowList> sortNumbers(const db::RowStore &store, int column, bool descending, const StopToken *stop)
 {
     const qsizetype n = store.rowCount();
-    std::vector<std::pair<std::uint64_t, std::int32_t>> keyed;
+    ScratchVector<std::pair<std::uint64_t, std::int32_t>> keyed;
     keyed.reserve(std::size_t(n));
     RowList nulls;
     std::deque<QByteArray> kept;

@@ -215,6 +215,33 @@ std::shared_ptr<db::ResultSet> mixedRows()
     return std::shared_ptr<db::ResultSet>(std::move(rs));
 }
 
+// Rows whose first column repeats a few hundred values in no order (ties
+// everywhere) and whose second is the row's number: enough of them that a
+// sort's keys and order are blocks of megabytes.
+class TieSource : public db::RowSource
+{
+public:
+    explicit TieSource(qsizetype total) : m_total(total) {}
+    QStringList columns() const override { return {QStringLiteral("K"), QStringLiteral("I")}; }
+    bool atEnd() const override { return m_next.load() >= m_total; }
+    qsizetype fetch(db::RowStore &store, qsizetype maxRows, korva::Error *) override
+    {
+        qsizetype n = 0;
+        for (; n < maxRows && m_next < m_total; ++n, ++m_next) {
+            const qint64 r = m_next.load();
+            store.beginRow();
+            store.addInteger((r * 7919) % 601 - 300);
+            store.addInteger(r);
+            store.endRow();
+        }
+        return n;
+    }
+
+private:
+    qsizetype m_total;
+    std::atomic<qsizetype> m_next = 0;
+};
+
 // Shows mixedRows() in the grid, with every row in.
 bool showMixedRows(Grid &grid)
 {
@@ -541,6 +568,55 @@ private Q_SLOTS:
         QTRY_COMPARE(model.rowCount(), 111); // S-29, S-290..S-299, S-2900..S-2999
         QCOMPARE(model.text(0, 0), QStringLiteral("S-2999"));
         QCOMPARE(model.text(110, 0), QStringLiteral("S-29"));
+    }
+
+    // Sorting a result of 600,000 rows: every key in order, ties in the
+    // result's order both ways, and a column already in order turned round.
+    void sortsOfManyRowsKeepTheirTies()
+    {
+        constexpr int kRows = 600000;
+        Grid grid(nullptr, true);
+        grid.resize(400, 300);
+        grid.setResultSet(std::make_shared<db::ResultSet>(std::make_unique<TieSource>(kRows)));
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        const GridModel &model = *grid.gridModel();
+        QTRY_VERIFY_WITH_TIMEOUT(!model.isLoading(), 20000);
+        QCOMPARE(model.rowCount(), kRows);
+        QSignalSpy arranged(grid.gridModel(), &GridModel::arranged);
+        auto sortedBy = [&](int column, bool descending) {
+            const int before = arranged.count();
+            clickHeader(grid, column);
+            return QTest::qWaitFor([&] { return arranged.count() > before; }, 20000)
+                   && grid.horizontalHeader()->sortIndicatorOrder()
+                          == (descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+        };
+        // Both columns of every shown row, and whether they keep the order asked.
+        auto inOrder = [&](bool descending) {
+            qint64 lastKey = 0, lastRow = -1;
+            for (int r = 0; r < kRows; ++r) {
+                const qint64 key = model.text(r, 0).toLongLong(), row = model.text(r, 1).toLongLong();
+                if (r > 0 && key != lastKey && (key < lastKey) != descending)
+                    return false;
+                if (r > 0 && key == lastKey && row <= lastRow)
+                    return false;
+                lastKey = key;
+                lastRow = row;
+            }
+            return true;
+        };
+        QVERIFY(sortedBy(0, false));
+        QVERIFY(inOrder(false));
+        QCOMPARE(model.text(0, 0), QStringLiteral("-300"));
+        QVERIFY(sortedBy(0, true));
+        QVERIFY(inOrder(true));
+        QCOMPARE(model.text(0, 0), QStringLiteral("300"));
+        QVERIFY(sortedBy(1, false));
+        QCOMPARE(model.text(0, 1), QStringLiteral("0"));
+        QCOMPARE(model.text(kRows - 1, 1), QStringLiteral("599999"));
+        QVERIFY(sortedBy(1, true));
+        QCOMPARE(model.text(0, 1), QStringLiteral("599999"));
+        QCOMPARE(model.text(kRows - 1, 1), QStringLiteral("0"));
     }
 
     // Ctrl+End while rows still arrive reaches the table's last row once they
