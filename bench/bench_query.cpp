@@ -269,8 +269,7 @@ int main(int argc, char **argv)
     std::vector<qint64> raws, typedScans, firstScreens, shown, pauses, idlePauses, faults, placed;
     // Each processor's own figures, run after run: the baseline's and the
     // window's with its row loader pinned there.
-    const std::vector<int> &cpus = bench::allowedProcessors();
-    std::vector<std::vector<qint64>> rawOn(cpus.size()), shownOn(cpus.size());
+    bench::PerProcessor onEach;
     // The same ticking with nothing to do, for as long as a run takes: what
     // the machine itself keeps the event loop from (other programs on the
     // same processors).
@@ -282,7 +281,6 @@ int main(int argc, char **argv)
     qint64 rawRows = 0;
     qint64 gridRows = 0;
     bool allRowsEachRun = true;
-    bool pinnedEachRun = true;
     long firstRunFaults = 0;
     // The rows are all in the grid when its model says so. The window then
     // still writes the query into its history, on a database thread: that
@@ -333,16 +331,7 @@ int main(int argc, char **argv)
         placed.push_back(runQuery());
         if (run == 0)
             firstRunFaults = faults.back();
-        const std::vector<qint64> shownEach = bench::withThreadsOnEachProcessor("rowThreads", runQuery);
-        qint64 best = -1;
-        for (size_t i = 0; i < cpus.size() && i < shownEach.size() && i < rawEach.size(); ++i) {
-            rawOn[i].push_back(rawEach[i]);
-            shownOn[i].push_back(shownEach[i]);
-            pinnedEachRun = pinnedEachRun && shownEach[i] >= 0;
-            if (shownEach[i] >= 0 && (best < 0 || shownEach[i] < best))
-                best = shownEach[i];
-        }
-        shown.push_back(best < 0 ? placed.back() : best);
+        shown.push_back(onEach.add(rawEach, bench::withThreadsOnEachProcessor("rowThreads", runQuery), placed.back()));
     }
     const qint64 rawNs = bench::median(raws);
     std::printf("rows                         %lld in the grid (raw scan %lld)%s%s\n", static_cast<long long>(gridRows),
@@ -356,13 +345,10 @@ int main(int argc, char **argv)
                 "%.2f (target for all rows <= 1.3)%s\n",
                 bench::ms(bench::median(firstScreens)), bench::ms(bench::median(shown)),
                 double(bench::median(firstScreens)) / double(rawNs), double(bench::median(shown)) / double(rawNs),
-                pinnedEachRun ? "" : "  LOADER NOT PINNED IN SOME RUN");
+                onEach.allPinned ? "" : "  LOADER NOT PINNED IN SOME RUN");
     std::printf("each run, in order           all rows %s ms; baseline %s ms\n", qPrintable(bench::inOrder(shown)),
                 qPrintable(bench::inOrder(raws)));
-    for (size_t i = 0; i < cpus.size(); ++i)
-        std::printf("  on processor %-3d            all rows %s ms; baseline %s ms; ratio of medians %.2f\n", cpus[i],
-                    qPrintable(bench::inOrder(shownOn[i])), qPrintable(bench::inOrder(rawOn[i])),
-                    double(bench::median(shownOn[i])) / double(bench::median(rawOn[i])));
+    onEach.print("all rows");
     // Where the scheduler puts the threads, as a user's machine runs them; the
     // first run in a process pays for memory the later ones reuse.
     std::printf("as the scheduler places them %9.1f ms all rows (median of 5)  ratio %.2f; runs %s ms; page faults "

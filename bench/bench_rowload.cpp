@@ -305,9 +305,7 @@ int main(int argc, char **argv)
     std::vector<qint64> raws, typedScans, grids, pauses, faults, placed;
     // Each processor's own figures, load after load: the baseline's and the
     // grid's with its row loader pinned there.
-    const std::vector<int> &cpus = bench::allowedProcessors();
-    std::vector<std::vector<qint64>> rawOn(cpus.size()), gridOn(cpus.size());
-    bool pinnedEachLoad = true;
+    bench::PerProcessor onEach;
     qint64 allocated = 0;
     qint64 rssLoaded = 0;
     auto load = [&]() -> qint64 {
@@ -339,16 +337,7 @@ int main(int argc, char **argv)
         raws.push_back(*std::min_element(rawEach.begin(), rawEach.end()));
         typedScans.push_back(bench::onFastestProcessor([&] { return rawScan(false); }));
         placed.push_back(load());
-        const std::vector<qint64> gridEach = bench::withThreadsOnEachProcessor("rowThreads", load);
-        qint64 best = -1;
-        for (size_t i = 0; i < cpus.size() && i < gridEach.size() && i < rawEach.size(); ++i) {
-            rawOn[i].push_back(rawEach[i]);
-            gridOn[i].push_back(gridEach[i]);
-            pinnedEachLoad = pinnedEachLoad && gridEach[i] >= 0;
-            if (gridEach[i] >= 0 && (best < 0 || gridEach[i] < best))
-                best = gridEach[i];
-        }
-        grids.push_back(best < 0 ? placed.back() : best);
+        grids.push_back(onEach.add(rawEach, bench::withThreadsOnEachProcessor("rowThreads", load), placed.back()));
     }
     const std::vector<qint64> gridsInOrder = grids;
     std::sort(raws.begin(), raws.end());
@@ -371,11 +360,8 @@ int main(int argc, char **argv)
     std::printf("grid load (all rows)         %9.1f ms (median of 5; %.1f to %.1f)\n", bench::ms(fullNs),
                 bench::ms(grids.front()), bench::ms(grids.back()));
     std::printf("each load, in order          %s ms%s\n", qPrintable(bench::inOrder(gridsInOrder)),
-                pinnedEachLoad ? "" : "  LOADER NOT PINNED IN SOME LOAD");
-    for (size_t i = 0; i < cpus.size(); ++i)
-        std::printf("  on processor %-3d            grid %s ms; baseline %s ms; ratio of medians %.2f\n", cpus[i],
-                    qPrintable(bench::inOrder(gridOn[i])), qPrintable(bench::inOrder(rawOn[i])),
-                    double(bench::median(gridOn[i])) / double(bench::median(rawOn[i])));
+                onEach.allPinned ? "" : "  LOADER NOT PINNED IN SOME LOAD");
+    onEach.print("grid");
     // Where the scheduler puts the threads, as a user's machine runs them; the
     // first load in a process pays for memory the later ones reuse.
     std::printf("as the scheduler places them %9.1f ms (median of 5)  ratio %.2f; loads %s ms; page faults %lld in "

@@ -196,6 +196,36 @@ std::vector<qint64> withThreadsOnEachProcessor(const QByteArray &name, Run &&run
     return times;
 }
 
+// Rounds of figures taken on each processor: a baseline's and a run's.
+struct PerProcessor
+{
+    std::vector<std::vector<qint64>> baseline{allowedProcessors().size()}, run{allowedProcessors().size()};
+    bool allPinned = true;
+
+    // Keeps one round's figures, in processor order; answers the run's time
+    // on the fastest processor, or `otherwise` when no run could be pinned.
+    qint64 add(const std::vector<qint64> &baselineEach, const std::vector<qint64> &runEach, qint64 otherwise)
+    {
+        qint64 best = -1;
+        for (std::size_t i = 0; i < run.size() && i < runEach.size() && i < baselineEach.size(); ++i) {
+            baseline[i].push_back(baselineEach[i]);
+            run[i].push_back(runEach[i]);
+            allPinned = allPinned && runEach[i] >= 0;
+            if (runEach[i] >= 0 && (best < 0 || runEach[i] < best))
+                best = runEach[i];
+        }
+        return best < 0 ? otherwise : best;
+    }
+    // A line per processor: its runs (`what`), its baselines, the ratio of their medians.
+    void print(const char *what) const
+    {
+        for (std::size_t i = 0; i < run.size(); ++i)
+            std::printf("  on processor %-3d            %s %s ms; baseline %s ms; ratio of medians %.2f\n",
+                        allowedProcessors()[i], what, qPrintable(inOrder(run[i])), qPrintable(inOrder(baseline[i])),
+                        double(median(run[i])) / double(median(baseline[i])));
+    }
+};
+
 // Runs start(), then the event loop while loading() holds; a 1 ms timer
 // measures the longest time the loop was kept from its work. Answers that
 // longest pause, and the whole time in elapsedNs.
