@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 
 using namespace korva;
@@ -57,25 +58,23 @@ std::shared_ptr<db::ResultSet> rows(qsizetype n)
     return std::make_shared<db::ResultSet>(std::make_unique<CountingSource>(n));
 }
 
-// A fast local table of numbers: its batches fill their memory before their time is up.
+// A fast local table of numbers, cell (row, column) given by a function: its
+// batches fill their memory before their time is up.
 class NumberSource : public db::RowSource
 {
 public:
-    explicit NumberSource(qsizetype total) : m_total(total) {}
-    QStringList columns() const override
-    {
-        return {QStringLiteral("N"), QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")};
-    }
+    NumberSource(qsizetype total, QStringList columns, std::function<qint64(qint64, int)> cell)
+        : m_total(total), m_columns(std::move(columns)), m_cell(std::move(cell))
+    {}
+    QStringList columns() const override { return m_columns; }
     bool atEnd() const override { return m_next.load() >= m_total; }
     qsizetype fetch(db::RowStore &store, qsizetype maxRows, korva::Error *) override
     {
         qsizetype n = 0;
         for (; n < maxRows && m_next < m_total; ++n, ++m_next) {
-            const qint64 r = m_next.load();
             store.beginRow();
-            store.addInteger(r);
-            for (qint64 k = 1; k <= 3; ++k)
-                store.addInteger(r * 1000003 * k + (qint64(1) << 40));
+            for (int c = 0; c < m_columns.size(); ++c)
+                store.addInteger(m_cell(m_next.load(), c));
             store.endRow();
         }
         return n;
@@ -83,8 +82,22 @@ public:
 
 private:
     qsizetype m_total;
+    QStringList m_columns;
+    std::function<qint64(qint64, int)> m_cell;
     std::atomic<qsizetype> m_next = 0;
 };
+
+// The row's number, then three large numbers made from it.
+std::shared_ptr<db::ResultSet> numberRows(qsizetype total)
+{
+    return std::make_shared<db::ResultSet>(
+        std::make_unique<NumberSource>(total,
+                                       QStringList{QStringLiteral("N"), QStringLiteral("A"), QStringLiteral("B"),
+                                                   QStringLiteral("C")},
+                                       [](qint64 r, int c) {
+                                           return c == 0 ? r : r * 1000003 * c + (qint64(1) << 40);
+                                       }));
+}
 
 // A remote table: every fetch takes a while; rows are tagged with the table's name.
 class SlowSource : public db::RowSource
@@ -218,29 +231,12 @@ std::shared_ptr<db::ResultSet> mixedRows()
 // Rows whose first column repeats a few hundred values in no order (ties
 // everywhere) and whose second is the row's number: enough of them that a
 // sort's keys and order are blocks of megabytes.
-class TieSource : public db::RowSource
+std::shared_ptr<db::ResultSet> tiedRows(qsizetype total)
 {
-public:
-    explicit TieSource(qsizetype total) : m_total(total) {}
-    QStringList columns() const override { return {QStringLiteral("K"), QStringLiteral("I")}; }
-    bool atEnd() const override { return m_next.load() >= m_total; }
-    qsizetype fetch(db::RowStore &store, qsizetype maxRows, korva::Error *) override
-    {
-        qsizetype n = 0;
-        for (; n < maxRows && m_next < m_total; ++n, ++m_next) {
-            const qint64 r = m_next.load();
-            store.beginRow();
-            store.addInteger((r * 7919) % 601 - 300);
-            store.addInteger(r);
-            store.endRow();
-        }
-        return n;
-    }
-
-private:
-    qsizetype m_total;
-    std::atomic<qsizetype> m_next = 0;
-};
+    return std::make_shared<db::ResultSet>(
+        std::make_unique<NumberSource>(total, QStringList{QStringLiteral("K"), QStringLiteral("I")},
+                                       [](qint64 r, int c) { return c == 0 ? (r * 7919) % 601 - 300 : r; }));
+}
 
 // Shows mixedRows() in the grid, with every row in.
 bool showMixedRows(Grid &grid)
@@ -306,7 +302,7 @@ private Q_SLOTS:
     {
         GridModel model;
         constexpr qsizetype kRows = 600000;
-        model.setResultSet(std::make_shared<db::ResultSet>(std::make_unique<NumberSource>(kRows)));
+        model.setResultSet(numberRows(kRows));
         QSignalSpy done(&model, &GridModel::loadingFinished);
         QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, 60000);
         QCOMPARE(model.rowCount(), kRows);
@@ -577,7 +573,7 @@ private Q_SLOTS:
         constexpr int kRows = 600000;
         Grid grid(nullptr, true);
         grid.resize(400, 300);
-        grid.setResultSet(std::make_shared<db::ResultSet>(std::make_unique<TieSource>(kRows)));
+        grid.setResultSet(tiedRows(kRows));
         grid.show();
         QVERIFY(QTest::qWaitForWindowExposed(&grid));
         const GridModel &model = *grid.gridModel();
@@ -742,7 +738,7 @@ private Q_SLOTS:
             grid.setFrozenColumns(1);
             grid.setFrozenColumns(frozen);
             // As a table opens: its first rows at once, the rest from the loader.
-            auto table = std::make_shared<db::ResultSet>(std::make_unique<NumberSource>(300000));
+            auto table = numberRows(300000);
             table->fetchMore(200);
             grid.setResultSet(table);
             grid.setFrozenColumns(frozen);
