@@ -52,12 +52,15 @@ for run in $(seq 1 "$runs"); do
     probe=$!
     sleep 0.5
     xdotool windowfocus --sync "$window" 2>/dev/null || true
+    keys=$(date +%s.%3N)
     xdotool key alt+d
     sleep 0.3
+    chosen=$(date +%s.%3N)
     xdotool key Down Return
     wait $probe || true
     echo "run $run (load $(cut -d' ' -f1 /proc/loadavg)):"
     cat "$work/probe.txt"
+    echo "menu opened at $keys, database chosen at $chosen"
     # SHOT=prefix keeps a picture of the screen after each run.
     if [ -n "${SHOT:-}" ]; then import -window root "$SHOT-$run.png"; fi
     kill $korva 2>/dev/null || true
