@@ -266,7 +266,8 @@ int main(int argc, char **argv)
             firstScreenNs = all.nsecsElapsed();
     };
     grid->viewport()->installEventFilter(&paintWatch);
-    std::vector<qint64> raws, typedScans, firstScreens, shown, pauses, idlePauses, faults, placed;
+    std::vector<qint64> raws, typedScans, firstScreens, shown, idlePauses, faults, placed;
+    bench::Pauses pauses;
     // Each processor's own figures, run after run: the baseline's and the
     // window's with its row loader pinned there.
     bench::PerProcessor onEach;
@@ -296,12 +297,13 @@ int main(int argc, char **argv)
         rowsIn = false;
         qint64 runNs = 0;
         const long faultsBefore = bench::minorFaults();
+        qint64 waited = 0;
         const qint64 longest = bench::longestPause([&] { return !rowsIn && window->isRunning(); },
                                                    [&] {
                                                        all.start();
                                                        execute->click();
                                                    },
-                                                   &runNs);
+                                                   &runNs, &waited);
         app.processEvents(); // the grid paints what it holds
         const qint64 ns = all.nsecsElapsed();
         while (window->isRunning())
@@ -309,7 +311,7 @@ int main(int argc, char **argv)
         historyNs.push_back(all.nsecsElapsed() - ns);
         faults.push_back(bench::minorFaults() - faultsBefore);
         firstScreens.push_back(firstScreenNs < 0 ? ns : firstScreenNs);
-        pauses.push_back(longest);
+        pauses.add(longest, waited);
         gridRows = grid->rows() - 1;
         allRowsEachRun = allRowsEachRun && gridRows == rawRows;
         return ns;
@@ -358,9 +360,10 @@ int main(int argc, char **argv)
                 long(faults.size() > 1 ? *std::max_element(faults.begin() + 1, faults.end()) : 0));
     std::printf("then the history written     %9.1f ms later (median of %zu runs; on a database thread)\n",
                 bench::ms(bench::median(historyNs)), historyNs.size());
-    std::printf("longest event-loop pause     %9.1f ms while running, longest of %zu runs; median %.1f ms (target <= 16)\n",
-                bench::ms(*std::max_element(pauses.begin(), pauses.end())), pauses.size(),
-                bench::ms(bench::median(pauses)));
+    std::printf("longest event-loop pause     %9.1f ms while running, longest of %zu runs; median %.1f ms (target <= "
+                "16)%s\n",
+                bench::ms(pauses.longest()), pauses.count(), bench::ms(bench::median(pauses.ns)),
+                qPrintable(pauses.waitedInLongest()));
     std::printf("event loop idle, same time   %9.1f ms longest pause, longest of 5; median %.1f ms (nothing running)\n",
                 bench::ms(*std::max_element(idlePauses.begin(), idlePauses.end())), bench::ms(bench::median(idlePauses)));
     std::printf("load average (1 minute)      %9s\n", qPrintable(bench::loadAverage()));

@@ -302,7 +302,8 @@ int main(int argc, char **argv)
     const qint64 rssBefore = bench::currentRss();
     GridModel model;
     std::shared_ptr<db::ResultSet> rs;
-    std::vector<qint64> raws, typedScans, grids, pauses, faults, placed;
+    std::vector<qint64> raws, typedScans, grids, faults, placed;
+    bench::Pauses pauses;
     // Each processor's own figures, load after load: the baseline's and the
     // grid's with its row loader pinned there.
     bench::PerProcessor onEach;
@@ -313,12 +314,14 @@ int main(int argc, char **argv)
         rs.reset();
         model.clear();
         const long faultsBefore = bench::minorFaults();
-        pauses.push_back(longestPause([&] { return !rs || model.isLoading(); },
-                                      [&] {
-                                          rs = db::openResultSet(conn, sql, &e);
-                                          model.setResultSet(rs);
-                                      },
-                                      &fullNs));
+        qint64 waited = 0;
+        const qint64 pause = longestPause([&] { return !rs || model.isLoading(); },
+                                          [&] {
+                                              rs = db::openResultSet(conn, sql, &e);
+                                              model.setResultSet(rs);
+                                          },
+                                          &fullNs, &waited);
+        pauses.add(pause, waited);
         if (!rs) {
             std::fprintf(stderr, "%s\n", qPrintable(e.description));
             std::exit(1);
@@ -343,10 +346,8 @@ int main(int argc, char **argv)
     std::sort(raws.begin(), raws.end());
     std::sort(typedScans.begin(), typedScans.end());
     std::sort(grids.begin(), grids.end());
-    std::sort(pauses.begin(), pauses.end());
     const qint64 rawNs = raws[2];
     const qint64 fullNs = grids[2];
-    const qint64 pauseNs = pauses.back();
     const qint64 rssPeak = bench::peakRss();
 
     std::printf("load average (1 minute)       %s at the start, %s after the loads\n", qPrintable(loadAtStart),
@@ -372,8 +373,8 @@ int main(int argc, char **argv)
     std::printf("ratio grid / raw             %9.2f   (against the scan as text; target <= 1.10)\n",
                 double(fullNs) / double(rawNs));
     std::printf("ratio grid / typed scan      %9.2f\n", double(fullNs) / double(bench::median(typedScans)));
-    std::printf("longest event-loop pause     %9.1f ms while loading, longest of %zu loads (target <= 16)\n",
-                bench::ms(pauseNs), pauses.size());
+    std::printf("longest event-loop pause     %9.1f ms while loading, longest of %zu loads (target <= 16)%s\n",
+                bench::ms(pauses.longest()), pauses.count(), qPrintable(pauses.waitedInLongest()));
     std::printf("cell text                    %9.1f MB\n", cellBytes / 1048576.0);
     std::printf("row store allocated          %9.1f MB  ratio %.2f (target <= 0.80)\n", allocated / 1048576.0,
                 double(allocated) / double(cellBytes));

@@ -18,7 +18,9 @@
 #include <map>
 #include <vector>
 
+#include <fcntl.h>
 #include <sched.h>
+#include <unistd.h>
 #include <sys/resource.h>
 
 namespace korva::bench {
@@ -226,29 +228,82 @@ struct PerProcessor
     }
 };
 
+// Time the calling thread has so far spent waiting for a processor while
+// ready to run, in ns (the second figure of its schedstat); -1 when unknown.
+inline qint64 waitedForProcessor(int fd)
+{
+    char text[96];
+    const ssize_t n = fd < 0 ? -1 : ::pread(fd, text, sizeof text - 1, 0);
+    if (n <= 0)
+        return -1;
+    text[n] = 0;
+    unsigned long long running = 0, waiting = 0;
+    return std::sscanf(text, "%llu %llu", &running, &waiting) == 2 ? qint64(waiting) : -1;
+}
+
 // Runs start(), then the event loop while loading() holds; a 1 ms timer
 // measures the longest time the loop was kept from its work. Answers that
-// longest pause, and the whole time in elapsedNs.
-inline qint64 longestPause(const std::function<bool()> &loading, const std::function<void()> &start, qint64 *elapsedNs)
+// longest pause, and the whole time in elapsedNs; in waitedNs, how much of
+// that pause the thread was ready but waiting for a processor (another
+// thread had it), as against doing work of its own.
+inline qint64 longestPause(const std::function<bool()> &loading, const std::function<void()> &start, qint64 *elapsedNs,
+                           qint64 *waitedNs = nullptr)
 {
+    const int self = ::open("/proc/thread-self/schedstat", O_RDONLY | O_CLOEXEC);
     QElapsedTimer since;
     qint64 longest = 0;
+    qint64 waitedAtStart = 0, waitedInLongest = 0;
+    auto endOfPause = [&] {
+        const qint64 waited = waitedForProcessor(self);
+        const qint64 ns = since.nsecsElapsed();
+        if (ns > longest) {
+            longest = ns;
+            waitedInLongest = waited >= 0 && waitedAtStart >= 0 ? waited - waitedAtStart : -1;
+        }
+        waitedAtStart = waited;
+        since.restart();
+    };
     QTimer tick;
     tick.setInterval(1);
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        longest = std::max(longest, since.nsecsElapsed());
-        since.restart();
-    });
+    QObject::connect(&tick, &QTimer::timeout, endOfPause);
     QElapsedTimer all;
     all.start();
     start();
+    waitedAtStart = waitedForProcessor(self);
     since.start();
     tick.start();
     while (loading())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    longest = std::max(longest, since.nsecsElapsed());
+    endOfPause();
     *elapsedNs = all.nsecsElapsed();
+    if (waitedNs)
+        *waitedNs = waitedInLongest;
+    if (self >= 0)
+        ::close(self);
     return longest;
 }
+
+// The longest pauses of several runs, each with the part of it the thread
+// waited for a processor.
+struct Pauses
+{
+    std::vector<qint64> ns, waited;
+
+    void add(qint64 pause, qint64 waitedNs)
+    {
+        ns.push_back(pause);
+        waited.push_back(waitedNs);
+    }
+    qint64 longest() const { return ns.empty() ? 0 : *std::max_element(ns.begin(), ns.end()); }
+    std::size_t count() const { return ns.size(); }
+    // "; of it 1.2 ms waiting for a processor", for the longest.
+    QString waitedInLongest() const
+    {
+        if (ns.empty())
+            return {};
+        const qint64 w = waited[std::size_t(std::max_element(ns.begin(), ns.end()) - ns.begin())];
+        return w < 0 ? QString() : QStringLiteral("; of it %1 ms waiting for a processor").arg(ms(w), 0, 'f', 1);
+    }
+};
 
 } // namespace korva::bench
