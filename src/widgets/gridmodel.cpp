@@ -14,6 +14,8 @@
 #include <QtGui/QPalette>
 #include <QtWidgets/QApplication>
 
+#include <algorithm>
+
 namespace korva {
 
 namespace {
@@ -22,6 +24,15 @@ namespace {
 // paints it anew; for a batch every few milliseconds that took the window
 // as much processor time as reading the rows took.
 constexpr qint64 kPublishMs = 100;
+// How many rows one showing adds. Every view on the model (the grid and its
+// frozen columns' overlay) keeps a record per row in its row header, at
+// 25-60 ns a row with its page faults: the 250,000 rows a fast load reads in
+// 100 ms cost two views up to 15 ms at once. A showing adds as many rows as
+// the views took in within this time the last time, within these bounds;
+// the rest come in further steps, each after the window has had its turn.
+constexpr qint64 kShowingBudgetNs = 8'000'000;
+constexpr int kFewestRowsPerShowing = 50000;
+constexpr int kMostRowsPerShowing = 250000;
 
 } // namespace
 
@@ -32,7 +43,9 @@ GridModel::GridModel(QObject *parent)
     connect(m_publishTimer, &QTimer::timeout, this, &GridModel::publishFetched);
     connect(m_loader, &db::RowLoader::rowsAdded, this, &GridModel::publishSoon);
     connect(m_loader, &db::RowLoader::finished, this, [this] {
-        publishFetched();
+        // Rows being shown in steps go on in steps; the last of them ends the load.
+        if (!m_showingInSteps)
+            publishFetched();
         checkFinished();
     });
 }
@@ -59,6 +72,7 @@ void GridModel::setResultSet(std::shared_ptr<db::ResultSet> rows)
     m_shownRows = m_rows ? int(std::min<qsizetype>(m_rows->fetchedCount(), INT_MAX)) : 0;
     m_finished = false;
     m_publishTimer->stop();
+    m_showingInSteps = false;
     m_lastPublish.invalidate(); // the first rows read are shown at once
     endResetModel();
     if (m_rows && !m_rows->isComplete())
@@ -278,15 +292,32 @@ void GridModel::publishSoon()
 void GridModel::publishFetched()
 {
     m_publishTimer->stop();
+    m_showingInSteps = false;
     m_lastPublish.start();
     if (!m_rows)
         return;
     const int fetched = int(std::min<qsizetype>(m_rows->fetchedCount(), INT_MAX));
     if (fetched > m_shownRows) {
-        beginInsertRows(QModelIndex(), m_shownRows, fetched - 1);
-        m_shownRows = fetched;
+        const int first = m_shownRows;
+        const int last = fetched - first > m_rowsPerShowing ? first + m_rowsPerShowing : fetched;
+        QElapsedTimer took;
+        took.start();
+        beginInsertRows(QModelIndex(), first, last - 1);
+        m_shownRows = last;
         endInsertRows();
+        // Few rows say little of what many cost.
+        if (last - first >= 10000)
+            m_rowsPerShowing = int(
+                std::clamp<qint64>(kShowingBudgetNs * (last - first) / std::max<qint64>(took.nsecsElapsed(), 1),
+                                   kFewestRowsPerShowing, kMostRowsPerShowing));
+        if (last < fetched) {
+            m_showingInSteps = true;
+            m_publishTimer->start(0);
+            return;
+        }
     }
+    // The last step of a load that has ended.
+    checkFinished();
 }
 
 QString GridModel::text(int row, int column) const

@@ -315,6 +315,50 @@ private Q_SLOTS:
                  qPrintable(QStringLiteral("%1 bytes for %2").arg(store.allocatedBytes()).arg(store.contentBytes())));
     }
 
+    // Rows read while the window was busy are shown in steps, each after the
+    // window has had its turn, not in one step that would keep it from its
+    // events; every row arrives once, in order, and the load ends only after
+    // the last step.
+    void aBacklogOfRowsIsShownInSteps()
+    {
+        Grid grid; // a real view on the model, as the window has
+        grid.resize(600, 400);
+        grid.show();
+        GridModel *model = grid.gridModel();
+        constexpr qsizetype kRows = 600000;
+        auto rows = numberRows(kRows);
+        QSignalSpy inserted(model, &QAbstractItemModel::rowsInserted);
+        QSignalSpy done(model, &GridModel::loadingFinished);
+        int ticks = 0;
+        QTimer other; // stands for the user's events, to be served between the steps
+        connect(&other, &QTimer::timeout, [&] { ++ticks; });
+        std::vector<int> ticksAtStep;
+        connect(model, &QAbstractItemModel::rowsInserted, [&] { ticksAtStep.push_back(ticks); });
+        grid.setResultSet(rows);
+        // The window thread is busy while the whole table is read.
+        QElapsedTimer busy;
+        busy.start();
+        while (!rows->sourceAtEnd() && busy.elapsed() < 60000)
+            QThread::msleep(5);
+        QVERIFY(rows->sourceAtEnd());
+        other.start(0);
+        QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, 60000);
+        QCOMPARE(model->rowCount(), kRows);
+        QVERIFY2(inserted.count() >= 3, qPrintable(QString::number(inserted.count())));
+        int next = 0;
+        for (const QList<QVariant> &step : std::as_const(inserted)) {
+            QCOMPARE(step.at(1).toInt(), next);
+            QVERIFY2(step.at(2).toInt() - next + 1 <= 250000,
+                     qPrintable(QString::number(step.at(2).toInt() - next + 1)));
+            next = step.at(2).toInt() + 1;
+        }
+        QCOMPARE(next, kRows);
+        for (std::size_t i = 1; i < ticksAtStep.size(); ++i)
+            QVERIFY2(ticksAtStep[i] > ticksAtStep[i - 1],
+                     qPrintable(QStringLiteral("steps %1 and %2").arg(i).arg(i + 1)));
+        QCOMPARE(grid.gridModel()->text(int(kRows) - 1, 0), QString::number(kRows - 1));
+    }
+
     // Rows of a table the grid no longer shows never reach the next one,
     // however late their batch arrives; the next one's rows have its own
     // columns, though the same row thread goes on reading them.
