@@ -261,8 +261,7 @@ int main(int argc, char **argv)
         int tripsAtFirstScreen = 0;
         QElapsedTimer fromClick;
         const int tripsBefore = server.roundTrips();
-        qint64 waited = 0;
-        const qint64 pause = longestPause(
+        pauses.measure(
             [&] {
                 if (firstScreenNs < 0 && data->gridModel()->rowCount() > 0) {
                     data->viewport()->repaint();
@@ -275,8 +274,7 @@ int main(int argc, char **argv)
                 fromClick.start();
                 tables->setCurrentCell(benchRow, 1);
             },
-            &windowFullNs, &waited);
-        pauses.add(pause, waited);
+            &windowFullNs);
         firstScreens.push_back(firstScreenNs);
         firstScreenTrips.push_back(tripsAtFirstScreen);
     }

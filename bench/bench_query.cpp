@@ -297,13 +297,12 @@ int main(int argc, char **argv)
         rowsIn = false;
         qint64 runNs = 0;
         const long faultsBefore = bench::minorFaults();
-        qint64 waited = 0;
-        const qint64 longest = bench::longestPause([&] { return !rowsIn && window->isRunning(); },
-                                                   [&] {
-                                                       all.start();
-                                                       execute->click();
-                                                   },
-                                                   &runNs, &waited);
+        pauses.measure([&] { return !rowsIn && window->isRunning(); },
+                       [&] {
+                           all.start();
+                           execute->click();
+                       },
+                       &runNs);
         app.processEvents(); // the grid paints what it holds
         const qint64 ns = all.nsecsElapsed();
         while (window->isRunning())
@@ -311,7 +310,6 @@ int main(int argc, char **argv)
         historyNs.push_back(all.nsecsElapsed() - ns);
         faults.push_back(bench::minorFaults() - faultsBefore);
         firstScreens.push_back(firstScreenNs < 0 ? ns : firstScreenNs);
-        pauses.add(longest, waited);
         gridRows = grid->rows() - 1;
         allRowsEachRun = allRowsEachRun && gridRows == rawRows;
         return ns;

@@ -314,14 +314,12 @@ int main(int argc, char **argv)
         rs.reset();
         model.clear();
         const long faultsBefore = bench::minorFaults();
-        qint64 waited = 0;
-        const qint64 pause = longestPause([&] { return !rs || model.isLoading(); },
-                                          [&] {
-                                              rs = db::openResultSet(conn, sql, &e);
-                                              model.setResultSet(rs);
-                                          },
-                                          &fullNs, &waited);
-        pauses.add(pause, waited);
+        pauses.measure([&] { return !rs || model.isLoading(); },
+                       [&] {
+                           rs = db::openResultSet(conn, sql, &e);
+                           model.setResultSet(rs);
+                       },
+                       &fullNs);
         if (!rs) {
             std::fprintf(stderr, "%s\n", qPrintable(e.description));
             std::exit(1);
@@ -398,15 +396,14 @@ int main(int argc, char **argv)
         std::vector<qint64> viewLoads;
         for (int run = 0; run < 5; ++run) {
             std::shared_ptr<db::ResultSet> shown;
-            qint64 ns = 0, waited = 0;
-            const qint64 pause = longestPause([&] { return !shown || grid.gridModel()->isLoading(); },
-                                              [&] {
-                                                  shown = db::openResultSet(conn, sql, &e);
-                                                  grid.setResultSet(shown);
-                                                  grid.setFrozenColumns(1);
-                                              },
-                                              &ns, &waited);
-            viewPauses.add(pause, waited);
+            qint64 ns = 0;
+            viewPauses.measure([&] { return !shown || grid.gridModel()->isLoading(); },
+                               [&] {
+                                   shown = db::openResultSet(conn, sql, &e);
+                                   grid.setResultSet(shown);
+                                   grid.setFrozenColumns(1);
+                               },
+                               &ns);
             viewLoads.push_back(ns);
             grid.gridModel()->clear();
         }

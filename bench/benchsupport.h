@@ -289,10 +289,13 @@ struct Pauses
 {
     std::vector<qint64> ns, waited;
 
-    void add(qint64 pause, qint64 waitedNs)
+    // One run measured by longestPause, kept; answers its longest pause.
+    qint64 measure(const std::function<bool()> &loading, const std::function<void()> &start, qint64 *elapsedNs)
     {
-        ns.push_back(pause);
+        qint64 waitedNs = 0;
+        ns.push_back(longestPause(loading, start, elapsedNs, &waitedNs));
         waited.push_back(waitedNs);
+        return ns.back();
     }
     qint64 longest() const { return ns.empty() ? 0 : *std::max_element(ns.begin(), ns.end()); }
     std::size_t count() const { return ns.size(); }
