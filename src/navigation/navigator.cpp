@@ -54,10 +54,10 @@ Navigator::Navigator(WindowContext &context, Window &window, const Controls &con
             schedulePrefetch();
         });
         connect(model, &QAbstractItemModel::layoutChanged, this, &Navigator::schedulePrefetch);
-        connect(model, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex &, int first) {
-            // Rows keep arriving while a table loads; only those that land in view matter.
-            Grid *g = m_controls.rows;
-            if (g->rowViewportPosition(first) < g->viewport()->height())
+        connect(model, &QAbstractItemModel::rowsInserted, this, [this] {
+            // Rows keep arriving while a table loads; only those that land in view
+            // matter. (A row's position would cost a walk over every row above it.)
+            if (!m_controls.rows->rowsOnlyAddedBelowView())
                 schedulePrefetch();
         });
         m_rowsViewport = grid->viewport();

@@ -20,7 +20,52 @@
 
 namespace korva {
 
+RowsAddedBelowView::RowsAddedBelowView(QTableView *view, QAbstractItemModel *model)
+{
+    QObject::connect(model, &QAbstractItemModel::rowsAboutToBeInserted, view,
+                     [this, view, model](const QModelIndex &parent, int first) {
+                         // The header keeps its length as rows come and go, so this
+                         // costs the same at any table size; a row's position does not.
+                         const QHeaderView *rows = view->verticalHeader();
+                         if (!parent.isValid() && first == model->rowCount()
+                             && rows->length() - rows->offset() >= view->viewport()->height())
+                             m_added = true;
+                         else
+                             m_other = true;
+                     });
+    const auto other = [this] { m_other = true; };
+    QObject::connect(model, &QAbstractItemModel::modelAboutToBeReset, view, other);
+    QObject::connect(model, &QAbstractItemModel::layoutAboutToBeChanged, view, other);
+    QObject::connect(model, &QAbstractItemModel::rowsAboutToBeRemoved, view, other);
+    QObject::connect(model, &QAbstractItemModel::rowsAboutToBeMoved, view, other);
+    QObject::connect(model, &QAbstractItemModel::columnsAboutToBeInserted, view, other);
+    QObject::connect(model, &QAbstractItemModel::columnsAboutToBeRemoved, view, other);
+    QObject::connect(model, &QAbstractItemModel::columnsAboutToBeMoved, view, other);
+}
+
 namespace {
+
+// The overlay that shows the grid's frozen columns.
+class FrozenView final : public QTableView
+{
+public:
+    FrozenView(QWidget *parent, QAbstractItemModel *model) : QTableView(parent), m_addedBelow(this, model)
+    {
+        setModel(model);
+    }
+
+    void doItemsLayout() override
+    {
+        if (m_addedBelow.onlyThat())
+            updateGeometries(); // the scroll range; what is in view stays as painted
+        else
+            QTableView::doItemsLayout();
+        m_addedBelow.laidOut();
+    }
+
+private:
+    RowsAddedBelowView m_addedBelow;
+};
 
 // The fixed column 0: empty, narrow and of fixed width, so its size never
 // needs the contents of its (possibly a million) sections.
@@ -174,7 +219,7 @@ protected:
 } // namespace
 
 Grid::Grid(QWidget *parent, bool fixedColumn)
-    : QTableView(parent), m_model(new GridModel(this)), m_fixedColumn(fixedColumn)
+    : QTableView(parent), m_model(new GridModel(this)), m_addedBelow(this, m_model), m_fixedColumn(fixedColumn)
 {
     setVerticalHeader(new FixedColumnHeader(this));
     setHorizontalHeader(new ColumnHeader(this));
@@ -443,10 +488,9 @@ void Grid::setFrozenColumns(int count)
     if (!m_frozen) {
         // An overlay view on the same model and selection shows the frozen
         // columns; scrolling is kept in step both ways.
-        m_frozen = new QTableView(this);
+        m_frozen = new FrozenView(this, m_model);
         m_frozen->setObjectName(objectName() + QStringLiteral("Frozen"));
         m_frozen->setHorizontalHeader(new ColumnHeader(m_frozen));
-        m_frozen->setModel(m_model);
         m_frozen->setItemDelegate(new NullDelegate(m_frozen)); // a delegate answers to one view only
         setUpColumnHeader(m_frozen->horizontalHeader());
         static_cast<ColumnHeader *>(m_frozen->horizontalHeader())->setFiltersShown(filterRowVisible());
@@ -563,6 +607,15 @@ void Grid::updateGeometries()
 {
     QTableView::updateGeometries();
     updateFrozenGeometry();
+}
+
+void Grid::doItemsLayout()
+{
+    if (m_addedBelow.onlyThat())
+        updateGeometries(); // the scroll range; what is in view stays as painted
+    else
+        QTableView::doItemsLayout();
+    m_addedBelow.laidOut();
 }
 
 QModelIndex Grid::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers)

@@ -16,6 +16,23 @@ namespace korva {
 class GridModel;
 class GridFindBar;
 
+// Follows what a view's model did between two of the view's layouts. Rows
+// added below the view's bottom edge change nothing in view but the scroll
+// bar, and a table being read adds rows many times a second: such a layout
+// need not repaint every cell in view.
+class RowsAddedBelowView
+{
+public:
+    RowsAddedBelowView(QTableView *view, QAbstractItemModel *model);
+    // Rows were added since the last layout, all of them below the view, and nothing else changed.
+    bool onlyThat() const { return m_added && !m_other; }
+    void laidOut() { m_added = m_other = false; }
+
+private:
+    bool m_added = false;
+    bool m_other = false;
+};
+
 // The grid every window uses. Its API counts rows and columns as a grid with
 // a fixed header row does: row 0 holds the column names and data start at
 // row 1; with a fixed column, column 0 is that (empty) column and data start
@@ -69,6 +86,8 @@ public:
     void setFrozenColumns(int count);
     int frozenColumns() const { return m_frozenCount; }
     QTableView *frozenView() const { return m_frozen; }
+    // Since the grid last laid itself out, rows were added below it and nothing else changed.
+    bool rowsOnlyAddedBelowView() const { return m_addedBelow.onlyThat(); }
 
     // A row of filter boxes under the column names (off at first); see
     // GridModel::setColumnFilter for what may be typed. Hiding it drops the filters.
@@ -105,6 +124,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
     void updateGeometries() override;
+    void doItemsLayout() override;
     bool edit(const QModelIndex &index, EditTrigger trigger, QEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
@@ -124,6 +144,7 @@ private:
     void goToMatch(bool forward);
 
     GridModel *m_model;
+    RowsAddedBelowView m_addedBelow;
     QTableView *m_frozen = nullptr;
     int m_frozenCount = 0;
     QString m_editRefusal;

@@ -359,6 +359,94 @@ private Q_SLOTS:
         QCOMPARE(grid.gridModel()->text(int(kRows) - 1, 0), QString::number(kRows - 1));
     }
 
+    // A table being read adds rows many times a second. Rows that land in
+    // view are painted, in the grid and in its frozen columns; rows added
+    // below the view leave the cells in view as they are and only the scroll
+    // bar grows; a sort afterwards repaints.
+    void onlyRowsThatLandInViewArePainted()
+    {
+        Grid grid(nullptr, true);
+        grid.resize(500, 300);
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        grid.gridModel()->setBatchSize(3);
+        grid.setResultSet(
+            std::make_shared<db::ResultSet>(std::make_unique<SlowSource>(QStringLiteral("R"), 300, 15, 3)));
+        grid.setFrozenColumns(1);
+        QVERIFY(grid.frozenView());
+
+        struct Paints : QObject
+        {
+            QHash<QObject *, int> count;
+            bool eventFilter(QObject *watched, QEvent *event) override
+            {
+                if (event->type() == QEvent::Paint)
+                    ++count[watched];
+                return false;
+            }
+        } paints;
+        QWidget *cells = grid.viewport();
+        QWidget *frozen = grid.frozenView()->viewport();
+        QWidget *scroll = grid.verticalScrollBar();
+        for (QWidget *w : {cells, frozen, scroll})
+            w->installEventFilter(&paints);
+        // Each showing of rows, with the paints that followed it up to the next.
+        struct Showing
+        {
+            int first;
+            int cells = 0;
+            int frozen = 0;
+        };
+        std::vector<Showing> showings;
+        QHash<QObject *, int> before;
+        const auto closeLast = [&] {
+            if (showings.empty())
+                return;
+            showings.back().cells = paints.count.value(cells) - before.value(cells);
+            showings.back().frozen = paints.count.value(frozen) - before.value(frozen);
+        };
+        connect(grid.gridModel(), &QAbstractItemModel::rowsInserted, &grid, [&](const QModelIndex &, int first) {
+            closeLast();
+            before = paints.count;
+            showings.push_back({first});
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(!grid.gridModel()->isLoading(), 20000);
+        QTest::qWait(50);
+        closeLast();
+        QCOMPARE(grid.gridModel()->rowCount(), 300);
+
+        const int rowHeight = grid.rowHeight(0);
+        const int fit = grid.viewport()->height() / rowHeight;
+        int inView = 0;
+        int below = 0;
+        for (const Showing &s : showings) {
+            if (s.first < fit) {
+                ++inView;
+                QVERIFY2(s.cells >= 1 && s.frozen >= 1,
+                         qPrintable(QStringLiteral("rows from %1 not painted").arg(s.first)));
+            } else if (s.first > fit) {
+                ++below;
+                QVERIFY2(s.cells == 0 && s.frozen == 0,
+                         qPrintable(QStringLiteral("rows from %1 repainted the view: %2, %3")
+                                        .arg(s.first)
+                                        .arg(s.cells)
+                                        .arg(s.frozen)));
+            }
+        }
+        QVERIFY2(inView >= 1 && below >= 3, qPrintable(QStringLiteral("%1 %2").arg(inView).arg(below)));
+        QVERIFY(paints.count.value(scroll) >= 3);
+        QCOMPARE(grid.verticalScrollBar()->maximum(), 300 * rowHeight - grid.viewport()->height());
+        // The last rows are there to be scrolled to.
+        grid.verticalScrollBar()->setValue(grid.verticalScrollBar()->maximum());
+        QCOMPARE(grid.rowAt(grid.viewport()->height() - 1), 299);
+
+        clickHeader(grid, 0);
+        const int cellsBefore = paints.count.value(cells);
+        clickHeader(grid, 0); // descending, as text
+        QTRY_VERIFY(paints.count.value(cells) > cellsBefore);
+        QCOMPARE(grid.textMatrix(1, 1), QStringLiteral("R-99"));
+    }
+
     // Rows of a table the grid no longer shows never reach the next one,
     // however late their batch arrives; the next one's rows have its own
     // columns, though the same row thread goes on reading them.
