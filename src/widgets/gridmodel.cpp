@@ -30,7 +30,10 @@ constexpr qint64 kPublishMs = 100;
 // 100 ms cost two views up to 15 ms at once. A showing adds as many rows as
 // the views took in within this time the last time, within these bounds;
 // the rest come in further steps, each after the window has had its turn.
-constexpr qint64 kShowingBudgetNs = 8'000'000;
+// The time leaves room for what a step brings after it in the same turn:
+// the row header's repaint, which walks every row's record once rows were
+// added, and the next step.
+constexpr qint64 kShowingBudgetNs = 5'000'000;
 constexpr int kFewestRowsPerShowing = 50000;
 constexpr int kMostRowsPerShowing = 250000;
 
@@ -305,11 +308,14 @@ void GridModel::publishFetched()
         beginInsertRows(QModelIndex(), first, last - 1);
         m_shownRows = last;
         endInsertRows();
-        // Few rows say little of what many cost.
+        // Few rows say little of what many cost. A row costs more the longer
+        // the table (the views' records grow by copying), so a step says
+        // little of one more than twice its size.
         if (last - first >= 10000)
-            m_rowsPerShowing = int(
-                std::clamp<qint64>(kShowingBudgetNs * (last - first) / std::max<qint64>(took.nsecsElapsed(), 1),
-                                   kFewestRowsPerShowing, kMostRowsPerShowing));
+            m_rowsPerShowing = int(std::clamp<qint64>(std::min<qint64>(kShowingBudgetNs * (last - first)
+                                                                           / std::max<qint64>(took.nsecsElapsed(), 1),
+                                                                       2 * qint64(last - first)),
+                                                      kFewestRowsPerShowing, kMostRowsPerShowing));
         if (last < fetched) {
             m_showingInSteps = true;
             m_publishTimer->start(0);
