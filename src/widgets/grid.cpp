@@ -11,9 +11,11 @@
 #include <QtGui/QGuiApplication>
 #include <QtGui/QKeyEvent>
 #include <QtGui/QMouseEvent>
+#include <QtGui/QPainter>
 #include <QtWidgets/QHeaderView>
 #include <QtWidgets/QLineEdit>
 #include <QtWidgets/QScrollBar>
+#include <QtWidgets/QStyleOption>
 #include <QtWidgets/QStyledItemDelegate>
 
 #include <functional>
@@ -72,11 +74,131 @@ private:
 class FixedColumnHeader final : public QHeaderView
 {
 public:
-    explicit FixedColumnHeader(QWidget *parent) : QHeaderView(Qt::Vertical, parent) {}
+    explicit FixedColumnHeader(QWidget *parent) : QHeaderView(Qt::Vertical, parent)
+    {
+        // The row pressed, as the header marks it.
+        connect(this, &QHeaderView::sectionPressed, this, [this](int row) { m_pressed = row; });
+        connect(this, &QHeaderView::sectionEntered, this, [this](int row) { m_pressed = row; });
+    }
     QSize sizeHint() const override { return QSize(14, 0); }
 
 protected:
     QSize sectionSizeFromContents(int) const override { return QSize(14, defaultSectionSize()); }
+
+    // While every row has the header's one height and none is hidden, the
+    // rows in view follow from the offset. The header's own painting asks
+    // for rows' positions, which after rows were added walks every row's
+    // record: milliseconds a showing at a million rows, and tens of them
+    // right after the records were moved to grow.
+    void paintEvent(QPaintEvent *event) override
+    {
+        if (!uniformRows()) {
+            QHeaderView::paintEvent(event);
+            return;
+        }
+        QPainter painter(viewport());
+        const QRect area = event->rect();
+        const int h = defaultSectionSize();
+        const int first = std::max(0, (offset() + area.top()) / h);
+        const int last = std::min(count() - 1, (offset() + area.bottom()) / h);
+        for (int row = first; row <= last; ++row)
+            paintRow(&painter, QRect(0, int(qint64(row) * h - offset()), viewport()->width(), h), row);
+        const qint64 end = qint64(count()) * h - offset(); // below the last row
+        if (end <= area.bottom()) {
+            QStyleOption opt;
+            opt.initFrom(this);
+            opt.rect = QRect(0, int(end), viewport()->width(), viewport()->height() - int(end));
+            style()->drawControl(QStyle::CE_HeaderEmptyArea, &opt, &painter, this);
+        }
+    }
+
+    bool event(QEvent *e) override
+    {
+        // The row under the mouse, kept as the header keeps it for its own painting.
+        switch (e->type()) {
+        case QEvent::HoverEnter:
+        case QEvent::HoverMove:
+            m_hover = rowAt(static_cast<QHoverEvent *>(e)->position().toPoint().y());
+            break;
+        case QEvent::Leave:
+        case QEvent::HoverLeave:
+            m_hover = -1;
+            break;
+        default:
+            break;
+        }
+        return QHeaderView::event(e);
+    }
+
+    void mouseReleaseEvent(QMouseEvent *e) override
+    {
+        QHeaderView::mouseReleaseEvent(e);
+        m_pressed = -1;
+    }
+
+private:
+    bool uniformRows() const
+    {
+        // The header keeps its length and its hidden rows' count as rows come and go.
+        return count() > 0 && defaultSectionSize() > 0 && hiddenSectionCount() == 0 && !sectionsMoved()
+               && qint64(length()) == qint64(count()) * defaultSectionSize();
+    }
+
+    int rowAt(int y) const
+    {
+        if (!uniformRows())
+            return logicalIndexAt(y);
+        const int pos = offset() + y;
+        return pos < 0 || pos >= length() ? -1 : pos / defaultSectionSize();
+    }
+
+    bool rowSelected(int row) const
+    {
+        return row >= 0 && row < count() && selectionModel() && selectionModel()->isRowSelected(row, rootIndex());
+    }
+
+    // As the header paints a row.
+    void paintRow(QPainter *painter, const QRect &rect, int row) const
+    {
+        QStyleOptionHeaderV2 opt;
+        initStyleOption(&opt);
+        if (window()->isActiveWindow())
+            opt.state |= QStyle::State_Active;
+        if (sectionsClickable()) {
+            if (row == m_hover)
+                opt.state |= QStyle::State_MouseOver;
+            if (row == m_pressed) {
+                opt.state |= QStyle::State_Sunken;
+            } else if (highlightSections()) {
+                if (selectionModel() && selectionModel()->rowIntersectsSelection(row, rootIndex()))
+                    opt.state |= QStyle::State_On;
+                if (rowSelected(row))
+                    opt.state |= QStyle::State_Sunken;
+            }
+        }
+        opt.section = row;
+        opt.textAlignment = defaultAlignment();
+        opt.iconAlignment = Qt::AlignVCenter;
+        opt.text = model()->headerData(row, Qt::Vertical).toString();
+        opt.textElideMode = textElideMode();
+        const bool first = row == 0;
+        const bool last = row == count() - 1;
+        opt.position = first && last ? QStyleOptionHeader::OnlyOneSection
+                       : first       ? QStyleOptionHeader::Beginning
+                       : last        ? QStyleOptionHeader::End
+                                     : QStyleOptionHeader::Middle;
+        const bool previousSelected = rowSelected(row - 1);
+        const bool nextSelected = rowSelected(row + 1);
+        opt.selectedPosition = previousSelected && nextSelected ? QStyleOptionHeader::NextAndPreviousAreSelected
+                               : previousSelected               ? QStyleOptionHeader::PreviousIsSelected
+                               : nextSelected                   ? QStyleOptionHeader::NextIsSelected
+                                                                : QStyleOptionHeader::NotAdjacent;
+        opt.rect = rect;
+        style()->drawControl(QStyle::CE_Header, &opt, painter, this);
+    }
+
+    int m_hover = -1;
+    int m_pressed = -1;
 };
 
 // The header row: its height follows the font, not the column names, so a

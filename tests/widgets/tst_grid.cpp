@@ -10,6 +10,7 @@
 #include <QtWidgets/QHeaderView>
 #include <QtWidgets/QLineEdit>
 #include <QtWidgets/QScrollBar>
+#include <QtWidgets/QStyleFactory>
 
 #include <atomic>
 #include <condition_variable>
@@ -445,6 +446,95 @@ private Q_SLOTS:
         clickHeader(grid, 0); // descending, as text
         QTRY_VERIFY(paints.count.value(cells) > cellsBefore);
         QCOMPARE(grid.textMatrix(1, 1), QStringLiteral("R-99"));
+    }
+
+    // The fixed column looks as a plain row header on the same rows and
+    // selection looks: at the top and scrolled, with a row clicked, a row
+    // under the mouse, and a row held down.
+    void fixedColumnLooksAsARowHeader()
+    {
+        QWidget window;
+        Grid grid(&window, true);
+        grid.setResultSet(rows(3000));
+        QTRY_VERIFY(!grid.gridModel()->isLoading());
+        QTableView plain(&window);
+        plain.setModel(grid.model());
+        plain.setSelectionModel(grid.selectionModel());
+        QHeaderView *own = grid.verticalHeader();
+        QHeaderView *ref = plain.verticalHeader();
+        ref->setSectionResizeMode(QHeaderView::Fixed);
+        ref->setDefaultSectionSize(own->defaultSectionSize());
+        ref->setMinimumSectionSize(own->minimumSectionSize());
+        ref->setFixedWidth(own->width());
+        ref->setHighlightSections(own->highlightSections());
+        ref->setSectionsClickable(own->sectionsClickable());
+        ref->setMouseTracking(true);
+        ref->viewport()->setMouseTracking(true);
+        for (QTableView *v : {static_cast<QTableView *>(&grid), &plain}) {
+            v->resize(300, 250);
+            v->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+        }
+        plain.move(320, 0);
+        window.resize(640, 260);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        plain.horizontalHeader()->setFixedHeight(grid.horizontalHeader()->height());
+        QCoreApplication::processEvents();
+        QVERIFY2(own->viewport()->size() == ref->viewport()->size(), qPrintable(QStringLiteral("%1x%2 %3x%4")
+                                                                                    .arg(own->viewport()->width())
+                                                                                    .arg(own->viewport()->height())
+                                                                                    .arg(ref->viewport()->width())
+                                                                                    .arg(ref->viewport()->height())));
+        // Also in a style that draws a row's states (the application's may not).
+        std::unique_ptr<QStyle> windows(QStyleFactory::create(QStringLiteral("Windows")));
+        QVERIFY(windows);
+        const auto same = [&](const char *what) {
+            plain.verticalScrollBar()->setValue(grid.verticalScrollBar()->value());
+            QCoreApplication::processEvents();
+            bool alike = true;
+            for (QStyle *style : {QApplication::style(), windows.get()}) {
+                own->setStyle(style);
+                ref->setStyle(style);
+                own->viewport()->setStyle(style);
+                ref->viewport()->setStyle(style);
+                const QImage a = own->viewport()->grab().toImage();
+                const QImage b = ref->viewport()->grab().toImage();
+                if (a != b) {
+                    qWarning("%s: the fixed column differs in %s", what, qPrintable(style->name()));
+                    alike = false;
+                }
+            }
+            return alike;
+        };
+        const auto rowCentre = [&](QHeaderView *h, int row) {
+            return QPoint(h->viewport()->width() / 2, h->sectionViewportPosition(row) + h->sectionSize(row) / 2);
+        };
+
+        QVERIFY(same("at the top"));
+        QTest::mouseClick(own->viewport(), Qt::LeftButton, {}, rowCentre(own, 3));
+        QVERIFY(grid.selectionModel()->isRowSelected(3, {}));
+        QTest::mouseMove(grid.viewport(), QPoint(100, 100)); // off the fixed column
+        QVERIFY(same("a row clicked"));
+        // Rows shown as selected, should the header mark them.
+        own->setHighlightSections(true);
+        ref->setHighlightSections(true);
+        QVERIFY(same("a row clicked, marked"));
+        QTest::mouseMove(own->viewport(), rowCentre(own, 5));
+        QTest::mouseMove(ref->viewport(), rowCentre(ref, 5));
+        QVERIFY(same("a row under the mouse"));
+        QTest::mousePress(own->viewport(), Qt::LeftButton, {}, rowCentre(own, 6));
+        QTest::mousePress(ref->viewport(), Qt::LeftButton, {}, rowCentre(ref, 6));
+        QVERIFY(same("a row held down"));
+        QTest::mouseRelease(own->viewport(), Qt::LeftButton, {}, rowCentre(own, 6));
+        QTest::mouseRelease(ref->viewport(), Qt::LeftButton, {}, rowCentre(ref, 6));
+        QVERIFY(same("a row let go"));
+        grid.verticalScrollBar()->setValue(grid.verticalScrollBar()->maximum() / 2 + 7);
+        QVERIFY(same("scrolled half way"));
+        grid.verticalScrollBar()->setValue(grid.verticalScrollBar()->maximum());
+        QVERIFY(same("at the end"));
+        grid.setResultSet(rows(4));
+        QTRY_VERIFY(!grid.gridModel()->isLoading());
+        QVERIFY(same("fewer rows than fit"));
     }
 
     // Rows of a table the grid no longer shows never reach the next one,
