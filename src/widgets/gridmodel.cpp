@@ -30,12 +30,20 @@ constexpr qint64 kPublishMs = 100;
 // 100 ms cost two views up to 15 ms at once. A showing adds as many rows as
 // the views took in within this time the last time, within these bounds;
 // the rest come in further steps, each after the window has had its turn.
-// The time leaves room for what a step brings after it in the same turn:
-// the row header's repaint, which walks every row's record once rows were
-// added, and the next step.
+// The time leaves room for what a step brings after it in the same turn.
 constexpr qint64 kShowingBudgetNs = 5'000'000;
 constexpr int kFewestRowsPerShowing = 50000;
 constexpr int kMostRowsPerShowing = 250000;
+// A step holds at most this many times the rows of the step its rate was
+// measured on. A row costs more the longer the table, and a step that moves
+// the views' records costs most: the records of a first step often sit in
+// memory used before, and are copied into memory new from the system, at a
+// page fault per 4 KB (10-25 us each in a virtual machine).
+constexpr qint64 kStepGrowthQuarters = 5;
+// The next step comes this long after one ends, not at once: a timer due at
+// once runs before what the window system brought meanwhile (input, the
+// window manager's pings), which then waited for two steps.
+constexpr int kStepGapMs = 1;
 
 } // namespace
 
@@ -308,17 +316,15 @@ void GridModel::publishFetched()
         beginInsertRows(QModelIndex(), first, last - 1);
         m_shownRows = last;
         endInsertRows();
-        // Few rows say little of what many cost. A row costs more the longer
-        // the table (the views' records grow by copying), so a step says
-        // little of one more than twice its size.
+        // Few rows say little of what many cost, and a step little of a much larger one.
         if (last - first >= 10000)
             m_rowsPerShowing = int(std::clamp<qint64>(std::min<qint64>(kShowingBudgetNs * (last - first)
                                                                            / std::max<qint64>(took.nsecsElapsed(), 1),
-                                                                       2 * qint64(last - first)),
+                                                                       qint64(last - first) * kStepGrowthQuarters / 4),
                                                       kFewestRowsPerShowing, kMostRowsPerShowing));
         if (last < fetched) {
             m_showingInSteps = true;
-            m_publishTimer->start(0);
+            m_publishTimer->start(kStepGapMs);
             return;
         }
     }

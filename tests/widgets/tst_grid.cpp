@@ -360,6 +360,50 @@ private Q_SLOTS:
         QCOMPARE(grid.gridModel()->text(int(kRows) - 1, 0), QString::number(kRows - 1));
     }
 
+    // What the window system brings while rows are being shown in steps (the
+    // window manager's pings, input) is served before the next step: a step
+    // never waits on the one after it.
+    void windowEventsAreServedBetweenSteps()
+    {
+        Grid grid;
+        grid.resize(600, 400);
+        grid.show();
+        // Two windows that take turns to be active: each turn is an event
+        // that comes from the window system, as input does.
+        QWidget a, b;
+        a.show();
+        b.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&a));
+        QVERIFY(QTest::qWaitForWindowExposed(&b));
+        GridModel *model = grid.gridModel();
+        constexpr qsizetype kRows = 600000;
+        auto rows = numberRows(kRows);
+        int turns = 0;
+        QStringList late;
+        int steps = 0;
+        QObject watching; // goes before what its handlers count into
+        connect(qApp, &QGuiApplication::focusWindowChanged, &watching, [&] { ++turns; });
+        connect(model, &QAbstractItemModel::rowsInserted, &watching, [&] {
+            // The turn asked for at the step before has come.
+            if (steps > 0 && turns < steps)
+                late << QStringLiteral("step %1").arg(steps + 1);
+            ++steps;
+            turns = steps - 1;
+            (QGuiApplication::focusWindow() == a.windowHandle() ? &b : &a)->windowHandle()->requestActivate();
+        });
+        QSignalSpy done(model, &GridModel::loadingFinished);
+        grid.setResultSet(rows);
+        // The window thread is busy while the whole table is read: the rows
+        // are then shown in steps, one after another.
+        QElapsedTimer busy;
+        busy.start();
+        while (!rows->sourceAtEnd() && busy.elapsed() < 60000)
+            QThread::msleep(5);
+        QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, 60000);
+        QVERIFY2(steps >= 3, qPrintable(QString::number(steps)));
+        QVERIFY2(late.isEmpty(), qPrintable(QStringLiteral("came after the next step: ") + late.join(u", ")));
+    }
+
     // A table being read adds rows many times a second. Rows that land in
     // view are painted, in the grid and in its frozen columns; rows added
     // below the view leave the cells in view as they are and only the scroll
