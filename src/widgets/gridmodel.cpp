@@ -34,8 +34,8 @@ constexpr qint64 kPublishMs = 100;
 constexpr qint64 kShowingBudgetNs = 5'000'000;
 constexpr int kFewestRowsPerShowing = 50000;
 constexpr int kMostRowsPerShowing = 250000;
-// A step holds at most this many times the rows of the step its rate was
-// measured on. A row costs more the longer the table, and a step that moves
+// A step holds at most this many quarters of the rows of the step its rate
+// was measured on. A row costs more the longer the table, and a step that moves
 // the views' records costs most: the records of a first step often sit in
 // memory used before, and are copied into memory new from the system, at a
 // page fault per 4 KB (10-25 us each in a virtual machine).
@@ -48,7 +48,8 @@ constexpr int kStepGapMs = 1;
 } // namespace
 
 GridModel::GridModel(QObject *parent)
-    : QAbstractTableModel(parent), m_loader(new db::RowLoader(this)), m_publishTimer(new QTimer(this))
+    : QAbstractTableModel(parent), m_loader(new db::RowLoader(this)), m_publishTimer(new QTimer(this)),
+      m_rowsPerShowing(kFewestRowsPerShowing)
 {
     m_publishTimer->setSingleShot(true);
     connect(m_publishTimer, &QTimer::timeout, this, &GridModel::publishFetched);

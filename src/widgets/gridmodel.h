@@ -136,7 +136,7 @@ private:
     db::RowLoader *m_loader = nullptr;
     QTimer *m_publishTimer = nullptr;
     QElapsedTimer m_lastPublish; // when rows read were last shown
-    int m_rowsPerShowing = 50000;  // at most, in one step: what the views take in quickly (the fewest at first)
+    int m_rowsPerShowing;        // at most, in one step: what the views take in quickly (the fewest at first)
     bool m_showingInSteps = false; // rows read wait for the next step, which comes when the window has had its turn
     QSet<int> m_bold;
     QHash<quint64, QString> m_pendingEdits; // cells being written (result rows): the text they show meanwhile
