@@ -1,6 +1,7 @@
 #include "widgets/grid.h"
 
 #include "platform/resultset.h"
+#include "widgets/celldelegate.h"
 #include "widgets/gridmodel.h"
 
 #include "support/localize.h"
@@ -16,7 +17,6 @@
 #include <QtWidgets/QLineEdit>
 #include <QtWidgets/QScrollBar>
 #include <QtWidgets/QStyleOption>
-#include <QtWidgets/QStyledItemDelegate>
 
 #include <functional>
 
@@ -318,26 +318,6 @@ private:
     QList<QLineEdit *> m_filters;
 };
 
-// A missing value is shown as NULL, greyed and slanted, so that it is not
-// taken for an empty text; what the cell holds stays empty for everything
-// that reads it.
-class NullDelegate final : public QStyledItemDelegate
-{
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-protected:
-    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
-    {
-        QStyledItemDelegate::initStyleOption(option, index);
-        if (!index.data(GridModel::IsNullRole).toBool())
-            return;
-        option->text = QStringLiteral("NULL");
-        option->font.setItalic(true);
-        option->palette.setBrush(QPalette::Text, option->palette.brush(QPalette::Disabled, QPalette::Text));
-    }
-};
-
 } // namespace
 
 Grid::Grid(QWidget *parent, bool fixedColumn)
@@ -346,7 +326,7 @@ Grid::Grid(QWidget *parent, bool fixedColumn)
     setVerticalHeader(new FixedColumnHeader(this));
     setHorizontalHeader(new ColumnHeader(this));
     setModel(m_model);
-    setItemDelegate(new NullDelegate(this));
+    setItemDelegate(new CellDelegate(this));
     setUpColumnHeader(horizontalHeader());
     connect(m_model, &QAbstractItemModel::modelReset, this, [this] { showSortIndicator(); });
     setMouseTracking(true);
@@ -613,7 +593,7 @@ void Grid::setFrozenColumns(int count)
         m_frozen = new FrozenView(this, m_model);
         m_frozen->setObjectName(objectName() + QStringLiteral("Frozen"));
         m_frozen->setHorizontalHeader(new ColumnHeader(m_frozen));
-        m_frozen->setItemDelegate(new NullDelegate(m_frozen)); // a delegate answers to one view only
+        m_frozen->setItemDelegate(new CellDelegate(m_frozen)); // a delegate answers to one view only
         setUpColumnHeader(m_frozen->horizontalHeader());
         static_cast<ColumnHeader *>(m_frozen->horizontalHeader())->setFiltersShown(filterRowVisible());
         m_frozen->setSelectionModel(selectionModel());
