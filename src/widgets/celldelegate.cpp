@@ -48,11 +48,13 @@ void CellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, 
     QStyleOptionViewItem opt = option;
     initStyleOption(&opt, index);
     const QWidget *widget = opt.widget;
-    const QStyle *style = widget ? widget->style() : QApplication::style();
-    if (!paintsItemsTheCommonWay(style) || !isPlainTextCell(opt)) {
-        style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
+    const QStyle *widgetStyle = widget ? widget->style() : QApplication::style();
+    if (!paintsItemsTheCommonWay(widgetStyle) || !isPlainTextCell(opt)) {
+        widgetStyle->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
         return;
     }
+    // The parts of the cell are asked of the style as its own painting asks them.
+    const QStyle *style = widgetStyle->proxy();
 
     // The text is laid out as the style lays it out to draw it: inside the
     // focus frame's margin, on lines no wider than that, one line kept.
@@ -76,7 +78,7 @@ void CellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, 
         // A text of several lines is elided by lines, and one holding a
         // string terminator by the variants it separates.
         if (!oneLine || opt.text.contains(QChar(0x9c))) {
-            style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
+            widgetStyle->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
             return;
         }
         const QRect placed = QStyle::alignedRect(Qt::LayoutDirectionAuto, opt.displayAlignment,
@@ -84,6 +86,7 @@ void CellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, 
         at = QPointF(textRect.x(), placed.top());
         elided = line.naturalTextWidth() > textRect.width();
     }
+    ++m_laidOutOnce;
 
     painter->save();
     if (painter->hasClipping())

@@ -21,8 +21,14 @@ public:
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
 
+    // How many cells were painted here rather than by the style.
+    qsizetype cellsLaidOutOnce() const { return m_laidOutOnce; }
+
 protected:
     void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override;
+
+private:
+    mutable qsizetype m_laidOutOnce = 0;
 };
 
 } // namespace korva
