@@ -21,14 +21,33 @@ bool paintsItemsTheCommonWay(const QStyle *style)
 }
 
 // A cell the common item painting lays out as the option's rectangle, text
-// only: no check box, no icon, no wrapping, not being edited.
+// only: no check box, no icon, no wrapping, not being edited. A text holding
+// a string terminator is elided by the variants it separates, and left to
+// the style too.
 bool isPlainTextCell(const QStyleOptionViewItem &opt)
 {
     constexpr auto others = QStyleOptionViewItem::HasCheckIndicator | QStyleOptionViewItem::HasDecoration
                             | QStyleOptionViewItem::WrapText;
     return !(opt.features & others) && !(opt.state & QStyle::State_Editing) && opt.showDecorationSelected
            && (opt.decorationPosition == QStyleOptionViewItem::Left
-               || opt.decorationPosition == QStyleOptionViewItem::Right);
+               || opt.decorationPosition == QStyleOptionViewItem::Right)
+           && !opt.text.contains(QChar(0x9c));
+}
+
+// Lays the text out as the style does to draw it, in lines no wider than
+// the width; false when it takes more than one line.
+bool layOutOnOneLine(QTextLayout &layout, const QTextOption &option, int width)
+{
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    if (line.isValid()) {
+        line.setLineWidth(width);
+        line.setPosition(QPointF(0, 0));
+    }
+    const bool oneLine = !layout.createLine().isValid();
+    layout.endLayout();
+    return oneLine;
 }
 
 } // namespace
@@ -68,23 +87,14 @@ void CellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, 
     QPointF at;
     bool elided = false;
     if (!opt.text.isEmpty()) {
-        layout.setTextOption(textOption);
-        layout.beginLayout();
-        QTextLine line = layout.createLine();
-        line.setLineWidth(textRect.width());
-        line.setPosition(QPointF(0, 0));
-        const bool oneLine = !layout.createLine().isValid();
-        layout.endLayout();
-        // A text of several lines is elided by lines, and one holding a
-        // string terminator by the variants it separates.
-        if (!oneLine || opt.text.contains(QChar(0x9c))) {
+        if (!layOutOnOneLine(layout, textOption, textRect.width())) { // elided by lines
             widgetStyle->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
             return;
         }
         const QRect placed = QStyle::alignedRect(Qt::LayoutDirectionAuto, opt.displayAlignment,
                                                  layout.boundingRect().size().toSize(), textRect);
         at = QPointF(textRect.x(), placed.top());
-        elided = line.naturalTextWidth() > textRect.width();
+        elided = layout.lineAt(0).naturalTextWidth() > textRect.width();
     }
     ++m_laidOutOnce;
 
@@ -106,14 +116,7 @@ void CellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, 
             // style does.
             QTextLayout shortened(QFontMetrics(opt.font).elidedText(opt.text, opt.textElideMode, textRect.width()),
                                   opt.font);
-            shortened.setTextOption(textOption);
-            shortened.beginLayout();
-            QTextLine line = shortened.createLine();
-            if (line.isValid()) {
-                line.setLineWidth(textRect.width());
-                line.setPosition(QPointF(0, 0));
-            }
-            shortened.endLayout();
+            layOutOnOneLine(shortened, textOption, textRect.width());
             shortened.draw(painter, at);
         } else {
             layout.draw(painter, at);
