@@ -6,6 +6,7 @@
 #include "startup/firstrun.h"
 #include "support/appidentity.h"
 #include "support/frmsplashscreen.h"
+#include "platform/allocator.h"
 #include "platform/backgroundtask.h"
 #include "platform/database.h"
 #include "platform/odbcsession.h"
@@ -19,6 +20,7 @@
 
 int main(int argc, char *argv[])
 {
+    korva::setUpAllocator();
     // A file size limit makes a write fail (and the old file stay) instead of ending the program.
     std::signal(SIGXFSZ, SIG_IGN);
     // The options are read before anything of the windowing system: --help,

@@ -13,6 +13,7 @@
 // Each figure says how many round trips it took.
 //
 //   bench_freetds [--root DIR] [--rows N] [--delay MS]
+#include "platform/allocator.h"
 #include "benchdata.h"
 #include "common/recordingmessenger.h"
 #include "common/waitforrows.h"
@@ -68,6 +69,7 @@ bool execFile(const QString &file, const QString &sql)
 
 int main(int argc, char **argv)
 {
+    korva::setUpAllocator(); // as the program does
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QTemporaryDir temp;

@@ -15,6 +15,7 @@
 // (2) A search across every listed table of OrvexDirDB for a value that
 //     occurs nowhere, through the window's search, against a raw SQLite scan
 //     of the same tables comparing the same text.
+#include "platform/allocator.h"
 #include "benchsupport.h"
 #include "common/recordingmessenger.h"
 #include "common/waitforrows.h"
@@ -39,6 +40,7 @@ using namespace korva;
 
 int main(int argc, char **argv)
 {
+    korva::setUpAllocator(); // as the program does
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QTemporaryDir temp;

@@ -4,6 +4,7 @@
 // runs of each, taking turns; the medians, and the load average beside them.
 //
 //   bench_odbc [--root DIR] [--rows N]
+#include "platform/allocator.h"
 #include "benchdata.h"
 #include "demo/demoinstallation.h"
 #include "platform/database.h"
@@ -21,6 +22,7 @@ using namespace korva;
 
 int main(int argc, char **argv)
 {
+    korva::setUpAllocator(); // as the program does
     QCoreApplication app(argc, argv);
     QTemporaryDir temp;
     QString sizeText;

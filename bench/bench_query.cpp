@@ -22,6 +22,7 @@
 //     the faster counts; a run where the scheduler places the threads, and
 //     the history written after the rows, are printed beside. Five
 //     interleaved rounds, medians, with the 1-minute load average.
+#include "platform/allocator.h"
 #include "appcontext/windowcontext.h"
 #include "benchsupport.h"
 #include "common/recordingmessenger.h"
@@ -79,6 +80,7 @@ qint64 timed(const std::function<void()> &work)
 
 int main(int argc, char **argv)
 {
+    korva::setUpAllocator(); // as the program does
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QTemporaryDir temp;

@@ -7,6 +7,7 @@
 //   bench_rowload [--root DIR] [--rows N]
 //
 // A root that already holds a demo installation with enough rows is reused.
+#include "platform/allocator.h"
 #include "benchdata.h"
 #include "demo/demoinstallation.h"
 #include "main/databases.h"
@@ -176,6 +177,7 @@ void arrangementFigures(const db::RowStore &store)
 
 int main(int argc, char **argv)
 {
+    korva::setUpAllocator(); // as the program does
     qputenv("QT_QPA_PLATFORM", "offscreen");
     std::setvbuf(stdout, nullptr, _IOLBF, 0); // figures printed stay printed if a later measurement fails
     QApplication app(argc, argv);

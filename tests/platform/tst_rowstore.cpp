@@ -1,8 +1,14 @@
+#include "platform/allocator.h"
 #include "platform/rowstore.h"
 
 #include <QtTest/QtTest>
 
+#include <cstdlib>
 #include <thread>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 using namespace korva::db;
 
@@ -484,6 +490,32 @@ private Q_SLOTS:
             QCOMPARE(edge.text(block + i, 0), QStringLiteral("keep %1").arg(keptAfter[i]));
         }
         QCOMPARE(edge.text(block - 1, 0), QStringLiteral("keep %1").arg(block - 1));
+    }
+
+    // Once a large block has gone back to the system, a block of a few MB
+    // (a view's record of its rows, growing) is still mapped on its own, so
+    // that it grows without being copied, instead of coming from the heap.
+    void largeBlocksStayMappedAfterALargeOneIsFreed()
+    {
+#if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__)
+        QVERIFY(korva::setUpAllocator());
+        void *large = std::malloc(24 << 20);
+        QVERIFY(large);
+        static_cast<char *>(large)[0] = 1;
+        std::free(large);
+        const std::size_t mappedBefore = mallinfo2().hblks;
+        void *record = nullptr;
+        for (std::size_t size = 64; size <= (8u << 20); size *= 2) {
+            record = std::realloc(record, size);
+            QVERIFY(record);
+            static_cast<char *>(record)[size - 1] = 1;
+        }
+        QCOMPARE(mallinfo2().hblks, mappedBefore + 1);
+        std::free(record);
+#else
+        QVERIFY(!korva::setUpAllocator());
+        QSKIP("no setting of the allocator here");
+#endif
     }
 
     // Cell ends are packed into 29 bits: a row beyond that is refused whole,
